@@ -1,0 +1,35 @@
+#pragma once
+// BehaviorRelay holds a current value; accept(v) replaces it and pushes it to every subscriber,
+// synchronously on the caller's thread. A relay never errors and never completes. A subscriber
+// first receives the current value. Observable::bind(relay) feeds a relay from a stream.
+// Threading: any member from any thread.
+
+#include <functional>
+
+#include "QVRAdKit/Rx/detail/BehaviorState.h"
+
+namespace QVRAdKit::Rx {
+
+template <class T>
+class BehaviorRelay {
+ public:
+  explicit BehaviorRelay(T initial)
+      : state_(std::make_shared<detail::BehaviorState<T>>(std::move(initial))) {}
+  BehaviorRelay(const BehaviorRelay&) = delete;
+  BehaviorRelay& operator=(const BehaviorRelay&) = delete;
+
+  void accept(T value) { state_->next(std::move(value)); }
+  [[nodiscard]] T value() const { return state_->value(); }
+  [[nodiscard]] Observable<T> asObservable() const {
+    return Observable<T>(std::make_shared<detail::BehaviorProducer<T>>(state_));
+  }
+  // A callable that accepts into this relay's state; what bind() keeps.
+  [[nodiscard]] std::function<void(const T&)> acceptor() const {
+    return [state = state_](const T& value) { state->next(value); };
+  }
+
+ private:
+  std::shared_ptr<detail::BehaviorState<T>> state_;
+};
+
+}  // namespace QVRAdKit::Rx

@@ -1,0 +1,8 @@
+if(QVR_SANITIZE)
+  set(QVR_SANITIZE_FLAGS -fsanitize=${QVR_SANITIZE} -fno-omit-frame-pointer -g)
+  if(QVR_SANITIZE MATCHES "undefined")
+    list(APPEND QVR_SANITIZE_FLAGS -fno-sanitize-recover=all)
+  endif()
+  add_compile_options(${QVR_SANITIZE_FLAGS})
+  add_link_options(${QVR_SANITIZE_FLAGS})
+endif()

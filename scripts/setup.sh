@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs every package the build, the tests and the benchmarks need. Idempotent.
+set -euo pipefail
+packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev nlohmann-json3-dev libcli11-dev clang-format clang-tidy)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi

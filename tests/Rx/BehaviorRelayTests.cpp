@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "QVRAdKit/Rx/Rx.h"
+
+namespace QVRAdKit::Rx {
+namespace {
+
+TEST(BehaviorRelayTests, SubscriberGetsCurrentValueAtOnceThenEveryLaterValue) {
+  BehaviorRelay<int> relay(1);
+  std::vector<int> seen;
+  auto subscription = relay.asObservable().subscribe([&](int v) { seen.push_back(v); });
+  relay.accept(1);  // equal to the current value: still delivered by a relay
+  relay.accept(2);
+  EXPECT_EQ(seen, (std::vector<int>{1, 1, 2}));
+  EXPECT_EQ(relay.value(), 2);
+
+  std::vector<int> distinct;
+  auto second = relay.asObservable().distinctUntilChanged().subscribe(
+      [&](int v) { distinct.push_back(v); });
+  relay.accept(2);
+  relay.accept(3);
+  EXPECT_EQ(distinct, (std::vector<int>{2, 3}));
+}
+
+TEST(BehaviorRelayTests, DisposingEndsDeliveryAlsoFromInsideACallback) {
+  BehaviorRelay<int> relay(0);
+  std::vector<int> first;
+  std::vector<int> second;
+  Disposable secondSubscription;
+  auto firstSubscription = relay.asObservable().subscribe([&](int v) {
+    first.push_back(v);
+    if (v == 1) secondSubscription.dispose();  // removes a subscriber that is in this round
+  });
+  secondSubscription = relay.asObservable().subscribe([&](int v) { second.push_back(v); });
+  relay.accept(1);
+  relay.accept(2);
+  EXPECT_EQ(first, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(second, (std::vector<int>{0}));
+}
+
+TEST(BehaviorRelayTests, SubscribingFromInsideACallbackAndSelfDisposalAreSafe) {
+  BehaviorRelay<int> relay(0);
+  std::vector<int> late;
+  Disposable lateSubscription;
+  Disposable self;
+  int selfCalls = 0;
+  self = relay.asObservable().subscribe([&](int v) {
+    ++selfCalls;
+    if (v == 1) {
+      lateSubscription = relay.asObservable().subscribe([&](int w) { late.push_back(w); });
+      self.dispose();
+    }
+  });
+  relay.accept(1);
+  relay.accept(2);
+  EXPECT_EQ(selfCalls, 2);
+  EXPECT_EQ(late, (std::vector<int>{1, 2}));
+}
+
+TEST(BehaviorRelayTests, RelayDestroyedWhileSubscribedAndInsideItsOwnCallback) {
+  auto relay = std::make_unique<BehaviorRelay<int>>(0);
+  auto stream = relay->asObservable();
+  int calls = 0;
+  auto subscription = relay->asObservable().subscribe([&](int v) {
+    ++calls;
+    if (v == 1) relay.reset();  // the owner lets the relay go while it is emitting
+  });
+  relay->accept(1);
+  EXPECT_EQ(relay, nullptr);
+  EXPECT_EQ(calls, 2);
+  subscription.dispose();  // the relay is gone: nothing to remove, nothing breaks
+  int fromHandle = -1;
+  auto again = stream.subscribe([&](int v) { fromHandle = v; });
+  EXPECT_EQ(fromHandle, 1);  // a stream handle keeps the state it was made from
+}
+
+TEST(BehaviorRelayTests, EmissionFromAnotherThreadThanTheSubscriber) {
+  BehaviorRelay<int> relay(0);
+  std::atomic<int> last{-1};
+  Disposable subscription;
+  std::thread subscriber([&] { subscription = relay.asObservable().subscribe([&](int v) { last = v; }); });
+  subscriber.join();
+  std::thread emitter([&] {
+    for (int i = 1; i <= 100; ++i) relay.accept(i);
+  });
+  emitter.join();
+  EXPECT_EQ(last.load(), 100);
+}
+
+TEST(DisposeBagTests, ReplacingTheBagEndsItsGroupBeforeTheNextValue) {
+  BehaviorRelay<int> relay(0);
+  DisposeBag bag;
+  std::vector<int> seen;
+  relay.asObservable().subscribe([&](int v) { seen.push_back(v); }).disposed(bag);
+  EXPECT_EQ(bag.size(), 1U);
+  bag = DisposeBag();
+  relay.accept(1);
+  EXPECT_EQ(seen, (std::vector<int>{0}));
+  {
+    DisposeBag scoped;
+    relay.asObservable().subscribe([&](int v) { seen.push_back(v); }).disposed(scoped);
+  }
+  relay.accept(2);
+  EXPECT_EQ(seen, (std::vector<int>{0, 1}));
+}
+
+TEST(DisposeBagTests, OnDisposedRunsOnceForDisposalAndForTermination) {
+  BehaviorSubject<int> subject(0);
+  int disposedCount = 0;
+  auto subscription = subject.asObservable().subscribe(nullptr, nullptr, nullptr, [&] { ++disposedCount; });
+  subscription.dispose();
+  subscription.dispose();
+  EXPECT_EQ(disposedCount, 1);
+  auto completed = Observable<int>::just(1).subscribe(nullptr, nullptr, nullptr, [&] { ++disposedCount; });
+  EXPECT_EQ(disposedCount, 2);
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Rx

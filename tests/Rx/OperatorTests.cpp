@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "QVRAdKit/Rx/Rx.h"
+
+namespace QVRAdKit::Rx {
+namespace {
+
+// Records every event of one subscription.
+template <class T>
+struct Recorder {
+  std::vector<T> values;
+  int completions = 0;
+  int errors = 0;
+  Disposable subscribe(const Observable<T>& stream) {
+    return stream.subscribe([this](const T& v) { values.push_back(v); },
+                            [this](const Error&) { ++errors; }, [this] { ++completions; });
+  }
+};
+
+Error makeError() { return std::make_exception_ptr(std::runtime_error("boom")); }
+
+TEST(BehaviorSubjectTests, CompletedSubjectGivesLateSubscriberOnlyTheCompletion) {
+  BehaviorSubject<bool> subject(false);
+  Recorder<bool> early;
+  auto earlySubscription = early.subscribe(subject.asObservable());
+  subject.onNext(true);
+  subject.onCompleted();
+  subject.onNext(false);  // ignored after completion
+  EXPECT_EQ(early.values, (std::vector<bool>{false, true}));
+  EXPECT_EQ(early.completions, 1);
+
+  Recorder<bool> late;
+  auto lateSubscription = late.subscribe(subject.asObservable());
+  EXPECT_TRUE(late.values.empty());
+  EXPECT_EQ(late.completions, 1);
+  EXPECT_TRUE(subject.value());
+
+  BehaviorSubject<int> failing(0);
+  failing.onError(makeError());
+  Recorder<int> afterError;
+  auto errorSubscription = afterError.subscribe(failing.asObservable());
+  EXPECT_TRUE(afterError.values.empty());
+  EXPECT_EQ(afterError.errors, 1);
+}
+
+TEST(CombineLatestTests, WaitsForEveryInputThenEmitsInCollectionOrder) {
+  BehaviorSubject<int> a(1);
+  auto b = std::make_shared<BehaviorSubject<int>>(0);
+  Observable<int> silent = Observable<int>::never();
+  Recorder<std::vector<int>> blocked;
+  auto blockedSubscription = blocked.subscribe(combineLatest<int>({a.asObservable(), silent}));
+  a.onNext(2);
+  EXPECT_TRUE(blocked.values.empty());
+
+  Recorder<std::vector<int>> both;
+  auto subscription = both.subscribe(combineLatest<int>({a.asObservable(), b->asObservable()}));
+  b->onNext(5);
+  a.onNext(3);
+  EXPECT_EQ(both.values, (std::vector<std::vector<int>>{{2, 0}, {2, 5}, {3, 5}}));
+}
+
+TEST(CombineLatestTests, InputCompletingWithoutValueBlocksForGoodAndAllCompletedCompletes) {
+  BehaviorSubject<int> a(1);
+  Recorder<std::vector<int>> recorder;
+  auto subscription =
+      recorder.subscribe(combineLatest<int>({a.asObservable(), Observable<int>::empty()}));
+  a.onNext(2);
+  EXPECT_TRUE(recorder.values.empty());
+  EXPECT_EQ(recorder.completions, 0);
+  a.onCompleted();
+  EXPECT_EQ(recorder.completions, 1);
+
+  Recorder<std::vector<int>> justs;
+  auto justSubscription = justs.subscribe(
+      combineLatest<int>({Observable<int>::just(1), Observable<int>::just(2)}));
+  EXPECT_EQ(justs.values, (std::vector<std::vector<int>>{{1, 2}}));
+  EXPECT_EQ(justs.completions, 1);
+}
+
+TEST(CombineLatestTests, EmptyCollectionEmitsOneEmptyArrayThenCompletes) {
+  Recorder<bool> anyLoading;
+  auto subscription = anyLoading.subscribe(
+      combineLatest<bool>({}).map([](const std::vector<bool>& all) {
+        return std::find(all.begin(), all.end(), true) != all.end();
+      }));
+  EXPECT_EQ(anyLoading.values, (std::vector<bool>{false}));
+  EXPECT_EQ(anyLoading.completions, 1);
+}
+
+TEST(CombineLatestTests, ErrorIsCaughtAndResubscribingDropsOldInputs) {
+  BehaviorSubject<bool> a(true);
+  BehaviorSubject<bool> b(false);
+  BehaviorRelay<bool> relay(false);
+  DisposeBag bag;
+  combineLatest<bool>({a.asObservable(), b.asObservable()})
+      .map([](const std::vector<bool>& v) { return v[0] || v[1]; })
+      .catchAndReturn(false)
+      .bind(relay)
+      .disposed(bag);
+  EXPECT_TRUE(relay.value());
+  b.onError(makeError());
+  EXPECT_FALSE(relay.value());
+  a.onNext(true);  // the combination has ended
+  EXPECT_FALSE(relay.value());
+
+  BehaviorSubject<bool> c(true);
+  bag = DisposeBag();
+  combineLatest<bool>({c.asObservable()})
+      .map([](const std::vector<bool>& v) { return v[0]; })
+      .bind(relay)
+      .disposed(bag);
+  EXPECT_TRUE(relay.value());
+  bag = DisposeBag();
+  c.onNext(false);  // the replaced bag ended the binding
+  EXPECT_TRUE(relay.value());
+}
+
+TEST(OperatorTests, BindLeavesTheRelayValueOnCompletion) {
+  BehaviorRelay<int> relay(0);
+  BehaviorSubject<int> source(4);
+  auto binding = source.asObservable().bind(relay);
+  source.onCompleted();
+  EXPECT_EQ(relay.value(), 4);
+  relay.accept(5);
+  EXPECT_EQ(relay.value(), 5);
+}
+
+TEST(OperatorTests, TakeCompletesAfterCountAndReleasesTheSource) {
+  BehaviorRelay<int> relay(7);
+  Recorder<int> first;
+  bool disposed = false;
+  auto subscription = first.subscribe(Observable<int>::create([&](const ObserverPtr<int>& o) {
+    return relay.asObservable().subscribe(o, [&] { disposed = true; });
+  }).take(1));
+  relay.accept(8);
+  EXPECT_EQ(first.values, (std::vector<int>{7}));
+  EXPECT_EQ(first.completions, 1);
+  EXPECT_TRUE(disposed);
+
+  Recorder<int> none;
+  auto zero = none.subscribe(relay.asObservable().take(0));
+  EXPECT_TRUE(none.values.empty());
+  EXPECT_EQ(none.completions, 1);
+}
+
+TEST(OperatorTests, SkipFilterMapUnwrapJust) {
+  BehaviorRelay<int> relay(0);
+  Recorder<int> skipped;
+  auto s1 = skipped.subscribe(relay.asObservable().skip(2));
+  relay.accept(1);
+  relay.accept(2);
+  relay.accept(3);
+  EXPECT_EQ(skipped.values, (std::vector<int>{2, 3}));
+
+  Recorder<std::string> mapped;
+  auto s2 = mapped.subscribe(relay.asObservable()
+                                 .filter([](int v) { return v % 2 == 1; })
+                                 .map([](int v) { return std::to_string(v); }));
+  relay.accept(4);
+  relay.accept(5);
+  EXPECT_EQ(mapped.values, (std::vector<std::string>{"3", "5"}));
+
+  BehaviorRelay<std::optional<int>> optional(std::nullopt);
+  Recorder<int> unwrapped;
+  auto s3 = unwrapped.subscribe(optional.asObservable().unwrap());
+  optional.accept(1);
+  optional.accept(std::nullopt);
+  optional.accept(2);
+  EXPECT_EQ(unwrapped.values, (std::vector<int>{1, 2}));
+
+  BehaviorRelay<std::shared_ptr<int>> pointer(nullptr);
+  Recorder<std::shared_ptr<int>> present;
+  auto s4 = present.subscribe(pointer.asObservable().unwrap());
+  pointer.accept(std::make_shared<int>(3));
+  ASSERT_EQ(present.values.size(), 1U);
+  EXPECT_EQ(*present.values[0], 3);
+
+  Recorder<int> just;
+  auto s5 = just.subscribe(Observable<int>::just(9));
+  EXPECT_EQ(just.values, (std::vector<int>{9}));
+  EXPECT_EQ(just.completions, 1);
+}
+
+TEST(OperatorTests, FlatMapMergesEveryInnerAndCompletesWhenAllHave) {
+  BehaviorSubject<bool> outer(false);
+  BehaviorRelay<int> inner(10);
+  Recorder<int> merged;
+  auto subscription = merged.subscribe(outer.asObservable()
+                                           .filter([](bool v) { return v; })
+                                           .flatMap([&](bool) { return inner.asObservable().skip(1); }));
+  outer.onNext(true);
+  outer.onNext(true);  // a second inner: each change now arrives twice
+  inner.accept(11);
+  EXPECT_EQ(merged.values, (std::vector<int>{11, 11}));
+  outer.onCompleted();
+  EXPECT_EQ(merged.completions, 0);  // the inners are still running
+
+  BehaviorSubject<int> source(1);
+  Recorder<bool> justs;
+  auto second = justs.subscribe(
+      source.asObservable().flatMap([](int v) { return Observable<bool>::just(v > 1); }));
+  source.onNext(2);
+  source.onCompleted();
+  EXPECT_EQ(justs.values, (std::vector<bool>{false, true}));
+  EXPECT_EQ(justs.completions, 1);
+}
+
+TEST(OperatorTests, CatchAndReturnTurnsAnErrorIntoAValueAndCompletion) {
+  Recorder<int> caught;
+  auto subscription = caught.subscribe(Observable<int>::error(makeError()).catchAndReturn(-1));
+  EXPECT_EQ(caught.values, (std::vector<int>{-1}));
+  EXPECT_EQ(caught.completions, 1);
+  EXPECT_EQ(caught.errors, 0);
+}
+
+struct Owner : std::enable_shared_from_this<Owner> {
+  ObservedValue<int> property{1};
+  Observable<int> stream() { return weaklyObserveKeyPath(weak_from_this(), &Owner::property); }
+};
+
+TEST(ObservedValueTests, WeakObservationEmitsCurrentThenChangesWithoutKeepingTheOwner) {
+  auto owner = std::make_shared<Owner>();
+  std::weak_ptr<Owner> weak = owner;
+  auto stream = owner->stream();
+  Recorder<int> recorder;
+  auto subscription = recorder.subscribe(stream);
+  owner->property.set(2);
+  owner->property.set(2);
+  EXPECT_EQ(recorder.values, (std::vector<int>{1, 2, 2}));
+  owner.reset();
+  EXPECT_TRUE(weak.expired());
+  EXPECT_EQ(recorder.completions, 1);
+
+  Recorder<int> late;
+  auto lateSubscription = late.subscribe(stream);
+  EXPECT_TRUE(late.values.empty());
+  EXPECT_EQ(late.completions, 1);
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Rx
