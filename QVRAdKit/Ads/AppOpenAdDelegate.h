@@ -1,0 +1,17 @@
+#pragma once
+// AppOpenAdDelegate is the host's listener of one app-open ad, held weakly by the ad.
+
+namespace QVRAdKit {
+
+class AppOpenAd;
+
+class AppOpenAdDelegate {
+ public:
+  virtual ~AppOpenAdDelegate() = default;
+  virtual void appOpenAdDidOpen(AppOpenAd& ad) = 0;
+  // The ad closed and is now used.
+  virtual void appOpenAdDidClose(AppOpenAd& ad) = 0;
+  virtual void appOpenAdDidFailToPresent(AppOpenAd& ad) = 0;
+};
+
+}  // namespace QVRAdKit
