@@ -2,7 +2,8 @@
 // notificationStream turns the notifications of one name into a stream: it emits each posted
 // notification (from any sender when object is nullptr) until the subscription is disposed.
 // The stream holds the notification centre weakly; once the centre is gone it emits nothing.
-// Example: notificationStream(env.notificationCenterPtr(), kDeviceOrientationDidChange)
+// Example: notificationStream(env.notificationCenterPtr(),
+// UIDeviceOrientationDidChangeNotification)
 
 #include <memory>
 #include <string>
@@ -23,9 +24,8 @@ inline Rx::Observable<Notification> notificationStream(
         auto strongCenter = weakCenter.lock();
         if (!strongCenter) return {};
         auto id = strongCenter->addObserver(
-            name, object, [observer](const Notification& notification) {
-              observer->onNext(notification);
-            });
+            name, object,
+            [observer](const Notification& notification) { observer->onNext(notification); });
         return Rx::Disposable::create([weakCenter, id] {
           if (auto center = weakCenter.lock()) center->removeObserver(id);
         });

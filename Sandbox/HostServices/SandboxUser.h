@@ -12,7 +12,8 @@ namespace QVRAdKit::Sandbox {
 
 class SandboxUser final : public QVUser {
  public:
-  explicit SandboxUser(bool premium, std::vector<std::shared_ptr<const QVPartnerAd>> partnerAds = {})
+  explicit SandboxUser(bool premium,
+                       std::vector<std::shared_ptr<const QVPartnerAd>> partnerAds = {})
       : premium_(premium), partnerAds_(std::move(partnerAds)) {}
 
   static QVUserPtr make(bool premium) { return std::make_shared<SandboxUser>(premium); }

@@ -21,8 +21,8 @@ TEST(BehaviorRelayTests, SubscriberGetsCurrentValueAtOnceThenEveryLaterValue) {
   EXPECT_EQ(relay.value(), 2);
 
   std::vector<int> distinct;
-  auto second = relay.asObservable().distinctUntilChanged().subscribe(
-      [&](int v) { distinct.push_back(v); });
+  auto second =
+      relay.asObservable().distinctUntilChanged().subscribe([&](int v) { distinct.push_back(v); });
   relay.accept(2);
   relay.accept(3);
   EXPECT_EQ(distinct, (std::vector<int>{2, 3}));
@@ -84,7 +84,8 @@ TEST(BehaviorRelayTests, EmissionFromAnotherThreadThanTheSubscriber) {
   BehaviorRelay<int> relay(0);
   std::atomic<int> last{-1};
   Disposable subscription;
-  std::thread subscriber([&] { subscription = relay.asObservable().subscribe([&](int v) { last = v; }); });
+  std::thread subscriber(
+      [&] { subscription = relay.asObservable().subscribe([&](int v) { last = v; }); });
   subscriber.join();
   std::thread emitter([&] {
     for (int i = 1; i <= 100; ++i) relay.accept(i);
@@ -113,11 +114,13 @@ TEST(DisposeBagTests, ReplacingTheBagEndsItsGroupBeforeTheNextValue) {
 TEST(DisposeBagTests, OnDisposedRunsOnceForDisposalAndForTermination) {
   BehaviorSubject<int> subject(0);
   int disposedCount = 0;
-  auto subscription = subject.asObservable().subscribe(nullptr, nullptr, nullptr, [&] { ++disposedCount; });
+  auto subscription =
+      subject.asObservable().subscribe(nullptr, nullptr, nullptr, [&] { ++disposedCount; });
   subscription.dispose();
   subscription.dispose();
   EXPECT_EQ(disposedCount, 1);
-  auto completed = Observable<int>::just(1).subscribe(nullptr, nullptr, nullptr, [&] { ++disposedCount; });
+  auto completed =
+      Observable<int>::just(1).subscribe(nullptr, nullptr, nullptr, [&] { ++disposedCount; });
   EXPECT_EQ(disposedCount, 2);
 }
 

@@ -23,7 +23,9 @@ struct Recorder {
   }
 };
 
-Error makeError() { return std::make_exception_ptr(std::runtime_error("boom")); }
+Error makeError() {
+  return std::make_exception_ptr(std::runtime_error("boom"));
+}
 
 TEST(BehaviorSubjectTests, CompletedSubjectGivesLateSubscriberOnlyTheCompletion) {
   BehaviorSubject<bool> subject(false);
@@ -77,16 +79,16 @@ TEST(CombineLatestTests, InputCompletingWithoutValueBlocksForGoodAndAllCompleted
   EXPECT_EQ(recorder.completions, 1);
 
   Recorder<std::vector<int>> justs;
-  auto justSubscription = justs.subscribe(
-      combineLatest<int>({Observable<int>::just(1), Observable<int>::just(2)}));
+  auto justSubscription =
+      justs.subscribe(combineLatest<int>({Observable<int>::just(1), Observable<int>::just(2)}));
   EXPECT_EQ(justs.values, (std::vector<std::vector<int>>{{1, 2}}));
   EXPECT_EQ(justs.completions, 1);
 }
 
 TEST(CombineLatestTests, EmptyCollectionEmitsOneEmptyArrayThenCompletes) {
   Recorder<bool> anyLoading;
-  auto subscription = anyLoading.subscribe(
-      combineLatest<bool>({}).map([](const std::vector<bool>& all) {
+  auto subscription =
+      anyLoading.subscribe(combineLatest<bool>({}).map([](const std::vector<bool>& all) {
         return std::find(all.begin(), all.end(), true) != all.end();
       }));
   EXPECT_EQ(anyLoading.values, (std::vector<bool>{false}));
@@ -135,9 +137,10 @@ TEST(OperatorTests, TakeCompletesAfterCountAndReleasesTheSource) {
   BehaviorRelay<int> relay(7);
   Recorder<int> first;
   bool disposed = false;
-  auto subscription = first.subscribe(Observable<int>::create([&](const ObserverPtr<int>& o) {
-    return relay.asObservable().subscribe(o, [&] { disposed = true; });
-  }).take(1));
+  auto subscription =
+      first.subscribe(Observable<int>::create([&](const ObserverPtr<int>& o) {
+                        return relay.asObservable().subscribe(o, [&] { disposed = true; });
+                      }).take(1));
   relay.accept(8);
   EXPECT_EQ(first.values, (std::vector<int>{7}));
   EXPECT_EQ(first.completions, 1);
@@ -159,9 +162,10 @@ TEST(OperatorTests, SkipFilterMapUnwrapJust) {
   EXPECT_EQ(skipped.values, (std::vector<int>{2, 3}));
 
   Recorder<std::string> mapped;
-  auto s2 = mapped.subscribe(relay.asObservable()
-                                 .filter([](int v) { return v % 2 == 1; })
-                                 .map([](int v) { return std::to_string(v); }));
+  auto s2 =
+      mapped.subscribe(relay.asObservable().filter([](int v) { return v % 2 == 1; }).map([](int v) {
+        return std::to_string(v);
+      }));
   relay.accept(4);
   relay.accept(5);
   EXPECT_EQ(mapped.values, (std::vector<std::string>{"3", "5"}));
@@ -191,9 +195,10 @@ TEST(OperatorTests, FlatMapMergesEveryInnerAndCompletesWhenAllHave) {
   BehaviorSubject<bool> outer(false);
   BehaviorRelay<int> inner(10);
   Recorder<int> merged;
-  auto subscription = merged.subscribe(outer.asObservable()
-                                           .filter([](bool v) { return v; })
-                                           .flatMap([&](bool) { return inner.asObservable().skip(1); }));
+  auto subscription =
+      merged.subscribe(outer.asObservable().filter([](bool v) { return v; }).flatMap([&](bool) {
+        return inner.asObservable().skip(1);
+      }));
   outer.onNext(true);
   outer.onNext(true);  // a second inner: each change now arrives twice
   inner.accept(11);

@@ -1,0 +1,109 @@
+#include "QVRAdKit/Platform/Environment.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "QVRAdKit/Platform/InMemoryUserDefaults.h"
+#include "QVRAdKit/Platform/SystemClock.h"
+
+namespace QVRAdKit::Platform {
+
+namespace {
+
+std::atomic<Environment*> installedEnvironment{nullptr};
+
+// How long runUntil waits at a time before asking done() again, for conditions that other threads
+// satisfy without posting to the main queue.
+constexpr std::chrono::milliseconds kRunUntilSlice{5};
+
+}  // namespace
+
+Environment::Environment(Options options)
+    : manualClock_(std::move(options.manualClock)),
+      clock_(manualClock_    ? manualClock_
+             : options.clock ? std::move(options.clock)
+                             : std::make_shared<const SystemClock>()),
+      userDefaults_(options.userDefaults ? std::move(options.userDefaults)
+                                         : std::make_shared<InMemoryUserDefaults>()),
+      notificationCenter_(std::make_shared<NotificationCenter>()),
+      application_(std::make_unique<Application>(notificationCenter_)),
+      device_(std::make_unique<Device>(notificationCenter_)),
+      mainQueue_(std::make_unique<MainQueue>(clock_)),
+      background_(std::make_unique<BackgroundExecutor>(options.backgroundThreadCount)) {}
+
+Environment::~Environment() {
+  // Background work may still reach the registry or post to the main queue: stop it first.
+  background_->shutdown();
+  std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry;
+  {
+    std::lock_guard lock(registryMutex_);
+    registry.swap(registry_);
+  }
+  registry.clear();  // services destroyed without the lock: their destructors may use the registry
+  Environment* self = this;
+  installedEnvironment.compare_exchange_strong(self, nullptr);
+}
+
+std::unique_ptr<Environment> Environment::makeForTesting() {
+  Options options;
+  options.manualClock = std::make_shared<ManualClock>();
+  return std::make_unique<Environment>(std::move(options));
+}
+
+std::unique_ptr<Environment> Environment::makeSystem() {
+  return std::make_unique<Environment>(Options{});
+}
+
+Environment& Environment::current() {
+  if (Environment* installed = installedEnvironment.load(std::memory_order_acquire)) {
+    return *installed;
+  }
+  static const std::unique_ptr<Environment> processDefault = makeSystem();
+  return *processDefault;
+}
+
+Environment::Scope::Scope(Environment& environment)
+    : previous_(installedEnvironment.exchange(&environment, std::memory_order_acq_rel)) {}
+
+Environment::Scope::~Scope() {
+  installedEnvironment.store(previous_, std::memory_order_release);
+}
+
+std::shared_ptr<Environment::Slot> Environment::slotFor(std::type_index type, bool create) const {
+  std::lock_guard lock(registryMutex_);
+  auto found = registry_.find(type);
+  if (found != registry_.end()) return found->second;
+  if (!create) return nullptr;
+  auto slot = std::make_shared<Slot>();
+  registry_.emplace(type, slot);
+  return slot;
+}
+
+bool Environment::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    mainQueue_->runUntilIdle();
+    if (done()) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    mainQueue_->waitForReadyTask(std::min(deadline, now + kRunUntilSlice));
+  }
+}
+
+void Environment::advance(TimeInterval interval) {
+  if (!manualClock_) {
+    mainQueue_->runUntilIdle();
+    return;
+  }
+  const Date target = manualClock_->now().addingTimeInterval(interval);
+  for (;;) {
+    mainQueue_->runUntilIdle();
+    const std::optional<Date> next = mainQueue_->nextDueDate();
+    if (!next || *next > target) break;
+    if (*next > manualClock_->now()) manualClock_->set(*next);
+  }
+  if (manualClock_->now() < target) manualClock_->set(target);
+  mainQueue_->runUntilIdle();
+}
+
+}  // namespace QVRAdKit::Platform

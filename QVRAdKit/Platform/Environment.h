@@ -1,0 +1,154 @@
+#pragma once
+// Environment bundles the platform services one run of the module sees: clock, main queue,
+// background executor, notification centre, application and device state and user defaults, plus
+// a typed registry in which higher layers keep their per-environment services and shared
+// instances (SDK implementations, process-wide singletons) without this layer knowing their types.
+// The module reaches it through Environment::current(); the host installs one at start and each
+// test installs a fresh one, so that nothing leaks from one test into the next.
+// Example:
+//   auto env = Environment::makeForTesting();
+//   Environment::Scope scope(*env);
+//   auto bridge = Environment::current().sharedInstance<Bridge>([] { return Bridge::create(); });
+//   env->advance(600);  // runs the timers due in the next ten minutes, in order
+// Threading: the accessors, the registry and current() may be used from any thread. runUntil() and
+// advance() drain the main queue and belong to the thread that plays the main thread. Scopes nest
+// and must be destroyed in reverse order of creation.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <typeindex>
+#include <typeinfo>
+#include <unordered_map>
+#include <utility>
+
+#include "QVRAdKit/Platform/Application.h"
+#include "QVRAdKit/Platform/BackgroundExecutor.h"
+#include "QVRAdKit/Platform/Clock.h"
+#include "QVRAdKit/Platform/Device.h"
+#include "QVRAdKit/Platform/MainQueue.h"
+#include "QVRAdKit/Platform/ManualClock.h"
+#include "QVRAdKit/Platform/NotificationCenter.h"
+#include "QVRAdKit/Platform/UserDefaults.h"
+
+namespace QVRAdKit::Platform {
+
+class Environment {
+ public:
+  struct Options {
+    // The clock: manualClock when set, otherwise clock, otherwise the system clock.
+    std::shared_ptr<const Clock> clock;
+    std::shared_ptr<ManualClock> manualClock;
+    size_t backgroundThreadCount = 1;
+    // In-memory defaults when not set.
+    std::shared_ptr<UserDefaults> userDefaults;
+  };
+
+  explicit Environment(Options options);
+  // Shuts the background executor down (joining its threads) before clearing the registry, then
+  // destroys the rest; pending main-queue tasks are destroyed without running.
+  ~Environment();
+  Environment(const Environment&) = delete;
+  Environment& operator=(const Environment&) = delete;
+
+  // Manual clock at ManualClock::kDefaultStart, in-memory defaults, one background thread.
+  static std::unique_ptr<Environment> makeForTesting();
+  // System clock, in-memory defaults, one background thread.
+  static std::unique_ptr<Environment> makeSystem();
+
+  // The environment installed by the innermost live Scope; without one, a process-wide default
+  // made by makeSystem() on first use.
+  static Environment& current();
+
+  // Installs an environment as current for its lifetime, then restores the previous one.
+  class Scope {
+   public:
+    explicit Scope(Environment& environment);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    Environment* previous_;
+  };
+
+  [[nodiscard]] MainQueue& mainQueue() const { return *mainQueue_; }
+  [[nodiscard]] BackgroundExecutor& background() const { return *background_; }
+  [[nodiscard]] const Clock& clock() const { return *clock_; }
+  [[nodiscard]] const std::shared_ptr<const Clock>& clockPtr() const { return clock_; }
+  // nullptr unless the environment runs on a manual clock.
+  [[nodiscard]] ManualClock* manualClock() const { return manualClock_.get(); }
+  [[nodiscard]] NotificationCenter& notificationCenter() const { return *notificationCenter_; }
+  [[nodiscard]] const std::shared_ptr<NotificationCenter>& notificationCenterPtr() const {
+    return notificationCenter_;
+  }
+  [[nodiscard]] Application& application() const { return *application_; }
+  [[nodiscard]] Device& device() const { return *device_; }
+  [[nodiscard]] UserDefaults& userDefaults() const { return *userDefaults_; }
+  [[nodiscard]] const std::shared_ptr<UserDefaults>& userDefaultsPtr() const {
+    return userDefaults_;
+  }
+
+  // The object registered for T (by setService or sharedInstance), or nullptr.
+  template <class T>
+  [[nodiscard]] std::shared_ptr<T> service() const {
+    const std::shared_ptr<Slot> slot = slotFor(typeid(T), false);
+    if (!slot) return nullptr;
+    std::lock_guard lock(slot->mutex);
+    return std::static_pointer_cast<T>(slot->value);
+  }
+
+  // Registers (or, with nullptr, removes) the object for T, replacing any earlier one.
+  template <class T>
+  void setService(std::shared_ptr<T> object) {
+    const std::shared_ptr<Slot> slot = slotFor(typeid(T), true);
+    std::shared_ptr<void> replaced;  // destroyed after the slot's lock is released
+    std::lock_guard lock(slot->mutex);
+    replaced = std::exchange(slot->value, std::move(object));
+  }
+
+  // The object registered for T; when there is none, the one make() returns, registered. make runs
+  // at most once per environment even when threads race (the losers wait and get the same
+  // object); it may use other services and shared instances, but not T's own.
+  template <class T, class Make>
+  std::shared_ptr<T> sharedInstance(Make&& make) {
+    const std::shared_ptr<Slot> slot = slotFor(typeid(T), true);
+    std::lock_guard lock(slot->mutex);
+    if (!slot->value) slot->value = std::shared_ptr<T>(std::forward<Make>(make)());
+    return std::static_pointer_cast<T>(slot->value);
+  }
+
+  // Test support. Drains the main queue until done() answers true, waiting (not sleeping) for
+  // tasks that other threads post; false when the timeout passes first.
+  bool runUntil(const std::function<bool()>& done,
+                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // Test support, manual clock only (otherwise it just drains what is due). Moves the clock
+  // forward to each pending task's due date in turn, running the tasks as they fall due (those
+  // they post included), then sets the clock to now + interval and runs what is ready. The clock
+  // never moves backwards here; set it on the manual clock to do that.
+  void advance(TimeInterval interval);
+
+ private:
+  struct Slot {
+    std::mutex mutex;
+    std::shared_ptr<void> value;
+  };
+
+  std::shared_ptr<Slot> slotFor(std::type_index type, bool create) const;
+
+  std::shared_ptr<ManualClock> manualClock_;
+  std::shared_ptr<const Clock> clock_;
+  std::shared_ptr<UserDefaults> userDefaults_;
+  std::shared_ptr<NotificationCenter> notificationCenter_;
+  std::unique_ptr<Application> application_;
+  std::unique_ptr<Device> device_;
+  std::unique_ptr<MainQueue> mainQueue_;
+  std::unique_ptr<BackgroundExecutor> background_;
+
+  mutable std::mutex registryMutex_;
+  mutable std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry_;
+};
+
+}  // namespace QVRAdKit::Platform

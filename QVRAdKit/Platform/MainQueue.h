@@ -1,0 +1,99 @@
+#pragma once
+// MainQueue is the serial FIFO queue that stands in for the phone's main thread: "the main thread"
+// is whichever thread drains it. Tasks are due now (async) or at a clock time (asyncAfter,
+// asyncAt; timers and animations); runUntilIdle() runs every due task in due-date order, then in
+// posting order, including tasks posted while it runs. The host's run loop drains it in
+// production; tests drain it by hand.
+// Example: queue.asyncAfter(600, [weak] { if (auto self = weak.lock()) self->reload(); });
+// Threading: posting and the queries may happen on any thread. Draining is serial: a second
+// thread calling runUntilIdle() while another drains waits for it. Tasks run without the queue's
+// lock held, so a task may post, drain recursively, or destroy objects that post.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "QVRAdKit/Platform/Clock.h"
+#include "QVRAdKit/Platform/Date.h"
+
+namespace QVRAdKit::Platform {
+
+class MainQueue {
+ public:
+  using Task = std::function<void()>;
+
+  explicit MainQueue(std::shared_ptr<const Clock> clock);
+  // Destroys the tasks that never ran (outside the lock: their captures may post).
+  ~MainQueue();
+  MainQueue(const MainQueue&) = delete;
+  MainQueue& operator=(const MainQueue&) = delete;
+
+  // Due now. Tasks posted with async() run in posting order, even if the clock is set backwards.
+  void async(Task task);
+  // Due at clock.now() + delay.
+  void asyncAfter(TimeInterval delay, Task task);
+  // Due at the given clock time; a time already past is due now.
+  void asyncAt(Date due, Task task);
+
+  // Runs every task that is due (due <= clock.now()), including the ones posted while running,
+  // and returns how many ran.
+  size_t runUntilIdle();
+
+  // True on the thread draining the queue right now. While nobody drains, true on the thread that
+  // drained it last (the constructing thread before the first drain), so that code called straight
+  // from a test body or the host's loop counts as on the main queue; other threads answer false.
+  // Meant for debug-only "on the main queue" checks.
+  [[nodiscard]] bool isCurrent() const;
+
+  // The earliest due date among pending tasks (an async() task counts as due at its posting time,
+  // never later than now); none when nothing is pending.
+  [[nodiscard]] std::optional<Date> nextDueDate() const;
+
+  // Blocks until a task is due now or the deadline passes; answers whether one is due. Posting
+  // wakes it, so tests wait here for work handed over from other threads instead of sleeping.
+  bool waitForReadyTask(std::chrono::steady_clock::time_point deadline);
+
+  [[nodiscard]] size_t pendingCount() const;
+  [[nodiscard]] const Clock& clock() const { return *clock_; }
+
+ private:
+  struct Immediate {
+    Date posted;
+    std::uint64_t sequence;
+    Task task;
+  };
+  struct TimedKey {
+    Date due;
+    std::uint64_t sequence;
+    bool operator<(const TimedKey& other) const {
+      return due < other.due || (due == other.due && sequence < other.sequence);
+    }
+  };
+
+  void post(std::optional<Date> due, Task task);
+  bool hasReadyLocked(Date now) const;
+  bool popReadyLocked(Date now, Task& task);
+
+  std::shared_ptr<const Clock> clock_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable readyChanged_;
+  std::deque<Immediate> immediate_;  // async(): always ready, FIFO
+  std::map<TimedKey, Task> timed_;   // asyncAfter()/asyncAt(): ready once due
+  std::uint64_t nextSequence_ = 0;
+
+  std::recursive_mutex drainMutex_;  // one draining thread at a time; a task may drain again
+  std::atomic<std::thread::id> drainingThread_{};
+  std::atomic<std::thread::id> ownerThread_;
+};
+
+}  // namespace QVRAdKit::Platform

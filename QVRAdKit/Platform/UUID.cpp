@@ -1,0 +1,76 @@
+#include "QVRAdKit/Platform/UUID.h"
+
+#include <random>
+
+namespace QVRAdKit::Platform {
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+bool isHyphenPosition(size_t index) {
+  return index == 8 || index == 13 || index == 18 || index == 23;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::mt19937_64& threadGenerator() {
+  thread_local std::mt19937_64 generator = [] {
+    std::random_device device;
+    std::seed_seq seed{device(), device(), device(), device(),
+                       device(), device(), device(), device()};
+    return std::mt19937_64(seed);
+  }();
+  return generator;
+}
+
+}  // namespace
+
+UUID UUID::random() {
+  std::mt19937_64& generator = threadGenerator();
+  Bytes bytes{};
+  for (size_t half = 0; half < 2; ++half) {
+    std::uint64_t bits = generator();
+    for (size_t i = 0; i < 8; ++i) {
+      bytes[half * 8 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    }
+  }
+  bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+  bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // variant 10xx
+  return UUID(bytes);
+}
+
+std::optional<UUID> UUID::fromString(std::string_view text) {
+  if (text.size() != 36) return std::nullopt;
+  Bytes bytes{};
+  size_t nibble = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (isHyphenPosition(i)) {
+      if (text[i] != '-') return std::nullopt;
+      continue;
+    }
+    const int value = hexValue(text[i]);
+    if (value < 0) return std::nullopt;
+    bytes[nibble / 2] |= static_cast<std::uint8_t>(nibble % 2 == 0 ? value << 4 : value);
+    ++nibble;
+  }
+  return UUID(bytes);
+}
+
+std::string UUID::uuidString() const {
+  std::string text;
+  text.reserve(36);
+  for (size_t i = 0; i < bytes_.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text.push_back('-');
+    text.push_back(kHexDigits[bytes_[i] >> 4]);
+    text.push_back(kHexDigits[bytes_[i] & 0x0F]);
+  }
+  return text;
+}
+
+}  // namespace QVRAdKit::Platform
