@@ -1,0 +1,112 @@
+#pragma once
+// SQLiteKeyValueStore keeps typed values (bool, integer, double, text, date) under text keys,
+// grouped in namespaces, in one SQLite file. Every write is its own durable commit (WAL journal,
+// synchronous=FULL); every value is also held in a memory cache loaded at open, so reads never
+// touch the disk. SQLiteStorage and SQLiteUserDefaults are views of one namespace each and share
+// the store. The cache assumes this object is the only writer of the file while it is open.
+// Threading: every member may be called from any thread (one mutex guards the connection and the
+// cache). Closing happens when the last owner releases the store.
+//
+// Example:
+//   auto store = SQLiteKeyValueStore::open("/tmp/host.sqlite");
+//   if (!store) { report(store.error()); return; }
+//   (*store)->setValue("storage", "pausedTill", StorableValue(Platform::Date(1.7e9)));
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "QVRAdKit/Host/Storage.h"
+#include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Platform/Expected.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace QVRAdKit::Sandbox {
+
+class SQLiteKeyValueStore {
+ public:
+  // The domain of every error this store answers.
+  static constexpr std::string_view kErrorDomain = "QVRAdKit.Sandbox.Storage";
+
+  enum class ErrorCode : std::int64_t {
+    cannotOpen = 1,      // the path is a directory, its directory is missing, no permission...
+    notADatabase = 2,    // the file exists but is not an SQLite database
+    corrupt = 3,         // the database fails its integrity check or holds malformed entries
+    schemaMismatch = 4,  // a valid database that is not a key-value store of this kind
+    readOnly = 5,        // the file can be read but not written
+    writeFailed = 6,     // a write could not be committed; the previous value is kept
+  };
+
+  struct Options {
+    // How long a write waits for a lock held by another connection before failing.
+    std::chrono::milliseconds busyTimeout{2000};
+  };
+
+  // Opens (creating when missing) the store at path, checks its integrity and schema and loads
+  // every value into memory. Never throws: every failure is an Error in kErrorDomain whose text
+  // names the path and the reason.
+  [[nodiscard]] static Platform::Expected<std::shared_ptr<SQLiteKeyValueStore>> open(
+      const std::string& path);
+  [[nodiscard]] static Platform::Expected<std::shared_ptr<SQLiteKeyValueStore>> open(
+      const std::string& path, Options options);
+
+  ~SQLiteKeyValueStore();
+  SQLiteKeyValueStore(const SQLiteKeyValueStore&) = delete;
+  SQLiteKeyValueStore& operator=(const SQLiteKeyValueStore&) = delete;
+
+  // The value under key in nameSpace, from memory. Does not allocate unless the value is text.
+  [[nodiscard]] std::optional<StorableValue> value(std::string_view nameSpace,
+                                                   std::string_view key) const;
+  // Commits value under key in nameSpace (none removes it), then updates memory. On failure the
+  // previous value stays, both on disk and in memory, and the error is answered.
+  std::optional<Platform::Error> setValue(std::string_view nameSpace, std::string_view key,
+                                          const std::optional<StorableValue>& value);
+
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+ private:
+  // Hash and equality that accept std::string_view, so lookups by view build no std::string.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  template <class Value>
+  using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+  using Space = TextMap<StorableValue>;
+
+  struct StatementDeleter {
+    void operator()(sqlite3_stmt* statement) const;
+  };
+  using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+  struct ConnectionDeleter {
+    void operator()(sqlite3* connection) const;
+  };
+  using Connection = std::unique_ptr<sqlite3, ConnectionDeleter>;
+
+  class Opener;
+
+  SQLiteKeyValueStore(std::string path, Connection connection, Statement upsert, Statement remove,
+                      TextMap<Space> cache);
+
+  Platform::Error writeError(std::string_view nameSpace, std::string_view key) const;
+
+  const std::string path_;
+  mutable std::mutex mutex_;
+  // Declared before the statements so that they are finalized before the connection closes.
+  Connection connection_;
+  Statement upsert_;
+  Statement remove_;
+  TextMap<Space> cache_;
+};
+
+}  // namespace QVRAdKit::Sandbox
