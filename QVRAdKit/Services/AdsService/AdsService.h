@@ -1,0 +1,194 @@
+#pragma once
+// AdsService is the module's front door for the host. The host builds one with its services and
+// asks it, at fixed moments of its own flow, whether an ad may be shown at a placement
+// (shouldShowAd), which interstitial to present after a connection change
+// (interstitialTypeToPresent, which records the grant), and which placement serves the
+// application-start ad; it also pauses every ad for a while, persistently (pauseAds).
+// The decisions read the configuration of the last start-up run, the host's services, the pause
+// date kept in the host's storage and the host's pause switches. They never throw: storage
+// trouble and bad input are logged and answered with "no ad".
+// Threading: main queue. The decisions are synchronous, take no locks and, on their usual paths,
+// allocate nothing.
+//
+// Example:
+//   auto ads = AdsService::create(config, users, connection, rateUs, consent, reporting, storage,
+//                                 freeUse, /*adsPauseConfigProvider=*/nullptr);
+//   if (ads->interstitialTypeToPresent() == InterstitialType::connect) { /* present one */ }
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "QVRAdKit/Host/BlockUtilsProtocol.h"
+#include "QVRAdKit/Host/ConnectionServiceProtocol.h"
+#include "QVRAdKit/Host/CustomSubscriber.h"
+#include "QVRAdKit/Host/FreeUseServiceProtocol.h"
+#include "QVRAdKit/Host/InterstitialType.h"
+#include "QVRAdKit/Host/QVReporting.h"
+#include "QVRAdKit/Host/RateUsServiceProtocol.h"
+#include "QVRAdKit/Host/Storage.h"
+#include "QVRAdKit/Host/UserServiceProtocol.h"
+#include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Rx/BehaviorRelay.h"
+#include "QVRAdKit/Rx/DisposeBag.h"
+#include "QVRAdKit/Services/AdsService/AdPlacementConfig.h"
+#include "QVRAdKit/Services/AdsService/AdsConfig.h"
+#include "QVRAdKit/Services/AdsService/AdsConfigProvidable.h"
+#include "QVRAdKit/Services/AdsService/AdsPauseConfigProvidable.h"
+#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
+#include "QVRAdKit/Services/AdsService/AdsServicable.h"
+#include "QVRAdKit/Services/AdsService/InterstitialCappingChecker.h"
+
+namespace QVRAdKit {
+
+class AdBuildable;
+class AdsConsentService;
+class AppOpenAdBuilder;
+class GADMobileAds;
+class InterstitialAdBuilderV2;
+class RewardedVideoAdBuilder;
+
+class AdsService final : public AdsServicable,
+                         public CustomSubscriber,
+                         public BlockUtilsProtocol,
+                         public std::enable_shared_from_this<AdsService> {
+ public:
+  // The host storage key of the end of the ads pause, a Platform::Date.
+  static constexpr std::string_view kAdsPausedTillDateKey = "AdsService.adsPausedTillDate";
+
+  // Stores its arguments and nothing else: subscribes to nothing, reads nothing, loads nothing.
+  // freeUseService and adsPauseConfigProvider may be null (no free-use rule, no pause switches);
+  // the others are required, and a missing one is reported as an assertion failure (decisions
+  // that need it then answer "no ad").
+  static std::shared_ptr<AdsService> create(
+      std::shared_ptr<AdsConfigProvidable> configProvider,
+      std::shared_ptr<UserServiceProtocol> userService,
+      std::shared_ptr<ConnectionServiceProtocol> connectionService,
+      std::shared_ptr<RateUsServiceProtocol> rateUsService,
+      std::shared_ptr<AdsConsentService> adsConsentService, std::shared_ptr<QVReporting> reporting,
+      std::shared_ptr<Storage> storage, std::shared_ptr<FreeUseServiceProtocol> freeUseService,
+      std::shared_ptr<AdsPauseConfigProvidable> adsPauseConfigProvider);
+
+  AdsService(const AdsService&) = delete;
+  AdsService& operator=(const AdsService&) = delete;
+  ~AdsService() override;
+
+  // The timeout of the app-open placement main, 0 when it is not configured.
+  [[nodiscard]] double appOpenAdTimeout() const override;
+  // connect or disconnect when the connection status calls for that interstitial and nothing
+  // withholds it (premium, network capping, the placement's interval, the rate-us prompt);
+  // records the grant, which starts the placement's interval. Otherwise none, recording nothing.
+  InterstitialType interstitialTypeToPresent() override;
+  // shouldShowAd of appLaunchPlacement(); false when there is none.
+  [[nodiscard]] bool shouldShowAppLaunchAd() const override;
+  [[nodiscard]] bool shouldShowDisconnectAd() const override;
+
+  // Whether an ad may be shown at the placement now: not for a premium user, not in free use,
+  // not for an unconfigured placement, not while the stored pause lasts, not while the host's
+  // switch for the placement holds it back, and not without keys.
+  [[nodiscard]] bool shouldShowAd(const AdsPlacement& placement) const override;
+  // Pauses every ad from now for interval seconds, replacing any earlier pause; the pause
+  // survives restarts. Zero or a negative interval lifts a pause at once. NaN changes nothing.
+  void pauseAds(Platform::TimeInterval interval) override;
+  // interstitial(appLaunch) when configured, else appOpen(appLaunch) when configured, else none.
+  [[nodiscard]] std::optional<AdsPlacement> appLaunchPlacement() const override;
+
+  // Start-up and hand-out of ads.
+  // Starts one start-up run and returns at once. The run gathers consent on the main queue
+  // (shouldLoadGDPR: refresh it, possibly loading a form; otherwise only check that it is
+  // resolved), reads the first configuration value and starts the configured networks (each at
+  // most once per service) on the background executor, then rebuilds one builder per configured
+  // placement, tells the mediation networks the consent answer, starts the builders and marks the
+  // run ended. A consent form to show, or unresolved consent, ends the run without ads; a consent
+  // error ends it silently.
+  void checkConsentAndLoadAds(bool shouldLoadGDPR) override;
+  // Starts every builder now and every builder built later.
+  void loadAds() override;
+  // Reloads every builder: interstitials, then rewarded, then app-open.
+  void reloadAds() override;
+  void reload(const AdsPlacement& placement) override;
+  // A ready interstitial when the placement may show one and its network does not cap it.
+  std::shared_ptr<InterstitialAd> interstitialAd(InterstitialAdPlacement placement) override;
+  // The rewarded builder's ad, ready or not, when the placement may show one.
+  std::shared_ptr<RewardedVideoAd> rewardedAd(RewardedAdPlacement placement) override;
+  // A fresh app-open ad when the placement may show one.
+  std::shared_ptr<AppOpenAd> appOpenAd(AppOpenAdPlacement placement) override;
+  // Loading state of the application-start ad: after each ended run, the app-launch builder's
+  // loading changes without its current state and first change, or a single false when there is
+  // nothing to load. Never none.
+  [[nodiscard]] std::optional<Rx::Observable<bool>> appLaunchIsLoadingAdStream() override;
+
+ private:
+  friend class AdsServiceTestAccess;
+
+  AdsService(std::shared_ptr<AdsConfigProvidable> configProvider,
+             std::shared_ptr<UserServiceProtocol> userService,
+             std::shared_ptr<ConnectionServiceProtocol> connectionService,
+             std::shared_ptr<RateUsServiceProtocol> rateUsService,
+             std::shared_ptr<AdsConsentService> adsConsentService,
+             std::shared_ptr<QVReporting> reporting, std::shared_ptr<Storage> storage,
+             std::shared_ptr<FreeUseServiceProtocol> freeUseService,
+             std::shared_ptr<AdsPauseConfigProvidable> adsPauseConfigProvider);
+
+  // The configured placement, or nullptr (no configuration, or not in it).
+  [[nodiscard]] const AdPlacementConfig* adPlacementConfig(const AdsPlacement& placement) const;
+  // Whether the host's pause switch for the placement holds it back now.
+  [[nodiscard]] bool isPausedByConfig(const AdsPlacement& placement) const;
+  // Whether the stored pause date lies after now (storage_ must be set). An unreadable or
+  // mistyped value is no pause.
+  [[nodiscard]] bool isPausedByStoredDate() const;
+  void reportUnusablePauseDate(std::string_view reason) const;
+
+  // The start-up run, step by step (AdsServiceStartUp.cpp).
+  using NetworkStart = std::function<void(std::function<void()> done)>;
+  void runConsentPhase(bool shouldLoadGDPR);
+  void runConfigurationPhase();
+  static void getAdsConfig(Platform::Environment& environment,
+                           const std::weak_ptr<AdsService>& weak,
+                           const std::shared_ptr<AdsConfigProvidable>& provider);
+  void didReceiveConfig(const AdsConfig& config);
+  std::vector<NetworkStart> initializeAds(const AdsConfig::Sources& sources);
+  static void startNetwork(Platform::Environment& environment,
+                           const std::weak_ptr<AdsService>& weak,
+                           const std::shared_ptr<std::vector<NetworkStart>>& starts,
+                           std::size_t index, const std::shared_ptr<const AdsConfig>& config);
+  void finishRun(const AdsConfig& config);
+  void resetBuilders(const AdsConfig& config);
+  void startBuilders();
+  [[nodiscard]] std::shared_ptr<AdBuildable> builder(const AdsPlacement& placement) const;
+
+  std::map<InterstitialAdPlacement, std::shared_ptr<InterstitialAdBuilderV2>>
+      interstitialAdBuilders_;
+  std::map<RewardedAdPlacement, std::shared_ptr<RewardedVideoAdBuilder>> rewardedAdBuilders_;
+  std::map<AppOpenAdPlacement, std::shared_ptr<AppOpenAdBuilder>> appOpenAdBuilders_;
+  std::shared_ptr<AdsConfigProvidable> configProvider_;
+  std::shared_ptr<UserServiceProtocol> userService_;
+  std::shared_ptr<ConnectionServiceProtocol> connectionService_;
+  std::shared_ptr<FreeUseServiceProtocol> freeUseService_;
+  std::shared_ptr<RateUsServiceProtocol> rateUsService_;
+  std::shared_ptr<AdsConsentService> adsConsentService_;
+  std::shared_ptr<QVReporting> reporting_;
+  std::shared_ptr<Storage> storage_;
+  std::shared_ptr<AdsPauseConfigProvidable> adsPauseConfigProvider_;
+  // When interstitialTypeToPresent last granted each interstitial placement, indexed by the
+  // placement: a map over a closed enumeration, kept as an array so that recording a grant never
+  // allocates. In memory only.
+  std::array<std::optional<Platform::Date>, kInterstitialAdPlacementCount> adRequestDates_;
+  std::optional<AdsConfig> config_;
+  bool shouldStart_ = false;
+  std::shared_ptr<GADMobileAds> adMob_;
+  std::shared_ptr<InterstitialCappingChecker> ironSource_;
+  Rx::BehaviorRelay<bool> isLoadedRelay_{false};
+  Rx::DisposeBag bag_;
+
+  // Set once an unusable stored pause date has been logged, so that it is logged once per service
+  // and not at every decision. Main queue only, like the decisions that set it.
+  mutable bool reportedUnusablePauseDate_ = false;
+};
+
+}  // namespace QVRAdKit
