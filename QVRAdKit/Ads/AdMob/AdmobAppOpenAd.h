@@ -1,0 +1,94 @@
+#pragma once
+// AdmobAppOpenAd is one app-open ad of Google Mobile Ads for one ad-unit key. It starts its single
+// load when created and reports the request and its outcome; a loaded ad stays presentable for
+// four hours after it arrived (see isFresh() in the implementation) and until it has been shown.
+// It is the SDK ad's full-screen content delegate and turns those callbacks into reports, flag
+// changes and calls of the host's delegate. A failed or used object is never reloaded.
+// Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored.
+// Content is discarded once the ad was shown and closed.
+// Threading: main queue. The load completion holds the adapter weakly and does nothing once it is
+// gone; the SDK ad holds it weakly as its delegate.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "QVRAdKit/Ads/AppOpenAd.h"
+#include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Reporting/AdsReportable.h"
+#include "QVRAdKit/Rx/BehaviorSubject.h"
+#include "QVRAdKit/SDK/GoogleMobileAds/GADAppOpenAd.h"
+#include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenContentDelegate.h"
+
+namespace QVRAdKit {
+
+class AdmobAppOpenAd final : public AppOpenAd,
+                             public GADFullScreenContentDelegate,
+                             public std::enable_shared_from_this<AdmobAppOpenAd> {
+ public:
+  // How long after its arrival a loaded ad may be shown.
+  static constexpr Platform::TimeInterval kExpiryInterval = 4 * 60 * 60;
+
+  // Creates the adapter and starts its load.
+  [[nodiscard]] static std::shared_ptr<AdmobAppOpenAd> create(
+      std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+
+  // WaterfallableAd.
+  [[nodiscard]] bool isFailed() const override { return isFailed_; }
+  // An SDK ad arrived, has not expired and was not shown yet.
+  [[nodiscard]] bool isLoaded() const override;
+  [[nodiscard]] Rx::Observable<bool> isLoadingStream() const override;
+
+  // AppOpenAd.
+  [[nodiscard]] std::shared_ptr<AppOpenAdDelegate> delegate() const override {
+    return delegate_.lock();
+  }
+  void setDelegate(const std::shared_ptr<AppOpenAdDelegate>& delegate) override {
+    delegate_ = delegate;
+  }
+  // Shows the SDK ad when there is one, it has not expired and the SDK agrees; when the SDK
+  // refuses, the adapter is marked failed (without telling the delegate).
+  void present(const std::shared_ptr<Platform::ViewController>& rootViewController) override;
+
+  // Discardable content.
+  bool beginContentAccess() { return true; }
+  void endContentAccess() {}
+  void discardContentIfPossible() {}
+  [[nodiscard]] bool isContentDiscarded() const { return isUsed_; }
+
+  [[nodiscard]] const std::string& adUnitID() const { return adUnitID_; }
+  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+
+  // GADFullScreenContentDelegate.
+  void adWillPresentFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adWillDismissFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adDidDismissFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adDidFailToPresentFullScreenContentWithError(GADFullScreenPresentingAd& ad,
+                                                    const Platform::Error& error) override;
+
+ private:
+  AdmobAppOpenAd(std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+
+  void load();
+  void didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
+                        const std::optional<Platform::Error>& error);
+  [[nodiscard]] bool isFresh() const;
+  [[nodiscard]] std::optional<std::string> networkClassName() const;
+  template <class F>
+  void notifyDelegate(F&& f) {
+    if (auto listener = delegate_.lock()) f(*listener);
+  }
+
+  Rx::BehaviorSubject<bool> isLoadingSubject_{false};
+  std::optional<Platform::Date> adLoadedTime_;
+  std::shared_ptr<GADAppOpenAd> openAd_;
+  bool isUsed_ = false;
+  const std::string uuid_;
+  const std::string adUnitID_;
+  const std::shared_ptr<AdsReportable> reporter_;
+  std::weak_ptr<AppOpenAdDelegate> delegate_;
+  bool isFailed_ = false;
+};
+
+}  // namespace QVRAdKit

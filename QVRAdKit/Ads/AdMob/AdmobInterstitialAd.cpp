@@ -1,0 +1,115 @@
+#include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
+
+#include <cassert>
+#include <utility>
+
+#include "QVRAdKit/Ads/AdMob/AdmobNetworkClassName.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/UUID.h"
+
+namespace QVRAdKit {
+
+namespace {
+
+void assertOnMainQueue() {
+  assert(Platform::Environment::current().mainQueue().isCurrent() &&
+         "AdmobInterstitialAd is used on the main queue only");
+}
+
+}  // namespace
+
+std::shared_ptr<AdmobInterstitialAd> AdmobInterstitialAd::create(
+    std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
+  std::shared_ptr<AdmobInterstitialAd> ad(
+      new AdmobInterstitialAd(std::move(adUnitID), std::move(reporter)));
+  ad->load();
+  return ad;
+}
+
+AdmobInterstitialAd::AdmobInterstitialAd(std::string adUnitID,
+                                         std::shared_ptr<AdsReportable> reporter)
+    : reporter_(std::move(reporter)),
+      adUnitID_(std::move(adUnitID)),
+      uuid_(Platform::UUID::random().uuidString()) {}
+
+void AdmobInterstitialAd::load() {
+  assertOnMainQueue();
+  isLoadingSubject().onNext(true);
+  std::weak_ptr<AdmobInterstitialAd> weak =
+      std::static_pointer_cast<AdmobInterstitialAd>(shared_from_this());
+  GAMInterstitialAd::loadWithAdManagerAdUnitID(
+      adUnitID_, GAMRequest{},
+      [weak](std::shared_ptr<GAMInterstitialAd> ad, std::optional<Platform::Error> error) {
+        if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
+      });
+  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);
+}
+
+void AdmobInterstitialAd::didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad,
+                                           const std::optional<Platform::Error>& error) {
+  // The loading flag is true only while the single load runs: a repeated completion is ignored.
+  if (!isLoadingSubject().value()) return;
+  if (error) {
+    reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, std::nullopt, *error);
+    notifyDelegate(
+        [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
+    setIsFailed(true);
+    isLoadingSubject().onNext(false);
+    isLoadingSubject().onCompleted();
+    return;
+  }
+  interstitial_ = std::move(ad);
+  if (interstitial_) {
+    interstitial_->setFullScreenContentDelegate(
+        std::static_pointer_cast<AdmobInterstitialAd>(shared_from_this()));
+  }
+  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+  isLoadingSubject().onNext(false);
+  isLoadingSubject().onCompleted();
+}
+
+bool AdmobInterstitialAd::isLoaded() const {
+  return interstitial_ && !hasBeenUsed();
+}
+
+void AdmobInterstitialAd::present(
+    const std::shared_ptr<Platform::ViewController>& rootViewController) {
+  assertOnMainQueue();
+  if (interstitial_) interstitial_->presentFromRootViewController(rootViewController);
+}
+
+std::optional<std::string> AdmobInterstitialAd::networkClassName() const {
+  return admobNetworkClassName(interstitial_.get());
+}
+
+// In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
+// reference to it while being notified.
+
+void AdmobInterstitialAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  auto keepAlive = shared_from_this();
+  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
+}
+
+void AdmobInterstitialAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  auto keepAlive = shared_from_this();
+  notifyDelegate(
+      [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdWillClose(*this); });
+}
+
+void AdmobInterstitialAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  auto keepAlive = shared_from_this();
+  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), std::nullopt);
+  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
+  setHasBeenUsed(true);
+}
+
+void AdmobInterstitialAd::adDidFailToPresentFullScreenContentWithError(
+    GADFullScreenPresentingAd& /*ad*/, const Platform::Error& error) {
+  auto keepAlive = shared_from_this();
+  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, std::nullopt, error);
+  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
+  setIsFailed(true);
+}
+
+}  // namespace QVRAdKit

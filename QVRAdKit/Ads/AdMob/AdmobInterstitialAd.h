@@ -1,0 +1,59 @@
+#pragma once
+// AdmobInterstitialAd is one Ad Manager interstitial of Google Mobile Ads for one ad-unit key. It
+// starts its single load when created, reports the request and its outcome, and turns the SDK
+// ad's full-screen callbacks (it is the SDK ad's delegate) into reports, flag changes and calls of
+// the host's delegate. A failed or used object is never reloaded: its waterfall replaces it.
+// Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored.
+// Example: auto ad = AdmobInterstitialAd::create("/1234/connect", reporter);
+// Threading: main queue. The load completion holds the adapter weakly and does nothing once it is
+// gone; the SDK ad holds it weakly as its delegate.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "QVRAdKit/Ads/InterstitialAd.h"
+#include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Reporting/AdsReportable.h"
+#include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenContentDelegate.h"
+#include "QVRAdKit/SDK/GoogleMobileAds/GAMInterstitialAd.h"
+
+namespace QVRAdKit {
+
+class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenContentDelegate {
+ public:
+  // Creates the adapter and starts its load (created through here because the load completion
+  // needs a weak pointer to the adapter).
+  [[nodiscard]] static std::shared_ptr<AdmobInterstitialAd> create(
+      std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+
+  // An SDK ad arrived and the ad was not shown yet.
+  [[nodiscard]] bool isLoaded() const override;
+  // Hands the SDK ad to the SDK; does nothing when no ad was loaded.
+  void present(const std::shared_ptr<Platform::ViewController>& rootViewController) override;
+
+  [[nodiscard]] const std::string& adUnitID() const { return adUnitID_; }
+  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+
+  // GADFullScreenContentDelegate.
+  void adWillPresentFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adWillDismissFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adDidDismissFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adDidFailToPresentFullScreenContentWithError(GADFullScreenPresentingAd& ad,
+                                                    const Platform::Error& error) override;
+
+ private:
+  AdmobInterstitialAd(std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+
+  void load();
+  void didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad,
+                        const std::optional<Platform::Error>& error);
+  [[nodiscard]] std::optional<std::string> networkClassName() const;
+
+  std::shared_ptr<GAMInterstitialAd> interstitial_;
+  const std::shared_ptr<AdsReportable> reporter_;
+  const std::string adUnitID_;
+  const std::string uuid_;
+};
+
+}  // namespace QVRAdKit

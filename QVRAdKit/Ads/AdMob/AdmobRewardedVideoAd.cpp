@@ -1,0 +1,151 @@
+#include "QVRAdKit/Ads/AdMob/AdmobRewardedVideoAd.h"
+
+#include <cassert>
+#include <utility>
+
+#include "QVRAdKit/Ads/AdMob/AdmobNetworkClassName.h"
+#include "QVRAdKit/Ads/RewardedAdError.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/UUID.h"
+
+namespace QVRAdKit {
+
+namespace {
+
+void assertOnMainQueue() {
+  assert(Platform::Environment::current().mainQueue().isCurrent() &&
+         "AdmobRewardedVideoAd is used on the main queue only");
+}
+
+}  // namespace
+
+std::shared_ptr<AdmobRewardedVideoAd> AdmobRewardedVideoAd::create(
+    std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
+  return std::shared_ptr<AdmobRewardedVideoAd>(
+      new AdmobRewardedVideoAd(std::move(adUnitID), std::move(reporter)));
+}
+
+AdmobRewardedVideoAd::AdmobRewardedVideoAd(std::string adUnitID,
+                                           std::shared_ptr<AdsReportable> reporter)
+    : reporter_(std::move(reporter)),
+      adUnitID_(std::move(adUnitID)),
+      uuid_(Platform::UUID::random().uuidString()) {}
+
+Rx::Observable<bool> AdmobRewardedVideoAd::isReadyStream() const {
+  return isReadySubject_.asObservable().distinctUntilChanged();
+}
+
+Rx::Observable<bool> AdmobRewardedVideoAd::isLoadedStream() const {
+  return isLoadedRelay_.asObservable().distinctUntilChanged();
+}
+
+Rx::Observable<bool> AdmobRewardedVideoAd::isLoadingStream() const {
+  return isLoadingRelay_.asObservable().distinctUntilChanged();
+}
+
+void AdmobRewardedVideoAd::load() {
+  assertOnMainQueue();
+  if (isLoadingRelay_.value()) return;
+  auto keepAlive = shared_from_this();  // the delegate may drop the adapter while notified
+  rewardedAd_ = nullptr;
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidStartLoading(*this); });
+  isLoadedRelay_.accept(false);
+  isReadySubject_.onNext(false);
+  isLoadingRelay_.accept(true);
+  const std::uint64_t thisLoad = ++loadCount_;
+  GADRewardedAd::loadWithAdUnitID(
+      adUnitID_, GADRequest{},
+      [weak = weak_from_this(), thisLoad](std::shared_ptr<GADRewardedAd> ad,
+                                          std::optional<Platform::Error> error) {
+        if (auto self = weak.lock()) self->didFinishLoading(thisLoad, std::move(ad), error);
+      });
+  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);
+}
+
+void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<GADRewardedAd> ad,
+                                            const std::optional<Platform::Error>& error) {
+  // Only the running load's first completion counts.
+  if (load != loadCount_ || !isLoadingRelay_.value()) return;
+  if (error) {
+    isLoadingRelay_.accept(false);
+    notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+      delegate.rewardedVideoAdDidFailToLoad(*this, *error);
+    });
+    reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, std::nullopt, *error);
+    return;
+  }
+  rewardedAd_ = std::move(ad);
+  if (rewardedAd_) rewardedAd_->setFullScreenContentDelegate(shared_from_this());
+  isLoadedRelay_.accept(true);
+  isReadySubject_.onNext(rewardedAd_ != nullptr);
+  isLoadingRelay_.accept(false);
+  // What the report names is the ad held now, even if the delegate started another load.
+  const std::optional<std::string> network = networkClassName();
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });
+  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, network);
+}
+
+void AdmobRewardedVideoAd::present(
+    const std::shared_ptr<Platform::ViewController>& rootViewController) {
+  assertOnMainQueue();
+  if (!rewardedAd_) {
+    notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+      delegate.rewardedVideoAdDidFailToPresent(*this, toError(RewardedAdError::isNotReady));
+    });
+    return;
+  }
+  // The handler holds the ad being shown (the SDK releases the handler when the presentation
+  // ends, so this is no lasting cycle) and the adapter weakly.
+  rewardedAd_->presentFromRootViewController(rootViewController,
+                                             [weak = weak_from_this(), shownAd = rewardedAd_] {
+                                               if (auto self = weak.lock())
+                                                 self->didEarnReward(*shownAd);
+                                             });
+}
+
+void AdmobRewardedVideoAd::didEarnReward(const GADRewardedAd& shownAd) {
+  auto keepAlive = shared_from_this();
+  const GADAdReward reward = shownAd.adReward();
+  rewardValue_ = reward.amount;
+  rewardType_ = reward.type;
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidEarnReward(*this); });
+  load();  // the next ad loads while this one is still on screen
+}
+
+std::optional<std::string> AdmobRewardedVideoAd::networkClassName() const {
+  return admobNetworkClassName(rewardedAd_.get());
+}
+
+// In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
+// reference to it while being notified.
+
+void AdmobRewardedVideoAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  auto keepAlive = shared_from_this();
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidOpen(*this); });
+  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+}
+
+void AdmobRewardedVideoAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {}
+
+void AdmobRewardedVideoAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  auto keepAlive = shared_from_this();
+  load();  // no-op while the load started by the reward runs
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidClose(*this); });
+  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), std::nullopt);
+}
+
+void AdmobRewardedVideoAd::adDidFailToPresentFullScreenContentWithError(
+    GADFullScreenPresentingAd& /*ad*/, const Platform::Error& error) {
+  auto keepAlive = shared_from_this();
+  notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidFailToPresent(*this, error);
+  });
+  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), error);
+}
+
+}  // namespace QVRAdKit

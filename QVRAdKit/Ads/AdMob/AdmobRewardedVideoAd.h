@@ -1,0 +1,94 @@
+#pragma once
+// AdmobRewardedVideoAd is the reusable rewarded video of Google Mobile Ads for one ad-unit key. It
+// loads on load() (never while a load runs), reloads itself as soon as a reward is earned and when
+// the ad closes, and keeps its uuid across reloads. It is the SDK ad's full-screen content
+// delegate and turns those callbacks and the reward into reports, flag changes and calls of the
+// host's delegate. Presenting without a loaded ad tells the delegate RewardedAdError::isNotReady.
+// Only the first completion of each load counts; a repeated or stale one is ignored.
+// Example:
+//   auto ad = AdmobRewardedVideoAd::create("/1234/timewall", reporter);
+//   ad->setDelegate(listener);
+//   ad->load();
+// Threading: main queue. Load completions and reward handlers hold the adapter weakly and do
+// nothing once it is gone; the SDK ad holds it weakly as its delegate.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "QVRAdKit/Ads/RewardedVideoAd.h"
+#include "QVRAdKit/Platform/Decimal.h"
+#include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Reporting/AdsReportable.h"
+#include "QVRAdKit/Rx/BehaviorRelay.h"
+#include "QVRAdKit/Rx/BehaviorSubject.h"
+#include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenContentDelegate.h"
+#include "QVRAdKit/SDK/GoogleMobileAds/GADRewardedAd.h"
+
+namespace QVRAdKit {
+
+class AdmobRewardedVideoAd final : public RewardedVideoAd,
+                                   public GADFullScreenContentDelegate,
+                                   public std::enable_shared_from_this<AdmobRewardedVideoAd> {
+ public:
+  // Creates the adapter without loading.
+  [[nodiscard]] static std::shared_ptr<AdmobRewardedVideoAd> create(
+      std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+
+  // RewardedVideoAd.
+  [[nodiscard]] std::shared_ptr<RewardedVideoAdDelegate> delegate() const override {
+    return delegate_.lock();
+  }
+  void setDelegate(const std::shared_ptr<RewardedVideoAdDelegate>& delegate) override {
+    delegate_ = delegate;
+  }
+  [[nodiscard]] Rx::Observable<bool> isReadyStream() const override;
+  // An SDK ad is held.
+  [[nodiscard]] bool isReady() const override { return rewardedAd_ != nullptr; }
+  [[nodiscard]] Rx::Observable<bool> isLoadedStream() const override;
+  [[nodiscard]] bool isLoaded() const override { return isLoadedRelay_.value(); }
+  [[nodiscard]] Rx::Observable<bool> isLoadingStream() const override;
+  [[nodiscard]] bool isLoading() const override { return isLoadingRelay_.value(); }
+  [[nodiscard]] std::string adUnitID() const override { return adUnitID_; }
+  void load() override;
+  [[nodiscard]] std::string getRewardType() const override { return rewardType_; }
+  [[nodiscard]] Platform::Decimal getRewardValue() const override { return rewardValue_; }
+  void present(const std::shared_ptr<Platform::ViewController>& rootViewController) override;
+
+  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+
+  // GADFullScreenContentDelegate.
+  void adWillPresentFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adWillDismissFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adDidDismissFullScreenContent(GADFullScreenPresentingAd& ad) override;
+  void adDidFailToPresentFullScreenContentWithError(GADFullScreenPresentingAd& ad,
+                                                    const Platform::Error& error) override;
+
+ private:
+  AdmobRewardedVideoAd(std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+
+  void didFinishLoading(std::uint64_t load, std::shared_ptr<GADRewardedAd> ad,
+                        const std::optional<Platform::Error>& error);
+  void didEarnReward(const GADRewardedAd& shownAd);
+  [[nodiscard]] std::optional<std::string> networkClassName() const;
+  template <class F>
+  void notifyDelegate(F&& f) {
+    if (auto listener = delegate_.lock()) f(*listener);
+  }
+
+  std::weak_ptr<RewardedVideoAdDelegate> delegate_;
+  std::shared_ptr<GADRewardedAd> rewardedAd_;
+  const std::shared_ptr<AdsReportable> reporter_;
+  std::string rewardType_;
+  Platform::Decimal rewardValue_;
+  const std::string adUnitID_;
+  const std::string uuid_;
+  Rx::BehaviorRelay<bool> isLoadedRelay_{false};
+  Rx::BehaviorRelay<bool> isLoadingRelay_{false};
+  Rx::BehaviorSubject<bool> isReadySubject_{false};
+  // Numbers the loads, so that only the completion of the running load is taken.
+  std::uint64_t loadCount_ = 0;
+};
+
+}  // namespace QVRAdKit

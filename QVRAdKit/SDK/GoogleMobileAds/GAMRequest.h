@@ -1,0 +1,11 @@
+#pragma once
+// GAMRequest is the Ad Manager flavour of GADRequest, used for Ad Manager interstitials. The
+// module always sends an empty one.
+
+#include "QVRAdKit/SDK/GoogleMobileAds/GADRequest.h"
+
+namespace QVRAdKit {
+
+struct GAMRequest : GADRequest {};
+
+}  // namespace QVRAdKit

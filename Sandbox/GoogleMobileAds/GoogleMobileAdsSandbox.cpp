@@ -1,0 +1,449 @@
+#include "Sandbox/GoogleMobileAds/GoogleMobileAdsSandbox.h"
+
+#include <utility>
+
+#include "QVRAdKit/SDK/GoogleMobileAds/GADError.h"
+
+namespace QVRAdKit::Sandbox {
+
+namespace {
+
+// What the three sandbox ads share: the response information they were filled with, the weakly
+// held delegate, and the way back to the sandbox (weak: the sandbox may be gone first).
+template <class Base>
+class SandboxAdCommon : public Base {
+ public:
+  SandboxAdCommon(std::weak_ptr<GoogleMobileAdsSandbox> sandbox,
+                  GoogleMobileAdsSandbox::RequestID id, GADResponseInfo info)
+      : sandbox_(std::move(sandbox)), id_(id), info_(std::move(info)) {}
+
+  GADResponseInfo responseInfo() const override { return info_; }
+  std::shared_ptr<GADFullScreenContentDelegate> fullScreenContentDelegate() const override {
+    return delegate_.lock();
+  }
+  void setFullScreenContentDelegate(
+      const std::weak_ptr<GADFullScreenContentDelegate>& delegate) override {
+    delegate_ = delegate;
+  }
+
+ protected:
+  const std::weak_ptr<GoogleMobileAdsSandbox> sandbox_;
+  const GoogleMobileAdsSandbox::RequestID id_;
+
+ private:
+  const GADResponseInfo info_;
+  std::weak_ptr<GADFullScreenContentDelegate> delegate_;
+};
+
+}  // namespace
+
+class GoogleMobileAdsSandbox::SandboxInterstitialAd final
+    : public SandboxAdCommon<GAMInterstitialAd> {
+ public:
+  using SandboxAdCommon::SandboxAdCommon;
+  void presentFromRootViewController(
+      const std::shared_ptr<Platform::ViewController>& rootViewController) override {
+    if (auto sandbox = sandbox_.lock()) sandbox->adWasPresented(id_, rootViewController, {});
+  }
+};
+
+class GoogleMobileAdsSandbox::SandboxAppOpenAd final : public SandboxAdCommon<GADAppOpenAd> {
+ public:
+  using SandboxAdCommon::SandboxAdCommon;
+  bool canPresentFromRootViewController(
+      const std::shared_ptr<Platform::ViewController>& /*rootViewController*/,
+      std::optional<Platform::Error>* error) override {
+    auto sandbox = sandbox_.lock();
+    return sandbox && sandbox->canPresent(id_, error);
+  }
+  void presentFromRootViewController(
+      const std::shared_ptr<Platform::ViewController>& rootViewController) override {
+    if (auto sandbox = sandbox_.lock()) sandbox->adWasPresented(id_, rootViewController, {});
+  }
+};
+
+class GoogleMobileAdsSandbox::SandboxRewardedAd final : public SandboxAdCommon<GADRewardedAd> {
+ public:
+  using SandboxAdCommon::SandboxAdCommon;
+  GADAdReward adReward() const override {
+    auto sandbox = sandbox_.lock();
+    return sandbox ? sandbox->reward(id_) : GADAdReward{};
+  }
+  void presentFromRootViewController(
+      const std::shared_ptr<Platform::ViewController>& rootViewController,
+      UserDidEarnRewardHandler userDidEarnRewardHandler) override {
+    if (auto sandbox = sandbox_.lock()) {
+      sandbox->adWasPresented(id_, rootViewController, std::move(userDidEarnRewardHandler));
+    }
+  }
+};
+
+GoogleMobileAdsSandbox::GoogleMobileAdsSandbox(Platform::Environment& environment)
+    : environment_(environment) {}
+
+GoogleMobileAdsSandbox::~GoogleMobileAdsSandbox() = default;
+
+std::shared_ptr<GoogleMobileAdsSandbox> GoogleMobileAdsSandbox::install(
+    Platform::Environment& environment) {
+  std::shared_ptr<GoogleMobileAdsSandbox> sandbox(new GoogleMobileAdsSandbox(environment));
+  environment.setService<GADMobileAds>(sandbox);
+  environment.setService<GoogleMobileAdsLoader>(sandbox);
+  return sandbox;
+}
+
+// Start.
+
+void GoogleMobileAdsSandbox::startWithCompletionHandler(StartCompletion completion) {
+  std::unique_lock lock(startMutex_);
+  ++start_.calls;
+  if (!start_.automatic) {
+    start_.waiting.push_back(std::move(completion));
+    return;
+  }
+  const GADInitializationStatus status = start_.status;
+  const Platform::TimeInterval delay = start_.delay;
+  lock.unlock();
+  if (!completion) return;
+  // The task does not refer to the sandbox, which may be gone when it runs.
+  environment_.mainQueue().asyncAfter(
+      delay, [completion = std::move(completion), status] { completion(status); });
+}
+
+void GoogleMobileAdsSandbox::setStartsAutomatically(bool automatic, Platform::TimeInterval delay) {
+  std::lock_guard lock(startMutex_);
+  start_.automatic = automatic;
+  start_.delay = delay;
+}
+
+void GoogleMobileAdsSandbox::setInitializationStatus(GADInitializationStatus status) {
+  std::lock_guard lock(startMutex_);
+  start_.status = std::move(status);
+}
+
+std::size_t GoogleMobileAdsSandbox::startCallCount() const {
+  std::lock_guard lock(startMutex_);
+  return start_.calls;
+}
+
+std::size_t GoogleMobileAdsSandbox::pendingStartCount() const {
+  std::lock_guard lock(startMutex_);
+  return start_.waiting.size();
+}
+
+void GoogleMobileAdsSandbox::completeStart() {
+  std::vector<StartCompletion> waiting;
+  GADInitializationStatus status;
+  {
+    std::lock_guard lock(startMutex_);
+    waiting.swap(start_.waiting);
+    status = start_.status;
+  }
+  for (auto& completion : waiting) {
+    if (completion) completion(status);
+  }
+}
+
+// Requests.
+
+GoogleMobileAdsSandbox::Entry& GoogleMobileAdsSandbox::addRequest(AdKind kind,
+                                                                  const std::string& adUnitID) {
+  const RequestID id = nextID_++;
+  Entry& entry = entries_[id];
+  entry.request.id = id;
+  entry.request.kind = kind;
+  entry.request.adUnitID = adUnitID;
+  return entry;
+}
+
+void GoogleMobileAdsSandbox::announce(RequestID id) {
+  auto driver = driver_.lock();
+  const Entry* entry = find(id);
+  if (driver && entry) driver->didReceiveRequest(entry->request);
+}
+
+void GoogleMobileAdsSandbox::loadInterstitial(const std::string& adUnitID,
+                                              const GAMRequest& /*request*/,
+                                              GAMInterstitialAd::LoadCompletion completion) {
+  Entry& entry = addRequest(AdKind::interstitial, adUnitID);
+  entry.interstitialCompletion = std::move(completion);
+  announce(entry.request.id);
+}
+
+void GoogleMobileAdsSandbox::loadAppOpen(const std::string& adUnitID, const GADRequest& /*request*/,
+                                         GADAppOpenAd::LoadCompletion completion) {
+  Entry& entry = addRequest(AdKind::appOpen, adUnitID);
+  entry.appOpenCompletion = std::move(completion);
+  announce(entry.request.id);
+}
+
+void GoogleMobileAdsSandbox::loadRewarded(const std::string& adUnitID,
+                                          const GADRequest& /*request*/,
+                                          GADRewardedAd::LoadCompletion completion) {
+  Entry& entry = addRequest(AdKind::rewarded, adUnitID);
+  entry.rewardedCompletion = std::move(completion);
+  announce(entry.request.id);
+}
+
+std::vector<GoogleMobileAdsSandbox::Request> GoogleMobileAdsSandbox::requests() const {
+  std::vector<Request> result;
+  result.reserve(entries_.size());
+  for (const auto& [id, entry] : entries_) result.push_back(entry.request);
+  return result;
+}
+
+std::vector<GoogleMobileAdsSandbox::Request> GoogleMobileAdsSandbox::pendingRequests() const {
+  std::vector<Request> result;
+  for (const auto& [id, entry] : entries_) {
+    if (entry.request.state == RequestState::pending) result.push_back(entry.request);
+  }
+  return result;
+}
+
+std::optional<GoogleMobileAdsSandbox::Request> GoogleMobileAdsSandbox::request(RequestID id) const {
+  const Entry* entry = find(id);
+  if (!entry) return std::nullopt;
+  return entry->request;
+}
+
+GoogleMobileAdsSandbox::Entry* GoogleMobileAdsSandbox::find(RequestID id) {
+  auto found = entries_.find(id);
+  return found == entries_.end() ? nullptr : &found->second;
+}
+
+const GoogleMobileAdsSandbox::Entry* GoogleMobileAdsSandbox::find(RequestID id) const {
+  auto found = entries_.find(id);
+  return found == entries_.end() ? nullptr : &found->second;
+}
+
+// Answers. The completion is copied out of the entry before it runs: it may start new requests.
+
+bool GoogleMobileAdsSandbox::fill(RequestID id, std::optional<std::string> networkClassName,
+                                  GADAdReward reward) {
+  Entry* entry = find(id);
+  if (!entry) return false;
+  GADResponseInfo info;
+  if (networkClassName) {
+    info.loadedAdNetworkResponseInfo = GADAdNetworkResponseInfo{*networkClassName};
+  }
+  entry->request.state = RequestState::filled;
+  entry->request.networkClassName = std::move(networkClassName);
+  entry->request.error.reset();
+  // A new ad starts with the default presentation state.
+  entry->reward = std::move(reward);
+  entry->canPresent = true;
+  entry->canPresentError.reset();
+  entry->presentCount = 0;
+  entry->presentedFrom = nullptr;
+  entry->earnReward = nullptr;
+  entry->onScreen = nullptr;
+
+  const std::weak_ptr<GoogleMobileAdsSandbox> self = weak_from_this();
+  switch (entry->request.kind) {
+    case AdKind::interstitial: {
+      auto ad = std::make_shared<SandboxInterstitialAd>(self, id, std::move(info));
+      entry->ad = ad;
+      entry->retained = retainsAds_ ? ad : nullptr;
+      auto completion = entry->interstitialCompletion;
+      if (completion) completion(std::move(ad), std::nullopt);
+      break;
+    }
+    case AdKind::appOpen: {
+      auto ad = std::make_shared<SandboxAppOpenAd>(self, id, std::move(info));
+      entry->ad = ad;
+      entry->retained = retainsAds_ ? ad : nullptr;
+      auto completion = entry->appOpenCompletion;
+      if (completion) completion(std::move(ad), std::nullopt);
+      break;
+    }
+    case AdKind::rewarded: {
+      auto ad = std::make_shared<SandboxRewardedAd>(self, id, std::move(info));
+      entry->ad = ad;
+      entry->retained = retainsAds_ ? ad : nullptr;
+      auto completion = entry->rewardedCompletion;
+      if (completion) completion(std::move(ad), std::nullopt);
+      break;
+    }
+  }
+  return true;
+}
+
+bool GoogleMobileAdsSandbox::answer(RequestID id, std::optional<Platform::Error> error) {
+  Entry* entry = find(id);
+  if (!entry) return false;
+  entry->request.state = error ? RequestState::failed : RequestState::empty;
+  entry->request.networkClassName.reset();
+  entry->request.error = error;
+  switch (entry->request.kind) {
+    case AdKind::interstitial: {
+      auto completion = entry->interstitialCompletion;
+      if (completion) completion(nullptr, std::move(error));
+      break;
+    }
+    case AdKind::appOpen: {
+      auto completion = entry->appOpenCompletion;
+      if (completion) completion(nullptr, std::move(error));
+      break;
+    }
+    case AdKind::rewarded: {
+      auto completion = entry->rewardedCompletion;
+      if (completion) completion(nullptr, std::move(error));
+      break;
+    }
+  }
+  return true;
+}
+
+bool GoogleMobileAdsSandbox::fail(RequestID id, Platform::Error error) {
+  return answer(id, std::move(error));
+}
+
+bool GoogleMobileAdsSandbox::answerEmpty(RequestID id) {
+  return answer(id, std::nullopt);
+}
+
+// Ads.
+
+std::shared_ptr<GADFullScreenPresentingAd> GoogleMobileAdsSandbox::ad(RequestID id) const {
+  const Entry* entry = find(id);
+  return entry ? entry->ad.lock() : nullptr;
+}
+
+void GoogleMobileAdsSandbox::setCanPresent(RequestID id, bool canPresent,
+                                           std::optional<Platform::Error> error) {
+  if (Entry* entry = find(id)) {
+    entry->canPresent = canPresent;
+    entry->canPresentError = std::move(error);
+  }
+}
+
+std::size_t GoogleMobileAdsSandbox::presentCount(RequestID id) const {
+  const Entry* entry = find(id);
+  return entry ? entry->presentCount : 0;
+}
+
+std::shared_ptr<Platform::ViewController> GoogleMobileAdsSandbox::presentedFrom(
+    RequestID id) const {
+  const Entry* entry = find(id);
+  return entry ? entry->presentedFrom : nullptr;
+}
+
+bool GoogleMobileAdsSandbox::isOnScreen(RequestID id) const {
+  const Entry* entry = find(id);
+  return entry && entry->onScreen;
+}
+
+void GoogleMobileAdsSandbox::adWasPresented(RequestID id,
+                                            const std::shared_ptr<Platform::ViewController>& from,
+                                            GADRewardedAd::UserDidEarnRewardHandler earnReward) {
+  Entry* entry = find(id);
+  if (!entry) return;
+  ++entry->presentCount;
+  entry->presentedFrom = from;
+  entry->earnReward = std::move(earnReward);
+  entry->onScreen = entry->ad.lock();
+  if (auto driver = driver_.lock()) driver->didPresent(id);
+}
+
+bool GoogleMobileAdsSandbox::canPresent(RequestID id, std::optional<Platform::Error>* error) const {
+  const Entry* entry = find(id);
+  if (entry && entry->canPresent) return true;
+  if (error) {
+    *error = entry && entry->canPresentError
+                 ? *entry->canPresentError
+                 : GADError::make(GADError::kInternalError, "The ad can not be presented now");
+  }
+  return false;
+}
+
+GADAdReward GoogleMobileAdsSandbox::reward(RequestID id) const {
+  const Entry* entry = find(id);
+  return entry ? entry->reward : GADAdReward{};
+}
+
+// Presentation callbacks.
+
+template <class F>
+bool GoogleMobileAdsSandbox::notify(RequestID id, F&& f) {
+  const Entry* entry = find(id);
+  if (!entry) return false;
+  // Held for the call: the delegate may drop its reference to the ad.
+  const std::shared_ptr<GADFullScreenPresentingAd> ad = entry->ad.lock();
+  if (!ad) return false;
+  const std::shared_ptr<GADFullScreenContentDelegate> delegate = ad->fullScreenContentDelegate();
+  if (!delegate) return false;
+  f(*delegate, *ad);
+  return true;
+}
+
+bool GoogleMobileAdsSandbox::willPresent(RequestID id) {
+  return notify(id, [](GADFullScreenContentDelegate& delegate, GADFullScreenPresentingAd& ad) {
+    delegate.adWillPresentFullScreenContent(ad);
+  });
+}
+
+bool GoogleMobileAdsSandbox::willDismiss(RequestID id) {
+  return notify(id, [](GADFullScreenContentDelegate& delegate, GADFullScreenPresentingAd& ad) {
+    delegate.adWillDismissFullScreenContent(ad);
+  });
+}
+
+bool GoogleMobileAdsSandbox::click(RequestID id) {
+  return notify(id, [](GADFullScreenContentDelegate& delegate, GADFullScreenPresentingAd& ad) {
+    delegate.adDidRecordClick(ad);
+  });
+}
+
+bool GoogleMobileAdsSandbox::endPresentation(RequestID id) {
+  Entry* entry = find(id);
+  if (!entry) return false;
+  entry->earnReward = nullptr;
+  entry->onScreen = nullptr;
+  return true;
+}
+
+bool GoogleMobileAdsSandbox::dismiss(RequestID id) {
+  // The ad stays alive through the callback even when the presentation held the last reference.
+  const std::shared_ptr<GADFullScreenPresentingAd> keepAlive = ad(id);
+  if (!endPresentation(id)) return false;
+  return notify(id, [](GADFullScreenContentDelegate& delegate, GADFullScreenPresentingAd& ad) {
+    delegate.adDidDismissFullScreenContent(ad);
+  });
+}
+
+bool GoogleMobileAdsSandbox::failToPresent(RequestID id, Platform::Error error) {
+  const std::shared_ptr<GADFullScreenPresentingAd> keepAlive = ad(id);
+  if (!endPresentation(id)) return false;
+  return notify(id, [&](GADFullScreenContentDelegate& delegate, GADFullScreenPresentingAd& ad) {
+    delegate.adDidFailToPresentFullScreenContentWithError(ad, error);
+  });
+}
+
+bool GoogleMobileAdsSandbox::earnReward(RequestID id) {
+  const Entry* entry = find(id);
+  if (!entry || !entry->earnReward) return false;
+  const GADRewardedAd::UserDidEarnRewardHandler handler = entry->earnReward;
+  handler();
+  return true;
+}
+
+// Simulated face.
+
+void GoogleMobileAdsSandbox::setDriver(std::weak_ptr<Driver> driver) {
+  driver_ = std::move(driver);
+}
+
+void GoogleMobileAdsSandbox::setRetainsAds(bool retains) {
+  retainsAds_ = retains;
+  if (!retains) {
+    for (auto& [id, entry] : entries_) entry.retained = nullptr;
+  }
+}
+
+void GoogleMobileAdsSandbox::forgetFinishedRequests() {
+  std::erase_if(entries_, [](const auto& item) {
+    const Entry& entry = item.second;
+    return entry.request.state != RequestState::pending && !entry.onScreen && entry.ad.expired();
+  });
+}
+
+}  // namespace QVRAdKit::Sandbox
