@@ -1,0 +1,50 @@
+#include "QVRAdKit/Ads/IronSource/ISInterstitialHandler.h"
+
+#include "QVRAdKit/Platform/Environment.h"
+
+namespace QVRAdKit {
+
+void ISInterstitialHandler::didLoadWithAdInfo(const ISAdInfo& adInfo) {
+  isLoading_ = false;
+  if (auto delegate = interstitialDelegate()) {
+    delegate->ironSourceDidLoadWith(adInfo.ad_unit, adInfo.ad_network);
+  }
+}
+
+void ISInterstitialHandler::didFailToLoadWithError(const Platform::Error& error) {
+  isLoading_ = false;
+  isFailed_ = true;
+  if (auto delegate = interstitialDelegate()) delegate->ironSourceDidFailToLoadWith(error);
+}
+
+void ISInterstitialHandler::didOpenWithAdInfo(const ISAdInfo& adInfo) {
+  if (auto delegate = interstitialDelegate()) {
+    delegate->ironSourceDidOpenWith(adInfo.ad_unit, adInfo.ad_network);
+  }
+}
+
+void ISInterstitialHandler::didShowWithAdInfo(const ISAdInfo& adInfo) {
+  if (auto delegate = interstitialDelegate())
+    delegate->ironSourceDidShowAdNetwork(adInfo.ad_network);
+}
+
+void ISInterstitialHandler::didFailToShowWithError(const Platform::Error& error,
+                                                   const ISAdInfo& adInfo) {
+  if (auto delegate = interstitialDelegate()) {
+    delegate->ironSourceDidFailToShowWith(error, adInfo.ad_unit, adInfo.ad_network);
+  }
+}
+
+void ISInterstitialHandler::didClickWithAdInfo(const ISAdInfo& /*adInfo*/) {
+  if (auto delegate = interstitialDelegate()) delegate->ironSourceDidClick();
+}
+
+void ISInterstitialHandler::didCloseWithAdInfo(const ISAdInfo& adInfo) {
+  if (auto delegate = interstitialDelegate()) delegate->ironSourceDidCloseWith(adInfo.ad_network);
+  // Delivered synchronously: the bridge's reload starts before this callback returns, while the
+  // closed ad is still the registered delegate.
+  Platform::Environment::current().notificationCenter().post(
+      InterstitialShouldReloadNotificationName);
+}
+
+}  // namespace QVRAdKit

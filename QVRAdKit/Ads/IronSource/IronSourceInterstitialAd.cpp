@@ -1,0 +1,99 @@
+#include "QVRAdKit/Ads/IronSource/IronSourceInterstitialAd.h"
+
+#include <cassert>
+#include <optional>
+#include <utility>
+
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/UUID.h"
+
+namespace QVRAdKit {
+namespace {
+
+void assertOnMainQueue() {
+  assert(Platform::Environment::current().mainQueue().isCurrent() &&
+         "IronSourceInterstitialAd is used on the main queue only");
+}
+
+}  // namespace
+
+std::shared_ptr<IronSourceInterstitialAd> IronSourceInterstitialAd::create(
+    std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
+  assertOnMainQueue();
+  auto ad =
+      std::make_shared<IronSourceInterstitialAd>(Token{}, std::move(adUnitID), std::move(reporter));
+  ad->loadIfNeeded();
+  ad->reporter_->reportAdRequested(AdSource::ironSource, std::nullopt, ad->uuid_);
+  return ad;
+}
+
+IronSourceInterstitialAd::IronSourceInterstitialAd(Token, std::string adUnitID,
+                                                   std::shared_ptr<AdsReportable> reporter)
+    : reporter_(std::move(reporter)),
+      adUnitID_(std::move(adUnitID)),
+      uuid_(Platform::UUID::random().uuidString()),
+      ironSourceHelper_(IronSourceHelper::sharedInstance()) {}
+
+void IronSourceInterstitialAd::loadIfNeeded() {
+  if (isLoaded() || ironSourceHelper_->isLoadingInterstitial()) return;
+  ironSourceHelper_->setInterstitialDelegate(weakListener());
+  ironSourceHelper_->loadInterstitial();
+}
+
+std::weak_ptr<IronSourceInterstitialDelegate> IronSourceInterstitialAd::weakListener() {
+  return std::static_pointer_cast<IronSourceInterstitialAd>(shared_from_this());
+}
+
+bool IronSourceInterstitialAd::isLoaded() const {
+  return ironSourceHelper_->hasInterstitial() && !hasBeenUsed();
+}
+
+bool IronSourceInterstitialAd::isFailed() const {
+  return ironSourceHelper_->isFailedInterstitial();
+}
+
+void IronSourceInterstitialAd::setIsFailed(bool /*failed*/) {}
+
+void IronSourceInterstitialAd::present(
+    const std::shared_ptr<Platform::ViewController>& rootViewController) {
+  assertOnMainQueue();
+  ironSourceHelper_->setInterstitialDelegate(weakListener());
+  ironSourceHelper_->showInterstitialWith(rootViewController, adUnitID_);
+}
+
+void IronSourceInterstitialAd::ironSourceDidLoadWith(const std::string& /*adUnit*/,
+                                                     const std::string& adNetwork) {
+  reporter_->reportAdLoaded(AdSource::ironSource, std::nullopt, uuid_, adNetwork);
+}
+
+void IronSourceInterstitialAd::ironSourceDidFailToLoadWith(const Platform::Error& error) {
+  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
+  reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_, std::nullopt, error);
+}
+
+void IronSourceInterstitialAd::ironSourceDidClick() {}
+
+void IronSourceInterstitialAd::ironSourceDidCloseWith(const std::string& adNetwork) {
+  notifyDelegate(
+      [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdWillClose(*this); });
+  reporter_->reportAdViewed(AdSource::ironSource, adUnitID_, uuid_, adNetwork, std::nullopt);
+  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
+  setHasBeenUsed(true);
+}
+
+void IronSourceInterstitialAd::ironSourceDidFailToShowWith(const Platform::Error& /*error*/,
+                                                           const std::string& /*adUnit*/,
+                                                           const std::string& /*adNetwork*/) {
+  notifyDelegate(
+      [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFailToShow(*this); });
+}
+
+void IronSourceInterstitialAd::ironSourceDidOpenWith(const std::string& /*adUnit*/,
+                                                     const std::string& adNetwork) {
+  reporter_->reportAdOpened(AdSource::ironSource, adUnitID_, uuid_, adNetwork);
+  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
+}
+
+void IronSourceInterstitialAd::ironSourceDidShowAdNetwork(const std::string& /*adNetwork*/) {}
+
+}  // namespace QVRAdKit

@@ -1,0 +1,117 @@
+#include "QVRAdKit/Ads/IronSource/IronSourceRewardedVideoAd.h"
+
+#include <cassert>
+#include <optional>
+#include <utility>
+#include <variant>
+
+#include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/UUID.h"
+
+namespace QVRAdKit {
+namespace {
+
+void assertOnMainQueue() {
+  assert(Platform::Environment::current().mainQueue().isCurrent() &&
+         "IronSourceRewardedVideoAd is used on the main queue only");
+}
+
+}  // namespace
+
+std::shared_ptr<IronSourceRewardedVideoAd> IronSourceRewardedVideoAd::create(
+    std::shared_ptr<AdsReportable> reporter) {
+  return std::make_shared<IronSourceRewardedVideoAd>(Token{}, std::move(reporter));
+}
+
+IronSourceRewardedVideoAd::IronSourceRewardedVideoAd(Token, std::shared_ptr<AdsReportable> reporter)
+    : reporter_(std::move(reporter)), uuid_(Platform::UUID::random().uuidString()) {}
+
+Rx::Observable<bool> IronSourceRewardedVideoAd::isReadyStream() const {
+  return isReadySubject_.asObservable().distinctUntilChanged();
+}
+
+bool IronSourceRewardedVideoAd::isReady() const {
+  return IronSourceHelper::sharedInstance()->hasRewardedVideo();
+}
+
+Rx::Observable<bool> IronSourceRewardedVideoAd::isLoadedStream() const {
+  return isLoadedRelay_.asObservable().distinctUntilChanged();
+}
+
+Rx::Observable<bool> IronSourceRewardedVideoAd::isLoadingStream() const {
+  return isLoadingRelay_.asObservable().distinctUntilChanged();
+}
+
+void IronSourceRewardedVideoAd::load() {
+  assertOnMainQueue();
+  if (isLoadingRelay_.value()) return;
+  const auto helper = IronSourceHelper::sharedInstance();
+  helper->setRewardedVideoDelegate(weak_from_this());
+  helper->loadRewardedVideo();
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidStartLoading(*this); });
+  isLoadedRelay_.accept(false);
+  isReadySubject_.onNext(false);
+  isLoadingRelay_.accept(true);
+  reporter_->reportAdRequested(AdSource::ironSource, std::string(), uuid_);
+}
+
+void IronSourceRewardedVideoAd::present(
+    const std::shared_ptr<Platform::ViewController>& rootViewController) {
+  assertOnMainQueue();
+  IronSourceHelper::sharedInstance()->showRewardedVideoWith(rootViewController);
+}
+
+void IronSourceRewardedVideoAd::ironSourceDidLoadWith(const std::string& adUnit,
+                                                      const std::string& adNetwork) {
+  isLoadedRelay_.accept(true);
+  isReadySubject_.onNext(IronSourceHelper::sharedInstance()->hasRewardedVideo());
+  isLoadingRelay_.accept(false);
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });
+  reporter_->reportAdLoaded(AdSource::ironSource, adUnit, uuid_, adNetwork);
+}
+
+void IronSourceRewardedVideoAd::ironSourceDidFailToLoadWith(const Platform::Error& error) {
+  isLoadingRelay_.accept(false);
+  notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidFailToLoad(*this, error);
+  });
+  reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_, std::nullopt, error);
+}
+
+void IronSourceRewardedVideoAd::ironSourceDidClick() {}
+
+void IronSourceRewardedVideoAd::ironSourceDidReceive(const IronSourceVideoReward& reward,
+                                                     const std::string& placement) {
+  // Only a decimal amount is honoured; any other number counts as no amount.
+  const auto* decimal = std::get_if<Platform::Decimal>(&reward.amount);
+  rewardValue_ = decimal != nullptr ? *decimal : Platform::Decimal();
+  rewardType_ = reward.name;
+  placementId_ = placement;
+}
+
+void IronSourceRewardedVideoAd::ironSourceDidClose() {
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidEarnReward(*this); });
+  load();
+}
+
+void IronSourceRewardedVideoAd::ironSourceDidFailToShowWith(const Platform::Error& error,
+                                                            const std::string& /*adUnit*/,
+                                                            const std::string& /*adNetwork*/) {
+  isLoadingRelay_.accept(false);
+  notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidFailToPresent(*this, error);
+  });
+}
+
+void IronSourceRewardedVideoAd::ironSourceDidOpenWith(const std::string& adUnit,
+                                                      const std::string& adNetwork) {
+  notifyDelegate(
+      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidOpen(*this); });
+  reporter_->reportAdOpened(AdSource::ironSource, adUnit, uuid_, adNetwork);
+}
+
+}  // namespace QVRAdKit

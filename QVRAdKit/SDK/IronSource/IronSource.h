@@ -1,0 +1,56 @@
+#pragma once
+// IronSource offers the IronSource SDK's class operations. Each one forwards to the IronSourceSDK
+// registered in Platform::Environment::current(); when none is registered the calls do nothing and
+// the queries answer false, so a host without IronSource runs the module unchanged.
+// Example:
+//   IronSource::initWithAppKey(key, {IS_REWARDED_VIDEO, IS_INTERSTITIAL}, weakDelegate);
+//   if (IronSource::hasInterstitial()) IronSource::showInterstitialWithViewController(vc,
+//   "connect");
+// Threading: as IronSourceSDK: initWithAppKey and the delegate setters from any thread, the rest
+// on the main queue; callbacks arrive on the main queue.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
+
+namespace QVRAdKit {
+
+// The ad-unit names the SDK is started with.
+inline constexpr std::string_view IS_REWARDED_VIDEO = "rewardedvideo";
+inline constexpr std::string_view IS_INTERSTITIAL = "interstitial";
+
+class IronSource {
+ public:
+  IronSource() = delete;
+
+  static void initWithAppKey(const std::string& appKey, const std::vector<std::string>& adUnits,
+                             std::weak_ptr<ISInitializationDelegate> delegate);
+
+  // The SDK keeps these registered for the whole process but holds them weakly: their owner
+  // (the IronSource bridge) keeps them alive.
+  static void setLevelPlayRewardedVideoDelegate(
+      std::weak_ptr<LevelPlayRewardedVideoDelegate> delegate);
+  static void setLevelPlayRewardedVideoManualDelegate(
+      std::weak_ptr<LevelPlayRewardedVideoManualDelegate> delegate);
+  static void setLevelPlayInterstitialDelegate(
+      std::weak_ptr<LevelPlayInterstitialDelegate> delegate);
+
+  static void loadRewardedVideo();
+  [[nodiscard]] static bool hasRewardedVideo();
+  static void showRewardedVideoWithViewController(
+      const std::shared_ptr<Platform::ViewController>& viewController);
+
+  static void loadInterstitial();
+  [[nodiscard]] static bool hasInterstitial();
+  static void showInterstitialWithViewController(
+      const std::shared_ptr<Platform::ViewController>& viewController,
+      const std::string& placement);
+  [[nodiscard]] static bool isInterstitialCappedForPlacement(const std::string& placementName);
+
+  static void setConsent(bool consent);
+};
+
+}  // namespace QVRAdKit
