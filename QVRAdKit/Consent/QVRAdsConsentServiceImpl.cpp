@@ -1,0 +1,164 @@
+#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "QVRAdKit/Consent/GDPRString.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/SDK/IronSource/IronSource.h"
+#include "QVRAdKit/SDK/UnityAds/UADSMetaData.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentForm.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentInformation.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPRequestParameters.h"
+
+namespace QVRAdKit {
+
+namespace {
+
+// The purposes whose consent, and those whose legitimate interest, personalised ads need.
+constexpr std::array<std::size_t, 3> kConsentPurposes{1, 3, 4};
+constexpr std::array<std::size_t, 4> kLegitimateInterestPurposes{2, 7, 9, 10};
+
+UMPRequestParameters updateParameters() {
+  UMPRequestParameters parameters;
+  parameters.tagForUnderAgeOfConsent = false;
+  return parameters;
+}
+
+UMPConsentStatus currentConsentStatus() {
+  return UMPConsentInformation::sharedInstance()->consentStatus();
+}
+
+}  // namespace
+
+std::shared_ptr<QVRAdsConsentServiceImpl> QVRAdsConsentServiceImpl::create() {
+  return std::shared_ptr<QVRAdsConsentServiceImpl>(new QVRAdsConsentServiceImpl());
+}
+
+std::shared_ptr<QVRConsentForm> QVRAdsConsentServiceImpl::gdprConsentForm() const {
+  return gdprConsentForm_.get();
+}
+
+void QVRAdsConsentServiceImpl::setGdprConsentForm(std::shared_ptr<QVRConsentForm> form) {
+  gdprConsentForm_.set(std::move(form));
+}
+
+Rx::Observable<std::shared_ptr<QVRConsentForm>> QVRAdsConsentServiceImpl::gdprConsentFormStream() {
+  return Rx::weaklyObserveKeyPath(weak_from_this(), &QVRAdsConsentServiceImpl::gdprConsentForm_);
+}
+
+bool QVRAdsConsentServiceImpl::gdprApplies() const {
+  const UMPConsentStatus status = currentConsentStatus();
+  return status == UMPConsentStatus::required || status == UMPConsentStatus::obtained;
+}
+
+bool QVRAdsConsentServiceImpl::gdprConsentResolved() const {
+  const UMPConsentStatus status = currentConsentStatus();
+  return status == UMPConsentStatus::notRequired || status == UMPConsentStatus::obtained;
+}
+
+bool QVRAdsConsentServiceImpl::gdprConsentAccepted() const {
+  return personalizedAdsAreAllowed();
+}
+
+bool QVRAdsConsentServiceImpl::personalizedAdsAreAllowed() const {
+  const Platform::UserDefaults& defaults = Platform::Environment::current().userDefaults();
+  const std::optional<std::string> consents = defaults.stringForKey(kPurposeConsentsKey);
+  const std::optional<std::string> interests =
+      defaults.stringForKey(kPurposeLegitimateInterestsKey);
+  if (!consents || !interests) return false;
+  for (std::size_t purpose : kConsentPurposes) {
+    if (!hasChar(*consents, u'1', purpose - 1)) return false;
+  }
+  for (std::size_t purpose : kLegitimateInterestPurposes) {
+    if (!hasChar(*interests, u'1', purpose - 1)) return false;
+  }
+  return true;
+}
+
+void QVRAdsConsentServiceImpl::loadGDPRConsentForm(FormCompletion completion) {
+  UMPConsentForm::loadWithCompletionHandler(
+      [weak = weak_from_this(), completion = std::move(completion)](
+          std::shared_ptr<UMPConsentForm> form, std::optional<Platform::Error> error) {
+        std::shared_ptr<QVRConsentForm> current;
+        if (auto self = weak.lock()) {
+          self->setGdprConsentForm(error ? nullptr : QVRConsentForm::formWith(std::move(form)));
+          current = self->gdprConsentForm();
+        }
+        if (completion) completion(std::move(current), std::move(error));
+      });
+}
+
+void QVRAdsConsentServiceImpl::loadGDPRConsentFormIfAvailable(FormCompletion completion) {
+  if (UMPConsentInformation::sharedInstance()->formStatus() != UMPFormStatus::available) {
+    setGdprConsentForm(nullptr);
+    if (completion) completion(nullptr, std::nullopt);
+    return;
+  }
+  loadGDPRConsentForm(std::move(completion));
+}
+
+void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
+  auto information = UMPConsentInformation::sharedInstance();
+  const bool wasObtained = information->consentStatus() == UMPConsentStatus::obtained;
+  // Consent already given: the caller may go on at once; the update below only refreshes the form.
+  if (wasObtained && completion) completion(false, std::nullopt);
+
+  // The handler holds the service strongly on purpose: a consent run must finish (and its
+  // completion be called) even when the host let go of the service while the update was pending.
+  information->requestConsentInfoUpdateWithParameters(
+      updateParameters(),
+      [self = shared_from_this(), wasObtained,
+       completion = std::move(completion)](std::optional<Platform::Error> error) {
+        if (wasObtained) {
+          self->loadGDPRConsentFormIfAvailable(nullptr);
+          return;
+        }
+        if (self->gdprConsentResolved()) {
+          if (completion) completion(false, std::nullopt);
+          self->loadGDPRConsentFormIfAvailable(nullptr);
+          return;
+        }
+        if (error) {
+          if (completion) completion(false, std::move(error));
+          return;
+        }
+        self->loadGDPRConsentFormIfAvailable(
+            [completion](std::shared_ptr<QVRConsentForm> form,
+                         std::optional<Platform::Error> loadError) {
+              if (completion) completion(form != nullptr, std::move(loadError));
+            });
+      });
+}
+
+void QVRAdsConsentServiceImpl::reloadGDPRConsentForm(FormCompletion completion) {
+  auto information = UMPConsentInformation::sharedInstance();
+  if (information->formStatus() == UMPFormStatus::available) {
+    loadGDPRConsentForm(std::move(completion));
+    return;
+  }
+  // Held strongly until the handler has run, as in loadGDPRConsent: the reload must finish.
+  information->requestConsentInfoUpdateWithParameters(
+      updateParameters(), [self = shared_from_this(), completion = std::move(completion)](
+                              std::optional<Platform::Error> error) {
+        if (error) {
+          self->setGdprConsentForm(nullptr);
+          if (completion) completion(nullptr, std::move(error));
+          return;
+        }
+        self->loadGDPRConsentFormIfAvailable(completion);
+      });
+}
+
+void QVRAdsConsentServiceImpl::notifyMediators() {
+  if (currentConsentStatus() != UMPConsentStatus::obtained) return;
+  const bool allowed = personalizedAdsAreAllowed();
+  UADSMetaData metaData;
+  metaData.set(kUnityConsentKey, allowed);
+  metaData.commit();
+  IronSource::setConsent(allowed);
+}
+
+}  // namespace QVRAdKit

@@ -1,0 +1,65 @@
+#pragma once
+// QVRAdsConsentServiceImpl is the consent service over the consent platform ports: it refreshes
+// the consent information, loads the consent form when the platform has one, keeps that form
+// (published on gdprConsentFormStream()) for the host to present, reads the TCF strings the
+// platform writes to the user defaults to decide whether personalised ads are allowed, and passes
+// that answer to Unity Ads and IronSource.
+// Every query asks the platform afresh; only the loaded form is kept.
+// Lifetime: a consent-information update holds the service until its handler has run; a form load
+// holds it weakly and leaves no trace once the service is gone.
+// Threading: main queue; completions run on the thread on which the platform calls back.
+
+#include <memory>
+
+#include "QVRAdKit/Consent/AdsConsentService.h"
+#include "QVRAdKit/Consent/QVRConsentForm.h"
+#include "QVRAdKit/Rx/ObservedValue.h"
+
+namespace QVRAdKit {
+
+class QVRAdsConsentServiceImpl final
+    : public AdsConsentService,
+      public std::enable_shared_from_this<QVRAdsConsentServiceImpl> {
+ public:
+  // The user-defaults keys under which the consent platform writes the TCF purpose strings.
+  static constexpr const char* kPurposeConsentsKey = "IABTCF_PurposeConsents";
+  static constexpr const char* kPurposeLegitimateInterestsKey = "IABTCF_PurposeLegitimateInterests";
+  // The Unity Ads metadata key of the personalised-ads answer.
+  static constexpr const char* kUnityConsentKey = "gdpr.consent";
+
+  [[nodiscard]] static std::shared_ptr<QVRAdsConsentServiceImpl> create();
+
+  QVRAdsConsentServiceImpl(const QVRAdsConsentServiceImpl&) = delete;
+  QVRAdsConsentServiceImpl& operator=(const QVRAdsConsentServiceImpl&) = delete;
+
+  // QVRAdsConsentService.
+  [[nodiscard]] std::shared_ptr<QVRConsentForm> gdprConsentForm() const override;
+  void loadGDPRConsent(ConsentCompletion completion) override;
+  void reloadGDPRConsentForm(FormCompletion completion) override;
+  void notifyMediators() override;
+  [[nodiscard]] bool gdprApplies() const override;
+  [[nodiscard]] bool gdprConsentResolved() const override;
+  [[nodiscard]] bool gdprConsentAccepted() const override;
+
+  // AdsConsentService.
+  [[nodiscard]] Rx::Observable<std::shared_ptr<QVRConsentForm>> gdprConsentFormStream() override;
+
+  // Loads a form and keeps it (nullptr on an error or when no form came back), then calls
+  // completion, if given, with the kept form and the error. If the service is gone by the time the
+  // platform answers, nothing is kept and completion receives nullptr.
+  void loadGDPRConsentForm(FormCompletion completion);
+  // As loadGDPRConsentForm() when the platform has a form available; otherwise clears the kept
+  // form and calls completion, if given, with (nullptr, none) at once.
+  void loadGDPRConsentFormIfAvailable(FormCompletion completion);
+  // Whether the TCF strings grant consent for purposes 1, 3 and 4 and legitimate interest for
+  // purposes 2, 7, 9 and 10; false when either string is missing.
+  [[nodiscard]] bool personalizedAdsAreAllowed() const;
+  void setGdprConsentForm(std::shared_ptr<QVRConsentForm> form);
+
+ private:
+  QVRAdsConsentServiceImpl() = default;
+
+  Rx::ObservedValue<std::shared_ptr<QVRConsentForm>> gdprConsentForm_;
+};
+
+}  // namespace QVRAdKit

@@ -1,0 +1,20 @@
+#include "QVRAdKit/SDK/UnityAds/UADSMetaData.h"
+
+#include <utility>
+
+#include "QVRAdKit/Platform/Environment.h"
+
+namespace QVRAdKit {
+
+UADSMetaData::UADSMetaData()
+    : store_(Platform::Environment::current().service<UADSMetaDataStore>()) {}
+
+void UADSMetaData::set(const std::string& key, UADSMetaDataValue value) {
+  entries_.insert_or_assign(key, std::move(value));
+}
+
+void UADSMetaData::commit() {
+  if (store_) store_->commit(entries_);
+}
+
+}  // namespace QVRAdKit

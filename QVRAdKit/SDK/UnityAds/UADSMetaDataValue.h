@@ -1,0 +1,11 @@
+#pragma once
+// UADSMetaDataValue is one value of Unity Ads metadata: a boolean or a number.
+
+#include <cstdint>
+#include <variant>
+
+namespace QVRAdKit {
+
+using UADSMetaDataValue = std::variant<bool, std::int64_t, double>;
+
+}  // namespace QVRAdKit

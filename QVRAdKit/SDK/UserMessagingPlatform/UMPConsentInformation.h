@@ -1,0 +1,41 @@
+#pragma once
+// UMPConsentInformation is the consent platform's view of the user's consent: the current consent
+// and form statuses and the request that refreshes them. An implementation (the sandbox's
+// platform, or a bridge to the real library) registers itself in the environment under this type;
+// sharedInstance() answers that object, or a stand-in that reports unknown / not available and
+// fails every update when nothing is registered.
+// Example:
+//   UMPConsentInformation::sharedInstance()->requestConsentInfoUpdateWithParameters(
+//       UMPRequestParameters{}, [](std::optional<Platform::Error> error) { ... });
+// Threading: the statuses may be read from any thread; completions arrive on the main queue.
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentStatus.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPFormStatus.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPRequestParameters.h"
+
+namespace QVRAdKit {
+
+class UMPConsentInformation {
+ public:
+  // Called once per update, with an error when the update failed.
+  using UpdateCompletion = std::function<void(std::optional<Platform::Error>)>;
+
+  virtual ~UMPConsentInformation() = default;
+
+  // The object registered in Platform::Environment::current(); never null.
+  [[nodiscard]] static std::shared_ptr<UMPConsentInformation> sharedInstance();
+
+  [[nodiscard]] virtual UMPConsentStatus consentStatus() const = 0;
+  [[nodiscard]] virtual UMPFormStatus formStatus() const = 0;
+  // Refreshes both statuses, then calls completion exactly once (or never, if the platform never
+  // answers).
+  virtual void requestConsentInfoUpdateWithParameters(const UMPRequestParameters& parameters,
+                                                      UpdateCompletion completion) = 0;
+};
+
+}  // namespace QVRAdKit

@@ -1,0 +1,11 @@
+#pragma once
+// UMPRequestParameters are the parameters of one consent-information update.
+
+namespace QVRAdKit {
+
+struct UMPRequestParameters {
+  // Whether the user is to be treated as under the age of consent.
+  bool tagForUnderAgeOfConsent = false;
+};
+
+}  // namespace QVRAdKit
