@@ -6,6 +6,9 @@
 
 #include <memory>
 #include <optional>
+#include "QVRAdKit/Ads/AppOpenAd.h"
+#include "QVRAdKit/Ads/InterstitialAd.h"
+#include "QVRAdKit/Ads/RewardedVideoAd.h"
 
 #include "QVRAdKit/Host/AdsConfigServiceProtocol.h"
 #include "QVRAdKit/Platform/Date.h"
@@ -14,10 +17,6 @@
 #include "QVRAdKit/Services/AdsService/AdsPlacement.h"
 
 namespace QVRAdKit {
-
-class InterstitialAd;
-class RewardedVideoAd;
-class AppOpenAd;
 
 class AdsServicable : public AdsLoadable, public AdsConfigServiceProtocol {
  public:

@@ -9,10 +9,16 @@
 #include <utility>
 #include <variant>
 
+#include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
+#include "QVRAdKit/Builders/AppOpenAdBuilder.h"
+#include "QVRAdKit/Builders/InterstitialAdBuilderV2.h"
+#include "QVRAdKit/Builders/RewardedVideoAdBuilder.h"
+#include "QVRAdKit/Consent/AdsConsentService.h"
 #include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/QVVPNManagerStatus.h"
 #include "QVRAdKit/Host/RateUsMoment.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/SDK/GoogleMobileAds/GADMobileAds.h"
 
 namespace QVRAdKit {
 
@@ -259,6 +265,287 @@ double AdsService::appOpenAdTimeout() const {
 
 bool AdsService::shouldShowDisconnectAd() const {
   return shouldShowAd(AdsPlacement::interstitial(InterstitialAdPlacement::disconnect));
+}
+
+// The start-up run, the builders and the hand-out of ads.
+//
+// The run is a chain of steps. Consent runs on the main queue, the configuration phase's waits
+// (the first configuration value, each network start) on the background executor, and every
+// change of the service's own state on the main queue: the background only subscribes to the
+// configuration stream and calls the network starts, so the main queue never reads what another
+// thread writes. The steps keep their order: consent, configuration fetch, configuration stored,
+// networks started one after another, builders rebuilt, mediators told, builders started, run
+// ended.
+//
+// A step holds the service strongly while it runs and weakly while it waits for an outside
+// answer (the consent platform, the configuration stream, a network start), none of which has a
+// time limit: a service the host has dropped is not kept alive by a wait that may never end, and
+// the run simply stops there.
+namespace {
+
+constexpr std::string_view kRunFunction = "checkConsentAndLoadAds(shouldLoadGDPR:)";
+
+// Runs work on the main queue: now when already there, otherwise as a posted block.
+void onMainQueue(Platform::Environment& environment, std::function<void()> work) {
+  if (environment.mainQueue().isCurrent()) {
+    work();
+  } else {
+    environment.mainQueue().async(std::move(work));
+  }
+}
+
+}  // namespace
+
+void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
+  auto& environment = Platform::Environment::current();
+  // The run starts as its own task, after this call has returned; until then it holds the service.
+  environment.mainQueue().async(
+      [self = shared_from_this(), shouldLoadGDPR] { self->runConsentPhase(shouldLoadGDPR); });
+}
+
+void AdsService::runConsentPhase(bool shouldLoadGDPR) {
+  if (!adsConsentService_) {
+    // Reported at construction. Without a consent service consent is never resolved.
+    isLoadedRelay_.accept(true);
+    return;
+  }
+  if (!shouldLoadGDPR) {
+    if (!adsConsentService_->gdprConsentResolved()) {
+      isLoadedRelay_.accept(true);
+      return;
+    }
+    runConfigurationPhase();
+    return;
+  }
+  auto* environment = &Platform::Environment::current();
+  adsConsentService_->loadGDPRConsent(
+      [weak = weak_from_this(), environment](bool formLoaded,
+                                             const std::optional<Platform::Error>& error) {
+        onMainQueue(*environment, [weak, formLoaded, error] {
+          auto self = weak.lock();
+          if (!self) return;
+          if (error) {
+            QVLog(LogFlag::debug, "ADs configurations error: " + error->localizedDescription,
+                  QVR_FILE_TEXT, kRunFunction, __LINE__);
+            return;
+          }
+          if (formLoaded) {
+            // A consent form waits for the user: the host shows it and starts another run.
+            self->isLoadedRelay_.accept(true);
+            return;
+          }
+          self->runConfigurationPhase();
+        });
+      });
+}
+
+void AdsService::runConfigurationPhase() {
+  auto* environment = &Platform::Environment::current();
+  auto provider = configProvider_;
+  if (!provider) return;
+  environment->background().async([weak = weak_from_this(), environment, provider] {
+    getAdsConfig(*environment, weak, provider);
+  });
+}
+
+// Background: subscribes to the configuration stream for its first value only and waits for it
+// without a time limit. Later values are not observed: a changed configuration takes effect with
+// the next run. The subscription goes into the service's bag, so that it ends with the service.
+void AdsService::getAdsConfig(Platform::Environment& environment,
+                              const std::weak_ptr<AdsService>& weak,
+                              const std::shared_ptr<AdsConfigProvidable>& provider) {
+  auto* env = &environment;
+  auto subscription = std::make_shared<Rx::Disposable>(
+      provider->rx().adsConfig().take(1).subscribe([weak, env](const AdsConfig& config) {
+        env->mainQueue().async([weak, config] {
+          if (auto self = weak.lock()) self->didReceiveConfig(config);
+        });
+      }));
+  environment.mainQueue().async([weak, subscription] {
+    if (auto self = weak.lock()) std::move(*subscription).disposed(self->bag_);
+  });
+}
+
+// Main queue: stores the run's configuration, then starts the networks one after another on the
+// background executor, each waiting for its completion, and finishes the run on the main queue.
+void AdsService::didReceiveConfig(const AdsConfig& config) {
+  config_ = config;
+  auto starts = std::make_shared<std::vector<NetworkStart>>(initializeAds(config.sources()));
+  auto runConfig = std::make_shared<const AdsConfig>(config);
+  auto* environment = &Platform::Environment::current();
+  environment->background().async([weak = weak_from_this(), environment, starts, runConfig] {
+    startNetwork(*environment, weak, starts, 0, runConfig);
+  });
+}
+
+// Picks the networks of the configuration that this service has not started yet (each at most
+// once per service, whatever later runs configure) and answers how to start each.
+std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig::Sources& sources) {
+  std::vector<NetworkStart> starts;
+  for (const auto& [source, key] : sources) {
+    switch (source) {
+      case AdSource::adMob: {
+        if (adMob_) break;
+        adMob_ = GADMobileAds::sharedInstance();
+        if (auto mobileAds = adMob_) {
+          starts.emplace_back([mobileAds](std::function<void()> done) {
+            mobileAds->startWithCompletionHandler(
+                [done = std::move(done)](const GADInitializationStatus&) { done(); });
+          });
+        }
+        break;
+      }
+      case AdSource::ironSource: {
+        if (ironSource_) break;
+        if (!key) {
+          QVLogAssertionFailure("Should provide IronSource key", QVR_FILE_TEXT,
+                                "initializeAds(sources:)", __LINE__);
+          break;
+        }
+        auto helper = IronSourceHelper::sharedInstance();
+        ironSource_ = helper;
+        if (helper) {
+          starts.emplace_back([helper, appKey = *key](std::function<void()> done) {
+            helper->start(appKey, std::move(done));
+          });
+        }
+        break;
+      }
+    }
+  }
+  return starts;
+}
+
+void AdsService::startNetwork(Platform::Environment& environment,
+                              const std::weak_ptr<AdsService>& weak,
+                              const std::shared_ptr<std::vector<NetworkStart>>& starts,
+                              std::size_t index, const std::shared_ptr<const AdsConfig>& config) {
+  auto* env = &environment;
+  if (index == starts->size()) {
+    env->mainQueue().async([weak, config] {
+      if (auto self = weak.lock()) self->finishRun(*config);
+    });
+    return;
+  }
+  (*starts)[index]([env, weak, starts, index, config] {
+    env->background().async([env, weak, starts, index, config] {
+      if (weak.expired()) return;
+      startNetwork(*env, weak, starts, index + 1, config);
+    });
+  });
+}
+
+void AdsService::finishRun(const AdsConfig& config) {
+  resetBuilders(config);
+  if (adsConsentService_) adsConsentService_->notifyMediators();
+  shouldStart_ = true;
+  startBuilders();
+  isLoadedRelay_.accept(true);
+}
+
+void AdsService::resetBuilders(const AdsConfig& config) {
+  interstitialAdBuilders_.clear();
+  rewardedAdBuilders_.clear();
+  appOpenAdBuilders_.clear();
+  if (!userService_ || !reporting_) return;  // reported at construction: no builder can work
+  for (const auto& [placement, placementConfig] : config.interstitialPlacements()) {
+    auto builder = InterstitialAdBuilderV2::create(userService_, reporting_, placement,
+                                                   placementConfig.source());
+    builder->update(placementConfig.keys());
+    if (shouldStart_) builder->start();
+    interstitialAdBuilders_[placement] = std::move(builder);
+  }
+  for (const auto& [placement, placementConfig] : config.appOpenPlacements()) {
+    if (placementConfig.source() == AdSource::ironSource) {
+      QVLogAssertionFailure("Doesn't support appOpen with IronSource", QVR_FILE_TEXT,
+                            "resetBuilders(with:)", __LINE__);
+    }
+    auto builder = AppOpenAdBuilder::create(userService_, reporting_, placementConfig.keys());
+    builder->update(placementConfig.keys());
+    if (shouldStart_) builder->start();
+    appOpenAdBuilders_[placement] = std::move(builder);
+  }
+  for (const auto& [placement, placementConfig] : config.rewardedPlacements()) {
+    if (placementConfig.keys().empty()) continue;
+    rewardedAdBuilders_[placement] =
+        RewardedVideoAdBuilder::create(placementConfig.source(), placementConfig.keys().front(),
+                                       userService_, reporting_, shouldStart_);
+  }
+}
+
+void AdsService::startBuilders() {
+  for (const auto& [placement, builder] : interstitialAdBuilders_) builder->start();
+  for (const auto& [placement, builder] : rewardedAdBuilders_) builder->start();
+  for (const auto& [placement, builder] : appOpenAdBuilders_) builder->start();
+}
+
+void AdsService::loadAds() {
+  shouldStart_ = true;
+  startBuilders();
+}
+
+void AdsService::reloadAds() {
+  for (const auto& [placement, builder] : interstitialAdBuilders_) builder->reload();
+  for (const auto& [placement, builder] : rewardedAdBuilders_) builder->reload();
+  for (const auto& [placement, builder] : appOpenAdBuilders_) builder->reload();
+}
+
+void AdsService::reload(const AdsPlacement& placement) {
+  if (auto found = builder(placement)) found->reload();
+}
+
+std::shared_ptr<AdBuildable> AdsService::builder(const AdsPlacement& placement) const {
+  auto find = [](const auto& builders, auto key) -> std::shared_ptr<AdBuildable> {
+    auto it = builders.find(key);
+    return it == builders.end() ? nullptr : it->second;
+  };
+  if (auto p = placement.interstitialPlacement()) return find(interstitialAdBuilders_, *p);
+  if (auto p = placement.rewardedPlacement()) return find(rewardedAdBuilders_, *p);
+  if (auto p = placement.appOpenPlacement()) return find(appOpenAdBuilders_, *p);
+  return nullptr;
+}
+
+std::shared_ptr<InterstitialAd> AdsService::interstitialAd(InterstitialAdPlacement placement) {
+  const auto adsPlacement = AdsPlacement::interstitial(placement);
+  if (!shouldShowAd(adsPlacement)) return nullptr;
+  auto found = interstitialAdBuilders_.find(placement);
+  if (found == interstitialAdBuilders_.end()) return nullptr;
+  const auto* placementConfig = adPlacementConfig(adsPlacement);
+  if (placementConfig && placementConfig->source() == AdSource::ironSource && ironSource_ &&
+      ironSource_->isInterstitialCappedFor(placementConfig->keys())) {
+    return nullptr;
+  }
+  return found->second->getAd();
+}
+
+std::shared_ptr<RewardedVideoAd> AdsService::rewardedAd(RewardedAdPlacement /*placement*/) {
+  // The enumeration has one case: the timewall placement is the one asked about.
+  if (!shouldShowAd(AdsPlacement::rewarded(RewardedAdPlacement::timewall))) return nullptr;
+  auto found = rewardedAdBuilders_.find(RewardedAdPlacement::timewall);
+  return found == rewardedAdBuilders_.end() ? nullptr : found->second->rewardedAd();
+}
+
+std::shared_ptr<AppOpenAd> AdsService::appOpenAd(AppOpenAdPlacement placement) {
+  if (!shouldShowAd(AdsPlacement::appOpen(placement))) return nullptr;
+  auto found = appOpenAdBuilders_.find(placement);
+  return found == appOpenAdBuilders_.end() ? nullptr : found->second->getAd();
+}
+
+std::optional<Rx::Observable<bool>> AdsService::appLaunchIsLoadingAdStream() {
+  // Each end of a run (a true of the relay) adds the app-launch builder's loading changes, minus
+  // the current state and the first change: for an idle builder the first value is the false that
+  // ends its first load.
+  return isLoadedRelay_.asObservable()
+      .filter([](bool loaded) { return loaded; })
+      .flatMap([weak = weak_from_this()](bool) {
+        auto self = weak.lock();
+        if (!self) return Rx::Observable<bool>::just(false);
+        auto placement = self->appLaunchPlacement();
+        if (placement && self->shouldShowAd(*placement)) {
+          if (auto found = self->builder(*placement)) return found->isLoadingStream().skip(2);
+        }
+        return Rx::Observable<bool>::just(false);
+      });
 }
 
 }  // namespace QVRAdKit

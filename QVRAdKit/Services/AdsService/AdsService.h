@@ -144,7 +144,7 @@ class AdsService final : public AdsServicable,
   [[nodiscard]] bool isPausedByStoredDate() const;
   void reportUnusablePauseDate(std::string_view reason) const;
 
-  // The start-up run, step by step (AdsServiceStartUp.cpp).
+  // The start-up run, step by step (below the decisions in AdsService.cpp).
   using NetworkStart = std::function<void(std::function<void()> done)>;
   void runConsentPhase(bool shouldLoadGDPR);
   void runConfigurationPhase();

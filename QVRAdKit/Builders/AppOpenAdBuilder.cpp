@@ -1,0 +1,27 @@
+#include "QVRAdKit/Builders/AppOpenAdBuilder.h"
+
+namespace QVRAdKit {
+
+std::shared_ptr<AppOpenAdBuilder> AppOpenAdBuilder::create(
+    std::shared_ptr<UserServiceProtocol> userService, const std::shared_ptr<QVReporting>& reporting,
+    std::vector<std::string> adKeys) {
+  auto builder =
+      std::make_shared<AppOpenAdBuilder>(ConstructionKey{}, std::move(userService), reporting);
+  builder->storeKeys(std::move(adKeys));
+  return builder;
+}
+
+AppOpenAdBuilder::AppOpenAdBuilder(ConstructionKey /*key*/,
+                                   std::shared_ptr<UserServiceProtocol> userService,
+                                   const std::shared_ptr<QVReporting>& reporting)
+    : WaterfallAdBuilder(std::move(userService), reporting, AdEventAction::appOpen,
+                         [](const std::string& key, const std::shared_ptr<AdsReporter>& reporter) {
+                           return AdmobAppOpenAd::create(key, reporter);
+                         }) {}
+
+std::shared_ptr<AppOpenAd> AppOpenAdBuilder::getAd() {
+  if (userService()->isPremium()) return nullptr;
+  return waterfallService()->takeLoadedAd();
+}
+
+}  // namespace QVRAdKit

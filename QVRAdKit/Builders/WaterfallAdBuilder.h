@@ -1,0 +1,147 @@
+#pragma once
+// WaterfallAdBuilder is the shared body of the interstitial and app-open builders: one waterfall
+// over the placement's keys, a reporter of its own that maps every key to the placement's action,
+// and the reactions to the host's user (premium drops every ad, non-premium loads) and, on
+// tablets, to orientation changes (drop and reload). Subclasses add the ad creator and getAd().
+// Threading: main queue. Owned by the ads service; its subscriptions hold it weakly.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "QVRAdKit/Builders/WaterfallService.h"
+#include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
+#include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Host/QVReporting.h"
+#include "QVRAdKit/Host/UserServiceProtocol.h"
+#include "QVRAdKit/Platform/Device.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/NotificationStream.h"
+#include "QVRAdKit/Reporting/AdsReporter.h"
+#include "QVRAdKit/Rx/DisposeBag.h"
+
+namespace QVRAdKit {
+
+template <class Ad, class Interface>
+class WaterfallAdBuilder : public Interface,
+                           public std::enable_shared_from_this<WaterfallAdBuilder<Ad, Interface>> {
+ public:
+  // Makes a new ad for a key with the builder's reporter. It must not capture the builder.
+  using MakeAd =
+      std::function<std::shared_ptr<Ad>(const std::string&, const std::shared_ptr<AdsReporter>&)>;
+
+  WaterfallAdBuilder(const WaterfallAdBuilder&) = delete;
+  WaterfallAdBuilder& operator=(const WaterfallAdBuilder&) = delete;
+
+  // Replaces the keys and the reporter's key-to-action map, drops every cached ad (loaded ones
+  // too) and, when running, loads the new keys. A key listed twice is kept once, at its first
+  // place: the cache and the action map are keyed by the key text.
+  void update(const std::vector<std::string>& adKeys) {
+    adKeys_ = withoutDuplicates(adKeys);
+    std::unordered_map<std::string, AdEventAction> mapping;
+    for (const auto& key : adKeys_) mapping.emplace(key, adEventAction_);
+    reporter_->setAdUnitIdToActionMapping(std::move(mapping));
+    waterfallService_->setAdKeys(adKeys_);
+    waterfallService_->resetCache();
+    if (running_) waterfallService_->load();
+  }
+
+  // Subscribes to the user stream and, for tablets, to orientation changes; a second call does
+  // nothing. The first load comes from the first non-premium user value.
+  void start() override {
+    if (running_) return;
+    running_ = true;
+    auto weak = this->weak_from_this();
+    userService_->userStream()
+        .subscribe([weak](const QVUserPtr& user) {
+          auto self = weak.lock();
+          if (!self || !user) return;
+          if (user->isPremium()) {
+            self->waterfallService_->resetCache();
+          } else {
+            self->waterfallService_->load();
+          }
+        })
+        .disposed(bag_);
+    auto& environment = Platform::Environment::current();
+    Platform::notificationStream(environment.notificationCenterPtr(),
+                                 std::string(Platform::UIDeviceOrientationDidChangeNotification))
+        .filter([](const Platform::Notification&) {
+          return Platform::Environment::current().device().isPad();
+        })
+        .subscribe([weak](const Platform::Notification&) {
+          if (auto self = weak.lock()) self->reloadIfAllowed();
+        })
+        .disposed(bag_);
+  }
+
+  // Drops the cached ads and loads again, only while running and for a non-premium user.
+  void reload() override { reloadIfAllowed(); }
+
+  [[nodiscard]] Rx::Observable<bool> isLoadingStream() const override {
+    return waterfallService_->isLoadingRelay().distinctUntilChanged();
+  }
+
+  [[nodiscard]] const std::vector<std::string>& adKeys() const { return adKeys_; }
+  [[nodiscard]] bool running() const { return running_; }
+  [[nodiscard]] AdEventAction adEventAction() const { return adEventAction_; }
+  [[nodiscard]] const std::shared_ptr<AdsReporter>& reporter() const { return reporter_; }
+  [[nodiscard]] const std::shared_ptr<WaterfallService<Ad>>& waterfallService() const {
+    return waterfallService_;
+  }
+
+ protected:
+  WaterfallAdBuilder(std::shared_ptr<UserServiceProtocol> userService,
+                     const std::shared_ptr<QVReporting>& reporting, AdEventAction adEventAction,
+                     MakeAd makeAd)
+      : userService_(std::move(userService)),
+        reporter_(std::make_shared<AdsReporter>(reporting)),
+        adEventAction_(adEventAction) {
+    // The creator holds the reporter and the network choice, never the builder.
+    waterfallService_ =
+        WaterfallService<Ad>::create([reporter = reporter_, makeAd = std::move(makeAd)](
+                                         const std::string& key) { return makeAd(key, reporter); });
+  }
+
+  [[nodiscard]] const std::shared_ptr<UserServiceProtocol>& userService() const {
+    return userService_;
+  }
+  // Stores the keys without touching the reporter or the waterfall (the app-open builder knows
+  // its keys from construction and applies them with update()).
+  void storeKeys(std::vector<std::string> adKeys) { adKeys_ = std::move(adKeys); }
+
+ private:
+  void reloadIfAllowed() {
+    if (!running_ || userService_->isPremium()) return;
+    waterfallService_->resetCache();
+    waterfallService_->load();
+  }
+
+  static std::vector<std::string> withoutDuplicates(const std::vector<std::string>& keys) {
+    std::vector<std::string> unique;
+    std::unordered_set<std::string> seen;
+    for (const auto& key : keys) {
+      if (seen.insert(key).second) {
+        unique.push_back(key);
+      } else {
+        QVLog(LogFlag::warning, "Ad key listed twice, kept once: " + key, QVR_FILE_TEXT,
+              "update(adKeys:)", __LINE__);
+      }
+    }
+    return unique;
+  }
+
+  std::shared_ptr<UserServiceProtocol> userService_;
+  std::shared_ptr<WaterfallService<Ad>> waterfallService_;
+  std::vector<std::string> adKeys_;
+  std::shared_ptr<AdsReporter> reporter_;
+  AdEventAction adEventAction_;
+  Rx::DisposeBag bag_;
+  bool running_ = false;
+};
+
+}  // namespace QVRAdKit
