@@ -379,7 +379,9 @@ void AdsService::didReceiveConfig(const AdsConfig& config) {
 }
 
 // Picks the networks of the configuration that this service has not started yet (each at most
-// once per service, whatever later runs configure) and answers how to start each.
+// once per service, whatever later runs configure) and answers how to start each. A network may
+// keep its start completion for good, and that completion carries the rest of the run, so a start
+// holds its network weakly: the networks are the environment's, not the run's.
 std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig::Sources& sources) {
   std::vector<NetworkStart> starts;
   for (const auto& [source, key] : sources) {
@@ -387,10 +389,12 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
       case AdSource::adMob: {
         if (adMob_) break;
         adMob_ = GADMobileAds::sharedInstance();
-        if (auto mobileAds = adMob_) {
-          starts.emplace_back([mobileAds](std::function<void()> done) {
-            mobileAds->startWithCompletionHandler(
-                [done = std::move(done)](const GADInitializationStatus&) { done(); });
+        if (adMob_) {
+          starts.emplace_back([mobileAds = std::weak_ptr(adMob_)](std::function<void()> done) {
+            if (auto instance = mobileAds.lock()) {
+              instance->startWithCompletionHandler(
+                  [done = std::move(done)](const GADInitializationStatus&) { done(); });
+            }
           });
         }
         break;
@@ -405,9 +409,10 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         auto helper = IronSourceHelper::sharedInstance();
         ironSource_ = helper;
         if (helper) {
-          starts.emplace_back([helper, appKey = *key](std::function<void()> done) {
-            helper->start(appKey, std::move(done));
-          });
+          starts.emplace_back(
+              [bridge = std::weak_ptr(helper), appKey = *key](std::function<void()> done) {
+                if (auto instance = bridge.lock()) instance->start(appKey, std::move(done));
+              });
         }
         break;
       }
