@@ -24,9 +24,9 @@ enum class RewardedAdError { none, isNotReady };
 
 [[nodiscard]] inline Platform::Error toError(RewardedAdError error) {
   std::string domain = "QVRAdKit.RewardedAdError";
-  auto description = errorDescription(error).value_or(
-      "The operation couldn\u2019t be completed. (" + domain + " error " +
-      std::to_string(code(error)) + ".)");
+  auto description =
+      errorDescription(error).value_or("The operation couldn\u2019t be completed. (" + domain +
+                                       " error " + std::to_string(code(error)) + ".)");
   return Platform::Error{std::move(domain), code(error), std::move(description)};
 }
 

@@ -133,21 +133,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // reported and the key is left without an ad, so that the next load asks again.
   void createAd(const std::string& key) {
     assertOnMainQueue();
-    std::shared_ptr<Ad> ad = adCreatorClosure_ ? adCreatorClosure_(key) : nullptr;
-    std::shared_ptr<Ad> replaced;  // released after the aggregate has moved on
-    auto found = adsCache_.find(key);
-    if (!ad) {
-      QVLogAssertionFailure("The ad creator gave no ad for key " + key, QVR_FILE_TEXT,
-                            "createAd(for:)", __LINE__);
-      if (found != adsCache_.end()) {
-        replaced = std::move(found->second);
-        adsCache_.erase(found);
-      }
-    } else if (found != adsCache_.end()) {
-      replaced = std::exchange(found->second, std::move(ad));
-    } else {
-      adsCache_.emplace(key, std::move(ad));
-    }
+    std::shared_ptr<Ad> replaced = storeNewAd(key);  // released after the aggregate moved on
     subscribeIsLoading();
   }
 
@@ -189,11 +175,35 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
       loadWasCalledInBackground_ = true;
       return;
     }
+    // All missing ads are created first and the aggregate is re-subscribed once, before control
+    // returns: the relay ends in the same state as with one re-subscription per ad, without
+    // paying for every cached ad again at each key.
     const std::vector<std::string> keys = adKeys_;  // see takeLoadedAd()
+    bool created = false;
     for (const std::string& key : keys) {
       if (adsCache_.contains(key)) continue;
-      createAd(key);
+      storeNewAd(key);
+      created = true;
     }
+    if (created) subscribeIsLoading();
+  }
+
+  // Puts a new ad from the creator under key and answers the ad it replaced, if any; the caller
+  // re-subscribes the aggregate.
+  std::shared_ptr<Ad> storeNewAd(const std::string& key) {
+    std::shared_ptr<Ad> ad = adCreatorClosure_ ? adCreatorClosure_(key) : nullptr;
+    auto found = adsCache_.find(key);
+    if (!ad) {
+      QVLogAssertionFailure("The ad creator gave no ad for key " + key, QVR_FILE_TEXT,
+                            "createAd(for:)", __LINE__);
+      if (found == adsCache_.end()) return nullptr;
+      std::shared_ptr<Ad> replaced = std::move(found->second);
+      adsCache_.erase(found);
+      return replaced;
+    }
+    if (found != adsCache_.end()) return std::exchange(found->second, std::move(ad));
+    adsCache_.emplace(key, std::move(ad));
+    return nullptr;
   }
 
   static void assertOnMainQueue() {

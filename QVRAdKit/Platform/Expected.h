@@ -13,8 +13,12 @@ namespace QVRAdKit::Platform {
 template <class T>
 class Expected {
  public:
-  Expected(T value) : content_(std::in_place_index<0>, std::move(value)) {}  // NOLINT(google-explicit-constructor)
-  Expected(Error error) : content_(std::in_place_index<1>, std::move(error)) {}  // NOLINT(google-explicit-constructor)
+  Expected(T value)
+      : content_(std::in_place_index<0>, std::move(value)) {
+  }  // NOLINT(google-explicit-constructor)
+  Expected(Error error)
+      : content_(std::in_place_index<1>, std::move(error)) {
+  }  // NOLINT(google-explicit-constructor)
 
   [[nodiscard]] bool hasValue() const { return content_.index() == 0; }
   explicit operator bool() const { return hasValue(); }
