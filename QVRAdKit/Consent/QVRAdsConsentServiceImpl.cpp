@@ -126,7 +126,7 @@ void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
           return;
         }
         self->loadGDPRConsentFormIfAvailable(
-            [completion](std::shared_ptr<QVRConsentForm> form,
+            [completion](const std::shared_ptr<QVRConsentForm>& form,
                          std::optional<Platform::Error> loadError) {
               if (completion) completion(form != nullptr, std::move(loadError));
             });

@@ -40,8 +40,7 @@ class SimulatedConsentForm final : public UMPConsentForm {
 }  // namespace
 
 std::shared_ptr<SimulatedConsentPlatform> SimulatedConsentPlatform::create(Options options) {
-  return std::shared_ptr<SimulatedConsentPlatform>(
-      new SimulatedConsentPlatform(std::move(options)));
+  return std::shared_ptr<SimulatedConsentPlatform>(new SimulatedConsentPlatform(options));
 }
 
 void SimulatedConsentPlatform::setUserAnswer(const ConsentUserAnswer& answer) {

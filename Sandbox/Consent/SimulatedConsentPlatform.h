@@ -54,7 +54,7 @@ class SimulatedConsentPlatform final : public ConsentPlatformCore {
   void handleFormLoad(UMPConsentForm::LoadCompletion completion) override;
 
  private:
-  explicit SimulatedConsentPlatform(Options options) : options_(std::move(options)) {}
+  explicit SimulatedConsentPlatform(Options options) : options_(options) {}
 
   void applyUpdate();
   void applyAnswer();

@@ -34,12 +34,12 @@ AdmobAppOpenAd::AdmobAppOpenAd(std::string adUnitID, std::shared_ptr<AdsReportab
 void AdmobAppOpenAd::load() {
   assertOnMainQueue();
   isLoadingSubject_.onNext(true);
-  GADAppOpenAd::loadWithAdUnitID(adUnitID_, GADRequest{},
-                                 [weak = weak_from_this()](std::shared_ptr<GADAppOpenAd> ad,
-                                                           std::optional<Platform::Error> error) {
-                                   if (auto self = weak.lock())
-                                     self->didFinishLoading(std::move(ad), error);
-                                 });
+  GADAppOpenAd::loadWithAdUnitID(
+      adUnitID_, GADRequest{},
+      [weak = weak_from_this()](std::shared_ptr<GADAppOpenAd> ad,
+                                const std::optional<Platform::Error>& error) {
+        if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
+      });
   reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);
 }
 

@@ -39,7 +39,7 @@ void AdmobInterstitialAd::load() {
       std::static_pointer_cast<AdmobInterstitialAd>(shared_from_this());
   GAMInterstitialAd::loadWithAdManagerAdUnitID(
       adUnitID_, GAMRequest{},
-      [weak](std::shared_ptr<GAMInterstitialAd> ad, std::optional<Platform::Error> error) {
+      [weak](std::shared_ptr<GAMInterstitialAd> ad, const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
       });
   reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);

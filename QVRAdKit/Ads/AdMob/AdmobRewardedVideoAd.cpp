@@ -57,7 +57,7 @@ void AdmobRewardedVideoAd::load() {
   GADRewardedAd::loadWithAdUnitID(
       adUnitID_, GADRequest{},
       [weak = weak_from_this(), thisLoad](std::shared_ptr<GADRewardedAd> ad,
-                                          std::optional<Platform::Error> error) {
+                                          const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(thisLoad, std::move(ad), error);
       });
   reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);

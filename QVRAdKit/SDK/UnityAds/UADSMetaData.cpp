@@ -10,7 +10,7 @@ UADSMetaData::UADSMetaData()
     : store_(Platform::Environment::current().service<UADSMetaDataStore>()) {}
 
 void UADSMetaData::set(const std::string& key, UADSMetaDataValue value) {
-  entries_.insert_or_assign(key, std::move(value));
+  entries_.insert_or_assign(key, value);
 }
 
 void UADSMetaData::commit() {
