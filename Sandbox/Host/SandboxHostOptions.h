@@ -1,0 +1,38 @@
+#pragma once
+// SandboxHostOptions says how SandboxHost runs one simulated session: the configuration (whose
+// consent options carry the simulated user's region and answer), the seed every random draw
+// derives from, how much simulated time to play, where the storage file lives, where analytics
+// events and module log messages go, and who hears the narration of the host-visible moments.
+// A plain value.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "QVRAdKit/Host/QVLogger.h"
+#include "QVRAdKit/Host/QVReporting.h"
+#include "QVRAdKit/Platform/Date.h"
+#include "Sandbox/Config/SandboxConfiguration.h"
+
+namespace QVRAdKit::Sandbox {
+
+struct SandboxHostOptions {
+  SandboxConfiguration configuration = SandboxConfiguration::defaults();
+  std::uint64_t seed = 1;
+  // Seconds of simulated time.
+  Platform::TimeInterval duration = 7200;
+  // The SQLite file of the host's storage and user defaults; created when missing, kept after.
+  std::string storagePath;
+  // Receives every analytics event (they are counted either way); none drops them.
+  std::shared_ptr<QVReporting> reporting;
+  // Receives the module's log messages; none silences them.
+  std::shared_ptr<QVLogger> logger;
+  bool premium = false;
+  // One line per host-visible moment, prefixed with the simulated time ("[00:03:12] ...");
+  // none keeps the session silent.
+  std::function<void(std::string_view line)> narrator;
+};
+
+}  // namespace QVRAdKit::Sandbox

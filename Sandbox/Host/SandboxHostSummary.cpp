@@ -1,0 +1,48 @@
+#include "Sandbox/Host/SandboxHostSummary.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+template <class... Args>
+std::string format(const char* pattern, Args... args) {
+  char buffer[256];
+  std::snprintf(buffer, sizeof buffer, pattern, args...);
+  return buffer;
+}
+
+}  // namespace
+
+std::string SandboxHostSummary::text() const {
+  std::string out;
+  out += format("Summary: %.0f simulated minutes, seed %llu\n", simulatedSeconds / 60,
+                static_cast<unsigned long long>(seed));
+  out += format("Start-up runs: %d; %s\n", runs,
+                !consentFormShown ? "no consent form"
+                : personalizedAds ? "consent form answered, personalised ads allowed"
+                                  : "consent form answered, personalised ads not allowed");
+  out += "Interstitials      granted  ready  shown\n";
+  for (const auto& [placement, counts] : interstitials) {
+    out += format("  %-14s %9d %6d %6d\n", std::string(caseName(placement)).c_str(), counts.granted,
+                  counts.handedOut, counts.shown);
+  }
+  auto appOpens = [this](AppOpenAdPlacement placement) {
+    const auto found = appOpenShown.find(placement);
+    return found == appOpenShown.end() ? 0 : found->second;
+  };
+  out += format("App-open shown: main %d, appLaunch %d\n", appOpens(AppOpenAdPlacement::main),
+                appOpens(AppOpenAdPlacement::appLaunch));
+  out += format("Rewarded videos shown: %d; rewards earned: %d\n", rewardedShown, rewardsEarned);
+  out += "Networks         requests  loads  failures\n";
+  if (networks.empty()) out += "  (no ad requests)\n";
+  for (const auto& [name, counts] : networks) {
+    out += format("  %-14s %10d %6d %9d\n", name.c_str(), counts.requests, counts.loads,
+                  counts.failures);
+  }
+  out += format("Analytics events written: %lld\n", static_cast<long long>(events));
+  return out;
+}
+
+}  // namespace QVRAdKit::Sandbox

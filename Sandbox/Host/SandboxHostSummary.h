@@ -1,0 +1,54 @@
+#pragma once
+// SandboxHostSummary is what one sandbox session adds up to: start-up runs, the interstitials the
+// ads service granted, handed out ready and saw opened per placement, the app-open and rewarded
+// ads shown, the requests, loads and load failures each network reported to analytics, and the
+// number of analytics events. text() renders it for people, one fact per line.
+// A plain value.
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Services/AdsService/AppOpenAdPlacement.h"
+#include "QVRAdKit/Services/AdsService/InterstitialAdPlacement.h"
+
+namespace QVRAdKit::Sandbox {
+
+struct SandboxHostSummary {
+  struct Interstitials {
+    int granted = 0;    // the host was told to show one (or, at launch, allowed to)
+    int handedOut = 0;  // a ready ad came back
+    int shown = 0;      // the ad opened
+    bool operator==(const Interstitials&) const = default;
+  };
+  struct Network {
+    int requests = 0;
+    int loads = 0;
+    int failures = 0;
+    bool operator==(const Network&) const = default;
+  };
+
+  Platform::TimeInterval simulatedSeconds = 0;
+  std::uint64_t seed = 0;
+  int runs = 0;
+  bool consentFormShown = false;
+  // Whether the consent answer allows personalised ads (false without an answer).
+  bool personalizedAds = false;
+  // Every interstitial placement, configured or not.
+  std::map<InterstitialAdPlacement, Interstitials> interstitials{
+      {InterstitialAdPlacement::connect, {}},
+      {InterstitialAdPlacement::disconnect, {}},
+      {InterstitialAdPlacement::appLaunch, {}}};
+  std::map<AppOpenAdPlacement, int> appOpenShown{{AppOpenAdPlacement::main, 0},
+                                                 {AppOpenAdPlacement::appLaunch, 0}};
+  int rewardedShown = 0;
+  int rewardsEarned = 0;
+  // By the network name the analytics events carry ("admob", "ironsource").
+  std::map<std::string, Network> networks;
+  std::int64_t events = 0;
+
+  [[nodiscard]] std::string text() const;
+};
+
+}  // namespace QVRAdKit::Sandbox

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Sandbox/Host/SandboxHost.h"
+#include "Sandbox/Reporting/JsonLinesReporting.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+// A storage file of its own for each test, removed afterwards.
+class StorageFile {
+ public:
+  StorageFile()
+      : path_((std::filesystem::temp_directory_path() /
+               ("qvr-host-test-" + std::to_string(std::random_device{}()) + ".sqlite"))
+                  .string()) {}
+  ~StorageFile() {
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm"})
+      std::filesystem::remove(path_ + suffix, ignored);
+  }
+  StorageFile(const StorageFile&) = delete;
+  StorageFile& operator=(const StorageFile&) = delete;
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+struct Outcome {
+  SandboxHostSummary summary;
+  std::vector<std::string> narration;
+  std::vector<std::string> events;
+};
+
+Outcome play(SandboxHostOptions options) {
+  StorageFile storage;
+  std::ostringstream events;
+  Outcome outcome;
+  options.storagePath = storage.path();
+  options.reporting = std::make_shared<JsonLinesReporting>(events);
+  options.narrator = [&outcome](std::string_view line) { outcome.narration.emplace_back(line); };
+  auto summary = SandboxHost::run(options);
+  EXPECT_TRUE(summary.hasValue()) << (summary ? "" : summary.error().localizedDescription);
+  if (summary) outcome.summary = *summary;
+  std::istringstream lines(events.str());
+  for (std::string line; std::getline(lines, line);) outcome.events.push_back(line);
+  return outcome;
+}
+
+int shownInterstitials(const SandboxHostSummary& summary) {
+  int shown = 0;
+  for (const auto& [placement, counts] : summary.interstitials) shown += counts.shown;
+  return shown;
+}
+
+TEST(SandboxHostTest, TenMinutesShowInterstitialsAndWriteOneJsonObjectPerEvent) {
+  SandboxHostOptions options;
+  options.seed = 7;
+  options.duration = 600;
+  const Outcome outcome = play(options);
+  const SandboxHostSummary& summary = outcome.summary;
+
+  EXPECT_EQ(summary.simulatedSeconds, 600);
+  // The consent form ends the first run; the answer starts the second, which loads the ads.
+  EXPECT_TRUE(summary.consentFormShown);
+  EXPECT_EQ(summary.runs, 2);
+  EXPECT_TRUE(summary.personalizedAds);
+  EXPECT_GE(shownInterstitials(summary), 1);
+  for (const auto& [placement, counts] : summary.interstitials) {
+    EXPECT_LE(counts.shown, counts.handedOut);
+    EXPECT_LE(counts.handedOut, counts.granted);
+  }
+  ASSERT_TRUE(summary.networks.contains("admob"));
+  EXPECT_GT(summary.networks.at("admob").requests, 0);
+
+  ASSERT_EQ(outcome.events.size(), static_cast<std::size_t>(summary.events));
+  int requests = 0;
+  for (const std::string& line : outcome.events) {
+    const auto event = nlohmann::json::parse(line, nullptr, /*allow_exceptions=*/false);
+    ASSERT_TRUE(event.is_object()) << line;
+    ASSERT_TRUE(event.contains("event") && event["event"].is_string()) << line;
+    ASSERT_TRUE(event.contains("parameters") && event["parameters"].is_object()) << line;
+    if (event["event"] == "ad_requested") ++requests;
+  }
+  int counted = 0;
+  for (const auto& [name, network] : summary.networks) counted += network.requests;
+  EXPECT_EQ(requests, counted);
+
+  // Every narration line carries the simulated time, and never beyond the end.
+  ASSERT_FALSE(outcome.narration.empty());
+  for (const std::string& line : outcome.narration) {
+    ASSERT_GE(line.size(), 11u);
+    EXPECT_EQ(line[0], '[');
+    EXPECT_LE(line.substr(0, 10), "[00:10:00]") << line;
+  }
+}
+
+TEST(SandboxHostTest, SameSeedReplaysTheSameSessionAndAnotherSeedDoesNot) {
+  SandboxHostOptions options;
+  options.duration = 1800;
+  options.seed = 11;
+  const Outcome first = play(options);
+  const Outcome again = play(options);
+  EXPECT_EQ(first.narration, again.narration);
+  EXPECT_EQ(first.summary.text(), again.summary.text());
+  EXPECT_EQ(first.events.size(), again.events.size());
+
+  options.seed = 12;
+  EXPECT_NE(play(options).narration, first.narration);
+}
+
+TEST(SandboxHostTest, PremiumUserAndConsentOutsideTheRegionChangeTheSession) {
+  SandboxHostOptions premium;
+  premium.duration = 1200;
+  premium.premium = true;
+  const Outcome noAds = play(premium);
+  EXPECT_EQ(shownInterstitials(noAds.summary), 0);
+  EXPECT_EQ(noAds.summary.rewardedShown, 0);
+  EXPECT_TRUE(noAds.summary.networks.empty());
+  EXPECT_TRUE(noAds.events.empty());
+
+  SandboxHostOptions outside;
+  outside.duration = 60;
+  outside.configuration.consent.region = ConsentRegion::consentNotRequired;
+  const Outcome noForm = play(outside);
+  EXPECT_FALSE(noForm.summary.consentFormShown);
+  EXPECT_EQ(noForm.summary.runs, 1);
+  EXPECT_GT(noForm.summary.networks.at("admob").requests, 0);
+}
+
+TEST(SandboxHostTest, UnusableStorageIsAnErrorNotASession) {
+  SandboxHostOptions options;
+  options.storagePath = std::filesystem::temp_directory_path().string();  // a directory
+  auto summary = SandboxHost::run(options);
+  ASSERT_FALSE(summary.hasValue());
+  EXPECT_NE(summary.error().localizedDescription.find(options.storagePath), std::string::npos);
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox
