@@ -53,16 +53,16 @@ TEST(BehaviorSubjectTests, CompletedSubjectGivesLateSubscriberOnlyTheCompletion)
 
 TEST(CombineLatestTests, WaitsForEveryInputThenEmitsInCollectionOrder) {
   BehaviorSubject<int> a(1);
-  auto b = std::make_shared<BehaviorSubject<int>>(0);
-  Observable<int> silent = Observable<int>::never();
+  BehaviorSubject<int> b(0);
   Recorder<std::vector<int>> blocked;
-  auto blockedSubscription = blocked.subscribe(combineLatest<int>({a.asObservable(), silent}));
+  auto blockedSubscription =
+      blocked.subscribe(combineLatest<int>({a.asObservable(), Observable<int>::never()}));
   a.onNext(2);
   EXPECT_TRUE(blocked.values.empty());
 
   Recorder<std::vector<int>> both;
-  auto subscription = both.subscribe(combineLatest<int>({a.asObservable(), b->asObservable()}));
-  b->onNext(5);
+  auto subscription = both.subscribe(combineLatest<int>({a.asObservable(), b.asObservable()}));
+  b.onNext(5);
   a.onNext(3);
   EXPECT_EQ(both.values, (std::vector<std::vector<int>>{{2, 0}, {2, 5}, {3, 5}}));
 }
@@ -86,16 +86,13 @@ TEST(CombineLatestTests, InputCompletingWithoutValueBlocksForGoodAndAllCompleted
 }
 
 TEST(CombineLatestTests, EmptyCollectionEmitsOneEmptyArrayThenCompletes) {
-  Recorder<bool> anyLoading;
-  auto subscription =
-      anyLoading.subscribe(combineLatest<bool>({}).map([](const std::vector<bool>& all) {
-        return std::find(all.begin(), all.end(), true) != all.end();
-      }));
-  EXPECT_EQ(anyLoading.values, (std::vector<bool>{false}));
-  EXPECT_EQ(anyLoading.completions, 1);
+  Recorder<std::vector<bool>> recorder;
+  auto subscription = recorder.subscribe(combineLatest<bool>({}));
+  EXPECT_EQ(recorder.values, (std::vector<std::vector<bool>>{{}}));
+  EXPECT_EQ(recorder.completions, 1);
 }
 
-TEST(CombineLatestTests, ErrorIsCaughtAndResubscribingDropsOldInputs) {
+TEST(CombineLatestTests, ErrorIsCaughtAndEndsTheCombination) {
   BehaviorSubject<bool> a(true);
   BehaviorSubject<bool> b(false);
   BehaviorRelay<bool> relay(false);
@@ -110,17 +107,6 @@ TEST(CombineLatestTests, ErrorIsCaughtAndResubscribingDropsOldInputs) {
   EXPECT_FALSE(relay.value());
   a.onNext(true);  // the combination has ended
   EXPECT_FALSE(relay.value());
-
-  BehaviorSubject<bool> c(true);
-  bag = DisposeBag();
-  combineLatest<bool>({c.asObservable()})
-      .map([](const std::vector<bool>& v) { return v[0]; })
-      .bind(relay)
-      .disposed(bag);
-  EXPECT_TRUE(relay.value());
-  bag = DisposeBag();
-  c.onNext(false);  // the replaced bag ended the binding
-  EXPECT_TRUE(relay.value());
 }
 
 TEST(OperatorTests, BindLeavesTheRelayValueOnCompletion) {
@@ -129,22 +115,22 @@ TEST(OperatorTests, BindLeavesTheRelayValueOnCompletion) {
   auto binding = source.asObservable().bind(relay);
   source.onCompleted();
   EXPECT_EQ(relay.value(), 4);
-  relay.accept(5);
-  EXPECT_EQ(relay.value(), 5);
 }
 
 TEST(OperatorTests, TakeCompletesAfterCountAndReleasesTheSource) {
   BehaviorRelay<int> relay(7);
   Recorder<int> first;
-  bool disposed = false;
+  int released = 0;
   auto subscription =
       first.subscribe(Observable<int>::create([&](const ObserverPtr<int>& o) {
-                        return relay.asObservable().subscribe(o, [&] { disposed = true; });
+                        return relay.asObservable().subscribe(o, [&] { ++released; });
                       }).take(1));
   relay.accept(8);
   EXPECT_EQ(first.values, (std::vector<int>{7}));
   EXPECT_EQ(first.completions, 1);
-  EXPECT_TRUE(disposed);
+  EXPECT_EQ(released, 1);
+  subscription.dispose();  // already ended: the source is not released twice
+  EXPECT_EQ(released, 1);
 
   Recorder<int> none;
   auto zero = none.subscribe(relay.asObservable().take(0));
@@ -214,14 +200,6 @@ TEST(OperatorTests, FlatMapMergesEveryInnerAndCompletesWhenAllHave) {
   source.onCompleted();
   EXPECT_EQ(justs.values, (std::vector<bool>{false, true}));
   EXPECT_EQ(justs.completions, 1);
-}
-
-TEST(OperatorTests, CatchAndReturnTurnsAnErrorIntoAValueAndCompletion) {
-  Recorder<int> caught;
-  auto subscription = caught.subscribe(Observable<int>::error(makeError()).catchAndReturn(-1));
-  EXPECT_EQ(caught.values, (std::vector<int>{-1}));
-  EXPECT_EQ(caught.completions, 1);
-  EXPECT_EQ(caught.errors, 0);
 }
 
 struct Owner : std::enable_shared_from_this<Owner> {

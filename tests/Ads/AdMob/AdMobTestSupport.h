@@ -1,8 +1,8 @@
 #pragma once
-// Shared fixture of the AdMob adapter tests: a fresh environment on a manual clock with the
-// scripted Google Mobile Ads sandbox installed, and one ordered log into which the recording
-// reporter and the recording host delegates write. A probe, when set, is evaluated at each entry
-// and appended to it, so a test sees the flags as they were at the moment of each call.
+// Shared fixture of the ad tests: a fresh environment on a manual clock with the scripted Google
+// Mobile Ads sandbox installed, and one ordered log into which the recording reporter and the
+// recording host delegates write. A probe, when set, is evaluated at each entry and appended to
+// it, so a test sees the flags as they were at the moment of each call. Main thread only.
 
 #include <gtest/gtest.h>
 
@@ -23,64 +23,58 @@
 
 namespace QVRAdKit::AdMobTesting {
 
+using Strings = std::vector<std::string>;
+
 struct EventLog {
-  std::vector<std::string> entries;
-  std::vector<std::string> uuids;  // the uuid of every report, in order
+  Strings entries;
+  Strings uuids;  // the uuid of every report, in order
   std::function<std::string()> probe;
 
   void add(std::string entry) {
     if (probe) entry += " [" + probe() + "]";
     entries.push_back(std::move(entry));
   }
-  std::vector<std::string> take() { return std::exchange(entries, {}); }
+  Strings take() { return std::exchange(entries, {}); }
 };
 
-inline std::string text(const std::optional<std::string>& value) {
-  return value.value_or("-");
-}
+inline std::string text(const std::optional<std::string>& value) { return value.value_or("-"); }
 inline std::string text(const Platform::Error& error) {
   return error.domain + "#" + std::to_string(error.code);
 }
 
+// "loaded unit NetA": the uuid goes to its own list and the source is checked apart.
 class RecordingReportable final : public AdsReportable {
  public:
+  using Unit = std::optional<std::string>;
   explicit RecordingReportable(std::shared_ptr<EventLog> log) : log_(std::move(log)) {}
 
-  void reportAdRequested(AdSource source, const std::optional<std::string>& unitID,
-                         const std::string& uuid) override {
-    record("requested", source, unitID, uuid, "");
+  void reportAdRequested(AdSource source, const Unit& unit, const std::string& uuid) override {
+    record(source, uuid, "requested " + text(unit));
   }
-  void reportAdLoaded(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid,
-                      const std::optional<std::string>& networkClassName) override {
-    record("loaded", source, unitID, uuid, " " + text(networkClassName));
+  void reportAdLoaded(AdSource source, const Unit& unit, const std::string& uuid,
+                      const Unit& network) override {
+    record(source, uuid, "loaded " + text(unit) + " " + text(network));
   }
-  void reportAdFailed(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid, const std::optional<std::string>& networkClassName,
-                      const Platform::Error& error) override {
-    record("failed", source, unitID, uuid, " " + text(networkClassName) + " " + text(error));
+  void reportAdFailed(AdSource source, const Unit& unit, const std::string& uuid,
+                      const Unit& network, const Platform::Error& error) override {
+    record(source, uuid, "failed " + text(unit) + " " + text(network) + " " + text(error));
   }
-  void reportAdOpened(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid,
-                      const std::optional<std::string>& networkClassName) override {
-    record("opened", source, unitID, uuid, " " + text(networkClassName));
+  void reportAdOpened(AdSource source, const Unit& unit, const std::string& uuid,
+                      const Unit& network) override {
+    record(source, uuid, "opened " + text(unit) + " " + text(network));
   }
-  void reportAdViewed(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid, const std::optional<std::string>& networkClassName,
-                      const std::optional<Platform::Error>& error) override {
-    record("viewed", source, unitID, uuid,
-           " " + text(networkClassName) + (error ? " " + text(*error) : ""));
+  void reportAdViewed(AdSource source, const Unit& unit, const std::string& uuid,
+                      const Unit& network, const std::optional<Platform::Error>& error) override {
+    record(source, uuid,
+           "viewed " + text(unit) + " " + text(network) + (error ? " " + text(*error) : ""));
   }
 
  private:
-  // "loaded unit NetA": the source and uuid are checked apart (every AdMob report is adMob).
-  void record(const std::string& what, AdSource source, const std::optional<std::string>& unitID,
-              const std::string& uuid, const std::string& rest) {
-    EXPECT_EQ(source, AdSource::adMob) << what;
+  void record(AdSource source, const std::string& uuid, std::string entry) {
+    EXPECT_EQ(source, AdSource::adMob) << entry;
     log_->uuids.push_back(uuid);
-    log_->add(what + " " + text(unitID) + rest);
+    log_->add(std::move(entry));
   }
-
   std::shared_ptr<EventLog> log_;
 };
 
@@ -131,14 +125,13 @@ class RecordingRewardedDelegate final : public RewardedVideoAdDelegate {
 
 // Every event of a stream, as text: "1", "0", "completed".
 struct StreamRecorder {
-  std::vector<std::string> events;
+  Strings events;
   Rx::Disposable subscription;
 
-  void record(const Rx::Observable<bool>& stream) {
-    subscription = stream.subscribe([this](bool value) { events.push_back(value ? "1" : "0"); },
-                                    [this](const Rx::Error&) { events.push_back("error"); },
-                                    [this] { events.push_back("completed"); });
-  }
+  explicit StreamRecorder(const Rx::Observable<bool>& stream)
+      : subscription(stream.subscribe([this](bool value) { events.push_back(value ? "1" : "0"); },
+                                      [this](const Rx::Error&) { events.push_back("error"); },
+                                      [this] { events.push_back("completed"); })) {}
 };
 
 class AdMobAdapterTest : public ::testing::Test {
@@ -146,9 +139,7 @@ class AdMobAdapterTest : public ::testing::Test {
   using RequestID = Sandbox::GoogleMobileAdsSandbox::RequestID;
   using AdKind = Sandbox::GoogleMobileAdsSandbox::AdKind;
 
-  static Platform::Error networkError() {
-    return Platform::Error{"com.google.admob", 2, "A network error occurred."};
-  }
+  static Platform::Error error(int code) { return {"com.google.admob", code, "failed"}; }
 
   // The single request the sandbox holds now, checked for kind and ad-unit key.
   RequestID onlyRequest(AdKind kind, const std::string& adUnitID) {

@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "AdMobTestSupport.h"
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
@@ -10,8 +9,6 @@
 
 namespace QVRAdKit::AdMobTesting {
 namespace {
-
-using Strings = std::vector<std::string>;
 
 class AdmobInterstitialAdTest : public AdMobAdapterTest {
  protected:
@@ -29,87 +26,26 @@ class AdmobInterstitialAdTest : public AdMobAdapterTest {
       std::make_shared<RecordingInterstitialDelegate>(log);
 };
 
-TEST_F(AdmobInterstitialAdTest, LoadReportsRequestThenLoadAndCompletesTheLoadingStream) {
+TEST_F(AdmobInterstitialAdTest, LoadAndPresentationReportNotifyAndSetFlagsInOrder) {
   auto ad = makeAd();
-  StreamRecorder loading;
-  loading.record(ad->isLoadingStream());
+  StreamRecorder loading(ad->isLoadingStream());
   const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
   EXPECT_EQ(log->take(), Strings{"requested /1/connect"});
-  EXPECT_FALSE(ad->isLoaded());
+  ad->present(viewController);  // the load has not answered: nothing to present
+  EXPECT_EQ(gma->presentCount(id), 0u);
+  EXPECT_EQ(loading.events, Strings{"1"});
+  EXPECT_FALSE(ad->isLoaded() || ad->isFailed());
 
   ASSERT_TRUE(gma->fill(id, "NetA"));
   EXPECT_EQ(log->take(), Strings{"loaded /1/connect NetA [failed=0 used=0]"});
   EXPECT_EQ(loading.events, (Strings{"1", "0", "completed"}));
   EXPECT_TRUE(ad->isLoaded());
-  EXPECT_FALSE(ad->isFailed());
-  EXPECT_EQ(gma->ad(id)->fullScreenContentDelegate().get(),
-            static_cast<GADFullScreenContentDelegate*>(ad.get()));
-
-  // A late subscriber gets the completion and no value.
-  StreamRecorder late;
-  late.record(ad->isLoadingStream());
+  StreamRecorder late(ad->isLoadingStream());  // a late subscriber gets only the completion
   EXPECT_EQ(late.events, Strings{"completed"});
 
-  EXPECT_EQ(log->uuids, (Strings{ad->uuid(), ad->uuid()}));
-  EXPECT_TRUE(Platform::UUID::fromString(ad->uuid()).has_value());
-  EXPECT_EQ(Platform::UUID::fromString(ad->uuid())->uuidString(), ad->uuid());  // upper case
-}
-
-TEST_F(AdmobInterstitialAdTest, LoadErrorReportsThenNotifiesThenMarksFailed) {
-  auto ad = makeAd();
-  StreamRecorder loading;
-  loading.record(ad->isLoadingStream());
-  log->take();
-
-  gma->fail(onlyRequest(AdKind::interstitial, "/1/connect"), networkError());
-  EXPECT_EQ(log->take(), (Strings{"failed /1/connect - com.google.admob#2 [failed=0 used=0]",
-                                  "didFail [failed=0 used=0]"}));
-  EXPECT_TRUE(ad->isFailed());
-  EXPECT_FALSE(ad->isLoaded());
-  EXPECT_EQ(loading.events, (Strings{"1", "0", "completed"}));
-
-  // Presenting a failed ad (no SDK ad) does nothing.
   ad->present(viewController);
-  EXPECT_TRUE(log->entries.empty());
-}
-
-TEST_F(AdmobInterstitialAdTest, LoadWithNeitherAdNorErrorIsNeitherLoadedNorFailed) {
-  auto ad = makeAd();
-  StreamRecorder loading;
-  loading.record(ad->isLoadingStream());
-  log->take();
-
-  gma->answerEmpty(onlyRequest(AdKind::interstitial, "/1/connect"));
-  EXPECT_EQ(log->take(), Strings{"loaded /1/connect - [failed=0 used=0]"});
-  EXPECT_FALSE(ad->isLoaded());
-  EXPECT_FALSE(ad->isFailed());
-  EXPECT_EQ(loading.events, (Strings{"1", "0", "completed"}));
-}
-
-TEST_F(AdmobInterstitialAdTest, LoadedAdWithoutNetworkInformationReportsNoNetworkName) {
-  auto ad = makeAd();
-  const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
-  gma->fill(id, std::nullopt);
-  ad->present(viewController);
-  gma->willPresent(id);
-  EXPECT_EQ(log->take(),
-            (Strings{"requested /1/connect", "loaded /1/connect - [failed=0 used=0]",
-                     "opened /1/connect - [failed=0 used=0]", "didOpen [failed=0 used=0]"}));
-}
-
-TEST_F(AdmobInterstitialAdTest, PresentationCallbacksReportNotifyAndMarkUsedInOrder) {
-  auto ad = makeAd();
-  const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
-  gma->fill(id, "NetA");
-  log->take();
-
-  EXPECT_FALSE(ad->isContentDiscarded());
-  EXPECT_TRUE(ad->beginContentAccess());
-  ad->present(viewController);
-  EXPECT_EQ(gma->presentCount(id), 1u);
   EXPECT_EQ(gma->presentedFrom(id), viewController);
   EXPECT_TRUE(log->entries.empty());  // presenting itself reports nothing
-
   EXPECT_TRUE(gma->willPresent(id));
   EXPECT_TRUE(gma->willDismiss(id));
   EXPECT_TRUE(gma->dismiss(id));
@@ -117,80 +53,70 @@ TEST_F(AdmobInterstitialAdTest, PresentationCallbacksReportNotifyAndMarkUsedInOr
             (Strings{"opened /1/connect NetA [failed=0 used=0]", "didOpen [failed=0 used=0]",
                      "willClose [failed=0 used=0]", "viewed /1/connect NetA [failed=0 used=0]",
                      "didClose [failed=0 used=0]"}));
-  EXPECT_TRUE(ad->hasBeenUsed());
-  EXPECT_FALSE(ad->isLoaded());
-  EXPECT_TRUE(ad->isContentDiscarded());
-  EXPECT_TRUE(ad->beginContentAccess());
-  EXPECT_FALSE(ad->isFailed());
+  EXPECT_TRUE(ad->hasBeenUsed() && ad->isContentDiscarded());
+  EXPECT_FALSE(ad->isLoaded() || ad->isFailed());
   EXPECT_EQ(log->uuids, Strings(4, ad->uuid()));
+  EXPECT_EQ(Platform::UUID::fromString(ad->uuid())->uuidString(), ad->uuid());  // upper case
+}
+
+TEST_F(AdmobInterstitialAdTest, FailedOrEmptyLoadCompletesTheStreamAndARepeatedAnswerIsIgnored) {
+  auto failing = makeAd();
+  StreamRecorder loading(failing->isLoadingStream());
+  const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
+  log->take();
+  gma->fail(id, error(2));
+  gma->fill(id, "NetB");  // the SDK calls back a second time
+  EXPECT_EQ(log->take(), (Strings{"failed /1/connect - com.google.admob#2 [failed=0 used=0]",
+                                  "didFail [failed=0 used=0]"}));
+  EXPECT_TRUE(failing->isFailed());
+  EXPECT_FALSE(failing->isLoaded());
+  EXPECT_EQ(loading.events, (Strings{"1", "0", "completed"}));
+  failing->present(viewController);  // it kept no SDK ad
+  EXPECT_EQ(gma->presentCount(id), 0u);
+
+  // Neither an ad nor an error: reported as loaded without a network, yet not loaded.
+  auto empty = makeAd();
+  StreamRecorder emptyLoading(empty->isLoadingStream());
+  log->take();
+  gma->answerEmpty(gma->requests().back().id);
+  EXPECT_EQ(log->take(), Strings{"loaded /1/connect - [failed=0 used=0]"});
+  EXPECT_FALSE(empty->isLoaded() || empty->isFailed());
+  EXPECT_EQ(emptyLoading.events, (Strings{"1", "0", "completed"}));
+  EXPECT_NE(empty->uuid(), failing->uuid());  // each ad object has its own uuid and request
+  EXPECT_EQ(log->uuids, (Strings{failing->uuid(), failing->uuid(), empty->uuid(), empty->uuid()}));
 }
 
 TEST_F(AdmobInterstitialAdTest, FailedPresentationReportsWithoutNetworkThenNotifiesThenFails) {
   auto ad = makeAd();
   const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
   gma->fill(id, "NetA");
-  log->take();
-
   ad->present(viewController);
-  EXPECT_TRUE(gma->failToPresent(id, Platform::Error{"com.google.admob", 19, "used"}));
+  log->take();
+  EXPECT_TRUE(gma->failToPresent(id, error(19)));
   EXPECT_EQ(log->take(), (Strings{"failed /1/connect - com.google.admob#19 [failed=0 used=0]",
                                   "didFail [failed=0 used=0]"}));
   EXPECT_TRUE(ad->isFailed());
   EXPECT_FALSE(ad->hasBeenUsed());
 }
 
-TEST_F(AdmobInterstitialAdTest, WithoutDelegateFlagsAndReportsStillHappen) {
-  auto ad = AdmobInterstitialAd::create("/1/connect", reporter);
-  const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
-  gma->fill(id, "NetA");
-  ad->present(viewController);
-  gma->willPresent(id);
-  gma->dismiss(id);
-  EXPECT_EQ(log->take(), (Strings{"requested /1/connect", "loaded /1/connect NetA",
-                                  "opened /1/connect NetA", "viewed /1/connect NetA"}));
-  EXPECT_TRUE(ad->hasBeenUsed());
-
-  // A delegate that went away is skipped as well.
-  auto gone = std::make_shared<RecordingInterstitialDelegate>(log);
-  ad->setDelegate(gone);
-  gone.reset();
-  EXPECT_EQ(ad->delegate(), nullptr);
-  gma->failToPresent(id, networkError());
-  EXPECT_EQ(log->take(), Strings{"failed /1/connect - com.google.admob#2"});
-  EXPECT_TRUE(ad->isFailed());
-}
-
-TEST_F(AdmobInterstitialAdTest, LoadCompletionAfterTheAdapterIsGoneIsDropped) {
-  std::weak_ptr<AdmobInterstitialAd> weak;
+TEST_F(AdmobInterstitialAdTest, CallbacksAfterTheAdapterIsGoneAreDropped) {
+  std::weak_ptr<AdmobInterstitialAd> pending = AdmobInterstitialAd::create("/1/other", reporter);
+  std::weak_ptr<AdmobInterstitialAd> shown;
   {
     auto ad = makeAd();
-    weak = ad;
     log->probe = nullptr;
-  }
-  EXPECT_TRUE(weak.expired());  // the pending load does not keep the adapter alive
-  const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
-  log->take();
-  EXPECT_TRUE(gma->fill(id, "NetA"));
-  EXPECT_TRUE(gma->fail(id, networkError()));
-  EXPECT_TRUE(log->entries.empty());
-}
-
-TEST_F(AdmobInterstitialAdTest, SdkCallbacksAfterTheAdapterIsGoneAreDropped) {
-  std::weak_ptr<AdmobInterstitialAd> weak;
-  RequestID id = 0;
-  {
-    auto ad = makeAd();
-    weak = ad;
-    log->probe = nullptr;
-    id = onlyRequest(AdKind::interstitial, "/1/connect");
-    gma->fill(id, "NetA");
+    shown = ad;
+    gma->fill(gma->requests().back().id, "NetA");
     ad->present(viewController);
   }
-  EXPECT_TRUE(weak.expired());  // neither the SDK ad nor its presentation keeps the adapter
+  // Neither a pending load, nor the SDK ad, nor its presentation keeps an adapter alive.
+  EXPECT_TRUE(pending.expired() && shown.expired());
+  const auto requests = gma->requests();
   log->take();
-  EXPECT_FALSE(gma->willPresent(id));
-  EXPECT_FALSE(gma->dismiss(id));
-  EXPECT_FALSE(gma->failToPresent(id, networkError()));
+  EXPECT_TRUE(gma->fill(requests[0].id, "NetA"));
+  EXPECT_FALSE(gma->willPresent(requests[1].id));
+  EXPECT_FALSE(gma->dismiss(requests[1].id));
+  EXPECT_FALSE(gma->failToPresent(requests[1].id, error(2)));
   EXPECT_TRUE(log->entries.empty());
 }
 
@@ -205,46 +131,15 @@ TEST_F(AdmobInterstitialAdTest, DelegateDroppingTheLastReferenceDuringCloseIsSaf
     void interstitialAdDidFailToShow(InterstitialAd&) override {}
   };
   auto releasing = std::make_shared<Releasing>();
-  std::weak_ptr<AdmobInterstitialAd> weak;
-  RequestID id = 0;
-  {
-    auto ad = AdmobInterstitialAd::create("/1/connect", reporter);
-    ad->setDelegate(releasing);
-    releasing->held = ad;
-    weak = ad;
-    id = onlyRequest(AdKind::interstitial, "/1/connect");
-    gma->fill(id, "NetA");
-    ad->present(viewController);
-  }
-  EXPECT_TRUE(gma->dismiss(id));
-  EXPECT_TRUE(weak.expired());
-  EXPECT_EQ(log->entries.back(), "viewed /1/connect NetA");
-}
-
-TEST_F(AdmobInterstitialAdTest, SecondCompletionOfTheLoadIsIgnored) {
-  auto ad = makeAd();
+  releasing->held = AdmobInterstitialAd::create("/1/connect", reporter);
+  releasing->held->setDelegate(releasing);
+  std::weak_ptr<AdmobInterstitialAd> weak = releasing->held;
   const RequestID id = onlyRequest(AdKind::interstitial, "/1/connect");
   gma->fill(id, "NetA");
-  auto firstSdkAd = gma->ad(id);
-  log->take();
-
-  gma->fail(id, networkError());
-  gma->fill(id, "NetB");
-  EXPECT_TRUE(log->entries.empty());
-  EXPECT_TRUE(ad->isLoaded());
-  EXPECT_FALSE(ad->isFailed());
-  // The adapter kept the first SDK ad: it is the delegate of that one only.
-  EXPECT_EQ(firstSdkAd->fullScreenContentDelegate().get(),
-            static_cast<GADFullScreenContentDelegate*>(ad.get()));
-  EXPECT_EQ(gma->ad(id)->fullScreenContentDelegate(), nullptr);
-}
-
-TEST_F(AdmobInterstitialAdTest, EachAdObjectHasItsOwnUuidAndRequest) {
-  auto first = AdmobInterstitialAd::create("/1/connect", reporter);
-  auto second = AdmobInterstitialAd::create("/1/connect", reporter);
-  EXPECT_NE(first->uuid(), second->uuid());
-  ASSERT_EQ(gma->requests().size(), 2u);
-  EXPECT_EQ(log->uuids, (Strings{first->uuid(), second->uuid()}));
+  releasing->held->present(viewController);
+  EXPECT_TRUE(gma->dismiss(id));
+  EXPECT_TRUE(weak.expired());
+  EXPECT_EQ(log->entries.back(), "viewed /1/connect NetA");  // reported without a host delegate
 }
 
 TEST_F(AdmobInterstitialAdTest, WithoutAnSdkImplementationTheLoadFailsOnTheMainQueue) {
@@ -252,7 +147,6 @@ TEST_F(AdmobInterstitialAdTest, WithoutAnSdkImplementationTheLoadFailsOnTheMainQ
   auto ad = makeAd();
   EXPECT_EQ(log->take(), Strings{"requested /1/connect"});
   EXPECT_FALSE(ad->isFailed());  // not inside the load call
-
   environment->mainQueue().runUntilIdle();
   EXPECT_EQ(log->take(), (Strings{"failed /1/connect - com.google.admob#11 [failed=0 used=0]",
                                   "didFail [failed=0 used=0]"}));

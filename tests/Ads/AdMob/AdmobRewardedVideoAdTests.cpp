@@ -2,15 +2,12 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "AdMobTestSupport.h"
 #include "QVRAdKit/Ads/AdMob/AdmobRewardedVideoAd.h"
 
 namespace QVRAdKit::AdMobTesting {
 namespace {
-
-using Strings = std::vector<std::string>;
 
 class AdmobRewardedVideoAdTest : public AdMobAdapterTest {
  protected:
@@ -25,10 +22,10 @@ class AdmobRewardedVideoAdTest : public AdMobAdapterTest {
   }
 
   // Loads and fills the ad; answers the request's id.
-  RequestID loadAndFill(AdmobRewardedVideoAd& ad, const std::string& network = "NetA") {
+  RequestID loadAndFill(AdmobRewardedVideoAd& ad) {
     ad.load();
     const RequestID id = gma->requests().back().id;
-    gma->fill(id, network, GADAdReward{*Platform::Decimal::fromString("2.50"), "gems"});
+    gma->fill(id, "NetA", GADAdReward{*Platform::Decimal::fromString("2.50"), "gems"});
     log->take();
     return id;
   }
@@ -37,139 +34,94 @@ class AdmobRewardedVideoAdTest : public AdMobAdapterTest {
       std::make_shared<RecordingRewardedDelegate>(log);
 };
 
-TEST_F(AdmobRewardedVideoAdTest, LoadSetsFlagsInOrderAndLoadsOnlyOnceAtATime) {
+TEST_F(AdmobRewardedVideoAdTest, LoadRunsOnceAtATimeAndReportsInOrder) {
+  const std::string notReady =
+      "didFailToPresent QVRAdKit.RewardedAdError#1 Rewarded video is not ready or failed to load";
   auto ad = makeAd();
+  StreamRecorder loading(ad->isLoadingStream());
+  ad->present(viewController);  // before any load
+  EXPECT_EQ(log->take(), Strings{notReady + " [-]"});
   EXPECT_TRUE(gma->requests().empty());  // creation does not load
-  EXPECT_EQ(ad->adUnitID(), "/1/timewall");
-  EXPECT_EQ(ad->getRewardType(), "");
-  EXPECT_TRUE(ad->getRewardValue().isZero());
-  StreamRecorder loading;
-  loading.record(ad->isLoadingStream());
 
   ad->load();
   ad->load();
   const RequestID id = onlyRequest(AdKind::rewarded, "/1/timewall");
   EXPECT_EQ(log->take(), (Strings{"didStartLoading [-]", "requested /1/timewall [loading]"}));
+  ad->present(viewController);  // the load has not answered: still not ready
+  EXPECT_EQ(log->take(), Strings{notReady + " [loading]"});
 
   gma->fill(id, "NetA");
+  gma->fail(id, error(2));  // the SDK calls back twice: ignored
   EXPECT_EQ(log->take(),
             (Strings{"didLoad [- loaded ready]", "loaded /1/timewall NetA [- loaded ready]"}));
   EXPECT_EQ(loading.events, (Strings{"0", "1", "0"}));
-  EXPECT_EQ(gma->ad(id)->fullScreenContentDelegate().get(),
-            static_cast<GADFullScreenContentDelegate*>(ad.get()));
+  EXPECT_TRUE(ad->isReady());
+  EXPECT_EQ(log->uuids, Strings(2, ad->uuid()));
 }
 
-TEST_F(AdmobRewardedVideoAdTest, StreamsSuppressRepeats) {
-  auto ad = makeAd();
-  StreamRecorder ready;
-  StreamRecorder loaded;
-  ready.record(ad->isReadyStream());
-  loaded.record(ad->isLoadedStream());
-  loadAndFill(*ad);
-  ad->present(viewController);
-  gma->earnReward(gma->requests().back().id);  // reloads: loaded and ready drop
-  gma->fill(gma->requests().back().id, "NetB");
-  EXPECT_EQ(ready.events, (Strings{"0", "1", "0", "1"}));
-  EXPECT_EQ(loaded.events, (Strings{"0", "1", "0", "1"}));
-}
-
-TEST_F(AdmobRewardedVideoAdTest, LoadWithoutAdOrErrorIsLoadedButNotReady) {
+TEST_F(AdmobRewardedVideoAdTest, FailedLoadCanBeRetriedAndAnEmptyAnswerIsLoadedButNotReady) {
   auto ad = makeAd();
   ad->load();
   log->take();
-  gma->answerEmpty(onlyRequest(AdKind::rewarded, "/1/timewall"));
-  EXPECT_EQ(log->take(), (Strings{"didLoad [- loaded]", "loaded /1/timewall - [- loaded]"}));
-  EXPECT_TRUE(ad->isLoaded());
-  EXPECT_FALSE(ad->isReady());
-}
-
-TEST_F(AdmobRewardedVideoAdTest, LoadFailureReturnsToIdleAndTheNextLoadRequestsAgain) {
-  auto ad = makeAd();
-  ad->load();
-  log->take();
-  gma->fail(onlyRequest(AdKind::rewarded, "/1/timewall"), networkError());
+  gma->fail(onlyRequest(AdKind::rewarded, "/1/timewall"), error(2));
   EXPECT_EQ(log->take(), (Strings{"didFailToLoad com.google.admob#2 [-]",
                                   "failed /1/timewall - com.google.admob#2 [-]"}));
-  EXPECT_FALSE(ad->isLoaded());
-  EXPECT_FALSE(ad->isReady());
 
   ad->load();
-  EXPECT_EQ(gma->requests().size(), 2u);
-  EXPECT_EQ(log->uuids, Strings(3, ad->uuid()));
-}
-
-TEST_F(AdmobRewardedVideoAdTest, PresentBeforeLoadTellsTheDelegateNotReady) {
-  auto ad = makeAd();
-  ad->present(viewController);
-  EXPECT_EQ(log->take(), Strings{"didFailToPresent QVRAdKit.RewardedAdError#1 Rewarded video is "
-                                 "not ready or failed to load [-]"});
-  ad->load();  // still loading: no ad yet
+  ASSERT_EQ(gma->requests().size(), 2u);
   log->take();
-  ad->present(viewController);
-  EXPECT_EQ(log->entries.size(), 1u);
-  EXPECT_EQ(log->uuids.size(), 1u);  // only the request was reported
+  gma->answerEmpty(gma->requests().back().id);
+  EXPECT_EQ(log->take(), (Strings{"didLoad [- loaded]", "loaded /1/timewall - [- loaded]"}));
 }
 
-TEST_F(AdmobRewardedVideoAdTest, RewardReloadsAtOnceAndTheCloseDoesNotLoadAgain) {
+TEST_F(AdmobRewardedVideoAdTest, RewardReloadsAtOnceAndOnlyACloseWithoutALoadRunningLoadsAgain) {
   auto ad = makeAd();
-  const std::string uuid = ad->uuid();
-  const RequestID id = loadAndFill(*ad);
-
+  StreamRecorder ready(ad->isReadyStream());
+  StreamRecorder loaded(ad->isLoadedStream());
+  const RequestID first = loadAndFill(*ad);
   ad->present(viewController);
-  EXPECT_EQ(gma->presentCount(id), 1u);
-  EXPECT_EQ(gma->presentedFrom(id), viewController);
-  gma->willPresent(id);
+  EXPECT_EQ(gma->presentedFrom(first), viewController);
+  gma->willPresent(first);
   EXPECT_EQ(log->take(),
             (Strings{"didOpen [- loaded ready]", "opened /1/timewall NetA [- loaded ready]"}));
 
-  EXPECT_TRUE(gma->earnReward(id));
-  EXPECT_EQ(ad->getRewardType(), "gems");
+  EXPECT_TRUE(gma->earnReward(first));
   EXPECT_EQ(ad->getRewardValue().stringValue(), "2.5");
   // At didStartLoading the ad is already cleared (not ready) but the loaded flag drops only after.
   EXPECT_EQ(log->take(),
             (Strings{"didEarnReward 2.5 gems [- loaded ready]", "didStartLoading [- loaded]",
                      "requested /1/timewall [loading]"}));
-  EXPECT_EQ(gma->requests().size(), 2u);
-
-  gma->willDismiss(id);
-  gma->dismiss(id);
+  gma->willDismiss(first);
+  gma->dismiss(first);  // the reload runs: no second load; the cleared ad has no network
   EXPECT_EQ(log->take(), (Strings{"didClose [loading]", "viewed /1/timewall - [loading]"}));
-  EXPECT_EQ(gma->requests().size(), 2u);
-  EXPECT_EQ(log->uuids, Strings(5, uuid));  // the uuid survives the reload
-  EXPECT_EQ(ad->uuid(), uuid);
-}
+  gma->fill(first, "Stale");  // the first load answers again during the second: ignored
+  EXPECT_TRUE(log->entries.empty());
+  ASSERT_EQ(gma->requests().size(), 2u);
 
-TEST_F(AdmobRewardedVideoAdTest, CloseWithoutRewardReloadsBeforeNotifying) {
-  auto ad = makeAd();
-  const RequestID id = loadAndFill(*ad);
-  ad->present(viewController);
-  gma->willPresent(id);
-  log->take();
-  gma->dismiss(id);
-  EXPECT_EQ(log->take(), (Strings{"didStartLoading [- loaded]", "requested /1/timewall [loading]",
-                                  "didClose [loading]", "viewed /1/timewall - [loading]"}));
-  EXPECT_EQ(gma->requests().size(), 2u);
-}
+  const RequestID second = gma->requests().back().id;
+  gma->fill(second, "NetB");
+  EXPECT_EQ(log->take(),
+            (Strings{"didLoad [- loaded ready]", "loaded /1/timewall NetB [- loaded ready]"}));
+  EXPECT_EQ(ready.events, (Strings{"0", "1", "0", "1"}));
+  EXPECT_EQ(loaded.events, (Strings{"0", "1", "0", "1"}));
 
-TEST_F(AdmobRewardedVideoAdTest, CloseAfterTheReloadFinishedStartsAnotherLoad) {
-  auto ad = makeAd();
-  const RequestID id = loadAndFill(*ad);
+  // A close without reward, with no load running, reloads before telling the host.
   ad->present(viewController);
-  gma->earnReward(id);
-  gma->fill(gma->requests().back().id, "NetB");
+  gma->willPresent(second);
   log->take();
-  gma->dismiss(id);  // a load is no longer running: the close starts another one
+  gma->dismiss(second);
   EXPECT_EQ(log->take(), (Strings{"didStartLoading [- loaded]", "requested /1/timewall [loading]",
                                   "didClose [loading]", "viewed /1/timewall - [loading]"}));
   EXPECT_EQ(gma->requests().size(), 3u);
+  EXPECT_EQ(log->uuids, Strings(8, ad->uuid()));  // the uuid survives the reloads
 }
 
 TEST_F(AdmobRewardedVideoAdTest, FailedPresentationNotifiesThenReportsWithTheNetwork) {
   auto ad = makeAd();
   const RequestID id = loadAndFill(*ad);
   ad->present(viewController);
-  gma->failToPresent(id, Platform::Error{"com.google.admob", 19, "used"});
-  EXPECT_EQ(log->take(), (Strings{"didFailToPresent com.google.admob#19 used [- loaded ready]",
+  gma->failToPresent(id, error(19));
+  EXPECT_EQ(log->take(), (Strings{"didFailToPresent com.google.admob#19 failed [- loaded ready]",
                                   "failed /1/timewall NetA com.google.admob#19 [- loaded ready]"}));
   EXPECT_EQ(gma->requests().size(), 1u);  // no reload
   EXPECT_FALSE(gma->earnReward(id));      // the presentation ended with its handler
@@ -189,45 +141,12 @@ TEST_F(AdmobRewardedVideoAdTest, CompletionsAndHandlersAfterTheAdapterIsGoneAreD
   // Neither the pending load, nor the SDK ad, nor the reward handler it holds keeps the adapter.
   EXPECT_TRUE(weak.expired());
   log->take();
-  const RequestID pending = gma->requests().back().id;
   EXPECT_TRUE(gma->earnReward(shown));  // the handler runs and does nothing
   EXPECT_FALSE(gma->willPresent(shown));
   EXPECT_FALSE(gma->dismiss(shown));
-  EXPECT_TRUE(gma->fill(pending, "NetA"));
+  EXPECT_TRUE(gma->fill(gma->requests().back().id, "NetA"));
   EXPECT_TRUE(log->entries.empty());
   EXPECT_EQ(gma->requests().size(), 2u);
-}
-
-TEST_F(AdmobRewardedVideoAdTest, RepeatedOrStaleCompletionsAreIgnored) {
-  auto ad = makeAd();
-  const RequestID first = loadAndFill(*ad);
-  gma->fail(first, networkError());  // the same load answers again
-  EXPECT_TRUE(log->entries.empty());
-  EXPECT_TRUE(ad->isReady());
-
-  ad->present(viewController);
-  gma->earnReward(first);  // starts the second load
-  log->take();
-  gma->fill(first, "Stale");  // the first load answers during the second one
-  EXPECT_TRUE(log->entries.empty());
-  EXPECT_TRUE(ad->isLoading());
-  EXPECT_FALSE(ad->isReady());
-
-  gma->fill(gma->requests().back().id, "NetB");
-  EXPECT_EQ(log->take(),
-            (Strings{"didLoad [- loaded ready]", "loaded /1/timewall NetB [- loaded ready]"}));
-}
-
-TEST_F(AdmobRewardedVideoAdTest, WithoutDelegateFlagsAndReportsStillHappen) {
-  auto ad = AdmobRewardedVideoAd::create("/1/timewall", reporter);
-  ad->present(viewController);  // nobody to tell
-  const RequestID id = loadAndFill(*ad);
-  EXPECT_TRUE(ad->isReady());
-  ad->present(viewController);
-  gma->willPresent(id);
-  gma->earnReward(id);
-  EXPECT_EQ(ad->getRewardType(), "gems");
-  EXPECT_EQ(log->take(), (Strings{"opened /1/timewall NetA", "requested /1/timewall"}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // Shared fixtures of the IronSource bridge tests: a fresh environment with the scripted SDK
 // installed, and fakes of the reporter and of the host delegates that write into one ordered log,
-// so that a test can check the interleaving of reports, flags and delegate calls.
+// so that a test can check the interleaving of reports, flags and delegate calls. Main thread only.
 
 #include <gtest/gtest.h>
 
@@ -30,39 +30,34 @@ inline std::string text(const std::optional<std::string>& value) {
 // Records every report as "kind(source, unitID, uuid[, network][, error code])".
 class RecordingReporter final : public AdsReportable {
  public:
+  using Text = std::optional<std::string>;
   explicit RecordingReporter(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
-  void reportAdRequested(AdSource source, const std::optional<std::string>& unitID,
-                         const std::string& uuid) override {
-    log_->push_back("requested(" + prefix(source, unitID, uuid) + ")");
+  void reportAdRequested(AdSource source, const Text& unit, const std::string& uuid) override {
+    record("requested", source, unit, uuid, "");
   }
-  void reportAdLoaded(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid,
-                      const std::optional<std::string>& networkClassName) override {
-    log_->push_back("loaded(" + prefix(source, unitID, uuid) + ", " + text(networkClassName) + ")");
+  void reportAdLoaded(AdSource source, const Text& unit, const std::string& uuid,
+                      const Text& network) override {
+    record("loaded", source, unit, uuid, ", " + text(network));
   }
-  void reportAdFailed(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid, const std::optional<std::string>& networkClassName,
-                      const Platform::Error& error) override {
-    log_->push_back("failed(" + prefix(source, unitID, uuid) + ", " + text(networkClassName) +
-                    ", " + std::to_string(error.code) + ")");
+  void reportAdFailed(AdSource source, const Text& unit, const std::string& uuid,
+                      const Text& network, const Platform::Error& error) override {
+    record("failed", source, unit, uuid, ", " + text(network) + ", " + std::to_string(error.code));
   }
-  void reportAdOpened(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid,
-                      const std::optional<std::string>& networkClassName) override {
-    log_->push_back("opened(" + prefix(source, unitID, uuid) + ", " + text(networkClassName) + ")");
+  void reportAdOpened(AdSource source, const Text& unit, const std::string& uuid,
+                      const Text& network) override {
+    record("opened", source, unit, uuid, ", " + text(network));
   }
-  void reportAdViewed(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid, const std::optional<std::string>& networkClassName,
-                      const std::optional<Platform::Error>& error) override {
-    log_->push_back("viewed(" + prefix(source, unitID, uuid) + ", " + text(networkClassName) +
-                    ", " + (error ? std::to_string(error->code) : std::string("nil")) + ")");
+  void reportAdViewed(AdSource source, const Text& unit, const std::string& uuid,
+                      const Text& network, const std::optional<Platform::Error>& error) override {
+    record("viewed", source, unit, uuid,
+           ", " + text(network) + ", " + (error ? std::to_string(error->code) : "nil"));
   }
 
  private:
-  static std::string prefix(AdSource source, const std::optional<std::string>& unitID,
-                            const std::string& uuid) {
-    return std::string(caseName(source)) + ", " + text(unitID) + ", " + uuid;
+  void record(const std::string& kind, AdSource source, const Text& unit, const std::string& uuid,
+              const std::string& rest) {
+    log_->push_back(kind + "(" + std::string(caseName(source)) + ", " + text(unit) + ", " + uuid + rest + ")");
   }
 
   std::shared_ptr<Log> log_;
@@ -72,7 +67,6 @@ class RecordingReporter final : public AdsReportable {
 class RecordingInterstitialDelegate final : public InterstitialAdDelegate {
  public:
   explicit RecordingInterstitialDelegate(std::shared_ptr<Log> log) : log_(std::move(log)) {}
-
   void interstitialAdDidOpen(InterstitialAd& ad) override { record("didOpen", ad); }
   void interstitialAdWillClose(InterstitialAd& ad) override { record("willClose", ad); }
   void interstitialAdDidClose(InterstitialAd& ad) override { record("didClose", ad); }
@@ -84,7 +78,6 @@ class RecordingInterstitialDelegate final : public InterstitialAdDelegate {
     auto* ironSourceAd = dynamic_cast<IronSourceInterstitialAd*>(&ad);
     log_->push_back(name + "(" + (ironSourceAd ? ironSourceAd->uuid() : "?") + ")");
   }
-
   std::shared_ptr<Log> log_;
 };
 
@@ -92,7 +85,6 @@ class RecordingInterstitialDelegate final : public InterstitialAdDelegate {
 class RecordingRewardedDelegate final : public RewardedVideoAdDelegate {
  public:
   explicit RecordingRewardedDelegate(std::shared_ptr<Log> log) : log_(std::move(log)) {}
-
   void rewardedVideoAdDidEarnReward(RewardedVideoAd& ad) override {
     log_->push_back("didEarnReward(" + ad.getRewardType() + ", " +
                     ad.getRewardValue().stringValue() + ")");

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <array>
+#include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
-#include <vector>
 
+#include "Sandbox/Storage/SQLiteKeyValueStore.h"
+#include "Sandbox/Storage/SQLiteStorage.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
 
 namespace QVRAdKit {
@@ -15,193 +18,158 @@ namespace {
 
 using namespace testing_support;
 using Platform::Date;
+using Status = QVVPNManagerStatus;
 
 constexpr std::string_view kFileText = "QVRAdKit/Services/AdsService/AdsService";
+const AdsPlacement kConnect = kAllPlacements[0];
+const AdsPlacement kDisconnect = kAllPlacements[1];
 
-const std::vector<AdsPlacement> kAllPlacements = {
-    AdsPlacement::interstitial(InterstitialAdPlacement::connect),
-    AdsPlacement::interstitial(InterstitialAdPlacement::disconnect),
-    AdsPlacement::interstitial(InterstitialAdPlacement::appLaunch),
-    AdsPlacement::rewarded(RewardedAdPlacement::timewall),
-    AdsPlacement::appOpen(AppOpenAdPlacement::main),
-    AdsPlacement::appOpen(AppOpenAdPlacement::appLaunch),
-};
-
-const AdsPlacement kConnect = AdsPlacement::interstitial(InterstitialAdPlacement::connect);
-const AdsPlacement kDisconnect = AdsPlacement::interstitial(InterstitialAdPlacement::disconnect);
-
-// Every placement configured on AdMob with one key; interstitials with the given interval.
-AdsConfig fullConfig(double interstitialTimeout = 600) {
-  auto interstitial = [&](std::string key) {
-    return AdPlacementConfig({std::move(key)}, AdSource::adMob, interstitialTimeout);
-  };
-  return AdsConfig({{AdSource::adMob, std::nullopt}},
-                   {{InterstitialAdPlacement::connect, interstitial("connect-1")},
-                    {InterstitialAdPlacement::disconnect, interstitial("disconnect-1")},
-                    {InterstitialAdPlacement::appLaunch, interstitial("launch-1")}},
-                   {{RewardedAdPlacement::timewall, AdPlacementConfig::adMob({"timewall-1"})}},
-                   {{AppOpenAdPlacement::main, AdPlacementConfig({"main-1"}, AdSource::adMob, 4.5)},
-                    {AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({"open-launch-1"})}});
-}
-
-AdsConfig interstitialsOnly(AdsConfig::InterstitialPlacements placements) {
-  return AdsConfig({}, std::move(placements), {}, {});
+// Every placement configured with one key; the connect interstitial on IronSource, the others on
+// AdMob; interstitials with the given interval.
+AdsConfig fullConfig(double interval = 600) {
+  return AdsConfig(
+      {},
+      {{InterstitialAdPlacement::connect, AdPlacementConfig({"c"}, AdSource::ironSource, interval)},
+       {InterstitialAdPlacement::disconnect, AdPlacementConfig({"d"}, AdSource::adMob, interval)},
+       {InterstitialAdPlacement::appLaunch, AdPlacementConfig({"l"}, AdSource::adMob, interval)}},
+      {{RewardedAdPlacement::timewall, AdPlacementConfig::adMob({"t"})}},
+      {{AppOpenAdPlacement::main, AdPlacementConfig({"m"}, AdSource::adMob, 4.5)},
+       {AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({"o"})}});
 }
 
 class AdsServiceDecisionTest : public ::testing::Test {
  protected:
-  std::shared_ptr<AdsService> configuredService(AdsConfig config = fullConfig()) {
-    auto service = h.makeService();
+  std::shared_ptr<AdsService> configured(AdsConfig config = fullConfig(),
+                                         std::shared_ptr<Storage> storage = nullptr) {
+    auto service = h.makeService(nullptr, std::move(storage));
     AdsServiceTestAccess::setConfig(*service, std::move(config));
     return service;
   }
-
   void storePauseUntil(Date date) {
     h.storage->values.insert_or_assign(std::string(AdsService::kAdsPausedTillDateKey), date);
   }
-
-  std::vector<bool> shownEverywhere(const AdsService& service) const {
-    std::vector<bool> shown;
-    for (const auto& placement : kAllPlacements) shown.push_back(service.shouldShowAd(placement));
-    return shown;
+  // shouldShowAd at every placement of kAllPlacements, as '1' (shown) and '0'.
+  static std::string shown(const AdsService& service) {
+    std::string result;
+    for (const auto& placement : kAllPlacements)
+      result += service.shouldShowAd(placement) ? '1' : '0';
+    return result;
+  }
+  int rateUsCalls() const {
+    return h.rateUs->checkCalls() + h.rateUs->flagCalls() + h.rateUs->blockCalls();
   }
 
   AdsServiceHarness h;
-  const std::vector<bool> allTrue = std::vector<bool>(kAllPlacements.size(), true);
-  const std::vector<bool> allFalse = std::vector<bool>(kAllPlacements.size(), false);
 };
 
-TEST_F(AdsServiceDecisionTest, ConstructionTouchesNothingAndAnUnconfiguredServiceShowsNothing) {
-  h.connection->status = QVVPNManagerStatus::disconnected;
+TEST_F(AdsServiceDecisionTest, WithoutAConfigurationOrARequiredServiceNothingIsShown) {
   auto service = h.makeService();
-  EXPECT_EQ(h.user->premiumReads, 0);
-  EXPECT_EQ(h.connection->statusReads, 0);
-  EXPECT_EQ(h.storage->reads, 0);
-  EXPECT_TRUE(h.rateUs->calls.empty());
-
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
+  EXPECT_EQ(shown(*service), "000000");
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
   EXPECT_EQ(service->appOpenAdTimeout(), 0);
   EXPECT_EQ(service->appLaunchPlacement(), std::nullopt);
-  EXPECT_FALSE(service->shouldShowAppLaunchAd());
-  EXPECT_FALSE(service->shouldShowDisconnectAd());
-  EXPECT_TRUE(h.rateUs->calls.empty());
+  EXPECT_EQ(rateUsCalls(), 0);
   EXPECT_TRUE(h.logger->entries().empty());
 
-  // A configured service with every check passing shows everywhere: the baseline of the tests
-  // below.
-  AdsServiceTestAccess::setConfig(*service, fullConfig());
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
+  auto bare = AdsService::create(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr);
+  EXPECT_EQ(h.logger->assertionFailures().size(), 6u);
+  AdsServiceTestAccess::setConfig(*bare, fullConfig());
+  EXPECT_EQ(shown(*bare), "000000");
+  EXPECT_EQ(bare->interstitialTypeToPresent(), InterstitialType::none);
+  EXPECT_NO_THROW(bare->pauseAds(60));
 }
 
-TEST_F(AdsServiceDecisionTest, PremiumComesBeforeEveryOtherCheckAndLogsNothing) {
-  auto service = configuredService();
-  h.user->premium = true;
-  h.freeUse->active = true;
-  storePauseUntil(h.now().addingTimeInterval(3600));
+TEST_F(AdsServiceDecisionTest, PremiumBeatsEveryOtherCheckAsksNothingAndRecordsNoGrant) {
+  auto service = configured();
+  h.setPremium(true);
   int switchCalls = 0;
-  h.pauseProvider->config = AdsPauseConfig({{kConnect, [&] {
-                                               ++switchCalls;
-                                               return true;
-                                             }}});
+  h.pauses->config = AdsPauseConfig({{kConnect, [&] {
+                                        ++switchCalls;
+                                        return true;
+                                      }}});
   auto capping = std::make_shared<FakeCappingChecker>();
-  capping->capped = true;
   AdsServiceTestAccess::setIronSource(*service, capping);
-  h.connection->status = QVVPNManagerStatus::disconnected;
 
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
+  EXPECT_EQ(shown(*service), "000000");
   EXPECT_FALSE(service->shouldShowAppLaunchAd());
   EXPECT_FALSE(service->shouldShowDisconnectAd());
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
+  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);  // status 1: connect
   EXPECT_EQ(switchCalls, 0);
-  EXPECT_EQ(h.freeUse->reads, 0);
   EXPECT_EQ(h.storage->reads, 0);
-  EXPECT_EQ(h.connection->statusReads, 0);
   EXPECT_TRUE(capping->asked.empty());
-  EXPECT_TRUE(h.rateUs->calls.empty());
+  EXPECT_EQ(rateUsCalls(), 0);
   EXPECT_TRUE(h.logger->entries().empty());
 
-  // The withheld interstitial recorded no grant: once premium ends it is granted at once.
-  h.user->premium = false;
+  h.setPremium(false);
   capping->capped = false;
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
 }
 
-TEST_F(AdsServiceDecisionTest, FreeUseWithholdsEveryAdBeforeTheOtherChecks) {
-  auto service = configuredService();
-  h.pauseProvider->config = AdsPauseConfig({{kConnect, [] { return true; }}});
-  h.freeUse->active = true;
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
+TEST_F(AdsServiceDecisionTest, FreeUseWithholdsEveryAdButNotTheInterstitialGrant) {
+  auto service = configured();
+  h.pauses->config = AdsPauseConfig({{kConnect, [] { return true; }}});
+  h.freeUse->setFreeUseActive(true);
+  EXPECT_EQ(shown(*service), "000000");
   EXPECT_EQ(h.storage->reads, 0);
   EXPECT_TRUE(h.logger->entries().empty()) << "the pause switch must not be reached";
-
-  // Free use does not concern interstitialTypeToPresent.
-  h.connection->status = QVVPNManagerStatus::disconnected;
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
 
-  h.freeUse->active = false;
+  h.freeUse->setFreeUseActive(false);
   EXPECT_TRUE(service->shouldShowAd(kDisconnect));
-
-  // Without a free-use service there is no free-use rule.
-  h.freeUse = nullptr;
-  auto withoutFreeUse = configuredService();
-  EXPECT_TRUE(withoutFreeUse->shouldShowAd(kDisconnect));
+  h.freeUse = nullptr;  // no free-use service, no free-use rule
+  EXPECT_TRUE(configured()->shouldShowAd(kDisconnect));
 }
 
-TEST_F(AdsServiceDecisionTest, AnUnconfiguredPlacementShowsNothingAndIsNotCheckedFurther) {
-  auto service = configuredService(
-      interstitialsOnly({{InterstitialAdPlacement::connect, AdPlacementConfig::adMob({"c"})}}));
-  h.pauseProvider->config = AdsPauseConfig({{kDisconnect, [] { return true; }}});
-  EXPECT_TRUE(service->shouldShowAd(kConnect));
-  EXPECT_FALSE(service->shouldShowAd(kDisconnect));
-  EXPECT_FALSE(service->shouldShowAd(AdsPlacement::rewarded(RewardedAdPlacement::timewall)));
-  EXPECT_FALSE(service->shouldShowAd(AdsPlacement::appOpen(AppOpenAdPlacement::main)));
-  EXPECT_TRUE(h.logger->entries().empty()) << "unconfigured placements stop before the switch";
-  EXPECT_EQ(h.storage->reads, 1) << "only the configured placement reads the pause date";
+TEST_F(AdsServiceDecisionTest, UnconfiguredPlacementsAndEmptyKeyListsShowNothing) {
+  auto service = configured(
+      AdsConfig({},
+                {{InterstitialAdPlacement::connect, AdPlacementConfig::adMob({"c"})},
+                 {InterstitialAdPlacement::disconnect, AdPlacementConfig::ironSource({})}},
+                {{RewardedAdPlacement::timewall, AdPlacementConfig::adMob({})}}, {}));
+  h.pauses->config = AdsPauseConfig({{kAllPlacements[4], [] { return true; }}});
+  EXPECT_EQ(shown(*service), "100000");
+  EXPECT_FALSE(service->shouldShowDisconnectAd());
+  EXPECT_TRUE(h.logger->entries().empty()) << "an unconfigured placement stops before the switch";
+  EXPECT_EQ(h.storage->reads, 4) << "only configured placements read the pause date";
 
-  // A configuration with no interstitial placements at all grants no interstitial.
-  h.connection->status = QVVPNManagerStatus::disconnected;
+  h.connection->setStatus(Status::connected);
+  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect) << "keys ignored";
   AdsServiceTestAccess::setConfig(*service, AdsConfig({}, {}, {}, {}));
+  h.connection->setStatus(Status::disconnected);
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-  EXPECT_EQ(h.connection->statusReads, 0);
 }
 
 TEST_F(AdsServiceDecisionTest, TheStoredPauseHoldsWhileNowIsStrictlyEarlierThanItsDate) {
-  auto service = configuredService();
-  const Date end = h.now().addingTimeInterval(100);
+  auto service = configured();
+  const Date end = h.clock().now().addingTimeInterval(100);
   storePauseUntil(end);
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-
-  h.clock().set(end.addingTimeInterval(-0.001));
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-
-  h.clock().set(end);
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
-
-  // A passed date stays stored and is ignored; setting the clock back makes it hold again.
-  h.clock().advance(1000);
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
+  // Offsets from the end of the pause; a passed date stays stored and a clock set back obeys it.
+  for (const auto& [offset, expected] : {std::pair{-100.0, "000000"},
+                                         {-0.001, "000000"},
+                                         {0.0, "111111"},
+                                         {1000.0, "111111"},
+                                         {-1.0, "000000"}}) {
+    h.clock().set(end.addingTimeInterval(offset));
+    EXPECT_EQ(shown(*service), expected) << offset;
+  }
   EXPECT_EQ(h.storage->pausedTill(), end);
-  h.clock().set(end.addingTimeInterval(-1));
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-
-  // The pause date concerns shouldShowAd only.
-  h.connection->status = QVVPNManagerStatus::connected;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect);
+  h.connection->setStatus(Status::connected);
+  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect) << "not paused";
   EXPECT_TRUE(h.logger->entries().empty());
 }
 
-TEST_F(AdsServiceDecisionTest, PauseSwitchHoldsBackOnlyItsPlacementAndIsAskedAfresh) {
-  auto service = configuredService();
+TEST_F(AdsServiceDecisionTest, PauseSwitchHoldsBackOnlyItsPlacementIsLoggedAndIsAskedAfresh) {
+  auto service = configured();
   bool paused = true;
   int calls = 0;
-  h.pauseProvider->config = AdsPauseConfig({{kConnect, [&] {
-                                               ++calls;
-                                               return paused;
-                                             }}});
-
-  EXPECT_FALSE(service->shouldShowAd(kConnect));
+  h.pauses->config = AdsPauseConfig({{kConnect, [&] {
+                                        ++calls;
+                                        return paused;
+                                      }}});
+  EXPECT_EQ(shown(*service), "011111");
+  EXPECT_TRUE(service->shouldShowDisconnectAd());
+  EXPECT_EQ(calls, 1);
   const auto entries = h.logger->entries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].flag, LogFlag::warning);
@@ -211,214 +179,145 @@ TEST_F(AdsServiceDecisionTest, PauseSwitchHoldsBackOnlyItsPlacementAndIsAskedAfr
             "interstitial(QVRAdKit.InterstitialAdPlacement.connect)");
   EXPECT_EQ(entries[0].file, kFileText);
   EXPECT_EQ(entries[0].function, "shouldShowAd(for:)");
-
-  h.logger->clear();
-  EXPECT_TRUE(service->shouldShowAd(kDisconnect));
-  EXPECT_TRUE(service->shouldShowDisconnectAd());
-  EXPECT_TRUE(service->shouldShowAd(AdsPlacement::appOpen(AppOpenAdPlacement::main)));
-  EXPECT_TRUE(h.logger->entries().empty());
-  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect) << "not switched";
 
   paused = false;
   EXPECT_TRUE(service->shouldShowAd(kConnect));
-  EXPECT_EQ(calls, 2);
-
-  // The provider is read at every check: no configuration means no switch.
   paused = true;
-  h.pauseProvider->config.reset();
+  h.pauses->config.reset();  // the provider is read at every check
   EXPECT_TRUE(service->shouldShowAd(kConnect));
   EXPECT_EQ(calls, 2);
 
-  // A stored pause decides before the switch, so the switch is not asked and nothing is logged.
-  h.pauseProvider->config = AdsPauseConfig({{kConnect, [&] {
-                                               ++calls;
-                                               return true;
-                                             }}});
-  storePauseUntil(h.now().addingTimeInterval(10));
+  // A stored pause decides first: the switch is not asked and nothing more is logged.
+  h.pauses->config = AdsPauseConfig({{kConnect, [&] {
+                                        ++calls;
+                                        return paused;
+                                      }}});
+  storePauseUntil(h.clock().now().addingTimeInterval(10));
   EXPECT_FALSE(service->shouldShowAd(kConnect));
   EXPECT_EQ(calls, 2);
-  EXPECT_TRUE(h.logger->entries().empty());
-
-  // The switch does not concern interstitialTypeToPresent.
-  h.connection->status = QVVPNManagerStatus::disconnected;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
+  EXPECT_EQ(h.logger->entries().size(), 1u);
 }
 
-TEST_F(AdsServiceDecisionTest, AConfiguredPlacementWithoutKeysShowsNothing) {
-  AdsConfig config({},
-                   {{InterstitialAdPlacement::connect, AdPlacementConfig({}, AdSource::adMob, 600)},
-                    {InterstitialAdPlacement::disconnect, AdPlacementConfig::ironSource({})}},
-                   {{RewardedAdPlacement::timewall, AdPlacementConfig::adMob({})}},
-                   {{AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({})}});
-  auto service = configuredService(config);
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-  EXPECT_EQ(h.storage->reads, 4) << "the four configured placements reach the pause date";
-  EXPECT_FALSE(service->shouldShowDisconnectAd());
-  EXPECT_FALSE(service->shouldShowAppLaunchAd());
-
-  // The key list does not concern interstitialTypeToPresent.
-  h.connection->status = QVVPNManagerStatus::disconnected;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-}
-
-TEST_F(AdsServiceDecisionTest, OnlyStatusOneAndThreeCallForAnInterstitial) {
-  auto service = configuredService();
-  for (auto status : {QVVPNManagerStatus::invalid, QVVPNManagerStatus::connecting,
-                      QVVPNManagerStatus::reasserting, QVVPNManagerStatus::disconnecting}) {
-    h.connection->status = status;
+TEST_F(AdsServiceDecisionTest, OnlyStatusesOneAndThreeCallForAnInterstitial) {
+  auto service = configured();
+  for (auto status : {Status::invalid, Status::connecting, Status::reasserting,
+                      Status::disconnecting, static_cast<Status>(-1)}) {
+    h.connection->setStatus(status);
     EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none) << rawValue(status);
   }
-  h.connection->status = static_cast<QVVPNManagerStatus>(-1);
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-  EXPECT_TRUE(h.rateUs->calls.empty());
+  EXPECT_EQ(rateUsCalls(), 0);
 
-  h.connection->status = QVVPNManagerStatus::disconnected;
+  // Each status asks about its own rate-us moment.
+  h.rateUs->setMomentBlock(RateUsMoment::disconnect, true);
+  h.connection->setStatus(Status::disconnected);
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-  EXPECT_EQ(h.rateUs->calls, (std::vector<std::string>{"check(connect)", "block(connect)"}));
-
-  h.rateUs->calls.clear();
-  h.connection->status = QVVPNManagerStatus::connected;
+  h.rateUs->setMomentBlock(RateUsMoment::disconnect, false);
+  h.rateUs->setMomentBlock(RateUsMoment::connect, true);
+  h.connection->setStatus(Status::connected);
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect);
-  EXPECT_EQ(h.rateUs->calls, (std::vector<std::string>{"check(disconnect)", "block(disconnect)"}));
 }
 
 TEST_F(AdsServiceDecisionTest, EachInterstitialPlacementWaitsItsIntervalFromItsOwnLastGrant) {
-  auto service = configuredService(interstitialsOnly(
+  auto service = configured(AdsConfig(
+      {},
       {{InterstitialAdPlacement::connect, AdPlacementConfig({"c"}, AdSource::adMob, 600)},
-       {InterstitialAdPlacement::disconnect, AdPlacementConfig({"d"}, AdSource::adMob, 30)}}));
-  const Date firstGrant = h.now();
-  h.connection->status = QVVPNManagerStatus::disconnected;
+       {InterstitialAdPlacement::disconnect, AdPlacementConfig({"d"}, AdSource::adMob, 30)}},
+      {}, {}));
+  const Date firstGrant = h.clock().now();
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-
   h.clock().set(firstGrant.addingTimeInterval(599.999));
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
 
-  // The disconnect placement has its own date: granted at once, then its own 30 seconds.
-  h.connection->status = QVVPNManagerStatus::connected;
+  h.connection->setStatus(Status::connected);
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect);
   h.clock().advance(29);
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
 
-  // Refusals inside the interval record nothing: the interval still runs from the first grant.
-  h.connection->status = QVVPNManagerStatus::disconnected;
+  // Refusals recorded nothing: the interval still runs from the first grant.
+  h.connection->setStatus(Status::disconnected);
   h.clock().set(firstGrant.addingTimeInterval(600));
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-  h.clock().advance(1);
+  h.clock().set(firstGrant);  // a clock set back counts as inside the interval
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-
-  // A clock set back before the last grant counts as inside the interval.
-  h.clock().set(firstGrant);
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-}
-
-TEST_F(AdsServiceDecisionTest, AnIntervalNeedsARecordedGrantAndAPlacementConfiguration) {
-  // Status 1 with only the disconnect placement configured: the connect candidate has no
-  // configuration, so no interval applies and every call grants it.
-  auto service = configuredService(interstitialsOnly(
-      {{InterstitialAdPlacement::disconnect, AdPlacementConfig({"d"}, AdSource::adMob, 600)}}));
-  h.connection->status = QVVPNManagerStatus::disconnected;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-
-  // A zero interval grants every time.
-  auto zero = configuredService(fullConfig(/*interstitialTimeout=*/0));
-  EXPECT_EQ(zero->interstitialTypeToPresent(), InterstitialType::connect);
-  EXPECT_EQ(zero->interstitialTypeToPresent(), InterstitialType::connect);
 }
 
 TEST_F(AdsServiceDecisionTest, NetworkCappingIsAskedOnlyForAnIronSourceCandidateOnceStarted) {
-  auto service = configuredService(interstitialsOnly(
+  auto service = configured(AdsConfig(
+      {},
       {{InterstitialAdPlacement::connect,
         AdPlacementConfig({"is-a", "is-b"}, AdSource::ironSource, 600)},
-       {InterstitialAdPlacement::disconnect, AdPlacementConfig({"d"}, AdSource::adMob, 600)}}));
+       {InterstitialAdPlacement::disconnect, AdPlacementConfig({"d"}, AdSource::adMob, 600)}},
+      {}, {}));
   auto capping = std::make_shared<FakeCappingChecker>();
-  capping->capped = true;
-
-  // Before the bridge is started the check is skipped.
-  h.connection->status = QVVPNManagerStatus::disconnected;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
+  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect) << "no bridge yet";
 
   h.clock().advance(600);
-  h.rateUs->calls.clear();
   AdsServiceTestAccess::setIronSource(*service, capping);
+  const int rateUsBefore = rateUsCalls();
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
   EXPECT_EQ(capping->asked, (std::vector<std::vector<std::string>>{{"is-a", "is-b"}}));
-  EXPECT_TRUE(h.rateUs->calls.empty()) << "capping decides before the rate-us checks";
+  EXPECT_EQ(rateUsCalls(), rateUsBefore) << "capping decides before the rate-us checks";
 
-  // A capped refusal recorded no grant.
   capping->capped = false;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-  // Capping is asked before the interval.
+  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect) << "no grant kept";
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-  EXPECT_EQ(capping->asked.size(), 3u);
+  EXPECT_EQ(capping->asked.size(), 3u) << "capping is asked before the interval";
 
-  // An AdMob candidate never asks the bridge.
   capping->capped = true;
-  h.connection->status = QVVPNManagerStatus::connected;
+  h.connection->setStatus(Status::connected);
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect);
-  EXPECT_EQ(capping->asked.size(), 3u);
-
-  // Capping concerns interstitialTypeToPresent only.
-  EXPECT_TRUE(service->shouldShowAd(kConnect));
+  EXPECT_EQ(capping->asked.size(), 3u) << "an AdMob candidate never asks the bridge";
+  EXPECT_TRUE(service->shouldShowAd(kConnect)) << "capping concerns the interstitial grant only";
 }
 
 TEST_F(AdsServiceDecisionTest, RateUsCheckThenFlagThenBlockWithholdTheInterstitial) {
-  auto service = configuredService(fullConfig(/*interstitialTimeout=*/0));
-  h.connection->status = QVVPNManagerStatus::connected;
-  auto& calls = h.rateUs->calls;
-
-  // Not a rate-us moment: the flag is not read, even when it would withhold.
-  h.rateUs->check = false;
-  h.rateUs->flag = false;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect);
-  EXPECT_EQ(calls, (std::vector<std::string>{"check(disconnect)", "block(disconnect)"}));
-
-  // A rate-us moment with the prompt flag down withholds it; the block is not asked.
-  calls.clear();
-  h.rateUs->check = true;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-  EXPECT_EQ(calls, (std::vector<std::string>{"check(disconnect)", "flag"}));
-
-  calls.clear();
-  h.rateUs->flag = true;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::disconnect);
-  EXPECT_EQ(calls, (std::vector<std::string>{"check(disconnect)", "flag", "block(disconnect)"}));
-
-  calls.clear();
-  h.rateUs->check = false;
-  h.rateUs->block = true;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-  EXPECT_EQ(calls, (std::vector<std::string>{"check(disconnect)", "block(disconnect)"}));
+  struct Case {
+    bool check, flag, block;
+    InterstitialType expected;
+    std::array<int, 3> asked;  // check, flag, block
+  };
+  const auto none = InterstitialType::none, disconnect = InterstitialType::disconnect;
+  h.connection->setStatus(Status::connected);
+  for (const auto& c :
+       {Case{false, false, false, disconnect, {1, 0, 1}}, Case{true, false, true, none, {1, 1, 0}},
+        Case{true, true, false, disconnect, {1, 1, 1}}, Case{false, true, true, none, {1, 0, 1}}}) {
+    h.rateUs = std::make_shared<Sandbox::SandboxRateUsService>();
+    h.rateUs->setMomentCheck(RateUsMoment::disconnect, c.check);
+    h.rateUs->setPromptFlag(c.flag);
+    h.rateUs->setMomentBlock(RateUsMoment::disconnect, c.block);
+    auto service = configured();
+    SCOPED_TRACE(::testing::Message() << c.check << c.flag << c.block);
+    EXPECT_EQ(service->interstitialTypeToPresent(), c.expected);
+    EXPECT_EQ((std::array{h.rateUs->checkCalls(), h.rateUs->flagCalls(), h.rateUs->blockCalls()}),
+              c.asked);
+    // A refusal recorded no grant: once lifted, the interstitial is granted; a grant started the
+    // 600 s interval.
+    h.rateUs->setMomentCheck(RateUsMoment::disconnect, false);
+    h.rateUs->setMomentBlock(RateUsMoment::disconnect, false);
+    EXPECT_EQ(service->interstitialTypeToPresent(), c.expected == none ? disconnect : none);
+  }
 }
 
-TEST_F(AdsServiceDecisionTest, ARateUsRefusalRecordsNoGrant) {
-  auto service = configuredService(fullConfig(/*interstitialTimeout=*/600));
-  h.connection->status = QVVPNManagerStatus::disconnected;
-  h.rateUs->block = true;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-  h.rateUs->block = false;
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-}
-
-TEST_F(AdsServiceDecisionTest, AppLaunchPlacementPrefersTheInterstitial) {
-  auto service = configuredService();
-  EXPECT_EQ(service->appLaunchPlacement(),
-            AdsPlacement::interstitial(InterstitialAdPlacement::appLaunch));
+TEST_F(AdsServiceDecisionTest, AppLaunchPlacementPrefersTheInterstitialAndTimeoutIsMains) {
+  auto service = configured();
+  EXPECT_EQ(service->appLaunchPlacement(), kAllPlacements[2]);
+  EXPECT_EQ(service->appOpenAdTimeout(), 4.5);
 
   AdsServiceTestAccess::setConfig(
-      *service, AdsConfig({}, {{InterstitialAdPlacement::connect, AdPlacementConfig::adMob({"c"})}},
-                          {}, {{AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({})}}));
-  EXPECT_EQ(service->appLaunchPlacement(), AdsPlacement::appOpen(AppOpenAdPlacement::appLaunch));
+      *service,
+      AdsConfig({},
+                {{InterstitialAdPlacement::connect, AdPlacementConfig({"c"}, AdSource::adMob, 9)}},
+                {}, {{AppOpenAdPlacement::appLaunch, AdPlacementConfig({}, AdSource::adMob, 7)}}));
+  EXPECT_EQ(service->appLaunchPlacement(), kAllPlacements[5]);
   EXPECT_FALSE(service->shouldShowAppLaunchAd()) << "the app-open placement has no keys";
+  EXPECT_EQ(service->appOpenAdTimeout(), 0) << "only the main placement's timeout counts";
 
   AdsServiceTestAccess::setConfig(
       *service,
       AdsConfig({}, {}, {}, {{AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({"o"})}}));
-  EXPECT_TRUE(service->shouldShowAppLaunchAd());
-  h.pauseProvider->config = AdsPauseConfig(
-      {{AdsPlacement::interstitial(InterstitialAdPlacement::appLaunch), [] { return true; }}});
-  EXPECT_TRUE(service->shouldShowAppLaunchAd()) << "a switch for the other format's key";
+  h.pauses->config = AdsPauseConfig({{kAllPlacements[2], [] { return true; }}});
+  EXPECT_TRUE(service->shouldShowAppLaunchAd()) << "a switch for the other format's placement";
 
   AdsServiceTestAccess::setConfig(
       *service,
@@ -427,147 +326,101 @@ TEST_F(AdsServiceDecisionTest, AppLaunchPlacementPrefersTheInterstitial) {
   EXPECT_FALSE(service->shouldShowAppLaunchAd());
 }
 
-TEST_F(AdsServiceDecisionTest, AppOpenAdTimeoutIsTheMainPlacementsTimeout) {
-  auto service = configuredService();
-  EXPECT_EQ(service->appOpenAdTimeout(), 4.5);
-  AdsServiceTestAccess::setConfig(
-      *service,
-      AdsConfig(
-          {}, {{InterstitialAdPlacement::connect, AdPlacementConfig({"c"}, AdSource::adMob, 9)}},
-          {}, {{AppOpenAdPlacement::appLaunch, AdPlacementConfig({"o"}, AdSource::adMob, 7)}}));
-  EXPECT_EQ(service->appOpenAdTimeout(), 0);
-}
-
-TEST_F(AdsServiceDecisionTest, PauseAdsWritesTheEndOfThePauseForEveryPlacement) {
-  auto service = configuredService();
-  const Date start = h.now();
+TEST_F(AdsServiceDecisionTest, PauseAdsStoresTheEndOfThePauseAndReplacesAnEarlierOne) {
+  auto service = configured();
   service->pauseAds(3600);
-  EXPECT_EQ(h.storage->pausedTill(), start.addingTimeInterval(3600));
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
+  EXPECT_EQ(h.storage->pausedTill(), h.clock().now().addingTimeInterval(3600));
   h.clock().advance(3599.999);
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
+  EXPECT_EQ(shown(*service), "000000");
   h.clock().advance(0.001);
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
+  EXPECT_EQ(shown(*service), "111111");
 
-  // A zero interval replaces a running pause and lifts it at once.
-  service->pauseAds(3600);
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-  service->pauseAds(0);
-  EXPECT_EQ(h.storage->pausedTill(), h.now());
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
-
-  // So does a negative one, which stores a date in the past.
-  service->pauseAds(3600);
-  service->pauseAds(-10);
-  EXPECT_EQ(h.storage->pausedTill(), h.now().addingTimeInterval(-10));
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const Date now = h.clock().now();
+  struct Case {
+    double interval;
+    Date end;
+    const char* shown;
+  };
+  for (const auto& c :
+       {Case{0, now, "111111"}, Case{-10, now.addingTimeInterval(-10), "111111"},
+        Case{kInf, Date::distantFuture(), "000000"}, Case{-kInf, Date::distantPast(), "111111"},
+        Case{1e300, Date::distantFuture(), "000000"},
+        Case{-1e300, Date::distantPast(), "111111"}}) {
+    service->pauseAds(3600);
+    service->pauseAds(c.interval);
+    EXPECT_EQ(h.storage->pausedTill(), c.end) << c.interval;
+    EXPECT_EQ(shown(*service), c.shown) << c.interval;
+  }
   EXPECT_TRUE(h.logger->entries().empty());
-}
 
-TEST_F(AdsServiceDecisionTest, PauseAdsWithoutAFiniteIntervalStoresOnlyRealDates) {
-  auto service = configuredService();
-  service->pauseAds(600);
-  const auto before = h.storage->pausedTill();
-
+  service->pauseAds(3600);
   service->pauseAds(std::numeric_limits<double>::quiet_NaN());
-  EXPECT_EQ(h.storage->pausedTill(), before) << "NaN changes nothing";
-  const auto failures = h.logger->assertionFailures();
-  ASSERT_EQ(failures.size(), 1u);
-  EXPECT_EQ(failures[0].file, kFileText);
-  EXPECT_EQ(failures[0].function, "pauseAds(for:)");
-  EXPECT_EQ(h.logger->entries().size(), 1u);
-
-  service->pauseAds(std::numeric_limits<double>::infinity());
-  EXPECT_EQ(h.storage->pausedTill(), Date::distantFuture());
-  h.clock().advance(100.0 * 365 * 24 * 3600);
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-
-  service->pauseAds(-std::numeric_limits<double>::infinity());
-  EXPECT_EQ(h.storage->pausedTill(), Date::distantPast());
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
-
-  // Finite intervals beyond the farthest dates are held to them.
-  service->pauseAds(1e300);
-  EXPECT_EQ(h.storage->pausedTill(), Date::distantFuture());
-  service->pauseAds(-1e300);
-  EXPECT_EQ(h.storage->pausedTill(), Date::distantPast());
-  EXPECT_EQ(h.logger->entries().size(), 1u);
+  EXPECT_EQ(h.storage->pausedTill(), now.addingTimeInterval(3600)) << "NaN changes nothing";
+  const auto entries = h.logger->entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_TRUE(entries[0].isAssertionFailure());
+  EXPECT_EQ(entries[0].function, "pauseAds(for:)");
 }
 
-TEST_F(AdsServiceDecisionTest, StorageTroubleIsLoggedAndNeverThrows) {
-  auto service = configuredService();
-  service->pauseAds(60);
-  const auto before = h.storage->pausedTill();
-
+TEST_F(AdsServiceDecisionTest, AFailedPauseWriteIsLoggedAndNeverThrows) {
+  auto service = configured();
   h.storage->failWrites = true;
   EXPECT_NO_THROW(service->pauseAds(3600));
-  EXPECT_EQ(h.storage->pausedTill(), before);
-  auto entries = h.logger->entries();
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].flag, LogFlag::error);
-  EXPECT_EQ(entries[0].message, "ADs pause could not be saved: disk full");
-  EXPECT_EQ(entries[0].file, kFileText);
-  EXPECT_EQ(entries[0].function, "pauseAds(for:)");
-
   h.storage->throwOnWrite = true;
   EXPECT_NO_THROW(service->pauseAds(3600));
-  entries = h.logger->entries();
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(entries[1].message, "ADs pause could not be saved: disk on fire");
-
-  // An unreadable pause is no pause, reported once per service.
-  h.logger->clear();
-  h.storage->throwOnRead = true;
-  EXPECT_NO_THROW(EXPECT_EQ(shownEverywhere(*service), allTrue));
-  EXPECT_TRUE(service->shouldShowAd(kConnect));
-  entries = h.logger->entries();
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].flag, LogFlag::error);
-  EXPECT_EQ(entries[0].function, "shouldShowAd(for:)");
-  EXPECT_NE(entries[0].message.find("disk unreadable"), std::string::npos) << entries[0].message;
+  EXPECT_EQ(h.storage->pausedTill(), std::nullopt);
+  EXPECT_EQ(h.logger->messages(),
+            (std::vector<std::string>{"ADs pause could not be saved: disk full",
+                                      "ADs pause could not be saved: disk on fire"}));
+  EXPECT_EQ(h.logger->entries()[0].flag, LogFlag::error);
+  EXPECT_EQ(h.logger->entries()[0].function, "pauseAds(for:)");
 }
 
-TEST_F(AdsServiceDecisionTest, AStoredValueOfAnotherTypeIsNoPauseAndIsLoggedOncePerService) {
-  h.storage->values.insert_or_assign(std::string(AdsService::kAdsPausedTillDateKey),
-                                     h.now().addingTimeInterval(3600).timeIntervalSince1970());
-  auto service = configuredService();
-  EXPECT_EQ(shownEverywhere(*service), allTrue);
-  EXPECT_TRUE(service->shouldShowDisconnectAd());
-  EXPECT_TRUE(service->shouldShowAppLaunchAd());
-  auto entries = h.logger->entries();
-  ASSERT_EQ(entries.size(), 1u);
+TEST_F(AdsServiceDecisionTest, AnUnusableStoredPauseIsNoPauseAndIsLoggedOncePerService) {
+  h.storage->values.insert_or_assign(std::string(AdsService::kAdsPausedTillDateKey), 4e9);
+  auto service = configured();
+  EXPECT_EQ(shown(*service), "111111");
+  h.storage->throwOnRead = true;
+  EXPECT_NO_THROW(EXPECT_EQ(shown(*service), "111111"));
+  auto another = configured();
+  EXPECT_EQ(shown(*another), "111111");
+
+  const auto entries = h.logger->entries();
+  ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].flag, LogFlag::error);
   EXPECT_EQ(entries[0].file, kFileText);
   EXPECT_EQ(entries[0].function, "shouldShowAd(for:)");
-  EXPECT_NE(entries[0].message.find("AdsService.adsPausedTillDate"), std::string::npos);
+  EXPECT_EQ(entries[0].message,
+            "ADs pause under \"AdsService.adsPausedTillDate\" is ignored: the stored value is not "
+            "a date");
+  EXPECT_NE(entries[1].message.find("disk unreadable"), std::string::npos) << entries[1].message;
 
-  // Another service reports it once again; a real pause written over it holds.
-  auto another = configuredService();
-  EXPECT_EQ(shownEverywhere(*another), allTrue);
-  EXPECT_EQ(h.logger->entries().size(), 2u);
-  another->pauseAds(60);
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-  EXPECT_EQ(h.logger->entries().size(), 2u);
+  h.storage->throwOnRead = false;
+  another->pauseAds(60);  // a real pause written over the value holds
+  EXPECT_EQ(shown(*service), "000000");
 }
 
-TEST_F(AdsServiceDecisionTest, MissingRequiredServicesAreReportedAndAnswerNoAd) {
-  auto service = AdsService::create(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr, nullptr);
-  EXPECT_EQ(h.logger->assertionFailures().size(), 6u);
-  AdsServiceTestAccess::setConfig(*service, fullConfig());
-  EXPECT_EQ(shownEverywhere(*service), allFalse);
-  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none);
-  EXPECT_NO_THROW(service->pauseAds(60));
-  EXPECT_EQ(service->appOpenAdTimeout(), 4.5);
+TEST_F(AdsServiceDecisionTest, APauseSurvivesClosingAndReopeningASQLiteStore) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("qvr-ads-pause-" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(dir);
+  auto open = [&]() -> std::shared_ptr<Storage> {
+    auto store = Sandbox::SQLiteKeyValueStore::open((dir / "host.sqlite").string());
+    EXPECT_TRUE(store) << store.error().localizedDescription;
+    return store ? std::make_shared<Sandbox::SQLiteStorage>(*store) : nullptr;
+  };
+  configured(fullConfig(), open())->pauseAds(3600);  // the last owner of the store goes: closed
 
-  // Storage alone missing: the pause cannot be checked, so nothing is shown.
-  h.logger->clear();
-  auto withoutStorage = AdsService::create(h.configProvider, h.user, h.connection, h.rateUs,
-                                           nullptr, h.reporting, nullptr, nullptr, nullptr);
-  ASSERT_EQ(h.logger->assertionFailures().size(), 1u);
-  EXPECT_EQ(h.logger->assertionFailures()[0].message, "AdsService needs a storage");
-  AdsServiceTestAccess::setConfig(*withoutStorage, fullConfig());
-  EXPECT_EQ(shownEverywhere(*withoutStorage), allFalse);
+  auto restarted = configured(fullConfig(), open());
+  EXPECT_EQ(shown(*restarted), "000000");
+  h.clock().advance(3599.5);
+  EXPECT_EQ(shown(*restarted), "000000");
+  h.clock().advance(0.5);
+  EXPECT_EQ(shown(*restarted), "111111");
+  EXPECT_TRUE(h.logger->entries().empty());
+  restarted.reset();
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

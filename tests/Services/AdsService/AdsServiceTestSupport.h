@@ -1,7 +1,8 @@
 #pragma once
-// Fakes of the host services the ads service asks, an in-memory Storage, a test environment with a
-// manual clock and a recording logger, and AdsServiceTestAccess, which sets the fields that the
-// start-up run would otherwise fill (the configuration and the started IronSource bridge).
+// The ads service's test bench: the shared ads harness (scripted networks, drivable user, recorded
+// analytics and logs, manual clock) plus every other host service the service asks, among them an
+// in-memory storage that can fail. AdsServiceTestAccess sets the fields that a start-up run would
+// otherwise fill (the configuration and the started IronSource bridge).
 // Threading: the test's thread plays the main queue.
 
 #include <map>
@@ -13,19 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "QVRAdKit/Host/ConnectionServiceProtocol.h"
-#include "QVRAdKit/Host/FreeUseServiceProtocol.h"
-#include "QVRAdKit/Host/QVLogger.h"
-#include "QVRAdKit/Host/QVReporting.h"
-#include "QVRAdKit/Host/RateUsServiceProtocol.h"
-#include "QVRAdKit/Host/Storage.h"
-#include "QVRAdKit/Host/UserServiceProtocol.h"
-#include "QVRAdKit/Platform/Environment.h"
-#include "QVRAdKit/Services/AdsService/AdsConfigProvidable.h"
-#include "QVRAdKit/Services/AdsService/AdsPauseConfigProvidable.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
-#include "QVRAdKit/Services/AdsService/InterstitialCappingChecker.h"
-#include "Sandbox/Logging/RecordingLogger.h"
+#include "Sandbox/HostServices/SandboxConnectionService.h"
+#include "Sandbox/HostServices/SandboxFreeUseService.h"
+#include "Sandbox/HostServices/SandboxRateUsService.h"
+#include "Support/AdsHarness.h"
 
 namespace QVRAdKit {
 
@@ -34,87 +27,34 @@ class AdsServiceTestAccess {
   static void setConfig(AdsService& service, std::optional<AdsConfig> config) {
     service.config_ = std::move(config);
   }
-  static void setIronSource(AdsService& service,
-                            std::shared_ptr<InterstitialCappingChecker> ironSource) {
-    service.ironSource_ = std::move(ironSource);
+  static void setIronSource(AdsService& service, std::shared_ptr<InterstitialCappingChecker> is) {
+    service.ironSource_ = std::move(is);
   }
 };
 
 namespace testing_support {
 
-struct FakeUserService final : UserServiceProtocol {
-  bool premium = false;
-  mutable int premiumReads = 0;
-
-  QVUserPtr currentUser() const override { return nullptr; }
-  bool isPremium() const override {
-    ++premiumReads;
-    return premium;
-  }
-  Rx::Observable<QVUserPtr> userStream() const override {
-    return Rx::Observable<QVUserPtr>::never();
-  }
+inline const std::vector<AdsPlacement> kAllPlacements = {
+    AdsPlacement::interstitial(InterstitialAdPlacement::connect),
+    AdsPlacement::interstitial(InterstitialAdPlacement::disconnect),
+    AdsPlacement::interstitial(InterstitialAdPlacement::appLaunch),
+    AdsPlacement::rewarded(RewardedAdPlacement::timewall),
+    AdsPlacement::appOpen(AppOpenAdPlacement::main),
+    AdsPlacement::appOpen(AppOpenAdPlacement::appLaunch),
 };
 
-struct FakeConnectionService final : ConnectionServiceProtocol {
-  QVVPNManagerStatus status = QVVPNManagerStatus::invalid;
-  mutable int statusReads = 0;
+// A configuration that the test publishes when it wants; nothing until then.
+class TestConfigProvider final : public AdsConfigProvidable, public RxAdsConfigProvidable {
+ public:
+  void publish(AdsConfig config) { config_.accept(std::move(config)); }
+  [[nodiscard]] std::string configurationName() const override { return "test"; }
+  [[nodiscard]] const RxAdsConfigProvidable& rx() const override { return *this; }
+  [[nodiscard]] Rx::Observable<AdsConfig> adsConfig() const override {
+    return config_.asObservable().unwrap();
+  }
 
-  QVVPNManagerStatus vpnStatus() const override {
-    ++statusReads;
-    return status;
-  }
-  Rx::Observable<ConnectionStatus> connectionStatusStream() const override {
-    return Rx::Observable<ConnectionStatus>::never();
-  }
-};
-
-struct FakeFreeUseService final : FreeUseServiceProtocol {
-  bool active = false;
-  mutable int reads = 0;
-
-  bool isFreeUseActive() const override {
-    ++reads;
-    return active;
-  }
-};
-
-// Answers as told and records every question, in order, as "check(connect)", "flag",
-// "block(disconnect)" and so on.
-struct FakeRateUsService final : RateUsServiceProtocol {
-  bool check = false;
-  bool flag = true;
-  bool block = false;
-  mutable std::vector<std::string> calls;
-
-  static std::string name(RateUsMoment moment) {
-    return moment == RateUsMoment::connect ? "connect" : "disconnect";
-  }
-  bool rateUsMomentCheck(RateUsMoment moment) const override {
-    calls.push_back("check(" + name(moment) + ")");
-    return check;
-  }
-  bool rateUsPromptFlag() const override {
-    calls.push_back("flag");
-    return flag;
-  }
-  bool rateUsMomentBlock(RateUsMoment moment) const override {
-    calls.push_back("block(" + name(moment) + ")");
-    return block;
-  }
-};
-
-// The decisions never read the configuration stream; a run (later) would take its first value.
-struct FakeConfigProvider final : AdsConfigProvidable, RxAdsConfigProvidable {
-  std::string configurationName() const override { return "ads"; }
-  const RxAdsConfigProvidable& rx() const override { return *this; }
-  Rx::Observable<AdsConfig> adsConfig() const override {
-    return Rx::Observable<AdsConfig>::never();
-  }
-};
-
-struct FakeReporting final : QVReporting {
-  void track(const ReportingObject&) override {}
+ private:
+  Rx::BehaviorRelay<std::optional<AdsConfig>> config_{std::nullopt};
 };
 
 struct FakePauseConfigProvider final : AdsPauseConfigProvidable {
@@ -123,24 +63,21 @@ struct FakePauseConfigProvider final : AdsPauseConfigProvidable {
 };
 
 struct FakeCappingChecker final : InterstitialCappingChecker {
-  bool capped = false;
+  bool capped = true;
   std::vector<std::vector<std::string>> asked;
-
   bool isInterstitialCappedFor(const std::vector<std::string>& placementNames) override {
     asked.push_back(placementNames);
     return capped;
   }
 };
 
-// Storage in memory, with switches for the trouble a real store can have.
-class InMemoryStorage final : public Storage {
- public:
+// Storage in memory that counts its reads, with switches for the trouble a real store can have.
+struct InMemoryStorage final : Storage {
   std::optional<StorableValue> value(std::string_view key) const override {
     ++reads;
     if (throwOnRead) throw std::runtime_error("disk unreadable");
     const auto found = values.find(key);
-    if (found == values.end()) return std::nullopt;
-    return found->second;
+    return found == values.end() ? std::nullopt : std::optional(found->second);
   }
   std::optional<Platform::Error> setValue(const std::optional<StorableValue>& value,
                                           std::string_view key) override {
@@ -153,45 +90,32 @@ class InMemoryStorage final : public Storage {
     }
     return std::nullopt;
   }
-
   std::optional<Platform::Date> pausedTill() const {
     return read<Platform::Date>(AdsService::kAdsPausedTillDateKey);
   }
 
   std::map<std::string, StorableValue, std::less<>> values;
   mutable int reads = 0;
-  bool throwOnRead = false;
-  bool throwOnWrite = false;
-  bool failWrites = false;
+  bool throwOnRead = false, throwOnWrite = false, failWrites = false;
 };
 
-// A test environment on a manual clock with a recording logger, installed for the lifetime of the
-// object, and one fake of every host service.
-struct AdsServiceHarness {
-  AdsServiceHarness() { environment->setService<QVLogger>(logger); }
-
-  std::shared_ptr<AdsService> makeService(std::shared_ptr<Storage> storageOverride = nullptr) {
-    return AdsService::create(configProvider, user, connection, rateUs,
-                              /*adsConsentService=*/nullptr, reporting,
-                              storageOverride ? std::move(storageOverride) : storage, freeUse,
-                              pauseProvider);
+struct AdsServiceHarness : Testing::AdsHarness {
+  std::shared_ptr<AdsService> makeService(std::shared_ptr<AdsConsentService> consent = nullptr,
+                                          std::shared_ptr<Storage> store = nullptr) {
+    return AdsService::create(configProvider, users, connection, rateUs, std::move(consent),
+                              reporting, store ? std::move(store) : storage, freeUse, pauses);
   }
+  Platform::ManualClock& clock() const { return *env->manualClock(); }
 
-  Platform::ManualClock& clock() const { return *environment->manualClock(); }
-  Platform::Date now() const { return clock().now(); }
-
-  std::unique_ptr<Platform::Environment> environment = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope{*environment};
-  std::shared_ptr<Sandbox::RecordingLogger> logger = std::make_shared<Sandbox::RecordingLogger>();
-  std::shared_ptr<FakeConfigProvider> configProvider = std::make_shared<FakeConfigProvider>();
-  std::shared_ptr<FakeUserService> user = std::make_shared<FakeUserService>();
-  std::shared_ptr<FakeConnectionService> connection = std::make_shared<FakeConnectionService>();
-  std::shared_ptr<FakeRateUsService> rateUs = std::make_shared<FakeRateUsService>();
-  std::shared_ptr<FakeReporting> reporting = std::make_shared<FakeReporting>();
+  std::shared_ptr<TestConfigProvider> configProvider = std::make_shared<TestConfigProvider>();
+  std::shared_ptr<Sandbox::SandboxConnectionService> connection =
+      std::make_shared<Sandbox::SandboxConnectionService>();
+  std::shared_ptr<Sandbox::SandboxRateUsService> rateUs =
+      std::make_shared<Sandbox::SandboxRateUsService>();
   std::shared_ptr<InMemoryStorage> storage = std::make_shared<InMemoryStorage>();
-  std::shared_ptr<FakeFreeUseService> freeUse = std::make_shared<FakeFreeUseService>();
-  std::shared_ptr<FakePauseConfigProvider> pauseProvider =
-      std::make_shared<FakePauseConfigProvider>();
+  std::shared_ptr<Sandbox::SandboxFreeUseService> freeUse =
+      std::make_shared<Sandbox::SandboxFreeUseService>();
+  std::shared_ptr<FakePauseConfigProvider> pauses = std::make_shared<FakePauseConfigProvider>();
 };
 
 }  // namespace testing_support
