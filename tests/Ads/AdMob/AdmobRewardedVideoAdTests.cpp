@@ -1,153 +1,153 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-
-#include "AdMobTestSupport.h"
+#include "Ads/AdTestSupport.h"
+#include "QVRAdKit/Ads/AdMob/AdmobAppOpenAd.h"
+#include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
 #include "QVRAdKit/Ads/AdMob/AdmobRewardedVideoAd.h"
 
-namespace QVRAdKit::AdMobTesting {
+namespace QVRAdKit::AdTesting {
 namespace {
 
-class AdmobRewardedVideoAdTest : public AdMobAdapterTest {
+class AdmobRewardedVideoAdTest : public AdMobTest {
  protected:
-  std::shared_ptr<AdmobRewardedVideoAd> makeAd() {
-    auto ad = AdmobRewardedVideoAd::create("/1/timewall", reporter);
+  void SetUp() override {
+    ad = AdmobRewardedVideoAd::create("unit", reporter);
     ad->setDelegate(delegate);
     log->probe = [raw = ad.get()] {
       return std::string(raw->isLoading() ? "loading" : "-") + (raw->isLoaded() ? " loaded" : "") +
              (raw->isReady() ? " ready" : "");
     };
-    return ad;
   }
 
   // Loads and fills the ad; answers the request's id.
-  RequestID loadAndFill(AdmobRewardedVideoAd& ad) {
-    ad.load();
+  RequestID loadAndFill() {
+    ad->load();
     const RequestID id = gma->requests().back().id;
     gma->fill(id, "NetA", GADAdReward{*Platform::Decimal::fromString("2.50"), "gems"});
     log->take();
     return id;
   }
 
-  std::shared_ptr<RecordingRewardedDelegate> delegate =
-      std::make_shared<RecordingRewardedDelegate>(log);
+  std::shared_ptr<AdmobRewardedVideoAd> ad;
 };
 
 TEST_F(AdmobRewardedVideoAdTest, LoadRunsOnceAtATimeAndReportsInOrder) {
   const std::string notReady =
-      "didFailToPresent QVRAdKit.RewardedAdError#1 Rewarded video is not ready or failed to load";
-  auto ad = makeAd();
+      "didFailToPresent(QVRAdKit.RewardedAdError#1, Rewarded video is not ready or failed to load)";
   StreamRecorder loading(ad->isLoadingStream());
-  ad->present(viewController);  // before any load
+  ad->present(root);  // before any load
   EXPECT_EQ(log->take(), Strings{notReady + " [-]"});
   EXPECT_TRUE(gma->requests().empty());  // creation does not load
 
   ad->load();
   ad->load();
-  const RequestID id = onlyRequest(AdKind::rewarded, "/1/timewall");
-  EXPECT_EQ(log->take(), (Strings{"didStartLoading [-]", "requested /1/timewall [loading]"}));
-  ad->present(viewController);  // the load has not answered: still not ready
-  EXPECT_EQ(log->take(), Strings{notReady + " [loading]"});
+  const RequestID id = onlyRequest(AdKind::rewarded);
+  ad->present(root);  // the load has not answered: still not ready
+  EXPECT_EQ(log->take(), (Strings{"didStartLoading [-]", "requested(adMob, unit, A) [loading]",
+                                  notReady + " [loading]"}));
 
   gma->fill(id, "NetA");
   gma->fail(id, error(2));  // the SDK calls back twice: ignored
   EXPECT_EQ(log->take(),
-            (Strings{"didLoad [- loaded ready]", "loaded /1/timewall NetA [- loaded ready]"}));
+            (Strings{"didLoad [- loaded ready]", "loaded(adMob, unit, A, NetA) [- loaded ready]"}));
   EXPECT_EQ(loading.events, (Strings{"0", "1", "0"}));
-  EXPECT_TRUE(ad->isReady());
-  EXPECT_EQ(log->uuids, Strings(2, ad->uuid()));
 }
 
 TEST_F(AdmobRewardedVideoAdTest, FailedLoadCanBeRetriedAndAnEmptyAnswerIsLoadedButNotReady) {
-  auto ad = makeAd();
   ad->load();
-  log->take();
-  gma->fail(onlyRequest(AdKind::rewarded, "/1/timewall"), error(2));
-  EXPECT_EQ(log->take(), (Strings{"didFailToLoad com.google.admob#2 [-]",
-                                  "failed /1/timewall - com.google.admob#2 [-]"}));
-
+  gma->fail(gma->requests().back().id, error(2));
   ad->load();
   ASSERT_EQ(gma->requests().size(), 2u);
-  log->take();
   gma->answerEmpty(gma->requests().back().id);
-  EXPECT_EQ(log->take(), (Strings{"didLoad [- loaded]", "loaded /1/timewall - [- loaded]"}));
+  EXPECT_EQ(log->take(),
+            (Strings{"didStartLoading [-]", "requested(adMob, unit, A) [loading]",
+                     "didFailToLoad(gma#2) [-]", "failed(adMob, unit, A, nil, gma#2) [-]",
+                     "didStartLoading [-]", "requested(adMob, unit, A) [loading]",
+                     "didLoad [- loaded]", "loaded(adMob, unit, A, nil) [- loaded]"}));
 }
 
 TEST_F(AdmobRewardedVideoAdTest, RewardReloadsAtOnceAndOnlyACloseWithoutALoadRunningLoadsAgain) {
-  auto ad = makeAd();
   StreamRecorder ready(ad->isReadyStream());
   StreamRecorder loaded(ad->isLoadedStream());
-  const RequestID first = loadAndFill(*ad);
-  ad->present(viewController);
-  EXPECT_EQ(gma->presentedFrom(first), viewController);
+  const RequestID first = loadAndFill();
+  ad->present(root);
+  EXPECT_EQ(gma->presentedFrom(first), root);
   gma->willPresent(first);
-  EXPECT_EQ(log->take(),
-            (Strings{"didOpen [- loaded ready]", "opened /1/timewall NetA [- loaded ready]"}));
-
   EXPECT_TRUE(gma->earnReward(first));
   EXPECT_EQ(ad->getRewardValue().stringValue(), "2.5");
   // At didStartLoading the ad is already cleared (not ready) but the loaded flag drops only after.
   EXPECT_EQ(log->take(),
-            (Strings{"didEarnReward 2.5 gems [- loaded ready]", "didStartLoading [- loaded]",
-                     "requested /1/timewall [loading]"}));
+            (Strings{"didOpen [- loaded ready]", "opened(adMob, unit, A, NetA) [- loaded ready]",
+                     "didEarnReward(gems, 2.5) [- loaded ready]", "didStartLoading [- loaded]",
+                     "requested(adMob, unit, A) [loading]"}));
   gma->willDismiss(first);
   gma->dismiss(first);  // the reload runs: no second load; the cleared ad has no network
-  EXPECT_EQ(log->take(), (Strings{"didClose [loading]", "viewed /1/timewall - [loading]"}));
+  EXPECT_EQ(log->take(), (Strings{"didClose [loading]", "viewed(adMob, unit, A, nil) [loading]"}));
   gma->fill(first, "Stale");  // the first load answers again during the second: ignored
-  EXPECT_TRUE(log->entries.empty());
+  EXPECT_TRUE(log->empty());
   ASSERT_EQ(gma->requests().size(), 2u);
 
   const RequestID second = gma->requests().back().id;
   gma->fill(second, "NetB");
   EXPECT_EQ(log->take(),
-            (Strings{"didLoad [- loaded ready]", "loaded /1/timewall NetB [- loaded ready]"}));
+            (Strings{"didLoad [- loaded ready]", "loaded(adMob, unit, A, NetB) [- loaded ready]"}));
   EXPECT_EQ(ready.events, (Strings{"0", "1", "0", "1"}));
   EXPECT_EQ(loaded.events, (Strings{"0", "1", "0", "1"}));
 
   // A close without reward, with no load running, reloads before telling the host.
-  ad->present(viewController);
+  ad->present(root);
   gma->willPresent(second);
   log->take();
   gma->dismiss(second);
-  EXPECT_EQ(log->take(), (Strings{"didStartLoading [- loaded]", "requested /1/timewall [loading]",
-                                  "didClose [loading]", "viewed /1/timewall - [loading]"}));
+  EXPECT_EQ(log->take(),
+            (Strings{"didStartLoading [- loaded]", "requested(adMob, unit, A) [loading]",
+                     "didClose [loading]", "viewed(adMob, unit, A, nil) [loading]"}));
   EXPECT_EQ(gma->requests().size(), 3u);
-  EXPECT_EQ(log->uuids, Strings(8, ad->uuid()));  // the uuid survives the reloads
 }
 
 TEST_F(AdmobRewardedVideoAdTest, FailedPresentationNotifiesThenReportsWithTheNetwork) {
-  auto ad = makeAd();
-  const RequestID id = loadAndFill(*ad);
-  ad->present(viewController);
+  const RequestID id = loadAndFill();
+  ad->present(root);
   gma->failToPresent(id, error(19));
-  EXPECT_EQ(log->take(), (Strings{"didFailToPresent com.google.admob#19 failed [- loaded ready]",
-                                  "failed /1/timewall NetA com.google.admob#19 [- loaded ready]"}));
+  EXPECT_EQ(log->take(), (Strings{"didFailToPresent(gma#19, failed) [- loaded ready]",
+                                  "failed(adMob, unit, A, NetA, gma#19) [- loaded ready]"}));
   EXPECT_EQ(gma->requests().size(), 1u);  // no reload
   EXPECT_FALSE(gma->earnReward(id));      // the presentation ended with its handler
 }
 
-TEST_F(AdmobRewardedVideoAdTest, CompletionsAndHandlersAfterTheAdapterIsGoneAreDropped) {
-  std::weak_ptr<AdmobRewardedVideoAd> weak;
-  RequestID shown = 0;
+using AdmobAdapterLifetimeTest = AdMobTest;
+
+// Neither a pending load, nor the SDK ad, nor its presentation, nor the reward handler keeps an
+// adapter alive, and what the SDK says after the adapter is gone is dropped.
+TEST_F(AdmobAdapterLifetimeTest, CallbacksAfterTheAdaptersAreGoneAreDropped) {
+  std::vector<std::weak_ptr<void>> adapters;
   {
-    auto ad = makeAd();
-    log->probe = nullptr;
-    shown = loadAndFill(*ad);
-    ad->present(viewController);
-    ad->load();  // the first load has finished: this starts a second one, left pending
-    weak = ad;
+    auto interstitial = AdmobInterstitialAd::create("unit", reporter);
+    auto appOpen = AdmobAppOpenAd::create("unit", reporter);
+    auto rewarded = AdmobRewardedVideoAd::create("unit", reporter);
+    rewarded->load();
+    for (const auto& request : gma->requests()) gma->fill(request.id, "NetA");
+    interstitial->present(root);
+    appOpen->present(root);
+    rewarded->present(root);
+    rewarded->load();  // left pending, like the loads of two more ads
+    adapters = {interstitial, appOpen, rewarded, AdmobInterstitialAd::create("unit", reporter),
+                AdmobAppOpenAd::create("unit", reporter)};
   }
-  // Neither the pending load, nor the SDK ad, nor the reward handler it holds keeps the adapter.
-  EXPECT_TRUE(weak.expired());
-  log->take();
-  EXPECT_TRUE(gma->earnReward(shown));  // the handler runs and does nothing
-  EXPECT_FALSE(gma->willPresent(shown));
-  EXPECT_FALSE(gma->dismiss(shown));
-  EXPECT_TRUE(gma->fill(gma->requests().back().id, "NetA"));
-  EXPECT_TRUE(log->entries.empty());
-  EXPECT_EQ(gma->requests().size(), 2u);
+  for (const auto& adapter : adapters) EXPECT_TRUE(adapter.expired());
+  const auto requests = gma->requests();
+  ASSERT_EQ(requests.size(), 6u);
+  log->clear();
+  EXPECT_TRUE(gma->earnReward(requests[2].id));  // the handler runs and does nothing
+  for (std::size_t shown = 0; shown < 3; ++shown) {
+    EXPECT_FALSE(gma->willPresent(requests[shown].id)) << shown;
+    EXPECT_FALSE(gma->dismiss(requests[shown].id)) << shown;
+    EXPECT_FALSE(gma->failToPresent(requests[shown].id, error(2))) << shown;
+  }
+  for (std::size_t i = 3; i < 6; ++i) EXPECT_TRUE(gma->fill(requests[i].id, "NetA")) << i;
+  EXPECT_TRUE(log->empty());
+  EXPECT_EQ(gma->requests().size(), 6u);  // nobody reloads
 }
 
 }  // namespace
-}  // namespace QVRAdKit::AdMobTesting
+}  // namespace QVRAdKit::AdTesting

@@ -2,20 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
-#include <string>
 
-#include "Ads/IronSource/IronSourceTestSupport.h"
-#include "QVRAdKit/Ads/IronSource/ISRewardedVideoHandler.h"
+#include "Ads/AdTestSupport.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
-#include "QVRAdKit/SDK/IronSource/IronSource.h"
 
-namespace QVRAdKit {
+namespace QVRAdKit::AdTesting {
 namespace {
 
-using IronSourceTesting::IronSourceTest;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 using IronSourceHelperTest = IronSourceTest;
 
@@ -70,10 +64,6 @@ TEST_F(IronSourceHelperTest, OneHelperPerEnvironmentEachStartedOnItsOwn) {
   otherSdk->install(*otherEnvironment);
   auto second = IronSourceHelper::sharedInstance();
   EXPECT_NE(second, first);
-  // Not started here: the SDK is asked to load, but the slot flags are not kept.
-  second->loadInterstitial();
-  EXPECT_FALSE(second->isLoadingInterstitial());
-  EXPECT_EQ(otherSdk->interstitialLoadCalls(), 1u);
   int completions = 0;
   second->start("other-key", [&] { ++completions; });
   EXPECT_EQ(completions, 0);  // a fresh start, not a repeat of the first environment's
@@ -87,14 +77,10 @@ TEST_F(IronSourceHelperTest, WithoutAnSdkNothingHappensAndEveryQueryIsFalse) {
   bool completed = false;
   helper->start("key", [&] { completed = true; });
   helper->loadInterstitial();
-  helper->loadRewardedVideo();
   helper->showInterstitialWith(root, "connect");
-  IronSource::setConsent(true);
   EXPECT_FALSE(completed || helper->hasInterstitial() || helper->hasRewardedVideo());
   EXPECT_FALSE(helper->isInterstitialCappedFor({"connect"}));
-  EXPECT_TRUE(helper->isLoadingInterstitial());  // the bridge's own flag, set before the SDK call
-  EXPECT_THAT(sdk->initCalls(), IsEmpty());
-  EXPECT_THAT(sdk->consents(), IsEmpty());
+  EXPECT_TRUE(sdk->initCalls().empty());
 }
 
 TEST_F(IronSourceHelperTest, TheSdkHoldsTheHandlersWeaklyAndTheHelperOwnsThem) {
@@ -106,42 +92,5 @@ TEST_F(IronSourceHelperTest, TheSdkHoldsTheHandlersWeaklyAndTheHelperOwnsThem) {
   EXPECT_TRUE(sdk->fillInterstitialLoad("UnityAds"));  // delivered to nobody, without a crash
 }
 
-class MockRewardedListener : public IronSourceRewardedVideoDelegate {
- public:
-  MOCK_METHOD(void, ironSourceDidLoadWith, (const std::string&, const std::string&), (override));
-  MOCK_METHOD(void, ironSourceDidFailToLoadWith, (const Platform::Error&), (override));
-  MOCK_METHOD(void, ironSourceDidClick, (), (override));
-  MOCK_METHOD(void, ironSourceDidReceive, (const IronSourceVideoReward&, const std::string&),
-              (override));
-  MOCK_METHOD(void, ironSourceDidClose, (), (override));
-  MOCK_METHOD(void, ironSourceDidFailToShowWith,
-              (const Platform::Error&, const std::string&, const std::string&), (override));
-  MOCK_METHOD(void, ironSourceDidOpenWith, (const std::string&, const std::string&), (override));
-};
-
-TEST(ISRewardedVideoHandlerTest, AvailabilityCountsAsALoadAndTheRewardCarriesTheAmountAsGiven) {
-  ISRewardedVideoHandler handler;
-  auto listener = std::make_shared<::testing::StrictMock<MockRewardedListener>>();
-  handler.setRewardedVideoDelegate(listener);
-  const ISAdInfo adInfo{"rewardedvideo", "UnityAds"};
-  const ISPlacementInfo placement{"coins", 2.5, "Home"};
-  {
-    ::testing::InSequence order;
-    EXPECT_CALL(*listener, ironSourceDidLoadWith("rewardedvideo", "UnityAds")).Times(2);
-    EXPECT_CALL(*listener, ironSourceDidReceive(IronSourceVideoReward{"coins", 2.5}, "Home"));
-    EXPECT_CALL(*listener, ironSourceDidClick());
-    EXPECT_CALL(*listener, ironSourceDidClose());
-  }
-  handler.hasAvailableAdWithAdInfo(adInfo);
-  handler.hasNoAvailableAd();  // nothing
-  handler.didLoadWithAdInfo(adInfo);
-  handler.didReceiveRewardForPlacement(placement, adInfo);
-  handler.didClick(placement, adInfo);
-  handler.didCloseWithAdInfo(adInfo);
-  listener.reset();
-  handler.didLoadWithAdInfo(adInfo);  // dropped: the listener is held weakly and gone
-  EXPECT_FALSE(handler.rewardedVideoDelegate());
-}
-
 }  // namespace
-}  // namespace QVRAdKit
+}  // namespace QVRAdKit::AdTesting
