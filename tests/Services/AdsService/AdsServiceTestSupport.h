@@ -83,11 +83,8 @@ struct InMemoryStorage final : Storage {
                                           std::string_view key) override {
     if (throwOnWrite) throw std::runtime_error("disk on fire");
     if (failWrites) return Platform::Error{"test.storage", 13, "disk full"};
-    if (value) {
-      values.insert_or_assign(std::string(key), *value);
-    } else {
-      values.erase(std::string(key));
-    }
+    if (value) values.insert_or_assign(std::string(key), *value);
+    if (!value) values.erase(std::string(key));
     return std::nullopt;
   }
   std::optional<Platform::Date> pausedTill() const {
