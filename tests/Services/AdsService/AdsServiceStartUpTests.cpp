@@ -269,9 +269,9 @@ TEST_F(AdsServiceStartUpTests, CappedIronSourcePlacementGivesNothingAndReloadsRe
   EXPECT_NE(service->interstitialAd(InterstitialAdPlacement::disconnect), nullptr);
 
   h.gma->fill(h.lastRequest("open"));
-  service->reload(AdsPlacement::appOpen(AppOpenAdPlacement::appLaunch));  // no builder: nothing
   h.drain();
   const auto before = h.gma->requests().size();
+  service->reload(AdsPlacement::appOpen(AppOpenAdPlacement::appLaunch));  // no builder: nothing
   service->reload(AdsPlacement::appOpen(AppOpenAdPlacement::main));
   h.drain();
   EXPECT_EQ(h.requestedUnits().size(), before + 1);
