@@ -20,6 +20,8 @@ class BehaviorRelay {
 
   void accept(T value) { state_->next(std::move(value)); }
   [[nodiscard]] T value() const { return state_->value(); }
+  // How many subscriptions are live; lets an owner or a test see who still listens.
+  [[nodiscard]] std::size_t subscriberCount() const { return state_->subscriberCount(); }
   [[nodiscard]] Observable<T> asObservable() const {
     return Observable<T>(std::make_shared<detail::BehaviorProducer<T>>(state_));
   }

@@ -23,6 +23,8 @@ class SandboxUserService final : public UserServiceProtocol {
   [[nodiscard]] Rx::Observable<QVUserPtr> userStream() const override {
     return user_.asObservable();
   }
+  // How many subscriptions to userStream() are live.
+  [[nodiscard]] std::size_t subscriberCount() const { return user_.subscriberCount(); }
 
  private:
   Rx::BehaviorRelay<QVUserPtr> user_;

@@ -45,6 +45,7 @@ TEST_F(InterstitialAdBuilderV2Tests, UserStreamDrivesLoadsAndDropsWithoutLoading
   h.users->setUser(nullptr);
   builder->start();
   builder->start();  // a second start changes nothing
+  EXPECT_EQ(h.users->subscriberCount(), 1U) << "one subscription to the user stream";
   h.setPremium(true);
   h.drain();
   EXPECT_TRUE(h.gma->requests().empty()) << "neither an absent nor a premium user loads";
@@ -116,6 +117,7 @@ TEST_F(InterstitialAdBuilderV2Tests, DroppedBuilderLeavesNothingAliveAndLateAnsw
   std::weak_ptr<InterstitialAdBuilderV2> weakBuilder = builder;
   builder.reset();
   EXPECT_TRUE(weakBuilder.expired());
+  EXPECT_EQ(h.users->subscriberCount(), 0U);
   h.reporting->clear();
   h.gma->fill(h.lastRequest("a"));
   h.setPremium(false);

@@ -33,6 +33,8 @@ TEST_F(RewardedVideoAdBuilderTests, NotStartedBuilderFollowsNoUserButReloadStill
 
 TEST_F(RewardedVideoAdBuilderTests, StartFlagLoadsAtOnceAndEachNonPremiumUserRebinds) {
   auto builder = make(true);
+  builder->start();
+  EXPECT_EQ(h.users->subscriberCount(), 1U) << "a second start subscribes no more";
   EXPECT_EQ(h.gma->requests().size(), 1U);
   h.setPremium(false);  // a second load request while loading is ignored by the ad
   h.gma->fill(h.lastRequest("unit"));
@@ -56,6 +58,7 @@ TEST_F(RewardedVideoAdBuilderTests, DroppedBuilderTakesItsAdWithIt) {
   builder.reset();
   EXPECT_TRUE(weakBuilder.expired());
   EXPECT_TRUE(ad.expired());
+  EXPECT_EQ(h.users->subscriberCount(), 0U);
   h.reporting->clear();
   h.gma->fill(h.lastRequest("unit"));
   h.setPremium(false);

@@ -23,6 +23,11 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
     return value_;
   }
 
+  std::size_t subscriberCount() const {
+    std::lock_guard lock(mutex_);
+    return subscribers_ ? subscribers_->size() : 0;
+  }
+
   void next(T value) {
     std::shared_ptr<const Subscribers> subscribers;
     {

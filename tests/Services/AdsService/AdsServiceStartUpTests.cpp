@@ -199,6 +199,9 @@ TEST_F(AdsServiceStartUpTests, SecondRunRebuildsBuildersWithoutRestartingNetwork
   runUntil([&] { return h.gma->requests().size() > firstRequests + 2; });
   EXPECT_EQ(h.gma->startCallCount(), 1U);
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
+  const auto builderCount = h.users->subscriberCount();
+  service->loadAds();  // started builders subscribe no second time
+  EXPECT_EQ(h.users->subscriberCount(), builderCount);
   EXPECT_EQ(service->interstitialAd(InterstitialAdPlacement::connect), nullptr)
       << "the first run's loaded ad went with its builder";
 }
@@ -227,6 +230,7 @@ TEST_F(AdsServiceStartUpTests, ServiceDroppedDuringARunLeavesNothingAlive) {
   h.drain();
   EXPECT_TRUE(h.gma->requests().empty());
   EXPECT_EQ(h.gma->startCallCount(), 0U);
+  EXPECT_EQ(h.users->subscriberCount(), 0U);
 }
 
 TEST_F(AdsServiceStartUpTests, AppLaunchStreamGivesFalseWhenTheFirstLoadEnds) {
