@@ -31,6 +31,10 @@ std::mt19937_64& threadGenerator() {
 
 }  // namespace
 
+void UUID::seedCurrentThread(std::uint64_t seed) {
+  threadGenerator().seed(seed);
+}
+
 UUID UUID::random() {
   std::mt19937_64& generator = threadGenerator();
   Bytes bytes{};

@@ -1,7 +1,8 @@
 #pragma once
 // UUID is a 128-bit universally unique identifier as a value, written in the canonical
 // 8-4-4-4-12 upper-case hexadecimal form ("E621E1F8-C36C-495A-93FC-0C247A3E6E5F").
-// Threading: a value; random() may be called from any thread (each thread has its own generator).
+// Threading: a value; random() may be called from any thread (each thread has its own generator,
+// which seedCurrentThread() reseeds).
 
 #include <array>
 #include <compare>
@@ -22,6 +23,9 @@ class UUID {
 
   // A random (version 4, RFC 4122 variant) UUID.
   static UUID random();
+  // Makes the calling thread's later random() UUIDs a fixed sequence given by seed, so that a
+  // seeded sandbox session names its ads the same way on every run.
+  static void seedCurrentThread(std::uint64_t seed);
   // Parses the canonical form, hex digits in either case; none for anything else.
   static std::optional<UUID> fromString(std::string_view text);
 

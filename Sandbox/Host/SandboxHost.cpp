@@ -18,6 +18,7 @@
 #include "QVRAdKit/Ads/RewardedVideoAdDelegate.h"
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/UUID.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "Sandbox/Config/SandboxAdsConfigProvider.h"
@@ -326,6 +327,9 @@ Session::Session(Platform::Environment& environment, const SandboxHostOptions& o
       reporting_(std::make_shared<CountingReporting>(options.reporting)),
       storage_(std::make_shared<SQLiteStorage>(store)),
       configProvider_(std::make_shared<SandboxAdsConfigProvider>(options.configuration.ads)) {
+  // Ads are created on this thread while it drains the main queue; a seeded generator gives them
+  // the same uuids on every run with the same seed.
+  Platform::UUID::seedCurrentThread(derivedSeed(options.seed, 4));
   ads_ = AdsService::create(configProvider_, users_, connection_, rateUs_, consent_, reporting_,
                             storage_, freeUse_, /*adsPauseConfigProvider=*/nullptr);
   summary_.seed = options.seed;

@@ -110,7 +110,7 @@ TEST(SandboxHostTest, SameSeedReplaysTheSameSessionAndAnotherSeedDoesNot) {
   const Outcome again = play(options);
   EXPECT_EQ(first.narration, again.narration);
   EXPECT_EQ(first.summary.text(), again.summary.text());
-  EXPECT_EQ(first.events.size(), again.events.size());
+  EXPECT_EQ(first.events, again.events) << "ads carry the same uuids, events the same times";
 
   options.seed = 12;
   EXPECT_NE(play(options).narration, first.narration);
