@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# fuzz.sh [SECONDS]: builds the fuzz targets with Clang, AddressSanitizer and UBSan into
+# build/fuzz, then runs each for SECONDS (default 30) from its seed corpus. A crash, a leak or a
+# failed check stops the run with the reproducing input in build/fuzz/artifacts.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+seconds=${1:-30}
+CC=clang CXX=clang++ BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} scripts/build.sh build/fuzz \
+  -DQVR_BUILD_FUZZ=ON -DQVR_SANITIZE=address,undefined -DQVR_BUILD_TESTS=OFF -DQVR_BUILD_BENCH=OFF
+mkdir -p build/fuzz/artifacts
+for source in fuzz/*.cpp; do
+  name=$(basename "$source" .cpp)
+  corpus=build/fuzz/corpus/$name
+  mkdir -p "$corpus"
+  echo "== $name ($seconds s)"
+  log=build/fuzz/$name.log
+  # Found inputs go to the build's corpus; the checked-in seeds stay as they are.
+  if ! build/fuzz/"$name" -max_total_time="$seconds" -artifact_prefix=build/fuzz/artifacts/ \
+    "$corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "$name failed; the input is in build/fuzz/artifacts" >&2
+    exit 1
+  fi
+  grep -E '^Done [0-9]+ runs' "$log" || true
+done
