@@ -81,11 +81,16 @@ class Observable {
                        std::function<void(const Error&)> onError = {},
                        std::function<void()> onCompleted = {},
                        std::function<void()> onDisposed = {}) const;
-  // Forwards every value to target.accept(value); completion leaves the target's value as it is.
+  // Feeds a relay: every value goes to the relay's acceptor(); a completion or an error leaves the
+  // relay's value as it is. The binding holds the relay's state, not the relay, so the relay may
+  // be destroyed while bound.
   template <class Target>
   Disposable bind(Target& target) const requires requires(Target& t, const T& v) {
-    t.accept(v);
+    t.acceptor()(v);
   };
+  // Feeds an observer: every value, then the completion or the error. The binding holds the
+  // observer until it ends.
+  Disposable bind(ObserverPtr<T> observer) const { return subscribe(std::move(observer)); }
 
   // Operators.
   template <class F>

@@ -109,12 +109,67 @@ TEST(CombineLatestTests, ErrorIsCaughtAndEndsTheCombination) {
   EXPECT_FALSE(relay.value());
 }
 
-TEST(OperatorTests, BindLeavesTheRelayValueOnCompletion) {
+TEST(OperatorTests, BindToARelayKeepsItsValueOnTheEndAndSurvivesTheRelay) {
   BehaviorRelay<int> relay(0);
   BehaviorSubject<int> source(4);
   auto binding = source.asObservable().bind(relay);
+  EXPECT_EQ(relay.value(), 4);
   source.onCompleted();
   EXPECT_EQ(relay.value(), 4);
+
+  BehaviorRelay<int> failing(0);
+  BehaviorSubject<int> failingSource(5);
+  auto failingBinding = failingSource.asObservable().bind(failing);
+  failingSource.onError(makeError());
+  EXPECT_EQ(failing.value(), 5);
+
+  // The binding outlives its relay: later values go nowhere, and nothing touches the dead relay.
+  BehaviorSubject<int> longLived(1);
+  Disposable orphan;
+  {
+    BehaviorRelay<int> shortLived(0);
+    orphan = longLived.asObservable().bind(shortLived);
+    EXPECT_EQ(shortLived.value(), 1);
+  }
+  longLived.onNext(2);
+}
+
+// An observer that records what a stream delivered to it, in order.
+class RecordingObserver final : public Observer<int> {
+ public:
+  void onNext(const int& value) override { events.push_back(std::to_string(value)); }
+  void onError(const Error&) override { events.emplace_back("error"); }
+  void onCompleted() override { events.emplace_back("completed"); }
+  std::vector<std::string> events;
+};
+
+TEST(OperatorTests, BindToAnObserverForwardsValuesThenTheCompletionOrTheError) {
+  using Events = std::vector<std::string>;
+  BehaviorSubject<int> source(1);
+  auto observer = std::make_shared<RecordingObserver>();
+  auto binding = source.asObservable().map([](int v) { return v * 10; }).bind(observer);
+  source.onNext(2);
+  source.onCompleted();
+  EXPECT_EQ(observer->events, (Events{"10", "20", "completed"}));
+
+  BehaviorSubject<int> failing(7);
+  auto failed = std::make_shared<RecordingObserver>();
+  auto failedBinding = failing.asObservable().bind(failed);
+  failing.onError(makeError());
+  EXPECT_EQ(failed->events, (Events{"7", "error"}));
+
+  // Disposing the binding stops it before the end, and releases the observer.
+  BehaviorRelay<int> relay(0);
+  auto stopped = std::make_shared<RecordingObserver>();
+  std::weak_ptr<RecordingObserver> weakStopped = stopped;
+  auto stoppedBinding = relay.asObservable().bind(stopped);
+  stopped.reset();
+  relay.accept(1);
+  ASSERT_FALSE(weakStopped.expired());  // the binding holds it while live
+  EXPECT_EQ(weakStopped.lock()->events, (Events{"0", "1"}));
+  stoppedBinding.dispose();
+  relay.accept(2);
+  EXPECT_TRUE(weakStopped.expired());
 }
 
 TEST(OperatorTests, TakeCompletesAfterCountAndReleasesTheSource) {

@@ -2,6 +2,10 @@
 // Shared state of BehaviorSubject and BehaviorRelay: the current value, the terminal event and the
 // subscribers. Emission copies a snapshot of the subscriber list under the lock and calls the
 // subscribers outside it, so a callback may subscribe, dispose, emit or destroy the subject.
+// No lock is held while a subscriber runs. The price: a subscription made on one thread while
+// another thread emits may receive the newer value before the current one. The module subscribes
+// and emits each subject on one thread, except the configuration stream, of which it takes only
+// the first value delivered.
 
 #include <algorithm>
 #include <memory>

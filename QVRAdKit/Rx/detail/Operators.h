@@ -249,7 +249,7 @@ Disposable Observable<T>::subscribe(std::function<void(const T&)> onNext,
 template <class T>
 template <class Target>
 Disposable Observable<T>::bind(Target& target) const requires requires(Target& t, const T& v) {
-  t.accept(v);
+  t.acceptor()(v);
 }
 {
   return subscribe([acceptor = target.acceptor()](const T& value) { acceptor(value); });
