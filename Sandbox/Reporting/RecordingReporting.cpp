@@ -7,6 +7,10 @@ void RecordingReporting::track(const ReportingObject& event) {
   events_.push_back(event);
 }
 
+void RecordingReporting::report(const ReportingObject& event) {
+  track(event);
+}
+
 std::vector<ReportingObject> RecordingReporting::events() const {
   std::lock_guard lock(mutex_);
   return events_;
