@@ -1,6 +1,7 @@
 #include "Sandbox/Consent/SimulatedConsentPlatform.h"
 
 #include <atomic>
+#include <memory>
 #include <utility>
 
 namespace QVRAdKit::Sandbox {
@@ -53,17 +54,23 @@ ConsentUserAnswer SimulatedConsentPlatform::userAnswer() const {
   return options_.userAnswer;
 }
 
-void SimulatedConsentPlatform::handleUpdate(UpdateCompletion completion) {
-  Platform::TimeInterval latency;
+void SimulatedConsentPlatform::answerAfter(Platform::TimeInterval Options::*latency,
+                                           Answer answer) {
+  Platform::TimeInterval delay = 0;
   {
     std::lock_guard lock(optionsMutex_);
-    latency = options_.updateLatency;
+    delay = options_.*latency;
   }
-  auto weak = std::weak_ptr<SimulatedConsentPlatform>(
-      std::static_pointer_cast<SimulatedConsentPlatform>(shared_from_this()));
-  post(latency, [weak, completion = std::move(completion)] {
-    auto self = weak.lock();
-    if (!self) return;
+  std::weak_ptr<SimulatedConsentPlatform> weak =
+      std::static_pointer_cast<SimulatedConsentPlatform>(shared_from_this());
+  post(delay, [weak = std::move(weak), answer = std::move(answer)] {
+    if (auto self = weak.lock()) answer(self);
+  });
+}
+
+void SimulatedConsentPlatform::handleUpdate(UpdateCompletion completion) {
+  answerAfter(&Options::updateLatency, [completion = std::move(completion)](
+                                           const std::shared_ptr<SimulatedConsentPlatform>& self) {
     self->applyUpdate();
     if (completion) completion(std::nullopt);
   });
@@ -85,37 +92,23 @@ void SimulatedConsentPlatform::applyUpdate() {
 }
 
 void SimulatedConsentPlatform::handleFormLoad(UMPConsentForm::LoadCompletion completion) {
-  Platform::TimeInterval latency;
-  {
-    std::lock_guard lock(optionsMutex_);
-    latency = options_.formLoadLatency;
-  }
-  auto strong = std::static_pointer_cast<SimulatedConsentPlatform>(shared_from_this());
-  post(latency, [weak = std::weak_ptr<SimulatedConsentPlatform>(strong),
-                 completion = std::move(completion)] {
-    auto self = weak.lock();
-    if (!self || !completion) return;
-    if (self->formStatus() != UMPFormStatus::available) {
-      completion(nullptr, makeError(kErrorFormUnavailable, "No consent form is available"));
-      return;
-    }
-    completion(std::make_shared<SimulatedConsentForm>(weak), std::nullopt);
-  });
+  answerAfter(
+      &Options::formLoadLatency,
+      [completion = std::move(completion)](const std::shared_ptr<SimulatedConsentPlatform>& self) {
+        if (!completion) return;
+        if (self->formStatus() != UMPFormStatus::available) {
+          completion(nullptr, makeError(kErrorFormUnavailable, "No consent form is available"));
+          return;
+        }
+        completion(std::make_shared<SimulatedConsentForm>(self), std::nullopt);
+      });
 }
 
 void SimulatedConsentPlatform::presentForm(
     const std::shared_ptr<Platform::ViewController>& /*viewController*/,
     UMPConsentForm::PresentCompletion completion) {
-  Platform::TimeInterval latency;
-  {
-    std::lock_guard lock(optionsMutex_);
-    latency = options_.answerLatency;
-  }
-  auto strong = std::static_pointer_cast<SimulatedConsentPlatform>(shared_from_this());
-  post(latency, [weak = std::weak_ptr<SimulatedConsentPlatform>(strong),
-                 completion = std::move(completion)] {
-    auto self = weak.lock();
-    if (!self) return;
+  answerAfter(&Options::answerLatency, [completion = std::move(completion)](
+                                           const std::shared_ptr<SimulatedConsentPlatform>& self) {
     self->applyAnswer();
     if (completion) completion(std::nullopt);
   });

@@ -16,6 +16,7 @@
 //   SimulatedConsentPlatform::create(options)->install(*environment);
 // Threading: any thread; answers run on the main queue.
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -54,7 +55,13 @@ class SimulatedConsentPlatform final : public ConsentPlatformCore {
   void handleFormLoad(UMPConsentForm::LoadCompletion completion) override;
 
  private:
+  using Answer = std::function<void(const std::shared_ptr<SimulatedConsentPlatform>& self)>;
+
   explicit SimulatedConsentPlatform(Options options) : options_(options) {}
+
+  // Runs answer on the main queue once the option's latency has passed in clock time, unless the
+  // platform is gone by then. Every answer the platform gives goes through here.
+  void answerAfter(Platform::TimeInterval Options::*latency, Answer answer);
 
   void applyUpdate();
   void applyAnswer();

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Consent/ConsentTestSupport.h"
 #include "QVRAdKit/Rx/Rx.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaData.h"
+#include "QVRAdKit/SDK/UnityAds/UADSMetaDataStore.h"
 
 namespace QVRAdKit::ConsentTesting {
 namespace {
@@ -50,7 +53,7 @@ TEST_F(LoadGDPRConsentTest, RequiredAnswersTrueOnlyWithALoadedFormAndPublishesIt
   EXPECT_TRUE(service->gdprApplies());
 
   // A failed or empty form load answers false, passing the load's error on.
-  for (auto error : {std::optional(networkError()), std::optional<Platform::Error>()}) {
+  for (const auto& error : {std::optional(networkError()), std::optional<Platform::Error>()}) {
     service->loadGDPRConsent(recordConsent);
     answerUpdate();
     EXPECT_TRUE(platform->answerFormLoad(nullptr, error));
@@ -188,6 +191,54 @@ TEST_F(ConsentServiceTest, PersonalizedAdsNeedConsentFor134AndLegitimateInterest
   setStrings("1011", "0100001011");
   environment->userDefaults().setObject(std::int64_t{1011}, "IABTCF_PurposeConsents");
   EXPECT_FALSE(service->personalizedAdsAreAllowed());  // not a string
+}
+
+TEST_F(ConsentServiceTest, AppliesAndResolvedFollowEachConsentStatusAsReadEachTime) {
+  struct Row {
+    int rawStatus;
+    bool applies, resolved;
+  };
+  // 0 unknown, 1 required, 2 not required, 3 obtained. The rows alternate so that a query that
+  // kept an earlier answer would be caught.
+  const Row rows[] = {{3, true, true},  {0, false, false}, {1, true, false},
+                      {2, false, true}, {3, true, true},   {0, false, false}};
+  for (const Row& row : rows) {
+    platform->setConsentStatus(static_cast<UMPConsentStatus>(row.rawStatus));
+    EXPECT_EQ(service->gdprApplies(), row.applies) << "status " << row.rawStatus;
+    EXPECT_EQ(service->gdprConsentResolved(), row.resolved) << "status " << row.rawStatus;
+  }
+}
+
+// A Unity metadata store that notes, at each commit, how many consent calls IronSource had
+// received by then, and passes the batch on to the recording store.
+class OrderNotingMetaDataStore final : public UADSMetaDataStore {
+ public:
+  OrderNotingMetaDataStore(std::shared_ptr<Sandbox::RecordingMetaDataStore> next,
+                           std::shared_ptr<Sandbox::ScriptedIronSource> ironSource)
+      : next_(std::move(next)), ironSource_(std::move(ironSource)) {}
+  void commit(const Entries& entries) override {
+    ironSourceConsentsAtCommit.push_back(ironSource_->consents().size());
+    next_->commit(entries);
+  }
+  std::vector<std::size_t> ironSourceConsentsAtCommit;
+
+ private:
+  std::shared_ptr<Sandbox::RecordingMetaDataStore> next_;
+  std::shared_ptr<Sandbox::ScriptedIronSource> ironSource_;
+};
+
+TEST_F(ConsentServiceTest, NotifyMediatorsCommitsTheUnityMetadataBeforeTellingIronSource) {
+  auto store = std::make_shared<OrderNotingMetaDataStore>(unity, ironSource);
+  environment->setService<UADSMetaDataStore>(store);
+  platform->setConsentStatus(UMPConsentStatus::obtained);
+  setStrings("1011", "0100001011");
+  service->notifyMediators();
+  setStrings("0000", "0100001011");
+  service->notifyMediators();
+  // Each commit saw only the IronSource calls of the earlier rounds.
+  EXPECT_EQ(store->ironSourceConsentsAtCommit, (std::vector<std::size_t>{0, 1}));
+  EXPECT_EQ(ironSource->consents(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(unity->value("gdpr.consent"), UADSMetaDataValue(false));
 }
 
 TEST_F(ConsentServiceTest,
