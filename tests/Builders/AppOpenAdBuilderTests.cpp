@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <unordered_map>
+#include <variant>
+
 #include "Support/AdsHarness.h"
 
 namespace QVRAdKit {
@@ -33,6 +37,25 @@ class AppOpenAdBuilderTests : public ::testing::Test {
 
   Testing::AdsHarness h;
 };
+
+TEST_F(AppOpenAdBuilderTests, EveryKeyReportsTheAppOpenActionAndKeysAloneLoadNothing) {
+  auto builder = AppOpenAdBuilder::create(h.users, h.reporting, {"a", "b"});
+  builder->update({"a", "b"});
+  h.drain();
+  EXPECT_EQ(builder->adKeys(), (Strings{"a", "b"}));
+  EXPECT_EQ(builder->reporter()->adUnitIdToActionMapping(),
+            (std::unordered_map<std::string, AdEventAction>{{"a", AdEventAction::appOpen},
+                                                            {"b", AdEventAction::appOpen}}));
+  EXPECT_TRUE(h.gma->requests().empty()) << "keys without start() load nothing";
+
+  builder->start();
+  h.drain();
+  ASSERT_TRUE(h.gma->fill(h.lastRequest("b")));
+  EXPECT_EQ(h.eventNames(), (Strings{"ad_requested", "ad_requested", "ad_loaded"}));
+  for (const auto& event : h.reporting->events()) {
+    EXPECT_EQ(std::get<std::string>(*event.parameter("action")), "app_open") << event.name;
+  }
+}
 
 TEST_F(AppOpenAdBuilderTests, APremiumUserIsRefusedBeforeTheWaterfallIsTouched) {
   auto users = std::make_shared<SplitUserService>();

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <unordered_map>
+#include <variant>
+
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialAd.h"
 #include "QVRAdKit/Platform/Device.h"
@@ -101,6 +105,37 @@ TEST_F(InterstitialAdBuilderV2Tests, KeyUpdateWhileRunningDropsLoadedAdsAndUnmap
   EXPECT_EQ(h.eventNames(), Strings{"ad_loaded"});
   EXPECT_EQ(std::get<std::string>(*h.reporting->events()[0].parameter("action")), "disconnect");
   EXPECT_NE(builder->getAd(), nullptr);
+}
+
+TEST_F(InterstitialAdBuilderV2Tests, EachPlacementReportsItsOwnActionAndKeysAloneLoadNothing) {
+  const struct {
+    InterstitialAdPlacement placement;
+    AdEventAction action;
+    const char* reported;
+  } table[] = {{InterstitialAdPlacement::connect, AdEventAction::connect, "connect"},
+               {InterstitialAdPlacement::disconnect, AdEventAction::disconnect, "disconnect"},
+               {InterstitialAdPlacement::appLaunch, AdEventAction::appLaunch, "app_launch"}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.reported);
+    const std::string key = std::string(row.reported) + "-unit";
+    auto builder =
+        InterstitialAdBuilderV2::create(h.users, h.reporting, row.placement, AdSource::adMob);
+    builder->update({key, "shared"});
+    h.drain();
+    EXPECT_EQ(builder->adKeys(), (Strings{key, "shared"}));
+    EXPECT_EQ(builder->reporter()->adUnitIdToActionMapping(),
+              (std::unordered_map<std::string, AdEventAction>{{key, row.action},
+                                                              {"shared", row.action}}));
+    EXPECT_EQ(h.lastRequest(key), 0U) << "keys without start() load nothing";
+    EXPECT_TRUE(builder->waterfallService()->adsCache().empty());
+
+    builder->start();
+    h.drain();
+    ASSERT_TRUE(h.gma->fill(h.lastRequest(key)));
+    const auto events = h.reporting->events();
+    ASSERT_EQ(events.back().name, "ad_loaded");
+    EXPECT_EQ(std::get<std::string>(*events.back().parameter("action")), row.reported);
+  }
 }
 
 TEST_F(InterstitialAdBuilderV2Tests, OneNetworkPerBuilder) {

@@ -85,8 +85,18 @@ TEST_F(WaterfallServiceTest, LoadsCreateEachMissingKeyOnceInKeyOrderOnTheMainQue
   EXPECT_EQ(asked, "ABCD");
 }
 
-TEST_F(WaterfallServiceTest, LoadsInTheBackgroundWaitForOneLoadAtTheNextActivation) {
+TEST_F(WaterfallServiceTest, OnlyBackgroundLoadsWaitForOneLoadAtTheNextActivation) {
   waterfall->setAdKeys({"A", "B"});
+  setState(ApplicationState::inactive);  // on screen, not in front (an alert, say): loads
+  waterfall->load();
+  drain();
+  EXPECT_EQ(asked, "AB");
+  waterfall->resetCache();
+  setState(ApplicationState::active);
+  drain();
+  EXPECT_EQ(asked, "AB") << "nothing was deferred for the activation";
+  asked.clear();
+
   waterfall->load();
   setState(ApplicationState::background);  // read when the load runs, not when it is asked
   waterfall->load();

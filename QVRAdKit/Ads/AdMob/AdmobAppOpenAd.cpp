@@ -60,21 +60,22 @@ void AdmobAppOpenAd::didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
   isFailed_ = true;
 }
 
-// Freshness. The ad expires four hours after it arrived, and the age is read as one whole
-// duration: the ad is fresh while |now - adLoadedTime| < 4 h.
-// Why the whole duration: split into calendar components, the age of 25 hours is one day and one
-// hour, and its hour component (1) alone would pass "below 4", making a day-old ad presentable
-// again for four hours of every day. Reading the whole age is the same as "the day (and larger)
-// components are zero and the hour component is below 4": 3 h 59 min is fresh, 4 h and 25 h are
-// expired.
-// A negative age means the clock was set back after the ad arrived; the true age is unknown. A
-// shift of less than four hours keeps the ad (a clock correction should not throw a good ad away),
-// a larger one expires it, so setting the clock far back never keeps an ad alive indefinitely.
+// Freshness. The ad is fresh while its load time is known and the hour component of its age
+// (now - adLoadedTime) is below 4. The hour component is the whole number of hours of the age,
+// truncated toward zero, with no day component split off: 3 h 59 min gives 3 (fresh), 4 h gives 4
+// and 25 h gives 25 (expired). Keeping days out matters: were 25 h read as one day and one hour,
+// a day-old ad would be presentable again for four hours of every day.
+// A negative age (the clock was set back after the ad arrived) truncates to an hour component of
+// zero or less, which is below 4: the ad stays fresh, however far the clock went back, until the
+// clock passes four hours after the recorded load time again. For a positive age the rule is the
+// same as "age < 4 h".
 bool AdmobAppOpenAd::isFresh() const {
   if (!adLoadedTime_) return false;
   const Platform::TimeInterval age =
       Platform::Environment::current().clock().now().timeIntervalSince(*adLoadedTime_);
-  return std::fabs(age) < kExpiryInterval;
+  // Compared as a double: no integer conversion that an absurd age could overflow.
+  const double hourComponent = std::trunc(age / kSecondsPerHour);
+  return hourComponent < kExpiryHours;
 }
 
 bool AdmobAppOpenAd::isLoaded() const {

@@ -1,7 +1,8 @@
 #pragma once
 // AdmobAppOpenAd is one app-open ad of Google Mobile Ads for one ad-unit key. It starts its single
-// load when created and reports the request and its outcome; a loaded ad stays presentable for
-// four hours after it arrived (see isFresh() in the implementation) and until it has been shown.
+// load when created and reports the request and its outcome; a loaded ad stays presentable while
+// the whole hours of its age are below four (a clock set back keeps it; see isFresh() in the
+// implementation) and until it has been shown.
 // It is the SDK ad's full-screen content delegate and turns those callbacks into reports, flag
 // changes and calls of the host's delegate. A failed or used object is never reloaded.
 // Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored.
@@ -27,8 +28,9 @@ class AdmobAppOpenAd final : public AppOpenAd,
                              public GADFullScreenContentDelegate,
                              public std::enable_shared_from_this<AdmobAppOpenAd> {
  public:
-  // How long after its arrival a loaded ad may be shown.
-  static constexpr Platform::TimeInterval kExpiryInterval = 4 * 60 * 60;
+  // A loaded ad is shown only while the whole hours of its age are below this (see isFresh()).
+  static constexpr double kExpiryHours = 4;
+  static constexpr Platform::TimeInterval kSecondsPerHour = 60 * 60;
 
   // Creates the adapter and starts its load.
   [[nodiscard]] static std::shared_ptr<AdmobAppOpenAd> create(

@@ -80,11 +80,11 @@ void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<
   isLoadedRelay_.accept(true);
   isReadySubject_.onNext(rewardedAd_ != nullptr);
   isLoadingRelay_.accept(false);
-  // What the report names is the ad held now, even if the delegate started another load.
-  const std::optional<std::string> network = networkClassName();
+  // The host hears of the load first; the report then names the network of the ad held at that
+  // moment, so a load the host started from its delegate (which clears the ad) reports none.
   notifyDelegate(
       [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });
-  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, network);
+  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, networkClassName());
 }
 
 void AdmobRewardedVideoAd::present(

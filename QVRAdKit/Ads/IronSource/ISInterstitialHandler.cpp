@@ -4,6 +4,10 @@
 
 namespace QVRAdKit {
 
+// Each callback locks its delegate into a strong local for the whole call, and must: the ad
+// notifies the host from inside, the host may drop its last reference to the ad there, and the ad
+// still has work to finish (a close marks it used after telling the host).
+
 void ISInterstitialHandler::didLoadWithAdInfo(const ISAdInfo& adInfo) {
   isLoading_ = false;
   if (auto delegate = interstitialDelegate()) {

@@ -46,6 +46,7 @@ Rx::Observable<bool> IronSourceRewardedVideoAd::isLoadingStream() const {
 void IronSourceRewardedVideoAd::load() {
   assertOnMainQueue();
   if (isLoadingRelay_.value()) return;
+  auto keepAlive = shared_from_this();  // the delegate may drop the ad while notified
   const auto helper = IronSourceHelper::sharedInstance();
   helper->setRewardedVideoDelegate(weak_from_this());
   helper->loadRewardedVideo();
@@ -60,6 +61,8 @@ void IronSourceRewardedVideoAd::load() {
 void IronSourceRewardedVideoAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
   assertOnMainQueue();
+  // The SDK may call back inside the show (a fail-to-show, say), and the host may drop the ad then.
+  auto keepAlive = shared_from_this();
   IronSourceHelper::sharedInstance()->showRewardedVideoWith(rootViewController);
 }
 

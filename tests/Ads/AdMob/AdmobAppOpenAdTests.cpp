@@ -81,7 +81,7 @@ TEST_F(AdmobAppOpenAdTest, FailedOrEmptyLoadMarksFailedWithoutTheDelegate) {
   EXPECT_EQ(loading->events, (Strings{"1", "0"}));
 }
 
-TEST_F(AdmobAppOpenAdTest, OnlyAFreshAdThatTheSdkAcceptsIsPresented) {
+TEST_F(AdmobAppOpenAdTest, FreshWhileTheWholeHoursOfItsAgeAreBelowFourAndTheSdkAccepts) {
   auto ad = makeAd();
   const RequestID id = onlyRequest();
   const Platform::TimeInterval arrived = 1 * kHour;  // the age counts from the answer
@@ -89,9 +89,7 @@ TEST_F(AdmobAppOpenAdTest, OnlyAFreshAdThatTheSdkAcceptsIsPresented) {
   gma->fill(id, "NetA");
   log->clear();
 
-  setClock(arrived + 3 * kHour + 59 * kMinute);
-  EXPECT_TRUE(ad->isLoaded());
-  // Expired at 4 h, and still at 25 h although the hour part of that age is 1.
+  // Expired at 4 h, and at 25 h too: no day is split off the age, so its hours are 25, not 1.
   for (const Platform::TimeInterval age : {4 * kHour, 25 * kHour}) {
     setClock(arrived + age);
     EXPECT_FALSE(ad->isLoaded()) << age;
@@ -99,17 +97,22 @@ TEST_F(AdmobAppOpenAdTest, OnlyAFreshAdThatTheSdkAcceptsIsPresented) {
     EXPECT_EQ(gma->presentCount(id), 0u) << age;
   }
   EXPECT_FALSE(ad->isFailed());  // expired is not failed
-  // A clock set back keeps the ad only for less than four hours.
-  setClock(arrived - (3 * kHour + 59 * kMinute));
-  EXPECT_TRUE(ad->isLoaded());
-  setClock(arrived - 4 * kHour);
-  EXPECT_FALSE(ad->isLoaded());
+  // A clock set back gives a negative age, whose hours are below 4 however far back it went.
+  for (const Platform::TimeInterval back : {5 * kHour, 30 * kHour}) {
+    setClock(arrived - back);
+    EXPECT_TRUE(ad->isLoaded()) << back;
+  }
 
-  setClock(arrived);
+  setClock(arrived + 3 * kHour + 59 * kMinute);
+  EXPECT_TRUE(ad->isLoaded());
+  ad->present(root);
+  EXPECT_EQ(gma->presentCount(id), 1u);
+  EXPECT_EQ(gma->presentedFrom(id), root);
+
   gma->setCanPresent(id, false, error(11));
   ad->present(root);  // refused: failed, without delegate or report
   EXPECT_TRUE(ad->isFailed());
-  EXPECT_EQ(gma->presentCount(id), 0u);
+  EXPECT_EQ(gma->presentCount(id), 1u);
   EXPECT_TRUE(log->empty());
 }
 

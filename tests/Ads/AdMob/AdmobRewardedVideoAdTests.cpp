@@ -66,6 +66,20 @@ TEST_F(AdmobRewardedVideoAdTest, FailedLoadCanBeRetriedAndAnEmptyAnswerIsLoadedB
                      "didLoad [- loaded]", "loaded(adMob, unit, A, nil) [- loaded]"}));
 }
 
+TEST_F(AdmobRewardedVideoAdTest, LoadIsReportedAfterTheHostWithTheAdHeldThen) {
+  // The host starts another load when told of this one: that clears the ad, so the report that
+  // follows names no network.
+  log->onAdd = [this](const std::string& entry) {
+    if (entry.starts_with("didLoad")) ad->load();
+  };
+  ad->load();
+  gma->fill(gma->requests().back().id, "NetA");
+  EXPECT_EQ(log->take(), (Strings{"didStartLoading [-]", "requested(adMob, unit, A) [loading]",
+                                  "didLoad [- loaded ready]", "didStartLoading [- loaded]",
+                                  "requested(adMob, unit, A) [loading]",
+                                  "loaded(adMob, unit, A, nil) [loading]"}));
+}
+
 TEST_F(AdmobRewardedVideoAdTest, RewardReloadsAtOnceAndOnlyACloseWithoutALoadRunningLoadsAgain) {
   StreamRecorder ready(ad->isReadyStream());
   StreamRecorder loaded(ad->isLoadedStream());

@@ -178,6 +178,33 @@ TEST_F(IronSourceRewardedVideoAdTest, OpenThenCloseEarnsTheStoredRewardAndReload
   EXPECT_TRUE(sdk->isRewardedVideoLoadPending());
 }
 
+TEST_F(IronSourceRewardedVideoAdTest, CloseWithoutARewardAnnouncesAnEmptyRewardThenReloads) {
+  ad->load();
+  ASSERT_TRUE(sdk->fillRewardedVideoLoad("UnityAds"));
+  ad->present(root);
+  sdk->triggerRewardedVideoOpen();
+  log->clear();
+  sdk->triggerRewardedVideoClose();
+  EXPECT_THAT(log->take(),
+              ElementsAre("didEarnReward(, 0)", "didStartLoading", "isLoaded=false",
+                          "isReady=false", "isLoading=true", "requested(ironSource, , A)"));
+  EXPECT_EQ(sdk->rewardedVideoLoadCalls(), 2u);
+  EXPECT_TRUE(sdk->isRewardedVideoLoadPending());
+}
+
+TEST_F(IronSourceRewardedVideoAdTest, HostDroppingTheLastReferenceWhenToldOfTheLoadStartIsSafe) {
+  std::weak_ptr<IronSourceRewardedVideoAd> weak = ad;
+  log->onAdd = [this](const std::string& entry) {
+    if (entry == "didStartLoading") ad.reset();
+  };
+  ad->load();  // the ad finishes its own work (flags, request report) before it goes
+  EXPECT_TRUE(weak.expired());
+  EXPECT_THAT(log->take(),
+              ElementsAre("didStartLoading", "isLoading=true", "requested(ironSource, , A)"));
+  EXPECT_TRUE(sdk->fillRewardedVideoLoad("UnityAds"));  // nobody listens any more
+  EXPECT_TRUE(log->empty());
+}
+
 TEST_F(IronSourceRewardedVideoAdTest, FailingToPresentClearsLoadingAndReportsNothing) {
   ad->load();
   log->clear();
