@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <variant>
@@ -277,13 +278,46 @@ bool AdsService::shouldShowDisconnectAd() const {
 // networks started one after another, builders rebuilt, mediators told, builders started, run
 // ended.
 //
-// A step holds the service strongly while it runs and weakly while it waits for an outside
-// answer (the consent platform, the configuration stream, a network start), none of which has a
-// time limit: a service the host has dropped is not kept alive by a wait that may never end, and
-// the run simply stops there.
+// What holds what:
+// - The run holds the service strongly through all its steps but one, the configuration wait
+//   (below): the consent completion, every hop between the main queue and the background
+//   executor, each network-start completion and the final step carry a strong pointer. A run
+//   the host has started thus ends as it would have ended had the host kept the service, even
+//   when the host lets go of it meanwhile, and the service goes when the run lets go of it. A
+//   consent answer or a network start that never comes keeps the service alive for good: that is
+//   the price of a run without time limits.
+// - Each step moves its strong pointer on to the next step instead of copying it. A completion
+//   handed to the consent service or a network holds a RunHandOff, which the first call empties
+//   whichever copy makes it: the consent service and the IronSource bridge copy and keep their
+//   completions, and a kept or repeated completion must neither hold the service nor run the
+//   rest twice. As long as the consent service and the networks call the completions they take,
+//   the last pointer is so let go on the main queue, where the service and its builders must be
+//   destroyed.
+// - The configuration stream's observer is the exception: it lives in the service's own bag_, so
+//   a strong pointer there would be a cycle (service, bag, subscription, observer, service) that
+//   never ends when the stream never emits. It holds the service weakly. While nothing has been
+//   published, a service the host has dropped therefore goes at once, its bag ends the
+//   subscription and nothing of the run happens later. When the value arrives, the observer locks
+//   the service once and hands the strong pointer to the main-queue step it posts: from then on
+//   the run holds the service again until it ends.
 namespace {
 
 constexpr std::string_view kRunFunction = "checkConsentAndLoadAds(shouldLoadGDPR:)";
+
+// The run's strong hold on the service inside a completion that others may copy, keep and call
+// more than once (from any thread): the first take() gets the service, later ones nothing.
+class RunHandOff {
+ public:
+  explicit RunHandOff(std::shared_ptr<AdsService> service) : service_(std::move(service)) {}
+  [[nodiscard]] std::shared_ptr<AdsService> take() {
+    const std::lock_guard lock(mutex_);
+    return std::move(service_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::shared_ptr<AdsService> service_;
+};
 
 // Runs work on the main queue: now when already there, otherwise as a posted block.
 void onMainQueue(Platform::Environment& environment, std::function<void()> work) {
@@ -298,7 +332,7 @@ void onMainQueue(Platform::Environment& environment, std::function<void()> work)
 
 void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
   auto& environment = Platform::Environment::current();
-  // The run starts as its own task, after this call has returned; until then it holds the service.
+  // The run starts as its own task, after this call has returned.
   environment.mainQueue().async(
       [self = shared_from_this(), shouldLoadGDPR] { self->runConsentPhase(shouldLoadGDPR); });
 }
@@ -319,11 +353,11 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
   }
   auto* environment = &Platform::Environment::current();
   adsConsentService_->loadGDPRConsent(
-      [weak = weak_from_this(), environment](bool formLoaded,
-                                             const std::optional<Platform::Error>& error) {
-        onMainQueue(*environment, [weak, formLoaded, error] {
-          auto self = weak.lock();
-          if (!self) return;
+      [handOff = std::make_shared<RunHandOff>(shared_from_this()), environment](
+          bool formLoaded, const std::optional<Platform::Error>& error) {
+        auto self = handOff->take();
+        if (!self) return;  // called before: this run has gone on already
+        onMainQueue(*environment, [self = std::move(self), formLoaded, error] {
           if (error) {
             QVLog(LogFlag::debug, "ADs configurations error: " + error->localizedDescription,
                   QVR_FILE_TEXT, kRunFunction, __LINE__);
@@ -343,27 +377,27 @@ void AdsService::runConfigurationPhase() {
   auto* environment = &Platform::Environment::current();
   auto provider = configProvider_;
   if (!provider) return;
-  environment->background().async([weak = weak_from_this(), environment, provider] {
-    getAdsConfig(*environment, weak, provider);
+  environment->background().async([self = shared_from_this(), environment, provider]() mutable {
+    getAdsConfig(*environment, std::move(self), provider);
   });
 }
 
 // Background: subscribes to the configuration stream for its first value only and waits for it
 // without a time limit. Later values are not observed: a changed configuration takes effect with
-// the next run. The subscription goes into the service's bag, so that it ends with the service.
-void AdsService::getAdsConfig(Platform::Environment& environment,
-                              const std::weak_ptr<AdsService>& weak,
+// the next run. The subscription goes into the service's bag, so that it ends with the service;
+// its observer therefore holds the service weakly.
+void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                               const std::shared_ptr<AdsConfigProvidable>& provider) {
   auto* env = &environment;
-  auto subscription = std::make_shared<Rx::Disposable>(
-      provider->rx().adsConfig().take(1).subscribe([weak, env](const AdsConfig& config) {
-        env->mainQueue().async([weak, config] {
-          if (auto self = weak.lock()) self->didReceiveConfig(config);
-        });
+  auto subscription = std::make_shared<Rx::Disposable>(provider->rx().adsConfig().take(1).subscribe(
+      [weak = std::weak_ptr(self), env](const AdsConfig& config) {
+        auto service = weak.lock();
+        if (!service) return;
+        env->mainQueue().async(
+            [service = std::move(service), config] { service->didReceiveConfig(config); });
       }));
-  environment.mainQueue().async([weak, subscription] {
-    if (auto self = weak.lock()) std::move(*subscription).disposed(self->bag_);
-  });
+  environment.mainQueue().async(
+      [self = std::move(self), subscription] { std::move(*subscription).disposed(self->bag_); });
 }
 
 // Main queue: stores the run's configuration, then starts the networks one after another on the
@@ -373,15 +407,17 @@ void AdsService::didReceiveConfig(const AdsConfig& config) {
   auto starts = std::make_shared<std::vector<NetworkStart>>(initializeAds(config.sources()));
   auto runConfig = std::make_shared<const AdsConfig>(config);
   auto* environment = &Platform::Environment::current();
-  environment->background().async([weak = weak_from_this(), environment, starts, runConfig] {
-    startNetwork(*environment, weak, starts, 0, runConfig);
-  });
+  environment->background().async(
+      [self = shared_from_this(), environment, starts, runConfig]() mutable {
+        startNetwork(*environment, std::move(self), starts, 0, runConfig);
+      });
 }
 
 // Picks the networks of the configuration that this service has not started yet (each at most
-// once per service, whatever later runs configure) and answers how to start each. A network may
-// keep its start completion for good, and that completion carries the rest of the run, so a start
-// holds its network weakly: the networks are the environment's, not the run's.
+// once per service, whatever later runs configure) and answers how to start each. The service
+// holds the networks it started; a start refers to its network weakly so that a network keeping
+// its completion does not also keep itself. A network that is gone cannot be started: the run
+// goes on without it.
 std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig::Sources& sources) {
   std::vector<NetworkStart> starts;
   for (const auto& [source, key] : sources) {
@@ -391,10 +427,13 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         adMob_ = GADMobileAds::sharedInstance();
         if (adMob_) {
           starts.emplace_back([mobileAds = std::weak_ptr(adMob_)](std::function<void()> done) {
-            if (auto instance = mobileAds.lock()) {
-              instance->startWithCompletionHandler(
-                  [done = std::move(done)](const GADInitializationStatus&) { done(); });
+            auto instance = mobileAds.lock();
+            if (!instance) {
+              done();
+              return;
             }
+            instance->startWithCompletionHandler(
+                [done = std::move(done)](const GADInitializationStatus&) { done(); });
           });
         }
         break;
@@ -411,7 +450,12 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         if (helper) {
           starts.emplace_back(
               [bridge = std::weak_ptr(helper), appKey = *key](std::function<void()> done) {
-                if (auto instance = bridge.lock()) instance->start(appKey, std::move(done));
+                auto instance = bridge.lock();
+                if (!instance) {
+                  done();
+                  return;
+                }
+                instance->start(appKey, std::move(done));
               });
         }
         break;
@@ -421,21 +465,23 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
   return starts;
 }
 
-void AdsService::startNetwork(Platform::Environment& environment,
-                              const std::weak_ptr<AdsService>& weak,
+// Background: starts network index, or, past the last one, posts the end of the run. The start's
+// completion carries the service on through a RunHandOff, so that a network that calls twice, or
+// keeps its completion, neither runs the rest twice nor keeps the service.
+void AdsService::startNetwork(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                               const std::shared_ptr<std::vector<NetworkStart>>& starts,
                               std::size_t index, const std::shared_ptr<const AdsConfig>& config) {
   auto* env = &environment;
   if (index == starts->size()) {
-    env->mainQueue().async([weak, config] {
-      if (auto self = weak.lock()) self->finishRun(*config);
-    });
+    env->mainQueue().async([self = std::move(self), config] { self->finishRun(*config); });
     return;
   }
-  (*starts)[index]([env, weak, starts, index, config] {
-    env->background().async([env, weak, starts, index, config] {
-      if (weak.expired()) return;
-      startNetwork(*env, weak, starts, index + 1, config);
+  (*starts)[index]([env, handOff = std::make_shared<RunHandOff>(std::move(self)), starts, index,
+                    config] {
+    auto service = handOff->take();
+    if (!service) return;
+    env->background().async([env, service = std::move(service), starts, index, config]() mutable {
+      startNetwork(*env, std::move(service), starts, index + 1, config);
     });
   });
 }

@@ -105,7 +105,9 @@ class AdsService final : public AdsServicable,
   // most once per service) on the background executor, then rebuilds one builder per configured
   // placement, tells the mediation networks the consent answer, starts the builders and marks the
   // run ended. A consent form to show, or unresolved consent, ends the run without ads; a consent
-  // error ends it silently.
+  // error ends it silently. The run keeps the service alive until it ends, except while it waits
+  // for the first configuration value: a service the host drops then goes at once, and its run
+  // with it.
   void checkConsentAndLoadAds(bool shouldLoadGDPR) override;
   // Starts every builder now and every builder built later.
   void loadAds() override;
@@ -148,13 +150,11 @@ class AdsService final : public AdsServicable,
   using NetworkStart = std::function<void(std::function<void()> done)>;
   void runConsentPhase(bool shouldLoadGDPR);
   void runConfigurationPhase();
-  static void getAdsConfig(Platform::Environment& environment,
-                           const std::weak_ptr<AdsService>& weak,
+  static void getAdsConfig(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                            const std::shared_ptr<AdsConfigProvidable>& provider);
   void didReceiveConfig(const AdsConfig& config);
   std::vector<NetworkStart> initializeAds(const AdsConfig::Sources& sources);
-  static void startNetwork(Platform::Environment& environment,
-                           const std::weak_ptr<AdsService>& weak,
+  static void startNetwork(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                            const std::shared_ptr<std::vector<NetworkStart>>& starts,
                            std::size_t index, const std::shared_ptr<const AdsConfig>& config);
   void finishRun(const AdsConfig& config);

@@ -45,5 +45,16 @@ TEST(AdsPlacementTest, IdentityTextHashAndTheHostMappings) {
   EXPECT_EQ(placement(AppOpenAdType::appLaunch), AppOpenAdPlacement::appLaunch);
 }
 
+TEST(AdPlacementConfigTest, FactoriesSetTheSourceAndNoTimeout) {
+  const auto adMob = AdPlacementConfig::adMob({});
+  EXPECT_TRUE(adMob.keys().empty());
+  EXPECT_EQ(adMob.source(), AdSource::adMob);
+  EXPECT_EQ(adMob.timeout(), 0);
+  const auto ironSource = AdPlacementConfig::ironSource({"b", "a"});
+  EXPECT_EQ(ironSource.keys(), (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(ironSource.source(), AdSource::ironSource);
+  EXPECT_EQ(ironSource.timeout(), 0);
+}
+
 }  // namespace
 }  // namespace QVRAdKit

@@ -97,6 +97,14 @@ TEST_F(AdsServiceDecisionTest, NoConfigurationUnconfiguredPlacementsAndEmptyKeys
   EXPECT_EQ(service->appOpenAdTimeout(), 0);
   EXPECT_EQ(service->appLaunchPlacement(), std::nullopt);
   EXPECT_EQ(rateUsCalls(), 0);
+  service->loadAds();
+  for (auto placement : {InterstitialAdPlacement::connect, InterstitialAdPlacement::disconnect,
+                         InterstitialAdPlacement::appLaunch}) {
+    EXPECT_EQ(service->interstitialAd(placement), nullptr);
+  }
+  EXPECT_EQ(service->rewardedAd(RewardedAdPlacement::timewall), nullptr);
+  EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::main), nullptr);
+  EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::appLaunch), nullptr);
 
   AdsServiceTestAccess::setConfig(
       *service,

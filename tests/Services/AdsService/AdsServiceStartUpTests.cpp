@@ -26,6 +26,16 @@ struct RecordingInterstitialDelegate final : InterstitialAdDelegate {
   void interstitialAdDidFailToShow(InterstitialAd&) override { calls.emplace_back("failToShow"); }
 };
 
+// The Unity metadata store, noting how many GMA requests came before each consent write.
+struct RequestCountingMetaDataStore final : UADSMetaDataStore {
+  explicit RequestCountingMetaDataStore(const Sandbox::GoogleMobileAdsSandbox& gma) : gma(gma) {}
+  void commit(const Entries& entries) override {
+    if (entries.contains("gdpr.consent")) requestsBeforeWrite.push_back(gma.requests().size());
+  }
+  const Sandbox::GoogleMobileAdsSandbox& gma;
+  std::vector<std::size_t> requestsBeforeWrite;
+};
+
 AdsConfig standardConfig() {
   return AdsConfig(
       {{AdSource::adMob, std::nullopt}, {AdSource::ironSource, "is-key"}},
@@ -122,6 +132,36 @@ TEST_F(AdsServiceStartUpTests, ConnectInterstitialFromRunToViewedEvent) {
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none) << "600 s interval";
 }
 
+TEST_F(AdsServiceStartUpTests, GettersHandOutOnlyWhatThePlacementMayShow) {
+  auto service = run();
+  EXPECT_NE(service->rewardedAd(RewardedAdPlacement::timewall), nullptr) << "ready or not";
+  // Taking an interstitial neither checks nor records a grant.
+  h.gma->fill(h.lastRequest("c1"));
+  h.connection->setStatus(QVVPNManagerStatus::disconnected);
+  EXPECT_NE(service->interstitialAd(InterstitialAdPlacement::connect), nullptr);
+  EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::connect);
+
+  h.gma->fill(h.lastRequest("open"));
+  service->pauseAds(60);
+  EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::main), nullptr);
+  EXPECT_EQ(service->rewardedAd(RewardedAdPlacement::timewall), nullptr);
+  h.clock().advance(60);
+  // A placement configured behind the run's back has no builder.
+  const AdsConfig config = standardConfig();
+  auto appOpens = config.appOpenPlacements();
+  appOpens.emplace(AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({"open"}));
+  AdsServiceTestAccess::setConfig(*service,
+                                  AdsConfig(config.sources(), config.interstitialPlacements(),
+                                            config.rewardedPlacements(), appOpens));
+  EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::appLaunch), nullptr);
+  EXPECT_NE(service->appOpenAd(AppOpenAdPlacement::main), nullptr) << "kept through the pause";
+
+  h.gma->fill(h.lastRequest("open"));  // the taken ad's fresh replacement
+  h.setPremium(true);
+  EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::main), nullptr);
+  EXPECT_EQ(service->rewardedAd(RewardedAdPlacement::timewall), nullptr);
+}
+
 TEST_F(AdsServiceStartUpTests, RequiredConsentEndsTheRunWithAFormAndTheNextRunLoads) {
   consent->setConsentStatus(UMPConsentStatus::required);
   consent->setFormStatus(UMPFormStatus::available);
@@ -192,11 +232,25 @@ TEST_F(AdsServiceStartUpTests, SecondRunRebuildsBuildersWithoutRestartingNetwork
   service->checkConsentAndLoadAds(true);
   h.configProvider->publish(standardConfig());
   runUntil([&] { return requested("c1"); });
+  h.drain();
   const auto firstRequests = h.gma->requests().size();
   h.gma->fill(h.lastRequest("c1"));
 
+  // Only the first value of the stream counts: a new one waits for the next run.
+  const AdsConfig config = standardConfig();
+  h.configProvider->publish(AdsConfig(
+      config.sources(), {{InterstitialAdPlacement::connect, AdPlacementConfig::adMob({"n1"})}},
+      config.rewardedPlacements(), {{AppOpenAdPlacement::main, AdPlacementConfig::adMob({"o2"})}}));
+  h.env->background().waitUntilIdle();
+  h.drain();
+  EXPECT_EQ(h.gma->requests().size(), firstRequests);
+  EXPECT_EQ(service->appOpenAdTimeout(), 30);
+  EXPECT_NE(service->interstitialAd(InterstitialAdPlacement::connect), nullptr) << "old keys";
+  h.gma->fill(h.lastRequest("c1"));
+
   service->checkConsentAndLoadAds(true);
-  runUntil([&] { return h.gma->requests().size() > firstRequests + 2; });
+  runUntil([&] { return requested("n1") && requested("o2"); });
+  EXPECT_EQ(service->appOpenAdTimeout(), 0);
   EXPECT_EQ(h.gma->startCallCount(), 1U);
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
   const auto builderCount = h.users->subscriberCount();
@@ -206,25 +260,75 @@ TEST_F(AdsServiceStartUpTests, SecondRunRebuildsBuildersWithoutRestartingNetwork
       << "the first run's loaded ad went with its builder";
 }
 
+TEST_F(AdsServiceStartUpTests, MediatorsHearConsentBeforeTheFirstRequestUnlessLoadingCameFirst) {
+  auto store = std::make_shared<RequestCountingMetaDataStore>(*h.gma);
+  h.env->setService<UADSMetaDataStore>(store);
+  // AdMob only: the IronSource bridge, shared by the environment, answers one starter.
+  const AdsConfig config = standardConfig();
+  auto first =
+      run(nullptr, AdsConfig({{AdSource::adMob, std::nullopt}}, config.interstitialPlacements(),
+                             config.rewardedPlacements(), config.appOpenPlacements()));
+  h.drain();
+  const auto firstRunRequests = h.gma->requests().size();
+  auto early = h.makeService(consentService);
+  early->loadAds();  // its builders start as they are built, before the mediators are told
+  early->checkConsentAndLoadAds(true);
+  runUntil([&] { return store->requestsBeforeWrite.size() == 2; });
+  EXPECT_EQ(store->requestsBeforeWrite,
+            (std::vector<std::size_t>{0, firstRunRequests + 1}));  // + the rewarded request
+}
+
 TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
   h.gma->setStartsAutomatically(false);
   auto service = run([&] { return h.gma->pendingStartCount() == 1; });
   h.drain();
   EXPECT_TRUE(h.gma->requests().empty());
   EXPECT_EQ(h.ironSource->initCalls().size(), 0U) << "networks start one after another";
+  const std::weak_ptr<AdsService> weak = service;
+  service.reset();
+  EXPECT_FALSE(weak.expired()) << "the pending start holds the run, the run the service";
   h.gma->completeStart();
-  runUntil([&] { return requested("c1"); });
+  runUntil([&] { return requested("reward"); });
+  h.env->background().waitUntilIdle();
+  h.drain();
+  EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
+  EXPECT_TRUE(weak.expired()) << "the completion gave the service away once called";
 }
 
-TEST_F(AdsServiceStartUpTests, ServiceDroppedDuringARunLeavesNothingAlive) {
+TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileConsentIsPendingFinishesItsRunThenGoes) {
+  consent->setConsentStatus(UMPConsentStatus::unknown);
+  auto service = recordedService();
+  const std::weak_ptr<AdsService> weak = service;
+  service->checkConsentAndLoadAds(true);
+  h.configProvider->publish(standardConfig());
+  runUntil([&] { return consent->pendingUpdateCount() == 1; });
+  service.reset();
+  EXPECT_FALSE(weak.expired()) << "the pending consent answer holds the run, the run the service";
+
+  consent->setConsentStatus(UMPConsentStatus::obtained);
+  ASSERT_TRUE(consent->answerUpdate());
+  runUntil([&] { return !appLaunchValues.empty(); });
+  h.env->background().waitUntilIdle();
+  h.drain();
+  EXPECT_EQ(appLaunchValues, (std::vector<bool>{false}));
+  EXPECT_EQ(h.gma->startCallCount(), 1U);
+  EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
+  EXPECT_TRUE(unity->value("gdpr.consent").has_value());
+  EXPECT_TRUE(requested("reward")) << "the rewarded builder was built and started";
+  EXPECT_TRUE(weak.expired()) << "the ended run let go of the service";
+  EXPECT_EQ(h.users->subscriberCount(), 0U);
+}
+
+TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileWaitingForAConfigurationGoesAtOnce) {
   auto service = h.makeService(consentService);
   std::weak_ptr<AdsService> weak = service;
-  service->checkConsentAndLoadAds(true);
+  service->checkConsentAndLoadAds(true);  // obtained: the consent answer is not waited for
   runUntil([&] { return consent->updateRequestCount() == 1; });
   h.env->background().waitUntilIdle();
   h.drain();
   service.reset();
-  EXPECT_TRUE(weak.expired()) << "a wait for the configuration does not hold the service";
+  EXPECT_TRUE(weak.expired()) << "neither the configuration wait nor the kept consent completion "
+                                 "holds the service";
   h.configProvider->publish(standardConfig());
   h.env->background().waitUntilIdle();
   h.drain();
@@ -233,17 +337,29 @@ TEST_F(AdsServiceStartUpTests, ServiceDroppedDuringARunLeavesNothingAlive) {
   EXPECT_EQ(h.users->subscriberCount(), 0U);
 }
 
-TEST_F(AdsServiceStartUpTests, AppLaunchStreamGivesFalseWhenTheFirstLoadEnds) {
+TEST_F(AdsServiceStartUpTests, AppLaunchStreamGivesOneInnerStreamPerRun) {
+  auto launches = [&] { return std::ranges::count(h.requestedUnits(), std::string("launch")); };
+  h.setPremium(true);
   auto service =
-      run([&] { return requested("launch"); },
+      run([&] { return !appLaunchValues.empty(); },
           AdsConfig({{AdSource::adMob, std::nullopt}},
                     {{InterstitialAdPlacement::appLaunch, AdPlacementConfig::adMob({"launch"})}},
                     {}, {{AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({"unused"})}}));
+  EXPECT_EQ(appLaunchValues, (std::vector<bool>{false})) << "premium: nothing to wait for";
+  EXPECT_TRUE(h.ironSource->initCalls().empty());
+  EXPECT_TRUE(h.logger->entries().empty()) << "an unlisted IronSource is no fault";
+
+  h.setPremium(false);
+  h.drain();
+  ASSERT_EQ(launches(), 1);
+  service->checkConsentAndLoadAds(true);
+  runUntil([&] { return launches() == 2; });
   EXPECT_EQ(service->appLaunchPlacement(),
             AdsPlacement::interstitial(InterstitialAdPlacement::appLaunch));
-  EXPECT_TRUE(appLaunchValues.empty()) << "the current state and the first change are dropped";
+  EXPECT_EQ(appLaunchValues, (std::vector<bool>{false}))
+      << "the current state and the first change are dropped";
   h.gma->fill(h.lastRequest("launch"));
-  EXPECT_EQ(appLaunchValues, (std::vector<bool>{false}));
+  EXPECT_EQ(appLaunchValues, (std::vector<bool>{false, false}));
   EXPECT_TRUE(service->shouldShowAppLaunchAd());
 }
 
