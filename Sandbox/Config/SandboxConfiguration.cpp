@@ -458,7 +458,8 @@ Platform::Expected<SandboxConfiguration> SandboxConfiguration::parse(std::string
   Json root;
   try {
     root = Json::parse(json);
-  } catch (const Json::parse_error& error) {
+  } catch (const Json::exception& error) {
+    // A syntax error, or a number too large for any number type (out_of_range.406).
     // "[json.exception.parse_error.101] parse error at line 1, column 2: ..." without the tag.
     std::string message = error.what();
     if (const auto end = message.find("] "); message.starts_with("[json") && end != message.npos) {

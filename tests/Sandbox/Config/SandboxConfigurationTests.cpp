@@ -251,6 +251,11 @@ TEST(SandboxConfigurationTest, RejectsBadInputNamingTheField) {
       << malformed.error().localizedDescription;
   EXPECT_EQ(SandboxConfiguration::parse("").error().code,
             static_cast<std::int64_t>(SandboxConfiguration::ErrorCode::invalidJson));
+  // A number beyond every number type is bad JSON too, not an escaping exception.
+  EXPECT_EQ(SandboxConfiguration::parse(R"({"simulation": {"adMob": {"startDelay": 8e0555}}})")
+                .error()
+                .localizedDescription,
+            "invalid JSON: number overflow parsing '8e0555'");
   EXPECT_EQ(SandboxConfiguration::parse(R"({"sources": 1})").error().code,
             static_cast<std::int64_t>(SandboxConfiguration::ErrorCode::invalidConfiguration));
 }
