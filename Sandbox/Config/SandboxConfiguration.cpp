@@ -42,10 +42,15 @@ bool isPlainName(std::string_view key) {
   });
 }
 
+// Text from the file as an error message quotes it: JSON-escaped, so the message stays one line.
+std::string asJsonText(std::string_view text) {
+  return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 // The path of a field, as the error messages name it: a.b.c, or a["/x"] for keys that are not
 // plain names.
 std::string child(const std::string& path, std::string_view key) {
-  if (!isPlainName(key)) return path + "[" + Json(key).dump() + "]";
+  if (!isPlainName(key)) return path + "[" + asJsonText(key) + "]";
   return path.empty() ? std::string(key) : path + "." + std::string(key);
 }
 
@@ -91,7 +96,7 @@ const Json& object(const Json& value, const std::string& path,
   if (!value.is_object()) wrongType(path, "an object", value);
   for (const auto& item : value.items()) {
     if (std::find(allowed.begin(), allowed.end(), item.key()) == allowed.end()) {
-      fail(path, "unknown field \"" + item.key() + "\" (expected " + names(allowed) + ")");
+      fail(path, "unknown field " + asJsonText(item.key()) + " (expected " + names(allowed) + ")");
     }
   }
   return value;
@@ -179,7 +184,7 @@ AdSource source(const Json& value, const std::string& path) {
   const std::string name = text(value, path);
   if (name == "adMob") return AdSource::adMob;
   if (name == "ironSource") return AdSource::ironSource;
-  fail(path, "unknown network \"" + name + "\" (expected adMob or ironSource)");
+  fail(path, "unknown network " + asJsonText(name) + " (expected adMob or ironSource)");
 }
 
 AdsConfig::Sources sources(const Json& value, const std::string& path) {
@@ -227,7 +232,7 @@ std::map<Placement, AdPlacementConfig> placements(
         if (index > 0) expected += index + 1 == Count ? " or " : ", ";
         expected += known[index].first;
       }
-      fail(path, "unknown placement \"" + item.key() + "\" (expected " + expected + ")");
+      fail(path, "unknown placement " + asJsonText(item.key()) + " (expected " + expected + ")");
     }
     result.emplace(found->second, placementConfig(item.value(), child(path, item.key())));
   }
@@ -260,7 +265,7 @@ void adMobLatency(const Json& value, const std::string& path,
     } else if (name == "logNormal") {
       latency.distribution = Latency::Distribution::logNormal;
     } else {
-      fail(p, "unknown distribution \"" + name + "\" (expected uniform or logNormal)");
+      fail(p, "unknown distribution " + asJsonText(name) + " (expected uniform or logNormal)");
     }
   });
   Json bounds = Json::object();

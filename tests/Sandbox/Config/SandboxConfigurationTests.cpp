@@ -189,6 +189,8 @@ TEST(SandboxConfigurationTest, RejectsBadInputNamingTheField) {
        "rewarded or simulation)"},
       {R"({"sources": {"facebook": "k"}})",
        "sources: unknown network \"facebook\" (expected adMob or ironSource)"},
+      {R"({"sources": {"face\nbook": "k"}})",  // an error stays one line
+       "sources: unknown network \"face\\nbook\" (expected adMob or ironSource)"},
       {R"({"sources": {"ironSource": 5}})",
        "sources.ironSource: expected a string, found a number"},
       {R"({"interstitial": {"launch": {"source": "adMob"}}})",
