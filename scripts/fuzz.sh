@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # fuzz.sh [SECONDS]: builds the fuzz targets with Clang, AddressSanitizer and UBSan into
 # build/fuzz, then runs each for SECONDS (default 30) from its seed corpus. A crash, a leak or a
-# failed check stops the run with the reproducing input in build/fuzz/artifacts.
+# failed check stops the run with the reproducing input in build/fuzz/artifacts. The mutations
+# follow FUZZ_SEED (default 1), so a run repeats the inputs of an earlier one as far as it gets;
+# set another seed to explore further.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -16,8 +18,8 @@ for source in fuzz/*.cpp; do
   echo "== $name ($seconds s)"
   log=build/fuzz/$name.log
   # Found inputs go to the build's corpus; the checked-in seeds stay as they are.
-  if ! build/fuzz/"$name" -max_total_time="$seconds" -artifact_prefix=build/fuzz/artifacts/ \
-    "$corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
+  if ! build/fuzz/"$name" -max_total_time="$seconds" -seed="${FUZZ_SEED:-1}" \
+    -artifact_prefix=build/fuzz/artifacts/ "$corpus" "fuzz/corpus/$name" >"$log" 2>&1; then
     tail -n 40 "$log"
     echo "$name failed; the input is in build/fuzz/artifacts" >&2
     exit 1
