@@ -238,31 +238,26 @@ bool GoogleMobileAdsSandbox::fill(RequestID id, std::optional<std::string> netwo
   entry->onScreen = nullptr;
 
   const std::weak_ptr<GoogleMobileAdsSandbox> self = weak_from_this();
+  // The entry keeps the ad (strongly only when the network retains ads), then the completion,
+  // copied first, receives it.
+  auto handOut = [&](auto ad, auto completion) {
+    entry->ad = ad;
+    entry->retained = retainsAds_ ? ad : nullptr;
+    if (completion) completion(std::move(ad), std::nullopt);
+  };
   switch (entry->request.kind) {
-    case AdKind::interstitial: {
-      auto ad = std::make_shared<SandboxInterstitialAd>(self, id, std::move(info));
-      entry->ad = ad;
-      entry->retained = retainsAds_ ? ad : nullptr;
-      auto completion = entry->interstitialCompletion;
-      if (completion) completion(std::move(ad), std::nullopt);
+    case AdKind::interstitial:
+      handOut(std::make_shared<SandboxInterstitialAd>(self, id, std::move(info)),
+              entry->interstitialCompletion);
       break;
-    }
-    case AdKind::appOpen: {
-      auto ad = std::make_shared<SandboxAppOpenAd>(self, id, std::move(info));
-      entry->ad = ad;
-      entry->retained = retainsAds_ ? ad : nullptr;
-      auto completion = entry->appOpenCompletion;
-      if (completion) completion(std::move(ad), std::nullopt);
+    case AdKind::appOpen:
+      handOut(std::make_shared<SandboxAppOpenAd>(self, id, std::move(info)),
+              entry->appOpenCompletion);
       break;
-    }
-    case AdKind::rewarded: {
-      auto ad = std::make_shared<SandboxRewardedAd>(self, id, std::move(info));
-      entry->ad = ad;
-      entry->retained = retainsAds_ ? ad : nullptr;
-      auto completion = entry->rewardedCompletion;
-      if (completion) completion(std::move(ad), std::nullopt);
+    case AdKind::rewarded:
+      handOut(std::make_shared<SandboxRewardedAd>(self, id, std::move(info)),
+              entry->rewardedCompletion);
       break;
-    }
   }
   return true;
 }

@@ -241,59 +241,39 @@ bool IronSourceSandbox::deliverInterstitialLoadFailed(const Platform::Error& err
 }
 
 void IronSourceSandbox::deliverInterstitialOpened() {
-  std::shared_ptr<LevelPlayInterstitialDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = openSlot(interstitial_);
-    delegate = interstitialDelegate_.lock();
-  }
-  if (delegate) delegate->didOpenWithAdInfo(adInfo);
+  deliverShowEvent(
+      interstitialDelegate_, [&] { return openSlot(interstitial_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) { delegate.didOpenWithAdInfo(adInfo); });
 }
 
 void IronSourceSandbox::deliverInterstitialShown() {
-  std::shared_ptr<LevelPlayInterstitialDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = adInfoOf(interstitial_);
-    delegate = interstitialDelegate_.lock();
-  }
-  if (delegate) delegate->didShowWithAdInfo(adInfo);
+  deliverShowEvent(
+      interstitialDelegate_, [&] { return adInfoOf(interstitial_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) { delegate.didShowWithAdInfo(adInfo); });
 }
 
 void IronSourceSandbox::deliverInterstitialClicked() {
-  std::shared_ptr<LevelPlayInterstitialDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = adInfoOf(interstitial_);
-    delegate = interstitialDelegate_.lock();
-  }
-  if (delegate) delegate->didClickWithAdInfo(adInfo);
+  deliverShowEvent(
+      interstitialDelegate_, [&] { return adInfoOf(interstitial_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) { delegate.didClickWithAdInfo(adInfo); });
 }
 
 void IronSourceSandbox::deliverInterstitialClosed() {
-  std::shared_ptr<LevelPlayInterstitialDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = closeSlot(interstitial_);
-    delegate = interstitialDelegate_.lock();
-  }
-  if (delegate) delegate->didCloseWithAdInfo(adInfo);
+  deliverShowEvent(
+      interstitialDelegate_, [&] { return closeSlot(interstitial_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) { delegate.didCloseWithAdInfo(adInfo); });
 }
 
 void IronSourceSandbox::deliverInterstitialShowFailed(const Platform::Error& error) {
-  std::shared_ptr<LevelPlayInterstitialDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    interstitial_.onScreen = false;
-    adInfo = adInfoOf(interstitial_);
-    delegate = interstitialDelegate_.lock();
-  }
-  if (delegate) delegate->didFailToShowWithError(error, adInfo);
+  deliverShowEvent(
+      interstitialDelegate_,
+      [&] {
+        interstitial_.onScreen = false;
+        return adInfoOf(interstitial_);
+      },
+      [&](auto& delegate, const ISAdInfo& adInfo) {
+        delegate.didFailToShowWithError(error, adInfo);
+      });
 }
 
 bool IronSourceSandbox::deliverRewardedVideoLoaded(const ISAdInfo& adInfo) {
@@ -331,59 +311,41 @@ bool IronSourceSandbox::deliverRewardedVideoLoadFailed(const Platform::Error& er
 }
 
 void IronSourceSandbox::deliverRewardedVideoOpened() {
-  std::shared_ptr<LevelPlayRewardedVideoDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = openSlot(rewardedVideo_);
-    delegate = rewardedVideoDelegate_.lock();
-  }
-  if (delegate) delegate->didOpenWithAdInfo(adInfo);
+  deliverShowEvent(
+      rewardedVideoDelegate_, [&] { return openSlot(rewardedVideo_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) { delegate.didOpenWithAdInfo(adInfo); });
 }
 
 void IronSourceSandbox::deliverRewardedVideoClicked(const ISPlacementInfo& placementInfo) {
-  std::shared_ptr<LevelPlayRewardedVideoDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = adInfoOf(rewardedVideo_);
-    delegate = rewardedVideoDelegate_.lock();
-  }
-  if (delegate) delegate->didClick(placementInfo, adInfo);
+  deliverShowEvent(
+      rewardedVideoDelegate_, [&] { return adInfoOf(rewardedVideo_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) { delegate.didClick(placementInfo, adInfo); });
 }
 
 void IronSourceSandbox::deliverRewardedVideoRewarded(const ISPlacementInfo& placementInfo) {
-  std::shared_ptr<LevelPlayRewardedVideoDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = adInfoOf(rewardedVideo_);
-    delegate = rewardedVideoDelegate_.lock();
-  }
-  if (delegate) delegate->didReceiveRewardForPlacement(placementInfo, adInfo);
+  deliverShowEvent(
+      rewardedVideoDelegate_, [&] { return adInfoOf(rewardedVideo_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) {
+        delegate.didReceiveRewardForPlacement(placementInfo, adInfo);
+      });
 }
 
 void IronSourceSandbox::deliverRewardedVideoClosed() {
-  std::shared_ptr<LevelPlayRewardedVideoDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    adInfo = closeSlot(rewardedVideo_);
-    delegate = rewardedVideoDelegate_.lock();
-  }
-  if (delegate) delegate->didCloseWithAdInfo(adInfo);
+  deliverShowEvent(
+      rewardedVideoDelegate_, [&] { return closeSlot(rewardedVideo_); },
+      [&](auto& delegate, const ISAdInfo& adInfo) { delegate.didCloseWithAdInfo(adInfo); });
 }
 
 void IronSourceSandbox::deliverRewardedVideoShowFailed(const Platform::Error& error) {
-  std::shared_ptr<LevelPlayRewardedVideoDelegate> delegate;
-  ISAdInfo adInfo;
-  {
-    std::lock_guard lock(mutex_);
-    rewardedVideo_.onScreen = false;
-    adInfo = adInfoOf(rewardedVideo_);
-    delegate = rewardedVideoDelegate_.lock();
-  }
-  if (delegate) delegate->didFailToShowWithError(error, adInfo);
+  deliverShowEvent(
+      rewardedVideoDelegate_,
+      [&] {
+        rewardedVideo_.onScreen = false;
+        return adInfoOf(rewardedVideo_);
+      },
+      [&](auto& delegate, const ISAdInfo& adInfo) {
+        delegate.didFailToShowWithError(error, adInfo);
+      });
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -129,6 +129,19 @@ class IronSourceSandbox : public IronSourceSDK,
   ISAdInfo openSlot(Slot& slot);
   ISAdInfo closeSlot(Slot& slot);
   ISAdInfo adInfoOf(const Slot& slot) const;
+  // A show-phase callback: under the lock, step() updates the slot and answers its ad info, and
+  // the delegate is locked; outside the lock, call(delegate, adInfo) runs if the delegate lives.
+  template <class Delegate, class Step, class Call>
+  void deliverShowEvent(const std::weak_ptr<Delegate>& delegateRef, Step step, Call call) {
+    std::shared_ptr<Delegate> delegate;
+    ISAdInfo adInfo;
+    {
+      std::lock_guard lock(mutex_);
+      adInfo = step();
+      delegate = delegateRef.lock();
+    }
+    if (delegate) call(*delegate, adInfo);
+  }
 
   mutable std::mutex mutex_;
   Platform::Environment* environment_ = nullptr;
