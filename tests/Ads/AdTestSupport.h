@@ -6,13 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "QVRAdKit/Ads/AppOpenAdDelegate.h"
 #include "QVRAdKit/Ads/InterstitialAdDelegate.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
@@ -50,14 +43,11 @@ struct Log : Strings {
     return std::string(1, static_cast<char>('A' + (at - seen.begin())));
   }
   Strings take() { return std::exchange(static_cast<Strings&>(*this), {}); }
+  static std::string text(const std::optional<std::string>& s) { return s.value_or("nil"); }
+  static std::string text(const Platform::Error& e) {
+    return e.domain + "#" + std::to_string(e.code);
+  }
 };
-
-inline std::string text(const std::optional<std::string>& s) {
-  return s.value_or("nil");
-}
-inline std::string text(const Platform::Error& error) {
-  return error.domain + "#" + std::to_string(error.code);
-}
 
 // Records every report as "kind(source, unitID, uuid[, network][, error])".
 class RecordingReporter final : public AdsReportable {
@@ -70,25 +60,26 @@ class RecordingReporter final : public AdsReportable {
   }
   void reportAdLoaded(AdSource source, const Text& unit, const std::string& uuid,
                       const Text& network) override {
-    record("loaded", source, unit, uuid, ", " + text(network));
+    record("loaded", source, unit, uuid, ", " + Log::text(network));
   }
   void reportAdFailed(AdSource source, const Text& unit, const std::string& uuid,
                       const Text& network, const Platform::Error& error) override {
-    record("failed", source, unit, uuid, ", " + text(network) + ", " + text(error));
+    record("failed", source, unit, uuid, ", " + Log::text(network) + ", " + Log::text(error));
   }
   void reportAdOpened(AdSource source, const Text& unit, const std::string& uuid,
                       const Text& network) override {
-    record("opened", source, unit, uuid, ", " + text(network));
+    record("opened", source, unit, uuid, ", " + Log::text(network));
   }
   void reportAdViewed(AdSource source, const Text& unit, const std::string& uuid,
                       const Text& network, const std::optional<Platform::Error>& error) override {
-    record("viewed", source, unit, uuid, ", " + text(network) + (error ? ", " + text(*error) : ""));
+    record("viewed", source, unit, uuid,
+           ", " + Log::text(network) + (error ? ", " + Log::text(*error) : ""));
   }
 
  private:
   void record(const std::string& kind, AdSource source, const Text& unit, const std::string& uuid,
               const std::string& rest) {
-    log_->add(kind + "(" + std::string(caseName(source)) + ", " + text(unit) + ", " +
+    log_->add(kind + "(" + std::string(caseName(source)) + ", " + Log::text(unit) + ", " +
               log_->uuid(uuid) + rest + ")");
   }
   std::shared_ptr<Log> log_;
@@ -115,11 +106,11 @@ class RecordingDelegate final : public InterstitialAdDelegate,
   void rewardedVideoAdDidStartLoading(RewardedVideoAd&) override { log_->add("didStartLoading"); }
   void rewardedVideoAdDidLoad(RewardedVideoAd&) override { log_->add("didLoad"); }
   void rewardedVideoAdDidFailToLoad(RewardedVideoAd&, const Platform::Error& error) override {
-    log_->add("didFailToLoad(" + text(error) + ")");
+    log_->add("didFailToLoad(" + Log::text(error) + ")");
   }
   void rewardedVideoAdDidOpen(RewardedVideoAd&) override { log_->add("didOpen"); }
   void rewardedVideoAdDidFailToPresent(RewardedVideoAd&, const Platform::Error& error) override {
-    log_->add("didFailToPresent(" + text(error) + ", " + error.localizedDescription + ")");
+    log_->add("didFailToPresent(" + Log::text(error) + ", " + error.localizedDescription + ")");
   }
   void rewardedVideoAdDidClose(RewardedVideoAd&) override { log_->add("didClose"); }
 

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "Ads/AdTestSupport.h"
 #include "QVRAdKit/Ads/AdMob/AdmobAppOpenAd.h"
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
@@ -18,94 +16,90 @@ class AdsWithoutDelegateTest : public AdMobTest {
     IronSourceHelper::sharedInstance()->start("app-key", [] {});
   }
 
-  RequestID lastRequest() const { return gma->requests().back().id; }
+  // Loads a rewarded ad (the others load on creation), answers the load through `fill`, presents
+  // the ad and closes it through `close`; checks the reports and the loading stream, and that the
+  // ad is loaded (and, if rewarded, ready) after the answer and not after the close: then a
+  // rewarded ad reloads, any other is discarded, not failed.
+  template <class Ad>
+  void live(const std::shared_ptr<Ad>& ad, const std::function<bool()>& fill,
+            const std::function<void()>& close, const Strings& reports, const Strings& loadings) {
+    constexpr bool rewarded = std::is_base_of_v<RewardedVideoAd, Ad>;
+    StreamRecorder loading(ad->isLoadingStream());
+    if constexpr (rewarded) ad->load();
+    ASSERT_TRUE(fill());
+    EXPECT_TRUE(ad->isLoaded());
+    if constexpr (rewarded) {
+      EXPECT_TRUE(ad->isReady());
+    }
+    ad->present(root);
+    close();
+    EXPECT_EQ(log->take(), reports);
+    EXPECT_FALSE(ad->isLoaded());
+    if constexpr (rewarded) {
+      EXPECT_TRUE(!ad->isReady() && ad->isLoading());  // reloading
+    } else {
+      EXPECT_TRUE(ad->isContentDiscarded() && !ad->isFailed());
+    }
+    EXPECT_EQ(loading.events, loadings);
+  }
+  bool fillAdMob() { return gma->fill(gma->requests().back().id, "NetA"); }
+  void closeAdMob(bool willDismiss) {
+    const RequestID id = gma->requests().back().id;
+    EXPECT_TRUE(gma->willPresent(id) && (!willDismiss || gma->willDismiss(id)) && gma->dismiss(id));
+  }
+  void closeIronSource(void (Sandbox::ScriptedIronSource::*open)(),
+                       void (Sandbox::ScriptedIronSource::*close)()) {
+    ((*ironSource).*open)();
+    ((*ironSource).*close)();
+  }
 
   std::shared_ptr<Sandbox::ScriptedIronSource> ironSource = Sandbox::ScriptedIronSource::create();
 };
 
 // Nobody listens, yet every ad loads, shows and closes, reports each step and sets its flags.
 TEST_F(AdsWithoutDelegateTest, EveryAdRunsItsWholeLifeAndReportsIt) {
-  {
-    auto ad = AdmobInterstitialAd::create("unit", reporter);
-    StreamRecorder loading(ad->isLoadingStream());
-    const RequestID id = lastRequest();
-    ASSERT_TRUE(gma->fill(id, "NetA"));
-    EXPECT_TRUE(ad->isLoaded());
-    ad->present(root);
-    EXPECT_TRUE(gma->willPresent(id) && gma->willDismiss(id) && gma->dismiss(id));
-    EXPECT_EQ(log->take(),
-              (Strings{"requested(adMob, unit, A)", "loaded(adMob, unit, A, NetA)",
-                       "opened(adMob, unit, A, NetA)", "viewed(adMob, unit, A, NetA)"}));
-    EXPECT_TRUE(ad->hasBeenUsed());
-    EXPECT_FALSE(ad->isFailed() || ad->isLoaded());
-    EXPECT_EQ(loading.events, (Strings{"1", "0", "completed"}));
-  }
-  {
-    auto ad = AdmobAppOpenAd::create("unit", reporter);
-    StreamRecorder loading(ad->isLoadingStream());
-    const RequestID id = lastRequest();
-    ASSERT_TRUE(gma->fill(id, "NetA"));
-    EXPECT_TRUE(ad->isLoaded());
-    ad->present(root);
-    EXPECT_TRUE(gma->willPresent(id) && gma->dismiss(id));
-    EXPECT_EQ(log->take(),
-              (Strings{"requested(adMob, unit, B)", "loaded(adMob, unit, B, NetA)",
-                       "opened(adMob, unit, B, NetA)", "viewed(adMob, unit, B, NetA)"}));
-    EXPECT_TRUE(ad->isContentDiscarded());
-    EXPECT_FALSE(ad->isFailed() || ad->isLoaded());
-    EXPECT_EQ(loading.events, (Strings{"1", "0"}));
-  }
-  {
-    auto ad = AdmobRewardedVideoAd::create("unit", reporter);
-    StreamRecorder loading(ad->isLoadingStream());
-    ad->load();
-    const RequestID id = lastRequest();
-    ASSERT_TRUE(gma->fill(id, "NetA"));
-    EXPECT_TRUE(ad->isReady());
-    ad->present(root);
-    EXPECT_TRUE(gma->willPresent(id) && gma->dismiss(id));  // the close reloads
-    EXPECT_EQ(log->take(), (Strings{"requested(adMob, unit, C)", "loaded(adMob, unit, C, NetA)",
-                                    "opened(adMob, unit, C, NetA)", "requested(adMob, unit, C)",
-                                    "viewed(adMob, unit, C, nil)"}));
-    EXPECT_TRUE(ad->isLoading());
-    EXPECT_FALSE(ad->isLoaded() || ad->isReady());
-    EXPECT_EQ(loading.events, (Strings{"0", "1", "0", "1"}));
-    EXPECT_NE(lastRequest(), id);
-  }
-  {
-    auto ad = IronSourceInterstitialAd::create("connect", reporter);
-    StreamRecorder loading(ad->isLoadingStream());
-    ASSERT_TRUE(ironSource->fillInterstitialLoad("UnityAds"));
-    EXPECT_TRUE(ad->isLoaded());
-    ad->present(root);
-    ironSource->triggerInterstitialOpen();
-    ironSource->triggerInterstitialClose();  // the bridge reloads the shared slot
-    EXPECT_EQ(log->take(),
-              (Strings{"requested(ironSource, nil, D)", "loaded(ironSource, nil, D, UnityAds)",
-                       "opened(ironSource, connect, D, UnityAds)",
-                       "viewed(ironSource, connect, D, UnityAds)"}));
-    EXPECT_TRUE(ad->hasBeenUsed());
-    EXPECT_FALSE(ad->isFailed() || ad->isLoaded());
-    EXPECT_EQ(loading.events, Strings{"0"});
-    EXPECT_EQ(ironSource->interstitialLoadCalls(), 2u);
-  }
-  {
-    auto ad = IronSourceRewardedVideoAd::create(reporter);
-    StreamRecorder loading(ad->isLoadingStream());
-    ad->load();
-    ASSERT_TRUE(ironSource->fillRewardedVideoLoad("UnityAds", "rv"));
-    EXPECT_TRUE(ad->isLoaded());
-    ad->present(root);
-    ironSource->triggerRewardedVideoOpen();
-    ironSource->triggerRewardedVideoClose();  // the close reloads
-    EXPECT_EQ(log->take(),
-              (Strings{"requested(ironSource, , E)", "loaded(ironSource, rv, E, UnityAds)",
-                       "opened(ironSource, rv, E, UnityAds)", "requested(ironSource, , E)"}));
-    EXPECT_TRUE(ad->isLoading());
-    EXPECT_FALSE(ad->isLoaded());
-    EXPECT_EQ(loading.events, (Strings{"0", "1", "0", "1"}));
-    EXPECT_EQ(ironSource->rewardedVideoLoadCalls(), 2u);
-  }
+  auto interstitial = AdmobInterstitialAd::create("unit", reporter);
+  live(
+      interstitial, [&] { return fillAdMob(); }, [&] { closeAdMob(true); },
+      {"requested(adMob, unit, A)", "loaded(adMob, unit, A, NetA)", "opened(adMob, unit, A, NetA)",
+       "viewed(adMob, unit, A, NetA)"},
+      {"1", "0", "completed"});
+  EXPECT_TRUE(interstitial->hasBeenUsed());
+
+  auto appOpen = AdmobAppOpenAd::create("unit", reporter);
+  live(
+      appOpen, [&] { return fillAdMob(); }, [&] { closeAdMob(false); },
+      {"requested(adMob, unit, B)", "loaded(adMob, unit, B, NetA)", "opened(adMob, unit, B, NetA)",
+       "viewed(adMob, unit, B, NetA)"},
+      {"1", "0"});
+
+  auto rewarded = AdmobRewardedVideoAd::create("unit", reporter);
+  live(
+      rewarded, [&] { return fillAdMob(); }, [&] { closeAdMob(false); },  // the close reloads
+      {"requested(adMob, unit, C)", "loaded(adMob, unit, C, NetA)", "opened(adMob, unit, C, NetA)",
+       "requested(adMob, unit, C)", "viewed(adMob, unit, C, nil)"},
+      {"0", "1", "0", "1"});
+  EXPECT_EQ(gma->requests().size(), 4u);  // one each before, the rewarded two
+
+  using SDK = Sandbox::ScriptedIronSource;
+  auto isInterstitial = IronSourceInterstitialAd::create("connect", reporter);
+  live(
+      isInterstitial, [&] { return ironSource->fillInterstitialLoad("UnityAds"); },
+      [&] { closeIronSource(&SDK::triggerInterstitialOpen, &SDK::triggerInterstitialClose); },
+      {"requested(ironSource, nil, D)", "loaded(ironSource, nil, D, UnityAds)",
+       "opened(ironSource, connect, D, UnityAds)", "viewed(ironSource, connect, D, UnityAds)"},
+      {"0"});
+  EXPECT_TRUE(isInterstitial->hasBeenUsed());
+  EXPECT_EQ(ironSource->interstitialLoadCalls(), 2u);  // the bridge reloads the shared slot
+
+  auto isRewarded = IronSourceRewardedVideoAd::create(reporter);
+  live(
+      isRewarded, [&] { return ironSource->fillRewardedVideoLoad("UnityAds", "rv"); },
+      [&] { closeIronSource(&SDK::triggerRewardedVideoOpen, &SDK::triggerRewardedVideoClose); },
+      {"requested(ironSource, , E)", "loaded(ironSource, rv, E, UnityAds)",
+       "opened(ironSource, rv, E, UnityAds)", "requested(ironSource, , E)"},  // the close reloads
+      {"0", "1", "0", "1"});
+  EXPECT_EQ(ironSource->rewardedVideoLoadCalls(), 2u);
 }
 
 }  // namespace

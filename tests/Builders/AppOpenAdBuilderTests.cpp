@@ -26,11 +26,12 @@ struct SplitUserService final : UserServiceProtocol {
 
 class AppOpenAdBuilderTests : public ::testing::Test {
  protected:
-  std::shared_ptr<AppOpenAdBuilder> makeRunningBuilder(std::shared_ptr<UserServiceProtocol> users,
-                                                       const Strings& keys) {
+  // A builder over keys, started unless told.
+  std::shared_ptr<AppOpenAdBuilder> make(std::shared_ptr<UserServiceProtocol> users,
+                                         const Strings& keys, bool start = true) {
     auto builder = AppOpenAdBuilder::create(std::move(users), h.reporting, keys);
     builder->update(keys);
-    builder->start();
+    if (start) builder->start();
     h.drain();
     return builder;
   }
@@ -39,9 +40,7 @@ class AppOpenAdBuilderTests : public ::testing::Test {
 };
 
 TEST_F(AppOpenAdBuilderTests, EveryKeyReportsTheAppOpenActionAndKeysAloneLoadNothing) {
-  auto builder = AppOpenAdBuilder::create(h.users, h.reporting, {"a", "b"});
-  builder->update({"a", "b"});
-  h.drain();
+  auto builder = make(h.users, {"a", "b"}, /*start=*/false);
   EXPECT_EQ(builder->adKeys(), (Strings{"a", "b"}));
   EXPECT_EQ(builder->reporter()->adUnitIdToActionMapping(),
             (std::unordered_map<std::string, AdEventAction>{{"a", AdEventAction::appOpen},
@@ -52,14 +51,13 @@ TEST_F(AppOpenAdBuilderTests, EveryKeyReportsTheAppOpenActionAndKeysAloneLoadNot
   h.drain();
   ASSERT_TRUE(h.gma->fill(h.lastRequest("b")));
   EXPECT_EQ(h.eventNames(), (Strings{"ad_requested", "ad_requested", "ad_loaded"}));
-  for (const auto& event : h.reporting->events()) {
+  for (const auto& event : h.reporting->events())
     EXPECT_EQ(std::get<std::string>(*event.parameter("action")), "app_open") << event.name;
-  }
 }
 
 TEST_F(AppOpenAdBuilderTests, APremiumUserIsRefusedBeforeTheWaterfallIsTouched) {
   auto users = std::make_shared<SplitUserService>();
-  auto builder = makeRunningBuilder(users, {"a"});
+  auto builder = make(users, {"a"});
   h.gma->fill(h.lastRequest("a"));
   users->premium = true;
   EXPECT_EQ(builder->getAd(), nullptr);
@@ -71,7 +69,7 @@ TEST_F(AppOpenAdBuilderTests, APremiumUserIsRefusedBeforeTheWaterfallIsTouched) 
 }
 
 TEST_F(AppOpenAdBuilderTests, AStaleAdIsPassedOverAndKeepsItsKeyUntilAReload) {
-  auto builder = makeRunningBuilder(h.users, {"a", "b"});
+  auto builder = make(h.users, {"a", "b"});
   h.gma->fill(h.lastRequest("a"));
   h.env->manualClock()->advance(5 * 60 * 60);  // a's ad is now five hours old
   h.gma->fill(h.lastRequest("b"));

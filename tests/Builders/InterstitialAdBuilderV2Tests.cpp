@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <unordered_map>
-#include <variant>
 
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialAd.h"
@@ -19,11 +17,11 @@ using Platform::DeviceOrientation;
 
 class InterstitialAdBuilderV2Tests : public ::testing::Test {
  protected:
-  // A disconnect-placement builder over keys, started or not.
-  std::shared_ptr<InterstitialAdBuilderV2> make(const Strings& keys, bool start = true,
-                                                AdSource source = AdSource::adMob) {
-    auto builder = InterstitialAdBuilderV2::create(h.users, h.reporting,
-                                                   InterstitialAdPlacement::disconnect, source);
+  // A builder over keys (for the disconnect placement unless told), started or not.
+  std::shared_ptr<InterstitialAdBuilderV2> make(
+      const Strings& keys, bool start = true, AdSource source = AdSource::adMob,
+      InterstitialAdPlacement placement = InterstitialAdPlacement::disconnect) {
+    auto builder = InterstitialAdBuilderV2::create(h.users, h.reporting, placement, source);
     builder->update(keys);
     if (start) builder->start();
     h.drain();
@@ -118,10 +116,7 @@ TEST_F(InterstitialAdBuilderV2Tests, EachPlacementReportsItsOwnActionAndKeysAlon
   for (const auto& row : table) {
     SCOPED_TRACE(row.reported);
     const std::string key = std::string(row.reported) + "-unit";
-    auto builder =
-        InterstitialAdBuilderV2::create(h.users, h.reporting, row.placement, AdSource::adMob);
-    builder->update({key, "shared"});
-    h.drain();
+    auto builder = make({key, "shared"}, false, AdSource::adMob, row.placement);
     EXPECT_EQ(builder->adKeys(), (Strings{key, "shared"}));
     EXPECT_EQ(builder->reporter()->adUnitIdToActionMapping(),
               (std::unordered_map<std::string, AdEventAction>{{key, row.action},

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
 #include <thread>
 
 #include "QVRAdKit/Rx/BehaviorSubject.h"
@@ -40,6 +38,10 @@ class WaterfallServiceTest : public ::testing::Test {
     });
   }
   void drain() { env->mainQueue().runUntilIdle(); }
+  void loadNow() {
+    waterfall->load();
+    drain();
+  }
   void setState(ApplicationState state) { env->application().setApplicationState(state); }
   std::shared_ptr<FakeAd> cached(const std::string& key) const {
     return waterfall->adsCache().at(key);
@@ -48,8 +50,7 @@ class WaterfallServiceTest : public ::testing::Test {
   void loadKeys(std::vector<std::string> keys) {
     waterfall->setAdKeys(std::move(keys));
     waterfall->resetCache();
-    waterfall->load();
-    drain();
+    loadNow();
   }
 
   std::unique_ptr<Platform::Environment> env = Platform::Environment::makeForTesting();
@@ -64,8 +65,7 @@ class WaterfallServiceTest : public ::testing::Test {
 
 TEST_F(WaterfallServiceTest, LoadsCreateEachMissingKeyOnceInKeyOrderOnTheMainQueue) {
   EXPECT_EQ(env->mainQueue().pendingCount(), 0u) << "construction starts no load";
-  waterfall->load();
-  drain();
+  loadNow();
   EXPECT_TRUE(asked.empty()) << "without keys nothing is created";
   EXPECT_EQ(waterfall->takeLoadedAd(), nullptr);
   EXPECT_EQ(relay, std::vector<bool>{false});
@@ -80,16 +80,14 @@ TEST_F(WaterfallServiceTest, LoadsCreateEachMissingKeyOnceInKeyOrderOnTheMainQue
   // Cached ads, failed ones included, are not created again; only the added key is.
   cached("B")->finish(false);
   waterfall->setAdKeys({"A", "B", "C", "D"});
-  waterfall->load();
-  drain();
+  loadNow();
   EXPECT_EQ(asked, "ABCD");
 }
 
 TEST_F(WaterfallServiceTest, OnlyBackgroundLoadsWaitForOneLoadAtTheNextActivation) {
   waterfall->setAdKeys({"A", "B"});
   setState(ApplicationState::inactive);  // on screen, not in front (an alert, say): loads
-  waterfall->load();
-  drain();
+  loadNow();
   EXPECT_EQ(asked, "AB");
   waterfall->resetCache();
   setState(ApplicationState::active);
@@ -99,8 +97,7 @@ TEST_F(WaterfallServiceTest, OnlyBackgroundLoadsWaitForOneLoadAtTheNextActivatio
 
   waterfall->load();
   setState(ApplicationState::background);  // read when the load runs, not when it is asked
-  waterfall->load();
-  drain();
+  loadNow();
   EXPECT_TRUE(asked.empty());
 
   setState(ApplicationState::active);
@@ -208,8 +205,7 @@ TEST_F(WaterfallServiceTest, CreatorGivingNoAdIsReportedAndAskedAgainAtTheNextLo
   auto b = cached("B");
   b->finish(true);
   EXPECT_EQ(waterfall->takeLoadedAd(), b);
-  waterfall->load();
-  drain();
+  loadNow();
   EXPECT_EQ(asked, "ABBA") << "the fresh B from the take, then A again";
   EXPECT_EQ(logger->assertionFailures().size(), 2u);
 }

@@ -201,8 +201,7 @@ TEST(BackgroundExecutorTest, ShutdownDropsQueuedTasksAndRejectsNewOnes) {
 
   executor.shutdown();  // joins: the running task finished
   EXPECT_TRUE(blockerFinished);
-  EXPECT_FALSE(queuedRan.load());
-  EXPECT_FALSE(repostRan.load());
+  EXPECT_FALSE(queuedRan.load() || repostRan.load());
   executor.waitUntilIdle();  // returns at once after shutdown
 }
 

@@ -7,6 +7,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "QVRAdKit/Platform/Decimal.h"
 #include "QVRAdKit/Platform/URL.h"
@@ -57,17 +58,15 @@ TEST(DecimalTest, ParsesNormalizesAndRejectsAtTheBoundaries) {
     const auto value = Decimal::fromString(text);
     return value ? value->stringValue() : "invalid";
   };
-  EXPECT_EQ(normalized("12.50"), "12.5");
-  EXPECT_EQ(normalized("-3"), "-3");
-  EXPECT_EQ(normalized("1e3"), "1000");
-  EXPECT_EQ(normalized("2.5E-2"), "0.025");
-  EXPECT_EQ(normalized("+.5"), "0.5");
-  EXPECT_EQ(normalized("7."), "7");
-  EXPECT_EQ(normalized("-0"), "0");
-  EXPECT_EQ(normalized("1.00000000000000000000001"), "1");
-  EXPECT_EQ(normalized("0.99999999999999999999999"), "1");
-  EXPECT_EQ(normalized("123456789012345678901234567890"), "123456789012345678900000000000");
-  EXPECT_EQ(normalized("-9223372036854775807"), "-9223372036854775807");
+  using Case = std::pair<const char*, const char*>;  // a text and its normal form
+  for (const auto& [text, normal] :
+       {Case{"12.50", "12.5"}, Case{"-3", "-3"}, Case{"1e3", "1000"}, Case{"2.5E-2", "0.025"},
+        Case{"+.5", "0.5"}, Case{"7.", "7"}, Case{"-0", "0"},
+        Case{"1.00000000000000000000001", "1"}, Case{"0.99999999999999999999999", "1"},
+        Case{"123456789012345678901234567890", "123456789012345678900000000000"},
+        Case{"-9223372036854775807", "-9223372036854775807"}}) {
+    EXPECT_EQ(normalized(text), normal) << text;
+  }
   for (const char* bad : {"", " 1", "1 ", ".", "-", "e3", "1e", "1e+", "1.2.3", "--1", "1,5",
                           "0x10", "NaN", "1e999", "10e127", "0.1e-128"}) {
     EXPECT_FALSE(Decimal::fromString(bad)) << bad;

@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <string>
-#include <string_view>
 #include <variant>
-#include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Reporting/AdsReporter.h"

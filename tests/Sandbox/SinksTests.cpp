@@ -32,11 +32,10 @@ TEST(RecordingLoggerTest, RecordsEntriesInOrderWithAssertionFailuresMarked) {
   logger.log(LogFlag::debug, "one", "QVRAdKit/A", "a()", 1);
   logger.assertionFailure("broken", "QVRAdKit/B", "b()", 2);
   EXPECT_EQ(logger.messages(), (Strings{"one", "broken"}));
-  EXPECT_EQ(logger.entries().at(0),
-            (RecordingLogger::Entry{LogFlag::debug, "one", "QVRAdKit/A", "a()", 1}));
-  EXPECT_EQ(
-      logger.assertionFailures(),
-      (std::vector<RecordingLogger::Entry>{{std::nullopt, "broken", "QVRAdKit/B", "b()", 2}}));
+  using Entry = RecordingLogger::Entry;
+  EXPECT_EQ(logger.entries().at(0), (Entry{LogFlag::debug, "one", "QVRAdKit/A", "a()", 1}));
+  EXPECT_EQ(logger.assertionFailures(),
+            (std::vector<Entry>{{std::nullopt, "broken", "QVRAdKit/B", "b()", 2}}));
 }
 
 TEST(JsonLinesReportingTest, WritesOneJsonObjectPerEventInParameterOrder) {

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "Ads/AdTestSupport.h"
 #include "QVRAdKit/Ads/AdMob/AdmobAppOpenAd.h"
 

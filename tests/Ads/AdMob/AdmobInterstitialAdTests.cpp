@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "Ads/AdTestSupport.h"
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
 #include "QVRAdKit/Platform/UUID.h"
@@ -45,9 +43,7 @@ TEST_F(AdmobInterstitialAdTest, LoadPresentationAndFailureReportNotifyAndSetFlag
   ad->present(root);
   EXPECT_EQ(gma->presentedFrom(id), root);
   EXPECT_TRUE(log->empty());  // presenting itself reports nothing
-  EXPECT_TRUE(gma->willPresent(id));
-  EXPECT_TRUE(gma->willDismiss(id));
-  EXPECT_TRUE(gma->dismiss(id));
+  EXPECT_TRUE(gma->willPresent(id) && gma->willDismiss(id) && gma->dismiss(id));
   EXPECT_EQ(log->take(), (Strings{"opened(adMob, unit, A, NetA) [failed=0 used=0]",
                                   "didOpen [failed=0 used=0]", "willClose [failed=0 used=0]",
                                   "viewed(adMob, unit, A, NetA) [failed=0 used=0]",

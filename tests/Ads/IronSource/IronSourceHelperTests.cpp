@@ -1,5 +1,4 @@
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <atomic>
 
@@ -15,8 +14,7 @@ using IronSourceHelperTest = IronSourceTest;
 
 TEST_F(IronSourceHelperTest, SecondStartRunsTheFirstCompletionAgainAndInitialisesNothing) {
   auto helper = IronSourceHelper::sharedInstance();
-  int firstCalls = 0;
-  int laterCalls = 0;
+  int firstCalls = 0, laterCalls = 0;
   helper->start("key-1", [&] { ++firstCalls; });
   const auto interstitialHandler = helper->interstitialHandler();
   ASSERT_TRUE(interstitialHandler && helper->rewardedVideoHandler());

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -16,6 +16,8 @@ namespace QVRAdKit::Sandbox {
 namespace {
 
 using Distribution = SimulatedGoogleMobileAds::Latency::Distribution;
+using Strings = std::vector<std::string>;
+using std::tuple;
 
 SandboxConfiguration parsed(std::string_view json) {
   auto result = SandboxConfiguration::parse(json);
@@ -28,43 +30,46 @@ std::string errorOf(std::string_view json) {
   return result ? std::string("(parsed)") : result.error().localizedDescription;
 }
 
-std::vector<std::string> keys(const AdPlacementConfig& config) {
-  return config.keys();
+SandboxConfiguration::ErrorCode codeOf(std::string_view json) {
+  auto result = SandboxConfiguration::parse(json);
+  return static_cast<SandboxConfiguration::ErrorCode>(result ? 0 : result.error().code);
+}
+
+// Comparable views of the parsed values: one expectation covers every field.
+auto fields(const AdPlacementConfig& p) {
+  return tuple(p.source(), p.keys(), p.timeout());
+}
+auto fields(const SimulatedGoogleMobileAds::Latency& l) {
+  return tuple(l.distribution, l.minimum, l.maximum, l.median, l.sigma);
 }
 
 TEST(SandboxConfigurationTest, EmbeddedDefaultsDescribeBothNetworksAndEveryPlacement) {
   const SandboxConfiguration configuration = SandboxConfiguration::defaults();
   const AdsConfig& ads = configuration.ads;
-
-  ASSERT_EQ(ads.sources().size(), 2u);
-  EXPECT_FALSE(ads.sources().at(AdSource::adMob).has_value());
-  EXPECT_EQ(ads.sources().at(AdSource::ironSource), "sandbox-ironsource-app-key");
-
+  EXPECT_EQ(ads.sources(),
+            (AdsConfig::Sources{{AdSource::adMob, std::nullopt},
+                                {AdSource::ironSource, "sandbox-ironsource-app-key"}}));
   const auto& connect = ads.interstitialPlacements().at(InterstitialAdPlacement::connect);
-  EXPECT_EQ(connect.source(), AdSource::adMob);
-  EXPECT_EQ(connect.keys().size(), 3u);
-  EXPECT_EQ(connect.timeout(), 60);
-  const auto& disconnect = ads.interstitialPlacements().at(InterstitialAdPlacement::disconnect);
-  EXPECT_EQ(disconnect.source(), AdSource::ironSource);
-  EXPECT_EQ(keys(disconnect),
-            (std::vector<std::string>{"disconnect_primary", "disconnect_fallback"}));
-  EXPECT_EQ(disconnect.timeout(), 120);
+  EXPECT_EQ(tuple(connect.source(), connect.keys().size(), connect.timeout()),
+            tuple(AdSource::adMob, 3u, 60.0));
+  EXPECT_EQ(
+      fields(ads.interstitialPlacements().at(InterstitialAdPlacement::disconnect)),
+      tuple(AdSource::ironSource, Strings{"disconnect_primary", "disconnect_fallback"}, 120.0));
   EXPECT_EQ(ads.interstitialPlacements().at(InterstitialAdPlacement::appLaunch).source(),
             AdSource::adMob);
   EXPECT_EQ(ads.appOpenPlacements().at(AppOpenAdPlacement::main).timeout(), 30);
   EXPECT_EQ(ads.appOpenPlacements().at(AppOpenAdPlacement::appLaunch).source(), AdSource::adMob);
-  EXPECT_EQ(keys(ads.rewardedPlacements().at(RewardedAdPlacement::timewall)),
-            (std::vector<std::string>{"/sandbox/rewarded/timewall"}));
+  EXPECT_EQ(ads.rewardedPlacements().at(RewardedAdPlacement::timewall).keys(),
+            Strings{"/sandbox/rewarded/timewall"});
 
   // An ad-unit entry overrides only what it names: the rest comes from the defaults section.
   const auto& gma = configuration.googleMobileAds;
   const auto& medium = gma.adUnits.at("/sandbox/interstitial/connect-medium");
-  EXPECT_EQ(medium.fillRate, 0.6);
-  EXPECT_EQ(medium.latency.distribution, Distribution::logNormal);
-  EXPECT_EQ(medium.latency.maximum, 8);
+  EXPECT_EQ(tuple(medium.fillRate, medium.latency.distribution, medium.latency.maximum),
+            tuple(0.6, Distribution::logNormal, 8.0));
   const auto& low = gma.adUnits.at("/sandbox/interstitial/connect-low");
-  EXPECT_EQ(low.latency.distribution, Distribution::uniform);
-  EXPECT_EQ(low.latency.median, gma.defaults.latency.median);
+  EXPECT_EQ(tuple(low.latency.distribution, low.latency.median),
+            tuple(Distribution::uniform, gma.defaults.latency.median));
   EXPECT_EQ(configuration.ironSource.interstitialShowsPerHour.at("disconnect_primary"), 4u);
 
   // The printed text and the parsed defaults are the same configuration.
@@ -78,107 +83,87 @@ TEST(SandboxConfigurationTest, ReadsEveryField) {
     "appOpen": {"main": {"source": "adMob", "keys": ["m"], "timeout": 7}},
     "rewarded": {"timewall": {"source": "ironSource"}},
     "simulation": {
-      "adMob": {
-        "startDelay": 2,
+      "adMob": {"startDelay": 2,
         "defaults": {"fillRate": 0.5,
-                     "latency": {"distribution": "logNormal", "minimum": 1, "maximum": 9,
-                                 "median": 4, "sigma": 0.2},
-                     "errorCodes": [3, 11], "networkClassNames": ["N1", "N2"],
-                     "onScreenDuration": 20, "reward": {"amount": 2.5, "type": "gems"}},
-        "adUnits": {"/u": {"fillRate": 1, "latency": {"maximum": 12}}}
-      },
-      "ironSource": {
-        "initializationLatency": 4,
+          "latency": {"distribution": "logNormal", "minimum": 1, "maximum": 9, "median": 4,
+                      "sigma": 0.2},
+          "errorCodes": [3, 11], "networkClassNames": ["N1", "N2"],
+          "onScreenDuration": 20, "reward": {"amount": 2.5, "type": "gems"}},
+        "adUnits": {"/u": {"fillRate": 1, "latency": {"maximum": 12}}}},
+      "ironSource": {"initializationLatency": 4,
         "interstitial": {"fillRate": 0.25, "latency": {"minimum": 2, "maximum": 5},
-                         "adNetworks": ["X"], "loadErrors": [{"code": 7, "message": "m7"}],
-                         "onScreenDuration": 9},
+          "adNetworks": ["X"], "loadErrors": [{"code": 7, "message": "m7"}], "onScreenDuration": 9},
         "rewardedVideo": {"fillRate": 0, "adNetworks": []},
         "interstitialShowsPerHour": {"a": 0, "b": 3},
-        "reward": {"name": "coins", "amount": 5, "placement": "P"}
-      },
+        "reward": {"name": "coins", "amount": 5, "placement": "P"}},
       "consent": {"updateLatency": 1, "formLoadLatency": 2, "answerLatency": 3},
       "session": {"appLaunchTimeout": 4, "disconnected": {"minimum": 5, "maximum": 6},
                   "connected": {"minimum": 7, "maximum": 8}, "rewardedChance": 0.1,
-                  "backgroundChance": 1, "background": {"minimum": 9, "maximum": 10}}
-    }
+                  "backgroundChance": 1, "background": {"minimum": 9, "maximum": 10}}}
   })");
 
   EXPECT_EQ(c.ads.sources().at(AdSource::adMob), "admob-app");
-  const auto& connect = c.ads.interstitialPlacements().at(InterstitialAdPlacement::connect);
-  EXPECT_EQ(connect.source(), AdSource::ironSource);
-  EXPECT_EQ(keys(connect), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(connect.timeout(), 1.5);
   EXPECT_EQ(c.ads.interstitialPlacements().size(), 1u);
+  EXPECT_EQ(fields(c.ads.interstitialPlacements().at(InterstitialAdPlacement::connect)),
+            tuple(AdSource::ironSource, Strings{"a", "b"}, 1.5));
   EXPECT_EQ(c.ads.appOpenPlacements().at(AppOpenAdPlacement::main).timeout(), 7);
-  const auto& timewall = c.ads.rewardedPlacements().at(RewardedAdPlacement::timewall);
-  EXPECT_TRUE(timewall.keys().empty());
-  EXPECT_EQ(timewall.timeout(), 0);
+  EXPECT_EQ(fields(c.ads.rewardedPlacements().at(RewardedAdPlacement::timewall)),
+            tuple(AdSource::ironSource, Strings{}, 0.0));
 
   const auto& gma = c.googleMobileAds;
-  EXPECT_EQ(gma.startDelay, 2);
-  EXPECT_EQ(gma.defaults.fillRate, 0.5);
-  EXPECT_EQ(gma.defaults.latency.distribution, Distribution::logNormal);
-  EXPECT_EQ(gma.defaults.latency.minimum, 1);
-  EXPECT_EQ(gma.defaults.latency.maximum, 9);
-  EXPECT_EQ(gma.defaults.latency.median, 4);
-  EXPECT_EQ(gma.defaults.latency.sigma, 0.2);
+  EXPECT_EQ(tuple(gma.startDelay, gma.defaults.fillRate, gma.defaults.onScreenDuration),
+            tuple(2.0, 0.5, 20.0));
+  EXPECT_EQ(fields(gma.defaults.latency), tuple(Distribution::logNormal, 1.0, 9.0, 4.0, 0.2));
   EXPECT_EQ(gma.defaults.errorCodes, (std::vector<std::int64_t>{3, 11}));
-  EXPECT_EQ(gma.defaults.networkClassNames, (std::vector<std::string>{"N1", "N2"}));
-  EXPECT_EQ(gma.defaults.onScreenDuration, 20);
-  EXPECT_EQ(gma.defaults.reward.amount, Platform::Decimal::fromDouble(2.5));
-  EXPECT_EQ(gma.defaults.reward.type, "gems");
+  EXPECT_EQ(gma.defaults.networkClassNames, (Strings{"N1", "N2"}));
+  EXPECT_EQ(tuple(gma.defaults.reward.amount, gma.defaults.reward.type),
+            tuple(Platform::Decimal::fromDouble(2.5), "gems"));
   const auto& unit = gma.adUnits.at("/u");
-  EXPECT_EQ(unit.fillRate, 1);
-  EXPECT_EQ(unit.latency.minimum, 1);  // from the defaults
-  EXPECT_EQ(unit.latency.maximum, 12);
-  EXPECT_EQ(unit.reward.type, "gems");
+  // The minimum and the reward come from the defaults.
+  EXPECT_EQ(tuple(unit.fillRate, unit.latency.minimum, unit.latency.maximum, unit.reward.type),
+            tuple(1.0, 1.0, 12.0, "gems"));
 
   const auto& is = c.ironSource;
-  EXPECT_EQ(is.initializationLatency, 4);
-  EXPECT_EQ(is.interstitial.fillRate, 0.25);
-  EXPECT_EQ(is.interstitial.minimumLatency, 2);
-  EXPECT_EQ(is.interstitial.maximumLatency, 5);
-  EXPECT_EQ(is.interstitial.adNetworks, (std::vector<std::string>{"X"}));
-  ASSERT_EQ(is.interstitial.loadErrors.size(), 1u);
-  EXPECT_EQ(is.interstitial.loadErrors[0],
-            (Platform::Error{SimulatedIronSource::kErrorDomain, 7, "m7"}));
-  EXPECT_EQ(is.interstitial.onScreenDuration, 9);
-  EXPECT_EQ(is.interstitial.adUnit, "interstitial");  // not configurable
-  EXPECT_EQ(is.rewardedVideo.fillRate, 0);
-  EXPECT_TRUE(is.rewardedVideo.adNetworks.empty());
+  EXPECT_EQ(
+      tuple(is.initializationLatency, is.interstitial.fillRate, is.interstitial.minimumLatency,
+            is.interstitial.maximumLatency, is.interstitial.onScreenDuration),
+      tuple(4.0, 0.25, 2.0, 5.0, 9.0));
+  EXPECT_EQ(is.interstitial.loadErrors,
+            (std::vector<Platform::Error>{{SimulatedIronSource::kErrorDomain, 7, "m7"}}));
+  // The ad unit is not configurable.
+  EXPECT_EQ(tuple(is.interstitial.adNetworks, is.interstitial.adUnit),
+            tuple(Strings{"X"}, "interstitial"));
+  EXPECT_EQ(tuple(is.rewardedVideo.fillRate, is.rewardedVideo.adNetworks), tuple(0.0, Strings{}));
   EXPECT_EQ(is.interstitialShowsPerHour, (std::map<std::string, unsigned>{{"a", 0}, {"b", 3}}));
   EXPECT_EQ(is.reward, (ISPlacementInfo{"coins", Platform::Decimal::fromInt(5), "P"}));
 
-  EXPECT_EQ(c.consent.updateLatency, 1);
-  EXPECT_EQ(c.consent.formLoadLatency, 2);
-  EXPECT_EQ(c.consent.answerLatency, 3);
+  EXPECT_EQ(tuple(c.consent.updateLatency, c.consent.formLoadLatency, c.consent.answerLatency),
+            tuple(1.0, 2.0, 3.0));
   EXPECT_EQ(c.session, (SandboxSessionProfile{4, {5, 6}, {7, 8}, 0.1, 1, {9, 10}}));
 }
 
 TEST(SandboxConfigurationTest, AbsentSectionsKeepTheSimulatorsDefaults) {
   const SandboxConfiguration c = parsed("{}");
-  EXPECT_TRUE(c.ads.sources().empty());
-  EXPECT_TRUE(c.ads.interstitialPlacements().empty());
-  EXPECT_TRUE(c.ads.appOpenPlacements().empty());
-  EXPECT_TRUE(c.ads.rewardedPlacements().empty());
+  EXPECT_TRUE(c.ads.sources().empty() && c.ads.interstitialPlacements().empty() &&
+              c.ads.appOpenPlacements().empty() && c.ads.rewardedPlacements().empty());
 
   const SimulatedGoogleMobileAds::Configuration gma;
-  EXPECT_EQ(c.googleMobileAds.startDelay, gma.startDelay);
-  EXPECT_EQ(c.googleMobileAds.defaults.fillRate, gma.defaults.fillRate);
-  EXPECT_EQ(c.googleMobileAds.defaults.errorCodes, gma.defaults.errorCodes);
+  EXPECT_EQ(tuple(c.googleMobileAds.startDelay, c.googleMobileAds.defaults.fillRate,
+                  c.googleMobileAds.defaults.errorCodes),
+            tuple(gma.startDelay, gma.defaults.fillRate, gma.defaults.errorCodes));
   EXPECT_TRUE(c.googleMobileAds.adUnits.empty());
   const SimulatedIronSource::Configuration is;
-  EXPECT_EQ(c.ironSource.interstitial.fillRate, is.interstitial.fillRate);
-  EXPECT_EQ(c.ironSource.rewardedVideo.adUnit, "rewardedvideo");
-  EXPECT_EQ(c.ironSource.reward, is.reward);
+  EXPECT_EQ(tuple(c.ironSource.interstitial.fillRate, c.ironSource.rewardedVideo.adUnit,
+                  c.ironSource.reward),
+            tuple(is.interstitial.fillRate, "rewardedvideo", is.reward));
   EXPECT_EQ(c.consent.answerLatency, SimulatedConsentPlatform::Options{}.answerLatency);
   EXPECT_EQ(c.session, SandboxSessionProfile{});
 
   // A partial range keeps the other bound.
-  const SandboxConfiguration partial =
-      parsed(R"({"simulation": {"session": {"connected": {"maximum": 1000}}}})");
-  EXPECT_EQ(partial.session.connected.minimum, SandboxSessionProfile{}.connected.minimum);
-  EXPECT_EQ(partial.session.connected.maximum, 1000);
+  const auto connected =
+      parsed(R"({"simulation": {"session": {"connected": {"maximum": 1000}}}})").session.connected;
+  EXPECT_EQ(tuple(connected.minimum, connected.maximum),
+            tuple(SandboxSessionProfile{}.connected.minimum, 1000.0));
 }
 
 TEST(SandboxConfigurationTest, RejectsBadInputNamingTheField) {
@@ -239,27 +224,20 @@ TEST(SandboxConfigurationTest, RejectsBadInputNamingTheField) {
       {R"({"simulation": {"weather": {}}})",
        "simulation: unknown field \"weather\" (expected adMob, ironSource, consent or session)"},
   };
-  for (const auto& [json, message] : cases) {
-    EXPECT_EQ(errorOf(json), message) << json;
-  }
+  for (const auto& [json, message] : cases) EXPECT_EQ(errorOf(json), message) << json;
 
-  auto malformed = SandboxConfiguration::parse("{\"sources\": {\n  \"adMob\": null,\n}");
-  ASSERT_FALSE(malformed.hasValue());
-  EXPECT_EQ(malformed.error().domain, SandboxConfiguration::kErrorDomain);
-  EXPECT_EQ(malformed.error().code,
-            static_cast<std::int64_t>(SandboxConfiguration::ErrorCode::invalidJson));
-  EXPECT_TRUE(
-      malformed.error().localizedDescription.starts_with("invalid JSON: parse error at line 3"))
-      << malformed.error().localizedDescription;
-  EXPECT_EQ(SandboxConfiguration::parse("").error().code,
-            static_cast<std::int64_t>(SandboxConfiguration::ErrorCode::invalidJson));
+  const std::string_view malformedJson = "{\"sources\": {\n  \"adMob\": null,\n}";
+  const auto malformed = errorOf(malformedJson);
+  EXPECT_TRUE(malformed.starts_with("invalid JSON: parse error at line 3")) << malformed;
   // A number beyond every number type is bad JSON too, not an escaping exception.
-  EXPECT_EQ(SandboxConfiguration::parse(R"({"simulation": {"adMob": {"startDelay": 8e0555}}})")
-                .error()
-                .localizedDescription,
+  EXPECT_EQ(errorOf(R"({"simulation": {"adMob": {"startDelay": 8e0555}}})"),
             "invalid JSON: number overflow parsing '8e0555'");
-  EXPECT_EQ(SandboxConfiguration::parse(R"({"sources": 1})").error().code,
-            static_cast<std::int64_t>(SandboxConfiguration::ErrorCode::invalidConfiguration));
+  using enum SandboxConfiguration::ErrorCode;
+  EXPECT_EQ(codeOf(malformedJson), invalidJson);
+  EXPECT_EQ(codeOf(""), invalidJson);
+  EXPECT_EQ(codeOf(R"({"sources": 1})"), invalidConfiguration);
+  EXPECT_EQ(SandboxConfiguration::parse(malformedJson).error().domain,
+            SandboxConfiguration::kErrorDomain);
 }
 
 TEST(SandboxConfigurationTest, LoadsFilesAndNamesThePathInErrors) {
@@ -268,18 +246,15 @@ TEST(SandboxConfigurationTest, LoadsFilesAndNamesThePathInErrors) {
   std::filesystem::create_directories(directory);
   const std::string good = (directory / "good.json").string();
   const std::string bad = (directory / "bad.json").string();
+  const std::string missing = (directory / "missing.json").string();
   std::ofstream(good) << R"({"rewarded": {"timewall": {"source": "adMob", "keys": ["t"]}}})";
   std::ofstream(bad) << R"({"rewarded": {"timewall": {"source": "adMob", "timeout": -1}}})";
-
   auto loaded = SandboxConfiguration::load(good);
   ASSERT_TRUE(loaded.hasValue());
-  EXPECT_EQ(keys(loaded->ads.rewardedPlacements().at(RewardedAdPlacement::timewall)),
-            (std::vector<std::string>{"t"}));
-
+  EXPECT_EQ(loaded->ads.rewardedPlacements().at(RewardedAdPlacement::timewall).keys(),
+            Strings{"t"});
   EXPECT_EQ(SandboxConfiguration::load(bad).error().localizedDescription,
             bad + ": rewarded.timewall.timeout: must not be negative, found -1");
-
-  const std::string missing = (directory / "missing.json").string();
   auto absent = SandboxConfiguration::load(missing);
   ASSERT_FALSE(absent.hasValue());
   EXPECT_EQ(absent.error().code,
@@ -288,17 +263,16 @@ TEST(SandboxConfigurationTest, LoadsFilesAndNamesThePathInErrors) {
             "cannot read the configuration file \"" + missing + "\": No such file or directory");
   EXPECT_EQ(SandboxConfiguration::load(directory.string()).error().localizedDescription,
             "cannot read the configuration file \"" + directory.string() + "\": it is a directory");
-
   std::filesystem::remove_all(directory);
 }
 
-AdsConfig configWithConnectKeys(std::vector<std::string> keys) {
+AdsConfig configWithConnectKeys(Strings keys) {
   return AdsConfig({{AdSource::adMob, std::nullopt}},
                    {{InterstitialAdPlacement::connect, AdPlacementConfig::adMob(std::move(keys))}},
                    {}, {});
 }
 
-std::vector<std::string> connectKeys(const AdsConfig& config) {
+Strings connectKeys(const AdsConfig& config) {
   return config.interstitialPlacements().at(InterstitialAdPlacement::connect).keys();
 }
 
@@ -307,22 +281,19 @@ TEST(SandboxAdsConfigProviderTest, StreamGivesTheCurrentConfigurationAtOnceAndEv
   EXPECT_EQ(provider.configurationName(), "sandbox");
   EXPECT_EQ(&provider.rx(), &provider);
 
-  std::vector<std::vector<std::string>> seen;
+  std::vector<Strings> seen;
   auto subscription = provider.rx().adsConfig().subscribe(
       [&seen](const AdsConfig& config) { seen.push_back(connectKeys(config)); });
-  ASSERT_EQ(seen.size(), 1u);  // at once, without waiting for a change
-  EXPECT_EQ(seen[0], (std::vector<std::string>{"first"}));
-
+  EXPECT_EQ(seen, std::vector<Strings>{{"first"}});  // at once, without waiting for a change
   provider.setConfig(configWithConnectKeys({"second"}));
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[1], (std::vector<std::string>{"second"}));
-  EXPECT_EQ(connectKeys(provider.config()), (std::vector<std::string>{"second"}));
+  EXPECT_EQ(seen, (std::vector<Strings>{{"first"}, {"second"}}));
+  EXPECT_EQ(connectKeys(provider.config()), Strings{"second"});
 
   // A later subscriber, like the next start-up run, starts from the latest configuration.
-  std::vector<std::string> late;
+  Strings late;
   auto first = provider.adsConfig().take(1).subscribe(
       [&late](const AdsConfig& config) { late = connectKeys(config); });
-  EXPECT_EQ(late, (std::vector<std::string>{"second"}));
+  EXPECT_EQ(late, Strings{"second"});
 }
 
 }  // namespace

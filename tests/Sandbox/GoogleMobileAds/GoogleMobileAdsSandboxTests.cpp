@@ -49,12 +49,10 @@ TEST(GoogleMobileAdsSandboxTest, AnswersReachTheirRequestAndCallbacksTellWhether
   auto gma = GoogleMobileAdsSandbox::install(*environment);
   Strings outcomes;
   std::shared_ptr<GADRewardedAd> rewarded;
-  GAMInterstitialAd::loadWithAdManagerAdUnitID("i", GAMRequest{}, [&](auto ad, auto error) {
-    outcomes.push_back("i " + outcome(ad.get(), error));
-  });
-  GADRewardedAd::loadWithAdUnitID("r", GADRequest{}, [&](auto ad, auto error) {
-    outcomes.push_back("r " + outcome(ad.get(), error));
-    rewarded = ad;
+  GAMInterstitialAd::loadWithAdManagerAdUnitID(
+      "i", GAMRequest{}, [&](auto ad, auto e) { outcomes.push_back("i " + outcome(ad.get(), e)); });
+  GADRewardedAd::loadWithAdUnitID("r", GADRequest{}, [&](auto ad, auto e) {
+    outcomes.push_back("r " + outcome((rewarded = ad).get(), e));
   });
   environment->advance(3600);
   EXPECT_TRUE(outcomes.empty());  // never answered by itself
@@ -96,13 +94,10 @@ Strings simulate(const Configuration& configuration, int count, double runFor) {
 
 TEST(SimulatedGoogleMobileAdsTest, TheSeedDecidesTheOutcomesWhichArriveWithinTheLatency) {
   using ::testing::Each;
-  using ::testing::HasSubstr;
   Configuration configuration;
   configuration.seed = 7;
-  auto& unit = configuration.adUnits["/1/connect"];
-  unit.fillRate = 0.5;
-  unit.latency = {SimulatedGoogleMobileAds::Latency::Distribution::uniform, 2.0, 3.0, 0, 0};
-  unit.errorCodes = {1, 2};
+  auto& unit = configuration.adUnits["/1/connect"] = {
+      .fillRate = 0.5, .latency = {.minimum = 2.0, .maximum = 3.0}, .errorCodes = {1, 2}};
   const Strings first = simulate(configuration, 40, 3.0);  // all answered by the maximum
   EXPECT_EQ(simulate(configuration, 40, 3.0), first);
   EXPECT_THAT(first, Each(::testing::Not("unanswered")));
@@ -110,16 +105,15 @@ TEST(SimulatedGoogleMobileAdsTest, TheSeedDecidesTheOutcomesWhichArriveWithinThe
   configuration.seed = 8;
   EXPECT_NE(simulate(configuration, 40, 3.0), first);
   unit.fillRate = 0;
-  EXPECT_THAT(simulate(configuration, 40, 3.0), Each(HasSubstr(" error ")));
+  EXPECT_THAT(simulate(configuration, 40, 3.0), Each(::testing::HasSubstr(" error ")));
 }
 
 TEST(SimulatedGoogleMobileAdsTest, APresentedAdEarnsItsRewardAndClosesItselfAfterItsTimeOnScreen) {
   auto environment = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*environment);
   Configuration configuration;
-  configuration.defaults.fillRate = 1;
-  configuration.defaults.latency.minimum = configuration.defaults.latency.maximum = 1;
-  configuration.defaults.onScreenDuration = 30;
+  configuration.defaults = {
+      .fillRate = 1, .latency = {.minimum = 1, .maximum = 1}, .onScreenDuration = 30};
   SimulatedGoogleMobileAds::install(*environment, configuration);
   std::shared_ptr<GADRewardedAd> rewarded;
   GADRewardedAd::loadWithAdUnitID("/1/timewall", GADRequest{},

@@ -51,13 +51,24 @@ class Recorder final : public LevelPlayInterstitialDelegate,
   Platform::Date start_ = Platform::Environment::current().clock().now();
 };
 
+// A fresh environment with sdk installed and every delegate recording from the start.
+struct Simulation {
+  explicit Simulation(const std::shared_ptr<IronSourceSandbox>& sdk) {
+    sdk->install(*environment);
+    IronSource::setLevelPlayInterstitialDelegate(recorder);
+    IronSource::setLevelPlayRewardedVideoDelegate(recorder);
+    IronSource::setLevelPlayRewardedVideoManualDelegate(recorder);
+  }
+  explicit Simulation(SimulatedIronSource::Configuration configuration)
+      : Simulation(SimulatedIronSource::create(std::move(configuration))) {}
+  std::unique_ptr<Platform::Environment> environment = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope{*environment};
+  std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+};
+
 TEST(ScriptedIronSourceTest, LoadsWaitForTheTestsAnswerAndTriggersReachTheDelegate) {
-  auto environment = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*environment);
   auto sdk = ScriptedIronSource::create();
-  sdk->install(*environment);
-  auto recorder = std::make_shared<Recorder>();
-  IronSource::setLevelPlayInterstitialDelegate(recorder);
+  Simulation simulation(sdk);
   EXPECT_FALSE(sdk->fillInterstitialLoad("UnityAds"));  // nothing asked yet
   IronSource::loadInterstitial();
   EXPECT_TRUE(sdk->fillInterstitialLoad("UnityAds"));
@@ -65,30 +76,17 @@ TEST(ScriptedIronSourceTest, LoadsWaitForTheTestsAnswerAndTriggersReachTheDelega
   IronSource::showInterstitialWithViewController(nullptr, "connect");
   sdk->triggerInterstitialOpen();
   sdk->triggerInterstitialClose();
-  EXPECT_THAT(recorder->trace,
+  EXPECT_THAT(simulation.recorder->trace,
               ElementsAre("0 load interstitial/UnityAds", "0 open interstitial/UnityAds",
                           "0 close interstitial/UnityAds"));
 }
-
-// A fresh simulation with the configuration, recording from the start.
-struct Simulation {
-  explicit Simulation(SimulatedIronSource::Configuration configuration) {
-    SimulatedIronSource::create(std::move(configuration))->install(*environment);
-    IronSource::setLevelPlayInterstitialDelegate(recorder);
-    IronSource::setLevelPlayRewardedVideoDelegate(recorder);
-    IronSource::setLevelPlayRewardedVideoManualDelegate(recorder);
-  }
-  std::unique_ptr<Platform::Environment> environment = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope{*environment};
-  std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
-};
 
 // The trace of 24 interstitial loads, four seconds apart (past the longest latency).
 Strings play(std::uint64_t seed, double fillRate) {
   SimulatedIronSource::Configuration configuration;
   configuration.seed = seed;
   configuration.interstitial.fillRate = fillRate;
-  Simulation simulation(configuration);
+  Simulation simulation(std::move(configuration));
   for (int round = 0; round < 24; ++round) {
     IronSource::loadInterstitial();
     simulation.environment->advance(4);
@@ -106,8 +104,7 @@ TEST(SimulatedIronSourceTest, TheSeedDecidesTheOutcomesAndFillRateZeroAlwaysFail
 TEST(SimulatedIronSourceTest, LoadsAnswerOnTheClockAdsCloseThemselvesAndCappingCountsAnHour) {
   SimulatedIronSource::Configuration configuration;
   for (auto* profile : {&configuration.interstitial, &configuration.rewardedVideo}) {
-    profile->minimumLatency = profile->maximumLatency = 1;
-    profile->fillRate = 1;
+    profile->fillRate = profile->minimumLatency = profile->maximumLatency = 1;
     profile->adNetworks = {"UnityAds"};
     profile->onScreenDuration = 15;
   }
@@ -124,17 +121,14 @@ TEST(SimulatedIronSourceTest, LoadsAnswerOnTheClockAdsCloseThemselvesAndCappingC
   EXPECT_THAT(trace, ElementsAre("1 load rewardedvideo/UnityAds", "1 open rewardedvideo/UnityAds",
                                  "16 reward coins Home", "16 close rewardedvideo/UnityAds"));
 
-  auto loadAndShow = [&] {
+  // Shown at 17 s and 33 s, then refused at 49 s.
+  for (const bool cappedAfter : {false, true, true}) {
     IronSource::loadInterstitial();
     environment.advance(1);
     IronSource::showInterstitialWithViewController(nullptr, "connect");
     environment.advance(15);
-  };
-  loadAndShow();  // shown at 17 s
-  EXPECT_FALSE(IronSource::isInterstitialCappedForPlacement("connect"));
-  loadAndShow();  // shown at 33 s
-  EXPECT_TRUE(IronSource::isInterstitialCappedForPlacement("connect"));
-  loadAndShow();
+    EXPECT_EQ(IronSource::isInterstitialCappedForPlacement("connect"), cappedAfter);
+  }
   EXPECT_EQ(trace.back(), "49 failToShow 2002");
   environment.advance(3617 - 64 - 0.5);  // half a second before the first show leaves the hour
   EXPECT_TRUE(IronSource::isInterstitialCappedForPlacement("connect"));

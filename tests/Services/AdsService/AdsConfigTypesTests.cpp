@@ -31,9 +31,8 @@ TEST(AdsPlacementTest, IdentityTextHashAndTheHostMappings) {
   // Equal underlying values in different formats (appLaunch) are different keys; a fresh equal
   // value finds its entry.
   ASSERT_EQ(index.size(), kAllPlacements.size());
-  for (std::size_t i = 0; i < kAllPlacements.size(); ++i) {
+  for (std::size_t i = 0; i < kAllPlacements.size(); ++i)
     EXPECT_EQ(index.at(AdsPlacement(kAllPlacements[i])), i);
-  }
 
   // The host's choices: none maps to no placement, every other case to its namesake.
   EXPECT_EQ(placement(InterstitialType::none), std::nullopt);

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <limits>
 #include <random>
-#include <string>
 
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteStorage.h"
@@ -99,9 +98,8 @@ TEST_F(AdsServiceDecisionTest, NoConfigurationUnconfiguredPlacementsAndEmptyKeys
   EXPECT_EQ(rateUsCalls(), 0);
   service->loadAds();
   for (auto placement : {InterstitialAdPlacement::connect, InterstitialAdPlacement::disconnect,
-                         InterstitialAdPlacement::appLaunch}) {
+                         InterstitialAdPlacement::appLaunch})
     EXPECT_EQ(service->interstitialAd(placement), nullptr);
-  }
   EXPECT_EQ(service->rewardedAd(RewardedAdPlacement::timewall), nullptr);
   EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::main), nullptr);
   EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::appLaunch), nullptr);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "Sandbox/Consent/RecordingMetaDataStore.h"
@@ -36,9 +35,11 @@ struct RequestCountingMetaDataStore final : UADSMetaDataStore {
   std::vector<std::size_t> requestsBeforeWrite;
 };
 
-AdsConfig standardConfig() {
+// Both networks unless sources says otherwise.
+AdsConfig standardConfig(AdsConfig::Sources sources = {{AdSource::adMob, std::nullopt},
+                                                       {AdSource::ironSource, "is-key"}}) {
   return AdsConfig(
-      {{AdSource::adMob, std::nullopt}, {AdSource::ironSource, "is-key"}},
+      std::move(sources),
       {{InterstitialAdPlacement::connect, AdPlacementConfig({"c1", "c2"}, AdSource::adMob, 600)},
        {InterstitialAdPlacement::disconnect, AdPlacementConfig::ironSource({"dis"})}},
       {{RewardedAdPlacement::timewall, AdPlacementConfig::adMob({"reward"})}},
@@ -56,8 +57,7 @@ class AdsServiceStartUpTests : public ::testing::Test {
   }
 
   [[nodiscard]] bool requested(const std::string& unit) const {
-    const auto units = h.requestedUnits();
-    return std::find(units.begin(), units.end(), unit) != units.end();
+    return std::ranges::count(h.requestedUnits(), unit) > 0;
   }
   // Runs the main queue (and waits for the background phase) until done() holds.
   void runUntil(const std::function<bool()>& done) { EXPECT_TRUE(h.env->runUntil(done)); }
@@ -126,8 +126,7 @@ TEST_F(AdsServiceStartUpTests, ConnectInterstitialFromRunToViewedEvent) {
             "connect admob c1");
   EXPECT_EQ(std::get<std::int64_t>(*events[0].parameter("duration")), 2500);
   EXPECT_NE(text(1, "aaid"), text(0, "aaid")) << "a fresh ad";
-  EXPECT_EQ(text(2, "aaid"), text(0, "aaid"));
-  EXPECT_EQ(text(3, "aaid"), text(0, "aaid"));
+  for (std::size_t i : {2, 3}) EXPECT_EQ(text(i, "aaid"), text(0, "aaid")) << i;
   EXPECT_EQ(std::get<std::int64_t>(*events[3].parameter("duration")), 7250);
   EXPECT_EQ(service->interstitialTypeToPresent(), InterstitialType::none) << "600 s interval";
 }
@@ -264,10 +263,7 @@ TEST_F(AdsServiceStartUpTests, MediatorsHearConsentBeforeTheFirstRequestUnlessLo
   auto store = std::make_shared<RequestCountingMetaDataStore>(*h.gma);
   h.env->setService<UADSMetaDataStore>(store);
   // AdMob only: the IronSource bridge, shared by the environment, answers one starter.
-  const AdsConfig config = standardConfig();
-  auto first =
-      run(nullptr, AdsConfig({{AdSource::adMob, std::nullopt}}, config.interstitialPlacements(),
-                             config.rewardedPlacements(), config.appOpenPlacements()));
+  auto first = run(nullptr, standardConfig({{AdSource::adMob, std::nullopt}}));
   h.drain();
   const auto firstRunRequests = h.gma->requests().size();
   auto early = h.makeService(consentService);
@@ -297,11 +293,8 @@ TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
 
 TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileConsentIsPendingFinishesItsRunThenGoes) {
   consent->setConsentStatus(UMPConsentStatus::unknown);
-  auto service = recordedService();
+  auto service = run([&] { return consent->pendingUpdateCount() == 1; });
   const std::weak_ptr<AdsService> weak = service;
-  service->checkConsentAndLoadAds(true);
-  h.configProvider->publish(standardConfig());
-  runUntil([&] { return consent->pendingUpdateCount() == 1; });
   service.reset();
   EXPECT_FALSE(weak.expired()) << "the pending consent answer holds the run, the run the service";
 

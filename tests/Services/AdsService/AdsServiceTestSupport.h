@@ -6,13 +6,7 @@
 // Threading: the test's thread plays the main queue.
 
 #include <map>
-#include <memory>
-#include <optional>
 #include <stdexcept>
-#include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "Sandbox/HostServices/SandboxConnectionService.h"
