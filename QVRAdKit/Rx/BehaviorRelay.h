@@ -4,8 +4,6 @@
 // first receives the current value. Observable::bind(relay) feeds a relay from a stream.
 // Threading: any member from any thread.
 
-#include <functional>
-
 #include "QVRAdKit/Rx/detail/BehaviorState.h"
 
 namespace QVRAdKit::Rx {
@@ -26,8 +24,8 @@ class BehaviorRelay {
     return Observable<T>(std::make_shared<detail::BehaviorProducer<T>>(state_));
   }
   // A callable that accepts into this relay's state; what bind() keeps.
-  [[nodiscard]] std::function<void(const T&)> acceptor() const {
-    return [state = state_](const T& value) { state->next(value); };
+  [[nodiscard]] detail::StateAcceptor<T> acceptor() const {
+    return detail::StateAcceptor<T>(state_);
   }
 
  private:

@@ -1,19 +1,35 @@
 #pragma once
 // Shared state of BehaviorSubject and BehaviorRelay: the current value, the terminal event and the
-// subscribers. Emission copies a snapshot of the subscriber list under the lock and calls the
-// subscribers outside it, so a callback may subscribe, dispose, emit or destroy the subject.
-// No lock is held while a subscriber runs. The price: a subscription made on one thread while
+// subscribers. The subscriber list is immutable once published: subscribe and dispose build a new
+// one and swap it in, so an emission takes the lock only to store the value and note which list
+// it walks, then calls the subscribers outside it. A callback may therefore subscribe, dispose,
+// emit or destroy the subject.
+//
+// Walking a list without a reference count: the emission takes one of a few "emitting" slots
+// under the lock and clears it with a plain store when done. A list replaced while any slot is
+// taken is retired rather than freed, and retired lists are freed once no slot is taken. When the
+// slots are all taken (deep re-entrancy), the emission falls back to holding a reference. So an
+// emission on a subject used from one thread costs one uncontended atomic exchange and no
+// reference counting. A subject destroyed inside its own emission hands its lists to that
+// emission (EmissionFrame).
+//
+// The price of calling subscribers outside the lock: a subscription made on one thread while
 // another thread emits may receive the newer value before the current one. The module subscribes
 // and emits each subject on one thread, except the configuration stream, of which it takes only
 // the first value delivered.
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "QVRAdKit/Rx/Observable.h"
+#include "QVRAdKit/Rx/detail/EmissionFrame.h"
+#include "QVRAdKit/Rx/detail/SpinLock.h"
 
 namespace QVRAdKit::Rx::detail {
 
@@ -21,37 +37,57 @@ template <class T>
 class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>> {
  public:
   explicit BehaviorState(T initial) : value_(std::move(initial)) {}
+  BehaviorState(const BehaviorState&) = delete;
+  BehaviorState& operator=(const BehaviorState&) = delete;
+  ~BehaviorState() {
+    if (auto* frame = EmissionFrame::markDestroyed(this)) {
+      frame->keepAlive(std::move(subscribers_));
+      for (auto& list : retired_) frame->keepAlive(std::move(list));
+    }
+  }
 
   T value() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     return value_;
   }
 
   std::size_t subscriberCount() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     return subscribers_ ? subscribers_->size() : 0;
   }
 
   void next(T value) {
-    std::shared_ptr<const Subscribers> subscribers;
+    const Subscribers* subscribers = nullptr;
+    std::shared_ptr<const Subscribers> held;  // only when every slot is taken
+    std::size_t slot = kSlots;
     {
-      std::lock_guard lock(mutex_);
+      std::lock_guard lock(lock_);
       if (terminated_) return;
       value_ = value;
-      subscribers = subscribers_;
+      if (!subscribers_) return;
+      subscribers = subscribers_.get();
+      slot = takeSlot();
+      if (slot == kSlots) held = subscribers_;
     }
-    if (!subscribers) return;
+    EmissionFrame frame(this);
     for (const auto& subscription : *subscribers) subscription->observer->onNext(value);
+    if (frame.emitterDestroyed()) return;
+    if (slot == kSlots) return;
+    emitting_[slot].store(false, std::memory_order_release);
+    // A callback replaced the list meanwhile: free what no emission walks any more, so that a
+    // subscriber disposed during this round is released when the round ends.
+    if (hasRetired_.load(std::memory_order_relaxed)) freeRetired();
   }
 
   void terminate(std::optional<Error> error) {
     std::shared_ptr<const Subscribers> subscribers;
     {
-      std::lock_guard lock(mutex_);
+      std::lock_guard lock(lock_);
       if (terminated_) return;
       terminated_ = true;
       error_ = error;
-      subscribers = std::exchange(subscribers_, nullptr);
+      subscribers = subscribers_;
+      replace(nullptr);
     }
     if (!subscribers) return;
     for (const auto& subscription : *subscribers) {
@@ -64,7 +100,7 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
   }
 
   Disposable subscribe(const ObserverPtr<T>& observer) {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(lock_);
     if (terminated_) {
       auto error = error_;
       lock.unlock();
@@ -80,9 +116,10 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
     grown->reserve((subscribers_ ? subscribers_->size() : 0) + 1);
     if (subscribers_) grown->assign(subscribers_->begin(), subscribers_->end());
     grown->push_back(subscription);
-    subscribers_ = std::move(grown);
+    auto old = replace(std::move(grown));
     T current = value_;
     lock.unlock();
+    old.reset();
     observer->onNext(current);
     return Disposable(std::move(subscription));
   }
@@ -98,16 +135,17 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
     const ObserverPtr<T> observer;
   };
   using Subscribers = std::vector<std::shared_ptr<Subscription>>;
+  static constexpr std::size_t kSlots = 4;
 
   void remove(const Subscription* subscription) {
-    std::shared_ptr<const Subscribers> old;
-    std::lock_guard lock(mutex_);
+    std::shared_ptr<const Subscribers> old;  // freed after the lock is released
+    std::lock_guard lock(lock_);
     if (!subscribers_) return;
     auto it = std::find_if(subscribers_->begin(), subscribers_->end(),
                            [&](const auto& entry) { return entry.get() == subscription; });
     if (it == subscribers_->end()) return;
     if (subscribers_->size() == 1) {
-      old = std::exchange(subscribers_, nullptr);
+      old = replace(nullptr);
       return;
     }
     auto shrunk = std::make_shared<Subscribers>();
@@ -115,14 +153,64 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
     for (const auto& entry : *subscribers_) {
       if (entry.get() != subscription) shrunk->push_back(entry);
     }
-    old = std::exchange(subscribers_, std::move(shrunk));
+    old = replace(std::move(shrunk));
   }
 
-  mutable std::mutex mutex_;
+  // Under lock_: publishes list and returns the old one when no emission may be walking it (the
+  // caller frees it after unlocking); otherwise the old one is retired and null is returned.
+  std::shared_ptr<const Subscribers> replace(std::shared_ptr<const Subscribers> list) {
+    auto old = std::exchange(subscribers_, std::move(list));
+    if (old && anyEmitting()) {
+      retired_.push_back(std::move(old));
+      hasRetired_.store(true, std::memory_order_relaxed);
+      return nullptr;
+    }
+    return old;
+  }
+
+  void freeRetired() {
+    std::vector<std::shared_ptr<const Subscribers>> freed;  // freed after the lock is released
+    std::lock_guard lock(lock_);
+    if (anyEmitting()) return;  // the last emission to end frees them
+    freed.swap(retired_);
+    hasRetired_.store(false, std::memory_order_relaxed);
+  }
+
+  // Under lock_: slots are only taken under the lock and released by their emission alone.
+  bool anyEmitting() const {
+    return std::any_of(emitting_.begin(), emitting_.end(),
+                       [](const auto& slot) { return slot.load(std::memory_order_acquire); });
+  }
+  std::size_t takeSlot() {
+    for (std::size_t i = 0; i < kSlots; ++i) {
+      if (!emitting_[i].load(std::memory_order_acquire)) {
+        emitting_[i].store(true, std::memory_order_relaxed);
+        return i;
+      }
+    }
+    return kSlots;
+  }
+
+  mutable SpinLock lock_;
   T value_;
   bool terminated_ = false;
   std::optional<Error> error_;
   std::shared_ptr<const Subscribers> subscribers_;
+  std::vector<std::shared_ptr<const Subscribers>> retired_;
+  std::array<std::atomic<bool>, kSlots> emitting_{};
+  std::atomic<bool> hasRetired_{false};  // retired_ is not empty; read without the lock
+};
+
+// What BehaviorRelay::acceptor() gives: accepts into the state it holds. A plain callable rather
+// than a std::function, so a stream bound to a relay reaches the state in one direct call.
+template <class T>
+class StateAcceptor {
+ public:
+  explicit StateAcceptor(std::shared_ptr<BehaviorState<T>> state) : state_(std::move(state)) {}
+  void operator()(const T& value) const { state_->next(value); }
+
+ private:
+  std::shared_ptr<BehaviorState<T>> state_;
 };
 
 template <class T>

@@ -67,6 +67,20 @@ class OperatorProducer final : public Producer<Out> {
   std::tuple<Args...> args_;
 };
 
+// Observer of bind(relay): hands every value to the relay's acceptor; an error or a completion
+// leaves the relay's value as it is.
+template <class T, class A>
+class AcceptorObserver final : public Observer<T> {
+ public:
+  explicit AcceptorObserver(A acceptor) : acceptor_(std::move(acceptor)) {}
+  void onNext(const T& value) override { acceptor_(value); }
+  void onError(const Error& /*error*/) override {}
+  void onCompleted() override {}
+
+ private:
+  A acceptor_;
+};
+
 template <class T, class U, class F>
 class MapObserver final : public ForwardingObserver<T, U> {
  public:
@@ -252,7 +266,8 @@ Disposable Observable<T>::bind(Target& target) const requires requires(Target& t
   t.acceptor()(v);
 }
 {
-  return subscribe([acceptor = target.acceptor()](const T& value) { acceptor(value); });
+  using Acceptor = std::decay_t<decltype(target.acceptor())>;
+  return subscribe(std::make_shared<detail::AcceptorObserver<T, Acceptor>>(target.acceptor()));
 }
 
 template <class T>
