@@ -12,3 +12,13 @@ if ((${#missing[@]})); then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
+# Optional: RxCpp's headers let the stream benchmarks compare against it. Not every Debian release
+# ships them, so a missing package is not an error.
+optional=(librxcpp-dev)
+for p in "${optional[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" && continue
+  if apt-cache show "$p" >/dev/null 2>&1; then
+    SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$p" || echo "setup: $p not installed"
+  fi
+done

@@ -43,7 +43,13 @@ class Recorder final : public LevelPlayInterstitialDelegate,
 
  private:
   static std::string of(const ISAdInfo& info) { return " " + info.ad_unit + "/" + info.ad_network; }
-  static std::string of(const Platform::Error& error) { return " " + std::to_string(error.code); }
+  static std::string of(const Platform::Error& error) {
+    // Appended rather than `" " + std::to_string(...)`: g++ 12 at -O3 reports a false -Wrestrict
+    // overlap in the string insert that the latter compiles to.
+    std::string text = " ";
+    text += std::to_string(error.code);
+    return text;
+  }
   void add(const std::string& event) {
     const auto seconds = Platform::Environment::current().clock().now().timeIntervalSince(start_);
     trace.push_back(std::to_string(static_cast<int>(seconds)) + " " + event);
