@@ -1,0 +1,140 @@
+#include "QVRAdKit/Banner/BannerAdInteractor.h"
+
+#include <cassert>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "QVRAdKit/Banner/PartnerAdName.h"
+#include "QVRAdKit/Host/EventCatalog/BannerAdViewEvent.h"
+#include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Host/UCR.h"
+#include "QVRAdKit/Platform/Environment.h"
+
+namespace QVRAdKit {
+namespace {
+
+void assertOnMainQueue() {
+  assert(Platform::Environment::current().mainQueue().isCurrent() &&
+         "BannerAdInteractor is used on the main queue only");
+}
+
+// The non-empty lines of text, in order.
+std::vector<std::string_view> nonEmptyLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    const auto line = text.substr(0, end);
+    if (!line.empty()) lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::shared_ptr<BannerAdInteractor> BannerAdInteractor::create(
+    std::shared_ptr<BannerAdConfigProvider> configProvider,
+    std::shared_ptr<BannerAppearanceProvider> appearanceProvider,
+    const std::shared_ptr<BannerAdPresentable>& presenter,
+    const std::shared_ptr<BannerAdListener>& listener) {
+  assertOnMainQueue();
+  auto interactor =
+      std::make_shared<BannerAdInteractor>(ConstructionKey{}, std::move(configProvider),
+                                           std::move(appearanceProvider), presenter, listener);
+  // The view must own its listener before the first view model reaches it: the view forwards
+  // that model's visibility to the listener it has at that moment.
+  if (presenter) presenter->setListener(interactor);
+  interactor->subscribe();
+  return interactor;
+}
+
+BannerAdInteractor::BannerAdInteractor(ConstructionKey /*key*/,
+                                       std::shared_ptr<BannerAdConfigProvider> configProvider,
+                                       std::shared_ptr<BannerAppearanceProvider> appearanceProvider,
+                                       const std::shared_ptr<BannerAdPresentable>& presenter,
+                                       const std::shared_ptr<BannerAdListener>& listener)
+    : configProvider_(std::move(configProvider)),
+      appearanceProvider_(std::move(appearanceProvider)),
+      presenter_(presenter),
+      listener_(listener) {}
+
+void BannerAdInteractor::subscribe() {
+  if (!configProvider_) {
+    QVLogAssertionFailure("A banner was built without a config provider; it stays empty",
+                          QVR_FILE_TEXT,
+                          "init(configProvider:appearanceProvider:presenter:listener:)", __LINE__);
+    if (auto presenter = presenter_.lock()) presenter->setViewModel(std::nullopt);
+    return;
+  }
+  std::weak_ptr<BannerAdInteractor> weak = weak_from_this();
+  configProvider_->model()
+      ->asObservable()
+      .distinctUntilChanged()
+      .subscribe([weak](const std::optional<BannerAdModel>& model) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->currentModel_ = model;
+        self->presentCurrentModel();
+      })
+      .disposed(bag_);
+}
+
+void BannerAdInteractor::presentCurrentModel() {
+  if (!currentModel_) {
+    if (auto presenter = presenter_.lock()) presenter->setViewModel(std::nullopt);
+    return;
+  }
+  // Copied: a host callback reached from here may publish a new model and replace currentModel_.
+  const BannerAdModel model = *currentModel_;
+  // The view is counted even when nothing is left to show it: the content was published.
+  UCR::report(BannerAdViewEvent::ViewEvent(model.partnerName(), std::nullopt, ""));
+
+  BannerViewModel viewModel{model.title(), model.subtitle(), model.imageUrl(),
+                            !model.showCloseButton(), std::nullopt};
+  if (appearanceProvider_) {
+    viewModel.appearance = appearanceProvider_->appearance(partnerAdName(model.partnerName()));
+  }
+  if (const auto& appearance = viewModel.appearance) {
+    if (appearance->cta && appearance->cta->type != BannerCTAType::bottomButton) {
+      // The accessory layouts have no room for both texts: the title carries both lines.
+      const auto lines = nonEmptyLines(model.title());
+      viewModel.title = lines.empty() ? std::string() : std::string(lines.front());
+      viewModel.subtitle = lines.empty() ? std::string() : std::string(lines.back());
+    }
+    if (appearance->icon) viewModel.imageUrl = std::nullopt;
+  }
+  if (!viewModel.title.empty() && viewModel.title.back() == '.') viewModel.title.pop_back();
+
+  if (auto presenter = presenter_.lock()) presenter->setViewModel(std::move(viewModel));
+}
+
+void BannerAdInteractor::didTapBanner() {
+  assertOnMainQueue();
+  // The host may drop its banner view (and with it this interactor) from bannerAdDidClick; the
+  // rest of the tap still runs on a live object.
+  const auto keepAlive = weak_from_this().lock();
+  if (auto listener = listener_.lock()) listener->bannerAdDidClick();
+  if (!currentModel_) return;
+  const BannerAdModel model = *currentModel_;
+  UCR::report(BannerAdViewEvent::ClickEvent(model.partnerName()));
+  configProvider_->markAsSeen(model);
+  // Held locally: opening the address may reach host code that replaces the router.
+  if (const auto router = router_) router->openRedirect(model.redirectUrl());
+}
+
+void BannerAdInteractor::didTapClose() {
+  assertOnMainQueue();
+  if (!currentModel_) return;
+  UCR::report(BannerAdViewEvent::CloseEvent(currentModel_->partnerName()));
+  if (auto listener = listener_.lock()) listener->bannerAdDidClose();
+}
+
+void BannerAdInteractor::didChangeVisibility(bool isHidden) {
+  assertOnMainQueue();
+  if (auto listener = listener_.lock()) listener->bannerAdDidChangeVisibility(isHidden);
+}
+
+}  // namespace QVRAdKit

@@ -1,0 +1,137 @@
+#include "QVRAdKit/Banner/PartnerAdsProvider.h"
+
+#include <cassert>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Platform/Environment.h"
+
+namespace QVRAdKit {
+namespace {
+
+// The VPN status raw value (connected) that hides banners whose enabled state is 2.
+constexpr std::int64_t kHidingVPNStatus = 3;
+
+bool isShown(std::int64_t enabledState, QVVPNManagerStatus status) {
+  switch (enabledState) {
+    case 1:
+    case 3:
+      return true;
+    case 2:
+      return rawValue(status) != kHidingVPNStatus;
+    default:
+      return false;
+  }
+}
+
+bool qualifies(const QVPartnerAd& ad) {
+  if (ad.title().empty()) return false;
+  const auto icon = ad.iconUrl();
+  return icon && !icon->absoluteString().empty();
+}
+
+std::string joinedExperimentGroups(const std::vector<std::shared_ptr<const QVPartnerAd>>& ads) {
+  std::unordered_set<std::string> groups;
+  for (const auto& ad : ads) {
+    if (!ad) continue;
+    std::string pair = ad->testId();
+    const std::string testGroup = ad->testGroup();
+    if (pair.empty() || testGroup.empty()) continue;
+    pair += ':';
+    pair += testGroup;
+    groups.insert(std::move(pair));
+  }
+  std::string joined;
+  for (const auto& group : groups) {
+    if (!joined.empty()) joined += ',';
+    joined += group;
+  }
+  return joined;
+}
+
+}  // namespace
+
+std::shared_ptr<PartnerAdsProvider> PartnerAdsProvider::create(
+    std::shared_ptr<UserServiceProtocol> userService,
+    std::shared_ptr<ConnectionServiceProtocol> connectionService) {
+  assert(Platform::Environment::current().mainQueue().isCurrent() &&
+         "PartnerAdsProvider is made on the main queue");
+  auto provider = std::make_shared<PartnerAdsProvider>(ConstructionKey{}, std::move(userService),
+                                                       std::move(connectionService));
+  // Loaded once before following anything, so a consumer subscribing right after sees a result
+  // even from services whose streams do not replay their current value.
+  provider->reloadPartnerAds();
+
+  std::weak_ptr<PartnerAdsProvider> weak = provider;
+  // A connection change only says "read the VPN status again"; the event itself is not used.
+  provider->connectionService_->connectionStatusStream()
+      .map([weak](const ConnectionStatus&) { return weak.lock(); })
+      .unwrap()
+      .subscribe([](const std::shared_ptr<PartnerAdsProvider>& self) {
+        self->updateModel(self->connectionService_->vpnStatus());
+      })
+      .disposed(provider->bag_);
+  // A user change reloads from currentUser: the emitted user is not used.
+  provider->userService_->userStream()
+      .subscribe([weak](const QVUserPtr&) {
+        if (auto self = weak.lock()) self->reloadPartnerAds();
+      })
+      .disposed(provider->bag_);
+  return provider;
+}
+
+PartnerAdsProvider::PartnerAdsProvider(ConstructionKey /*key*/,
+                                       std::shared_ptr<UserServiceProtocol> userService,
+                                       std::shared_ptr<ConnectionServiceProtocol> connectionService)
+    : userService_(std::move(userService)),
+      connectionService_(std::move(connectionService)),
+      model_(std::make_shared<BannerAdModelRelay>(std::nullopt)) {}
+
+void PartnerAdsProvider::setModel(std::shared_ptr<BannerAdModelRelay> relay) {
+  if (!relay) {
+    QVLogAssertionFailure("A null model relay was refused; the current one stays", QVR_FILE_TEXT,
+                          "model", __LINE__);
+    return;
+  }
+  model_ = std::move(relay);
+}
+
+void PartnerAdsProvider::markAsSeen(const BannerAdModel& /*model*/) {}
+
+void PartnerAdsProvider::reloadPartnerAds() {
+  const QVUserPtr user = userService_->currentUser();
+  if (!user) return;  // no user yet: keep what was shown
+  const auto ads = user->partnerAds();
+  experimentGroups_ = joinedExperimentGroups(ads);
+  currentAd_ = nullptr;
+  for (const auto& ad : ads) {
+    if (ad && qualifies(*ad)) {
+      currentAd_ = ad;
+      break;
+    }
+  }
+  updateModel(connectionService_->vpnStatus());
+}
+
+void PartnerAdsProvider::updateModel(QVVPNManagerStatus status) {
+  // Held locally: a subscriber may replace the relay or the current ad while it is told.
+  const auto relay = model_;
+  const auto ad = currentAd_;
+  if (ad && isShown(ad->enabledState(), status)) {
+    // qualifies() let only ads with an icon address become current; a host may also set one.
+    auto icon = ad->iconUrl();
+    if (icon) {
+      relay->accept(BannerAdModel(ad->partnerName(), ad->title(), ad->subtitle(), std::move(*icon),
+                                  ad->redirectUrl(), ad->isCloseEnabled()));
+      return;
+    }
+    QVLogAssertionFailure("The current partner ad has no icon address; no banner is shown",
+                          QVR_FILE_TEXT, "updateModel(with:)", __LINE__);
+  }
+  relay->accept(std::nullopt);
+}
+
+}  // namespace QVRAdKit
