@@ -124,11 +124,23 @@ std::string InspectorPage::html() const {
       int position = 0;
       for (const auto& key : placement.keys) {
         const std::string state = key.ad ? std::string(caseName(key.ad->state)) : "none";
-        html += "<tr class=\"key\" data-key=\"" + escaped(key.key) + "\" data-state=\"" + state +
-                "\"><td>" + std::to_string(++position) + "</td><td>" + escaped(key.key) +
-                "</td><td class=\"state state-" + state + "\">" + (key.ad ? state : "no ad") +
-                "</td><td>" + (key.ad ? escaped(InspectorFormat::age(*key.ad)) : "-") +
-                "</td><td class=\"uuid\">" + (key.ad ? escaped(key.ad->uuid) : "") + "</td></tr>\n";
+        html.append("<tr class=\"key\" data-key=\"")
+            .append(escaped(key.key))
+            .append("\" data-state=\"")
+            .append(state)
+            .append("\"><td>")
+            .append(std::to_string(++position))
+            .append("</td><td>")
+            .append(escaped(key.key))
+            .append("</td><td class=\"state state-")
+            .append(state)
+            .append("\">")
+            .append(key.ad ? state : "no ad")
+            .append("</td><td>")
+            .append(key.ad ? escaped(InspectorFormat::age(*key.ad)) : "-")
+            .append("</td><td class=\"uuid\">")
+            .append(key.ad ? escaped(key.ad->uuid) : "")
+            .append("</td></tr>\n");
       }
       html += "</tbody>\n</table>\n";
     }

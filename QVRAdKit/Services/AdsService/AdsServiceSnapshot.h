@@ -87,7 +87,7 @@ struct AdsServiceSnapshot {
   };
 
   struct Consent {
-    bool hasService = false;  // the service was built without a consent service
+    bool hasService = false;  // false: the ads service was built without a consent service
     ConsentStatus status = ConsentStatus::unknown;
     bool formLoaded = false;  // a consent form is loaded for the host to present
     bool personalizedAdsAllowed = false;
