@@ -22,6 +22,7 @@
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
 #include "Sandbox/Host/SandboxHost.h"
+#include "Sandbox/Inspector/SandboxInspector.h"
 #include "Sandbox/Logging/StderrLogger.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
 
@@ -88,6 +89,8 @@ struct CommandLine {
   bool premium = false;
   bool quiet = false;
   bool printDefaultConfig = false;
+  std::string inspectAt;
+  std::string inspectHtml;
 };
 
 int run(const CommandLine& commandLine) {
@@ -131,10 +134,17 @@ int run(const CommandLine& commandLine) {
     options.narrator = [&out](std::string_view line) { out << line << '\n'; };
   }
 
+  auto inspector =
+      SandboxInspector::create(commandLine.inspectAt, commandLine.inspectHtml, options.duration,
+                               "qvr-sandbox, seed " + std::to_string(commandLine.seed));
+  if (!inspector) return badInput(inspector.error().localizedDescription);
+  (*inspector)->attach(options);
+
   const StorageFile storage(commandLine.storagePath);
   options.storagePath = storage.path();
   auto summary = SandboxHost::run(options);
   if (!summary) return badInput(summary.error().localizedDescription);
+  if (auto error = (*inspector)->finish()) return badInput(error->localizedDescription);
 
   if (!commandLine.quiet) out << '\n';
   out << summary->text();
@@ -194,6 +204,11 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"accept", "reject"}));
   app.add_flag("--premium", commandLine.premium, "The user is premium (no ads)");
   app.add_flag("--quiet", commandLine.quiet, "Print only the final summary");
+  app.add_option("--inspect-at", commandLine.inspectAt,
+                 "Print a snapshot of the ads service at these session times (seconds, mm:ss or "
+                 "hh:mm:ss, comma-separated)");
+  app.add_option("--inspect-html", commandLine.inspectHtml,
+                 "Write every snapshot to this HTML page (default time: the session end)");
   app.add_flag("--print-default-config", commandLine.printDefaultConfig,
                "Print the embedded configuration and exit");
 

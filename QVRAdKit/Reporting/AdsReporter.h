@@ -36,6 +36,11 @@ class AdsReporter final : public AdsReportable {
   }
   // Replaces the whole mapping: keys that are not in the new one no longer yield an action.
   void setAdUnitIdToActionMapping(std::unordered_map<std::string, AdEventAction> mapping);
+  // When uuid was last requested or opened (where its next duration starts), if ever.
+  [[nodiscard]] std::optional<Platform::Date> lastStamp(const std::string& uuid) const {
+    auto found = durations_.find(uuid);
+    return found == durations_.end() ? std::nullopt : std::optional(found->second);
+  }
 
   // Stamps the request time of uuid, then sends the request event.
   void reportAdRequested(AdSource source, const std::optional<std::string>& unitID,

@@ -21,6 +21,7 @@
 #include "QVRAdKit/Platform/UUID.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
+#include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "Sandbox/Config/SandboxAdsConfigProvider.h"
 #include "Sandbox/Consent/RecordingMetaDataStore.h"
 #include "Sandbox/HostServices/SandboxConnectionService.h"
@@ -203,6 +204,7 @@ class Session final : public std::enable_shared_from_this<Session> {
   // Ends the subscriptions; tasks still queued find the session gone or stopped.
   void stop();
   [[nodiscard]] SandboxHostSummary summary() const;
+  [[nodiscard]] AdsServiceSnapshot snapshot() const { return ads_->snapshot(); }
 
   void narrate(const std::string& text) const;
   void adLeftScreen() { onScreen_ = std::max(0, onScreen_ - 1); }
@@ -688,8 +690,13 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
   {
     auto session = std::make_shared<Session>(*environment, options, *store);
     session->start();
-    advanceTo(*environment, *clock,
-              clock->now().addingTimeInterval(std::max(0.0, options.duration)));
+    const Platform::Date start = clock->now();
+    for (Platform::TimeInterval at : options.inspectAt) {
+      if (!(at >= 0 && at <= options.duration)) continue;
+      advanceTo(*environment, *clock, std::max(clock->now(), start.addingTimeInterval(at)));
+      if (options.inspector) options.inspector(at, session->snapshot());
+    }
+    advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)));
     summary = session->summary();
     session->stop();
   }

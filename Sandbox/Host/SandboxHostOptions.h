@@ -10,10 +10,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Host/QVReporting.h"
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
 
 namespace QVRAdKit::Sandbox {
@@ -33,6 +35,10 @@ struct SandboxHostOptions {
   // One line per host-visible moment, prefixed with the simulated time ("[00:03:12] ...");
   // none keeps the session silent.
   std::function<void(std::string_view line)> narrator;
+  // Seconds from the session start, increasing and within the duration, at which inspector
+  // receives a snapshot of the ads service, taken once everything due by then has run.
+  std::vector<Platform::TimeInterval> inspectAt;
+  std::function<void(Platform::TimeInterval at, const AdsServiceSnapshot& snapshot)> inspector;
 };
 
 }  // namespace QVRAdKit::Sandbox

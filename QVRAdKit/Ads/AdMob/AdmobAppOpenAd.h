@@ -61,6 +61,8 @@ class AdmobAppOpenAd final : public AppOpenAd,
 
   [[nodiscard]] const std::string& adUnitID() const { return adUnitID_; }
   [[nodiscard]] const std::string& uuid() const { return uuid_; }
+  // When the SDK ad arrived; none before (and without) one.
+  [[nodiscard]] const std::optional<Platform::Date>& adLoadedTime() const { return adLoadedTime_; }
 
   // GADFullScreenContentDelegate.
   void adWillPresentFullScreenContent(GADFullScreenPresentingAd& ad) override;

@@ -332,6 +332,7 @@ void onMainQueue(Platform::Environment& environment, std::function<void()> work)
 
 void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
   auto& environment = Platform::Environment::current();
+  ++runsInProgress_;  // ends wherever the run ends, each path below
   // The run starts as its own task, after this call has returned.
   environment.mainQueue().async(
       [self = shared_from_this(), shouldLoadGDPR] { self->runConsentPhase(shouldLoadGDPR); });
@@ -340,11 +341,13 @@ void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
 void AdsService::runConsentPhase(bool shouldLoadGDPR) {
   if (!adsConsentService_) {
     // Reported at construction. Without a consent service consent is never resolved.
+    --runsInProgress_;
     isLoadedRelay_.accept(true);
     return;
   }
   if (!shouldLoadGDPR) {
     if (!adsConsentService_->gdprConsentResolved()) {
+      --runsInProgress_;
       isLoadedRelay_.accept(true);
       return;
     }
@@ -359,12 +362,14 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
         if (!self) return;  // called before: this run has gone on already
         onMainQueue(*environment, [self = std::move(self), formLoaded, error] {
           if (error) {
+            --self->runsInProgress_;
             QVLog(LogFlag::debug, "ADs configurations error: " + error->localizedDescription,
                   QVR_FILE_TEXT, kRunFunction, __LINE__);
             return;
           }
           if (formLoaded) {
             // A consent form waits for the user: the host shows it and starts another run.
+            --self->runsInProgress_;
             self->isLoadedRelay_.accept(true);
             return;
           }
@@ -376,7 +381,10 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
 void AdsService::runConfigurationPhase() {
   auto* environment = &Platform::Environment::current();
   auto provider = configProvider_;
-  if (!provider) return;
+  if (!provider) {
+    --runsInProgress_;
+    return;
+  }
   environment->background().async([self = shared_from_this(), environment, provider]() mutable {
     getAdsConfig(*environment, std::move(self), provider);
   });
@@ -491,6 +499,7 @@ void AdsService::finishRun(const AdsConfig& config) {
   if (adsConsentService_) adsConsentService_->notifyMediators();
   shouldStart_ = true;
   startBuilders();
+  --runsInProgress_;
   isLoadedRelay_.accept(true);
 }
 

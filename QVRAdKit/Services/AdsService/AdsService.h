@@ -52,6 +52,7 @@ class AppOpenAdBuilder;
 class GADMobileAds;
 class InterstitialAdBuilderV2;
 class RewardedVideoAdBuilder;
+struct AdsServiceSnapshot;
 
 class AdsService final : public AdsServicable,
                          public CustomSubscriber,
@@ -125,6 +126,10 @@ class AdsService final : public AdsServicable,
   // nothing to load. Never none.
   [[nodiscard]] std::optional<Rx::Observable<bool>> appLaunchIsLoadingAdStream() override;
 
+  // A read-only picture of the placements, their keys and ads, consent, pause, grants and runs
+  // (AdsServiceSnapshot.h). Changes nothing: no subscription, load, log or event. Main queue.
+  [[nodiscard]] AdsServiceSnapshot snapshot() const;
+
  private:
   friend class AdsServiceTestAccess;
 
@@ -185,6 +190,8 @@ class AdsService final : public AdsServicable,
   std::shared_ptr<InterstitialCappingChecker> ironSource_;
   Rx::BehaviorRelay<bool> isLoadedRelay_{false};
   Rx::DisposeBag bag_;
+  // Start-up runs started and not ended yet. Main queue only.
+  int runsInProgress_ = 0;
 
   // Set once an unusable stored pause date has been logged, so that it is logged once per service
   // and not at every decision. Main queue only, like the decisions that set it.

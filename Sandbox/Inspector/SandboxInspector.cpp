@@ -1,0 +1,89 @@
+#include "Sandbox/Inspector/SandboxInspector.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "Sandbox/Inspector/InspectionTimes.h"
+#include "Sandbox/Inspector/InspectorFormat.h"
+#include "Sandbox/Inspector/InspectorText.h"
+
+namespace QVRAdKit::Sandbox {
+
+namespace {
+
+constexpr std::string_view kErrorDomain = "QVRAdKit.Sandbox.SandboxInspector";
+
+// Control characters (a newline in a key) would break the narration's lines.
+std::string printable(std::string line) {
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return line;
+}
+
+}  // namespace
+
+Platform::Expected<std::shared_ptr<SandboxInspector>> SandboxInspector::create(
+    std::string_view times, const std::string& htmlPath, Platform::TimeInterval duration,
+    std::string subtitle) {
+  std::vector<Platform::TimeInterval> parsed;
+  if (!times.empty()) {
+    auto read = InspectionTimes::parse(times, duration);
+    if (!read) return read.error();
+    parsed = std::move(read).value();
+  } else if (!htmlPath.empty()) {
+    parsed.push_back(duration);
+  }
+  auto inspector =
+      std::make_shared<SandboxInspector>(Token{}, std::move(parsed), htmlPath, std::move(subtitle));
+  if (!htmlPath.empty()) {
+    inspector->html_.open(htmlPath, std::ios::out | std::ios::trunc);
+    if (!inspector->html_.is_open()) {
+      return Platform::Error{
+          std::string(kErrorDomain), 1,
+          "cannot write the inspector page \"" + htmlPath + "\": " + std::strerror(errno)};
+    }
+  }
+  return inspector;
+}
+
+SandboxInspector::SandboxInspector(Token /*token*/, std::vector<Platform::TimeInterval> times,
+                                   std::string htmlPath, std::string subtitle)
+    : times_(std::move(times)), htmlPath_(std::move(htmlPath)), page_(std::move(subtitle)) {}
+
+void SandboxInspector::attach(SandboxHostOptions& options) {
+  narrator_ = options.narrator;
+  options.inspectAt = times_;
+  options.inspector = [weak = weak_from_this()](Platform::TimeInterval at,
+                                                const AdsServiceSnapshot& snapshot) {
+    if (auto self = weak.lock()) self->inspect(at, snapshot);
+  };
+}
+
+void SandboxInspector::inspect(Platform::TimeInterval at, const AdsServiceSnapshot& snapshot) {
+  if (narrator_) {
+    // The first line carries the session time as the narration does; the others line up below.
+    const std::string stamp = "[" + InspectorFormat::sessionClock(at) + "] ";
+    const std::string indent(stamp.size(), ' ');
+    bool first = true;
+    for (const std::string& line : InspectorText::lines(at, snapshot)) {
+      narrator_(printable((first ? stamp : indent) + line));
+      first = false;
+    }
+  }
+  if (!htmlPath_.empty()) page_.add(at, snapshot);
+}
+
+std::optional<Platform::Error> SandboxInspector::finish() {
+  if (htmlPath_.empty()) return std::nullopt;
+  html_ << page_.html();
+  html_.close();
+  if (html_.fail()) {
+    return Platform::Error{std::string(kErrorDomain), 2,
+                           "cannot write the inspector page \"" + htmlPath_ + "\""};
+  }
+  return std::nullopt;
+}
+
+}  // namespace QVRAdKit::Sandbox
