@@ -7,7 +7,7 @@
 
 #include "QVRAdKit/Ads/InterstitialAd.h"
 #include "QVRAdKit/Rx/Observable.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
+#include "QVRAdKit/Config/AdSource.h"
 
 namespace QVRAdKit {
 

@@ -16,8 +16,8 @@
 #include "QVRAdKit/Ads/InterstitialAd.h"
 #include "QVRAdKit/Builders/InterstitialAdBuilderV2Protocol.h"
 #include "QVRAdKit/Builders/WaterfallAdBuilder.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
-#include "QVRAdKit/Services/AdsService/InterstitialAdPlacement.h"
+#include "QVRAdKit/Config/AdSource.h"
+#include "QVRAdKit/Config/InterstitialAdPlacement.h"
 
 namespace QVRAdKit {
 

@@ -14,7 +14,7 @@
 #include "QVRAdKit/Reporting/AdsReporter.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
+#include "QVRAdKit/Config/AdSource.h"
 
 namespace QVRAdKit {
 

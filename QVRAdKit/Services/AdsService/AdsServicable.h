@@ -14,7 +14,7 @@
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Rx/Observable.h"
 #include "QVRAdKit/Services/AdsService/AdsLoadable.h"
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
+#include "QVRAdKit/Config/AdsPlacement.h"
 
 namespace QVRAdKit {
 

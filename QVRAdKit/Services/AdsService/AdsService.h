@@ -36,13 +36,13 @@
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
-#include "QVRAdKit/Services/AdsService/AdPlacementConfig.h"
-#include "QVRAdKit/Services/AdsService/AdsConfig.h"
-#include "QVRAdKit/Services/AdsService/AdsConfigProvidable.h"
-#include "QVRAdKit/Services/AdsService/AdsPauseConfigProvidable.h"
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
+#include "QVRAdKit/Config/AdPlacementConfig.h"
+#include "QVRAdKit/Config/AdsConfig.h"
+#include "QVRAdKit/Config/AdsConfigProvidable.h"
+#include "QVRAdKit/Config/AdsPauseConfigProvidable.h"
+#include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Services/AdsService/AdsServicable.h"
-#include "QVRAdKit/Services/AdsService/InterstitialCappingChecker.h"
+#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
 
 namespace QVRAdKit {
 
