@@ -38,7 +38,7 @@ class InterstitialAdBuilderV2 final
                           const std::shared_ptr<QVReporting>& reporting,
                           InterstitialAdPlacement placement, AdSource source);
 
-  std::shared_ptr<InterstitialAd> getAd() override { return waterfallService()->takeLoadedAd(); }
+  std::shared_ptr<InterstitialAd> getAd() override;
 
   [[nodiscard]] AdSource source() const { return source_; }
 
