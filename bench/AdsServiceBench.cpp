@@ -20,10 +20,10 @@
 #include "QVRAdKit/Host/RateUsServiceProtocol.h"
 #include "QVRAdKit/Host/UserServiceProtocol.h"
 #include "QVRAdKit/Platform/Environment.h"
-#include "QVRAdKit/Services/AdsService/AdsConfigProvidable.h"
-#include "QVRAdKit/Services/AdsService/AdsPauseConfigProvidable.h"
+#include "QVRAdKit/Config/AdsConfigProvidable.h"
+#include "QVRAdKit/Config/AdsPauseConfigProvidable.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
-#include "QVRAdKit/Services/AdsService/InterstitialCappingChecker.h"
+#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteStorage.h"
 

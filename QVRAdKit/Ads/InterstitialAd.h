@@ -3,13 +3,14 @@
 // host's delegate (weakly), the failed and used flags and the loading subject that subclasses push
 // into, and answers the discardable-content questions: content is discarded once the ad was used.
 // A plain InterstitialAd is never loaded and presents nothing.
-// Threading: main queue.
+// Threading: main queue; setDelegate, load and present check it.
 
 #include <memory>
 
 #include "QVRAdKit/Ads/InterstitialAdDelegate.h"
 #include "QVRAdKit/Ads/PresentableAd.h"
 #include "QVRAdKit/Ads/WaterfallableAd.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Rx/BehaviorSubject.h"
 
 namespace QVRAdKit {
@@ -26,6 +27,7 @@ class InterstitialAd : public WaterfallableAd,
     return delegate_.lock();
   }
   virtual void setDelegate(const std::shared_ptr<InterstitialAdDelegate>& delegate) {
+    QVR_CHECK_MAIN_QUEUE();
     delegate_ = delegate;
   }
   [[nodiscard]] bool isFailed() const override { return isFailed_; }

@@ -1,5 +1,7 @@
 #include "QVRAdKit/Builders/AppOpenAdBuilder.h"
 
+#include "QVRAdKit/Host/MainQueueCheck.h"
+
 namespace QVRAdKit {
 
 std::shared_ptr<AppOpenAdBuilder> AppOpenAdBuilder::create(
@@ -20,7 +22,8 @@ AppOpenAdBuilder::AppOpenAdBuilder(ConstructionKey /*key*/,
                          }) {}
 
 std::shared_ptr<AppOpenAd> AppOpenAdBuilder::getAd() {
-  if (userService()->isPremium()) return nullptr;
+  QVR_CHECK_MAIN_QUEUE();
+  if (userIsPremium("getAd()", __LINE__)) return nullptr;
   return waterfallService()->takeLoadedAd();
 }
 

@@ -29,7 +29,8 @@ class AppOpenAdBuilder final : public WaterfallAdBuilder<AdmobAppOpenAd, AppOpen
   AppOpenAdBuilder(ConstructionKey key, std::shared_ptr<UserServiceProtocol> userService,
                    const std::shared_ptr<QVReporting>& reporting);
 
-  // None for a premium user (nothing is replaced or loaded); otherwise the first fresh loaded ad.
+  // None for a premium user, or when the premium state cannot be read (nothing is replaced or
+  // loaded); otherwise the first fresh loaded ad.
   std::shared_ptr<AppOpenAd> getAd() override;
 };
 

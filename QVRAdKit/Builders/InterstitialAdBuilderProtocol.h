@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "QVRAdKit/Ads/InterstitialAd.h"
+#include "QVRAdKit/Config/AdSource.h"
 #include "QVRAdKit/Rx/Observable.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
 
 namespace QVRAdKit {
 

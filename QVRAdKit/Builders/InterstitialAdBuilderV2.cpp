@@ -2,6 +2,7 @@
 
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialAd.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
 namespace QVRAdKit {
 namespace {
@@ -30,6 +31,11 @@ InterstitialAdBuilderV2::InterstitialAdBuilderV2(ConstructionKey /*key*/,
     : WaterfallAdBuilder(std::move(userService), reporting, action(placement),
                          interstitialCreator(source)),
       source_(source) {}
+
+std::shared_ptr<InterstitialAd> InterstitialAdBuilderV2::getAd() {
+  QVR_CHECK_MAIN_QUEUE();
+  return waterfallService()->takeLoadedAd();
+}
 
 AdEventAction InterstitialAdBuilderV2::action(InterstitialAdPlacement placement) {
   switch (placement) {

@@ -16,8 +16,8 @@
 #include "QVRAdKit/Ads/InterstitialAd.h"
 #include "QVRAdKit/Builders/InterstitialAdBuilderV2Protocol.h"
 #include "QVRAdKit/Builders/WaterfallAdBuilder.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
-#include "QVRAdKit/Services/AdsService/InterstitialAdPlacement.h"
+#include "QVRAdKit/Config/AdSource.h"
+#include "QVRAdKit/Config/InterstitialAdPlacement.h"
 
 namespace QVRAdKit {
 
@@ -38,7 +38,7 @@ class InterstitialAdBuilderV2 final
                           const std::shared_ptr<QVReporting>& reporting,
                           InterstitialAdPlacement placement, AdSource source);
 
-  std::shared_ptr<InterstitialAd> getAd() override { return waterfallService()->takeLoadedAd(); }
+  std::shared_ptr<InterstitialAd> getAd() override;
 
   [[nodiscard]] AdSource source() const { return source_; }
 

@@ -2,6 +2,9 @@
 
 #include "QVRAdKit/Ads/AdMob/AdmobRewardedVideoAd.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceRewardedVideoAd.h"
+#include "QVRAdKit/Host/HostFault.h"
+#include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
 namespace QVRAdKit {
 
@@ -29,23 +32,40 @@ RewardedVideoAdBuilder::RewardedVideoAdBuilder(ConstructionKey /*key*/, AdSource
 }
 
 void RewardedVideoAdBuilder::start() {
+  QVR_CHECK_MAIN_QUEUE();
   if (running_) return;
   running_ = true;
-  userService_->userStream()
-      .subscribe([weak = weak_from_this()](const QVUserPtr& user) {
-        auto self = weak.lock();
-        if (!self || !user || user->isPremium()) return;
-        self->rewardedAd_->load();
-        self->rebindLoadingRelay();
-      })
-      .disposed(bag_);
+  const bool subscribed = callHost(QVR_FILE_TEXT, "start()", __LINE__, false, [&] {
+    userService_->userStream()
+        .subscribe([weak = weak_from_this()](const QVUserPtr& user) {
+          auto self = weak.lock();
+          if (self && user) self->userChanged(*user);
+        })
+        .disposed(bag_);
+    return true;
+  });
+  if (!subscribed) running_ = false;  // a later start() tries again
+}
+
+void RewardedVideoAdBuilder::userChanged(const QVUser& user) {
+  // An unreadable premium state counts as premium: nothing loads.
+  if (callHost(QVR_FILE_TEXT, "start()", __LINE__, true, [&] { return user.isPremium(); })) return;
+  rewardedAd_->load();
+  rebindLoadingRelay();
 }
 
 void RewardedVideoAdBuilder::reload() {
+  QVR_CHECK_MAIN_QUEUE();
   rewardedAd_->load();
 }
 
+std::shared_ptr<RewardedVideoAd> RewardedVideoAdBuilder::getAd() const {
+  QVR_CHECK_MAIN_QUEUE();
+  return rewardedAd_;
+}
+
 Rx::Observable<bool> RewardedVideoAdBuilder::isLoadingStream() const {
+  QVR_CHECK_MAIN_QUEUE();
   return isLoadingRelay_.asObservable().distinctUntilChanged();
 }
 

@@ -2,19 +2,22 @@
 // RewardedVideoAdBuilder owns the single rewarded video of one rewarded placement for its whole
 // life: an IronSource rewarded ad for ironSource (which takes no key) or an AdMob rewarded ad for
 // the placement's first key. Every non-premium user value asks the ad to load and re-binds the
-// loading relay to the ad's loading stream; absent and premium users change nothing.
-// Threading: main queue. Owned by the ads service; its subscription holds it weakly.
+// loading relay to the ad's loading stream; absent and premium users change nothing. A user
+// service that throws is logged: a stream that cannot be subscribed leaves the builder stopped (a
+// later start() tries again), and a premium state that cannot be read counts as premium.
+// Threading: main queue; the public operations check it. Owned by the ads service; its
+// subscription holds it weakly.
 
 #include <memory>
 #include <string>
 
 #include "QVRAdKit/Builders/RewardedVideoAdBuilderProtocol.h"
+#include "QVRAdKit/Config/AdSource.h"
 #include "QVRAdKit/Host/QVReporting.h"
 #include "QVRAdKit/Host/UserServiceProtocol.h"
 #include "QVRAdKit/Reporting/AdsReporter.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
 
 namespace QVRAdKit {
 
@@ -43,7 +46,7 @@ class RewardedVideoAdBuilder final : public RewardedVideoAdBuilderProtocol,
   void reload() override;
   // The loading state as last bound; false until the first non-premium user value.
   [[nodiscard]] Rx::Observable<bool> isLoadingStream() const override;
-  [[nodiscard]] std::shared_ptr<RewardedVideoAd> getAd() const override { return rewardedAd_; }
+  [[nodiscard]] std::shared_ptr<RewardedVideoAd> getAd() const override;
 
   [[nodiscard]] const std::shared_ptr<RewardedVideoAd>& rewardedAd() const { return rewardedAd_; }
   [[nodiscard]] bool running() const { return running_; }
@@ -51,6 +54,7 @@ class RewardedVideoAdBuilder final : public RewardedVideoAdBuilderProtocol,
   [[nodiscard]] const std::shared_ptr<AdsReporter>& reporter() const { return reporter_; }
 
  private:
+  void userChanged(const QVUser& user);
   void rebindLoadingRelay();
 
   std::shared_ptr<UserServiceProtocol> userService_;

@@ -3,11 +3,17 @@
 // over the placement's keys, a reporter of its own that maps every key to the placement's action,
 // and the reactions to the host's user (premium drops every ad, non-premium loads) and, on
 // tablets, to orientation changes (drop and reload). Subclasses add the ad creator and getAd().
-// Threading: main queue. Owned by the ads service; its subscriptions hold it weakly.
+// The host's user service may throw: a user stream that cannot be subscribed leaves the builder
+// stopped (a later start() tries again), and a premium state that cannot be read loads nothing,
+// drops nothing and hands out nothing; each fault is logged, none escapes into the host's stream.
+// Threading: main queue; the public operations check it. Owned by the ads service; its
+// subscriptions hold it weakly.
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -15,7 +21,9 @@
 
 #include "QVRAdKit/Builders/WaterfallService.h"
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Host/QVReporting.h"
 #include "QVRAdKit/Host/UserServiceProtocol.h"
 #include "QVRAdKit/Platform/Device.h"
@@ -41,6 +49,7 @@ class WaterfallAdBuilder : public Interface,
   // too) and, when running, loads the new keys. A key listed twice is kept once, at its first
   // place: the cache and the action map are keyed by the key text.
   void update(const std::vector<std::string>& adKeys) {
+    QVR_CHECK_MAIN_QUEUE();
     adKeys_ = withoutDuplicates(adKeys);
     std::unordered_map<std::string, AdEventAction> mapping;
     for (const auto& key : adKeys_) mapping.emplace(key, adEventAction_);
@@ -53,20 +62,23 @@ class WaterfallAdBuilder : public Interface,
   // Subscribes to the user stream and, for tablets, to orientation changes; a second call does
   // nothing. The first load comes from the first non-premium user value.
   void start() override {
+    QVR_CHECK_MAIN_QUEUE();
     if (running_) return;
     running_ = true;
     auto weak = this->weak_from_this();
-    userService_->userStream()
-        .subscribe([weak](const QVUserPtr& user) {
-          auto self = weak.lock();
-          if (!self || !user) return;
-          if (user->isPremium()) {
-            self->waterfallService_->resetCache();
-          } else {
-            self->waterfallService_->load();
-          }
-        })
-        .disposed(bag_);
+    const bool subscribed = callHost(QVR_FILE_TEXT, "start()", __LINE__, false, [&] {
+      userService_->userStream()
+          .subscribe([weak](const QVUserPtr& user) {
+            auto self = weak.lock();
+            if (self && user) self->userChanged(*user);
+          })
+          .disposed(bag_);
+      return true;
+    });
+    if (!subscribed) {
+      running_ = false;
+      return;
+    }
     auto& environment = Platform::Environment::current();
     Platform::notificationStream(environment.notificationCenterPtr(),
                                  std::string(Platform::UIDeviceOrientationDidChangeNotification))
@@ -80,9 +92,13 @@ class WaterfallAdBuilder : public Interface,
   }
 
   // Drops the cached ads and loads again, only while running and for a non-premium user.
-  void reload() override { reloadIfAllowed(); }
+  void reload() override {
+    QVR_CHECK_MAIN_QUEUE();
+    reloadIfAllowed();
+  }
 
   [[nodiscard]] Rx::Observable<bool> isLoadingStream() const override {
+    QVR_CHECK_MAIN_QUEUE();
     return waterfallService_->isLoadingRelay().distinctUntilChanged();
   }
 
@@ -114,9 +130,26 @@ class WaterfallAdBuilder : public Interface,
   // its keys from construction and applies them with update()).
   void storeKeys(std::vector<std::string> adKeys) { adKeys_ = std::move(adKeys); }
 
+  // Whether the user service says premium; true (no ads) when it throws.
+  [[nodiscard]] bool userIsPremium(std::string_view function, int line) const {
+    return callHost(QVR_FILE_TEXT, function, line, true, [&] { return userService_->isPremium(); });
+  }
+
  private:
+  // A premium user drops every ad, another one loads; an unreadable premium state changes nothing.
+  void userChanged(const QVUser& user) {
+    const auto premium = callHost(QVR_FILE_TEXT, "start()", __LINE__, std::optional<bool>(),
+                                  [&] { return std::optional<bool>(user.isPremium()); });
+    if (!premium) return;
+    if (*premium) {
+      waterfallService_->resetCache();
+    } else {
+      waterfallService_->load();
+    }
+  }
+
   void reloadIfAllowed() {
-    if (!running_ || userService_->isPremium()) return;
+    if (!running_ || userIsPremium("reload()", __LINE__)) return;
     waterfallService_->resetCache();
     waterfallService_->load();
   }

@@ -15,7 +15,6 @@
 // builder; holds its ads and the creator callback. The blocks it posts and its notification
 // observer hold it weakly and do nothing once it is gone.
 
-#include <cassert>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +25,7 @@
 
 #include "QVRAdKit/Ads/WaterfallableAd.h"
 #include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Platform/Application.h"
 #include "QVRAdKit/Platform/ApplicationState.h"
 #include "QVRAdKit/Platform/Environment.h"
@@ -73,7 +73,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // Replaces the keys. The cache is left as it is: the owner resets it afterwards and loads again
   // when it is running.
   void setAdKeys(std::vector<std::string> keys) {
-    assertOnMainQueue();
+    QVR_CHECK_MAIN_QUEUE();
     adKeys_ = std::move(keys);
   }
 
@@ -100,7 +100,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // The first loaded ad in key order, or nullptr. Every failed ad passed over on the way, and the
   // ad taken, are replaced at once by a fresh ad for the same key; ads still loading stay.
   std::shared_ptr<Ad> takeLoadedAd() {
-    assertOnMainQueue();
+    QVR_CHECK_MAIN_QUEUE();
     // A copy: creating an ad notifies the loading observers, which may change the keys.
     const std::vector<std::string> keys = adKeys_;
     for (const std::string& key : keys) {
@@ -122,7 +122,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // Drops every cached ad (nothing is cancelled at the networks) and re-subscribes the loading
   // aggregate, which becomes false.
   void resetCache() {
-    assertOnMainQueue();
+    QVR_CHECK_MAIN_QUEUE();
     // The ads are released after the aggregate no longer watches them.
     auto dropped = std::exchange(adsCache_, {});
     subscribeIsLoading();
@@ -132,7 +132,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // re-subscribes the loading aggregate. A creator that gives no ad is a fault of the owner: it is
   // reported and the key is left without an ad, so that the next load asks again.
   void createAd(const std::string& key) {
-    assertOnMainQueue();
+    QVR_CHECK_MAIN_QUEUE();
     std::shared_ptr<Ad> replaced = storeNewAd(key);  // released after the aggregate moved on
     subscribeIsLoading();
   }
@@ -204,11 +204,6 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
     if (found != adsCache_.end()) return std::exchange(found->second, std::move(ad));
     adsCache_.emplace(key, std::move(ad));
     return nullptr;
-  }
-
-  static void assertOnMainQueue() {
-    assert(Platform::Environment::current().mainQueue().isCurrent() &&
-           "WaterfallService is used on the main queue only");
   }
 
   std::vector<std::string> adKeys_;

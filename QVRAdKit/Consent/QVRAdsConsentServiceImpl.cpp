@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "QVRAdKit/Consent/GDPRString.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/SDK/IronSource/IronSource.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaData.h"
@@ -31,6 +32,11 @@ UMPConsentStatus currentConsentStatus() {
   return UMPConsentInformation::sharedInstance()->consentStatus();
 }
 
+bool consentResolved() {
+  const UMPConsentStatus status = currentConsentStatus();
+  return status == UMPConsentStatus::notRequired || status == UMPConsentStatus::obtained;
+}
+
 }  // namespace
 
 std::shared_ptr<QVRAdsConsentServiceImpl> QVRAdsConsentServiceImpl::create() {
@@ -38,32 +44,42 @@ std::shared_ptr<QVRAdsConsentServiceImpl> QVRAdsConsentServiceImpl::create() {
 }
 
 std::shared_ptr<QVRConsentForm> QVRAdsConsentServiceImpl::gdprConsentForm() const {
+  QVR_CHECK_MAIN_QUEUE();
   return gdprConsentForm_.get();
 }
 
 void QVRAdsConsentServiceImpl::setGdprConsentForm(std::shared_ptr<QVRConsentForm> form) {
+  QVR_CHECK_MAIN_QUEUE();
   gdprConsentForm_.set(std::move(form));
 }
 
 Rx::Observable<std::shared_ptr<QVRConsentForm>> QVRAdsConsentServiceImpl::gdprConsentFormStream() {
+  QVR_CHECK_MAIN_QUEUE();
   return Rx::weaklyObserveKeyPath(weak_from_this(), &QVRAdsConsentServiceImpl::gdprConsentForm_);
 }
 
 bool QVRAdsConsentServiceImpl::gdprApplies() const {
+  QVR_CHECK_MAIN_QUEUE();
   const UMPConsentStatus status = currentConsentStatus();
   return status == UMPConsentStatus::required || status == UMPConsentStatus::obtained;
 }
 
 bool QVRAdsConsentServiceImpl::gdprConsentResolved() const {
-  const UMPConsentStatus status = currentConsentStatus();
-  return status == UMPConsentStatus::notRequired || status == UMPConsentStatus::obtained;
+  QVR_CHECK_MAIN_QUEUE();
+  return consentResolved();
 }
 
 bool QVRAdsConsentServiceImpl::gdprConsentAccepted() const {
-  return personalizedAdsAreAllowed();
+  QVR_CHECK_MAIN_QUEUE();
+  return personalizedAdsAllowed();
 }
 
 bool QVRAdsConsentServiceImpl::personalizedAdsAreAllowed() const {
+  QVR_CHECK_MAIN_QUEUE();
+  return personalizedAdsAllowed();
+}
+
+bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() {
   const Platform::UserDefaults& defaults = Platform::Environment::current().userDefaults();
   const std::optional<std::string> consents = defaults.stringForKey(kPurposeConsentsKey);
   const std::optional<std::string> interests =
@@ -79,28 +95,39 @@ bool QVRAdsConsentServiceImpl::personalizedAdsAreAllowed() const {
 }
 
 void QVRAdsConsentServiceImpl::loadGDPRConsentForm(FormCompletion completion) {
+  QVR_CHECK_MAIN_QUEUE();
+  loadForm(std::move(completion));
+}
+
+void QVRAdsConsentServiceImpl::loadForm(FormCompletion completion) {
   UMPConsentForm::loadWithCompletionHandler(
       [weak = weak_from_this(), completion = std::move(completion)](
           std::shared_ptr<UMPConsentForm> form, std::optional<Platform::Error> error) {
         std::shared_ptr<QVRConsentForm> current;
         if (auto self = weak.lock()) {
-          self->setGdprConsentForm(error ? nullptr : QVRConsentForm::formWith(std::move(form)));
-          current = self->gdprConsentForm();
+          self->gdprConsentForm_.set(error ? nullptr : QVRConsentForm::formWith(std::move(form)));
+          current = self->gdprConsentForm_.get();
         }
         if (completion) completion(std::move(current), std::move(error));
       });
 }
 
 void QVRAdsConsentServiceImpl::loadGDPRConsentFormIfAvailable(FormCompletion completion) {
+  QVR_CHECK_MAIN_QUEUE();
+  loadFormIfAvailable(std::move(completion));
+}
+
+void QVRAdsConsentServiceImpl::loadFormIfAvailable(FormCompletion completion) {
   if (UMPConsentInformation::sharedInstance()->formStatus() != UMPFormStatus::available) {
-    setGdprConsentForm(nullptr);
+    gdprConsentForm_.set(nullptr);
     if (completion) completion(nullptr, std::nullopt);
     return;
   }
-  loadGDPRConsentForm(std::move(completion));
+  loadForm(std::move(completion));
 }
 
 void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
+  QVR_CHECK_MAIN_QUEUE();
   auto information = UMPConsentInformation::sharedInstance();
   const bool wasObtained = information->consentStatus() == UMPConsentStatus::obtained;
   // Consent already given: the caller may go on at once; the update below only refreshes the form.
@@ -113,30 +140,30 @@ void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
       [self = shared_from_this(), wasObtained,
        completion = std::move(completion)](std::optional<Platform::Error> error) {
         if (wasObtained) {
-          self->loadGDPRConsentFormIfAvailable(nullptr);
+          self->loadFormIfAvailable(nullptr);
           return;
         }
-        if (self->gdprConsentResolved()) {
+        if (consentResolved()) {
           if (completion) completion(false, std::nullopt);
-          self->loadGDPRConsentFormIfAvailable(nullptr);
+          self->loadFormIfAvailable(nullptr);
           return;
         }
         if (error) {
           if (completion) completion(false, std::move(error));
           return;
         }
-        self->loadGDPRConsentFormIfAvailable(
-            [completion](const std::shared_ptr<QVRConsentForm>& form,
-                         std::optional<Platform::Error> loadError) {
-              if (completion) completion(form != nullptr, std::move(loadError));
-            });
+        self->loadFormIfAvailable([completion](const std::shared_ptr<QVRConsentForm>& form,
+                                               std::optional<Platform::Error> loadError) {
+          if (completion) completion(form != nullptr, std::move(loadError));
+        });
       });
 }
 
 void QVRAdsConsentServiceImpl::reloadGDPRConsentForm(FormCompletion completion) {
+  QVR_CHECK_MAIN_QUEUE();
   auto information = UMPConsentInformation::sharedInstance();
   if (information->formStatus() == UMPFormStatus::available) {
-    loadGDPRConsentForm(std::move(completion));
+    loadForm(std::move(completion));
     return;
   }
   // Held strongly until the handler has run, as in loadGDPRConsent: the reload must finish.
@@ -144,17 +171,18 @@ void QVRAdsConsentServiceImpl::reloadGDPRConsentForm(FormCompletion completion) 
       updateParameters(), [self = shared_from_this(), completion = std::move(completion)](
                               std::optional<Platform::Error> error) {
         if (error) {
-          self->setGdprConsentForm(nullptr);
+          self->gdprConsentForm_.set(nullptr);
           if (completion) completion(nullptr, std::move(error));
           return;
         }
-        self->loadGDPRConsentFormIfAvailable(completion);
+        self->loadFormIfAvailable(completion);
       });
 }
 
 void QVRAdsConsentServiceImpl::notifyMediators() {
+  QVR_CHECK_MAIN_QUEUE();
   if (currentConsentStatus() != UMPConsentStatus::obtained) return;
-  const bool allowed = personalizedAdsAreAllowed();
+  const bool allowed = personalizedAdsAllowed();
   UADSMetaData metaData;
   metaData.set(kUnityConsentKey, allowed);
   metaData.commit();

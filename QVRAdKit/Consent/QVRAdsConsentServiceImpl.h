@@ -7,7 +7,9 @@
 // Every query asks the platform afresh; only the loaded form is kept.
 // Lifetime: a consent-information update holds the service until its handler has run; a form load
 // holds it weakly and leaves no trace once the service is gone.
-// Threading: main queue; completions run on the thread on which the platform calls back.
+// Threading: main queue; every public operation checks it. Completions run on the thread on which
+// the platform calls back, and what the service does there (keep a form, load the next one) goes
+// through private paths that do not check.
 
 #include <memory>
 
@@ -58,6 +60,11 @@ class QVRAdsConsentServiceImpl final
 
  private:
   QVRAdsConsentServiceImpl() = default;
+
+  // The unchecked bodies of the public operations of the same names, for the platform's callbacks.
+  void loadForm(FormCompletion completion);
+  void loadFormIfAvailable(FormCompletion completion);
+  [[nodiscard]] static bool personalizedAdsAllowed();
 
   Rx::ObservedValue<std::shared_ptr<QVRConsentForm>> gdprConsentForm_;
 };

@@ -1,6 +1,7 @@
 #include "QVRAdKit/Host/HostLogger.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "QVRAdKit/Host/QVLogger.h"
@@ -18,11 +19,18 @@ void writeToStderr(std::string_view level, std::string_view message, std::string
   std::fputs(text.c_str(), stderr);
 }
 
+// The logger of the installed environment; none without an environment, so that logging never
+// trips the missing-environment error itself.
+std::shared_ptr<QVLogger> installedLogger() {
+  const Platform::Environment* environment = Platform::Environment::installed();
+  return environment ? environment->service<QVLogger>() : nullptr;
+}
+
 }  // namespace
 
 void QVLog(LogFlag flag, std::string_view message, std::string_view file, std::string_view function,
            int line) {
-  if (auto logger = Platform::Environment::current().service<QVLogger>()) {
+  if (auto logger = installedLogger()) {
     logger->log(flag, message, file, function, line);
     return;
   }
@@ -32,7 +40,7 @@ void QVLog(LogFlag flag, std::string_view message, std::string_view file, std::s
 
 void QVLogAssertionFailure(std::string_view message, std::string_view file,
                            std::string_view function, int line) {
-  if (auto logger = Platform::Environment::current().service<QVLogger>()) {
+  if (auto logger = installedLogger()) {
     logger->assertionFailure(message, file, function, line);
     return;
   }

@@ -22,7 +22,8 @@ namespace QVRAdKit {
   return path;
 }
 
-// Sends a message to the logger of the current environment (stderr when none is installed).
+// Sends a message to the logger of the current environment (stderr when there is no logger or no
+// environment).
 void QVLog(LogFlag flag, std::string_view message, std::string_view file, std::string_view function,
            int line);
 // Records an unexpected state and returns; the caller goes on.

@@ -1,14 +1,36 @@
 #include "QVRAdKit/Platform/BackgroundExecutor.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 namespace QVRAdKit::Platform {
 
+// What the workers share with the executor. Each worker holds it, so that a worker let go by a
+// task that destroyed its own executor never reaches into freed memory.
+struct BackgroundExecutor::State {
+  std::mutex mutex;
+  std::condition_variable workAvailable;
+  std::condition_variable becameIdle;
+  std::condition_variable joined;
+  std::deque<Task> queue;
+  size_t running = 0;
+  bool stopping = false;
+  bool joinedAll = false;
+  std::vector<std::thread> threads;
+  std::vector<std::thread::id> workerIds;  // kept after the threads are joined or let go
+};
+
 BackgroundExecutor::BackgroundExecutor(size_t threadCount)
-    : threadCount_(std::max<size_t>(threadCount, 1)) {
-  threads_.reserve(threadCount_);
-  for (size_t i = 0; i < threadCount_; ++i) threads_.emplace_back([this] { workerLoop(); });
+    : threadCount_(std::max<size_t>(threadCount, 1)), state_(std::make_shared<State>()) {
+  const std::lock_guard lock(state_->mutex);
+  state_->threads.reserve(threadCount_);
+  for (size_t i = 0; i < threadCount_; ++i) {
+    state_->threads.emplace_back([state = state_] { workerLoop(state); });
+    state_->workerIds.push_back(state_->threads.back().get_id());
+  }
 }
 
 BackgroundExecutor::~BackgroundExecutor() {
@@ -18,10 +40,10 @@ BackgroundExecutor::~BackgroundExecutor() {
 void BackgroundExecutor::async(Task task) {
   if (!task) return;
   {
-    std::lock_guard lock(mutex_);
-    if (!stopping_) {
-      queue_.push_back(std::move(task));
-      workAvailable_.notify_one();
+    const std::lock_guard lock(state_->mutex);
+    if (!state_->stopping) {
+      state_->queue.push_back(std::move(task));
+      state_->workAvailable.notify_one();
       return;
     }
   }
@@ -29,45 +51,62 @@ void BackgroundExecutor::async(Task task) {
 }
 
 void BackgroundExecutor::waitUntilIdle() {
-  std::unique_lock lock(mutex_);
-  becameIdle_.wait(lock, [this] { return queue_.empty() && running_ == 0; });
+  std::unique_lock lock(state_->mutex);
+  state_->becameIdle.wait(lock, [this] { return state_->queue.empty() && state_->running == 0; });
 }
 
 void BackgroundExecutor::shutdown() {
+  State& state = *state_;
   std::deque<Task> dropped;
   std::vector<std::thread> threads;
   {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    dropped.swap(queue_);
-    threads.swap(threads_);
+    std::unique_lock lock(state.mutex);
+    if (state.stopping) {
+      // Another caller is shutting down: wait until it has joined, unless that would be waiting
+      // for ourselves (a task of this executor).
+      const bool onWorker = std::find(state.workerIds.begin(), state.workerIds.end(),
+                                      std::this_thread::get_id()) != state.workerIds.end();
+      if (!onWorker) state.joined.wait(lock, [&] { return state.joinedAll; });
+      return;
+    }
+    state.stopping = true;
+    dropped.swap(state.queue);
+    threads = std::move(state.threads);
+    state.threads.clear();
   }
-  workAvailable_.notify_all();
-  becameIdle_.notify_all();
+  state.workAvailable.notify_all();
+  state.becameIdle.notify_all();
   dropped.clear();  // captures destroyed without the lock; posts they make are rejected
   for (std::thread& thread : threads) {
     if (thread.get_id() == std::this_thread::get_id()) {
-      thread.detach();  // misuse (a task shutting its own executor down): do not deadlock
+      // A task shutting its own executor down: its thread holds the shared state and leaves once
+      // the task returns.
+      thread.detach();
     } else {
       thread.join();
     }
   }
+  {
+    const std::lock_guard lock(state.mutex);
+    state.joinedAll = true;
+  }
+  state.joined.notify_all();
 }
 
-void BackgroundExecutor::workerLoop() {
-  std::unique_lock lock(mutex_);
+void BackgroundExecutor::workerLoop(const std::shared_ptr<State>& state) {
+  std::unique_lock lock(state->mutex);
   for (;;) {
-    workAvailable_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-    if (stopping_) return;
-    Task task = std::move(queue_.front());
-    queue_.pop_front();
-    ++running_;
+    state->workAvailable.wait(lock, [&] { return state->stopping || !state->queue.empty(); });
+    if (state->stopping) return;
+    Task task = std::move(state->queue.front());
+    state->queue.pop_front();
+    ++state->running;
     lock.unlock();
     task();
     task = nullptr;  // captures destroyed before the task counts as finished
     lock.lock();
-    --running_;
-    if (running_ == 0 && queue_.empty()) becameIdle_.notify_all();
+    --state->running;
+    if (state->running == 0 && state->queue.empty()) state->becameIdle.notify_all();
   }
 }
 

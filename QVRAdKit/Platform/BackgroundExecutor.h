@@ -2,14 +2,17 @@
 // BackgroundExecutor runs tasks on its own real threads, in posting order when it has one thread.
 // The only module work on it is the configuration phase of the ads service's start-up; results
 // travel back by posting to the main queue, never by sharing state.
-// Threading: async() and waitUntilIdle() from any thread; shutdown() and the destructor from any
-// thread but the executor's own (a task must not shut its executor down).
+// Shutdown (and so destruction) stops taking tasks, destroys the queued ones without running them,
+// waits for the running ones and joins the threads: once it returns, no worker runs on behalf of
+// this executor. The one exception is a task that shuts down or destroys its own executor: its
+// thread cannot join itself, so it is let go, and it touches only state it shares with the
+// executor (kept alive by the thread) until it ends with that task.
+// Threading: async(), waitUntilIdle() and shutdown() from any thread; waitUntilIdle() not from a
+// task of the same executor (it would wait for itself).
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -31,22 +34,17 @@ class BackgroundExecutor {
   void waitUntilIdle();
 
   // Stops accepting tasks, destroys the queued ones that have not started, lets the running ones
-  // finish and joins the threads. Idempotent.
+  // finish and joins the threads. Idempotent; a second caller waits for the first to finish.
   void shutdown();
 
   [[nodiscard]] size_t threadCount() const { return threadCount_; }
 
  private:
-  void workerLoop();
+  struct State;
+  static void workerLoop(const std::shared_ptr<State>& state);
 
   const size_t threadCount_;
-  std::mutex mutex_;
-  std::condition_variable workAvailable_;
-  std::condition_variable becameIdle_;
-  std::deque<Task> queue_;
-  size_t running_ = 0;
-  bool stopping_ = false;
-  std::vector<std::thread> threads_;
+  std::shared_ptr<State> state_;
 };
 
 }  // namespace QVRAdKit::Platform

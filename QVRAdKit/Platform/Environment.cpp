@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include "QVRAdKit/Platform/InMemoryUserDefaults.h"
 #include "QVRAdKit/Platform/SystemClock.h"
@@ -32,14 +34,21 @@ Environment::Environment(Options options)
       background_(std::make_unique<BackgroundExecutor>(options.backgroundThreadCount)) {}
 
 Environment::~Environment() {
-  // Background work may still reach the registry or post to the main queue: stop it first.
-  background_->shutdown();
-  std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry;
   {
-    std::lock_guard lock(registryMutex_);
-    registry.swap(registry_);
+    // What is destroyed here (captures of background and main-queue tasks, registered services)
+    // may still look the environment up.
+    const Scope whileDestroying(*this);
+    // Background work may still reach the registry or post to the main queue: stop it first.
+    background_->shutdown();
+    std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry;
+    {
+      std::lock_guard lock(registryMutex_);
+      registry.swap(registry_);
+    }
+    registry.clear();  // destroyed without the lock: their destructors may use the registry
+    mainQueue_->discardPending();
   }
-  registry.clear();  // services destroyed without the lock: their destructors may use the registry
+  // Destroyed while a Scope still installs it: uninstalled rather than left dangling.
   Environment* self = this;
   installedEnvironment.compare_exchange_strong(self, nullptr);
 }
@@ -55,11 +64,16 @@ std::unique_ptr<Environment> Environment::makeSystem() {
 }
 
 Environment& Environment::current() {
-  if (Environment* installed = installedEnvironment.load(std::memory_order_acquire)) {
-    return *installed;
-  }
-  static const std::unique_ptr<Environment> processDefault = makeSystem();
-  return *processDefault;
+  if (Environment* environment = installed()) return *environment;
+  std::fputs(
+      "QVRAdKit: no Platform::Environment is installed. Install one with "
+      "Platform::Environment::Scope (and drain its main queue) before using the module.\n",
+      stderr);
+  std::abort();
+}
+
+Environment* Environment::installed() noexcept {
+  return installedEnvironment.load(std::memory_order_acquire);
 }
 
 Environment::Scope::Scope(Environment& environment)

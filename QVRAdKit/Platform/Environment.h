@@ -4,7 +4,10 @@
 // a typed registry in which higher layers keep their per-environment services and shared
 // instances (SDK implementations, process-wide singletons) without this layer knowing their types.
 // The module reaches it through Environment::current(); the host installs one at start and each
-// test installs a fresh one, so that nothing leaks from one test into the next.
+// test installs a fresh one, so that nothing leaks from one test into the next. There is no
+// process-wide default: a module used before any environment is installed would post to a main
+// queue that nobody drains and wait for ever, so current() treats that as the programming error
+// it is (see below).
 // Example:
 //   auto env = Environment::makeForTesting();
 //   Environment::Scope scope(*env);
@@ -48,7 +51,8 @@ class Environment {
 
   explicit Environment(Options options);
   // Shuts the background executor down (joining its threads) before clearing the registry, then
-  // destroys the rest; pending main-queue tasks are destroyed without running.
+  // destroys the rest; pending main-queue tasks are destroyed without running. Throughout, the
+  // environment is current, so that the destructors of what it owned still find it.
   ~Environment();
   Environment(const Environment&) = delete;
   Environment& operator=(const Environment&) = delete;
@@ -58,9 +62,14 @@ class Environment {
   // System clock, in-memory defaults, one background thread.
   static std::unique_ptr<Environment> makeSystem();
 
-  // The environment installed by the innermost live Scope; without one, a process-wide default
-  // made by makeSystem() on first use.
+  // The environment installed by the innermost live Scope. Without one, current() writes
+  // "QVRAdKit: no Platform::Environment is installed ..." to stderr and aborts: the module cannot
+  // run without the main queue its host drains, and a silent stand-in would only hang later.
+  // While an environment is being destroyed it is current for what it destroys.
   static Environment& current();
+  // The installed environment, or nullptr: for code that has a useful answer without one (the
+  // logger falls back to stderr).
+  [[nodiscard]] static Environment* installed() noexcept;
 
   // Installs an environment as current for its lifetime, then restores the previous one.
   class Scope {

@@ -1,6 +1,8 @@
 #include "QVRAdKit/Platform/MainQueue.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <utility>
 
 namespace QVRAdKit::Platform {
@@ -9,6 +11,10 @@ MainQueue::MainQueue(std::shared_ptr<const Clock> clock)
     : clock_(std::move(clock)), ownerThread_(std::this_thread::get_id()) {}
 
 MainQueue::~MainQueue() {
+  discardPending();
+}
+
+void MainQueue::discardPending() {
   // A dropped task's captures may post again while being destroyed: repeat until nothing is left.
   for (;;) {
     std::deque<Immediate> immediate;
@@ -36,6 +42,16 @@ void MainQueue::asyncAt(Date due, Task task) {
 
 void MainQueue::post(std::optional<Date> due, Task task) {
   if (!task) return;
+  if (due && !std::isfinite(due->timeIntervalSince1970())) {
+    // A NaN would also break the ordering of the timed tasks. `task` is destroyed on return,
+    // outside the lock.
+    refused_.fetch_add(1);
+    std::fputs(
+        "QVRAdKit: assertion failure: MainQueue refused a task due at a non-finite time "
+        "(asyncAfter with a NaN or infinite delay); it will not run\n",
+        stderr);
+    return;
+  }
   const Date now = due ? Date() : clock_->now();
   {
     std::lock_guard lock(mutex_);

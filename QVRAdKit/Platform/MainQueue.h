@@ -32,16 +32,20 @@ class MainQueue {
   using Task = std::function<void()>;
 
   explicit MainQueue(std::shared_ptr<const Clock> clock);
-  // Destroys the tasks that never ran (outside the lock: their captures may post).
+  // Destroys the tasks that never ran (discardPending()).
   ~MainQueue();
   MainQueue(const MainQueue&) = delete;
   MainQueue& operator=(const MainQueue&) = delete;
 
   // Due now. Tasks posted with async() run in posting order, even if the clock is set backwards.
   void async(Task task);
-  // Due at clock.now() + delay.
+  // Due at clock.now() + delay. A delay that is not finite (NaN, or infinite either way) names no
+  // time at which the task could come due: the task is refused, destroyed without running, and the
+  // refusal is written to stderr and counted (refusedCount()). Running it at once instead would
+  // turn a computation gone wrong into an action taken too early.
   void asyncAfter(TimeInterval delay, Task task);
-  // Due at the given clock time; a time already past is due now.
+  // Due at the given clock time; a time already past is due now. A non-finite time is refused as
+  // in asyncAfter().
   void asyncAt(Date due, Task task);
 
   // Runs every task that is due (due <= clock.now()), including the ones posted while running,
@@ -63,6 +67,12 @@ class MainQueue {
   bool waitForReadyTask(std::chrono::steady_clock::time_point deadline);
 
   [[nodiscard]] size_t pendingCount() const;
+  // How many tasks were refused for a non-finite due time.
+  [[nodiscard]] size_t refusedCount() const { return refused_.load(); }
+
+  // Destroys every pending task without running it, outside the lock (a task's captures may post
+  // while being destroyed; what they post is discarded too).
+  void discardPending();
   [[nodiscard]] const Clock& clock() const { return *clock_; }
 
  private:
@@ -94,6 +104,7 @@ class MainQueue {
   std::recursive_mutex drainMutex_;  // one draining thread at a time; a task may drain again
   std::atomic<std::thread::id> drainingThread_{};
   std::atomic<std::thread::id> ownerThread_;
+  std::atomic<size_t> refused_{0};
 };
 
 }  // namespace QVRAdKit::Platform

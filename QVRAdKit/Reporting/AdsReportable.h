@@ -8,7 +8,7 @@
 #include <string>
 
 #include "QVRAdKit/Platform/Error.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
+#include "QVRAdKit/Config/AdSource.h"
 
 namespace QVRAdKit {
 

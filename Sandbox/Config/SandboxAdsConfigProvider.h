@@ -10,8 +10,8 @@
 #include <string>
 
 #include "QVRAdKit/Rx/BehaviorRelay.h"
-#include "QVRAdKit/Services/AdsService/AdsConfigProvidable.h"
-#include "QVRAdKit/Services/AdsService/RxAdsConfigProvidable.h"
+#include "QVRAdKit/Config/AdsConfigProvidable.h"
+#include "QVRAdKit/Config/RxAdsConfigProvidable.h"
 
 namespace QVRAdKit::Sandbox {
 

@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "QVRAdKit/Platform/Expected.h"
-#include "QVRAdKit/Services/AdsService/AdsConfig.h"
+#include "QVRAdKit/Config/AdsConfig.h"
 #include "Sandbox/Config/SandboxSessionProfile.h"
 #include "Sandbox/Consent/SimulatedConsentPlatform.h"
 #include "Sandbox/GoogleMobileAds/SimulatedGoogleMobileAds.h"

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "QVRAdKit/Platform/Date.h"
-#include "QVRAdKit/Services/AdsService/AppOpenAdPlacement.h"
-#include "QVRAdKit/Services/AdsService/InterstitialAdPlacement.h"
+#include "QVRAdKit/Config/AppOpenAdPlacement.h"
+#include "QVRAdKit/Config/InterstitialAdPlacement.h"
 
 namespace QVRAdKit::Sandbox {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Platform/Date.h"
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 
 namespace QVRAdKit::Sandbox {

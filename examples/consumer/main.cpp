@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Rx/Rx.h"
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
 
 int main() {
   using namespace QVRAdKit;

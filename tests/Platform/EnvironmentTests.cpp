@@ -5,6 +5,7 @@
 #include <functional>
 #include <future>
 #include <latch>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,7 +93,7 @@ TEST(MainQueueTest, DestructionDestroysPendingTasksWithoutRunningThem) {
 TEST(EnvironmentTest, ScopesNestAndRestore) {
   auto outer = Environment::makeForTesting();
   auto inner = Environment::makeForTesting();
-  Environment* before = &Environment::current();
+  Environment* before = Environment::installed();
   {
     Environment::Scope outerScope(*outer);
     {
@@ -104,10 +105,44 @@ TEST(EnvironmentTest, ScopesNestAndRestore) {
     }
     EXPECT_EQ(&Environment::current(), outer.get());
   }
-  EXPECT_EQ(&Environment::current(), before);
-  EXPECT_EQ(Environment::current().manualClock(), nullptr);  // the process default is the system's
+  EXPECT_EQ(Environment::installed(), before);
 }
 
+TEST(EnvironmentTest, UsingTheModuleWithoutAnInstalledEnvironmentIsAClearError) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ASSERT_EQ(Environment::installed(), nullptr);
+  EXPECT_DEATH((void)Environment::current(), "no Platform::Environment is installed");
+
+  // While an environment is destroyed, what it destroys still finds it, even with no Scope left.
+  auto environment = Environment::makeForTesting();
+  Environment* seenByDestroyedTask = nullptr;
+  environment->mainQueue().async(
+      [probe = onRelease([&] { seenByDestroyedTask = Environment::installed(); })] {});
+  Environment* const raw = environment.get();
+  environment.reset();
+  EXPECT_EQ(seenByDestroyedTask, raw);
+  EXPECT_EQ(Environment::installed(), nullptr) << "and it is uninstalled afterwards";
+}
+
+TEST(MainQueueTest, NonFiniteDelaysAreRefusedAndLeaveTheTimersInOrder) {
+  auto environment = Environment::makeForTesting();
+  MainQueue& queue = environment->mainQueue();
+  Strings ran;
+  auto record = [&](std::string name) { return [&ran, name] { ran.push_back(name); }; };
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  queue.asyncAfter(2, record("at2"));
+  queue.asyncAfter(nan, record("nan"));
+  queue.asyncAfter(inf, record("inf"));
+  queue.asyncAfter(-inf, record("-inf"));
+  queue.asyncAt(Date(nan), record("at-nan"));
+  queue.asyncAfter(1, record("at1"));
+  EXPECT_EQ(queue.refusedCount(), 4U);
+  EXPECT_EQ(queue.pendingCount(), 2U) << "refused tasks are not kept";
+  EXPECT_EQ(queue.runUntilIdle(), 0U) << "nor run at once";
+  environment->advance(1e12);
+  EXPECT_EQ(ran, (Strings{"at1", "at2"}));
+}
 TEST(EnvironmentTest, SharedInstanceIsMadeOncePerEnvironmentEvenWhenThreadsRace) {
   auto environment = Environment::makeForTesting();
   std::atomic<int> makes{0};
@@ -203,6 +238,43 @@ TEST(BackgroundExecutorTest, ShutdownDropsQueuedTasksAndRejectsNewOnes) {
   EXPECT_TRUE(blockerFinished);
   EXPECT_FALSE(queuedRan.load() || repostRan.load());
   executor.waitUntilIdle();  // returns at once after shutdown
+}
+
+TEST(BackgroundExecutorTest, DestructionWaitsForRunningTasksAndDropsQueuedOnes) {
+  auto executor = std::make_unique<BackgroundExecutor>(2);
+  std::latch bothRunning(2);
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> finished{0};
+  for (int i = 0; i < 2; ++i) {
+    executor->async([&, released] {
+      bothRunning.count_down();
+      EXPECT_EQ(released.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+      ++finished;
+    });
+  }
+  bothRunning.wait();
+  std::atomic<bool> queuedRan{false};
+  // Dropping the queued task, which destruction does before joining, releases the running ones.
+  executor->async(
+      [guard = onRelease([&] { release.set_value(); }), &queuedRan] { queuedRan = true; });
+  executor.reset();
+  EXPECT_EQ(finished.load(), 2) << "no task outlives the executor's destruction";
+  EXPECT_FALSE(queuedRan.load());
+}
+
+TEST(BackgroundExecutorTest, TaskThatDestroysItsOwnExecutorFinishesOnSharedState) {
+  auto executor = std::make_unique<BackgroundExecutor>(2);
+  std::promise<void> destroyed;
+  executor->async([&] {
+    executor.reset();  // joins the other worker; this one cannot join itself and is let go
+    destroyed.set_value();
+  });
+  ASSERT_EQ(destroyed.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready)
+      << "destroying its own executor neither deadlocks nor crashes";
+  EXPECT_EQ(executor, nullptr);
+  // The worker now returns from its task into its loop. With the executor gone it may touch only
+  // the state it shares (AddressSanitizer reports any other access).
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "QVRAdKit/Ads/AdMob/AdmobAppOpenAd.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
-#include <cassert>
 #include <cmath>
 #include <utility>
 
@@ -9,15 +9,6 @@
 #include "QVRAdKit/Platform/UUID.h"
 
 namespace QVRAdKit {
-
-namespace {
-
-void assertOnMainQueue() {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "AdmobAppOpenAd is used on the main queue only");
-}
-
-}  // namespace
 
 std::shared_ptr<AdmobAppOpenAd> AdmobAppOpenAd::create(std::string adUnitID,
                                                        std::shared_ptr<AdsReportable> reporter) {
@@ -32,7 +23,7 @@ AdmobAppOpenAd::AdmobAppOpenAd(std::string adUnitID, std::shared_ptr<AdsReportab
       reporter_(std::move(reporter)) {}
 
 void AdmobAppOpenAd::load() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   isLoadingSubject_.onNext(true);
   GADAppOpenAd::loadWithAdUnitID(
       adUnitID_, GADRequest{},
@@ -87,7 +78,7 @@ Rx::Observable<bool> AdmobAppOpenAd::isLoadingStream() const {
 }
 
 void AdmobAppOpenAd::present(const std::shared_ptr<Platform::ViewController>& rootViewController) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (!openAd_ || !isFresh()) return;
   std::optional<Platform::Error> refusal;  // the SDK's reason is not used
   if (openAd_->canPresentFromRootViewController(rootViewController, &refusal)) {

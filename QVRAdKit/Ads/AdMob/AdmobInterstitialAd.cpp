@@ -1,6 +1,6 @@
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
-#include <cassert>
 #include <utility>
 
 #include "QVRAdKit/Ads/AdMob/AdmobNetworkClassName.h"
@@ -8,15 +8,6 @@
 #include "QVRAdKit/Platform/UUID.h"
 
 namespace QVRAdKit {
-
-namespace {
-
-void assertOnMainQueue() {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "AdmobInterstitialAd is used on the main queue only");
-}
-
-}  // namespace
 
 std::shared_ptr<AdmobInterstitialAd> AdmobInterstitialAd::create(
     std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
@@ -33,7 +24,7 @@ AdmobInterstitialAd::AdmobInterstitialAd(std::string adUnitID,
       uuid_(Platform::UUID::random().uuidString()) {}
 
 void AdmobInterstitialAd::load() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   isLoadingSubject().onNext(true);
   std::weak_ptr<AdmobInterstitialAd> weak =
       std::static_pointer_cast<AdmobInterstitialAd>(shared_from_this());
@@ -74,7 +65,7 @@ bool AdmobInterstitialAd::isLoaded() const {
 
 void AdmobInterstitialAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (interstitial_) interstitial_->presentFromRootViewController(rootViewController);
 }
 

@@ -1,6 +1,6 @@
 #include "QVRAdKit/Ads/AdMob/AdmobRewardedVideoAd.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
-#include <cassert>
 #include <utility>
 
 #include "QVRAdKit/Ads/AdMob/AdmobNetworkClassName.h"
@@ -9,15 +9,6 @@
 #include "QVRAdKit/Platform/UUID.h"
 
 namespace QVRAdKit {
-
-namespace {
-
-void assertOnMainQueue() {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "AdmobRewardedVideoAd is used on the main queue only");
-}
-
-}  // namespace
 
 std::shared_ptr<AdmobRewardedVideoAd> AdmobRewardedVideoAd::create(
     std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
@@ -44,7 +35,7 @@ Rx::Observable<bool> AdmobRewardedVideoAd::isLoadingStream() const {
 }
 
 void AdmobRewardedVideoAd::load() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (isLoadingRelay_.value()) return;
   auto keepAlive = shared_from_this();  // the delegate may drop the adapter while notified
   rewardedAd_ = nullptr;
@@ -89,7 +80,7 @@ void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<
 
 void AdmobRewardedVideoAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (!rewardedAd_) {
     notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
       delegate.rewardedVideoAdDidFailToPresent(*this, toError(RewardedAdError::isNotReady));

@@ -22,7 +22,7 @@
 #include "QVRAdKit/Ads/IronSource/ISRewardedVideoHandler.h"
 #include "QVRAdKit/Platform/ViewController.h"
 #include "QVRAdKit/SDK/IronSource/ISInitializationDelegate.h"
-#include "QVRAdKit/Services/AdsService/InterstitialCappingChecker.h"
+#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
 
 namespace QVRAdKit {
 

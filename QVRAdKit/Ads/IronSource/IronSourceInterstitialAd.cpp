@@ -1,6 +1,6 @@
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialAd.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
-#include <cassert>
 #include <optional>
 #include <utility>
 
@@ -8,18 +8,9 @@
 #include "QVRAdKit/Platform/UUID.h"
 
 namespace QVRAdKit {
-namespace {
-
-void assertOnMainQueue() {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "IronSourceInterstitialAd is used on the main queue only");
-}
-
-}  // namespace
-
 std::shared_ptr<IronSourceInterstitialAd> IronSourceInterstitialAd::create(
     std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   auto ad =
       std::make_shared<IronSourceInterstitialAd>(Token{}, std::move(adUnitID), std::move(reporter));
   ad->loadIfNeeded();
@@ -56,7 +47,7 @@ void IronSourceInterstitialAd::setIsFailed(bool /*failed*/) {}
 
 void IronSourceInterstitialAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   ironSourceHelper_->setInterstitialDelegate(weakListener());
   ironSourceHelper_->showInterstitialWith(rootViewController, adUnitID_);
 }

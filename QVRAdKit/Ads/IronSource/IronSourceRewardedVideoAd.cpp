@@ -1,6 +1,6 @@
 #include "QVRAdKit/Ads/IronSource/IronSourceRewardedVideoAd.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
-#include <cassert>
 #include <optional>
 #include <utility>
 #include <variant>
@@ -10,15 +10,6 @@
 #include "QVRAdKit/Platform/UUID.h"
 
 namespace QVRAdKit {
-namespace {
-
-void assertOnMainQueue() {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "IronSourceRewardedVideoAd is used on the main queue only");
-}
-
-}  // namespace
-
 std::shared_ptr<IronSourceRewardedVideoAd> IronSourceRewardedVideoAd::create(
     std::shared_ptr<AdsReportable> reporter) {
   return std::make_shared<IronSourceRewardedVideoAd>(Token{}, std::move(reporter));
@@ -44,7 +35,7 @@ Rx::Observable<bool> IronSourceRewardedVideoAd::isLoadingStream() const {
 }
 
 void IronSourceRewardedVideoAd::load() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (isLoadingRelay_.value()) return;
   auto keepAlive = shared_from_this();  // the delegate may drop the ad while notified
   const auto helper = IronSourceHelper::sharedInstance();
@@ -60,7 +51,7 @@ void IronSourceRewardedVideoAd::load() {
 
 void IronSourceRewardedVideoAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   // The SDK may call back inside the show (a fail-to-show, say), and the host may drop the ad then.
   auto keepAlive = shared_from_this();
   IronSourceHelper::sharedInstance()->showRewardedVideoWith(rootViewController);

@@ -1,6 +1,7 @@
 #pragma once
 // GADAdNetworkResponseInfo describes the mediated network that answered an ad request: the class
 // name of the network adapter that served the ad (for example "GADMAdapterGoogleAdMobAds").
+// Threading: a value; any thread. The module makes and reads it on the main queue.
 
 #include <string>
 

@@ -2,6 +2,7 @@
 // GADError names the error domain and codes of Google Mobile Ads load and presentation failures,
 // and makes the error the ports report themselves when no implementation is registered in the
 // environment. Implementations (the sandbox, a bridge to the real SDK) use the same domain.
+// Threading: a value; any thread. The module makes and reads it on the main queue.
 
 #include <cstdint>
 #include <string>

@@ -2,8 +2,9 @@
 // GADMobileAds is the Google Mobile Ads SDK as a whole: the module starts it once before loading
 // ads. sharedInstance() answers the implementation registered in the current environment under
 // this type (the sandbox, or a bridge to the real SDK), or nullptr when none is.
-// Threading: startWithCompletionHandler() may be called from any thread; its completion arrives
-// on the main queue, once.
+// Threading: sharedInstance() on the main queue. startWithCompletionHandler() is called from the
+// background executor (the ads service's start-up run starts its networks there) and must accept
+// that; its completion arrives on the main queue, once. Everything else: main queue.
 
 #include <functional>
 #include <memory>

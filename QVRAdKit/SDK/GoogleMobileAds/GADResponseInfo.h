@@ -1,6 +1,7 @@
 #pragma once
 // GADResponseInfo is what the SDK tells about the response behind a loaded ad: the network that
 // served it, when known.
+// Threading: a value; any thread. The module makes and reads it on the main queue.
 
 #include <optional>
 #include <string>

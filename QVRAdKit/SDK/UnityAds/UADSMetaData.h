@@ -6,7 +6,8 @@
 //   UADSMetaData metaData;
 //   metaData.set("gdpr.consent", true);
 //   metaData.commit();
-// Threading: one batch belongs to one thread at a time.
+// Threading: one batch belongs to one thread at a time. The module fills and commits batches on the
+// main queue (when it tells the mediators the consent answer), never on the background executor.
 
 #include <memory>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 // UADSMetaDataValue is one value of Unity Ads metadata: a boolean or a number.
+// Threading: a value; any thread. The module makes and reads it on the main queue.
 
 #include <cstdint>
 #include <variant>

@@ -3,7 +3,7 @@
 // user. Forms are obtained through loadWithCompletionHandler(), which forwards to the
 // UMPConsentFormLoader registered in the current environment; without one it fails on the main
 // queue.
-// Threading: main queue; completions arrive on the main queue.
+// Threading: main queue (never the background executor); completions arrive on the main queue.
 
 #include <functional>
 #include <memory>

@@ -7,7 +7,8 @@
 // Example:
 //   UMPConsentInformation::sharedInstance()->requestConsentInfoUpdateWithParameters(
 //       UMPRequestParameters{}, [](std::optional<Platform::Error> error) { ... });
-// Threading: the statuses may be read from any thread; completions arrive on the main queue.
+// Threading: the module calls it on the main queue only, never from the background executor;
+// the statuses may nonetheless be read from any thread. Completions arrive on the main queue.
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,7 @@
 #pragma once
 // UMPConsentStatus is the consent platform's answer to "must the user be asked?", with the raw
 // values the platform publishes.
+// Threading: a value; any thread. The module makes and reads it on the main queue.
 
 namespace QVRAdKit {
 

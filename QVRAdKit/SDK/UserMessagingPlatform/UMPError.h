@@ -1,6 +1,7 @@
 #pragma once
 // UMPError makes the errors that the consent platform ports report themselves, when no platform
 // implementation is registered in the environment.
+// Threading: a value; any thread. The module makes and reads it on the main queue.
 
 #include <string>
 

@@ -1,5 +1,6 @@
 #pragma once
 // UMPRequestParameters are the parameters of one consent-information update.
+// Threading: a value; any thread. The module makes and reads it on the main queue.
 
 namespace QVRAdKit {
 

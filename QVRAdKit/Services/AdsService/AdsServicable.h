@@ -10,11 +10,11 @@
 #include "QVRAdKit/Ads/InterstitialAd.h"
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
 
+#include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Host/AdsConfigServiceProtocol.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Rx/Observable.h"
 #include "QVRAdKit/Services/AdsService/AdsLoadable.h"
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
 
 namespace QVRAdKit {
 

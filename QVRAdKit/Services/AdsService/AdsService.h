@@ -5,10 +5,12 @@
 // (interstitialTypeToPresent, which records the grant), and which placement serves the
 // application-start ad; it also pauses every ad for a while, persistently (pauseAds).
 // The decisions read the configuration of the last start-up run, the host's services, the pause
-// date kept in the host's storage and the host's pause switches. They never throw: storage
-// trouble and bad input are logged and answered with "no ad".
-// Threading: main queue. The decisions are synchronous, take no locks and, on their usual paths,
-// allocate nothing.
+// date kept in the host's storage and the host's pause switches. They never throw: a host service
+// that throws, storage trouble and bad input are logged and answered with "no ad" (false, none).
+// Threading: main queue; every public operation checks it (QVR_CHECK_MAIN_QUEUE). The decisions
+// are synchronous, take no locks and, on their usual paths, allocate nothing.
+// The code lives in three files: the decisions (AdsService.cpp), the start-up run
+// (AdsServiceStartUp.cpp) and the builders with the hand-out of ads (AdsServiceAdHandOut.cpp).
 //
 // Example:
 //   auto ads = AdsService::create(config, users, connection, rateUs, consent, reporting, storage,
@@ -23,6 +25,12 @@
 #include <string_view>
 #include <vector>
 
+#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
+#include "QVRAdKit/Config/AdPlacementConfig.h"
+#include "QVRAdKit/Config/AdsConfig.h"
+#include "QVRAdKit/Config/AdsConfigProvidable.h"
+#include "QVRAdKit/Config/AdsPauseConfigProvidable.h"
+#include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Host/BlockUtilsProtocol.h"
 #include "QVRAdKit/Host/ConnectionServiceProtocol.h"
 #include "QVRAdKit/Host/CustomSubscriber.h"
@@ -36,13 +44,7 @@
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
-#include "QVRAdKit/Services/AdsService/AdPlacementConfig.h"
-#include "QVRAdKit/Services/AdsService/AdsConfig.h"
-#include "QVRAdKit/Services/AdsService/AdsConfigProvidable.h"
-#include "QVRAdKit/Services/AdsService/AdsPauseConfigProvidable.h"
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
 #include "QVRAdKit/Services/AdsService/AdsServicable.h"
-#include "QVRAdKit/Services/AdsService/InterstitialCappingChecker.h"
 
 namespace QVRAdKit {
 
@@ -106,9 +108,13 @@ class AdsService final : public AdsServicable,
   // most once per service) on the background executor, then rebuilds one builder per configured
   // placement, tells the mediation networks the consent answer, starts the builders and marks the
   // run ended. A consent form to show, or unresolved consent, ends the run without ads; a consent
-  // error ends it silently. The run keeps the service alive until it ends, except while it waits
-  // for the first configuration value: a service the host drops then goes at once, and its run
-  // with it.
+  // error ends it silently, and so does a configuration stream that ends without a value.
+  // The run holds the service until it ends, the wait for the first configuration value included:
+  // a service the host drops meanwhile still starts the networks, tells the mediators and builds
+  // and starts its builders when the value comes, then goes. A stream that never emits therefore
+  // keeps the service for good, as a consent answer or a network start that never comes does.
+  // Once a run has ended, nothing it made holds the service, and it leaves nothing behind in the
+  // service (no subscription, no completion): runs can be repeated without growth.
   void checkConsentAndLoadAds(bool shouldLoadGDPR) override;
   // Starts every builder now and every builder built later.
   void loadAds() override;
@@ -151,7 +157,11 @@ class AdsService final : public AdsServicable,
   [[nodiscard]] bool isPausedByStoredDate() const;
   void reportUnusablePauseDate(std::string_view reason) const;
 
-  // The start-up run, step by step (below the decisions in AdsService.cpp).
+  // The decisions without their guard against throwing host services (callers guard).
+  [[nodiscard]] bool decideShouldShowAd(const AdsPlacement& placement) const;
+  InterstitialType decideInterstitialTypeToPresent();
+
+  // The start-up run, step by step (AdsServiceStartUp.cpp).
   using NetworkStart = std::function<void(std::function<void()> done)>;
   void runConsentPhase(bool shouldLoadGDPR);
   void runConfigurationPhase();
@@ -189,6 +199,8 @@ class AdsService final : public AdsServicable,
   std::shared_ptr<GADMobileAds> adMob_;
   std::shared_ptr<InterstitialCappingChecker> ironSource_;
   Rx::BehaviorRelay<bool> isLoadedRelay_{false};
+  // The service's own subscriptions. A start-up run keeps none here: its configuration wait owns
+  // its subscription and ends it when the run goes on, so repeated runs leave nothing behind.
   Rx::DisposeBag bag_;
   // Start-up runs started and not ended yet. Main queue only.
   int runsInProgress_ = 0;

@@ -45,10 +45,10 @@
 #include <string_view>
 #include <vector>
 
+#include "QVRAdKit/Config/AdSource.h"
+#include "QVRAdKit/Config/AdsPlacement.h"
+#include "QVRAdKit/Config/InterstitialAdPlacement.h"
 #include "QVRAdKit/Platform/Date.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
-#include "QVRAdKit/Services/AdsService/InterstitialAdPlacement.h"
 
 namespace QVRAdKit {
 

@@ -312,22 +312,90 @@ TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileConsentIsPendingFinishesItsRun
   EXPECT_EQ(h.users->subscriberCount(), 0U);
 }
 
-TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileWaitingForAConfigurationGoesAtOnce) {
+TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileWaitingForAConfigurationFinishesItsRunThenGoes) {
   auto service = h.makeService(consentService);
-  std::weak_ptr<AdsService> weak = service;
+  const std::weak_ptr<AdsService> weak = service;
   service->checkConsentAndLoadAds(true);  // obtained: the consent answer is not waited for
-  runUntil([&] { return consent->updateRequestCount() == 1; });
-  h.env->background().waitUntilIdle();
-  h.drain();
+  runUntil([&] { return h.configProvider->subscriberCount() == 1; });
   service.reset();
-  EXPECT_TRUE(weak.expired()) << "neither the configuration wait nor the kept consent completion "
-                                 "holds the service";
+  EXPECT_FALSE(weak.expired()) << "the configuration wait holds the run, the run the service";
+
   h.configProvider->publish(standardConfig());
+  runUntil([&] { return requested("reward"); });
   h.env->background().waitUntilIdle();
   h.drain();
-  EXPECT_TRUE(h.gma->requests().empty());
+  EXPECT_EQ(h.gma->startCallCount(), 1U);
+  EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
+  EXPECT_TRUE(unity->value("gdpr.consent").has_value()) << "the mediators were told";
+  // The rewarded builder requests as it starts; the waterfalls would load on a later main-queue
+  // turn, by which time the builders have gone with the service.
+  EXPECT_TRUE(requested("reward")) << "the builders were built and started";
+  EXPECT_TRUE(weak.expired()) << "the ended run let go of the service";
+  EXPECT_EQ(h.configProvider->subscriberCount(), 0U);
+  EXPECT_EQ(h.users->subscriberCount(), 0U) << "its builders went with it";
+}
+
+TEST_F(AdsServiceStartUpTests, EndedRunLeavesNothingThatHoldsTheService) {
+  // With and without the GDPR load: the consent platform keeps the completions it was given.
+  // AdMob only: the IronSource bridge, shared by the environment, answers one starter.
+  h.configProvider->publish(standardConfig({{AdSource::adMob, std::nullopt}}));
+  for (const bool shouldLoadGDPR : {true, false}) {
+    auto service = h.makeService(consentService);
+    const std::weak_ptr<AdsService> weak = service;
+    service->checkConsentAndLoadAds(shouldLoadGDPR);
+    bool ended = false;
+    auto subscription =
+        service->appLaunchIsLoadingAdStream()->subscribe([&](bool) { ended = true; });
+    runUntil([&] { return ended; });
+    h.env->background().waitUntilIdle();
+    h.drain();
+    service.reset();
+    EXPECT_TRUE(weak.expired()) << "shouldLoadGDPR " << shouldLoadGDPR;
+  }
+}
+
+TEST_F(AdsServiceStartUpTests, ConfigurationStreamEndingWithoutAValueEndsTheRunAndLetsGo) {
+  struct EmptyConfigProvider final : AdsConfigProvidable, RxAdsConfigProvidable {
+    [[nodiscard]] std::string configurationName() const override { return "empty"; }
+    [[nodiscard]] const RxAdsConfigProvidable& rx() const override { return *this; }
+    [[nodiscard]] Rx::Observable<AdsConfig> adsConfig() const override {
+      return Rx::Observable<AdsConfig>::empty();
+    }
+  };
+  auto service =
+      AdsService::create(std::make_shared<EmptyConfigProvider>(), h.users, h.connection, h.rateUs,
+                         consentService, h.reporting, h.storage, h.freeUse, nullptr);
+  const std::weak_ptr<AdsService> weak = service;
+  service->checkConsentAndLoadAds(false);
+  service.reset();
+  EXPECT_TRUE(h.env->runUntil([&] { return weak.expired(); }))
+      << "the run ended with the stream and let go of the service";
   EXPECT_EQ(h.gma->startCallCount(), 0U);
-  EXPECT_EQ(h.users->subscriberCount(), 0U);
+}
+
+TEST_F(AdsServiceStartUpTests, RepeatedRunsLeaveNothingBehind) {
+  // No placements: each run goes through consent, configuration and the final step, and builds
+  // nothing, so what could pile up is the run's own leftovers.
+  h.configProvider->publish(AdsConfig({{AdSource::adMob, std::nullopt}}, {}, {}, {}));
+  auto service = h.makeService(consentService);
+  std::size_t ended = 0;
+  auto subscription = service->appLaunchIsLoadingAdStream()->subscribe([&](bool) { ++ended; });
+  constexpr std::size_t kRuns = 10000;
+  for (std::size_t run = 1; run <= kRuns; ++run) {
+    service->checkConsentAndLoadAds(false);
+    ASSERT_TRUE(h.env->runUntil([&] { return ended == run; })) << "run " << run;
+    if (run == 1 || run == kRuns) {
+      EXPECT_EQ(AdsServiceTestAccess::bagSize(*service), 0U) << "run " << run;
+      EXPECT_EQ(h.configProvider->subscriberCount(), 0U) << "run " << run;
+      EXPECT_EQ(h.users->subscriberCount(), 0U) << "run " << run;
+    }
+  }
+  h.env->background().waitUntilIdle();
+  EXPECT_EQ(h.env->mainQueue().pendingCount(), 0U);
+  EXPECT_EQ(h.gma->startCallCount(), 1U) << "the network started once";
+  const std::weak_ptr<AdsService> weak = service;
+  service.reset();
+  EXPECT_TRUE(weak.expired());
 }
 
 TEST_F(AdsServiceStartUpTests, AppLaunchStreamGivesOneInnerStreamPerRun) {

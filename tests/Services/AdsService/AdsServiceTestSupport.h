@@ -24,6 +24,8 @@ class AdsServiceTestAccess {
   static void setIronSource(AdsService& service, std::shared_ptr<InterstitialCappingChecker> is) {
     service.ironSource_ = std::move(is);
   }
+  // How many subscriptions the service's own bag holds.
+  static std::size_t bagSize(const AdsService& service) { return service.bag_.size(); }
 };
 
 namespace testing_support {
@@ -41,6 +43,8 @@ inline const std::vector<AdsPlacement> kAllPlacements = {
 class TestConfigProvider final : public AdsConfigProvidable, public RxAdsConfigProvidable {
  public:
   void publish(AdsConfig config) { config_.accept(std::move(config)); }
+  // How many subscriptions to the configuration stream are live.
+  [[nodiscard]] std::size_t subscriberCount() const { return config_.subscriberCount(); }
   [[nodiscard]] std::string configurationName() const override { return "test"; }
   [[nodiscard]] const RxAdsConfigProvidable& rx() const override { return *this; }
   [[nodiscard]] Rx::Observable<AdsConfig> adsConfig() const override {

@@ -5,7 +5,7 @@
 // stream may emit on any thread.
 
 #include "QVRAdKit/Rx/Observable.h"
-#include "QVRAdKit/Services/AdsService/AdsConfig.h"
+#include "QVRAdKit/Config/AdsConfig.h"
 
 namespace QVRAdKit {
 

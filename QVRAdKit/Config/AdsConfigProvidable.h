@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "QVRAdKit/Services/AdsService/RxAdsConfigProvidable.h"
+#include "QVRAdKit/Config/RxAdsConfigProvidable.h"
 
 namespace QVRAdKit {
 

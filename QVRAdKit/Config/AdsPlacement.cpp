@@ -1,4 +1,4 @@
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
+#include "QVRAdKit/Config/AdsPlacement.h"
 
 #include <string_view>
 

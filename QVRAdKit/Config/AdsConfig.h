@@ -9,11 +9,11 @@
 #include <string>
 #include <utility>
 
-#include "QVRAdKit/Services/AdsService/AdPlacementConfig.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
-#include "QVRAdKit/Services/AdsService/AppOpenAdPlacement.h"
-#include "QVRAdKit/Services/AdsService/InterstitialAdPlacement.h"
-#include "QVRAdKit/Services/AdsService/RewardedAdPlacement.h"
+#include "QVRAdKit/Config/AdPlacementConfig.h"
+#include "QVRAdKit/Config/AdSource.h"
+#include "QVRAdKit/Config/AppOpenAdPlacement.h"
+#include "QVRAdKit/Config/InterstitialAdPlacement.h"
+#include "QVRAdKit/Config/RewardedAdPlacement.h"
 
 namespace QVRAdKit {
 

@@ -1,4 +1,4 @@
-#include "QVRAdKit/Services/AdsService/AdsPauseConfig.h"
+#include "QVRAdKit/Config/AdsPauseConfig.h"
 
 #include <utility>
 

@@ -12,7 +12,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "QVRAdKit/Services/AdsService/AdsPlacement.h"
+#include "QVRAdKit/Config/AdsPlacement.h"
 
 namespace QVRAdKit {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "QVRAdKit/Platform/Date.h"
-#include "QVRAdKit/Services/AdsService/AdSource.h"
+#include "QVRAdKit/Config/AdSource.h"
 
 namespace QVRAdKit {
 

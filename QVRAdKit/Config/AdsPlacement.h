@@ -13,9 +13,9 @@
 #include <string>
 #include <variant>
 
-#include "QVRAdKit/Services/AdsService/AppOpenAdPlacement.h"
-#include "QVRAdKit/Services/AdsService/InterstitialAdPlacement.h"
-#include "QVRAdKit/Services/AdsService/RewardedAdPlacement.h"
+#include "QVRAdKit/Config/AppOpenAdPlacement.h"
+#include "QVRAdKit/Config/InterstitialAdPlacement.h"
+#include "QVRAdKit/Config/RewardedAdPlacement.h"
 
 namespace QVRAdKit {
 

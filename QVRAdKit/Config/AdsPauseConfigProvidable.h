@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "QVRAdKit/Services/AdsService/AdsPauseConfig.h"
+#include "QVRAdKit/Config/AdsPauseConfig.h"
 
 namespace QVRAdKit {
 

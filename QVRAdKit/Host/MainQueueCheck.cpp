@@ -1,0 +1,47 @@
+#include "QVRAdKit/Host/MainQueueCheck.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "QVRAdKit/Platform/Environment.h"
+
+#ifndef QVR_FATAL_MAIN_QUEUE_CHECKS
+#define QVR_FATAL_MAIN_QUEUE_CHECKS 0
+#endif
+
+namespace QVRAdKit {
+
+namespace {
+
+std::atomic<bool> fatalChecks{QVR_FATAL_MAIN_QUEUE_CHECKS != 0};
+
+}  // namespace
+
+void setMainQueueChecksFatal(bool fatal) noexcept {
+  fatalChecks.store(fatal, std::memory_order_relaxed);
+}
+
+bool mainQueueChecksFatal() noexcept {
+  return fatalChecks.load(std::memory_order_relaxed);
+}
+
+bool checkMainQueue(std::string_view file, std::string_view function, int line) {
+  const Platform::Environment* environment = Platform::Environment::installed();
+  // Without an environment there is no main queue to be on; what needs one says so itself.
+  if (environment == nullptr || environment->mainQueue().isCurrent()) return true;
+  std::string message(function);
+  message.append(" called off the main queue");
+  QVLogAssertionFailure(message, file, function, line);
+  if (mainQueueChecksFatal()) {
+    std::string text = "QVRAdKit: ";
+    text.append(file).append(":").append(std::to_string(line)).append(" ").append(message);
+    text.append("\n");
+    std::fputs(text.c_str(), stderr);
+    std::abort();
+  }
+  return false;
+}
+
+}  // namespace QVRAdKit

@@ -1,0 +1,78 @@
+// Main-queue operations of the ads service, a builder, the consent service and an ad check where
+// they run: from another thread each reports an assertion failure naming itself (and goes on when
+// checks only report), and in the test build, where checks are fatal, the call aborts.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
+#include "QVRAdKit/Builders/InterstitialAdBuilderV2.h"
+#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
+#include "QVRAdKit/Reporting/AdsReporter.h"
+#include "Services/AdsService/AdsServiceTestSupport.h"
+
+namespace QVRAdKit {
+namespace {
+
+using testing_support::AdsServiceHarness;
+
+// Makes checks report only, for the test's duration.
+struct ReportingChecks {
+  ReportingChecks() : wasFatal(mainQueueChecksFatal()) { setMainQueueChecksFatal(false); }
+  ~ReportingChecks() { setMainQueueChecksFatal(wasFatal); }
+  ReportingChecks(const ReportingChecks&) = delete;
+  ReportingChecks& operator=(const ReportingChecks&) = delete;
+  bool wasFatal;
+};
+
+TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) {
+  AdsServiceHarness h;
+  auto service = h.makeService();
+  auto builder = InterstitialAdBuilderV2::create(h.users, h.reporting,
+                                                 InterstitialAdPlacement::connect, AdSource::adMob);
+  auto consent = QVRAdsConsentServiceImpl::create();
+  auto ad = AdmobInterstitialAd::create("k", std::make_shared<AdsReporter>(h.reporting));
+  h.drain();
+  struct Call {
+    const char* function;
+    std::function<void()> call;
+  };
+  const std::vector<Call> calls = {
+      {"shouldShowAd",
+       [&] { (void)service->shouldShowAd(AdsPlacement::rewarded(RewardedAdPlacement::timewall)); }},
+      {"interstitialTypeToPresent", [&] { (void)service->interstitialTypeToPresent(); }},
+      {"loadAds", [&] { service->loadAds(); }},
+      {"reload", [&] { builder->reload(); }},
+      {"getAd", [&] { (void)builder->getAd(); }},
+      {"gdprConsentResolved", [&] { (void)consent->gdprConsentResolved(); }},
+      {"setDelegate", [&] { ad->setDelegate(nullptr); }},
+  };
+  const ReportingChecks reportOnly;
+  for (const Call& call : calls) {
+    h.logger->clear();
+    call.call();
+    EXPECT_TRUE(h.logger->assertionFailures().empty()) << call.function << " on the main queue";
+    std::thread(call.call).join();
+    const auto failures = h.logger->assertionFailures();
+    ASSERT_FALSE(failures.empty()) << call.function;  // what it calls may report as well
+    EXPECT_EQ(failures[0].function, call.function);
+    EXPECT_EQ(failures[0].message, std::string(call.function) + " called off the main queue");
+  }
+}
+
+TEST(MainQueueCheckDeathTest, CallOffTheMainQueueAbortsInTheTestBuild) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ASSERT_TRUE(mainQueueChecksFatal());
+  AdsServiceHarness h;
+  auto service = h.makeService();
+  EXPECT_DEATH(std::thread([&] { (void)service->shouldShowDisconnectAd(); }).join(),
+               "shouldShowDisconnectAd called off the main queue");
+}
+
+}  // namespace
+}  // namespace QVRAdKit
