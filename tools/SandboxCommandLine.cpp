@@ -11,19 +11,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// path made absolute, with its symbolic links followed, also a last one whose target does not
+// exist yet (the file a run would create through it), and "." and ".." resolved.
+fs::path resolved(const std::string& text) {
+  std::error_code failed;
+  fs::path path = fs::absolute(text, failed);
+  if (failed) return text;
+  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(path, failed)); ++hops) {
+    const fs::path target = fs::read_symlink(path, failed);
+    if (failed) break;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  fs::path canonical = fs::weakly_canonical(path, failed);
+  return failed ? path.lexically_normal() : canonical;
+}
+
 // Whether the two paths name one file: the same file when both exist (hard links included),
-// else the same path once "." and ".." and the symbolic links of its existing part are resolved.
+// else the same resolved path.
 bool sameFile(const std::string& first, const std::string& second) {
   std::error_code failed;
   if (fs::exists(first, failed) && fs::exists(second, failed)) {
     const bool same = fs::equivalent(first, second, failed);
     if (!failed) return same;
   }
-  const fs::path a = fs::weakly_canonical(fs::absolute(first, failed), failed);
-  if (failed) return first == second;
-  const fs::path b = fs::weakly_canonical(fs::absolute(second, failed), failed);
-  if (failed) return first == second;
-  return a == b;
+  return resolved(first) == resolved(second);
 }
 
 std::string inQuotes(const std::string& text) {

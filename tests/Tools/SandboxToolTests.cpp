@@ -105,6 +105,7 @@ TEST_F(SandboxToolTest, TheEventsFileMayNotBeTheStorageOrTheConfiguration) {
   std::ofstream(file("store.sqlite")).put('x');
   fs::create_directory(dir / "sub");
   fs::create_symlink(dir / "store.sqlite", dir / "link.sqlite");
+  fs::create_symlink("absent.sqlite", dir / "dangling.sqlite");  // relative, to no file yet
   const std::string dot = (dir / "." / "store.sqlite").string();
   const std::string up = (dir / "sub" / ".." / "store.sqlite").string();
   const std::vector<std::pair<std::string, std::string>> same = {
@@ -112,7 +113,9 @@ TEST_F(SandboxToolTest, TheEventsFileMayNotBeTheStorageOrTheConfiguration) {
       {dot, file("store.sqlite")},
       {up, file("store.sqlite")},
       {file("link.sqlite"), file("store.sqlite")},  // through a symbolic link
-      {file("new.sqlite"), (dir / "sub" / ".." / "new.sqlite").string()}};  // neither exists yet
+      {file("new.sqlite"), (dir / "sub" / ".." / "new.sqlite").string()},  // neither exists yet
+      {file("dangling.sqlite"),
+       file("absent.sqlite")}};  // the run would create it through the link
   for (const auto& [events, storage] : same) {
     SandboxToolOptions options;
     options.eventsPath = events;
