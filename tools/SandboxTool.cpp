@@ -73,7 +73,12 @@ std::optional<SandboxConfiguration> configuration(const SandboxToolOptions& opti
   auto check = fromFile ? SandboxConfigurationCheck::ofFile(*options.configPath)
                         : SandboxConfigurationCheck::ofText(kDefaultSandboxConfigurationJson);
   const std::string origin = fromFile ? *options.configPath + ": " : "embedded configuration: ";
-  for (const auto& line : check.warnings) say(err, "warning: " + origin + line);
+  for (const auto& line : check.warnings) {
+    std::string text = "warning: ";
+    text += origin;
+    text += line;
+    say(err, std::move(text));
+  }
   // The lines of a file that cannot be read name it already.
   const bool aboutTheFile = check.code == SandboxConfiguration::ErrorCode::unreadable;
   for (const auto& line : check.errors) say(err, (aboutTheFile ? "" : origin) + line);

@@ -36,7 +36,7 @@ class JsonLinesReporting final : public QVReporting {
   enum class ErrorCode : std::int64_t { cannotOpen = 1, writeFailed = 2 };
   enum class OpenMode { append, truncate };
   // Lines are handed to the stream once this many bytes are waiting.
-  static constexpr std::size_t kBufferBytes = 64 * 1024;
+  static constexpr std::size_t kBufferBytes = std::size_t{64} * 1024;
 
   // Writes to out, which must outlive this object; name says what out is in error messages.
   explicit JsonLinesReporting(std::ostream& out, std::string name = "the analytics stream");
