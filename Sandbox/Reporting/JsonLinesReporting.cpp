@@ -69,7 +69,8 @@ std::optional<Platform::Error> JsonLinesReporting::flush() {
 }
 
 void JsonLinesReporting::flushLocked() {
-  if (error_) return;
+  // Nothing waiting: the stream is not touched, so a caller that flushed may let it go first.
+  if (error_ || buffer_.empty()) return;
   errno = 0;
   out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
   out_.flush();

@@ -38,7 +38,8 @@ class JsonLinesReporting final : public QVReporting {
   // Lines are handed to the stream once this many bytes are waiting.
   static constexpr std::size_t kBufferBytes = std::size_t{64} * 1024;
 
-  // Writes to out, which must outlive this object; name says what out is in error messages.
+  // Writes to out, which must outlive this object or its last track() and flush() (the destructor
+  // writes only lines still waiting); name says what out is in error messages.
   explicit JsonLinesReporting(std::ostream& out, std::string name = "the analytics stream");
   ~JsonLinesReporting() override;
   JsonLinesReporting(const JsonLinesReporting&) = delete;
