@@ -3,7 +3,8 @@
 // none (and prints with --print-default-config): AdMob and IronSource as networks, connect
 // interstitials from three AdMob keys, disconnect interstitials from two IronSource placements,
 // AdMob for the application start, the main-screen app-open ad and the time-wall rewarded video,
-// and a simulation in which the most valuable keys fill least often.
+// and a simulation in which the most valuable keys fill least often, and in which the time wall's
+// reward (15 minutes) pauses ads for those 15 minutes.
 
 #include <string_view>
 
@@ -103,7 +104,8 @@ inline constexpr std::string_view kDefaultSandboxConfigurationJson = R"json({
       "connected": {"minimum": 120, "maximum": 900},
       "rewardedChance": 0.5,
       "backgroundChance": 0.3,
-      "background": {"minimum": 30, "maximum": 300}
+      "background": {"minimum": 30, "maximum": 300},
+      "pauseAfterRewardSeconds": 900
     }
   }
 }

@@ -5,9 +5,9 @@
 // simulation field is optional and falls back to the simulators' own defaults; an ad-unit entry
 // under simulation.adMob.adUnits overrides only the fields it names, on top of
 // simulation.adMob.defaults. The seeds are not part of the file: the host sets them.
-// parse() rejects malformed JSON, unknown fields, networks and placements, values of the wrong
-// type and out-of-range numbers (negative durations, probabilities outside [0, 1]) with one line
-// naming the offending field, e.g. "interstitial.connect.timeout: must not be negative, found -5".
+// parse() and load() refuse what SandboxConfigurationCheck finds wrong, with one line: the first
+// problem with its place, e.g. "interstitial.connect.timeout: must not be negative, found -5",
+// and how many more there are; SandboxConfigurationCheck lists them all, with the warnings.
 // Example:
 //   auto configuration = SandboxConfiguration::load("host.json");
 //   if (!configuration) { std::cerr << configuration.error().localizedDescription; return 2; }
@@ -28,7 +28,12 @@ namespace QVRAdKit::Sandbox {
 
 struct SandboxConfiguration {
   static constexpr std::string_view kErrorDomain = "QVRAdKit.Sandbox.Config";
-  enum class ErrorCode : std::int64_t { unreadable = 1, invalidJson = 2, invalidConfiguration = 3 };
+  enum class ErrorCode : std::int64_t {
+    unreadable = 1,
+    invalidJson = 2,
+    invalidConfiguration = 3,
+    tooLarge = 4,  // beyond the size or nesting bound
+  };
 
   AdsConfig ads{{}, {}, {}, {}};
   SimulatedGoogleMobileAds::Configuration googleMobileAds;

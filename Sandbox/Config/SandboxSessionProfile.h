@@ -1,9 +1,10 @@
 #pragma once
 // SandboxSessionProfile describes the simulated user of the sandbox host: how long the launch
 // screen waits for the application-start ad, how long the user stays disconnected and connected
-// between two taps, how often a disconnected user opens the time wall (rewarded video) and how
-// often a connected user leaves the application for a while. Durations are seconds of simulated
-// time; each [minimum, maximum] pair is drawn uniformly. A plain value.
+// between two taps, how often a disconnected user opens the time wall (rewarded video), how long
+// the ads pause that a rewarded video earns lasts, and how often a connected user leaves the
+// application for a while. Durations are seconds of simulated time; each [minimum, maximum] pair
+// is drawn uniformly. A plain value.
 
 #include "QVRAdKit/Platform/Date.h"
 
@@ -25,6 +26,9 @@ struct SandboxSessionProfile {
   // Per connected period: the chance that the user leaves the application, and for how long.
   double backgroundChance = 0.3;
   Range background{30, 300};
+  // After a rewarded video that earned its reward, the host pauses all ads for this long (the
+  // ads service keeps the pause in storage, so it outlasts the run). 0: no pause.
+  Platform::TimeInterval pauseAfterReward = 0;
 
   bool operator==(const SandboxSessionProfile&) const = default;
 };

@@ -4,6 +4,8 @@
 #include <memory>
 #include <utility>
 
+#include "Sandbox/Storage/SQLiteUserDefaults.h"
+
 namespace QVRAdKit::Sandbox {
 
 namespace {
@@ -117,8 +119,17 @@ void SimulatedConsentPlatform::presentForm(
 void SimulatedConsentPlatform::applyAnswer() {
   const ConsentUserAnswer answer = userAnswer();
   Platform::UserDefaults& defaults = environment().userDefaults();
-  defaults.setObject(answer.purposeConsents(), kPurposeConsentsKey);
-  defaults.setObject(answer.purposeLegitimateInterests(), kPurposeLegitimateInterestsKey);
+  // The two strings make one answer: a reader must never see one without the other, so a store
+  // that can write them together does.
+  if (auto* sqlite = dynamic_cast<SQLiteUserDefaults*>(&defaults)) {
+    const SQLiteUserDefaults::Entry strings[] = {
+        {kPurposeConsentsKey, answer.purposeConsents()},
+        {kPurposeLegitimateInterestsKey, answer.purposeLegitimateInterests()}};
+    sqlite->setObjects(strings);
+  } else {
+    defaults.setObject(answer.purposeConsents(), kPurposeConsentsKey);
+    defaults.setObject(answer.purposeLegitimateInterests(), kPurposeLegitimateInterestsKey);
+  }
   setConsentStatus(UMPConsentStatus::obtained);
 }
 

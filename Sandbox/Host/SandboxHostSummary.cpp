@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "Sandbox/Host/SandboxNarration.h"
+
 namespace QVRAdKit::Sandbox {
 namespace {
 
@@ -42,6 +44,27 @@ std::string SandboxHostSummary::text() const {
                   counts.failures);
   }
   out += format("Analytics events written: %lld\n", static_cast<long long>(events));
+  // Only when there is something to say, so that a plain session reads as it always did.
+  if (eventsLost > 0) {
+    out += format("Analytics events lost (the events file could not be written): %lld\n",
+                  static_cast<long long>(eventsLost));
+  }
+  int withheld = 0;
+  for (const auto& [placement, counts] : interstitials) withheld += counts.withheld;
+  if (withheld > 0) {
+    out += "Interstitials withheld while ads were paused:";
+    const char* separator = " ";
+    for (const auto& [placement, counts] : interstitials) {
+      if (counts.withheld == 0) continue;
+      out += separator + std::string(caseName(placement)) + " " + std::to_string(counts.withheld);
+      separator = ", ";
+    }
+    out += "\n";
+  }
+  if (adsPauseRemaining) {
+    out += "Ads paused at the end, for another " + SandboxNarration::seconds(*adsPauseRemaining) +
+           "\n";
+  }
   return out;
 }
 

@@ -2,16 +2,19 @@
 // SandboxHostSummary is what one sandbox session adds up to: start-up runs, the interstitials the
 // ads service granted, handed out ready and saw opened per placement, the app-open and rewarded
 // ads shown, the requests, loads and load failures each network reported to analytics, and the
-// number of analytics events. text() renders it for people, one fact per line.
+// number of analytics events, and the ads pause left at the end. text() renders it for people,
+// one fact per line; json() renders it for programs, as one JSON object whose keys always come
+// in the same order.
 // A plain value.
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
-#include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Config/AppOpenAdPlacement.h"
 #include "QVRAdKit/Config/InterstitialAdPlacement.h"
+#include "QVRAdKit/Platform/Date.h"
 
 namespace QVRAdKit::Sandbox {
 
@@ -20,6 +23,7 @@ struct SandboxHostSummary {
     int granted = 0;    // the host was told to show one (or, at launch, allowed to)
     int handedOut = 0;  // a ready ad came back
     int shown = 0;      // the ad opened
+    int withheld = 0;   // granted by the ads service while the ads pause lasted: not presented
     bool operator==(const Interstitials&) const = default;
   };
   struct Network {
@@ -47,8 +51,19 @@ struct SandboxHostSummary {
   // By the network name the analytics events carry ("admob", "ironsource").
   std::map<std::string, Network> networks;
   std::int64_t events = 0;
+  // Analytics events that were tracked but could not be written to the events file.
+  std::int64_t eventsLost = 0;
+  // Seconds of ads pause left when the session ended; none when ads were not paused.
+  std::optional<Platform::TimeInterval> adsPauseRemaining;
 
   [[nodiscard]] std::string text() const;
+  // {"simulatedSeconds":..,"seed":..,"startupRuns":..,"consentFormShown":..,"personalizedAds":..,
+  //  "interstitials":{"connect":{"granted":..,"handedOut":..,"shown":..,"withheld":..},..},
+  //  "appOpenShown":{"main":..,"appLaunch":..},"rewardedShown":..,"rewardsEarned":..,
+  //  "networks":{"admob":{"requests":..,"loads":..,"failures":..},..},
+  //  "events":{"written":..,"lost":..},"adsPauseRemainingSeconds":null or seconds}
+  // on one line, without a newline at the end.
+  [[nodiscard]] std::string json() const;
 };
 
 }  // namespace QVRAdKit::Sandbox

@@ -143,8 +143,14 @@ class SQLiteKeyValueStore::Opener {
     if (auto error = checkPath()) return *error;
     if (auto error = connect()) return *error;
     if (auto error = checkIntegrity()) return *error;
+    // The schema is checked before anything writes (the WAL switch rewrites the file header), so
+    // that a database of another kind is refused without being changed.
+    bool isNew = false;
+    if (auto error = checkSchema(isNew)) return *error;
     if (auto error = configure()) return *error;
-    if (auto error = checkSchema()) return *error;
+    if (isNew) {
+      if (auto error = exec(createSchemaSql().c_str(), "creating the schema")) return *error;
+    }
     Statement upsert;
     Statement remove;
     if (auto error = prepare(kUpsert, upsert)) return *error;
@@ -245,14 +251,16 @@ class SQLiteKeyValueStore::Opener {
     return exec("PRAGMA synchronous = FULL", "setting durable commits");
   }
 
-  // A new file gets the table; an existing one must be a store of this kind and version.
-  std::optional<Platform::Error> checkSchema() {
+  // An empty file is new (isNew: it gets the table once configured); an existing one must be a
+  // store of this kind and version. Only reads.
+  std::optional<Platform::Error> checkSchema(bool& isNew) {
     auto applicationId = queryInteger("PRAGMA application_id", "reading the application id");
     if (applicationId.error) return applicationId.error;
     auto objects = queryInteger("SELECT count(*) FROM sqlite_master", "reading the schema");
     if (objects.error) return objects.error;
     if (applicationId.value == 0 && objects.value == 0) {
-      return exec(createSchemaSql().c_str(), "creating the schema");
+      isNew = true;
+      return std::nullopt;
     }
     if (applicationId.value != kApplicationId) {
       return error(ErrorCode::schemaMismatch,
@@ -388,6 +396,41 @@ std::optional<StorableValue> SQLiteKeyValueStore::value(std::string_view nameSpa
 std::optional<Platform::Error> SQLiteKeyValueStore::setValue(
     std::string_view nameSpace, std::string_view key, const std::optional<StorableValue>& value) {
   std::lock_guard lock(mutex_);
+  if (auto failure = writeLocked(nameSpace, key, value)) return failure;
+  // Committed: memory follows the file.
+  cacheLocked(nameSpace, key, value);
+  return std::nullopt;
+}
+
+std::optional<Platform::Error> SQLiteKeyValueStore::setValues(std::span<const Write> writes) {
+  std::lock_guard lock(mutex_);
+  if (writes.empty()) return std::nullopt;
+  sqlite3* connection = connection_.get();
+  auto fail = [&](std::string_view nameSpace, std::string_view key) {
+    auto failure = writeError(nameSpace, key);
+    if (sqlite3_get_autocommit(connection) == 0) {
+      sqlite3_exec(connection, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    return failure;
+  };
+  if (sqlite3_exec(connection, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail(writes.front().nameSpace, writes.front().key);
+  }
+  for (const Write& write : writes) {
+    if (writeLocked(write.nameSpace, write.key, write.value)) {
+      return fail(write.nameSpace, write.key);
+    }
+  }
+  if (sqlite3_exec(connection, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail(writes.back().nameSpace, writes.back().key);
+  }
+  // All committed together: memory follows, all at once under the lock.
+  for (const Write& write : writes) cacheLocked(write.nameSpace, write.key, write.value);
+  return std::nullopt;
+}
+
+std::optional<Platform::Error> SQLiteKeyValueStore::writeLocked(
+    std::string_view nameSpace, std::string_view key, const std::optional<StorableValue>& value) {
   sqlite3_stmt* statement = value ? upsert_.get() : remove_.get();
   int rc = bindText(statement, 1, nameSpace);
   if (rc == SQLITE_OK) rc = bindText(statement, 2, key);
@@ -398,9 +441,11 @@ std::optional<Platform::Error> SQLiteKeyValueStore::setValue(
   if (rc != SQLITE_DONE) failure = writeError(nameSpace, key);
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);  // the bound texts are views that die with this call
-  if (failure) return failure;
+  return failure;
+}
 
-  // Committed: memory follows the file.
+void SQLiteKeyValueStore::cacheLocked(std::string_view nameSpace, std::string_view key,
+                                      const std::optional<StorableValue>& value) {
   auto space = cache_.find(nameSpace);
   if (value) {
     if (space == cache_.end()) space = cache_.emplace(std::string(nameSpace), Space()).first;
@@ -414,7 +459,6 @@ std::optional<Platform::Error> SQLiteKeyValueStore::setValue(
       space->second.erase(entry);
     }
   }
-  return std::nullopt;
 }
 
 Platform::Error SQLiteKeyValueStore::writeError(std::string_view nameSpace,

@@ -1,11 +1,14 @@
 #pragma once
 // SQLiteKeyValueStore keeps typed values (bool, integer, double, text, date) under text keys,
 // grouped in namespaces, in one SQLite file. Every write is its own durable commit (WAL journal,
-// synchronous=FULL); every value is also held in a memory cache loaded at open, so reads never
+// synchronous=FULL), and setValues() commits values that belong together in one transaction, all
+// or none; every value is also held in a memory cache loaded at open, so reads never
 // touch the disk. SQLiteStorage and SQLiteUserDefaults are views of one namespace each and share
-// the store. The cache assumes this object is the only writer of the file while it is open.
-// Threading: every member may be called from any thread (one mutex guards the connection and the
-// cache). Closing happens when the last owner releases the store.
+// the store. An existing file of another kind (another application's database, another schema)
+// is refused before anything writes to it, so it is left as it was. The cache assumes this object
+// is the only writer of the file while it is open. Threading: every member may be called from any
+// thread (one mutex guards the connection and the cache). Closing happens when the last owner
+// releases the store.
 //
 // Example:
 //   auto store = SQLiteKeyValueStore::open("/tmp/host.sqlite");
@@ -18,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -70,6 +74,16 @@ class SQLiteKeyValueStore {
   std::optional<Platform::Error> setValue(std::string_view nameSpace, std::string_view key,
                                           const std::optional<StorableValue>& value);
 
+  // One value of a setValues() batch; none removes the entry.
+  struct Write {
+    std::string_view nameSpace;
+    std::string_view key;
+    std::optional<StorableValue> value;
+  };
+  // Commits every write in one transaction, in order, then updates memory. On failure nothing
+  // changes, on disk or in memory, and the error names the write that failed.
+  std::optional<Platform::Error> setValues(std::span<const Write> writes);
+
   [[nodiscard]] const std::string& path() const { return path_; }
 
  private:
@@ -99,6 +113,11 @@ class SQLiteKeyValueStore {
                       TextMap<Space> cache);
 
   Platform::Error writeError(std::string_view nameSpace, std::string_view key) const;
+  // One upsert or delete, without transaction of its own; the mutex is held.
+  std::optional<Platform::Error> writeLocked(std::string_view nameSpace, std::string_view key,
+                                             const std::optional<StorableValue>& value);
+  void cacheLocked(std::string_view nameSpace, std::string_view key,
+                   const std::optional<StorableValue>& value);
 
   const std::string path_;
   mutable std::mutex mutex_;

@@ -3,6 +3,7 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace QVRAdKit::Sandbox {
 
@@ -33,11 +34,29 @@ void SQLiteUserDefaults::setObject(const std::optional<Platform::DefaultsValue>&
   (void)trySetObject(value, key);
 }
 
+namespace {
+
+std::optional<StorableValue> storable(const std::optional<Platform::DefaultsValue>& value) {
+  if (!value) return std::nullopt;
+  return std::visit([](const auto& held) { return std::optional<StorableValue>(held); }, *value);
+}
+
+}  // namespace
+
 std::optional<Platform::Error> SQLiteUserDefaults::trySetObject(
     const std::optional<Platform::DefaultsValue>& value, std::string_view key) {
-  if (!value) return store_->setValue(nameSpace_, key, std::nullopt);
-  auto stored = std::visit([](const auto& held) { return StorableValue(held); }, *value);
-  return store_->setValue(nameSpace_, key, stored);
+  return store_->setValue(nameSpace_, key, storable(value));
+}
+
+void SQLiteUserDefaults::setObjects(std::span<const Entry> entries) {
+  (void)trySetObjects(entries);
+}
+
+std::optional<Platform::Error> SQLiteUserDefaults::trySetObjects(std::span<const Entry> entries) {
+  std::vector<SQLiteKeyValueStore::Write> writes;
+  writes.reserve(entries.size());
+  for (const auto& [key, value] : entries) writes.push_back({nameSpace_, key, storable(value)});
+  return store_->setValues(writes);
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Sandbox/Logging/RecordingLogger.h"
@@ -40,13 +42,14 @@ TEST(RecordingLoggerTest, RecordsEntriesInOrderWithAssertionFailuresMarked) {
 
 TEST(JsonLinesReportingTest, WritesOneJsonObjectPerEventInParameterOrder) {
   std::ostringstream out;
-  JsonLinesReporting reporting(out);
-  reporting.track({"ad_shown",
-                   {{"zeta", std::string("line\nbreak \"quoted\"")},
-                    {"alpha", std::int64_t{-42}},
-                    {"middle", true},
-                    {"alpha", std::int64_t{99}}}});
-  reporting.track({"bad_utf8", {{"text", std::string("caf\xC3")}}});
+  auto reporting = std::make_unique<JsonLinesReporting>(out);
+  reporting->track({"ad_shown",
+                    {{"zeta", std::string("line\nbreak \"quoted\"")},
+                     {"alpha", std::int64_t{-42}},
+                     {"middle", true},
+                     {"alpha", std::int64_t{99}}}});
+  reporting->track({"bad_utf8", {{"text", std::string("caf\xC3")}}});
+  reporting.reset();  // flushes
 
   // Parameters keep their order (a repeated name its first value) and their types; invalid UTF-8
   // is replaced, not thrown on.
@@ -55,6 +58,56 @@ TEST(JsonLinesReportingTest, WritesOneJsonObjectPerEventInParameterOrder) {
                        "\n"
                        R"({"event":"bad_utf8","parameters":{"text":"caf)"
                        "\xEF\xBF\xBD\"}}\n");
+}
+
+TEST(JsonLinesReportingTest, BuffersLinesAndWritesThemInBatchesInOrder) {
+  std::ostringstream out;
+  JsonLinesReporting reporting(out);
+  const ReportingObject event{"ad_requested", {{"index", std::int64_t{0}}}};
+  const std::size_t lineBytes = JsonLinesReporting::line(event).size() + 1;
+  reporting.track(event);
+  EXPECT_EQ(out.str(), "");  // not one write per event
+  EXPECT_EQ(reporting.written(), 0);
+  // The line that fills the buffer hands every waiting line over at once, not before.
+  std::int64_t tracked = 1;
+  while (out.str().empty() && tracked < 100'000) {
+    reporting.track(event);
+    ++tracked;
+  }
+  const auto bytes = static_cast<std::size_t>(tracked) * lineBytes;
+  EXPECT_GE(bytes, JsonLinesReporting::kBufferBytes);
+  EXPECT_LT(bytes - lineBytes, JsonLinesReporting::kBufferBytes);
+  EXPECT_EQ(out.str().size(), bytes);
+  EXPECT_EQ(reporting.written(), tracked);
+  reporting.track(event);
+  EXPECT_FALSE(reporting.flush());
+  EXPECT_EQ(reporting.written(), tracked + 1);
+  EXPECT_EQ(reporting.lost(), 0);
+}
+
+TEST(JsonLinesReportingTest, AFailedWriteIsKeptAndEveryEventAfterItCountsAsLost) {
+  auto sink = JsonLinesReporting::openFile("/dev/full", JsonLinesReporting::OpenMode::truncate);
+  ASSERT_TRUE(sink.hasValue()) << sink.error().localizedDescription;
+  JsonLinesReporting& reporting = **sink;
+  for (int index = 0; index < 3; ++index) reporting.track({"ad_loaded", {}});
+  const auto error = reporting.flush();
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->domain, JsonLinesReporting::kErrorDomain);
+  EXPECT_EQ(error->localizedDescription,
+            "Cannot write the analytics file \"/dev/full\": No space left on device");
+  reporting.track({"ad_loaded", {}});
+  EXPECT_EQ(reporting.flush(), error);  // the first failure stays the answer
+  EXPECT_EQ(std::tuple(reporting.written(), reporting.lost()), std::tuple(0, 4));
+
+  // A stream that fails part-way keeps what reached it before.
+  std::ostringstream out;
+  JsonLinesReporting partly(out);
+  partly.track({"first", {}});
+  EXPECT_FALSE(partly.flush());
+  out.setstate(std::ios::badbit);
+  partly.track({"second", {}});
+  EXPECT_TRUE(partly.flush());
+  EXPECT_EQ(std::tuple(partly.written(), partly.lost()), std::tuple(1, 1));
 }
 
 }  // namespace

@@ -27,9 +27,11 @@ Outcome play(SandboxHostOptions options) {
   options.storagePath = (std::filesystem::temp_directory_path() /
                          ("qvr-host-test-" + std::to_string(std::random_device{}()) + ".sqlite"))
                             .string();
-  options.reporting = std::make_shared<JsonLinesReporting>(events);
+  auto reporting = std::make_shared<JsonLinesReporting>(events);
+  options.reporting = reporting;
   options.narrator = [&outcome](std::string_view line) { outcome.narration.emplace_back(line); };
   auto summary = SandboxHost::run(options);
+  EXPECT_FALSE(reporting->flush());
   std::error_code ignored;
   for (const char* suffix : {"", "-wal", "-shm"})
     std::filesystem::remove(options.storagePath + suffix, ignored);

@@ -11,6 +11,7 @@
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/Config/SandboxAdsConfigProvider.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
+#include "Sandbox/Config/SandboxConfigurationCheck.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -25,9 +26,10 @@ SandboxConfiguration parsed(std::string_view json) {
   return result ? std::move(result).value() : SandboxConfiguration{};
 }
 
+// The first problem found (fields in document order come before the rules across fields).
 std::string errorOf(std::string_view json) {
-  auto result = SandboxConfiguration::parse(json);
-  return result ? std::string("(parsed)") : result.error().localizedDescription;
+  auto check = SandboxConfigurationCheck::ofText(json);
+  return check.errors.empty() ? std::string("(parsed)") : check.errors.front();
 }
 
 SandboxConfiguration::ErrorCode codeOf(std::string_view json) {
@@ -247,14 +249,16 @@ TEST(SandboxConfigurationTest, LoadsFilesAndNamesThePathInErrors) {
   const std::string good = (directory / "good.json").string();
   const std::string bad = (directory / "bad.json").string();
   const std::string missing = (directory / "missing.json").string();
-  std::ofstream(good) << R"({"rewarded": {"timewall": {"source": "adMob", "keys": ["t"]}}})";
+  std::ofstream(good)
+      << R"({"sources": {"adMob": null}, "rewarded": {"timewall": {"source": "adMob", "keys": ["t"]}}})";
   std::ofstream(bad) << R"({"rewarded": {"timewall": {"source": "adMob", "timeout": -1}}})";
   auto loaded = SandboxConfiguration::load(good);
   ASSERT_TRUE(loaded.hasValue());
   EXPECT_EQ(loaded->ads.rewardedPlacements().at(RewardedAdPlacement::timewall).keys(),
             Strings{"t"});
-  EXPECT_EQ(SandboxConfiguration::load(bad).error().localizedDescription,
-            bad + ": rewarded.timewall.timeout: must not be negative, found -1");
+  EXPECT_EQ(
+      SandboxConfiguration::load(bad).error().localizedDescription,
+      bad + ": rewarded.timewall.timeout: must not be negative, found -1 (and 1 more problem)");
   auto absent = SandboxConfiguration::load(missing);
   ASSERT_FALSE(absent.hasValue());
   EXPECT_EQ(absent.error().code,

@@ -1,0 +1,167 @@
+#include "Sandbox/Config/ConfigurationFieldReader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+std::string article(const nlohmann::json& value) {
+  switch (value.type()) {
+    case nlohmann::json::value_t::null:
+      return "null";
+    case nlohmann::json::value_t::object:
+      return "an object";
+    case nlohmann::json::value_t::array:
+      return "an array";
+    case nlohmann::json::value_t::string:
+      return "a string";
+    case nlohmann::json::value_t::boolean:
+      return "a boolean";
+    default:
+      return "a number";
+  }
+}
+
+}  // namespace
+
+std::string ConfigurationFieldReader::alternatives(std::initializer_list<std::string_view> names) {
+  std::string text;
+  std::size_t index = 0;
+  for (std::string_view name : names) {
+    if (index > 0) text += index + 1 == names.size() ? " or " : ", ";
+    text += name;
+    ++index;
+  }
+  return text;
+}
+
+void ConfigurationFieldReader::wrongType(const std::string& path, std::string_view expected,
+                                         const Json& value) {
+  fail(path, "expected " + std::string(expected) + ", found " + article(value));
+}
+
+bool ConfigurationFieldReader::object(const Json& value, const std::string& path,
+                                      std::initializer_list<std::string_view> allowed) {
+  if (!value.is_object()) {
+    wrongType(path, "an object", value);
+    return false;
+  }
+  for (const auto& item : value.items()) {
+    if (std::find(allowed.begin(), allowed.end(), item.key()) == allowed.end()) {
+      fail(path, "unknown field " + ConfigurationPath::jsonText(item.key()) + " (expected " +
+                     alternatives(allowed) + ")");
+    }
+  }
+  return true;
+}
+
+std::optional<double> ConfigurationFieldReader::number(const Json& value, const std::string& path) {
+  if (!value.is_number()) {
+    wrongType(path, "a number", value);
+    return std::nullopt;
+  }
+  const double result = value.get<double>();
+  if (!std::isfinite(result)) {
+    fail(path, "must be a finite number, found " + value.dump());
+    return std::nullopt;
+  }
+  return result;
+}
+
+std::optional<double> ConfigurationFieldReader::nonNegative(const Json& value,
+                                                            const std::string& path) {
+  const auto result = number(value, path);
+  if (result && *result < 0) {
+    fail(path, "must not be negative, found " + value.dump());
+    return std::nullopt;
+  }
+  return result;
+}
+
+std::optional<double> ConfigurationFieldReader::probability(const Json& value,
+                                                            const std::string& path) {
+  const auto result = number(value, path);
+  if (result && (*result < 0 || *result > 1)) {
+    fail(path, "must be between 0 and 1, found " + value.dump());
+    return std::nullopt;
+  }
+  return result;
+}
+
+std::optional<std::int64_t> ConfigurationFieldReader::integer(const Json& value,
+                                                              const std::string& path) {
+  if (!value.is_number_integer()) {
+    wrongType(path, "an integer", value);
+    return std::nullopt;
+  }
+  if (value.is_number_unsigned() &&
+      value.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) {
+    fail(path, "is too large, found " + value.dump());
+    return std::nullopt;
+  }
+  return value.get<std::int64_t>();
+}
+
+std::optional<std::string> ConfigurationFieldReader::text(const Json& value,
+                                                          const std::string& path) {
+  if (!value.is_string()) {
+    wrongType(path, "a string", value);
+    return std::nullopt;
+  }
+  return value.get<std::string>();
+}
+
+std::optional<std::string> ConfigurationFieldReader::nonEmptyText(const Json& value,
+                                                                  const std::string& path) {
+  auto result = text(value, path);
+  if (result && result->empty()) {
+    fail(path, "must not be empty");
+    return std::nullopt;
+  }
+  return result;
+}
+
+std::optional<Platform::Decimal> ConfigurationFieldReader::amount(const Json& value,
+                                                                  const std::string& path) {
+  const auto result = nonNegative(value, path);
+  if (!result) return std::nullopt;
+  if (value.is_number_integer()) {
+    const auto whole = integer(value, path);
+    if (!whole) return std::nullopt;
+    return Platform::Decimal::fromInt(*whole);
+  }
+  // Through the shortest text of the double, as the decimal itself reads numbers.
+  char buffer[64];
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, *result);
+  const auto decimal = Platform::Decimal::fromString(
+      std::string_view(buffer, static_cast<std::size_t>(written.ptr - buffer)));
+  if (!decimal || (*result != 0 && decimal->isZero())) {
+    fail(path, "cannot be represented as a reward amount, found " + value.dump());
+    return std::nullopt;
+  }
+  return decimal;
+}
+
+void ConfigurationFieldReader::range(const Json& value, const std::string& path, double& minimum,
+                                     double& maximum) {
+  if (!object(value, path, {"minimum", "maximum"})) return;
+  double low = minimum;
+  double high = maximum;
+  field(value, path, "minimum",
+        [&](const Json& v, const std::string& p) { low = nonNegative(v, p).value_or(low); });
+  field(value, path, "maximum",
+        [&](const Json& v, const std::string& p) { high = nonNegative(v, p).value_or(high); });
+  if (low > high) {
+    std::ostringstream message;
+    message << "minimum (" << low << ") is greater than maximum (" << high << ")";
+    fail(path, message.str());
+    return;
+  }
+  minimum = low;
+  maximum = high;
+}
+
+}  // namespace QVRAdKit::Sandbox

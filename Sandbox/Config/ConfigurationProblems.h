@@ -1,0 +1,33 @@
+#pragma once
+// ConfigurationProblems collects what is wrong (errors) and what is legal but almost surely a
+// mistake (warnings) in a configuration, each as one line "place: problem", in the order found,
+// so a reader can name every problem of a file at once instead of stopping at the first.
+// Example:
+//   ConfigurationProblems problems;
+//   problems.error("interstitial.connect.timeout", "must not be negative, found -5");
+//   problems.errors();  // {"interstitial.connect.timeout: must not be negative, found -5"}
+// Threading: a value.
+
+#include <string>
+#include <vector>
+
+namespace QVRAdKit::Sandbox {
+
+class ConfigurationProblems {
+ public:
+  // path as ConfigurationPath makes it; "" is the configuration as a whole.
+  void error(const std::string& path, const std::string& problem);
+  void warning(const std::string& path, const std::string& problem);
+  // A problem of the document as a whole, written as it is ("invalid JSON: ...").
+  void documentError(const std::string& problem);
+
+  [[nodiscard]] bool hasErrors() const { return !errors_.empty(); }
+  [[nodiscard]] const std::vector<std::string>& errors() const { return errors_; }
+  [[nodiscard]] const std::vector<std::string>& warnings() const { return warnings_; }
+
+ private:
+  std::vector<std::string> errors_;
+  std::vector<std::string> warnings_;
+};
+
+}  // namespace QVRAdKit::Sandbox

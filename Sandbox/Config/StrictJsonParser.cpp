@@ -1,0 +1,111 @@
+#include "Sandbox/Config/StrictJsonParser.h"
+
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "Sandbox/Config/ConfigurationPath.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+using Json = nlohmann::json;
+
+// Thrown from the parser's callback to stop at the first container nested too deep.
+struct TooDeep {
+  std::string path;
+};
+
+// Follows the parser through the document to know the place of each value, and records the
+// fields an object names twice.
+class PlaceTracker {
+ public:
+  explicit PlaceTracker(ConfigurationProblems& problems) : problems_(problems) {}
+
+  bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
+    switch (event) {
+      case Json::parse_event_t::object_start:
+      case Json::parse_event_t::array_start: {
+        // depth counts the containers around this one.
+        std::string path = placeOfNext();
+        if (depth >= StrictJsonParser::kMaxDepth) throw TooDeep{std::move(path)};
+        Frame frame;
+        frame.isArray = event == Json::parse_event_t::array_start;
+        frame.path = std::move(path);
+        stack_.push_back(std::move(frame));
+        break;
+      }
+      case Json::parse_event_t::key: {
+        Frame& top = stack_.back();
+        top.key = parsed.get<std::string>();
+        if (!top.keys.insert(top.key).second) {
+          problems_.error(top.path, "field " + ConfigurationPath::jsonText(top.key) +
+                                        " appears more than once");
+        }
+        break;
+      }
+      case Json::parse_event_t::value:
+        if (!stack_.empty() && stack_.back().isArray) ++stack_.back().next;
+        break;
+      case Json::parse_event_t::object_end:
+      case Json::parse_event_t::array_end:
+        if (!stack_.empty()) stack_.pop_back();
+        break;
+    }
+    return true;
+  }
+
+ private:
+  struct Frame {
+    bool isArray = false;
+    std::string path;
+    std::size_t next = 0;  // arrays: index of the next element
+    std::string key;       // objects: the field being read
+    std::unordered_set<std::string> keys;
+  };
+
+  std::string placeOfNext() {
+    if (stack_.empty()) return {};
+    Frame& top = stack_.back();
+    if (top.isArray) return ConfigurationPath::element(top.path, top.next++);
+    return ConfigurationPath::child(top.path, top.key);
+  }
+
+  ConfigurationProblems& problems_;
+  std::vector<Frame> stack_;
+};
+
+}  // namespace
+
+StrictJsonParser::Result StrictJsonParser::parse(std::string_view text,
+                                                 ConfigurationProblems& problems) {
+  if (text.size() > kMaxBytes) {
+    problems.documentError("the configuration is " + std::to_string(text.size()) +
+                           " bytes, more than the limit of " + std::to_string(kMaxBytes));
+    return {Outcome::tooLarge, {}};
+  }
+  ConfigurationProblems found;
+  PlaceTracker tracker(found);
+  Result result;
+  try {
+    result.root = Json::parse(text, std::ref(tracker));
+  } catch (const TooDeep& tooDeep) {
+    problems.error(tooDeep.path, "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+    return {Outcome::tooLarge, {}};
+  } catch (const Json::exception& error) {
+    // A syntax error, or a number too large for any number type (out_of_range.406).
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..." without the tag.
+    std::string message = error.what();
+    if (const auto end = message.find("] "); message.starts_with("[json") && end != message.npos) {
+      message.erase(0, end + 2);
+    }
+    problems.documentError("invalid JSON: " + message);
+    return {Outcome::invalidJson, {}};
+  }
+  for (const std::string& line : found.errors()) problems.documentError(line);
+  result.outcome = Outcome::parsed;
+  return result;
+}
+
+}  // namespace QVRAdKit::Sandbox

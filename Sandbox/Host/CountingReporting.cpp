@@ -1,0 +1,26 @@
+#include "Sandbox/Host/CountingReporting.h"
+
+#include <variant>
+
+namespace QVRAdKit::Sandbox {
+
+void CountingReporting::track(const ReportingObject& event) {
+  ++events_;
+  const bool requested = event.name == "ad_requested";
+  const bool loaded = event.name == "ad_loaded";
+  if (requested || loaded) {
+    const auto* source = event.parameter("source");
+    const auto* name = source ? std::get_if<std::string>(source) : nullptr;
+    SandboxHostSummary::Network& network = networks_[name ? *name : std::string("unknown")];
+    if (requested) {
+      ++network.requests;
+    } else {
+      const auto* code = event.parameter("error_code");
+      const auto* value = code ? std::get_if<std::int64_t>(code) : nullptr;
+      ++(value && *value != 0 ? network.failures : network.loads);
+    }
+  }
+  if (sink_) sink_->track(event);
+}
+
+}  // namespace QVRAdKit::Sandbox

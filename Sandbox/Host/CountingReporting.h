@@ -1,0 +1,35 @@
+#pragma once
+// CountingReporting is the analytics object the sandbox host hands the ads service: it passes
+// every event on to the host's sink and adds up what the session summary reports (all events,
+// and the requests, loads and load failures per network, by the "source" parameter).
+// Threading: main queue only, like the module's reporters.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "QVRAdKit/Host/QVReporting.h"
+#include "Sandbox/Host/SandboxHostSummary.h"
+
+namespace QVRAdKit::Sandbox {
+
+class CountingReporting final : public QVReporting {
+ public:
+  // sink may be null: the events are then only counted.
+  explicit CountingReporting(std::shared_ptr<QVReporting> sink) : sink_(std::move(sink)) {}
+
+  void track(const ReportingObject& event) override;
+
+  [[nodiscard]] std::int64_t events() const { return events_; }
+  [[nodiscard]] const std::map<std::string, SandboxHostSummary::Network>& networks() const {
+    return networks_;
+  }
+
+ private:
+  std::shared_ptr<QVReporting> sink_;
+  std::int64_t events_ = 0;
+  std::map<std::string, SandboxHostSummary::Network> networks_;
+};
+
+}  // namespace QVRAdKit::Sandbox

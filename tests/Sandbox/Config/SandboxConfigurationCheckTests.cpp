@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Sandbox/Config/DefaultSandboxConfiguration.h"
+#include "Sandbox/Config/SandboxConfigurationCheck.h"
+#include "Sandbox/Config/StrictJsonParser.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+using Lines = std::vector<std::string>;
+using ErrorCode = SandboxConfiguration::ErrorCode;
+
+TEST(SandboxConfigurationCheckTest, ListsEveryErrorWithItsPlaceAndRunsNothing) {
+  const auto check = SandboxConfigurationCheck::ofText(R"({
+    "sources": {"ironSource": null},
+    "interstitial": {
+      "connect": {"source": "adMob", "keys": ["a", "b", "a"], "timeout": -1},
+      "disconnect": {"source": "ironSource", "keys": ["d"], "source": "ironSource"}
+    },
+    "appOpen": {"main": {"source": "ironSource", "keys": ["m"]}},
+    "simulation": {
+      "adMob": {"defaults": {"fillRate": 1.5, "errorCodes": [9223372036854775808],
+                             "reward": {"amount": 1e-300}},
+                "adUnits": {"a": {"latency": {"minimum": -2}}}},
+      "ironSource": {"interstitialShowsPerHour": {"d": 4294967296},
+                     "reward": {"amount": 1e200}},
+      "session": {"connected": {"minimum": 5, "maximum": 1}}
+    }
+  })");
+  EXPECT_FALSE(check.configuration.has_value());
+  EXPECT_EQ(check.code, ErrorCode::invalidConfiguration);
+  EXPECT_EQ(check.errors,
+            (Lines{
+                // While reading the JSON: the field named twice.
+                "interstitial.disconnect: field \"source\" appears more than once",
+                // Field by field, in document order.
+                "interstitial.connect.keys[2]: duplicate key \"a\"",
+                "interstitial.connect.timeout: must not be negative, found -1",
+                "simulation.adMob.defaults.fillRate: must be between 0 and 1, found 1.5",
+                "simulation.adMob.defaults.errorCodes[0]: is too large, found "
+                "9223372036854775808",
+                "simulation.adMob.defaults.reward.amount: cannot be represented as a reward "
+                "amount, found 1e-300",
+                "simulation.adMob.adUnits.a.latency.minimum: must not be negative, found -2",
+                "simulation.ironSource.interstitialShowsPerHour.d: is too large, found 4294967296",
+                "simulation.ironSource.reward.amount: cannot be represented as a reward amount, "
+                "found 1e+200",
+                "simulation.session.connected: minimum (5) is greater than maximum (1)",
+                // Across fields.
+                "interstitial.connect.source: network \"adMob\" is not configured in sources",
+                "appOpen.main.source: app-open ads are served by adMob only, found "
+                "\"ironSource\"",
+                "sources.ironSource: IronSource needs an application key, found null",
+            }));
+  // The one-line form names the first and counts the rest.
+  const auto parsed = SandboxConfiguration::parse(R"({"sources": {"ironSource": ""}, "x": 1})");
+  ASSERT_FALSE(parsed.hasValue());
+  EXPECT_EQ(parsed.error().localizedDescription,
+            "configuration: unknown field \"x\" (expected sources, interstitial, appOpen, "
+            "rewarded or simulation) (and 1 more problem)");
+}
+
+TEST(SandboxConfigurationCheckTest, WarnsOfLegalMistakesAndStillAcceptsTheConfiguration) {
+  const auto check = SandboxConfigurationCheck::ofText(R"({
+    "sources": {"adMob": null, "ironSource": "key"},
+    "interstitial": {"connect": {"source": "adMob", "keys": []},
+                     "appLaunch": {"source": "adMob", "keys": ["l"], "timeout": 30}},
+    "rewarded": {"timewall": {"source": "adMob", "keys": ["r1", "r2", "r3"]}},
+    "appOpen": {"main": {"source": "adMob"}},
+    "simulation": {
+      "adMob": {"adUnits": {"l": {}, "unused": {"fillRate": 1}}},
+      "ironSource": {"interstitialShowsPerHour": {"nowhere": 2}}
+    }
+  })");
+  EXPECT_TRUE(check.errors.empty()) << check.errors.front();
+  ASSERT_TRUE(check.configuration.has_value());
+  EXPECT_EQ(check.warnings,
+            (Lines{
+                "interstitial.connect.keys: no keys: the placement never shows an ad",
+                "interstitial.appLaunch.timeout: is not used for this placement",
+                "appOpen.main: no keys: the placement never shows an ad",
+                "rewarded.timewall.keys: only the first key is used; the other 2 are ignored",
+                "sources.ironSource: no placement uses this network",
+                "simulation.adMob.adUnits.unused: no adMob placement uses this ad unit",
+                "simulation.ironSource.interstitialShowsPerHour.nowhere: no ironSource "
+                "interstitial placement uses this key",
+            }));
+  // The embedded configuration is clean.
+  const auto embedded = SandboxConfigurationCheck::ofText(kDefaultSandboxConfigurationJson);
+  EXPECT_EQ(embedded.errors, Lines{});
+  EXPECT_EQ(embedded.warnings, Lines{});
+}
+
+TEST(SandboxConfigurationCheckTest, IronSourceNeedsANonEmptyApplicationKey) {
+  const auto withKey = [](const std::string& key) {
+    return SandboxConfigurationCheck::ofText(
+        R"({"sources": {"ironSource": )" + key +
+        R"(}, "interstitial": {"disconnect": {"source": "ironSource", "keys": ["d"]}}})");
+  };
+  EXPECT_EQ(withKey("null").errors,
+            Lines{"sources.ironSource: IronSource needs an application key, found null"});
+  EXPECT_EQ(withKey(R"("")").errors,
+            Lines{"sources.ironSource: IronSource needs an application key, found an empty "
+                  "string"});
+  EXPECT_TRUE(withKey(R"("k")").configuration.has_value());
+}
+
+TEST(SandboxConfigurationCheckTest, RewardAmountsAndIntegersStayWithinWhatTheFieldsHold) {
+  const auto amount = [](const std::string& value) {
+    auto check = SandboxConfigurationCheck::ofText(
+        R"({"simulation": {"adMob": {"defaults": {"reward": {"amount": )" + value + "}}}}}");
+    return check.configuration
+               ? check.configuration->googleMobileAds.defaults.reward.amount.stringValue()
+               : check.errors.front();
+  };
+  EXPECT_EQ(amount("0"), "0");
+  EXPECT_EQ(amount("0.25"), "0.25");
+  EXPECT_EQ(amount("9223372036854775807"), "9223372036854775807");
+  EXPECT_EQ(amount("9223372036854775808"),
+            "simulation.adMob.defaults.reward.amount: is too large, found 9223372036854775808");
+  EXPECT_EQ(amount("1e-129"),  // one step beyond the smallest exponent the decimal keeps
+            "simulation.adMob.defaults.reward.amount: cannot be represented as a reward amount, "
+            "found 1e-129");
+  EXPECT_EQ(amount("1e-128"), "0." + std::string(127, '0') + "1");
+
+  const auto shows = [](const std::string& value) {
+    auto check = SandboxConfigurationCheck::ofText(
+        R"({"simulation": {"ironSource": {"interstitialShowsPerHour": {"p": )" + value + "}}}}");
+    return check.configuration
+               ? std::to_string(check.configuration->ironSource.interstitialShowsPerHour.at("p"))
+               : check.errors.front();
+  };
+  EXPECT_EQ(shows("4294967295"), "4294967295");
+  EXPECT_EQ(shows("4294967296"),
+            "simulation.ironSource.interstitialShowsPerHour.p: is too large, found 4294967296");
+  EXPECT_EQ(shows("-1"),
+            "simulation.ironSource.interstitialShowsPerHour.p: must not be negative, found -1");
+}
+
+TEST(SandboxConfigurationCheckTest, BoundsSizeNestingAndListLengthQuickly) {
+  // Nesting: 32 levels are read (and then refused as a configuration), 33 are not parsed further.
+  const auto nested = [](int levels) {
+    return SandboxConfigurationCheck::ofText(std::string(static_cast<std::size_t>(levels), '[') +
+                                             std::string(static_cast<std::size_t>(levels), ']'));
+  };
+  EXPECT_EQ(nested(StrictJsonParser::kMaxDepth).errors,
+            Lines{"configuration: expected an object, found an array"});
+  std::string place;
+  for (int level = 0; level < StrictJsonParser::kMaxDepth; ++level) place += "[0]";
+  const auto tooDeep = nested(StrictJsonParser::kMaxDepth + 1);
+  EXPECT_EQ(tooDeep.code, ErrorCode::tooLarge);
+  EXPECT_EQ(tooDeep.errors, Lines{place + ": nested deeper than 32 levels"});
+  // Half a million levels (just under the size bound) answer the same way, at once.
+  EXPECT_EQ(nested(500'000).errors, Lines{place + ": nested deeper than 32 levels"});
+
+  // Size: a text over the bound is refused before parsing.
+  const std::string large(StrictJsonParser::kMaxBytes + 1, ' ');
+  EXPECT_EQ(SandboxConfigurationCheck::ofText(large).errors,
+            Lines{"the configuration is 1048577 bytes, more than the limit of 1048576"});
+
+  // A 50 MB file is refused by its size, without being read.
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("qvr-config-large-" + std::to_string(std::random_device{}()) + ".json");
+  std::ofstream(path).put('{');
+  std::filesystem::resize_file(path, 50u << 20);
+  const auto file = SandboxConfigurationCheck::ofFile(path.string());
+  EXPECT_EQ(file.code, ErrorCode::tooLarge);
+  EXPECT_EQ(file.errors, Lines{"the configuration is 52428800 bytes, more than the limit of "
+                               "1048576"});
+  std::filesystem::remove(path);
+
+  // Lists: 100 keys are fine, 101 are not.
+  const auto keys = [](int count) {
+    std::string list;
+    for (int index = 0; index < count; ++index) {
+      list += (index ? ",\"k" : "\"k") + std::to_string(index) + "\"";
+    }
+    return SandboxConfigurationCheck::ofText(
+        R"({"sources": {"adMob": null}, "interstitial": {"connect": {"source": "adMob", "keys": [)" +
+        list + "]}}}");
+  };
+  EXPECT_TRUE(keys(100).configuration.has_value());
+  EXPECT_EQ(keys(101).errors,
+            Lines{"interstitial.connect.keys: has 101 elements, more than the limit of 100"});
+}
+
+TEST(SandboxConfigurationCheckTest, FieldsNamedTwiceAreErrorsAtEveryLevel) {
+  const auto check = SandboxConfigurationCheck::ofText(R"({
+    "sources": {"adMob": null},
+    "sources": {"adMob": null},
+    "simulation": {"adMob": {"adUnits": {"/u\n": {"fillRate": 0.1, "fillRate": 0.9}}}},
+    "interstitial": {"connect": {"source": "adMob", "keys": ["/u\n"]}}
+  })");
+  EXPECT_EQ(check.code, ErrorCode::invalidConfiguration);
+  EXPECT_EQ(check.errors,
+            (Lines{"configuration: field \"sources\" appears more than once",
+                   "simulation.adMob.adUnits[\"/u\\n\"]: field \"fillRate\" appears more than "
+                   "once"}));
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox

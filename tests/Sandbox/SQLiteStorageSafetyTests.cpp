@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "Sandbox/Consent/RecordingMetaDataStore.h"
+#include "Sandbox/Consent/SimulatedConsentPlatform.h"
+#include "Sandbox/Storage/SQLiteKeyValueStore.h"
+#include "Sandbox/Storage/SQLiteUserDefaults.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+namespace fs = std::filesystem;
+using Code = SQLiteKeyValueStore::ErrorCode;
+
+std::string bytes(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class SQLiteStorageSafetyTest : public ::testing::Test {
+ protected:
+  SQLiteStorageSafetyTest() { fs::create_directories(dir); }
+  ~SQLiteStorageSafetyTest() override {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  std::string path(const std::string& name = "store.sqlite") const { return (dir / name).string(); }
+  std::shared_ptr<SQLiteKeyValueStore> open() {
+    auto store = SQLiteKeyValueStore::open(path());
+    EXPECT_TRUE(store) << store.error().localizedDescription;
+    return store ? *store : nullptr;
+  }
+  // Runs sql on a connection of its own, as another program would.
+  void exec(const std::string& file, const std::string& sql) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(other, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(other);
+  }
+  // Makes every write of key fail, as a full disk or a constraint would, mid-transaction.
+  void poison(const std::string& key) {
+    exec(path(), "CREATE TRIGGER poison BEFORE INSERT ON entries WHEN NEW.key = '" + key +
+                     "' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+  }
+
+  const fs::path dir =
+      fs::temp_directory_path() / ("qvr-storage-" + std::to_string(std::random_device{}()));
+};
+
+TEST_F(SQLiteStorageSafetyTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
+  // Another program's database (rollback journal), and one with a table of our name but not ours.
+  exec(path("notes.sqlite"),
+       "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT); INSERT INTO notes (body) "
+       "VALUES ('keep me');");
+  exec(path("lookalike.sqlite"),
+       "CREATE TABLE entries (namespace TEXT, key TEXT, type INTEGER, value);");
+  for (const char* name : {"notes.sqlite", "lookalike.sqlite"}) {
+    SCOPED_TRACE(name);
+    const std::string before = bytes(path(name));
+    ASSERT_FALSE(before.empty());
+    auto store = SQLiteKeyValueStore::open(path(name));
+    ASSERT_FALSE(store.hasValue());
+    EXPECT_EQ(static_cast<Code>(store.error().code), Code::schemaMismatch);
+    EXPECT_EQ(bytes(path(name)), before);  // not even switched to the WAL journal
+    EXPECT_FALSE(fs::exists(path(name) + "-wal"));
+  }
+}
+
+TEST_F(SQLiteStorageSafetyTest, ABatchIsCommittedWholeOrNotAtAll) {
+  using Write = SQLiteKeyValueStore::Write;
+  auto store = open();
+  ASSERT_FALSE(store->setValue("ns", "first", std::int64_t{1}));
+  poison("second");
+  const Write failing[] = {{"ns", "first", std::int64_t{2}}, {"ns", "second", std::int64_t{2}}};
+  const auto failure = store->setValues(failing);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(static_cast<Code>(failure->code), Code::writeFailed);
+  EXPECT_NE(failure->localizedDescription.find("\"second\""), std::string::npos);
+  // The first write of the batch was rolled back with the second, in memory and on disk.
+  EXPECT_EQ(store->value("ns", "first"), StorableValue(std::int64_t{1}));
+  EXPECT_EQ(store->value("ns", "second"), std::nullopt);
+  exec(path(), "DROP TRIGGER poison;");
+  // The store still writes after a failed batch (no transaction left open).
+  const Write both[] = {{"ns", "first", std::int64_t{3}},
+                        {"ns", "second", std::int64_t{3}},
+                        {"ns", "first", std::nullopt}};  // later writes win, in order
+  EXPECT_FALSE(store->setValues(both));
+  store.reset();
+  auto reopened = open();
+  EXPECT_EQ(reopened->value("ns", "first"), std::nullopt);
+  EXPECT_EQ(reopened->value("ns", "second"), StorableValue(std::int64_t{3}));
+}
+
+// The two consent strings of one answer go to the SQLite defaults together: when the second
+// cannot be written, the first is not left behind on its own.
+TEST_F(SQLiteStorageSafetyTest, TheConsentAnswerIsWrittenInOneTransaction) {
+  for (const bool poisoned : {true, false}) {
+    SCOPED_TRACE(poisoned ? "second string refused" : "both written");
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path() + suffix, ignored);
+    auto store = open();
+    if (poisoned) poison("IABTCF_PurposeLegitimateInterests");
+    auto defaults = std::make_shared<SQLiteUserDefaults>(store);
+    Platform::Environment::Options options;
+    options.manualClock = std::make_shared<Platform::ManualClock>();
+    options.userDefaults = defaults;
+    Platform::Environment environment(std::move(options));
+    Platform::Environment::Scope scope(environment);
+    SimulatedConsentPlatform::create({})->install(environment);
+    std::make_shared<RecordingMetaDataStore>()->install(environment);
+    auto service = QVRAdsConsentServiceImpl::create();
+    service->loadGDPRConsent([](bool, std::optional<Platform::Error>) {});
+    environment.advance(10);
+    auto form = service->gdprConsentForm();
+    ASSERT_TRUE(form);
+    form->presentFromViewController(std::make_shared<Platform::ViewController>(), [](auto) {});
+    environment.advance(60);
+
+    const auto consents = defaults->objectForKey("IABTCF_PurposeConsents");
+    const auto interests = defaults->objectForKey("IABTCF_PurposeLegitimateInterests");
+    EXPECT_EQ(consents.has_value(), !poisoned);
+    EXPECT_EQ(interests.has_value(), !poisoned);
+    store.reset();
+    defaults.reset();
+  }
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox

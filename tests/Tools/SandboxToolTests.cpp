@@ -1,0 +1,248 @@
+#include "tools/SandboxTool.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/SandboxCommandLine.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+struct Outcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+Lines lines(const std::string& text) {
+  Lines result;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) result.push_back(line);
+  return result;
+}
+
+std::string contents(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class SandboxToolTest : public ::testing::Test {
+ protected:
+  SandboxToolTest() { fs::create_directories(dir); }
+  ~SandboxToolTest() override {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  std::string file(const std::string& name) const { return (dir / name).string(); }
+
+  Outcome run(Lines arguments) const {
+    arguments.insert(arguments.begin(), "qvr-sandbox");
+    std::vector<const char*> argv;
+    for (const auto& argument : arguments) argv.push_back(argument.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    Outcome outcome;
+    outcome.code = SandboxTool::main(static_cast<int>(argv.size()), argv.data(), out, err);
+    outcome.out = out.str();
+    outcome.err = err.str();
+    return outcome;
+  }
+
+  // The problems validate() finds with the given paths on an otherwise runnable command line.
+  static Lines problems(SandboxToolOptions options) {
+    return SandboxCommandLine::validate(options);
+  }
+
+  const fs::path dir =
+      fs::temp_directory_path() / ("qvr-tool-" + std::to_string(std::random_device{}()));
+};
+
+TEST_F(SandboxToolTest, EveryCommandLineProblemIsListedAndNothingRuns) {
+  const Outcome outcome = run({"--minutes", "0", "--seed", "18446744073709551616", "--config", "",
+                               "--events", file("events.jsonl")});
+  EXPECT_EQ(outcome.code, SandboxTool::kBadInput);
+  EXPECT_EQ(lines(outcome.err),
+            (Lines{"qvr-sandbox: --config: the path is empty (leave --config out for the "
+                   "embedded configuration)",
+                   "qvr-sandbox: --seed: must be a whole number from 0 to 18446744073709551615, "
+                   "found \"18446744073709551616\"",
+                   "qvr-sandbox: --minutes: must be a number more than 0 and at most 10080, "
+                   "found \"0\""}));
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_FALSE(fs::exists(file("events.jsonl")));
+
+  // Bounds of the numbers, each side.
+  for (const char* bad : {"-1", "0", "10080.001", "nan", "inf", "1e400", "abc", "", "5min"}) {
+    EXPECT_FALSE(SandboxCommandLine::minutes(bad)) << bad;
+  }
+  EXPECT_EQ(SandboxCommandLine::minutes("10080"), 10080.0);
+  EXPECT_EQ(SandboxCommandLine::minutes("0.5"), 0.5);
+  for (const char* bad : {"-1", "+1", "1.5", "0x10", "", "18446744073709551616", " 1"}) {
+    EXPECT_FALSE(SandboxCommandLine::seed(bad)) << bad;
+  }
+  EXPECT_EQ(SandboxCommandLine::seed("18446744073709551615"), UINT64_MAX);
+  EXPECT_EQ(SandboxCommandLine::seed("0"), 0u);
+
+  // A value CLI11 itself refuses is one line too.
+  const Outcome region = run({"--region", "moon"});
+  EXPECT_EQ(region.code, SandboxTool::kBadInput);
+  EXPECT_EQ(lines(region.err).size(), 1u);
+}
+
+TEST_F(SandboxToolTest, TheEventsFileMayNotBeTheStorageOrTheConfiguration) {
+  std::ofstream(file("store.sqlite")).put('x');
+  fs::create_directory(dir / "sub");
+  fs::create_symlink(dir / "store.sqlite", dir / "link.sqlite");
+  fs::create_symlink("absent.sqlite", dir / "dangling.sqlite");  // relative, to no file yet
+  const std::string dot = (dir / "." / "store.sqlite").string();
+  const std::string up = (dir / "sub" / ".." / "store.sqlite").string();
+  const std::vector<std::pair<std::string, std::string>> same = {
+      {file("store.sqlite"), file("store.sqlite")},
+      {dot, file("store.sqlite")},
+      {up, file("store.sqlite")},
+      {file("link.sqlite"), file("store.sqlite")},  // through a symbolic link
+      {file("new.sqlite"), (dir / "sub" / ".." / "new.sqlite").string()},  // neither exists yet
+      {file("dangling.sqlite"),
+       file("absent.sqlite")}};  // the run would create it through the link
+  for (const auto& [events, storage] : same) {
+    SandboxToolOptions options;
+    options.eventsPath = events;
+    options.storagePath = storage;
+    EXPECT_EQ(problems(options), Lines{"--events and --storage name the same file \"" + events +
+                                       "\": the events would overwrite the storage"})
+        << events << " / " << storage;
+  }
+  SandboxToolOptions config;
+  config.eventsPath = file("link.sqlite");
+  config.configPath = file("store.sqlite");
+  config.storagePath = file("other.sqlite");
+  EXPECT_EQ(problems(config),
+            Lines{"--events and --config name the same file \"" + file("link.sqlite") +
+                  "\": the events would overwrite the configuration"});
+  SandboxToolOptions json;
+  json.json = true;
+  json.eventsPath = "-";
+  EXPECT_EQ(problems(json),
+            Lines{"--json and --events - both want stdout: write the events to a file"});
+  SandboxToolOptions distinct;
+  distinct.eventsPath = file("events.jsonl");
+  distinct.storagePath = file("store.sqlite");
+  EXPECT_EQ(problems(distinct), Lines{});
+
+  // Through the program: refused before the storage is touched.
+  const std::string before = contents(dir / "store.sqlite");
+  const Outcome outcome =
+      run({"--events", file("link.sqlite"), "--storage", file("store.sqlite"), "--quiet"});
+  EXPECT_EQ(outcome.code, SandboxTool::kBadInput);
+  EXPECT_EQ(contents(dir / "store.sqlite"), before);
+}
+
+TEST_F(SandboxToolTest, ConfigurationErrorsAreAllListedAndWarningsPrecedeTheRun) {
+  std::ofstream(file("bad.json")) << R"({
+    "sources": {"ironSource": ""},
+    "interstitial": {"connect": {"source": "adMob", "keys": ["x", "x"], "timeout": -1}}
+  })";
+  const Outcome bad = run({"--config", file("bad.json"), "--events", file("events.jsonl")});
+  EXPECT_EQ(bad.code, SandboxTool::kBadInput);
+  const std::string prefix = "qvr-sandbox: " + file("bad.json") + ": ";
+  EXPECT_EQ(lines(bad.err),
+            (Lines{"qvr-sandbox: warning: " + file("bad.json") +
+                       ": sources.ironSource: no placement uses this network",
+                   prefix + "interstitial.connect.keys[1]: duplicate key \"x\"",
+                   prefix + "interstitial.connect.timeout: must not be negative, found -1",
+                   prefix + "interstitial.connect.source: network \"adMob\" is not configured in "
+                            "sources",
+                   prefix + "sources.ironSource: IronSource needs an application key, found an "
+                            "empty string"}));
+  EXPECT_EQ(bad.out, "");
+  EXPECT_FALSE(fs::exists(file("events.jsonl")));  // nothing ran
+
+  std::ofstream(file("odd.json")) << R"({"sources": {"adMob": null},
+    "interstitial": {"connect": {"source": "adMob", "keys": []}}})";
+  const Outcome odd =
+      run({"--config", file("odd.json"), "--events", file("events.jsonl"), "--minutes", "2"});
+  EXPECT_EQ(odd.code, SandboxTool::kDone) << odd.err;
+  EXPECT_TRUE(odd.err.starts_with("qvr-sandbox: warning: " + file("odd.json") +
+                                  ": interstitial.connect.keys: no keys: the placement never "
+                                  "shows an ad\n"))
+      << odd.err;
+  EXPECT_NE(odd.out.find("Summary: 2 simulated minutes"), std::string::npos);
+
+  const Outcome missing = run({"--config", file("missing.json")});
+  EXPECT_EQ(missing.code, SandboxTool::kBadInput);
+  EXPECT_EQ(missing.err, "qvr-sandbox: cannot read the configuration file \"" +
+                             file("missing.json") + "\": No such file or directory\n");
+}
+
+TEST_F(SandboxToolTest, AFullDiskIsAnErrorAndTheSummaryCountsOnlyWrittenEvents) {
+  const Outcome outcome = run({"--events", "/dev/full", "--minutes", "10", "--quiet"});
+  EXPECT_EQ(outcome.code, SandboxTool::kOutputLost);
+  EXPECT_NE(outcome.out.find("Analytics events written: 0\n"), std::string::npos) << outcome.out;
+  const std::string label = "Analytics events lost (the events file could not be written): ";
+  const auto lost = outcome.out.find(label);
+  ASSERT_NE(lost, std::string::npos) << outcome.out;
+  const auto start = lost + label.size();
+  const std::string count = outcome.out.substr(start, outcome.out.find('\n', start) - start);
+  EXPECT_GT(std::stoi(count), 0);
+  EXPECT_EQ(outcome.err,
+            "qvr-sandbox: Cannot write the analytics file \"/dev/full\": No space "
+            "left on device (" +
+                count + " events lost)\n");
+}
+
+TEST_F(SandboxToolTest, JsonSummaryIsOneDocumentWithStableKeysMatchingTheEventsFile) {
+  const Outcome outcome = run({"--json", "--events", file("events.jsonl"), "--minutes", "30",
+                               "--seed", "7", "--storage", file("store.sqlite")});
+  ASSERT_EQ(outcome.code, SandboxTool::kDone) << outcome.err;
+  ASSERT_EQ(lines(outcome.out).size(), 1u) << outcome.out;  // narration went to stderr
+  EXPECT_NE(outcome.err.find("[00:00:00] app launch"), std::string::npos);
+  const auto summary = nlohmann::ordered_json::parse(outcome.out);
+  Lines keys;
+  for (const auto& item : summary.items()) keys.push_back(item.key());
+  EXPECT_EQ(keys, (Lines{"simulatedSeconds", "seed", "startupRuns", "consentFormShown",
+                         "personalizedAds", "interstitials", "appOpenShown", "rewardedShown",
+                         "rewardsEarned", "networks", "events", "adsPauseRemainingSeconds"}));
+  EXPECT_EQ(summary["simulatedSeconds"], 1800.0);
+  EXPECT_EQ(summary["seed"], 7);
+  Lines placements;
+  for (const auto& item : summary["interstitials"].items()) placements.push_back(item.key());
+  EXPECT_EQ(placements, (Lines{"connect", "disconnect", "appLaunch"}));
+  EXPECT_EQ(summary["events"]["written"], lines(contents(dir / "events.jsonl")).size());
+  EXPECT_EQ(summary["events"]["lost"], 0);
+
+  // The same run again gives the same document.
+  const Outcome again = run({"--json", "--events", file("events2.jsonl"), "--minutes", "30",
+                             "--seed", "7", "--storage", file("store2.sqlite")});
+  EXPECT_EQ(again.out, outcome.out);
+  EXPECT_EQ(contents(dir / "events2.jsonl"), contents(dir / "events.jsonl"));
+}
+
+TEST_F(SandboxToolTest, AForeignStorageFileIsRefusedUntouched) {
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(file("foreign.sqlite").c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr,
+                         nullptr),
+            SQLITE_OK);
+  sqlite3_close(other);
+  const std::string before = contents(dir / "foreign.sqlite");
+  const Outcome outcome =
+      run({"--storage", file("foreign.sqlite"), "--events", file("events.jsonl"), "--quiet"});
+  EXPECT_EQ(outcome.code, SandboxTool::kBadInput);
+  EXPECT_NE(outcome.err.find("belongs to another application"), std::string::npos) << outcome.err;
+  EXPECT_EQ(contents(dir / "foreign.sqlite"), before);
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox

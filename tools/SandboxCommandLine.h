@@ -1,0 +1,42 @@
+#pragma once
+// SandboxCommandLine defines qvr-sandbox's options on a CLI11 application and checks the values
+// together once parsing is done: every problem of a command line is listed, one line each, before
+// anything runs. Limits: --minutes in (0, kMaxMinutes]; --seed a whole number from 0 to 2^64-1;
+// --config not empty; the events file neither the storage file nor the configuration file (paths
+// compared after resolving "." and ".." and symbolic links); --json not with --events -.
+// Example:
+//   SandboxToolOptions options;
+//   CLI::App app;
+//   SandboxCommandLine::define(app, options);
+//   app.parse(argc, argv);
+//   for (const auto& problem : SandboxCommandLine::validate(options)) ...
+// Threading: pure functions (validate() reads the file system).
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/SandboxToolOptions.h"
+
+namespace QVRAdKit::Sandbox {
+
+class SandboxCommandLine {
+ public:
+  // A week of simulated time: a session runs at thousands of simulated minutes per second, and a
+  // longer one says nothing a week does not.
+  static constexpr int kMaxMinutes = 10080;
+
+  static void define(CLI::App& app, SandboxToolOptions& options);
+  // Every problem of the command line, one line each; empty when it can run.
+  [[nodiscard]] static std::vector<std::string> validate(const SandboxToolOptions& options);
+
+  // The seed text as a number; none unless it is a whole number that fits 64 bits.
+  [[nodiscard]] static std::optional<std::uint64_t> seed(std::string_view text);
+  // The minutes text as a number; none unless it is a finite number in (0, kMaxMinutes].
+  [[nodiscard]] static std::optional<double> minutes(std::string_view text);
+};
+
+}  // namespace QVRAdKit::Sandbox

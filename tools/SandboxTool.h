@@ -1,0 +1,33 @@
+#pragma once
+// SandboxTool is the qvr-sandbox program without its process: it parses and validates a command
+// line, checks the configuration (printing its warnings, and all its errors when there are any),
+// plays one session, and writes the narration, the summary (text, or JSON with --json) and the
+// analytics events. Exit codes: 0 done; 2 bad input (command line, configuration, storage file),
+// every problem on its own line of err, nothing run; 1 output lost (the events file or stdout
+// could not be written: the summary then counts only the events that were written) or an
+// internal error.
+// Example:
+//   return SandboxTool::main(argc, argv, std::cout, std::cerr);
+// Threading: runs on the calling thread, which plays the session's main thread.
+
+#include <ostream>
+
+#include "tools/SandboxToolOptions.h"
+
+namespace QVRAdKit::Sandbox {
+
+class SandboxTool {
+ public:
+  static constexpr int kDone = 0;
+  static constexpr int kOutputLost = 1;
+  static constexpr int kBadInput = 2;
+
+  // The whole program: argv[0] is the program's name.
+  [[nodiscard]] static int main(int argc, const char* const* argv, std::ostream& out,
+                                std::ostream& err);
+  // Runs validated options.
+  [[nodiscard]] static int run(const SandboxToolOptions& options, std::ostream& out,
+                               std::ostream& err);
+};
+
+}  // namespace QVRAdKit::Sandbox

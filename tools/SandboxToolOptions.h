@@ -1,0 +1,35 @@
+#pragma once
+// SandboxToolOptions holds everything given on qvr-sandbox's command line, as given: numbers stay
+// text until SandboxCommandLine::validate() has checked them, so that a bad value is reported in
+// the tool's own words (and a seed beyond 64 bits is refused rather than clamped). A new option is
+// a field here, a definition in SandboxCommandLine::define() and, when it has limits, a check in
+// SandboxCommandLine::validate().
+// A plain value.
+
+#include <optional>
+#include <string>
+
+namespace QVRAdKit::Sandbox {
+
+struct SandboxToolOptions {
+  // Absent: the embedded configuration. Given as "": refused.
+  std::optional<std::string> configPath;
+  std::string seed = "1";
+  std::string minutes = "120";
+  // "-" for standard output.
+  std::string eventsPath = "sandbox-events.jsonl";
+  // Empty: a temporary file, removed at the end.
+  std::string storagePath;
+  std::string region = "required";
+  std::string answer = "accept";
+  bool premium = false;
+  bool quiet = false;
+  bool json = false;
+  bool printDefaultConfig = false;
+  // Session times for ads-service snapshots ("90,5:00,1:00:00"); empty for none.
+  std::string inspectAt;
+  // The HTML page of every snapshot; empty for none.
+  std::string inspectHtml;
+};
+
+}  // namespace QVRAdKit::Sandbox
