@@ -1,0 +1,94 @@
+#pragma once
+// Label shows text in one font and colour, broken into lines by a simple, deterministic measure
+// (there is no font renderer here):
+//  - every character (a Unicode code point, so "é" and "日" count once) is 0.55 x the point size
+//    wide, a space included; a line is 1.2 x the point size high;
+//  - text wraps at spaces (and always at "\n") to the available width; a word wider than the
+//    width is broken between characters; byCharWrapping breaks anywhere;
+//  - numberOfLines limits the lines (0 = unlimited); text beyond the last allowed line is cut, and
+//    with a truncating line-break mode the last line ends in "…" (the ellipsis counts as one
+//    character);
+//  - with adjustsFontSizeToFitWidth, text that would be cut (or a word that would be broken) is
+//    first drawn at a smaller size, in steps of 1% of the point size, down to minimumScaleFactor;
+//    only then is it cut.
+// The available width is the label's width when laying out for drawing (textLayout()); for the
+// intrinsic size it is preferredMaxLayoutWidth when set (> 0), otherwise unlimited (one line per
+// paragraph). Empty text measures 0 x 0. Text is vertically centred in the bounds, as on the phone.
+// Threading: main queue only.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "QVRAdKit/UI/Color.h"
+#include "QVRAdKit/UI/Font.h"
+#include "QVRAdKit/UI/LineBreakMode.h"
+#include "QVRAdKit/UI/TextAlignment.h"
+#include "QVRAdKit/UI/TextLayout.h"
+#include "QVRAdKit/UI/View.h"
+
+namespace QVRAdKit::UI {
+
+class Label : public View {
+ public:
+  static constexpr double kGlyphWidthFactor = 0.55;
+  static constexpr double kLineHeightFactor = 1.2;
+
+  static std::shared_ptr<Label> create(Rect frame = {});
+
+  // UTF-8. Setting an absent text (the phone's nil) is the empty text.
+  [[nodiscard]] const std::string& text() const { return text_; }
+  void setText(std::optional<std::string> text);
+  [[nodiscard]] const Font& font() const { return font_; }
+  void setFont(Font font);
+  // Black by default.
+  [[nodiscard]] const Color& textColor() const { return textColor_; }
+  void setTextColor(Color color) { textColor_ = color; }
+  // The colour while highlighted (none = textColor); kept for whoever draws highlighted labels.
+  [[nodiscard]] const std::optional<Color>& highlightedTextColor() const {
+    return highlightedTextColor_;
+  }
+  void setHighlightedTextColor(std::optional<Color> color) { highlightedTextColor_ = color; }
+  // 1 by default, as on the phone; 0 = unlimited.
+  [[nodiscard]] int numberOfLines() const { return numberOfLines_; }
+  void setNumberOfLines(int lines);
+  // byTruncatingTail by default.
+  [[nodiscard]] LineBreakMode lineBreakMode() const { return lineBreakMode_; }
+  void setLineBreakMode(LineBreakMode mode);
+  // natural by default.
+  [[nodiscard]] TextAlignment textAlignment() const { return textAlignment_; }
+  void setTextAlignment(TextAlignment alignment) { textAlignment_ = alignment; }
+  // 0 (none) by default.
+  [[nodiscard]] double preferredMaxLayoutWidth() const { return preferredMaxLayoutWidth_; }
+  void setPreferredMaxLayoutWidth(double width);
+  [[nodiscard]] bool adjustsFontSizeToFitWidth() const { return adjustsFontSizeToFitWidth_; }
+  void setAdjustsFontSizeToFitWidth(bool adjusts);
+  // 0 by default (no shrinking); clamped to 0...1.
+  [[nodiscard]] double minimumScaleFactor() const { return minimumScaleFactor_; }
+  void setMinimumScaleFactor(double factor);
+
+  // The text laid out at the label's current width (for drawing).
+  [[nodiscard]] TextLayout textLayout() const { return textLayout(bounds().size.width); }
+  // The text laid out at any width; a width <= 0 or infinite means unlimited.
+  [[nodiscard]] TextLayout textLayout(double width) const;
+
+  [[nodiscard]] Size intrinsicContentSize() const override;
+
+ protected:
+  explicit Label(Rect frame) : View(frame) {}
+  [[nodiscard]] double heightForWidth(double width) const override;
+
+ private:
+  std::string text_;
+  Font font_;
+  Color textColor_ = Color::black();
+  std::optional<Color> highlightedTextColor_;
+  int numberOfLines_ = 1;
+  LineBreakMode lineBreakMode_ = LineBreakMode::byTruncatingTail;
+  TextAlignment textAlignment_ = TextAlignment::natural;
+  double preferredMaxLayoutWidth_ = 0;
+  bool adjustsFontSizeToFitWidth_ = false;
+  double minimumScaleFactor_ = 0;
+};
+
+}  // namespace QVRAdKit::UI
