@@ -34,19 +34,19 @@ struct BannerAppearance {
   // while the content stays above the safe area (bottomToEdge).
   enum class Position { regular, bottomSafeArea, bottomToEdge };
 
-  std::optional<UI::Color> backgroundColor;
-  std::optional<UI::Color> titleColor;
-  std::optional<UI::Color> subtitleColor;
-  std::optional<UI::Font> titleFont;
-  std::optional<UI::Font> subtitleFont;
+  std::optional<UI::Color> backgroundColor{};
+  std::optional<UI::Color> titleColor{};
+  std::optional<UI::Color> subtitleColor{};
+  std::optional<UI::Font> titleFont{};
+  std::optional<UI::Font> subtitleFont{};
   // Shown instead of the remote image; the banner then fetches nothing.
-  std::optional<UI::Image> icon;
+  std::optional<UI::Image> icon{};
   // Replaces the style's disclosure image and shows it at its own point size.
-  std::optional<UI::Image> accessoryIcon;
-  std::optional<CTA> cta;
-  std::optional<Position> position;
-  std::optional<UI::EdgeInsets> insets;
-  std::optional<bool> borderless;
+  std::optional<UI::Image> accessoryIcon{};
+  std::optional<CTA> cta{};
+  std::optional<Position> position{};
+  std::optional<UI::EdgeInsets> insets{};
+  std::optional<bool> borderless{};
 
   bool operator==(const BannerAppearance&) const = default;
 };

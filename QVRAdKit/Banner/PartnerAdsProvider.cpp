@@ -37,10 +37,12 @@ std::string joinedExperimentGroups(const std::vector<std::shared_ptr<const QVPar
   std::unordered_set<std::string> groups;
   for (const auto& ad : ads) {
     if (!ad) continue;
-    auto testId = ad->testId();
-    auto testGroup = ad->testGroup();
-    if (testId.empty() || testGroup.empty()) continue;
-    groups.insert(testId + ":" + testGroup);
+    std::string pair = ad->testId();
+    const std::string testGroup = ad->testGroup();
+    if (pair.empty() || testGroup.empty()) continue;
+    pair += ':';
+    pair += testGroup;
+    groups.insert(std::move(pair));
   }
   std::string joined;
   for (const auto& group : groups) {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+#include "QVRAdKit/Platform/Expected.h"
 #include "QVRAdKit/Platform/URL.h"
 #include "QVRAdKit/Rx/Disposable.h"
 #include "QVRAdKit/UI/Image.h"

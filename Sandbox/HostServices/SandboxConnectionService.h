@@ -3,6 +3,7 @@
 // setStatus() changes the VPN status and publishes the matching connection change.
 
 #include <atomic>
+#include <cstddef>
 
 #include "QVRAdKit/Host/ConnectionServiceProtocol.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
@@ -23,6 +24,8 @@ class SandboxConnectionService final : public ConnectionServiceProtocol {
   [[nodiscard]] Rx::Observable<ConnectionStatus> connectionStatusStream() const override {
     return changes_.asObservable();
   }
+  // How many subscriptions to connectionStatusStream() are live.
+  [[nodiscard]] std::size_t subscriberCount() const { return changes_.subscriberCount(); }
 
   static ConnectionStatus toConnectionStatus(QVVPNManagerStatus status) {
     switch (status) {

@@ -22,14 +22,14 @@ class SandboxPartnerAd final : public QVPartnerAd {
   struct Fields {
     // Stands for the partner's landing page when a test does not care which.
     Platform::URL redirectUrl = Platform::URL::string("https://partner.example/offer").value();
-    std::optional<Platform::URL> iconUrl;
-    std::string title;
-    std::string subtitle;
+    std::optional<Platform::URL> iconUrl{};
+    std::string title{};
+    std::string subtitle{};
     bool isCloseEnabled = false;
     std::int64_t enabledState = 0;
-    std::string partnerName;
-    std::string testGroup;
-    std::string testId;
+    std::string partnerName{};
+    std::string testGroup{};
+    std::string testId{};
   };
 
   explicit SandboxPartnerAd(Fields fields) : fields_(std::move(fields)) {}

@@ -1,0 +1,29 @@
+#pragma once
+// LayoutEngine solves frames from constraints for View's layout pass and answers the fitting and
+// size questions that views and stack views ask of each other (the algorithm is described in
+// View.h). Internal to the UI kit.
+// Threading: main queue only.
+
+#include <optional>
+#include <vector>
+
+#include "QVRAdKit/UI/LayoutAxis.h"
+
+namespace QVRAdKit::UI {
+class View;
+}
+
+namespace QVRAdKit::UI::detail {
+
+class LayoutEngine {
+ public:
+  // Solves the frames of parent's subviews, except those in `placed`, from constraints.
+  static void layoutChildren(View& parent, const std::vector<const View*>& placed);
+  // The height view needs at the given width (see View::systemLayoutSizeFitting).
+  static double fittingHeight(const View& view, double width);
+  // The constant of the view's required "width (or height) = constant" constraint, if any (the
+  // last activated one wins).
+  static std::optional<double> requiredSize(const View& view, LayoutAxis axis);
+};
+
+}  // namespace QVRAdKit::UI::detail
