@@ -24,6 +24,7 @@
 #include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/Logging/StderrLogger.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
+#include "tools/BannerSvgCommand.h"
 
 namespace {
 
@@ -196,6 +197,8 @@ int main(int argc, char** argv) {
   app.add_flag("--quiet", commandLine.quiet, "Print only the final summary");
   app.add_flag("--print-default-config", commandLine.printDefaultConfig,
                "Print the embedded configuration and exit");
+  QVRAdKit::Tools::BannerSvgCommand bannerSvg;
+  bannerSvg.addTo(app);
 
   try {
     app.parse(argc, argv);
@@ -208,6 +211,7 @@ int main(int argc, char** argv) {
   }
 
   try {
+    if (bannerSvg.requested()) return bannerSvg.run();
     return run(commandLine);
   } catch (const std::exception& error) {
     std::cerr << kProgram << ": internal error: " << error.what() << '\n';

@@ -141,6 +141,16 @@ std::weak_ptr<BannerAdViewImpl> BannerAdViewImpl::weakBanner() {
 }
 
 void BannerAdViewImpl::buildViewTree() {
+  // Names for the host's UI tests, layout diagnostics and drawings of the tree.
+  setAccessibilityIdentifier("bannerAdView");
+  contentView_->setAccessibilityIdentifier("contentView");
+  contentStackView_->setAccessibilityIdentifier("contentStackView");
+  imageView_->setAccessibilityIdentifier("imageView");
+  labelStackView_->setAccessibilityIdentifier("labelStackView");
+  titleLabel_->setAccessibilityIdentifier("titleLabel");
+  subtitleLabel_->setAccessibilityIdentifier("subtitleLabel");
+  closeButton_->setAccessibilityIdentifier("closeButton");
+  disclosureImageView_->setAccessibilityIdentifier("disclosureImageView");
   addSubview(contentView_);
   contentView_->addSubview(contentStackView_);
   contentStackView_->addArrangedSubview(imageView_);

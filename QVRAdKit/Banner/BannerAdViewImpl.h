@@ -29,8 +29,6 @@
 #include <optional>
 #include <string_view>
 
-#include "QVRAdKit/Platform/Expected.h"  // before WebImageView.h, which uses it
-
 #include "QVRAdKit/Banner/BannerAdPresentable.h"
 #include "QVRAdKit/Banner/BannerAdPresentableListener.h"
 #include "QVRAdKit/Banner/BannerAdViewStylable.h"
