@@ -180,8 +180,10 @@ Measure measure(const std::string& text, double width, double pointSize, int num
       const Characters rest(chars.begin() + static_cast<std::ptrdiff_t>(range.begin), chars.end());
       if (isTruncating(mode)) {
         layout.lines.push_back(truncateLine(rest, maxChars, mode, singleLine));
+      } else if (singleLine) {
+        layout.lines.push_back(join(rest, 0, std::min(rest.size(), maxChars)));  // clipped
       } else {
-        layout.lines.push_back(join(rest, 0, std::min(rest.size(), maxChars)));
+        layout.lines.push_back(join(chars, range.begin, range.end));  // as wrapped
       }
       continue;
     }

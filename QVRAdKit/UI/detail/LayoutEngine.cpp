@@ -396,14 +396,12 @@ void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& 
   const auto isUnsolved = [&](const View* view) {
     return std::find(unsolved.begin(), unsolved.end(), view) != unsolved.end();
   };
+  // A constraint's first item follows its second: "below.top = banner.bottom" solves banner first.
   const auto dependsOnUnsolved = [&](const View& view) {
     return std::any_of(view.constraints().begin(), view.constraints().end(), [&](const auto& c) {
-      for (const auto* item : {&c->firstItem(), c->secondItem() ? &*c->secondItem() : nullptr}) {
-        if (item == nullptr) continue;
-        auto other = item->view.lock();
-        if (other && other.get() != &view && isUnsolved(other.get())) return true;
-      }
-      return false;
+      if (!isSelf(c->firstItem(), view) || !c->secondItem()) return false;
+      auto other = c->secondItem()->view.lock();
+      return other && other.get() != &view && isUnsolved(other.get());
     });
   };
   while (!unsolved.empty()) {

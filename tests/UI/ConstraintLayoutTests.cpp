@@ -1,0 +1,306 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "QVRAdKit/Host/QVLogger.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/UI/Label.h"
+#include "QVRAdKit/UI/LayoutConstraintGroup.h"
+#include "QVRAdKit/UI/StackView.h"
+#include "Sandbox/Logging/RecordingLogger.h"
+
+namespace QVRAdKit::UI {
+namespace {
+
+class ConstraintLayoutTest : public ::testing::Test {
+ protected:
+  ConstraintLayoutTest() { environment->setService<QVLogger>(logger); }
+
+  std::shared_ptr<View> child(const std::shared_ptr<View>& parent) {
+    auto view = View::create();
+    parent->addSubview(view);
+    return view;
+  }
+
+  std::unique_ptr<Platform::Environment> environment = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope{*environment};
+  std::shared_ptr<Sandbox::RecordingLogger> logger = std::make_shared<Sandbox::RecordingLogger>();
+  std::shared_ptr<View> root = View::create({{0, 0}, {390, 844}});
+};
+
+TEST_F(ConstraintLayoutTest, EdgesWithConstantsSiblingsAndTheSafeAreaBottom) {
+  root->setSafeAreaInsets({47, 0, 34, 0});
+  auto banner = child(root);
+  auto below = child(root);
+  auto edge = child(root);
+  // Activated before the view it follows: the pass solves banner first anyway.
+  LayoutConstraint::activate({
+      below->topAnchor().equalTo(banner->bottomAnchor(), 4),
+      below->leadingAnchor().equalTo(banner->leadingAnchor(), 10),
+      below->widthAnchor().equalTo(banner->widthAnchor(), 0.5, 0),
+      below->heightAnchor().equalToConstant(10),
+      banner->leadingAnchor().equalTo(root->leadingAnchor(), 8),
+      banner->trailingAnchor().equalTo(root->trailingAnchor(), -8),
+      banner->bottomAnchor().equalTo(root->safeAreaLayoutGuide().bottomAnchor(), -16),
+      banner->heightAnchor().equalToConstant(100),
+      edge->leadingAnchor().equalTo(root->leadingAnchor()),
+      edge->trailingAnchor().equalTo(root->trailingAnchor()),
+      edge->bottomAnchor().equalTo(root->bottomAnchor()),
+      edge->topAnchor().equalTo(root->safeAreaLayoutGuide().bottomAnchor(), -50),
+  });
+  root->layoutIfNeeded();
+
+  EXPECT_EQ(banner->frame(), (Rect{{8, 694}, {374, 100}}));  // 844 - 34 - 16 - 100
+  EXPECT_EQ(below->frame(), (Rect{{18, 798}, {187, 10}}));
+  EXPECT_EQ(edge->frame(), (Rect{{0, 760}, {390, 84}}));
+  // Safe areas are inherited as the overlap with the parent's.
+  EXPECT_EQ(edge->safeAreaInsets(), (EdgeInsets{0, 0, 34, 0}));
+  EXPECT_EQ(banner->safeAreaInsets(), (EdgeInsets{}));
+  EXPECT_EQ(edge->safeAreaLayoutGuide().layoutFrame(), (Rect{{0, 0}, {390, 50}}));
+
+  // A changed constant takes effect at the next pass.
+  root->layoutIfNeeded();
+  EXPECT_FALSE(root->needsLayout());
+  banner->constraints().back()->setConstant(120);  // the height
+  EXPECT_TRUE(root->needsLayout());
+  root->layoutIfNeeded();
+  EXPECT_EQ(banner->frame(), (Rect{{8, 674}, {374, 120}}));
+  EXPECT_TRUE(logger->assertionFailures().empty());
+}
+
+TEST_F(ConstraintLayoutTest, LowerPriorityYieldsAndRequiredConflictsAreReported) {
+  auto view = child(root);
+  view->setAccessibilityIdentifier("box");
+  LayoutConstraint::activate({
+      view->topAnchor().equalTo(root->topAnchor()),
+      view->heightAnchor().equalToConstant(10),
+      view->leadingAnchor().equalTo(root->leadingAnchor(), 10),
+      view->trailingAnchor().equalTo(root->trailingAnchor(), -10)->withPriority(500),
+      view->widthAnchor().equalToConstant(100),
+  });
+  root->layoutIfNeeded();
+  EXPECT_EQ(view->frame(), (Rect{{10, 0}, {100, 10}}));  // the 500 trailing edge yields
+  EXPECT_TRUE(logger->assertionFailures().empty());
+
+  // Raising it to required makes two required relations disagree: reported, layout goes on
+  // with the one activated first.
+  view->constraints()[3]->setPriority(LayoutPriority::required);
+  root->layoutIfNeeded();
+  ASSERT_EQ(logger->assertionFailures().size(), 1u);
+  EXPECT_NE(logger->assertionFailures()[0].message.find("'box'"), std::string::npos);
+  EXPECT_EQ(view->frame(), (Rect{{10, 0}, {370, 10}}));
+}
+
+TEST_F(ConstraintLayoutTest, IntrinsicSizeFillsFreeAxesAndRespectsContentPriorities) {
+  auto text = Label::create();
+  text->setFont(Font::system(10));
+  text->setNumberOfLines(0);
+  std::string words;
+  for (int i = 0; i < 20; ++i) words += i == 0 ? "abcd" : " abcd";  // 99 characters, 544.5 wide
+  text->setText(words);
+  root->setFrame({{0, 0}, {300, 600}});
+  root->addSubview(text);
+  LayoutConstraint::activate({
+      text->topAnchor().equalTo(root->topAnchor(), 5),
+      text->leadingAnchor().equalTo(root->leadingAnchor(), 10),
+      text->trailingAnchor().lessThanOrEqualTo(root->trailingAnchor(), -10),
+  });
+  root->layoutIfNeeded();
+  // Compressed by the required inequality; the height follows the wrapped width (49 per line).
+  EXPECT_EQ(text->frame(), (Rect{{10, 5}, {280, 24}}));
+
+  // A width wish weaker than the compression resistance does not squeeze it below its content.
+  text->setText("abcd");
+  auto narrow = text->widthAnchor().equalToConstant(10);
+  narrow->setPriority(700);
+  narrow->activate();
+  root->layoutIfNeeded();
+  EXPECT_EQ(text->frame().width(), 22);
+  narrow->setPriority(800);
+  root->layoutIfNeeded();
+  EXPECT_EQ(text->frame().width(), 10);
+  narrow->deactivate();
+  EXPECT_TRUE(narrow.use_count() == 1);  // the views let go of an inactive constraint
+}
+
+TEST_F(ConstraintLayoutTest, GroupsReplaceTheirConstraintsAtOnce) {
+  auto view = child(root);
+  LayoutConstraintGroup group;
+  group.activate(
+      {view->topAnchor().equalTo(root->topAnchor(), 10), view->heightAnchor().equalToConstant(20)});
+  EXPECT_EQ(view->constraints().size(), 2u);
+  root->layoutIfNeeded();
+  EXPECT_EQ(view->frame().minY(), 10);
+
+  group = LayoutConstraintGroup();  // the old relations are gone
+  EXPECT_TRUE(view->constraints().empty());
+  group.activate(view->topAnchor().equalTo(root->topAnchor(), 30));
+  root->layoutIfNeeded();
+  EXPECT_EQ(view->frame().minY(), 30);
+  EXPECT_EQ(view->frame().height(), 20);  // no relation left: the size stays as it was
+
+  {
+    LayoutConstraintGroup scoped;
+    scoped.activate(view->heightAnchor().equalToConstant(5));
+    EXPECT_EQ(view->constraints().size(), 2u);
+  }
+  EXPECT_EQ(view->constraints().size(), 1u);
+
+  // A constraint does not keep its views alive, and one whose view is gone is left out.
+  std::weak_ptr<View> weak = view;
+  view->removeFromSuperview();
+  view.reset();
+  EXPECT_TRUE(weak.expired());
+  root->layoutIfNeeded();
+  group.removeAll();
+}
+
+// The banner's shape: a content view inside the banner, a margin-relative row inside it.
+class BannerShape {
+ public:
+  explicit BannerShape(double insetTop) {
+    banner->addSubview(content);
+    content->addSubview(row);
+    row->addArrangedSubview(icon);
+    row->addArrangedSubview(text);
+    row->setAlignment(StackView::Alignment::center);
+    row->setSpacing(12);
+    row->setDirectionalLayoutMargins({10, 12, 10, 12});
+    row->setLayoutMarginsRelativeArrangement(true);
+    text->setFont(Font::system(10));
+    text->setNumberOfLines(0);
+    text->setText("abcd abcd abcd abcd abcd abcd abcd abcd abcd abcd");  // 269.5 wide
+    LayoutConstraint::activate({
+        icon->widthAnchor().equalToConstant(44),
+        icon->heightAnchor().equalToConstant(44),
+        content->topAnchor().equalTo(banner->topAnchor(), insetTop),
+        content->leadingAnchor().equalTo(banner->leadingAnchor()),
+        content->trailingAnchor().equalTo(banner->trailingAnchor()),
+        row->topAnchor().equalTo(content->topAnchor()),
+        row->leadingAnchor().equalTo(content->leadingAnchor()),
+        row->trailingAnchor().equalTo(content->trailingAnchor()),
+    });
+  }
+
+  std::shared_ptr<View> banner = View::create();
+  std::shared_ptr<View> content = View::create();
+  std::shared_ptr<StackView> row = StackView::create();
+  std::shared_ptr<View> icon = View::create();
+  std::shared_ptr<Label> text = Label::create();
+};
+
+TEST_F(ConstraintLayoutTest, SystemLayoutSizeFittingFollowsTheConstraintChain) {
+  BannerShape shape(8);
+  LayoutConstraint::activate({
+      shape.content->bottomAnchor().equalTo(shape.banner->bottomAnchor(), -8),
+      shape.row->bottomAnchor().equalTo(shape.content->bottomAnchor()),
+  });
+  // At 300: the label gets 300 - 24 - 12 - 44 = 220 and wraps to two lines; the icon is taller.
+  EXPECT_EQ(shape.banner->systemLayoutSizeFitting(300), (Size{300, 8 + 64 + 8}));
+  // Narrow enough for the label to need four lines, taller than the icon.
+  EXPECT_EQ(shape.banner->systemLayoutSizeFitting(160).height, 8 + 20 + 48 + 8);
+
+  shape.banner->setFrame({{0, 0}, {300, 80}});
+  shape.banner->layoutIfNeeded();
+  EXPECT_EQ(shape.content->frame(), (Rect{{0, 8}, {300, 64}}));
+  EXPECT_EQ(shape.icon->frame(), (Rect{{12, 10}, {44, 44}}));
+  EXPECT_EQ(shape.text->frame(), (Rect{{68, 20}, {220, 24}}));
+  // Converting to the root's coordinates adds every origin on the way up.
+  EXPECT_EQ(shape.text->frameInRoot(), (Rect{{68, 28}, {220, 24}}));
+}
+
+TEST_F(ConstraintLayoutTest, FittingCountsTheSafeAreaWhenTiedToTheBannersGuide) {
+  BannerShape shape(0);
+  shape.banner->setSafeAreaInsets({0, 0, 34, 0});
+  // The content view runs to the banner's edge; the row stops 16 above the safe area.
+  LayoutConstraint::activate({
+      shape.content->bottomAnchor().equalTo(shape.banner->bottomAnchor()),
+      shape.row->bottomAnchor().equalTo(shape.banner->safeAreaLayoutGuide().bottomAnchor(), -16),
+  });
+  const double height = shape.banner->systemLayoutSizeFitting(300).height;
+  EXPECT_EQ(height, 64 + 16 + 34);
+  shape.banner->setFrame({{0, 0}, {300, height}});
+  shape.banner->layoutIfNeeded();
+  EXPECT_EQ(shape.content->frame(), (Rect{{0, 0}, {300, 114}}));
+  EXPECT_EQ(shape.row->frame(), (Rect{{0, 0}, {300, 64}}));
+}
+
+// A view whose own layout pass reads a descendant's frame and changes a stack's axis, as the
+// banner does: the hook sees the kit's frames and the pass repeats until nothing changes.
+class WidthSwitchingView : public View {
+ public:
+  static std::shared_ptr<WidthSwitchingView> create() {
+    auto view = std::shared_ptr<WidthSwitchingView>(new WidthSwitchingView());
+    view->addSubview(view->stack);
+    LayoutConstraint::activate({view->stack->topAnchor().equalTo(view->topAnchor()),
+                                view->stack->leadingAnchor().equalTo(view->leadingAnchor()),
+                                view->stack->trailingAnchor().equalTo(view->trailingAnchor()),
+                                view->stack->bottomAnchor().equalTo(view->bottomAnchor())});
+    view->stack->addArrangedSubview(view->first);
+    view->stack->addArrangedSubview(view->second);
+    return view;
+  }
+
+  void layoutSubviews() override {
+    ++hookRuns;
+    secondFrameSeen = second->frame();
+    stack->setAxis(bounds().width() > 500 ? LayoutAxis::horizontal : LayoutAxis::vertical);
+  }
+
+  std::shared_ptr<StackView> stack = StackView::create();
+  std::shared_ptr<View> first = View::create();
+  std::shared_ptr<View> second = View::create();
+  int hookRuns = 0;
+  Rect secondFrameSeen;
+
+ private:
+  WidthSwitchingView() : View({{0, 0}, {501, 100}}) {}
+};
+
+TEST_F(ConstraintLayoutTest, LayoutSubviewsRunsAfterTheKitAndRepeatsUntilSettled) {
+  auto view = WidthSwitchingView::create();
+  view->stack->setDistribution(StackView::Distribution::fillEqually);
+  view->layoutIfNeeded();
+  EXPECT_EQ(view->second->frame(), (Rect{{250.5, 0}, {250.5, 100}}));
+  EXPECT_EQ(view->secondFrameSeen, view->second->frame());
+  EXPECT_EQ(view->hookRuns, 1);  // horizontal already: nothing changed, no second pass
+
+  view->setFrame({{0, 0}, {500, 100}});
+  view->layoutIfNeeded();
+  // The hook switched to a column: the kit ran again and the hook saw the new frames.
+  EXPECT_EQ(view->second->frame(), (Rect{{0, 50}, {500, 50}}));
+  EXPECT_EQ(view->secondFrameSeen, view->second->frame());
+  EXPECT_EQ(view->hookRuns, 3);
+  view->layoutIfNeeded();
+  EXPECT_EQ(view->hookRuns, 3);  // nothing needs layout
+}
+
+TEST_F(ConstraintLayoutTest, TreeRefusesCyclesAndMovesViewsBetweenParents) {
+  auto a = child(root);
+  auto b = child(a);
+  a->addSubview(root);  // would make a cycle
+  EXPECT_EQ(logger->assertionFailures().size(), 1u);
+  EXPECT_EQ(root->superview(), nullptr);
+
+  root->addSubview(b);  // leaves a first
+  EXPECT_TRUE(a->subviews().empty());
+  EXPECT_EQ(b->superview(), root);
+  root->insertSubview(b, 0);  // moving within the same parent
+  EXPECT_EQ(root->subviews().front(), b);
+  EXPECT_EQ(root->subviews().size(), 2u);
+
+  b->setAccessibilityIdentifier("b");
+  EXPECT_EQ(root->viewWithAccessibilityIdentifier("b"), b);
+  EXPECT_EQ(root->viewWithAccessibilityIdentifier("nothing"), nullptr);
+
+  // Subviews outlive a dropped parent only if someone else holds them.
+  std::weak_ptr<View> weakA = a;
+  a.reset();
+  root.reset();
+  EXPECT_TRUE(weakA.expired());
+  EXPECT_EQ(b->superview(), nullptr);
+}
+
+}  // namespace
+}  // namespace QVRAdKit::UI

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/UI/Label.h"
+
+namespace QVRAdKit::UI {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Point size 10: every character is 5.5 wide, every line 12 high.
+std::shared_ptr<Label> label(const std::string& text, int lines, LineBreakMode mode) {
+  auto label = Label::create();
+  label->setFont(Font::system(10));
+  label->setText(text);
+  label->setNumberOfLines(lines);
+  label->setLineBreakMode(mode);
+  return label;
+}
+
+TEST(LabelTest, WrapsByWordAndLimitsLinesWithOrWithoutEllipsis) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  // 40 points hold 7 characters.
+  auto unlimited = label("one two three", 0, LineBreakMode::byWordWrapping);
+  TextLayout layout = unlimited->textLayout(40);
+  EXPECT_EQ(layout.lines, (Lines{"one two", "three"}));
+  EXPECT_EQ(layout.size, (Size{38.5, 24}));
+  EXPECT_FALSE(layout.truncated);
+
+  auto twoLines = label("one two three four five", 2, LineBreakMode::byTruncatingTail);
+  layout = twoLines->textLayout(40);
+  EXPECT_EQ(layout.lines, (Lines{"one two", "three\xE2\x80\xA6"}));
+  EXPECT_TRUE(layout.truncated);
+  twoLines->setLineBreakMode(LineBreakMode::byWordWrapping);
+  EXPECT_EQ(twoLines->textLayout(40).lines, (Lines{"one two", "three"}));
+
+  // One line does not wrap; the truncating modes put the ellipsis where they say.
+  auto single = label("one two three", 1, LineBreakMode::byTruncatingTail);
+  EXPECT_EQ(single->textLayout(40).lines, (Lines{"one tw\xE2\x80\xA6"}));
+  single->setLineBreakMode(LineBreakMode::byTruncatingHead);
+  EXPECT_EQ(single->textLayout(40).lines, (Lines{"\xE2\x80\xA6 three"}));
+  single->setLineBreakMode(LineBreakMode::byTruncatingMiddle);
+  EXPECT_EQ(single->textLayout(40).lines, (Lines{"one\xE2\x80\xA6ree"}));
+  single->setLineBreakMode(LineBreakMode::byClipping);
+  EXPECT_EQ(single->textLayout(40).lines, (Lines{"one two"}));
+  // Exactly as wide as the text: nothing cut.
+  EXPECT_FALSE(single->textLayout(13 * 5.5).truncated);
+
+  // A word wider than the line is broken; hard line breaks always break.
+  auto longWord = label("abcdefghij\nxy", 0, LineBreakMode::byWordWrapping);
+  EXPECT_EQ(longWord->textLayout(22).lines, (Lines{"abcd", "efgh", "ij", "xy"}));
+}
+
+TEST(LabelTest, CountsCodePointsNotBytes) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  // Five characters per 30-point line, though "héllo" is six bytes.
+  auto accented = label("h\xC3\xA9llo w\xC3\xB6rld", 0, LineBreakMode::byWordWrapping);
+  EXPECT_EQ(accented->textLayout(30).lines, (Lines{"h\xC3\xA9llo", "w\xC3\xB6rld"}));
+  auto japanese = label("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", 1, LineBreakMode::byTruncatingTail);
+  EXPECT_EQ(japanese->intrinsicContentSize(), (Size{16.5, 12}));
+  // Truncation never splits a multi-byte character.
+  EXPECT_EQ(japanese->textLayout(12).lines, (Lines{"\xE6\x97\xA5\xE2\x80\xA6"}));
+  // Malformed UTF-8 still measures, one character per stray byte.
+  auto malformed = label(std::string("a\xC3") + "b", 1, LineBreakMode::byClipping);
+  EXPECT_EQ(malformed->intrinsicContentSize().width, 3 * 5.5);
+}
+
+TEST(LabelTest, ShrinksDownToTheMinimumScaleBeforeTruncating) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  auto title = label("abcdefghij", 1, LineBreakMode::byTruncatingTail);  // 55 wide at size 10
+  title->setMinimumScaleFactor(0.5);
+  EXPECT_TRUE(title->textLayout(44).truncated);  // not adjusting yet
+
+  title->setAdjustsFontSizeToFitWidth(true);
+  TextLayout layout = title->textLayout(44);
+  EXPECT_EQ(layout.lines, (Lines{"abcdefghij"}));
+  EXPECT_DOUBLE_EQ(layout.pointSize, 8);  // the largest 1% step that fits
+  EXPECT_DOUBLE_EQ(layout.lineHeight, 9.6);
+  EXPECT_FALSE(layout.truncated);
+
+  // Below the minimum scale: drawn at half size, then truncated.
+  layout = title->textLayout(20);
+  EXPECT_DOUBLE_EQ(layout.pointSize, 5);
+  EXPECT_EQ(layout.lines, (Lines{"abcdef\xE2\x80\xA6"}));
+
+  // Multi-line text that wraps at word boundaries needs no shrinking.
+  auto wrapping = label("abc abc abc", 0, LineBreakMode::byTruncatingTail);
+  wrapping->setAdjustsFontSizeToFitWidth(true);
+  wrapping->setMinimumScaleFactor(0.5);
+  EXPECT_DOUBLE_EQ(wrapping->textLayout(22).pointSize, 10);
+}
+
+TEST(LabelTest, IntrinsicSizeFollowsPreferredWidthAndEmptyTextIsZero) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  auto text = label("one two three", 0, LineBreakMode::byWordWrapping);
+  EXPECT_EQ(text->intrinsicContentSize(), (Size{71.5, 12}));  // one line without a width
+  text->setPreferredMaxLayoutWidth(40);
+  EXPECT_EQ(text->intrinsicContentSize(), (Size{38.5, 24}));
+  EXPECT_EQ(text->systemLayoutSizeFitting(28).height, 36);  // "one", "two", "three"
+
+  text->setText(std::nullopt);
+  EXPECT_EQ(text->text(), "");
+  EXPECT_EQ(text->intrinsicContentSize(), (Size{0, 0}));
+  EXPECT_TRUE(text->textLayout(40).lines.empty());
+}
+
+}  // namespace
+}  // namespace QVRAdKit::UI
