@@ -17,6 +17,7 @@
 #include "Sandbox/Inspector/SandboxInspector.h"
 #include "Sandbox/Logging/StderrLogger.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
+#include "tools/BannerSvgCommand.h"
 #include "tools/SandboxCommandLine.h"
 
 namespace QVRAdKit::Sandbox {
@@ -95,6 +96,8 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
       "ad networks, and prints what the host sees.",
       kProgram};
   SandboxCommandLine::define(app, options);
+  Tools::BannerSvgCommand bannerSvg;
+  bannerSvg.addTo(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -107,6 +110,8 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
     say(err, std::string(error.what()) + " (see --help)");
     return kBadInput;
   }
+  // The banner picture plays no session: the session's options do not apply.
+  if (bannerSvg.requested()) return bannerSvg.run();
   const auto problems = SandboxCommandLine::validate(options);
   for (const auto& problem : problems) say(err, problem);
   if (!problems.empty()) return kBadInput;

@@ -1,0 +1,120 @@
+#include "tools/BannerSvgCommand.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <string_view>
+
+#include "QVRAdKit/Banner/BannerCTAType.h"
+#include "Sandbox/Banner/BannerPicture.h"
+#include "Sandbox/Banner/SampleBannerStyle.h"
+
+namespace QVRAdKit::Tools {
+namespace {
+
+std::optional<BannerAppearance::Position> position(std::string_view text) {
+  if (text == "regular") return BannerAppearance::Position::regular;
+  if (text == "bottomSafeArea") return BannerAppearance::Position::bottomSafeArea;
+  if (text == "bottomToEdge") return BannerAppearance::Position::bottomToEdge;
+  return std::nullopt;
+}
+
+// Points from 0 to kMaxPoints: wider than any screen, small enough that text layout stays quick.
+constexpr double kMaxPoints = 10000;
+
+CLI::Validator nonNegative(const char* what) {
+  return CLI::Validator(
+      [what](const std::string& text) -> std::string {
+        try {
+          std::size_t used = 0;
+          const double value = std::stod(text, &used);
+          if (used == text.size() && std::isfinite(value) && value >= 0 && value <= kMaxPoints) {
+            return {};
+          }
+        } catch (const std::exception&) {
+        }
+        return std::string("must be a number of ") + what + " from 0 to 10000, found " + text;
+      },
+      "NONNEGATIVE");
+}
+
+}  // namespace
+
+void BannerSvgCommand::addTo(CLI::App& app) {
+  const char* group = "Banner picture";
+  app.add_option("--banner-svg", path_,
+                 "Write one partner banner as an SVG file (- for stdout) instead of playing a "
+                 "session")
+      ->group(group);
+  app.add_option("--banner-width", width_, "Banner width in points")
+      ->capture_default_str()
+      ->check(nonNegative("points"))
+      ->group(group);
+  app.add_option("--banner-safe-area-bottom", safeAreaBottom_,
+                 "The screen's bottom safe area under the banner, in points")
+      ->capture_default_str()
+      ->check(nonNegative("points"))
+      ->group(group);
+  app.add_option("--banner-title", title_,
+                 "Partner ad title (a line feed splits it for the "
+                 "accessory-icon calls to action)")
+      ->group(group);
+  app.add_option("--banner-subtitle", subtitle_, "Partner ad subtitle")->group(group);
+  app.add_flag("--banner-no-close", noClose_, "The partner ad cannot be closed")->group(group);
+  app.add_flag("--banner-partner-look", partnerLook_,
+               "Dress the banner in the sample partner's colours and accessory icon")
+      ->group(group);
+  app.add_option("--banner-cta", cta_, "Call-to-action type of the partner's appearance")
+      ->check(CLI::IsMember({"bottomButton", "accessoryIcon", "accessoryIconPinned"}))
+      ->group(group);
+  app.add_option("--banner-position", position_, "How the banner's bottom is anchored")
+      ->check(CLI::IsMember({"regular", "bottomSafeArea", "bottomToEdge"}))
+      ->group(group);
+  app.add_flag("--banner-borderless", borderless_, "Full-width content without the card's border")
+      ->group(group);
+  app.add_option("--banner-insets", insets_, "Outer insets: TOP LEFT BOTTOM RIGHT in points")
+      ->expected(4)
+      ->check(nonNegative("points"))
+      ->group(group);
+}
+
+int BannerSvgCommand::run() const {
+  Sandbox::BannerPicture::Options options;
+  options.width = width_;
+  options.safeAreaBottom = safeAreaBottom_;
+  if (!title_.empty()) options.title = title_;
+  if (!subtitle_.empty()) options.subtitle = subtitle_;
+  options.showCloseButton = !noClose_;
+
+  const bool customised =
+      partnerLook_ || !cta_.empty() || !position_.empty() || borderless_ || !insets_.empty();
+  if (customised) {
+    BannerAppearance appearance =
+        partnerLook_ ? Sandbox::SampleBannerStyle::partnerLook() : BannerAppearance{};
+    if (auto type = bannerCTAType(cta_)) appearance.cta = BannerAppearance::CTA(*type);
+    appearance.position = position(position_);
+    if (borderless_) appearance.borderless = true;
+    if (insets_.size() == 4) {
+      appearance.insets = UI::EdgeInsets{insets_[0], insets_[1], insets_[2], insets_[3]};
+    }
+    options.appearance = appearance;
+  }
+
+  const std::string document = Sandbox::BannerPicture::svg(options);
+  if (path_ == "-") {
+    std::cout << document;
+    return 0;
+  }
+  std::ofstream file(path_, std::ios::out | std::ios::trunc);
+  if (!file.is_open() || !(file << document) || !file.flush()) {
+    std::cerr << "qvr-sandbox: cannot write the banner picture \"" << path_
+              << "\": " << std::strerror(errno) << '\n';
+    return 1;  // output lost, as for the session's own files
+  }
+  return 0;
+}
+
+}  // namespace QVRAdKit::Tools
