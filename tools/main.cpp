@@ -2,6 +2,7 @@
 // on simulated ad networks and a simulated consent platform, and prints what the host sees and a
 // summary. Bad input ends it with one line on stderr and exit code 2.
 
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +24,9 @@
 #include "Sandbox/Config/SandboxConfiguration.h"
 #include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/Logging/StderrLogger.h"
+#include "Sandbox/MonteCarlo/MonteCarloRunner.h"
+#include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Sandbox/MonteCarlo/ProgressBar.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
 
 namespace {
@@ -88,7 +92,34 @@ struct CommandLine {
   bool premium = false;
   bool quiet = false;
   bool printDefaultConfig = false;
+  // Monte Carlo trials: --sessions given.
+  bool monteCarlo = false;
+  std::uint64_t sessions = 1;
+  unsigned jobs = 1;
+  bool json = false;
 };
+
+// Plays the sessions and prints their tables (stdout), with a progress bar on stderr when that is
+// a terminal. Writes no events file and keeps no storage.
+int runMonteCarlo(const CommandLine& commandLine, const SandboxHostOptions& host) {
+  MonteCarloRunner::Options options;
+  options.configuration = host.configuration;
+  options.firstSeed = host.seed;
+  options.sessions = commandLine.sessions;
+  options.jobs = commandLine.jobs;
+  options.duration = host.duration;
+  options.premium = host.premium;
+  if (auto reason = MonteCarloRunner::problem(options)) return badInput(*reason);
+  auto bar = ProgressBar::forDescriptor(STDERR_FILENO, std::cerr, options.sessions, "sessions");
+  options.progress = [&bar](std::uint64_t done, std::uint64_t) { bar.update(done); };
+  auto report = MonteCarloRunner::run(options);
+  bar.finish();
+  if (!report) return badInput(report.error().localizedDescription);
+  std::cout << (commandLine.json ? MonteCarloTables::json(*report) + "\n"
+                                 : MonteCarloTables::text(*report));
+  std::cout.flush();
+  return 0;
+}
 
 int run(const CommandLine& commandLine) {
   if (commandLine.printDefaultConfig) {
@@ -111,6 +142,8 @@ int run(const CommandLine& commandLine) {
   options.seed = commandLine.seed;
   options.duration = commandLine.minutes * 60;
   options.premium = commandLine.premium;
+  if (commandLine.monteCarlo) return runMonteCarlo(commandLine, options);
+  if (commandLine.json) return badInput("--json: only with --sessions");
 
   // Events on stdout keep stdout pure JSON lines: the narration and the summary go to stderr.
   const bool eventsOnStdout = commandLine.eventsPath == "-";
@@ -156,18 +189,19 @@ int main(int argc, char** argv) {
       kProgram};
   app.add_option("--config", commandLine.configPath,
                  "JSON configuration file (default: the embedded configuration)");
+  // Unsigned conversion would wrap a negative number around.
+  const CLI::Validator wholeNumber(
+      [](const std::string& text) -> std::string {
+        if (!text.empty() &&
+            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+          return {};
+        }
+        return "must be a whole number from 0, found " + text;
+      },
+      "UINT");
   app.add_option("--seed", commandLine.seed, "Seed of every random draw")
       ->capture_default_str()
-      ->check(CLI::Validator(
-          [](const std::string& text) -> std::string {
-            // Unsigned conversion would wrap a negative seed around.
-            if (!text.empty() && std::all_of(text.begin(), text.end(),
-                                             [](char c) { return c >= '0' && c <= '9'; })) {
-              return {};
-            }
-            return "must be a whole number from 0, found " + text;
-          },
-          "UINT"));
+      ->check(wholeNumber);
   app.add_option("--minutes", commandLine.minutes, "Minutes of simulated time")
       ->capture_default_str()
       ->check(CLI::Validator(
@@ -194,11 +228,22 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"accept", "reject"}));
   app.add_flag("--premium", commandLine.premium, "The user is premium (no ads)");
   app.add_flag("--quiet", commandLine.quiet, "Print only the final summary");
+  app.add_option("--sessions", commandLine.sessions,
+                 "Run this many independent sessions (seeds S, S+1, ...) and print their "
+                 "statistics per placement and network, from 1 to " +
+                     std::to_string(MonteCarloRunner::kMaxSessions))
+      ->check(wholeNumber);
+  app.add_option("--jobs", commandLine.jobs,
+                 "Threads for --sessions, from 1 to " + std::to_string(MonteCarloRunner::kMaxJobs))
+      ->capture_default_str()
+      ->check(wholeNumber);
+  app.add_flag("--json", commandLine.json, "With --sessions: the statistics as one JSON object");
   app.add_flag("--print-default-config", commandLine.printDefaultConfig,
                "Print the embedded configuration and exit");
 
   try {
     app.parse(argc, argv);
+    commandLine.monteCarlo = app.count("--sessions") > 0;
   } catch (const CLI::CallForHelp& help) {
     return app.exit(help);
   } catch (const CLI::CallForAllHelp& help) {

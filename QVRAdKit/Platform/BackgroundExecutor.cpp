@@ -5,10 +5,15 @@
 
 namespace QVRAdKit::Platform {
 
-BackgroundExecutor::BackgroundExecutor(size_t threadCount)
+BackgroundExecutor::BackgroundExecutor(size_t threadCount, std::function<void()> onThreadStart)
     : threadCount_(std::max<size_t>(threadCount, 1)) {
   threads_.reserve(threadCount_);
-  for (size_t i = 0; i < threadCount_; ++i) threads_.emplace_back([this] { workerLoop(); });
+  for (size_t i = 0; i < threadCount_; ++i) {
+    threads_.emplace_back([this, onThreadStart] {
+      if (onThreadStart) onThreadStart();
+      workerLoop();
+    });
+  }
 }
 
 BackgroundExecutor::~BackgroundExecutor() {

@@ -3,7 +3,9 @@
 // The only module work on it is the configuration phase of the ads service's start-up; results
 // travel back by posting to the main queue, never by sharing state.
 // Threading: async() and waitUntilIdle() from any thread; shutdown() and the destructor from any
-// thread but the executor's own (a task must not shut its executor down).
+// thread but the executor's own (a task must not shut its executor down). onThreadStart, when
+// given, runs first on each of the executor's threads (the environment uses it to make itself
+// current there).
 
 #include <condition_variable>
 #include <cstddef>
@@ -19,7 +21,7 @@ class BackgroundExecutor {
  public:
   using Task = std::function<void()>;
 
-  explicit BackgroundExecutor(size_t threadCount = 1);
+  explicit BackgroundExecutor(size_t threadCount = 1, std::function<void()> onThreadStart = {});
   ~BackgroundExecutor();  // shutdown()
   BackgroundExecutor(const BackgroundExecutor&) = delete;
   BackgroundExecutor& operator=(const BackgroundExecutor&) = delete;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "QVRAdKit/Platform/InMemoryUserDefaults.h"
 #include "QVRAdKit/Platform/SystemClock.h"
@@ -10,7 +11,10 @@ namespace QVRAdKit::Platform {
 
 namespace {
 
+// Installed by process-wide scopes: seen by threads that have no environment of their own.
 std::atomic<Environment*> installedEnvironment{nullptr};
+// Installed by the calling thread's scopes, or by the background executor on its threads.
+thread_local Environment* threadEnvironment = nullptr;
 
 // How long runUntil waits at a time before asking done() again, for conditions that other threads
 // satisfy without posting to the main queue.
@@ -29,7 +33,8 @@ Environment::Environment(Options options)
       application_(std::make_unique<Application>(notificationCenter_)),
       device_(std::make_unique<Device>(notificationCenter_)),
       mainQueue_(std::make_unique<MainQueue>(clock_)),
-      background_(std::make_unique<BackgroundExecutor>(options.backgroundThreadCount)) {}
+      background_(std::make_unique<BackgroundExecutor>(options.backgroundThreadCount,
+                                                       [this] { threadEnvironment = this; })) {}
 
 Environment::~Environment() {
   // Background work may still reach the registry or post to the main queue: stop it first.
@@ -42,6 +47,7 @@ Environment::~Environment() {
   registry.clear();  // services destroyed without the lock: their destructors may use the registry
   Environment* self = this;
   installedEnvironment.compare_exchange_strong(self, nullptr);
+  if (threadEnvironment == this) threadEnvironment = nullptr;
 }
 
 std::unique_ptr<Environment> Environment::makeForTesting() {
@@ -55,6 +61,7 @@ std::unique_ptr<Environment> Environment::makeSystem() {
 }
 
 Environment& Environment::current() {
+  if (threadEnvironment != nullptr) return *threadEnvironment;
   if (Environment* installed = installedEnvironment.load(std::memory_order_acquire)) {
     return *installed;
   }
@@ -62,11 +69,18 @@ Environment& Environment::current() {
   return *processDefault;
 }
 
-Environment::Scope::Scope(Environment& environment)
-    : previous_(installedEnvironment.exchange(&environment, std::memory_order_acq_rel)) {}
+Environment::Scope::Scope(Environment& environment, Reach reach)
+    : reach_(reach), previousOnThread_(std::exchange(threadEnvironment, &environment)) {
+  if (reach_ == Reach::process) {
+    previousInProcess_ = installedEnvironment.exchange(&environment, std::memory_order_acq_rel);
+  }
+}
 
 Environment::Scope::~Scope() {
-  installedEnvironment.store(previous_, std::memory_order_release);
+  threadEnvironment = previousOnThread_;
+  if (reach_ == Reach::process) {
+    installedEnvironment.store(previousInProcess_, std::memory_order_release);
+  }
 }
 
 std::shared_ptr<Environment::Slot> Environment::slotFor(std::type_index type, bool create) const {

@@ -12,7 +12,11 @@
 //   env->advance(600);  // runs the timers due in the next ten minutes, in order
 // Threading: the accessors, the registry and current() may be used from any thread. runUntil() and
 // advance() drain the main queue and belong to the thread that plays the main thread. Scopes nest
-// and must be destroyed in reverse order of creation.
+// per thread and must be destroyed in reverse order of creation, on the thread that made them.
+// A scope of Reach::thisThread installs its environment for its own thread only, so that several
+// threads can each run a session of their own at once (the sandbox's parallel trials do); a
+// process-wide scope (the default) also serves threads that have no scope of their own. The
+// background executor's threads always see the environment that owns them.
 
 #include <chrono>
 #include <cstddef>
@@ -58,20 +62,28 @@ class Environment {
   // System clock, in-memory defaults, one background thread.
   static std::unique_ptr<Environment> makeSystem();
 
-  // The environment installed by the innermost live Scope; without one, a process-wide default
-  // made by makeSystem() on first use.
+  // On a background executor's thread, its environment. Otherwise the environment installed by
+  // the innermost live Scope of the calling thread; on a thread without one, that of the innermost
+  // live process-wide Scope; without any, a process-wide default made by makeSystem() on first use.
   static Environment& current();
 
   // Installs an environment as current for its lifetime, then restores the previous one.
   class Scope {
    public:
-    explicit Scope(Environment& environment);
+    enum class Reach {
+      process,     // the calling thread, and every thread without a scope of its own
+      thisThread,  // the calling thread only
+    };
+
+    explicit Scope(Environment& environment, Reach reach = Reach::process);
     ~Scope();
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
 
    private:
-    Environment* previous_;
+    Reach reach_;
+    Environment* previousOnThread_;
+    Environment* previousInProcess_ = nullptr;
   };
 
   [[nodiscard]] MainQueue& mainQueue() const { return *mainQueue_; }

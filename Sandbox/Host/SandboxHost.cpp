@@ -555,6 +555,7 @@ void Session::openTimewall() {
     narrate("timewall -> no rewarded video allowed");
     return;
   }
+  ++summary_.rewardedOffered;
   const std::string label = "timewall -> " + describe(*ad);
   if (!ad->isReady()) {
     // The time wall asks for another video; the user comes back to it another time.
@@ -610,6 +611,7 @@ void Session::presentInterstitial(InterstitialAdPlacement placement, const std::
 }
 
 void Session::presentAppOpen(AppOpenAdPlacement placement, const std::string& moment) {
+  ++summary_.appOpenWanted[placement];
   const std::shared_ptr<AppOpenAd> ad = ads_->appOpenAd(placement);
   if (!ad) {
     narrate(moment + " -> app-open ad not ready");
@@ -669,7 +671,8 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
   environmentOptions.manualClock = clock;
   environmentOptions.userDefaults = std::make_shared<SQLiteUserDefaults>(*store);
   auto environment = std::make_unique<Platform::Environment>(std::move(environmentOptions));
-  Platform::Environment::Scope scope(*environment);
+  // This thread only: several sessions may run at once, each on a thread of its own.
+  Platform::Environment::Scope scope(*environment, Platform::Environment::Scope::Reach::thisThread);
 
   environment->setService<QVLogger>(options.logger ? options.logger
                                                    : std::make_shared<SilentLogger>());
@@ -691,6 +694,7 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
     advanceTo(*environment, *clock,
               clock->now().addingTimeInterval(std::max(0.0, options.duration)));
     summary = session->summary();
+    if (options.atEnd) options.atEnd(*environment);
     session->stop();
   }
   return summary;

@@ -14,6 +14,7 @@
 #include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Host/QVReporting.h"
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/Environment.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
 
 namespace QVRAdKit::Sandbox {
@@ -33,6 +34,10 @@ struct SandboxHostOptions {
   // One line per host-visible moment, prefixed with the simulated time ("[00:03:12] ...");
   // none keeps the session silent.
   std::function<void(std::string_view line)> narrator;
+  // Called once at the end of the session, before anything is torn down, with the session's
+  // environment (its simulated networks are registered there): lets tests and benchmarks look at
+  // what the session holds after a long run.
+  std::function<void(Platform::Environment& environment)> atEnd;
 };
 
 }  // namespace QVRAdKit::Sandbox

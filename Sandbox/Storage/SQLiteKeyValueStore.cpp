@@ -235,6 +235,8 @@ class SQLiteKeyValueStore::Opener {
   }
 
   std::optional<Platform::Error> configure() {
+    // An in-memory store has no file to journal or to sync.
+    if (path_ == kInMemoryPath) return std::nullopt;
     Statement journal;
     if (auto error = prepare("PRAGMA journal_mode = WAL", journal)) return error;
     const int rc = sqlite3_step(journal.get());

@@ -35,6 +35,9 @@ class SQLiteKeyValueStore {
  public:
   // The domain of every error this store answers.
   static constexpr std::string_view kErrorDomain = "QVRAdKit.Sandbox.Storage";
+  // A store at this path lives in memory only and goes with its last owner: no file, no journal,
+  // no sync (for throw-away sessions such as the sandbox's repeated trials).
+  static constexpr std::string_view kInMemoryPath = ":memory:";
 
   enum class ErrorCode : std::int64_t {
     cannotOpen = 1,      // the path is a directory, its directory is missing, no permission...
