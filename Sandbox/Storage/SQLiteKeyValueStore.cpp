@@ -142,15 +142,23 @@ class SQLiteKeyValueStore::Opener {
   Platform::Expected<std::shared_ptr<SQLiteKeyValueStore>> run() {
     if (auto error = checkPath()) return *error;
     if (auto error = connect()) return *error;
-    if (auto error = checkIntegrity()) return *error;
-    if (auto error = configure()) return *error;
-    if (auto error = checkSchema()) return *error;
+    // A new in-memory database is empty: nothing to check, journal, sync or load.
+    const bool inMemory = path_ == kInMemoryPath;
+    if (inMemory) {
+      if (auto error = exec(createSchemaSql().c_str(), "creating the schema")) return *error;
+    } else {
+      if (auto error = checkIntegrity()) return *error;
+      if (auto error = configure()) return *error;
+      if (auto error = checkSchema()) return *error;
+    }
     Statement upsert;
     Statement remove;
     if (auto error = prepare(kUpsert, upsert)) return *error;
     if (auto error = prepare(kRemove, remove)) return *error;
     TextMap<Space> cache;
-    if (auto error = load(cache)) return *error;
+    if (!inMemory) {
+      if (auto error = load(cache)) return *error;
+    }
     return std::shared_ptr<SQLiteKeyValueStore>(new SQLiteKeyValueStore(
         path_, std::move(connection_), std::move(upsert), std::move(remove), std::move(cache)));
   }
@@ -235,8 +243,6 @@ class SQLiteKeyValueStore::Opener {
   }
 
   std::optional<Platform::Error> configure() {
-    // An in-memory store has no file to journal or to sync.
-    if (path_ == kInMemoryPath) return std::nullopt;
     Statement journal;
     if (auto error = prepare("PRAGMA journal_mode = WAL", journal)) return error;
     const int rc = sqlite3_step(journal.get());
