@@ -140,25 +140,23 @@ class SQLiteKeyValueStore::Opener {
   Opener(const std::string& path, Options options) : path_(path), options_(options) {}
 
   Platform::Expected<std::shared_ptr<SQLiteKeyValueStore>> run() {
+    // An in-memory store is its cache alone: a database that nobody reads back would only cost
+    // the parsing of its schema and statements.
+    if (path_ == kInMemoryPath) {
+      return std::shared_ptr<SQLiteKeyValueStore>(
+          new SQLiteKeyValueStore(path_, nullptr, nullptr, nullptr, {}));
+    }
     if (auto error = checkPath()) return *error;
     if (auto error = connect()) return *error;
-    // A new in-memory database is empty: nothing to check, journal, sync or load.
-    const bool inMemory = path_ == kInMemoryPath;
-    if (inMemory) {
-      if (auto error = exec(createSchemaSql().c_str(), "creating the schema")) return *error;
-    } else {
-      if (auto error = checkIntegrity()) return *error;
-      if (auto error = configure()) return *error;
-      if (auto error = checkSchema()) return *error;
-    }
+    if (auto error = checkIntegrity()) return *error;
+    if (auto error = configure()) return *error;
+    if (auto error = checkSchema()) return *error;
     Statement upsert;
     Statement remove;
     if (auto error = prepare(kUpsert, upsert)) return *error;
     if (auto error = prepare(kRemove, remove)) return *error;
     TextMap<Space> cache;
-    if (!inMemory) {
-      if (auto error = load(cache)) return *error;
-    }
+    if (auto error = load(cache)) return *error;
     return std::shared_ptr<SQLiteKeyValueStore>(new SQLiteKeyValueStore(
         path_, std::move(connection_), std::move(upsert), std::move(remove), std::move(cache)));
   }
@@ -396,17 +394,19 @@ std::optional<StorableValue> SQLiteKeyValueStore::value(std::string_view nameSpa
 std::optional<Platform::Error> SQLiteKeyValueStore::setValue(
     std::string_view nameSpace, std::string_view key, const std::optional<StorableValue>& value) {
   std::lock_guard lock(mutex_);
-  sqlite3_stmt* statement = value ? upsert_.get() : remove_.get();
-  int rc = bindText(statement, 1, nameSpace);
-  if (rc == SQLITE_OK) rc = bindText(statement, 2, key);
-  if (rc == SQLITE_OK && value) rc = bindValue(statement, *value);
-  if (rc == SQLITE_OK) rc = sqlite3_step(statement);
-  // Read the message before reset, which would replace it.
-  std::optional<Platform::Error> failure;
-  if (rc != SQLITE_DONE) failure = writeError(nameSpace, key);
-  sqlite3_reset(statement);
-  sqlite3_clear_bindings(statement);  // the bound texts are views that die with this call
-  if (failure) return failure;
+  if (connection_) {
+    sqlite3_stmt* statement = value ? upsert_.get() : remove_.get();
+    int rc = bindText(statement, 1, nameSpace);
+    if (rc == SQLITE_OK) rc = bindText(statement, 2, key);
+    if (rc == SQLITE_OK && value) rc = bindValue(statement, *value);
+    if (rc == SQLITE_OK) rc = sqlite3_step(statement);
+    // Read the message before reset, which would replace it.
+    std::optional<Platform::Error> failure;
+    if (rc != SQLITE_DONE) failure = writeError(nameSpace, key);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);  // the bound texts are views that die with this call
+    if (failure) return failure;
+  }
 
   // Committed: memory follows the file.
   auto space = cache_.find(nameSpace);
