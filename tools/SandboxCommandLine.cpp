@@ -4,7 +4,10 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <system_error>
+
+#include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -69,7 +72,17 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
   app.add_flag("--premium", options.premium, "The user is premium (no ads)");
   app.add_flag("--quiet", options.quiet, "Print only the final summary");
   app.add_flag("--json", options.json,
-               "Print the summary as one JSON object on stdout (the narration goes to stderr)");
+               "Print the summary (with --sessions: the tables) as one JSON object on stdout (the "
+               "narration goes to stderr)");
+  app.add_option_function<std::string>(
+      "--sessions", [&options](const std::string& count) { options.sessions = count; },
+      "Run this many independent sessions (seeds S, S+1, ...) and print their statistics per "
+      "placement and network, from 1 to " +
+          std::to_string(MonteCarloRunner::kMaxSessions) +
+          "; writes no events file and keeps no storage");
+  app.add_option("--jobs", options.jobs,
+                 "Threads for --sessions, from 1 to " + std::to_string(MonteCarloRunner::kMaxJobs))
+      ->capture_default_str();
   app.add_option("--inspect-at", options.inspectAt,
                  "Print a snapshot of the ads service at these session times (seconds, mm:ss or "
                  "hh:mm:ss, comma-separated)");
@@ -98,6 +111,12 @@ std::optional<double> SandboxCommandLine::minutes(std::string_view text) {
     return std::nullopt;
   }
   if (!std::isfinite(value) || value <= 0 || value > kMaxMinutes) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint64_t> SandboxCommandLine::count(std::string_view text, std::uint64_t max) {
+  const auto value = seed(text);  // the same whole-number rule
+  if (!value || *value < 1 || *value > max) return std::nullopt;
   return value;
 }
 
@@ -131,7 +150,32 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
                          ": the events would overwrite the configuration");
     }
   }
-  if (options.json && options.eventsPath == "-") {
+  if (options.sessions) {
+    const auto sessions = count(*options.sessions, MonteCarloRunner::kMaxSessions);
+    const auto firstSeed = seed(options.seed);
+    if (!sessions) {
+      problems.push_back("--sessions: must be a whole number from 1 to " +
+                         std::to_string(MonteCarloRunner::kMaxSessions) + ", found " +
+                         inQuotes(*options.sessions));
+    } else if (firstSeed &&
+               *sessions - 1 > std::numeric_limits<std::uint64_t>::max() - *firstSeed) {
+      problems.emplace_back("--sessions: the last session's seed would not fit 64 bits");
+    }
+    if (!options.storagePath.empty()) {
+      problems.emplace_back(
+          "--storage: not with --sessions (each session keeps its own store in "
+          "memory)");
+    }
+    if (!options.inspectAt.empty() || !options.inspectHtml.empty()) {
+      problems.emplace_back("--inspect-at and --inspect-html: not with --sessions");
+    }
+  }
+  if (!count(options.jobs, MonteCarloRunner::kMaxJobs)) {
+    problems.push_back("--jobs: must be a whole number from 1 to " +
+                       std::to_string(MonteCarloRunner::kMaxJobs) + ", found " +
+                       inQuotes(options.jobs));
+  }
+  if (options.json && options.eventsPath == "-" && !options.sessions) {
     problems.emplace_back("--json and --events - both want stdout: write the events to a file");
   }
   return problems;

@@ -3,7 +3,9 @@
 // together once parsing is done: every problem of a command line is listed, one line each, before
 // anything runs. Limits: --minutes in (0, kMaxMinutes]; --seed a whole number from 0 to 2^64-1;
 // --config not empty; the events file neither the storage file nor the configuration file (paths
-// compared after resolving "." and ".." and symbolic links); --json not with --events -.
+// compared after resolving "." and ".." and symbolic links); --json not with --events -;
+// --sessions from 1 to MonteCarloRunner::kMaxSessions, its last seed within 64 bits, and neither
+// a kept store nor an inspector with it; --jobs from 1 to MonteCarloRunner::kMaxJobs.
 // Example:
 //   SandboxToolOptions options;
 //   CLI::App app;
@@ -37,6 +39,8 @@ class SandboxCommandLine {
   [[nodiscard]] static std::optional<std::uint64_t> seed(std::string_view text);
   // The minutes text as a number; none unless it is a finite number in (0, kMaxMinutes].
   [[nodiscard]] static std::optional<double> minutes(std::string_view text);
+  // A whole number in [1, max]; none otherwise.
+  [[nodiscard]] static std::optional<std::uint64_t> count(std::string_view text, std::uint64_t max);
 };
 
 }  // namespace QVRAdKit::Sandbox

@@ -5,17 +5,23 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include <unistd.h>
+
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
 #include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/Inspector/SandboxInspector.h"
 #include "Sandbox/Logging/StderrLogger.h"
+#include "Sandbox/MonteCarlo/MonteCarloRunner.h"
+#include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Sandbox/MonteCarlo/ProgressBar.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
 #include "tools/BannerSvgCommand.h"
 #include "tools/SandboxCommandLine.h"
@@ -87,6 +93,32 @@ std::optional<SandboxConfiguration> configuration(const SandboxToolOptions& opti
   return std::move(check.configuration);
 }
 
+// Plays the sessions and prints their tables on out, with a progress bar on err when that is a
+// terminal. Writes no events file and keeps no storage.
+int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& host,
+                  std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  MonteCarloRunner::Options trials;
+  trials.configuration = host.configuration;
+  trials.firstSeed = host.seed;
+  trials.sessions =
+      SandboxCommandLine::count(*options.sessions, MonteCarloRunner::kMaxSessions).value_or(1);
+  trials.jobs = static_cast<unsigned>(
+      SandboxCommandLine::count(options.jobs, MonteCarloRunner::kMaxJobs).value_or(1));
+  trials.duration = host.duration;
+  trials.premium = host.premium;
+  ProgressBar bar(err, errIsTerminal, trials.sessions, "sessions");
+  trials.progress = [&bar](std::uint64_t done, std::uint64_t) { bar.update(done); };
+  auto report = MonteCarloRunner::run(trials);
+  bar.finish();
+  if (!report) {
+    say(err, report.error().localizedDescription);
+    return SandboxTool::kBadInput;
+  }
+  out << (options.json ? MonteCarloTables::json(*report) + "\n" : MonteCarloTables::text(*report));
+  out.flush();
+  return out ? SandboxTool::kDone : SandboxTool::kOutputLost;
+}
+
 }  // namespace
 
 int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -142,6 +174,11 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
   host.seed = SandboxCommandLine::seed(options.seed).value_or(1);
   host.duration = SandboxCommandLine::minutes(options.minutes).value_or(0) * 60;
   host.premium = options.premium;
+  if (options.sessions) {
+    // The bar is for a person watching stderr; text streams (tests) and pipes get none.
+    const bool errIsTerminal = &err == &std::cerr && isatty(STDERR_FILENO) != 0;
+    return runMonteCarlo(options, host, out, err, errIsTerminal);
+  }
 
   // stdout carries one kind of output: the events (-), the JSON summary (--json), or the
   // narration and the text summary. The rest goes to stderr.

@@ -2,11 +2,10 @@
 // SandboxTool is the qvr-sandbox program without its process: it parses and validates a command
 // line, checks the configuration (printing its warnings, and all its errors when there are any),
 // plays one session, and writes the narration, the summary (text, or JSON with --json) and the
-// analytics events. Exit codes: 0 done; 2 bad input (command line, configuration, storage file),
-// every problem on its own line of err, nothing run; 1 output lost (the events file or stdout
-// could not be written: the summary then counts only the events that were written) or an
-// internal error.
-// Example:
+// analytics events; or, with --sessions, plays many sessions and prints their tables. Exit codes: 0
+// done; 2 bad input (command line, configuration, storage file), every problem on its own line of
+// err, nothing run; 1 output lost (the events file or stdout could not be written: the summary then
+// counts only the events that were written) or an internal error. Example:
 //   return SandboxTool::main(argc, argv, std::cout, std::cerr);
 // Threading: runs on the calling thread, which plays the session's main thread.
 

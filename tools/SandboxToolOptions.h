@@ -26,6 +26,9 @@ struct SandboxToolOptions {
   bool quiet = false;
   bool json = false;
   bool printDefaultConfig = false;
+  // Monte Carlo trials: this many independent sessions (seeds S, S+1, ...) when given.
+  std::optional<std::string> sessions;
+  std::string jobs = "1";
   // Session times for ads-service snapshots ("90,5:00,1:00:00"); empty for none.
   std::string inspectAt;
   // The HTML page of every snapshot; empty for none.

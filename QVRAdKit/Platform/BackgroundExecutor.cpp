@@ -23,12 +23,15 @@ struct BackgroundExecutor::State {
   std::vector<std::thread::id> workerIds;  // kept after the threads are joined or let go
 };
 
-BackgroundExecutor::BackgroundExecutor(size_t threadCount)
+BackgroundExecutor::BackgroundExecutor(size_t threadCount, std::function<void()> onThreadStart)
     : threadCount_(std::max<size_t>(threadCount, 1)), state_(std::make_shared<State>()) {
   const std::lock_guard lock(state_->mutex);
   state_->threads.reserve(threadCount_);
   for (size_t i = 0; i < threadCount_; ++i) {
-    state_->threads.emplace_back([state = state_] { workerLoop(state); });
+    state_->threads.emplace_back([state = state_, onThreadStart] {
+      if (onThreadStart) onThreadStart();
+      workerLoop(state);
+    });
     state_->workerIds.push_back(state_->threads.back().get_id());
   }
 }

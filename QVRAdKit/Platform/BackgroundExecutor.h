@@ -7,6 +7,8 @@
 // this executor. The one exception is a task that shuts down or destroys its own executor: its
 // thread cannot join itself, so it is let go, and it touches only state it shares with the
 // executor (kept alive by the thread) until it ends with that task.
+// onThreadStart, when given, runs first on each of the executor's threads (the environment uses
+// it to make itself current there).
 // Threading: async(), waitUntilIdle() and shutdown() from any thread; waitUntilIdle() not from a
 // task of the same executor (it would wait for itself).
 
@@ -22,7 +24,7 @@ class BackgroundExecutor {
  public:
   using Task = std::function<void()>;
 
-  explicit BackgroundExecutor(size_t threadCount = 1);
+  explicit BackgroundExecutor(size_t threadCount = 1, std::function<void()> onThreadStart = {});
   ~BackgroundExecutor();  // shutdown()
   BackgroundExecutor(const BackgroundExecutor&) = delete;
   BackgroundExecutor& operator=(const BackgroundExecutor&) = delete;

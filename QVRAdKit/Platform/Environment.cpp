@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "QVRAdKit/Platform/InMemoryUserDefaults.h"
 #include "QVRAdKit/Platform/SystemClock.h"
@@ -12,7 +13,10 @@ namespace QVRAdKit::Platform {
 
 namespace {
 
+// Installed by process-wide scopes: seen by threads that have no environment of their own.
 std::atomic<Environment*> installedEnvironment{nullptr};
+// Installed by the calling thread's scopes, or by the background executor on its threads.
+thread_local Environment* threadEnvironment = nullptr;
 
 // How long runUntil waits at a time before asking done() again, for conditions that other threads
 // satisfy without posting to the main queue.
@@ -31,13 +35,14 @@ Environment::Environment(Options options)
       application_(std::make_unique<Application>(notificationCenter_)),
       device_(std::make_unique<Device>(notificationCenter_)),
       mainQueue_(std::make_unique<MainQueue>(clock_)),
-      background_(std::make_unique<BackgroundExecutor>(options.backgroundThreadCount)) {}
+      background_(std::make_unique<BackgroundExecutor>(options.backgroundThreadCount,
+                                                       [this] { threadEnvironment = this; })) {}
 
 Environment::~Environment() {
   {
     // What is destroyed here (captures of background and main-queue tasks, registered services)
     // may still look the environment up.
-    const Scope whileDestroying(*this);
+    const Scope whileDestroying(*this, Scope::Reach::thisThread);
     // Background work may still reach the registry or post to the main queue: stop it first.
     background_->shutdown();
     std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry;
@@ -51,6 +56,7 @@ Environment::~Environment() {
   // Destroyed while a Scope still installs it: uninstalled rather than left dangling.
   Environment* self = this;
   installedEnvironment.compare_exchange_strong(self, nullptr);
+  if (threadEnvironment == this) threadEnvironment = nullptr;
 }
 
 std::unique_ptr<Environment> Environment::makeForTesting() {
@@ -73,14 +79,22 @@ Environment& Environment::current() {
 }
 
 Environment* Environment::installed() noexcept {
+  if (threadEnvironment != nullptr) return threadEnvironment;
   return installedEnvironment.load(std::memory_order_acquire);
 }
 
-Environment::Scope::Scope(Environment& environment)
-    : previous_(installedEnvironment.exchange(&environment, std::memory_order_acq_rel)) {}
+Environment::Scope::Scope(Environment& environment, Reach reach)
+    : reach_(reach), previousOnThread_(std::exchange(threadEnvironment, &environment)) {
+  if (reach_ == Reach::process) {
+    previousInProcess_ = installedEnvironment.exchange(&environment, std::memory_order_acq_rel);
+  }
+}
 
 Environment::Scope::~Scope() {
-  installedEnvironment.store(previous_, std::memory_order_release);
+  threadEnvironment = previousOnThread_;
+  if (reach_ == Reach::process) {
+    installedEnvironment.store(previousInProcess_, std::memory_order_release);
+  }
 }
 
 std::shared_ptr<Environment::Slot> Environment::slotFor(std::type_index type, bool create) const {

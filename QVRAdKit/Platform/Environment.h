@@ -15,7 +15,11 @@
 //   env->advance(600);  // runs the timers due in the next ten minutes, in order
 // Threading: the accessors, the registry and current() may be used from any thread. runUntil() and
 // advance() drain the main queue and belong to the thread that plays the main thread. Scopes nest
-// and must be destroyed in reverse order of creation.
+// per thread and must be destroyed in reverse order of creation, on the thread that made them.
+// A scope of Reach::thisThread installs its environment for its own thread only, so that several
+// threads can each run a session of their own at once (the sandbox's parallel trials do); a
+// process-wide scope (the default) also serves threads that have no scope of their own. The
+// background executor's threads always see the environment that owns them.
 
 #include <chrono>
 #include <cstddef>
@@ -62,7 +66,9 @@ class Environment {
   // System clock, in-memory defaults, one background thread.
   static std::unique_ptr<Environment> makeSystem();
 
-  // The environment installed by the innermost live Scope. Without one, current() writes
+  // On a background executor's thread, its environment. Otherwise the environment installed by
+  // the innermost live Scope of the calling thread, or on a thread without one, that of the
+  // innermost live process-wide Scope. Without any, current() writes
   // "QVRAdKit: no Platform::Environment is installed ..." to stderr and aborts: the module cannot
   // run without the main queue its host drains, and a silent stand-in would only hang later.
   // While an environment is being destroyed it is current for what it destroys.
@@ -74,13 +80,20 @@ class Environment {
   // Installs an environment as current for its lifetime, then restores the previous one.
   class Scope {
    public:
-    explicit Scope(Environment& environment);
+    enum class Reach {
+      process,     // the calling thread, and every thread without a scope of its own
+      thisThread,  // the calling thread only
+    };
+
+    explicit Scope(Environment& environment, Reach reach = Reach::process);
     ~Scope();
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
 
    private:
-    Environment* previous_;
+    Reach reach_;
+    Environment* previousOnThread_;
+    Environment* previousInProcess_ = nullptr;
   };
 
   [[nodiscard]] MainQueue& mainQueue() const { return *mainQueue_; }

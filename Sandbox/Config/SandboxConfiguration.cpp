@@ -34,11 +34,16 @@ Platform::Expected<SandboxConfiguration> SandboxConfiguration::load(const std::s
 }
 
 SandboxConfiguration SandboxConfiguration::defaults() {
-  auto parsed = parse(kDefaultSandboxConfigurationJson);
-  // The embedded text is checked by the tests; a broken one falls back to the simulators' own
-  // defaults with no placements rather than stopping the host.
-  if (!parsed) return SandboxConfiguration{};
-  return std::move(parsed).value();
+  // Parsed once per process: every SandboxHostOptions starts from it, and repeated trials make
+  // many of those.
+  static const SandboxConfiguration parsedOnce = [] {
+    auto parsed = parse(kDefaultSandboxConfigurationJson);
+    // The embedded text is checked by the tests; a broken one falls back to the simulators' own
+    // defaults with no placements rather than stopping the host.
+    if (!parsed) return SandboxConfiguration{};
+    return std::move(parsed).value();
+  }();
+  return parsedOnce;
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -60,7 +60,8 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
   environmentOptions.manualClock = clock;
   environmentOptions.userDefaults = std::make_shared<SQLiteUserDefaults>(*store);
   auto environment = std::make_unique<Platform::Environment>(std::move(environmentOptions));
-  Platform::Environment::Scope scope(*environment);
+  // This thread only: several sessions may run at once, each on a thread of its own.
+  Platform::Environment::Scope scope(*environment, Platform::Environment::Scope::Reach::thisThread);
 
   environment->setService<QVLogger>(options.logger ? options.logger
                                                    : std::make_shared<SilentLogger>());
@@ -87,6 +88,7 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
     }
     advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)));
     summary = session->summary();
+    if (options.atEnd) options.atEnd(*environment);
     session->stop();
   }
   return summary;

@@ -15,6 +15,7 @@
 #include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Host/QVReporting.h"
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
 
@@ -39,6 +40,10 @@ struct SandboxHostOptions {
   // receives a snapshot of the ads service, taken once everything due by then has run.
   std::vector<Platform::TimeInterval> inspectAt;
   std::function<void(Platform::TimeInterval at, const AdsServiceSnapshot& snapshot)> inspector;
+  // Called once at the end of the session, before anything is torn down, with the session's
+  // environment (its simulated networks are registered there): lets tests and benchmarks look at
+  // what the session holds after a long run.
+  std::function<void(Platform::Environment& environment)> atEnd;
 };
 
 }  // namespace QVRAdKit::Sandbox

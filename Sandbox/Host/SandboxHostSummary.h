@@ -46,6 +46,12 @@ struct SandboxHostSummary {
       {InterstitialAdPlacement::appLaunch, {}}};
   std::map<AppOpenAdPlacement, int> appOpenShown{{AppOpenAdPlacement::main, 0},
                                                  {AppOpenAdPlacement::appLaunch, 0}};
+  // Moments the host wanted an app-open ad (back after a long enough absence, or a launch allowed
+  // one) and asked the ads service for it.
+  std::map<AppOpenAdPlacement, int> appOpenWanted{{AppOpenAdPlacement::main, 0},
+                                                  {AppOpenAdPlacement::appLaunch, 0}};
+  // Time-wall visits for which the ads service allowed a rewarded video (ready or not).
+  int rewardedOffered = 0;
   int rewardedShown = 0;
   int rewardsEarned = 0;
   // By the network name the analytics events carry ("admob", "ironsource").

@@ -76,6 +76,7 @@ void SandboxSession::openTimewall() {
     narrate("timewall -> no rewarded video allowed");
     return;
   }
+  ++summary_.rewardedOffered;
   const std::string label = "timewall -> " + Presentation::describe(*ad);
   if (!ad->isReady()) {
     // The time wall asks for another video; the user comes back to it another time.
@@ -156,6 +157,7 @@ void SandboxSession::presentInterstitial(InterstitialAdPlacement placement,
 }
 
 void SandboxSession::presentAppOpen(AppOpenAdPlacement placement, const std::string& moment) {
+  ++summary_.appOpenWanted[placement];
   const std::shared_ptr<AppOpenAd> ad = ads_->appOpenAd(placement);
   if (!ad) {
     narrate(moment + " -> app-open ad not ready");

@@ -67,8 +67,10 @@ void IronSourceSandbox::showRewardedVideoWithViewController(
     const std::shared_ptr<Platform::ViewController>& viewController) {
   {
     std::lock_guard lock(mutex_);
-    rewardedVideo_.shows.push_back(
-        ShowCall{viewController ? viewController->name() : std::string(), std::string()});
+    if (keepsCallRecords_) {
+      rewardedVideo_.shows.push_back(
+          ShowCall{viewController ? viewController->name() : std::string(), std::string()});
+    }
   }
   rewardedVideoShowRequested();
 }
@@ -91,8 +93,10 @@ void IronSourceSandbox::showInterstitialWithViewController(
     const std::shared_ptr<Platform::ViewController>& viewController, const std::string& placement) {
   {
     std::lock_guard lock(mutex_);
-    interstitial_.shows.push_back(
-        ShowCall{viewController ? viewController->name() : std::string(), placement});
+    if (keepsCallRecords_) {
+      interstitial_.shows.push_back(
+          ShowCall{viewController ? viewController->name() : std::string(), placement});
+    }
   }
   interstitialShowRequested(placement);
 }
@@ -100,7 +104,7 @@ void IronSourceSandbox::showInterstitialWithViewController(
 bool IronSourceSandbox::isInterstitialCappedForPlacement(const std::string& placementName) {
   {
     std::lock_guard lock(mutex_);
-    cappingQueries_.push_back(placementName);
+    if (keepsCallRecords_) cappingQueries_.push_back(placementName);
   }
   return interstitialCapped(placementName);
 }
@@ -111,6 +115,11 @@ void IronSourceSandbox::setConsent(bool consent) {
 }
 
 // MARK: Records
+
+void IronSourceSandbox::setKeepsCallRecords(bool keeps) {
+  std::lock_guard lock(mutex_);
+  keepsCallRecords_ = keeps;
+}
 
 std::vector<IronSourceSandbox::InitCall> IronSourceSandbox::initCalls() const {
   std::lock_guard lock(mutex_);

@@ -63,7 +63,9 @@ class IronSourceSandbox : public IronSourceSDK,
   [[nodiscard]] bool isInterstitialCappedForPlacement(const std::string& placementName) final;
   void setConsent(bool consent) final;
 
-  // What the module asked, oldest first.
+  // What the module asked, oldest first. Shows and capping queries are recorded only while the
+  // sandbox keeps call records (the default; the simulated face keeps none, since a long run would
+  // accumulate them and nobody reads them).
   [[nodiscard]] std::vector<InitCall> initCalls() const;
   [[nodiscard]] std::vector<bool> consents() const;
   [[nodiscard]] std::vector<ShowCall> interstitialShows() const;
@@ -108,6 +110,8 @@ class IronSourceSandbox : public IronSourceSDK,
   void deliverRewardedVideoRewarded(const ISPlacementInfo& placementInfo);
   void deliverRewardedVideoClosed();
   void deliverRewardedVideoShowFailed(const Platform::Error& error);
+
+  void setKeepsCallRecords(bool keeps);
 
   // The installed environment, or the current one before install().
   [[nodiscard]] Platform::Environment& environment() const;
@@ -154,6 +158,7 @@ class IronSourceSandbox : public IronSourceSDK,
   std::weak_ptr<LevelPlayRewardedVideoDelegate> rewardedVideoDelegate_;
   std::weak_ptr<LevelPlayRewardedVideoManualDelegate> rewardedVideoManualDelegate_;
   bool rewardedVideoManualMode_ = false;
+  bool keepsCallRecords_ = true;
   Slot interstitial_;
   Slot rewardedVideo_;
 };

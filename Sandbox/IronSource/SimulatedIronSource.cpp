@@ -16,7 +16,9 @@ std::shared_ptr<SimulatedIronSource> SimulatedIronSource::create(Configuration c
 }
 
 SimulatedIronSource::SimulatedIronSource(Token, Configuration configuration)
-    : configuration_(std::move(configuration)), generator_(configuration_.seed) {}
+    : configuration_(std::move(configuration)), generator_(configuration_.seed) {
+  setKeepsCallRecords(false);
+}
 
 Platform::Error SimulatedIronSource::noAdToShowError() {
   return {kErrorDomain, 2001, "No ad available to show"};

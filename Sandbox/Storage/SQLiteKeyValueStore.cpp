@@ -140,6 +140,12 @@ class SQLiteKeyValueStore::Opener {
   Opener(const std::string& path, Options options) : path_(path), options_(options) {}
 
   Platform::Expected<std::shared_ptr<SQLiteKeyValueStore>> run() {
+    // An in-memory store is its cache alone: a database that nobody reads back would only cost
+    // the parsing of its schema and statements.
+    if (path_ == kInMemoryPath) {
+      return std::shared_ptr<SQLiteKeyValueStore>(
+          new SQLiteKeyValueStore(path_, nullptr, nullptr, nullptr, {}));
+    }
     if (auto error = checkPath()) return *error;
     if (auto error = connect()) return *error;
     if (auto error = checkIntegrity()) return *error;
@@ -406,6 +412,10 @@ std::optional<Platform::Error> SQLiteKeyValueStore::setValues(std::span<const Wr
   std::lock_guard lock(mutex_);
   if (writes.empty()) return std::nullopt;
   sqlite3* connection = connection_.get();
+  if (!connection) {  // in memory only: nothing to commit
+    for (const Write& write : writes) cacheLocked(write.nameSpace, write.key, write.value);
+    return std::nullopt;
+  }
   auto fail = [&](std::string_view nameSpace, std::string_view key) {
     auto failure = writeError(nameSpace, key);
     if (sqlite3_get_autocommit(connection) == 0) {
@@ -431,6 +441,7 @@ std::optional<Platform::Error> SQLiteKeyValueStore::setValues(std::span<const Wr
 
 std::optional<Platform::Error> SQLiteKeyValueStore::writeLocked(
     std::string_view nameSpace, std::string_view key, const std::optional<StorableValue>& value) {
+  if (!connection_) return std::nullopt;  // in memory only
   sqlite3_stmt* statement = value ? upsert_.get() : remove_.get();
   int rc = bindText(statement, 1, nameSpace);
   if (rc == SQLITE_OK) rc = bindText(statement, 2, key);

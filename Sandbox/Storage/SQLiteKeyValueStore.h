@@ -39,6 +39,9 @@ class SQLiteKeyValueStore {
  public:
   // The domain of every error this store answers.
   static constexpr std::string_view kErrorDomain = "QVRAdKit.Sandbox.Storage";
+  // A store at this path lives in memory only (no database at all: its cache is the store) and
+  // goes with its last owner; for throw-away sessions such as the sandbox's repeated trials.
+  static constexpr std::string_view kInMemoryPath = ":memory:";
 
   enum class ErrorCode : std::int64_t {
     cannotOpen = 1,      // the path is a directory, its directory is missing, no permission...

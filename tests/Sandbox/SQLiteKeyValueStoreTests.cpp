@@ -99,5 +99,20 @@ TEST_F(SQLiteKeyValueStoreTest, FailedWriteKeepsThePreviousValue) {
   EXPECT_EQ(storage.read<std::int64_t>("count"), 3);
 }
 
+TEST(SQLiteKeyValueStoreInMemoryTest, EachInMemoryStoreStartsEmptyAndKeepsItsOwnValues) {
+  const std::string path(SQLiteKeyValueStore::kInMemoryPath);
+  auto first = SQLiteKeyValueStore::open(path);
+  auto second = SQLiteKeyValueStore::open(path);
+  ASSERT_TRUE(first.hasValue()) << first.error().localizedDescription;
+  ASSERT_TRUE(second.hasValue());
+  EXPECT_EQ((*first)->setValue("storage", "pausedTill", StorableValue(Date(1.7e9))), std::nullopt);
+  EXPECT_EQ((*first)->setValue("defaults", "count", StorableValue(std::int64_t{3})), std::nullopt);
+  EXPECT_EQ((*first)->value("storage", "pausedTill"), StorableValue(Date(1.7e9)));
+  EXPECT_EQ((*second)->value("storage", "pausedTill"), std::nullopt);
+  EXPECT_EQ((*first)->setValue("defaults", "count", std::nullopt), std::nullopt);
+  EXPECT_EQ((*first)->value("defaults", "count"), std::nullopt);
+  EXPECT_FALSE(fs::exists(path)) << "no file is made";
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Sandbox

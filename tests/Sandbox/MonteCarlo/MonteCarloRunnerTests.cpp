@@ -1,0 +1,158 @@
+#include "Sandbox/MonteCarlo/MonteCarloRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Sandbox/MonteCarlo/MonteCarloTables.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+using Options = MonteCarloRunner::Options;
+
+Options shortRun(std::uint64_t sessions, unsigned jobs) {
+  Options options;
+  options.firstSeed = 11;
+  options.sessions = sessions;
+  options.jobs = jobs;
+  options.duration = 30 * 60;
+  return options;
+}
+
+TEST(MonteCarloRunnerTest, SessionsAndJobsAreBounded) {
+  auto problemWith = [](std::uint64_t sessions, unsigned jobs) {
+    Options options;
+    options.sessions = sessions;
+    options.jobs = jobs;
+    return MonteCarloRunner::problem(options);
+  };
+  EXPECT_EQ(problemWith(1, 1), std::nullopt);
+  EXPECT_EQ(problemWith(MonteCarloRunner::kMaxSessions, MonteCarloRunner::kMaxJobs), std::nullopt);
+  EXPECT_EQ(problemWith(0, 1), "--sessions: must be from 1 to 100000, found 0");
+  EXPECT_EQ(problemWith(MonteCarloRunner::kMaxSessions + 1, 1),
+            "--sessions: must be from 1 to 100000, found 100001");
+  EXPECT_EQ(problemWith(1, 0), "--jobs: must be from 1 to 64, found 0");
+  EXPECT_EQ(problemWith(1, MonteCarloRunner::kMaxJobs + 1),
+            "--jobs: must be from 1 to 64, found 65");
+
+  // Refused before any session runs.
+  Options tooMany = shortRun(MonteCarloRunner::kMaxSessions + 1, 1);
+  bool ran = false;
+  tooMany.progress = [&ran](std::uint64_t, std::uint64_t) { ran = true; };
+  auto refused = MonteCarloRunner::run(tooMany);
+  ASSERT_FALSE(refused.hasValue());
+  EXPECT_EQ(refused.error().localizedDescription,
+            "--sessions: must be from 1 to 100000, found 100001");
+  EXPECT_FALSE(ran);
+}
+
+// Three sessions on one thread and on two: the same tables, byte for byte, as each other, as a
+// second run, and as the three sessions run one by one and added up in seed order.
+TEST(MonteCarloRunnerTest, TheSameSeedsGiveTheSameTablesOnOneOrTwoJobs) {
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+  Options oneJob = shortRun(3, 1);
+  oneJob.progress = [&progress](std::uint64_t done, std::uint64_t total) {
+    progress.emplace_back(done, total);
+  };
+  auto first = MonteCarloRunner::run(oneJob);
+  ASSERT_TRUE(first.hasValue()) << first.error().localizedDescription;
+  EXPECT_EQ(progress,
+            (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{1, 3}, {2, 3}, {3, 3}}));
+
+  auto again = MonteCarloRunner::run(shortRun(3, 1));
+  auto twoJobs = MonteCarloRunner::run(shortRun(3, 2));
+  ASSERT_TRUE(again.hasValue());
+  ASSERT_TRUE(twoJobs.hasValue());
+  EXPECT_EQ(MonteCarloTables::text(*again), MonteCarloTables::text(*first));
+  EXPECT_EQ(MonteCarloTables::text(*twoJobs), MonteCarloTables::text(*first));
+  EXPECT_EQ(MonteCarloTables::json(*twoJobs), MonteCarloTables::json(*first));
+  EXPECT_EQ(*twoJobs, *first);
+
+  SessionStatistics oneByOne;
+  for (std::uint64_t seed = 11; seed < 14; ++seed) {
+    auto session = MonteCarloRunner::runSession(oneJob.configuration, seed, oneJob.duration, false);
+    ASSERT_TRUE(session.hasValue());
+    oneByOne.merge(*session);
+  }
+  EXPECT_EQ(oneByOne, first->totals);
+
+  // Something was played: requests with answers, and the host's moments.
+  const auto& connect = first->totals.placements.at("interstitial.connect");
+  EXPECT_GT(connect.requests, 0u);
+  EXPECT_LE(connect.fills + connect.failures, connect.requests);
+  EXPECT_GT(connect.loadLatency.sampleCount(), 0u);
+  EXPECT_LE(connect.shows, connect.opportunities);
+  Options otherSeeds = shortRun(3, 2);
+  otherSeeds.firstSeed = 12;
+  auto other = MonteCarloRunner::run(otherSeeds);
+  ASSERT_TRUE(other.hasValue());
+  EXPECT_NE(MonteCarloTables::text(*other), MonteCarloTables::text(*first));
+}
+
+TEST(MonteCarloRunnerTest, PremiumUsersGetNoAdsButStillHaveMoments) {
+  Options premium = shortRun(2, 1);
+  premium.premium = true;
+  auto report = MonteCarloRunner::run(premium);
+  ASSERT_TRUE(report.hasValue());
+  for (const auto& [name, row] : report->totals.placements) {
+    EXPECT_EQ(row.requests, 0u) << name;
+    EXPECT_EQ(row.shows, 0u) << name;
+  }
+  EXPECT_TRUE(report->totals.placements.contains("interstitial.connect"))
+      << "configured placements are listed even when idle";
+}
+
+TEST(MonteCarloTablesTest, RendersKnownStatisticsAsTextAndJson) {
+  MonteCarloReport report;
+  report.sessions = 2;
+  report.firstSeed = 5;
+  report.sessionSeconds = 600;
+  SessionStatistics::Row connect;
+  connect.requests = 4;
+  connect.fills = 3;
+  connect.failures = 1;
+  for (int ms : {100, 200, 900}) connect.loadLatency.add(ms);
+  connect.opportunities = 2;
+  connect.shows = 1;
+  report.totals.placements["interstitial.connect"] = connect;
+  report.totals.placements["rewarded.timewall"] = {};
+  SessionStatistics::Row admob = connect;
+  admob.rewards = 7;
+  report.totals.networks["admob"] = admob;
+
+  const auto json = nlohmann::json::parse(MonteCarloTables::json(report));
+  EXPECT_EQ(json["sessions"], 2);
+  EXPECT_EQ(json["seed"], 5);
+  ASSERT_EQ(json["placements"].size(), 2u);
+  const auto& row = json["placements"][0];
+  EXPECT_EQ(row["placement"], "interstitial.connect");
+  EXPECT_EQ(row["requests"], 4);
+  EXPECT_EQ(row["fillRate"], 0.75);
+  EXPECT_EQ(row["loadLatencyMs"]["p50"], 200);
+  EXPECT_EQ(row["loadLatencyMs"]["p90"], 900);
+  EXPECT_EQ(row["showRate"], 0.5);
+  const auto& idle = json["placements"][1];
+  EXPECT_TRUE(idle["fillRate"].is_null());
+  EXPECT_TRUE(idle["loadLatencyMs"]["p50"].is_null());
+  EXPECT_TRUE(idle["showRate"].is_null());
+  ASSERT_EQ(json["networks"].size(), 1u);
+  EXPECT_EQ(json["networks"][0]["network"], "admob");
+  EXPECT_EQ(json["networks"][0]["rewards"], 7);
+  EXPECT_FALSE(json["networks"][0].contains("opportunities"));
+
+  const std::string text = MonteCarloTables::text(report);
+  EXPECT_NE(text.find("2 sessions of 10 simulated minutes, seeds 5 to 6"), std::string::npos);
+  EXPECT_NE(text.find("interstitial.connect"), std::string::npos);
+  EXPECT_NE(text.find("75.0%"), std::string::npos);
+  EXPECT_NE(text.find("50.0%"), std::string::npos);
+  const auto idleLine = text.substr(text.find("rewarded.timewall"));
+  EXPECT_EQ(idleLine.substr(0, idleLine.find('\n')).find('%'), std::string::npos)
+      << "no rate without a denominator";
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox
