@@ -14,16 +14,16 @@
 #include <optional>
 #include <string>
 
+#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
+#include "QVRAdKit/Config/AdsConfigProvidable.h"
+#include "QVRAdKit/Config/AdsPauseConfigProvidable.h"
 #include "QVRAdKit/Host/ConnectionServiceProtocol.h"
 #include "QVRAdKit/Host/FreeUseServiceProtocol.h"
 #include "QVRAdKit/Host/QVReporting.h"
 #include "QVRAdKit/Host/RateUsServiceProtocol.h"
 #include "QVRAdKit/Host/UserServiceProtocol.h"
 #include "QVRAdKit/Platform/Environment.h"
-#include "QVRAdKit/Config/AdsConfigProvidable.h"
-#include "QVRAdKit/Config/AdsPauseConfigProvidable.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
-#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteStorage.h"
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Config/AdSource.h"
+#include "QVRAdKit/Platform/Date.h"
 
 namespace QVRAdKit {
 

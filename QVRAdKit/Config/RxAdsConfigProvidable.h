@@ -4,8 +4,8 @@
 // Threading: adsConfig() is called from the background executor during a start-up run; the
 // stream may emit on any thread.
 
-#include "QVRAdKit/Rx/Observable.h"
 #include "QVRAdKit/Config/AdsConfig.h"
+#include "QVRAdKit/Rx/Observable.h"
 
 namespace QVRAdKit {
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "QVRAdKit/Platform/Error.h"
 #include "QVRAdKit/Config/AdSource.h"
+#include "QVRAdKit/Platform/Error.h"
 
 namespace QVRAdKit {
 

@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Config/AdsConfigProvidable.h"
 #include "QVRAdKit/Config/RxAdsConfigProvidable.h"
+#include "QVRAdKit/Rx/BehaviorRelay.h"
 
 namespace QVRAdKit::Sandbox {
 

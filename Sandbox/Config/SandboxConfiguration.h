@@ -17,8 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include "QVRAdKit/Platform/Expected.h"
 #include "QVRAdKit/Config/AdsConfig.h"
+#include "QVRAdKit/Platform/Expected.h"
 #include "Sandbox/Config/SandboxSessionProfile.h"
 #include "Sandbox/Consent/SimulatedConsentPlatform.h"
 #include "Sandbox/GoogleMobileAds/SimulatedGoogleMobileAds.h"

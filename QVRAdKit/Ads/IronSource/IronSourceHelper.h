@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
 #include "QVRAdKit/Ads/IronSource/ISInterstitialHandler.h"
 #include "QVRAdKit/Ads/IronSource/ISRewardedVideoHandler.h"
 #include "QVRAdKit/Platform/ViewController.h"
 #include "QVRAdKit/SDK/IronSource/ISInitializationDelegate.h"
-#include "QVRAdKit/Ads/InterstitialCappingChecker.h"
 
 namespace QVRAdKit {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "QVRAdKit/ClientKit/WebImageView.h"
