@@ -18,10 +18,12 @@ namespace fs = std::filesystem;
 
 // Lower numbers lie lower. A folder may include its own folder and any folder of a lower layer;
 // folders of the same layer stay apart.
+// The view kit logs through the host's logger, so it sits above Host; the host's style kit
+// (ClientKit) styles its views.
 const std::map<std::string, int> kLayers = {
-    {"Rx", 0},        {"Platform", 1}, {"UI", 1},        {"Host", 2},    {"SDK", 2},
-    {"ClientKit", 2}, {"Config", 3},   {"Reporting", 4}, {"Consent", 4}, {"Ads", 5},
-    {"Builders", 6},  {"Banner", 6},   {"Services", 7},
+    {"Rx", 0},       {"Platform", 1},  {"Host", 2},      {"SDK", 2},     {"UI", 3},
+    {"Config", 3},   {"ClientKit", 4}, {"Reporting", 4}, {"Consent", 4}, {"Ads", 5},
+    {"Builders", 6}, {"Banner", 6},    {"Services", 7},
 };
 
 fs::path moduleRoot() {
