@@ -6,4 +6,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup-browser.sh"
 rm -rf "$root/build/test"
 "$root/scripts/build.sh" "$root/build/test"
-ctest --test-dir "$root/build/test" --output-on-failure
+ctest --test-dir "$root/build/test" --output-on-failure -j "$(nproc)"
