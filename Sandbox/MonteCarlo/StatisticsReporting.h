@@ -28,8 +28,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "QVRAdKit/Config/AdsConfig.h"
 #include "QVRAdKit/Host/QVReporting.h"
-#include "QVRAdKit/Services/AdsService/AdsConfig.h"
 #include "Sandbox/MonteCarlo/SessionStatistics.h"
 
 namespace QVRAdKit::Sandbox {
