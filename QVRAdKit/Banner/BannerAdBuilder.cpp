@@ -4,6 +4,7 @@
 
 #include "QVRAdKit/Banner/BannerAdInteractor.h"
 #include "QVRAdKit/Banner/BannerAdRouter.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
 namespace QVRAdKit {
 
@@ -14,6 +15,7 @@ BannerAdBuilder::BannerAdBuilder(std::shared_ptr<BannerAdConfigProvider> configP
 
 std::shared_ptr<BannerAdViewImpl> BannerAdBuilder::buildBannerAd(
     const std::shared_ptr<BannerAdListener>& listener) const {
+  QVR_CHECK_MAIN_QUEUE();
   auto view = BannerAdViewImpl::create();
   // Installs itself as the view's listener (the view owns it from here on), then delivers the
   // provider's current content to the view.

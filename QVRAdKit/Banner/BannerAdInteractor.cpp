@@ -1,6 +1,5 @@
 #include "QVRAdKit/Banner/BannerAdInteractor.h"
 
-#include <cassert>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,16 +8,11 @@
 #include "QVRAdKit/Banner/PartnerAdName.h"
 #include "QVRAdKit/Host/EventCatalog/BannerAdViewEvent.h"
 #include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Host/UCR.h"
-#include "QVRAdKit/Platform/Environment.h"
 
 namespace QVRAdKit {
 namespace {
-
-void assertOnMainQueue() {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "BannerAdInteractor is used on the main queue only");
-}
 
 // The non-empty lines of text, in order.
 std::vector<std::string_view> nonEmptyLines(std::string_view text) {
@@ -40,7 +34,7 @@ std::shared_ptr<BannerAdInteractor> BannerAdInteractor::create(
     std::shared_ptr<BannerAppearanceProvider> appearanceProvider,
     const std::shared_ptr<BannerAdPresentable>& presenter,
     const std::shared_ptr<BannerAdListener>& listener) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   auto interactor =
       std::make_shared<BannerAdInteractor>(ConstructionKey{}, std::move(configProvider),
                                            std::move(appearanceProvider), presenter, listener);
@@ -111,8 +105,13 @@ void BannerAdInteractor::presentCurrentModel() {
   if (auto presenter = presenter_.lock()) presenter->setViewModel(std::move(viewModel));
 }
 
+void BannerAdInteractor::setRouter(std::shared_ptr<BannerAdRouter> router) {
+  QVR_CHECK_MAIN_QUEUE();
+  router_ = std::move(router);
+}
+
 void BannerAdInteractor::didTapBanner() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   // The host may drop its banner view (and with it this interactor) from bannerAdDidClick; the
   // rest of the tap still runs on a live object.
   const auto keepAlive = weak_from_this().lock();
@@ -126,14 +125,14 @@ void BannerAdInteractor::didTapBanner() {
 }
 
 void BannerAdInteractor::didTapClose() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (!currentModel_) return;
   UCR::report(BannerAdViewEvent::CloseEvent(currentModel_->partnerName()));
   if (auto listener = listener_.lock()) listener->bannerAdDidClose();
 }
 
 void BannerAdInteractor::didChangeVisibility(bool isHidden) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (auto listener = listener_.lock()) listener->bannerAdDidChangeVisibility(isHidden);
 }
 

@@ -65,7 +65,7 @@ class BannerAdInteractor final : public BannerAdPresentableListener,
   void didChangeVisibility(bool isHidden) override;
 
   [[nodiscard]] const std::shared_ptr<BannerAdRouter>& router() const { return router_; }
-  void setRouter(std::shared_ptr<BannerAdRouter> router) { router_ = std::move(router); }
+  void setRouter(std::shared_ptr<BannerAdRouter> router);
   [[nodiscard]] const std::optional<BannerAdModel>& currentModel() const { return currentModel_; }
 
  private:

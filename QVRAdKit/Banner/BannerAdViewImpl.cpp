@@ -1,7 +1,6 @@
 #include "QVRAdKit/Banner/BannerAdViewImpl.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -9,7 +8,7 @@
 #include "QVRAdKit/ClientKit/ApplyStyle.h"
 #include "QVRAdKit/ClientKit/LayerStyle.h"
 #include "QVRAdKit/Host/HostLogger.h"
-#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/UI/Color.h"
 #include "QVRAdKit/UI/ContentMode.h"
 #include "QVRAdKit/UI/ControlEvent.h"
@@ -35,11 +34,6 @@ constexpr double kLabelSpacing = 2;
 constexpr UI::DirectionalEdgeInsets kAccessoryIconMargins{14, 12, 14, 12};
 constexpr UI::DirectionalEdgeInsets kAccessoryIconPinnedMargins{14, 12, 14, 0};
 
-void assertOnMainQueue() {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "BannerAdViewImpl is used on the main queue only");
-}
-
 UI::DirectionalEdgeInsets marginsFor(BannerCTAType type) {
   switch (type) {
     case BannerCTAType::bottomButton:
@@ -55,7 +49,7 @@ UI::DirectionalEdgeInsets marginsFor(BannerCTAType type) {
 }  // namespace
 
 std::shared_ptr<BannerAdViewImpl> BannerAdViewImpl::create(UI::Rect frame) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   auto banner = std::make_shared<BannerAdViewImpl>(ConstructionKey{}, frame);
   banner->buildViewTree();
   banner->makeCreationConstraints();
@@ -192,7 +186,7 @@ void BannerAdViewImpl::wireActions() {
 }
 
 void BannerAdViewImpl::setViewModel(std::optional<BannerViewModel> viewModel) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   viewModel_ = std::move(viewModel);
   // The relay's subscribers and the listener are host code that may drop this view.
   const auto keepAlive = shared_from_this();
@@ -225,8 +219,13 @@ void BannerAdViewImpl::fadeContent(bool hidden, double duration) {
       });
 }
 
+void BannerAdViewImpl::setListener(std::shared_ptr<BannerAdPresentableListener> listener) {
+  QVR_CHECK_MAIN_QUEUE();
+  listener_ = std::move(listener);
+}
+
 void BannerAdViewImpl::apply(const BannerAdViewStyle& style) {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   style_ = style;
   applyLook();
 }
@@ -345,12 +344,12 @@ void BannerAdViewImpl::layoutSubviews() {
 }
 
 void BannerAdViewImpl::ctaAction() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   if (listener_) listener_->didTapBanner();
 }
 
 void BannerAdViewImpl::closeButtonAction() {
-  assertOnMainQueue();
+  QVR_CHECK_MAIN_QUEUE();
   // The listener reaches host code that may drop this view; the fade still starts.
   const auto keepAlive = shared_from_this();
   if (listener_) listener_->didTapClose();

@@ -78,9 +78,7 @@ class BannerAdViewImpl final : public UI::View,
   [[nodiscard]] std::shared_ptr<BannerAdPresentableListener> listener() const override {
     return listener_;
   }
-  void setListener(std::shared_ptr<BannerAdPresentableListener> listener) override {
-    listener_ = std::move(listener);
-  }
+  void setListener(std::shared_ptr<BannerAdPresentableListener> listener) override;
 
   // BannerAdViewStylable.
   void apply(const BannerAdViewStyle& style) override;

@@ -1,13 +1,12 @@
 #include "QVRAdKit/Banner/PartnerAdsProvider.h"
 
-#include <cassert>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "QVRAdKit/Host/HostLogger.h"
-#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 
 namespace QVRAdKit {
 namespace {
@@ -57,8 +56,7 @@ std::string joinedExperimentGroups(const std::vector<std::shared_ptr<const QVPar
 std::shared_ptr<PartnerAdsProvider> PartnerAdsProvider::create(
     std::shared_ptr<UserServiceProtocol> userService,
     std::shared_ptr<ConnectionServiceProtocol> connectionService) {
-  assert(Platform::Environment::current().mainQueue().isCurrent() &&
-         "PartnerAdsProvider is made on the main queue");
+  QVR_CHECK_MAIN_QUEUE();
   auto provider = std::make_shared<PartnerAdsProvider>(ConstructionKey{}, std::move(userService),
                                                        std::move(connectionService));
   // Loaded once before following anything, so a consumer subscribing right after sees a result

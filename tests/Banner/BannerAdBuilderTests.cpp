@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "QVRAdKit/Banner/BannerAdRouter.h"
 #include "QVRAdKit/Banner/PartnerAdsProvider.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
+#include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Host/UCRSink.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/URL.h"
@@ -17,6 +22,7 @@
 #include "Sandbox/HostServices/SandboxPartnerAd.h"
 #include "Sandbox/HostServices/SandboxUser.h"
 #include "Sandbox/HostServices/SandboxUserService.h"
+#include "Sandbox/Logging/RecordingLogger.h"
 #include "Sandbox/Reporting/RecordingReporting.h"
 #include "Support/BannerTestDoubles.h"
 
@@ -183,6 +189,50 @@ TEST_F(BannerAdBuilderTest, ThePartnerAdsProviderDrivesTheBannerFromTheUsersAds)
   connection->setStatus(QVVPNManagerStatus::connected);
   EXPECT_FALSE(banner->hasContent());
   EXPECT_EQ(listener_->calls, (std::vector<std::string>{"shown", "hidden"}));
+}
+
+// Makes main-queue checks report only (the test build makes them fatal), for a scope.
+struct ReportingChecks {
+  ReportingChecks() : wasFatal(mainQueueChecksFatal()) { setMainQueueChecksFatal(false); }
+  ~ReportingChecks() { setMainQueueChecksFatal(wasFatal); }
+  ReportingChecks(const ReportingChecks&) = delete;
+  ReportingChecks& operator=(const ReportingChecks&) = delete;
+  bool wasFatal;
+};
+
+// The banner's public operations belong to the main queue: from another thread each reports an
+// assertion failure naming itself, in every build, and goes on when checks only report.
+TEST_F(BannerAdBuilderTest, PublicOperationsCalledOffTheMainQueueReportThemselvesByName) {
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  env_->setService<QVLogger>(logger);
+  provider_->model()->accept(offer());
+  const BannerAdBuilder builder(provider_);
+  auto banner = builder.buildBannerAd(listener_);
+  const BannerAdRouter router;
+  const BannerAdViewStyle style(TextStyle{}, TextStyle{}, UI::Image{"close", {24, 24}},
+                                UI::Image{"placeholder", {72, 44}}, ViewStyle{}, std::nullopt);
+  struct Call {
+    const char* function;
+    std::function<void()> call;
+  };
+  const std::vector<Call> calls = {
+      {"buildBannerAd", [&] { (void)builder.buildBannerAd(listener_); }},
+      {"setViewModel", [&] { banner->setViewModel(banner->viewModel()); }},
+      {"apply", [&] { banner->apply(style); }},
+      {"ctaAction", [&] { banner->ctaAction(); }},
+      {"openRedirect", [&] { router.openRedirect(std::nullopt); }},
+  };
+  const ReportingChecks reportOnly;
+  for (const Call& call : calls) {
+    logger->clear();
+    call.call();
+    EXPECT_TRUE(logger->assertionFailures().empty()) << call.function << " on the main queue";
+    std::thread(call.call).join();
+    const auto failures = logger->assertionFailures();
+    ASSERT_FALSE(failures.empty()) << call.function;  // what it calls may report as well
+    EXPECT_EQ(failures[0].function, call.function);
+    EXPECT_EQ(failures[0].message, std::string(call.function) + " called off the main queue");
+  }
 }
 
 }  // namespace

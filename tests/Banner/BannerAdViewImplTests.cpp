@@ -12,6 +12,7 @@
 #include "QVRAdKit/Platform/URL.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
 #include "QVRAdKit/UI/TapGestureRecognizer.h"
+#include "Sandbox/Logging/RecordingLogger.h"
 
 namespace QVRAdKit {
 namespace {
@@ -220,6 +221,45 @@ TEST_F(BannerAdViewImplTest, BottomPositionsAnchorTheContentAndTheRow) {
     auto [content, row] = frames(position);
     EXPECT_EQ(content.maxY(), 160 - 16);
     EXPECT_EQ(row, content);
+  }
+}
+
+// The content view is placed by its ties to the banner, the row by its ties to the content view:
+// a pass settles both without reporting conflicts, alone or in a screen that places the banner by
+// its frame, and both ways give the same frames.
+TEST_F(BannerAdViewImplTest, LayoutIsQuietAndTheSameAsRootOrPlacedByFrameInAScreen) {
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  env_->setService<QVLogger>(logger);
+  auto banner = makeBanner();
+  banner->apply(testStyle());
+  const auto& content = banner->contentView();
+  const auto& row = banner->contentStackView();
+  for (auto position : {Position::regular, Position::bottomToEdge, Position::bottomSafeArea}) {
+    SCOPED_TRACE(static_cast<int>(position));
+    banner->removeFromSuperview();
+    banner->setViewModel(model("Seven days free", "Try it now", false, appearance([&](auto& a) {
+                                 a.position = position;
+                                 a.insets = UI::EdgeInsets{8, 12, 16, 12};
+                               })));
+    layOut(*banner, 375);
+    layOut(*banner, 375);  // a second pass starts from the frames of the first
+    const UI::Rect bannerFrame = banner->frame();
+    const UI::Rect contentFrame = inBanner(*banner, *content);
+    const UI::Rect rowFrame = inBanner(*banner, *row);
+    EXPECT_GT(contentFrame.height(), 0);
+    EXPECT_GT(rowFrame.width(), 0);
+    EXPECT_TRUE(logger->assertionFailures().empty()) << logger->assertionFailures()[0].message;
+
+    auto screen = UI::View::create({{0, 0}, {375, 812}});
+    screen->setSafeAreaInsets({47, 0, 34, 0});
+    const UI::Rect placed{{0, 812 - bannerFrame.height()}, bannerFrame.size};
+    banner->setFrame(placed);
+    screen->addSubview(banner);
+    screen->layoutIfNeeded();
+    EXPECT_EQ(banner->frame(), placed);
+    EXPECT_EQ(inBanner(*banner, *content), contentFrame);
+    EXPECT_EQ(inBanner(*banner, *row), rowFrame);
+    EXPECT_TRUE(logger->assertionFailures().empty()) << logger->assertionFailures()[0].message;
   }
 }
 

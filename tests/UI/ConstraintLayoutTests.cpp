@@ -92,6 +92,85 @@ TEST_F(ConstraintLayoutTest, LowerPriorityYieldsAndRequiredConflictsAreReported)
   EXPECT_EQ(view->frame(), (Rect{{10, 0}, {370, 10}}));
 }
 
+// A view's frame comes from its ties to the outside; ties to its own descendants place the
+// descendants. Using a descendant's stale frame to place its ancestor made required constraints
+// look contradictory (and could move or shrink the ancestor).
+TEST_F(ConstraintLayoutTest, TiesToDescendantsPlaceTheDescendantsNotTheView) {
+  auto card = child(root);
+  card->setAccessibilityIdentifier("card");
+  auto inner = child(card);
+  auto badge = child(inner);
+  LayoutConstraint::activate({
+      card->leadingAnchor().equalTo(root->leadingAnchor(), 8),
+      card->trailingAnchor().equalTo(root->trailingAnchor(), -8),
+      card->topAnchor().equalTo(root->topAnchor(), 20),
+      card->heightAnchor().equalToConstant(100),
+      inner->leadingAnchor().equalTo(card->leadingAnchor(), 12),
+      inner->trailingAnchor().equalTo(card->trailingAnchor(), -12),
+      inner->topAnchor().equalTo(card->topAnchor(), 6),
+      inner->bottomAnchor().equalTo(card->bottomAnchor(), -6),
+      // The grandchild is tied to the outer card too, across its own parent.
+      badge->trailingAnchor().equalTo(card->trailingAnchor(), -20),
+      badge->topAnchor().equalTo(inner->topAnchor(), 2),
+      badge->widthAnchor().equalToConstant(30),
+      badge->heightAnchor().equalToConstant(10),
+  });
+  root->layoutIfNeeded();
+  EXPECT_EQ(card->frame(), (Rect{{8, 20}, {374, 100}}));
+  EXPECT_EQ(inner->frame(), (Rect{{12, 6}, {350, 88}}));
+  EXPECT_EQ(badge->frame(), (Rect{{312, 2}, {30, 10}}));  // 374 - 20 - 30 - 12 in inner's space
+  EXPECT_TRUE(logger->assertionFailures().empty());
+
+  // A second pass after the outside changes starts from the descendants' old frames.
+  root->setFrame({{0, 0}, {300, 844}});
+  root->layoutIfNeeded();
+  EXPECT_EQ(card->frame(), (Rect{{8, 20}, {284, 100}}));
+  EXPECT_EQ(inner->frame(), (Rect{{12, 6}, {260, 88}}));
+  EXPECT_EQ(badge->frame(), (Rect{{222, 2}, {30, 10}}));
+  EXPECT_TRUE(logger->assertionFailures().empty());
+}
+
+// Views without constraints of their own to the outside are placed by their frame: the pass keeps
+// it, whether they have no constraints at all or only ones that place their subviews, and
+// whatever their constrained siblings do.
+TEST_F(ConstraintLayoutTest, ViewsPlacedByFrameKeepTheirFrame) {
+  auto plain = View::create({{5, 6}, {70, 40}});
+  root->addSubview(plain);
+  auto label = Label::create();
+  label->setText("Frame-placed text");
+  label->setFrame({{10, 300}, {120, 30}});
+  root->addSubview(label);
+  auto holder = View::create({{0, 500}, {390, 80}});
+  root->addSubview(holder);
+  auto pinned = child(holder);
+  auto constrained = child(root);
+  LayoutConstraint::activate({
+      pinned->leadingAnchor().equalTo(holder->leadingAnchor(), 10),
+      pinned->trailingAnchor().equalTo(holder->trailingAnchor(), -10),
+      pinned->topAnchor().equalTo(holder->topAnchor(), 10),
+      pinned->bottomAnchor().equalTo(holder->bottomAnchor(), -10),
+      constrained->leadingAnchor().equalTo(root->leadingAnchor()),
+      constrained->trailingAnchor().equalTo(root->trailingAnchor()),
+      constrained->topAnchor().equalTo(root->topAnchor()),
+      constrained->heightAnchor().equalToConstant(44),
+  });
+  for (int pass = 0; pass < 2; ++pass) {
+    root->layoutIfNeeded();
+    EXPECT_EQ(plain->frame(), (Rect{{5, 6}, {70, 40}})) << pass;
+    EXPECT_EQ(label->frame(), (Rect{{10, 300}, {120, 30}})) << pass;
+    EXPECT_EQ(holder->frame(), (Rect{{0, 500}, {390, 80}})) << pass;
+    EXPECT_EQ(pinned->frame(), (Rect{{10, 10}, {370, 60}})) << pass;
+    EXPECT_EQ(constrained->frame(), (Rect{{0, 0}, {root->frame().width(), 44}})) << pass;
+    root->setFrame({{0, 0}, {320, 600}});  // the second pass runs in a resized root
+  }
+  // A frame set later by hand holds at the next pass, and the subviews follow it.
+  holder->setFrame({{4, 100}, {200, 50}});
+  root->layoutIfNeeded();
+  EXPECT_EQ(holder->frame(), (Rect{{4, 100}, {200, 50}}));
+  EXPECT_EQ(pinned->frame(), (Rect{{10, 10}, {180, 30}}));
+  EXPECT_TRUE(logger->assertionFailures().empty());
+}
+
 TEST_F(ConstraintLayoutTest, IntrinsicSizeFillsFreeAxesAndRespectsContentPriorities) {
   auto text = Label::create();
   text->setFont(Font::system(10));

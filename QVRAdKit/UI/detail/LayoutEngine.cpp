@@ -85,6 +85,16 @@ bool isSelf(const LayoutConstraint::Item& item, const View& view) {
   return !item.safeAreaGuide && item.view.lock().get() == &view;
 }
 
+// Whether item names a view strictly inside view's subtree (or such a view's safe-area guide).
+bool namesDescendant(const LayoutConstraint::Item& item, const View& view) {
+  auto other = item.view.lock();
+  if (!other) return false;
+  for (auto parent = other->superview(); parent; parent = parent->superview()) {
+    if (parent.get() == &view) return true;
+  }
+  return false;
+}
+
 // One relation on a view's start and size along an axis: a*start + b*size (relation) value.
 struct Relation {
   double a = 0;
@@ -112,6 +122,10 @@ std::vector<Relation> gatherRelations(const View& view, bool horizontal, const R
     const auto [a, b] = coefficients(partOf(mine.attribute));
     double otherValue = 0;
     const LayoutConstraint::Item* other = firstIsView ? (second ? &*second : nullptr) : &first;
+    // A tie to one of the view's own descendants places the descendant inside the view: it is
+    // solved in the descendant's pass (or measured by the fitting size), never from the
+    // descendant's frame, which is not yet laid out when the view is.
+    if (other != nullptr && namesDescendant(*other, view)) continue;
     if (other != nullptr) {
       const std::optional<Rect> rect = resolve(*other);
       if (!rect) continue;
@@ -272,9 +286,15 @@ AxisInput axisInput(const View& view, bool horizontal, double intrinsic) {
           view.contentCompressionResistancePriority(axis)};
 }
 
-bool namesView(const View& view) {
+// Whether an active constraint places the view: one that ties it to a constant or to anything
+// outside its own subtree. A view without one is placed by its frame, which the pass keeps (ties
+// to its descendants only place those descendants inside it).
+bool placedByConstraints(const View& view) {
   return std::any_of(view.constraints().begin(), view.constraints().end(), [&](const auto& c) {
-    return isSelf(c->firstItem(), view) || (c->secondItem() && isSelf(*c->secondItem(), view));
+    const auto& first = c->firstItem();
+    const auto& second = c->secondItem();
+    if (isSelf(first, view)) return !second || !namesDescendant(*second, view);
+    return second && isSelf(*second, view) && !namesDescendant(first, view);
   });
 }
 
@@ -289,7 +309,7 @@ std::optional<Rect> rectInParent(const LayoutConstraint::Item& item, const View&
 // The width a subview gets inside a parent of the given width, from the relations to the
 // parent (and its safe-area guide) alone.
 double widthInParent(const View& child, const View& parent, double parentWidth) {
-  if (!namesView(child)) return child.frame().width();
+  if (!placedByConstraints(child)) return child.frame().width();
   const EdgeInsets insets = parent.safeAreaInsets();
   const Resolve resolve = [&](const LayoutConstraint::Item& item) -> std::optional<Rect> {
     if (item.view.lock().get() != &parent) return std::nullopt;
@@ -390,7 +410,7 @@ void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& 
   std::vector<View*> unsolved;
   for (const auto& child : parent.subviews()) {
     if (std::find(placed.begin(), placed.end(), child.get()) != placed.end()) continue;
-    if (!namesView(*child)) continue;  // laid out by frame
+    if (!placedByConstraints(*child)) continue;  // laid out by frame
     unsolved.push_back(child.get());
   }
   const auto isUnsolved = [&](const View* view) {
