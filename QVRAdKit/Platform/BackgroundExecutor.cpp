@@ -23,7 +23,8 @@ struct BackgroundExecutor::State {
   std::vector<std::thread::id> workerIds;  // kept after the threads are joined or let go
 };
 
-BackgroundExecutor::BackgroundExecutor(size_t threadCount, std::function<void()> onThreadStart)
+BackgroundExecutor::BackgroundExecutor(size_t threadCount,
+                                       const std::function<void()>& onThreadStart)
     : threadCount_(std::max<size_t>(threadCount, 1)), state_(std::make_shared<State>()) {
   const std::lock_guard lock(state_->mutex);
   state_->threads.reserve(threadCount_);

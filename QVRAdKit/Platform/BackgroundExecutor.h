@@ -24,7 +24,8 @@ class BackgroundExecutor {
  public:
   using Task = std::function<void()>;
 
-  explicit BackgroundExecutor(size_t threadCount = 1, std::function<void()> onThreadStart = {});
+  explicit BackgroundExecutor(size_t threadCount = 1,
+                              const std::function<void()>& onThreadStart = {});
   ~BackgroundExecutor();  // shutdown()
   BackgroundExecutor(const BackgroundExecutor&) = delete;
   BackgroundExecutor& operator=(const BackgroundExecutor&) = delete;

@@ -263,7 +263,8 @@ TextLayout Label::textLayout(double width) const {
 }
 
 Size Label::intrinsicContentSize() const {
-  const double width = preferredMaxLayoutWidth_ > 0 ? preferredMaxLayoutWidth_ : kUnlimited;
+  double width = kUnlimited;
+  if (preferredMaxLayoutWidth_ > 0) width = preferredMaxLayoutWidth_;
   return textLayout(width).size;
 }
 

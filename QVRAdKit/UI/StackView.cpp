@@ -247,6 +247,7 @@ double StackView::heightForWidth(double width) const {
 std::vector<const View*> StackView::arrangeSubviews() {
   const auto arranged = arrangedSubviews();
   std::vector<const View*> placed;
+  placed.reserve(arranged.size());
   for (const auto& view : arranged) placed.push_back(view.get());
 
   const Rect box = bounds();

@@ -100,7 +100,8 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
                           QVR_FILE_TEXT, "insertSubview(_:at:)", __LINE__);
     return;
   }
-  const std::shared_ptr<View> keep = view;  // removing it from its superview must not destroy it
+  // A strong copy on purpose: removing the view from its superview must not destroy it.
+  const std::shared_ptr<View> keep = view;  // NOLINT(performance-unnecessary-copy-initialization)
   if (keep->superview_.lock().get() == this) {
     auto found = std::find(subviews_.begin(), subviews_.end(), keep);
     const auto oldIndex = static_cast<size_t>(found - subviews_.begin());
