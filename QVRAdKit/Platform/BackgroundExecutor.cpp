@@ -7,6 +7,13 @@
 #include <utility>
 
 namespace QVRAdKit::Platform {
+namespace {
+
+// How many background tasks this thread is inside (more than one only if a task drains another
+// executor by hand).
+thread_local int tasksRunningHere = 0;
+
+}  // namespace
 
 // What the workers share with the executor. Each worker holds it, so that a worker let go by a
 // task that destroyed its own executor never reaches into freed memory.
@@ -21,11 +28,12 @@ struct BackgroundExecutor::State {
   bool joinedAll = false;
   std::vector<std::thread> threads;
   std::vector<std::thread::id> workerIds;  // kept after the threads are joined or let go
+  std::thread::id drainer;                 // drained by hand: the thread draining it now
 };
 
 BackgroundExecutor::BackgroundExecutor(size_t threadCount,
                                        const std::function<void()>& onThreadStart)
-    : threadCount_(std::max<size_t>(threadCount, 1)), state_(std::make_shared<State>()) {
+    : threadCount_(threadCount), state_(std::make_shared<State>()) {
   const std::lock_guard lock(state_->mutex);
   state_->threads.reserve(threadCount_);
   for (size_t i = 0; i < threadCount_; ++i) {
@@ -47,7 +55,7 @@ void BackgroundExecutor::async(Task task) {
     const std::lock_guard lock(state_->mutex);
     if (!state_->stopping) {
       state_->queue.push_back(std::move(task));
-      state_->workAvailable.notify_one();
+      if (threadCount_ != kDrainedByHand) state_->workAvailable.notify_one();
       return;
     }
   }
@@ -55,6 +63,11 @@ void BackgroundExecutor::async(Task task) {
 }
 
 void BackgroundExecutor::waitUntilIdle() {
+  if (threadCount_ == kDrainedByHand) {
+    const std::shared_ptr<State> state = state_;  // a task may destroy this executor
+    drainHere(state);
+    return;
+  }
   std::unique_lock lock(state_->mutex);
   state_->becameIdle.wait(lock, [this] { return state_->queue.empty() && state_->running == 0; });
 }
@@ -106,12 +119,45 @@ void BackgroundExecutor::workerLoop(const std::shared_ptr<State>& state) {
     state->queue.pop_front();
     ++state->running;
     lock.unlock();
-    task();
-    task = nullptr;  // captures destroyed before the task counts as finished
+    runTask(task);
     lock.lock();
     --state->running;
     if (state->running == 0 && state->queue.empty()) state->becameIdle.notify_all();
   }
+}
+
+// The caller holds `state`: a task may destroy the executor, which ends the drain once it returns.
+void BackgroundExecutor::drainHere(const std::shared_ptr<State>& state) {
+  std::unique_lock lock(state->mutex);
+  // A task draining its own executor returns at once: the outer drain runs what it posted.
+  if (state->drainer == std::this_thread::get_id()) return;
+  const std::thread::id previous = state->drainer;
+  state->drainer = std::this_thread::get_id();
+  while (!state->stopping && !state->queue.empty()) {
+    Task task = std::move(state->queue.front());
+    state->queue.pop_front();
+    ++state->running;
+    lock.unlock();
+    runTask(task);
+    lock.lock();
+    --state->running;
+  }
+  state->drainer = previous;
+}
+
+void BackgroundExecutor::runTask(Task& task) {
+  struct Marker {
+    Marker() { ++tasksRunningHere; }
+    ~Marker() { --tasksRunningHere; }
+    Marker(const Marker&) = delete;
+    Marker& operator=(const Marker&) = delete;
+  } const marker;
+  task();
+  task = nullptr;  // captures destroyed before the task counts as finished
+}
+
+bool BackgroundExecutor::runningTaskHere() {
+  return tasksRunningHere > 0;
 }
 
 }  // namespace QVRAdKit::Platform

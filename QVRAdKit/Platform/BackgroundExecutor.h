@@ -9,8 +9,15 @@
 // executor (kept alive by the thread) until it ends with that task.
 // onThreadStart, when given, runs first on each of the executor's threads (the environment uses
 // it to make itself current there).
+// With kDrainedByHand (no threads) tasks wait in the queue until someone calls waitUntilIdle(),
+// which runs them in posting order on the calling thread, like the main queue of a test. A
+// simulation that settles both queues at each step of its clock uses it: no thread to start or
+// wake, and the order of events no longer depends on how the threads are scheduled.
+// While a task runs, on a worker or drained by hand, runningTaskHere() is true on its thread, so
+// that the main queue never counts a background task as being on it.
 // Threading: async(), waitUntilIdle() and shutdown() from any thread; waitUntilIdle() not from a
-// task of the same executor (it would wait for itself).
+// task of the same executor (it would wait for itself; drained by hand, such a call returns at
+// once and the outer drain runs what the task posted).
 
 #include <cstddef>
 #include <functional>
@@ -24,6 +31,8 @@ class BackgroundExecutor {
  public:
   using Task = std::function<void()>;
 
+  static constexpr size_t kDrainedByHand = 0;
+
   explicit BackgroundExecutor(size_t threadCount = 1,
                               const std::function<void()>& onThreadStart = {});
   ~BackgroundExecutor();  // shutdown()
@@ -33,7 +42,8 @@ class BackgroundExecutor {
   // Queues the task. After shutdown the task is destroyed without running.
   void async(Task task);
 
-  // Blocks until no task is queued or running (tasks posted by running tasks included).
+  // Blocks until no task is queued or running (tasks posted by running tasks included). Drained
+  // by hand, runs the queued tasks here instead.
   void waitUntilIdle();
 
   // Stops accepting tasks, destroys the queued ones that have not started, lets the running ones
@@ -42,9 +52,14 @@ class BackgroundExecutor {
 
   [[nodiscard]] size_t threadCount() const { return threadCount_; }
 
+  // True on a thread that is running a task of some background executor right now.
+  [[nodiscard]] static bool runningTaskHere();
+
  private:
   struct State;
   static void workerLoop(const std::shared_ptr<State>& state);
+  static void drainHere(const std::shared_ptr<State>& state);
+  static void runTask(Task& task);
 
   const size_t threadCount_;
   std::shared_ptr<State> state_;

@@ -48,6 +48,8 @@ class Environment {
     // The clock: manualClock when set, otherwise clock, otherwise the system clock.
     std::shared_ptr<const Clock> clock;
     std::shared_ptr<ManualClock> manualClock;
+    // BackgroundExecutor::kDrainedByHand (0): no thread; background().waitUntilIdle() runs the
+    // queued work on the calling thread, which must have this environment installed.
     size_t backgroundThreadCount = 1;
     // In-memory defaults when not set.
     std::shared_ptr<UserDefaults> userDefaults;

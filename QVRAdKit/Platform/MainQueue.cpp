@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "QVRAdKit/Platform/BackgroundExecutor.h"
+
 namespace QVRAdKit::Platform {
 
 MainQueue::MainQueue(std::shared_ptr<const Clock> clock)
@@ -112,6 +114,8 @@ size_t MainQueue::runUntilIdle() {
 }
 
 bool MainQueue::isCurrent() const {
+  // A background task is never on the main queue, even when drained by hand on its thread.
+  if (BackgroundExecutor::runningTaskHere()) return false;
   const std::thread::id self = std::this_thread::get_id();
   const std::thread::id draining = drainingThread_.load();
   if (draining != std::thread::id()) return draining == self;

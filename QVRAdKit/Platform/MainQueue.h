@@ -54,7 +54,8 @@ class MainQueue {
 
   // True on the thread draining the queue right now. While nobody drains, true on the thread that
   // drained it last (the constructing thread before the first drain), so that code called straight
-  // from a test body or the host's loop counts as on the main queue; other threads answer false.
+  // from a test body or the host's loop counts as on the main queue; other threads, and any thread
+  // while it runs a background executor's task, answer false.
   // Meant for debug-only "on the main queue" checks.
   [[nodiscard]] bool isCurrent() const;
 

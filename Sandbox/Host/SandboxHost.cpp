@@ -58,6 +58,7 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
   auto clock = std::make_shared<Platform::ManualClock>();
   Platform::Environment::Options environmentOptions;
   environmentOptions.manualClock = clock;
+  environmentOptions.backgroundThreadCount = options.backgroundThreads;
   environmentOptions.userDefaults = std::make_shared<SQLiteUserDefaults>(*store);
   auto environment = std::make_unique<Platform::Environment>(std::move(environmentOptions));
   // This thread only: several sessions may run at once, each on a thread of its own.

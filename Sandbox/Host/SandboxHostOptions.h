@@ -33,6 +33,10 @@ struct SandboxHostOptions {
   // Receives the module's log messages; none silences them.
   std::shared_ptr<QVLogger> logger;
   bool premium = false;
+  // Background work on a thread of its own, as on the phone, or drained by hand on the session's
+  // thread (BackgroundExecutor::kDrainedByHand). Either way the host settles it at each step of
+  // the clock, so a session plays the same; drained by hand it costs no thread start and no wake.
+  size_t backgroundThreads = 1;
   // One line per host-visible moment, prefixed with the simulated time ("[00:03:12] ...");
   // none keeps the session silent.
   std::function<void(std::string_view line)> narrator;

@@ -133,6 +133,7 @@ Platform::Expected<SessionStatistics> MonteCarloRunner::runSession(
   options.premium = premium;
   options.storagePath = std::string(SQLiteKeyValueStore::kInMemoryPath);
   options.reporting = statistics;
+  options.backgroundThreads = Platform::BackgroundExecutor::kDrainedByHand;
   auto summary = SandboxHost::run(options);
   if (!summary) return summary.error();
   SessionStatistics result = statistics->statistics();

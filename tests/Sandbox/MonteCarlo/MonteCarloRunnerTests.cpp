@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Sandbox/Storage/SQLiteKeyValueStore.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -91,6 +93,29 @@ TEST(MonteCarloRunnerTest, TheSameSeedsGiveTheSameTablesOnOneOrTwoJobs) {
   auto other = MonteCarloRunner::run(otherSeeds);
   ASSERT_TRUE(other.hasValue());
   EXPECT_NE(MonteCarloTables::text(*other), MonteCarloTables::text(*first));
+}
+
+// Monte Carlo sessions drain their background work by hand. The host settles it at each step of
+// the clock either way, so every host-visible moment comes at the same time and in the same order
+// as with the background thread a phone has.
+TEST(MonteCarloRunnerTest, ASessionDrainedByHandPlaysAsOneWithABackgroundThread) {
+  auto narration = [](std::uint64_t seed, size_t backgroundThreads) {
+    std::vector<std::string> lines;
+    SandboxHostOptions options;
+    options.seed = seed;
+    options.duration = 45 * 60;
+    options.storagePath = std::string(SQLiteKeyValueStore::kInMemoryPath);
+    options.backgroundThreads = backgroundThreads;
+    options.narrator = [&lines](std::string_view line) { lines.emplace_back(line); };
+    auto summary = SandboxHost::run(options);
+    EXPECT_TRUE(summary.hasValue());
+    return lines;
+  };
+  for (std::uint64_t seed : {1u, 2u, 3u}) {
+    const auto byHand = narration(seed, Platform::BackgroundExecutor::kDrainedByHand);
+    EXPECT_GT(byHand.size(), 5u);
+    EXPECT_EQ(byHand, narration(seed, 1)) << "seed " << seed;
+  }
 }
 
 TEST(MonteCarloRunnerTest, PremiumUsersGetNoAdsButStillHaveMoments) {

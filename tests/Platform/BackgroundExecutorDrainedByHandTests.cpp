@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "QVRAdKit/Platform/BackgroundExecutor.h"
+#include "QVRAdKit/Platform/Environment.h"
+
+namespace QVRAdKit::Platform {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST(BackgroundExecutorDrainedByHandTest, RunsNothingUntilDrainedThenEverythingInPostingOrderHere) {
+  BackgroundExecutor executor(BackgroundExecutor::kDrainedByHand);
+  EXPECT_EQ(executor.threadCount(), 0u);
+  Strings ran;
+  std::vector<std::thread::id> threads;
+  std::vector<bool> markedAsTask;
+  auto task = [&](std::string name) {
+    return [&, name] {
+      ran.push_back(name);
+      threads.push_back(std::this_thread::get_id());
+      markedAsTask.push_back(BackgroundExecutor::runningTaskHere());
+    };
+  };
+  executor.async([&, first = task("a")] {
+    first();
+    executor.async(task("c"));  // posted by a task: runs in the same drain, after b
+  });
+  executor.async(task("b"));
+  EXPECT_TRUE(ran.empty()) << "no thread of its own: nothing runs before the drain";
+
+  executor.waitUntilIdle();
+  EXPECT_EQ(ran, (Strings{"a", "b", "c"}));
+  EXPECT_EQ(threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
+  EXPECT_EQ(markedAsTask, std::vector<bool>(3, true));
+  EXPECT_FALSE(BackgroundExecutor::runningTaskHere());
+}
+
+// Drained by hand on the thread that also drains the main queue, a background task still does not
+// count as on the main queue, so code that takes that shortcut posts instead, and the main-queue
+// checks catch main-queue work done from the background.
+TEST(BackgroundExecutorDrainedByHandTest, ABackgroundTaskIsNeverOnTheMainQueue) {
+  Environment::Options options;
+  options.manualClock = std::make_shared<ManualClock>();
+  options.backgroundThreadCount = BackgroundExecutor::kDrainedByHand;
+  Environment environment(std::move(options));
+  const Environment::Scope scope(environment, Environment::Scope::Reach::thisThread);
+  ASSERT_TRUE(environment.mainQueue().isCurrent());
+
+  bool onMainQueueInTask = true;
+  Environment* currentInTask = nullptr;
+  environment.background().async([&] {
+    onMainQueueInTask = environment.mainQueue().isCurrent();
+    currentInTask = &Environment::current();
+  });
+  environment.background().waitUntilIdle();
+  EXPECT_FALSE(onMainQueueInTask);
+  EXPECT_EQ(currentInTask, &environment);
+  EXPECT_TRUE(environment.mainQueue().isCurrent()) << "back on the main queue after the drain";
+}
+
+TEST(BackgroundExecutorDrainedByHandTest, ATaskDrainingItsOwnExecutorLeavesTheRestToTheOuterDrain) {
+  BackgroundExecutor executor(BackgroundExecutor::kDrainedByHand);
+  Strings ran;
+  executor.async([&] {
+    executor.async([&] { ran.emplace_back("posted"); });
+    executor.waitUntilIdle();  // would recurse into itself: returns at once
+    ran.emplace_back("outer");
+  });
+  executor.waitUntilIdle();
+  EXPECT_EQ(ran, (Strings{"outer", "posted"}));
+}
+
+TEST(BackgroundExecutorDrainedByHandTest, DestroyingTheExecutorInATaskEndsTheDrainAndDropsTheRest) {
+  auto executor = std::make_unique<BackgroundExecutor>(BackgroundExecutor::kDrainedByHand);
+  bool laterRan = false;
+  executor->async([&] { executor.reset(); });
+  executor->async([&] { laterRan = true; });
+  executor->waitUntilIdle();  // AddressSanitizer reports any touch of the freed executor
+  EXPECT_EQ(executor, nullptr);
+  EXPECT_FALSE(laterRan);
+
+  BackgroundExecutor stopped(BackgroundExecutor::kDrainedByHand);
+  stopped.async([&] { laterRan = true; });
+  stopped.shutdown();
+  stopped.async([&] { laterRan = true; });
+  stopped.waitUntilIdle();
+  EXPECT_FALSE(laterRan) << "queued and later tasks are dropped by shutdown";
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Platform
