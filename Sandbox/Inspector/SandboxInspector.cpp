@@ -77,11 +77,15 @@ void SandboxInspector::inspect(Platform::TimeInterval at, const AdsServiceSnapsh
 
 std::optional<Platform::Error> SandboxInspector::finish() {
   if (htmlPath_.empty()) return std::nullopt;
+  errno = 0;
   html_ << page_.html();
   html_.close();
   if (html_.fail()) {
+    // What the stream does not say, errno of the failed write usually does.
+    const int cause = errno;
     return Platform::Error{std::string(kErrorDomain), 2,
-                           "cannot write the inspector page \"" + htmlPath_ + "\""};
+                           "cannot write the inspector page \"" + htmlPath_ +
+                               "\": " + (cause != 0 ? std::strerror(cause) : "the stream failed")};
   }
   return std::nullopt;
 }

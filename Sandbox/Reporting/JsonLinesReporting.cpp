@@ -79,7 +79,7 @@ void JsonLinesReporting::flushLocked() {
     const int cause = errno;
     error_ = Platform::Error{
         std::string(kErrorDomain), static_cast<std::int64_t>(ErrorCode::writeFailed),
-        "Cannot write " + name_ + ": " + (cause != 0 ? std::strerror(cause) : "the stream failed")};
+        "cannot write " + name_ + ": " + (cause != 0 ? std::strerror(cause) : "the stream failed")};
     lost_ += buffered_;
   } else {
     written_ += buffered_;

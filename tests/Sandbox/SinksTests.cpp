@@ -94,7 +94,7 @@ TEST(JsonLinesReportingTest, AFailedWriteIsKeptAndEveryEventAfterItCountsAsLost)
   ASSERT_TRUE(error);
   EXPECT_EQ(error->domain, JsonLinesReporting::kErrorDomain);
   EXPECT_EQ(error->localizedDescription,
-            "Cannot write the analytics file \"/dev/full\": No space left on device");
+            "cannot write the analytics file \"/dev/full\": No space left on device");
   reporting.track({"ad_loaded", {}});
   EXPECT_EQ(reporting.flush(), error);  // the first failure stays the answer
   EXPECT_EQ(std::tuple(reporting.written(), reporting.lost()), std::tuple(0, 4));

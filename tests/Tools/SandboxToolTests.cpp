@@ -197,9 +197,15 @@ TEST_F(SandboxToolTest, AFullDiskIsAnErrorAndTheSummaryCountsOnlyWrittenEvents) 
   const std::string count = outcome.out.substr(start, outcome.out.find('\n', start) - start);
   EXPECT_GT(std::stoi(count), 0);
   EXPECT_EQ(outcome.err,
-            "qvr-sandbox: Cannot write the analytics file \"/dev/full\": No space "
+            "qvr-sandbox: cannot write the analytics file \"/dev/full\": No space "
             "left on device (" +
                 count + " events lost)\n");
+
+  const Outcome page = run({"--inspect-html", "/dev/full", "--minutes", "1", "--quiet"});
+  EXPECT_EQ(page.code, SandboxTool::kOutputLost);
+  EXPECT_EQ(
+      page.err,
+      "qvr-sandbox: cannot write the inspector page \"/dev/full\": No space left on device\n");
 }
 
 TEST_F(SandboxToolTest, JsonSummaryIsOneDocumentWithStableKeysMatchingTheEventsFile) {
