@@ -1,5 +1,6 @@
 #include "Sandbox/Config/StrictJsonParser.h"
 
+#include <cstdlib>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -46,6 +47,7 @@ class PlaceTracker {
         break;
       }
       case Json::parse_event_t::value:
+        if (parsed.is_number()) numberPlaces_.push_back(placeOfValue());
         if (!stack_.empty() && stack_.back().isArray) ++stack_.back().next;
         break;
       case Json::parse_event_t::object_end:
@@ -55,6 +57,9 @@ class PlaceTracker {
     }
     return true;
   }
+
+  // The place of every number of the document, in document order.
+  [[nodiscard]] const std::vector<std::string>& numberPlaces() const { return numberPlaces_; }
 
  private:
   struct Frame {
@@ -72,9 +77,51 @@ class PlaceTracker {
     return ConfigurationPath::child(top.path, top.key);
   }
 
+  // The place of a value other than a container (whose place placeOfNext() took at its start).
+  [[nodiscard]] std::string placeOfValue() const {
+    if (stack_.empty()) return {};
+    const Frame& top = stack_.back();
+    if (top.isArray) return ConfigurationPath::element(top.path, top.next);
+    return ConfigurationPath::child(top.path, top.key);
+  }
+
   ConfigurationProblems& problems_;
   std::vector<Frame> stack_;
+  std::vector<std::string> numberPlaces_;
 };
+
+// The number literals of a valid JSON text, in document order: outside strings, a token that
+// starts with a minus or a digit can only be a number.
+std::vector<std::string_view> numberLiterals(std::string_view text) {
+  std::vector<std::string_view> literals;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '-' || (c >= '0' && c <= '9')) {
+      const std::size_t end = text.find_first_not_of("+-.0123456789eE", i);
+      literals.push_back(text.substr(i, end - i));
+      i = (end == std::string_view::npos ? text.size() : end) - 1;
+    }
+  }
+  return literals;
+}
+
+// A literal with a non-zero digit before its exponent that still reads as zero: too small for a
+// double, which the JSON library turns into 0 without a word.
+bool underflowsToZero(std::string_view literal) {
+  const std::string_view mantissa = literal.substr(0, literal.find_first_of("eE"));
+  if (mantissa.find_first_of("123456789") == std::string_view::npos) return false;
+  const std::string text(literal);
+  return std::strtod(text.c_str(), nullptr) == 0.0;
+}
 
 }  // namespace
 
@@ -104,6 +151,13 @@ StrictJsonParser::Result StrictJsonParser::parse(std::string_view text,
     return {Outcome::invalidJson, {}};
   }
   for (const std::string& line : found.errors()) problems.documentError(line);
+  const std::vector<std::string_view> literals = numberLiterals(text);
+  const std::vector<std::string>& places = tracker.numberPlaces();
+  for (std::size_t i = 0; i < literals.size() && i < places.size(); ++i) {
+    if (underflowsToZero(literals[i])) {
+      problems.error(places[i], "is too small to represent, found " + std::string(literals[i]));
+    }
+  }
   result.outcome = Outcome::parsed;
   return result;
 }

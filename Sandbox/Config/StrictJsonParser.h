@@ -1,9 +1,10 @@
 #pragma once
 // StrictJsonParser reads a JSON text the way a configuration must be read: within a size and a
 // nesting bound (so a huge or deeply nested input is refused quickly instead of exhausting time
-// or memory), and refusing an object that names one field twice, which the JSON library would
-// otherwise accept silently, keeping the last value. Every refusal goes to the problems with its
-// place; a syntax error or a bound stops the reading, duplicate fields do not.
+// or memory), refusing an object that names one field twice, which the JSON library would
+// otherwise accept silently, keeping the last value, and refusing a non-zero number too small for
+// a double, which it would read as 0. Every refusal goes to the problems with its place; a syntax
+// error or a bound stops the reading, duplicate fields and tiny numbers do not.
 // Example:
 //   ConfigurationProblems problems;
 //   auto root = StrictJsonParser::parse(text, problems);  // none after a syntax error

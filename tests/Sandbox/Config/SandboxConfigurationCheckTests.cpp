@@ -128,6 +128,10 @@ TEST(SandboxConfigurationCheckTest, RewardAmountsAndIntegersStayWithinWhatTheFie
             "simulation.adMob.defaults.reward.amount: cannot be represented as a reward amount, "
             "found 1e-129");
   EXPECT_EQ(amount("1e-128"), "0." + std::string(127, '0') + "1");
+  // Too small even for the JSON reader's double, which would make it a silent 0.
+  EXPECT_EQ(amount("1e-400"),
+            "simulation.adMob.defaults.reward.amount: is too small to represent, found 1e-400");
+  EXPECT_EQ(amount("-0.0e-400"), "0") << "a zero written small is still zero";
 
   const auto shows = [](const std::string& value) {
     auto check = SandboxConfigurationCheck::ofText(
@@ -202,6 +206,21 @@ TEST(SandboxConfigurationCheckTest, FieldsNamedTwiceAreErrorsAtEveryLevel) {
             (Lines{"configuration: field \"sources\" appears more than once",
                    "simulation.adMob.adUnits[\"/u\\n\"]: field \"fillRate\" appears more than "
                    "once"}));
+}
+
+// Numbers are matched to their places in document order, so strings that look like numbers, and
+// numbers in arrays and at the top level, must not shift the places.
+TEST(SandboxConfigurationCheckTest, NumbersTooSmallForADoubleAreNamedAtTheirPlaces) {
+  ConfigurationProblems problems;
+  const auto parsed = StrictJsonParser::parse(
+      R"({"a\"1e-999": "2e-999", "b": [0, 1, {"c": -3E-400}], "d": 5e-324, "e": 0e-999})",
+      problems);
+  EXPECT_EQ(parsed.outcome, StrictJsonParser::Outcome::parsed);
+  EXPECT_EQ(problems.errors(), (Lines{"b[2].c: is too small to represent, found -3E-400"}));
+
+  ConfigurationProblems atTop;
+  EXPECT_EQ(StrictJsonParser::parse("1e-500", atTop).outcome, StrictJsonParser::Outcome::parsed);
+  EXPECT_EQ(atTop.errors(), (Lines{"configuration: is too small to represent, found 1e-500"}));
 }
 
 }  // namespace
