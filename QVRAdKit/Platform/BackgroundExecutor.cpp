@@ -115,13 +115,7 @@ void BackgroundExecutor::workerLoop(const std::shared_ptr<State>& state) {
   for (;;) {
     state->workAvailable.wait(lock, [&] { return state->stopping || !state->queue.empty(); });
     if (state->stopping) return;
-    Task task = std::move(state->queue.front());
-    state->queue.pop_front();
-    ++state->running;
-    lock.unlock();
-    runTask(task);
-    lock.lock();
-    --state->running;
+    runNext(lock, *state);
     if (state->running == 0 && state->queue.empty()) state->becameIdle.notify_all();
   }
 }
@@ -134,18 +128,17 @@ void BackgroundExecutor::drainHere(const std::shared_ptr<State>& state) {
   const std::thread::id previous = state->drainer;
   state->drainer = std::this_thread::get_id();
   while (!state->stopping && !state->queue.empty()) {
-    Task task = std::move(state->queue.front());
-    state->queue.pop_front();
-    ++state->running;
-    lock.unlock();
-    runTask(task);
-    lock.lock();
-    --state->running;
+    runNext(lock, *state);
   }
   state->drainer = previous;
 }
 
-void BackgroundExecutor::runTask(Task& task) {
+// Takes the first queued task and runs it with the lock released; the lock is held again after.
+void BackgroundExecutor::runNext(std::unique_lock<std::mutex>& lock, State& state) {
+  Task task = std::move(state.queue.front());
+  state.queue.pop_front();
+  ++state.running;
+  lock.unlock();
   struct Marker {
     Marker() { ++tasksRunningHere; }
     ~Marker() { --tasksRunningHere; }
@@ -154,6 +147,8 @@ void BackgroundExecutor::runTask(Task& task) {
   } const marker;
   task();
   task = nullptr;  // captures destroyed before the task counts as finished
+  lock.lock();
+  --state.running;
 }
 
 bool BackgroundExecutor::runningTaskHere() {

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -59,7 +60,7 @@ class BackgroundExecutor {
   struct State;
   static void workerLoop(const std::shared_ptr<State>& state);
   static void drainHere(const std::shared_ptr<State>& state);
-  static void runTask(Task& task);
+  static void runNext(std::unique_lock<std::mutex>& lock, State& state);
 
   const size_t threadCount_;
   std::shared_ptr<State> state_;
