@@ -1,7 +1,9 @@
 #include "tools/SandboxTool.h"
 
 #include <CLI/CLI.hpp>
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -24,12 +26,22 @@
 #include "Sandbox/MonteCarlo/ProgressBar.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
 #include "tools/BannerSvgCommand.h"
+#include "tools/Interruption.h"
 #include "tools/SandboxCommandLine.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
 constexpr const char* kProgram = "qvr-sandbox";
+
+bool stopRequested() {
+  return Interruption::requested();
+}
+
+// 128 + the signal, as a shell reports a process the signal ended.
+int interruptedCode() {
+  return 128 + Interruption::signal();
+}
 
 // One line on err, whatever the message holds.
 void say(std::ostream& err, std::string message) {
@@ -108,6 +120,7 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
   trials.premium = host.premium;
   ProgressBar bar(err, errIsTerminal, trials.sessions, "sessions");
   trials.progress = [&bar](std::uint64_t done, std::uint64_t) { bar.update(done); };
+  trials.stopRequested = stopRequested;
   auto report = MonteCarloRunner::run(trials);
   bar.finish();
   if (!report) {
@@ -116,7 +129,13 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
   }
   out << (options.json ? MonteCarloTables::json(*report) + "\n" : MonteCarloTables::text(*report));
   out.flush();
-  return out ? SandboxTool::kDone : SandboxTool::kOutputLost;
+  if (!out) return SandboxTool::kOutputLost;
+  if (report->stopped) {
+    say(err, "interrupted: the tables cover the " + std::to_string(report->sessions) + " of " +
+                 std::to_string(trials.sessions) + " sessions that ended");
+    return interruptedCode();
+  }
+  return SandboxTool::kDone;
 }
 
 }  // namespace
@@ -213,6 +232,7 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
 
   const StorageFile storage(options.storagePath);
   host.storagePath = storage.path();
+  host.stopRequested = stopRequested;
   auto summary = SandboxHost::run(host);
   const auto pageError = (*inspector)->finish();
   // Whatever happened, what was tracked goes out now.
@@ -246,6 +266,14 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
   if (!out) {
     say(err, std::string("cannot write to stdout: ") + std::strerror(errno));
     return kOutputLost;
+  }
+  if (summary->simulatedSeconds < host.duration && Interruption::requested()) {
+    // Rounded as the summary's own line rounds it.
+    std::array<char, 32> minutes{};
+    std::snprintf(minutes.data(), minutes.size(), "%.0f", summary->simulatedSeconds / 60);
+    say(err, std::string("interrupted: the summary covers the first ") + minutes.data() +
+                 " simulated minutes");
+    return interruptedCode();
   }
   return kDone;
 }

@@ -5,7 +5,8 @@
 // analytics events; or, with --sessions, plays many sessions and prints their tables. Exit codes: 0
 // done; 2 bad input (command line, configuration, storage file), every problem on its own line of
 // err, nothing run; 1 output lost (the events file or stdout could not be written: the summary then
-// counts only the events that were written) or an internal error. Example:
+// counts only the events that were written) or an internal error; 128 + the signal when SIGINT or
+// SIGTERM stopped the run early (what was played is still written and summarised). Example:
 //   return SandboxTool::main(argc, argv, std::cout, std::cerr);
 // Threading: runs on the calling thread, which plays the session's main thread.
 

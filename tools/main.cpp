@@ -5,11 +5,14 @@
 #include <csignal>
 #include <iostream>
 
+#include "tools/Interruption.h"
 #include "tools/SandboxTool.h"
 
 int main(int argc, char** argv) {
   // A reader that stops early (qvr-sandbox | head) must not kill the run before it removes its
   // temporary storage: writes to a closed pipe then simply fail, and are reported.
   std::signal(SIGPIPE, SIG_IGN);
+  // Ctrl-C ends the session at its next step instead of the process at once.
+  QVRAdKit::Sandbox::Interruption::install();
   return QVRAdKit::Sandbox::SandboxTool::main(argc, argv, std::cout, std::cerr);
 }

@@ -1,6 +1,7 @@
 #include "Sandbox/Host/SandboxHost.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -36,17 +37,22 @@ void settle(Platform::Environment& environment) {
 
 // Moves the clock to each pending task's due date in turn, settling at each, and ends at end.
 // The clock stands still while background work runs, so what that work reads of it, and so every
-// draw the simulators make, is the same from one run to the next.
-void advanceTo(Platform::Environment& environment, Platform::ManualClock& clock,
-               Platform::Date end) {
+// draw the simulators make, is the same from one run to the next. Answers false when asked to
+// stop before end: the clock then stays at the last step played.
+bool advanceTo(Platform::Environment& environment, Platform::ManualClock& clock, Platform::Date end,
+               const std::function<bool()>& stopRequested) {
+  const auto stopping = [&stopRequested] { return stopRequested && stopRequested(); };
   settle(environment);
   for (auto due = environment.mainQueue().nextDueDate(); due && *due <= end;
        due = environment.mainQueue().nextDueDate()) {
+    if (stopping()) return false;
     if (*due > clock.now()) clock.set(*due);
     settle(environment);
   }
+  if (stopping()) return false;
   if (end > clock.now()) clock.set(end);
   settle(environment);
+  return true;
 }
 
 }  // namespace
@@ -82,12 +88,19 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
     auto session = std::make_shared<SandboxSession>(*environment, options, *store);
     session->start();
     const Platform::Date start = clock->now();
+    bool playing = true;
     for (Platform::TimeInterval at : options.inspectAt) {
       if (!(at >= 0 && at <= options.duration)) continue;
-      advanceTo(*environment, *clock, std::max(clock->now(), start.addingTimeInterval(at)));
+      playing =
+          advanceTo(*environment, *clock, std::max(clock->now(), start.addingTimeInterval(at)),
+                    options.stopRequested);
+      if (!playing) break;
       if (options.inspector) options.inspector(at, session->snapshot());
     }
-    advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)));
+    if (playing) {
+      advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)),
+                options.stopRequested);
+    }
     summary = session->summary();
     if (options.atEnd) options.atEnd(*environment);
     session->stop();

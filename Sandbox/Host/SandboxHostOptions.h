@@ -44,6 +44,9 @@ struct SandboxHostOptions {
   // receives a snapshot of the ads service, taken once everything due by then has run.
   std::vector<Platform::TimeInterval> inspectAt;
   std::function<void(Platform::TimeInterval at, const AdsServiceSnapshot& snapshot)> inspector;
+  // Asked before each step of the clock; true ends the session there, as if its time were up:
+  // the summary covers the time played (a person pressing Ctrl-C).
+  std::function<bool()> stopRequested;
   // Called once at the end of the session, before anything is torn down, with the session's
   // environment (its simulated networks are registered there): lets tests and benchmarks look at
   // what the session holds after a long run.

@@ -17,6 +17,8 @@ struct MonteCarloReport {
   // Seconds of simulated time per session.
   Platform::TimeInterval sessionSeconds = 0;
   SessionStatistics totals;
+  // Stopped on request before every session asked for had run: sessions counts those played.
+  bool stopped = false;
 
   bool operator==(const MonteCarloReport&) const = default;
 };

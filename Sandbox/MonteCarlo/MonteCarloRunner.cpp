@@ -92,6 +92,11 @@ class Aggregator {
   }
 
   [[nodiscard]] bool failed() const { return failed_.load(); }
+  // How many sessions, from the first seed on without a gap, are in the totals.
+  [[nodiscard]] std::uint64_t merged() {
+    std::lock_guard lock(mutex_);
+    return merged_;
+  }
   [[nodiscard]] const std::optional<Platform::Error>& error() const { return error_; }
   [[nodiscard]] SessionStatistics& totals() { return totals_; }
 
@@ -147,9 +152,10 @@ Platform::Expected<MonteCarloReport> MonteCarloRunner::run(const Options& option
   }
   Aggregator aggregator(options.sessions, options.progress);
   std::atomic<std::uint64_t> next{0};
+  const auto stopping = [&options] { return options.stopRequested && options.stopRequested(); };
   auto work = [&] {
-    for (std::uint64_t index = next++; index < options.sessions && !aggregator.failed();
-         index = next++) {
+    for (std::uint64_t index = next++;
+         index < options.sessions && !aggregator.failed() && !stopping(); index = next++) {
       aggregator.add(index, runSession(options.configuration, options.firstSeed + index,
                                        options.duration, options.premium));
     }
@@ -165,7 +171,8 @@ Platform::Expected<MonteCarloReport> MonteCarloRunner::run(const Options& option
   if (aggregator.error()) return *aggregator.error();
 
   MonteCarloReport report;
-  report.sessions = options.sessions;
+  report.sessions = aggregator.merged();
+  report.stopped = report.sessions < options.sessions;
   report.firstSeed = options.firstSeed;
   report.sessionSeconds = std::max(0.0, options.duration);
   report.totals = std::move(aggregator.totals());

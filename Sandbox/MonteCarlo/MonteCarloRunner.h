@@ -44,12 +44,16 @@ class MonteCarloRunner {
     bool premium = false;
     // Told after each session how many have ended, out of how many.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+    // Asked, from the session threads, before each session starts; true starts no more. The
+    // report then covers the sessions that ended without a gap in seed order (S to S+k-1).
+    std::function<bool()> stopRequested;
   };
 
   // Why options cannot run (one line naming the option and its bounds), or none.
   [[nodiscard]] static std::optional<std::string> problem(const Options& options);
 
-  // Runs every session; the error of the first session that could not run, or of bad options.
+  // Runs every session (or those before a stop); the error of the first session that could not
+  // run, or of bad options.
   [[nodiscard]] static Platform::Expected<MonteCarloReport> run(const Options& options);
 
   // One session: its statistics, the host's moments included.

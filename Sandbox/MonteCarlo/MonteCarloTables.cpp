@@ -64,9 +64,16 @@ nlohmann::ordered_json row(const char* label, const std::string& name,
 std::string MonteCarloTables::text(const MonteCarloReport& report) {
   const SessionStatistics& totals = report.totals;
   std::string out;
-  out += format("Monte Carlo: %llu sessions of %.0f simulated minutes, seeds %llu to %llu\n",
-                count(report.sessions), report.sessionSeconds / 60, count(report.firstSeed),
-                count(report.firstSeed + report.sessions - 1));
+  if (report.sessions == 0) {
+    out += format("Monte Carlo: no session of %.0f simulated minutes ended, from seed %llu%s\n",
+                  report.sessionSeconds / 60, count(report.firstSeed),
+                  report.stopped ? " (stopped)" : "");
+  } else {
+    out += format("Monte Carlo: %llu sessions of %.0f simulated minutes, seeds %llu to %llu%s\n",
+                  count(report.sessions), report.sessionSeconds / 60, count(report.firstSeed),
+                  count(report.firstSeed + report.sessions - 1),
+                  report.stopped ? " (stopped early)" : "");
+  }
   out += format("%-24s %9s %9s %7s %8s %8s %7s %7s %7s %8s\n", "Placement", "requests", "fills",
                 "fill", "p50 ms", "p90 ms", "opport.", "shows", "show", "rewards");
   for (const auto& [name, row] : totals.placements) {
@@ -94,6 +101,7 @@ std::string MonteCarloTables::json(const MonteCarloReport& report) {
   object["sessions"] = report.sessions;
   object["seed"] = report.firstSeed;
   object["minutes"] = report.sessionSeconds / 60;
+  object["stopped"] = report.stopped;
   object["placements"] = nlohmann::ordered_json::array();
   for (const auto& [name, values] : report.totals.placements) {
     object["placements"].push_back(row("placement", name, values, true));

@@ -1,10 +1,11 @@
 #pragma once
 // MonteCarloTables renders a MonteCarloReport: text() as two aligned tables for people, one row
 // per placement and one per network, and json() as one JSON object for programs:
-//   {"sessions":N,"seed":S,"minutes":M,"placements":[{"placement":"interstitial.connect",
-//    "requests":..,"fills":..,"fillRate":..,"loadLatencyMs":{"p50":..,"p90":..},
-//    "opportunities":..,"shows":..,"showRate":..,"rewards":..},...],"networks":[{"network":
-//    "admob",...},...]}
+//   {"sessions":N,"seed":S,"minutes":M,"stopped":false,"placements":[{"placement":
+//    "interstitial.connect","requests":..,"fills":..,"fillRate":..,"loadLatencyMs":{"p50":..,
+//    "p90":..},"opportunities":..,"shows":..,"showRate":..,"rewards":..},...],"networks":[{
+//    "network":"admob",...},...]}
+// stopped is true when a stop request ended the run early: sessions then counts those played.
 // Rates are fractions in text as percentages with one decimal; a rate without a denominator and a
 // percentile without samples are "-" in text and null in JSON. Latencies are the nearest-rank
 // percentiles (LatencyHistogram) of the durations of every filled load of every session pooled.

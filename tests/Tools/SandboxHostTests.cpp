@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -99,6 +101,37 @@ TEST(SandboxHostTest, SameSeedReplaysTheSameSessionAndAnotherSeedDoesNot) {
 
   options.seed = 12;
   EXPECT_NE(play(options).narration, first.narration);
+}
+
+// A stop request ends the session between two steps of the clock: what was played is the
+// beginning of the whole session, to the event, and the summary covers only that.
+TEST(SandboxHostTest, AStoppedSessionIsTheBeginningOfTheWholeOne) {
+  SandboxHostOptions options;
+  options.seed = 5;
+  options.duration = 1800;
+  int steps = 0;
+  options.stopRequested = [&steps] {
+    ++steps;
+    return false;
+  };
+  const Outcome whole = play(options);
+  ASSERT_GT(steps, 4);
+  const int half = steps / 2;
+  steps = 0;
+  options.stopRequested = [&steps, half] { return ++steps > half; };
+  const Outcome stopped = play(options);
+
+  EXPECT_GT(stopped.summary.simulatedSeconds, 0);
+  EXPECT_LT(stopped.summary.simulatedSeconds, whole.summary.simulatedSeconds);
+  ASSERT_GT(stopped.events.size(), 0u);
+  ASSERT_LT(stopped.events.size(), whole.events.size());
+  EXPECT_EQ(stopped.events,
+            std::vector<std::string>(
+                whole.events.begin(),
+                whole.events.begin() + static_cast<std::ptrdiff_t>(stopped.events.size())));
+  ASSERT_LT(stopped.narration.size(), whole.narration.size());
+  EXPECT_TRUE(
+      std::equal(stopped.narration.begin(), stopped.narration.end(), whole.narration.begin()));
 }
 
 TEST(SandboxHostTest, PremiumUserAndConsentOutsideTheRegionChangeTheSession) {

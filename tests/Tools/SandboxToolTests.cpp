@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/Interruption.h"
 #include "tools/SandboxCommandLine.h"
 
 namespace QVRAdKit::Sandbox {
@@ -248,6 +251,41 @@ TEST_F(SandboxToolTest, AForeignStorageFileIsRefusedUntouched) {
   EXPECT_EQ(outcome.code, SandboxTool::kBadInput);
   EXPECT_NE(outcome.err.find("belongs to another application"), std::string::npos) << outcome.err;
   EXPECT_EQ(contents(dir / "foreign.sqlite"), before);
+}
+
+// Ctrl-C stops the run at its next step, not the process: the events tracked so far are written,
+// the summary covers the time played, the temporary storage is removed, and the exit code is the
+// one a shell gives a process that the signal ended.
+TEST_F(SandboxToolTest, AStopSignalEndsTheRunWithItsOutputWrittenAndNothingLeftBehind) {
+  Interruption::install();
+  ASSERT_EQ(std::raise(SIGINT), 0);  // handled: the test goes on
+  ASSERT_EQ(Interruption::signal(), SIGINT);
+
+  const fs::path temporary = dir / "tmp";
+  fs::create_directories(temporary);
+  ASSERT_EQ(setenv("TMPDIR", temporary.c_str(), 1), 0);
+  const Outcome session = run({"--events", file("events.jsonl"), "--quiet"});
+  EXPECT_EQ(session.code, 128 + SIGINT);
+  EXPECT_EQ(session.err,
+            "qvr-sandbox: interrupted: the summary covers the first 0 simulated "
+            "minutes\n");
+  EXPECT_NE(session.out.find("Summary: 0 simulated minutes"), std::string::npos) << session.out;
+  const Lines events = lines(contents(file("events.jsonl")));
+  EXPECT_NE(session.out.find("Analytics events written: " + std::to_string(events.size()) + "\n"),
+            std::string::npos)
+      << session.out;
+  EXPECT_TRUE(fs::is_empty(temporary)) << "the temporary storage is removed";
+
+  const Outcome trials = run({"--sessions", "3", "--json"});
+  EXPECT_EQ(trials.code, 128 + SIGINT);
+  EXPECT_EQ(trials.err,
+            "qvr-sandbox: interrupted: the tables cover the 0 of 3 sessions that ended\n");
+  const auto tables = nlohmann::json::parse(trials.out);
+  EXPECT_EQ(tables["sessions"], 0);
+  EXPECT_EQ(tables["stopped"], true);
+
+  Interruption::request(0);
+  EXPECT_EQ(run({"--sessions", "2", "--minutes", "5"}).code, SandboxTool::kDone);
 }
 
 }  // namespace
