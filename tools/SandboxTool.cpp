@@ -34,10 +34,6 @@ namespace {
 
 constexpr const char* kProgram = "qvr-sandbox";
 
-bool stopRequested() {
-  return Interruption::requested();
-}
-
 // 128 + the signal, as a shell reports a process the signal ended.
 int interruptedCode() {
   return 128 + Interruption::signal();
@@ -120,7 +116,7 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
   trials.premium = host.premium;
   ProgressBar bar(err, errIsTerminal, trials.sessions, "sessions");
   trials.progress = [&bar](std::uint64_t done, std::uint64_t) { bar.update(done); };
-  trials.stopRequested = stopRequested;
+  trials.stopRequested = Interruption::requested;
   auto report = MonteCarloRunner::run(trials);
   bar.finish();
   if (!report) {
@@ -232,7 +228,7 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
 
   const StorageFile storage(options.storagePath);
   host.storagePath = storage.path();
-  host.stopRequested = stopRequested;
+  host.stopRequested = Interruption::requested;
   auto summary = SandboxHost::run(host);
   const auto pageError = (*inspector)->finish();
   // Whatever happened, what was tracked goes out now.

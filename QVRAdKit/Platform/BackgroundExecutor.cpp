@@ -125,12 +125,11 @@ void BackgroundExecutor::drainHere(const std::shared_ptr<State>& state) {
   std::unique_lock lock(state->mutex);
   // A task draining its own executor returns at once: the outer drain runs what it posted.
   if (state->drainer == std::this_thread::get_id()) return;
-  const std::thread::id previous = state->drainer;
   state->drainer = std::this_thread::get_id();
   while (!state->stopping && !state->queue.empty()) {
     runNext(lock, *state);
   }
-  state->drainer = previous;
+  state->drainer = {};
 }
 
 // Takes the first queued task and runs it with the lock released; the lock is held again after.

@@ -47,7 +47,13 @@ class PlaceTracker {
         break;
       }
       case Json::parse_event_t::value:
-        if (parsed.is_number()) numberPlaces_.push_back(placeOfValue());
+        if (parsed.is_number()) {
+          // Only a float read as zero can be a literal that was too small; its place is kept.
+          if (parsed.is_number_float() && parsed.get<double>() == 0.0) {
+            zeroFloats_.push_back({numbers_, placeOfValue()});
+          }
+          ++numbers_;
+        }
         if (!stack_.empty() && stack_.back().isArray) ++stack_.back().next;
         break;
       case Json::parse_event_t::object_end:
@@ -58,8 +64,12 @@ class PlaceTracker {
     return true;
   }
 
-  // The place of every number of the document, in document order.
-  [[nodiscard]] const std::vector<std::string>& numberPlaces() const { return numberPlaces_; }
+  // A float the reader made zero: the index of its number in document order, and its place.
+  struct ZeroFloat {
+    std::size_t index;
+    std::string place;
+  };
+  [[nodiscard]] const std::vector<ZeroFloat>& zeroFloats() const { return zeroFloats_; }
 
  private:
   struct Frame {
@@ -87,7 +97,8 @@ class PlaceTracker {
 
   ConfigurationProblems& problems_;
   std::vector<Frame> stack_;
-  std::vector<std::string> numberPlaces_;
+  std::size_t numbers_ = 0;
+  std::vector<ZeroFloat> zeroFloats_;
 };
 
 // The number literals of a valid JSON text, in document order: outside strings, a token that
@@ -151,11 +162,11 @@ StrictJsonParser::Result StrictJsonParser::parse(std::string_view text,
     return {Outcome::invalidJson, {}};
   }
   for (const std::string& line : found.errors()) problems.documentError(line);
-  const std::vector<std::string_view> literals = numberLiterals(text);
-  const std::vector<std::string>& places = tracker.numberPlaces();
-  for (std::size_t i = 0; i < literals.size() && i < places.size(); ++i) {
-    if (underflowsToZero(literals[i])) {
-      problems.error(places[i], "is too small to represent, found " + std::string(literals[i]));
+  const std::vector<std::string_view> literals =
+      tracker.zeroFloats().empty() ? std::vector<std::string_view>() : numberLiterals(text);
+  for (const auto& [index, place] : tracker.zeroFloats()) {
+    if (index < literals.size() && underflowsToZero(literals[index])) {
+      problems.error(place, "is too small to represent, found " + std::string(literals[index]));
     }
   }
   result.outcome = Outcome::parsed;

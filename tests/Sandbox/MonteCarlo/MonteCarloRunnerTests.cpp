@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
@@ -116,6 +117,27 @@ TEST(MonteCarloRunnerTest, ASessionDrainedByHandPlaysAsOneWithABackgroundThread)
     EXPECT_GT(byHand.size(), 5u);
     EXPECT_EQ(byHand, narration(seed, 1)) << "seed " << seed;
   }
+}
+
+// A stop on two jobs may leave a later session ended while an earlier one did not start: the
+// report covers only the gapless run of seeds from the first, exactly as played one by one.
+TEST(MonteCarloRunnerTest, AStopReportsTheSessionsThatEndedWithoutAGap) {
+  Options options = shortRun(8, 2);
+  std::atomic<int> asked{0};
+  options.stopRequested = [&asked] { return ++asked > 4; };
+  auto report = MonteCarloRunner::run(options);
+  ASSERT_TRUE(report.hasValue());
+  EXPECT_TRUE(report->stopped);
+  ASSERT_GE(report->sessions, 2u);
+  ASSERT_LT(report->sessions, 8u);
+  SessionStatistics oneByOne;
+  for (std::uint64_t seed = 11; seed < 11 + report->sessions; ++seed) {
+    auto session =
+        MonteCarloRunner::runSession(options.configuration, seed, options.duration, false);
+    ASSERT_TRUE(session.hasValue());
+    oneByOne.merge(*session);
+  }
+  EXPECT_EQ(report->totals, oneByOne);
 }
 
 TEST(MonteCarloRunnerTest, PremiumUsersGetNoAdsButStillHaveMoments) {
