@@ -2,6 +2,8 @@
 # build.sh DIR [cmake args...]: configures (once) and builds the whole tree into DIR, with warnings
 # as errors (QVR_WERROR; a later -DQVR_WERROR=OFF in the arguments wins).
 set -euo pipefail
+# Paths relative to the tree, so that ccache shares objects between checkouts and build folders.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd "$(dirname "$0")/.." && pwd)} CCACHE_NOHASHDIR=1
 dir=$1; shift
 cmake -S "$(dirname "$0")/.." -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} \
   -DQVR_WERROR=ON "$@" >/dev/null
