@@ -37,9 +37,10 @@ void ServeCommand::addTo(CLI::App& app) {
   command_ = app.add_subcommand("serve",
                                 "Serve the configuration workbench, a local web page to "
                                 "edit, check and simulate a configuration");
-  command_->add_option("--port", port_, "TCP port, 1 to 65535")
+  command_
+      ->add_option("--port", port_, "TCP port; 0 picks a free one (the address printed names it)")
       ->capture_default_str()
-      ->check(CLI::Range(1, 65535));
+      ->check(CLI::Range(0, 65535));
   command_->add_option_function<std::string>(
       "--config", [this](const std::string& path) { configPath_ = path; },
       "JSON configuration file the editor opens (default: the embedded configuration)");
