@@ -7,6 +7,8 @@
 #include <exception>
 #include <random>
 #include <set>
+
+#include <sys/socket.h>
 #include <utility>
 
 #include "Sandbox/Banner/BannerPicture.h"
@@ -255,6 +257,12 @@ WorkbenchServer::~WorkbenchServer() {
 }
 
 std::optional<std::string> WorkbenchServer::start() {
+  // The library's default also sets SO_REUSEPORT, which would let a second server share a port
+  // in use (and split its connections) instead of being refused.
+  server_->set_socket_options([](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
   if (options_.port == 0) {
     port_ = server_->bind_to_any_port(options_.listenAddress);
     if (port_ < 0) port_ = 0;
