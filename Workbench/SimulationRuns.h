@@ -37,8 +37,9 @@ class SimulationRuns {
     // Two runs use the two cores of a small machine; a third would only slow both.
     std::size_t maxActive = 2;
     std::size_t maxKept = 16;
-    // The page asks every few hundred milliseconds; half a minute of silence is a closed page.
-    std::chrono::steady_clock::duration abandonAfter = std::chrono::seconds(30);
+    // The page asks every few hundred milliseconds, but a browser may slow a hidden tab's timers
+    // to one a minute: two minutes of silence is a closed page.
+    std::chrono::steady_clock::duration abandonAfter = std::chrono::minutes(2);
   };
 
   enum class State { running, done, cancelled, abandoned, failed };

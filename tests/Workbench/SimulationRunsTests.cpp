@@ -27,11 +27,12 @@ SimulationRuns::Status waitForEnd(SimulationRuns& runs, const std::string& id) {
 }
 
 TEST(SimulationRuns, ARunWhosePageStopsAskingIsAbandoned) {
-  // Every reading of this clock is a minute after the last: the page's questions never come
-  // often enough.
-  std::atomic<Clock::rep> minutes{0};
+  // Every reading of this clock is further past the last one than the limit of silence: the
+  // page's questions never come often enough.
+  const auto step = SimulationRuns::Limits{}.abandonAfter + std::chrono::seconds(1);
+  std::atomic<Clock::rep> readings{0};
   SimulationRuns runs(
-      {}, [&minutes] { return Clock::time_point(std::chrono::minutes(minutes.fetch_add(1) + 1)); });
+      {}, [&readings, step] { return Clock::time_point(step * (readings.fetch_add(1) + 1)); });
   const auto id = runs.start(longRun());
   ASSERT_TRUE(id);
   const auto status = waitForEnd(runs, *id);
