@@ -18,14 +18,12 @@ std::optional<std::uint64_t> wholeNumber(const Json& value, std::uint64_t low, s
   std::uint64_t number = 0;
   if (value.is_number_unsigned()) {
     number = value.get<std::uint64_t>();
-  } else if (value.is_number_integer()) {
-    return std::nullopt;  // negative
   } else if (digitsAllowed && value.is_string()) {
     const auto& text = value.get_ref<const std::string&>();
     const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (text.empty() || failed != std::errc() || end != text.data() + text.size()) return {};
   } else {
-    return std::nullopt;
+    return std::nullopt;  // negative, fractional or not a number
   }
   if (number < low || number > high) return std::nullopt;
   return number;

@@ -96,17 +96,17 @@ class WorkbenchServer::Routes {
       refuse(response, response.status, message);
       return HandlerResponse::Handled;
     }));
-    server.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr failure) {
-          std::string message = "internal error";
-          try {
-            if (failure) std::rethrow_exception(failure);
-          } catch (const std::exception& error) {
-            message += std::string(": ") + error.what();
-          } catch (...) {
-          }
-          refuse(response, 500, message);
-        });
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
+                                    const std::exception_ptr& failure) {
+      std::string message = "internal error";
+      try {
+        if (failure) std::rethrow_exception(failure);
+      } catch (const std::exception& error) {
+        message += std::string(": ") + error.what();
+      } catch (...) {
+      }
+      refuse(response, 500, message);
+    });
     server.Get("/",
                [this](const httplib::Request&, httplib::Response& response) { page(response); });
     server.Get(R"(/assets/([A-Za-z0-9_.-]+))",
@@ -259,9 +259,10 @@ WorkbenchServer::~WorkbenchServer() {
 std::optional<std::string> WorkbenchServer::start() {
   // The library's default also sets SO_REUSEPORT, which would let a second server share a port
   // in use (and split its connections) instead of being refused.
-  server_->set_socket_options([](int socket) {
+  server_->set_socket_options([this](int socket) {
     int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    listeningSocket_ = socket;
   });
   if (options_.port == 0) {
     port_ = server_->bind_to_any_port(options_.listenAddress);
@@ -273,6 +274,9 @@ std::optional<std::string> WorkbenchServer::start() {
     return "cannot listen on " + options_.listenAddress + " port " + std::to_string(options_.port) +
            " (in use, or not an address of this machine)";
   }
+  // The library listens with a backlog of 5: a page's burst of requests beyond that would wait
+  // a second for a retried connection, or lose it. Listening again only raises the backlog.
+  if (listeningSocket_ >= 0) ::listen(listeningSocket_, SOMAXCONN);
   routes_ = std::make_unique<Routes>(options_, token_, *runs_, port_);
   routes_->install(*server_);
   thread_ = std::thread([this] {

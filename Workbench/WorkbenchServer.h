@@ -85,6 +85,7 @@ class WorkbenchServer {
   Options options_;
   std::string token_;
   int port_ = 0;
+  int listeningSocket_ = -1;
   std::unique_ptr<SimulationRuns> runs_;
   std::unique_ptr<httplib::Server> server_;
   std::unique_ptr<Routes> routes_;

@@ -109,7 +109,12 @@ TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
       httplib::Client client("127.0.0.1", http.server->port());
       auto answer = client.Post("/api/check", {{WorkbenchServer::kTokenHeader, token}},
                                 Json{{"configuration", defaultText()}}.dump(), "application/json");
-      if (answer && answer->status == 200) ++answered;
+      if (answer && answer->status == 200) {
+        ++answered;
+      } else {
+        ADD_FAILURE() << (answer ? "status " + std::to_string(answer->status)
+                                 : "error " + httplib::to_string(answer.error()));
+      }
     });
   }
   for (auto& client : clients) client.join();
