@@ -7,6 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
 #include "Workbench/WorkbenchHttp.h"
 #include "tools/SandboxTool.h"
@@ -19,6 +24,27 @@ using Json = nlohmann::json;
 
 std::string defaultText() {
   return std::string(Sandbox::kDefaultSandboxConfigurationJson);
+}
+
+// What the server answers to bytes sent on a fresh connection, up to its first line; empty when
+// it closes without an answer.
+std::string rawExchange(int port, const std::string& bytes) {
+  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::send(sock, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(bytes.size())) {
+    ::shutdown(sock, SHUT_WR);
+    char buffer[512];
+    for (ssize_t got = 0; (got = ::recv(sock, buffer, sizeof buffer, 0)) > 0;)
+      answer.append(buffer, got);
+  }
+  ::close(sock);
+  return answer.substr(0, answer.find("\r\n"));
 }
 
 // The default configuration with one timeout made negative and one key listed twice.
@@ -119,6 +145,15 @@ TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
   }
   for (auto& client : clients) client.join();
   EXPECT_EQ(answered, 16);
+  // Bytes that are not HTTP, and a request line beyond the library's bound: a 400 or a closed
+  // connection, never a crash or a hang.
+  const std::string junk[] = {std::string("\x00\x01\x02 not http\r\n\r\n", 19),
+                              "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n",
+                              "POST /api/check HTTP/1.1\r\nContent-Length: -5\r\n\r\n"};
+  for (const auto& bytes : junk) {
+    const std::string firstLine = rawExchange(http.server->port(), bytes);
+    EXPECT_TRUE(firstLine.empty() || firstLine.starts_with("HTTP/1.1 4")) << firstLine;
+  }
   auto still = http.get("/api/configuration");
   ASSERT_TRUE(still);
   EXPECT_EQ(still->status, 200);
