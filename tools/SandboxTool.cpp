@@ -28,6 +28,7 @@
 #include "tools/BannerSvgCommand.h"
 #include "tools/Interruption.h"
 #include "tools/SandboxCommandLine.h"
+#include "tools/ServeCommand.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -145,6 +146,8 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
   SandboxCommandLine::define(app, options);
   Tools::BannerSvgCommand bannerSvg;
   bannerSvg.addTo(app);
+  Tools::ServeCommand serve;
+  serve.addTo(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -159,6 +162,7 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
   }
   // The banner picture plays no session: the session's options do not apply.
   if (bannerSvg.requested()) return bannerSvg.run();
+  if (serve.requested()) return serve.run(out, err);
   const auto problems = SandboxCommandLine::validate(options);
   for (const auto& problem : problems) say(err, problem);
   if (!problems.empty()) return kBadInput;

@@ -1,0 +1,304 @@
+#include "Workbench/WorkbenchServer.h"
+
+#include <httplib.h>
+
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <random>
+#include <set>
+
+#include <sys/socket.h>
+#include <utility>
+
+#include "Sandbox/Banner/BannerPicture.h"
+#include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Workbench/RunRequest.h"
+#include "Workbench/WorkbenchAssets.h"
+#include "Workbench/WorkbenchJson.h"
+
+namespace QVRAdKit::Workbench {
+namespace {
+
+using Json = nlohmann::ordered_json;
+using HandlerResponse = httplib::Server::HandlerResponse;
+
+constexpr std::string_view kTokenPlaceholder = "__WORKBENCH_TOKEN__";
+
+// 128 random bits as hex: what a page of this server shows and no other site can read.
+std::string randomToken() {
+  std::random_device entropy;
+  std::string token;
+  for (int word = 0; word < 4; ++word) {
+    std::array<char, 9> hex{};
+    std::snprintf(hex.data(), hex.size(), "%08x", static_cast<unsigned>(entropy()));
+    token += hex.data();
+  }
+  return token;
+}
+
+void send(httplib::Response& response, int status, const Json& body) {
+  response.status = status;
+  response.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n",
+                       "application/json");
+}
+
+void refuse(httplib::Response& response, int status, const std::string& message) {
+  send(response, status, WorkbenchJson::error(message));
+}
+
+bool isLoopback(const std::string& address) {
+  return address.starts_with("127.") || address == "::1" || address == "localhost";
+}
+
+// The body as JSON; none (and a 400 sent) when it is not.
+std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
+                                       httplib::Response& response) {
+  auto body = nlohmann::json::parse(request.body, nullptr, false);
+  if (body.is_discarded()) {
+    refuse(response, 400, "the request body is not valid JSON");
+    return std::nullopt;
+  }
+  return body;
+}
+
+}  // namespace
+
+// The routes, with what they share: the options, the token and the runs.
+class WorkbenchServer::Routes {
+ public:
+  Routes(const Options& options, const std::string& token, SimulationRuns& runs, int port)
+      : options_(options), token_(token), runs_(runs) {
+    const std::string suffix = ":" + std::to_string(port);
+    if (isLoopback(options.listenAddress)) {
+      for (const char* host : {"127.0.0.1", "localhost", "[::1]"}) hosts_.insert(host + suffix);
+    }
+    const bool anyAddress = options.listenAddress == "0.0.0.0" || options.listenAddress == "::";
+    if (!anyAddress) {
+      const bool v6 = options.listenAddress.find(':') != std::string::npos;
+      hosts_.insert((v6 ? "[" + options.listenAddress + "]" : options.listenAddress) + suffix);
+    }
+  }
+
+  void install(httplib::Server& server) {
+    server.set_payload_max_length(kMaxBodyBytes);
+    server.set_pre_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+          return guard(request, response);
+        });
+    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&,
+                                                                     httplib::Response& response) {
+      if (!response.body.empty()) return HandlerResponse::Unhandled;
+      const char* message = response.status == 404   ? "no such route"
+                            : response.status == 413 ? "the request body is larger than the limit"
+                            : response.status == 405 ? "method not allowed"
+                                                     : "bad request";
+      refuse(response, response.status, message);
+      return HandlerResponse::Handled;
+    }));
+    server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
+                                    const std::exception_ptr& failure) {
+      std::string message = "internal error";
+      try {
+        if (failure) std::rethrow_exception(failure);
+      } catch (const std::exception& error) {
+        message += std::string(": ") + error.what();
+      } catch (...) {
+      }
+      refuse(response, 500, message);
+    });
+    server.Get("/",
+               [this](const httplib::Request&, httplib::Response& response) { page(response); });
+    server.Get(R"(/assets/([A-Za-z0-9_.-]+))",
+               [](const httplib::Request& request, httplib::Response& response) {
+                 const auto asset = findAsset(request.matches[1].str());
+                 if (!asset || request.matches[1].str() == "index.html") {
+                   return refuse(response, 404, "no such asset");
+                 }
+                 response.set_content(std::string(asset->bytes), asset->contentType);
+               });
+    server.Get("/api/configuration", [this](const httplib::Request&, httplib::Response& response) {
+      send(response, 200,
+           {{"label", options_.configurationLabel}, {"text", options_.configurationText}});
+    });
+    server.Post("/api/check", [](const httplib::Request& request, httplib::Response& response) {
+      const auto body = jsonBody(request, response);
+      if (!body) return;
+      const auto text = body->find("configuration");
+      if (!body->is_object() || text == body->end() || !text->is_string()) {
+        return refuse(response, 400, "configuration: must be the configuration's JSON text");
+      }
+      const auto& document = text->get_ref<const std::string&>();
+      send(response, 200,
+           WorkbenchJson::check(document, Sandbox::SandboxConfigurationCheck::ofText(document)));
+    });
+    server.Post("/api/runs", [this](const httplib::Request& request, httplib::Response& response) {
+      startRun(request, response);
+    });
+    server.Get(R"(/api/runs/([0-9]{1,19}))",
+               [this](const httplib::Request& request, httplib::Response& response) {
+                 const std::string id = request.matches[1].str();
+                 const auto status = runs_.status(id);
+                 if (!status) return refuse(response, 404, "no run " + id);
+                 send(response, 200, WorkbenchJson::status(id, *status));
+               });
+    server.Get(R"(/api/runs/([0-9]{1,19})/report\.json)",
+               [this](const httplib::Request& request, httplib::Response& response) {
+                 const std::string id = request.matches[1].str();
+                 const auto status = runs_.status(id);
+                 if (!status) return refuse(response, 404, "no run " + id);
+                 if (!status->report)
+                   return refuse(response, 409, "run " + id + " has no report yet");
+                 response.set_content(Sandbox::MonteCarloTables::json(*status->report) + "\n",
+                                      "application/json");
+                 response.set_header("Content-Disposition",
+                                     "attachment; filename=\"workbench-run-" + id + ".json\"");
+               });
+    server.Post(R"(/api/runs/([0-9]{1,19})/cancel)",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  const std::string id = request.matches[1].str();
+                  if (!runs_.cancel(id)) return refuse(response, 404, "no run " + id);
+                  send(response, 200, WorkbenchJson::status(id, *runs_.status(id)));
+                });
+    server.Get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
+      banner(request, response);
+    });
+  }
+
+ private:
+  // Before any route: the Host must name this server, and a POST must carry the token and come
+  // from this server's origin.
+  HandlerResponse guard(const httplib::Request& request, httplib::Response& response) const {
+    const std::string host = request.get_header_value("Host");
+    if (!hosts_.empty() && hosts_.count(host) == 0) {
+      refuse(response, 403, "this server answers only requests addressed to it");
+      return HandlerResponse::Handled;
+    }
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_header("Cache-Control", "no-store");
+    if (request.method == "GET" || request.method == "HEAD") return HandlerResponse::Unhandled;
+    if (request.get_header_value(kTokenHeader) != token_) {
+      refuse(response, 403, std::string("missing or wrong ") + kTokenHeader + " header");
+      return HandlerResponse::Handled;
+    }
+    if (request.has_header("Origin") && request.get_header_value("Origin") != "http://" + host) {
+      refuse(response, 403, "requests from another origin are refused");
+      return HandlerResponse::Handled;
+    }
+    return HandlerResponse::Unhandled;
+  }
+
+  void page(httplib::Response& response) const {
+    std::string html(findAsset("index.html")->bytes);
+    if (const auto at = html.find(kTokenPlaceholder); at != std::string::npos) {
+      html.replace(at, kTokenPlaceholder.size(), token_);
+    }
+    response.set_header("Content-Security-Policy",
+                        "default-src 'self'; img-src 'self' data:; style-src 'self'; "
+                        "script-src 'self'; frame-ancestors 'none'");
+    response.set_header("Referrer-Policy", "no-referrer");
+    response.set_content(html, "text/html; charset=utf-8");
+  }
+
+  void startRun(const httplib::Request& request, httplib::Response& response) {
+    const auto body = jsonBody(request, response);
+    if (!body) return;
+    auto read = RunRequest::read(*body);
+    if (const auto* bad = std::get_if<RunRequest::BadField>(&read)) {
+      return refuse(response, 400, bad->message);
+    }
+    if (const auto* bad = std::get_if<RunRequest::BadConfiguration>(&read)) {
+      Json answer = WorkbenchJson::error("the configuration has errors: it cannot run");
+      answer["check"] = WorkbenchJson::check(bad->text, bad->check);
+      return send(response, 422, answer);
+    }
+    const auto id = runs_.start(std::get<Sandbox::MonteCarloRunner::Options>(std::move(read)));
+    if (!id) {
+      return refuse(response, 429,
+                    "already " + std::to_string(options_.runs.maxActive) +
+                        " runs under way: wait for one to end or cancel one");
+    }
+    send(response, 202, {{"id", *id}});
+  }
+
+  static void banner(const httplib::Request& request, httplib::Response& response) {
+    Sandbox::BannerPicture::Options picture;
+    if (request.has_param("width")) {
+      const std::string text = request.get_param_value("width");
+      char* end = nullptr;
+      const double width = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0' || !(width >= 200 && width <= 2048)) {
+        return refuse(response, 400, "width: must be a number from 200 to 2048");
+      }
+      picture.width = width;
+    }
+    if (request.has_param("title")) picture.title = request.get_param_value("title").substr(0, 200);
+    if (request.has_param("subtitle")) {
+      picture.subtitle = request.get_param_value("subtitle").substr(0, 200);
+    }
+    picture.appearance = Sandbox::SampleBannerStyle::partnerLook();
+    response.set_content(Sandbox::BannerPicture::svg(picture), "image/svg+xml");
+  }
+
+  const Options& options_;
+  const std::string& token_;
+  SimulationRuns& runs_;
+  std::set<std::string> hosts_;
+};
+
+WorkbenchServer::WorkbenchServer(Options options)
+    : options_(std::move(options)),
+      token_(randomToken()),
+      runs_(std::make_unique<SimulationRuns>(options_.runs, options_.clock)),
+      server_(std::make_unique<httplib::Server>()) {}
+
+WorkbenchServer::~WorkbenchServer() {
+  stop();
+}
+
+std::optional<std::string> WorkbenchServer::start() {
+  // The library's default also sets SO_REUSEPORT, which would let a second server share a port
+  // in use (and split its connections) instead of being refused.
+  server_->set_socket_options([this](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    listeningSocket_ = socket;
+  });
+  if (options_.port == 0) {
+    port_ = server_->bind_to_any_port(options_.listenAddress);
+    if (port_ < 0) port_ = 0;
+  } else if (server_->bind_to_port(options_.listenAddress, options_.port)) {
+    port_ = options_.port;
+  }
+  if (port_ <= 0) {
+    return "cannot listen on " + options_.listenAddress + " port " + std::to_string(options_.port) +
+           " (in use, or not an address of this machine)";
+  }
+  // The library listens with a backlog of 5: a page's burst of requests beyond that would wait
+  // a second for a retried connection, or lose it. Listening again only raises the backlog.
+  if (listeningSocket_ >= 0) ::listen(listeningSocket_, SOMAXCONN);
+  routes_ = std::make_unique<Routes>(options_, token_, *runs_, port_);
+  routes_->install(*server_);
+  thread_ = std::thread([this] {
+    server_->listen_after_bind();
+    listenEnded_ = true;
+  });
+  return std::nullopt;
+}
+
+void WorkbenchServer::stop() {
+  runs_->stopAll();
+  if (!thread_.joinable()) return;
+  // The server ignores stop() until its loop has started: wait for either.
+  while (!server_->is_running() && !listenEnded_) std::this_thread::yield();
+  server_->stop();
+  thread_.join();
+}
+
+std::string WorkbenchServer::address() const {
+  const bool v6 = options_.listenAddress.find(':') != std::string::npos;
+  const std::string host = v6 ? "[" + options_.listenAddress + "]" : options_.listenAddress;
+  return "http://" + host + ":" + std::to_string(port_) + "/";
+}
+
+}  // namespace QVRAdKit::Workbench

@@ -1,0 +1,247 @@
+// The workbench page: checks the configuration as it is edited (debounced), runs Monte Carlo
+// sessions on the server and watches them (polling), and draws their tables and charts.
+"use strict";
+
+const $ = (id) => document.getElementById(id);
+const token = document.querySelector('meta[name="workbench-token"]').content;
+const CHECK_DELAY_MS = 250;
+const POLL_MS = 300;
+
+async function api(method, path, body) {
+  const options = { method, headers: {} };
+  if (method !== "GET") {
+    options.headers["X-Workbench-Token"] = token;
+    options.headers["Content-Type"] = "application/json";
+    options.body = JSON.stringify(body ?? {});
+  }
+  const response = await fetch(path, options);
+  const data = await response.json().catch(() => ({ error: `answer ${response.status}` }));
+  return { status: response.status, data };
+}
+
+const state = { opened: "", label: "", verdict: null, checkSequence: 0, run: null, report: null };
+let editor;
+
+function describe(problem) {
+  const where = problem.range ? `line ${problem.range.start.line}:${problem.range.start.column}` : "document";
+  return where;
+}
+
+function showVerdict(verdict) {
+  state.verdict = verdict;
+  const problems = [
+    ...verdict.errors.map((p) => ({ ...p, severity: "error" })),
+    ...verdict.warnings.map((p) => ({ ...p, severity: "warning" })),
+  ];
+  editor.setProblems(problems);
+  const list = $("problems");
+  list.replaceChildren(...problems.map((problem) => {
+    const item = document.createElement("li");
+    item.className = problem.severity;
+    const button = document.createElement("button");
+    button.type = "button";
+    const where = document.createElement("span");
+    where.className = "where";
+    where.textContent = `${problem.severity} · ${describe(problem)}`;
+    button.append(where, problem.text);
+    button.disabled = !problem.range;
+    if (problem.range) button.addEventListener("click", () => editor.goTo(problem.range));
+    item.append(button);
+    return item;
+  }));
+  const summary = $("check-summary");
+  const e = verdict.errors.length, w = verdict.warnings.length;
+  summary.textContent = e === 0 && w === 0 ? "No problems: the configuration can run."
+    : `${e} error${e === 1 ? "" : "s"}, ${w} warning${w === 1 ? "" : "s"}` +
+      (e ? ": fix the errors to run." : ": the configuration can run.");
+  summary.className = e ? "bad" : "";
+  updateRunButtons();
+}
+
+async function check() {
+  const sequence = ++state.checkSequence;
+  const { status, data } = await api("POST", "/api/check", { configuration: editor.text });
+  if (sequence !== state.checkSequence) return;  // an older answer: a newer check is on its way
+  if (status !== 200) { $("check-summary").textContent = data.error; return; }
+  showVerdict(data);
+}
+
+let checkTimer = 0;
+function scheduleCheck() {
+  clearTimeout(checkTimer);
+  state.verdict = null;
+  updateRunButtons();
+  checkTimer = setTimeout(check, CHECK_DELAY_MS);
+}
+
+function updateRunButtons() {
+  const running = state.run !== null;
+  const runnable = state.verdict !== null && state.verdict.runnable;
+  $("run").disabled = running || !runnable;
+  $("cancel").disabled = !running;
+  const blocked = $("run-blocked");
+  blocked.hidden = runnable || state.verdict === null;
+  if (!blocked.hidden) {
+    blocked.textContent = `Cannot run: the configuration has ${state.verdict.errors.length} error(s) (listed under the editor).`;
+  }
+}
+
+async function startRun(event) {
+  event?.preventDefault();
+  if ($("run").disabled) return;
+  const body = {
+    configuration: editor.text,
+    sessions: Number($("sessions").value),
+    seed: $("seed").value.trim(),
+    jobs: Number($("jobs").value),
+    minutes: Number($("minutes").value),
+  };
+  const { status, data } = await api("POST", "/api/runs", body);
+  if (status === 422) { showVerdict(data.check); return; }
+  if (status !== 202) { $("run-status").textContent = data.error; return; }
+  state.run = data.id;
+  $("run-status").textContent = "Starting…";
+  updateRunButtons();
+  poll(data.id);
+}
+
+async function poll(id) {
+  const { status, data } = await api("GET", `/api/runs/${id}`);
+  if (state.run !== id) return;
+  if (status !== 200) { $("run-status").textContent = data.error; finishRun(); return; }
+  $("progress").max = data.total;
+  $("progress").value = data.done;
+  if (data.state === "running") {
+    $("run-status").textContent = `Running: ${data.done} of ${data.total} sessions`;
+    setTimeout(() => poll(id), POLL_MS);
+    return;
+  }
+  const words = { done: "Done", cancelled: "Cancelled", abandoned: "Abandoned", failed: "Failed" };
+  const covered = data.report ? `: ${data.report.sessions} of ${data.total} sessions` : "";
+  $("run-status").textContent = `${words[data.state] ?? data.state}${covered}${data.error ? ": " + data.error : ""}`;
+  $("run-status").dataset.state = data.state;
+  if (data.report) showResults(id, data);
+  finishRun();
+}
+
+function finishRun() { state.run = null; updateRunButtons(); }
+
+async function cancelRun() {
+  if (state.run === null) return;
+  $("run-status").textContent = "Cancelling…";
+  await api("POST", `/api/runs/${state.run}/cancel`);
+}
+
+const percent = (v) => (v === null || v === undefined ? "–" : (v * 100).toFixed(1) + "%");
+const interval = (ci) => (Array.isArray(ci) ? ` (${percent(ci[0])}–${percent(ci[1])})` : "");
+const orDash = (v) => (v === null || v === undefined ? "–" : String(v));
+
+const COLUMNS = {
+  placements: [["placement", "Placement"], ["requests", "Requests"], ["fills", "Fills"],
+    ["fillRate", "Fill rate"], ["p50", "p50 ms"], ["p90", "p90 ms"], ["opportunities", "Opportunities"],
+    ["shows", "Shows"], ["showRate", "Show rate"], ["rewards", "Rewards"]],
+  networks: [["network", "Network"], ["requests", "Requests"], ["fills", "Fills"],
+    ["fillRate", "Fill rate"], ["p50", "p50 ms"], ["p90", "p90 ms"], ["shows", "Shows"], ["rewards", "Rewards"]],
+};
+
+function cell(row, key) {
+  if (key === "fillRate") return percent(row.fillRate) + interval(row.fillRateCI);
+  if (key === "showRate") return percent(row.showRate) + interval(row.showRateCI);
+  if (key === "p50" || key === "p90") return orDash(row.loadLatencyMs?.[key]);
+  return orDash(row[key]);
+}
+
+function fillTable(table, rows, columns) {
+  const head = document.createElement("tr");
+  for (const [, title] of columns) {
+    const th = document.createElement("th");
+    th.scope = "col";
+    th.textContent = title;
+    head.append(th);
+  }
+  const body = rows.map((row) => {
+    const tr = document.createElement("tr");
+    for (const [key] of columns) {
+      const td = document.createElement("td");
+      td.textContent = cell(row, key);
+      tr.append(td);
+    }
+    return tr;
+  });
+  table.replaceChildren(head, ...body);
+}
+
+function showResults(id, status) {
+  const report = status.report;
+  state.report = report;
+  $("results").hidden = false;
+  $("download-report").href = `/api/runs/${id}/report.json`;
+  fillTable($("placements-table"), report.placements, COLUMNS.placements);
+  fillTable($("networks-table"), report.networks, COLUMNS.networks);
+  const rateRows = (key, ciKey) => report.placements.map((row) => ({
+    label: row.placement, value: row[key],
+    ...(Array.isArray(row[ciKey]) ? { low: row[ciKey][0], high: row[ciKey][1] } : {}),
+  }));
+  Charts.barChart($("chart-fill"), rateRows("fillRate", "fillRateCI"));
+  Charts.barChart($("chart-show"), rateRows("showRate", "showRateCI"));
+  Charts.cdfChart($("chart-latency"), status.latencyCdf?.networks ?? {});
+  const perSession = report.placements.map((row) => {
+    const shows = row.perSession?.shows;
+    const value = shows ? shows.mean : report.sessions ? row.shows / report.sessions : null;
+    return { label: row.placement, value,
+      ...(Array.isArray(shows?.ci) ? { low: shows.ci[0], high: shows.ci[1] } : {}) };
+  });
+  const most = Math.max(1, ...perSession.map((r) => r.high ?? r.value ?? 0));
+  Charts.barChart($("chart-shows"), perSession, { maxValue: most, format: (v) => v.toFixed(2) });
+  $("interval-note").textContent = report.intervals
+    ? "Whiskers: 95% confidence intervals (rates: Wilson; shows per session: normal approximation)."
+    : "This report carries no confidence intervals: bars show the point estimates only.";
+}
+
+function csv() {
+  const quote = (v) => `"${String(v).replaceAll('"', '""')}"`;
+  const lines = [];
+  for (const kind of ["placements", "networks"]) {
+    const columns = COLUMNS[kind];
+    lines.push(columns.map(([, title]) => quote(title)).join(","));
+    for (const row of state.report[kind]) lines.push(columns.map(([key]) => quote(cell(row, key))).join(","));
+    lines.push("");
+  }
+  return lines.join("\n");
+}
+
+function download(name, text, type) {
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(new Blob([text], { type }));
+  link.download = name;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+function showBanner() {
+  $("banner-image").src = `/api/banner.svg?width=${encodeURIComponent($("banner-width").value)}`;
+}
+
+async function start() {
+  editor = new ConfigEditor($("config"), $("backdrop"), $("gutter"));
+  const { data } = await api("GET", "/api/configuration");
+  state.opened = data.text;
+  $("config-label").textContent = data.label;
+  editor.text = data.text;
+  $("config").addEventListener("input", scheduleCheck);
+  $("config").addEventListener("keydown", (event) => {
+    if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) startRun(event);
+  });
+  $("run-form").addEventListener("submit", startRun);
+  $("cancel").addEventListener("click", cancelRun);
+  $("reset").addEventListener("click", () => { editor.text = state.opened; scheduleCheck(); });
+  $("download-config").addEventListener("click",
+    () => download("configuration.json", editor.text, "application/json"));
+  $("download-csv").addEventListener("click", () => download("workbench-tables.csv", csv(), "text/csv"));
+  $("banner-width").addEventListener("change", showBanner);
+  showBanner();
+  await check();
+  document.body.dataset.ready = "true";
+}
+
+document.addEventListener("DOMContentLoaded", start);

@@ -1,0 +1,41 @@
+# The configuration workbench (`qvr-sandbox serve`): a local web application over the sandbox.
+# Its HTTP server is Debian's cpp-httplib, built as a shared library with TLS and compression
+# support, so its users compile with the same definitions (from its pkg-config file). Its pages,
+# scripts and styles are compiled into the program, so it works offline and from any folder.
+if(NOT QVR_BUILD_TOOLS)
+  return()
+endif()
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(CPP_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+
+set(QVR_WORKBENCH_ASSETS index.html workbench.css workbench.js editor.js charts.js)
+set(QVR_WORKBENCH_ASSET_FILES "")
+foreach(asset IN LISTS QVR_WORKBENCH_ASSETS)
+  list(APPEND QVR_WORKBENCH_ASSET_FILES ${CMAKE_CURRENT_SOURCE_DIR}/Workbench/assets/${asset})
+endforeach()
+# "|" between the files: a ";" would split the command line.
+string(REPLACE ";" "|" QVR_WORKBENCH_ASSET_LIST "${QVR_WORKBENCH_ASSET_FILES}")
+set(QVR_WORKBENCH_ASSETS_CPP ${CMAKE_CURRENT_BINARY_DIR}/Workbench/WorkbenchAssetsData.cpp)
+add_custom_command(
+  OUTPUT ${QVR_WORKBENCH_ASSETS_CPP}
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${QVR_WORKBENCH_ASSETS_CPP}
+          "-DFILES=${QVR_WORKBENCH_ASSET_LIST}" -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/EmbedAssets.cmake
+  DEPENDS ${QVR_WORKBENCH_ASSET_FILES} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/EmbedAssets.cmake
+  COMMENT "Embedding the workbench's web assets" VERBATIM)
+
+file(GLOB QVR_WORKBENCH_SOURCES CONFIGURE_DEPENDS Workbench/*.cpp)
+add_library(Workbench STATIC ${QVR_WORKBENCH_SOURCES} ${QVR_WORKBENCH_ASSETS_CPP})
+target_include_directories(Workbench PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(Workbench PUBLIC Sandbox PkgConfig::CPP_HTTPLIB)
+qvr_set_warnings(Workbench)
+# The sandbox host's `serve` subcommand.
+target_link_libraries(SandboxTool PUBLIC Workbench)
+
+# The workbench in headless Chromium, driven by playwright-core (tests/Workbench/browser/);
+# skipped (77) without chromium or node unless QVR_REQUIRE_CHROMIUM=1.
+if(QVR_BUILD_TESTS)
+  add_test(NAME workbench_in_browser
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/Workbench/browser/run.sh
+                   $<TARGET_FILE:qvr-sandbox> ${CMAKE_BINARY_DIR}/workbench-screenshots)
+  set_tests_properties(workbench_in_browser PROPERTIES TIMEOUT 240 SKIP_RETURN_CODE 77)
+endif()

@@ -1,0 +1,73 @@
+// `qvr-sandbox serve` through the program's own entry point, in-process: the stop request that
+// Ctrl-C makes is made before the call, so the command serves, sees it and ends.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+#include <vector>
+
+#include "Workbench/WorkbenchHttp.h"
+#include "tools/Interruption.h"
+#include "tools/SandboxTool.h"
+
+namespace QVRAdKit::Workbench {
+namespace {
+
+struct Outcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+Outcome serve(std::vector<const char*> arguments, bool interrupted) {
+  std::vector<const char*> argv = {"qvr-sandbox", "serve"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::ostringstream out;
+  std::ostringstream err;
+  Sandbox::Interruption::request(interrupted ? SIGINT : 0);
+  Outcome outcome;
+  outcome.code = Sandbox::SandboxTool::main(static_cast<int>(argv.size()), argv.data(), out, err);
+  Sandbox::Interruption::request(0);
+  outcome.out = out.str();
+  outcome.err = err.str();
+  return outcome;
+}
+
+TEST(ServeCommand, ServesOnLoopbackPrintsItsAddressAndStopsWhenInterrupted) {
+  const auto outcome = serve({"--port", "0"}, true);
+  EXPECT_EQ(outcome.code, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("workbench at http://127.0.0.1:"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("workbench stopped"), std::string::npos);
+  EXPECT_EQ(outcome.err.find("warning"), std::string::npos);
+}
+
+TEST(ServeCommand, RefusesWhatCannotServe) {
+  Testing::WorkbenchHttp taken;
+  const std::string busyPort = std::to_string(taken.server->port());
+  struct Case {
+    const char* name;
+    std::vector<const char*> arguments;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"unreadable configuration", {"--config", "/nonexistent/qvr.json"}, "cannot read"},
+      {"a port in use", {"--port", busyPort.c_str()}, "cannot listen on 127.0.0.1"},
+      {"a port out of range", {"--port", "65536"}, "--port"},
+      // 192.0.2.0/24 is reserved for documentation: no machine has it, so nothing is served,
+      // but the warning about leaving loopback comes first.
+      {"another address: warned",
+       {"--listen", "192.0.2.1", "--port", "0"},
+       "warning: listening on"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto outcome = serve(c.arguments, true);
+    EXPECT_EQ(outcome.code, 2);
+    EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out.find("workbench at"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Workbench

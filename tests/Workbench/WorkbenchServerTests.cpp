@@ -1,0 +1,283 @@
+// The workbench's HTTP API, through a real socket: a server on an ephemeral loopback port and
+// httplib's client.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Sandbox/Config/SandboxConfigurationCheck.h"
+#include "Workbench/WorkbenchHttp.h"
+#include "tools/SandboxTool.h"
+
+namespace QVRAdKit::Workbench {
+namespace {
+
+using Testing::WorkbenchHttp;
+using Json = nlohmann::json;
+
+std::string defaultText() {
+  return std::string(Sandbox::kDefaultSandboxConfigurationJson);
+}
+
+// What the server answers to bytes sent on a fresh connection, up to its first line; empty when
+// it closes without an answer.
+std::string rawExchange(int port, const std::string& bytes) {
+  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::send(sock, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(bytes.size())) {
+    ::shutdown(sock, SHUT_WR);
+    char buffer[512];
+    for (ssize_t got = 0; (got = ::recv(sock, buffer, sizeof buffer, 0)) > 0;)
+      answer.append(buffer, got);
+  }
+  ::close(sock);
+  return answer.substr(0, answer.find("\r\n"));
+}
+
+// The default configuration with one timeout made negative and one key listed twice.
+std::string textWithErrors() {
+  std::string text = defaultText();
+  text.replace(text.find("\"timeout\": 60"), 13, "\"timeout\": -5");
+  text.replace(text.find("\"disconnect_fallback\""), 21, "\"disconnect_primary\"");
+  return text;
+}
+
+TEST(WorkbenchServer, ServesThePageWithItsTokenAndOnlyCompiledInAssets) {
+  WorkbenchHttp http;
+  auto page = http.get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_NE(page->body.find(http.server->token()), std::string::npos);
+  EXPECT_EQ(page->body.find("__WORKBENCH_TOKEN__"), std::string::npos);
+  EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'self'"),
+            std::string::npos);
+  auto script = http.get("/assets/workbench.js");
+  ASSERT_TRUE(script);
+  EXPECT_EQ(script->status, 200);
+  EXPECT_EQ(script->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
+
+  for (const char* path :
+       {"/assets/../CMakeLists.txt", "/assets/..%2F..%2FCMakeLists.txt", "/assets/%2e%2e",
+        "/assets/..", "/assets/", "/assets/nope.js", "/../../../etc/passwd",
+        "/%2e%2e/%2e%2e/etc/passwd", "/assets/workbench.js/..", "/api/runs/x", "/api/nothing",
+        "/assets/index.html"}) {
+    SCOPED_TRACE(path);
+    auto answer = http.get(path);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 404);
+    EXPECT_TRUE(WorkbenchHttp::json(answer).contains("error"));
+  }
+}
+
+TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
+  WorkbenchHttp http;
+  const std::string check = Json{{"configuration", "{}"}}.dump();
+  const std::string token = http.server->token();
+  const std::string origin = "http://127.0.0.1:" + std::to_string(http.server->port());
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string body;
+    httplib::Headers headers;
+    bool withToken;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"no token", "/api/check", check, {}, false, 403},
+      {"wrong token", "/api/check", check, {{WorkbenchServer::kTokenHeader, "0"}}, false, 403},
+      {"another origin", "/api/check", check, {{"Origin", "http://evil.example"}}, true, 403},
+      {"the page's origin", "/api/check", check, {{"Origin", origin}}, true, 200},
+      {"malformed JSON", "/api/check", "{\"configuration\": ", {}, true, 400},
+      {"not an object", "/api/check", "[1]", {}, true, 400},
+      {"configuration not a string", "/api/check", R"({"configuration": 5})", {}, true, 400},
+      {"unknown route", "/api/nothing", "{}", {}, true, 404},
+      {"cancel of an unknown run", "/api/runs/99/cancel", "{}", {}, true, 404},
+      {"body over the limit",
+       "/api/check",
+       std::string(WorkbenchServer::kMaxBodyBytes + 1, ' '),
+       {},
+       true,
+       413},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    httplib::Headers headers = c.headers;
+    if (c.withToken) headers.emplace(WorkbenchServer::kTokenHeader, token);
+    auto answer = http.client->Post(c.path.c_str(), headers, c.body, "application/json");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, c.status);
+    const auto body = WorkbenchHttp::json(answer);
+    EXPECT_EQ(body.contains("error"), c.status != 200) << answer->body;
+  }
+  // A page served under another name (DNS rebinding) is refused, GET included.
+  auto rebound = http.client->Get("/api/configuration", {{"Host", "attacker.example:80"}});
+  ASSERT_TRUE(rebound);
+  EXPECT_EQ(rebound->status, 403);
+
+  // Many clients at once, each on its own connection: every one answered.
+  std::vector<std::thread> clients;
+  std::atomic<int> answered{0};
+  for (int index = 0; index < 16; ++index) {
+    clients.emplace_back([&] {
+      httplib::Client client("127.0.0.1", http.server->port());
+      auto answer = client.Post("/api/check", {{WorkbenchServer::kTokenHeader, token}},
+                                Json{{"configuration", defaultText()}}.dump(), "application/json");
+      if (answer && answer->status == 200) {
+        ++answered;
+      } else {
+        ADD_FAILURE() << (answer ? "status " + std::to_string(answer->status)
+                                 : "error " + httplib::to_string(answer.error()));
+      }
+    });
+  }
+  for (auto& client : clients) client.join();
+  EXPECT_EQ(answered, 16);
+  // Bytes that are not HTTP, and a request line beyond the library's bound: a 400 or a closed
+  // connection, never a crash or a hang.
+  const std::string junk[] = {std::string("\x00\x01\x02 not http\r\n\r\n", 19),
+                              "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n",
+                              "POST /api/check HTTP/1.1\r\nContent-Length: -5\r\n\r\n"};
+  for (const auto& bytes : junk) {
+    const std::string firstLine = rawExchange(http.server->port(), bytes);
+    EXPECT_TRUE(firstLine.empty() || firstLine.starts_with("HTTP/1.1 4")) << firstLine;
+  }
+  auto still = http.get("/api/configuration");
+  ASSERT_TRUE(still);
+  EXPECT_EQ(still->status, 200);
+  EXPECT_EQ(WorkbenchHttp::json(still)["text"], defaultText());
+}
+
+TEST(WorkbenchServer, CheckListsTheCommandLinesProblemsWithTheirPlaces) {
+  WorkbenchHttp http;
+  auto clean = WorkbenchHttp::json(http.post("/api/check", Json{{"configuration", defaultText()}}));
+  EXPECT_EQ(clean["runnable"], true);
+  EXPECT_TRUE(clean["errors"].empty());
+
+  const std::string text = textWithErrors();
+  const auto verdict = WorkbenchHttp::json(http.post("/api/check", Json{{"configuration", text}}));
+  const auto expected = Sandbox::SandboxConfigurationCheck::ofText(text);
+  EXPECT_EQ(verdict["runnable"], false);
+  ASSERT_EQ(verdict["errors"].size(), expected.errors.size());
+  ASSERT_GE(expected.errors.size(), 2U);
+  for (std::size_t index = 0; index < expected.errors.size(); ++index) {
+    EXPECT_EQ(verdict["errors"][index]["text"], expected.errors[index]);
+  }
+  // Every problem points at the line of the text that holds it.
+  const auto lineOf = [&text](const std::string& needle) {
+    const auto at = text.find(needle);
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + at, '\n'));
+  };
+  for (const auto& problem : verdict["errors"]) {
+    SCOPED_TRACE(problem.dump());
+    ASSERT_TRUE(problem["range"].is_object());
+    const int line = problem["range"]["start"]["line"];
+    const std::string place = problem["place"];
+    if (place == "interstitial.connect.timeout") {
+      EXPECT_EQ(line, lineOf("\"timeout\": -5"));
+    } else if (place.starts_with("interstitial.disconnect.keys")) {
+      EXPECT_EQ(line, lineOf("\"disconnect_primary\"]"));
+    }
+  }
+  auto broken =
+      WorkbenchHttp::json(http.post("/api/check", Json{{"configuration", "{\n  \"a\": ,"}}));
+  ASSERT_EQ(broken["errors"].size(), 1U);
+  EXPECT_EQ(broken["errors"][0]["range"]["start"]["line"], 2);
+}
+
+TEST(WorkbenchServer, RunGivesTheCommandLinesReportByteForByte) {
+  WorkbenchHttp http;
+  auto started = http.post("/api/runs", Json{{"configuration", defaultText()},
+                                             {"sessions", 12},
+                                             {"seed", "7"},
+                                             {"jobs", 2},
+                                             {"minutes", 30}});
+  ASSERT_TRUE(started);
+  ASSERT_EQ(started->status, 202) << started->body;
+  const std::string id = WorkbenchHttp::json(started)["id"];
+  const auto status = http.waitForEnd(id);
+  ASSERT_EQ(status["state"], "done") << status.dump();
+  EXPECT_EQ(status["done"], 12);
+  EXPECT_EQ(status["report"]["sessions"], 12);
+  EXPECT_EQ(status["latencyCdf"]["networks"]["admob"].size(), 100U);
+
+  auto report = http.get("/api/runs/" + id + "/report.json");
+  ASSERT_TRUE(report);
+  std::ostringstream out;
+  std::ostringstream err;
+  const char* argv[] = {"qvr-sandbox", "--sessions", "12",        "--seed", "7",
+                        "--jobs",      "2",          "--minutes", "30",     "--json"};
+  ASSERT_EQ(Sandbox::SandboxTool::main(10, argv, out, err), 0) << err.str();
+  EXPECT_EQ(report->body, out.str());
+}
+
+TEST(WorkbenchServer, RefusesRunsThatCannotRun) {
+  WorkbenchHttp http;
+  auto withErrors =
+      http.post("/api/runs", Json{{"configuration", textWithErrors()}, {"sessions", 1}});
+  ASSERT_TRUE(withErrors);
+  EXPECT_EQ(withErrors->status, 422);
+  EXPECT_FALSE(WorkbenchHttp::json(withErrors)["check"]["errors"].empty());
+
+  const Json base = {{"configuration", defaultText()}, {"sessions", 2}};
+  const std::pair<const char*, Json> bad[] = {
+      {"sessions", 0}, {"sessions", 100001}, {"sessions", "2"},
+      {"seed", "-1"},  {"seed", -1},         {"seed", "18446744073709551615"},
+      {"seed", "1x"},  {"jobs", 0},          {"jobs", 65},
+      {"minutes", 0},  {"minutes", 10081},   {"minutes", "5"},
+  };
+  for (const auto& [field, value] : bad) {
+    SCOPED_TRACE(std::string(field) + "=" + value.dump());
+    Json body = base;
+    body[field] = value;
+    auto answer = http.post("/api/runs", body);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 400);
+    EXPECT_TRUE(WorkbenchHttp::json(answer)["error"].get<std::string>().starts_with(field));
+  }
+}
+
+TEST(WorkbenchServer, CancelStopsARunAndTheLimitOfRunsIsA429) {
+  auto options = WorkbenchHttp::defaults();
+  options.runs.maxActive = 1;
+  WorkbenchHttp http(options);
+  // A week per session, a hundred thousand sessions: hours of work unless cancelled.
+  const Json longRun = {{"configuration", defaultText()}, {"sessions", 100000}, {"minutes", 10080}};
+  auto first = http.post("/api/runs", longRun);
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->status, 202);
+  const std::string id = WorkbenchHttp::json(first)["id"];
+
+  auto second = http.post("/api/runs", longRun);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->status, 429);
+  EXPECT_TRUE(WorkbenchHttp::json(second).contains("error"));
+
+  auto cancel = http.post("/api/runs/" + id + "/cancel", std::string("{}"));
+  ASSERT_TRUE(cancel);
+  EXPECT_EQ(cancel->status, 200);
+  const auto status = http.waitForEnd(id);
+  EXPECT_EQ(status["state"], "cancelled");
+  EXPECT_LT(status["report"]["sessions"].get<int>(), 100000);
+  EXPECT_EQ(status["report"]["stopped"], true);
+
+  // The slot is free again; the server's end cancels the new run.
+  auto third = http.post("/api/runs", longRun);
+  ASSERT_TRUE(third);
+  EXPECT_EQ(third->status, 202);
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Workbench

@@ -1,0 +1,119 @@
+// End-to-end test of the workbench page in headless Chromium: load, an invalid edit shows its
+// problem at its place and blocks the run, a valid edit, a run with its tables and charts, a
+// cancelled run, the banner picture. Writes screenshots of each step.
+// Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
+import { spawn } from "node:child_process";
+import { once } from "node:events";
+import path from "node:path";
+import { chromium } from "playwright-core";
+
+const [sandbox, executablePath, shots] = process.argv.slice(2);
+const failures = [];
+function expect(condition, message) {
+  if (!condition) failures.push(message);
+  console.log(`${condition ? "ok  " : "FAIL"} ${message}`);
+}
+
+// The server on a free loopback port; its address comes from its first line.
+const server = spawn(sandbox, ["serve", "--port", "0"], { stdio: ["ignore", "pipe", "inherit"] });
+const address = await new Promise((resolve, reject) => {
+  let out = "";
+  server.stdout.on("data", (chunk) => {
+    out += chunk;
+    const found = out.match(/workbench at (http:\/\/127\.0\.0\.1:\d+\/)/);
+    if (found) resolve(found[1]);
+  });
+  server.on("exit", (code) => reject(new Error(`server ended (${code}) before its address`)));
+});
+
+const browser = await chromium.launch({ executablePath, args: ["--no-sandbox", "--disable-gpu"] });
+try {
+  const page = await browser.newPage({ viewport: { width: 1280, height: 1100 } });
+  page.setDefaultTimeout(30000);
+  const pageErrors = [];
+  page.on("pageerror", (error) => pageErrors.push(String(error)));
+  page.on("requestfailed", (request) => pageErrors.push(`request failed: ${request.url()}`));
+  page.on("request", (request) => {
+    if (!request.url().startsWith(address) && !request.url().startsWith("blob:")) {
+      pageErrors.push(`request outside the server: ${request.url()}`);
+    }
+  });
+
+  // Load: the default configuration, checked, runnable.
+  await page.goto(address);
+  await page.waitForSelector("body[data-ready=true]");
+  const opened = await page.inputValue("#config");
+  expect(opened.includes('"sources"'), "the editor opens on the embedded configuration");
+  expect(!(await page.isDisabled("#run")), "the default configuration can run");
+  expect(!(await page.locator("#check-summary").textContent()).includes("error"),
+    "the default configuration has no error");
+  await page.screenshot({ path: path.join(shots, "01-loaded.png"), fullPage: true });
+
+  // An invalid edit: a negative timeout. Its problem appears at its line, highlighted.
+  const invalid = opened.replace('"timeout": 60', '"timeout": -5');
+  const badLine = invalid.slice(0, invalid.indexOf('"timeout": -5')).split("\n").length;
+  await page.fill("#config", invalid);
+  const problem = page.locator("#problems li.error", { hasText: "interstitial.connect.timeout" });
+  await problem.waitFor();
+  expect((await problem.textContent()).includes(`line ${badLine}:`),
+    `the problem names line ${badLine}`);
+  expect((await page.locator("#backdrop mark.error").first().textContent()).includes('"timeout": -5'),
+    "the problem's place is highlighted in the text");
+  expect(await page.locator(`#gutter div:nth-child(${badLine})`).evaluate((e) => e.className) === "bad",
+    "its line number is marked");
+  expect(await page.isDisabled("#run"), "a configuration with errors cannot run");
+  expect(await page.isVisible("#run-blocked"), "the reason it cannot run is shown");
+  await problem.locator("button").click();
+  const selected = await page.$eval("#config", (t) => t.value.slice(t.selectionStart, t.selectionEnd));
+  expect(selected.includes("-5"), "choosing the problem selects its place");
+  await page.screenshot({ path: path.join(shots, "02-invalid-edit.png"), fullPage: true });
+
+  // A valid edit: the problem goes, the run comes back.
+  await page.fill("#config", opened.replace('"timeout": 60', '"timeout": 45'));
+  await page.waitForSelector("#run:not([disabled])");
+  expect(await page.locator("#problems li.error").count() === 0, "a valid edit has no error");
+
+  // A run: progress, then tables and charts.
+  await page.fill("#sessions", "40");
+  await page.fill("#minutes", "30");
+  await page.click("#run");
+  await page.waitForSelector("#run-status[data-state=done]");
+  expect((await page.textContent("#run-status")).includes("40 of 40"), "the run covers every session");
+  const placementRows = await page.locator("#placements-table tr").count();
+  expect(placementRows === 7, `one row per placement (${placementRows - 1})`);
+  expect(await page.locator("#chart-fill svg rect").count() > 0, "the fill-rate chart is drawn");
+  expect(await page.locator("#chart-latency svg polyline.cdf").count() > 0, "the latency CDF is drawn");
+  expect(await page.locator("#chart-shows svg rect").count() > 0, "the shows-per-session chart is drawn");
+  await page.locator("#results").screenshot({ path: path.join(shots, "03-results.png") });
+
+  // A run cancelled: it stops early and says how much it covered.
+  await page.fill("#sessions", "100000");
+  await page.fill("#minutes", "10080");
+  await page.click("#run");
+  await page.waitForSelector("#cancel:not([disabled])");
+  await page.click("#cancel");
+  await page.waitForSelector("#run-status[data-state=cancelled]");
+  const covered = (await page.textContent("#run-status")).match(/(\d+) of 100000/);
+  expect(covered && Number(covered[1]) < 100000, "a cancelled run stops before its end");
+  expect(!(await page.isDisabled("#run")), "after a cancel the next run can start");
+  await page.screenshot({ path: path.join(shots, "04-cancelled.png"), fullPage: true });
+
+  // The banner picture at 375 and 768 points.
+  for (const width of ["375", "768"]) {
+    await page.selectOption("#banner-width", width);
+    await page.waitForFunction((w) => {
+      const image = document.getElementById("banner-image");
+      return image.complete && image.naturalWidth > 0 && image.src.endsWith(`width=${w}`);
+    }, width);
+    await page.locator("#banner").screenshot({ path: path.join(shots, `05-banner-${width}.png`) });
+  }
+  expect(true, "the banner picture loads at 375 and 768 points");
+  expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);
+} finally {
+  await browser.close();
+  server.kill("SIGINT");
+}
+const [code] = await once(server, "exit");
+expect(code === 0, "the server stops cleanly on SIGINT");
+console.log(`${failures.length ? "FAILED" : "passed"}: screenshots in ${shots}`);
+process.exit(failures.length ? 1 : 0);

@@ -1,0 +1,88 @@
+#include "tools/ServeCommand.h"
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "Sandbox/Config/DefaultSandboxConfiguration.h"
+#include "Sandbox/Config/StrictJsonParser.h"
+#include "Workbench/WorkbenchServer.h"
+#include "tools/Interruption.h"
+
+namespace QVRAdKit::Tools {
+namespace {
+
+constexpr int kBadInput = 2;
+
+// The file's text, at most the checker's limit plus one byte (so a larger file shows its
+// problem in the editor); none when it cannot be read.
+std::optional<std::string> readConfiguration(const std::string& path) {
+  std::ifstream file(path, std::ios::in | std::ios::binary);
+  if (!file.is_open()) return std::nullopt;
+  std::string text(Sandbox::StrictJsonParser::kMaxBytes + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (file.bad()) return std::nullopt;
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  return text;
+}
+
+bool isLoopback(const std::string& address) {
+  return address.starts_with("127.") || address == "::1" || address == "localhost";
+}
+
+}  // namespace
+
+void ServeCommand::addTo(CLI::App& app) {
+  command_ = app.add_subcommand("serve",
+                                "Serve the configuration workbench, a local web page to "
+                                "edit, check and simulate a configuration");
+  command_
+      ->add_option("--port", port_, "TCP port; 0 picks a free one (the address printed names it)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 65535));
+  command_->add_option_function<std::string>(
+      "--config", [this](const std::string& path) { configPath_ = path; },
+      "JSON configuration file the editor opens (default: the embedded configuration)");
+  command_
+      ->add_option("--listen", listen_,
+                   "Address to listen on; anything but loopback lets other machines run "
+                   "simulations here")
+      ->capture_default_str();
+}
+
+int ServeCommand::run(std::ostream& out, std::ostream& err) const {
+  Workbench::WorkbenchServer::Options options;
+  options.listenAddress = listen_ == "localhost" ? "127.0.0.1" : listen_;
+  options.port = port_;
+  options.configurationText = std::string(Sandbox::kDefaultSandboxConfigurationJson);
+  if (configPath_) {
+    auto text = readConfiguration(*configPath_);
+    if (!text) {
+      err << "qvr-sandbox: cannot read the configuration file \"" << *configPath_ << "\"\n";
+      return kBadInput;
+    }
+    options.configurationText = std::move(*text);
+    options.configurationLabel = *configPath_;
+  }
+  if (!isLoopback(options.listenAddress)) {
+    err << "qvr-sandbox: warning: listening on " << options.listenAddress
+        << ": the workbench has no accounts; anyone who can reach this address can read the "
+           "configuration and run simulations here\n";
+  }
+  Workbench::WorkbenchServer server(std::move(options));
+  if (auto problem = server.start()) {
+    err << "qvr-sandbox: " << *problem << '\n';
+    return kBadInput;
+  }
+  out << "qvr-sandbox: workbench at " << server.address() << " (Ctrl-C stops it)" << std::endl;
+  // The signal handler only sets a flag; a person's Ctrl-C is answered within a fifth of a second.
+  while (!Sandbox::Interruption::requested()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  server.stop();
+  out << "qvr-sandbox: workbench stopped" << std::endl;
+  return 0;
+}
+
+}  // namespace QVRAdKit::Tools
