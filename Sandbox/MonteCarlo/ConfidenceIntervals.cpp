@@ -5,8 +5,7 @@
 
 namespace QVRAdKit::Sandbox {
 
-std::optional<Interval> ConfidenceIntervals::wilson(std::uint64_t successes,
-                                                    std::uint64_t trials) {
+std::optional<Interval> ConfidenceIntervals::wilson(std::uint64_t successes, std::uint64_t trials) {
   if (trials == 0) return std::nullopt;
   const auto n = static_cast<double>(trials);
   const double p = static_cast<double>(std::min(successes, trials)) / n;

@@ -7,8 +7,10 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-constexpr int kExactBits = std::bit_width(static_cast<std::uint64_t>(LatencyHistogram::kExactBelow - 1));
-constexpr int kSubBits = std::bit_width(static_cast<std::uint64_t>(LatencyHistogram::kSubBuckets - 1));
+constexpr int kExactBits =
+    std::bit_width(static_cast<std::uint64_t>(LatencyHistogram::kExactBelow - 1));
+constexpr int kSubBits =
+    std::bit_width(static_cast<std::uint64_t>(LatencyHistogram::kSubBuckets - 1));
 static_assert(LatencyHistogram::kExactBelow == std::int64_t{1} << kExactBits);
 static_assert(LatencyHistogram::kSubBuckets == std::int64_t{1} << kSubBits);
 static_assert(kExactBits == kSubBits + 1, "the first split octave continues the exact buckets");

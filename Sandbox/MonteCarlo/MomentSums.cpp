@@ -6,7 +6,8 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-constexpr std::uint64_t kMaxQuantity = std::uint64_t{1} << 32;
+// Below 2^32, so that a product of two fits 64 bits.
+constexpr std::uint64_t kQuantityLimit = std::uint64_t{1} << 32;
 
 void addTo(std::uint64_t& total, std::uint64_t value) {
   if (__builtin_add_overflow(total, value, &total)) {
@@ -30,12 +31,13 @@ std::size_t MomentSums::at(std::size_t i, std::size_t j) const {
 void MomentSums::add(std::span<const std::uint64_t> values) {
   if (values.size() != sums_.size()) throw std::invalid_argument("MomentSums: wrong quantities");
   for (std::uint64_t value : values) {
-    if (value > kMaxQuantity) throw std::overflow_error("a per-session quantity beyond 2^32");
+    if (value >= kQuantityLimit) throw std::overflow_error("a per-session quantity beyond 2^32");
   }
   std::size_t index = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
     addTo(sums_[i], values[i]);
-    for (std::size_t j = i; j < values.size(); ++j) addTo(products_[index++], values[i] * values[j]);
+    for (std::size_t j = i; j < values.size(); ++j)
+      addTo(products_[index++], values[i] * values[j]);
   }
 }
 

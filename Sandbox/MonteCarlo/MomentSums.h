@@ -5,7 +5,7 @@
 // by k, whatever the number of sessions. The sums are whole numbers, so sums of parts merge
 // exactly (a run split in shards adds up to the same sums as one run) and in any order. The
 // number of sessions is kept by the owner: a session without a row counts as zeros there.
-// Bounds: a quantity above 2^32 or a sum beyond 2^64 throws std::overflow_error (a million
+// Bounds: a quantity of 2^32 or more, or a sum beyond 2^64, throws std::overflow_error (a million
 // sessions of a week each stay far below).
 // Example:
 //   MomentSums sums(2);

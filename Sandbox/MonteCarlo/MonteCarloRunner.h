@@ -42,6 +42,9 @@ class MonteCarloRunner {
     // Seconds of simulated time per session.
     Platform::TimeInterval duration = 7200;
     bool premium = false;
+    // When given, each seed also plays this configuration, and the report compares the two
+    // paired by seed (MonteCarloReport::comparison).
+    std::optional<SandboxConfiguration> candidate;
     // Told after each session how many have ended, out of how many.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
     // Asked, from the session threads, before each session starts; true starts no more. The

@@ -1,7 +1,9 @@
 #include "Sandbox/MonteCarlo/PairedComparison.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "Sandbox/MonteCarlo/ConfidenceIntervals.h"
 
@@ -64,9 +66,9 @@ double varianceOfMean(const MomentSums& sums, std::uint64_t sessions,
   return variance / static_cast<double>(sessions);
 }
 
-PairedComparison::Difference differenceOf(const MomentSums& sums, std::uint64_t sessions,
-                                          double a, double b,
-                                          const std::array<double, PairedComparison::kQuantities>& c) {
+PairedComparison::Difference differenceOf(
+    const MomentSums& sums, std::uint64_t sessions, double a, double b,
+    const std::array<double, PairedComparison::kQuantities>& c) {
   PairedComparison::Difference difference;
   difference.a = a;
   difference.b = b;
@@ -94,8 +96,7 @@ std::optional<PairedComparison::Difference> rateDifference(const MomentSums& sum
                                                            std::uint64_t sessions, Quantity part,
                                                            Quantity whole) {
   if (sums.sum(whole) == 0 || sums.sum(kB + whole) == 0) return std::nullopt;
-  const double rateA =
-      static_cast<double>(sums.sum(part)) / static_cast<double>(sums.sum(whole));
+  const double rateA = static_cast<double>(sums.sum(part)) / static_cast<double>(sums.sum(whole));
   const double rateB =
       static_cast<double>(sums.sum(kB + part)) / static_cast<double>(sums.sum(kB + whole));
   const double meanA = sums.mean(whole, sessions);
@@ -111,7 +112,8 @@ std::optional<PairedComparison::Difference> rateDifference(const MomentSums& sum
 std::map<std::string, PairedComparison::Row> compareAll(
     const std::map<std::string, MomentSums>& rows, std::uint64_t sessions) {
   std::map<std::string, PairedComparison::Row> compared;
-  for (const auto& [name, sums] : rows) compared.emplace(name, PairedComparison::compare(sums, sessions));
+  for (const auto& [name, sums] : rows)
+    compared.emplace(name, PairedComparison::compare(sums, sessions));
   return compared;
 }
 
@@ -152,9 +154,40 @@ std::map<std::string, PairedComparison::Row> PairedComparison::networks() const 
   return compareAll(networkSums_, sessions_);
 }
 
+SessionMoments PairedComparison::side(std::size_t first) const {
+  const SessionStatistics& totals = first == 0 ? totalsA_ : totalsB_;
+  // Only the rows this side had: the others' sums here are zeros that its own run would not have.
+  auto extract = [first](const std::map<std::string, MomentSums>& rows,
+                         const std::map<std::string, SessionStatistics::Row>& own,
+                         std::map<std::string, MomentSums>& into) {
+    constexpr std::size_t k = SessionMoments::kQuantities;
+    for (const auto& [name, sums] : rows) {
+      if (!own.contains(name)) continue;
+      std::vector<std::uint64_t> sideSums(k);
+      std::vector<std::uint64_t> sideProducts;
+      sideProducts.reserve(k * (k + 1) / 2);
+      for (std::size_t i = 0; i < k; ++i) {
+        sideSums[i] = sums.sum(first + i);
+        for (std::size_t j = i; j < k; ++j)
+          sideProducts.push_back(sums.product(first + i, first + j));
+      }
+      MomentSums side;
+      // The sizes are those of k quantities by construction.
+      if (MomentSums::fromState(std::move(sideSums), std::move(sideProducts), side)) {
+        into.emplace(name, std::move(side));
+      }
+    }
+  };
+  SessionMoments moments;
+  extract(placementSums_, totals.placements, moments.placements);
+  extract(networkSums_, totals.networks, moments.networks);
+  return moments;
+}
+
 std::optional<PairedComparison> PairedComparison::fromState(
     std::uint64_t sessions, SessionStatistics totalsA, SessionStatistics totalsB,
-    std::map<std::string, MomentSums> placementSums, std::map<std::string, MomentSums> networkSums) {
+    std::map<std::string, MomentSums> placementSums,
+    std::map<std::string, MomentSums> networkSums) {
   for (const auto* rows : {&placementSums, &networkSums}) {
     for (const auto& [name, sums] : *rows) {
       if (sums.quantities() != kQuantities) return std::nullopt;

@@ -68,6 +68,9 @@ class PairedComparison {
   [[nodiscard]] std::uint64_t sessions() const { return sessions_; }
   [[nodiscard]] const SessionStatistics& totalsA() const { return totalsA_; }
   [[nodiscard]] const SessionStatistics& totalsB() const { return totalsB_; }
+  // One side's sums alone, as a run of that configuration alone would have them.
+  [[nodiscard]] SessionMoments momentsA() const { return side(0); }
+  [[nodiscard]] SessionMoments momentsB() const { return side(SessionMoments::kQuantities); }
 
   // The comparison of every placement (network) either side had, in name order.
   [[nodiscard]] std::map<std::string, Row> placements() const;
@@ -85,11 +88,14 @@ class PairedComparison {
   // A comparison from a stored state; none when a row's sums do not have kQuantities quantities.
   [[nodiscard]] static std::optional<PairedComparison> fromState(
       std::uint64_t sessions, SessionStatistics totalsA, SessionStatistics totalsB,
-      std::map<std::string, MomentSums> placementSums, std::map<std::string, MomentSums> networkSums);
+      std::map<std::string, MomentSums> placementSums,
+      std::map<std::string, MomentSums> networkSums);
 
   bool operator==(const PairedComparison&) const = default;
 
  private:
+  [[nodiscard]] SessionMoments side(std::size_t first) const;
+
   std::uint64_t sessions_ = 0;
   SessionStatistics totalsA_;
   SessionStatistics totalsB_;

@@ -46,8 +46,9 @@ std::optional<Estimate> SessionMoments::mean(const MomentSums& row, Quantity qua
   if (sessions == 0) return std::nullopt;
   Estimate estimate{row.mean(quantity, sessions), std::nullopt};
   if (sessions >= 2) {
-    estimate.interval = ConfidenceIntervals::normal(
-        estimate.value, row.covariance(quantity, quantity, sessions) / static_cast<double>(sessions));
+    estimate.interval =
+        ConfidenceIntervals::normal(estimate.value, row.covariance(quantity, quantity, sessions) /
+                                                        static_cast<double>(sessions));
   }
   return estimate;
 }

@@ -26,9 +26,8 @@ struct SessionMoments {
   enum Quantity : std::size_t { requests, fills, opportunities, shows, rewards };
   static constexpr std::size_t kQuantities = 5;
   // The quantities' names, in Quantity order, as the JSON names them.
-  static constexpr std::array<const char*, kQuantities> kNames = {"requests", "fills",
-                                                                  "opportunities", "shows",
-                                                                  "rewards"};
+  static constexpr std::array<const char*, kQuantities> kNames = {
+      "requests", "fills", "opportunities", "shows", "rewards"};
 
   std::map<std::string, MomentSums> placements;
   std::map<std::string, MomentSums> networks;
