@@ -83,10 +83,10 @@ std::string rowsText(const std::map<std::string, Row>& rows, bool placements) {
       if (!placements && std::string_view(measure.key) == "showRate") continue;
       const auto difference = measure.of(row);
       if (!difference) {
-        out += format("  %-22s %-17s %9s %9s %11s %-21s %s\n", first, measure.label, "-", "-", "-",
+        out += format("  %-23s %-17s %9s %9s %11s %-21s %s\n", first, measure.label, "-", "-", "-",
                       "-", "-");
       } else {
-        out += format("  %-22s %-17s %9s %9s %11s %-21s %s\n", first, measure.label,
+        out += format("  %-23s %-17s %9s %9s %11s %-21s %s\n", first, measure.label,
                       value(difference->a, measure.rate).c_str(),
                       value(difference->b, measure.rate).c_str(),
                       signedValue(difference->difference.value, measure.rate).c_str(),
@@ -124,7 +124,7 @@ std::string ComparisonTables::text(const MonteCarloReport& report) {
         count(report.sessions), report.sessionSeconds / 60, count(report.firstSeed),
         count(report.firstSeed + report.sessions - 1), report.stopped ? " (stopped early)" : "");
   }
-  const char* columns = "%-24s %-17s %9s %9s %11s %-21s %s\n";
+  const char* columns = "%-25s %-17s %9s %9s %11s %-21s %s\n";
   out += format(columns, "Placement", "", "A", "B", "B - A", "95% CI (paired)", "independent");
   out += rowsText(comparison.placements(), true);
   out += format(columns, "Network", "", "A", "B", "B - A", "95% CI (paired)", "independent");

@@ -21,7 +21,7 @@ std::uint32_t LatencyHistogram::bucketOf(std::int64_t milliseconds) {
   const auto value = static_cast<std::uint64_t>(std::max<std::int64_t>(0, milliseconds));
   if (value < static_cast<std::uint64_t>(kExactBelow)) return static_cast<std::uint32_t>(value);
   // value in [2^e, 2^(e+1)), e >= kExactBits: kSubBuckets buckets of width 2^(e - kSubBits).
-  const int exponent = std::bit_width(value) - 1;
+  const int exponent = static_cast<int>(std::bit_width(value)) - 1;
   const int shift = exponent - kSubBits;
   const std::uint64_t sub = (value >> shift) - static_cast<std::uint64_t>(kSubBuckets);
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(kExactBelow) +

@@ -79,6 +79,14 @@ std::vector<std::uint64_t> wholes(const Json& value, const std::string& where) {
   return numbers;
 }
 
+// "where.name.field" (or "where.name" without a field): a place in the file, for messages.
+std::string place(const std::string& where, const std::string& name, std::string_view field) {
+  std::string text = where;
+  text.append(1, '.').append(name);
+  if (!field.empty()) text.append(1, '.').append(field);
+  return text;
+}
+
 std::map<std::string, SessionStatistics::Row> rowsFrom(const Json& object,
                                                        const std::string& where) {
   if (!object.is_object()) throw Malformed(where + " is not an object");
@@ -92,11 +100,12 @@ std::map<std::string, SessionStatistics::Row> rowsFrom(const Json& object,
     row.shows = whole(value, "shows");
     row.rewards = whole(value, "rewards");
     const Json& latency = member(value, "latencyBuckets");
-    if (!latency.is_array()) throw Malformed(where + "." + name + ".latencyBuckets is not a list");
+    const std::string buckets = place(where, name, "latencyBuckets");
+    if (!latency.is_array()) throw Malformed(buckets + " is not a list");
     for (const Json& pair : latency) {
-      const auto numbers = wholes(pair, where + "." + name + ".latencyBuckets");
+      const auto numbers = wholes(pair, buckets);
       if (numbers.size() != 2 || numbers[0] > LatencyHistogram::lastBucket()) {
-        throw Malformed(where + "." + name + ".latencyBuckets holds a bad bucket");
+        throw Malformed(buckets + " holds a bad bucket");
       }
       row.loadLatency.add(LatencyHistogram::rangeOf(static_cast<std::uint32_t>(numbers[0])).first,
                           numbers[1]);
@@ -119,11 +128,11 @@ std::map<std::string, MomentSums> sumsFrom(const Json& object, const std::string
   std::map<std::string, MomentSums> rows;
   for (const auto& [name, value] : object.items()) {
     MomentSums sums;
-    if (!MomentSums::fromState(wholes(member(value, "sums"), where + "." + name + ".sums"),
-                               wholes(member(value, "products"), where + "." + name + ".products"),
+    if (!MomentSums::fromState(wholes(member(value, "sums"), place(where, name, "sums")),
+                               wholes(member(value, "products"), place(where, name, "products")),
                                sums) ||
         sums.quantities() != quantities) {
-      throw Malformed(where + "." + name + " does not hold " + std::to_string(quantities) +
+      throw Malformed(place(where, name, "") + " does not hold " + std::to_string(quantities) +
                       " quantities");
     }
     rows.emplace(name, std::move(sums));
