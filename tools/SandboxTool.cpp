@@ -128,10 +128,10 @@ std::optional<SandboxConfiguration> candidate(const SandboxToolOptions& options,
   return configured;
 }
 
-// The shard of a finished (or stopped) run, with the fingerprints of its configurations.
+// What the shard of a run says about it, taken before the run (the configurations as they were
+// played); its report comes when the run ends.
 Platform::Expected<TrialShard> shardOf(const SandboxToolOptions& options,
-                                       const SandboxCommandLine::SeedRange& seeds,
-                                       const MonteCarloReport& report) {
+                                       const SandboxCommandLine::SeedRange& seeds) {
   TrialShard shard;
   shard.toolVersion = TrialFiles::toolVersion();
   auto own = TrialFiles::fingerprint(options.configPath, options.region, options.answer);
@@ -145,7 +145,6 @@ Platform::Expected<TrialShard> shardOf(const SandboxToolOptions& options,
   shard.premium = options.premium;
   shard.requestedFirst = seeds.first;
   shard.requestedLast = seeds.last;
-  shard.report = report;
   return shard;
 }
 
@@ -160,6 +159,15 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
   if (options.comparePath) {
     trials.candidate = candidate(options, host.configuration, err);
     if (!trials.candidate) return SandboxTool::kBadInput;
+  }
+  std::optional<TrialShard> shard;
+  if (options.shardOut) {
+    auto described = shardOf(options, seeds);
+    if (!described) {
+      say(err, described.error().localizedDescription);
+      return SandboxTool::kBadInput;
+    }
+    shard = std::move(described).value();
   }
   trials.firstSeed = seeds.first;
   trials.sessions = seeds.last - seeds.first + 1;
@@ -185,11 +193,9 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
   }
   out.flush();
   if (!out) return SandboxTool::kOutputLost;
-  if (options.shardOut) {
-    auto shard = shardOf(options, seeds, *report);
-    const std::optional<Platform::Error> error =
-        shard ? TrialFiles::write(*shard, *options.shardOut) : shard.error();
-    if (error) {
+  if (shard) {
+    shard->report = *report;
+    if (const auto error = TrialFiles::write(*shard, *options.shardOut)) {
       say(err, error->localizedDescription);
       return SandboxTool::kOutputLost;
     }

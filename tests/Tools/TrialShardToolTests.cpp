@@ -149,6 +149,13 @@ TEST_F(TrialShardToolTest, ShardsOfOtherRunsAndMissingSeedsAreRefused) {
   const Outcome direct = run({"merge", file("a1.json"), file("a3.json"), file("a5.json")});
   EXPECT_EQ(onward.code, 0) << onward.err;
   EXPECT_EQ(onward.out, direct.out);
+
+  // A shard that cannot be written is output lost, and no half-written file is left.
+  const Outcome lost =
+      run({"--minutes", "20", "--seed-range", "1..1", "--shard-out", file("absent/part.json")});
+  EXPECT_EQ(lost.code, SandboxTool::kOutputLost);
+  EXPECT_NE(lost.err.find("cannot write the shard"), std::string::npos) << lost.err;
+  EXPECT_FALSE(fs::exists(dir / "absent"));
 }
 
 TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
