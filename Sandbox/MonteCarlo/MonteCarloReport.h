@@ -7,10 +7,9 @@
 // A plain value.
 
 #include <cstdint>
-
 #include <optional>
-#include "QVRAdKit/Platform/Date.h"
 
+#include "QVRAdKit/Platform/Date.h"
 #include "Sandbox/MonteCarlo/PairedComparison.h"
 #include "Sandbox/MonteCarlo/SessionMoments.h"
 #include "Sandbox/MonteCarlo/SessionStatistics.h"

@@ -5,7 +5,8 @@
 // simulated networks and in-memory storage, and writes no events file: its analytics go straight
 // into a StatisticsReporting. With several jobs the sessions run on that many threads at once;
 // their statistics are still added up in seed order, so the report is the same for any number of
-// jobs.
+// jobs. With a candidate configuration each seed plays both, and the report adds their paired
+// comparison (PairedComparison).
 // Example:
 //   MonteCarloRunner::Options options;
 //   options.sessions = 200;
