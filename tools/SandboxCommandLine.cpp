@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 
@@ -52,8 +53,13 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
       "--config", [&options](const std::string& path) { options.configPath = path; },
       "JSON configuration file (default: the embedded configuration); every problem of the file "
       "is listed before anything runs");
-  app.add_option("--seed", options.seed, "Seed of every random draw, 0 to 2^64-1")
-      ->capture_default_str();
+  app.add_option_function<std::string>(
+      "--seed",
+      [&options](const std::string& seed) {
+        options.seed = seed;
+        options.seedGiven = true;
+      },
+      "Seed of every random draw, 0 to 2^64-1 (default: 1)");
   app.add_option("--minutes", options.minutes,
                  "Minutes of simulated time, more than 0, at most " + std::to_string(kMaxMinutes))
       ->capture_default_str();
@@ -79,10 +85,14 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
       "Run this many independent sessions (seeds S, S+1, ...) and print their statistics per "
       "placement and network, from 1 to " +
           std::to_string(MonteCarloRunner::kMaxSessions) +
-          "; writes no events file and keeps no storage");
+          "; writes no events file and keeps no storage. 95% intervals: rates by the Wilson "
+          "score interval (each request or opportunity a trial), means per session by the normal "
+          "approximation with the sample standard deviation; latency p50/p90/p99 from a "
+          "log-bucketed histogram, within 0.8% of the exact value");
   app.add_option("--jobs", options.jobs,
                  "Threads for --sessions, from 1 to " + std::to_string(MonteCarloRunner::kMaxJobs))
       ->capture_default_str();
+  defineTrialOptions(app, options);
   app.add_option("--inspect-at", options.inspectAt,
                  "Print a snapshot of the ads service at these session times (seconds, mm:ss or "
                  "hh:mm:ss, comma-separated)");
@@ -90,6 +100,76 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
                  "Write every snapshot to this HTML page (default time: the session end)");
   app.add_flag("--print-default-config", options.printDefaultConfig,
                "Print the embedded configuration and exit");
+}
+
+void SandboxCommandLine::defineTrialOptions(CLI::App& app, SandboxToolOptions& options) {
+  // Through functions: an optional target would read an empty path as no path at all.
+  app.add_option_function<std::string>(
+      "--seed-range", [&options](const std::string& range) { options.seedRange = range; },
+      "Run the sessions of seeds FIRST..LAST (both included) instead of --seed and --sessions: "
+      "one shard of a run spread over processes or machines");
+  app.add_option_function<std::string>(
+      "--shard-out", [&options](const std::string& path) { options.shardOut = path; },
+      "With --sessions or --seed-range: also write the run's mergeable state to this file, for "
+      "'qvr-sandbox merge'");
+  app.add_option_function<std::string>(
+      "--compare", [&options](const std::string& path) { options.comparePath = path; },
+      "With --sessions or --seed-range: play every seed also with this configuration (B) and "
+      "report B - A per placement and network, with 95% intervals paired by seed (means per "
+      "session: normal approximation of the per-seed differences; rates: ratio estimator, delta "
+      "method)");
+}
+
+std::optional<SandboxCommandLine::SeedRange> SandboxCommandLine::seedRange(std::string_view text) {
+  const auto dots = text.find("..");
+  if (dots == std::string_view::npos) return std::nullopt;
+  const auto first = seed(text.substr(0, dots));
+  const auto last = seed(text.substr(dots + 2));
+  if (!first || !last || *first > *last) return std::nullopt;
+  return SeedRange{*first, *last};
+}
+
+std::vector<std::string> SandboxCommandLine::validateTrials(const SandboxToolOptions& options) {
+  std::vector<std::string> problems;
+  const bool trials = options.sessions || options.seedRange;
+  if (options.seedRange) {
+    const auto range = seedRange(*options.seedRange);
+    if (!range) {
+      problems.push_back(
+          "--seed-range: must be FIRST..LAST, two whole numbers from 0 to 18446744073709551615 "
+          "with FIRST <= LAST, found " +
+          inQuotes(*options.seedRange));
+    } else if (range->last - range->first >= MonteCarloRunner::kMaxSessions) {
+      problems.push_back("--seed-range: at most " + std::to_string(MonteCarloRunner::kMaxSessions) +
+                         " seeds per process, found " + inQuotes(*options.seedRange) +
+                         " (split it into more shards)");
+    }
+    if (options.sessions) problems.emplace_back("--seed-range: not with --sessions");
+    if (options.seedGiven) problems.emplace_back("--seed-range: not with --seed");
+    if (!options.storagePath.empty() || !options.inspectAt.empty() ||
+        !options.inspectHtml.empty()) {
+      problems.emplace_back("--storage, --inspect-at and --inspect-html: not with --seed-range");
+    }
+  }
+  for (const auto& [name, path] : {std::pair{"--shard-out", &options.shardOut},
+                                   std::pair{"--compare", &options.comparePath}}) {
+    if (!*path) continue;
+    if (!trials) problems.push_back(std::string(name) + ": only with --sessions or --seed-range");
+    if ((*path)->empty()) problems.push_back(std::string(name) + ": the path is empty");
+  }
+  if (options.shardOut && !options.shardOut->empty()) {
+    const std::string& out = *options.shardOut;
+    if (options.configPath && !options.configPath->empty() && sameFile(out, *options.configPath)) {
+      problems.push_back("--shard-out and --config name the same file " + inQuotes(out) +
+                         ": the shard would overwrite the configuration");
+    }
+    if (options.comparePath && !options.comparePath->empty() &&
+        sameFile(out, *options.comparePath)) {
+      problems.push_back("--shard-out and --compare name the same file " + inQuotes(out) +
+                         ": the shard would overwrite the configuration");
+    }
+  }
+  return problems;
 }
 
 std::optional<std::uint64_t> SandboxCommandLine::seed(std::string_view text) {
@@ -175,7 +255,9 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
                        std::to_string(MonteCarloRunner::kMaxJobs) + ", found " +
                        inQuotes(options.jobs));
   }
-  if (options.json && options.eventsPath == "-" && !options.sessions) {
+  for (auto& problem : validateTrials(options)) problems.push_back(std::move(problem));
+  const bool trials = options.sessions || options.seedRange;
+  if (options.json && options.eventsPath == "-" && !trials) {
     problems.emplace_back("--json and --events - both want stdout: write the events to a file");
   }
   return problems;

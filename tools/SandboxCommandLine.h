@@ -5,7 +5,10 @@
 // --config not empty; the events file neither the storage file nor the configuration file (paths
 // compared after resolving "." and ".." and symbolic links); --json not with --events -;
 // --sessions from 1 to MonteCarloRunner::kMaxSessions, its last seed within 64 bits, and neither
-// a kept store nor an inspector with it; --jobs from 1 to MonteCarloRunner::kMaxJobs.
+// a kept store nor an inspector with it; --jobs from 1 to MonteCarloRunner::kMaxJobs;
+// --seed-range FIRST..LAST with FIRST <= LAST and at most kMaxSessions seeds, neither with
+// --sessions nor with --seed; --shard-out and --compare only with a Monte Carlo run, not empty,
+// and the shard neither the configuration nor the compared one.
 // Example:
 //   SandboxToolOptions options;
 //   CLI::App app;
@@ -31,7 +34,18 @@ class SandboxCommandLine {
   // longer one says nothing a week does not.
   static constexpr int kMaxMinutes = 10080;
 
+  struct SeedRange {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+  };
+
   static void define(CLI::App& app, SandboxToolOptions& options);
+  // The Monte Carlo run's --seed-range, --shard-out and --compare (define() adds them).
+  static void defineTrialOptions(CLI::App& app, SandboxToolOptions& options);
+  // The problems of those options (validate() includes them).
+  [[nodiscard]] static std::vector<std::string> validateTrials(const SandboxToolOptions& options);
+  // "FIRST..LAST" as seeds; none unless both are seeds and FIRST <= LAST.
+  [[nodiscard]] static std::optional<SeedRange> seedRange(std::string_view text);
   // Every problem of the command line, one line each; empty when it can run.
   [[nodiscard]] static std::vector<std::string> validate(const SandboxToolOptions& options);
 

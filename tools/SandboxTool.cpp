@@ -21,14 +21,17 @@
 #include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/Inspector/SandboxInspector.h"
 #include "Sandbox/Logging/StderrLogger.h"
+#include "Sandbox/MonteCarlo/ComparisonTables.h"
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Sandbox/MonteCarlo/ProgressBar.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
 #include "tools/BannerSvgCommand.h"
 #include "tools/Interruption.h"
+#include "tools/MergeCommand.h"
 #include "tools/SandboxCommandLine.h"
 #include "tools/ServeCommand.h"
+#include "tools/TrialFiles.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -102,15 +105,73 @@ std::optional<SandboxConfiguration> configuration(const SandboxToolOptions& opti
   return std::move(check.configuration);
 }
 
-// Plays the sessions and prints their tables on out, with a progress bar on err when that is a
-// terminal. Writes no events file and keeps no storage.
+// The seeds a Monte Carlo run plays: --seed-range, or --sessions from --seed.
+SandboxCommandLine::SeedRange trialSeeds(const SandboxToolOptions& options, std::uint64_t seed) {
+  if (options.seedRange) {
+    return SandboxCommandLine::seedRange(*options.seedRange)
+        .value_or(SandboxCommandLine::SeedRange{});
+  }
+  const auto sessions =
+      SandboxCommandLine::count(options.sessions.value_or("1"), MonteCarloRunner::kMaxSessions)
+          .value_or(1);
+  return {seed, seed + sessions - 1};
+}
+
+// The configuration to compare with, as the run's own is set up; none (errors printed) when it
+// has errors.
+std::optional<SandboxConfiguration> candidate(const SandboxToolOptions& options,
+                                              const SandboxConfiguration& own, std::ostream& err) {
+  SandboxToolOptions compared = options;
+  compared.configPath = options.comparePath;
+  auto configured = configuration(compared, err);
+  if (!configured) return std::nullopt;
+  configured->consent = own.consent;
+  return configured;
+}
+
+// What the shard of a run says about it, taken before the run (the configurations as they were
+// played); its report comes when the run ends.
+Platform::Expected<TrialShard> shardOf(const SandboxToolOptions& options,
+                                       const SandboxCommandLine::SeedRange& seeds) {
+  TrialShard shard;
+  shard.toolVersion = TrialFiles::toolVersion();
+  auto own = TrialFiles::fingerprint(options.configPath, options.region, options.answer);
+  if (!own) return own.error();
+  shard.configuration = *own;
+  if (options.comparePath) {
+    auto compared = TrialFiles::fingerprint(options.comparePath, options.region, options.answer);
+    if (!compared) return compared.error();
+    shard.candidate = *compared;
+  }
+  shard.premium = options.premium;
+  shard.requestedFirst = seeds.first;
+  shard.requestedLast = seeds.last;
+  return shard;
+}
+
+// Plays the sessions and prints their tables (or their comparison) on out, with a progress bar on
+// err when that is a terminal, and writes the shard when asked. Writes no events file and keeps
+// no storage.
 int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& host,
                   std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  const auto seeds = trialSeeds(options, host.seed);
   MonteCarloRunner::Options trials;
   trials.configuration = host.configuration;
-  trials.firstSeed = host.seed;
-  trials.sessions =
-      SandboxCommandLine::count(*options.sessions, MonteCarloRunner::kMaxSessions).value_or(1);
+  if (options.comparePath) {
+    trials.candidate = candidate(options, host.configuration, err);
+    if (!trials.candidate) return SandboxTool::kBadInput;
+  }
+  std::optional<TrialShard> shard;
+  if (options.shardOut) {
+    auto described = shardOf(options, seeds);
+    if (!described) {
+      say(err, described.error().localizedDescription);
+      return SandboxTool::kBadInput;
+    }
+    shard = std::move(described).value();
+  }
+  trials.firstSeed = seeds.first;
+  trials.sessions = seeds.last - seeds.first + 1;
   trials.jobs = static_cast<unsigned>(
       SandboxCommandLine::count(options.jobs, MonteCarloRunner::kMaxJobs).value_or(1));
   trials.duration = host.duration;
@@ -124,9 +185,22 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
     say(err, report.error().localizedDescription);
     return SandboxTool::kBadInput;
   }
-  out << (options.json ? MonteCarloTables::json(*report) + "\n" : MonteCarloTables::text(*report));
+  if (report->comparison) {
+    out << (options.json ? ComparisonTables::json(*report) + "\n"
+                         : ComparisonTables::text(*report));
+  } else {
+    out << (options.json ? MonteCarloTables::json(*report) + "\n"
+                         : MonteCarloTables::text(*report));
+  }
   out.flush();
   if (!out) return SandboxTool::kOutputLost;
+  if (shard) {
+    shard->report = *report;
+    if (const auto error = TrialFiles::write(*shard, *options.shardOut)) {
+      say(err, error->localizedDescription);
+      return SandboxTool::kOutputLost;
+    }
+  }
   if (report->stopped) {
     say(err, "interrupted: the tables cover the " + std::to_string(report->sessions) + " of " +
                  std::to_string(trials.sessions) + " sessions that ended");
@@ -148,6 +222,8 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
   bannerSvg.addTo(app);
   Tools::ServeCommand serve;
   serve.addTo(app);
+  MergeCommand merge;
+  merge.addTo(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -163,6 +239,8 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
   // The banner picture plays no session: the session's options do not apply.
   if (bannerSvg.requested()) return bannerSvg.run();
   if (serve.requested()) return serve.run(out, err);
+  // Merging plays nothing either: it reads shards.
+  if (merge.requested()) return merge.run(out, err);
   const auto problems = SandboxCommandLine::validate(options);
   for (const auto& problem : problems) say(err, problem);
   if (!problems.empty()) return kBadInput;
@@ -193,7 +271,7 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
   host.seed = SandboxCommandLine::seed(options.seed).value_or(1);
   host.duration = SandboxCommandLine::minutes(options.minutes).value_or(0) * 60;
   host.premium = options.premium;
-  if (options.sessions) {
+  if (options.sessions || options.seedRange) {
     // The bar is for a person watching stderr; text streams (tests) and pipes get none.
     const bool errIsTerminal = &err == &std::cerr && isatty(STDERR_FILENO) != 0;
     return runMonteCarlo(options, host, out, err, errIsTerminal);

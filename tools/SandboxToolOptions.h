@@ -29,6 +29,14 @@ struct SandboxToolOptions {
   // Monte Carlo trials: this many independent sessions (seeds S, S+1, ...) when given.
   std::optional<std::string> sessions;
   std::string jobs = "1";
+  // Monte Carlo trials over these seeds ("FIRST..LAST") when given, instead of --seed/--sessions.
+  std::optional<std::string> seedRange;
+  // Whether --seed was given (it does not go with --seed-range).
+  bool seedGiven = false;
+  // The file a Monte Carlo run writes its mergeable state to (a shard); none when not given.
+  std::optional<std::string> shardOut;
+  // The candidate configuration a Monte Carlo run compares with, paired by seed.
+  std::optional<std::string> comparePath;
   // Session times for ads-service snapshots ("90,5:00,1:00:00"); empty for none.
   std::string inspectAt;
   // The HTML page of every snapshot; empty for none.

@@ -64,13 +64,35 @@ void addHostMoments(const SandboxConfiguration& configuration, const SandboxHost
   }
 }
 
+// What one seed played: its session under the configuration, and under the candidate if any.
+struct SeedResult {
+  SessionStatistics a;
+  std::optional<SessionStatistics> b;
+};
+
+// Plays one seed's session, or its pair of sessions.
+Platform::Expected<SeedResult> playSeed(const MonteCarloRunner::Options& options,
+                                        std::uint64_t seed) {
+  auto a =
+      MonteCarloRunner::runSession(options.configuration, seed, options.duration, options.premium);
+  if (!a) return a.error();
+  SeedResult result{std::move(a).value(), std::nullopt};
+  if (options.candidate) {
+    auto b =
+        MonteCarloRunner::runSession(*options.candidate, seed, options.duration, options.premium);
+    if (!b) return b.error();
+    result.b = std::move(b).value();
+  }
+  return result;
+}
+
 // Collects the sessions' results as they end, on any thread, and merges them in seed order.
 class Aggregator {
  public:
   Aggregator(std::uint64_t total, std::function<void(std::uint64_t, std::uint64_t)> progress)
       : total_(total), progress_(std::move(progress)) {}
 
-  void add(std::uint64_t index, Platform::Expected<SessionStatistics> result) {
+  void add(std::uint64_t index, Platform::Expected<SeedResult> result) {
     std::lock_guard lock(mutex_);
     if (!result) {
       if (!error_ || index < errorIndex_) {
@@ -83,7 +105,13 @@ class Aggregator {
     waiting_.emplace(index, std::move(result).value());
     for (auto next = waiting_.find(merged_); next != waiting_.end();
          next = waiting_.find(merged_)) {
-      totals_.merge(next->second);
+      const SeedResult& seed = next->second;
+      totals_.merge(seed.a);
+      perSession_.add(seed.a);
+      if (seed.b) {
+        if (!comparison_) comparison_.emplace();
+        comparison_->add(seed.a, *seed.b);
+      }
       waiting_.erase(next);
       ++merged_;
     }
@@ -99,13 +127,17 @@ class Aggregator {
   }
   [[nodiscard]] const std::optional<Platform::Error>& error() const { return error_; }
   [[nodiscard]] SessionStatistics& totals() { return totals_; }
+  [[nodiscard]] SessionMoments& perSession() { return perSession_; }
+  [[nodiscard]] std::optional<PairedComparison>& comparison() { return comparison_; }
 
  private:
   const std::uint64_t total_;
   const std::function<void(std::uint64_t, std::uint64_t)> progress_;
   std::mutex mutex_;
-  std::map<std::uint64_t, SessionStatistics> waiting_;
+  std::map<std::uint64_t, SeedResult> waiting_;
   SessionStatistics totals_;
+  SessionMoments perSession_;
+  std::optional<PairedComparison> comparison_;
   std::uint64_t merged_ = 0;
   std::uint64_t done_ = 0;
   std::optional<Platform::Error> error_;
@@ -156,8 +188,7 @@ Platform::Expected<MonteCarloReport> MonteCarloRunner::run(const Options& option
   auto work = [&] {
     for (std::uint64_t index = next++;
          index < options.sessions && !aggregator.failed() && !stopping(); index = next++) {
-      aggregator.add(index, runSession(options.configuration, options.firstSeed + index,
-                                       options.duration, options.premium));
+      aggregator.add(index, playSeed(options, options.firstSeed + index));
     }
   };
   const auto jobs = static_cast<unsigned>(std::min<std::uint64_t>(options.jobs, options.sessions));
@@ -176,6 +207,10 @@ Platform::Expected<MonteCarloReport> MonteCarloRunner::run(const Options& option
   report.firstSeed = options.firstSeed;
   report.sessionSeconds = std::max(0.0, options.duration);
   report.totals = std::move(aggregator.totals());
+  report.perSession = std::move(aggregator.perSession());
+  report.comparison = std::move(aggregator.comparison());
+  // A comparison that played no seed still says it is one.
+  if (options.candidate && !report.comparison) report.comparison.emplace();
   return report;
 }
 

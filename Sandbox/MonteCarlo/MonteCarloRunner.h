@@ -5,7 +5,8 @@
 // simulated networks and in-memory storage, and writes no events file: its analytics go straight
 // into a StatisticsReporting. With several jobs the sessions run on that many threads at once;
 // their statistics are still added up in seed order, so the report is the same for any number of
-// jobs.
+// jobs. With a candidate configuration each seed plays both, and the report adds their paired
+// comparison (PairedComparison).
 // Example:
 //   MonteCarloRunner::Options options;
 //   options.sessions = 200;
@@ -42,6 +43,9 @@ class MonteCarloRunner {
     // Seconds of simulated time per session.
     Platform::TimeInterval duration = 7200;
     bool premium = false;
+    // When given, each seed also plays this configuration, and the report compares the two
+    // paired by seed (MonteCarloReport::comparison).
+    std::optional<SandboxConfiguration> candidate;
     // Told after each session how many have ended, out of how many.
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
     // Asked, from the session threads, before each session starts; true starts no more. The

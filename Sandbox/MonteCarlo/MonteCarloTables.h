@@ -1,14 +1,20 @@
 #pragma once
-// MonteCarloTables renders a MonteCarloReport: text() as two aligned tables for people, one row
-// per placement and one per network, and json() as one JSON object for programs:
+// MonteCarloTables renders a MonteCarloReport: text() as aligned tables for people (one row per
+// placement and one per network, then the means per session), and json() as one JSON object for
+// programs:
 //   {"sessions":N,"seed":S,"minutes":M,"stopped":false,"placements":[{"placement":
-//    "interstitial.connect","requests":..,"fills":..,"fillRate":..,"loadLatencyMs":{"p50":..,
-//    "p90":..},"opportunities":..,"shows":..,"showRate":..,"rewards":..},...],"networks":[{
-//    "network":"admob",...},...]}
+//    "interstitial.connect","requests":..,"fills":..,"failures":..,"fillRate":..,"fillRateCI":
+//    [low,high],"loadLatencyMs":{"p50":..,"p90":..,"p99":..},"opportunities":..,"shows":..,
+//    "showRate":..,"showRateCI":[low,high],"rewards":..,"perSession":{"requests":{"mean":..,
+//    "ci":[low,high]},"shows":{..},"rewards":{..}}},...],"networks":[{"network":"admob",...},
+//    ...],"intervals":{"confidence":0.95,...}}
 // stopped is true when a stop request ended the run early: sessions then counts those played.
-// Rates are fractions in text as percentages with one decimal; a rate without a denominator and a
-// percentile without samples are "-" in text and null in JSON. Latencies are the nearest-rank
-// percentiles (LatencyHistogram) of the durations of every filled load of every session pooled.
+// Rates are fractions, in text as percentages with one decimal; a rate without a denominator and
+// a percentile without samples are "-" in text and null in JSON. Every rate has its 95% Wilson
+// score interval (each request, or opportunity, counted as an independent trial); every mean per
+// session its 95% normal-approximation interval with the sample standard deviation (none with
+// one session). Latencies are the nearest-rank percentiles (LatencyHistogram, within 1/128 of
+// the exact sample) of the durations of every filled load of every session pooled.
 // Opportunities are the moments the host had for an ad: an interstitial it was granted, an
 // app-open ad it wanted (back after a long absence, or at a launch that allowed one), a time-wall
 // visit for which a rewarded video was allowed. Networks have no opportunities of their own: their
@@ -16,6 +22,7 @@
 // The same report gives the same text, byte for byte.
 // Threading: pure functions.
 
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "Sandbox/MonteCarlo/MonteCarloReport.h"
@@ -24,9 +31,18 @@ namespace QVRAdKit::Sandbox {
 
 class MonteCarloTables {
  public:
+  // The methods, as the last line of text().
+  static constexpr const char* kMethods =
+      "95% intervals: rates Wilson score (each request or opportunity a trial); means per session "
+      "normal approximation with the sample standard deviation; latency percentiles within 0.8%";
+
   [[nodiscard]] static std::string text(const MonteCarloReport& report);
   // One line, without a trailing newline.
   [[nodiscard]] static std::string json(const MonteCarloReport& report);
+  // The object json() prints (a comparison embeds those of its two sides).
+  [[nodiscard]] static nlohmann::ordered_json object(const MonteCarloReport& report);
+  // The "intervals" object: how the intervals were computed.
+  [[nodiscard]] static nlohmann::ordered_json methods();
 };
 
 }  // namespace QVRAdKit::Sandbox

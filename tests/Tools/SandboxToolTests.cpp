@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -263,6 +264,10 @@ TEST_F(SandboxToolTest, AStopSignalEndsTheRunWithItsOutputWrittenAndNothingLeftB
 
   const fs::path temporary = dir / "tmp";
   fs::create_directories(temporary);
+  // Given back at the end: the folder goes with the test, and later tests need a temporary one.
+  const char* given = std::getenv("TMPDIR");
+  const std::optional<std::string> previous =
+      given ? std::optional<std::string>(given) : std::nullopt;
   ASSERT_EQ(setenv("TMPDIR", temporary.c_str(), 1), 0);
   const Outcome session = run({"--events", file("events.jsonl"), "--quiet"});
   EXPECT_EQ(session.code, 128 + SIGINT);
@@ -286,6 +291,11 @@ TEST_F(SandboxToolTest, AStopSignalEndsTheRunWithItsOutputWrittenAndNothingLeftB
 
   Interruption::request(0);
   EXPECT_EQ(run({"--sessions", "2", "--minutes", "5"}).code, SandboxTool::kDone);
+  if (previous) {
+    setenv("TMPDIR", previous->c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
 }
 
 }  // namespace

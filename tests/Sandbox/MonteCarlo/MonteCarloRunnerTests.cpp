@@ -170,6 +170,14 @@ TEST(MonteCarloTablesTest, RendersKnownStatisticsAsTextAndJson) {
   SessionStatistics::Row admob = connect;
   admob.rewards = 7;
   report.totals.networks["admob"] = admob;
+  // Per session: 3 requests and 1 show, then 1 request and no show.
+  SessionStatistics first;
+  first.placements["interstitial.connect"].requests = 3;
+  first.placements["interstitial.connect"].shows = 1;
+  SessionStatistics second;
+  second.placements["interstitial.connect"].requests = 1;
+  report.perSession.add(first);
+  report.perSession.add(second);
 
   const auto json = nlohmann::json::parse(MonteCarloTables::json(report));
   EXPECT_EQ(json["sessions"], 2);
@@ -179,13 +187,23 @@ TEST(MonteCarloTablesTest, RendersKnownStatisticsAsTextAndJson) {
   EXPECT_EQ(row["placement"], "interstitial.connect");
   EXPECT_EQ(row["requests"], 4);
   EXPECT_EQ(row["fillRate"], 0.75);
+  EXPECT_EQ(row["fillRateCI"], nlohmann::json::array({0.3006, 0.9544})) << "Wilson, 3 of 4";
   EXPECT_EQ(row["loadLatencyMs"]["p50"], 200);
-  EXPECT_EQ(row["loadLatencyMs"]["p90"], 900);
+  EXPECT_EQ(row["loadLatencyMs"]["p90"], 899) << "the middle of 896..903";
+  EXPECT_EQ(row["loadLatencyMs"]["p99"], 899);
   EXPECT_EQ(row["showRate"], 0.5);
+  EXPECT_EQ(row["showRateCI"], nlohmann::json::array({0.0945, 0.9055}));
+  // Mean 2 requests per session, sample SD sqrt(2), interval 2 +- 1.96 * sqrt(2) / sqrt(2).
+  EXPECT_EQ(row["perSession"]["requests"]["mean"], 2);
+  EXPECT_EQ(row["perSession"]["requests"]["ci"], nlohmann::json::array({0.04, 3.96}));
+  EXPECT_EQ(row["perSession"]["shows"]["mean"], 0.5);
+  EXPECT_EQ(json["intervals"]["rates"], "wilson");
   const auto& idle = json["placements"][1];
   EXPECT_TRUE(idle["fillRate"].is_null());
   EXPECT_TRUE(idle["loadLatencyMs"]["p50"].is_null());
   EXPECT_TRUE(idle["showRate"].is_null());
+  EXPECT_TRUE(idle["fillRateCI"].is_null());
+  EXPECT_EQ(idle["perSession"]["shows"]["mean"], 0) << "a row no session had: zeros";
   ASSERT_EQ(json["networks"].size(), 1u);
   EXPECT_EQ(json["networks"][0]["network"], "admob");
   EXPECT_EQ(json["networks"][0]["rewards"], 7);
@@ -194,8 +212,10 @@ TEST(MonteCarloTablesTest, RendersKnownStatisticsAsTextAndJson) {
   const std::string text = MonteCarloTables::text(report);
   EXPECT_NE(text.find("2 sessions of 10 simulated minutes, seeds 5 to 6"), std::string::npos);
   EXPECT_NE(text.find("interstitial.connect"), std::string::npos);
-  EXPECT_NE(text.find("75.0%"), std::string::npos);
-  EXPECT_NE(text.find("50.0%"), std::string::npos);
+  EXPECT_NE(text.find("75.0% (30.1-95.4)"), std::string::npos);
+  EXPECT_NE(text.find("50.0% (9.5-90.5)"), std::string::npos);
+  EXPECT_NE(text.find("2.00 (0.04 to 3.96)"), std::string::npos);
+  EXPECT_NE(text.find("Wilson score"), std::string::npos);
   const auto idleLine = text.substr(text.find("rewarded.timewall"));
   EXPECT_EQ(idleLine.substr(0, idleLine.find('\n')).find('%'), std::string::npos)
       << "no rate without a denominator";

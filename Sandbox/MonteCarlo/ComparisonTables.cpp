@@ -1,0 +1,154 @@
+#include "Sandbox/MonteCarlo/ComparisonTables.h"
+
+#include <array>
+#include <utility>
+
+#include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Sandbox/MonteCarlo/TableFormat.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+using TableFormat::count;
+using TableFormat::format;
+using Difference = PairedComparison::Difference;
+using Row = PairedComparison::Row;
+
+// A quantity of a compared row: its JSON key, its label in text, and whether it is a rate.
+struct Measure {
+  const char* key;
+  const char* label;
+  bool rate;
+  std::optional<Difference> (*of)(const Row&);
+};
+
+const std::array<Measure, 5> kMeasures = {{
+    {"fillRate", "fill rate", true, [](const Row& row) { return row.fillRate; }},
+    {"showRate", "show rate", true, [](const Row& row) { return row.showRate; }},
+    {"requestsPerSession", "requests/session", false,
+     [](const Row& row) { return std::optional<Difference>(row.requestsPerSession); }},
+    {"showsPerSession", "shows/session", false,
+     [](const Row& row) { return std::optional<Difference>(row.showsPerSession); }},
+    {"rewardsPerSession", "rewards/session", false,
+     [](const Row& row) { return std::optional<Difference>(row.rewardsPerSession); }},
+}};
+
+nlohmann::ordered_json differenceJson(const std::optional<Difference>& difference) {
+  if (!difference) return nullptr;
+  using TableFormat::interval;
+  using TableFormat::rounded;
+  return {{"a", rounded(difference->a)},
+          {"b", rounded(difference->b)},
+          {"difference", rounded(difference->difference.value)},
+          {"ci", interval(difference->difference.interval)},
+          {"independentCi", interval(difference->independent)}};
+}
+
+nlohmann::ordered_json rowsJson(const char* label, const std::map<std::string, Row>& rows,
+                                bool placements) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (const auto& [name, row] : rows) {
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    object[label] = name;
+    for (const Measure& measure : kMeasures) {
+      const bool noOpportunities = !placements && std::string_view(measure.key) == "showRate";
+      object[measure.key] = noOpportunities ? nullptr : differenceJson(measure.of(row));
+    }
+    array.push_back(std::move(object));
+  }
+  return array;
+}
+
+// Rates in percent (differences in percentage points), means with two decimals.
+std::string value(double number, bool rate) {
+  return rate ? format("%.1f%%", number * 100) : format("%.2f", number);
+}
+
+std::string signedValue(double number, bool rate) {
+  return rate ? format("%+.1f pts", number * 100) : format("%+.2f", number);
+}
+
+std::string range(const std::optional<Interval>& interval, bool rate) {
+  if (!interval) return "-";
+  const double scale = rate ? 100 : 1;
+  return format(rate ? "%+.1f to %+.1f" : "%+.2f to %+.2f", interval->low * scale,
+                interval->high * scale);
+}
+
+std::string rowsText(const std::map<std::string, Row>& rows, bool placements) {
+  std::string out;
+  for (const auto& [name, row] : rows) {
+    const char* first = name.c_str();
+    for (const Measure& measure : kMeasures) {
+      if (!placements && std::string_view(measure.key) == "showRate") continue;
+      const auto difference = measure.of(row);
+      if (!difference) {
+        out += format("  %-23s %-17s %9s %9s %11s %-21s %s\n", first, measure.label, "-", "-", "-",
+                      "-", "-");
+      } else {
+        out += format("  %-23s %-17s %9s %9s %11s %-21s %s\n", first, measure.label,
+                      value(difference->a, measure.rate).c_str(),
+                      value(difference->b, measure.rate).c_str(),
+                      signedValue(difference->difference.value, measure.rate).c_str(),
+                      range(difference->difference.interval, measure.rate).c_str(),
+                      range(difference->independent, measure.rate).c_str());
+      }
+      first = "";
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+MonteCarloReport ComparisonTables::side(const MonteCarloReport& report, bool candidate) {
+  MonteCarloReport one = report;
+  one.comparison.reset();
+  if (candidate && report.comparison) {
+    one.totals = report.comparison->totalsB();
+    one.perSession = report.comparison->momentsB();
+  }
+  return one;
+}
+
+std::string ComparisonTables::text(const MonteCarloReport& report) {
+  const PairedComparison& comparison = report.comparison.value();
+  std::string out;
+  if (report.sessions == 0) {
+    out += format("Paired comparison: no seed of %.0f simulated minutes ended, from seed %llu\n",
+                  report.sessionSeconds / 60, count(report.firstSeed));
+  } else {
+    out += format(
+        "Paired comparison, B (--compare) minus A: %llu seeds of %.0f simulated minutes, seeds "
+        "%llu to %llu%s\n",
+        count(report.sessions), report.sessionSeconds / 60, count(report.firstSeed),
+        count(report.firstSeed + report.sessions - 1), report.stopped ? " (stopped early)" : "");
+  }
+  const char* columns = "%-25s %-17s %9s %9s %11s %-21s %s\n";
+  out += format(columns, "Placement", "", "A", "B", "B - A", "95% CI (paired)", "independent");
+  out += rowsText(comparison.placements(), true);
+  out += format(columns, "Network", "", "A", "B", "B - A", "95% CI (paired)", "independent");
+  out += rowsText(comparison.networks(), false);
+  out += std::string(kMethods) + "\n";
+  return out;
+}
+
+std::string ComparisonTables::json(const MonteCarloReport& report) {
+  const PairedComparison& comparison = report.comparison.value();
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  object["sessions"] = report.sessions;
+  object["seed"] = report.firstSeed;
+  object["minutes"] = report.sessionSeconds / 60;
+  object["stopped"] = report.stopped;
+  object["comparison"] = "b-a";
+  object["placements"] = rowsJson("placement", comparison.placements(), true);
+  object["networks"] = rowsJson("network", comparison.networks(), false);
+  nlohmann::ordered_json methods = MonteCarloTables::methods();
+  methods["differences"] = "paired by seed; rates: ratio estimator, delta method over sessions";
+  object["intervals"] = methods;
+  object["a"] = MonteCarloTables::object(side(report, false));
+  object["b"] = MonteCarloTables::object(side(report, true));
+  return object.dump();
+}
+
+}  // namespace QVRAdKit::Sandbox

@@ -1,0 +1,39 @@
+#pragma once
+// ComparisonTables renders the paired comparison of a MonteCarloReport run with a candidate
+// configuration (report.comparison): B (the candidate) minus A, per placement and per network,
+// for the fill rate, the show rate and the requests, shows and rewards per session, each with A's
+// and B's value, the difference, its paired 95% interval and, for reference, the interval the
+// same data would give as two independent runs (see PairedComparison for the methods). text() is
+// for people; json() one object for programs:
+//   {"sessions":N,"seed":S,"minutes":M,"stopped":false,"comparison":"b-a","placements":[{
+//    "placement":"interstitial.connect","fillRate":{"a":..,"b":..,"difference":..,"ci":[lo,hi],
+//    "independentCi":[lo,hi]},"showRate":..,"requestsPerSession":{..},"showsPerSession":{..},
+//    "rewardsPerSession":{..}},...],"networks":[{"network":"admob",...}],"intervals":{..},
+//    "a":{A's run report, as MonteCarloTables::json},"b":{B's}}
+// A rate neither side can give, and an interval fewer than two seeds cannot, are null ("-").
+// Networks have no opportunities: their show rate is null. The same report gives the same text,
+// byte for byte.
+// Threading: pure functions.
+
+#include <string>
+
+#include "Sandbox/MonteCarlo/MonteCarloReport.h"
+
+namespace QVRAdKit::Sandbox {
+
+class ComparisonTables {
+ public:
+  static constexpr const char* kMethods =
+      "95% intervals of B - A, sessions paired by seed: means per session from the per-seed "
+      "differences (normal approximation); rates as ratio estimators with the delta method over "
+      "sessions. 'independent' is the interval the same data would give as two unrelated runs";
+
+  // Requires report.comparison.
+  [[nodiscard]] static std::string text(const MonteCarloReport& report);
+  // One line, without a trailing newline.
+  [[nodiscard]] static std::string json(const MonteCarloReport& report);
+  // One side's run report, as a run of that configuration alone on the same seeds prints it.
+  [[nodiscard]] static MonteCarloReport side(const MonteCarloReport& report, bool candidate);
+};
+
+}  // namespace QVRAdKit::Sandbox

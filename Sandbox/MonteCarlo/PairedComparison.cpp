@@ -1,0 +1,205 @@
+#include "Sandbox/MonteCarlo/PairedComparison.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "Sandbox/MonteCarlo/ConfidenceIntervals.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+using Quantity = SessionMoments::Quantity;
+constexpr std::size_t kB = SessionMoments::kQuantities;  // B's quantities start here
+
+using Rows = std::map<std::string, SessionStatistics::Row>;
+
+void addPairs(const Rows& a, const Rows& b, std::map<std::string, MomentSums>& sums) {
+  auto addRow = [&sums](const std::string& name, const SessionStatistics::Row* rowA,
+                        const SessionStatistics::Row* rowB) {
+    std::array<std::uint64_t, PairedComparison::kQuantities> values{};
+    if (rowA) {
+      const auto quantities = SessionMoments::quantitiesOf(*rowA);
+      std::copy(quantities.begin(), quantities.end(), values.begin());
+    }
+    if (rowB) {
+      const auto quantities = SessionMoments::quantitiesOf(*rowB);
+      std::copy(quantities.begin(), quantities.end(), values.begin() + kB);
+    }
+    auto found = sums.find(name);
+    if (found == sums.end()) {
+      found = sums.emplace(name, MomentSums(PairedComparison::kQuantities)).first;
+    }
+    found->second.add(values);
+  };
+  for (const auto& [name, rowA] : a) {
+    const auto inB = b.find(name);
+    addRow(name, &rowA, inB == b.end() ? nullptr : &inB->second);
+  }
+  for (const auto& [name, rowB] : b) {
+    if (!a.contains(name)) addRow(name, nullptr, &rowB);
+  }
+}
+
+void mergeRows(const std::map<std::string, MomentSums>& from,
+               std::map<std::string, MomentSums>& into) {
+  for (const auto& [name, sums] : from) {
+    const auto [found, added] = into.emplace(name, sums);
+    if (!added) found->second.merge(sums);
+  }
+}
+
+// The variance of the mean of sum_k c_k x_k over sessions, from the sample covariances; with
+// independent set, the covariances between A's and B's quantities are left out.
+double varianceOfMean(const MomentSums& sums, std::uint64_t sessions,
+                      const std::array<double, PairedComparison::kQuantities>& c,
+                      bool independent) {
+  double variance = 0;
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    if (c[i] == 0) continue;
+    for (std::size_t j = 0; j < c.size(); ++j) {
+      if (c[j] == 0 || (independent && (i < kB) != (j < kB))) continue;
+      variance += c[i] * c[j] * sums.covariance(i, j, sessions);
+    }
+  }
+  return variance / static_cast<double>(sessions);
+}
+
+PairedComparison::Difference differenceOf(
+    const MomentSums& sums, std::uint64_t sessions, double a, double b,
+    const std::array<double, PairedComparison::kQuantities>& c) {
+  PairedComparison::Difference difference;
+  difference.a = a;
+  difference.b = b;
+  difference.difference.value = b - a;
+  if (sessions >= 2) {
+    difference.difference.interval =
+        ConfidenceIntervals::normal(b - a, varianceOfMean(sums, sessions, c, false));
+    difference.independent =
+        ConfidenceIntervals::normal(b - a, varianceOfMean(sums, sessions, c, true));
+  }
+  return difference;
+}
+
+PairedComparison::Difference meanDifference(const MomentSums& sums, std::uint64_t sessions,
+                                            Quantity quantity) {
+  std::array<double, PairedComparison::kQuantities> c{};
+  c[quantity] = -1;
+  c[kB + quantity] = 1;
+  return differenceOf(sums, sessions, sums.mean(quantity, sessions),
+                      sums.mean(kB + quantity, sessions), c);
+}
+
+// R = sum(part) / sum(whole) per side; the delta method's linearisation of R_B - R_A per session.
+std::optional<PairedComparison::Difference> rateDifference(const MomentSums& sums,
+                                                           std::uint64_t sessions, Quantity part,
+                                                           Quantity whole) {
+  if (sums.sum(whole) == 0 || sums.sum(kB + whole) == 0) return std::nullopt;
+  const double rateA = static_cast<double>(sums.sum(part)) / static_cast<double>(sums.sum(whole));
+  const double rateB =
+      static_cast<double>(sums.sum(kB + part)) / static_cast<double>(sums.sum(kB + whole));
+  const double meanA = sums.mean(whole, sessions);
+  const double meanB = sums.mean(kB + whole, sessions);
+  std::array<double, PairedComparison::kQuantities> c{};
+  c[part] = -1 / meanA;
+  c[whole] = rateA / meanA;
+  c[kB + part] = 1 / meanB;
+  c[kB + whole] = -rateB / meanB;
+  return differenceOf(sums, sessions, rateA, rateB, c);
+}
+
+std::map<std::string, PairedComparison::Row> compareAll(
+    const std::map<std::string, MomentSums>& rows, std::uint64_t sessions) {
+  std::map<std::string, PairedComparison::Row> compared;
+  for (const auto& [name, sums] : rows)
+    compared.emplace(name, PairedComparison::compare(sums, sessions));
+  return compared;
+}
+
+}  // namespace
+
+void PairedComparison::add(const SessionStatistics& a, const SessionStatistics& b) {
+  addPairs(a.placements, b.placements, placementSums_);
+  addPairs(a.networks, b.networks, networkSums_);
+  totalsA_.merge(a);
+  totalsB_.merge(b);
+  ++sessions_;
+}
+
+void PairedComparison::merge(const PairedComparison& other) {
+  mergeRows(other.placementSums_, placementSums_);
+  mergeRows(other.networkSums_, networkSums_);
+  totalsA_.merge(other.totalsA_);
+  totalsB_.merge(other.totalsB_);
+  sessions_ += other.sessions_;
+}
+
+PairedComparison::Row PairedComparison::compare(const MomentSums& sums, std::uint64_t sessions) {
+  Row row;
+  if (sums.quantities() != kQuantities || sessions == 0) return row;
+  row.fillRate = rateDifference(sums, sessions, Quantity::fills, Quantity::requests);
+  row.showRate = rateDifference(sums, sessions, Quantity::shows, Quantity::opportunities);
+  row.requestsPerSession = meanDifference(sums, sessions, Quantity::requests);
+  row.showsPerSession = meanDifference(sums, sessions, Quantity::shows);
+  row.rewardsPerSession = meanDifference(sums, sessions, Quantity::rewards);
+  return row;
+}
+
+std::map<std::string, PairedComparison::Row> PairedComparison::placements() const {
+  return compareAll(placementSums_, sessions_);
+}
+
+std::map<std::string, PairedComparison::Row> PairedComparison::networks() const {
+  return compareAll(networkSums_, sessions_);
+}
+
+SessionMoments PairedComparison::side(std::size_t first) const {
+  const SessionStatistics& totals = first == 0 ? totalsA_ : totalsB_;
+  // Only the rows this side had: the others' sums here are zeros that its own run would not have.
+  auto extract = [first](const std::map<std::string, MomentSums>& rows,
+                         const std::map<std::string, SessionStatistics::Row>& own,
+                         std::map<std::string, MomentSums>& into) {
+    constexpr std::size_t k = SessionMoments::kQuantities;
+    for (const auto& [name, sums] : rows) {
+      if (!own.contains(name)) continue;
+      std::vector<std::uint64_t> sideSums(k);
+      std::vector<std::uint64_t> sideProducts;
+      sideProducts.reserve(k * (k + 1) / 2);
+      for (std::size_t i = 0; i < k; ++i) {
+        sideSums[i] = sums.sum(first + i);
+        for (std::size_t j = i; j < k; ++j)
+          sideProducts.push_back(sums.product(first + i, first + j));
+      }
+      MomentSums side;
+      // The sizes are those of k quantities by construction.
+      if (MomentSums::fromState(std::move(sideSums), std::move(sideProducts), side)) {
+        into.emplace(name, std::move(side));
+      }
+    }
+  };
+  SessionMoments moments;
+  extract(placementSums_, totals.placements, moments.placements);
+  extract(networkSums_, totals.networks, moments.networks);
+  return moments;
+}
+
+std::optional<PairedComparison> PairedComparison::fromState(
+    std::uint64_t sessions, SessionStatistics totalsA, SessionStatistics totalsB,
+    std::map<std::string, MomentSums> placementSums,
+    std::map<std::string, MomentSums> networkSums) {
+  for (const auto* rows : {&placementSums, &networkSums}) {
+    for (const auto& [name, sums] : *rows) {
+      if (sums.quantities() != kQuantities) return std::nullopt;
+    }
+  }
+  PairedComparison comparison;
+  comparison.sessions_ = sessions;
+  comparison.totalsA_ = std::move(totalsA);
+  comparison.totalsB_ = std::move(totalsB);
+  comparison.placementSums_ = std::move(placementSums);
+  comparison.networkSums_ = std::move(networkSums);
+  return comparison;
+}
+
+}  // namespace QVRAdKit::Sandbox

@@ -1,0 +1,38 @@
+#pragma once
+// ShardMerge adds shards of one Monte Carlo run (TrialShard) into the report a single run over
+// the union of their seeds gives, exactly: every state is whole-number sums, so the merged report
+// equals, and renders byte for byte as, the one-process report. The shards may come in any order.
+// It refuses, naming the files and one problem per line:
+// - shards of another tool version or of different configurations, candidates (a comparison and a
+//   plain run, or comparisons with different candidates), session lengths or premium flags;
+// - seed ranges that overlap (a seed would count twice);
+// - gaps: seeds no shard played between the first and the last (a lost or stopped shard); the
+//   message names the missing seeds, so that the shard can be run again.
+// The merged report is stopped when a shard was (its requested seeds were not all played).
+// Example:
+//   auto merged = ShardMerge::merge({{"a.json", shardA}, {"b.json", shardB}}, "1.0.0");
+//   if (merged) std::cout << MonteCarloTables::text(*merged);
+// Threading: pure functions.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "QVRAdKit/Platform/Expected.h"
+#include "Sandbox/MonteCarlo/MonteCarloReport.h"
+#include "Sandbox/MonteCarlo/TrialShard.h"
+
+namespace QVRAdKit::Sandbox {
+
+class ShardMerge {
+ public:
+  struct Named {
+    std::string origin;  // the file, for messages
+    TrialShard shard;
+  };
+  // Every problem, one line each, in the error's description (lines joined by '\n').
+  [[nodiscard]] static Platform::Expected<MonteCarloReport> merge(std::vector<Named> shards,
+                                                                  const std::string& toolVersion);
+};
+
+}  // namespace QVRAdKit::Sandbox

@@ -1,0 +1,274 @@
+#include "Sandbox/MonteCarlo/TrialShard.h"
+
+#include <cstdio>
+#include <exception>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <utility>
+#include <vector>
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+using Json = nlohmann::ordered_json;
+constexpr const char* kErrorDomain = "QVRAdKit.Sandbox.TrialShard";
+
+// A shard whose content does not fit: parse() turns it into an error naming the file.
+struct Malformed : std::exception {
+  explicit Malformed(std::string what) : message(std::move(what)) {}
+  [[nodiscard]] const char* what() const noexcept override { return message.c_str(); }
+  std::string message;
+};
+
+Json rowsJson(const std::map<std::string, SessionStatistics::Row>& rows) {
+  Json object = Json::object();
+  for (const auto& [name, row] : rows) {
+    Json latency = Json::array();
+    for (const auto& [bucket, count] : row.loadLatency.buckets()) {
+      latency.push_back(Json::array({bucket, count}));
+    }
+    object[name] = {{"requests", row.requests},
+                    {"fills", row.fills},
+                    {"failures", row.failures},
+                    {"opportunities", row.opportunities},
+                    {"shows", row.shows},
+                    {"rewards", row.rewards},
+                    {"latencyBuckets", std::move(latency)}};
+  }
+  return object;
+}
+
+Json sumsJson(const std::map<std::string, MomentSums>& rows) {
+  Json object = Json::object();
+  for (const auto& [name, sums] : rows) {
+    object[name] = {{"sums", sums.sums()}, {"products", sums.products()}};
+  }
+  return object;
+}
+
+Json statisticsJson(const SessionStatistics& statistics) {
+  return {{"placements", rowsJson(statistics.placements)},
+          {"networks", rowsJson(statistics.networks)}};
+}
+
+const Json& member(const Json& object, const char* key) {
+  if (!object.is_object() || !object.contains(key)) {
+    throw Malformed(std::string("\"") + key + "\" is missing");
+  }
+  return object.at(key);
+}
+
+std::uint64_t whole(const Json& object, const char* key) {
+  const Json& value = member(object, key);
+  if (!value.is_number_unsigned() &&
+      !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
+    throw Malformed(std::string("\"") + key + "\" is not a whole number");
+  }
+  return value.get<std::uint64_t>();
+}
+
+std::vector<std::uint64_t> wholes(const Json& value, const std::string& where) {
+  if (!value.is_array()) throw Malformed(where + " is not a list");
+  std::vector<std::uint64_t> numbers;
+  numbers.reserve(value.size());
+  for (const Json& item : value) {
+    if (!item.is_number_unsigned())
+      throw Malformed(where + " holds something else than whole numbers");
+    numbers.push_back(item.get<std::uint64_t>());
+  }
+  return numbers;
+}
+
+// "where.name.field" (or "where.name" without a field): a place in the file, for messages.
+std::string place(const std::string& where, const std::string& name, std::string_view field) {
+  std::string text = where;
+  text.append(1, '.').append(name);
+  if (!field.empty()) text.append(1, '.').append(field);
+  return text;
+}
+
+std::map<std::string, SessionStatistics::Row> rowsFrom(const Json& object,
+                                                       const std::string& where) {
+  if (!object.is_object()) throw Malformed(where + " is not an object");
+  std::map<std::string, SessionStatistics::Row> rows;
+  for (const auto& [name, value] : object.items()) {
+    SessionStatistics::Row row;
+    row.requests = whole(value, "requests");
+    row.fills = whole(value, "fills");
+    row.failures = whole(value, "failures");
+    row.opportunities = whole(value, "opportunities");
+    row.shows = whole(value, "shows");
+    row.rewards = whole(value, "rewards");
+    const Json& latency = member(value, "latencyBuckets");
+    const std::string buckets = place(where, name, "latencyBuckets");
+    if (!latency.is_array()) throw Malformed(buckets + " is not a list");
+    for (const Json& pair : latency) {
+      const auto numbers = wholes(pair, buckets);
+      if (numbers.size() != 2 || numbers[0] > LatencyHistogram::lastBucket()) {
+        throw Malformed(buckets + " holds a bad bucket");
+      }
+      row.loadLatency.add(LatencyHistogram::rangeOf(static_cast<std::uint32_t>(numbers[0])).first,
+                          numbers[1]);
+    }
+    rows.emplace(name, std::move(row));
+  }
+  return rows;
+}
+
+SessionStatistics statisticsFrom(const Json& object, const std::string& where) {
+  SessionStatistics statistics;
+  statistics.placements = rowsFrom(member(object, "placements"), where + ".placements");
+  statistics.networks = rowsFrom(member(object, "networks"), where + ".networks");
+  return statistics;
+}
+
+std::map<std::string, MomentSums> sumsFrom(const Json& object, const std::string& where,
+                                           std::size_t quantities) {
+  if (!object.is_object()) throw Malformed(where + " is not an object");
+  std::map<std::string, MomentSums> rows;
+  for (const auto& [name, value] : object.items()) {
+    MomentSums sums;
+    if (!MomentSums::fromState(wholes(member(value, "sums"), place(where, name, "sums")),
+                               wholes(member(value, "products"), place(where, name, "products")),
+                               sums) ||
+        sums.quantities() != quantities) {
+      throw Malformed(place(where, name, "") + " does not hold " + std::to_string(quantities) +
+                      " quantities");
+    }
+    rows.emplace(name, std::move(sums));
+  }
+  return rows;
+}
+
+std::string text(const Json& object, const char* key) {
+  const Json& value = member(object, key);
+  if (!value.is_string()) throw Malformed(std::string("\"") + key + "\" is not text");
+  return value.get<std::string>();
+}
+
+TrialShard shardFrom(const Json& root) {
+  if (!root.is_object() || !root.contains("format") || root.at("format") != TrialShard::kFormat) {
+    throw Malformed("not a qvr-sandbox shard (no \"format\":\"qvr-sandbox-shard\")");
+  }
+  if (whole(root, "formatVersion") != TrialShard::kFormatVersion) {
+    throw Malformed("shard format version " + member(root, "formatVersion").dump() +
+                    ", this program reads version " + std::to_string(TrialShard::kFormatVersion));
+  }
+  TrialShard shard;
+  shard.toolVersion = text(root, "toolVersion");
+  shard.configuration = text(root, "configuration");
+  const Json& candidate = member(root, "candidate");
+  if (!candidate.is_null()) shard.candidate = text(root, "candidate");
+  const Json& premium = member(root, "premium");
+  if (!premium.is_boolean()) throw Malformed("\"premium\" is not true or false");
+  shard.premium = premium.get<bool>();
+  const Json& seconds = member(root, "sessionSeconds");
+  if (!seconds.is_number() || seconds.get<double>() <= 0) {
+    throw Malformed("\"sessionSeconds\" is not a positive number");
+  }
+  shard.report.sessionSeconds = seconds.get<double>();
+  const Json& requested = member(root, "requested");
+  shard.requestedFirst = whole(requested, "first");
+  shard.requestedLast = whole(requested, "last");
+  shard.report.sessions = whole(root, "sessions");
+  const Json& stopped = member(root, "stopped");
+  if (!stopped.is_boolean()) throw Malformed("\"stopped\" is not true or false");
+  shard.report.stopped = stopped.get<bool>();
+  const Json& seeds = member(root, "seeds");
+  if (shard.report.sessions == 0) {
+    shard.report.firstSeed = shard.requestedFirst;
+  } else {
+    shard.report.firstSeed = whole(seeds, "first");
+    if (whole(seeds, "last") - shard.report.firstSeed != shard.report.sessions - 1) {
+      throw Malformed("\"seeds\" and \"sessions\" disagree");
+    }
+  }
+  const Json& state = member(root, "state");
+  shard.report.totals = statisticsFrom(member(state, "totals"), "state.totals");
+  const Json& perSession = member(state, "perSession");
+  shard.report.perSession.placements = sumsFrom(
+      member(perSession, "placements"), "state.perSession.placements", SessionMoments::kQuantities);
+  shard.report.perSession.networks = sumsFrom(
+      member(perSession, "networks"), "state.perSession.networks", SessionMoments::kQuantities);
+  const Json& comparison = member(state, "comparison");
+  if (!comparison.is_null()) {
+    auto paired = PairedComparison::fromState(
+        whole(comparison, "sessions"),
+        statisticsFrom(member(comparison, "a"), "state.comparison.a"),
+        statisticsFrom(member(comparison, "b"), "state.comparison.b"),
+        sumsFrom(member(comparison, "placements"), "state.comparison.placements",
+                 PairedComparison::kQuantities),
+        sumsFrom(member(comparison, "networks"), "state.comparison.networks",
+                 PairedComparison::kQuantities));
+    if (!paired || paired->sessions() != shard.report.sessions) {
+      throw Malformed("the comparison does not cover the shard's sessions");
+    }
+    shard.report.comparison = std::move(paired);
+  }
+  if (shard.candidate.has_value() != shard.report.comparison.has_value()) {
+    throw Malformed("\"candidate\" and the comparison state disagree");
+  }
+  return shard;
+}
+
+}  // namespace
+
+std::string TrialShard::fingerprint(std::string_view canonicalText) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (char c : canonicalText) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ULL;
+  }
+  char buffer[17];
+  std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(hash));
+  return buffer;
+}
+
+std::string TrialShard::json(const TrialShard& shard) {
+  const MonteCarloReport& report = shard.report;
+  Json root = Json::object();
+  root["format"] = kFormat;
+  root["formatVersion"] = kFormatVersion;
+  root["toolVersion"] = shard.toolVersion;
+  root["configuration"] = shard.configuration;
+  root["candidate"] = shard.candidate ? Json(*shard.candidate) : Json(nullptr);
+  root["premium"] = shard.premium;
+  root["sessionSeconds"] = report.sessionSeconds;
+  root["minutes"] = report.sessionSeconds / 60;
+  if (report.sessions == 0) {
+    root["seeds"] = {{"first", nullptr}, {"last", nullptr}};
+  } else {
+    root["seeds"] = {{"first", report.firstSeed}, {"last", report.firstSeed + report.sessions - 1}};
+  }
+  root["requested"] = {{"first", shard.requestedFirst}, {"last", shard.requestedLast}};
+  root["sessions"] = report.sessions;
+  root["stopped"] = report.stopped;
+  Json state = Json::object();
+  state["totals"] = statisticsJson(report.totals);
+  state["perSession"] = {{"placements", sumsJson(report.perSession.placements)},
+                         {"networks", sumsJson(report.perSession.networks)}};
+  if (report.comparison) {
+    const PairedComparison& comparison = *report.comparison;
+    state["comparison"] = {{"sessions", comparison.sessions()},
+                           {"a", statisticsJson(comparison.totalsA())},
+                           {"b", statisticsJson(comparison.totalsB())},
+                           {"placements", sumsJson(comparison.placementSums())},
+                           {"networks", sumsJson(comparison.networkSums())}};
+  } else {
+    state["comparison"] = nullptr;
+  }
+  root["state"] = std::move(state);
+  return root.dump();
+}
+
+Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const std::string& origin) {
+  try {
+    return shardFrom(Json::parse(text));
+  } catch (const Malformed& malformed) {
+    return Platform::Error{kErrorDomain, 2, origin + ": " + malformed.message};
+  } catch (const std::exception& error) {
+    return Platform::Error{kErrorDomain, 2, origin + ": not a shard file (" + error.what() + ")"};
+  }
+}
+
+}  // namespace QVRAdKit::Sandbox

@@ -1,0 +1,55 @@
+#pragma once
+// TrialShard is the part of a Monte Carlo run that one process played over a range of seeds,
+// kept in a file so that shards played on many machines merge into the report of one run over
+// all their seeds (ShardMerge). The file is one JSON object that says what it is:
+//   {"format":"qvr-sandbox-shard","formatVersion":1,"toolVersion":"1.0.0",
+//    "configuration":"<fingerprint>","candidate":"<fingerprint>"|null,"premium":false,
+//    "sessionSeconds":7200,"minutes":120,"seeds":{"first":F,"last":L},
+//    "requested":{"first":F,"last":L2},"sessions":N,"stopped":false,"state":{...}}
+// seeds are those played (none when no session ended: first and last null), requested those asked
+// for; they differ when a stop ended the shard early. The state holds the report's whole-number
+// sums: totals per row (counts and latency bucket counts), per-session sums, and with a candidate
+// configuration the paired comparison. Reading a shard back gives the report it was written from,
+// exactly (doubles are written with enough digits to read back the same).
+// A fingerprint names a configuration: FNV-1a (64 bits, hex) of a canonical text of it, an
+// identity check against mixing shards by mistake, not a guard against forgery.
+// Example:
+//   TrialShard shard{...};
+//   write(TrialShard::json(shard));
+//   auto back = TrialShard::parse(text, "part-3.json");
+// Threading: pure functions.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "QVRAdKit/Platform/Expected.h"
+#include "Sandbox/MonteCarlo/MonteCarloReport.h"
+
+namespace QVRAdKit::Sandbox {
+
+struct TrialShard {
+  static constexpr const char* kFormat = "qvr-sandbox-shard";
+  static constexpr int kFormatVersion = 1;
+
+  std::string toolVersion;
+  std::string configuration;
+  std::optional<std::string> candidate;
+  bool premium = false;
+  std::uint64_t requestedFirst = 0;
+  std::uint64_t requestedLast = 0;
+  // Seeds played: report.firstSeed .. report.firstSeed + report.sessions - 1.
+  MonteCarloReport report;
+
+  // One line, without a trailing newline.
+  [[nodiscard]] static std::string json(const TrialShard& shard);
+  // The shard a file's text holds; an error naming origin and what is wrong otherwise.
+  [[nodiscard]] static Platform::Expected<TrialShard> parse(std::string_view text,
+                                                            const std::string& origin);
+  [[nodiscard]] static std::string fingerprint(std::string_view canonicalText);
+
+  bool operator==(const TrialShard&) const = default;
+};
+
+}  // namespace QVRAdKit::Sandbox

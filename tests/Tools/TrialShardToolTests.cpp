@@ -1,0 +1,196 @@
+// qvr-sandbox's sharded and compared Monte Carlo runs, through the program's command line:
+// shards of a seed range merged by `qvr-sandbox merge`, and --compare.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Sandbox/Config/DefaultSandboxConfiguration.h"
+#include "tools/SandboxCommandLine.h"
+#include "tools/SandboxTool.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+struct Outcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+class TrialShardToolTest : public ::testing::Test {
+ protected:
+  TrialShardToolTest() {
+    fs::create_directories(dir);
+    // B: the embedded configuration with a user who opens the time wall more often.
+    std::string text(kDefaultSandboxConfigurationJson);
+    const std::string from = "\"rewardedChance\": 0.5";
+    text.replace(text.find(from), from.size(), "\"rewardedChance\": 0.9");
+    std::ofstream(file("b.json")) << text;
+  }
+  ~TrialShardToolTest() override {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  std::string file(const std::string& name) const { return (dir / name).string(); }
+
+  static Outcome run(Lines arguments) {
+    arguments.insert(arguments.begin(), "qvr-sandbox");
+    std::vector<const char*> argv;
+    for (const auto& argument : arguments) argv.push_back(argument.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    Outcome outcome;
+    outcome.code = SandboxTool::main(static_cast<int>(argv.size()), argv.data(), out, err);
+    outcome.out = out.str();
+    outcome.err = err.str();
+    return outcome;
+  }
+
+  // Four shards of seeds 5..12 written as four separate runs would, then merged.
+  Outcome mergeOfFourShards(const Lines& extra, bool json) {
+    Lines shards;
+    for (int first = 5; first <= 11; first += 2) {
+      const std::string path = file("part-" + std::to_string(first) + ".json");
+      Lines arguments = {"--minutes",    "20",
+                         "--seed-range", std::to_string(first) + ".." + std::to_string(first + 1),
+                         "--shard-out",  path,
+                         "--quiet"};
+      arguments.insert(arguments.end(), extra.begin(), extra.end());
+      const Outcome shard = run(arguments);
+      EXPECT_EQ(shard.code, 0) << shard.err;
+      shards.push_back(path);
+    }
+    Lines merge = {"merge"};
+    if (json) merge.emplace_back("--json");
+    // In another order than played.
+    merge.insert(merge.end(), shards.rbegin(), shards.rend());
+    return run(merge);
+  }
+
+  const fs::path dir =
+      fs::temp_directory_path() / ("qvr-shards-" + std::to_string(std::random_device{}()));
+};
+
+// The tables and the JSON of one run over seeds 5..12, and of four shards of it merged, are the
+// same bytes; for a plain run and for a comparison.
+TEST_F(TrialShardToolTest, OneRunEqualsTheMergeOfFourShardsByteForByte) {
+  for (const Lines& extra : {Lines{}, Lines{"--compare", file("b.json")}}) {
+    for (bool json : {false, true}) {
+      Lines arguments = {"--minutes", "20", "--seed", "5", "--sessions", "8", "--quiet"};
+      arguments.insert(arguments.end(), extra.begin(), extra.end());
+      if (json) arguments.emplace_back("--json");
+      const Outcome whole = run(arguments);
+      ASSERT_EQ(whole.code, 0) << whole.err;
+      const Outcome merged = mergeOfFourShards(extra, json);
+      ASSERT_EQ(merged.code, 0) << merged.err;
+      EXPECT_EQ(merged.out, whole.out);
+      EXPECT_EQ(merged.err, "");
+    }
+  }
+  const Outcome compared =
+      run({"--minutes", "20", "--sessions", "8", "--compare", file("b.json"), "--json"});
+  ASSERT_EQ(compared.code, 0) << compared.err;
+  const auto json = nlohmann::json::parse(compared.out);
+  EXPECT_EQ(json["comparison"], "b-a");
+  EXPECT_EQ(json["a"]["sessions"], 8);
+  const auto& timewall = json["placements"][json["placements"].size() - 1];
+  EXPECT_EQ(timewall["placement"], "rewarded.timewall");
+  EXPECT_GT(timewall["showsPerSession"]["b"], timewall["showsPerSession"]["a"])
+      << "B opens the time wall more often";
+  EXPECT_EQ(timewall["showsPerSession"]["ci"].size(), 2u);
+}
+
+TEST_F(TrialShardToolTest, ShardsOfOtherRunsAndMissingSeedsAreRefused) {
+  ASSERT_EQ(run({"--minutes", "20", "--seed-range", "1..2", "--shard-out", file("a1.json")}).code,
+            0);
+  ASSERT_EQ(run({"--minutes", "20", "--seed-range", "5..6", "--shard-out", file("a5.json")}).code,
+            0);
+  ASSERT_EQ(run({"--minutes", "20", "--seed-range", "3..4", "--shard-out", file("b3.json"),
+                 "--config", file("b.json")})
+                .code,
+            0);
+  ASSERT_EQ(run({"--minutes", "30", "--seed-range", "3..4", "--shard-out", file("long.json")}).code,
+            0);
+
+  const Outcome gap = run({"merge", file("a1.json"), file("a5.json")});
+  EXPECT_EQ(gap.code, SandboxTool::kBadInput);
+  EXPECT_EQ(gap.err,
+            "qvr-sandbox merge: seeds 3 to 4 are missing: no shard played them (between \"" +
+                file("a1.json") + "\" and \"" + file("a5.json") + "\")\n");
+  EXPECT_EQ(gap.out, "");
+  const Outcome other = run({"merge", file("a1.json"), file("b3.json"), file("long.json")});
+  EXPECT_EQ(other.code, SandboxTool::kBadInput);
+  ASSERT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 2) << other.err;
+  EXPECT_NE(other.err.find("ran different configurations"), std::string::npos);
+  EXPECT_NE(other.err.find("ran sessions of different lengths"), std::string::npos);
+  const Outcome twice = run({"merge", file("a1.json"), file("a1.json")});
+  EXPECT_EQ(twice.code, SandboxTool::kBadInput);
+  EXPECT_NE(twice.err.find("both played seeds 1 to 2"), std::string::npos);
+  const Outcome missing = run({"merge", file("none.json")});
+  EXPECT_EQ(missing.code, SandboxTool::kBadInput);
+  EXPECT_NE(missing.err.find("cannot read the shard"), std::string::npos);
+  EXPECT_EQ(run({"merge"}).code, SandboxTool::kBadInput) << "at least one shard";
+
+  // A merge of merges: the merged shard merges on.
+  ASSERT_EQ(run({"--minutes", "20", "--seed-range", "3..4", "--shard-out", file("a3.json")}).code,
+            0);
+  ASSERT_EQ(run({"merge", file("a1.json"), file("a3.json"), "--shard-out", file("a1-4.json")}).code,
+            0);
+  const Outcome onward = run({"merge", file("a1-4.json"), file("a5.json")});
+  const Outcome direct = run({"merge", file("a1.json"), file("a3.json"), file("a5.json")});
+  EXPECT_EQ(onward.code, 0) << onward.err;
+  EXPECT_EQ(onward.out, direct.out);
+
+  // A shard that cannot be written is output lost, and no half-written file is left.
+  const Outcome lost =
+      run({"--minutes", "20", "--seed-range", "1..1", "--shard-out", file("absent/part.json")});
+  EXPECT_EQ(lost.code, SandboxTool::kOutputLost);
+  EXPECT_NE(lost.err.find("cannot write the shard"), std::string::npos) << lost.err;
+  EXPECT_FALSE(fs::exists(dir / "absent"));
+}
+
+TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
+  struct Case {
+    Lines arguments;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {{"--seed-range", "5"}, "--seed-range: must be FIRST..LAST"},
+      {{"--seed-range", "9..5"}, "--seed-range: must be FIRST..LAST"},
+      {{"--seed-range", "1..-2"}, "--seed-range: must be FIRST..LAST"},
+      {{"--seed-range", "0..100000"}, "--seed-range: at most 100000 seeds per process"},
+      {{"--seed-range", "1..2", "--sessions", "2"}, "--seed-range: not with --sessions"},
+      {{"--seed-range", "1..2", "--seed", "1"}, "--seed-range: not with --seed"},
+      {{"--seed-range", "1..2", "--storage", "x.sqlite"}, "not with --seed-range"},
+      {{"--shard-out", "x.json"}, "--shard-out: only with --sessions or --seed-range"},
+      {{"--compare", "b.json"}, "--compare: only with --sessions or --seed-range"},
+      {{"--sessions", "2", "--shard-out", ""}, "--shard-out: the path is empty"},
+      {{"--sessions", "2", "--compare", ""}, "--compare: the path is empty"},
+      {{"--sessions", "2", "--config", "c.json", "--shard-out", "./c.json"},
+       "--shard-out and --config name the same file"},
+      {{"--sessions", "2", "--compare", "c.json", "--shard-out", "c.json"},
+       "--shard-out and --compare name the same file"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = run(c.arguments);
+    EXPECT_EQ(outcome.code, SandboxTool::kBadInput) << c.problem;
+    EXPECT_NE(outcome.err.find(c.problem), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+  }
+  EXPECT_EQ(SandboxCommandLine::seedRange("0..18446744073709551615")->last, UINT64_MAX);
+  EXPECT_EQ(SandboxCommandLine::seedRange("7..7")->first, 7u);
+  EXPECT_FALSE(SandboxCommandLine::seedRange("..7"));
+  EXPECT_FALSE(SandboxCommandLine::seedRange("1...7"));
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox

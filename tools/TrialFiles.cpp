@@ -1,0 +1,83 @@
+#include "tools/TrialFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "Sandbox/Config/DefaultSandboxConfiguration.h"
+
+#ifndef QVR_TOOL_VERSION
+#define QVR_TOOL_VERSION "unknown"
+#endif
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+constexpr const char* kErrorDomain = "QVRAdKit.Sandbox.TrialFiles";
+
+std::optional<std::string> contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file.is_open()) return std::nullopt;
+  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) return std::nullopt;
+  return text;
+}
+
+}  // namespace
+
+std::string TrialFiles::toolVersion() {
+  return QVR_TOOL_VERSION;
+}
+
+Platform::Expected<std::string> TrialFiles::fingerprint(const std::optional<std::string>& path,
+                                                        const std::string& region,
+                                                        const std::string& answer) {
+  std::string text(kDefaultSandboxConfigurationJson);
+  if (path) {
+    auto read = contents(*path);
+    if (!read) {
+      return Platform::Error{kErrorDomain, 2,
+                             "cannot read \"" + *path + "\": " + std::strerror(errno)};
+    }
+    text = std::move(*read);
+  }
+  std::string canonical;
+  try {
+    canonical = nlohmann::json::parse(text).dump();
+  } catch (const std::exception&) {
+    canonical = text;  // checked already; a text the canonical reader refuses counts as it is
+  }
+  return TrialShard::fingerprint(canonical + "\nregion=" + region + "\nanswer=" + answer);
+}
+
+std::optional<Platform::Error> TrialFiles::write(const TrialShard& shard, const std::string& path) {
+  const std::string temporary = path + ".partial";
+  {
+    std::ofstream file(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!file.is_open() || !(file << TrialShard::json(shard) << '\n') || !file.flush()) {
+      const std::string reason = std::strerror(errno);
+      std::remove(temporary.c_str());
+      return Platform::Error{kErrorDomain, 1, "cannot write the shard \"" + path + "\": " + reason};
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(temporary.c_str());
+    return Platform::Error{kErrorDomain, 1, "cannot write the shard \"" + path + "\": " + reason};
+  }
+  return std::nullopt;
+}
+
+Platform::Expected<TrialShard> TrialFiles::read(const std::string& path) {
+  auto text = contents(path);
+  if (!text) {
+    return Platform::Error{kErrorDomain, 2,
+                           "cannot read the shard \"" + path + "\": " + std::strerror(errno)};
+  }
+  return TrialShard::parse(*text, path);
+}
+
+}  // namespace QVRAdKit::Sandbox
