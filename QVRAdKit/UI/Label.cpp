@@ -227,49 +227,65 @@ void Label::setText(std::optional<std::string> text) {
   std::string value = text ? std::move(*text) : std::string();
   if (value == text_) return;
   text_ = std::move(value);
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setFont(Font font) {
   if (font == font_) return;
   font_ = std::move(font);
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setNumberOfLines(int lines) {
   lines = std::max(0, lines);
   if (lines == numberOfLines_) return;
   numberOfLines_ = lines;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setLineBreakMode(LineBreakMode mode) {
   if (mode == lineBreakMode_) return;
   lineBreakMode_ = mode;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setPreferredMaxLayoutWidth(double width) {
   width = std::max(0.0, width);
   if (width == preferredMaxLayoutWidth_) return;
   preferredMaxLayoutWidth_ = width;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setAdjustsFontSizeToFitWidth(bool adjusts) {
   if (adjusts == adjustsFontSizeToFitWidth_) return;
   adjustsFontSizeToFitWidth_ = adjusts;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setMinimumScaleFactor(double factor) {
   factor = std::clamp(factor, 0.0, 1.0);
   if (factor == minimumScaleFactor_) return;
   minimumScaleFactor_ = factor;
+  textChanged();
+}
+
+void Label::textChanged() {
+  cachedLayouts_.fill(std::nullopt);
   invalidateIntrinsicContentSize();
 }
 
-TextLayout Label::textLayout(double width) const {
+const TextLayout& Label::layoutAt(double width) const {
+  for (const auto& cached : cachedLayouts_) {
+    // Widths compare exactly, NaN never matches: a hit gives what computing again would.
+    if (cached && cached->width == width) return cached->layout;
+  }
+  auto& slot = cachedLayouts_[nextCachedLayout_];
+  nextCachedLayout_ = (nextCachedLayout_ + 1) % kCachedLayouts;
+  slot = CachedLayout{width, computeLayout(width)};
+  return slot->layout;
+}
+
+TextLayout Label::computeLayout(double width) const {
   const double size = font_.pointSize;
   Measure full = measure(text_, width, size, numberOfLines_, lineBreakMode_);
   const bool mayShrink = adjustsFontSizeToFitWidth_ && minimumScaleFactor_ > 0 &&
@@ -301,11 +317,11 @@ TextLayout Label::textLayout(double width) const {
 Size Label::intrinsicContentSize() const {
   double width = kUnlimited;
   if (preferredMaxLayoutWidth_ > 0) width = preferredMaxLayoutWidth_;
-  return textLayout(width).size;
+  return layoutAt(width).size;
 }
 
 double Label::heightForWidth(double width) const {
-  return textLayout(width).size.height;
+  return layoutAt(width).size.height;
 }
 
 }  // namespace QVRAdKit::UI
