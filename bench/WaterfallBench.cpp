@@ -1,5 +1,6 @@
-// Cost of one full waterfall round: drop the cache, load every key on the main queue (one ad and
-// one re-subscription of the loading aggregate per key), then take the first loaded ad.
+// Cost of one full waterfall round: drop the cache, load every key on the main queue (one ad per
+// key, one restart of the loading aggregate), then take the first loaded ad; and of one key's
+// change (a taken ad replaced by a fresh one), which must not grow with the number of keys.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -48,6 +49,32 @@ void BM_WaterfallLoadAndTake(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-BENCHMARK(BM_WaterfallLoadAndTake)->Arg(1)->Arg(8)->Arg(32);
+BENCHMARK(BM_WaterfallLoadAndTake)->Arg(1)->Arg(8)->Arg(32)->Arg(128);
+
+// One key's change with every key holding an ad: a fresh ad replaces the one under a key, and the
+// loading aggregate follows.
+void BM_WaterfallKeyChange(benchmark::State& state) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  auto waterfall = WaterfallService<InstantAd>::create(
+      [](const std::string&) { return std::make_shared<InstantAd>(); });
+  std::vector<std::string> keys;
+  for (int i = 0; i < state.range(0); ++i) keys.push_back("unit-" + std::to_string(i));
+  waterfall->setAdKeys(keys);
+  waterfall->resetCache();
+  waterfall->load();
+  env->mainQueue().runUntilIdle();
+  auto subscription = waterfall->isLoadingRelay().distinctUntilChanged().subscribe(
+      [](const bool& loading) { benchmark::DoNotOptimize(loading); });
+
+  std::size_t next = 0;
+  for (auto _ : state) {
+    waterfall->createAd(keys[next]);
+    next = next + 1 == keys.size() ? 0 : next + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(BM_WaterfallKeyChange)->Arg(1)->Arg(8)->Arg(32)->Arg(128);
 
 }  // namespace

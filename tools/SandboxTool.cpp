@@ -80,6 +80,7 @@ class StorageFile {
   StorageFile& operator=(const StorageFile&) = delete;
 
   [[nodiscard]] const std::string& path() const { return path_; }
+  [[nodiscard]] bool temporary() const { return temporary_; }
 
  private:
   bool temporary_;
@@ -310,6 +311,7 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
 
   const StorageFile storage(options.storagePath);
   host.storagePath = storage.path();
+  host.durableStorage = !storage.temporary();
   host.stopRequested = Interruption::requested;
   auto summary = SandboxHost::run(host);
   const auto pageError = (*inspector)->finish();

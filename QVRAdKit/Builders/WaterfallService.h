@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "QVRAdKit/Ads/WaterfallableAd.h"
+#include "QVRAdKit/Builders/LoadingAggregate.h"
 #include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Platform/Application.h"
@@ -31,8 +32,6 @@
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/Notification.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
-#include "QVRAdKit/Rx/CombineLatest.h"
-#include "QVRAdKit/Rx/DisposeBag.h"
 #include "QVRAdKit/Rx/Observable.h"
 
 namespace QVRAdKit {
@@ -69,12 +68,12 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   WaterfallService& operator=(const WaterfallService&) = delete;
 
   // The keys in waterfall order, the first the most preferred.
-  [[nodiscard]] const std::vector<std::string>& adKeys() const { return adKeys_; }
+  [[nodiscard]] const std::vector<std::string>& adKeys() const { return *adKeys_; }
   // Replaces the keys. The cache is left as it is: the owner resets it afterwards and loads again
   // when it is running.
   void setAdKeys(std::vector<std::string> keys) {
     QVR_CHECK_MAIN_QUEUE();
-    adKeys_ = std::move(keys);
+    adKeys_ = std::make_shared<const std::vector<std::string>>(std::move(keys));
   }
 
   // The ad held for each key (a key without an ad is absent).
@@ -101,9 +100,9 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // ad taken, are replaced at once by a fresh ad for the same key; ads still loading stay.
   std::shared_ptr<Ad> takeLoadedAd() {
     QVR_CHECK_MAIN_QUEUE();
-    // A copy: creating an ad notifies the loading observers, which may change the keys.
-    const std::vector<std::string> keys = adKeys_;
-    for (const std::string& key : keys) {
+    // Held: creating an ad notifies the loading observers, which may change the keys.
+    const std::shared_ptr<const std::vector<std::string>> keys = adKeys_;
+    for (const std::string& key : *keys) {
       auto found = adsCache_.find(key);
       if (found == adsCache_.end()) continue;
       std::shared_ptr<Ad> ad = found->second;
@@ -119,43 +118,24 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
     return nullptr;
   }
 
-  // Drops every cached ad (nothing is cancelled at the networks) and re-subscribes the loading
+  // Drops every cached ad (nothing is cancelled at the networks) and restarts the loading
   // aggregate, which becomes false.
   void resetCache() {
     QVR_CHECK_MAIN_QUEUE();
     // The ads are released after the aggregate no longer watches them.
     auto dropped = std::exchange(adsCache_, {});
-    subscribeIsLoading();
+    isLoading_.forgetAll();
+    isLoading_.restart();
   }
 
-  // Creates a fresh ad for key through the creator, replacing any ad held there, and
-  // re-subscribes the loading aggregate. A creator that gives no ad is a fault of the owner: it is
-  // reported and the key is left without an ad, so that the next load asks again.
+  // Creates a fresh ad for key through the creator, replacing any ad held there, and restarts
+  // the loading aggregate. A creator that gives no ad is a fault of the owner: it is reported and
+  // the key is left without an ad, so that the next load asks again.
   void createAd(const std::string& key) {
     QVR_CHECK_MAIN_QUEUE();
     std::shared_ptr<Ad> replaced = storeNewAd(key);  // released after the aggregate moved on
-    subscribeIsLoading();
-  }
-
-  // Rebuilds the one subscription that feeds the loading relay from the ads now cached: true
-  // while any of them is loading, false for an empty cache or on an error of the combination.
-  void subscribeIsLoading() {
-    isLoadingBag_ = Rx::DisposeBag();
-    std::vector<Rx::Observable<bool>> streams;
-    streams.reserve(adsCache_.size());
-    for (const auto& [key, ad] : adsCache_) {
-      streams.push_back(ad->isLoadingStream());
-    }
-    Rx::combineLatest(std::move(streams))
-        .map([](const std::vector<bool>& loading) {
-          for (bool isLoading : loading) {
-            if (isLoading) return true;
-          }
-          return false;
-        })
-        .catchAndReturn(false)
-        .bind(isLoadingRelay_)
-        .disposed(isLoadingBag_);
+    watchLoading(key);
+    isLoading_.restart();
   }
 
   // Activation handler: a load deferred while in the background runs now, once, however many
@@ -175,17 +155,28 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
       loadWasCalledInBackground_ = true;
       return;
     }
-    // All missing ads are created first and the aggregate is re-subscribed once, before control
-    // returns: the relay ends in the same state as with one re-subscription per ad, without
-    // paying for every cached ad again at each key.
-    const std::vector<std::string> keys = adKeys_;  // see takeLoadedAd()
-    bool created = false;
-    for (const std::string& key : keys) {
+    // All missing ads are created first and the aggregate restarts once, before control
+    // returns: the relay ends in the same state as with one restart per ad.
+    const std::shared_ptr<const std::vector<std::string>> keys = adKeys_;  // see takeLoadedAd()
+    std::vector<const std::string*> created;                               // into *keys
+    for (const std::string& key : *keys) {
       if (adsCache_.contains(key)) continue;
       storeNewAd(key);
-      created = true;
+      created.push_back(&key);
     }
-    if (created) subscribeIsLoading();
+    if (created.empty()) return;
+    for (const std::string* key : created) watchLoading(*key);
+    isLoading_.restart();
+  }
+
+  // Points the loading aggregate at the ad now cached under key, or at none.
+  void watchLoading(const std::string& key) {
+    auto found = adsCache_.find(key);
+    if (found == adsCache_.end()) {
+      isLoading_.forget(key);
+    } else {
+      isLoading_.watch(key, found->second->isLoadingStream());
+    }
   }
 
   // Puts a new ad from the creator under key and answers the ad it replaced, if any; the caller
@@ -206,12 +197,16 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
     return nullptr;
   }
 
-  std::vector<std::string> adKeys_;
+  // Replaced whole, never changed in place, so a walk over the keys holds the list it started on.
+  std::shared_ptr<const std::vector<std::string>> adKeys_ =
+      std::make_shared<const std::vector<std::string>>();
   const AdCreator adCreatorClosure_;
   std::unordered_map<std::string, std::shared_ptr<Ad>> adsCache_;
   bool loadWasCalledInBackground_ = false;
   Rx::BehaviorRelay<bool> isLoadingRelay_{false};
-  Rx::DisposeBag isLoadingBag_;
+  // Feeds isLoadingRelay_ from the cached ads' loading streams; destroyed first, so it stops
+  // watching before the ads go.
+  LoadingAggregate isLoading_{isLoadingRelay_};
 };
 
 }  // namespace QVRAdKit

@@ -32,4 +32,9 @@ void QVLogAssertionFailure(std::string_view message, std::string_view file,
 
 }  // namespace QVRAdKit
 
-#define QVR_FILE_TEXT (::QVRAdKit::moduleFileText(__FILE__))
+// Computed when compiling: the text is wanted on hot paths (every main-queue check names it).
+#define QVR_FILE_TEXT                                                            \
+  ([] {                                                                          \
+    constexpr std::string_view kFileText = ::QVRAdKit::moduleFileText(__FILE__); \
+    return kFileText;                                                            \
+  }())

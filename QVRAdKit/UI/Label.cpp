@@ -55,23 +55,28 @@ struct Line {
 };
 
 struct Wrapped {
-  std::vector<Characters> paragraphs;
   std::vector<std::pair<size_t, Line>> lines;  // paragraph index, range
   bool brokeWord = false;
 };
 
-// Greedy wrapping of every paragraph to maxChars characters per line.
-Wrapped wrap(const std::string& text, size_t maxChars, bool byCharacter) {
-  Wrapped wrapped;
+// The text's paragraphs (split at "\n"), each as its characters.
+std::vector<Characters> splitParagraphs(const std::string& text) {
+  std::vector<Characters> paragraphs;
   std::string_view rest = text;
   for (;;) {
     const size_t newline = rest.find('\n');
-    wrapped.paragraphs.push_back(splitCharacters(rest.substr(0, newline)));
+    paragraphs.push_back(splitCharacters(rest.substr(0, newline)));
     if (newline == std::string_view::npos) break;
     rest.remove_prefix(newline + 1);
   }
-  for (size_t p = 0; p < wrapped.paragraphs.size(); ++p) {
-    const Characters& chars = wrapped.paragraphs[p];
+  return paragraphs;
+}
+
+// Greedy wrapping of every paragraph to maxChars characters per line.
+Wrapped wrap(const std::vector<Characters>& paragraphs, size_t maxChars, bool byCharacter) {
+  Wrapped wrapped;
+  for (size_t p = 0; p < paragraphs.size(); ++p) {
+    const Characters& chars = paragraphs[p];
     if (chars.empty()) {
       wrapped.lines.push_back({p, {0, 0}});
       continue;
@@ -144,6 +149,28 @@ struct Measure {
   bool fits = true;  // nothing cut and no word broken
 };
 
+// How many characters fit on a line of width at pointSize.
+size_t charactersPerLine(double width, double pointSize) {
+  const double glyph = Label::kGlyphWidthFactor * pointSize;
+  const bool unlimited = !(width > 0) || std::isinf(width) || glyph <= 0;
+  return unlimited ? std::numeric_limits<size_t>::max()
+                   : std::max<size_t>(1, static_cast<size_t>(std::floor(width / glyph + 1e-9)));
+}
+
+size_t lineLimit(int numberOfLines) {
+  return numberOfLines > 0 ? static_cast<size_t>(numberOfLines)
+                           : std::numeric_limits<size_t>::max();
+}
+
+// Whether the whole text (paragraphs, not empty) shows at maxChars characters per line without a
+// cut or a broken word; the same answer measure() gives, without building the lines' text.
+bool fitsAt(const std::vector<Characters>& paragraphs, size_t maxChars, int numberOfLines,
+            LineBreakMode mode) {
+  if (numberOfLines == 1) return paragraphs.size() == 1 && paragraphs.front().size() <= maxChars;
+  const Wrapped wrapped = wrap(paragraphs, maxChars, mode == LineBreakMode::byCharWrapping);
+  return !wrapped.brokeWord && wrapped.lines.size() <= lineLimit(numberOfLines);
+}
+
 Measure measure(const std::string& text, double width, double pointSize, int numberOfLines,
                 LineBreakMode mode) {
   Measure result;
@@ -152,25 +179,19 @@ Measure measure(const std::string& text, double width, double pointSize, int num
   layout.lineHeight = Label::kLineHeightFactor * pointSize;
   if (text.empty()) return result;
   const double glyph = Label::kGlyphWidthFactor * pointSize;
-  const bool unlimited = !(width > 0) || std::isinf(width) || glyph <= 0;
-  const size_t maxChars =
-      unlimited ? std::numeric_limits<size_t>::max()
-                : std::max<size_t>(1, static_cast<size_t>(std::floor(width / glyph + 1e-9)));
+  const size_t maxChars = charactersPerLine(width, pointSize);
   const bool singleLine = numberOfLines == 1;
-  Wrapped wrapped;
-  if (singleLine) {
-    // One line: no wrapping, the first paragraph only.
-    wrapped = wrap(text, std::numeric_limits<size_t>::max(), false);
-  } else {
-    wrapped = wrap(text, maxChars, mode == LineBreakMode::byCharWrapping);
-  }
+  const std::vector<Characters> paragraphs = splitParagraphs(text);
+  // One line: no wrapping, the first paragraph only.
+  const Wrapped wrapped = singleLine
+                              ? wrap(paragraphs, std::numeric_limits<size_t>::max(), false)
+                              : wrap(paragraphs, maxChars, mode == LineBreakMode::byCharWrapping);
   result.fits = !wrapped.brokeWord;
-  const size_t limit =
-      numberOfLines > 0 ? static_cast<size_t>(numberOfLines) : std::numeric_limits<size_t>::max();
+  const size_t limit = lineLimit(numberOfLines);
   const size_t shown = std::min(limit, wrapped.lines.size());
   for (size_t i = 0; i < shown; ++i) {
     const auto& [paragraph, range] = wrapped.lines[i];
-    const Characters& chars = wrapped.paragraphs[paragraph];
+    const Characters& chars = paragraphs[paragraph];
     const bool last = i + 1 == shown;
     const bool moreLines = wrapped.lines.size() > shown;
     if (last && (moreLines || (singleLine && chars.size() > maxChars))) {
@@ -206,58 +227,89 @@ void Label::setText(std::optional<std::string> text) {
   std::string value = text ? std::move(*text) : std::string();
   if (value == text_) return;
   text_ = std::move(value);
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setFont(Font font) {
   if (font == font_) return;
   font_ = std::move(font);
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setNumberOfLines(int lines) {
   lines = std::max(0, lines);
   if (lines == numberOfLines_) return;
   numberOfLines_ = lines;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setLineBreakMode(LineBreakMode mode) {
   if (mode == lineBreakMode_) return;
   lineBreakMode_ = mode;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setPreferredMaxLayoutWidth(double width) {
   width = std::max(0.0, width);
   if (width == preferredMaxLayoutWidth_) return;
   preferredMaxLayoutWidth_ = width;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setAdjustsFontSizeToFitWidth(bool adjusts) {
   if (adjusts == adjustsFontSizeToFitWidth_) return;
   adjustsFontSizeToFitWidth_ = adjusts;
-  invalidateIntrinsicContentSize();
+  textChanged();
 }
 
 void Label::setMinimumScaleFactor(double factor) {
   factor = std::clamp(factor, 0.0, 1.0);
   if (factor == minimumScaleFactor_) return;
   minimumScaleFactor_ = factor;
+  textChanged();
+}
+
+void Label::textChanged() {
+  cachedLayouts_.fill(std::nullopt);
   invalidateIntrinsicContentSize();
 }
 
-TextLayout Label::textLayout(double width) const {
+const TextLayout& Label::layoutAt(double width) const {
+  for (const auto& cached : cachedLayouts_) {
+    // Widths compare exactly, NaN never matches: a hit gives what computing again would.
+    if (cached && cached->width == width) return cached->layout;
+  }
+  auto& slot = cachedLayouts_[nextCachedLayout_];
+  nextCachedLayout_ = (nextCachedLayout_ + 1) % kCachedLayouts;
+  slot = CachedLayout{width, computeLayout(width)};
+  return slot->layout;
+}
+
+TextLayout Label::computeLayout(double width) const {
   const double size = font_.pointSize;
   Measure full = measure(text_, width, size, numberOfLines_, lineBreakMode_);
   const bool mayShrink = adjustsFontSizeToFitWidth_ && minimumScaleFactor_ > 0 &&
                          minimumScaleFactor_ < 1 && width > 0 && !std::isinf(width);
   if (full.fits || !mayShrink) return std::move(full.layout);
+  // The largest size, in steps of 1% of the point size, at which the text fits. Whether it fits
+  // depends only on the characters per line, which never shrink as the size goes down, and more
+  // characters per line never give more lines or a broken word: so fitting is monotonic in the
+  // size and a binary search over the steps finds the same size as trying each step downwards,
+  // in a handful of wrapping passes over text split once.
   const int lowest = static_cast<int>(std::ceil(minimumScaleFactor_ * 100 - 1e-9));
-  for (int percent = 99; percent >= lowest; --percent) {
-    Measure scaled = measure(text_, width, size * percent / 100.0, numberOfLines_, lineBreakMode_);
-    if (scaled.fits) return std::move(scaled.layout);
+  const std::vector<Characters> paragraphs = splitParagraphs(text_);
+  const auto fitsAtPercent = [&](int percent) {
+    return fitsAt(paragraphs, charactersPerLine(width, size * percent / 100.0), numberOfLines_,
+                  lineBreakMode_);
+  };
+  int fitting = lowest - 1;  // the largest step known to fit; none yet
+  int failing = 100;         // the smallest step known not to fit (100%: measured above)
+  while (failing - fitting > 1) {
+    const int percent = fitting + (failing - fitting) / 2;
+    (fitsAtPercent(percent) ? fitting : failing) = percent;
+  }
+  if (fitting >= lowest) {
+    return measure(text_, width, size * fitting / 100.0, numberOfLines_, lineBreakMode_).layout;
   }
   return measure(text_, width, size * minimumScaleFactor_, numberOfLines_, lineBreakMode_).layout;
 }
@@ -265,11 +317,11 @@ TextLayout Label::textLayout(double width) const {
 Size Label::intrinsicContentSize() const {
   double width = kUnlimited;
   if (preferredMaxLayoutWidth_ > 0) width = preferredMaxLayoutWidth_;
-  return textLayout(width).size;
+  return layoutAt(width).size;
 }
 
 double Label::heightForWidth(double width) const {
-  return textLayout(width).size.height;
+  return layoutAt(width).size.height;
 }
 
 }  // namespace QVRAdKit::UI

@@ -16,6 +16,8 @@
 // paragraph). Empty text measures 0 x 0. Text is vertically centred in the bounds, as on the phone.
 // Threading: main queue only.
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,7 +72,7 @@ class Label : public View {
   // The text laid out at the label's current width (for drawing).
   [[nodiscard]] TextLayout textLayout() const { return textLayout(bounds().size.width); }
   // The text laid out at any width; a width <= 0 or infinite means unlimited.
-  [[nodiscard]] TextLayout textLayout(double width) const;
+  [[nodiscard]] TextLayout textLayout(double width) const { return layoutAt(width); }
 
   [[nodiscard]] Size intrinsicContentSize() const override;
 
@@ -79,6 +81,19 @@ class Label : public View {
   [[nodiscard]] double heightForWidth(double width) const override;
 
  private:
+  // A layout pass asks for the same few widths again and again (intrinsic size, height for the
+  // width offered, drawing): the last layouts are kept until the text or a setting changes.
+  struct CachedLayout {
+    double width = 0;
+    TextLayout layout;
+  };
+  static constexpr std::size_t kCachedLayouts = 2;
+
+  [[nodiscard]] const TextLayout& layoutAt(double width) const;
+  [[nodiscard]] TextLayout computeLayout(double width) const;
+  // Forgets the kept layouts and tells the layout pass that the intrinsic size may have changed.
+  void textChanged();
+
   std::string text_;
   Font font_;
   Color textColor_ = Color::black();
@@ -89,6 +104,8 @@ class Label : public View {
   double preferredMaxLayoutWidth_ = 0;
   bool adjustsFontSizeToFitWidth_ = false;
   double minimumScaleFactor_ = 0;
+  mutable std::array<std::optional<CachedLayout>, kCachedLayouts> cachedLayouts_;
+  mutable std::size_t nextCachedLayout_ = 0;  // the slot the next new layout replaces
 };
 
 }  // namespace QVRAdKit::UI

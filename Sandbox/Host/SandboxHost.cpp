@@ -58,7 +58,9 @@ bool advanceTo(Platform::Environment& environment, Platform::ManualClock& clock,
 }  // namespace
 
 Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions& options) {
-  auto store = SQLiteKeyValueStore::open(options.storagePath);
+  SQLiteKeyValueStore::Options storeOptions;
+  storeOptions.durable = options.durableStorage;
+  auto store = SQLiteKeyValueStore::open(options.storagePath, storeOptions);
   if (!store) return store.error();
 
   auto clock = std::make_shared<Platform::ManualClock>();

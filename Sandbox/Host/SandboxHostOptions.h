@@ -28,6 +28,8 @@ struct SandboxHostOptions {
   Platform::TimeInterval duration = 7200;
   // The SQLite file of the host's storage and user defaults; created when missing, kept after.
   std::string storagePath;
+  // False when the storage file is temporary: its commits then skip the sync to disk.
+  bool durableStorage = true;
   // Receives every analytics event (they are counted either way); none drops them.
   std::shared_ptr<QVReporting> reporting;
   // Receives the module's log messages; none silences them.

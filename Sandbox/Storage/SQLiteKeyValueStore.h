@@ -1,14 +1,14 @@
 #pragma once
 // SQLiteKeyValueStore keeps typed values (bool, integer, double, text, date) under text keys,
 // grouped in namespaces, in one SQLite file. Every write is its own durable commit (WAL journal,
-// synchronous=FULL), and setValues() commits values that belong together in one transaction, all
-// or none; every value is also held in a memory cache loaded at open, so reads never
-// touch the disk. SQLiteStorage and SQLiteUserDefaults are views of one namespace each and share
-// the store. An existing file of another kind (another application's database, another schema)
-// is refused before anything writes to it, so it is left as it was. The cache assumes this object
-// is the only writer of the file while it is open. Threading: every member may be called from any
-// thread (one mutex guards the connection and the cache). Closing happens when the last owner
-// releases the store.
+// synchronous=FULL; unsynced when opened as not durable), and setValues() commits values that
+// belong together in one transaction, all or none; every value is also held in a memory cache
+// loaded at open, so reads never touch the disk. SQLiteStorage and SQLiteUserDefaults are views of
+// one namespace each and share the store. An existing file of another kind (another application's
+// database, another schema) is refused before anything writes to it, so it is left as it was. The
+// cache assumes this object is the only writer of the file while it is open. Threading: every
+// member may be called from any thread (one mutex guards the connection and the cache). Closing
+// happens when the last owner releases the store.
 //
 // Example:
 //   auto store = SQLiteKeyValueStore::open("/tmp/host.sqlite");
@@ -55,6 +55,10 @@ class SQLiteKeyValueStore {
   struct Options {
     // How long a write waits for a lock held by another connection before failing.
     std::chrono::milliseconds busyTimeout{2000};
+    // False for a store that no crash needs to survive (a temporary file removed after the run):
+    // commits are still atomic but not synced to the disk (synchronous=OFF), which spares a
+    // file-system sync per write.
+    bool durable = true;
   };
 
   // Opens (creating when missing) the store at path, checks its integrity and schema and loads

@@ -168,6 +168,7 @@ class SQLiteKeyValueStore::Opener {
     if (columnText(journal.get(), 0) != "wal") {
       return error(ErrorCode::cannotOpen, "the file system does not support the WAL journal");
     }
+    if (!options_.durable) return exec("PRAGMA synchronous = OFF", "setting unsynced commits");
     return exec("PRAGMA synchronous = FULL", "setting durable commits");
   }
 

@@ -24,8 +24,9 @@ class SQLiteKeyValueStoreTest : public ::testing::Test {
     fs::remove_all(dir, ignored);
   }
   std::string path(const std::string& name = "store.sqlite") const { return (dir / name).string(); }
-  std::shared_ptr<SQLiteKeyValueStore> open(SQLiteKeyValueStore::Options options = {}) {
-    auto store = SQLiteKeyValueStore::open(path(), options);
+  std::shared_ptr<SQLiteKeyValueStore> open(SQLiteKeyValueStore::Options options = {},
+                                            const std::string& name = "store.sqlite") {
+    auto store = SQLiteKeyValueStore::open(path(name), options);
     EXPECT_TRUE(store) << store.error().localizedDescription;
     return store ? *store : nullptr;
   }
@@ -43,6 +44,8 @@ class SQLiteKeyValueStoreTest : public ::testing::Test {
       fs::temp_directory_path() / ("qvr-store-" + std::to_string(std::random_device{}()));
 };
 
+// Durable or not (a temporary store skips the sync to disk), what was written is there again when
+// the store is opened anew.
 TEST_F(SQLiteKeyValueStoreTest, ValuesOfEveryTypeSurviveReopenWithTheirType) {
   const std::vector<std::pair<std::string, StorableValue>> values = {
       {"bool", true},
@@ -50,6 +53,14 @@ TEST_F(SQLiteKeyValueStoreTest, ValuesOfEveryTypeSurviveReopenWithTheirType) {
       {"double", 0.1},
       {"text", std::string("consent \"TCF\" \xC3\xA9\0tail", 20)},
       {"date", Date(86400.0)}};  // a whole number of seconds stays a date
+  SQLiteKeyValueStore::Options unsynced;
+  unsynced.durable = false;
+  {
+    auto temporary = open(unsynced, "temporary.sqlite");
+    for (const auto& [key, value] : values) EXPECT_FALSE(temporary->setValue("t", key, value));
+  }
+  auto temporary = open(unsynced, "temporary.sqlite");
+  for (const auto& [key, value] : values) EXPECT_EQ(temporary->value("t", key), value) << key;
   {
     auto store = open();
     for (const auto& [key, value] : values) EXPECT_FALSE(store->setValue("storage", key, value));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -94,6 +96,76 @@ TEST(LabelTest, ShrinksDownToTheMinimumScaleBeforeTruncating) {
   wrapping->setAdjustsFontSizeToFitWidth(true);
   wrapping->setMinimumScaleFactor(0.5);
   EXPECT_DOUBLE_EQ(wrapping->textLayout(22).pointSize, 10);
+}
+
+// The shrink size is searched, not tried step by step: it must be the size the step-by-step rule
+// gives, the largest 1% step of the point size (down to the minimum scale) at which nothing is cut
+// and no word is broken. The reference here tries every step on labels that do not shrink.
+TEST(LabelTest, ShrinkSearchFindsTheLargestFittingStepForEveryShapeOfText) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  const std::vector<std::string> texts = {"Premium",
+                                          "Get 7 days of Premium free",
+                                          "Get 7 days\nof Premium free, no card",
+                                          "a verylongwordthatmustbreak here",
+                                          "x x x x x x x x x x x x x x x x x x x x x x",
+                                          "one\ntwo\nthree\nfour"};
+  const std::vector<double> widths = {12, 30, 44, 61.5, 90, 200};
+  const LineBreakMode modes[] = {LineBreakMode::byTruncatingTail, LineBreakMode::byWordWrapping,
+                                 LineBreakMode::byCharWrapping};
+  const double minimumScales[] = {0.25, 0.5, 0.83};
+  int shrunk = 0;
+  for (const std::string& text : texts) {
+    for (int lines : {1, 2, 3, 0}) {
+      for (LineBreakMode mode : modes) {
+        for (double minimumScale : minimumScales) {
+          auto shrinking = label(text, lines, mode);
+          shrinking->setAdjustsFontSizeToFitWidth(true);
+          shrinking->setMinimumScaleFactor(minimumScale);
+          auto fixed = label(text, lines, mode);
+          for (double width : widths) {
+            const auto layoutAt = [&](double pointSize) {
+              fixed->setFont(Font::system(pointSize));
+              return fixed->textLayout(width);
+            };
+            // A word is broken when it is wider than the line, wrapping by word on several lines.
+            const auto breaksWord = [&](double pointSize) {
+              if (lines == 1 || mode == LineBreakMode::byCharWrapping) return false;
+              const auto perLine =
+                  static_cast<size_t>(width / (Label::kGlyphWidthFactor * pointSize) + 1e-9);
+              size_t word = 0;
+              for (char c : text + " ") {
+                if (c == ' ' || c == '\n') {
+                  if (word > std::max<size_t>(1, perLine)) return true;
+                  word = 0;
+                } else {
+                  ++word;
+                }
+              }
+              return false;
+            };
+            TextLayout expected = layoutAt(10);
+            if (expected.truncated || breaksWord(10)) {
+              expected = layoutAt(10 * minimumScale);
+              for (int percent = 99; percent >= std::ceil(minimumScale * 100 - 1e-9); --percent) {
+                const double size = 10.0 * percent / 100.0;
+                TextLayout candidate = layoutAt(size);
+                if (!candidate.truncated && !breaksWord(size)) {
+                  expected = candidate;
+                  break;
+                }
+              }
+            }
+            const TextLayout actual = shrinking->textLayout(width);
+            if (actual.pointSize < 10) ++shrunk;
+            EXPECT_EQ(actual, expected) << text << " | lines " << lines << " | width " << width
+                                        << " | minimum scale " << minimumScale;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(shrunk, 100) << "the table must exercise shrinking";
 }
 
 TEST(LabelTest, IntrinsicSizeFollowsPreferredWidthAndEmptyTextIsZero) {
