@@ -18,6 +18,7 @@
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
+#include "Sandbox/Storage/SQLiteKeyValueStore.h"
 
 namespace QVRAdKit::Sandbox {
 
@@ -28,6 +29,11 @@ struct SandboxHostOptions {
   Platform::TimeInterval duration = 7200;
   // The SQLite file of the host's storage and user defaults; created when missing, kept after.
   std::string storagePath;
+  // The store already opened (and so checked) by the caller; when set, storagePath is not read.
+  std::shared_ptr<SQLiteKeyValueStore> store;
+  // A store on which a session was played before resumes simulated time this many seconds after
+  // that session's end (SessionTimeline); a new store starts at ManualClock::kDefaultStart.
+  Platform::TimeInterval resumeGap = 3600;
   // Receives every analytics event (they are counted either way); none drops them.
   std::shared_ptr<QVReporting> reporting;
   // Receives the module's log messages; none silences them.
