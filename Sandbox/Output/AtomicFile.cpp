@@ -40,7 +40,11 @@ Platform::Expected<std::unique_ptr<AtomicFile>> AtomicFile::open(const std::stri
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) return writeError(what, EISDIR);
   if (exists && !S_ISREG(existing.st_mode)) {
-    const int descriptor = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    // Opening a named pipe waits for its reader, and a signal may cut the wait short.
+    int descriptor = -1;
+    do {
+      descriptor = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) return writeError(what, errno);
     return std::unique_ptr<AtomicFile>(
         new AtomicFile(descriptor, target, target, std::move(what), /*synced=*/false));

@@ -142,6 +142,14 @@ TEST_F(SandboxToolTest, ConfigurationErrorsAreAllListedAndWarningsPrecedeTheRun)
       << odd.err;
   EXPECT_NE(odd.out.find("Summary: 2 simulated minutes"), std::string::npos);
 
+  // Text from the file is shown with its invalid bytes and direction controls escaped.
+  std::ofstream(file("odd-key.json"))
+      << "{\"sources\": {\"adMob\": null}, \"\xe2\x80\xaemoc.\xff\": 1}";
+  const Outcome oddKey = run({"--config", file("odd-key.json")});
+  EXPECT_EQ(oddKey.code, SandboxTool::kBadInput);
+  EXPECT_NE(oddKey.err.find("\\u{202E}moc.\\xFF"), std::string::npos) << oddKey.err;
+  EXPECT_EQ(oddKey.err.find_first_of("\xe2\xff"), std::string::npos) << "no raw byte";
+
   const Outcome missing = run({"--config", file("missing.json")});
   EXPECT_EQ(missing.code, SandboxTool::kBadInput);
   EXPECT_EQ(missing.err, "qvr-sandbox: cannot read the configuration file \"" +

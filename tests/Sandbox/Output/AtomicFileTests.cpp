@@ -3,16 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include "Sandbox/Output/TemporaryFiles.h"
@@ -133,6 +140,58 @@ TEST_F(AtomicFileTest, AProcessEndedAtOnceStillRemovesItsTemporaryFiles) {
   TemporaryFiles::forget(slot);
   EXPECT_TRUE((*file)->commit()) << "its temporary file is gone";
   EXPECT_EQ(contents(target), "old");
+}
+
+std::atomic<int> alarms{0};  // only the test's main thread takes the signal
+extern "C" void countAlarm(int /*signal*/) {
+  ++alarms;
+}
+
+// A signal arriving while a write waits for a slow reader cuts the write short (its handler does
+// not restart calls): the writer goes on with the rest instead of failing.
+TEST_F(AtomicFileTest, WritesCutShortBySignalsAreResumed) {
+  const fs::path fifo = dir / "pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::size_t received = 0;
+  std::thread reader([&fifo, &received] {
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
+    const int descriptor = ::open(fifo.c_str(), O_RDONLY);
+    // Small reads keep the pipe nearly full, so the writer mostly waits.
+    std::array<char, 256> buffer{};
+    for (ssize_t read = 1; read > 0;) {
+      read = ::read(descriptor, buffer.data(), buffer.size());
+      if (read > 0) received += static_cast<std::size_t>(read);
+    }
+    ::close(descriptor);
+  });
+  struct sigaction action {};
+  action.sa_handler = countAlarm;
+  sigemptyset(&action.sa_mask);
+  struct sigaction previous {};
+  sigaction(SIGALRM, &action, &previous);  // no SA_RESTART
+  const itimerval every{{0, 100}, {0, 100}};
+  setitimer(ITIMER_REAL, &every, nullptr);
+
+  auto file = AtomicFile::open(fifo.string(), "the pipe");
+  std::optional<Platform::Error> failure = file ? std::nullopt : std::optional(file.error());
+  const std::string bytes(std::size_t{4} << 20, 'x');
+  if (file) failure = (*file)->write(bytes);
+  if (file && !failure) failure = (*file)->commit();
+  if (file) {
+    file->reset();  // closed, even after a failure, so the reader sees the end
+  } else {
+    ::close(::open(fifo.c_str(), O_WRONLY));  // the reader waits for a writer
+  }
+  const itimerval off{};
+  setitimer(ITIMER_REAL, &off, nullptr);
+  sigaction(SIGALRM, &previous, nullptr);
+  reader.join();
+  EXPECT_FALSE(failure) << failure->localizedDescription;
+  EXPECT_EQ(received, bytes.size());
+  EXPECT_GT(alarms, 0) << "the writes were interrupted";
 }
 
 }  // namespace
