@@ -1,16 +1,16 @@
 #include "tools/BannerSvgCommand.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <exception>
-#include <fstream>
-#include <iostream>
 #include <string_view>
 
 #include "QVRAdKit/Banner/BannerCTAType.h"
 #include "Sandbox/Banner/BannerPicture.h"
 #include "Sandbox/Banner/SampleBannerStyle.h"
+#include "Sandbox/Output/AtomicFile.h"
+#include "tools/CheckedOutput.h"
+#include "tools/OutputPaths.h"
+#include "tools/SandboxCommandLine.h"
 
 namespace QVRAdKit::Tools {
 namespace {
@@ -48,6 +48,7 @@ void BannerSvgCommand::addTo(CLI::App& app) {
   app.add_option("--banner-svg", path_,
                  "Write one partner banner as an SVG file (- for stdout) instead of playing a "
                  "session")
+      ->check(Sandbox::SandboxCommandLine::nonEmptyPath())
       ->group(group);
   app.add_option("--banner-width", width_, "Banner width in points")
       ->capture_default_str()
@@ -81,7 +82,7 @@ void BannerSvgCommand::addTo(CLI::App& app) {
       ->group(group);
 }
 
-int BannerSvgCommand::run() const {
+std::optional<std::string> BannerSvgCommand::run(std::ostream& out) const {
   Sandbox::BannerPicture::Options options;
   options.width = width_;
   options.safeAreaBottom = safeAreaBottom_;
@@ -104,17 +105,17 @@ int BannerSvgCommand::run() const {
   }
 
   const std::string document = Sandbox::BannerPicture::svg(options);
-  if (path_ == "-") {
-    std::cout << document;
-    return 0;
+  if (Sandbox::OutputPaths::namesStandardOutput(path_)) {
+    Sandbox::CheckedOutput checked(out);
+    checked.put("the banner picture", document);
+    checked.flush("the banner picture");
+    return checked.failure();
   }
-  std::ofstream file(path_, std::ios::out | std::ios::trunc);
-  if (!file.is_open() || !(file << document) || !file.flush()) {
-    std::cerr << "qvr-sandbox: cannot write the banner picture \"" << path_
-              << "\": " << std::strerror(errno) << '\n';
-    return 1;  // output lost, as for the session's own files
-  }
-  return 0;
+  auto file = Sandbox::AtomicFile::open(path_, "the banner picture \"" + path_ + "\"");
+  if (!file) return file.error().localizedDescription;
+  (*file)->write(document);
+  if (auto failure = (*file)->commit()) return failure->localizedDescription;
+  return std::nullopt;
 }
 
 }  // namespace QVRAdKit::Tools

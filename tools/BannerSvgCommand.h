@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,10 @@ class BannerSvgCommand {
   void addTo(CLI::App& app);
   // True when --banner-svg was given.
   [[nodiscard]] bool requested() const { return !path_.empty(); }
-  // Writes the picture; 0 on success, 1 with one line on stderr when the file cannot be written.
-  [[nodiscard]] int run() const;
+  // Writes the picture to its file (written beside it and renamed into place once complete) or,
+  // for "-" and the other names of standard output, to out; the message when that failed
+  // ("cannot write the banner picture "b.svg": No space left on device").
+  [[nodiscard]] std::optional<std::string> run(std::ostream& out) const;
 
  private:
   std::string path_;

@@ -1,12 +1,12 @@
 #include "tools/MergeCommand.h"
 
-#include <cerrno>
-#include <cstring>
 #include <sstream>
 
 #include "Sandbox/MonteCarlo/ComparisonTables.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Sandbox/MonteCarlo/ShardMerge.h"
+#include "tools/CheckedOutput.h"
+#include "tools/OutputPaths.h"
 #include "tools/TrialFiles.h"
 
 namespace QVRAdKit::Sandbox {
@@ -34,6 +34,13 @@ void MergeCommand::addTo(CLI::App& app) {
 }
 
 int MergeCommand::run(std::ostream& out, std::ostream& err) const {
+  // No shard read twice under two names, none overwritten by the merged one, before any is read.
+  OutputPaths paths;
+  for (const std::string& path : paths_) paths.add("shard", path, OutputPaths::Role::read);
+  if (!shardOut_.empty()) paths.add("--shard-out", shardOut_, OutputPaths::Role::write);
+  if (json_) paths.addStandardOutput("--json");
+  for (const auto& problem : paths.problems()) say(err, problem);
+  if (!paths.problems().empty()) return kBadInput;
   std::vector<ShardMerge::Named> shards;
   bool unreadable = false;
   for (const std::string& path : paths_) {
@@ -46,12 +53,6 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
     shards.push_back({path, std::move(shard).value()});
   }
   if (unreadable) return kBadInput;
-  for (const std::string& path : paths_) {
-    if (!shardOut_.empty() && path == shardOut_) {
-      say(err, "--shard-out \"" + shardOut_ + "\" is one of the shards merged");
-      return kBadInput;
-    }
-  }
   TrialShard merged;
   merged.toolVersion = TrialFiles::toolVersion();
   merged.configuration = shards.front().shard.configuration;
@@ -62,14 +63,17 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
     say(err, report.error().localizedDescription);
     return kBadInput;
   }
+  CheckedOutput tables(out);
   if (report->comparison) {
-    out << (json_ ? ComparisonTables::json(*report) + "\n" : ComparisonTables::text(*report));
+    tables.put("the tables", json_ ? ComparisonTables::json(*report) + "\n"
+                                   : ComparisonTables::text(*report));
   } else {
-    out << (json_ ? MonteCarloTables::json(*report) + "\n" : MonteCarloTables::text(*report));
+    tables.put("the tables", json_ ? MonteCarloTables::json(*report) + "\n"
+                                   : MonteCarloTables::text(*report));
   }
-  out.flush();
-  if (!out) {
-    say(err, std::string("cannot write to stdout: ") + std::strerror(errno));
+  tables.flush("the tables");
+  if (tables.failure()) {
+    say(err, *tables.failure());
     return kOutputLost;
   }
   if (!shardOut_.empty()) {

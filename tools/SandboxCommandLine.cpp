@@ -3,46 +3,51 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <system_error>
 #include <utility>
 
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
+#include "Sandbox/Text/TerminalText.h"
+#include "tools/OutputPaths.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
-namespace fs = std::filesystem;
-
-// path made absolute, with its symbolic links followed, also a last one whose target does not
-// exist yet (the file a run would create through it), and "." and ".." resolved.
-fs::path resolved(const std::string& text) {
-  std::error_code failed;
-  fs::path path = fs::absolute(text, failed);
-  if (failed) return text;
-  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(path, failed)); ++hops) {
-    const fs::path target = fs::read_symlink(path, failed);
-    if (failed) break;
-    path = target.is_absolute() ? target : path.parent_path() / target;
-  }
-  fs::path canonical = fs::weakly_canonical(path, failed);
-  return failed ? path.lexically_normal() : canonical;
-}
-
-// Whether the two paths name one file: the same file when both exist (hard links included),
-// else the same resolved path.
-bool sameFile(const std::string& first, const std::string& second) {
-  std::error_code failed;
-  if (fs::exists(first, failed) && fs::exists(second, failed)) {
-    const bool same = fs::equivalent(first, second, failed);
-    if (!failed) return same;
-  }
-  return resolved(first) == resolved(second);
-}
-
 std::string inQuotes(const std::string& text) {
-  return "\"" + text + "\"";
+  return "\"" + TerminalText::visible(text) + "\"";
+}
+
+// Every file the run reads or writes, against every other (OutputPaths). Monte Carlo runs write
+// no events file and keep no store: only their configuration and their tables count.
+void checkPaths(const SandboxToolOptions& options, std::vector<std::string>& problems) {
+  using Role = OutputPaths::Role;
+  OutputPaths paths;
+  if (options.configPath) {
+    paths.add("--config", *options.configPath, Role::read,
+              "leave --config out for the embedded configuration");
+  }
+  if (options.comparePath) paths.add("--compare", *options.comparePath, Role::read);
+  if (options.shardOut) paths.add("--shard-out", *options.shardOut, Role::write);
+  if (options.json) paths.addStandardOutput("--json");
+  if (!options.sessions && !options.seedRange) {
+    paths.add("--events", options.eventsPath, Role::write, "use - for stdout");
+    if (!options.storagePath.empty()) {
+      if (OutputPaths::namesStandardOutput(options.storagePath)) {
+        problems.emplace_back("--storage: the store must be a file, not standard output");
+      } else {
+        paths.add("--storage", options.storagePath, Role::write);
+      }
+    }
+    if (!options.inspectHtml.empty()) {
+      if (OutputPaths::namesStandardOutput(options.inspectHtml)) {
+        problems.emplace_back("--inspect-html: the page must be a file, not standard output");
+      } else {
+        paths.add("--inspect-html", options.inspectHtml, Role::write);
+      }
+    }
+  }
+  problems.insert(problems.end(), paths.problems().begin(), paths.problems().end());
 }
 
 }  // namespace
@@ -68,7 +73,14 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
       ->capture_default_str();
   app.add_option("--storage", options.storagePath,
                  "SQLite file of the host's storage, kept after the run, so an ads pause "
-                 "survives (default: a temporary file, removed at the end)");
+                 "survives; a later run on it resumes simulated time where the last one ended, "
+                 "after --gap (default: a temporary file, removed at the end)")
+      ->check(nonEmptyPath());
+  app.add_option_function<std::string>(
+      "--gap", [&options](const std::string& text) { options.gap = text; },
+      "Simulated time between the last session on the --storage file and this one: seconds, or "
+      "a whole number with s, m, h or d (90s, 15m, 1h, 2d), at most " +
+          std::to_string(kMaxGapDays) + "d (default: 1h)");
   app.add_option("--region", options.region, "Where the simulated user is for consent")
       ->capture_default_str()
       ->check(CLI::IsMember({"required", "not-required"}));
@@ -97,7 +109,8 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
                  "Print a snapshot of the ads service at these session times (seconds, mm:ss or "
                  "hh:mm:ss, comma-separated)");
   app.add_option("--inspect-html", options.inspectHtml,
-                 "Write every snapshot to this HTML page (default time: the session end)");
+                 "Write every snapshot to this HTML page (default time: the session end)")
+      ->check(nonEmptyPath());
   app.add_flag("--print-default-config", options.printDefaultConfig,
                "Print the embedded configuration and exit");
 }
@@ -151,23 +164,12 @@ std::vector<std::string> SandboxCommandLine::validateTrials(const SandboxToolOpt
       problems.emplace_back("--storage, --inspect-at and --inspect-html: not with --seed-range");
     }
   }
-  for (const auto& [name, path] : {std::pair{"--shard-out", &options.shardOut},
-                                   std::pair{"--compare", &options.comparePath}}) {
-    if (!*path) continue;
-    if (!trials) problems.push_back(std::string(name) + ": only with --sessions or --seed-range");
-    if ((*path)->empty()) problems.push_back(std::string(name) + ": the path is empty");
+  // Their paths (empty, or naming another file of the run) are checked with the others.
+  if (!trials && options.shardOut) {
+    problems.emplace_back("--shard-out: only with --sessions or --seed-range");
   }
-  if (options.shardOut && !options.shardOut->empty()) {
-    const std::string& out = *options.shardOut;
-    if (options.configPath && !options.configPath->empty() && sameFile(out, *options.configPath)) {
-      problems.push_back("--shard-out and --config name the same file " + inQuotes(out) +
-                         ": the shard would overwrite the configuration");
-    }
-    if (options.comparePath && !options.comparePath->empty() &&
-        sameFile(out, *options.comparePath)) {
-      problems.push_back("--shard-out and --compare name the same file " + inQuotes(out) +
-                         ": the shard would overwrite the configuration");
-    }
+  if (!trials && options.comparePath) {
+    problems.emplace_back("--compare: only with --sessions or --seed-range");
   }
   return problems;
 }
@@ -194,6 +196,39 @@ std::optional<double> SandboxCommandLine::minutes(std::string_view text) {
   return value;
 }
 
+std::optional<double> SandboxCommandLine::gap(std::string_view text) {
+  double unit = 1;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 's':
+        unit = 1;
+        break;
+      case 'm':
+        unit = 60;
+        break;
+      case 'h':
+        unit = 3600;
+        break;
+      case 'd':
+        unit = 86400;
+        break;
+      default:
+        unit = 0;
+    }
+    if (unit != 0) text.remove_suffix(1);
+  }
+  const auto number = seed(text);  // the same whole-number rule
+  const double seconds = number ? static_cast<double>(*number) * (unit != 0 ? unit : 1) : -1;
+  if (seconds < 0 || seconds > kMaxGapDays * 86400.0) return std::nullopt;
+  return seconds;
+}
+
+CLI::Validator SandboxCommandLine::nonEmptyPath() {
+  return CLI::Validator(
+      [](const std::string& path) { return path.empty() ? "the path is empty" : std::string(); },
+      "PATH");
+}
+
 std::optional<std::uint64_t> SandboxCommandLine::count(std::string_view text, std::uint64_t max) {
   const auto value = seed(text);  // the same whole-number rule
   if (!value || *value < 1 || *value > max) return std::nullopt;
@@ -203,11 +238,7 @@ std::optional<std::uint64_t> SandboxCommandLine::count(std::string_view text, st
 std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& options) {
   std::vector<std::string> problems;
   if (options.printDefaultConfig) return problems;  // runs nothing
-  if (options.configPath && options.configPath->empty()) {
-    problems.emplace_back(
-        "--config: the path is empty (leave --config out for the embedded "
-        "configuration)");
-  }
+  checkPaths(options, problems);
   if (!seed(options.seed)) {
     problems.push_back("--seed: must be a whole number from 0 to 18446744073709551615, found " +
                        inQuotes(options.seed));
@@ -216,18 +247,15 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
     problems.push_back("--minutes: must be a number more than 0 and at most " +
                        std::to_string(kMaxMinutes) + ", found " + inQuotes(options.minutes));
   }
-  if (options.eventsPath.empty()) {
-    problems.emplace_back("--events: the path is empty (use - for stdout)");
-  } else if (options.eventsPath != "-") {
-    if (!options.storagePath.empty() && sameFile(options.eventsPath, options.storagePath)) {
-      problems.push_back("--events and --storage name the same file " +
-                         inQuotes(options.eventsPath) + ": the events would overwrite the storage");
+  if (options.gap) {
+    if (!gap(*options.gap)) {
+      problems.push_back("--gap: must be a whole number of seconds, or of s, m, h or d, at most " +
+                         std::to_string(kMaxGapDays) + "d, found " + inQuotes(*options.gap));
     }
-    if (options.configPath && !options.configPath->empty() &&
-        sameFile(options.eventsPath, *options.configPath)) {
-      problems.push_back("--events and --config name the same file " +
-                         inQuotes(options.eventsPath) +
-                         ": the events would overwrite the configuration");
+    if (options.storagePath.empty()) {
+      problems.emplace_back(
+          "--gap: only with --storage (a temporary store has no earlier "
+          "session to resume)");
     }
   }
   if (options.sessions) {
@@ -256,10 +284,6 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
                        inQuotes(options.jobs));
   }
   for (auto& problem : validateTrials(options)) problems.push_back(std::move(problem));
-  const bool trials = options.sessions || options.seedRange;
-  if (options.json && options.eventsPath == "-" && !trials) {
-    problems.emplace_back("--json and --events - both want stdout: write the events to a file");
-  }
   return problems;
 }
 

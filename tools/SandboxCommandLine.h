@@ -2,13 +2,14 @@
 // SandboxCommandLine defines qvr-sandbox's options on a CLI11 application and checks the values
 // together once parsing is done: every problem of a command line is listed, one line each, before
 // anything runs. Limits: --minutes in (0, kMaxMinutes]; --seed a whole number from 0 to 2^64-1;
-// --config not empty; the events file neither the storage file nor the configuration file (paths
-// compared after resolving "." and ".." and symbolic links); --json not with --events -;
+// no path empty; no two of the files read and written one file, and no two outputs on standard
+// output (OutputPaths: --json and --events - clash); the store and the page in files;
 // --sessions from 1 to MonteCarloRunner::kMaxSessions, its last seed within 64 bits, and neither
-// a kept store nor an inspector with it; --jobs from 1 to MonteCarloRunner::kMaxJobs;
-// --seed-range FIRST..LAST with FIRST <= LAST and at most kMaxSessions seeds, neither with
-// --sessions nor with --seed; --shard-out and --compare only with a Monte Carlo run, not empty,
-// and the shard neither the configuration nor the compared one.
+// a kept store nor an inspector with it; --jobs from 1 to MonteCarloRunner::kMaxJobs; --gap a
+// duration up to kMaxGapDays, only with --storage; --seed-range FIRST..LAST with FIRST <= LAST and
+// at most kMaxSessions seeds, neither with --sessions nor with --seed; --shard-out and --compare
+// only with a Monte Carlo run, not empty, and the shard neither the configuration nor the compared
+// one.
 // Example:
 //   SandboxToolOptions options;
 //   CLI::App app;
@@ -33,6 +34,9 @@ class SandboxCommandLine {
   // A week of simulated time: a session runs at thousands of simulated minutes per second, and a
   // longer one says nothing a week does not.
   static constexpr int kMaxMinutes = 10080;
+  // Ten years between two sessions on one store: any pause the module keeps has ended by then.
+  static constexpr int kMaxGapDays = 3650;
+  static constexpr double kDefaultGapSeconds = 3600;
 
   struct SeedRange {
     std::uint64_t first = 0;
@@ -53,6 +57,11 @@ class SandboxCommandLine {
   [[nodiscard]] static std::optional<std::uint64_t> seed(std::string_view text);
   // The minutes text as a number; none unless it is a finite number in (0, kMaxMinutes].
   [[nodiscard]] static std::optional<double> minutes(std::string_view text);
+  // A duration in seconds from a whole number with an optional unit: "3600", "90s", "15m", "1h",
+  // "2d"; none unless it is at most kMaxGapDays days.
+  [[nodiscard]] static std::optional<double> gap(std::string_view text);
+  // A CLI11 check that refuses an empty path, for every option that takes one.
+  [[nodiscard]] static CLI::Validator nonEmptyPath();
   // A whole number in [1, max]; none otherwise.
   [[nodiscard]] static std::optional<std::uint64_t> count(std::string_view text, std::uint64_t max);
 };

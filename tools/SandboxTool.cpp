@@ -25,10 +25,15 @@
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Sandbox/MonteCarlo/ProgressBar.h"
+#include "Sandbox/Output/TemporaryFiles.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
+#include "Sandbox/Storage/SQLiteKeyValueStore.h"
+#include "Sandbox/Text/TerminalText.h"
 #include "tools/BannerSvgCommand.h"
+#include "tools/CheckedOutput.h"
 #include "tools/Interruption.h"
 #include "tools/MergeCommand.h"
+#include "tools/OutputPaths.h"
 #include "tools/SandboxCommandLine.h"
 #include "tools/ServeCommand.h"
 #include "tools/TrialFiles.h"
@@ -43,12 +48,13 @@ int interruptedCode() {
   return 128 + Interruption::signal();
 }
 
-// One line on err, whatever the message holds.
+// One line on err, whatever the message holds: line breaks become spaces, and bytes that are not
+// valid UTF-8, other controls and bidirectional controls (text from a file) are shown escaped.
 void say(std::ostream& err, std::string message) {
   for (char& c : message) {
     if (c == '\n' || c == '\r') c = ' ';
   }
-  err << kProgram << ": " << message << '\n';
+  err << kProgram << ": " << TerminalText::visible(message) << '\n';
 }
 
 // A storage file in the system's temporary directory that no other run uses.
@@ -63,17 +69,25 @@ std::string temporaryStoragePath() {
   }
 }
 
+constexpr std::array<const char*, 4> kStoreFileSuffixes = {"", "-wal", "-shm", "-journal"};
+
 // The storage file of a run: the given one, kept; or a temporary one, removed with its journal
-// files when the run ends, however it ends.
+// files when the run ends, however it ends (by a second signal too: TemporaryFiles).
 class StorageFile {
  public:
   explicit StorageFile(const std::string& given)
-      : temporary_(given.empty()), path_(temporary_ ? temporaryStoragePath() : given) {}
+      : temporary_(given.empty()), path_(temporary_ ? temporaryStoragePath() : given) {
+    if (!temporary_) return;
+    for (std::size_t i = 0; i < kStoreFileSuffixes.size(); ++i) {
+      slots_[i] = TemporaryFiles::add(path_ + kStoreFileSuffixes[i]);
+    }
+  }
   ~StorageFile() {
     if (!temporary_) return;
     std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-      std::filesystem::remove(path_ + suffix, ignored);
+    for (std::size_t i = 0; i < kStoreFileSuffixes.size(); ++i) {
+      std::filesystem::remove(path_ + kStoreFileSuffixes[i], ignored);
+      TemporaryFiles::forget(slots_[i]);
     }
   }
   StorageFile(const StorageFile&) = delete;
@@ -85,6 +99,7 @@ class StorageFile {
  private:
   bool temporary_;
   std::string path_;
+  std::array<int, kStoreFileSuffixes.size()> slots_{-1, -1, -1, -1};
 };
 
 // The configuration to run, after printing its warnings; none (errors printed) when it has errors.
@@ -186,15 +201,19 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
     say(err, report.error().localizedDescription);
     return SandboxTool::kBadInput;
   }
+  CheckedOutput tables(out);
   if (report->comparison) {
-    out << (options.json ? ComparisonTables::json(*report) + "\n"
-                         : ComparisonTables::text(*report));
+    tables.put("the tables", options.json ? ComparisonTables::json(*report) + "\n"
+                                          : ComparisonTables::text(*report));
   } else {
-    out << (options.json ? MonteCarloTables::json(*report) + "\n"
-                         : MonteCarloTables::text(*report));
+    tables.put("the tables", options.json ? MonteCarloTables::json(*report) + "\n"
+                                          : MonteCarloTables::text(*report));
   }
-  out.flush();
-  if (!out) return SandboxTool::kOutputLost;
+  tables.flush("the tables");
+  if (tables.failure()) {
+    say(err, *tables.failure());
+    return SandboxTool::kOutputLost;
+  }
   if (shard) {
     shard->report = *report;
     if (const auto error = TrialFiles::write(*shard, *options.shardOut)) {
@@ -238,7 +257,11 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
     return kBadInput;
   }
   // The banner picture plays no session: the session's options do not apply.
-  if (bannerSvg.requested()) return bannerSvg.run();
+  if (bannerSvg.requested()) {
+    const auto failure = bannerSvg.run(out);
+    if (failure) say(err, *failure);
+    return failure ? kOutputLost : kDone;
+  }
   if (serve.requested()) return serve.run(out, err);
   // Merging plays nothing either: it reads shards.
   if (merge.requested()) return merge.run(out, err);
@@ -254,10 +277,12 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
 }
 
 int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::ostream& err) {
+  CheckedOutput standardOutput(out);
   if (options.printDefaultConfig) {
-    out << kDefaultSandboxConfigurationJson;
-    out.flush();
-    return out ? kDone : kOutputLost;
+    standardOutput.put("the default configuration", kDefaultSandboxConfigurationJson);
+    standardOutput.flush("the default configuration");
+    if (standardOutput.failure()) say(err, *standardOutput.failure());
+    return standardOutput.failure() ? kOutputLost : kDone;
   }
   auto configured = configuration(options, err);
   if (!configured) return kBadInput;
@@ -272,51 +297,72 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
   host.seed = SandboxCommandLine::seed(options.seed).value_or(1);
   host.duration = SandboxCommandLine::minutes(options.minutes).value_or(0) * 60;
   host.premium = options.premium;
+  host.resumeGap = options.gap ? SandboxCommandLine::gap(*options.gap).value_or(0)
+                               : SandboxCommandLine::kDefaultGapSeconds;
   if (options.sessions || options.seedRange) {
     // The bar is for a person watching stderr; text streams (tests) and pipes get none.
     const bool errIsTerminal = &err == &std::cerr && isatty(STDERR_FILENO) != 0;
     return runMonteCarlo(options, host, out, err, errIsTerminal);
   }
 
-  // stdout carries one kind of output: the events (-), the JSON summary (--json), or the
-  // narration and the text summary. The rest goes to stderr.
-  const bool eventsOnStdout = options.eventsPath == "-";
-  std::ostream& narration = eventsOnStdout || options.json ? err : out;
-  std::shared_ptr<JsonLinesReporting> events;
-  if (eventsOnStdout) {
-    events = std::make_shared<JsonLinesReporting>(out, "the events to stdout");
-  } else {
-    auto opened =
-        JsonLinesReporting::openFile(options.eventsPath, JsonLinesReporting::OpenMode::truncate);
-    if (!opened) {
-      say(err, opened.error().localizedDescription);
-      return kBadInput;
-    }
-    events = std::move(opened).value();
-  }
-  host.reporting = events;
-  if (!options.quiet) {
-    host.logger = std::make_shared<StderrLogger>(LogFlag::warning);
-    host.narrator = [&narration](std::string_view line) { narration << line << '\n'; };
-  }
-
-  // Bad inspection times or an unwritable page are refused before the session runs.
+  // Everything is checked before any output is made: the inspection times first (the page's new
+  // file is made beside the old one, which stays until the page is complete), then the events
+  // file (the same), then the store, whose refusal removes both new files again.
   auto inspector = SandboxInspector::create(options.inspectAt, options.inspectHtml, host.duration,
                                             std::string(kProgram) + ", seed " + options.seed);
   if (!inspector) {
     say(err, inspector.error().localizedDescription);
     return kBadInput;
   }
-  (*inspector)->attach(host);
-
+  // stdout carries one kind of output: the events (-), the JSON summary (--json), or the
+  // narration and the text summary. The rest goes to stderr.
+  const bool eventsOnStdout = OutputPaths::namesStandardOutput(options.eventsPath);
+  const bool narrationOnStdout = !eventsOnStdout && !options.json;
+  std::shared_ptr<JsonLinesReporting> events;
+  if (eventsOnStdout) {
+    events = std::make_shared<JsonLinesReporting>(out, "the events to standard output");
+  } else {
+    auto opened = JsonLinesReporting::openFile(options.eventsPath);
+    if (!opened) {
+      say(err, opened.error().localizedDescription);
+      return kBadInput;
+    }
+    events = std::move(opened).value();
+  }
   const StorageFile storage(options.storagePath);
+  // A temporary store needs no durability: its commits skip the sync to disk.
+  SQLiteKeyValueStore::Options storeOptions;
+  storeOptions.durable = !storage.temporary();
+  auto store = SQLiteKeyValueStore::open(storage.path(), storeOptions);
+  if (!store) {
+    say(err, store.error().localizedDescription);
+    return kBadInput;
+  }
+  host.store = *store;
   host.storagePath = storage.path();
-  host.durableStorage = !storage.temporary();
+
+  host.reporting = events;
+  if (!options.quiet) {
+    host.logger = std::make_shared<StderrLogger>(LogFlag::warning);
+    // Keys and names from the configuration appear in the narration: shown, like messages, with
+    // invalid bytes and direction controls escaped.
+    host.narrator = [&](std::string_view line) {
+      const std::string text = TerminalText::visible(line) + "\n";
+      if (narrationOnStdout) {
+        standardOutput.put("the narration", text);
+      } else {
+        err << text;
+      }
+    };
+  }
+  (*inspector)->attach(host);
   host.stopRequested = Interruption::requested;
   auto summary = SandboxHost::run(host);
+  host.store.reset();
+  store->reset();  // closed before the temporary store's files are removed
   const auto pageError = (*inspector)->finish();
-  // Whatever happened, what was tracked goes out now.
-  const auto writeError = events->flush();
+  // Whatever happened, what was tracked goes out now, and into place.
+  const auto writeError = events->commit();
   if (!summary) {
     say(err, summary.error().localizedDescription);
     return kBadInput;
@@ -326,27 +372,34 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
   summary->eventsLost = events->lost();
 
   if (options.json) {
-    out << summary->json() << '\n';
+    standardOutput.put("the summary", summary->json() + "\n");
   } else {
-    if (!options.quiet) narration << '\n';
-    narration << summary->text();
-    if (!eventsOnStdout) narration << "Events file: " << options.eventsPath << '\n';
+    std::string text = options.quiet ? "" : "\n";
+    text += summary->text();
+    if (!eventsOnStdout) text += "Events file: " + options.eventsPath + "\n";
+    if (narrationOnStdout) {
+      standardOutput.put("the summary", text);
+    } else {
+      err << text;
+    }
   }
-  out.flush();
+  if (!eventsOnStdout) standardOutput.flush(options.json ? "the summary" : "the narration");
   err.flush();
+  bool lost = false;
   if (pageError) {
     say(err, pageError->localizedDescription);
-    return kOutputLost;
+    lost = true;
   }
   if (writeError) {
     say(err, writeError->localizedDescription + " (" + std::to_string(summary->eventsLost) +
                  " events lost)");
-    return kOutputLost;
+    lost = true;
   }
-  if (!out) {
-    say(err, std::string("cannot write to stdout: ") + std::strerror(errno));
-    return kOutputLost;
+  if (standardOutput.failure()) {
+    say(err, *standardOutput.failure());
+    lost = true;
   }
+  if (lost) return kOutputLost;
   if (summary->simulatedSeconds < host.duration && Interruption::requested()) {
     // Rounded as the summary's own line rounds it.
     std::array<char, 32> minutes{};

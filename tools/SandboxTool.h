@@ -2,11 +2,14 @@
 // SandboxTool is the qvr-sandbox program without its process: it parses and validates a command
 // line, checks the configuration (printing its warnings, and all its errors when there are any),
 // plays one session, and writes the narration, the summary (text, or JSON with --json) and the
-// analytics events; or, with --sessions, plays many sessions and prints their tables. Exit codes: 0
-// done; 2 bad input (command line, configuration, storage file), every problem on its own line of
-// err, nothing run; 1 output lost (the events file or stdout could not be written: the summary then
-// counts only the events that were written) or an internal error; 128 + the signal when SIGINT or
-// SIGTERM stopped the run early (what was played is still written and summarised). Example:
+// analytics events; or, with --sessions, plays many sessions and prints their tables. Everything
+// (options, paths, configuration, inspection times, the store) is checked before any output is
+// created, and files are replaced only once complete (AtomicFile). Exit codes: 0 done; 2 bad
+// input (command line, configuration, storage file), every problem on its own line of err,
+// nothing run and no file changed; 1 output lost (a file or stdout could not be written, said as
+// "cannot write <what>: <reason>"; the summary then counts only the events that were written) or
+// an internal error; 128 + the signal when SIGINT, SIGTERM or SIGHUP stopped the run early (what
+// was played is still written and summarised). Example:
 //   return SandboxTool::main(argc, argv, std::cout, std::cerr);
 // Threading: runs on the calling thread, which plays the session's main thread.
 

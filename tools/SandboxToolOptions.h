@@ -20,6 +20,8 @@ struct SandboxToolOptions {
   std::string eventsPath = "sandbox-events.jsonl";
   // Empty: a temporary file, removed at the end.
   std::string storagePath;
+  // Simulated time between the last session on a kept store and this one ("1h"); none: one hour.
+  std::optional<std::string> gap;
   std::string region = "required";
   std::string answer = "accept";
   bool premium = false;

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
+#include "Sandbox/Output/AtomicFile.h"
 
 #ifndef QVR_TOOL_VERSION
 #define QVR_TOOL_VERSION "unknown"
@@ -54,21 +55,11 @@ Platform::Expected<std::string> TrialFiles::fingerprint(const std::optional<std:
 }
 
 std::optional<Platform::Error> TrialFiles::write(const TrialShard& shard, const std::string& path) {
-  const std::string temporary = path + ".partial";
-  {
-    std::ofstream file(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!file.is_open() || !(file << TrialShard::json(shard) << '\n') || !file.flush()) {
-      const std::string reason = std::strerror(errno);
-      std::remove(temporary.c_str());
-      return Platform::Error{kErrorDomain, 1, "cannot write the shard \"" + path + "\": " + reason};
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(temporary.c_str());
-    return Platform::Error{kErrorDomain, 1, "cannot write the shard \"" + path + "\": " + reason};
-  }
-  return std::nullopt;
+  // Into place only when whole: an interrupted run never leaves half a shard to be merged.
+  auto file = AtomicFile::open(path, "the shard \"" + path + "\"");
+  if (!file) return file.error();
+  (*file)->write(TrialShard::json(shard) + "\n");
+  return (*file)->commit();
 }
 
 Platform::Expected<TrialShard> TrialFiles::read(const std::string& path) {

@@ -43,6 +43,15 @@ void ConfigurationFieldReader::wrongType(const std::string& path, std::string_vi
   fail(path, "expected " + std::string(expected) + ", found " + article(value));
 }
 
+bool ConfigurationFieldReader::missing(const Json& object, const std::string& path,
+                                       std::string_view name) {
+  if (object.contains(name)) return false;
+  if (!problems_.hasErrorWithin(path)) {
+    fail(path, "missing field " + ConfigurationPath::jsonText(std::string(name)));
+  }
+  return true;
+}
+
 bool ConfigurationFieldReader::object(const Json& value, const std::string& path,
                                       std::initializer_list<std::string_view> allowed) {
   if (!value.is_object()) {

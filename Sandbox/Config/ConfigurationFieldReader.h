@@ -39,6 +39,9 @@ class ConfigurationFieldReader {
   }
   void wrongType(const std::string& path, std::string_view expected, const Json& value);
 
+  // Reports a required field the object at path lacks, unless a field of that object was already
+  // refused as unknown (most likely the same field, misspelled). Answers whether it is missing.
+  bool missing(const Json& object, const std::string& path, std::string_view name);
   // Whether value is an object; reports each field that is not among allowed.
   bool object(const Json& value, const std::string& path,
               std::initializer_list<std::string_view> allowed);

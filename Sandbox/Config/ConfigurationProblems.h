@@ -22,11 +22,18 @@ class ConfigurationProblems {
   void documentError(const std::string& problem);
 
   [[nodiscard]] bool hasErrors() const { return !errors_.empty(); }
+  // Whether an error was reported at path or at a place inside it ("sources" holds
+  // "sources.ironSource"); "" holds every place. Lets a later check stay quiet where its finding
+  // would only follow from a fault already reported, so one fault gives one line.
+  [[nodiscard]] bool hasErrorWithin(const std::string& path) const;
+  // Whether an error was reported at path itself (an unknown field of the object there).
+  [[nodiscard]] bool hasErrorAt(const std::string& path) const;
   [[nodiscard]] const std::vector<std::string>& errors() const { return errors_; }
   [[nodiscard]] const std::vector<std::string>& warnings() const { return warnings_; }
 
  private:
   std::vector<std::string> errors_;
+  std::vector<std::string> errorPaths_;
   std::vector<std::string> warnings_;
 };
 

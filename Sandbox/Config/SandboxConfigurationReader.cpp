@@ -87,9 +87,7 @@ class AdsSectionReader {
   std::optional<AdPlacementConfig> placementConfig(const Json& value, const std::string& path) {
     if (!fields_.object(value, path, {"source", "keys", "timeout"})) return std::nullopt;
     std::optional<AdSource> network;
-    if (!value.contains("source")) {
-      fields_.fail(path, "missing field \"source\"");
-    } else {
+    if (!fields_.missing(value, path, "source")) {
       network = source(value["source"], child(path, "source"));
     }
     std::vector<std::string> placementKeys;

@@ -32,6 +32,8 @@ class Rules {
       : root_(root), configuration_(configuration), problems_(problems) {}
 
   void check() {
+    // Taken before the checks below add errors of their own.
+    placementsRefused_ = placementsRefused();
     const AdsConfig& ads = configuration_.ads;
     for (const auto& [placement, config] : ads.interstitialPlacements()) {
       // Only connect and disconnect are granted by interval; the application-start ad is not.
@@ -62,13 +64,32 @@ class Rules {
   }
 
  private:
+  // Whether a placement was refused (not an object, a field unknown or missing, no usable
+  // source), or the whole configuration or a format section was: what no placement uses may
+  // then be what that placement would have used.
+  [[nodiscard]] bool placementsRefused() const {
+    if (problems_.hasErrorAt("")) return true;
+    for (const char* format : {"interstitial", "appOpen", "rewarded"}) {
+      if (problems_.hasErrorAt(format)) return true;
+      const Json* section = find(root_, {format});
+      if (!section || !section->is_object()) continue;
+      for (const auto& item : section->items()) {
+        const std::string path = child(format, item.key());
+        if (problems_.hasErrorAt(path) || problems_.hasErrorAt(path + ".source")) return true;
+      }
+    }
+    return false;
+  }
+
   void checkPlacement(std::string_view format, const std::string& name,
                       const AdPlacementConfig& config, bool readsTimeout) {
     const std::string path = std::string(format) + "." + name;
     used_.insert(config.source());
     if (config.source() == AdSource::adMob)
       adMobKeys_.insert(config.keys().begin(), config.keys().end());
-    if (!configuration_.ads.sources().contains(config.source())) {
+    // A network refused in sources, or sources misspelled, was reported there already.
+    if (!configuration_.ads.sources().contains(config.source()) &&
+        !problems_.hasErrorWithin("sources") && !problems_.hasErrorAt("")) {
       problems_.error(path + ".source", "network " + jsonText(caseName(config.source())) +
                                             " is not configured in sources");
     }
@@ -89,13 +110,15 @@ class Rules {
         problems_.error(path, std::string("IronSource needs an application key, found ") +
                                   (key ? "an empty string" : "null"));
       }
-      if (!used_.contains(source)) problems_.warning(path, "no placement uses this network");
+      if (!used_.contains(source) && !placementsRefused_) {
+        problems_.warning(path, "no placement uses this network");
+      }
     }
   }
 
   void simulation() {
     for (const auto& [unit, behavior] : configuration_.googleMobileAds.adUnits) {
-      if (!adMobKeys_.contains(unit)) {
+      if (!adMobKeys_.contains(unit) && !placementsRefused_) {
         problems_.warning(child("simulation.adMob.adUnits", unit),
                           "no adMob placement uses this ad unit");
       }
@@ -107,7 +130,7 @@ class Rules {
       interstitialNames.insert(config.keys().begin(), config.keys().end());
     }
     for (const auto& [name, shows] : configuration_.ironSource.interstitialShowsPerHour) {
-      if (!interstitialNames.contains(name)) {
+      if (!interstitialNames.contains(name) && !placementsRefused_) {
         problems_.warning(child("simulation.ironSource.interstitialShowsPerHour", name),
                           "no ironSource interstitial placement uses this key");
       }
@@ -117,6 +140,7 @@ class Rules {
   const Json& root_;
   const SandboxConfiguration& configuration_;
   ConfigurationProblems& problems_;
+  bool placementsRefused_ = false;
   std::set<AdSource> used_;
   std::set<std::string> adMobKeys_;
 };

@@ -91,9 +91,7 @@ class Reader {
     if (!f_.object(value, path, {"code", "message"})) return std::nullopt;
     Platform::Error error{SimulatedIronSource::kErrorDomain, 0, ""};
     std::optional<std::int64_t> code;
-    if (!value.contains("code")) {
-      f_.fail(path, "missing field \"code\"");
-    } else {
+    if (!f_.missing(value, path, "code")) {
       code = f_.integer(value["code"], child(path, "code"));
     }
     f_.field(value, path, "message", [&](const Json& v, const std::string& p) {

@@ -9,11 +9,13 @@
 #include "Sandbox/Consent/RecordingMetaDataStore.h"
 #include "Sandbox/Consent/SimulatedConsentPlatform.h"
 #include "Sandbox/GoogleMobileAds/SimulatedGoogleMobileAds.h"
+#include "Sandbox/Host/SandboxNarration.h"
 #include "Sandbox/Host/SandboxSeeds.h"
 #include "Sandbox/Host/SandboxSession.h"
 #include "Sandbox/IronSource/SimulatedIronSource.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteUserDefaults.h"
+#include "Sandbox/Storage/SessionTimeline.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -60,10 +62,17 @@ bool advanceTo(Platform::Environment& environment, Platform::ManualClock& clock,
 Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions& options) {
   SQLiteKeyValueStore::Options storeOptions;
   storeOptions.durable = options.durableStorage;
-  auto store = SQLiteKeyValueStore::open(options.storagePath, storeOptions);
+  auto store = options.store
+                   ? Platform::Expected<std::shared_ptr<SQLiteKeyValueStore>>(options.store)
+                   : SQLiteKeyValueStore::open(options.storagePath, storeOptions);
   if (!store) return store.error();
 
-  auto clock = std::make_shared<Platform::ManualClock>();
+  // A kept store plays on from where its last session ended, after the gap.
+  const auto previousEnd = SessionTimeline::lastEnd(**store);
+  const Platform::Date firstMoment = previousEnd
+                                         ? previousEnd->addingTimeInterval(options.resumeGap)
+                                         : Platform::ManualClock::kDefaultStart;
+  auto clock = std::make_shared<Platform::ManualClock>(firstMoment);
   Platform::Environment::Options environmentOptions;
   environmentOptions.manualClock = clock;
   environmentOptions.backgroundThreadCount = options.backgroundThreads;
@@ -87,6 +96,12 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
 
   SandboxHostSummary summary;
   {
+    if (previousEnd && options.narrator) {
+      options.narrator(
+          SandboxNarration::stamp(0) + "resuming the kept store at simulated " +
+          SandboxNarration::utc(firstMoment) + ", " + SandboxNarration::seconds(options.resumeGap) +
+          " after its last session ended (" + SandboxNarration::utc(*previousEnd) + ")");
+    }
     auto session = std::make_shared<SandboxSession>(*environment, options, *store);
     session->start();
     const Platform::Date start = clock->now();
@@ -104,6 +119,9 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
                 options.stopRequested);
     }
     summary = session->summary();
+    // Kept for the next session on this store; a store that cannot take it only costs the next
+    // run its resumption, so the failure is not the session's.
+    (void)SessionTimeline::recordEnd(**store, clock->now());
     if (options.atEnd) options.atEnd(*environment);
     session->stop();
   }

@@ -18,6 +18,7 @@
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
+#include "Sandbox/Storage/SQLiteKeyValueStore.h"
 
 namespace QVRAdKit::Sandbox {
 
@@ -30,6 +31,11 @@ struct SandboxHostOptions {
   std::string storagePath;
   // False when the storage file is temporary: its commits then skip the sync to disk.
   bool durableStorage = true;
+  // The store already opened (and so checked) by the caller; when set, storagePath is not read.
+  std::shared_ptr<SQLiteKeyValueStore> store;
+  // A store on which a session was played before resumes simulated time this many seconds after
+  // that session's end (SessionTimeline); a new store starts at ManualClock::kDefaultStart.
+  Platform::TimeInterval resumeGap = 3600;
   // Receives every analytics event (they are counted either way); none drops them.
   std::shared_ptr<QVReporting> reporting;
   // Receives the module's log messages; none silences them.

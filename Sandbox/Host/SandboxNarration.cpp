@@ -1,7 +1,9 @@
 #include "Sandbox/Host/SandboxNarration.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace QVRAdKit::Sandbox::SandboxNarration {
 namespace {
@@ -25,6 +27,21 @@ std::string stamp(Platform::TimeInterval elapsed) {
   std::string hoursText = whole(hours);
   if (hoursText.size() < 2) hoursText.insert(0, 2 - hoursText.size(), '0');
   return "[" + hoursText + tail;
+}
+
+std::string utc(Platform::Date date) {
+  const double seconds = std::floor(date.timeIntervalSince1970());
+  // Years 0001 to 4001, which every time_t of 64 bits holds.
+  if (!(seconds >= Platform::Date::distantPast().timeIntervalSince1970() &&
+        seconds <= Platform::Date::distantFuture().timeIntervalSince1970())) {
+    return "(no calendar date)";
+  }
+  const auto whole = static_cast<std::time_t>(seconds);
+  std::tm parts{};
+  gmtime_r(&whole, &parts);
+  std::array<char, 40> text{};
+  std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S UTC", &parts);
+  return text.data();
 }
 
 std::string seconds(Platform::TimeInterval seconds) {

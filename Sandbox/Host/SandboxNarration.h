@@ -14,6 +14,8 @@ namespace QVRAdKit::Sandbox::SandboxNarration {
 
 // elapsed seconds since the start, rounded down; the hours grow past two digits as needed.
 [[nodiscard]] std::string stamp(Platform::TimeInterval elapsed);
+// A date in UTC to the second: "2027-01-15 08:00:00 UTC"; dates a calendar cannot hold say so.
+[[nodiscard]] std::string utc(Platform::Date date);
 // seconds rounded toward zero, with an "s": "3000000000s".
 [[nodiscard]] std::string seconds(Platform::TimeInterval seconds);
 

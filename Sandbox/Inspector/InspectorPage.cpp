@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "Sandbox/Inspector/InspectorFormat.h"
+#include "Sandbox/Text/MarkupText.h"
 
 namespace QVRAdKit::Sandbox {
 
@@ -57,7 +58,7 @@ void InspectorPage::add(Platform::TimeInterval at, AdsServiceSnapshot snapshot) 
 std::string InspectorPage::escaped(std::string_view text) {
   std::string result;
   result.reserve(text.size());
-  for (char c : text) {
+  for (char c : MarkupText::sanitized(text)) {
     switch (c) {
       case '&':
         result += "&amp;";

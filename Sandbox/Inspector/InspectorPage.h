@@ -35,7 +35,8 @@ class InspectorPage {
   [[nodiscard]] std::string html() const;
 
   // text with &, <, >, " and ' replaced by their character references, so that it stays text in
-  // element content and in quoted attribute values.
+  // element content and in quoted attribute values; invalid UTF-8 becomes U+FFFD and characters
+  // a document may not hold are dropped (MarkupText).
   [[nodiscard]] static std::string escaped(std::string_view text);
 
  private:

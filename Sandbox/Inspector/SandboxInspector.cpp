@@ -1,7 +1,5 @@
 #include "Sandbox/Inspector/SandboxInspector.h"
 
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include "Sandbox/Inspector/InspectionTimes.h"
@@ -38,12 +36,10 @@ Platform::Expected<std::shared_ptr<SandboxInspector>> SandboxInspector::create(
   auto inspector =
       std::make_shared<SandboxInspector>(Token{}, std::move(parsed), htmlPath, std::move(subtitle));
   if (!htmlPath.empty()) {
-    inspector->html_.open(htmlPath, std::ios::out | std::ios::trunc);
-    if (!inspector->html_.is_open()) {
-      return Platform::Error{
-          std::string(kErrorDomain), 1,
-          "cannot write the inspector page \"" + htmlPath + "\": " + std::strerror(errno)};
-    }
+    auto file = AtomicFile::open(htmlPath, "the inspector page \"" + htmlPath + "\"");
+    if (!file)
+      return Platform::Error{std::string(kErrorDomain), 1, file.error().localizedDescription};
+    inspector->html_ = std::move(file).value();
   }
   return inspector;
 }
@@ -76,17 +72,11 @@ void SandboxInspector::inspect(Platform::TimeInterval at, const AdsServiceSnapsh
 }
 
 std::optional<Platform::Error> SandboxInspector::finish() {
-  if (htmlPath_.empty()) return std::nullopt;
-  errno = 0;
-  html_ << page_.html();
-  html_.close();
-  if (html_.fail()) {
-    // What the stream does not say, errno of the failed write usually does.
-    const int cause = errno;
-    return Platform::Error{std::string(kErrorDomain), 2,
-                           "cannot write the inspector page \"" + htmlPath_ +
-                               "\": " + (cause != 0 ? std::strerror(cause) : "the stream failed")};
-  }
+  if (!html_) return std::nullopt;
+  html_->write(page_.html());
+  auto failure = html_->commit();
+  html_.reset();
+  if (failure) return Platform::Error{std::string(kErrorDomain), 2, failure->localizedDescription};
   return std::nullopt;
 }
 

@@ -13,7 +13,6 @@
 //   if (auto error = (*inspector)->finish()) fail(*error);
 // Threading: the session's thread.
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +24,7 @@
 #include "QVRAdKit/Platform/Expected.h"
 #include "Sandbox/Host/SandboxHostOptions.h"
 #include "Sandbox/Inspector/InspectorPage.h"
+#include "Sandbox/Output/AtomicFile.h"
 
 namespace QVRAdKit::Sandbox {
 
@@ -33,8 +33,9 @@ class SandboxInspector : public std::enable_shared_from_this<SandboxInspector> {
 
  public:
   // times: the --inspect-at text (may be empty); htmlPath: where the page goes, empty for none.
-  // The error of bad times, or of an HTML file that cannot be created (it is created here, so
-  // that a bad path fails before the session runs).
+  // The error of bad times, or of an HTML file that cannot be created: its temporary file is
+  // made here, beside it, so that a bad path fails before the session runs; the page replaces
+  // the old file only once finish() has written all of it (AtomicFile).
   [[nodiscard]] static Platform::Expected<std::shared_ptr<SandboxInspector>> create(
       std::string_view times, const std::string& htmlPath, Platform::TimeInterval duration,
       std::string subtitle);
@@ -44,7 +45,8 @@ class SandboxInspector : public std::enable_shared_from_this<SandboxInspector> {
   // Sets the options' inspection times and inspector; uses the options' narrator for the text.
   // The options hold the inspector weakly.
   void attach(SandboxHostOptions& options);
-  // Writes the page, if one was asked for; the error when writing failed.
+  // Writes the page, if one was asked for, and puts it in place; the error when writing failed
+  // (the old file is then as it was).
   [[nodiscard]] std::optional<Platform::Error> finish();
 
   [[nodiscard]] const std::vector<Platform::TimeInterval>& times() const { return times_; }
@@ -54,7 +56,7 @@ class SandboxInspector : public std::enable_shared_from_this<SandboxInspector> {
 
   std::vector<Platform::TimeInterval> times_;
   std::string htmlPath_;
-  std::ofstream html_;
+  std::unique_ptr<AtomicFile> html_;
   InspectorPage page_;
   std::function<void(std::string_view)> narrator_;
 };

@@ -8,6 +8,7 @@
 #include "QVRAdKit/UI/Button.h"
 #include "QVRAdKit/UI/ImageView.h"
 #include "QVRAdKit/UI/Label.h"
+#include "Sandbox/Text/MarkupText.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -159,7 +160,7 @@ std::string ViewTreeSVGRenderer::formatNumber(double value) {
 std::string ViewTreeSVGRenderer::escapeXML(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
-  for (const char c : text) {
+  for (const char c : MarkupText::sanitized(text)) {
     switch (c) {
       case '&':
         escaped += "&amp;";
@@ -176,9 +177,10 @@ std::string ViewTreeSVGRenderer::escapeXML(std::string_view text) {
       case '\'':
         escaped += "&apos;";
         break;
+      case '\r':
+        escaped += "&#13;";  // a raw one would be read back as a line feed
+        break;
       default:
-        // Control characters other than tab and newline are not allowed in XML 1.0.
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') break;
         escaped += c;
     }
   }

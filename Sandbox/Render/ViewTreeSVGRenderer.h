@@ -25,7 +25,8 @@ class ViewTreeSVGRenderer {
   // The document for the root view's subtree; the canvas is the root's bounds.
   [[nodiscard]] static std::string render(const UI::View& root);
 
-  // Text escaped for XML character data and attribute values.
+  // Any bytes as XML character data or an attribute value: invalid UTF-8 becomes U+FFFD and the
+  // characters XML forbids are dropped (MarkupText), then the markup characters are escaped.
   [[nodiscard]] static std::string escapeXML(std::string_view text);
   // A number as the renderer writes it: "12", "0.5", "-3.25".
   [[nodiscard]] static std::string formatNumber(double value);

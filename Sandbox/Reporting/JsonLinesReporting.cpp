@@ -7,12 +7,19 @@
 #include <variant>
 
 namespace QVRAdKit::Sandbox {
+namespace {
+
+Platform::Error writeFailed(std::string text) {
+  return {std::string(JsonLinesReporting::kErrorDomain),
+          static_cast<std::int64_t>(JsonLinesReporting::ErrorCode::writeFailed), std::move(text)};
+}
+
+}  // namespace
 
 JsonLinesReporting::JsonLinesReporting(std::ostream& out, std::string name)
-    : out_(out), name_(std::move(name)) {}
+    : out_(&out), name_(std::move(name)) {}
 
-JsonLinesReporting::JsonLinesReporting(std::unique_ptr<std::ofstream> file, std::string name)
-    : file_(std::move(file)), out_(*file_), name_(std::move(name)) {}
+JsonLinesReporting::JsonLinesReporting(std::unique_ptr<AtomicFile> file) : file_(std::move(file)) {}
 
 JsonLinesReporting::~JsonLinesReporting() {
   std::lock_guard lock(mutex_);
@@ -21,19 +28,16 @@ JsonLinesReporting::~JsonLinesReporting() {
 
 Platform::Expected<std::shared_ptr<JsonLinesReporting>> JsonLinesReporting::openFile(
     const std::string& path, OpenMode mode) {
-  auto failure = [&path](std::string_view reason) {
-    return Platform::Error{
-        std::string(kErrorDomain), static_cast<std::int64_t>(ErrorCode::cannotOpen),
-        "Cannot open the analytics file \"" + path + "\": " + std::string(reason)};
-  };
+  const std::string what = "the analytics file \"" + path + "\"";
   try {
-    const auto flags = std::ios::out | (mode == OpenMode::append ? std::ios::app : std::ios::trunc);
-    auto file = std::make_unique<std::ofstream>(path, flags);
-    if (!file->is_open()) return failure(std::strerror(errno));
-    return std::shared_ptr<JsonLinesReporting>(
-        new JsonLinesReporting(std::move(file), "the analytics file \"" + path + "\""));
+    auto file = mode == OpenMode::append ? AtomicFile::openForAppending(path, what)
+                                         : AtomicFile::open(path, what);
+    if (!file) return file.error();
+    return std::shared_ptr<JsonLinesReporting>(new JsonLinesReporting(std::move(file).value()));
   } catch (const std::exception& exception) {
-    return failure(exception.what());
+    return Platform::Error{std::string(kErrorDomain),
+                           static_cast<std::int64_t>(ErrorCode::cannotOpen),
+                           "cannot write " + what + ": " + exception.what()};
   }
 }
 
@@ -68,20 +72,42 @@ std::optional<Platform::Error> JsonLinesReporting::flush() {
   return error_;
 }
 
+std::optional<Platform::Error> JsonLinesReporting::commit() {
+  std::lock_guard lock(mutex_);
+  flushLocked();
+  if (file_ && !error_ && !committed_) {
+    if (auto failure = file_->commit()) {
+      // Nothing of this file reached its place.
+      error_ = writeFailed(failure->localizedDescription);
+      lost_ += written_;
+      written_ = 0;
+    }
+  }
+  committed_ = true;
+  return error_;
+}
+
 void JsonLinesReporting::flushLocked() {
   // Nothing waiting: the stream is not touched, so a caller that flushed may let it go first.
   if (error_ || buffer_.empty()) return;
-  errno = 0;
-  out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-  out_.flush();
-  if (!out_) {
-    // What the stream does not say, errno of the failed write usually does.
-    const int cause = errno;
-    error_ = Platform::Error{
-        std::string(kErrorDomain), static_cast<std::int64_t>(ErrorCode::writeFailed),
-        "cannot write " + name_ + ": " + (cause != 0 ? std::strerror(cause) : "the stream failed")};
+  if (committed_) {
     lost_ += buffered_;
+  } else if (file_) {
+    if (auto failure = file_->write(buffer_)) error_ = writeFailed(failure->localizedDescription);
   } else {
+    errno = 0;
+    out_->write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    out_->flush();
+    if (!*out_) {
+      // What the stream does not say, errno of the failed write usually does.
+      const int cause = errno;
+      error_ = writeFailed("cannot write " + name_ + ": " +
+                           (cause != 0 ? std::strerror(cause) : "the stream failed"));
+    }
+  }
+  if (error_) {
+    lost_ += buffered_;
+  } else if (!committed_) {
     written_ += buffered_;
   }
   buffered_ = 0;

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -86,7 +90,7 @@ TEST(JsonLinesReportingTest, BuffersLinesAndWritesThemInBatchesInOrder) {
 }
 
 TEST(JsonLinesReportingTest, AFailedWriteIsKeptAndEveryEventAfterItCountsAsLost) {
-  auto sink = JsonLinesReporting::openFile("/dev/full", JsonLinesReporting::OpenMode::truncate);
+  auto sink = JsonLinesReporting::openFile("/dev/full", JsonLinesReporting::OpenMode::replace);
   ASSERT_TRUE(sink.hasValue()) << sink.error().localizedDescription;
   JsonLinesReporting& reporting = **sink;
   for (int index = 0; index < 3; ++index) reporting.track({"ad_loaded", {}});
@@ -108,6 +112,34 @@ TEST(JsonLinesReportingTest, AFailedWriteIsKeptAndEveryEventAfterItCountsAsLost)
   partly.track({"second", {}});
   EXPECT_TRUE(partly.flush());
   EXPECT_EQ(std::tuple(partly.written(), partly.lost()), std::tuple(1, 1));
+}
+
+TEST(JsonLinesReportingTest, AReplacedFileChangesOnlyWhenCommitted) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("qvr-sink-" + std::to_string(std::random_device{}()) + ".jsonl");
+  const auto read = [&path] {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  };
+  std::ofstream(path) << "old\n";
+  {
+    auto given_up = JsonLinesReporting::openFile(path.string());
+    ASSERT_TRUE(given_up.hasValue());
+    (*given_up)->track({"lost", {}});
+    EXPECT_FALSE((*given_up)->flush());
+  }
+  EXPECT_EQ(read(), "old\n") << "never committed: the old file stays";
+  auto sink = JsonLinesReporting::openFile(path.string());
+  ASSERT_TRUE(sink.hasValue());
+  (*sink)->track({"kept", {}});
+  EXPECT_FALSE((*sink)->flush());
+  EXPECT_EQ(read(), "old\n");
+  EXPECT_FALSE((*sink)->commit());
+  EXPECT_EQ(read(), "{\"event\":\"kept\",\"parameters\":{}}\n");
+  (*sink)->track({"late", {}});  // after commit, nothing more reaches the file
+  EXPECT_FALSE((*sink)->flush());
+  EXPECT_EQ(std::tuple((*sink)->written(), (*sink)->lost()), std::tuple(1, 1));
+  std::filesystem::remove(path);
 }
 
 }  // namespace

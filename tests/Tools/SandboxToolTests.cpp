@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "Tools/SandboxToolFixture.h"
 #include "tools/Interruption.h"
 #include "tools/SandboxCommandLine.h"
 
@@ -22,55 +23,14 @@ namespace QVRAdKit::Sandbox {
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
+using namespace Testing;
 
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-Lines lines(const std::string& text) {
-  Lines result;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) result.push_back(line);
-  return result;
-}
-
-std::string contents(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-class SandboxToolTest : public ::testing::Test {
+class SandboxToolTest : public SandboxToolFixture {
  protected:
-  SandboxToolTest() { fs::create_directories(dir); }
-  ~SandboxToolTest() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-  std::string file(const std::string& name) const { return (dir / name).string(); }
-
-  Outcome run(Lines arguments) const {
-    arguments.insert(arguments.begin(), "qvr-sandbox");
-    std::vector<const char*> argv;
-    for (const auto& argument : arguments) argv.push_back(argument.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    Outcome outcome;
-    outcome.code = SandboxTool::main(static_cast<int>(argv.size()), argv.data(), out, err);
-    outcome.out = out.str();
-    outcome.err = err.str();
-    return outcome;
-  }
-
   // The problems validate() finds with the given paths on an otherwise runnable command line.
-  static Lines problems(SandboxToolOptions options) {
+  static Lines problems(const SandboxToolOptions& options) {
     return SandboxCommandLine::validate(options);
   }
-
-  const fs::path dir =
-      fs::temp_directory_path() / ("qvr-tool-" + std::to_string(std::random_device{}()));
 };
 
 TEST_F(SandboxToolTest, EveryCommandLineProblemIsListedAndNothingRuns) {
@@ -105,52 +65,51 @@ TEST_F(SandboxToolTest, EveryCommandLineProblemIsListedAndNothingRuns) {
   EXPECT_EQ(lines(region.err).size(), 1u);
 }
 
-TEST_F(SandboxToolTest, TheEventsFileMayNotBeTheStorageOrTheConfiguration) {
+// Every path the run reads or writes is checked against every other (OutputPaths has the ways of
+// naming one file); here, that the program adds each of its options, and refuses before writing.
+TEST_F(SandboxToolTest, NoTwoPathsOfARunNameOneFile) {
   std::ofstream(file("store.sqlite")).put('x');
-  fs::create_directory(dir / "sub");
   fs::create_symlink(dir / "store.sqlite", dir / "link.sqlite");
-  fs::create_symlink("absent.sqlite", dir / "dangling.sqlite");  // relative, to no file yet
-  const std::string dot = (dir / "." / "store.sqlite").string();
-  const std::string up = (dir / "sub" / ".." / "store.sqlite").string();
-  const std::vector<std::pair<std::string, std::string>> same = {
-      {file("store.sqlite"), file("store.sqlite")},
-      {dot, file("store.sqlite")},
-      {up, file("store.sqlite")},
-      {file("link.sqlite"), file("store.sqlite")},  // through a symbolic link
-      {file("new.sqlite"), (dir / "sub" / ".." / "new.sqlite").string()},  // neither exists yet
-      {file("dangling.sqlite"),
-       file("absent.sqlite")}};  // the run would create it through the link
-  for (const auto& [events, storage] : same) {
-    SandboxToolOptions options;
-    options.eventsPath = events;
-    options.storagePath = storage;
-    EXPECT_EQ(problems(options), Lines{"--events and --storage name the same file \"" + events +
-                                       "\": the events would overwrite the storage"})
-        << events << " / " << storage;
-  }
+  SandboxToolOptions storage;
+  storage.eventsPath = file("link.sqlite");
+  storage.storagePath = file("store.sqlite");
+  EXPECT_EQ(problems(storage),
+            Lines{"--events and --storage name the same file \"" + file("link.sqlite") +
+                  "\" (as \"" + file("store.sqlite") + "\"): one would overwrite the other"});
   SandboxToolOptions config;
-  config.eventsPath = file("link.sqlite");
   config.configPath = file("store.sqlite");
-  config.storagePath = file("other.sqlite");
+  config.inspectHtml = file("link.sqlite");
   EXPECT_EQ(problems(config),
-            Lines{"--events and --config name the same file \"" + file("link.sqlite") +
-                  "\": the events would overwrite the configuration"});
+            Lines{"--config and --inspect-html name the same file \"" + file("store.sqlite") +
+                  "\" (as \"" + file("link.sqlite") + "\"): one would overwrite the other"});
   SandboxToolOptions json;
   json.json = true;
-  json.eventsPath = "-";
-  EXPECT_EQ(problems(json),
-            Lines{"--json and --events - both want stdout: write the events to a file"});
+  json.eventsPath = "/dev/stdout";
+  EXPECT_EQ(problems(json), Lines{"--json and --events both write to standard output: give one "
+                                  "of them a file"});
+  SandboxToolOptions pageAndStore;
+  pageAndStore.inspectHtml = "-";
+  pageAndStore.storagePath = "/proc/self/fd/1";
+  EXPECT_EQ(problems(pageAndStore),
+            (Lines{"--storage: the store must be a file, not standard output",
+                   "--inspect-html: the page must be a file, not standard output"}));
+  SandboxToolOptions trials;  // Monte Carlo runs write no events file
+  trials.sessions = "2";
+  trials.json = true;
+  trials.eventsPath = "-";
+  EXPECT_EQ(problems(trials), Lines{});
   SandboxToolOptions distinct;
   distinct.eventsPath = file("events.jsonl");
   distinct.storagePath = file("store.sqlite");
   EXPECT_EQ(problems(distinct), Lines{});
 
-  // Through the program: refused before the storage is touched.
-  const std::string before = contents(dir / "store.sqlite");
-  const Outcome outcome =
-      run({"--events", file("link.sqlite"), "--storage", file("store.sqlite"), "--quiet"});
-  EXPECT_EQ(outcome.code, SandboxTool::kBadInput);
-  EXPECT_EQ(contents(dir / "store.sqlite"), before);
+  // An empty path is refused for every option that takes one.
+  for (const char* option :
+       {"--events", "--storage", "--inspect-html", "--config", "--banner-svg"}) {
+    const Outcome empty = run({option, ""});
+    EXPECT_EQ(empty.code, SandboxTool::kBadInput) << option;
+    EXPECT_NE(empty.err.find("the path is empty"), std::string::npos) << empty.err;
+  }
 }
 
 TEST_F(SandboxToolTest, ConfigurationErrorsAreAllListedAndWarningsPrecedeTheRun) {
@@ -183,6 +142,14 @@ TEST_F(SandboxToolTest, ConfigurationErrorsAreAllListedAndWarningsPrecedeTheRun)
                                   "shows an ad\n"))
       << odd.err;
   EXPECT_NE(odd.out.find("Summary: 2 simulated minutes"), std::string::npos);
+
+  // Text from the file is shown with its invalid bytes and direction controls escaped.
+  std::ofstream(file("odd-key.json"))
+      << "{\"sources\": {\"adMob\": null}, \"\xe2\x80\xaemoc.\xff\": 1}";
+  const Outcome oddKey = run({"--config", file("odd-key.json")});
+  EXPECT_EQ(oddKey.code, SandboxTool::kBadInput);
+  EXPECT_NE(oddKey.err.find("\\u{202E}moc.\\xFF"), std::string::npos) << oddKey.err;
+  EXPECT_EQ(oddKey.err.find_first_of("\xe2\xff"), std::string::npos) << "no raw byte";
 
   const Outcome missing = run({"--config", file("missing.json")});
   EXPECT_EQ(missing.code, SandboxTool::kBadInput);

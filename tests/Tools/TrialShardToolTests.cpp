@@ -176,9 +176,9 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
       {{"--sessions", "2", "--shard-out", ""}, "--shard-out: the path is empty"},
       {{"--sessions", "2", "--compare", ""}, "--compare: the path is empty"},
       {{"--sessions", "2", "--config", "c.json", "--shard-out", "./c.json"},
-       "--shard-out and --config name the same file"},
+       "--config and --shard-out name the same file"},
       {{"--sessions", "2", "--compare", "c.json", "--shard-out", "c.json"},
-       "--shard-out and --compare name the same file"},
+       "--compare and --shard-out name the same file"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);

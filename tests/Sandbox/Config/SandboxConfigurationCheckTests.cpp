@@ -223,5 +223,57 @@ TEST(SandboxConfigurationCheckTest, NumbersTooSmallForADoubleAreNamedAtTheirPlac
   EXPECT_EQ(atTop.errors(), (Lines{"configuration: is too small to represent, found 1e-500"}));
 }
 
+// One fault, one line: what follows from a refused field (a required field "missing" beside its
+// misspelling, a network "not configured" because its entry was refused, a network or ad unit
+// "unused" because the placement using it was refused) is not reported again.
+TEST(SandboxConfigurationCheckTest, OneFaultGivesOneLineAtItsPlace) {
+  struct Case {
+    std::string json;
+    Lines errors;
+  };
+  const std::vector<Case> cases = {
+      {R"({"sources": {"adMob": null},
+           "interstitial": {"connect": {"sourse": "adMob", "keys": ["k"]}}})",
+       {"interstitial.connect: unknown field \"sourse\" (expected source, keys or timeout)"}},
+      {R"({"sources": {"adMbo": null},
+           "interstitial": {"connect": {"source": "adMob", "keys": ["k"]}}})",
+       {"sources: unknown network \"adMbo\" (expected adMob or ironSource)"}},
+      {R"({"source": {"adMob": null},
+           "interstitial": {"connect": {"source": "adMob", "keys": ["k"]}}})",
+       {"configuration: unknown field \"source\" (expected sources, interstitial, appOpen, "
+        "rewarded or simulation)"}},
+      {R"({"sources": {"adMob": null, "ironSource": 7},
+           "interstitial": {"connect": {"source": "ironSource", "keys": ["k"]}}})",
+       {"sources.ironSource: expected a string, found a number"}},
+      {R"({"sources": {"adMob": null},
+           "interstitial": {"connect": {"source": "adMob", "keys": ["k"]}},
+           "simulation": {"ironSource": {"interstitial": {"loadErrors": [{"cod": 1}]}}}})",
+       {"simulation.ironSource.interstitial.loadErrors[0]: unknown field \"cod\" (expected code or "
+        "message)"}},
+  };
+  for (const Case& c : cases) {
+    const auto check = SandboxConfigurationCheck::ofText(c.json);
+    EXPECT_EQ(check.errors, c.errors) << c.json;
+  }
+  // A refused placement leaves its network and ad units without a user: no warning says so. A
+  // placement kept despite a fault of another field still counts.
+  const auto refused = SandboxConfigurationCheck::ofText(R"({"sources": {"adMob": null},
+    "interstitial": {"connect": {"source": 5, "keys": ["k"]}},
+    "simulation": {"adMob": {"adUnits": {"k": {}}}}})");
+  EXPECT_EQ(refused.errors,
+            Lines{"interstitial.connect.source: expected a string, found a number"});
+  EXPECT_EQ(refused.warnings, Lines{});
+  const auto kept = SandboxConfigurationCheck::ofText(R"({"sources": {"adMob": null},
+    "interstitial": {"connect": {"source": "adMob", "keys": ["k"], "timeout": "x"}},
+    "simulation": {"adMob": {"adUnits": {"k": {}, "unused": {}}}}})");
+  EXPECT_EQ(kept.errors, Lines{"interstitial.connect.timeout: expected a number, found a string"});
+  EXPECT_EQ(kept.warnings,
+            Lines{"simulation.adMob.adUnits.unused: no adMob placement uses this ad unit"});
+  // A field that is truly missing is still named.
+  const auto missing = SandboxConfigurationCheck::ofText(
+      R"({"sources": {"adMob": null}, "interstitial": {"connect": {"keys": ["k"]}}})");
+  EXPECT_EQ(missing.errors, Lines{"interstitial.connect: missing field \"source\""});
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Sandbox

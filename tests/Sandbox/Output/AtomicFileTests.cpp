@@ -1,0 +1,198 @@
+#include "Sandbox/Output/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include "Sandbox/Output/TemporaryFiles.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class AtomicFileTest : public ::testing::Test {
+ protected:
+  AtomicFileTest() { fs::create_directories(dir); }
+  ~AtomicFileTest() override {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+  // Every name in the directory: no temporary file may stay behind.
+  std::vector<std::string> names() const {
+    std::vector<std::string> result;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      result.push_back(entry.path().filename().string());
+    }
+    std::sort(result.begin(), result.end());
+    return result;
+  }
+
+  const fs::path dir =
+      fs::temp_directory_path() / ("qvr-atomic-" + std::to_string(std::random_device{}()));
+};
+
+TEST_F(AtomicFileTest, TheOldFileStaysWholeUntilCommitThenTheNewOneTakesItsPlace) {
+  const fs::path target = dir / "page.html";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(target, dir / "link.html");
+
+  auto file = AtomicFile::open((dir / "link.html").string(), "the page");
+  ASSERT_TRUE(file.hasValue()) << file.error().localizedDescription;
+  EXPECT_FALSE((*file)->write("new "));
+  EXPECT_FALSE((*file)->write("page"));
+  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(names().size(), 3u) << "the page, its link and the new page beside them";
+  EXPECT_FALSE((*file)->commit());
+  EXPECT_EQ(contents(target), "new page");
+  EXPECT_TRUE(fs::is_symlink(dir / "link.html")) << "the link is kept, its file replaced";
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(names(), (std::vector<std::string>{"link.html", "page.html"}));
+
+  // Given up (a refused run, a failure): the old file is as it was, nothing else remains.
+  {
+    auto abandoned = AtomicFile::open(target.string(), "the page");
+    ASSERT_TRUE(abandoned.hasValue());
+    (*abandoned)->write("half a pa");
+  }
+  EXPECT_EQ(contents(target), "new page");
+  EXPECT_EQ(names(), (std::vector<std::string>{"link.html", "page.html"}));
+}
+
+TEST_F(AtomicFileTest, EachFailureNamesTheOutputAndTheReasonOfTheCallThatFailed) {
+  // A file size limit makes the write itself fail (EFBIG), as a full disk would.
+  const fs::path target = dir / "events.jsonl";
+  std::ofstream(target) << "kept";
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  auto file = AtomicFile::open(target.string(), "the analytics file \"events.jsonl\"");
+  ASSERT_TRUE(file.hasValue());
+  const auto failure = (*file)->write(std::string(5000, 'x'));
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->localizedDescription,
+            "cannot write the analytics file \"events.jsonl\": File too large");
+  EXPECT_EQ((*file)->commit(), failure) << "the first failure is the one answered";
+  EXPECT_EQ(contents(target), "kept");
+  EXPECT_EQ(names(), std::vector<std::string>{"events.jsonl"});
+
+  // Devices are written in place; a full one says so.
+  auto full = AtomicFile::open("/dev/full", "the picture \"/dev/full\"");
+  ASSERT_TRUE(full.hasValue());
+  EXPECT_EQ((*full)->write("x")->localizedDescription,
+            "cannot write the picture \"/dev/full\": No space left on device");
+  auto null = AtomicFile::open("/dev/null", "nothing");
+  ASSERT_TRUE(null.hasValue());
+  EXPECT_FALSE((*null)->write("x"));
+  EXPECT_FALSE((*null)->commit());
+
+  // Refused at open: a directory, a directory that is not there.
+  EXPECT_EQ(AtomicFile::open(dir.string(), "the page").error().localizedDescription,
+            "cannot write the page: Is a directory");
+  EXPECT_EQ(AtomicFile::open((dir / "no" / "x").string(), "the page").error().localizedDescription,
+            "cannot write the page: No such file or directory");
+}
+
+TEST_F(AtomicFileTest, AProcessEndedAtOnceStillRemovesItsTemporaryFiles) {
+  const fs::path target = dir / "page.html";
+  std::ofstream(target) << "old";
+  auto file = AtomicFile::open(target.string(), "the page");
+  ASSERT_TRUE(file.hasValue());
+  const std::string store = (dir / "store.sqlite").string();
+  std::ofstream(store) << "temporary store";
+  const int slot = TemporaryFiles::add(store);
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(names().size(), 3u);
+
+  TemporaryFiles::removeAllNow();  // what the handler of a second signal does
+  EXPECT_EQ(names(), std::vector<std::string>{"page.html"});
+  EXPECT_EQ(contents(target), "old");
+  TemporaryFiles::forget(slot);
+  EXPECT_TRUE((*file)->commit()) << "its temporary file is gone";
+  EXPECT_EQ(contents(target), "old");
+}
+
+std::atomic<int> alarms{0};  // only the test's main thread takes the signal
+extern "C" void countAlarm(int /*signal*/) {
+  ++alarms;
+}
+
+// A signal arriving while a write waits for a slow reader cuts the write short (its handler does
+// not restart calls): the writer goes on with the rest instead of failing.
+TEST_F(AtomicFileTest, WritesCutShortBySignalsAreResumed) {
+  const fs::path fifo = dir / "pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::size_t received = 0;
+  std::thread reader([&fifo, &received] {
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
+    const int descriptor = ::open(fifo.c_str(), O_RDONLY);
+    // Small reads keep the pipe nearly full, so the writer mostly waits.
+    std::array<char, 256> buffer{};
+    for (ssize_t read = 1; read > 0;) {
+      read = ::read(descriptor, buffer.data(), buffer.size());
+      if (read > 0) received += static_cast<std::size_t>(read);
+    }
+    ::close(descriptor);
+  });
+  struct sigaction action {};
+  action.sa_handler = countAlarm;
+  sigemptyset(&action.sa_mask);
+  struct sigaction previous {};
+  sigaction(SIGALRM, &action, &previous);  // no SA_RESTART
+  const itimerval every{{0, 100}, {0, 100}};
+  setitimer(ITIMER_REAL, &every, nullptr);
+
+  auto file = AtomicFile::open(fifo.string(), "the pipe");
+  std::optional<Platform::Error> failure = file ? std::nullopt : std::optional(file.error());
+  const std::string bytes(std::size_t{4} << 20, 'x');
+  if (file) failure = (*file)->write(bytes);
+  if (file && !failure) failure = (*file)->commit();
+  if (file) {
+    file->reset();  // closed, even after a failure, so the reader sees the end
+  } else {
+    ::close(::open(fifo.c_str(), O_WRONLY));  // the reader waits for a writer
+  }
+  const itimerval off{};
+  setitimer(ITIMER_REAL, &off, nullptr);
+  sigaction(SIGALRM, &previous, nullptr);
+  reader.join();
+  EXPECT_FALSE(failure) << failure->localizedDescription;
+  EXPECT_EQ(received, bytes.size());
+  EXPECT_GT(alarms, 0) << "the writes were interrupted";
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox

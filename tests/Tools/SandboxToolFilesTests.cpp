@@ -1,0 +1,206 @@
+// How qvr-sandbox treats the files and streams it is given: a refused run leaves every file as it
+// was, a lost output says why and exits 1, and a kept store plays simulated time forward.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include "Tools/SandboxToolFixture.h"
+#include "tools/SandboxCommandLine.h"
+#include "tools/SandboxTool.h"
+
+namespace QVRAdKit::Sandbox {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace Testing;
+
+class SandboxToolFilesTest : public SandboxToolFixture {
+ protected:
+  // Every file of the directory with its bytes.
+  std::map<std::string, std::string> snapshot() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      files[entry.path().filename().string()] = contents(entry.path());
+    }
+    return files;
+  }
+};
+
+// A standard output whose reader has gone: every write fails as write(2) does on a closed pipe.
+class ClosedPipe : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override {
+    errno = EPIPE;
+    return traits_type::eof();
+  }
+  std::streamsize xsputn(const char*, std::streamsize) override {
+    errno = EPIPE;
+    return 0;
+  }
+};
+
+TEST_F(SandboxToolFilesTest, ARefusedRunLeavesEveryFileExactlyAsItWas) {
+  // Files from an earlier, complete run.
+  ASSERT_EQ(run({"--minutes", "5", "--events", file("events.jsonl"), "--storage",
+                 file("store.sqlite"), "--inspect-html", file("page.html"), "--quiet"})
+                .code,
+            SandboxTool::kDone);
+  std::ofstream(file("bad.json")) << R"({"sources": {"adMob": 1}})";
+  std::ofstream(file("foreign.sqlite")) << "not a database, not empty";
+  const auto before = snapshot();
+  ASSERT_EQ(before.size(), 5u);
+
+  const Lines common = {"--events", file("events.jsonl"), "--inspect-html", file("page.html")};
+  const std::vector<Lines> refusals = {
+      {"--minutes", "0", "--storage", file("store.sqlite")},              // an option out of range
+      {"--storage", file("events.jsonl")},                                // two paths, one file
+      {"--config", file("bad.json"), "--storage", file("store.sqlite")},  // configuration
+      {"--inspect-at", "199:00", "--storage", file("store.sqlite")},      // inspection past the end
+      {"--storage", file("foreign.sqlite")},                              // a store of another kind
+      {"--gap", "1h"},                                                    // --gap without a store
+      {"--gap", "1w", "--storage", file("store.sqlite")},                 // a unit it does not know
+  };
+  for (Lines arguments : refusals) {
+    arguments.insert(arguments.end(), common.begin(), common.end());
+    const Outcome outcome = run(arguments);
+    EXPECT_EQ(outcome.code, SandboxTool::kBadInput) << arguments[0] << " " << arguments[1];
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_TRUE(snapshot() == before) << arguments[0] << " " << arguments[1] << ": " << outcome.err;
+  }
+}
+
+TEST_F(SandboxToolFilesTest, EveryLostOutputSaysWhyAndExitsOne) {
+  struct Case {
+    Lines arguments;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--print-default-config"}, "cannot write the default configuration to standard output"},
+      {{"--minutes", "2"}, "cannot write the narration to standard output"},
+      {{"--minutes", "2", "--json"}, "cannot write the summary to standard output"},
+      {{"--sessions", "2", "--minutes", "2"}, "cannot write the tables to standard output"},
+      {{"--banner-svg", "-"}, "cannot write the banner picture to standard output"},
+  };
+  for (Case c : cases) {
+    c.arguments.insert(c.arguments.end(), {"--events", file("events.jsonl")});
+    ClosedPipe pipe;
+    std::ostream closed(&pipe);
+    const Outcome outcome = run(c.arguments, &closed);
+    EXPECT_EQ(outcome.code, SandboxTool::kOutputLost) << c.message;
+    EXPECT_NE(outcome.err.find("qvr-sandbox: " + c.message + ": Broken pipe\n"), std::string::npos)
+        << outcome.err;
+  }
+
+  // A file that cannot grow (a full disk): the reason is the failing write's, and the old file
+  // stays whole. The store is kept in memory, out of the limit's way.
+  std::ofstream(file("events.jsonl")) << "the old events\n";
+  std::ofstream(file("banner.svg")) << "the old picture\n";
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 512;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const Outcome events = run(
+      {"--minutes", "30", "--events", file("events.jsonl"), "--quiet", "--storage", ":memory:"});
+  const Outcome banner = run({"--banner-svg", file("banner.svg")});
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(events.code, SandboxTool::kOutputLost);
+  EXPECT_TRUE(events.err.starts_with("qvr-sandbox: cannot write the analytics file \"" +
+                                     file("events.jsonl") + "\": File too large ("))
+      << events.err;
+  EXPECT_NE(events.out.find("Analytics events written: 0\n"), std::string::npos) << events.out;
+  EXPECT_EQ(banner.code, SandboxTool::kOutputLost);
+  EXPECT_EQ(banner.err, "qvr-sandbox: cannot write the banner picture \"" + file("banner.svg") +
+                            "\": File too large\n");
+  EXPECT_EQ(snapshot(), (std::map<std::string, std::string>{{"banner.svg", "the old picture\n"},
+                                                            {"events.jsonl", "the old events\n"}}));
+}
+
+// The time of the first narration line that holds text, in seconds; -1 when none does.
+double firstTime(const std::string& narration, const std::string& text) {
+  for (const std::string& line : lines(narration)) {
+    if (line.find(text) == std::string::npos || line.size() < 10 || line[0] != '[') continue;
+    return std::stod(line.substr(1, 2)) * 3600 + std::stod(line.substr(4, 2)) * 60 +
+           std::stod(line.substr(7, 2));
+  }
+  return -1;
+}
+
+TEST_F(SandboxToolFilesTest, AKeptStorePlaysOnFromWhereItsLastSessionEnded) {
+  // Find a session that earns a reward (and so pauses ads for 15 minutes), then end a run on a
+  // kept store right after it.
+  std::string seed;
+  double pausedAt = -1;
+  for (int candidate = 1; candidate < 20 && pausedAt < 0; ++candidate) {
+    seed = std::to_string(candidate);
+    const Outcome probe = run({"--seed", seed, "--minutes", "240", "--events", file("p.jsonl")});
+    ASSERT_EQ(probe.code, SandboxTool::kDone) << probe.err;
+    pausedAt = firstTime(probe.out, "ads paused for 900s");
+  }
+  ASSERT_GE(pausedAt, 0) << "no session earned a reward";
+  const std::string minutes = std::to_string((pausedAt + 1) / 60);
+  for (const char* store : {"one.sqlite", "two.sqlite"}) {
+    const Outcome first = run({"--seed", seed, "--minutes", minutes, "--storage", file(store),
+                               "--events", file("e.jsonl"), "--json"});
+    ASSERT_EQ(first.code, SandboxTool::kDone) << first.err;
+    EXPECT_EQ(first.err.find("resuming"), std::string::npos) << "a new store starts afresh";
+    EXPECT_GT(nlohmann::json::parse(first.out)["adsPauseRemainingSeconds"], 890);
+  }
+
+  // An hour later the pause is over: the next session's ads are shown from its start, until it
+  // pauses them itself.
+  const Outcome later = run({"--seed", seed, "--minutes", "30", "--storage", file("one.sqlite"),
+                             "--events", file("e.jsonl")});
+  ASSERT_EQ(later.code, SandboxTool::kDone) << later.err;
+  const Lines narration = lines(later.out);
+  ASSERT_FALSE(narration.empty());
+  EXPECT_TRUE(narration[0].starts_with("[00:00:00] resuming the kept store at simulated "))
+      << narration[0];
+  EXPECT_NE(narration[0].find(", 3600s after its last session ended ("), std::string::npos)
+      << narration[0];
+  const double ownPause = firstTime(later.out, "ads paused for 900s");
+  const double firstShown = firstTime(later.out, "-> interstitial (");
+  const double firstWithheld = firstTime(later.out, "withheld");
+  EXPECT_GE(firstShown, 0) << later.out;
+  EXPECT_TRUE(firstWithheld < 0 || (ownPause >= 0 && firstWithheld > ownPause)) << later.out;
+
+  // With no gap, the same session meets the pause the last one left, before any of its own.
+  const Outcome atOnce = run({"--seed", seed, "--minutes", "30", "--storage", file("two.sqlite"),
+                              "--events", file("e.jsonl"), "--gap", "0"});
+  ASSERT_EQ(atOnce.code, SandboxTool::kDone) << atOnce.err;
+  const double withheldAtOnce = firstTime(atOnce.out, "withheld: ads paused for another");
+  EXPECT_GE(withheldAtOnce, 0) << atOnce.out;
+  EXPECT_TRUE(firstTime(atOnce.out, "ads paused for 900s") < 0 ||
+              withheldAtOnce < firstTime(atOnce.out, "ads paused for 900s"))
+      << atOnce.out;
+
+  // The forms a gap takes.
+  for (const auto& [text, seconds] :
+       std::vector<std::pair<std::string, double>>{{"3600", 3600},
+                                                   {"90s", 90},
+                                                   {"15m", 900},
+                                                   {"1h", 3600},
+                                                   {"2d", 172800},
+                                                   {"0", 0},
+                                                   {"3650d", 3650 * 86400.0}}) {
+    EXPECT_EQ(SandboxCommandLine::gap(text), seconds) << text;
+  }
+  for (const char* bad : {"", "h", "1.5h", "-1", "1w", "3651d", "1 h", "18446744073709551615d"}) {
+    EXPECT_FALSE(SandboxCommandLine::gap(bad)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Sandbox
