@@ -14,8 +14,10 @@
 // Example:
 //   auto partnerAds = PartnerAdsProvider::create(userService, connectionService);
 //   auto banner = BannerAdBuilder(partnerAds, appearances).buildBannerAd(listener);
-// Threading: main queue; the work runs on the thread on which the host's streams deliver. Owns
-// both services; its two subscriptions hold it weakly and end with it.
+// Threading: main queue only. It publishes on the thread on which the host's user and connection
+// streams deliver, and banners draw on the thread a model is published on, so those streams must
+// deliver on the main queue.
+// Ownership: owns both services; its two subscriptions hold it weakly and end with it.
 
 #include <memory>
 #include <string>

@@ -5,15 +5,12 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "Sandbox/Text/Format.h"
+
 namespace QVRAdKit::Sandbox {
 namespace {
 
-template <class... Args>
-std::string format(const char* pattern, Args... args) {
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer, pattern, args...);
-  return buffer;
-}
+using Text::format;
 
 std::string percent(std::optional<double> rate) {
   return rate ? format("%.1f%%", *rate * 100) : std::string("-");
