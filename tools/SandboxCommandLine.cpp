@@ -90,6 +90,8 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
                  "Write every snapshot to this HTML page (default time: the session end)");
   app.add_flag("--print-default-config", options.printDefaultConfig,
                "Print the embedded configuration and exit");
+  app.add_flag("--check-integration", options.checkIntegration,
+               "Print what the host's wiring of the ads module lacks, with fixes, and exit");
 }
 
 std::optional<std::uint64_t> SandboxCommandLine::seed(std::string_view text) {
