@@ -6,14 +6,13 @@
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
-#include <atomic>
-#include <cstdlib>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <optional>
 #include <string>
 
+#include "AllocationCounter.h"
 #include "QVRAdKit/Ads/InterstitialCappingChecker.h"
 #include "QVRAdKit/Config/AdsConfigProvidable.h"
 #include "QVRAdKit/Config/AdsPauseConfigProvidable.h"
@@ -26,43 +25,6 @@
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteStorage.h"
-
-namespace {
-
-std::atomic<std::size_t> allocations{0};
-
-}  // namespace
-
-// Every allocation of the process goes through here, so a measured loop can count its own.
-// GCC pairs the malloc inside operator new with the free inside operator delete only after
-// inlining them, and then mistakes the replaced pair for a mismatch.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  return ::operator new(size);
-}
-void operator delete(void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-  std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace QVRAdKit {
 
@@ -173,43 +135,35 @@ class Setup {
   std::shared_ptr<AdsService> service_;
 };
 
-void reportAllocations(benchmark::State& state, std::size_t before) {
-  const std::size_t made = allocations.load(std::memory_order_relaxed) - before;
-  state.counters["allocs_per_iter"] =
-      benchmark::Counter(static_cast<double>(made), benchmark::Counter::kAvgIterations);
-}
-
 // Making the setup allocates: if the count did not move, the counter is not in place.
-bool countsAllocations(std::size_t before) {
-  return allocations.load(std::memory_order_relaxed) > before;
+bool countsAllocations(std::uint64_t before) {
+  return bench::allocationCount() > before;
 }
 
 void BM_AdsService_shouldShowAd(benchmark::State& state) {
-  const std::size_t beforeSetup = allocations.load(std::memory_order_relaxed);
+  const std::uint64_t beforeSetup = bench::allocationCount();
   Setup setup;
   if (!countsAllocations(beforeSetup)) state.SkipWithError("allocations are not counted");
   const auto placement = AdsPlacement::interstitial(InterstitialAdPlacement::connect);
   if (!setup.service().shouldShowAd(placement)) state.SkipWithError("expected true");
-  const std::size_t before = allocations.load(std::memory_order_relaxed);
+  const bench::AllocationScope allocations(state);
   for (auto _ : state) {
     benchmark::DoNotOptimize(setup.service().shouldShowAd(placement));
   }
-  reportAllocations(state, before);
 }
 BENCHMARK(BM_AdsService_shouldShowAd);
 
 void BM_AdsService_interstitialTypeToPresent(benchmark::State& state) {
-  const std::size_t beforeSetup = allocations.load(std::memory_order_relaxed);
+  const std::uint64_t beforeSetup = bench::allocationCount();
   Setup setup;
   if (!countsAllocations(beforeSetup)) state.SkipWithError("allocations are not counted");
   if (setup.service().interstitialTypeToPresent() != InterstitialType::connect) {
     state.SkipWithError("expected connect");
   }
-  const std::size_t before = allocations.load(std::memory_order_relaxed);
+  const bench::AllocationScope allocations(state);
   for (auto _ : state) {
     benchmark::DoNotOptimize(setup.service().interstitialTypeToPresent());
   }
-  reportAllocations(state, before);
 }
 BENCHMARK(BM_AdsService_interstitialTypeToPresent);
 

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "QVRAdKit/Rx/Rx.h"
-#include "RxBenchAllocations.h"
 
 namespace QVRAdKit::Rx {
 namespace {

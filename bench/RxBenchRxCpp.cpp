@@ -11,7 +11,7 @@
 
 #include <rxcpp/rx.hpp>
 
-#include "RxBenchAllocations.h"
+#include "AllocationCounter.h"
 
 namespace QVRAdKit::bench {
 namespace {

@@ -113,6 +113,8 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
       ->check(nonEmptyPath());
   app.add_flag("--print-default-config", options.printDefaultConfig,
                "Print the embedded configuration and exit");
+  app.add_flag("--check-integration", options.checkIntegration,
+               "Print what the host's wiring of the ads module lacks, with fixes, and exit");
 }
 
 void SandboxCommandLine::defineTrialOptions(CLI::App& app, SandboxToolOptions& options) {

@@ -28,6 +28,8 @@ struct SandboxToolOptions {
   bool quiet = false;
   bool json = false;
   bool printDefaultConfig = false;
+  // Print what the sandbox host's wiring of the module lacks (the integration report) and exit.
+  bool checkIntegration = false;
   // Monte Carlo trials: this many independent sessions (seeds S, S+1, ...) when given.
   std::optional<std::string> sessions;
   std::string jobs = "1";

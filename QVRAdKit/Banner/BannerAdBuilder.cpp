@@ -4,7 +4,9 @@
 
 #include "QVRAdKit/Banner/BannerAdInteractor.h"
 #include "QVRAdKit/Banner/BannerAdRouter.h"
+#include "QVRAdKit/ClientKit/HostViewKitLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
+#include "QVRAdKit/Platform/Environment.h"
 
 namespace QVRAdKit {
 
@@ -16,6 +18,10 @@ BannerAdBuilder::BannerAdBuilder(std::shared_ptr<BannerAdConfigProvider> configP
 std::shared_ptr<BannerAdViewImpl> BannerAdBuilder::buildBannerAd(
     const std::shared_ptr<BannerAdListener>& listener) const {
   QVR_CHECK_MAIN_QUEUE();
+  // The banner's views report through the host's logger unless the host gave the kit its own.
+  if (Platform::Environment* environment = Platform::Environment::installed()) {
+    HostViewKitLogger::installIfMissing(*environment);
+  }
   auto view = BannerAdViewImpl::create();
   // Installs itself as the view's listener (the view owns it from here on), then delivers the
   // provider's current content to the view.

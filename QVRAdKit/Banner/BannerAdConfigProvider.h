@@ -20,7 +20,9 @@ class BannerAdConfigProvider {
  public:
   virtual ~BannerAdConfigProvider() = default;
   // The relay of the current model. A subscriber receives the current value at once and then
-  // every later value. Never null.
+  // every later value. Never null, and the same relay for the provider's whole life: banners
+  // subscribe once, when they are built. A value accepted on another thread reaches the banner
+  // on the main queue.
   [[nodiscard]] virtual std::shared_ptr<BannerAdModelRelay> model() const = 0;
   // The user tapped the banner showing this model.
   virtual void markAsSeen(const BannerAdModel& model) = 0;

@@ -7,9 +7,11 @@
 
 #include "QVRAdKit/Banner/PartnerAdName.h"
 #include "QVRAdKit/Host/EventCatalog/BannerAdViewEvent.h"
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Host/UCR.h"
+#include "QVRAdKit/Platform/Environment.h"
 
 namespace QVRAdKit {
 namespace {
@@ -25,6 +27,15 @@ std::vector<std::string_view> nonEmptyLines(std::string_view text) {
     text.remove_prefix(end + 1);
   }
   return lines;
+}
+
+// A call into host code that answers nothing, through the host-fault policy.
+template <class Call>
+void callHostAction(std::string_view function, int line, Call&& call) {
+  (void)callHost(QVR_FILE_TEXT, function, line, false, [&] {
+    std::forward<Call>(call)();
+    return true;
+  });
 }
 
 }  // namespace
@@ -53,7 +64,8 @@ BannerAdInteractor::BannerAdInteractor(ConstructionKey /*key*/,
     : configProvider_(std::move(configProvider)),
       appearanceProvider_(std::move(appearanceProvider)),
       presenter_(presenter),
-      listener_(listener) {}
+      listener_(listener),
+      hadListener_(listener != nullptr) {}
 
 void BannerAdInteractor::subscribe() {
   if (!configProvider_) {
@@ -63,17 +75,52 @@ void BannerAdInteractor::subscribe() {
     if (auto presenter = presenter_.lock()) presenter->setViewModel(std::nullopt);
     return;
   }
+  const auto relay = callHost(
+      QVR_FILE_TEXT, "init(configProvider:appearanceProvider:presenter:listener:)", __LINE__,
+      std::shared_ptr<BannerAdModelRelay>(), [&] { return configProvider_->model(); });
+  if (!relay) {
+    QVLogAssertionFailure("The banner's config provider has no model relay; the banner stays empty",
+                          QVR_FILE_TEXT,
+                          "init(configProvider:appearanceProvider:presenter:listener:)", __LINE__);
+    if (auto presenter = presenter_.lock()) presenter->setViewModel(std::nullopt);
+    return;
+  }
   std::weak_ptr<BannerAdInteractor> weak = weak_from_this();
-  configProvider_->model()
-      ->asObservable()
-      .distinctUntilChanged()
+  relay->asObservable()
       .subscribe([weak](const std::optional<BannerAdModel>& model) {
-        auto self = weak.lock();
-        if (!self) return;
-        self->currentModel_ = model;
-        self->presentCurrentModel();
+        Platform::Environment* environment = Platform::Environment::installed();
+        if (environment == nullptr || environment->mainQueue().isCurrent()) {
+          if (auto self = weak.lock()) self->receive(model);
+          return;
+        }
+        // Published on another thread: the banner draws on the main queue only.
+        environment->mainQueue().async([weak, model] {
+          if (auto self = weak.lock()) self->receive(model);
+        });
       })
       .disposed(bag_);
+}
+
+void BannerAdInteractor::receive(const std::optional<BannerAdModel>& model) {
+  // Repeats are dropped here, on the main queue, so that models moved from another thread are
+  // compared in the order they arrive.
+  if (receivedAny_ && model == currentModel_) return;
+  receivedAny_ = true;
+  currentModel_ = model;
+  presentCurrentModel();
+}
+
+std::shared_ptr<BannerAdListener> BannerAdInteractor::liveListener() {
+  auto listener = listener_.lock();
+  if (!listener && hadListener_ && !reportedLostListener_) {
+    reportedLostListener_ = true;
+    QVLog(LogFlag::warning,
+          "The banner's listener was released while the banner lives, so the host hears no more "
+          "taps, closes or visibility changes: keep a strong reference to it for as long as the "
+          "banner is shown (a host that wants no listener passes none)",
+          QVR_FILE_TEXT, "listener", __LINE__);
+  }
+  return listener;
 }
 
 void BannerAdInteractor::presentCurrentModel() {
@@ -89,7 +136,9 @@ void BannerAdInteractor::presentCurrentModel() {
   BannerViewModel viewModel{model.title(), model.subtitle(), model.imageUrl(),
                             !model.showCloseButton(), std::nullopt};
   if (appearanceProvider_) {
-    viewModel.appearance = appearanceProvider_->appearance(partnerAdName(model.partnerName()));
+    viewModel.appearance = callHost(
+        QVR_FILE_TEXT, "appearance(for:)", __LINE__, std::optional<BannerAppearance>(),
+        [&] { return appearanceProvider_->appearance(partnerAdName(model.partnerName())); });
   }
   if (const auto& appearance = viewModel.appearance) {
     if (appearance->cta && appearance->cta->type != BannerCTAType::bottomButton) {
@@ -115,11 +164,13 @@ void BannerAdInteractor::didTapBanner() {
   // The host may drop its banner view (and with it this interactor) from bannerAdDidClick; the
   // rest of the tap still runs on a live object.
   const auto keepAlive = weak_from_this().lock();
-  if (auto listener = listener_.lock()) listener->bannerAdDidClick();
+  if (auto listener = liveListener()) {
+    callHostAction("bannerAdDidClick()", __LINE__, [&] { listener->bannerAdDidClick(); });
+  }
   if (!currentModel_) return;
   const BannerAdModel model = *currentModel_;
   UCR::report(BannerAdViewEvent::ClickEvent(model.partnerName()));
-  configProvider_->markAsSeen(model);
+  callHostAction("markAsSeen(_:)", __LINE__, [&] { configProvider_->markAsSeen(model); });
   // Held locally: opening the address may reach host code that replaces the router.
   if (const auto router = router_) router->openRedirect(model.redirectUrl());
 }
@@ -128,12 +179,17 @@ void BannerAdInteractor::didTapClose() {
   QVR_CHECK_MAIN_QUEUE();
   if (!currentModel_) return;
   UCR::report(BannerAdViewEvent::CloseEvent(currentModel_->partnerName()));
-  if (auto listener = listener_.lock()) listener->bannerAdDidClose();
+  if (auto listener = liveListener()) {
+    callHostAction("bannerAdDidClose()", __LINE__, [&] { listener->bannerAdDidClose(); });
+  }
 }
 
 void BannerAdInteractor::didChangeVisibility(bool isHidden) {
   QVR_CHECK_MAIN_QUEUE();
-  if (auto listener = listener_.lock()) listener->bannerAdDidChangeVisibility(isHidden);
+  if (auto listener = liveListener()) {
+    callHostAction("bannerAdDidChangeVisibility(_:)", __LINE__,
+                   [&] { listener->bannerAdDidChangeVisibility(isHidden); });
+  }
 }
 
 }  // namespace QVRAdKit

@@ -13,9 +13,14 @@
 // Example (what the banner builder does):
 //   auto interactor = BannerAdInteractor::create(configProvider, appearances, view, listener);
 //   interactor->setRouter(std::make_shared<BannerAdRouter>());
-// Threading: main queue. Owns the providers and the router; holds the view and the host's
-// listener weakly. The view owns the interactor (create() installs it as the view's listener), so
-// a caller may drop the returned pointer once the view holds it.
+// Host code (the listener, the providers) is called through the module's host-fault policy: a
+// call that throws is logged and the banner goes on as if it had returned.
+// Threading: main queue. A model the provider publishes on another thread is moved to the main
+// queue and presented when the host next drains it, never drawn on the publishing thread. Owns
+// the providers and the router; holds the view and the host's listener weakly: a listener the
+// host lets go while the banner lives is reported once in the log (a host that wants no listener
+// passes none). The view owns the interactor (create() installs it as the view's listener), so a
+// caller may drop the returned pointer once the view holds it.
 
 #include <memory>
 #include <optional>
@@ -70,12 +75,18 @@ class BannerAdInteractor final : public BannerAdPresentableListener,
 
  private:
   void subscribe();
+  void receive(const std::optional<BannerAdModel>& model);
   void presentCurrentModel();
+  // The host's listener while it lives; reports once that the host let it go.
+  [[nodiscard]] std::shared_ptr<BannerAdListener> liveListener();
 
   const std::shared_ptr<BannerAdConfigProvider> configProvider_;
   const std::shared_ptr<BannerAppearanceProvider> appearanceProvider_;
   const std::weak_ptr<BannerAdPresentable> presenter_;
   const std::weak_ptr<BannerAdListener> listener_;
+  const bool hadListener_;
+  bool reportedLostListener_ = false;
+  bool receivedAny_ = false;
   std::shared_ptr<BannerAdRouter> router_;
   Rx::DisposeBag bag_;
   std::optional<BannerAdModel> currentModel_;

@@ -192,7 +192,14 @@ void BannerAdViewImpl::setViewModel(std::optional<BannerViewModel> viewModel) {
   const auto keepAlive = shared_from_this();
   updateContent();
   applyLook();
+  publishRequiredHeight();
   if (listener_) listener_->didChangeVisibility(!viewModel_.has_value());
+}
+
+void BannerAdViewImpl::publishRequiredHeight() {
+  const double width = bounds().width();
+  const double height = viewModel_ && width > 0 ? systemLayoutSizeFitting(width).height : 0;
+  if (height != requiredHeightRelay_.value()) requiredHeightRelay_.accept(height);
 }
 
 void BannerAdViewImpl::updateContent() {
@@ -228,6 +235,7 @@ void BannerAdViewImpl::apply(const BannerAdViewStyle& style) {
   QVR_CHECK_MAIN_QUEUE();
   style_ = style;
   applyLook();
+  publishRequiredHeight();
 }
 
 void BannerAdViewImpl::applyLook() {
@@ -341,6 +349,8 @@ void BannerAdViewImpl::layoutSubviews() {
   if (subtitleLabel_->preferredMaxLayoutWidth() != labelWidth) {
     subtitleLabel_->setPreferredMaxLayoutWidth(labelWidth);
   }
+  // Measured with the labels' widths for this width, so the host hears the final height.
+  publishRequiredHeight();
 }
 
 void BannerAdViewImpl::ctaAction() {

@@ -22,8 +22,11 @@
 //   auto banner = BannerAdBuilder(partnerAds, appearances).buildBannerAd(listener);
 //   banner->apply(style);
 //   screen->addSubview(banner);
-// Threading: main queue only; the fade's completion runs there too. Owns its subviews and its
-// listener; the fade and the taps hold the view weakly.
+// Threading: main queue only; the fade's completion runs there too. A public call made on another
+// thread is not moved: it reports an assertion failure naming the call and, in debug builds (and
+// the test build), stops the program (QVR_CHECK_MAIN_QUEUE). Models published by the config
+// provider on another thread are moved to the main queue by the interactor. Owns its subviews and
+// its listener; the fade and the taps hold the view weakly.
 
 #include <memory>
 #include <optional>
@@ -86,8 +89,18 @@ class BannerAdViewImpl final : public UI::View,
   [[nodiscard]] Rx::Observable<bool> isHiddenObservable() const override {
     return isHiddenRelay_.asObservable();
   }
+  // The height the banner needs at its current width for its current view model and look: 0
+  // without a model or before it has a width. A subscriber gets the current value at once, then
+  // each change (after a view model, a style, or a layout pass at another width), so the host
+  // sizes the banner from this stream instead of measuring it again.
+  [[nodiscard]] Rx::Observable<double> requiredHeightObservable() const {
+    return requiredHeightRelay_.asObservable();
+  }
+  [[nodiscard]] double requiredHeight() const { return requiredHeightRelay_.value(); }
 
-  // The tap on the content: passed to the listener; the view itself changes nothing.
+  // A tap on the banner, the one call through which the host's touch handling (or a test)
+  // delivers it, whether or not content is shown: passed to the listener (the host hears
+  // bannerAdDidClick even on an empty banner); the view itself changes nothing.
   void ctaAction();
   // The close button: tells the listener, then fades the content out.
   void closeButtonAction();
@@ -122,6 +135,8 @@ class BannerAdViewImpl final : public UI::View,
   void applyAppearance(const BannerAppearance& appearance);
   // Shows or hides the content: alpha at once (or over `duration`), then hidden and the relay.
   void fadeContent(bool hidden, double duration);
+  // Measures the height needed at the current width and publishes it when it changed.
+  void publishRequiredHeight();
 
   std::shared_ptr<WebImageView> imageView_;
   std::shared_ptr<UI::ImageView> disclosureImageView_;
@@ -133,6 +148,7 @@ class BannerAdViewImpl final : public UI::View,
   std::shared_ptr<UI::View> contentView_;
   std::optional<BannerAdViewStyle> style_;
   Rx::BehaviorRelay<bool> isHiddenRelay_{true};
+  Rx::BehaviorRelay<double> requiredHeightRelay_{0};
   std::optional<BannerViewModel> viewModel_;
   std::shared_ptr<BannerAdPresentableListener> listener_;
 

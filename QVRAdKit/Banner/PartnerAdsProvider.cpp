@@ -57,6 +57,12 @@ std::shared_ptr<PartnerAdsProvider> PartnerAdsProvider::create(
     std::shared_ptr<UserServiceProtocol> userService,
     std::shared_ptr<ConnectionServiceProtocol> connectionService) {
   QVR_CHECK_MAIN_QUEUE();
+  if (!userService || !connectionService) {
+    QVLogAssertionFailure(!userService ? "PartnerAdsProvider needs a user service: got null"
+                                       : "PartnerAdsProvider needs a connection service: got null",
+                          QVR_FILE_TEXT, "init(userService:connectionService:)", __LINE__);
+    return nullptr;
+  }
   auto provider = std::make_shared<PartnerAdsProvider>(ConstructionKey{}, std::move(userService),
                                                        std::move(connectionService));
   // Loaded once before following anything, so a consumer subscribing right after sees a result
@@ -87,15 +93,6 @@ PartnerAdsProvider::PartnerAdsProvider(ConstructionKey /*key*/,
     : userService_(std::move(userService)),
       connectionService_(std::move(connectionService)),
       model_(std::make_shared<BannerAdModelRelay>(std::nullopt)) {}
-
-void PartnerAdsProvider::setModel(std::shared_ptr<BannerAdModelRelay> relay) {
-  if (!relay) {
-    QVLogAssertionFailure("A null model relay was refused; the current one stays", QVR_FILE_TEXT,
-                          "model", __LINE__);
-    return;
-  }
-  model_ = std::move(relay);
-}
 
 void PartnerAdsProvider::markAsSeen(const BannerAdModel& /*model*/) {}
 

@@ -14,8 +14,10 @@
 // Example:
 //   auto partnerAds = PartnerAdsProvider::create(userService, connectionService);
 //   auto banner = BannerAdBuilder(partnerAds, appearances).buildBannerAd(listener);
-// Threading: main queue; the work runs on the thread on which the host's streams deliver. Owns
-// both services; its two subscriptions hold it weakly and end with it.
+// Threading: main queue only. It publishes on the thread on which the host's user and connection
+// streams deliver, and banners draw on the thread a model is published on, so those streams must
+// deliver on the main queue.
+// Ownership: owns both services; its two subscriptions hold it weakly and end with it.
 
 #include <memory>
 #include <string>
@@ -38,7 +40,8 @@ class PartnerAdsProvider final : public ExperimentsProvider,
 
  public:
   // Stores the services, loads the current user's partner ads once, then follows the connection
-  // and the user. A consumer subscribing right after sees the first result.
+  // and the user. A consumer subscribing right after sees the first result. Both services are
+  // required: with either null this reports an assertion failure naming it and returns nullptr.
   static std::shared_ptr<PartnerAdsProvider> create(
       std::shared_ptr<UserServiceProtocol> userService,
       std::shared_ptr<ConnectionServiceProtocol> connectionService);
@@ -57,10 +60,9 @@ class PartnerAdsProvider final : public ExperimentsProvider,
   [[nodiscard]] std::shared_ptr<const QVPartnerAd> currentAd() const { return currentAd_; }
   void setCurrentAd(std::shared_ptr<const QVPartnerAd> ad) { currentAd_ = std::move(ad); }
 
+  // The same relay for the provider's whole life: it cannot be replaced, so banners built on it
+  // never go stale.
   [[nodiscard]] std::shared_ptr<BannerAdModelRelay> model() const override { return model_; }
-  // Later updates go to the new relay; subscribers of the old one hear nothing more. A null relay
-  // is refused (reported, the current one stays).
-  void setModel(std::shared_ptr<BannerAdModelRelay> relay);
 
   // Has no effect: a banner marked as seen is offered again the next time it is published.
   void markAsSeen(const BannerAdModel& model) override;
@@ -74,7 +76,7 @@ class PartnerAdsProvider final : public ExperimentsProvider,
   Rx::DisposeBag bag_;
   std::string experimentGroups_;
   std::shared_ptr<const QVPartnerAd> currentAd_;
-  std::shared_ptr<BannerAdModelRelay> model_;
+  const std::shared_ptr<BannerAdModelRelay> model_;
 };
 
 }  // namespace QVRAdKit

@@ -7,8 +7,13 @@
 
 #include "QVRAdKit/Platform/Environment.h"
 
+// A debug build stops at the first call from the wrong thread; a release build reports and goes on.
 #ifndef QVR_FATAL_MAIN_QUEUE_CHECKS
+#ifdef NDEBUG
 #define QVR_FATAL_MAIN_QUEUE_CHECKS 0
+#else
+#define QVR_FATAL_MAIN_QUEUE_CHECKS 1
+#endif
 #endif
 
 namespace QVRAdKit {

@@ -1,13 +1,13 @@
 #pragma once
 // QVR_CHECK_MAIN_QUEUE() opens every public operation that belongs to the main queue: those of the
 // ads service, the builders, the ads and the consent service. Called on another thread than the
-// installed environment's main queue, it reports an assertion failure through
-// QVLogAssertionFailure, naming the
-// operation, and the operation goes on, as with every unexpected state in the module. When checks
-// are fatal it then writes the same text to stderr and aborts: the test build makes them fatal, so
-// that a call from the wrong thread fails the suite instead of racing quietly. Checks are fatal
-// when the module is compiled with QVR_FATAL_MAIN_QUEUE_CHECKS=1, or after
-// setMainQueueChecksFatal(true).
+// installed environment's main queue, it reports an assertion failure naming the operation through
+// QVLogAssertionFailure, and the operation goes on, as with every unexpected state in the module.
+// When checks are fatal it then writes the same text to stderr and aborts: the test build makes
+// them fatal, so that a call from the wrong thread fails the suite instead of racing quietly.
+// Checks are fatal in debug builds (NDEBUG not defined), when the module is compiled with
+// QVR_FATAL_MAIN_QUEUE_CHECKS=1, or after setMainQueueChecksFatal(true); a release build only
+// reports unless told otherwise.
 // Unlike assert, the check stays in release builds: it costs a few atomic loads.
 // Example: bool AdsService::shouldShowAd(...) const { QVR_CHECK_MAIN_QUEUE(); ... }
 // Threading: any thread; that is its point.
@@ -18,7 +18,8 @@
 
 namespace QVRAdKit {
 
-// Makes failed checks abort after reporting (true) or only report (false, the default).
+// Makes failed checks abort after reporting (true) or only report (false, the default in
+// release builds).
 void setMainQueueChecksFatal(bool fatal) noexcept;
 [[nodiscard]] bool mainQueueChecksFatal() noexcept;
 

@@ -6,7 +6,8 @@
 // does nothing once the target is gone.
 // Example:
 //   button->addTarget(weak_from_this(), &BannerView::closeButtonAction,
-//   ControlEvent::touchUpInside); button->sendActions(ControlEvent::touchUpInside);
+//                     ControlEvent::touchUpInside);
+//   button->sendActions(ControlEvent::touchUpInside);  // a tap: runs closeButtonAction
 // Intrinsic size: the current image's point size; none without an image.
 // Threading: main queue only.
 

@@ -10,14 +10,14 @@
 #include <memory>
 #include <utility>
 
-#include "QVRAdKit/UI/LayoutAnchor.h"
+#include "QVRAdKit/UI/LayoutAnchors.h"
 #include "QVRAdKit/UI/Rect.h"
 
 namespace QVRAdKit::UI {
 
 class View;
 
-class LayoutGuide {
+class LayoutGuide : public LayoutAnchors<LayoutGuide> {
  public:
   explicit LayoutGuide(std::weak_ptr<View> owningView) : owningView_(std::move(owningView)) {}
 
@@ -25,28 +25,10 @@ class LayoutGuide {
   // The guide's rectangle in its owning view's coordinates.
   [[nodiscard]] Rect layoutFrame() const;
 
-  [[nodiscard]] LayoutXAxisAnchor leftAnchor() const { return x(LayoutAttribute::left); }
-  [[nodiscard]] LayoutXAxisAnchor rightAnchor() const { return x(LayoutAttribute::right); }
-  [[nodiscard]] LayoutXAxisAnchor leadingAnchor() const { return x(LayoutAttribute::leading); }
-  [[nodiscard]] LayoutXAxisAnchor trailingAnchor() const { return x(LayoutAttribute::trailing); }
-  [[nodiscard]] LayoutXAxisAnchor centerXAnchor() const { return x(LayoutAttribute::centerX); }
-  [[nodiscard]] LayoutYAxisAnchor topAnchor() const { return y(LayoutAttribute::top); }
-  [[nodiscard]] LayoutYAxisAnchor bottomAnchor() const { return y(LayoutAttribute::bottom); }
-  [[nodiscard]] LayoutYAxisAnchor centerYAnchor() const { return y(LayoutAttribute::centerY); }
-  [[nodiscard]] LayoutDimension widthAnchor() const {
-    return {owningView_, true, LayoutAttribute::width};
-  }
-  [[nodiscard]] LayoutDimension heightAnchor() const {
-    return {owningView_, true, LayoutAttribute::height};
-  }
-
  private:
-  [[nodiscard]] LayoutXAxisAnchor x(LayoutAttribute attribute) const {
-    return {owningView_, true, attribute};
-  }
-  [[nodiscard]] LayoutYAxisAnchor y(LayoutAttribute attribute) const {
-    return {owningView_, true, attribute};
-  }
+  friend class LayoutAnchors<LayoutGuide>;
+  static constexpr bool kAnchorsOnSafeArea = true;
+  [[nodiscard]] const std::weak_ptr<View>& anchorView() const { return owningView_; }
 
   std::weak_ptr<View> owningView_;
 };

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/UI/TapGestureRecognizer.h"
+#include "QVRAdKit/UI/ViewKitLogger.h"
 #include "QVRAdKit/UI/detail/LayoutEngine.h"
 
 namespace QVRAdKit::UI {
@@ -96,8 +97,8 @@ void View::addSubview(const std::shared_ptr<View>& view) {
 void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
   if (!view) return;
   if (view.get() == this || isDescendant(*view)) {
-    QVLogAssertionFailure("A view cannot become a subview of itself or of its descendant",
-                          QVR_FILE_TEXT, "insertSubview(_:at:)", __LINE__);
+    viewKitAssertionFailure("A view cannot become a subview of itself or of its descendant",
+                            QVR_FILE_TEXT, "insertSubview(_:at:)", __LINE__);
     return;
   }
   // A strong copy on purpose: removing the view from its superview must not destroy it.
@@ -205,8 +206,8 @@ void View::layoutIfNeeded() {
     runLayoutHooks();
   }
   if (subtreeNeedsLayout()) {
-    QVLog(LogFlag::warning, "Layout did not settle: layoutSubviews keeps asking for layout",
-          QVR_FILE_TEXT, "layoutIfNeeded()", __LINE__);
+    viewKitWarning("Layout did not settle: layoutSubviews keeps asking for layout", QVR_FILE_TEXT,
+                   "layoutIfNeeded()", __LINE__);
   }
 }
 

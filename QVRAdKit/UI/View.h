@@ -68,6 +68,7 @@
 #include "QVRAdKit/UI/EdgeInsets.h"
 #include "QVRAdKit/UI/Layer.h"
 #include "QVRAdKit/UI/LayoutAnchor.h"
+#include "QVRAdKit/UI/LayoutAnchors.h"
 #include "QVRAdKit/UI/LayoutAxis.h"
 #include "QVRAdKit/UI/LayoutConstraint.h"
 #include "QVRAdKit/UI/LayoutGuide.h"
@@ -84,7 +85,7 @@ namespace detail {
 class LayoutEngine;
 }
 
-class View : public std::enable_shared_from_this<View> {
+class View : public std::enable_shared_from_this<View>, public LayoutAnchors<View> {
  public:
   // An intrinsic size component that means "no intrinsic size on this axis".
   static constexpr double noIntrinsicMetric = -1;
@@ -161,21 +162,7 @@ class View : public std::enable_shared_from_this<View> {
   void setSafeAreaInsets(EdgeInsets insets);
   [[nodiscard]] LayoutGuide safeAreaLayoutGuide() const { return LayoutGuide(weakSelf()); }
 
-  // Anchors.
-  [[nodiscard]] LayoutXAxisAnchor leftAnchor() const { return x(LayoutAttribute::left); }
-  [[nodiscard]] LayoutXAxisAnchor rightAnchor() const { return x(LayoutAttribute::right); }
-  [[nodiscard]] LayoutXAxisAnchor leadingAnchor() const { return x(LayoutAttribute::leading); }
-  [[nodiscard]] LayoutXAxisAnchor trailingAnchor() const { return x(LayoutAttribute::trailing); }
-  [[nodiscard]] LayoutXAxisAnchor centerXAnchor() const { return x(LayoutAttribute::centerX); }
-  [[nodiscard]] LayoutYAxisAnchor topAnchor() const { return y(LayoutAttribute::top); }
-  [[nodiscard]] LayoutYAxisAnchor bottomAnchor() const { return y(LayoutAttribute::bottom); }
-  [[nodiscard]] LayoutYAxisAnchor centerYAnchor() const { return y(LayoutAttribute::centerY); }
-  [[nodiscard]] LayoutDimension widthAnchor() const {
-    return {weakSelf(), false, LayoutAttribute::width};
-  }
-  [[nodiscard]] LayoutDimension heightAnchor() const {
-    return {weakSelf(), false, LayoutAttribute::height};
-  }
+  // Anchors: see LayoutAnchors.
   // The active constraints that name this view or its safe-area guide, in activation order.
   [[nodiscard]] const std::vector<std::shared_ptr<LayoutConstraint>>& constraints() const {
     return constraints_;
@@ -212,12 +199,9 @@ class View : public std::enable_shared_from_this<View> {
     return const_cast<View*>(this)
         ->weak_from_this();  // NOLINT(cppcoreguidelines-pro-type-const-cast)
   }
-  [[nodiscard]] LayoutXAxisAnchor x(LayoutAttribute attribute) const {
-    return {weakSelf(), false, attribute};
-  }
-  [[nodiscard]] LayoutYAxisAnchor y(LayoutAttribute attribute) const {
-    return {weakSelf(), false, attribute};
-  }
+  friend class LayoutAnchors<View>;
+  static constexpr bool kAnchorsOnSafeArea = false;
+  [[nodiscard]] std::weak_ptr<View> anchorView() const { return weakSelf(); }
   void attachConstraint(const std::shared_ptr<LayoutConstraint>& constraint);
   void detachConstraint(const LayoutConstraint* constraint);
   [[nodiscard]] bool subtreeNeedsLayout() const;

@@ -17,6 +17,7 @@
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
+#include "QVRAdKit/Services/AdsService/IntegrationReport.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 
@@ -59,6 +60,8 @@ struct SandboxHostOptions {
   // environment (its simulated networks are registered there): lets tests and benchmarks look at
   // what the session holds after a long run.
   std::function<void(Platform::Environment& environment)> atEnd;
+  // Called once the session's ads service exists, with its integration report.
+  std::function<void(const IntegrationReport& report)> integration;
 };
 
 }  // namespace QVRAdKit::Sandbox

@@ -4,16 +4,12 @@
 #include <string_view>
 
 #include "Sandbox/Host/SandboxNarration.h"
+#include "Sandbox/Text/Format.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
-template <class... Args>
-std::string format(const char* pattern, Args... args) {
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer, pattern, args...);
-  return buffer;
-}
+using Text::format;
 
 }  // namespace
 

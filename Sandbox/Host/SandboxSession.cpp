@@ -35,6 +35,7 @@ SandboxSession::SandboxSession(Platform::Environment& environment,
   Platform::UUID::seedCurrentThread(derivedSeed(options.seed, 4));
   ads_ = AdsService::create(configProvider_, users_, connection_, rateUs_, consent_, reporting_,
                             storage_, freeUse_, /*adsPauseConfigProvider=*/nullptr);
+  if (options.integration) options.integration(ads_->checkIntegration());
   summary_.seed = options.seed;
 }
 

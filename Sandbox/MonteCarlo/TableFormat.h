@@ -6,21 +6,16 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
 #include "Sandbox/MonteCarlo/Interval.h"
+#include "Sandbox/Text/Format.h"
 
 namespace QVRAdKit::Sandbox::TableFormat {
 
-template <class... Args>
-std::string format(const char* pattern, Args... args) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, pattern, args...);
-  return buffer;
-}
+using Text::format;
 
 inline unsigned long long count(std::uint64_t value) {
   return static_cast<unsigned long long>(value);

@@ -25,6 +25,7 @@
 #include "Sandbox/Logging/RecordingLogger.h"
 #include "Sandbox/Reporting/RecordingReporting.h"
 #include "Support/BannerTestDoubles.h"
+#include "Support/ReportingMainQueueChecks.h"
 
 namespace QVRAdKit {
 namespace {
@@ -191,15 +192,6 @@ TEST_F(BannerAdBuilderTest, ThePartnerAdsProviderDrivesTheBannerFromTheUsersAds)
   EXPECT_EQ(listener_->calls, (std::vector<std::string>{"shown", "hidden"}));
 }
 
-// Makes main-queue checks report only (the test build makes them fatal), for a scope.
-struct ReportingChecks {
-  ReportingChecks() : wasFatal(mainQueueChecksFatal()) { setMainQueueChecksFatal(false); }
-  ~ReportingChecks() { setMainQueueChecksFatal(wasFatal); }
-  ReportingChecks(const ReportingChecks&) = delete;
-  ReportingChecks& operator=(const ReportingChecks&) = delete;
-  bool wasFatal;
-};
-
 // The banner's public operations belong to the main queue: from another thread each reports an
 // assertion failure naming itself, in every build, and goes on when checks only report.
 TEST_F(BannerAdBuilderTest, PublicOperationsCalledOffTheMainQueueReportThemselvesByName) {
@@ -222,7 +214,7 @@ TEST_F(BannerAdBuilderTest, PublicOperationsCalledOffTheMainQueueReportThemselve
       {"ctaAction", [&] { banner->ctaAction(); }},
       {"openRedirect", [&] { router.openRedirect(std::nullopt); }},
   };
-  const ReportingChecks reportOnly;
+  const ReportingMainQueueChecks reportOnly;
   for (const Call& call : calls) {
     logger->clear();
     call.call();

@@ -216,41 +216,38 @@ TEST(PartnerAdsProviderTest, WithoutAUserAndAfterMarkAsSeenEverythingStaysAsItWa
   EXPECT_EQ(late, (std::vector<std::optional<BannerAdModel>>{shown}));
 }
 
-TEST(PartnerAdsProviderTest, HostWritableStateAndAReplacedRelay) {
+TEST(PartnerAdsProviderTest, HostWritableStateAndNullServices) {
   ProviderHarness h;
   auto logger = std::make_shared<Sandbox::RecordingLogger>();
   h.env->setService<QVLogger>(logger);
   h.setAds({SandboxPartnerAd::make(shownAd("ad", 2))});
   h.start();
-
-  auto replacement = std::make_shared<BannerAdModelRelay>(std::nullopt);
-  h.provider->setModel(replacement);
-  h.emitted.clear();
-  h.connection->setStatus(Status::connected);
-  EXPECT_TRUE(h.emitted.empty());  // the old relay hears nothing more
-  EXPECT_EQ(replacement->value(), std::nullopt);
-  h.connection->setStatus(Status::disconnected);
-  EXPECT_TRUE(replacement->value().has_value());
-
-  // A null relay is refused and reported.
-  h.provider->setModel(nullptr);
-  EXPECT_EQ(h.provider->model(), replacement);
-  EXPECT_EQ(logger->assertionFailures().size(), 1U);
+  const auto relay = h.provider->model();
 
   // An ad the host sets is what the next connection change publishes, until the next reload.
   h.provider->setCurrentAd(SandboxPartnerAd::make(shownAd("set by the host", 3)));
   h.connection->setStatus(Status::connected);
-  ASSERT_TRUE(replacement->value().has_value());
-  EXPECT_EQ(replacement->value()->title(), "set by the host");
+  ASSERT_TRUE(relay->value().has_value());
+  EXPECT_EQ(relay->value()->title(), "set by the host");
   // One without an icon address cannot become a banner.
   auto noIcon = shownAd("no icon", 1);
   noIcon.iconUrl = std::nullopt;
   h.provider->setCurrentAd(SandboxPartnerAd::make(noIcon));
   h.connection->setStatus(Status::connected);
-  EXPECT_EQ(replacement->value(), std::nullopt);
+  EXPECT_EQ(relay->value(), std::nullopt);
+  EXPECT_EQ(h.provider->model(), relay);  // one relay for the provider's life
 
   h.provider->setExperimentGroups("manual");
   EXPECT_EQ(h.provider->experimentGroups(), "manual");
+
+  // Either service missing: no provider, and the log names the missing one.
+  logger->clear();
+  EXPECT_EQ(PartnerAdsProvider::create(nullptr, h.connection), nullptr);
+  EXPECT_EQ(PartnerAdsProvider::create(h.users, nullptr), nullptr);
+  const auto failures = logger->assertionFailures();
+  ASSERT_EQ(failures.size(), 2U);
+  EXPECT_NE(failures[0].message.find("user service"), std::string::npos);
+  EXPECT_NE(failures[1].message.find("connection service"), std::string::npos);
 }
 
 // Services that log every member the provider reaches, in order.

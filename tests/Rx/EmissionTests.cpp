@@ -236,13 +236,13 @@ TEST(SubjectReentrancyTests, SubjectDestroyedInsideItsOwnEmission) {
   std::vector<std::string> events;
   auto completer = subject.asObservable().subscribe(
       [&](int v) {
-        events.push_back("a" + std::to_string(v));
+        events.push_back(std::string("a").append(std::to_string(v)));
         if (v == 1) subject.onCompleted();
       },
       {}, [&] { events.emplace_back("a-done"); });
-  auto listener =
-      subject.asObservable().subscribe([&](int v) { events.push_back("b" + std::to_string(v)); },
-                                       {}, [&] { events.emplace_back("b-done"); });
+  auto listener = subject.asObservable().subscribe(
+      [&](int v) { events.push_back(std::string("b").append(std::to_string(v))); }, {},
+      [&] { events.emplace_back("b-done"); });
   subject.onNext(1);
   EXPECT_EQ(events, (std::vector<std::string>{"a0", "b0", "a1", "a-done", "b-done"}));
 }

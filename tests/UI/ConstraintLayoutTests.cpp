@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "QVRAdKit/ClientKit/HostViewKitLogger.h"
 #include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/UI/Label.h"
@@ -15,7 +16,10 @@ namespace {
 
 class ConstraintLayoutTest : public ::testing::Test {
  protected:
-  ConstraintLayoutTest() { environment->setService<QVLogger>(logger); }
+  ConstraintLayoutTest() {
+    environment->setService<QVLogger>(logger);
+    HostViewKitLogger::installIfMissing(*environment);
+  }
 
   std::shared_ptr<View> child(const std::shared_ptr<View>& parent) {
     auto view = View::create();

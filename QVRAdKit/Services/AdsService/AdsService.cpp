@@ -62,6 +62,15 @@ std::shared_ptr<AdsService> AdsService::create(
     std::shared_ptr<AdsConsentService> adsConsentService, std::shared_ptr<QVReporting> reporting,
     std::shared_ptr<Storage> storage, std::shared_ptr<FreeUseServiceProtocol> freeUseService,
     std::shared_ptr<AdsPauseConfigProvidable> adsPauseConfigProvider) {
+  return create(Dependencies{std::move(configProvider), std::move(userService),
+                             std::move(connectionService), std::move(rateUsService),
+                             std::move(adsConsentService), std::move(reporting), std::move(storage),
+                             std::move(freeUseService), std::move(adsPauseConfigProvider)});
+}
+
+std::shared_ptr<AdsService> AdsService::create(Dependencies dependencies) {
+  auto& [configProvider, userService, connectionService, rateUsService, adsConsentService,
+         reporting, storage, freeUseService, adsPauseConfigProvider] = dependencies;
   const std::pair<bool, std::string_view> required[] = {
       {configProvider == nullptr, "AdsService needs a configProvider"},
       {userService == nullptr, "AdsService needs a userService"},

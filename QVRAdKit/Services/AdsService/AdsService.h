@@ -45,6 +45,7 @@
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
 #include "QVRAdKit/Services/AdsService/AdsServicable.h"
+#include "QVRAdKit/Services/AdsService/IntegrationReport.h"
 
 namespace QVRAdKit {
 
@@ -64,10 +65,31 @@ class AdsService final : public AdsServicable,
   // The host storage key of the end of the ads pause, a Platform::Date.
   static constexpr std::string_view kAdsPausedTillDateKey = "AdsService.adsPausedTillDate";
 
-  // Stores its arguments and nothing else: subscribes to nothing, reads nothing, loads nothing.
-  // freeUseService and adsPauseConfigProvider may be null (no free-use rule, no pause switches);
-  // the others are required, and a missing one is reported as an assertion failure (decisions
-  // that need it then answer "no ad").
+  // What the service uses, by name. freeUseService and adsPauseConfigProvider may be null (no
+  // free-use rule, no pause switches); adsConsentService may be null too, and then no start-up run
+  // ever loads ads. The others are required.
+  struct Dependencies {
+    std::shared_ptr<AdsConfigProvidable> configProvider;
+    std::shared_ptr<UserServiceProtocol> userService;
+    std::shared_ptr<ConnectionServiceProtocol> connectionService;
+    std::shared_ptr<RateUsServiceProtocol> rateUsService;
+    std::shared_ptr<AdsConsentService> adsConsentService;
+    std::shared_ptr<QVReporting> reporting;
+    std::shared_ptr<Storage> storage;
+    std::shared_ptr<FreeUseServiceProtocol> freeUseService;
+    std::shared_ptr<AdsPauseConfigProvidable> adsPauseConfigProvider;
+  };
+
+  // Stores its dependencies and nothing else: subscribes to nothing, reads nothing, loads nothing.
+  // A missing required one is reported as an assertion failure naming it (decisions that need it
+  // then answer "no ad").
+  // Example:
+  //   AdsService::Dependencies dependencies;
+  //   dependencies.configProvider = config;
+  //   dependencies.userService = users;  // ... and the others the host has
+  //   auto ads = AdsService::create(std::move(dependencies));
+  static std::shared_ptr<AdsService> create(Dependencies dependencies);
+  // The same, positionally, in the order of Dependencies' fields; kept for existing callers.
   static std::shared_ptr<AdsService> create(
       std::shared_ptr<AdsConfigProvidable> configProvider,
       std::shared_ptr<UserServiceProtocol> userService,
@@ -136,6 +158,11 @@ class AdsService final : public AdsServicable,
   // (AdsServiceSnapshot.h). Changes nothing: no subscription, load, log or event. Main queue.
   [[nodiscard]] AdsServiceSnapshot snapshot() const;
 
+  // What the host forgot or got wrong in wiring this service and its environment
+  // (IntegrationCheck.h): checked now, for the sources of the current configuration (all sources
+  // before one arrived). The first start-up run logs it once, one line per entry. Main queue.
+  [[nodiscard]] IntegrationReport checkIntegration() const;
+
  private:
   friend class AdsServiceTestAccess;
 
@@ -195,6 +222,7 @@ class AdsService final : public AdsServicable,
   // allocates. In memory only.
   std::array<std::optional<Platform::Date>, kInterstitialAdPlacementCount> adRequestDates_;
   std::optional<AdsConfig> config_;
+  bool integrationLogged_ = false;
   bool shouldStart_ = false;
   std::shared_ptr<GADMobileAds> adMob_;
   std::shared_ptr<InterstitialCappingChecker> ironSource_;

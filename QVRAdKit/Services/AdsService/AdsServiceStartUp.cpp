@@ -46,6 +46,7 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADMobileAds.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceLogText.h"
+#include "QVRAdKit/Services/AdsService/IntegrationCheck.h"
 
 namespace QVRAdKit {
 
@@ -54,6 +55,14 @@ namespace {
 using AdsServiceLogText::kFile;
 
 constexpr std::string_view kRunFunction = "checkConsentAndLoadAds(shouldLoadGDPR:)";
+
+// One line per entry of the integration report, at the entry's severity.
+void logIntegration(const IntegrationReport& report) {
+  for (const auto& issue : report.issues) {
+    QVLog(issue.severity == IntegrationIssue::Severity::error ? LogFlag::error : LogFlag::warning,
+          issue.text(), kFile, "checkIntegration()", __LINE__);
+  }
+}
 
 // The run's strong hold on the service inside a completion that others may copy, keep and call
 // more than once (from any thread): the first take() gets the service, later ones nothing.
@@ -111,9 +120,21 @@ void onMainQueue(Platform::Environment& environment, std::function<void()> work)
 
 }  // namespace
 
+IntegrationReport AdsService::checkIntegration() const {
+  QVR_CHECK_MAIN_QUEUE();
+  IntegrationCheckInput input;
+  input.storage = storage_;
+  if (config_) {
+    input.sources.clear();
+    for (const auto& [source, key] : config_->sources()) input.sources.insert(source);
+  }
+  return QVRAdKit::checkIntegration(Platform::Environment::current(), input);
+}
+
 void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
   QVR_CHECK_MAIN_QUEUE();
   auto& environment = Platform::Environment::current();
+  if (!std::exchange(integrationLogged_, true)) logIntegration(checkIntegration());
   ++runsInProgress_;  // ends wherever the run ends, each path below
   // The run starts as its own task, after this call has returned.
   environment.mainQueue().async(

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
+#include "QVRAdKit/UI/ViewKitLogger.h"
 
 namespace QVRAdKit::UI::detail {
 namespace {
@@ -37,7 +38,7 @@ void reportConflict(const View& view, bool horizontal) {
   std::string message = "Conflicting required constraints on the ";
   message += horizontal ? "horizontal" : "vertical";
   message += " axis of view '" + view.accessibilityIdentifier() + "'; one is ignored";
-  QVLogAssertionFailure(message, QVR_FILE_TEXT, "layoutSubviews()", __LINE__);
+  viewKitAssertionFailure(message, QVR_FILE_TEXT, "layoutSubviews()", __LINE__);
 }
 
 }  // namespace

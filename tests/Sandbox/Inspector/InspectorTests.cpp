@@ -70,7 +70,8 @@ TEST(InspectionTimesTest, RefusesWhatIsNotATimeOrOutOfBounds) {
   // The number of times is bounded.
   std::string many;
   for (std::size_t i = 0; i < InspectionTimes::kMaxTimes; ++i) {
-    many += (i ? "," : "") + std::to_string(i);
+    if (i) many += ',';
+    many += std::to_string(i);
   }
   ASSERT_TRUE(InspectionTimes::parse(many, 7200));
   EXPECT_EQ(InspectionTimes::parse(many + ",1000", 7200).error().code, 2);

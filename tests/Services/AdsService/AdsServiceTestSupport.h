@@ -8,10 +8,13 @@
 #include <map>
 #include <stdexcept>
 
+#include "QVRAdKit/Host/UCRSink.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
+#include "QVRAdKit/UI/ImageLoader.h"
 #include "Sandbox/HostServices/SandboxConnectionService.h"
 #include "Sandbox/HostServices/SandboxFreeUseService.h"
 #include "Sandbox/HostServices/SandboxRateUsService.h"
+#include "Sandbox/Images/ScriptedImageLoader.h"
 #include "Support/AdsHarness.h"
 
 namespace QVRAdKit {
@@ -95,6 +98,13 @@ struct InMemoryStorage final : Storage {
 };
 
 struct AdsServiceHarness : Testing::AdsHarness {
+  // The banner's pieces too, so that the start-up run's integration report stays empty unless a
+  // test takes a piece away.
+  AdsServiceHarness() {
+    env->setService<UCRSink>(reporting);
+    env->setService<UI::ImageLoader>(Sandbox::ScriptedImageLoader::create());
+  }
+
   std::shared_ptr<AdsService> makeService(std::shared_ptr<AdsConsentService> consent = nullptr,
                                           std::shared_ptr<Storage> store = nullptr) {
     return AdsService::create(configProvider, users, connection, rateUs, std::move(consent),

@@ -15,20 +15,12 @@
 #include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Reporting/AdsReporter.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
+#include "Support/ReportingMainQueueChecks.h"
 
 namespace QVRAdKit {
 namespace {
 
 using testing_support::AdsServiceHarness;
-
-// Makes checks report only, for the test's duration.
-struct ReportingChecks {
-  ReportingChecks() : wasFatal(mainQueueChecksFatal()) { setMainQueueChecksFatal(false); }
-  ~ReportingChecks() { setMainQueueChecksFatal(wasFatal); }
-  ReportingChecks(const ReportingChecks&) = delete;
-  ReportingChecks& operator=(const ReportingChecks&) = delete;
-  bool wasFatal;
-};
 
 TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) {
   AdsServiceHarness h;
@@ -52,7 +44,7 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
       {"gdprConsentResolved", [&] { (void)consent->gdprConsentResolved(); }},
       {"setDelegate", [&] { ad->setDelegate(nullptr); }},
   };
-  const ReportingChecks reportOnly;
+  const ReportingMainQueueChecks reportOnly;
   for (const Call& call : calls) {
     h.logger->clear();
     call.call();

@@ -1,7 +1,7 @@
-// The global operator new of the stream benchmarks: counts every allocation of the process, so a
-// measured loop can report its own (RxBenchAllocations.h).
+// The global operator new of the benchmark programs: counts every allocation of the process, so a
+// measured loop can report its own (AllocationCounter.h).
 
-#include "RxBenchAllocations.h"
+#include "AllocationCounter.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
-// Counts heap allocations in the stream benchmarks: the program replaces the global operator new
-// (RxBenchAllocations.cpp) to bump a counter, and AllocationScope reports the allocations made
-// per iteration of a benchmark loop as its "allocs" counter.
+// Counts heap allocations in a benchmark program that links AllocationCounter.cpp: it replaces the
+// global operator new to bump a counter, and AllocationScope reports the allocations made per
+// iteration of a benchmark loop as its "allocs" counter.
 // Threading: the counter is atomic; a scope belongs to one benchmark run.
 
 #include <benchmark/benchmark.h>

@@ -1,0 +1,203 @@
+// The integration check: each piece a host can forget is reported while it is missing and not once
+// it is there; the ads service logs the report once, at its first start-up run.
+
+#include "QVRAdKit/Services/AdsService/IntegrationCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "QVRAdKit/Host/QVLogger.h"
+#include "QVRAdKit/Host/UCRSink.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/UI/ImageLoader.h"
+#include "Sandbox/Consent/ScriptedConsentPlatform.h"
+#include "Sandbox/GoogleMobileAds/GoogleMobileAdsSandbox.h"
+#include "Sandbox/Images/ScriptedImageLoader.h"
+#include "Sandbox/IronSource/ScriptedIronSource.h"
+#include "Sandbox/Logging/RecordingLogger.h"
+#include "Sandbox/Reporting/RecordingReporting.h"
+#include "Services/AdsService/AdsServiceTestSupport.h"
+
+namespace QVRAdKit {
+namespace {
+
+using testing_support::AdsServiceHarness;
+
+// A map in memory; `failWrites` makes every write fail, `forget` makes reads answer none.
+class MemoryStorage final : public Storage {
+ public:
+  [[nodiscard]] std::optional<StorableValue> value(std::string_view key) const override {
+    if (forget) return std::nullopt;
+    const auto found = values.find(std::string(key));
+    return found == values.end() ? std::nullopt : std::optional(found->second);
+  }
+  std::optional<Platform::Error> setValue(const std::optional<StorableValue>& value,
+                                          std::string_view key) override {
+    if (failWrites) return Platform::Error{"disk", 28, "No space left on device"};
+    if (value) {
+      values[std::string(key)] = *value;
+    } else {
+      values.erase(std::string(key));
+    }
+    return std::nullopt;
+  }
+  std::map<std::string, StorableValue> values;
+  bool failWrites = false;
+  bool forget = false;
+};
+
+struct Piece {
+  const char* name;
+  IntegrationIssue::Severity severity;
+  std::function<void(Platform::Environment&)> provide;
+};
+
+TEST(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
+  using Severity = IntegrationIssue::Severity;
+  const std::vector<Piece> pieces = {
+      {"logger", Severity::warning,
+       [](auto& env) {
+         env.template setService<QVLogger>(std::make_shared<Sandbox::RecordingLogger>());
+       }},
+      {"analytics sink", Severity::warning,
+       [](auto& env) {
+         env.template setService<UCRSink>(std::make_shared<Sandbox::RecordingReporting>());
+       }},
+      {"image loader", Severity::warning,
+       [](auto& env) {
+         env.template setService<UI::ImageLoader>(Sandbox::ScriptedImageLoader::create());
+       }},
+      {"Google Mobile Ads bridge", Severity::error,
+       [](auto& env) { (void)Sandbox::GoogleMobileAdsSandbox::install(env); }},
+      {"IronSource bridge", Severity::error,
+       [](auto& env) { Sandbox::ScriptedIronSource::create()->install(env); }},
+      {"consent platform", Severity::error,
+       [](auto& env) { Sandbox::ScriptedConsentPlatform::create()->install(env); }},
+  };
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  IntegrationCheckInput input;
+  input.storage = std::make_shared<MemoryStorage>();
+
+  IntegrationReport report = checkIntegration(*env, input);
+  EXPECT_EQ(report.issues.size(), pieces.size()) << report.text();
+  for (const Piece& piece : pieces) {
+    const IntegrationIssue* issue = report.find(piece.name);
+    ASSERT_NE(issue, nullptr) << piece.name;
+    EXPECT_EQ(issue->severity, piece.severity) << piece.name;
+    EXPECT_FALSE(issue->problem.empty()) << piece.name;
+    EXPECT_FALSE(issue->fix.empty()) << piece.name;
+  }
+  // Provided one by one: each entry goes, the others stay.
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    pieces[i].provide(*env);
+    report = checkIntegration(*env, input);
+    EXPECT_EQ(report.find(pieces[i].name), nullptr) << pieces[i].name;
+    EXPECT_EQ(report.issues.size(), pieces.size() - i - 1) << report.text();
+  }
+  EXPECT_TRUE(report.empty());
+  EXPECT_EQ(report.text(), "integration: nothing missing\n");
+}
+
+TEST(IntegrationCheckTest, BridgesAreCheckedOnlyForTheConfiguredSources) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  IntegrationCheckInput input;
+  input.storage = std::make_shared<MemoryStorage>();
+  input.sources = {AdSource::ironSource};
+  auto report = checkIntegration(*env, input);
+  EXPECT_EQ(report.find("Google Mobile Ads bridge"), nullptr);
+  EXPECT_NE(report.find("IronSource bridge"), nullptr);
+  input.sources = {AdSource::adMob};
+  report = checkIntegration(*env, input);
+  EXPECT_NE(report.find("Google Mobile Ads bridge"), nullptr);
+  EXPECT_EQ(report.find("IronSource bridge"), nullptr);
+}
+
+TEST(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  auto storage = std::make_shared<MemoryStorage>();
+  IntegrationCheckInput input;
+  EXPECT_NE(checkIntegration(*env, input).find("storage"), nullptr);  // none given
+
+  input.storage = storage;
+  EXPECT_EQ(checkIntegration(*env, input).find("storage"), nullptr);
+  EXPECT_TRUE(storage->values.empty());
+
+  storage->failWrites = true;
+  const auto failing = checkIntegration(*env, input).find("storage");
+  ASSERT_NE(failing, nullptr);
+  EXPECT_EQ(failing->severity, IntegrationIssue::Severity::error);
+  EXPECT_NE(failing->problem.find("No space left on device"), std::string::npos);
+
+  storage->failWrites = false;
+  storage->forget = true;
+  const auto forgetting = checkIntegration(*env, input).find("storage");
+  ASSERT_NE(forgetting, nullptr);
+  EXPECT_NE(forgetting->problem.find("read back"), std::string::npos);
+}
+
+TEST(IntegrationCheckTest, AMainQueueNobodyDrainsIsReported) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  IntegrationCheckInput input;
+  input.storage = std::make_shared<MemoryStorage>();
+  bool ran = false;
+  env->mainQueue().async([&ran] { ran = true; });
+  EXPECT_EQ(checkIntegration(*env, input).find("main queue"), nullptr);  // just posted
+  env->manualClock()->advance(kUndrainedMainQueueAge + 1);
+  EXPECT_NE(checkIntegration(*env, input).find("main queue"), nullptr);
+  env->mainQueue().runUntilIdle();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(checkIntegration(*env, input).find("main queue"), nullptr);
+}
+
+TEST(IntegrationCheckTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
+  AdsServiceHarness h;
+  h.env->setService<UCRSink>(nullptr);
+  auto service = h.makeService();
+  const IntegrationReport report = service->checkIntegration();
+  ASSERT_NE(report.find("analytics sink"), nullptr);
+  EXPECT_EQ(report.find("Google Mobile Ads bridge"), nullptr);
+  EXPECT_EQ(report.find("storage"), nullptr);
+
+  h.logger->clear();
+  service->checkConsentAndLoadAds(false);
+  service->checkConsentAndLoadAds(false);
+  h.drain();
+  std::vector<std::string> logged;
+  for (const auto& entry : h.logger->entries()) {
+    if (entry.function == "checkIntegration()") logged.push_back(entry.message);
+  }
+  std::vector<std::string> expected;
+  for (const auto& issue : report.issues) expected.push_back(issue.text());
+  EXPECT_EQ(logged, expected);
+}
+
+// The named dependencies: a service made from them without storage says which one it lacks, and
+// its report names the same piece.
+TEST(IntegrationCheckTest, ANamedDependencyLeftOutIsReportedByName) {
+  AdsServiceHarness h;
+  AdsService::Dependencies dependencies;
+  dependencies.configProvider = h.configProvider;
+  dependencies.userService = h.users;
+  dependencies.connectionService = h.connection;
+  dependencies.rateUsService = h.rateUs;
+  dependencies.reporting = h.reporting;
+  auto service = AdsService::create(std::move(dependencies));
+  const auto failures = h.logger->assertionFailures();
+  ASSERT_EQ(failures.size(), 1U);
+  EXPECT_EQ(failures[0].message, "AdsService needs a storage");
+  EXPECT_NE(service->checkIntegration().find("storage"), nullptr);
+}
+
+}  // namespace
+}  // namespace QVRAdKit
