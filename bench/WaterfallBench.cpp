@@ -3,6 +3,7 @@
 // change (a taken ad replaced by a fresh one), which must not grow with the number of keys.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,14 +29,21 @@ class InstantAd final : public WaterfallableAd {
   Rx::BehaviorSubject<bool> loading_{false};
 };
 
+// A waterfall of instant ads over keys unit-0 ... unit-(count-1).
+std::shared_ptr<WaterfallService<InstantAd>> instantWaterfall(std::int64_t count,
+                                                              std::vector<std::string>& keys) {
+  auto waterfall = WaterfallService<InstantAd>::create(
+      [](const std::string&) { return std::make_shared<InstantAd>(); });
+  for (std::int64_t i = 0; i < count; ++i) keys.push_back("unit-" + std::to_string(i));
+  waterfall->setAdKeys(keys);
+  return waterfall;
+}
+
 void BM_WaterfallLoadAndTake(benchmark::State& state) {
   auto env = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*env);
-  auto waterfall = WaterfallService<InstantAd>::create(
-      [](const std::string&) { return std::make_shared<InstantAd>(); });
   std::vector<std::string> keys;
-  for (int i = 0; i < state.range(0); ++i) keys.push_back("unit-" + std::to_string(i));
-  waterfall->setAdKeys(keys);
+  auto waterfall = instantWaterfall(state.range(0), keys);
   auto subscription = waterfall->isLoadingRelay().distinctUntilChanged().subscribe(
       [](const bool& loading) { benchmark::DoNotOptimize(loading); });
 
@@ -56,11 +64,8 @@ BENCHMARK(BM_WaterfallLoadAndTake)->Arg(1)->Arg(8)->Arg(32)->Arg(128);
 void BM_WaterfallKeyChange(benchmark::State& state) {
   auto env = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*env);
-  auto waterfall = WaterfallService<InstantAd>::create(
-      [](const std::string&) { return std::make_shared<InstantAd>(); });
   std::vector<std::string> keys;
-  for (int i = 0; i < state.range(0); ++i) keys.push_back("unit-" + std::to_string(i));
-  waterfall->setAdKeys(keys);
+  auto waterfall = instantWaterfall(state.range(0), keys);
   waterfall->resetCache();
   waterfall->load();
   env->mainQueue().runUntilIdle();

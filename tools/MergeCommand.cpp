@@ -65,11 +65,11 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   }
   CheckedOutput tables(out);
   if (report->comparison) {
-    tables.put("the tables", json_ ? ComparisonTables::json(*report) + "\n"
-                                   : ComparisonTables::text(*report));
+    tables.put("the tables",
+               json_ ? ComparisonTables::json(*report) + "\n" : ComparisonTables::text(*report));
   } else {
-    tables.put("the tables", json_ ? MonteCarloTables::json(*report) + "\n"
-                                   : MonteCarloTables::text(*report));
+    tables.put("the tables",
+               json_ ? MonteCarloTables::json(*report) + "\n" : MonteCarloTables::text(*report));
   }
   tables.flush("the tables");
   if (tables.failure()) {

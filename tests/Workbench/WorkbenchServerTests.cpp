@@ -147,7 +147,7 @@ TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
   EXPECT_EQ(answered, 16);
   // Bytes that are not HTTP, and a request line beyond the library's bound: a 400 or a closed
   // connection, never a crash or a hang.
-  const std::string junk[] = {std::string("\x00\x01\x02 not http\r\n\r\n", 19),
+  const std::string junk[] = {std::string("\x00\x01\x02 not http\r\n\r\n", 16),
                               "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n",
                               "POST /api/check HTTP/1.1\r\nContent-Length: -5\r\n\r\n"};
   for (const auto& bytes : junk) {

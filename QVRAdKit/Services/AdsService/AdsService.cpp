@@ -69,23 +69,22 @@ std::shared_ptr<AdsService> AdsService::create(
 }
 
 std::shared_ptr<AdsService> AdsService::create(Dependencies dependencies) {
-  auto& [configProvider, userService, connectionService, rateUsService, adsConsentService,
-         reporting, storage, freeUseService, adsPauseConfigProvider] = dependencies;
+  Dependencies& d = dependencies;
   const std::pair<bool, std::string_view> required[] = {
-      {configProvider == nullptr, "AdsService needs a configProvider"},
-      {userService == nullptr, "AdsService needs a userService"},
-      {connectionService == nullptr, "AdsService needs a connectionService"},
-      {rateUsService == nullptr, "AdsService needs a rateUsService"},
-      {reporting == nullptr, "AdsService needs a reporting"},
-      {storage == nullptr, "AdsService needs a storage"},
+      {d.configProvider == nullptr, "AdsService needs a configProvider"},
+      {d.userService == nullptr, "AdsService needs a userService"},
+      {d.connectionService == nullptr, "AdsService needs a connectionService"},
+      {d.rateUsService == nullptr, "AdsService needs a rateUsService"},
+      {d.reporting == nullptr, "AdsService needs a reporting"},
+      {d.storage == nullptr, "AdsService needs a storage"},
   };
   for (const auto& [missing, message] : required) {
     if (missing) QVLogAssertionFailure(message, kFile, kInit, __LINE__);
   }
   return std::shared_ptr<AdsService>(new AdsService(
-      std::move(configProvider), std::move(userService), std::move(connectionService),
-      std::move(rateUsService), std::move(adsConsentService), std::move(reporting),
-      std::move(storage), std::move(freeUseService), std::move(adsPauseConfigProvider)));
+      std::move(d.configProvider), std::move(d.userService), std::move(d.connectionService),
+      std::move(d.rateUsService), std::move(d.adsConsentService), std::move(d.reporting),
+      std::move(d.storage), std::move(d.freeUseService), std::move(d.adsPauseConfigProvider)));
 }
 
 AdsService::AdsService(std::shared_ptr<AdsConfigProvidable> configProvider,

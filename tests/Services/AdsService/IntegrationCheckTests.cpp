@@ -133,14 +133,16 @@ TEST(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing)
   EXPECT_TRUE(storage->values.empty());
 
   storage->failWrites = true;
-  const auto failing = checkIntegration(*env, input).find("storage");
+  const IntegrationReport failingReport = checkIntegration(*env, input);
+  const auto failing = failingReport.find("storage");
   ASSERT_NE(failing, nullptr);
   EXPECT_EQ(failing->severity, IntegrationIssue::Severity::error);
   EXPECT_NE(failing->problem.find("No space left on device"), std::string::npos);
 
   storage->failWrites = false;
   storage->forget = true;
-  const auto forgetting = checkIntegration(*env, input).find("storage");
+  const IntegrationReport forgettingReport = checkIntegration(*env, input);
+  const auto forgetting = forgettingReport.find("storage");
   ASSERT_NE(forgetting, nullptr);
   EXPECT_NE(forgetting->problem.find("read back"), std::string::npos);
 }
