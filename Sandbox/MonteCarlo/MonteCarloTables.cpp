@@ -62,8 +62,9 @@ nlohmann::ordered_json row(const char* label, const std::string& name,
   nlohmann::ordered_json latency = nlohmann::ordered_json::object();
   for (int percent : kPercentiles) {
     const auto value = row.loadLatency.percentile(percent);
-    latency["p" + std::to_string(percent)] =
-        value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+    std::string key("p");  // appended, not "p" + string: g++ 12 at -O3 warns falsely of overlap
+    key += std::to_string(percent);
+    latency[key] = value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
   }
   object["loadLatencyMs"] = latency;
   if (placement) object["opportunities"] = row.opportunities;
