@@ -69,7 +69,8 @@ class WorkbenchServer::Routes {
  public:
   Routes(const Options& options, const std::string& token, SimulationRuns& runs, int port)
       : options_(options), token_(token), runs_(runs) {
-    const std::string suffix = ":" + std::to_string(port);
+    std::string suffix(":");  // appended: g++ 12 at -O3 warns falsely of ":" + string
+    suffix += std::to_string(port);
     if (isLoopback(options.listenAddress)) {
       for (const char* host : {"127.0.0.1", "localhost", "[::1]"}) hosts_.insert(host + suffix);
     }

@@ -48,10 +48,6 @@ std::string identity(const std::string& path) {
   return inode(file);
 }
 
-std::string inQuotes(const std::string& text) {
-  return "\"" + TerminalText::visible(text) + "\"";
-}
-
 }  // namespace
 
 bool OutputPaths::namesStandardOutput(std::string_view path) {
@@ -81,10 +77,11 @@ void OutputPaths::addEntry(Entry entry) {
       problems_.push_back(other.option + " and " + entry.option +
                           " both write to standard output: give one of them a file");
     } else {
-      problems_.push_back(other.option + " and " + entry.option + " name the same file " +
-                          inQuotes(other.path) +
-                          (other.path != entry.path ? " (as " + inQuotes(entry.path) + ")" : "") +
-                          ": one would overwrite the other");
+      problems_.push_back(
+          other.option + " and " + entry.option + " name the same file " +
+          TerminalText::quoted(other.path) +
+          (other.path != entry.path ? " (as " + TerminalText::quoted(entry.path) + ")" : "") +
+          ": one would overwrite the other");
     }
     return;  // one clash per path is enough
   }

@@ -14,10 +14,6 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-std::string inQuotes(const std::string& text) {
-  return "\"" + TerminalText::visible(text) + "\"";
-}
-
 // Every file the run reads or writes, against every other (OutputPaths). Monte Carlo runs write
 // no events file and keep no store: only their configuration and their tables count.
 void checkPaths(const SandboxToolOptions& options, std::vector<std::string>& problems) {
@@ -153,10 +149,10 @@ std::vector<std::string> SandboxCommandLine::validateTrials(const SandboxToolOpt
       problems.push_back(
           "--seed-range: must be FIRST..LAST, two whole numbers from 0 to 18446744073709551615 "
           "with FIRST <= LAST, found " +
-          inQuotes(*options.seedRange));
+          TerminalText::quoted(*options.seedRange));
     } else if (range->last - range->first >= MonteCarloRunner::kMaxSessions) {
       problems.push_back("--seed-range: at most " + std::to_string(MonteCarloRunner::kMaxSessions) +
-                         " seeds per process, found " + inQuotes(*options.seedRange) +
+                         " seeds per process, found " + TerminalText::quoted(*options.seedRange) +
                          " (split it into more shards)");
     }
     if (options.sessions) problems.emplace_back("--seed-range: not with --sessions");
@@ -243,16 +239,18 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
   checkPaths(options, problems);
   if (!seed(options.seed)) {
     problems.push_back("--seed: must be a whole number from 0 to 18446744073709551615, found " +
-                       inQuotes(options.seed));
+                       TerminalText::quoted(options.seed));
   }
   if (!minutes(options.minutes)) {
     problems.push_back("--minutes: must be a number more than 0 and at most " +
-                       std::to_string(kMaxMinutes) + ", found " + inQuotes(options.minutes));
+                       std::to_string(kMaxMinutes) + ", found " +
+                       TerminalText::quoted(options.minutes));
   }
   if (options.gap) {
     if (!gap(*options.gap)) {
       problems.push_back("--gap: must be a whole number of seconds, or of s, m, h or d, at most " +
-                         std::to_string(kMaxGapDays) + "d, found " + inQuotes(*options.gap));
+                         std::to_string(kMaxGapDays) + "d, found " +
+                         TerminalText::quoted(*options.gap));
     }
     if (options.storagePath.empty()) {
       problems.emplace_back(
@@ -266,7 +264,7 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
     if (!sessions) {
       problems.push_back("--sessions: must be a whole number from 1 to " +
                          std::to_string(MonteCarloRunner::kMaxSessions) + ", found " +
-                         inQuotes(*options.sessions));
+                         TerminalText::quoted(*options.sessions));
     } else if (firstSeed &&
                *sessions - 1 > std::numeric_limits<std::uint64_t>::max() - *firstSeed) {
       problems.emplace_back("--sessions: the last session's seed would not fit 64 bits");
@@ -283,7 +281,7 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
   if (!count(options.jobs, MonteCarloRunner::kMaxJobs)) {
     problems.push_back("--jobs: must be a whole number from 1 to " +
                        std::to_string(MonteCarloRunner::kMaxJobs) + ", found " +
-                       inQuotes(options.jobs));
+                       TerminalText::quoted(options.jobs));
   }
   for (auto& problem : validateTrials(options)) problems.push_back(std::move(problem));
   return problems;

@@ -41,4 +41,12 @@ std::string visible(std::string_view text) {
   return out;
 }
 
+std::string quoted(std::string_view text) {
+  // Appended, not "\"" + string: g++ 12 at -O3 warns falsely of overlapping copies.
+  std::string result("\"");
+  result += visible(text);
+  result += '"';
+  return result;
+}
+
 }  // namespace QVRAdKit::Sandbox::TerminalText

@@ -12,5 +12,7 @@
 namespace QVRAdKit::Sandbox::TerminalText {
 
 [[nodiscard]] std::string visible(std::string_view text);
+// visible(text) in double quotes, for messages that name a value or a path.
+[[nodiscard]] std::string quoted(std::string_view text);
 
 }  // namespace QVRAdKit::Sandbox::TerminalText
