@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # fuzz.sh [SECONDS]: builds the fuzz targets with Clang, AddressSanitizer and UBSan into
-# build/fuzz, then runs each for SECONDS (default 30) from its seed corpus. A crash, a leak or a
-# failed check stops the run with the reproducing input in build/fuzz/artifacts. The mutations
-# follow FUZZ_SEED (default 1), so a run repeats the inputs of an earlier one as far as it gets;
-# set another seed to explore further.
+# build/fuzz (the module and the sandbox only: the targets need no more), then runs each for
+# SECONDS (default 30) from its seed corpus. A crash, a leak or a failed check stops the run with
+# the reproducing input in build/fuzz/artifacts. The mutations follow FUZZ_SEED (default 1), so a
+# run repeats the inputs of an earlier one as far as it gets; set another seed to explore further.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${1:-30}
 CC=clang CXX=clang++ BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} scripts/build.sh build/fuzz \
-  -DQVR_BUILD_FUZZ=ON -DQVR_SANITIZE=address,undefined -DQVR_BUILD_TESTS=OFF -DQVR_BUILD_BENCH=OFF
+  -DQVR_BUILD_FUZZ=ON -DQVR_SANITIZE=address,undefined -DQVR_BUILD_TOOLS=OFF -DQVR_BUILD_TESTS=OFF \
+  -DQVR_BUILD_BENCH=OFF
 mkdir -p build/fuzz/artifacts
 for source in fuzz/*.cpp; do
   name=$(basename "$source" .cpp)
