@@ -231,14 +231,19 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
 
 // Builds the session's environment and ads service, prints the integration report, plays
 // nothing.
-int printIntegration(SandboxHostOptions& host, std::ostream& out) {
+int printIntegration(SandboxHostOptions& host, std::ostream& out, std::ostream& err) {
   const StorageFile storage("");
   host.storagePath = storage.path();
   host.duration = 0;
-  host.integration = [&out](const IntegrationReport& report) { out << report.text(); };
+  CheckedOutput checked(out);
+  host.integration = [&checked](const IntegrationReport& report) {
+    checked.put("the integration report", report.text());
+  };
   if (!SandboxHost::run(host)) return SandboxTool::kBadInput;
-  out.flush();
-  return out ? SandboxTool::kDone : SandboxTool::kOutputLost;
+  checked.flush("the integration report");
+  if (!checked.failure()) return SandboxTool::kDone;
+  say(err, *checked.failure());
+  return SandboxTool::kOutputLost;
 }
 
 }  // namespace
@@ -311,7 +316,7 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
   host.premium = options.premium;
   host.resumeGap = options.gap ? SandboxCommandLine::gap(*options.gap).value_or(0)
                                : SandboxCommandLine::kDefaultGapSeconds;
-  if (options.checkIntegration) return printIntegration(host, out);
+  if (options.checkIntegration) return printIntegration(host, out, err);
   if (options.sessions || options.seedRange) {
     // The bar is for a person watching stderr; text streams (tests) and pipes get none.
     const bool errIsTerminal = &err == &std::cerr && isatty(STDERR_FILENO) != 0;

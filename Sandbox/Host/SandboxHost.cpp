@@ -12,13 +12,18 @@
 #include "Sandbox/Host/SandboxNarration.h"
 #include "Sandbox/Host/SandboxSeeds.h"
 #include "Sandbox/Host/SandboxSession.h"
+#include "Sandbox/Images/SimulatedImageLoader.h"
 #include "Sandbox/IronSource/SimulatedIronSource.h"
+#include "Sandbox/Reporting/ReportingUCRSink.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteUserDefaults.h"
 #include "Sandbox/Storage/SessionTimeline.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
+
+// A quarter second from request to image, as on a fair mobile connection.
+constexpr Platform::TimeInterval kImageLatency = 0.25;
 
 class SilentLogger final : public QVLogger {
  public:
@@ -60,11 +65,9 @@ bool advanceTo(Platform::Environment& environment, Platform::ManualClock& clock,
 }  // namespace
 
 Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions& options) {
-  SQLiteKeyValueStore::Options storeOptions;
-  storeOptions.durable = options.durableStorage;
   auto store = options.store
                    ? Platform::Expected<std::shared_ptr<SQLiteKeyValueStore>>(options.store)
-                   : SQLiteKeyValueStore::open(options.storagePath, storeOptions);
+                   : SQLiteKeyValueStore::open(options.storagePath);
   if (!store) return store.error();
 
   // A kept store plays on from where its last session ended, after the gap.
@@ -83,6 +86,11 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
 
   environment->setService<QVLogger>(options.logger ? options.logger
                                                    : std::make_shared<SilentLogger>());
+  // A complete host: the banner's records join the analytics, and images have a loader (the
+  // session shows no banner, so neither changes what a session plays or writes).
+  environment->setService<UCRSink>(std::make_shared<ReportingUCRSink>(options.reporting));
+  environment->setService<UI::ImageLoader>(
+      std::make_shared<SimulatedImageLoader>(SimulatedImageLoader::Images{}, kImageLatency));
 
   const SandboxConfiguration& configuration = options.configuration;
   auto googleMobileAds = configuration.googleMobileAds;

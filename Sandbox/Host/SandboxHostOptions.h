@@ -30,8 +30,6 @@ struct SandboxHostOptions {
   Platform::TimeInterval duration = 7200;
   // The SQLite file of the host's storage and user defaults; created when missing, kept after.
   std::string storagePath;
-  // False when the storage file is temporary: its commits then skip the sync to disk.
-  bool durableStorage = true;
   // The store already opened (and so checked) by the caller; when set, storagePath is not read.
   std::shared_ptr<SQLiteKeyValueStore> store;
   // A store on which a session was played before resumes simulated time this many seconds after

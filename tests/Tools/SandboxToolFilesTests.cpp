@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-
+#include "Support/FileSizeLimit.h"
 #include "Tools/SandboxToolFixture.h"
 #include "tools/SandboxCommandLine.h"
 #include "tools/SandboxTool.h"
@@ -105,17 +103,14 @@ TEST_F(SandboxToolFilesTest, EveryLostOutputSaysWhyAndExitsOne) {
   // stays whole. The store is kept in memory, out of the limit's way.
   std::ofstream(file("events.jsonl")) << "the old events\n";
   std::ofstream(file("banner.svg")) << "the old picture\n";
-  struct rlimit old {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 512;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const Outcome events = run(
-      {"--minutes", "30", "--events", file("events.jsonl"), "--quiet", "--storage", ":memory:"});
-  const Outcome banner = run({"--banner-svg", file("banner.svg")});
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  Outcome events;
+  Outcome banner;
+  {
+    const QVRAdKit::Testing::FileSizeLimit limit(512);
+    events = run(
+        {"--minutes", "30", "--events", file("events.jsonl"), "--quiet", "--storage", ":memory:"});
+    banner = run({"--banner-svg", file("banner.svg")});
+  }
   EXPECT_EQ(events.code, SandboxTool::kOutputLost);
   EXPECT_TRUE(events.err.starts_with("qvr-sandbox: cannot write the analytics file \"" +
                                      file("events.jsonl") + "\": File too large ("))

@@ -7,15 +7,8 @@ set -euo pipefail
 sandbox=$1
 screenshot=${2:-}
 
-browser=$(command -v chromium || command -v chromium-browser || true)
-if [ -z "$browser" ]; then
-  if [ "${QVR_REQUIRE_CHROMIUM:-0}" = 1 ]; then
-    echo "chromium is required (QVR_REQUIRE_CHROMIUM=1) but not installed" >&2
-    exit 1
-  fi
-  echo "chromium is not installed: skipped (scripts/setup-browser.sh installs it)"
-  exit 77
-fi
+source "$(dirname "$0")/../../Support/browser.sh"
+[ -n "$browser" ] || require_or_skip chromium
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

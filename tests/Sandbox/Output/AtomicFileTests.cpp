@@ -17,12 +17,12 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include "Sandbox/Output/TemporaryFiles.h"
+#include "Support/FileSizeLimit.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -88,17 +88,12 @@ TEST_F(AtomicFileTest, EachFailureNamesTheOutputAndTheReasonOfTheCallThatFailed)
   // A file size limit makes the write itself fail (EFBIG), as a full disk would.
   const fs::path target = dir / "events.jsonl";
   std::ofstream(target) << "kept";
-  struct rlimit old {};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 1000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   auto file = AtomicFile::open(target.string(), "the analytics file \"events.jsonl\"");
   ASSERT_TRUE(file.hasValue());
-  const auto failure = (*file)->write(std::string(5000, 'x'));
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  const auto failure = [&] {
+    const QVRAdKit::Testing::FileSizeLimit limit(1000);
+    return (*file)->write(std::string(5000, 'x'));
+  }();
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->localizedDescription,
             "cannot write the analytics file \"events.jsonl\": File too large");

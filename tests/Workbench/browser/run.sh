@@ -5,18 +5,11 @@
 # them) unless QVR_REQUIRE_CHROMIUM=1.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-browser=$(command -v chromium || command -v chromium-browser || true)
-missing=""
-[ -n "$browser" ] || missing="chromium"
-command -v node >/dev/null || missing="$missing node"
-[ -f "$here/node_modules/playwright-core/package.json" ] || missing="$missing playwright-core"
-if [ -n "$missing" ]; then
-  if [ "${QVR_REQUIRE_CHROMIUM:-0}" = 1 ]; then
-    echo "required (QVR_REQUIRE_CHROMIUM=1) but missing:$missing" >&2
-    exit 1
-  fi
-  echo "missing:$missing: skipped (scripts/setup-browser.sh installs them)"
-  exit 77
-fi
+source "$here/../../Support/browser.sh"
+missing=()
+[ -n "$browser" ] || missing+=(chromium)
+command -v node >/dev/null || missing+=(node)
+[ -f "$here/node_modules/playwright-core/package.json" ] || missing+=(playwright-core)
+require_or_skip "${missing[@]}"
 mkdir -p "$2"
 exec node "$here/workbench.test.mjs" "$1" "$browser" "$2"
