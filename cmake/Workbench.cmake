@@ -32,6 +32,9 @@ target_link_libraries(Workbench PUBLIC Sandbox PkgConfig::CPP_HTTPLIB)
 qvr_set_warnings(Workbench)
 # The sandbox host's `serve` subcommand.
 target_link_libraries(SandboxTool PUBLIC Workbench)
+if(TARGET qvradkit_bench)
+  target_link_libraries(qvradkit_bench PRIVATE Workbench)
+endif()
 
 # The workbench in headless Chromium, driven by playwright-core (tests/Workbench/browser/);
 # skipped (77) without chromium or node unless QVR_REQUIRE_CHROMIUM=1.
