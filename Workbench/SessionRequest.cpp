@@ -15,7 +15,7 @@ SessionRequest::Result SessionRequest::read(const nlohmann::json& body, bool nee
   // One session is a run of one: its seed, minutes and configuration are read the same way.
   nlohmann::json run = body;
   run.erase("at");
-  run["sessions"] = 1;
+  run["sessions"] = std::uint64_t{1};  // unsigned, as a parsed body holds it
   auto read = RunRequest::read(run);
   if (auto* bad = std::get_if<RunRequest::BadField>(&read)) return std::move(*bad);
   if (auto* bad = std::get_if<RunRequest::BadConfiguration>(&read)) return std::move(*bad);

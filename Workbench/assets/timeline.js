@@ -43,6 +43,7 @@ const Timeline = (() => {
       "Click the picture to inspect the ads service at that moment.";
     $("session-empty").hidden = true;
     $("session-results").hidden = false;
+    $("session-download").disabled = false;
     render();
     listMoments();
     $("snapshot").replaceChildren(hint("Click the timeline, or a moment below, to see the inspector's snapshot then."));

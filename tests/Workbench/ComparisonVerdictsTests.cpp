@@ -75,7 +75,9 @@ TEST(ComparisonVerdicts, CoverEveryPlacementAndNetworkWithDataAndTheCsvHasALineF
     EXPECT_TRUE(verdict.text.starts_with(verdict.row + " "));
     network = network || verdict.kind == "network";
     // Networks have no opportunities: no show rate.
-    if (verdict.kind == "network") EXPECT_NE(verdict.measure, "showRate");
+    if (verdict.kind == "network") {
+      EXPECT_NE(verdict.measure, "showRate");
+    }
   }
   EXPECT_TRUE(network);
   EXPECT_EQ(verdicts.front().kind, "placement") << "placements come first";

@@ -82,7 +82,9 @@ TEST(SessionTrace, KeepsMomentsLoadsAndStretchesInOrderWithinTheSession) {
       ASSERT_TRUE(load.endedAt);
       EXPECT_GT(*load.endedAt, load.requestedAt) << "a network answers after the request";
     }
-    if (load.endedAt) EXPECT_LE(*load.endedAt, kTwoHours);
+    if (load.endedAt) {
+      EXPECT_LE(*load.endedAt, kTwoHours);
+    }
     EXPECT_FALSE(load.uuid.empty());
   }
   // The tunnel's stretches follow one another without overlapping, each within the session.
@@ -142,18 +144,20 @@ TEST(SessionTrace, TheSnapshotAtAMomentHoldsTheAdsThePictureHadLoadedByThen) {
     EXPECT_FALSE(snapshot->placements.empty());
     for (const auto& placement : snapshot->placements) {
       for (const auto& key : placement.keys) {
+        using State = AdsServiceSnapshot::AdState;
         if (!key.ad || key.ad->uuid.empty()) continue;
+        if (key.ad->state != State::loaded && key.ad->state != State::loading) continue;
         // The picture's last request of this ad up to the moment.
         const SessionTrace::Load* latest = nullptr;
         for (const auto& load : picture.loads) {
           if (load.uuid == key.ad->uuid && load.requestedAt <= at) latest = &load;
         }
         ASSERT_NE(latest, nullptr) << key.key << " holds an ad the picture never requested";
-        if (key.ad->state == AdsServiceSnapshot::AdState::loaded) {
+        if (key.ad->state == State::loaded) {
           EXPECT_EQ(latest->outcome, Outcome::filled) << key.key;
           EXPECT_LE(*latest->endedAt, at) << key.key;
         }
-        if (key.ad->state == AdsServiceSnapshot::AdState::loading) {
+        if (key.ad->state == State::loading) {
           EXPECT_TRUE(!latest->endedAt || *latest->endedAt > at) << key.key;
         }
       }

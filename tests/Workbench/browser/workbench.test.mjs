@@ -129,7 +129,7 @@ try {
   expect(await page.locator("#timeline svg line.moment").count() > 0, "the session's moments are drawn");
   expect(await page.locator("#moments li").count() > 0, "the narration is listed");
   const box = await page.locator("#timeline svg").boundingBox();
-  await page.mouse.click(box.x + box.width * 0.6, box.y + box.height * 0.5);
+  await page.locator("#timeline svg").click({ position: { x: box.width * 0.6, y: box.height * 0.5 } });
   await page.waitForSelector("#snapshot h3");
   const heading = await page.textContent("#snapshot h3");
   expect(/Ads service at 00:(3\d|2\d):\d\d/.test(heading), `the snapshot is of the moment clicked (${heading})`);
