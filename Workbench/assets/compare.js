@@ -12,10 +12,12 @@ const Compare = (() => {
   let current = null;  // the id of the comparison under way
   let last = null;     // the last status with a comparison
 
+  // "+3.1%", "-0.25", and "0.0%" rather than "-0.0%" for what rounds to zero (as the verdicts).
   const signed = (v, rate) => {
     const shown = rate ? v * 100 : v;
-    const text = rate ? shown.toFixed(1) + "%" : shown.toFixed(2);
-    return shown > 0 && text !== (rate ? "0.0%" : "0.00") ? "+" + text : text;
+    let text = rate ? shown.toFixed(1) + "%" : shown.toFixed(2);
+    if (/^-0\.0+%?$/.test(text)) text = text.slice(1);
+    return shown > 0 && !/^0\.0+%?$/.test(text) ? "+" + text : text;
   };
   const plain = (v, rate) => (v === null || v === undefined ? "–" : rate ? (v * 100).toFixed(1) + "%" : v.toFixed(2));
 

@@ -23,7 +23,7 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
                           Json{{"configuration", defaultText()}, {"seed", "5"}, {"minutes", 30}});
   ASSERT_TRUE(answer);
   ASSERT_EQ(answer->status, 200) << answer->body;
-  const auto expected = SessionTrace::play(configuration, 5, 1800);
+  auto expected = SessionTrace::play(configuration, 5, 1800);
   ASSERT_TRUE(expected);
   EXPECT_EQ(WorkbenchHttp::json(answer), Json::parse(SessionJson::picture(*expected).dump()));
   EXPECT_EQ(WorkbenchHttp::json(answer)["duration"], 1800);
