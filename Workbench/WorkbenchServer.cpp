@@ -245,6 +245,9 @@ WorkbenchServer::~WorkbenchServer() {
 }
 
 std::optional<std::string> WorkbenchServer::start() {
+  // Answers go out at once: the library writes a response's head and body apart, and without it
+  // the body waits for the client's delayed acknowledgement of the head (tens of milliseconds).
+  server_->set_tcp_nodelay(true);
   // The library's default also sets SO_REUSEPORT, which would let a second server share a port
   // in use (and split its connections) instead of being refused.
   server_->set_socket_options([this](int socket) {

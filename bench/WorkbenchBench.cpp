@@ -43,6 +43,8 @@ void BM_CheckDefaultConfigurationOverHttp(benchmark::State& state) {
   }
   httplib::Client client("127.0.0.1", server.port());
   client.set_keep_alive(true);
+  // As a browser does: without it, the request's header and body writes wait on a delayed ACK.
+  client.set_tcp_nodelay(true);
   const httplib::Headers headers = {{WorkbenchServer::kTokenHeader, server.token()}};
   const std::string body = nlohmann::json{{"configuration", kDefaultText}}.dump();
   for (auto _ : state) {
