@@ -161,7 +161,7 @@ const Timeline = (() => {
     const table = document.createElement("table");
     table.className = "snapshot-keys";
     const head = document.createElement("tr");
-    for (const title of ["Placement", "Builder", "Last grant", "Key", "Ad", "Age"]) {
+    for (const title of ["Placement", "Last grant", "Key", "Ad", "Age"]) {
       const th = document.createElement("th");
       th.scope = "col";
       th.textContent = title;
@@ -172,7 +172,7 @@ const Timeline = (() => {
       const keys = placement.keys.length ? placement.keys : [{ key: "no keys", state: null, age: null }];
       keys.forEach((key, index) => {
         const tr = document.createElement("tr");
-        const cells = index === 0 ? [placement.placement, placement.builder, placement.lastGrant ?? "–"] : ["", "", ""];
+        const cells = index === 0 ? [`${placement.placement} (${placement.builder})`, placement.lastGrant ?? "–"] : ["", ""];
         for (const text of [...cells, `${index + 1}. ${key.key}`, key.state ?? "no ad", key.age ?? "–"]) {
           const td = document.createElement("td");
           td.textContent = text;
