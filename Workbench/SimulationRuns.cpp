@@ -9,6 +9,7 @@ struct SimulationRuns::Run {
   std::uint64_t order = 0;
   std::atomic<std::uint64_t> done{0};
   std::uint64_t total = 0;
+  bool comparison = false;
   std::atomic<bool> cancelRequested{false};
   std::atomic<bool> abandoned{false};
   std::atomic<Rep> lastWatched{0};
@@ -51,6 +52,7 @@ std::optional<std::string> SimulationRuns::start(Sandbox::MonteCarloRunner::Opti
   auto run = std::make_shared<Run>();
   run->order = nextId_++;
   run->total = options.sessions;
+  run->comparison = options.candidate.has_value();
   run->lastWatched = clock_().time_since_epoch().count();
   const std::string id = std::to_string(run->order);
   options.progress = [run](std::uint64_t done, std::uint64_t) { run->done = done; };
@@ -110,7 +112,7 @@ std::optional<SimulationRuns::Status> SimulationRuns::status(const std::string& 
   if (found == runs_.end()) return std::nullopt;
   const Run& run = *found->second;
   found->second->lastWatched = clock_().time_since_epoch().count();
-  return Status{run.state, run.done.load(), run.total, run.report, run.error};
+  return Status{run.state, run.done.load(), run.total, run.comparison, run.report, run.error};
 }
 
 bool SimulationRuns::cancel(const std::string& id) {

@@ -48,6 +48,8 @@ class SimulationRuns {
     State state = State::running;
     std::uint64_t done = 0;
     std::uint64_t total = 0;
+    // The run plays a candidate too: its report carries their paired comparison.
+    bool comparison = false;
     // Once ended (not failed): what the ended sessions add up to.
     std::optional<Sandbox::MonteCarloReport> report;
     std::string error;

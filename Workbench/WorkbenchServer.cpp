@@ -13,7 +13,10 @@
 
 #include "Sandbox/Banner/BannerPicture.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Workbench/ComparisonRoutes.h"
+#include "Workbench/HttpReplies.h"
 #include "Workbench/RunRequest.h"
+#include "Workbench/SessionRoutes.h"
 #include "Workbench/WorkbenchAssets.h"
 #include "Workbench/WorkbenchJson.h"
 
@@ -22,6 +25,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 using HandlerResponse = httplib::Server::HandlerResponse;
+using HttpReplies::jsonBody;
+using HttpReplies::refuse;
+using HttpReplies::send;
 
 constexpr std::string_view kTokenPlaceholder = "__WORKBENCH_TOKEN__";
 
@@ -37,29 +43,8 @@ std::string randomToken() {
   return token;
 }
 
-void send(httplib::Response& response, int status, const Json& body) {
-  response.status = status;
-  response.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n",
-                       "application/json");
-}
-
-void refuse(httplib::Response& response, int status, const std::string& message) {
-  send(response, status, WorkbenchJson::error(message));
-}
-
 bool isLoopback(const std::string& address) {
   return address.starts_with("127.") || address == "::1" || address == "localhost";
-}
-
-// The body as JSON; none (and a 400 sent) when it is not.
-std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
-                                       httplib::Response& response) {
-  auto body = nlohmann::json::parse(request.body, nullptr, false);
-  if (body.is_discarded()) {
-    refuse(response, 400, "the request body is not valid JSON");
-    return std::nullopt;
-  }
-  return body;
 }
 
 }  // namespace
@@ -161,6 +146,8 @@ class WorkbenchServer::Routes {
                   if (!runs_.cancel(id)) return refuse(response, 404, "no run " + id);
                   send(response, 200, WorkbenchJson::status(id, *runs_.status(id)));
                 });
+    ComparisonRoutes::install(server, runs_, options_.runs.maxActive);
+    SessionRoutes::install(server);
     server.Get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
       banner(request, response);
     });
@@ -258,6 +245,9 @@ WorkbenchServer::~WorkbenchServer() {
 }
 
 std::optional<std::string> WorkbenchServer::start() {
+  // Answers go out at once: the library writes a response's head and body apart, and without it
+  // the body waits for the client's delayed acknowledgement of the head (tens of milliseconds).
+  server_->set_tcp_nodelay(true);
   // The library's default also sets SO_REUSEPORT, which would let a second server share a port
   // in use (and split its connections) instead of being refused.
   server_->set_socket_options([this](int socket) {

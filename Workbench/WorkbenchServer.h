@@ -16,6 +16,8 @@
 //   GET  /api/runs/ID/report.json   the report exactly as `qvr-sandbox --sessions --json` prints it
 //   POST /api/runs/ID/cancel        stops the run before its next session
 //   GET  /api/banner.svg?width=W    the partner banner drawn by the sandbox's banner picture
+//   /api/comparisons...             two configurations on the same seeds (ComparisonRoutes.h)
+//   /api/sessions...                one session's timeline and snapshots (SessionRoutes.h)
 //
 // Guards: a request body is at most kMaxBodyBytes (413 beyond); malformed JSON and wrong fields
 // are 400; unknown routes 404; every request must name this server in its Host header (403

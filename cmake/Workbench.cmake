@@ -10,6 +10,8 @@ pkg_check_modules(CPP_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 
 set(QVR_WORKBENCH_ASSETS index.html workbench.css workbench.js editor.js charts.js)
 set(QVR_WORKBENCH_ASSET_FILES "")
+# The comparison and the session picture.
+list(APPEND QVR_WORKBENCH_ASSETS views.css compare.js timeline.js)
 foreach(asset IN LISTS QVR_WORKBENCH_ASSETS)
   list(APPEND QVR_WORKBENCH_ASSET_FILES ${CMAKE_CURRENT_SOURCE_DIR}/Workbench/assets/${asset})
 endforeach()
@@ -30,6 +32,9 @@ target_link_libraries(Workbench PUBLIC Sandbox PkgConfig::CPP_HTTPLIB)
 qvr_set_warnings(Workbench)
 # The sandbox host's `serve` subcommand.
 target_link_libraries(SandboxTool PUBLIC Workbench)
+if(TARGET qvradkit_bench)
+  target_link_libraries(qvradkit_bench PRIVATE Workbench)
+endif()
 
 # The workbench in headless Chromium, driven by playwright-core (tests/Workbench/browser/);
 # skipped (77) without chromium or node unless QVR_REQUIRE_CHROMIUM=1.

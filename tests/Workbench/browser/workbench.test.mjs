@@ -1,6 +1,7 @@
 // End-to-end test of the workbench page in headless Chromium: load, an invalid edit shows its
 // problem at its place and blocks the run, a valid edit, a run with its tables and charts, a
-// cancelled run, the banner picture. Writes screenshots of each step.
+// cancelled run, a comparison with its verdict, one session's timeline with the snapshot at a
+// moment clicked, the banner picture. Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { spawn } from "node:child_process";
 import { once } from "node:events";
@@ -98,6 +99,46 @@ try {
   expect(!(await page.isDisabled("#run")), "after a cancel the next run can start");
   await page.screenshot({ path: path.join(shots, "04-cancelled.png"), fullPage: true });
 
+  // Compare: A the opened configuration, B the editor's text with a connect key filling more.
+  await page.fill("#config", opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
+  await page.waitForSelector("#run:not([disabled])");
+  expect(await page.isVisible("#compare-empty"), "the comparison says what it will do before its first run");
+  await page.fill("#compare-sessions", "200");
+  await page.fill("#compare-minutes", "30");
+  await page.click("#compare-run");
+  await page.waitForSelector("#compare-status[data-state=done]");
+  const verdict = page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" });
+  expect(await verdict.count() === 1, "the verdict names the connect fill rate as higher under B");
+  expect(/\(\+\d+\.\d% to \+\d+\.\d%\)/.test(await verdict.first().textContent()),
+    "the verdict gives its 95% interval");
+  expect(await page.locator("#compare-placements tr.none").count() > 0,
+    "rows without a significant difference say so");
+  expect(await page.locator("#compare-chart svg circle.difference").count() > 0, "the differences are drawn");
+  const comparisonJson = await page.getAttribute("#compare-json", "href");
+  const downloaded = await (await page.request.get(address + comparisonJson.slice(1))).json();
+  expect(downloaded.sessions === 200 && Array.isArray(downloaded.placements), "the comparison downloads as JSON");
+  await page.locator("#compare").screenshot({ path: path.join(shots, "05-compare.png") });
+
+  // One session as a picture, and the snapshot at a moment clicked on it.
+  expect(await page.isVisible("#session-empty"), "the session panel says what it will do before its first picture");
+  await page.fill("#session-seed", "7");
+  await page.fill("#session-minutes", "60");
+  await page.click("#session-draw");
+  await page.waitForSelector("#timeline svg rect.load");
+  expect(await page.locator("#timeline svg rect.span.vpn").count() > 0, "the tunnel's stretches are drawn");
+  expect(await page.locator("#timeline svg line.moment").count() > 0, "the session's moments are drawn");
+  expect(await page.locator("#moments li").count() > 0, "the narration is listed");
+  const box = await page.locator("#timeline svg").boundingBox();
+  await page.locator("#timeline svg").click({ position: { x: box.width * 0.6, y: box.height * 0.5 } });
+  await page.waitForSelector("#snapshot h3");
+  const heading = await page.textContent("#snapshot h3");
+  expect(/Ads service at 00:(3\d|2\d):\d\d/.test(heading), `the snapshot is of the moment clicked (${heading})`);
+  expect(await page.locator("#snapshot table tr").count() > 1, "the snapshot lists the placements' keys");
+  await page.locator("#session").screenshot({ path: path.join(shots, "06-session.png") });
+  await page.locator("#moments li button").first().click();
+  await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
+  expect(true, "a moment of the narration shows the snapshot then");
+
   // The banner picture at 375 and 768 points.
   for (const width of ["375", "768"]) {
     await page.selectOption("#banner-width", width);
@@ -105,7 +146,7 @@ try {
       const image = document.getElementById("banner-image");
       return image.complete && image.naturalWidth > 0 && image.src.endsWith(`width=${w}`);
     }, width);
-    await page.locator("#banner").screenshot({ path: path.join(shots, `05-banner-${width}.png`) });
+    await page.locator("#banner").screenshot({ path: path.join(shots, `07-banner-${width}.png`) });
   }
   expect(true, "the banner picture loads at 375 and 768 points");
   expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);

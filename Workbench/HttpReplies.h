@@ -1,0 +1,24 @@
+#pragma once
+// HttpReplies are the few ways every workbench route answers: a JSON body with its status, a
+// refusal as {"error":"<one line>"}, and the request body read as JSON (a 400 sent when it is
+// not). Shared by the server's routes and the route groups kept in files of their own.
+// Threading: pure functions of the request and response they are given.
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+namespace httplib {
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace QVRAdKit::Workbench::HttpReplies {
+
+void send(httplib::Response& response, int status, const nlohmann::ordered_json& body);
+void refuse(httplib::Response& response, int status, const std::string& message);
+// The body as JSON; none (and a 400 sent) when it is not.
+[[nodiscard]] std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
+                                                     httplib::Response& response);
+
+}  // namespace QVRAdKit::Workbench::HttpReplies

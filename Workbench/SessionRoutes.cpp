@@ -1,0 +1,58 @@
+#include "Workbench/SessionRoutes.h"
+
+#include <httplib.h>
+
+#include "Workbench/HttpReplies.h"
+#include "Workbench/SessionJson.h"
+#include "Workbench/SessionRequest.h"
+#include "Workbench/SessionTrace.h"
+#include "Workbench/WorkbenchJson.h"
+
+namespace QVRAdKit::Workbench::SessionRoutes {
+namespace {
+
+using Json = nlohmann::ordered_json;
+using HttpReplies::refuse;
+using HttpReplies::send;
+
+// The request read, or none with its 400 or 422 sent.
+std::optional<SessionRequest> readRequest(const httplib::Request& request,
+                                          httplib::Response& response, bool needsMoment) {
+  const auto body = HttpReplies::jsonBody(request, response);
+  if (!body) return std::nullopt;
+  auto read = SessionRequest::read(*body, needsMoment);
+  if (const auto* bad = std::get_if<RunRequest::BadField>(&read)) {
+    refuse(response, 400, bad->message);
+    return std::nullopt;
+  }
+  if (const auto* bad = std::get_if<RunRequest::BadConfiguration>(&read)) {
+    Json answer = WorkbenchJson::error("the configuration has errors: it cannot run");
+    answer["check"] = WorkbenchJson::check(bad->text, bad->check);
+    send(response, 422, answer);
+    return std::nullopt;
+  }
+  return std::get<SessionRequest>(std::move(read));
+}
+
+}  // namespace
+
+void install(httplib::Server& server) {
+  server.Post("/api/sessions", [](const httplib::Request& request, httplib::Response& response) {
+    const auto session = readRequest(request, response, false);
+    if (!session) return;
+    auto picture = SessionTrace::play(session->configuration, session->seed, session->duration);
+    if (!picture) return refuse(response, 500, picture.error().localizedDescription);
+    send(response, 200, SessionJson::picture(*picture));
+  });
+  server.Post("/api/sessions/snapshot",
+              [](const httplib::Request& request, httplib::Response& response) {
+                const auto session = readRequest(request, response, true);
+                if (!session) return;
+                auto snapshot = SessionTrace::snapshotAt(session->configuration, session->seed,
+                                                         session->duration, *session->at);
+                if (!snapshot) return refuse(response, 500, snapshot.error().localizedDescription);
+                send(response, 200, SessionJson::snapshot(*session->at, *snapshot));
+              });
+}
+
+}  // namespace QVRAdKit::Workbench::SessionRoutes

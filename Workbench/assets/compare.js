@@ -1,0 +1,215 @@
+// The comparison panel: two configurations (A: the opened one or a file; B: the editor's text or
+// a file) played on the same seeds by the server's paired comparison, shown side by side with
+// B - A, its 95% interval and a verdict in plain words per placement, network and measure.
+// Uses api(), $, state, editor and download() from workbench.js.
+"use strict";
+
+const Compare = (() => {
+  const MEASURES = [["fillRate", "Fill rate", true], ["showRate", "Show rate", true],
+    ["requestsPerSession", "Requests / session", false], ["showsPerSession", "Shows / session", false],
+    ["rewardsPerSession", "Rewards / session", false]];
+  const files = { a: null, b: null };
+  let current = null;  // the id of the comparison under way
+  let last = null;     // the last status with a comparison
+
+  // "+3.1%", "-0.25", and "0.0%" rather than "-0.0%" for what rounds to zero (as the verdicts).
+  const signed = (v, rate) => {
+    const shown = rate ? v * 100 : v;
+    let text = rate ? shown.toFixed(1) + "%" : shown.toFixed(2);
+    if (/^-0\.0+%?$/.test(text)) text = text.slice(1);
+    return shown > 0 && !/^0\.0+%?$/.test(text) ? "+" + text : text;
+  };
+  const plain = (v, rate) => (v === null || v === undefined ? "–" : rate ? (v * 100).toFixed(1) + "%" : v.toFixed(2));
+
+  // The text of one side: the opened configuration, the editor's, or a file read on the page.
+  function sideText(side) {
+    const source = $(`compare-${side}-source`).value;
+    if (source === "opened") return state.opened;
+    if (source === "editor") return editor.text;
+    return files[side];
+  }
+
+  function updateButtons() {
+    const ready = ["a", "b"].every((side) => sideText(side) !== null);
+    $("compare-run").disabled = current !== null || !ready;
+    $("compare-cancel").disabled = current === null;
+  }
+
+  async function start(event) {
+    event.preventDefault();
+    if ($("compare-run").disabled) return;
+    const body = {
+      a: sideText("a"), b: sideText("b"),
+      sessions: Number($("compare-sessions").value), seed: $("compare-seed").value.trim(),
+      minutes: Number($("compare-minutes").value), jobs: Number($("compare-jobs").value),
+    };
+    const { status, data } = await api("POST", "/api/comparisons", body);
+    const line = $("compare-status");
+    delete line.dataset.state;
+    if (status === 422) {
+      line.textContent = `Cannot compare: ${data.error} (${data.check.errors.length} error(s)` +
+        (data.side === "b" && $("compare-b-source").value === "editor" ? ", listed under the editor)" : ")");
+      if ($(`compare-${data.side}-source`).value === "editor") showVerdict(data.check);
+      return;
+    }
+    if (status !== 202) { line.textContent = data.error; return; }
+    current = data.id;
+    line.textContent = "Starting…";
+    updateButtons();
+    poll(data.id);
+  }
+
+  async function poll(id) {
+    const { status, data } = await api("GET", `/api/comparisons/${id}`);
+    if (current !== id) return;
+    const line = $("compare-status");
+    if (status !== 200) { line.textContent = data.error; finish(); return; }
+    $("compare-progress").max = data.total;
+    $("compare-progress").value = data.done;
+    if (data.state === "running") {
+      line.textContent = `Comparing: ${data.done} of ${data.total} seeds`;
+      setTimeout(() => poll(id), POLL_MS);
+      return;
+    }
+    const words = { done: "Done", cancelled: "Cancelled", abandoned: "Abandoned", failed: "Failed" };
+    const covered = data.comparison ? `: ${data.comparison.sessions} of ${data.total} seeds` : "";
+    line.textContent = `${words[data.state] ?? data.state}${covered}${data.error ? ": " + data.error : ""}`;
+    line.dataset.state = data.state;
+    if (data.comparison) show(id, data);
+    finish();
+  }
+
+  function finish() { current = null; updateButtons(); }
+
+  async function cancel() {
+    if (current === null) return;
+    $("compare-status").textContent = "Cancelling…";
+    await api("POST", `/api/comparisons/${current}/cancel`);
+  }
+
+  function verdictItem(verdict) {
+    const item = document.createElement("li");
+    item.className = verdict.direction;
+    item.textContent = verdict.text;
+    return item;
+  }
+
+  function show(id, status) {
+    last = status;
+    const comparison = status.comparison;
+    $("compare-empty").hidden = true;
+    $("compare-results").hidden = false;
+    $("compare-json").href = `/api/comparisons/${id}/comparison.json`;
+    $("compare-csv").href = `/api/comparisons/${id}/comparison.csv`;
+    const significant = status.verdicts.filter((v) => v.direction === "higher" || v.direction === "lower");
+    const summary = $("compare-summary");
+    summary.textContent = significant.length === 0
+      ? `No significant difference between A and B on ${comparison.sessions} paired seeds.`
+      : `${significant.length} significant difference${significant.length === 1 ? "" : "s"} on ${comparison.sessions} paired seeds (95% intervals of B − A):`;
+    $("compare-verdicts").replaceChildren(...significant.map(verdictItem));
+    const byKey = new Map(status.verdicts.map((v) => [`${v.kind}|${v.row}|${v.measure}`, v]));
+    fillTable($("compare-placements"), comparison.placements, "placement", byKey);
+    fillTable($("compare-networks"), comparison.networks, "network", byKey);
+    const forest = comparison.placements.map((row) => ({
+      label: row.placement, value: row.fillRate?.difference ?? null,
+      ...(Array.isArray(row.fillRate?.ci) ? { low: row.fillRate.ci[0], high: row.fillRate.ci[1] } : {}),
+    }));
+    differenceChart($("compare-chart"), forest);
+  }
+
+  // rows: [{label, value, low?, high?}] of differences B - A (rates): a dot per row with its
+  // interval, around a line at zero, so a row whose whisker crosses the line shows no difference.
+  function differenceChart(container, rows) {
+    const labelWidth = 150, width = 420, rowHeight = 22;
+    const height = rows.length * rowHeight + 24;
+    const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
+    const plot = width - labelWidth - 60;
+    const x = (v) => labelWidth + plot / 2 + (v / reach) * (plot / 2);
+    const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img" });
+    svg.append(svgElement("line", { x1: x(0), x2: x(0), y1: 0, y2: height - 18, stroke: "#9aa0ab", "stroke-dasharray": "3 3" }));
+    rows.forEach((row, index) => {
+      const y = index * rowHeight + 12;
+      svg.append(svgElement("text", { x: 0, y: y + 4 }, row.label));
+      if (row.value === null || row.value === undefined) {
+        svg.append(svgElement("text", { x: labelWidth, y: y + 4, fill: "#5d6470" }, "no data"));
+        return;
+      }
+      const crosses = row.low === undefined || (row.low <= 0 && row.high >= 0);
+      const color = crosses ? "#5d6470" : row.value > 0 ? "#2f9d55" : "#c62828";
+      if (row.low !== undefined) {
+        svg.append(svgElement("line", { x1: x(row.low), x2: x(row.high), y1: y, y2: y, stroke: color,
+          "stroke-width": 2, class: "interval" }));
+      }
+      svg.append(svgElement("circle", { cx: x(row.value), cy: y, r: 4, fill: color, class: "difference" }));
+      svg.append(svgElement("text", { x: labelWidth + plot + 6, y: y + 4 }, signed(row.value, true)));
+      svg.append(svgElement("title", {}, `${row.label}: ${signed(row.value, true)}` +
+        (row.low !== undefined ? ` (${signed(row.low, true)} to ${signed(row.high, true)})` : "")));
+    });
+    svg.append(svgElement("text", { x: labelWidth, y: height - 4 }, signed(-reach, true)));
+    svg.append(svgElement("text", { x: x(0) - 4, y: height - 4 }, "0"));
+    svg.append(svgElement("text", { x: labelWidth + plot - 30, y: height - 4 }, signed(reach, true)));
+    container.replaceChildren(svg);
+  }
+
+  function fillTable(table, rows, kind, verdicts) {
+    const head = document.createElement("tr");
+    for (const title of [kind === "placement" ? "Placement" : "Network", "Measure", "A", "B", "B − A",
+      "95% CI (paired)", "Verdict"]) {
+      const th = document.createElement("th");
+      th.scope = "col";
+      th.textContent = title;
+      head.append(th);
+    }
+    const lines = [];
+    for (const row of rows) {
+      for (const [key, title, rate] of MEASURES) {
+        const difference = row[key];
+        if (!difference) continue;
+        const verdict = verdicts.get(`${kind}|${row[kind]}|${key}`);
+        if (!verdict) continue;
+        const tr = document.createElement("tr");
+        tr.className = verdict.direction;
+        const ci = Array.isArray(difference.ci) ? `${signed(difference.ci[0], rate)} to ${signed(difference.ci[1], rate)}` : "–";
+        const words = { higher: "B higher", lower: "B lower", none: "no significant difference", unknown: "too few seeds" };
+        for (const text of [row[kind], title, plain(difference.a, rate), plain(difference.b, rate),
+          signed(difference.difference, rate), ci, words[verdict.direction]]) {
+          const td = document.createElement("td");
+          td.textContent = text;
+          tr.append(td);
+        }
+        tr.title = verdict.text;
+        lines.push(tr);
+      }
+    }
+    table.replaceChildren(head, ...lines);
+  }
+
+  function readFile(side, input) {
+    files[side] = null;
+    updateButtons();
+    const file = input.files[0];
+    if (!file) return;
+    file.text().then((text) => { files[side] = text; $(`compare-${side}-name`).textContent = file.name; updateButtons(); });
+  }
+
+  function sourceChanged(side) {
+    const fromFile = $(`compare-${side}-source`).value === "file";
+    $(`compare-${side}-file`).hidden = !fromFile;
+    if (!fromFile) $(`compare-${side}-name`).textContent = "";
+    updateButtons();
+  }
+
+  function init() {
+    $("compare-form").addEventListener("submit", start);
+    $("compare-cancel").addEventListener("click", cancel);
+    for (const side of ["a", "b"]) {
+      $(`compare-${side}-source`).addEventListener("change", () => sourceChanged(side));
+      $(`compare-${side}-file`).addEventListener("change", (event) => readFile(side, event.target));
+    }
+    updateButtons();
+  }
+
+  return { init, lastStatus: () => last };
+})();
+
+document.addEventListener("DOMContentLoaded", Compare.init);

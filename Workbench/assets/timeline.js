@@ -1,0 +1,202 @@
+// The session panel: one seed's session of the editor's configuration as a picture (the tunnel,
+// trips to the background, ads on screen, the ads pause, each waterfall key's loads from request
+// to fill or failure, and the narration's moments), and the inspector's snapshot of the ads
+// service at any moment clicked on it. Uses api(), $, editor, download() and svgElement().
+"use strict";
+
+const Timeline = (() => {
+  const LANES = [["vpn", "VPN connected"], ["app", "App in background"], ["screen", "Ad on screen"],
+    ["pause", "Ads paused"]];
+  const SPAN_COLORS = { vpn: "#2f5fd0", app: "#8a4fd0", screen: "#b88a00", pause: "#d02f83" };
+  const LOAD_COLORS = { filled: "#2f9d55", failed: "#c62828", unanswered: "#9aa0ab" };
+  const MOMENT_KINDS = new Set(["connect", "disconnect", "background", "foreground", "show",
+    "closed", "reward", "pause", "launch", "timewall", "show failed"]);
+  const labelWidth = 230, width = 1200, laneHeight = 18, top = 22;
+  let picture = null;   // the last session drawn
+  let request = null;   // what drew it: configuration, seed and minutes
+  let snapshotSequence = 0;
+  let xOf = null;       // the picture's time-to-x scale
+
+  const clock = (seconds) => {
+    const s = Math.floor(seconds);
+    const pad = (n) => String(n).padStart(2, "0");
+    return `${pad(Math.floor(s / 3600))}:${pad(Math.floor(s / 60) % 60)}:${pad(s % 60)}`;
+  };
+
+  async function draw(event) {
+    event.preventDefault();
+    const body = { configuration: editor.text, seed: $("session-seed").value.trim(),
+      minutes: Number($("session-minutes").value) };
+    $("session-status").textContent = "Playing the session…";
+    const { status, data } = await api("POST", "/api/sessions", body);
+    if (status === 422) {
+      $("session-status").textContent = `Cannot play: ${data.error} (listed under the editor).`;
+      showVerdict(data.check);
+      return;
+    }
+    if (status !== 200) { $("session-status").textContent = data.error; return; }
+    picture = data;
+    request = body;
+    const c = data.counts;
+    $("session-status").textContent = `Seed ${data.seed}, ${clock(data.duration)}: ${c.requests} ad requests ` +
+      `(${c.filled} filled, ${c.failed} failed, ${c.unanswered} unanswered), ${c.shows} shows. ` +
+      "Click the picture to inspect the ads service at that moment.";
+    $("session-empty").hidden = true;
+    $("session-results").hidden = false;
+    $("session-download").disabled = false;
+    render();
+    listMoments();
+    $("snapshot").replaceChildren(hint("Click the timeline, or a moment below, to see the inspector's snapshot then."));
+  }
+
+  function hint(text) {
+    const p = document.createElement("p");
+    p.className = "hint";
+    p.textContent = text;
+    return p;
+  }
+
+  function render() {
+    const lanes = [...LANES.map(([id, title]) => ({ id, title })),
+      ...picture.lanes.map((lane) => ({ id: "load:" + lane, title: lane }))];
+    const height = top + (lanes.length + 1) * laneHeight + 20;
+    const plot = width - labelWidth - 10;
+    const x = (t) => labelWidth + (Math.min(Math.max(t, 0), picture.duration) / picture.duration) * plot;
+    const y = (index) => top + (index + 1) * laneHeight;
+    const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img",
+      id: "timeline-svg", "aria-label": "Timeline of the session; click to inspect" });
+    // Hour (or ten-minute) marks.
+    const step = picture.duration > 4 * 3600 ? 3600 : picture.duration > 3600 ? 900 : 300;
+    for (let t = 0; t <= picture.duration; t += step) {
+      svg.append(svgElement("line", { x1: x(t), x2: x(t), y1: top, y2: height - 18, stroke: "#eceef2" }));
+      svg.append(svgElement("text", { x: x(t) - 20, y: height - 4 }, clock(t)));
+    }
+    svg.append(svgElement("text", { x: 0, y: top + 12, class: "lane" }, "Moments"));
+    lanes.forEach((lane, index) => {
+      svg.append(svgElement("text", { x: 0, y: y(index) + 12, class: "lane" }, lane.title));
+      svg.append(svgElement("line", { x1: labelWidth, x2: width - 10, y1: y(index) + laneHeight - 1,
+        y2: y(index) + laneHeight - 1, stroke: "#f0f1f4" }));
+    });
+    const laneIndex = new Map(lanes.map((lane, index) => [lane.id, index]));
+    for (const span of picture.spans) {
+      const row = laneIndex.get(span.lane);
+      if (row === undefined) continue;
+      const bar = svgElement("rect", { x: x(span.from), y: y(row) + 3, height: laneHeight - 6,
+        width: Math.max(2, x(span.to) - x(span.from)), fill: SPAN_COLORS[span.lane], "fill-opacity": 0.7,
+        class: `span ${span.lane}` });
+      bar.append(svgElement("title", {}, `${span.label}: ${clock(span.from)} to ${clock(span.to)}`));
+      svg.append(bar);
+    }
+    for (const load of picture.loads) {
+      const row = laneIndex.get("load:" + load.lane);
+      const end = load.endedAt ?? picture.duration;
+      const bar = svgElement("rect", { x: x(load.requestedAt), y: y(row) + 4, height: laneHeight - 8,
+        width: Math.max(2, x(end) - x(load.requestedAt)), fill: LOAD_COLORS[load.outcome],
+        class: `load ${load.outcome}` });
+      const took = load.endedAt === null ? "no answer" : `${((load.endedAt - load.requestedAt) * 1000).toFixed(0)} ms`;
+      bar.append(svgElement("title", {}, `${load.lane} (${load.action || "no action"}): requested ` +
+        `${clock(load.requestedAt)}, ${load.outcome}${load.errorCode ? " (error " + load.errorCode + ")" : ""}, ${took}`));
+      svg.append(bar);
+    }
+    for (const moment of picture.moments) {
+      if (!MOMENT_KINDS.has(moment.kind)) continue;
+      const tick = svgElement("line", { x1: x(moment.at), x2: x(moment.at), y1: top + 2, y2: top + laneHeight - 2,
+        stroke: moment.kind.startsWith("show") || moment.kind === "reward" ? "#b88a00" : "#1d1f24",
+        "stroke-width": 1.5, class: `moment ${moment.kind.replace(" ", "-")}` });
+      tick.append(svgElement("title", {}, `${moment.clock} ${moment.text}`));
+      svg.append(tick);
+    }
+    const cursor = svgElement("line", { x1: -10, x2: -10, y1: top, y2: height - 18, stroke: "#c62828",
+      "stroke-width": 1.5, id: "timeline-cursor" });
+    svg.append(cursor);
+    svg.addEventListener("click", (event) => {
+      const point = new DOMPoint(event.clientX, event.clientY).matrixTransform(svg.getScreenCTM().inverse());
+      if (point.x < labelWidth) return;
+      const at = ((point.x - labelWidth) / plot) * picture.duration;
+      inspect(Math.min(Math.max(at, 0), picture.duration));
+    });
+    xOf = x;
+    $("timeline").replaceChildren(svg);
+  }
+
+  function listMoments() {
+    const items = picture.moments.map((moment) => {
+      const item = document.createElement("li");
+      const button = document.createElement("button");
+      button.type = "button";
+      button.dataset.kind = moment.kind;
+      const when = document.createElement("span");
+      when.className = "where";
+      when.textContent = moment.clock;
+      button.append(when, moment.text);
+      button.addEventListener("click", () => inspect(moment.at));
+      item.append(button);
+      return item;
+    });
+    $("moments").replaceChildren(...items);
+  }
+
+  async function inspect(at) {
+    const sequence = ++snapshotSequence;
+    const cursor = $("timeline-cursor");
+    cursor.setAttribute("x1", xOf(at));
+    cursor.setAttribute("x2", xOf(at));
+    const { status, data } = await api("POST", "/api/sessions/snapshot", { ...request, at });
+    if (sequence !== snapshotSequence) return;  // a later click is on its way
+    if (status !== 200) { $("snapshot").replaceChildren(hint(data.error)); return; }
+    showSnapshot(data);
+  }
+
+  function showSnapshot(snapshot) {
+    const heading = document.createElement("h3");
+    heading.textContent = `Ads service at ${snapshot.clock}`;
+    const facts = document.createElement("dl");
+    for (const [term, value] of [["Run", snapshot.run], ["Consent", snapshot.consent], ["Pause", snapshot.pause]]) {
+      const dt = document.createElement("dt");
+      dt.textContent = term;
+      const dd = document.createElement("dd");
+      dd.textContent = value;
+      facts.append(dt, dd);
+    }
+    const table = document.createElement("table");
+    table.className = "snapshot-keys";
+    const head = document.createElement("tr");
+    for (const title of ["Placement", "Last grant", "Key", "Ad", "Age"]) {
+      const th = document.createElement("th");
+      th.scope = "col";
+      th.textContent = title;
+      head.append(th);
+    }
+    table.append(head);
+    for (const placement of snapshot.placements) {
+      const keys = placement.keys.length ? placement.keys : [{ key: "no keys", state: null, age: null }];
+      keys.forEach((key, index) => {
+        const tr = document.createElement("tr");
+        const cells = index === 0 ? [`${placement.placement} (${placement.builder})`, placement.lastGrant ?? "–"] : ["", ""];
+        for (const text of [...cells, `${index + 1}. ${key.key}`, key.state ?? "no ad", key.age ?? "–"]) {
+          const td = document.createElement("td");
+          td.textContent = text;
+          tr.append(td);
+        }
+        if (key.state) tr.dataset.state = key.state;
+        table.append(tr);
+      });
+    }
+    const wrap = document.createElement("div");
+    wrap.className = "table-wrap";
+    wrap.append(table);
+    $("snapshot").replaceChildren(heading, facts, wrap);
+    $("snapshot").dataset.at = snapshot.at;
+  }
+
+  function init() {
+    $("session-form").addEventListener("submit", draw);
+    $("session-download").addEventListener("click", () => {
+      if (picture) download(`workbench-session-${picture.seed}.json`, JSON.stringify(picture, null, 2), "application/json");
+    });
+  }
+
+  return { init };
+})();
+
+document.addEventListener("DOMContentLoaded", Timeline.init);

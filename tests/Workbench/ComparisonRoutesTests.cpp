@@ -1,0 +1,230 @@
+// The workbench's comparisons through a real socket: the same numbers as the command line's
+// --compare for the same seeds, the verdicts and downloads, and the requests it refuses.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "Workbench/WorkbenchHttp.h"
+#include "tools/SandboxTool.h"
+
+namespace QVRAdKit::Workbench {
+namespace {
+
+namespace fs = std::filesystem;
+using Testing::WorkbenchHttp;
+using Json = nlohmann::json;
+
+std::string defaultText() {
+  return std::string(Sandbox::kDefaultSandboxConfigurationJson);
+}
+
+// The default configuration with its best-paying connect key filling far more often.
+std::string fillsMore() {
+  std::string text = defaultText();
+  const std::string from = "\"fillRate\": 0.35";
+  text.replace(text.find(from), from.size(), "\"fillRate\": 0.9");
+  return text;
+}
+
+std::string withErrors() {
+  std::string text = defaultText();
+  text.replace(text.find("\"timeout\": 60"), 13, "\"timeout\": -5");
+  return text;
+}
+
+class TemporaryFolder {
+ public:
+  TemporaryFolder() { fs::create_directories(path); }
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  std::string write(const std::string& name, const std::string& text) const {
+    std::ofstream(path / name) << text;
+    return (path / name).string();
+  }
+  const fs::path path =
+      fs::temp_directory_path() / ("qvr-compare-" + std::to_string(std::random_device{}()));
+};
+
+TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) {
+  WorkbenchHttp http;
+  const std::string a = defaultText();
+  const std::string b = fillsMore();
+  auto started = http.post(
+      "/api/comparisons",
+      Json{{"a", a}, {"b", b}, {"sessions", 40}, {"seed", "9"}, {"jobs", 2}, {"minutes", 30}});
+  ASSERT_TRUE(started);
+  ASSERT_EQ(started->status, 202) << started->body;
+  const std::string id = WorkbenchHttp::json(started)["id"];
+  ASSERT_EQ(http.waitForEnd(id)["state"], "done");
+  const auto status = WorkbenchHttp::json(http.get("/api/comparisons/" + id));
+  ASSERT_EQ(status["state"], "done") << status.dump();
+  EXPECT_EQ(status["done"], 40);
+  EXPECT_EQ(status["comparison"]["sessions"], 40);
+
+  const TemporaryFolder folder;
+  const std::string fileA = folder.write("a.json", a);
+  const std::string fileB = folder.write("b.json", b);
+  std::ostringstream out;
+  std::ostringstream err;
+  const char* argv[] = {"qvr-sandbox", "--config",   fileA.c_str(), "--compare",
+                        fileB.c_str(), "--sessions", "40",          "--seed",
+                        "9",           "--minutes",  "30",          "--json"};
+  ASSERT_EQ(Sandbox::SandboxTool::main(12, argv, out, err), 0) << err.str();
+  auto download = http.get("/api/comparisons/" + id + "/comparison.json");
+  ASSERT_TRUE(download);
+  EXPECT_EQ(download->status, 200);
+  EXPECT_EQ(download->body, out.str());
+  EXPECT_NE(download->get_header_value("Content-Disposition").find("attachment"),
+            std::string::npos);
+  EXPECT_EQ(Json::parse(download->body), status["comparison"]);
+
+  // The connect placement fills more often under B, and the verdict says so in words.
+  bool connectHigher = false;
+  for (const auto& verdict : status["verdicts"]) {
+    if (verdict["row"] == "interstitial.connect" && verdict["measure"] == "fillRate") {
+      EXPECT_EQ(verdict["direction"], "higher") << verdict.dump();
+      EXPECT_TRUE(
+          verdict["text"].get<std::string>().starts_with("interstitial.connect fill rate +"))
+          << verdict.dump();
+      connectHigher = true;
+    }
+  }
+  EXPECT_TRUE(connectHigher);
+
+  auto csv = http.get("/api/comparisons/" + id + "/comparison.csv");
+  ASSERT_TRUE(csv);
+  EXPECT_EQ(csv->status, 200);
+  EXPECT_TRUE(csv->get_header_value("Content-Type").starts_with("text/csv"));
+  EXPECT_EQ(static_cast<std::size_t>(std::count(csv->body.begin(), csv->body.end(), '\n')),
+            status["verdicts"].size() + 1);
+}
+
+TEST(ComparisonRoutes, RefuseWhatCannotCompareWithClearErrors) {
+  WorkbenchHttp http;
+  const std::string token = http.server->token();
+  const Json base = {{"a", defaultText()}, {"b", fillsMore()}, {"sessions", 2}};
+  struct Case {
+    const char* name;
+    std::string body;
+    httplib::Headers headers;
+    bool withToken;
+    int status;
+    std::string errorStart;
+  };
+  const auto with = [&base](const char* field, Json value) {
+    Json body = base;
+    body[field] = std::move(value);
+    return body.dump();
+  };
+  const auto without = [&base](const char* field) {
+    Json body = base;
+    body.erase(field);
+    return body.dump();
+  };
+  const std::vector<Case> cases = {
+      {"malformed JSON", "{\"a\": ", {}, true, 400, "the request body is not valid JSON"},
+      {"not an object", "[]", {}, true, 400, "the request must be a JSON object"},
+      {"no A", without("a"), {}, true, 400, "a:"},
+      {"B not a string", with("b", 5), {}, true, 400, "b:"},
+      {"no sessions", without("sessions"), {}, true, 400, "sessions:"},
+      {"too many sessions", with("sessions", 100001), {}, true, 400, "sessions:"},
+      {"seed not a number", with("seed", "seven"), {}, true, 400, "seed:"},
+      {"negative seed", with("seed", -3), {}, true, 400, "seed:"},
+      {"fractional seed", with("seed", 1.5), {}, true, 400, "seed:"},
+      {"seed beyond 64 bits", with("seed", "18446744073709551616"), {}, true, 400, "seed:"},
+      {"last seed beyond 64 bits", with("seed", "18446744073709551615"), {}, true, 400, "seed:"},
+      {"no minutes", with("minutes", 0), {}, true, 400, "minutes:"},
+      {"A with errors", with("a", withErrors()), {}, true, 422, "configuration a has errors"},
+      {"B with errors", with("b", withErrors()), {}, true, 422, "configuration b has errors"},
+      {"no token", base.dump(), {}, false, 403, "missing or wrong"},
+      {"wrong token",
+       base.dump(),
+       {{WorkbenchServer::kTokenHeader, "x"}},
+       false,
+       403,
+       "missing or wrong"},
+      {"another origin",
+       base.dump(),
+       {{"Origin", "http://evil.example"}},
+       true,
+       403,
+       "requests from another origin"},
+      {"oversized",
+       std::string(WorkbenchServer::kMaxBodyBytes + 1, ' '),
+       {},
+       true,
+       413,
+       "the request body is larger"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    httplib::Headers headers = c.headers;
+    if (c.withToken) headers.emplace(WorkbenchServer::kTokenHeader, token);
+    auto answer = http.client->Post("/api/comparisons", headers, c.body, "application/json");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, c.status) << answer->body;
+    const auto body = WorkbenchHttp::json(answer);
+    ASSERT_TRUE(body.contains("error")) << answer->body;
+    EXPECT_TRUE(body["error"].get<std::string>().starts_with(c.errorStart)) << answer->body;
+    if (c.status == 422) {
+      EXPECT_EQ(body["side"], std::string(c.name).substr(0, 1) == "A" ? "a" : "b");
+      EXPECT_FALSE(body["check"]["errors"].empty());
+    }
+  }
+  for (const char* path : {"/api/comparisons/99", "/api/comparisons/99/comparison.json",
+                           "/api/comparisons/99/comparison.csv", "/api/comparisons/x"}) {
+    SCOPED_TRACE(path);
+    auto answer = http.get(path);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 404);
+  }
+  // A plain run is no comparison: its id is unknown to the comparison routes.
+  auto run = http.post("/api/runs", Json{{"configuration", defaultText()}, {"sessions", 1}});
+  ASSERT_TRUE(run);
+  const std::string runId = WorkbenchHttp::json(run)["id"];
+  http.waitForEnd(runId);
+  auto asComparison = http.get("/api/comparisons/" + runId);
+  ASSERT_TRUE(asComparison);
+  EXPECT_EQ(asComparison->status, 404);
+}
+
+TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
+  auto options = WorkbenchHttp::defaults();
+  options.runs.maxActive = 1;
+  WorkbenchHttp http(options);
+  const Json longComparison = {
+      {"a", defaultText()}, {"b", fillsMore()}, {"sessions", 100000}, {"minutes", 10080}};
+  auto started = http.post("/api/comparisons", longComparison);
+  ASSERT_TRUE(started);
+  ASSERT_EQ(started->status, 202);
+  const std::string id = WorkbenchHttp::json(started)["id"];
+  // It shares the limit of runs under way.
+  auto second = http.post("/api/runs", Json{{"configuration", defaultText()}, {"sessions", 1}});
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->status, 429);
+  for (const std::string suffix : {"/comparison.json", "/comparison.csv"}) {
+    auto early = http.get("/api/comparisons/" + id + suffix);
+    ASSERT_TRUE(early);
+    EXPECT_EQ(early->status, 409) << suffix;
+  }
+  auto cancel = http.post("/api/comparisons/" + id + "/cancel", std::string("{}"));
+  ASSERT_TRUE(cancel);
+  EXPECT_EQ(cancel->status, 200);
+  const auto status = http.waitForEnd(id);
+  EXPECT_EQ(status["state"], "cancelled");
+  const auto compared = WorkbenchHttp::json(http.get("/api/comparisons/" + id));
+  EXPECT_EQ(compared["comparison"]["stopped"], true);
+  EXPECT_LT(compared["comparison"]["sessions"].get<int>(), 100000);
+  auto unknown = http.post("/api/comparisons/98/cancel", std::string("{}"));
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->status, 404);
+}
+
+}  // namespace
+}  // namespace QVRAdKit::Workbench
