@@ -27,8 +27,9 @@ int main() {
   }
 
   std::printf("analytics:");
-  for (const auto& [name, count] : analytics->adEvents())
+  for (const auto& [name, count] : analytics->adEvents()) {
     std::printf(" %s x%d", name.c_str(), count);
+  }
   for (const auto& [name, count] : analytics->bannerRecords()) {
     std::printf(" %s x%d", name.c_str(), count);
   }
