@@ -41,11 +41,13 @@ function found(file,    m, line, i, j, indent, ok) {
 /^<!-- \/excerpt -->$/ {
   if (path == "") { fail(NR, "end of an excerpt that was not opened"); next }
   file = root "/" path
+  readable = (getline probe < file) >= 0
+  close(file)
   if (state != "after") fail(start, "excerpt of " path " has no complete fenced code block")
-  else if ((getline probe < file) < 0) fail(start, "excerpt names " path ", which does not exist")
+  else if (!readable) fail(start, "excerpt names " path ", which does not exist")
   else if (n == 0) fail(start, "excerpt of " path " is empty")
   else if (!found(file)) fail(start, "excerpt is not in " path " word for word (it begins \"" ex[1] "\")")
-  close(file); path = ""
+  path = ""
   next
 }
 path != "" && /^```/ {
