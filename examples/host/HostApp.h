@@ -4,9 +4,9 @@
 // saying what happens:
 //   launch   the partner banner is laid out at the screen's width; the start-up run gathers
 //            consent, reads the configuration, starts the network and loads the ads
-//   +1 s     the user taps connect: the app asks whether an interstitial may be shown and
-//            presents it; the tunnel comes up a second later
-//   +3 s     the user opens the time wall: the rewarded video plays and grants its reward
+//   +1 s     (after the run) the user taps connect: the app asks whether an interstitial may be
+//            shown and presents it; the tunnel comes up a second later
+//   +4 s     the user opens the time wall: the rewarded video plays and grants its reward
 // and then reports that it has finished. Each step is a main-queue task holding the app weakly.
 // The app listens to its ads and its banner, which hold it weakly, and keeps an interstitial
 // while it is on screen (nobody else does).
