@@ -1,0 +1,67 @@
+# cmake -P script run by the qvradkit_example_host test: installs the build in BUILD_DIR into a
+# prefix under WORK_DIR, then configures and builds the example host in SOURCE_DIR against that
+# prefix with find_package(QVRAdKit), with warnings as errors, runs it and checks that its narration
+# tells the session's key moments and that the module reported no assertion failure.
+# GENERATOR, CXX and BUILD_TYPE repeat the project's; SANITIZE (its QVR_SANITIZE) is passed on,
+# because a sanitized library links only into a sanitized program.
+foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "ExampleHostTest.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    list(JOIN ARGV " " command)
+    message(FATAL_ERROR "failed (${result}): ${command}")
+  endif()
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+set(build ${WORK_DIR}/build)
+file(REMOVE_RECURSE ${prefix} ${build})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+set(flags "-Wall -Wextra -Werror")
+if(SANITIZE)
+  string(APPEND flags " -fsanitize=${SANITIZE} -fno-omit-frame-pointer")
+endif()
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${CXX}
+    -DCMAKE_BUILD_TYPE=${BUILD_TYPE} -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
+run(${CMAKE_COMMAND} --build ${build})
+
+execute_process(COMMAND ${build}/qvradkit_example_host RESULT_VARIABLE result
+                OUTPUT_VARIABLE narration ERROR_VARIABLE log)
+message(STATUS "narration:\n${narration}")
+if(log)
+  message(STATUS "log:\n${log}")
+endif()
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "qvradkit_example_host exited with ${result}")
+endif()
+# The moments a reader of the example is promised, in the order the session plays them.
+set(moments
+    "banner laid out at \\(0, 0\\) 375 x [1-9][0-9]*: "
+    "integration: nothing missing"
+    "user taps connect\n[^\n]*interstitial shown"
+    "interstitial closed"
+    "vpn connected"
+    "rewarded video shown"
+    "reward earned: 30 minutes"
+    "rewarded video closed"
+    "session over\n")
+set(rest "${narration}")
+foreach(moment IN LISTS moments)
+  string(REGEX MATCH "${moment}.*" found "${rest}")
+  if(NOT found)
+    message(FATAL_ERROR "the narration lacks \"${moment}\" (or tells it out of order)")
+  endif()
+  string(REGEX MATCH "${moment}" matched "${found}")
+  string(LENGTH "${matched}" length)
+  string(SUBSTRING "${found}" ${length} -1 rest)
+endforeach()
+if(log MATCHES "assertion failure")
+  message(FATAL_ERROR "the module reported an assertion failure")
+endif()

@@ -1,0 +1,38 @@
+// A minimal host of the ads module: it wires the platform, builds the app around the ads service,
+// drains the main queue until the app's short session is over, and says what happened.
+// Exits 0 when the session ended, 1 when it did not end in time.
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "HostApp.h"
+#include "HostDiagnostics.h"
+#include "HostEnvironment.h"
+#include "RunLoop.h"
+
+int main() {
+  using namespace ExampleHost;
+  auto analytics = std::make_shared<CountingAnalytics>();
+  auto environment = makeHostEnvironment(analytics);
+  // The module finds its environment through Platform::Environment::current() while this lives.
+  const QVRAdKit::Platform::Environment::Scope scope(*environment);
+
+  RunLoop loop(*environment);
+  auto app = std::make_shared<HostApp>(*environment, analytics);
+  app->launch([&loop] { loop.stop(); });
+  if (!loop.run(std::chrono::seconds(30))) {
+    std::fprintf(stderr, "the session did not end within 30 seconds\n");
+    return 1;
+  }
+
+  std::printf("analytics:");
+  for (const auto& [name, count] : analytics->adEvents()) {
+    std::printf(" %s x%d", name.c_str(), count);
+  }
+  for (const auto& [name, count] : analytics->bannerRecords()) {
+    std::printf(" %s x%d", name.c_str(), count);
+  }
+  std::printf("\n");
+  return 0;
+}
