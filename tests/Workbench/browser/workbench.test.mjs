@@ -128,7 +128,7 @@ try {
     await page.locator("#banner").screenshot({ path: path.join(shots, `05-banner-${settings.width}.png`) });
   }
   await page.fill("#banner-width", "100");
-  await page.waitForSelector("#banner-image[data-state=refused]");
+  await page.waitForSelector("#banner-image[data-state=refused]", { state: "attached" });
   expect((await page.textContent("#banner-error")).includes("width: must be a number of points from 200 to 2048"),
     "a width out of range shows the server's reason");
   await page.fill("#banner-width", "375");
