@@ -226,10 +226,24 @@ class Writer {
     for (const auto& line : layout.lines) {
       const std::string shown = ViewTreeSVGRenderer::escapeXML(line);
       if (drawn) collectCharacters(MarkupText::sanitized(line), *drawn);
-      out += indent + "<text x=\"" + number(x) + "\" y=\"" + number(top + layout.baseline) + "\"" +
-             font + " font-size=\"" + number(layout.pointSize) + "\" text-anchor=\"" + anchor +
-             "\" fill=\"" + hex(color) + "\"" + opacity("fill", color.alpha) +
-             " xml:space=\"preserve\">" + shown + "</text>\n";
+      out += indent;
+      out += "<text x=\"";
+      out += number(x);
+      out += "\" y=\"";
+      out += number(top + layout.baseline);
+      out += "\"";
+      out += font;
+      out += " font-size=\"";
+      out += number(layout.pointSize);
+      out += "\" text-anchor=\"";
+      out += anchor;
+      out += "\" fill=\"";
+      out += hex(color);
+      out += "\"";
+      out += opacity("fill", color.alpha);
+      out += " xml:space=\"preserve\">";
+      out += shown;
+      out += "</text>\n";
       top += layout.lineHeight;
     }
   }
