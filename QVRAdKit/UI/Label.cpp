@@ -113,11 +113,12 @@ class LineFit {
     return within(measurer_->width(join(chars, begin, end), *font_, pointSize_));
   }
 
-  // Whether a line's text fits.
-  [[nodiscard]] bool fitsText(const std::string& text) const {
+  // Whether a line of head characters, an ellipsis and tail characters fits; line builds it.
+  template <class Line>
+  [[nodiscard]] bool fitsEllipsized(size_t head, size_t tail, const Line& line) const {
     if (unlimited_) return true;
-    if (!measurer_) return splitCharacters(text).size() <= maxChars_;
-    return within(measurer_->width(text, *font_, pointSize_));
+    if (!measurer_) return head + 1 + tail <= maxChars_;  // the ellipsis counts as one
+    return within(measurer_->width(line(), *font_, pointSize_));
   }
 
   // The end of the longest run from begin (before limit > begin) that fits; one character at
@@ -216,22 +217,24 @@ std::string truncateLine(const Characters& rest, const LineFit& fit, LineBreakMo
     line.append(join(rest, rest.size() - std::min(tail, rest.size()), rest.size()));
     return line;
   };
+  const auto fits = [&](size_t head, size_t tail) {
+    return fit.fitsEllipsized(head, tail, [&] { return ellipsized(head, tail); });
+  };
   if (singleLine && mode == LineBreakMode::byTruncatingHead) {
     const size_t keep = largestFitting(
-        0, rest.size(), [&](size_t tail) { return fit.fitsText(ellipsized(0, tail)); });
+        0, rest.size(), [&](size_t tail) { return fits(0, std::min(tail, rest.size())); });
     return ellipsized(0, keep);
   }
   if (singleLine && mode == LineBreakMode::byTruncatingMiddle) {
     const auto split = [](size_t keep) { return std::pair{(keep + 1) / 2, keep - (keep + 1) / 2}; };
     const size_t keep = largestFitting(0, rest.size(), [&](size_t kept) {
       const auto [head, tail] = split(kept);
-      return fit.fitsText(ellipsized(head, tail));
+      return fits(head, tail);
     });
     const auto [head, tail] = split(keep);
     return ellipsized(head, tail);
   }
-  size_t end = largestFitting(0, rest.size(),
-                              [&](size_t head) { return fit.fitsText(ellipsized(head, 0)); });
+  size_t end = largestFitting(0, rest.size(), [&](size_t head) { return fits(head, 0); });
   while (end > 0 && rest[end - 1] == " ") --end;  // no space before the ellipsis
   return ellipsized(end, 0);
 }
