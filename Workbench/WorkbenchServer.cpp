@@ -10,11 +10,13 @@
 
 #include <sys/socket.h>
 #include <utility>
+#include <variant>
 
 #include "Sandbox/Banner/BannerPicture.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Workbench/ComparisonRoutes.h"
 #include "Workbench/HttpReplies.h"
+#include "Workbench/BannerRequest.h"
 #include "Workbench/RunRequest.h"
 #include "Workbench/SessionRoutes.h"
 #include "Workbench/WorkbenchAssets.h"
@@ -210,22 +212,16 @@ class WorkbenchServer::Routes {
   }
 
   static void banner(const httplib::Request& request, httplib::Response& response) {
-    Sandbox::BannerPicture::Options picture;
-    if (request.has_param("width")) {
-      const std::string text = request.get_param_value("width");
-      char* end = nullptr;
-      const double width = std::strtod(text.c_str(), &end);
-      if (text.empty() || *end != '\0' || !(width >= 200 && width <= 2048)) {
-        return refuse(response, 400, "width: must be a number from 200 to 2048");
-      }
-      picture.width = width;
+    auto read = BannerRequest::read(request.params);
+    if (const auto* bad = std::get_if<BannerRequest::BadParameter>(&read)) {
+      return refuse(response, 400, bad->message);
     }
-    if (request.has_param("title")) picture.title = request.get_param_value("title").substr(0, 200);
-    if (request.has_param("subtitle")) {
-      picture.subtitle = request.get_param_value("subtitle").substr(0, 200);
-    }
-    picture.appearance = Sandbox::SampleBannerStyle::partnerLook();
-    response.set_content(Sandbox::BannerPicture::svg(picture), "image/svg+xml");
+    const std::string svg =
+        Sandbox::BannerPicture::svg(std::get<Sandbox::BannerPicture::Options>(read));
+    // Opened on its own, the picture may use its embedded styles and fonts and nothing else.
+    response.set_header("Content-Security-Policy",
+                        "default-src 'none'; style-src 'unsafe-inline'; font-src data:");
+    response.set_content(svg, "image/svg+xml");
   }
 
   const Options& options_;

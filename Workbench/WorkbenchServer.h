@@ -15,7 +15,9 @@
 //   GET  /api/runs/ID               the run's status (and report once ended)
 //   GET  /api/runs/ID/report.json   the report exactly as `qvr-sandbox --sessions --json` prints it
 //   POST /api/runs/ID/cancel        stops the run before its next session
-//   GET  /api/banner.svg?width=W    the partner banner drawn by the sandbox's banner picture
+//   GET  /api/banner.svg?width=W&cta=T&position=P&insets=T,L,B,R&borderless=B&close=B&title=..
+//                                   the partner banner drawn by the sandbox's banner picture;
+//                                   400 naming the parameter when one is wrong (BannerRequest.h)
 //   /api/comparisons...             two configurations on the same seeds (ComparisonRoutes.h)
 //   /api/sessions...                one session's timeline and snapshots (SessionRoutes.h)
 //

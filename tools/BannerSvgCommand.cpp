@@ -104,7 +104,12 @@ std::optional<std::string> BannerSvgCommand::run(std::ostream& out) const {
     options.appearance = appearance;
   }
 
-  const std::string document = Sandbox::BannerPicture::svg(options);
+  std::string document;
+  try {
+    document = Sandbox::BannerPicture::svg(options);
+  } catch (const std::exception& failure) {  // its font is missing
+    return failure.what();
+  }
   if (Sandbox::OutputPaths::namesStandardOutput(path_)) {
     Sandbox::CheckedOutput checked(out);
     checked.put("the banner picture", document);

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "QVRAdKit/Platform/Environment.h"
+
 namespace QVRAdKit::UI {
 namespace {
 
@@ -72,8 +74,89 @@ std::vector<Characters> splitParagraphs(const std::string& text) {
   return paragraphs;
 }
 
-// Greedy wrapping of every paragraph to maxChars characters per line.
-Wrapped wrap(const std::vector<Characters>& paragraphs, size_t maxChars, bool byCharacter) {
+// The largest n in [low, high] for which fits(n) holds, given that fits(low) does; fitting is
+// taken to be monotonic (a longer run is never narrower), so a binary search finds it.
+template <class Fits>
+size_t largestFitting(size_t low, size_t high, const Fits& fits) {
+  while (low < high) {
+    const size_t middle = low + (high - low + 1) / 2;
+    if (fits(middle)) {
+      low = middle;
+    } else {
+      high = middle - 1;
+    }
+  }
+  return low;
+}
+
+// What fits on one line of a width at a point size. Without a measurer, the estimate: a line holds
+// a whole number of characters, each kGlyphWidthFactor x the point size wide (at least one per
+// line). With one, a run fits when the measurer's width for it is within the line's width.
+class LineFit {
+ public:
+  LineFit(const TextMeasurer* measurer, const Font& font, double width, double pointSize)
+      : measurer_(measurer),
+        font_(&font),
+        width_(width),
+        pointSize_(pointSize),
+        glyph_(Label::kGlyphWidthFactor * pointSize),
+        unlimited_(!(width > 0) || std::isinf(width) || (!measurer && glyph_ <= 0)),
+        maxChars_(
+            unlimited_ || measurer
+                ? std::numeric_limits<size_t>::max()
+                : std::max<size_t>(1, static_cast<size_t>(std::floor(width / glyph_ + 1e-9)))) {}
+
+  // Whether characters [begin, end) fit on one line.
+  [[nodiscard]] bool fits(const Characters& chars, size_t begin, size_t end) const {
+    if (unlimited_) return true;
+    if (!measurer_) return end - begin <= maxChars_;
+    return within(measurer_->width(join(chars, begin, end), *font_, pointSize_));
+  }
+
+  // Whether a line of head characters, an ellipsis and tail characters fits; line builds it.
+  template <class Line>
+  [[nodiscard]] bool fitsEllipsized(size_t head, size_t tail, const Line& line) const {
+    if (unlimited_) return true;
+    if (!measurer_) return head + 1 + tail <= maxChars_;  // the ellipsis counts as one
+    return within(measurer_->width(line(), *font_, pointSize_));
+  }
+
+  // The end of the longest run from begin (before limit > begin) that fits; one character at
+  // least, so that every line makes progress.
+  [[nodiscard]] size_t longestRun(const Characters& chars, size_t begin, size_t limit) const {
+    if (!measurer_) return begin + std::min(limit - begin, maxChars_);
+    return largestFitting(begin + 1, limit, [&](size_t end) { return fits(chars, begin, end); });
+  }
+
+  // The same measure on a line of unlimited width.
+  [[nodiscard]] LineFit unlimited() const { return {measurer_, *font_, 0, pointSize_}; }
+
+  // A laid-out line's width.
+  [[nodiscard]] double width(const std::string& line) const {
+    if (!measurer_) return static_cast<double>(splitCharacters(line).size()) * glyph_;
+    return measurer_->width(line, *font_, pointSize_);
+  }
+
+  [[nodiscard]] TextMeasurer::LineMetrics lineMetrics() const {
+    if (measurer_) return measurer_->lineMetrics(*font_, pointSize_);
+    const double lineHeight = Label::kLineHeightFactor * pointSize_;
+    return {lineHeight, lineHeight * Label::kBaselineFactor};
+  }
+
+ private:
+  [[nodiscard]] bool within(double measured) const { return measured <= width_ + 1e-6; }
+
+  const TextMeasurer* measurer_;
+  const Font* font_;
+  double width_;
+  double pointSize_;
+  double glyph_;
+  bool unlimited_;
+  size_t maxChars_;
+};
+
+// Greedy wrapping of every paragraph to the lines' width.
+Wrapped wrap(const std::vector<Characters>& paragraphs, const LineFit& fit, bool byCharacter) {
   Wrapped wrapped;
   for (size_t p = 0; p < paragraphs.size(); ++p) {
     const Characters& chars = paragraphs[p];
@@ -82,8 +165,10 @@ Wrapped wrap(const std::vector<Characters>& paragraphs, size_t maxChars, bool by
       continue;
     }
     if (byCharacter) {
-      for (size_t begin = 0; begin < chars.size(); begin += maxChars) {
-        wrapped.lines.push_back({p, {begin, std::min(chars.size(), begin + maxChars)}});
+      for (size_t begin = 0; begin < chars.size();) {
+        const size_t end = fit.longestRun(chars, begin, chars.size());
+        wrapped.lines.push_back({p, {begin, end}});
+        begin = end;
       }
       continue;
     }
@@ -95,18 +180,20 @@ Wrapped wrap(const std::vector<Characters>& paragraphs, size_t maxChars, bool by
       // The next word: [i, wordEnd).
       size_t wordEnd = i;
       while (wordEnd < chars.size() && chars[wordEnd] != " ") ++wordEnd;
-      const size_t wordLength = wordEnd - i;
       if (lineEmpty) {
         size_t begin = i;
-        while (wordEnd - begin > maxChars) {  // a word wider than the line is broken
-          wrapped.lines.push_back({p, {begin, begin + maxChars}});
+        // A word wider than the line is broken; its last character takes a line even when it
+        // alone is wider.
+        while (wordEnd - begin > 1 && !fit.fits(chars, begin, wordEnd)) {
+          const size_t end = fit.longestRun(chars, begin, wordEnd);
+          wrapped.lines.push_back({p, {begin, end}});
           wrapped.brokeWord = true;
-          begin += maxChars;
+          begin = end;
         }
         lineBegin = begin;
         lineEnd = wordEnd;
         lineEmpty = false;
-      } else if ((lineEnd - lineBegin) + 1 + wordLength <= maxChars) {
+      } else if (fit.fits(chars, lineBegin, wordEnd)) {  // the line, a space and the word
         lineEnd = wordEnd;
       } else {
         wrapped.lines.push_back({p, {lineBegin, lineEnd}});
@@ -120,23 +207,36 @@ Wrapped wrap(const std::vector<Characters>& paragraphs, size_t maxChars, bool by
   return wrapped;
 }
 
-// The last allowed line's characters with an ellipsis, fitting maxChars.
-std::string truncateLine(const Characters& rest, size_t maxChars, LineBreakMode mode,
+// The last allowed line's characters with an ellipsis, fitting the line: as many characters as
+// fit beside the ellipsis.
+std::string truncateLine(const Characters& rest, const LineFit& fit, LineBreakMode mode,
                          bool singleLine) {
-  const size_t keep = maxChars > 0 ? maxChars - 1 : 0;
+  const auto ellipsized = [&](size_t head, size_t tail) {
+    std::string line = join(rest, 0, head);
+    line.append(kEllipsis);
+    line.append(join(rest, rest.size() - std::min(tail, rest.size()), rest.size()));
+    return line;
+  };
+  const auto fits = [&](size_t head, size_t tail) {
+    return fit.fitsEllipsized(head, tail, [&] { return ellipsized(head, tail); });
+  };
   if (singleLine && mode == LineBreakMode::byTruncatingHead) {
-    return std::string(kEllipsis) +
-           join(rest, rest.size() - std::min(keep, rest.size()), rest.size());
+    const size_t keep = largestFitting(
+        0, rest.size(), [&](size_t tail) { return fits(0, std::min(tail, rest.size())); });
+    return ellipsized(0, keep);
   }
   if (singleLine && mode == LineBreakMode::byTruncatingMiddle) {
-    const size_t head = (keep + 1) / 2;
-    const size_t tail = keep - head;
-    return join(rest, 0, head) + std::string(kEllipsis) +
-           join(rest, rest.size() - std::min(tail, rest.size()), rest.size());
+    const auto split = [](size_t keep) { return std::pair{(keep + 1) / 2, keep - (keep + 1) / 2}; };
+    const size_t keep = largestFitting(0, rest.size(), [&](size_t kept) {
+      const auto [head, tail] = split(kept);
+      return fits(head, tail);
+    });
+    const auto [head, tail] = split(keep);
+    return ellipsized(head, tail);
   }
-  size_t end = std::min(keep, rest.size());
+  size_t end = largestFitting(0, rest.size(), [&](size_t head) { return fits(head, 0); });
   while (end > 0 && rest[end - 1] == " ") --end;  // no space before the ellipsis
-  return join(rest, 0, end) + std::string(kEllipsis);
+  return ellipsized(end, 0);
 }
 
 bool isTruncating(LineBreakMode mode) {
@@ -149,43 +249,36 @@ struct Measure {
   bool fits = true;  // nothing cut and no word broken
 };
 
-// How many characters fit on a line of width at pointSize.
-size_t charactersPerLine(double width, double pointSize) {
-  const double glyph = Label::kGlyphWidthFactor * pointSize;
-  const bool unlimited = !(width > 0) || std::isinf(width) || glyph <= 0;
-  return unlimited ? std::numeric_limits<size_t>::max()
-                   : std::max<size_t>(1, static_cast<size_t>(std::floor(width / glyph + 1e-9)));
-}
-
 size_t lineLimit(int numberOfLines) {
   return numberOfLines > 0 ? static_cast<size_t>(numberOfLines)
                            : std::numeric_limits<size_t>::max();
 }
 
-// Whether the whole text (paragraphs, not empty) shows at maxChars characters per line without a
-// cut or a broken word; the same answer measure() gives, without building the lines' text.
-bool fitsAt(const std::vector<Characters>& paragraphs, size_t maxChars, int numberOfLines,
+// Whether the whole text (paragraphs, not empty) shows on lines of fit without a cut or a broken
+// word; the same answer measure() gives, without building the lines' text.
+bool fitsAt(const std::vector<Characters>& paragraphs, const LineFit& fit, int numberOfLines,
             LineBreakMode mode) {
-  if (numberOfLines == 1) return paragraphs.size() == 1 && paragraphs.front().size() <= maxChars;
-  const Wrapped wrapped = wrap(paragraphs, maxChars, mode == LineBreakMode::byCharWrapping);
+  if (numberOfLines == 1) {
+    return paragraphs.size() == 1 && fit.fits(paragraphs.front(), 0, paragraphs.front().size());
+  }
+  const Wrapped wrapped = wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping);
   return !wrapped.brokeWord && wrapped.lines.size() <= lineLimit(numberOfLines);
 }
 
-Measure measure(const std::string& text, double width, double pointSize, int numberOfLines,
+Measure measure(const std::string& text, const LineFit& fit, double pointSize, int numberOfLines,
                 LineBreakMode mode) {
   Measure result;
   TextLayout& layout = result.layout;
   layout.pointSize = pointSize;
-  layout.lineHeight = Label::kLineHeightFactor * pointSize;
+  const TextMeasurer::LineMetrics metrics = fit.lineMetrics();
+  layout.lineHeight = metrics.lineHeight;
+  layout.baseline = metrics.baseline;
   if (text.empty()) return result;
-  const double glyph = Label::kGlyphWidthFactor * pointSize;
-  const size_t maxChars = charactersPerLine(width, pointSize);
   const bool singleLine = numberOfLines == 1;
   const std::vector<Characters> paragraphs = splitParagraphs(text);
   // One line: no wrapping, the first paragraph only.
-  const Wrapped wrapped = singleLine
-                              ? wrap(paragraphs, std::numeric_limits<size_t>::max(), false)
-                              : wrap(paragraphs, maxChars, mode == LineBreakMode::byCharWrapping);
+  const Wrapped wrapped = singleLine ? wrap(paragraphs, fit.unlimited(), false)
+                                     : wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping);
   result.fits = !wrapped.brokeWord;
   const size_t limit = lineLimit(numberOfLines);
   const size_t shown = std::min(limit, wrapped.lines.size());
@@ -194,15 +287,15 @@ Measure measure(const std::string& text, double width, double pointSize, int num
     const Characters& chars = paragraphs[paragraph];
     const bool last = i + 1 == shown;
     const bool moreLines = wrapped.lines.size() > shown;
-    if (last && (moreLines || (singleLine && chars.size() > maxChars))) {
+    if (last && (moreLines || (singleLine && !fit.fits(chars, 0, chars.size())))) {
       // Text is cut after this line.
       result.fits = false;
       layout.truncated = true;
       const Characters rest(chars.begin() + static_cast<std::ptrdiff_t>(range.begin), chars.end());
       if (isTruncating(mode)) {
-        layout.lines.push_back(truncateLine(rest, maxChars, mode, singleLine));
+        layout.lines.push_back(truncateLine(rest, fit, mode, singleLine));
       } else if (singleLine) {
-        layout.lines.push_back(join(rest, 0, std::min(rest.size(), maxChars)));  // clipped
+        layout.lines.push_back(join(rest, 0, fit.longestRun(rest, 0, rest.size())));  // clipped
       } else {
         layout.lines.push_back(join(chars, range.begin, range.end));  // as wrapped
       }
@@ -210,11 +303,16 @@ Measure measure(const std::string& text, double width, double pointSize, int num
     }
     layout.lines.push_back(join(chars, range.begin, range.end));
   }
-  size_t widest = 0;
-  for (const auto& line : layout.lines) widest = std::max(widest, splitCharacters(line).size());
-  layout.size = {static_cast<double>(widest) * glyph,
-                 static_cast<double>(layout.lines.size()) * layout.lineHeight};
+  double widest = 0;
+  for (const auto& line : layout.lines) widest = std::max(widest, fit.width(line));
+  layout.size = {widest, static_cast<double>(layout.lines.size()) * layout.lineHeight};
   return result;
+}
+
+// The measurer registered in the installed environment; none: the estimate.
+std::shared_ptr<const TextMeasurer> installedMeasurer() {
+  const auto* environment = Platform::Environment::installed();
+  return environment ? environment->service<TextMeasurer>() : nullptr;
 }
 
 }  // namespace
@@ -275,32 +373,34 @@ void Label::textChanged() {
 }
 
 const TextLayout& Label::layoutAt(double width) const {
+  auto measurer = installedMeasurer();
   for (const auto& cached : cachedLayouts_) {
     // Widths compare exactly, NaN never matches: a hit gives what computing again would.
-    if (cached && cached->width == width) return cached->layout;
+    if (cached && cached->width == width && cached->measurer == measurer) return cached->layout;
   }
   auto& slot = cachedLayouts_[nextCachedLayout_];
   nextCachedLayout_ = (nextCachedLayout_ + 1) % kCachedLayouts;
-  slot = CachedLayout{width, computeLayout(width)};
+  TextLayout layout = computeLayout(width, measurer.get());
+  slot = CachedLayout{width, std::move(measurer), std::move(layout)};
   return slot->layout;
 }
 
-TextLayout Label::computeLayout(double width) const {
+TextLayout Label::computeLayout(double width, const TextMeasurer* measurer) const {
   const double size = font_.pointSize;
-  Measure full = measure(text_, width, size, numberOfLines_, lineBreakMode_);
+  const auto fitAt = [&](double pointSize) { return LineFit(measurer, font_, width, pointSize); };
+  Measure full = measure(text_, fitAt(size), size, numberOfLines_, lineBreakMode_);
   const bool mayShrink = adjustsFontSizeToFitWidth_ && minimumScaleFactor_ > 0 &&
                          minimumScaleFactor_ < 1 && width > 0 && !std::isinf(width);
   if (full.fits || !mayShrink) return std::move(full.layout);
   // The largest size, in steps of 1% of the point size, at which the text fits. Whether it fits
-  // depends only on the characters per line, which never shrink as the size goes down, and more
-  // characters per line never give more lines or a broken word: so fitting is monotonic in the
+  // depends only on how much text a line holds, which never shrinks as the size goes down, and a
+  // line that holds more never gives more lines or a broken word: so fitting is monotonic in the
   // size and a binary search over the steps finds the same size as trying each step downwards,
   // in a handful of wrapping passes over text split once.
   const int lowest = static_cast<int>(std::ceil(minimumScaleFactor_ * 100 - 1e-9));
   const std::vector<Characters> paragraphs = splitParagraphs(text_);
   const auto fitsAtPercent = [&](int percent) {
-    return fitsAt(paragraphs, charactersPerLine(width, size * percent / 100.0), numberOfLines_,
-                  lineBreakMode_);
+    return fitsAt(paragraphs, fitAt(size * percent / 100.0), numberOfLines_, lineBreakMode_);
   };
   int fitting = lowest - 1;  // the largest step known to fit; none yet
   int failing = 100;         // the smallest step known not to fit (100%: measured above)
@@ -308,10 +408,8 @@ TextLayout Label::computeLayout(double width) const {
     const int percent = fitting + (failing - fitting) / 2;
     (fitsAtPercent(percent) ? fitting : failing) = percent;
   }
-  if (fitting >= lowest) {
-    return measure(text_, width, size * fitting / 100.0, numberOfLines_, lineBreakMode_).layout;
-  }
-  return measure(text_, width, size * minimumScaleFactor_, numberOfLines_, lineBreakMode_).layout;
+  const double shrunk = fitting >= lowest ? size * fitting / 100.0 : size * minimumScaleFactor_;
+  return measure(text_, fitAt(shrunk), shrunk, numberOfLines_, lineBreakMode_).layout;
 }
 
 Size Label::intrinsicContentSize() const {

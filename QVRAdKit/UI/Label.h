@@ -1,16 +1,20 @@
 #pragma once
-// Label shows text in one font and colour, broken into lines by a simple, deterministic measure
-// (there is no font renderer here):
+// Label shows text in one font and colour, broken into lines to its width. Text is measured by the
+// UI::TextMeasurer registered in the installed environment, when there is one (a host that draws
+// with a real font), so that lines break where that font needs them to. Without one, by a simple,
+// deterministic estimate:
 //  - every character (a Unicode code point, so "é" and "日" count once) is 0.55 x the point size
 //    wide, a space included; a line is 1.2 x the point size high;
 //  - text wraps at spaces (and always at "\n") to the available width; a word wider than the
 //    width is broken between characters; byCharWrapping breaks anywhere;
 //  - numberOfLines limits the lines (0 = unlimited); text beyond the last allowed line is cut, and
 //    with a truncating line-break mode the last line ends in "…" (the ellipsis counts as one
-//    character);
+//    character); a line's baseline lies at 0.8 x its height;
 //  - with adjustsFontSizeToFitWidth, text that would be cut (or a word that would be broken) is
 //    first drawn at a smaller size, in steps of 1% of the point size, down to minimumScaleFactor;
 //    only then is it cut.
+// With a measurer, a run fits a line when its measured width does, and the lines are as far apart
+// as the measurer says; the rules are otherwise the same.
 // The available width is the label's width when laying out for drawing (textLayout()); for the
 // intrinsic size it is preferredMaxLayoutWidth when set (> 0), otherwise unlimited (one line per
 // paragraph). Empty text measures 0 x 0. Text is vertically centred in the bounds, as on the phone.
@@ -27,6 +31,7 @@
 #include "QVRAdKit/UI/LineBreakMode.h"
 #include "QVRAdKit/UI/TextAlignment.h"
 #include "QVRAdKit/UI/TextLayout.h"
+#include "QVRAdKit/UI/TextMeasurer.h"
 #include "QVRAdKit/UI/View.h"
 
 namespace QVRAdKit::UI {
@@ -35,6 +40,7 @@ class Label : public View {
  public:
   static constexpr double kGlyphWidthFactor = 0.55;
   static constexpr double kLineHeightFactor = 1.2;
+  static constexpr double kBaselineFactor = 0.8;
 
   static std::shared_ptr<Label> create(Rect frame = {});
 
@@ -85,12 +91,13 @@ class Label : public View {
   // width offered, drawing): the last layouts are kept until the text or a setting changes.
   struct CachedLayout {
     double width = 0;
+    std::shared_ptr<const TextMeasurer> measurer;  // none: the estimate
     TextLayout layout;
   };
   static constexpr std::size_t kCachedLayouts = 2;
 
   [[nodiscard]] const TextLayout& layoutAt(double width) const;
-  [[nodiscard]] TextLayout computeLayout(double width) const;
+  [[nodiscard]] TextLayout computeLayout(double width, const TextMeasurer* measurer) const;
   // Forgets the kept layouts and tells the layout pass that the intrinsic size may have changed.
   void textChanged();
 

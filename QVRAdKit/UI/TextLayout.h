@@ -1,7 +1,7 @@
 #pragma once
 // TextLayout is a label's text as laid out for one width: its lines (ellipsis included), the
 // point size they are drawn at (smaller than the font's when the label shrank its text to fit),
-// the height of one line, and the size of the whole text.
+// the height of one line, where in a line its baseline lies, and the size of the whole text.
 // Threading: a value.
 
 #include <string>
@@ -15,6 +15,8 @@ struct TextLayout {
   std::vector<std::string> lines;
   double pointSize = 0;
   double lineHeight = 0;
+  // The distance from a line's top to its baseline.
+  double baseline = 0;
   Size size;
   // True when text was cut (clipped or replaced by an ellipsis).
   bool truncated = false;

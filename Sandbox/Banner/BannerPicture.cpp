@@ -1,7 +1,9 @@
 #include "Sandbox/Banner/BannerPicture.h"
 
 #include <memory>
+#include <stdexcept>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "QVRAdKit/Banner/BannerAdBuilder.h"
@@ -10,6 +12,8 @@
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/URL.h"
 #include "QVRAdKit/UI/ImageLoader.h"
+#include "QVRAdKit/UI/TextMeasurer.h"
+#include "Sandbox/Fonts/FontTextMeasurer.h"
 #include "Sandbox/HostServices/SandboxConnectionService.h"
 #include "Sandbox/HostServices/SandboxPartnerAd.h"
 #include "Sandbox/HostServices/SandboxUser.h"
@@ -50,19 +54,35 @@ std::shared_ptr<const QVPartnerAd> partnerAd(const BannerPicture::Options& optio
   return SandboxPartnerAd::make(std::move(fields));
 }
 
-// The document with the screen's grey behind the banner, so that a card that does not reach the
-// edges shows as one.
-std::string onScreenBackground(std::string document) {
+// The document with the screen's grey behind the banner (and the strip of screen above it), so
+// that a card that does not reach the edges, and its shadow, show as such.
+std::string onScreenBackground(std::string document, double topMargin) {
   const auto svg = document.find("<svg");
   const auto endOfTag = svg == std::string::npos ? svg : document.find('>', svg);
   if (endOfTag == std::string::npos) return document;
-  document.insert(endOfTag + 1, "\n  <rect width=\"100%\" height=\"100%\" fill=\"#EEF0F3\"/>");
+  std::string screen = "\n  <rect x=\"0\" y=\"";
+  screen += ViewTreeSVGRenderer::formatNumber(-topMargin);
+  screen += "\" width=\"100%\" height=\"100%\" fill=\"#EEF0F3\"/>";
+  document.insert(endOfTag + 1, screen);
   return document;
+}
+
+std::shared_ptr<FontTextMeasurer> pictureFonts() {
+  auto made = FontTextMeasurer::dejaVuSans();
+  if (auto* problem = std::get_if<std::string>(&made)) {
+    throw std::runtime_error("the banner picture cannot measure its text: " + *problem);
+  }
+  return std::get<std::shared_ptr<FontTextMeasurer>>(made);
 }
 
 }  // namespace
 
 std::string BannerPicture::svg(const Options& options) {
+  return svg(options, nullptr);
+}
+
+std::string BannerPicture::svg(const Options& options, const Inspect& inspect) {
+  const auto fonts = pictureFonts();
   auto environment = Platform::Environment::makeForTesting();
   const Platform::Environment::Scope scope(*environment);
   // Layout diagnostics stay out of the program's output.
@@ -71,6 +91,8 @@ std::string BannerPicture::svg(const Options& options) {
       SimulatedImageLoader::Images{
           {kPartnerImageAddress, UI::Image{std::string(kPartnerImageName), {72, 44}}}},
       kImageLatency));
+  // The labels break their lines where the picture's font needs them broken.
+  environment->setService<UI::TextMeasurer>(fonts);
 
   auto users = std::make_shared<SandboxUserService>(std::make_shared<SandboxUser>(
       false, std::vector<std::shared_ptr<const QVPartnerAd>>{partnerAd(options)}));
@@ -88,7 +110,12 @@ std::string BannerPicture::svg(const Options& options) {
   // Lets the partner image arrive.
   environment->advance(kImageLatency);
   banner->layoutIfNeeded();
-  return onScreenBackground(ViewTreeSVGRenderer::render(*banner));
+  if (inspect) inspect(*banner);
+  ViewTreeSVGRenderer::Options drawing;
+  drawing.fonts = fonts;
+  drawing.embedFonts = options.embedFonts;
+  drawing.topMargin = kScreenAbove;
+  return onScreenBackground(ViewTreeSVGRenderer::render(*banner, drawing), kScreenAbove);
 }
 
 }  // namespace QVRAdKit::Sandbox

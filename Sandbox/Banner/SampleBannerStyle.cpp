@@ -1,6 +1,7 @@
 #include "Sandbox/Banner/SampleBannerStyle.h"
 
 #include "QVRAdKit/ClientKit/LayerStyle.h"
+#include "QVRAdKit/ClientKit/ShadowStyle.h"
 #include "QVRAdKit/ClientKit/TextStyle.h"
 #include "QVRAdKit/ClientKit/ViewStyle.h"
 #include "QVRAdKit/UI/Color.h"
@@ -22,6 +23,13 @@ BannerAdViewStyle SampleBannerStyle::style() {
   card.borderWidth = 1;
   card.borderColor = UI::Color::rgb(0xD0D5DD);
   card.masksToBounds = true;
+  // A soft shadow over the screen above the banner.
+  ShadowStyle shadow;
+  shadow.color = UI::Color::rgb(0x101828);
+  shadow.opacity = 0.18;
+  shadow.offset = {0, -2};
+  shadow.radius = 12;
+  card.shadow = shadow;
   ViewStyle view;
   view.backgroundColor = UI::Color::white();
   view.layerStyle = card;

@@ -218,10 +218,6 @@ function download(name, text, type) {
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
 }
 
-function showBanner() {
-  $("banner-image").src = `/api/banner.svg?width=${encodeURIComponent($("banner-width").value)}`;
-}
-
 async function start() {
   editor = new ConfigEditor($("config"), $("backdrop"), $("gutter"));
   const { data } = await api("GET", "/api/configuration");
@@ -238,8 +234,6 @@ async function start() {
   $("download-config").addEventListener("click",
     () => download("configuration.json", editor.text, "application/json"));
   $("download-csv").addEventListener("click", () => download("workbench-tables.csv", csv(), "text/csv"));
-  $("banner-width").addEventListener("change", showBanner);
-  showBanner();
   await check();
   document.body.dataset.ready = "true";
 }

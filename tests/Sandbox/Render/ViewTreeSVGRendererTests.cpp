@@ -3,10 +3,14 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "QVRAdKit/ClientKit/WebImageView.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/UI/Button.h"
 #include "QVRAdKit/UI/Label.h"
+#include "QVRAdKit/UI/TextMeasurer.h"
+#include "Sandbox/Fonts/FontTextMeasurer.h"
 #include "Sandbox/Render/ViewTreeSVGRenderer.h"
 
 namespace QVRAdKit::Sandbox {
@@ -57,11 +61,80 @@ TEST(ViewTreeSVGRendererTest, DrawsVisibleViewsInWindowCoordinatesAndEscapesText
                        "<text x=\"15\" y=\"38.6\" font-family=\"System\" font-size=\"10\" "
                        "text-anchor=\"start\" fill=\"#FF0000\" xml:space=\"preserve\">"
                        "Tom &amp; Jerry &lt;b&gt;</text>"));
-  EXPECT_TRUE(contains(svg, ">placeholder</text>"));
+  // An image the catalogue does not know: a picture glyph scaled into its rectangle, titled.
+  EXPECT_TRUE(contains(svg,
+                       "<g transform=\"translate(260 30) scale(1.6667 1.6667)\"><title>placeholder"
+                       "</title><rect"));
   EXPECT_FALSE(contains(svg, "secret"));
   EXPECT_FALSE(contains(svg, "Tom & Jerry"));
   // Deterministic: the same tree gives the same text.
   EXPECT_EQ(svg, ViewTreeSVGRenderer::render(*root));
+}
+
+TEST(ViewTreeSVGRendererTest, DrawsShadowsIconsAndTextInTheMeasuredFaces) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  auto made = FontTextMeasurer::dejaVuSans();
+  ASSERT_TRUE(std::holds_alternative<std::shared_ptr<FontTextMeasurer>>(made))
+      << std::get<std::string>(made);
+  const auto fonts = std::get<std::shared_ptr<FontTextMeasurer>>(made);
+  env->setService<UI::TextMeasurer>(fonts);
+
+  auto root = UI::View::create({{0, 0}, {320, 100}});
+  auto card = UI::View::create({{10, 20}, {300, 60}});
+  card->setBackgroundColor(UI::Color::white());
+  card->layer().cornerRadius = 8;
+  card->layer().shadowOpacity = 0.5;
+  card->layer().shadowOffset = {0, 4};
+  card->layer().shadowRadius = 6;
+  root->addSubview(card);
+  // A shadow with nothing to cast it (no background, no border) is not drawn.
+  auto bare = UI::View::create({{0, 0}, {10, 10}});
+  bare->layer().shadowOpacity = 1;
+  card->addSubview(bare);
+  auto close = UI::Button::create({{280, 30}, {24, 24}});
+  close->setImage(UI::Image{"close", {24, 24}});
+  card->addSubview(close);
+  const UI::Font bold{"SF Pro Text", 15, UI::Font::Weight::bold};
+  auto title = UI::Label::create({{5, 5}, {200, 30}});
+  title->setFont(bold);
+  title->setText("AV Premium");
+  card->addSubview(title);
+
+  ViewTreeSVGRenderer::Options options;
+  options.fonts = fonts;
+  options.topMargin = 10;
+  const std::string svg = ViewTreeSVGRenderer::render(*root, options);
+  EXPECT_TRUE(contains(svg, "width=\"320\" height=\"110\" viewBox=\"0 -10 320 110\""));
+  // The shadow: the card's shape moved by the offset, blurred by half the radius, under the card.
+  EXPECT_TRUE(contains(svg,
+                       "<filter id=\"shadow1\" x=\"-50%\" y=\"-50%\" width=\"200%\" "
+                       "height=\"200%\"><feGaussianBlur stdDeviation=\"3\"/></filter>"));
+  const auto shadow = svg.find(
+      "<rect x=\"10\" y=\"24\" width=\"300\" height=\"60\" rx=\"8\" "
+      "fill=\"#000000\" fill-opacity=\"0.5\" filter=\"url(#shadow1)\"/>");
+  const auto background = svg.find(
+      "<rect x=\"10\" y=\"20\" width=\"300\" height=\"60\" rx=\"8\" "
+      "fill=\"#FFFFFF\"/>");
+  ASSERT_NE(shadow, std::string::npos);
+  ASSERT_NE(background, std::string::npos);
+  EXPECT_LT(shadow, background);
+  EXPECT_FALSE(contains(svg, "shadow2"));
+  // The close icon's shapes, at the button's place and size.
+  EXPECT_TRUE(contains(svg,
+                       "<g transform=\"translate(290 50) scale(1 1)\"><title>close</title>"
+                       "<circle"));
+  // The title in the bold face, on the baseline the measurer gives, centred in the label.
+  const auto metrics = fonts->lineMetrics(bold, 15);
+  const double baseline = 25 + (30 - metrics.lineHeight) / 2 + metrics.baseline;
+  std::string text("<text x=\"15\" y=\"");
+  text += ViewTreeSVGRenderer::formatNumber(baseline);
+  text +=
+      "\" font-family=\"DejaVu Sans\" font-weight=\"bold\" font-size=\"15\" text-anchor=\"start\"";
+  EXPECT_TRUE(contains(svg, text));
+  // Only the bold face is drawn, so only it is embedded.
+  EXPECT_TRUE(contains(svg, "font-weight:700;src:url(data:font/ttf;base64,"));
+  EXPECT_FALSE(contains(svg, "font-weight:400"));
 }
 
 TEST(ViewTreeSVGRendererTest, NumbersAndEscapesAreStable) {

@@ -1,7 +1,7 @@
 // End-to-end test of the workbench page in headless Chromium: load, an invalid edit shows its
 // problem at its place and blocks the run, a valid edit, a run with its tables and charts, a
 // cancelled run, a comparison with its verdict, one session's timeline with the snapshot at a
-// moment clicked, the banner picture. Writes screenshots of each step.
+// moment clicked, the banner preview with its settings. Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { spawn } from "node:child_process";
 import { once } from "node:events";
@@ -139,16 +139,42 @@ try {
   await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
   expect(true, "a moment of the narration shows the snapshot then");
 
-  // The banner picture at 375 and 768 points.
-  for (const width of ["375", "768"]) {
-    await page.selectOption("#banner-width", width);
+  // The banner preview: the server draws the chosen settings, at 375 and 768 points; a bad
+  // setting shows the server's reason instead.
+  const bannerAt = async (width) => {
     await page.waitForFunction((w) => {
       const image = document.getElementById("banner-image");
-      return image.complete && image.naturalWidth > 0 && image.src.endsWith(`width=${w}`);
+      return image.dataset.state === "loaded" && image.dataset.query.startsWith(`width=${w}&`) &&
+        image.complete && image.naturalWidth > 0;
     }, width);
-    await page.locator("#banner").screenshot({ path: path.join(shots, `07-banner-${width}.png`) });
+    return page.$eval("#banner-image", (image) => image.naturalWidth);
+  };
+  const bannerSettings = [
+    { width: "375", cta: "accessoryIcon", position: "bottomSafeArea", insets: "8,12,8,12",
+      borderless: false, close: true, title: "Get 7 days of Premium free\nNo card needed" },
+    { width: "768", cta: "bottomButton", position: "bottomToEdge", insets: "",
+      borderless: true, close: false, title: "Illuminating little lilies fill the hill with light" },
+  ];
+  for (const settings of bannerSettings) {
+    await page.selectOption("#banner-cta", settings.cta);
+    await page.selectOption("#banner-position", settings.position);
+    await page.fill("#banner-insets", settings.insets);
+    await page.setChecked("#banner-borderless", settings.borderless);
+    await page.setChecked("#banner-close", settings.close);
+    await page.fill("#banner-title-text", settings.title);
+    await page.fill("#banner-width", settings.width);
+    const drawnWidth = await bannerAt(settings.width);
+    expect(drawnWidth === Number(settings.width),
+      `the banner preview is drawn at ${settings.width} points (${drawnWidth})`);
+    await page.locator("#banner").screenshot({ path: path.join(shots, `07-banner-${settings.width}.png`) });
   }
-  expect(true, "the banner picture loads at 375 and 768 points");
+  await page.fill("#banner-width", "100");
+  await page.waitForSelector("#banner-image[data-state=refused]", { state: "attached" });
+  expect((await page.textContent("#banner-error")).includes("width: must be a number of points from 200 to 2048"),
+    "a width out of range shows the server's reason");
+  await page.fill("#banner-width", "375");
+  await bannerAt("375");
+  expect(await page.isHidden("#banner-error"), "a good width draws again and hides the reason");
   expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);
 } finally {
   await browser.close();

@@ -1,0 +1,68 @@
+// The partner banner preview: the form's settings become the query of /api/banner.svg, whose
+// picture the server draws from the module's own banner view and layout. A setting the server
+// refuses shows its message (the 400's "error") instead of a picture.
+"use strict";
+
+(() => {
+  const byId = (id) => document.getElementById(id);
+
+  // The query for the current settings; a setting left at "partner's own" is not sent.
+  function bannerQuery() {
+    const query = new URLSearchParams();
+    query.set("width", byId("banner-width").value.trim());
+    for (const [name, id] of [["cta", "banner-cta"], ["position", "banner-position"]]) {
+      if (byId(id).value) query.set(name, byId(id).value);
+    }
+    const insets = byId("banner-insets").value.replace(/\s+/g, "");
+    if (insets) query.set("insets", insets);
+    query.set("borderless", String(byId("banner-borderless").checked));
+    query.set("close", String(byId("banner-close").checked));
+    query.set("title", byId("banner-title-text").value);
+    query.set("subtitle", byId("banner-subtitle").value);
+    return query.toString();
+  }
+
+  let shown = 0;  // the number of the latest request: an older answer arriving late is dropped
+
+  async function showBanner() {
+    const request = ++shown;
+    const query = bannerQuery();
+    const image = byId("banner-image");
+    const error = byId("banner-error");
+    image.dataset.state = "loading";
+    let response;
+    try {
+      response = await fetch(`/api/banner.svg?${query}`);
+    } catch (failure) {
+      response = null;
+    }
+    if (request !== shown) return;
+    if (!response || !response.ok) {
+      let message = "the server did not answer";
+      if (response) {
+        const body = await response.json().catch(() => ({}));
+        message = body.error || `HTTP ${response.status}`;
+      }
+      if (request !== shown) return;
+      error.textContent = `Cannot draw the banner: ${message}`;
+      error.hidden = false;
+      image.hidden = true;
+      image.dataset.state = "refused";
+      return;
+    }
+    const svg = await response.text();
+    if (request !== shown) return;
+    error.hidden = true;
+    image.hidden = false;
+    image.dataset.query = query;
+    image.onload = () => { if (request === shown) image.dataset.state = "loaded"; };
+    image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(svg)}`;
+  }
+
+  document.addEventListener("DOMContentLoaded", () => {
+    const form = byId("banner-form");
+    form.addEventListener("input", showBanner);
+    form.addEventListener("submit", (event) => { event.preventDefault(); showBanner(); });
+    showBanner();
+  });
+})();
