@@ -1,7 +1,8 @@
 #pragma once
 // LayoutEngine solves frames from constraints for View's layout pass and answers the fitting and
 // size questions that views and stack views ask of each other (the algorithm is described in
-// View.h). Internal to the UI kit.
+// View.h). Both go through one solver (LayoutSystem), so a fitting size is the size a layout pass
+// gives. Internal to the UI kit.
 // Threading: main queue only.
 
 #include <optional>
@@ -15,6 +16,9 @@ class View;
 
 namespace QVRAdKit::UI::detail {
 
+struct LayoutProblem;
+struct LayoutSolution;
+
 class LayoutEngine {
  public:
   // Solves the frames of parent's subviews, except those in `placed`, from constraints.
@@ -24,6 +28,11 @@ class LayoutEngine {
   // The constant of the view's required "width (or height) = constant" constraint, if any (the
   // last activated one wins).
   static std::optional<double> requiredSize(const View& view, LayoutAxis axis);
+
+ private:
+  // Solves, then solves again while a view's content height at the width it got differs from the
+  // one used (a label's height follows its width).
+  static LayoutSolution solveWithContent(LayoutProblem& problem);
 };
 
 }  // namespace QVRAdKit::UI::detail
