@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -303,6 +304,7 @@ class KitLayout {
 
 struct OracleAnswer {
   std::vector<Rect> frames;
+  std::vector<Rect> reversed;  // the accepted relations added in reverse order
   std::set<int> refused;
 };
 
@@ -392,14 +394,14 @@ std::map<int, OracleAnswer> askOracle(const std::string& python,
     } else if (kind == "refused" && current != nullptr) {
       int index = 0;
       while (fields >> index) current->refused.insert(index);
-    } else if (kind == "frame" && current != nullptr) {
+    } else if ((kind == "frame" || kind == "reversed") && current != nullptr) {
       int index = 0;
       double x = 0;
       double y = 0;
       double w = 0;
       double h = 0;
       fields >> index >> x >> y >> w >> h;
-      current->frames.push_back({{x, y}, {w, h}});
+      (kind == "frame" ? current->frames : current->reversed).push_back({{x, y}, {w, h}});
     }
   }
   return answers;
@@ -471,6 +473,19 @@ TEST(LayoutSolverOracleTest, RandomSystemsAgreeWithKiwisolverWhateverTheSidesAnd
       const std::string fromOracle =
           differences(expected.frames, answer.frames, answer.undetermined);
       if (!fromOracle.empty()) problems += concat("\n kiwisolver vs kit:", fromOracle);
+      // kiwisolver's answer depends on the order of the relations only where several layouts are
+      // equally good: exactly where the kit must report views as left open.
+      std::set<int> open;
+      for (std::size_t i = 0; i < expected.frames.size() && i < expected.reversed.size(); ++i) {
+        if (!near(expected.frames[i], expected.reversed[i])) open.insert(static_cast<int>(i));
+      }
+      if (!std::includes(answer.undetermined.begin(), answer.undetermined.end(), open.begin(),
+                         open.end())) {
+        problems += "\n kiwisolver finds several optima where the kit reports none";
+      }
+      if (!answer.undetermined.empty() && open.empty()) {
+        problems += "\n the kit reports views left open where kiwisolver finds one optimum";
+      }
       if (moved.refused != answer.refused || moved.undetermined != answer.undetermined) {
         problems += "\n reports differ after moving the views";
       }

@@ -23,6 +23,7 @@ Answer:
   system ID
   refused INDEX...            (constraint indices kiwisolver refused; may be empty)
   frame INDEX X Y W H         (one per view)
+  reversed INDEX X Y W H      (one per view: the accepted relations added in reverse order)
   end
 """
 
@@ -106,10 +107,20 @@ def solve(system):
             solver = kiwi.Solver()
             for kept in accepted:
                 solver.addConstraint(kept)
+    forward = read_frames(solver, frames)
+    # The same relations added the other way round: a different answer shows that the optimum is
+    # not a single layout.
+    solver = kiwi.Solver()
+    for kept in reversed(accepted):
+        solver.addConstraint(kept)
+    return refused, forward, read_frames(solver, frames)
+
+
+def read_frames(solver, frames):
     solver.updateVariables()
     # A negative size is shown as zero, where it starts.
-    return refused, [(x.value(), y.value(), max(0.0, w.value()), max(0.0, h.value()))
-                     for x, y, w, h in frames]
+    return [(x.value(), y.value(), max(0.0, w.value()), max(0.0, h.value()))
+            for x, y, w, h in frames]
 
 
 def read_systems(lines):
@@ -140,11 +151,12 @@ def read_systems(lines):
 def main():
     out = []
     for system in read_systems(sys.stdin):
-        refused, frames = solve(system)
+        refused, forward, backward = solve(system)
         out.append("system %s" % system["id"])
         out.append("refused" + "".join(" %d" % i for i in refused if i is not None))
-        for i, (x, y, w, h) in enumerate(frames):
-            out.append("frame %d %.17g %.17g %.17g %.17g" % (i, x, y, w, h))
+        for kind, frames in (("frame", forward), ("reversed", backward)):
+            for i, (x, y, w, h) in enumerate(frames):
+                out.append("%s %d %.17g %.17g %.17g %.17g" % (kind, i, x, y, w, h))
         out.append("end")
     sys.stdout.write("\n".join(out) + "\n")
 
