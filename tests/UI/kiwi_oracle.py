@@ -19,6 +19,12 @@ weighs p; content sizes weigh their priority minus 0.001 (compression resistance
 hugging from above); every size, then every position, is pulled towards zero by weights that
 differ per view and are far below any priority. A negative size is reported as zero.
 
+With --open, the answer names instead the views whose frame the optimum leaves open (a
+coordinate that moves half a point without making the weighted miss worse):
+  system ID
+  open INDEX...
+  end
+
 Answer:
   system ID
   refused INDEX...            (constraint indices kiwisolver refused; may be empty)
@@ -116,6 +122,72 @@ def solve(system):
     return refused, forward, read_frames(solver, frames)
 
 
+def weighted_miss(system, fixed=None):
+    """The optimum's weighted miss of the non-required relations, with one coordinate of one view
+    held at a value when fixed = (view, coordinate 0..3, value); none when that cannot hold."""
+    width, height, top, left, bottom, right = system["root"]
+    root = (0.0, 0.0, width, height)
+    guide = (left, top, max(0.0, width - left - right), max(0.0, height - top - bottom))
+    frames = [tuple(kiwi.Variable("v%d_%s" % (i, part)) for part in "xywh")
+              for i in range(len(system["views"]))]
+    required, soft = [], []
+    for c in system["constraints"]:
+        first = attribute(frames[c["view"]], c["attr"])
+        other = c["other"]
+        if other == -1:
+            expression = first - c["constant"]
+        else:
+            target = root if other == -2 else guide if other == -3 else frames[other]
+            expression = first - c["multiplier"] * attribute(target, c["other_attr"]) - c["constant"]
+        (required if c["priority"] >= REQUIRED else soft).append(
+            (expression, c["relation"], c["priority"]))
+    for i, view in enumerate(system["views"]):
+        frame = frames[i]
+        for size, intrinsic, hug, resist in ((frame[2], view["iw"], view["hug_h"], view["resist_h"]),
+                                             (frame[3], view["ih"], view["hug_v"], view["resist_v"])):
+            if intrinsic >= 0:
+                soft.append((size - intrinsic, 1, resist - CONTENT_BELOW_CONSTRAINT))
+                soft.append((size - intrinsic, -1, hug - CONTENT_BELOW_CONSTRAINT))
+    for i, frame in enumerate(frames):
+        for size in frame[2:]:
+            soft.append((size + 0, 0, default_size_weight(i)))
+        for position in frame[:2]:
+            soft.append((position + 0, 0, default_size_weight(i) / 2))
+    solver = kiwi.Solver()
+    for expression, rel, _ in required:
+        try:
+            solver.addConstraint(relation(expression, rel))
+        except kiwi.UnsatisfiableConstraint:
+            pass
+    if fixed is not None:
+        try:
+            solver.addConstraint(frames[fixed[0]][fixed[1]] == fixed[2])
+        except kiwi.UnsatisfiableConstraint:
+            return None
+    for expression, rel, weight in soft:
+        solver.addConstraint(relation(expression, rel) | weight)
+    solver.updateVariables()
+    total = 0.0
+    for expression, rel, weight in soft:
+        value = expression.value()
+        total += weight * (abs(value) if rel == 0 else max(0.0, -value if rel > 0 else value))
+    return total, [tuple(v.value() for v in frame) for frame in frames]
+
+
+def open_views(system):
+    """Views with a coordinate that can move by half a point without making the optimum worse:
+    the layout is not a single one there."""
+    best, frames = weighted_miss(system)
+    found = []
+    for i, frame in enumerate(frames):
+        for k, value in enumerate(frame):
+            moved = [weighted_miss(system, (i, k, value + d)) for d in (0.5, -0.5)]
+            if any(m is not None and abs(m[0] - best) <= 1e-9 * max(1.0, best) for m in moved):
+                found.append(i)
+                break
+    return found
+
+
 def read_frames(solver, frames):
     solver.updateVariables()
     # A negative size is shown as zero, where it starts.
@@ -150,6 +222,13 @@ def read_systems(lines):
 
 def main():
     out = []
+    if sys.argv[1:] == ["--open"]:
+        for system in read_systems(sys.stdin):
+            out.append("system %s" % system["id"])
+            out.append("open" + "".join(" %d" % i for i in open_views(system)))
+            out.append("end")
+        sys.stdout.write("\n".join(out) + "\n")
+        return
     for system in read_systems(sys.stdin):
         refused, forward, backward = solve(system)
         out.append("system %s" % system["id"])

@@ -42,6 +42,39 @@ void reportUndetermined(const std::vector<const View*>& views) {
 
 }  // namespace
 
+std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, double width) {
+  // What the solve gives for a view without subviews to solve, when the answer is plain: the
+  // content height (if the compression resistance outranks the fitting pull) when no constraint
+  // of the view's own speaks of its height, or the constant of the one required
+  // "height = constant" that does.
+  const LayoutConstraint* height = nullptr;
+  for (const auto& constraint : view.constraints()) {
+    const auto& first = constraint->firstItem();
+    const auto& second = constraint->secondItem();
+    const auto names = [&](const LayoutConstraint::Item& item) {
+      return item.view.lock().get() == &view;
+    };
+    if (!names(first) || (second && !names(*second))) continue;  // ties to others are left out
+    if (first.safeAreaGuide || (second && second->safeAreaGuide)) return std::nullopt;
+    const bool vertical =
+        !isHorizontal(first.attribute) || (second && !isHorizontal(second->attribute));
+    if (!vertical) continue;
+    if (height != nullptr || second || first.attribute != LayoutAttribute::height ||
+        constraint->relation() != LayoutRelation::equal ||
+        constraint->priority() < LayoutPriority::required) {
+      return std::nullopt;  // anything else is for the solver
+    }
+    height = constraint.get();
+  }
+  if (height != nullptr) return height->constant() < 0 ? 0 : height->constant();
+  const double intrinsic = view.intrinsicContentSize().height;
+  if (intrinsic < 0) return 0.0;
+  const float resistance = view.contentCompressionResistancePriority(LayoutAxis::vertical);
+  return contentWeight(resistance) > constraintWeight(LayoutPriority::fittingSizeLevel)
+             ? std::max(0.0, view.heightForWidth(width))
+             : 0.0;
+}
+
 LayoutSolution LayoutEngine::solveWithContent(LayoutProblem& problem) {
   problem.contentHeights.clear();
   for (const View* view : problem.unknowns) {
@@ -128,9 +161,10 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
       if (!placedByConstraints(*child)) problem.keepFrames.push_back(child.get());
     }
   }
-  if (!constrained) {
-    const double intrinsic = view.intrinsicContentSize().height;
-    return intrinsic >= 0 ? view.heightForWidth(width) : 0;
+  if (problem.unknowns.size() == 1) {
+    if (const auto alone = fittingHeightAlone(view, width)) return *alone;
+  } else if (!constrained) {
+    return 0;  // subviews placed by their frames ask nothing of the view's height
   }
   problem.pins = {{0, LayoutAttribute::left, 0, std::nullopt},
                   {0, LayoutAttribute::top, 0, std::nullopt},
@@ -141,6 +175,7 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
     return std::nullopt;
   };
   problem.reportConflicts = false;  // the layout pass reports them
+  problem.findUndetermined = false;
   const LayoutSolution solution = solveWithContent(problem);
   return solution.frames.front().height();
 }

@@ -30,6 +30,9 @@ class LayoutEngine {
   static std::optional<double> requiredSize(const View& view, LayoutAxis axis);
 
  private:
+  // The fitting height of a view with nothing inside it to solve, where it can be read off its
+  // own constraints and content without a solve.
+  static std::optional<double> fittingHeightAlone(const View& view, double width);
   // Solves, then solves again while a view's content height at the width it got differs from the
   // one used (a label's height follows its width).
   static LayoutSolution solveWithContent(LayoutProblem& problem);

@@ -317,6 +317,7 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
                                {std::max(0.0, tidy(solver.value(frame.width))),
                                 std::max(0.0, tidy(solver.value(frame.height)))}});
   }
+  if (!problem.findUndetermined) return solution;
   const std::vector<Symbol> open = solver.undeterminedVariables();
   for (std::size_t i = 0; i < variables.size(); ++i) {
     const FrameVariables& frame = variables[i];

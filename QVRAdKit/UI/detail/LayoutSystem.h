@@ -52,6 +52,8 @@ struct LayoutProblem {
   std::vector<Pin> pins;
   // Whether refused required constraints are reported (once per pass is enough).
   bool reportConflicts = true;
+  // Whether to look for frames the optimum leaves open (a fitting size reads one height only).
+  bool findUndetermined = true;
 };
 
 struct LayoutSolution {
