@@ -23,9 +23,19 @@ constexpr int kContentRounds = 3;
 
 // Whether a view sizes itself from its content (a label, an image, a stack view): its subviews,
 // if any, are its own business and not part of a fitting solve.
-bool measuresItself(const View& view) {
-  const Size intrinsic = view.intrinsicContentSize();
+bool measuresItself(const Size& intrinsic) {
   return intrinsic.width >= 0 || intrinsic.height >= 0;
+}
+
+// Whether a constraint of these views ties a horizontal attribute to a vertical one (a width to
+// a height): then the axes are one problem.
+bool mixesAxes(const std::vector<const View*>& views) {
+  return std::any_of(views.begin(), views.end(), [](const View* view) {
+    return std::any_of(view->constraints().begin(), view->constraints().end(), [](const auto& c) {
+      const auto& second = c->secondItem();
+      return second && isHorizontal(c->firstItem().attribute) != isHorizontal(second->attribute);
+    });
+  });
 }
 
 void reportUndetermined(const std::vector<const View*>& views) {
@@ -42,7 +52,8 @@ void reportUndetermined(const std::vector<const View*>& views) {
 
 }  // namespace
 
-std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, double width) {
+std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, const Size& intrinsic,
+                                                       double width) {
   // What the solve gives for a view without subviews to solve, when the answer is plain: the
   // content height (if the compression resistance outranks the fitting pull) when no constraint
   // of the view's own speaks of its height, or the constant of the one required
@@ -67,8 +78,7 @@ std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, double 
     height = constraint.get();
   }
   if (height != nullptr) return height->constant() < 0 ? 0 : height->constant();
-  const double intrinsic = view.intrinsicContentSize().height;
-  if (intrinsic < 0) return 0.0;
+  if (intrinsic.height < 0) return 0.0;
   const float resistance = view.contentCompressionResistancePriority(LayoutAxis::vertical);
   return contentWeight(resistance) > constraintWeight(LayoutPriority::fittingSizeLevel)
              ? std::max(0.0, view.heightForWidth(width))
@@ -76,10 +86,46 @@ std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, double 
 }
 
 LayoutSolution LayoutEngine::solveWithContent(LayoutProblem& problem) {
-  problem.contentHeights.clear();
-  for (const View* view : problem.unknowns) {
-    problem.contentHeights.push_back(view->intrinsicContentSize().height);
+  if (problem.intrinsic.size() != problem.unknowns.size()) {
+    problem.intrinsic.clear();
+    for (const View* view : problem.unknowns) {
+      problem.intrinsic.push_back(view->intrinsicContentSize());
+    }
   }
+  problem.contentHeights.clear();
+  for (const Size& intrinsic : problem.intrinsic)
+    problem.contentHeights.push_back(intrinsic.height);
+  if (!mixesAxes(problem.unknowns)) {
+    // Each axis on its own: the widths first, then the heights with every content measured at
+    // the width it got. The same optimum as one joint solve, in two smaller ones.
+    problem.axis = LayoutAxis::horizontal;
+    const LayoutSolution across = solveLayout(problem);
+    for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
+      if (problem.contentHeights[i] < 0) continue;
+      problem.contentHeights[i] = problem.unknowns[i]->heightForWidth(across.frames[i].width());
+    }
+    problem.axis = LayoutAxis::vertical;
+    LayoutSolution solution = solveLayout(problem);
+    problem.axis.reset();
+    for (std::size_t i = 0; i < solution.frames.size(); ++i) {
+      solution.frames[i].origin.x = across.frames[i].origin.x;
+      solution.frames[i].size.width = across.frames[i].size.width;
+    }
+    for (const View* view : across.undetermined) {
+      if (std::find(solution.undetermined.begin(), solution.undetermined.end(), view) ==
+          solution.undetermined.end()) {
+        solution.undetermined.push_back(view);
+      }
+    }
+    std::sort(solution.undetermined.begin(), solution.undetermined.end(),
+              [&](const View* l, const View* r) {
+                return std::find(problem.unknowns.begin(), problem.unknowns.end(), l) <
+                       std::find(problem.unknowns.begin(), problem.unknowns.end(), r);
+              });
+    return solution;
+  }
+  // A width tied to a height: solve both axes together, again while a content height at the
+  // width found differs from the one used.
   LayoutSolution solution = solveLayout(problem);
   problem.reportConflicts = false;  // the same required constraints: reported once
   for (int round = 0; round < kContentRounds; ++round) {
@@ -154,7 +200,8 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   bool constrained = !view.constraints().empty();
   for (std::size_t next = 0; next < problem.unknowns.size(); ++next) {
     const View& current = *problem.unknowns[next];
-    if (measuresItself(current)) continue;
+    problem.intrinsic.push_back(current.intrinsicContentSize());
+    if (measuresItself(problem.intrinsic.back())) continue;
     for (const auto& child : current.subviews()) {
       problem.unknowns.push_back(child.get());
       constrained = constrained || !child->constraints().empty();
@@ -162,7 +209,9 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
     }
   }
   if (problem.unknowns.size() == 1) {
-    if (const auto alone = fittingHeightAlone(view, width)) return *alone;
+    if (const auto alone = fittingHeightAlone(view, problem.intrinsic.front(), width)) {
+      return *alone;
+    }
   } else if (!constrained) {
     return 0;  // subviews placed by their frames ask nothing of the view's height
   }

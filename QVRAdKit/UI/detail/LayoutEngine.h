@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "QVRAdKit/UI/LayoutAxis.h"
+#include "QVRAdKit/UI/Size.h"
 
 namespace QVRAdKit::UI {
 class View;
@@ -32,7 +33,8 @@ class LayoutEngine {
  private:
   // The fitting height of a view with nothing inside it to solve, where it can be read off its
   // own constraints and content without a solve.
-  static std::optional<double> fittingHeightAlone(const View& view, double width);
+  static std::optional<double> fittingHeightAlone(const View& view, const Size& intrinsic,
+                                                  double width);
   // Solves, then solves again while a view's content height at the width it got differs from the
   // one used (a label's height follows its width).
   static LayoutSolution solveWithContent(LayoutProblem& problem);

@@ -200,9 +200,18 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
   SimplexSolver solver;
   std::vector<FrameVariables> variables;
   variables.reserve(problem.unknowns.size());
+  const auto onAxis = [&](bool horizontal) {
+    return !problem.axis || (*problem.axis == LayoutAxis::horizontal) == horizontal;
+  };
+  const auto variable = [&](bool horizontal) {
+    return onAxis(horizontal) ? solver.newVariable() : Symbol{};
+  };
   for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
-    variables.push_back(
-        {solver.newVariable(), solver.newVariable(), solver.newVariable(), solver.newVariable()});
+    const Symbol left = variable(true);
+    const Symbol top = variable(false);
+    const Symbol width = variable(true);
+    const Symbol height = variable(false);
+    variables.push_back({left, top, width, height});
   }
   const auto indexOf = [&](const View* view) -> std::optional<std::size_t> {
     const auto found = std::find(problem.unknowns.begin(), problem.unknowns.end(), view);
@@ -211,6 +220,7 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
   };
 
   for (const LayoutProblem::Pin& pin : problem.pins) {
+    if (!onAxis(isHorizontal(pin.attribute))) continue;
     LinearExpression expression = attributeOf(variables[pin.unknown], pin.attribute);
     expression.add(-pin.value);
     (void)solver.addRelation(expression, LayoutRelation::equal, pin.weight);
@@ -223,14 +233,19 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     const FrameVariables& mine = variables[*index];
     const FrameVariables& theirs = variables[*parentIndex];
     const Rect frame = view->frame();
-    (void)solver.addRelation(LinearExpression(-frame.minX()).add(mine.left, 1).add(theirs.left, -1),
-                             LayoutRelation::equal, std::nullopt);
-    (void)solver.addRelation(LinearExpression(-frame.minY()).add(mine.top, 1).add(theirs.top, -1),
-                             LayoutRelation::equal, std::nullopt);
-    (void)solver.addRelation(LinearExpression(-frame.width()).add(mine.width, 1),
-                             LayoutRelation::equal, std::nullopt);
-    (void)solver.addRelation(LinearExpression(-frame.height()).add(mine.height, 1),
-                             LayoutRelation::equal, std::nullopt);
+    if (onAxis(true)) {
+      (void)solver.addRelation(
+          LinearExpression(-frame.minX()).add(mine.left, 1).add(theirs.left, -1),
+          LayoutRelation::equal, std::nullopt);
+      (void)solver.addRelation(LinearExpression(-frame.width()).add(mine.width, 1),
+                               LayoutRelation::equal, std::nullopt);
+    }
+    if (onAxis(false)) {
+      (void)solver.addRelation(LinearExpression(-frame.minY()).add(mine.top, 1).add(theirs.top, -1),
+                               LayoutRelation::equal, std::nullopt);
+      (void)solver.addRelation(LinearExpression(-frame.height()).add(mine.height, 1),
+                               LayoutRelation::equal, std::nullopt);
+    }
   }
 
   // The constraints, each once, in activation order.
@@ -258,6 +273,8 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     return LinearExpression(attributeValue(*rect, item.attribute));
   };
   for (const LayoutConstraint* constraint : constraints) {
+    // With one axis, the caller has made sure no constraint mixes them.
+    if (!onAxis(isHorizontal(constraint->firstItem().attribute))) continue;
     std::optional<LinearExpression> expression = side(constraint->firstItem());
     if (!expression) continue;
     if (const auto& second = constraint->secondItem()) {
@@ -281,13 +298,13 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
   // from shrinking below it.
   for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
     const View& view = *problem.unknowns[i];
-    const double contents[2] = {view.intrinsicContentSize().width, i < problem.contentHeights.size()
-                                                                       ? problem.contentHeights[i]
-                                                                       : View::noIntrinsicMetric};
+    const double contents[2] = {
+        i < problem.intrinsic.size() ? problem.intrinsic[i].width : View::noIntrinsicMetric,
+        i < problem.contentHeights.size() ? problem.contentHeights[i] : View::noIntrinsicMetric};
     for (const LayoutAxis axis : {LayoutAxis::horizontal, LayoutAxis::vertical}) {
       const bool horizontal = axis == LayoutAxis::horizontal;
       const double content = contents[horizontal ? 0 : 1];
-      if (content < 0) continue;
+      if (content < 0 || !onAxis(horizontal)) continue;
       const Symbol size = horizontal ? variables[i].width : variables[i].height;
       const LinearExpression expression = LinearExpression(-content).add(size, 1);
       (void)solver.addRelation(expression, LayoutRelation::greaterThanOrEqual,
@@ -300,10 +317,12 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
   for (std::size_t i = 0; i < variables.size(); ++i) {
     const FrameVariables& frame = variables[i];
     for (const Symbol size : {frame.width, frame.height}) {
+      if (!size.valid()) continue;
       (void)solver.addRelation(LinearExpression().add(size, 1), LayoutRelation::equal,
                                defaultSizeWeight(i));
     }
     for (const Symbol position : {frame.left, frame.top}) {
+      if (!position.valid()) continue;
       (void)solver.addRelation(LinearExpression().add(position, 1), LayoutRelation::equal,
                                defaultPositionWeight(i));
     }

@@ -21,8 +21,10 @@
 #include <optional>
 #include <vector>
 
+#include "QVRAdKit/UI/LayoutAxis.h"
 #include "QVRAdKit/UI/LayoutConstraint.h"
 #include "QVRAdKit/UI/Rect.h"
+#include "QVRAdKit/UI/Size.h"
 
 namespace QVRAdKit::UI {
 class View;
@@ -46,6 +48,8 @@ struct LayoutProblem {
   // The rectangle, in the reference view's coordinates, of an item that is not an unknown view;
   // none leaves the constraint out.
   std::function<std::optional<Rect>(const LayoutConstraint::Item&)> resolve;
+  // Per unknown: its intrinsic content size, asked once (a stack view's is costly).
+  std::vector<Size> intrinsic;
   // Per unknown: the height its content needs (View::noIntrinsicMetric for none); the width is
   // the intrinsic width.
   std::vector<double> contentHeights;
@@ -54,6 +58,9 @@ struct LayoutProblem {
   bool reportConflicts = true;
   // Whether to look for frames the optimum leaves open (a fitting size reads one height only).
   bool findUndetermined = true;
+  // One axis only (for relations that never mix the axes, each axis is a problem of its own);
+  // the other axis's coordinates come out as zero.
+  std::optional<LayoutAxis> axis;
 };
 
 struct LayoutSolution {
