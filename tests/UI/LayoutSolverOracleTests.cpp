@@ -52,13 +52,13 @@ std::string concat(const Parts&... parts) {
 
 // ---- Random systems -------------------------------------------------------------------------
 
-struct ViewSpec {
+struct ViewPlan {
   Size intrinsic{View::noIntrinsicMetric, View::noIntrinsicMetric};
   std::array<float, 2> hugging{LayoutPriority::defaultLow, LayoutPriority::defaultLow};
   std::array<float, 2> resistance{LayoutPriority::defaultHigh, LayoutPriority::defaultHigh};
 };
 
-struct ConstraintSpec {
+struct ConstraintPlan {
   int view = 0;
   LayoutAttribute attribute = LayoutAttribute::left;
   LayoutRelation relation = LayoutRelation::equal;
@@ -69,12 +69,12 @@ struct ConstraintSpec {
   float priority = LayoutPriority::required;
 };
 
-struct SystemSpec {
+struct SystemPlan {
   int id = 0;
   Size root;
   EdgeInsets insets;
-  std::vector<ViewSpec> views;
-  std::vector<ConstraintSpec> constraints;
+  std::vector<ViewPlan> views;
+  std::vector<ConstraintPlan> constraints;
 };
 
 constexpr std::array<LayoutAttribute, 5> kXAttributes{
@@ -89,68 +89,68 @@ class Generator {
  public:
   explicit Generator(unsigned seed) : random_(seed) {}
 
-  SystemSpec system(int id) {
-    SystemSpec spec;
-    spec.id = id;
-    spec.root = {static_cast<double>(integer(200, 600)), static_cast<double>(integer(300, 900))};
-    spec.insets = {pick<double>({0, 20, 47}), pick<double>({0, 0, 10}), pick<double>({0, 34}),
+  SystemPlan system(int id) {
+    SystemPlan plan;
+    plan.id = id;
+    plan.root = {static_cast<double>(integer(200, 600)), static_cast<double>(integer(300, 900))};
+    plan.insets = {pick<double>({0, 20, 47}), pick<double>({0, 0, 10}), pick<double>({0, 34}),
                    pick<double>({0, 0, 10})};
     const int views = integer(1, 4);
-    for (int i = 0; i < views; ++i) spec.views.push_back(view());
+    for (int i = 0; i < views; ++i) plan.views.push_back(view());
     const int constraints = integer(views, 4 * views + 2);
     // Every view is named by a constraint: one without any keeps its frame.
     for (int i = 0; i < constraints; ++i) {
-      spec.constraints.push_back(constraint(views));
-      if (i < views) spec.constraints.back().view = i;
+      plan.constraints.push_back(constraint(views));
+      if (i < views) plan.constraints.back().view = i;
     }
-    return spec;
+    return plan;
   }
 
   // A frame for a view before the pass: anything at all.
   Rect frame() { return {{real(-300, 300), real(-300, 300)}, {real(0, 400), real(0, 400)}}; }
 
  private:
-  ViewSpec view() {
-    ViewSpec spec;
+  ViewPlan view() {
+    ViewPlan plan;
     const int content = integer(0, 9);
-    if (content >= 4) spec.intrinsic.width = quarter(0, 200);
-    if (content >= 4 && content != 9) spec.intrinsic.height = quarter(0, 100);
-    if (content == 3) spec.intrinsic.height = quarter(0, 100);
+    if (content >= 4) plan.intrinsic.width = quarter(0, 200);
+    if (content >= 4 && content != 9) plan.intrinsic.height = quarter(0, 100);
+    if (content == 3) plan.intrinsic.height = quarter(0, 100);
     for (int axis = 0; axis < 2; ++axis) {
-      spec.hugging[axis] = priority({250, 251, 750, 1000}, 0.3);
-      spec.resistance[axis] = priority({750, 751, 250, 1000}, 0.3);
+      plan.hugging[axis] = priority({250, 251, 750, 1000}, 0.3);
+      plan.resistance[axis] = priority({750, 751, 250, 1000}, 0.3);
     }
-    return spec;
+    return plan;
   }
 
-  ConstraintSpec constraint(int views) {
-    ConstraintSpec spec;
-    spec.view = integer(0, views - 1);
+  ConstraintPlan constraint(int views) {
+    ConstraintPlan plan;
+    plan.view = integer(0, views - 1);
     const int kind = integer(0, 2);
     const auto attribute = [&] {
       if (kind == 0) return pick<LayoutAttribute>({kXAttributes.begin(), kXAttributes.end()});
       if (kind == 1) return pick<LayoutAttribute>({kYAttributes.begin(), kYAttributes.end()});
       return pick<LayoutAttribute>({kDimensions.begin(), kDimensions.end()});
     };
-    spec.attribute = attribute();
-    spec.otherAttribute = attribute();
+    plan.attribute = attribute();
+    plan.otherAttribute = attribute();
     const int other = integer(0, 9);
     if (kind == 2 && other < 3) {
-      spec.other = kNone;
+      plan.other = kNone;
     } else if (other < 6) {
-      spec.other = integer(0, views - 1);
+      plan.other = integer(0, views - 1);
     } else {
-      spec.other = other < 9 ? kRoot : kRootGuide;
+      plan.other = other < 9 ? kRoot : kRootGuide;
     }
-    if (spec.other != kNone && integer(0, 9) < 3) {
-      spec.multiplier = pick<double>({-1, 2, 0.5, -0.5, 1.5, -2});
+    if (plan.other != kNone && integer(0, 9) < 3) {
+      plan.multiplier = pick<double>({-1, 2, 0.5, -0.5, 1.5, -2});
     }
-    spec.constant = quarter(-120, 120);
-    spec.relation =
+    plan.constant = quarter(-120, 120);
+    plan.relation =
         pick<LayoutRelation>({LayoutRelation::equal, LayoutRelation::equal, LayoutRelation::equal,
                               LayoutRelation::lessThanOrEqual, LayoutRelation::greaterThanOrEqual});
-    spec.priority = integer(0, 1) == 0 ? LayoutPriority::required : priority({}, 1.0);
-    return spec;
+    plan.priority = integer(0, 1) == 0 ? LayoutPriority::required : priority({}, 1.0);
+    return plan;
   }
 
   // One of the usual values, or (with the given chance) any priority below required.
@@ -210,13 +210,13 @@ class KitLayout {
 
   // Builds the system (each constraint written the other way round where that says the same
   // thing, when asked), gives the views the frames `before` hands out, and lays it out.
-  KitAnswer solve(const SystemSpec& spec, bool swapSides, Generator& before) {
+  KitAnswer solve(const SystemPlan& plan, bool swapSides, Generator& before) {
     logger_->clear();
-    root_ = View::create({{0, 0}, spec.root});
-    root_->setSafeAreaInsets(spec.insets);
+    root_ = View::create({{0, 0}, plan.root});
+    root_->setSafeAreaInsets(plan.insets);
     views_.clear();
-    for (std::size_t i = 0; i < spec.views.size(); ++i) {
-      const ViewSpec& v = spec.views[i];
+    for (std::size_t i = 0; i < plan.views.size(); ++i) {
+      const ViewPlan& v = plan.views[i];
       auto view = ContentView::create(v.intrinsic);
       view->setAccessibilityIdentifier(concat("v", std::to_string(i)));
       for (const LayoutAxis axis : {LayoutAxis::horizontal, LayoutAxis::vertical}) {
@@ -228,8 +228,8 @@ class KitLayout {
       root_->addSubview(view);
       views_.push_back(view);
     }
-    for (std::size_t k = 0; k < spec.constraints.size(); ++k) {
-      constraint(spec.constraints[k], static_cast<int>(k), swapSides)->activate();
+    for (std::size_t k = 0; k < plan.constraints.size(); ++k) {
+      constraint(plan.constraints[k], static_cast<int>(k), swapSides)->activate();
     }
     root_->layoutIfNeeded();
     return answer();
@@ -249,7 +249,7 @@ class KitLayout {
     return {views_[static_cast<std::size_t>(index)], false, attribute};
   }
 
-  std::shared_ptr<LayoutConstraint> constraint(const ConstraintSpec& c, int index,
+  std::shared_ptr<LayoutConstraint> constraint(const ConstraintPlan& c, int index,
                                                bool swapSides) const {
     const LayoutConstraint::Item first = item(c.view, c.attribute);
     std::shared_ptr<LayoutConstraint> made;
@@ -328,20 +328,20 @@ std::string number(double value) {
   return text.str();
 }
 
-std::string describe(const SystemSpec& spec) {
+std::string describe(const SystemPlan& plan) {
   std::ostringstream text;
   text.precision(17);
-  text << "system " << spec.id << " " << spec.root.width << " " << spec.root.height << " "
-       << spec.insets.top << " " << spec.insets.left << " " << spec.insets.bottom << " "
-       << spec.insets.right << " " << spec.views.size() << "\n";
-  for (std::size_t i = 0; i < spec.views.size(); ++i) {
-    const ViewSpec& v = spec.views[i];
+  text << "system " << plan.id << " " << plan.root.width << " " << plan.root.height << " "
+       << plan.insets.top << " " << plan.insets.left << " " << plan.insets.bottom << " "
+       << plan.insets.right << " " << plan.views.size() << "\n";
+  for (std::size_t i = 0; i < plan.views.size(); ++i) {
+    const ViewPlan& v = plan.views[i];
     text << "view " << i << " " << v.intrinsic.width << " " << v.intrinsic.height << " "
          << v.hugging[0] << " " << v.hugging[1] << " " << v.resistance[0] << " " << v.resistance[1]
          << "\n";
   }
-  for (std::size_t k = 0; k < spec.constraints.size(); ++k) {
-    const ConstraintSpec& c = spec.constraints[k];
+  for (std::size_t k = 0; k < plan.constraints.size(); ++k) {
+    const ConstraintPlan& c = plan.constraints[k];
     const int relation = c.relation == LayoutRelation::lessThanOrEqual      ? -1
                          : c.relation == LayoutRelation::greaterThanOrEqual ? 1
                                                                             : 0;
@@ -355,7 +355,7 @@ std::string describe(const SystemSpec& spec) {
 
 // Runs the script once over all the systems given.
 std::map<int, OracleAnswer> askOracle(const std::string& python,
-                                      const std::vector<SystemSpec>& systems,
+                                      const std::vector<SystemPlan>& systems,
                                       const std::string& options = {}) {
   static int batch = 0;
   const std::filesystem::path input =
@@ -363,7 +363,7 @@ std::map<int, OracleAnswer> askOracle(const std::string& python,
       concat("qvr-kiwi-", std::to_string(::getpid()), "-", std::to_string(++batch), ".txt");
   {
     std::ofstream file(input);
-    for (const SystemSpec& spec : systems) file << describe(spec);
+    for (const SystemPlan& plan : systems) file << describe(plan);
   }
   const std::filesystem::path script =
       std::filesystem::path(__FILE__).parent_path() / "kiwi_oracle.py";
@@ -450,25 +450,25 @@ TEST(LayoutSolverOracleTest, RandomSystemsAgreeWithKiwisolverWhateverTheSidesAnd
   int withRefusals = 0;
   int ambiguous = 0;
   int failures = 0;
-  std::vector<SystemSpec> reportedOpen;
+  std::vector<SystemPlan> reportedOpen;
   std::map<int, std::set<int>> reportedViews;
   for (int first = 0; first < kSystems && failures < 10; first += kSystemsPerBatch) {
-    std::vector<SystemSpec> systems;
+    std::vector<SystemPlan> systems;
     for (int id = first; id < first + kSystemsPerBatch && id < kSystems; ++id) {
       systems.push_back(Generator(static_cast<unsigned>(id)).system(id));
     }
     const std::map<int, OracleAnswer> oracle = askOracle(*python, systems);
     ASSERT_EQ(oracle.size(), systems.size());
 
-    for (const SystemSpec& spec : systems) {
+    for (const SystemPlan& plan : systems) {
       if (failures >= 10) break;
-      Generator frames(static_cast<unsigned>(spec.id) + 1000003U);
+      Generator frames(static_cast<unsigned>(plan.id) + 1000003U);
       KitLayout kit;
-      const KitAnswer answer = kit.solve(spec, false, frames);
+      const KitAnswer answer = kit.solve(plan, false, frames);
       const KitAnswer moved = kit.again(frames);
-      const KitAnswer swapped = KitLayout().solve(spec, true, frames);
-      const OracleAnswer& expected = oracle.at(spec.id);
-      const std::string context = concat("system ", std::to_string(spec.id), ":\n", describe(spec));
+      const KitAnswer swapped = KitLayout().solve(plan, true, frames);
+      const OracleAnswer& expected = oracle.at(plan.id);
+      const std::string context = concat("system ", std::to_string(plan.id), ":\n", describe(plan));
 
       ++compared;
       if (!answer.refused.empty()) ++withRefusals;
@@ -489,8 +489,8 @@ TEST(LayoutSolverOracleTest, RandomSystemsAgreeWithKiwisolverWhateverTheSidesAnd
         problems += "\n kiwisolver finds several optima where the kit reports none";
       }
       if (!answer.undetermined.empty()) {
-        reportedOpen.push_back(spec);
-        reportedViews[spec.id] = answer.undetermined;
+        reportedOpen.push_back(plan);
+        reportedViews[plan.id] = answer.undetermined;
       }
       if (moved.refused != answer.refused || moved.undetermined != answer.undetermined) {
         problems += "\n reports differ after moving the views";
@@ -514,12 +514,12 @@ TEST(LayoutSolverOracleTest, RandomSystemsAgreeWithKiwisolverWhateverTheSidesAnd
   // moves without making the optimum worse.
   if (!reportedOpen.empty()) {
     const std::map<int, OracleAnswer> certified = askOracle(*python, reportedOpen, " --open");
-    for (const SystemSpec& spec : reportedOpen) {
-      const std::set<int>& open = certified.at(spec.id).open;
-      const std::set<int>& reported = reportedViews[spec.id];
+    for (const SystemPlan& plan : reportedOpen) {
+      const std::set<int>& open = certified.at(plan.id).open;
+      const std::set<int>& reported = reportedViews[plan.id];
       EXPECT_TRUE(std::includes(open.begin(), open.end(), reported.begin(), reported.end()))
           << "the kit reports views left open that kiwisolver finds fixed\n"
-          << describe(spec);
+          << describe(plan);
     }
   }
   EXPECT_EQ(compared, kSystems);
