@@ -1,10 +1,17 @@
 #include "QVRAdKit/UI/LayoutConstraint.h"
 
+#include <atomic>
 #include <utility>
 
 #include "QVRAdKit/UI/View.h"
 
 namespace QVRAdKit::UI {
+namespace {
+
+// Activations are counted across threads: each environment's main queue may run on its own.
+std::atomic<std::uint64_t> activations{0};
+
+}  // namespace
 
 std::shared_ptr<LayoutConstraint> LayoutConstraint::create(Item first, LayoutRelation relation,
                                                            std::optional<Item> second,
@@ -47,6 +54,7 @@ void LayoutConstraint::setActive(bool active) {
     // A constraint whose view is already gone has nothing to hold it: it stays inactive.
     if (!firstView || (second_ && !secondView)) return;
     active_ = true;
+    activationOrder_ = ++activations;
     const auto self = shared_from_this();
     firstView->attachConstraint(self);
     if (secondView) secondView->attachConstraint(self);

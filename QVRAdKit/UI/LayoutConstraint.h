@@ -12,6 +12,7 @@
 //   c->activate();
 // Threading: main queue only.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,9 @@ class LayoutConstraint : public std::enable_shared_from_this<LayoutConstraint> {
   void deactivate() { setActive(false); }
   static void activate(const std::vector<std::shared_ptr<LayoutConstraint>>& constraints);
   static void deactivate(const std::vector<std::shared_ptr<LayoutConstraint>>& constraints);
+  // Grows with every activation, across all constraints: when required constraints contradict
+  // each other, the ones activated first hold and the later one is refused.
+  [[nodiscard]] std::uint64_t activationOrder() const { return activationOrder_; }
 
   // A name for logs and tests.
   [[nodiscard]] const std::string& identifier() const { return identifier_; }
@@ -87,6 +91,7 @@ class LayoutConstraint : public std::enable_shared_from_this<LayoutConstraint> {
   double constant_;
   float priority_ = LayoutPriority::required;
   bool active_ = false;
+  std::uint64_t activationOrder_ = 0;
   std::string identifier_;
 };
 

@@ -25,22 +25,27 @@
 //  If step 2 changed something that needs layout again (a stack's axis, a label's preferred
 //  width), the pass repeats, at most 8 times.
 //
-// Solving a subview's frame. Each axis is solved on its own, in the superview's coordinates. Every
-// active constraint whose one side is the subview's attribute on that axis and whose other side is
-// known (the superview or any ancestor, their safe-area guides, a sibling solved earlier in the
-// pass, or a constant) becomes a relation on the subview's start, end, centre or size. Equalities
-// are taken in order of priority (then of activation): one that disagrees with the ones taken
-// before it yields; when both are required, the conflict is reported with QVLogAssertionFailure
-// and layout goes on without it. An equality that would set the size below the intrinsic size
-// while the compression resistance outranks it (or above while the hugging outranks it) yields
-// too. What the equalities leave free comes from the intrinsic size (or, without one, the
-// current frame size) and the current origin; inequalities then clamp the result where they
-// outrank the view's hugging / compression resistance. Siblings that refer to each other are
-// solved in an order that satisfies the references; a cycle is broken by using current frames.
-// Limits: not a general linear solver. A relation between two views that are not an ancestor,
-// a sibling or an ancestor's sibling is ignored; a view's size does not follow from its own
-// subviews' constraints in a pass (systemLayoutSizeFitting() answers that question instead);
-// multipliers apply to dimensions only.
+// Solving the subviews' frames. The subviews a view's pass places by constraints (those with an
+// active constraint to a constant or to anything outside their own subtree; the others keep their
+// frame) are solved together, as one linear system in the view's coordinates (Cassowary's
+// simplex): each active constraint whose other side is one of them, the view or an ancestor, their
+// safe-area guides or any other view of the tree already laid out, becomes a relation on their
+// edges, centres and sizes. Ties to a subview's own descendants are left to the descendant's pass.
+//  - Required constraints hold. One that cannot hold together with the required constraints
+//    activated before it is refused: reported with QVLogAssertionFailure, and layout goes on
+//    without it. A size the relations make negative is shown as zero.
+//  - A constraint of priority p < 1000 weighs p: the layout minimises the weighted sum of how far
+//    the non-required relations miss.
+//  - Content: a view with an intrinsic size resists being smaller (compression resistance) and
+//    larger (hugging), each weighed just under a constraint of the same priority, so content
+//    yields to an equally strong constraint and never makes a layout unsatisfiable. A view whose
+//    height follows its width (a label, a stack view) is measured at the width it gets.
+//  - Whatever the relations leave free is pulled towards zero (sizes before positions). The
+//    frames the views had before never enter: the same constraints give the same frames,
+//    whichever side of a constraint a view is written on.
+//  - When equally strong wishes disagree so that several layouts are equally good, the views
+//    left open are reported with QVLogAssertionFailure and keep their frames.
+// systemLayoutSizeFitting() runs the same solve over the view and the views inside it.
 //
 // Safe area. A root's safe-area insets are set by the host (or a test); every other view inherits
 // the overlap of its superview's safe area with its own frame. An explicit setSafeAreaInsets() on
@@ -144,9 +149,11 @@ class View : public std::enable_shared_from_this<View>, public LayoutAnchors<Vie
   [[nodiscard]] float contentCompressionResistancePriority(LayoutAxis axis) const;
   void setContentCompressionResistancePriority(float priority, LayoutAxis axis);
 
-  // The size this view needs at the given width: the width as given and the smallest height its
-  // content takes (intrinsic height at that width, or, for a view whose subviews are pinned to its
-  // top and bottom, the subviews' needs plus the constants between them). Does not change frames.
+  // The size this view needs at the given width: the width as given and the smallest height the
+  // layout solve allows, with the view pinned at that width and its height pulled down at
+  // fittingSizeLevel, over the view's own constraints and those of the views inside it (down to
+  // views that measure their own content: labels, image views, stack views). Does not change
+  // frames.
   [[nodiscard]] Size systemLayoutSizeFitting(double width) const;
 
   // Layout.

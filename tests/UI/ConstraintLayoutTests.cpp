@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "QVRAdKit/ClientKit/HostViewKitLogger.h"
 #include "QVRAdKit/Host/QVLogger.h"
@@ -221,7 +223,8 @@ TEST_F(ConstraintLayoutTest, GroupsReplaceTheirConstraintsAtOnce) {
   group.activate(view->topAnchor().equalTo(root->topAnchor(), 30));
   root->layoutIfNeeded();
   EXPECT_EQ(view->frame().minY(), 30);
-  EXPECT_EQ(view->frame().height(), 20);  // no relation left: the size stays as it was
+  // No relation left on the height: it falls to zero, whatever the frame was before.
+  EXPECT_EQ(view->frame().height(), 0);
 
   {
     LayoutConstraintGroup scoped;
@@ -237,6 +240,112 @@ TEST_F(ConstraintLayoutTest, GroupsReplaceTheirConstraintsAtOnce) {
   EXPECT_TRUE(weak.expired());
   root->layoutIfNeeded();
   group.removeAll();
+}
+
+// What the relations leave open is decided by the pull towards zero (sizes first), never by the
+// order of activation, the side a view is written on, or the frames before the pass.
+TEST_F(ConstraintLayoutTest, FreedomIsDecidedTheSameWayWhateverTheOrderSidesAndFrames) {
+  struct Case {
+    const char* name;
+    bool reversed;  // activation order
+    bool swapped;   // sides of the edge constraints
+    Rect before;    // the frame before the pass
+  };
+  const Case cases[] = {
+      {"as written", false, false, {{0, 0}, {0, 0}}},
+      {"reversed", true, false, {{50, 60}, {70, 80}}},
+      {"swapped", false, true, {{-5, 900}, {1, 2}}},
+      {"reversed and swapped", true, true, {{300, 300}, {300, 300}}},
+  };
+  for (const Case& c : cases) {
+    auto view = View::create(c.before);
+    view->setAccessibilityIdentifier("free");
+    root->addSubview(view);
+    std::vector<std::shared_ptr<LayoutConstraint>> constraints{
+        // Two equally strong wishes for the left edge: anything between 10 and 30 is as good.
+        c.swapped ? root->leadingAnchor().equalTo(view->leadingAnchor(), -10)->withPriority(500)
+                  : view->leadingAnchor().equalTo(root->leadingAnchor(), 10)->withPriority(500),
+        c.swapped ? root->leadingAnchor().equalTo(view->leadingAnchor(), -30)->withPriority(500)
+                  : view->leadingAnchor().equalTo(root->leadingAnchor(), 30)->withPriority(500),
+        // The right edge at most 300 on the root's width, which is no wish on the width.
+        c.swapped ? root->trailingAnchor().greaterThanOrEqualTo(view->trailingAnchor(), 90)
+                  : view->trailingAnchor().lessThanOrEqualTo(root->trailingAnchor(), -90),
+        view->widthAnchor().equalToConstant(100),
+        view->topAnchor().equalTo(root->topAnchor(), 4),
+    };
+    if (c.reversed) std::reverse(constraints.begin(), constraints.end());
+    LayoutConstraint::activate(constraints);
+    root->layoutIfNeeded();
+    // Left at 10 (nearest zero); nothing asks for a height.
+    EXPECT_EQ(view->frame(), (Rect{{10, 4}, {100, 0}})) << c.name;
+    view->removeFromSuperview();
+  }
+  EXPECT_TRUE(logger->assertionFailures().empty());
+}
+
+// Where even the pull towards zero leaves a tie, the kit says so and keeps the frame rather than
+// pick one of the equally good layouts.
+TEST_F(ConstraintLayoutTest, ALayoutLeftOpenIsReportedAndNotGuessed) {
+  auto view = View::create({{7, 8}, {9, 10}});
+  view->setAccessibilityIdentifier("open");
+  root->addSubview(view);
+  auto fixed = child(root);
+  fixed->setAccessibilityIdentifier("fixed");
+  // left = 100 - 2 * width: every width from 0 to 50 weighs the same against the pull to zero.
+  LayoutConstraint::activate({
+      LayoutConstraint::create({view, false, LayoutAttribute::left}, LayoutRelation::equal,
+                               LayoutConstraint::Item{view, false, LayoutAttribute::width}, -2,
+                               100),
+      view->topAnchor().equalTo(root->topAnchor()),
+      view->heightAnchor().equalToConstant(10),
+      fixed->topAnchor().equalTo(root->topAnchor(), 1),
+      fixed->leadingAnchor().equalTo(root->leadingAnchor(), 2),
+      fixed->widthAnchor().equalToConstant(3),
+      fixed->heightAnchor().equalToConstant(4),
+  });
+  root->layoutIfNeeded();
+  ASSERT_EQ(logger->assertionFailures().size(), 1u);
+  const std::string message = logger->assertionFailures()[0].message;
+  EXPECT_NE(message.find("Ambiguous layout"), std::string::npos) << message;
+  EXPECT_NE(message.find("'open'"), std::string::npos) << message;
+  EXPECT_EQ(message.find("'fixed'"), std::string::npos) << message;
+  EXPECT_EQ(view->frame(), (Rect{{7, 8}, {9, 10}}));
+  EXPECT_EQ(fixed->frame(), (Rect{{2, 1}, {3, 4}}));  // the rest of the pass is laid out
+}
+
+// A required constraint that contradicts earlier ones is refused whichever way it is written, and
+// the frames follow the ones that hold.
+TEST_F(ConstraintLayoutTest, RefusedRequiredConstraintsAreNamedAndLeftOut) {
+  struct Case {
+    const char* name;
+    bool swapped;
+  };
+  root->setAccessibilityIdentifier("root");
+  for (const Case c : {Case{"as written", false}, Case{"swapped", true}}) {
+    logger->clear();
+    auto view = child(root);
+    view->setAccessibilityIdentifier("box");
+    auto late = c.swapped ? root->trailingAnchor().equalTo(view->trailingAnchor(), 20)
+                          : view->trailingAnchor().equalTo(root->trailingAnchor(), -20);
+    late->setIdentifier("late");
+    LayoutConstraint::activate({
+        view->leadingAnchor().equalTo(root->leadingAnchor(), 10),
+        view->widthAnchor().equalToConstant(100),
+        view->topAnchor().equalTo(root->topAnchor()),
+        view->heightAnchor().greaterThanOrEqualToConstant(5),
+        late,
+        view->heightAnchor().equalToConstant(7),
+    });
+    root->layoutIfNeeded();
+    ASSERT_EQ(logger->assertionFailures().size(), 1u) << c.name;
+    const std::string message = logger->assertionFailures()[0].message;
+    EXPECT_NE(message.find(c.swapped ? "[late] 'root'.trailing == 'box'.trailing + 20"
+                                     : "[late] 'box'.trailing == 'root'.trailing - 20"),
+              std::string::npos)
+        << message;
+    EXPECT_EQ(view->frame(), (Rect{{10, 0}, {100, 7}})) << c.name;
+    view->removeFromSuperview();
+  }
 }
 
 // The banner's shape: a content view inside the banner, a margin-relative row inside it.

@@ -1,119 +1,148 @@
 #include "QVRAdKit/UI/detail/LayoutEngine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/UI/LayoutGuide.h"
 #include "QVRAdKit/UI/View.h"
-#include "QVRAdKit/UI/detail/AxisSolver.h"
+#include "QVRAdKit/UI/ViewKitLogger.h"
+#include "QVRAdKit/UI/detail/ConstraintItems.h"
+#include "QVRAdKit/UI/detail/LayoutSystem.h"
 
 namespace QVRAdKit::UI::detail {
 namespace {
 
-// Whether an active constraint places the view: one that ties it to a constant or to anything
-// outside its own subtree. A view without one is placed by its frame, which the pass keeps (ties
-// to its descendants only place those descendants inside it).
-bool placedByConstraints(const View& view) {
-  return std::any_of(view.constraints().begin(), view.constraints().end(), [&](const auto& c) {
-    const auto& first = c->firstItem();
-    const auto& second = c->secondItem();
-    if (isSelf(first, view)) return !second || !namesDescendant(*second, view);
-    return second && isSelf(*second, view) && !namesDescendant(first, view);
+// How many times a solve is repeated with content heights measured at the widths it found (a
+// label's height depends on the width it gets). One repeat settles every layout whose widths do
+// not depend on heights.
+constexpr int kContentRounds = 3;
+
+// Whether a view sizes itself from its content (a label, an image, a stack view): its subviews,
+// if any, are its own business and not part of a fitting solve.
+bool measuresItself(const Size& intrinsic) {
+  return intrinsic.width >= 0 || intrinsic.height >= 0;
+}
+
+// Whether a constraint of these views ties a horizontal attribute to a vertical one (a width to
+// a height): then the axes are one problem.
+bool mixesAxes(const std::vector<const View*>& views) {
+  return std::any_of(views.begin(), views.end(), [](const View* view) {
+    return std::any_of(view->constraints().begin(), view->constraints().end(), [](const auto& c) {
+      const auto& second = c->secondItem();
+      return second && isHorizontal(c->firstItem().attribute) != isHorizontal(second->attribute);
+    });
   });
 }
 
-// The view's frame (or safe-area guide) named by item, in parent's coordinates.
-std::optional<Rect> rectInParent(const LayoutConstraint::Item& item, const View& parent) {
-  auto view = item.view.lock();
-  if (!view || rootOf(*view) != rootOf(parent)) return std::nullopt;
-  const Rect local = item.safeAreaGuide ? LayoutGuide(view).layoutFrame() : view->bounds();
-  return view->convert(local, &parent);
-}
-
-// The width a subview gets inside a parent of the given width, from the relations to the
-// parent (and its safe-area guide) alone.
-double widthInParent(const View& child, const View& parent, double parentWidth) {
-  if (!placedByConstraints(child)) return child.frame().width();
-  const EdgeInsets insets = parent.safeAreaInsets();
-  const Resolve resolve = [&](const LayoutConstraint::Item& item) -> std::optional<Rect> {
-    if (item.view.lock().get() != &parent) return std::nullopt;
-    if (!item.safeAreaGuide) return Rect{{0, 0}, {parentWidth, 0}};
-    return Rect{{insets.left, 0}, {std::max(0.0, parentWidth - insets.left - insets.right), 0}};
-  };
-  const double intrinsic = child.intrinsicContentSize().width;
-  return solveAxis(child, true, gatherRelations(child, true, resolve),
-                   axisInput(child, true, intrinsic))
-      .second;
-}
-
-// The highest-priority equality "view.attribute = other + offset" to an edge of `a` or `b` (or
-// their safe-area guides): the other item and the offset.
-struct EdgeTie {
-  LayoutConstraint::Item other;
-  double offset = 0;
-};
-std::optional<EdgeTie> edgeTie(const View& view, LayoutAttribute attribute, const View& a,
-                               const View& b) {
-  std::optional<EdgeTie> best;
-  float bestPriority = 0;
-  for (const auto& constraint : view.constraints()) {
-    if (!constraint->isActive() || constraint->relation() != LayoutRelation::equal) continue;
-    if (!constraint->secondItem() || constraint->priority() <= bestPriority) continue;
-    const auto& first = constraint->firstItem();
-    const auto& second = *constraint->secondItem();
-    EdgeTie tie;
-    if (isSelf(first, view) && first.attribute == attribute) {
-      tie = {second, constraint->constant()};
-    } else if (isSelf(second, view) && second.attribute == attribute) {
-      tie = {first, -constraint->constant()};
-    } else {
-      continue;
-    }
-    auto other = tie.other.view.lock();
-    if (other.get() != &a && other.get() != &b) continue;
-    if (partOf(tie.other.attribute) != partOf(attribute) || isHorizontal(tie.other.attribute)) {
-      continue;
-    }
-    best = tie;
-    bestPriority = constraint->priority();
+void reportUndetermined(const std::vector<const View*>& views) {
+  std::string message = "Ambiguous layout: the constraints leave equally good frames open for ";
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    if (i > 0) message += ", ";
+    message += "'";
+    message += views[i]->accessibilityIdentifier();
+    message += "'";
   }
-  return best;
-}
-
-// The height d needs at the given width; d's top sits at topInF in the fitted view f, and the
-// needs that subviews put on f's own height (by being tied to f's bottom) go to fMin.
-double measureHeight(const View& d, double width, double topInF, const View& f, double& fMin) {
-  if (auto fixed = LayoutEngine::requiredSize(d, LayoutAxis::vertical)) return *fixed;
-  // A view with content of its own (label, image, stack) measures itself.
-  if (d.intrinsicContentSize().height >= 0) return d.systemLayoutSizeFitting(width).height;
-  double need = 0;
-  const EdgeInsets dInsets = d.safeAreaInsets();
-  const EdgeInsets fInsets = f.safeAreaInsets();
-  for (const auto& child : d.subviews()) {
-    auto top = edgeTie(*child, LayoutAttribute::top, d, f);
-    if (!top) continue;
-    const bool topToD = top->other.view.lock().get() == &d;
-    const double topGuide = top->other.safeAreaGuide ? (topToD ? dInsets.top : fInsets.top) : 0;
-    const double childTop = topToD ? topGuide + top->offset : topGuide + top->offset - topInF;
-    const double childWidth = widthInParent(*child, d, width);
-    const double childHeight = measureHeight(*child, childWidth, topInF + childTop, f, fMin);
-    auto bottom = edgeTie(*child, LayoutAttribute::bottom, d, f);
-    if (!bottom) continue;
-    const bool bottomToD = bottom->other.view.lock().get() == &d;
-    const double below =
-        -bottom->offset +
-        (bottom->other.safeAreaGuide ? (bottomToD ? dInsets.bottom : fInsets.bottom) : 0);
-    if (bottomToD) {
-      need = std::max(need, childTop + childHeight + below);
-    } else {
-      fMin = std::max(fMin, topInF + childTop + childHeight + below);
-    }
-  }
-  return need;
+  message += "; their frames are left as they were";
+  viewKitAssertionFailure(message, QVR_FILE_TEXT, "layoutSubviews()", __LINE__);
 }
 
 }  // namespace
+
+std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, const Size& intrinsic,
+                                                       double width) {
+  // What the solve gives for a view without subviews to solve, when the answer is plain: the
+  // content height (if the compression resistance outranks the fitting pull) when no constraint
+  // of the view's own speaks of its height, or the constant of the one required
+  // "height = constant" that does.
+  const LayoutConstraint* height = nullptr;
+  for (const auto& constraint : view.constraints()) {
+    const auto& first = constraint->firstItem();
+    const auto& second = constraint->secondItem();
+    const auto names = [&](const LayoutConstraint::Item& item) {
+      return item.view.lock().get() == &view;
+    };
+    if (!names(first) || (second && !names(*second))) continue;  // ties to others are left out
+    if (first.safeAreaGuide || (second && second->safeAreaGuide)) return std::nullopt;
+    const bool vertical =
+        !isHorizontal(first.attribute) || (second && !isHorizontal(second->attribute));
+    if (!vertical) continue;
+    if (height != nullptr || second || first.attribute != LayoutAttribute::height ||
+        constraint->relation() != LayoutRelation::equal ||
+        constraint->priority() < LayoutPriority::required) {
+      return std::nullopt;  // anything else is for the solver
+    }
+    height = constraint.get();
+  }
+  if (height != nullptr) return height->constant() < 0 ? 0 : height->constant();
+  if (intrinsic.height < 0) return 0.0;
+  const float resistance = view.contentCompressionResistancePriority(LayoutAxis::vertical);
+  return contentWeight(resistance) > constraintWeight(LayoutPriority::fittingSizeLevel)
+             ? std::max(0.0, view.heightForWidth(width))
+             : 0.0;
+}
+
+LayoutSolution LayoutEngine::solveWithContent(LayoutProblem& problem) {
+  if (problem.intrinsic.size() != problem.unknowns.size()) {
+    problem.intrinsic.clear();
+    for (const View* view : problem.unknowns) {
+      problem.intrinsic.push_back(view->intrinsicContentSize());
+    }
+  }
+  problem.contentHeights.clear();
+  for (const Size& intrinsic : problem.intrinsic)
+    problem.contentHeights.push_back(intrinsic.height);
+  if (!mixesAxes(problem.unknowns)) {
+    // Each axis on its own: the widths first, then the heights with every content measured at
+    // the width it got. The same optimum as one joint solve, in two smaller ones.
+    problem.axis = LayoutAxis::horizontal;
+    const LayoutSolution across = solveLayout(problem);
+    for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
+      if (problem.contentHeights[i] < 0) continue;
+      problem.contentHeights[i] = problem.unknowns[i]->heightForWidth(across.frames[i].width());
+    }
+    problem.axis = LayoutAxis::vertical;
+    LayoutSolution solution = solveLayout(problem);
+    problem.axis.reset();
+    for (std::size_t i = 0; i < solution.frames.size(); ++i) {
+      solution.frames[i].origin.x = across.frames[i].origin.x;
+      solution.frames[i].size.width = across.frames[i].size.width;
+    }
+    for (const View* view : across.undetermined) {
+      if (std::find(solution.undetermined.begin(), solution.undetermined.end(), view) ==
+          solution.undetermined.end()) {
+        solution.undetermined.push_back(view);
+      }
+    }
+    std::sort(solution.undetermined.begin(), solution.undetermined.end(),
+              [&](const View* l, const View* r) {
+                return std::find(problem.unknowns.begin(), problem.unknowns.end(), l) <
+                       std::find(problem.unknowns.begin(), problem.unknowns.end(), r);
+              });
+    return solution;
+  }
+  // A width tied to a height: solve both axes together, again while a content height at the
+  // width found differs from the one used.
+  LayoutSolution solution = solveLayout(problem);
+  problem.reportConflicts = false;  // the same required constraints: reported once
+  for (int round = 0; round < kContentRounds; ++round) {
+    bool changed = false;
+    for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
+      if (problem.contentHeights[i] < 0) continue;
+      const double height = problem.unknowns[i]->heightForWidth(solution.frames[i].width());
+      if (std::abs(height - problem.contentHeights[i]) > 1e-9) {
+        problem.contentHeights[i] = height;
+        changed = true;
+      }
+    }
+    if (!changed) break;
+    solution = solveLayout(problem);
+  }
+  return solution;
+}
 
 std::optional<double> LayoutEngine::requiredSize(const View& view, LayoutAxis axis) {
   const LayoutAttribute wanted =
@@ -132,55 +161,72 @@ std::optional<double> LayoutEngine::requiredSize(const View& view, LayoutAxis ax
 }
 
 void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& placed) {
-  std::vector<View*> unsolved;
+  LayoutProblem problem;
   for (const auto& child : parent.subviews()) {
     if (std::find(placed.begin(), placed.end(), child.get()) != placed.end()) continue;
     if (!placedByConstraints(*child)) continue;  // laid out by frame
-    unsolved.push_back(child.get());
+    problem.unknowns.push_back(child.get());
   }
-  const auto isUnsolved = [&](const View* view) {
-    return std::find(unsolved.begin(), unsolved.end(), view) != unsolved.end();
+  if (problem.unknowns.empty()) return;
+  const View* root = rootOf(parent);
+  problem.resolve = [&](const LayoutConstraint::Item& item) -> std::optional<Rect> {
+    auto view = item.view.lock();
+    if (!view || rootOf(*view) != root) return std::nullopt;
+    // A tie to a view inside one being solved places that view, in its own parent's pass.
+    for (const View* unknown : problem.unknowns) {
+      if (view->isDescendant(*unknown)) return std::nullopt;
+    }
+    const Rect local = item.safeAreaGuide ? LayoutGuide(view).layoutFrame() : view->bounds();
+    return view->convert(local, &parent);
   };
-  // A constraint's first item follows its second: "below.top = banner.bottom" solves banner first.
-  const auto dependsOnUnsolved = [&](const View& view) {
-    return std::any_of(view.constraints().begin(), view.constraints().end(), [&](const auto& c) {
-      if (!isSelf(c->firstItem(), view) || !c->secondItem()) return false;
-      auto other = c->secondItem()->view.lock();
-      return other && other.get() != &view && isUnsolved(other.get());
-    });
-  };
-  while (!unsolved.empty()) {
-    auto next = std::find_if(unsolved.begin(), unsolved.end(),
-                             [&](const View* view) { return !dependsOnUnsolved(*view); });
-    const bool cycle = next == unsolved.end();
-    if (cycle) next = unsolved.begin();  // a cycle: current frames stand in for the unsolved
-    View& child = **next;
-    unsolved.erase(next);
-
-    const Resolve resolve = [&](const LayoutConstraint::Item& item) -> std::optional<Rect> {
-      auto other = item.view.lock();
-      if (!other || other.get() == &child) return std::nullopt;
-      if (!cycle && isUnsolved(other.get())) return std::nullopt;
-      return rectInParent(item, parent);
-    };
-    const Size intrinsic = child.intrinsicContentSize();
-    const auto [x, width] = solveAxis(child, true, gatherRelations(child, true, resolve),
-                                      axisInput(child, true, intrinsic.width));
-    const double intrinsicHeight = intrinsic.height >= 0
-                                       ? child.systemLayoutSizeFitting(width).height
-                                       : View::noIntrinsicMetric;
-    const auto [y, height] = solveAxis(child, false, gatherRelations(child, false, resolve),
-                                       axisInput(child, false, intrinsicHeight));
-    child.setFrame({{x, y}, {width, height}});
+  const LayoutSolution solution = solveWithContent(problem);
+  if (!solution.undetermined.empty()) reportUndetermined(solution.undetermined);
+  for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
+    const View* view = problem.unknowns[i];
+    if (std::find(solution.undetermined.begin(), solution.undetermined.end(), view) !=
+        solution.undetermined.end()) {
+      continue;
+    }
+    const_cast<View*>(view)->setFrame(  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        solution.frames[i]);
   }
 }
 
 double LayoutEngine::fittingHeight(const View& view, double width) {
-  if (auto fixed = requiredSize(view, LayoutAxis::vertical)) return *fixed;
-  if (view.intrinsicContentSize().height >= 0) return view.heightForWidth(width);
-  double fMin = 0;
-  const double own = measureHeight(view, width, 0, view, fMin);
-  return std::max(own, fMin);
+  // The view at the given width, its height as small as its subtree allows: the same solve as a
+  // layout pass, over the view and every view inside it that does not measure itself.
+  LayoutProblem problem;
+  problem.unknowns.push_back(&view);
+  bool constrained = !view.constraints().empty();
+  for (std::size_t next = 0; next < problem.unknowns.size(); ++next) {
+    const View& current = *problem.unknowns[next];
+    problem.intrinsic.push_back(current.intrinsicContentSize());
+    if (measuresItself(problem.intrinsic.back())) continue;
+    for (const auto& child : current.subviews()) {
+      problem.unknowns.push_back(child.get());
+      constrained = constrained || !child->constraints().empty();
+      if (!placedByConstraints(*child)) problem.keepFrames.push_back(child.get());
+    }
+  }
+  if (problem.unknowns.size() == 1) {
+    if (const auto alone = fittingHeightAlone(view, problem.intrinsic.front(), width)) {
+      return *alone;
+    }
+  } else if (!constrained) {
+    return 0;  // subviews placed by their frames ask nothing of the view's height
+  }
+  problem.pins = {{0, LayoutAttribute::left, 0, std::nullopt},
+                  {0, LayoutAttribute::top, 0, std::nullopt},
+                  {0, LayoutAttribute::width, width, std::nullopt},
+                  {0, LayoutAttribute::height, 0, LayoutPriority::fittingSizeLevel}};
+  // Ties to anything outside the subtree say nothing about its size.
+  problem.resolve = [](const LayoutConstraint::Item&) -> std::optional<Rect> {
+    return std::nullopt;
+  };
+  problem.reportConflicts = false;  // the layout pass reports them
+  problem.findUndetermined = false;
+  const LayoutSolution solution = solveWithContent(problem);
+  return solution.frames.front().height();
 }
 
 }  // namespace QVRAdKit::UI::detail

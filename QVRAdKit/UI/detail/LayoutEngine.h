@@ -1,19 +1,24 @@
 #pragma once
 // LayoutEngine solves frames from constraints for View's layout pass and answers the fitting and
 // size questions that views and stack views ask of each other (the algorithm is described in
-// View.h). Internal to the UI kit.
+// View.h). Both go through one solver (LayoutSystem), so a fitting size is the size a layout pass
+// gives. Internal to the UI kit.
 // Threading: main queue only.
 
 #include <optional>
 #include <vector>
 
 #include "QVRAdKit/UI/LayoutAxis.h"
+#include "QVRAdKit/UI/Size.h"
 
 namespace QVRAdKit::UI {
 class View;
 }
 
 namespace QVRAdKit::UI::detail {
+
+struct LayoutProblem;
+struct LayoutSolution;
 
 class LayoutEngine {
  public:
@@ -24,6 +29,15 @@ class LayoutEngine {
   // The constant of the view's required "width (or height) = constant" constraint, if any (the
   // last activated one wins).
   static std::optional<double> requiredSize(const View& view, LayoutAxis axis);
+
+ private:
+  // The fitting height of a view with nothing inside it to solve, where it can be read off its
+  // own constraints and content without a solve.
+  static std::optional<double> fittingHeightAlone(const View& view, const Size& intrinsic,
+                                                  double width);
+  // Solves, then solves again while a view's content height at the width it got differs from the
+  // one used (a label's height follows its width).
+  static LayoutSolution solveWithContent(LayoutProblem& problem);
 };
 
 }  // namespace QVRAdKit::UI::detail
