@@ -34,8 +34,8 @@ void BM_InterstitialLife(benchmark::State& state) {
   gma->setRetainsAds(false);
   auto users = std::make_shared<Sandbox::SandboxUserService>(Sandbox::SandboxUser::make(false));
   auto reporting = std::make_shared<CountingReporting>();
-  auto builder = InterstitialAdBuilderV2::create(users, reporting, InterstitialAdPlacement::connect,
-                                                 AdSource::adMob);
+  auto builder = InterstitialAdBuilderV2::create(*env, users, reporting,
+                                                 InterstitialAdPlacement::connect, AdSource::adMob);
   builder->update({"unit"});
   builder->start();
   env->mainQueue().runUntilIdle();

@@ -30,10 +30,11 @@ class InstantAd final : public WaterfallableAd {
 };
 
 // A waterfall of instant ads over keys unit-0 ... unit-(count-1).
-std::shared_ptr<WaterfallService<InstantAd>> instantWaterfall(std::int64_t count,
+std::shared_ptr<WaterfallService<InstantAd>> instantWaterfall(Platform::Environment& env,
+                                                              std::int64_t count,
                                                               std::vector<std::string>& keys) {
   auto waterfall = WaterfallService<InstantAd>::create(
-      [](const std::string&) { return std::make_shared<InstantAd>(); });
+      env, [](const std::string&) { return std::make_shared<InstantAd>(); });
   for (std::int64_t i = 0; i < count; ++i) keys.push_back("unit-" + std::to_string(i));
   waterfall->setAdKeys(keys);
   return waterfall;
@@ -43,7 +44,7 @@ void BM_WaterfallLoadAndTake(benchmark::State& state) {
   auto env = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*env);
   std::vector<std::string> keys;
-  auto waterfall = instantWaterfall(state.range(0), keys);
+  auto waterfall = instantWaterfall(*env, state.range(0), keys);
   auto subscription = waterfall->isLoadingRelay().distinctUntilChanged().subscribe(
       [](const bool& loading) { benchmark::DoNotOptimize(loading); });
 
@@ -65,7 +66,7 @@ void BM_WaterfallKeyChange(benchmark::State& state) {
   auto env = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*env);
   std::vector<std::string> keys;
-  auto waterfall = instantWaterfall(state.range(0), keys);
+  auto waterfall = instantWaterfall(*env, state.range(0), keys);
   waterfall->resetCache();
   waterfall->load();
   env->mainQueue().runUntilIdle();

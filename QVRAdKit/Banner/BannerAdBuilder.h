@@ -8,11 +8,13 @@
 // the first visibility (true while there is no partner banner) during the call; the look follows
 // once the host applies a style.
 // Example:
-//   BannerAdBuilder builder(partnerAdsProvider, appearances);
+//   BannerAdBuilder builder(*environment, partnerAdsProvider, appearances);
 //   auto banner = builder.buildBannerAd(listener);   // listener held weakly
 //   banner->apply(style);
 //   screen->addSubview(banner);
-// Threading: main queue only. Owns its two providers; each banner it builds shares them.
+// Threading: main queue only. Owns its two providers; each banner it builds shares them. The
+// banners run in the builder's environment (main queue, clock, application, image loader, records
+// sink), which outlives them.
 
 #include <memory>
 
@@ -21,11 +23,20 @@
 #include "QVRAdKit/Banner/BannerAdViewImpl.h"
 #include "QVRAdKit/Banner/BannerAppearanceProvider.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class BannerAdBuilder {
  public:
   // appearanceProvider may be null: every banner then shows the bare style.
+  BannerAdBuilder(Platform::Environment& environment,
+                  std::shared_ptr<BannerAdConfigProvider> configProvider,
+                  std::shared_ptr<BannerAppearanceProvider> appearanceProvider = nullptr);
+  // The same in the environment installed now (Platform::Environment::current()): a convenience
+  // for hosts that run a single environment.
   explicit BannerAdBuilder(std::shared_ptr<BannerAdConfigProvider> configProvider,
                            std::shared_ptr<BannerAppearanceProvider> appearanceProvider = nullptr);
 
@@ -41,6 +52,7 @@ class BannerAdBuilder {
   }
 
  private:
+  Platform::Environment* environment_;
   std::shared_ptr<BannerAdConfigProvider> configProvider_;
   std::shared_ptr<BannerAppearanceProvider> appearanceProvider_;
 };

@@ -41,14 +41,14 @@ void callHostAction(std::string_view function, int line, Call&& call) {
 }  // namespace
 
 std::shared_ptr<BannerAdInteractor> BannerAdInteractor::create(
-    std::shared_ptr<BannerAdConfigProvider> configProvider,
+    Platform::Environment& environment, std::shared_ptr<BannerAdConfigProvider> configProvider,
     std::shared_ptr<BannerAppearanceProvider> appearanceProvider,
     const std::shared_ptr<BannerAdPresentable>& presenter,
     const std::shared_ptr<BannerAdListener>& listener) {
   QVR_CHECK_MAIN_QUEUE();
-  auto interactor =
-      std::make_shared<BannerAdInteractor>(ConstructionKey{}, std::move(configProvider),
-                                           std::move(appearanceProvider), presenter, listener);
+  auto interactor = std::make_shared<BannerAdInteractor>(
+      ConstructionKey{}, environment, std::move(configProvider), std::move(appearanceProvider),
+      presenter, listener);
   // The view must own its listener before the first view model reaches it: the view forwards
   // that model's visibility to the listener it has at that moment.
   if (presenter) presenter->setListener(interactor);
@@ -56,12 +56,13 @@ std::shared_ptr<BannerAdInteractor> BannerAdInteractor::create(
   return interactor;
 }
 
-BannerAdInteractor::BannerAdInteractor(ConstructionKey /*key*/,
+BannerAdInteractor::BannerAdInteractor(ConstructionKey /*key*/, Platform::Environment& environment,
                                        std::shared_ptr<BannerAdConfigProvider> configProvider,
                                        std::shared_ptr<BannerAppearanceProvider> appearanceProvider,
                                        const std::shared_ptr<BannerAdPresentable>& presenter,
                                        const std::shared_ptr<BannerAdListener>& listener)
-    : configProvider_(std::move(configProvider)),
+    : environment_(environment),
+      configProvider_(std::move(configProvider)),
       appearanceProvider_(std::move(appearanceProvider)),
       presenter_(presenter),
       listener_(listener),
@@ -87,9 +88,8 @@ void BannerAdInteractor::subscribe() {
   }
   std::weak_ptr<BannerAdInteractor> weak = weak_from_this();
   relay->asObservable()
-      .subscribe([weak](const std::optional<BannerAdModel>& model) {
-        Platform::Environment* environment = Platform::Environment::installed();
-        if (environment == nullptr || environment->mainQueue().isCurrent()) {
+      .subscribe([weak, environment = &environment_](const std::optional<BannerAdModel>& model) {
+        if (environment->mainQueue().isCurrent()) {
           if (auto self = weak.lock()) self->receive(model);
           return;
         }
@@ -131,7 +131,7 @@ void BannerAdInteractor::presentCurrentModel() {
   // Copied: a host callback reached from here may publish a new model and replace currentModel_.
   const BannerAdModel model = *currentModel_;
   // The view is counted even when nothing is left to show it: the content was published.
-  UCR::report(BannerAdViewEvent::ViewEvent(model.partnerName(), std::nullopt, ""));
+  UCR::report(environment_, BannerAdViewEvent::ViewEvent(model.partnerName(), std::nullopt, ""));
 
   BannerViewModel viewModel{model.title(), model.subtitle(), model.imageUrl(),
                             !model.showCloseButton(), std::nullopt};
@@ -169,7 +169,7 @@ void BannerAdInteractor::didTapBanner() {
   }
   if (!currentModel_) return;
   const BannerAdModel model = *currentModel_;
-  UCR::report(BannerAdViewEvent::ClickEvent(model.partnerName()));
+  UCR::report(environment_, BannerAdViewEvent::ClickEvent(model.partnerName()));
   callHostAction("markAsSeen(_:)", __LINE__, [&] { configProvider_->markAsSeen(model); });
   // Held locally: opening the address may reach host code that replaces the router.
   if (const auto router = router_) router->openRedirect(model.redirectUrl());
@@ -178,7 +178,7 @@ void BannerAdInteractor::didTapBanner() {
 void BannerAdInteractor::didTapClose() {
   QVR_CHECK_MAIN_QUEUE();
   if (!currentModel_) return;
-  UCR::report(BannerAdViewEvent::CloseEvent(currentModel_->partnerName()));
+  UCR::report(environment_, BannerAdViewEvent::CloseEvent(currentModel_->partnerName()));
   if (auto listener = liveListener()) {
     callHostAction("bannerAdDidClose()", __LINE__, [&] { listener->bannerAdDidClose(); });
   }

@@ -11,8 +11,9 @@
 // drops the remote image address; one trailing full stop is cut from the title.
 //
 // Example (what the banner builder does):
-//   auto interactor = BannerAdInteractor::create(configProvider, appearances, view, listener);
-//   interactor->setRouter(std::make_shared<BannerAdRouter>());
+//   auto interactor =
+//       BannerAdInteractor::create(environment, configProvider, appearances, view, listener);
+//   interactor->setRouter(std::make_shared<BannerAdRouter>(environment));
 // Host code (the listener, the providers) is called through the module's host-fault policy: a
 // call that throws is logged and the banner goes on as if it had returned.
 // Threading: main queue. A model the provider publishes on another thread is moved to the main
@@ -46,14 +47,16 @@ class BannerAdInteractor final : public BannerAdPresentableListener,
   // Stores the parts, installs itself as the presenter's listener, then subscribes to the
   // provider's model: the presenter receives its first view model (and the host listener its
   // first visibility, through the view) before this returns. appearanceProvider, presenter and
-  // listener may be null.
+  // listener may be null. environment (whose main queue the banner runs on and whose sink takes its
+  // records) outlives the interactor.
   static std::shared_ptr<BannerAdInteractor> create(
-      std::shared_ptr<BannerAdConfigProvider> configProvider,
+      Platform::Environment& environment, std::shared_ptr<BannerAdConfigProvider> configProvider,
       std::shared_ptr<BannerAppearanceProvider> appearanceProvider,
       const std::shared_ptr<BannerAdPresentable>& presenter,
       const std::shared_ptr<BannerAdListener>& listener);
 
-  BannerAdInteractor(ConstructionKey key, std::shared_ptr<BannerAdConfigProvider> configProvider,
+  BannerAdInteractor(ConstructionKey key, Platform::Environment& environment,
+                     std::shared_ptr<BannerAdConfigProvider> configProvider,
                      std::shared_ptr<BannerAppearanceProvider> appearanceProvider,
                      const std::shared_ptr<BannerAdPresentable>& presenter,
                      const std::shared_ptr<BannerAdListener>& listener);
@@ -80,6 +83,7 @@ class BannerAdInteractor final : public BannerAdPresentableListener,
   // The host's listener while it lives; reports once that the host let it go.
   [[nodiscard]] std::shared_ptr<BannerAdListener> liveListener();
 
+  Platform::Environment& environment_;
   const std::shared_ptr<BannerAdConfigProvider> configProvider_;
   const std::shared_ptr<BannerAppearanceProvider> appearanceProvider_;
   const std::weak_ptr<BannerAdPresentable> presenter_;

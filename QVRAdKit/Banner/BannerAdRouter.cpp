@@ -7,9 +7,8 @@ namespace QVRAdKit {
 
 void BannerAdRouter::openRedirect(const std::optional<Platform::URL>& url) const {
   QVR_CHECK_MAIN_QUEUE();
-  auto& environment = Platform::Environment::current();
   if (!url) return;
-  auto& application = environment.application();
+  auto& application = environment_->application();
   // Asked first so that an address the application refuses is dropped without an attempt.
   if (!application.canOpenURL(*url)) return;
   application.open(*url);

@@ -48,9 +48,10 @@ UI::DirectionalEdgeInsets marginsFor(BannerCTAType type) {
 
 }  // namespace
 
-std::shared_ptr<BannerAdViewImpl> BannerAdViewImpl::create(UI::Rect frame) {
+std::shared_ptr<BannerAdViewImpl> BannerAdViewImpl::create(Platform::Environment& environment,
+                                                           UI::Rect frame) {
   QVR_CHECK_MAIN_QUEUE();
-  auto banner = std::make_shared<BannerAdViewImpl>(ConstructionKey{}, frame);
+  auto banner = std::make_shared<BannerAdViewImpl>(ConstructionKey{}, environment, frame);
   banner->buildViewTree();
   banner->makeCreationConstraints();
   banner->wireActions();
@@ -65,9 +66,11 @@ std::shared_ptr<BannerAdViewImpl> BannerAdViewImpl::createFromCoder(std::string_
   std::abort();
 }
 
-BannerAdViewImpl::BannerAdViewImpl(ConstructionKey /*key*/, UI::Rect frame)
+BannerAdViewImpl::BannerAdViewImpl(ConstructionKey /*key*/, Platform::Environment& environment,
+                                   UI::Rect frame)
     : UI::View(frame),
-      imageView_(WebImageView::create()),
+      environment_(environment),
+      imageView_(WebImageView::create(environment)),
       disclosureImageView_(UI::ImageView::create()),
       titleLabel_(UI::Label::create()),
       subtitleLabel_(UI::Label::create()),
@@ -216,7 +219,8 @@ void BannerAdViewImpl::fadeContent(bool hidden, double duration) {
   const auto weak = weakBanner();
   const auto generation = ++fadeGeneration_;
   UI::View::animate(
-      duration, [content = contentView_.get(), hidden] { content->setAlpha(hidden ? 0 : 1); },
+      environment_, duration,
+      [content = contentView_.get(), hidden] { content->setAlpha(hidden ? 0 : 1); },
       [weak, hidden, generation](bool /*finished*/) {
         auto self = weak.lock();
         // A later fade (a new view model during a close) decides the content's state.

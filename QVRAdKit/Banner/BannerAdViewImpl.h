@@ -66,13 +66,15 @@ class BannerAdViewImpl final : public UI::View,
   static constexpr double kCloseFadeDuration = 0.4;
 
   // Builds the subviews, the view tree and the creation constraints, and wires the close button
-  // and the tap on the content.
-  static std::shared_ptr<BannerAdViewImpl> create(UI::Rect frame = {});
+  // and the tap on the content. environment (its image loader, clock and main queue) outlives the
+  // banner.
+  static std::shared_ptr<BannerAdViewImpl> create(Platform::Environment& environment,
+                                                  UI::Rect frame = {});
   // Building the banner from an archived interface description is not supported: this logs the
   // reason and stops the program.
   [[noreturn]] static std::shared_ptr<BannerAdViewImpl> createFromCoder(std::string_view archive);
 
-  explicit BannerAdViewImpl(ConstructionKey key, UI::Rect frame);
+  BannerAdViewImpl(ConstructionKey key, Platform::Environment& environment, UI::Rect frame);
   ~BannerAdViewImpl() override = default;
 
   // BannerAdPresentable.
@@ -138,6 +140,7 @@ class BannerAdViewImpl final : public UI::View,
   // Measures the height needed at the current width and publishes it when it changed.
   void publishRequiredHeight();
 
+  Platform::Environment& environment_;
   std::shared_ptr<WebImageView> imageView_;
   std::shared_ptr<UI::ImageView> disclosureImageView_;
   std::shared_ptr<UI::Label> titleLabel_;

@@ -22,11 +22,13 @@ class AppOpenAdBuilder final : public WaterfallAdBuilder<AdmobAppOpenAd, AppOpen
 
  public:
   // Stores the keys; the cache stays empty and nothing loads until update() and start().
-  static std::shared_ptr<AppOpenAdBuilder> create(std::shared_ptr<UserServiceProtocol> userService,
+  static std::shared_ptr<AppOpenAdBuilder> create(Platform::Environment& environment,
+                                                  std::shared_ptr<UserServiceProtocol> userService,
                                                   const std::shared_ptr<QVReporting>& reporting,
                                                   std::vector<std::string> adKeys);
 
-  AppOpenAdBuilder(ConstructionKey key, std::shared_ptr<UserServiceProtocol> userService,
+  AppOpenAdBuilder(ConstructionKey key, Platform::Environment& environment,
+                   std::shared_ptr<UserServiceProtocol> userService,
                    const std::shared_ptr<QVReporting>& reporting);
 
   // None for a premium user, or when the premium state cannot be read (nothing is replaced or

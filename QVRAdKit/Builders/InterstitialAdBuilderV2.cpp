@@ -7,29 +7,35 @@
 namespace QVRAdKit {
 namespace {
 
-auto interstitialCreator(AdSource source) {
-  return [source](const std::string& key,
-                  const std::shared_ptr<AdsReporter>& reporter) -> std::shared_ptr<InterstitialAd> {
-    if (source == AdSource::ironSource) return IronSourceInterstitialAd::create(key, reporter);
-    return AdmobInterstitialAd::create(key, reporter);
+auto interstitialCreator(Platform::Environment& environment, AdSource source) {
+  return [environment = &environment, source](
+             const std::string& key,
+             const std::shared_ptr<AdsReporter>& reporter) -> std::shared_ptr<InterstitialAd> {
+    if (source == AdSource::ironSource) {
+      return IronSourceInterstitialAd::create(IronSourceHelper::sharedInstance(*environment), key,
+                                              reporter);
+    }
+    return AdmobInterstitialAd::create(*environment, key, reporter);
   };
 }
 
 }  // namespace
 
 std::shared_ptr<InterstitialAdBuilderV2> InterstitialAdBuilderV2::create(
-    std::shared_ptr<UserServiceProtocol> userService, const std::shared_ptr<QVReporting>& reporting,
-    InterstitialAdPlacement placement, AdSource source) {
-  return std::make_shared<InterstitialAdBuilderV2>(ConstructionKey{}, std::move(userService),
-                                                   reporting, placement, source);
+    Platform::Environment& environment, std::shared_ptr<UserServiceProtocol> userService,
+    const std::shared_ptr<QVReporting>& reporting, InterstitialAdPlacement placement,
+    AdSource source) {
+  return std::make_shared<InterstitialAdBuilderV2>(
+      ConstructionKey{}, environment, std::move(userService), reporting, placement, source);
 }
 
 InterstitialAdBuilderV2::InterstitialAdBuilderV2(ConstructionKey /*key*/,
+                                                 Platform::Environment& environment,
                                                  std::shared_ptr<UserServiceProtocol> userService,
                                                  const std::shared_ptr<QVReporting>& reporting,
                                                  InterstitialAdPlacement placement, AdSource source)
-    : WaterfallAdBuilder(std::move(userService), reporting, action(placement),
-                         interstitialCreator(source)),
+    : WaterfallAdBuilder(environment, std::move(userService), reporting, action(placement),
+                         interstitialCreator(environment, source)),
       source_(source) {}
 
 std::shared_ptr<InterstitialAd> InterstitialAdBuilderV2::getAd() {

@@ -4,7 +4,7 @@
 // IronSourceInterstitialAd for ironSource and an AdmobInterstitialAd for adMob. Premium users get
 // their cache emptied; getAd() itself checks nothing (the ads service does).
 // Example:
-//   auto builder = InterstitialAdBuilderV2::create(users, reporting,
+//   auto builder = InterstitialAdBuilderV2::create(environment, users, reporting,
 //                                                  InterstitialAdPlacement::connect,
 //                                                  AdSource::adMob);
 //   builder->update({"unit-a", "unit-b"});
@@ -30,11 +30,12 @@ class InterstitialAdBuilderV2 final
  public:
   // A builder without keys; nothing loads and nothing is subscribed until update() and start().
   static std::shared_ptr<InterstitialAdBuilderV2> create(
-      std::shared_ptr<UserServiceProtocol> userService,
+      Platform::Environment& environment, std::shared_ptr<UserServiceProtocol> userService,
       const std::shared_ptr<QVReporting>& reporting, InterstitialAdPlacement placement,
       AdSource source);
 
-  InterstitialAdBuilderV2(ConstructionKey key, std::shared_ptr<UserServiceProtocol> userService,
+  InterstitialAdBuilderV2(ConstructionKey key, Platform::Environment& environment,
+                          std::shared_ptr<UserServiceProtocol> userService,
                           const std::shared_ptr<QVReporting>& reporting,
                           InterstitialAdPlacement placement, AdSource source);
 

@@ -5,29 +5,33 @@
 #include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
+#include "QVRAdKit/Platform/Environment.h"
 
 namespace QVRAdKit {
 
 std::shared_ptr<RewardedVideoAdBuilder> RewardedVideoAdBuilder::create(
-    AdSource source, const std::string& adUnitID, std::shared_ptr<UserServiceProtocol> userService,
-    const std::shared_ptr<QVReporting>& reporting, bool shouldStart) {
-  auto builder = std::make_shared<RewardedVideoAdBuilder>(ConstructionKey{}, source, adUnitID,
-                                                          std::move(userService), reporting);
+    Platform::Environment& environment, AdSource source, const std::string& adUnitID,
+    std::shared_ptr<UserServiceProtocol> userService, const std::shared_ptr<QVReporting>& reporting,
+    bool shouldStart) {
+  auto builder = std::make_shared<RewardedVideoAdBuilder>(
+      ConstructionKey{}, environment, source, adUnitID, std::move(userService), reporting);
   if (shouldStart) builder->start();
   return builder;
 }
 
-RewardedVideoAdBuilder::RewardedVideoAdBuilder(ConstructionKey /*key*/, AdSource source,
+RewardedVideoAdBuilder::RewardedVideoAdBuilder(ConstructionKey /*key*/,
+                                               Platform::Environment& environment, AdSource source,
                                                const std::string& adUnitID,
                                                std::shared_ptr<UserServiceProtocol> userService,
                                                const std::shared_ptr<QVReporting>& reporting)
     : userService_(std::move(userService)),
-      reporter_(std::make_shared<AdsReporter>(reporting)),
+      reporter_(std::make_shared<AdsReporter>(reporting, environment.clockPtr())),
       source_(source) {
   if (source == AdSource::ironSource) {
-    rewardedAd_ = IronSourceRewardedVideoAd::create(reporter_);
+    rewardedAd_ =
+        IronSourceRewardedVideoAd::create(IronSourceHelper::sharedInstance(environment), reporter_);
   } else {
-    rewardedAd_ = AdmobRewardedVideoAd::create(adUnitID, reporter_);
+    rewardedAd_ = AdmobRewardedVideoAd::create(environment, adUnitID, reporter_);
   }
 }
 

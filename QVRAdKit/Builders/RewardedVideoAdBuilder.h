@@ -19,6 +19,10 @@
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class RewardedVideoAdBuilder final : public RewardedVideoAdBuilderProtocol,
@@ -29,12 +33,14 @@ class RewardedVideoAdBuilder final : public RewardedVideoAdBuilderProtocol,
 
  public:
   // Creates the ad (which does not load yet); starts at once when shouldStart is true.
+  // environment (where the ad loads, and whose clock times it) outlives the builder.
   static std::shared_ptr<RewardedVideoAdBuilder> create(
-      AdSource source, const std::string& adUnitID,
+      Platform::Environment& environment, AdSource source, const std::string& adUnitID,
       std::shared_ptr<UserServiceProtocol> userService,
       const std::shared_ptr<QVReporting>& reporting, bool shouldStart);
 
-  RewardedVideoAdBuilder(ConstructionKey key, AdSource source, const std::string& adUnitID,
+  RewardedVideoAdBuilder(ConstructionKey key, Platform::Environment& environment, AdSource source,
+                         const std::string& adUnitID,
                          std::shared_ptr<UserServiceProtocol> userService,
                          const std::shared_ptr<QVReporting>& reporting);
   RewardedVideoAdBuilder(const RewardedVideoAdBuilder&) = delete;

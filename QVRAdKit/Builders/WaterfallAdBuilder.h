@@ -79,11 +79,10 @@ class WaterfallAdBuilder : public Interface,
       running_ = false;
       return;
     }
-    auto& environment = Platform::Environment::current();
-    Platform::notificationStream(environment.notificationCenterPtr(),
+    Platform::notificationStream(environment_.notificationCenterPtr(),
                                  std::string(Platform::UIDeviceOrientationDidChangeNotification))
-        .filter([](const Platform::Notification&) {
-          return Platform::Environment::current().device().isPad();
+        .filter([device = &environment_.device()](const Platform::Notification&) {
+          return device->isPad();
         })
         .subscribe([weak](const Platform::Notification&) {
           if (auto self = weak.lock()) self->reloadIfAllowed();
@@ -111,16 +110,21 @@ class WaterfallAdBuilder : public Interface,
   }
 
  protected:
-  WaterfallAdBuilder(std::shared_ptr<UserServiceProtocol> userService,
+  // environment: where the builder runs (its clock, main queue, notifications, device and ad
+  // networks); it outlives the builder.
+  WaterfallAdBuilder(Platform::Environment& environment,
+                     std::shared_ptr<UserServiceProtocol> userService,
                      const std::shared_ptr<QVReporting>& reporting, AdEventAction adEventAction,
                      MakeAd makeAd)
-      : userService_(std::move(userService)),
-        reporter_(std::make_shared<AdsReporter>(reporting)),
+      : environment_(environment),
+        userService_(std::move(userService)),
+        reporter_(std::make_shared<AdsReporter>(reporting, environment.clockPtr())),
         adEventAction_(adEventAction) {
     // The creator holds the reporter and the network choice, never the builder.
-    waterfallService_ =
-        WaterfallService<Ad>::create([reporter = reporter_, makeAd = std::move(makeAd)](
-                                         const std::string& key) { return makeAd(key, reporter); });
+    waterfallService_ = WaterfallService<Ad>::create(
+        environment, [reporter = reporter_, makeAd = std::move(makeAd)](const std::string& key) {
+          return makeAd(key, reporter);
+        });
   }
 
   [[nodiscard]] const std::shared_ptr<UserServiceProtocol>& userService() const {
@@ -168,6 +172,7 @@ class WaterfallAdBuilder : public Interface,
     return unique;
   }
 
+  Platform::Environment& environment_;
   std::shared_ptr<UserServiceProtocol> userService_;
   std::shared_ptr<WaterfallService<Ad>> waterfallService_;
   std::vector<std::string> adKeys_;

@@ -6,7 +6,8 @@
 // background is deferred to the next activation.
 // Example:
 //   auto waterfall = WaterfallService<InterstitialAd>::create(
-//       [reporter](const std::string& key) { return makeInterstitial(key, reporter); });
+//       environment, [reporter](const std::string& key) { return makeInterstitial(key, reporter);
+//       });
 //   waterfall->setAdKeys({"unit-a", "unit-b"});
 //   waterfall->resetCache();
 //   waterfall->load();  // the ads are created on the main queue
@@ -49,12 +50,14 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   using AdCreator = std::function<std::shared_ptr<Ad>(const std::string&)>;
 
   // A service without keys and without ads, observing the application's activations (any sender)
-  // in the current environment. No load starts here.
-  static std::shared_ptr<WaterfallService> create(AdCreator adCreatorClosure) {
-    auto service =
-        std::make_shared<WaterfallService>(ConstructionKey{}, std::move(adCreatorClosure));
+  // in environment, whose main queue and application state it uses; environment outlives it.
+  // No load starts here.
+  static std::shared_ptr<WaterfallService> create(Platform::Environment& environment,
+                                                  AdCreator adCreatorClosure) {
+    auto service = std::make_shared<WaterfallService>(ConstructionKey{}, environment,
+                                                      std::move(adCreatorClosure));
     std::weak_ptr<WaterfallService> weak = service->weak_from_this();
-    Platform::Environment::current().notificationCenter().addObserver(
+    environment.notificationCenter().addObserver(
         weak, std::string(Platform::UIApplicationDidBecomeActiveNotification), nullptr,
         [weak](const Platform::Notification& notification) {
           if (auto self = weak.lock()) self->didBecomeActive(notification);
@@ -62,8 +65,9 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
     return service;
   }
 
-  WaterfallService(ConstructionKey /*key*/, AdCreator adCreatorClosure)
-      : adCreatorClosure_(std::move(adCreatorClosure)) {}
+  WaterfallService(ConstructionKey /*key*/, Platform::Environment& environment,
+                   AdCreator adCreatorClosure)
+      : environment_(environment), adCreatorClosure_(std::move(adCreatorClosure)) {}
   WaterfallService(const WaterfallService&) = delete;
   WaterfallService& operator=(const WaterfallService&) = delete;
 
@@ -91,7 +95,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // Asks for an ad for every key that has none. Returns at once: the work runs in a main-queue
   // block, which is deferred to the next activation when the application is in the background.
   void load() {
-    Platform::Environment::current().mainQueue().async([weak = this->weak_from_this()] {
+    environment_.mainQueue().async([weak = this->weak_from_this()] {
       if (auto self = weak.lock()) self->loadMissingAds();
     });
   }
@@ -150,8 +154,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
   // The body of a load() block. Every missing key is requested in the same turn; key order only
   // decides which ready ad is preferred later. A failed ad stays: take replaces it, reset drops it.
   void loadMissingAds() {
-    if (Platform::Environment::current().application().applicationState() ==
-        Platform::ApplicationState::background) {
+    if (environment_.application().applicationState() == Platform::ApplicationState::background) {
       loadWasCalledInBackground_ = true;
       return;
     }
@@ -197,6 +200,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
     return nullptr;
   }
 
+  Platform::Environment& environment_;
   // Replaced whole, never changed in place, so a walk over the keys holds the list it started on.
   std::shared_ptr<const std::vector<std::string>> adKeys_ =
       std::make_shared<const std::vector<std::string>>();

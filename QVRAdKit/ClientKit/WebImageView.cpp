@@ -8,8 +8,9 @@
 
 namespace QVRAdKit {
 
-std::shared_ptr<WebImageView> WebImageView::create(UI::Rect frame) {
-  return std::shared_ptr<WebImageView>(new WebImageView(frame));
+std::shared_ptr<WebImageView> WebImageView::create(Platform::Environment& environment,
+                                                   UI::Rect frame) {
+  return std::shared_ptr<WebImageView>(new WebImageView(environment, frame));
 }
 
 void WebImageView::setPlaceholder(std::optional<UI::Image> placeholder) {
@@ -36,7 +37,7 @@ void WebImageView::fetchImage(const std::optional<Platform::URL>& url) {
   loadingURL_.reset();
   showPlaceholder();
   if (!url) return;
-  auto loader = Platform::Environment::current().service<UI::ImageLoader>();
+  auto loader = environment_.service<UI::ImageLoader>();
   if (!loader) {
     if (!loggedMissingLoader_) {
       loggedMissingLoader_ = true;

@@ -1,13 +1,13 @@
 #pragma once
 // WebImageView is an image view that shows a remote image: fetchImage(url) shows the placeholder
-// at once, cancels any earlier fetch, and asks the environment's UI::ImageLoader for the image,
+// at once, cancels any earlier fetch, and asks its environment's UI::ImageLoader for the image,
 // which replaces the placeholder when it arrives. An absent URL, a failed load, or no installed
 // loader (logged once per view) leave the placeholder in place. The fetch holds the view weakly:
 // a view dropped mid-fetch is not kept alive, the load is cancelled, and nothing happens later.
 // While the placeholder is shown, setting another placeholder shows the new one; setting an image
 // directly (setImage) ends the current fetch and shows that image.
 // Example:
-//   auto icon = WebImageView::create();
+//   auto icon = WebImageView::create(environment);
 //   icon->setPlaceholder(UI::Image{"placeholder", {72, 44}});
 //   icon->setPreferredImageSize(UI::Size{72, 44});
 //   icon->fetchImage(Platform::URL::string("https://example.com/icon.png"));
@@ -23,11 +23,17 @@
 #include "QVRAdKit/UI/ImageView.h"
 #include "QVRAdKit/UI/Size.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class WebImageView : public UI::ImageView {
  public:
-  static std::shared_ptr<WebImageView> create(UI::Rect frame = {});
+  // A view that fetches through the image loader registered in environment, which outlives it.
+  static std::shared_ptr<WebImageView> create(Platform::Environment& environment,
+                                              UI::Rect frame = {});
 
   [[nodiscard]] const std::optional<UI::Image>& placeholder() const { return placeholder_; }
   void setPlaceholder(std::optional<UI::Image> placeholder);
@@ -44,12 +50,14 @@ class WebImageView : public UI::ImageView {
   void setImage(std::optional<UI::Image> image) override;
 
  protected:
-  explicit WebImageView(UI::Rect frame) : UI::ImageView(frame) {}
+  WebImageView(Platform::Environment& environment, UI::Rect frame)
+      : UI::ImageView(frame), environment_(environment) {}
 
  private:
   void showPlaceholder();
   void finishLoad(unsigned long long fetch, Platform::Expected<UI::Image> result);
 
+  Platform::Environment& environment_;
   std::optional<UI::Image> placeholder_;
   std::optional<UI::Size> preferredImageSize_;
   std::optional<Platform::URL> loadingURL_;

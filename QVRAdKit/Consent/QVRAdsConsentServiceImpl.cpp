@@ -28,19 +28,20 @@ UMPRequestParameters updateParameters() {
   return parameters;
 }
 
-UMPConsentStatus currentConsentStatus() {
-  return UMPConsentInformation::sharedInstance()->consentStatus();
-}
-
-bool consentResolved() {
-  const UMPConsentStatus status = currentConsentStatus();
-  return status == UMPConsentStatus::notRequired || status == UMPConsentStatus::obtained;
-}
-
 }  // namespace
 
-std::shared_ptr<QVRAdsConsentServiceImpl> QVRAdsConsentServiceImpl::create() {
-  return std::shared_ptr<QVRAdsConsentServiceImpl>(new QVRAdsConsentServiceImpl());
+std::shared_ptr<QVRAdsConsentServiceImpl> QVRAdsConsentServiceImpl::create(
+    Platform::Environment& environment) {
+  return std::shared_ptr<QVRAdsConsentServiceImpl>(new QVRAdsConsentServiceImpl(environment));
+}
+
+UMPConsentStatus QVRAdsConsentServiceImpl::currentConsentStatus() const {
+  return UMPConsentInformation::sharedInstance(environment_)->consentStatus();
+}
+
+bool QVRAdsConsentServiceImpl::consentResolved() const {
+  const UMPConsentStatus status = currentConsentStatus();
+  return status == UMPConsentStatus::notRequired || status == UMPConsentStatus::obtained;
 }
 
 std::shared_ptr<QVRConsentForm> QVRAdsConsentServiceImpl::gdprConsentForm() const {
@@ -79,8 +80,8 @@ bool QVRAdsConsentServiceImpl::personalizedAdsAreAllowed() const {
   return personalizedAdsAllowed();
 }
 
-bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() {
-  const Platform::UserDefaults& defaults = Platform::Environment::current().userDefaults();
+bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() const {
+  const Platform::UserDefaults& defaults = environment_.userDefaults();
   const std::optional<std::string> consents = defaults.stringForKey(kPurposeConsentsKey);
   const std::optional<std::string> interests =
       defaults.stringForKey(kPurposeLegitimateInterestsKey);
@@ -101,11 +102,13 @@ void QVRAdsConsentServiceImpl::loadGDPRConsentForm(FormCompletion completion) {
 
 void QVRAdsConsentServiceImpl::loadForm(FormCompletion completion) {
   UMPConsentForm::loadWithCompletionHandler(
-      [weak = weak_from_this(), completion = std::move(completion)](
+      environment_,
+      [weak = weak_from_this(), environment = &environment_, completion = std::move(completion)](
           std::shared_ptr<UMPConsentForm> form, std::optional<Platform::Error> error) {
         std::shared_ptr<QVRConsentForm> current;
         if (auto self = weak.lock()) {
-          self->gdprConsentForm_.set(error ? nullptr : QVRConsentForm::formWith(std::move(form)));
+          self->gdprConsentForm_.set(
+              error ? nullptr : QVRConsentForm::formWith(*environment, std::move(form)));
           current = self->gdprConsentForm_.get();
         }
         if (completion) completion(std::move(current), std::move(error));
@@ -118,7 +121,8 @@ void QVRAdsConsentServiceImpl::loadGDPRConsentFormIfAvailable(FormCompletion com
 }
 
 void QVRAdsConsentServiceImpl::loadFormIfAvailable(FormCompletion completion) {
-  if (UMPConsentInformation::sharedInstance()->formStatus() != UMPFormStatus::available) {
+  if (UMPConsentInformation::sharedInstance(environment_)->formStatus() !=
+      UMPFormStatus::available) {
     gdprConsentForm_.set(nullptr);
     if (completion) completion(nullptr, std::nullopt);
     return;
@@ -128,7 +132,7 @@ void QVRAdsConsentServiceImpl::loadFormIfAvailable(FormCompletion completion) {
 
 void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
   QVR_CHECK_MAIN_QUEUE();
-  auto information = UMPConsentInformation::sharedInstance();
+  auto information = UMPConsentInformation::sharedInstance(environment_);
   const bool wasObtained = information->consentStatus() == UMPConsentStatus::obtained;
   // Consent already given: the caller may go on at once; the update below only refreshes the form.
   if (wasObtained && completion) completion(false, std::nullopt);
@@ -143,7 +147,7 @@ void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
           self->loadFormIfAvailable(nullptr);
           return;
         }
-        if (consentResolved()) {
+        if (self->consentResolved()) {
           if (completion) completion(false, std::nullopt);
           self->loadFormIfAvailable(nullptr);
           return;
@@ -161,7 +165,7 @@ void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
 
 void QVRAdsConsentServiceImpl::reloadGDPRConsentForm(FormCompletion completion) {
   QVR_CHECK_MAIN_QUEUE();
-  auto information = UMPConsentInformation::sharedInstance();
+  auto information = UMPConsentInformation::sharedInstance(environment_);
   if (information->formStatus() == UMPFormStatus::available) {
     loadForm(std::move(completion));
     return;
@@ -183,10 +187,10 @@ void QVRAdsConsentServiceImpl::notifyMediators() {
   QVR_CHECK_MAIN_QUEUE();
   if (currentConsentStatus() != UMPConsentStatus::obtained) return;
   const bool allowed = personalizedAdsAllowed();
-  UADSMetaData metaData;
+  UADSMetaData metaData(environment_);
   metaData.set(kUnityConsentKey, allowed);
   metaData.commit();
-  IronSource::setConsent(allowed);
+  IronSource::setConsent(environment_, allowed);
 }
 
 }  // namespace QVRAdKit

@@ -16,6 +16,11 @@
 #include "QVRAdKit/Consent/AdsConsentService.h"
 #include "QVRAdKit/Consent/QVRConsentForm.h"
 #include "QVRAdKit/Rx/ObservedValue.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentStatus.h"
+
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
 
 namespace QVRAdKit {
 
@@ -29,7 +34,10 @@ class QVRAdsConsentServiceImpl final
   // The Unity Ads metadata key of the personalised-ads answer.
   static constexpr const char* kUnityConsentKey = "gdpr.consent";
 
-  [[nodiscard]] static std::shared_ptr<QVRAdsConsentServiceImpl> create();
+  // A service over the consent platform, user defaults and mediation SDKs of environment, which
+  // outlives it.
+  [[nodiscard]] static std::shared_ptr<QVRAdsConsentServiceImpl> create(
+      Platform::Environment& environment);
 
   QVRAdsConsentServiceImpl(const QVRAdsConsentServiceImpl&) = delete;
   QVRAdsConsentServiceImpl& operator=(const QVRAdsConsentServiceImpl&) = delete;
@@ -59,13 +67,17 @@ class QVRAdsConsentServiceImpl final
   void setGdprConsentForm(std::shared_ptr<QVRConsentForm> form);
 
  private:
-  QVRAdsConsentServiceImpl() = default;
+  explicit QVRAdsConsentServiceImpl(Platform::Environment& environment)
+      : environment_(environment) {}
 
   // The unchecked bodies of the public operations of the same names, for the platform's callbacks.
   void loadForm(FormCompletion completion);
   void loadFormIfAvailable(FormCompletion completion);
-  [[nodiscard]] static bool personalizedAdsAllowed();
+  [[nodiscard]] bool personalizedAdsAllowed() const;
+  [[nodiscard]] UMPConsentStatus currentConsentStatus() const;
+  [[nodiscard]] bool consentResolved() const;
 
+  Platform::Environment& environment_;
   Rx::ObservedValue<std::shared_ptr<QVRConsentForm>> gdprConsentForm_;
 };
 

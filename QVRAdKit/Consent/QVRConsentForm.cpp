@@ -7,13 +7,15 @@
 
 namespace QVRAdKit {
 
-std::shared_ptr<QVRConsentForm> QVRConsentForm::formWith(std::shared_ptr<UMPConsentForm> form) {
-  return initWithForm(std::move(form));
+std::shared_ptr<QVRConsentForm> QVRConsentForm::formWith(Platform::Environment& environment,
+                                                         std::shared_ptr<UMPConsentForm> form) {
+  return initWithForm(environment, std::move(form));
 }
 
-std::shared_ptr<QVRConsentForm> QVRConsentForm::initWithForm(std::shared_ptr<UMPConsentForm> form) {
+std::shared_ptr<QVRConsentForm> QVRConsentForm::initWithForm(Platform::Environment& environment,
+                                                             std::shared_ptr<UMPConsentForm> form) {
   if (!form) return nullptr;
-  return std::make_shared<QVRConsentForm>(std::move(form));
+  return std::make_shared<QVRConsentForm>(environment, std::move(form));
 }
 
 void QVRConsentForm::presentFromViewController(
@@ -24,7 +26,7 @@ void QVRConsentForm::presentFromViewController(
     return;
   }
   if (!completion) return;
-  Platform::Environment::current().mainQueue().async([completion = std::move(completion)] {
+  environment_->mainQueue().async([completion = std::move(completion)] {
     completion(Platform::Error{UMPError::kDomain, UMPError::kNotInstalled,
                                "presentFromViewController: the wrapper holds no consent form"});
   });

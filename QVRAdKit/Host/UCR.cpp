@@ -5,11 +5,13 @@
 
 namespace QVRAdKit {
 
-void UCR::report(const UCRReportable& record) {
+void UCR::report(const Platform::Environment& environment, const UCRReportable& record) {
   // The record is not even converted when nobody listens.
-  if (auto sink = Platform::Environment::current().service<UCRSink>()) {
-    sink->report(record.reportingObject());
-  }
+  if (auto sink = environment.service<UCRSink>()) sink->report(record.reportingObject());
+}
+
+void UCR::report(const UCRReportable& record) {
+  report(Platform::Environment::current(), record);
 }
 
 }  // namespace QVRAdKit

@@ -3,15 +3,23 @@
 // background executor, notification centre, application and device state and user defaults, plus
 // a typed registry in which higher layers keep their per-environment services and shared
 // instances (SDK implementations, process-wide singletons) without this layer knowing their types.
-// The module reaches it through Environment::current(); the host installs one at start and each
-// test installs a fresh one, so that nothing leaks from one test into the next. There is no
-// process-wide default: a module used before any environment is installed would post to a main
-// queue that nobody drains and wait for ever, so current() treats that as the programming error
-// it is (see below).
+// The host makes one and hands it to the module's factories (AdsService::Dependencies::environment,
+// QVRAdsConsentServiceImpl::create, BannerAdBuilder, ...); each object keeps the environment, or
+// the services of it that it uses, and passes it on to what it makes, so that two environments in
+// one process run two independent modules. Each test makes a fresh one, so that nothing leaks from
+// one test into the next.
+// Environment::current() is for the host's edge only: the sandbox host and the tests install
+// their environment with a Scope, and three documented conveniences for single-environment hosts
+// fall back on it when the host names no environment: AdsService::create without
+// Dependencies::environment, BannerAdBuilder's constructor without an environment, and the
+// one-argument UCR::report. Diagnostics that must work anywhere read installed() instead: the log
+// functions (the installed QVLogger, else stderr), the view kit's logger and the main-queue check.
+// There is no process-wide default: a module used before any environment is installed would post
+// to a main queue that nobody drains and wait for ever, so current() treats that as the
+// programming error it is (see below).
 // Example:
 //   auto env = Environment::makeForTesting();
-//   Environment::Scope scope(*env);
-//   auto bridge = Environment::current().sharedInstance<Bridge>([] { return Bridge::create(); });
+//   auto bridge = env->sharedInstance<Bridge>([&] { return Bridge::create(*env); });
 //   env->advance(600);  // runs the timers due in the next ten minutes, in order
 // Threading: the accessors, the registry and current() may be used from any thread. runUntil() and
 // advance() drain the main queue and belong to the thread that plays the main thread. Scopes nest

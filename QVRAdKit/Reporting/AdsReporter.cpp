@@ -8,7 +8,6 @@
 #include "QVRAdKit/Host/EventCatalog/AdOpenedEvent.h"
 #include "QVRAdKit/Host/EventCatalog/AdRequestedEvent.h"
 #include "QVRAdKit/Host/EventCatalog/AdViewedEvent.h"
-#include "QVRAdKit/Platform/Environment.h"
 
 namespace QVRAdKit {
 
@@ -24,14 +23,11 @@ AdEventSource eventSource(AdSource source) {
   return AdEventSource::adMob;
 }
 
-Platform::Date now() {
-  return Platform::Environment::current().clock().now();
-}
-
 }  // namespace
 
-AdsReporter::AdsReporter(std::shared_ptr<QVReporting> reporting)
-    : reporting_(std::move(reporting)) {}
+AdsReporter::AdsReporter(std::shared_ptr<QVReporting> reporting,
+                         std::shared_ptr<const Platform::Clock> clock)
+    : reporting_(std::move(reporting)), clock_(std::move(clock)) {}
 
 void AdsReporter::setAdUnitIdToActionMapping(
     std::unordered_map<std::string, AdEventAction> mapping) {
@@ -48,7 +44,7 @@ std::optional<AdEventAction> AdsReporter::action(const std::optional<std::string
 std::int64_t AdsReporter::elapsedMilliseconds(const std::string& uuid) const {
   auto found = durations_.find(uuid);
   if (found == durations_.end()) return 0;
-  const double milliseconds = std::abs(now().timeIntervalSince(found->second)) * 1000.0;
+  const double milliseconds = std::abs(clock_->now().timeIntervalSince(found->second)) * 1000.0;
   // A clock gone wild (not finite, or beyond the integer's range) must not make the conversion
   // undefined: such a duration is reported as unknown (0) or as the largest one.
   if (!std::isfinite(milliseconds)) return 0;
@@ -63,7 +59,7 @@ void AdsReporter::track(const ReportableEvent& event) const {
 }
 
 void AdsReporter::stamp(const std::string& uuid) {
-  durations_.insert_or_assign(uuid, now());
+  durations_.insert_or_assign(uuid, clock_->now());
 }
 
 void AdsReporter::reportAdRequested(AdSource source, const std::optional<std::string>& unitID,

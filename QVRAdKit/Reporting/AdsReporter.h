@@ -2,10 +2,10 @@
 // AdsReporter turns the moments of an ad object's life (requested, loaded, failed, opened, viewed)
 // into the host's ad events and hands them to the host's analytics object. It also measures, per
 // ad object (keyed by its uuid), how long a load took (from the request) and how long the ad stayed
-// on screen (from the opening), on the environment's clock. The owning builder tells it which
+// on screen (from the opening), on the clock it is given. The owning builder tells it which
 // placement action each ad-unit key serves by replacing the whole mapping.
 // Example:
-//   auto reporter = std::make_shared<AdsReporter>(reporting);
+//   auto reporter = std::make_shared<AdsReporter>(reporting, environment.clockPtr());
 //   reporter->setAdUnitIdToActionMapping({{"unit-1", AdEventAction::connect}});
 //   reporter->reportAdRequested(AdSource::adMob, "unit-1", ad.uuid);
 // Threading: main queue only, like the ad objects that call it.
@@ -19,6 +19,7 @@
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
 #include "QVRAdKit/Host/EventCatalog/ReportableEvent.h"
 #include "QVRAdKit/Host/QVReporting.h"
+#include "QVRAdKit/Platform/Clock.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 
@@ -26,7 +27,7 @@ namespace QVRAdKit {
 
 class AdsReporter final : public AdsReportable {
  public:
-  explicit AdsReporter(std::shared_ptr<QVReporting> reporting);
+  AdsReporter(std::shared_ptr<QVReporting> reporting, std::shared_ptr<const Platform::Clock> clock);
   AdsReporter(const AdsReporter&) = delete;
   AdsReporter& operator=(const AdsReporter&) = delete;
 
@@ -74,6 +75,7 @@ class AdsReporter final : public AdsReportable {
   void track(const ReportableEvent& event) const;
 
   std::shared_ptr<QVReporting> reporting_;
+  std::shared_ptr<const Platform::Clock> clock_;
   std::unordered_map<std::string, AdEventAction> adUnitIdToActionMapping_;
   // Per ad object: the moment of its last request or opening. Overwritten, never removed.
   std::unordered_map<std::string, Platform::Date> durations_;

@@ -83,9 +83,8 @@ void View::setHidden(bool hidden) {
 double View::presentationAlpha() const {
   if (!alphaAnimation_) return alpha_;
   const AlphaAnimation& animation = *alphaAnimation_;
-  if (animation.to != alpha_ || animation.duration <= 0) return alpha_;
-  const double elapsed =
-      Platform::Environment::current().clock().now().timeIntervalSince(animation.start);
+  if (animation.to != alpha_ || animation.duration <= 0 || !animation.clock) return alpha_;
+  const double elapsed = animation.clock->now().timeIntervalSince(animation.start);
   const double progress = std::clamp(elapsed / animation.duration, 0.0, 1.0);
   return animation.from + (animation.to - animation.from) * progress;
 }
@@ -280,14 +279,13 @@ void View::removeGestureRecognizer(const std::shared_ptr<TapGestureRecognizer>& 
   gestureRecognizers_.erase(found);
 }
 
-void View::animate(Platform::TimeInterval duration, const std::function<void()>& animations,
-                   std::function<void(bool)> completion) {
+void View::animate(Platform::Environment& environment, Platform::TimeInterval duration,
+                   const std::function<void()>& animations, std::function<void(bool)> completion) {
   AnimationCapture capture;
   AnimationCapture* const outer = std::exchange(currentCapture, &capture);
   if (animations) animations();
   currentCapture = outer;
 
-  auto& environment = Platform::Environment::current();
   if (duration > 0) {
     const Platform::Date start = environment.clock().now();
     for (const auto& [weakView, before] : capture.alphaChanges) {
@@ -299,7 +297,8 @@ void View::animate(Platform::TimeInterval duration, const std::function<void()>&
         view->alphaAnimation_->to = view->alpha_;
         continue;
       }
-      view->alphaAnimation_ = AlphaAnimation{before, view->alpha_, start, duration};
+      view->alphaAnimation_ =
+          AlphaAnimation{before, view->alpha_, start, duration, environment.clockPtr()};
     }
   }
   if (!completion) return;

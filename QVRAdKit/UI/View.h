@@ -51,13 +51,14 @@
 // the overlap of its superview's safe area with its own frame. An explicit setSafeAreaInsets() on
 // a view with a superview is combined with the inherited one (the larger per edge).
 //
-// Animations. View::animate(duration, animations, completion) runs `animations` at once: the
-// model values (frame, alpha, ...) take their final values immediately, as on the phone. The
-// completion is a main-queue task due at now + duration on the environment's clock. A duration of
-// zero or less runs the completion synchronously, before animate() returns: nothing is animated,
-// so the caller sees the end state (hidden, relays updated) as soon as the call returns, with no
-// tick of the queue in between. The animation holds no view: only what the completion captures
-// stays alive. presentationAlpha() interpolates an animated alpha at the clock's current time.
+// Animations. View::animate(environment, duration, animations, completion) runs `animations` at
+// once: the model values (frame, alpha, ...) take their final values immediately, as on the phone.
+// The completion is a main-queue task of that environment due at now + duration on its clock. A
+// duration of zero or less runs the completion synchronously, before animate() returns: nothing is
+// animated, so the caller sees the end state (hidden, relays updated) as soon as the call returns,
+// with no tick of the queue in between. The animation holds no view: only what the completion
+// captures stays alive. presentationAlpha() interpolates an animated alpha at the current time of
+// the clock that animated it.
 //
 // Threading: main queue only. Views are shared_ptr objects made by create().
 
@@ -68,6 +69,7 @@
 #include <string>
 #include <vector>
 
+#include "QVRAdKit/Platform/Clock.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/UI/Color.h"
 #include "QVRAdKit/UI/EdgeInsets.h"
@@ -81,6 +83,10 @@
 #include "QVRAdKit/UI/Point.h"
 #include "QVRAdKit/UI/Rect.h"
 #include "QVRAdKit/UI/Size.h"
+
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
 
 namespace QVRAdKit::UI {
 
@@ -184,7 +190,8 @@ class View : public std::enable_shared_from_this<View>, public LayoutAnchors<Vie
   }
 
   // See "Animations" above. completion(finished) gets true.
-  static void animate(Platform::TimeInterval duration, const std::function<void()>& animations,
+  static void animate(Platform::Environment& environment, Platform::TimeInterval duration,
+                      const std::function<void()>& animations,
                       std::function<void(bool)> completion = {});
 
  protected:
@@ -220,6 +227,8 @@ class View : public std::enable_shared_from_this<View>, public LayoutAnchors<Vie
     double to = 1;
     Platform::Date start;
     Platform::TimeInterval duration = 0;
+    // The clock of the environment that animated the change.
+    std::shared_ptr<const Platform::Clock> clock;
   };
 
   Rect frame_;

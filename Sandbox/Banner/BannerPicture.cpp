@@ -97,7 +97,7 @@ std::string BannerPicture::svg(const Options& options, const Inspect& inspect) {
   auto users = std::make_shared<SandboxUserService>(std::make_shared<SandboxUser>(
       false, std::vector<std::shared_ptr<const QVPartnerAd>>{partnerAd(options)}));
   auto connection = std::make_shared<SandboxConnectionService>();
-  const BannerAdBuilder builder(PartnerAdsProvider::create(users, connection),
+  const BannerAdBuilder builder(*environment, PartnerAdsProvider::create(users, connection),
                                 std::make_shared<FixedAppearanceProvider>(options.appearance));
   auto banner = builder.buildBannerAd();
   banner->apply(options.style);

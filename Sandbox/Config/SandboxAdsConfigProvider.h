@@ -4,7 +4,8 @@
 // and setConfig() publishes a new one (which the ads service takes at its next start-up run).
 // Example:
 //   auto provider = std::make_shared<SandboxAdsConfigProvider>(configuration.ads);
-//   auto ads = AdsService::create(provider, ...);
+//   dependencies.configProvider = provider;  // AdsService::Dependencies
+//   auto ads = AdsService::create(std::move(dependencies));
 // Threading: every member from any thread (the ads service subscribes from its background phase).
 
 #include <string>

@@ -1,5 +1,7 @@
 #include "Sandbox/Host/SandboxSession.h"
 
+#include <utility>
+
 #include "QVRAdKit/Platform/UUID.h"
 #include "Sandbox/Host/SandboxNarration.h"
 #include "Sandbox/Host/SandboxSeeds.h"
@@ -26,15 +28,24 @@ SandboxSession::SandboxSession(Platform::Environment& environment,
       connection_(std::make_shared<SandboxConnectionService>(QVVPNManagerStatus::disconnected)),
       rateUs_(std::make_shared<SandboxRateUsService>()),
       freeUse_(std::make_shared<SandboxFreeUseService>(false)),
-      consent_(QVRAdsConsentServiceImpl::create()),
+      consent_(QVRAdsConsentServiceImpl::create(environment)),
       reporting_(std::make_shared<CountingReporting>(options.reporting)),
       storage_(std::make_shared<SQLiteStorage>(store)),
       configProvider_(std::make_shared<SandboxAdsConfigProvider>(options.configuration.ads)) {
   // Ads are created on this thread while it drains the main queue; a seeded generator gives them
   // the same uuids on every run with the same seed.
   Platform::UUID::seedCurrentThread(derivedSeed(options.seed, 4));
-  ads_ = AdsService::create(configProvider_, users_, connection_, rateUs_, consent_, reporting_,
-                            storage_, freeUse_, /*adsPauseConfigProvider=*/nullptr);
+  AdsService::Dependencies dependencies;
+  dependencies.environment = &environment;
+  dependencies.configProvider = configProvider_;
+  dependencies.userService = users_;
+  dependencies.connectionService = connection_;
+  dependencies.rateUsService = rateUs_;
+  dependencies.adsConsentService = consent_;
+  dependencies.reporting = reporting_;
+  dependencies.storage = storage_;
+  dependencies.freeUseService = freeUse_;
+  ads_ = AdsService::create(std::move(dependencies));
   if (options.integration) options.integration(ads_->checkIntegration());
   summary_.seed = options.seed;
 }

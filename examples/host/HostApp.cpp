@@ -57,11 +57,12 @@ HostApp::HostApp(Platform::Environment& environment, std::shared_ptr<CountingAna
   // The app's services, by name; this app has no free-use period and no pause switches, which
   // are the two optional ones.
   AdsService::Dependencies dependencies;
+  dependencies.environment = &environment_;  // everything the service builds runs in it
   dependencies.configProvider = std::make_shared<AdsConfiguration>(AdsConfiguration::adMobOnly());
   dependencies.userService = users_;
   dependencies.connectionService = connection_;
   dependencies.rateUsService = std::make_shared<RateUsPrompt>();
-  dependencies.adsConsentService = QVRAdsConsentServiceImpl::create();
+  dependencies.adsConsentService = QVRAdsConsentServiceImpl::create(environment_);
   dependencies.reporting = analytics_;
   dependencies.storage = std::make_shared<MemoryStorage>();
   ads_ = AdsService::create(std::move(dependencies));
@@ -89,7 +90,7 @@ void HostApp::launch(std::function<void()> finished) {
 
 void HostApp::showPartnerBanner() {
   auto partnerAds = PartnerAdsProvider::create(users_, connection_);
-  banner_ = BannerAdBuilder(partnerAds).buildBannerAd(shared_from_this());
+  banner_ = BannerAdBuilder(environment_, partnerAds).buildBannerAd(shared_from_this());
   banner_->apply(bannerStyle());
   // The banner says how tall it must be at its width, and the app sizes it from that: on a turn
   // of its own, because the height is published in the middle of a layout pass.

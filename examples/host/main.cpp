@@ -15,7 +15,7 @@ int main() {
   using namespace ExampleHost;
   auto analytics = std::make_shared<CountingAnalytics>();
   auto environment = makeHostEnvironment(analytics);
-  // The module finds its environment through Platform::Environment::current() while this lives.
+  // The module's log lines and main-queue checks find the environment installed by this scope.
   const QVRAdKit::Platform::Environment::Scope scope(*environment);
 
   RunLoop loop(*environment);

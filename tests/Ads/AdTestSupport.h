@@ -163,7 +163,7 @@ class IronSourceTest : public AdTest {
  protected:
   IronSourceTest() { sdk->install(*environment); }
   std::shared_ptr<IronSourceHelper> startedHelper() {
-    auto helper = IronSourceHelper::sharedInstance();
+    auto helper = IronSourceHelper::sharedInstance(*environment);
     helper->start("app-key", [] {});
     return helper;
   }

@@ -13,7 +13,7 @@ class AdsWithoutDelegateTest : public AdMobTest {
  protected:
   AdsWithoutDelegateTest() {
     ironSource->install(*environment);
-    IronSourceHelper::sharedInstance()->start("app-key", [] {});
+    IronSourceHelper::sharedInstance(*environment)->start("app-key", [] {});
   }
 
   // Loads a rewarded ad (the others load on creation), answers the load through `fill`, presents
@@ -58,7 +58,7 @@ class AdsWithoutDelegateTest : public AdMobTest {
 
 // Nobody listens, yet every ad loads, shows and closes, reports each step and sets its flags.
 TEST_F(AdsWithoutDelegateTest, EveryAdRunsItsWholeLifeAndReportsIt) {
-  auto interstitial = AdmobInterstitialAd::create("unit", reporter);
+  auto interstitial = AdmobInterstitialAd::create(*environment, "unit", reporter);
   live(
       interstitial, [&] { return fillAdMob(); }, [&] { closeAdMob(true); },
       {"requested(adMob, unit, A)", "loaded(adMob, unit, A, NetA)", "opened(adMob, unit, A, NetA)",
@@ -66,14 +66,14 @@ TEST_F(AdsWithoutDelegateTest, EveryAdRunsItsWholeLifeAndReportsIt) {
       {"1", "0", "completed"});
   EXPECT_TRUE(interstitial->hasBeenUsed());
 
-  auto appOpen = AdmobAppOpenAd::create("unit", reporter);
+  auto appOpen = AdmobAppOpenAd::create(*environment, "unit", reporter);
   live(
       appOpen, [&] { return fillAdMob(); }, [&] { closeAdMob(false); },
       {"requested(adMob, unit, B)", "loaded(adMob, unit, B, NetA)", "opened(adMob, unit, B, NetA)",
        "viewed(adMob, unit, B, NetA)"},
       {"1", "0"});
 
-  auto rewarded = AdmobRewardedVideoAd::create("unit", reporter);
+  auto rewarded = AdmobRewardedVideoAd::create(*environment, "unit", reporter);
   live(
       rewarded, [&] { return fillAdMob(); }, [&] { closeAdMob(false); },  // the close reloads
       {"requested(adMob, unit, C)", "loaded(adMob, unit, C, NetA)", "opened(adMob, unit, C, NetA)",
@@ -82,7 +82,8 @@ TEST_F(AdsWithoutDelegateTest, EveryAdRunsItsWholeLifeAndReportsIt) {
   EXPECT_EQ(gma->requests().size(), 4u);  // one each before, the rewarded two
 
   using SDK = Sandbox::ScriptedIronSource;
-  auto isInterstitial = IronSourceInterstitialAd::create("connect", reporter);
+  auto isInterstitial = IronSourceInterstitialAd::create(
+      IronSourceHelper::sharedInstance(*environment), "connect", reporter);
   live(
       isInterstitial, [&] { return ironSource->fillInterstitialLoad("UnityAds"); },
       [&] { closeIronSource(&SDK::triggerInterstitialOpen, &SDK::triggerInterstitialClose); },
@@ -92,7 +93,8 @@ TEST_F(AdsWithoutDelegateTest, EveryAdRunsItsWholeLifeAndReportsIt) {
   EXPECT_TRUE(isInterstitial->hasBeenUsed());
   EXPECT_EQ(ironSource->interstitialLoadCalls(), 2u);  // the bridge reloads the shared slot
 
-  auto isRewarded = IronSourceRewardedVideoAd::create(reporter);
+  auto isRewarded =
+      IronSourceRewardedVideoAd::create(IronSourceHelper::sharedInstance(*environment), reporter);
   live(
       isRewarded, [&] { return ironSource->fillRewardedVideoLoad("UnityAds", "rv"); },
       [&] { closeIronSource(&SDK::triggerRewardedVideoOpen, &SDK::triggerRewardedVideoClose); },

@@ -200,7 +200,7 @@ TEST_F(BannerAdBuilderTest, PublicOperationsCalledOffTheMainQueueReportThemselve
   provider_->model()->accept(offer());
   const BannerAdBuilder builder(provider_);
   auto banner = builder.buildBannerAd(listener_);
-  const BannerAdRouter router;
+  const BannerAdRouter router(*env_);
   const BannerAdViewStyle style(TextStyle{}, TextStyle{}, UI::Image{"close", {24, 24}},
                                 UI::Image{"placeholder", {72, 44}}, ViewStyle{}, std::nullopt);
   struct Call {

@@ -76,9 +76,9 @@ struct InteractorHarness {
 
   // Builds as the banner builder does; the presenter alone owns the interactor afterwards.
   void build(bool withAppearances = true, bool withRouter = true) {
-    auto made = BannerAdInteractor::create(provider, withAppearances ? appearances : nullptr,
+    auto made = BannerAdInteractor::create(*env, provider, withAppearances ? appearances : nullptr,
                                            presenter, listener);
-    if (withRouter) made->setRouter(std::make_shared<BannerAdRouter>());
+    if (withRouter) made->setRouter(std::make_shared<BannerAdRouter>(*env));
     interactor = made;
   }
   void publish(std::optional<BannerAdModel> model) { provider->model()->accept(std::move(model)); }
@@ -292,7 +292,7 @@ TEST(BannerAdRouterTest, OpensOnlyWhatTheApplicationCanOpen) {
     ++asked;
     return url.scheme() == "https";
   });
-  const BannerAdRouter router;
+  const BannerAdRouter router(*env);
   router.openRedirect(std::nullopt);
   EXPECT_EQ(asked, 0);
   router.openRedirect(url("itms-apps://apps.example/app"));
@@ -365,8 +365,8 @@ TEST(BannerAdInteractorTest, AHostDroppingTheViewFromTheTapCallbackEndsTheTapSaf
   InteractorHarness h;
   auto host = std::make_shared<DroppingListener>();
   host->view = h.presenter;
-  auto interactor = BannerAdInteractor::create(h.provider, nullptr, h.presenter, host);
-  interactor->setRouter(std::make_shared<BannerAdRouter>());
+  auto interactor = BannerAdInteractor::create(*h.env, h.provider, nullptr, h.presenter, host);
+  interactor->setRouter(std::make_shared<BannerAdRouter>(*h.env));
   std::weak_ptr<BannerAdInteractor> weak = interactor;
   interactor.reset();
   h.publish(makeModel("Title", "sub", "partner"));
@@ -398,7 +398,7 @@ TEST(BannerAdInteractorTest, FollowsThePartnerAdsProviderAcrossConnectionChanges
                                                   .enabledState = 2,
                                                   .partnerName = "kd_free_trial_2022"})}));
   auto provider = PartnerAdsProvider::create(users, connection);
-  auto interactor = BannerAdInteractor::create(provider, nullptr, h.presenter, h.listener);
+  auto interactor = BannerAdInteractor::create(*h.env, provider, nullptr, h.presenter, h.listener);
 
   // The provider publishes at every change; the banner shows and reports only real changes.
   connection->setStatus(QVVPNManagerStatus::connecting);

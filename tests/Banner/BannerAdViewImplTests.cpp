@@ -67,7 +67,7 @@ class BannerAdViewImplTest : public ::testing::Test {
  protected:
   // A banner at the bottom of a phone screen: the last 34 points are the home indicator's.
   std::shared_ptr<BannerAdViewImpl> makeBanner(double safeAreaBottom = 34) {
-    auto banner = BannerAdViewImpl::create();
+    auto banner = BannerAdViewImpl::create(*env_);
     banner->setSafeAreaInsets({0, 0, safeAreaBottom, 0});
     return banner;
   }

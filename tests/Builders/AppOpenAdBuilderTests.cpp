@@ -29,7 +29,7 @@ class AppOpenAdBuilderTests : public ::testing::Test {
   // A builder over keys, started unless told.
   std::shared_ptr<AppOpenAdBuilder> make(std::shared_ptr<UserServiceProtocol> users,
                                          const Strings& keys, bool start = true) {
-    auto builder = AppOpenAdBuilder::create(std::move(users), h.reporting, keys);
+    auto builder = AppOpenAdBuilder::create(*h.env, std::move(users), h.reporting, keys);
     builder->update(keys);
     if (start) builder->start();
     h.drain();

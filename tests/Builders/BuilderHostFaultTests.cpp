@@ -36,7 +36,7 @@ class BuilderHostFaultTest : public ::testing::Test {
 };
 
 TEST_F(BuilderHostFaultTest, WaterfallBuilderStaysStoppedUntilTheUserStreamCanBeSubscribed) {
-  auto builder = InterstitialAdBuilderV2::create(host, h.reporting,
+  auto builder = InterstitialAdBuilderV2::create(*h.env, host, h.reporting,
                                                  InterstitialAdPlacement::connect, AdSource::adMob);
   builder->update({"a"});
   host->failing = "userStream";
@@ -55,10 +55,11 @@ TEST_F(BuilderHostFaultTest, WaterfallBuilderStaysStoppedUntilTheUserStreamCanBe
 
 TEST_F(BuilderHostFaultTest, UserWhosePremiumStateThrowsLoadsNothingAndDropsNothing) {
   auto interstitials = InterstitialAdBuilderV2::create(
-      h.users, h.reporting, InterstitialAdPlacement::connect, AdSource::adMob);
+      *h.env, h.users, h.reporting, InterstitialAdPlacement::connect, AdSource::adMob);
   interstitials->update({"a"});
   interstitials->start();
-  auto rewarded = RewardedVideoAdBuilder::create(AdSource::adMob, "r", h.users, h.reporting, true);
+  auto rewarded =
+      RewardedVideoAdBuilder::create(*h.env, AdSource::adMob, "r", h.users, h.reporting, true);
   h.drain();
   ASSERT_EQ(h.requestedUnits(), (Strings{"r", "a"}))
       << "the waterfall loads a main-queue turn later";
@@ -73,7 +74,7 @@ TEST_F(BuilderHostFaultTest, UserWhosePremiumStateThrowsLoadsNothingAndDropsNoth
 }
 
 TEST_F(BuilderHostFaultTest, ThrowingPremiumCheckWithholdsTheAppOpenAdAndTheReload) {
-  auto builder = AppOpenAdBuilder::create(host, h.reporting, {"o"});
+  auto builder = AppOpenAdBuilder::create(*h.env, host, h.reporting, {"o"});
   builder->update({"o"});
   builder->start();
   h.drain();

@@ -21,7 +21,7 @@ class InterstitialAdBuilderV2Tests : public ::testing::Test {
   std::shared_ptr<InterstitialAdBuilderV2> make(
       const Strings& keys, bool start = true, AdSource source = AdSource::adMob,
       InterstitialAdPlacement placement = InterstitialAdPlacement::disconnect) {
-    auto builder = InterstitialAdBuilderV2::create(h.users, h.reporting, placement, source);
+    auto builder = InterstitialAdBuilderV2::create(*h.env, h.users, h.reporting, placement, source);
     builder->update(keys);
     if (start) builder->start();
     h.drain();
@@ -134,7 +134,7 @@ TEST_F(InterstitialAdBuilderV2Tests, EachPlacementReportsItsOwnActionAndKeysAlon
 }
 
 TEST_F(InterstitialAdBuilderV2Tests, OneNetworkPerBuilder) {
-  IronSourceHelper::sharedInstance()->start("app-key", [] {});
+  IronSourceHelper::sharedInstance(*h.env)->start("app-key", [] {});
   auto builder = make({"placementA", "placementB"}, true, AdSource::ironSource);
   EXPECT_TRUE(h.gma->requests().empty());
   EXPECT_EQ(h.ironSource->interstitialLoadCalls(), 1U) << "one shared IronSource slot";

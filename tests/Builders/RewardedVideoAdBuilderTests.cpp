@@ -12,7 +12,8 @@ class RewardedVideoAdBuilderTests : public ::testing::Test {
  protected:
   // A builder for "unit" whose loading stream is recorded into loading.
   std::shared_ptr<RewardedVideoAdBuilder> make(bool start, AdSource source = AdSource::adMob) {
-    auto builder = RewardedVideoAdBuilder::create(source, "unit", h.users, h.reporting, start);
+    auto builder =
+        RewardedVideoAdBuilder::create(*h.env, source, "unit", h.users, h.reporting, start);
     subscription = builder->isLoadingStream().subscribe([this](bool v) { loading.push_back(v); });
     return builder;
   }

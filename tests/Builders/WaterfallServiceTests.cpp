@@ -32,7 +32,7 @@ class WaterfallServiceTest : public ::testing::Test {
  protected:
   // A waterfall whose creator records every key it is asked for and gives no ad for brokenKey.
   std::shared_ptr<Waterfall> make() {
-    return Waterfall::create([this](const std::string& key) {
+    return Waterfall::create(*env, [this](const std::string& key) {
       asked += key;
       return key == brokenKey ? nullptr : std::make_shared<FakeAd>();
     });

@@ -38,7 +38,7 @@ class WebImageViewTest : public ::testing::Test {
   Platform::Environment::Scope scope{*environment};
   std::shared_ptr<Sandbox::RecordingLogger> logger = std::make_shared<Sandbox::RecordingLogger>();
   std::shared_ptr<ScriptedImageLoader> loader = ScriptedImageLoader::create();
-  std::shared_ptr<WebImageView> view = WebImageView::create();
+  std::shared_ptr<WebImageView> view = WebImageView::create(*environment);
 };
 
 TEST_F(WebImageViewTest, ShowsThePlaceholderAtOnceThenTheImageOnTheMainQueue) {
@@ -97,7 +97,7 @@ TEST_F(WebImageViewTest, AViewDroppedMidFetchIsNotKeptAliveAndNothingHappensLate
   EXPECT_TRUE(weak.expired());
   drain();  // runs the queued answer against a gone view
 
-  auto second = WebImageView::create();
+  auto second = WebImageView::create(*environment);
   second->fetchImage(url("https://cdn.example/b.png"));
   second.reset();
   EXPECT_TRUE(loader->requests()[1].cancelled);

@@ -99,7 +99,7 @@ TEST_F(LoadGDPRConsentTest, ResolvedByTheUpdateAnswersFalseThenLoadsTheFormSilen
 TEST_F(LoadGDPRConsentTest, WithoutAnyConsentPlatformRequestsFailOnTheMainQueue) {
   auto bare = Platform::Environment::makeForTesting();
   Platform::Environment::Scope bareScope(*bare);
-  auto lonely = QVRAdsConsentServiceImpl::create();
+  auto lonely = QVRAdsConsentServiceImpl::create(*bare);
   lonely->loadGDPRConsent(recordConsent);
   lonely->loadGDPRConsentForm(recordForm);
   EXPECT_TRUE(consentCalls.empty() && formCalls.empty());
@@ -286,7 +286,7 @@ TEST_F(ConsentServiceTest, FormStreamEmitsTheCurrentFormThenEverySetAndEndsWithT
 }
 
 TEST_F(ConsentServiceTest, FormWrapperWrapsOnlyARealFormAndAnEmptiedOneAnswersAnErrorLater) {
-  EXPECT_EQ(QVRConsentForm::formWith(nullptr), nullptr);
+  EXPECT_EQ(QVRConsentForm::formWith(*environment, nullptr), nullptr);
   auto wrapper = someForm();
   wrapper->setConsentForm(nullptr);
   std::vector<std::optional<Platform::Error>> answers;

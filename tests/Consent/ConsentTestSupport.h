@@ -77,7 +77,8 @@ class ConsentServiceTest : public ::testing::Test {
   }
 
   std::shared_ptr<QVRConsentForm> someForm() {
-    return QVRConsentForm::formWith(std::make_shared<Sandbox::ScriptedConsentForm>(*environment));
+    return QVRConsentForm::formWith(*environment,
+                                    std::make_shared<Sandbox::ScriptedConsentForm>(*environment));
   }
   std::shared_ptr<UMPConsentForm> keptForm() const {
     auto kept = service->gdprConsentForm();
@@ -100,7 +101,8 @@ class ConsentServiceTest : public ::testing::Test {
   std::shared_ptr<Sandbox::RecordingMetaDataStore> unity =
       std::make_shared<Sandbox::RecordingMetaDataStore>();
   std::shared_ptr<Sandbox::ScriptedIronSource> ironSource = Sandbox::ScriptedIronSource::create();
-  std::shared_ptr<QVRAdsConsentServiceImpl> service = QVRAdsConsentServiceImpl::create();
+  std::shared_ptr<QVRAdsConsentServiceImpl> service =
+      QVRAdsConsentServiceImpl::create(*environment);
 };
 
 }  // namespace QVRAdKit::ConsentTesting

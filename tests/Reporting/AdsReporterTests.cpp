@@ -29,7 +29,7 @@ class AdsReporterTest : public ::testing::Test {
   Platform::Environment::Scope scope{*env};
   std::shared_ptr<Sandbox::RecordingReporting> reporting =
       std::make_shared<Sandbox::RecordingReporting>();
-  std::shared_ptr<AdsReporter> reporter = std::make_shared<AdsReporter>(reporting);
+  std::shared_ptr<AdsReporter> reporter = std::make_shared<AdsReporter>(reporting, env->clockPtr());
 
   void advance(Platform::TimeInterval seconds) { env->manualClock()->advance(seconds); }
 

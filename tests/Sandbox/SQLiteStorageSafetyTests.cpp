@@ -120,7 +120,7 @@ TEST_F(SQLiteStorageSafetyTest, TheConsentAnswerIsWrittenInOneTransaction) {
     Platform::Environment::Scope scope(environment);
     SimulatedConsentPlatform::create({})->install(environment);
     std::make_shared<RecordingMetaDataStore>()->install(environment);
-    auto service = QVRAdsConsentServiceImpl::create();
+    auto service = QVRAdsConsentServiceImpl::create(environment);
     service->loadGDPRConsent([](bool, std::optional<Platform::Error>) {});
     environment.advance(10);
     auto form = service->gdprConsentForm();

@@ -22,7 +22,7 @@ TEST_F(AnimationAndControlTest, CompletionRunsOnTheClockAfterTheDurationWithMode
   auto view = View::create();
   std::vector<bool> completions;
   View::animate(
-      0.4, [&] { view->setAlpha(0); },
+      *environment, 0.4, [&] { view->setAlpha(0); },
       [&](bool finished) {
         completions.push_back(finished);
         view->setHidden(true);
@@ -42,12 +42,13 @@ TEST_F(AnimationAndControlTest, CompletionRunsOnTheClockAfterTheDurationWithMode
 
   // Zero (or negative) duration: the completion has run when animate() returns.
   View::animate(
-      0, [&] { view->setAlpha(1); }, [&](bool finished) { completions.push_back(finished); });
+      *environment, 0, [&] { view->setAlpha(1); },
+      [&](bool finished) { completions.push_back(finished); });
   EXPECT_EQ(completions.size(), 2u);
   EXPECT_EQ(view->presentationAlpha(), 1);
-  View::animate(-1, nullptr, [&](bool) { completions.push_back(false); });
+  View::animate(*environment, -1, nullptr, [&](bool) { completions.push_back(false); });
   EXPECT_EQ(completions.size(), 3u);
-  View::animate(1, [&] { view->setAlpha(0.5); });  // no completion is fine
+  View::animate(*environment, 1, [&] { view->setAlpha(0.5); });  // no completion is fine
   environment->advance(1);
   EXPECT_EQ(environment->mainQueue().pendingCount(), 0u);
 }
@@ -57,7 +58,7 @@ TEST_F(AnimationAndControlTest, AnimationDoesNotKeepADroppedViewAlive) {
   std::weak_ptr<View> weak = view;
   bool sawView = true;
   View::animate(
-      0.4, [&] { view->setAlpha(0); },
+      *environment, 0.4, [&] { view->setAlpha(0); },
       [weak, &sawView](bool) { sawView = weak.lock() != nullptr; });
   view.reset();
   EXPECT_TRUE(weak.expired());

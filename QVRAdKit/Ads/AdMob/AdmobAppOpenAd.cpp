@@ -10,23 +10,27 @@
 
 namespace QVRAdKit {
 
-std::shared_ptr<AdmobAppOpenAd> AdmobAppOpenAd::create(std::string adUnitID,
+std::shared_ptr<AdmobAppOpenAd> AdmobAppOpenAd::create(Platform::Environment& environment,
+                                                       std::string adUnitID,
                                                        std::shared_ptr<AdsReportable> reporter) {
-  std::shared_ptr<AdmobAppOpenAd> ad(new AdmobAppOpenAd(std::move(adUnitID), std::move(reporter)));
+  std::shared_ptr<AdmobAppOpenAd> ad(
+      new AdmobAppOpenAd(environment, std::move(adUnitID), std::move(reporter)));
   ad->load();
   return ad;
 }
 
-AdmobAppOpenAd::AdmobAppOpenAd(std::string adUnitID, std::shared_ptr<AdsReportable> reporter)
+AdmobAppOpenAd::AdmobAppOpenAd(Platform::Environment& environment, std::string adUnitID,
+                               std::shared_ptr<AdsReportable> reporter)
     : uuid_(Platform::UUID::random().uuidString()),
       adUnitID_(std::move(adUnitID)),
+      environment_(environment),
       reporter_(std::move(reporter)) {}
 
 void AdmobAppOpenAd::load() {
   QVR_CHECK_MAIN_QUEUE();
   isLoadingSubject_.onNext(true);
   GADAppOpenAd::loadWithAdUnitID(
-      adUnitID_, GADRequest{},
+      environment_, adUnitID_, GADRequest{},
       [weak = weak_from_this()](std::shared_ptr<GADAppOpenAd> ad,
                                 const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
@@ -41,7 +45,7 @@ void AdmobAppOpenAd::didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
   if (ad) {
     openAd_ = std::move(ad);
     openAd_->setFullScreenContentDelegate(shared_from_this());
-    adLoadedTime_ = Platform::Environment::current().clock().now();
+    adLoadedTime_ = environment_.clock().now();
     isLoadingSubject_.onNext(false);
     reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, networkClassName());
     return;
@@ -62,8 +66,7 @@ void AdmobAppOpenAd::didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
 // same as "age < 4 h".
 bool AdmobAppOpenAd::isFresh() const {
   if (!adLoadedTime_) return false;
-  const Platform::TimeInterval age =
-      Platform::Environment::current().clock().now().timeIntervalSince(*adLoadedTime_);
+  const Platform::TimeInterval age = environment_.clock().now().timeIntervalSince(*adLoadedTime_);
   // Compared as a double: no integer conversion that an absurd age could overflow.
   const double hourComponent = std::trunc(age / kSecondsPerHour);
   return hourComponent < kExpiryHours;

@@ -22,6 +22,10 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADAppOpenAd.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenContentDelegate.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class AdmobAppOpenAd final : public AppOpenAd,
@@ -34,7 +38,8 @@ class AdmobAppOpenAd final : public AppOpenAd,
 
   // Creates the adapter and starts its load.
   [[nodiscard]] static std::shared_ptr<AdmobAppOpenAd> create(
-      std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+      Platform::Environment& environment, std::string adUnitID,
+      std::shared_ptr<AdsReportable> reporter);
 
   // WaterfallableAd.
   [[nodiscard]] bool isFailed() const override { return isFailed_; }
@@ -72,7 +77,8 @@ class AdmobAppOpenAd final : public AppOpenAd,
                                                     const Platform::Error& error) override;
 
  private:
-  AdmobAppOpenAd(std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+  AdmobAppOpenAd(Platform::Environment& environment, std::string adUnitID,
+                 std::shared_ptr<AdsReportable> reporter);
 
   void load();
   void didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
@@ -90,6 +96,8 @@ class AdmobAppOpenAd final : public AppOpenAd,
   bool isUsed_ = false;
   const std::string uuid_;
   const std::string adUnitID_;
+  // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.
+  Platform::Environment& environment_;
   const std::shared_ptr<AdsReportable> reporter_;
   std::weak_ptr<AppOpenAdDelegate> delegate_;
   bool isFailed_ = false;

@@ -10,16 +10,18 @@
 namespace QVRAdKit {
 
 std::shared_ptr<AdmobInterstitialAd> AdmobInterstitialAd::create(
-    std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
+    Platform::Environment& environment, std::string adUnitID,
+    std::shared_ptr<AdsReportable> reporter) {
   std::shared_ptr<AdmobInterstitialAd> ad(
-      new AdmobInterstitialAd(std::move(adUnitID), std::move(reporter)));
+      new AdmobInterstitialAd(environment, std::move(adUnitID), std::move(reporter)));
   ad->load();
   return ad;
 }
 
-AdmobInterstitialAd::AdmobInterstitialAd(std::string adUnitID,
+AdmobInterstitialAd::AdmobInterstitialAd(Platform::Environment& environment, std::string adUnitID,
                                          std::shared_ptr<AdsReportable> reporter)
-    : reporter_(std::move(reporter)),
+    : environment_(environment),
+      reporter_(std::move(reporter)),
       adUnitID_(std::move(adUnitID)),
       uuid_(Platform::UUID::random().uuidString()) {}
 
@@ -29,7 +31,7 @@ void AdmobInterstitialAd::load() {
   std::weak_ptr<AdmobInterstitialAd> weak =
       std::static_pointer_cast<AdmobInterstitialAd>(shared_from_this());
   GAMInterstitialAd::loadWithAdManagerAdUnitID(
-      adUnitID_, GAMRequest{},
+      environment_, adUnitID_, GAMRequest{},
       [weak](std::shared_ptr<GAMInterstitialAd> ad, const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
       });

@@ -4,7 +4,7 @@
 // ad's full-screen callbacks (it is the SDK ad's delegate) into reports, flag changes and calls of
 // the host's delegate. A failed or used object is never reloaded: its waterfall replaces it.
 // Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored.
-// Example: auto ad = AdmobInterstitialAd::create("/1234/connect", reporter);
+// Example: auto ad = AdmobInterstitialAd::create(environment, "/1234/connect", reporter);
 // Threading: main queue. The load completion holds the adapter weakly and does nothing once it is
 // gone; the SDK ad holds it weakly as its delegate.
 
@@ -18,6 +18,10 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenContentDelegate.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GAMInterstitialAd.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenContentDelegate {
@@ -25,7 +29,8 @@ class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenCon
   // Creates the adapter and starts its load (created through here because the load completion
   // needs a weak pointer to the adapter).
   [[nodiscard]] static std::shared_ptr<AdmobInterstitialAd> create(
-      std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+      Platform::Environment& environment, std::string adUnitID,
+      std::shared_ptr<AdsReportable> reporter);
 
   // An SDK ad arrived and the ad was not shown yet.
   [[nodiscard]] bool isLoaded() const override;
@@ -43,7 +48,8 @@ class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenCon
                                                     const Platform::Error& error) override;
 
  private:
-  AdmobInterstitialAd(std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+  AdmobInterstitialAd(Platform::Environment& environment, std::string adUnitID,
+                      std::shared_ptr<AdsReportable> reporter);
 
   void load();
   void didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad,
@@ -51,6 +57,8 @@ class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenCon
   [[nodiscard]] std::optional<std::string> networkClassName() const;
 
   std::shared_ptr<GAMInterstitialAd> interstitial_;
+  // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.
+  Platform::Environment& environment_;
   const std::shared_ptr<AdsReportable> reporter_;
   const std::string adUnitID_;
   const std::string uuid_;

@@ -11,14 +11,16 @@
 namespace QVRAdKit {
 
 std::shared_ptr<AdmobRewardedVideoAd> AdmobRewardedVideoAd::create(
-    std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
+    Platform::Environment& environment, std::string adUnitID,
+    std::shared_ptr<AdsReportable> reporter) {
   return std::shared_ptr<AdmobRewardedVideoAd>(
-      new AdmobRewardedVideoAd(std::move(adUnitID), std::move(reporter)));
+      new AdmobRewardedVideoAd(environment, std::move(adUnitID), std::move(reporter)));
 }
 
-AdmobRewardedVideoAd::AdmobRewardedVideoAd(std::string adUnitID,
+AdmobRewardedVideoAd::AdmobRewardedVideoAd(Platform::Environment& environment, std::string adUnitID,
                                            std::shared_ptr<AdsReportable> reporter)
-    : reporter_(std::move(reporter)),
+    : environment_(environment),
+      reporter_(std::move(reporter)),
       adUnitID_(std::move(adUnitID)),
       uuid_(Platform::UUID::random().uuidString()) {}
 
@@ -46,7 +48,7 @@ void AdmobRewardedVideoAd::load() {
   isLoadingRelay_.accept(true);
   const std::uint64_t thisLoad = ++loadCount_;
   GADRewardedAd::loadWithAdUnitID(
-      adUnitID_, GADRequest{},
+      environment_, adUnitID_, GADRequest{},
       [weak = weak_from_this(), thisLoad](std::shared_ptr<GADRewardedAd> ad,
                                           const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(thisLoad, std::move(ad), error);

@@ -6,7 +6,7 @@
 // host's delegate. Presenting without a loaded ad tells the delegate RewardedAdError::isNotReady.
 // Only the first completion of each load counts; a repeated or stale one is ignored.
 // Example:
-//   auto ad = AdmobRewardedVideoAd::create("/1234/timewall", reporter);
+//   auto ad = AdmobRewardedVideoAd::create(environment, "/1234/timewall", reporter);
 //   ad->setDelegate(listener);
 //   ad->load();
 // Threading: main queue. Load completions and reward handlers hold the adapter weakly and do
@@ -26,6 +26,10 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenContentDelegate.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADRewardedAd.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class AdmobRewardedVideoAd final : public RewardedVideoAd,
@@ -34,7 +38,8 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
  public:
   // Creates the adapter without loading.
   [[nodiscard]] static std::shared_ptr<AdmobRewardedVideoAd> create(
-      std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+      Platform::Environment& environment, std::string adUnitID,
+      std::shared_ptr<AdsReportable> reporter);
 
   // RewardedVideoAd.
   [[nodiscard]] std::shared_ptr<RewardedVideoAdDelegate> delegate() const override {
@@ -66,7 +71,8 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
                                                     const Platform::Error& error) override;
 
  private:
-  AdmobRewardedVideoAd(std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+  AdmobRewardedVideoAd(Platform::Environment& environment, std::string adUnitID,
+                       std::shared_ptr<AdsReportable> reporter);
 
   void didFinishLoading(std::uint64_t load, std::shared_ptr<GADRewardedAd> ad,
                         const std::optional<Platform::Error>& error);
@@ -79,6 +85,8 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
 
   std::weak_ptr<RewardedVideoAdDelegate> delegate_;
   std::shared_ptr<GADRewardedAd> rewardedAd_;
+  // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.
+  Platform::Environment& environment_;
   const std::shared_ptr<AdsReportable> reporter_;
   std::string rewardType_;
   Platform::Decimal rewardValue_;

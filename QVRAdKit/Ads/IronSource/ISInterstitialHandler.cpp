@@ -1,7 +1,5 @@
 #include "QVRAdKit/Ads/IronSource/ISInterstitialHandler.h"
 
-#include "QVRAdKit/Platform/Environment.h"
-
 namespace QVRAdKit {
 
 // Each callback locks its delegate into a strong local for the whole call, and must: the ad
@@ -47,8 +45,7 @@ void ISInterstitialHandler::didCloseWithAdInfo(const ISAdInfo& adInfo) {
   if (auto delegate = interstitialDelegate()) delegate->ironSourceDidCloseWith(adInfo.ad_network);
   // Delivered synchronously: the bridge's reload starts before this callback returns, while the
   // closed ad is still the registered delegate.
-  Platform::Environment::current().notificationCenter().post(
-      InterstitialShouldReloadNotificationName);
+  notificationCenter_->post(InterstitialShouldReloadNotificationName);
 }
 
 }  // namespace QVRAdKit

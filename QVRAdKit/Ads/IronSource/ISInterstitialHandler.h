@@ -8,19 +8,25 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialDelegate.h"
+#include "QVRAdKit/Platform/NotificationCenter.h"
 #include "QVRAdKit/SDK/IronSource/LevelPlayInterstitialDelegate.h"
 
 namespace QVRAdKit {
 
-// Posted (without sender) on the current environment's notification centre after every
-// interstitial close.
+// Posted (without sender) on the handler's notification centre (that of the bridge's environment)
+// after every interstitial close.
 inline constexpr std::string_view InterstitialShouldReloadNotificationName =
     "InterstitialShouldReloadNotificationName";
 
 class ISInterstitialHandler final : public LevelPlayInterstitialDelegate {
  public:
+  // The centre on which every close is announced.
+  explicit ISInterstitialHandler(std::shared_ptr<Platform::NotificationCenter> notificationCenter)
+      : notificationCenter_(std::move(notificationCenter)) {}
+
   [[nodiscard]] bool isLoading() const { return isLoading_; }
   void setIsLoading(bool loading) { isLoading_ = loading; }
   [[nodiscard]] bool isFailed() const { return isFailed_; }
@@ -41,6 +47,7 @@ class ISInterstitialHandler final : public LevelPlayInterstitialDelegate {
   void didCloseWithAdInfo(const ISAdInfo& adInfo) override;
 
  private:
+  std::shared_ptr<Platform::NotificationCenter> notificationCenter_;
   bool isLoading_ = false;
   bool isFailed_ = false;
   std::weak_ptr<IronSourceInterstitialDelegate> interstitialDelegate_;

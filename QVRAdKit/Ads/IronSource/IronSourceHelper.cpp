@@ -7,9 +7,10 @@
 
 namespace QVRAdKit {
 
-std::shared_ptr<IronSourceHelper> IronSourceHelper::sharedInstance() {
-  return Platform::Environment::current().sharedInstance<IronSourceHelper>(
-      [] { return std::make_shared<IronSourceHelper>(Token{}); });
+std::shared_ptr<IronSourceHelper> IronSourceHelper::sharedInstance(
+    Platform::Environment& environment) {
+  return environment.sharedInstance<IronSourceHelper>(
+      [&environment] { return std::make_shared<IronSourceHelper>(Token{}, environment); });
 }
 
 void IronSourceHelper::start(const std::string& appKey, std::function<void()> completion) {
@@ -28,16 +29,18 @@ void IronSourceHelper::start(const std::string& appKey, std::function<void()> co
     // Both handlers exist before the SDK is told anything, so that a completion arriving early
     // already finds them.
     rewardedVideoHandler_ = rewardedHandler = std::make_shared<ISRewardedVideoHandler>();
-    interstitialHandler_ = interstitialHandler = std::make_shared<ISInterstitialHandler>();
+    interstitialHandler_ = interstitialHandler =
+        std::make_shared<ISInterstitialHandler>(environment_.notificationCenterPtr());
   }
 
-  IronSource::initWithAppKey(appKey, {std::string(IS_REWARDED_VIDEO), std::string(IS_INTERSTITIAL)},
+  IronSource::initWithAppKey(environment_, appKey,
+                             {std::string(IS_REWARDED_VIDEO), std::string(IS_INTERSTITIAL)},
                              weak_from_this());
-  IronSource::setLevelPlayRewardedVideoDelegate(rewardedHandler);
-  IronSource::setLevelPlayRewardedVideoManualDelegate(rewardedHandler);
-  IronSource::setLevelPlayInterstitialDelegate(interstitialHandler);
+  IronSource::setLevelPlayRewardedVideoDelegate(environment_, rewardedHandler);
+  IronSource::setLevelPlayRewardedVideoManualDelegate(environment_, rewardedHandler);
+  IronSource::setLevelPlayInterstitialDelegate(environment_, interstitialHandler);
 
-  Platform::Environment::current().notificationCenter().addObserver(
+  environment_.notificationCenter().addObserver(
       weak_from_this(), std::string(InterstitialShouldReloadNotificationName), nullptr,
       [weak = weak_from_this()](const Platform::Notification&) {
         if (auto self = weak.lock()) self->loadInterstitial();
@@ -69,16 +72,16 @@ void IronSourceHelper::setRewardedVideoDelegate(
 }
 
 void IronSourceHelper::loadRewardedVideo() {
-  IronSource::loadRewardedVideo();
+  IronSource::loadRewardedVideo(environment_);
 }
 
 bool IronSourceHelper::hasRewardedVideo() const {
-  return IronSource::hasRewardedVideo();
+  return IronSource::hasRewardedVideo(environment_);
 }
 
 void IronSourceHelper::showRewardedVideoWith(
     const std::shared_ptr<Platform::ViewController>& viewController) {
-  IronSource::showRewardedVideoWithViewController(viewController);
+  IronSource::showRewardedVideoWithViewController(environment_, viewController);
 }
 
 void IronSourceHelper::setInterstitialDelegate(
@@ -91,7 +94,7 @@ void IronSourceHelper::loadInterstitial() {
     handler->setIsLoading(true);
     handler->setIsFailed(false);
   }
-  IronSource::loadInterstitial();
+  IronSource::loadInterstitial(environment_);
 }
 
 bool IronSourceHelper::isLoadingInterstitial() const {
@@ -105,17 +108,17 @@ bool IronSourceHelper::isFailedInterstitial() const {
 }
 
 bool IronSourceHelper::hasInterstitial() const {
-  return IronSource::hasInterstitial();
+  return IronSource::hasInterstitial(environment_);
 }
 
 void IronSourceHelper::showInterstitialWith(
     const std::shared_ptr<Platform::ViewController>& viewController, const std::string& placement) {
-  IronSource::showInterstitialWithViewController(viewController, placement);
+  IronSource::showInterstitialWithViewController(environment_, viewController, placement);
 }
 
 bool IronSourceHelper::isInterstitialCappedFor(const std::vector<std::string>& placementNames) {
   for (const std::string& name : placementNames) {
-    if (IronSource::isInterstitialCappedForPlacement(name)) return true;
+    if (IronSource::isInterstitialCappedForPlacement(environment_, name)) return true;
   }
   return false;
 }

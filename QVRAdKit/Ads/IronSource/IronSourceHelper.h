@@ -6,7 +6,7 @@
 // registered with setInterstitialDelegate / setRewardedVideoDelegate.
 // After each interstitial close it reloads at once (on InterstitialShouldReloadNotificationName).
 // Example:
-//   IronSourceHelper::sharedInstance()->start(appKey, [] { /* SDK initialised */ });
+//   IronSourceHelper::sharedInstance(environment)->start(appKey, [] { /* SDK initialised */ });
 // Threading: sharedInstance() and start() may be called from any thread (the ads service starts
 // networks from a background executor); the rest, and the completion when the SDK reports that it
 // has initialised, run on the main queue. A second start() calls the stored completion on the
@@ -24,6 +24,10 @@
 #include "QVRAdKit/Platform/ViewController.h"
 #include "QVRAdKit/SDK/IronSource/ISInitializationDelegate.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class IronSourceHelper final : public InterstitialCappingChecker,
@@ -33,12 +37,13 @@ class IronSourceHelper final : public InterstitialCappingChecker,
 
  public:
   // Made only through sharedInstance().
-  explicit IronSourceHelper(Token) {}
+  IronSourceHelper(Token, Platform::Environment& environment) : environment_(environment) {}
   IronSourceHelper(const IronSourceHelper&) = delete;
   IronSourceHelper& operator=(const IronSourceHelper&) = delete;
 
-  // The bridge of the current environment, made on first use.
-  static std::shared_ptr<IronSourceHelper> sharedInstance();
+  // The bridge of environment, made on first use and kept by the environment; it drives the
+  // IronSource SDK registered there.
+  static std::shared_ptr<IronSourceHelper> sharedInstance(Platform::Environment& environment);
 
   // The first call stores the completion, initialises the SDK with the ad units "rewardedvideo"
   // and "interstitial", creates and registers the handlers and starts observing reload requests;
@@ -75,6 +80,8 @@ class IronSourceHelper final : public InterstitialCappingChecker,
   bool isInterstitialCappedFor(const std::vector<std::string>& placementNames) override;
 
  private:
+  // The environment that owns the bridge (and so outlives it).
+  Platform::Environment& environment_;
   mutable std::mutex mutex_;  // guards the start state below: start() may run on any thread
   bool started_ = false;
   std::function<void()> startCompletionHandler_;

@@ -4,26 +4,27 @@
 #include <optional>
 #include <utility>
 
-#include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/UUID.h"
 
 namespace QVRAdKit {
 std::shared_ptr<IronSourceInterstitialAd> IronSourceInterstitialAd::create(
-    std::string adUnitID, std::shared_ptr<AdsReportable> reporter) {
+    std::shared_ptr<IronSourceHelper> ironSourceHelper, std::string adUnitID,
+    std::shared_ptr<AdsReportable> reporter) {
   QVR_CHECK_MAIN_QUEUE();
-  auto ad =
-      std::make_shared<IronSourceInterstitialAd>(Token{}, std::move(adUnitID), std::move(reporter));
+  auto ad = std::make_shared<IronSourceInterstitialAd>(Token{}, std::move(ironSourceHelper),
+                                                       std::move(adUnitID), std::move(reporter));
   ad->loadIfNeeded();
   ad->reporter_->reportAdRequested(AdSource::ironSource, std::nullopt, ad->uuid_);
   return ad;
 }
 
-IronSourceInterstitialAd::IronSourceInterstitialAd(Token, std::string adUnitID,
-                                                   std::shared_ptr<AdsReportable> reporter)
+IronSourceInterstitialAd::IronSourceInterstitialAd(
+    Token, std::shared_ptr<IronSourceHelper> ironSourceHelper, std::string adUnitID,
+    std::shared_ptr<AdsReportable> reporter)
     : reporter_(std::move(reporter)),
       adUnitID_(std::move(adUnitID)),
       uuid_(Platform::UUID::random().uuidString()),
-      ironSourceHelper_(IronSourceHelper::sharedInstance()) {}
+      ironSourceHelper_(std::move(ironSourceHelper)) {}
 
 void IronSourceInterstitialAd::loadIfNeeded() {
   if (isLoaded() || ironSourceHelper_->isLoadingInterstitial()) return;

@@ -6,7 +6,9 @@
 // and its failure flag is the slot's. Presenting registers it as the slot's listener.
 // After a close the bridge reloads at once with the closed object still listening, so that load's
 // result is reported under the closed object's uuid until another object registers itself.
-// Example: auto ad = IronSourceInterstitialAd::create("connect", reporter);
+// Example: auto ad =
+// IronSourceInterstitialAd::create(IronSourceHelper::sharedInstance(environment),
+//                                                     "connect", reporter);
 // Threading: main queue; the SDK's callbacks arrive there.
 
 #include <memory>
@@ -24,10 +26,13 @@ class IronSourceInterstitialAd final : public InterstitialAd,
   struct Token {};
 
  public:
-  // Creates the ad, starts the shared load when needed and reports the request.
-  static std::shared_ptr<IronSourceInterstitialAd> create(std::string adUnitID,
-                                                          std::shared_ptr<AdsReportable> reporter);
-  IronSourceInterstitialAd(Token, std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
+  // Creates the ad on the bridge it is given, starts the shared load when needed and reports the
+  // request.
+  static std::shared_ptr<IronSourceInterstitialAd> create(
+      std::shared_ptr<IronSourceHelper> ironSourceHelper, std::string adUnitID,
+      std::shared_ptr<AdsReportable> reporter);
+  IronSourceInterstitialAd(Token, std::shared_ptr<IronSourceHelper> ironSourceHelper,
+                           std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
 
   [[nodiscard]] const std::string& uuid() const { return uuid_; }
   [[nodiscard]] const std::string& adUnitID() const { return adUnitID_; }

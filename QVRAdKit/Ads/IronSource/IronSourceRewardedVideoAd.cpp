@@ -6,24 +6,28 @@
 #include <variant>
 
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
-#include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/UUID.h"
 
 namespace QVRAdKit {
 std::shared_ptr<IronSourceRewardedVideoAd> IronSourceRewardedVideoAd::create(
-    std::shared_ptr<AdsReportable> reporter) {
-  return std::make_shared<IronSourceRewardedVideoAd>(Token{}, std::move(reporter));
+    std::shared_ptr<IronSourceHelper> ironSourceHelper, std::shared_ptr<AdsReportable> reporter) {
+  return std::make_shared<IronSourceRewardedVideoAd>(Token{}, std::move(ironSourceHelper),
+                                                     std::move(reporter));
 }
 
-IronSourceRewardedVideoAd::IronSourceRewardedVideoAd(Token, std::shared_ptr<AdsReportable> reporter)
-    : reporter_(std::move(reporter)), uuid_(Platform::UUID::random().uuidString()) {}
+IronSourceRewardedVideoAd::IronSourceRewardedVideoAd(
+    Token, std::shared_ptr<IronSourceHelper> ironSourceHelper,
+    std::shared_ptr<AdsReportable> reporter)
+    : ironSourceHelper_(std::move(ironSourceHelper)),
+      reporter_(std::move(reporter)),
+      uuid_(Platform::UUID::random().uuidString()) {}
 
 Rx::Observable<bool> IronSourceRewardedVideoAd::isReadyStream() const {
   return isReadySubject_.asObservable().distinctUntilChanged();
 }
 
 bool IronSourceRewardedVideoAd::isReady() const {
-  return IronSourceHelper::sharedInstance()->hasRewardedVideo();
+  return ironSourceHelper_->hasRewardedVideo();
 }
 
 Rx::Observable<bool> IronSourceRewardedVideoAd::isLoadedStream() const {
@@ -38,7 +42,7 @@ void IronSourceRewardedVideoAd::load() {
   QVR_CHECK_MAIN_QUEUE();
   if (isLoadingRelay_.value()) return;
   auto keepAlive = shared_from_this();  // the delegate may drop the ad while notified
-  const auto helper = IronSourceHelper::sharedInstance();
+  const auto& helper = ironSourceHelper_;
   helper->setRewardedVideoDelegate(weak_from_this());
   helper->loadRewardedVideo();
   notifyDelegate(
@@ -54,13 +58,13 @@ void IronSourceRewardedVideoAd::present(
   QVR_CHECK_MAIN_QUEUE();
   // The SDK may call back inside the show (a fail-to-show, say), and the host may drop the ad then.
   auto keepAlive = shared_from_this();
-  IronSourceHelper::sharedInstance()->showRewardedVideoWith(rootViewController);
+  ironSourceHelper_->showRewardedVideoWith(rootViewController);
 }
 
 void IronSourceRewardedVideoAd::ironSourceDidLoadWith(const std::string& adUnit,
                                                       const std::string& adNetwork) {
   isLoadedRelay_.accept(true);
-  isReadySubject_.onNext(IronSourceHelper::sharedInstance()->hasRewardedVideo());
+  isReadySubject_.onNext(ironSourceHelper_->hasRewardedVideo());
   isLoadingRelay_.accept(false);
   notifyDelegate(
       [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });

@@ -4,12 +4,16 @@
 // under way; it is ready while the SDK has a rewarded video. The reward the SDK grants is stored
 // and the host is told that it was earned when the ad closes, after which the ad loads again. Its
 // uuid stays the same across reloads.
-// Example: auto ad = IronSourceRewardedVideoAd::create(reporter); ad->load();
+// Example:
+//   auto ad = IronSourceRewardedVideoAd::create(IronSourceHelper::sharedInstance(environment),
+//                                               reporter);
+//   ad->load();
 // Threading: main queue; the SDK's callbacks arrive there.
 
 #include <memory>
 #include <string>
 
+#include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceRewardedVideoDelegate.h"
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
@@ -25,9 +29,11 @@ class IronSourceRewardedVideoAd final
   struct Token {};
 
  public:
-  // Does not load.
-  static std::shared_ptr<IronSourceRewardedVideoAd> create(std::shared_ptr<AdsReportable> reporter);
-  IronSourceRewardedVideoAd(Token, std::shared_ptr<AdsReportable> reporter);
+  // An ad on the bridge it is given. Does not load.
+  static std::shared_ptr<IronSourceRewardedVideoAd> create(
+      std::shared_ptr<IronSourceHelper> ironSourceHelper, std::shared_ptr<AdsReportable> reporter);
+  IronSourceRewardedVideoAd(Token, std::shared_ptr<IronSourceHelper> ironSourceHelper,
+                            std::shared_ptr<AdsReportable> reporter);
   IronSourceRewardedVideoAd(const IronSourceRewardedVideoAd&) = delete;
   IronSourceRewardedVideoAd& operator=(const IronSourceRewardedVideoAd&) = delete;
 
@@ -73,6 +79,7 @@ class IronSourceRewardedVideoAd final
   }
 
   std::weak_ptr<RewardedVideoAdDelegate> delegate_;
+  std::shared_ptr<IronSourceHelper> ironSourceHelper_;
   std::shared_ptr<AdsReportable> reporter_;
   std::string rewardType_;
   Platform::Decimal rewardValue_;

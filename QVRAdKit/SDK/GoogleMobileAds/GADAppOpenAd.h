@@ -1,7 +1,7 @@
 #pragma once
 // GADAppOpenAd is one loaded app-open ad. Ads are obtained through the class load
-// loadWithAdUnitID(), which forwards to the GoogleMobileAdsLoader registered in the current
-// environment; without one it completes with a GADError on the main queue.
+// loadWithAdUnitID(), which forwards to the GoogleMobileAdsLoader registered in the environment
+// it is given; without one it completes with a GADError on the main queue.
 // Threading: main queue; the completion arrives on the main queue, never inside the load call.
 
 #include <functional>
@@ -14,6 +14,10 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenPresentingAd.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADRequest.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class GADAppOpenAd : public GADFullScreenPresentingAd {
@@ -22,8 +26,8 @@ class GADAppOpenAd : public GADFullScreenPresentingAd {
   using LoadCompletion =
       std::function<void(std::shared_ptr<GADAppOpenAd>, std::optional<Platform::Error>)>;
 
-  static void loadWithAdUnitID(const std::string& adUnitID, const GADRequest& request,
-                               LoadCompletion completion);
+  static void loadWithAdUnitID(Platform::Environment& environment, const std::string& adUnitID,
+                               const GADRequest& request, LoadCompletion completion);
 
   // Whether the ad may be presented from rootViewController now; when not, the reason is written
   // to *error if error is given.

@@ -4,8 +4,9 @@
 
 namespace QVRAdKit {
 
-std::shared_ptr<GADMobileAds> GADMobileAds::sharedInstance() {
-  return Platform::Environment::current().service<GADMobileAds>();
+std::shared_ptr<GADMobileAds> GADMobileAds::sharedInstance(
+    const Platform::Environment& environment) {
+  return environment.service<GADMobileAds>();
 }
 
 }  // namespace QVRAdKit

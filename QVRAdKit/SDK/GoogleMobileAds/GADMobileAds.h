@@ -1,6 +1,6 @@
 #pragma once
 // GADMobileAds is the Google Mobile Ads SDK as a whole: the module starts it once before loading
-// ads. sharedInstance() answers the implementation registered in the current environment under
+// ads. sharedInstance(environment) answers the implementation registered in that environment under
 // this type (the sandbox, or a bridge to the real SDK), or nullptr when none is.
 // Threading: sharedInstance() on the main queue. startWithCompletionHandler() is called from the
 // background executor (the ads service's start-up run starts its networks there) and must accept
@@ -11,6 +11,10 @@
 
 #include "QVRAdKit/SDK/GoogleMobileAds/GADInitializationStatus.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class GADMobileAds {
@@ -19,7 +23,8 @@ class GADMobileAds {
 
   virtual ~GADMobileAds() = default;
 
-  [[nodiscard]] static std::shared_ptr<GADMobileAds> sharedInstance();
+  [[nodiscard]] static std::shared_ptr<GADMobileAds> sharedInstance(
+      const Platform::Environment& environment);
 
   virtual void startWithCompletionHandler(StartCompletion completion) = 0;
 };

@@ -1,7 +1,7 @@
 #pragma once
 // GADRewardedAd is one loaded rewarded ad. Ads are obtained through the class load
-// loadWithAdUnitID(), which forwards to the GoogleMobileAdsLoader registered in the current
-// environment; without one it completes with a GADError on the main queue.
+// loadWithAdUnitID(), which forwards to the GoogleMobileAdsLoader registered in the environment
+// it is given; without one it completes with a GADError on the main queue.
 // Threading: main queue; the completion and the reward handler arrive on the main queue, never
 // inside the call that started them.
 
@@ -16,6 +16,10 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenPresentingAd.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADRequest.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class GADRewardedAd : public GADFullScreenPresentingAd {
@@ -26,8 +30,8 @@ class GADRewardedAd : public GADFullScreenPresentingAd {
   // Called when the user has earned the reward, while the ad is on screen.
   using UserDidEarnRewardHandler = std::function<void()>;
 
-  static void loadWithAdUnitID(const std::string& adUnitID, const GADRequest& request,
-                               LoadCompletion completion);
+  static void loadWithAdUnitID(Platform::Environment& environment, const std::string& adUnitID,
+                               const GADRequest& request, LoadCompletion completion);
 
   // The reward this ad grants.
   [[nodiscard]] virtual GADAdReward adReward() const = 0;

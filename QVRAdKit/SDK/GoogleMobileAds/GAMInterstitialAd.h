@@ -1,9 +1,9 @@
 #pragma once
 // GAMInterstitialAd is one loaded Ad Manager interstitial. Ads are obtained through the class load
 // loadWithAdManagerAdUnitID(), which forwards to the GoogleMobileAdsLoader registered in the
-// current environment; without one it completes with a GADError on the main queue.
+// environment it is given; without one it completes with a GADError on the main queue.
 // Example:
-//   GAMInterstitialAd::loadWithAdManagerAdUnitID("/123/unit", GAMRequest{},
+//   GAMInterstitialAd::loadWithAdManagerAdUnitID(environment, "/123/unit", GAMRequest{},
 //       [weak](std::shared_ptr<GAMInterstitialAd> ad, std::optional<Platform::Error> error) {...});
 // Threading: main queue; the completion arrives on the main queue, never inside the load call.
 
@@ -17,6 +17,10 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenPresentingAd.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GAMRequest.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class GAMInterstitialAd : public GADFullScreenPresentingAd {
@@ -25,7 +29,8 @@ class GAMInterstitialAd : public GADFullScreenPresentingAd {
   using LoadCompletion =
       std::function<void(std::shared_ptr<GAMInterstitialAd>, std::optional<Platform::Error>)>;
 
-  static void loadWithAdManagerAdUnitID(const std::string& adUnitID, const GAMRequest& request,
+  static void loadWithAdManagerAdUnitID(Platform::Environment& environment,
+                                        const std::string& adUnitID, const GAMRequest& request,
                                         LoadCompletion completion);
 
   // Shows the ad; the outcome arrives through the full-screen content delegate.

@@ -13,8 +13,8 @@ namespace QVRAdKit {
 namespace {
 
 template <class Completion, class Forward>
-void loadThroughEnvironment(const char* what, Completion completion, Forward&& forward) {
-  Platform::Environment& environment = Platform::Environment::current();
+void loadThroughEnvironment(Platform::Environment& environment, const char* what,
+                            Completion completion, Forward&& forward) {
   if (auto loader = environment.service<GoogleMobileAdsLoader>()) {
     forward(*loader, std::move(completion));
     return;
@@ -27,26 +27,29 @@ void loadThroughEnvironment(const char* what, Completion completion, Forward&& f
 
 }  // namespace
 
-void GAMInterstitialAd::loadWithAdManagerAdUnitID(const std::string& adUnitID,
+void GAMInterstitialAd::loadWithAdManagerAdUnitID(Platform::Environment& environment,
+                                                  const std::string& adUnitID,
                                                   const GAMRequest& request,
                                                   LoadCompletion completion) {
-  loadThroughEnvironment("GAMInterstitialAd.loadWithAdManagerAdUnitID", std::move(completion),
+  loadThroughEnvironment(environment, "GAMInterstitialAd.loadWithAdManagerAdUnitID",
+                         std::move(completion),
                          [&](GoogleMobileAdsLoader& loader, LoadCompletion forwarded) {
                            loader.loadInterstitial(adUnitID, request, std::move(forwarded));
                          });
 }
 
-void GADAppOpenAd::loadWithAdUnitID(const std::string& adUnitID, const GADRequest& request,
-                                    LoadCompletion completion) {
-  loadThroughEnvironment("GADAppOpenAd.loadWithAdUnitID", std::move(completion),
+void GADAppOpenAd::loadWithAdUnitID(Platform::Environment& environment, const std::string& adUnitID,
+                                    const GADRequest& request, LoadCompletion completion) {
+  loadThroughEnvironment(environment, "GADAppOpenAd.loadWithAdUnitID", std::move(completion),
                          [&](GoogleMobileAdsLoader& loader, LoadCompletion forwarded) {
                            loader.loadAppOpen(adUnitID, request, std::move(forwarded));
                          });
 }
 
-void GADRewardedAd::loadWithAdUnitID(const std::string& adUnitID, const GADRequest& request,
+void GADRewardedAd::loadWithAdUnitID(Platform::Environment& environment,
+                                     const std::string& adUnitID, const GADRequest& request,
                                      LoadCompletion completion) {
-  loadThroughEnvironment("GADRewardedAd.loadWithAdUnitID", std::move(completion),
+  loadThroughEnvironment(environment, "GADRewardedAd.loadWithAdUnitID", std::move(completion),
                          [&](GoogleMobileAdsLoader& loader, LoadCompletion forwarded) {
                            loader.loadRewarded(adUnitID, request, std::move(forwarded));
                          });

@@ -7,78 +7,85 @@
 namespace QVRAdKit {
 namespace {
 
-std::shared_ptr<IronSourceSDK> sdk() {
-  return Platform::Environment::current().service<IronSourceSDK>();
+std::shared_ptr<IronSourceSDK> sdk(const Platform::Environment& environment) {
+  return environment.service<IronSourceSDK>();
 }
 
 }  // namespace
 
-void IronSource::initWithAppKey(const std::string& appKey, const std::vector<std::string>& adUnits,
+void IronSource::initWithAppKey(const Platform::Environment& environment, const std::string& appKey,
+                                const std::vector<std::string>& adUnits,
                                 std::weak_ptr<ISInitializationDelegate> delegate) {
-  if (auto implementation = sdk()) {
+  if (auto implementation = sdk(environment)) {
     implementation->initWithAppKey(appKey, adUnits, std::move(delegate));
   }
 }
 
 void IronSource::setLevelPlayRewardedVideoDelegate(
+    const Platform::Environment& environment,
     std::weak_ptr<LevelPlayRewardedVideoDelegate> delegate) {
-  if (auto implementation = sdk()) {
+  if (auto implementation = sdk(environment)) {
     implementation->setLevelPlayRewardedVideoDelegate(std::move(delegate));
   }
 }
 
 void IronSource::setLevelPlayRewardedVideoManualDelegate(
+    const Platform::Environment& environment,
     std::weak_ptr<LevelPlayRewardedVideoManualDelegate> delegate) {
-  if (auto implementation = sdk()) {
+  if (auto implementation = sdk(environment)) {
     implementation->setLevelPlayRewardedVideoManualDelegate(std::move(delegate));
   }
 }
 
 void IronSource::setLevelPlayInterstitialDelegate(
+    const Platform::Environment& environment,
     std::weak_ptr<LevelPlayInterstitialDelegate> delegate) {
-  if (auto implementation = sdk()) {
+  if (auto implementation = sdk(environment)) {
     implementation->setLevelPlayInterstitialDelegate(std::move(delegate));
   }
 }
 
-void IronSource::loadRewardedVideo() {
-  if (auto implementation = sdk()) implementation->loadRewardedVideo();
+void IronSource::loadRewardedVideo(const Platform::Environment& environment) {
+  if (auto implementation = sdk(environment)) implementation->loadRewardedVideo();
 }
 
-bool IronSource::hasRewardedVideo() {
-  auto implementation = sdk();
+bool IronSource::hasRewardedVideo(const Platform::Environment& environment) {
+  auto implementation = sdk(environment);
   return implementation && implementation->hasRewardedVideo();
 }
 
 void IronSource::showRewardedVideoWithViewController(
+    const Platform::Environment& environment,
     const std::shared_ptr<Platform::ViewController>& viewController) {
-  if (auto implementation = sdk())
+  if (auto implementation = sdk(environment))
     implementation->showRewardedVideoWithViewController(viewController);
 }
 
-void IronSource::loadInterstitial() {
-  if (auto implementation = sdk()) implementation->loadInterstitial();
+void IronSource::loadInterstitial(const Platform::Environment& environment) {
+  if (auto implementation = sdk(environment)) implementation->loadInterstitial();
 }
 
-bool IronSource::hasInterstitial() {
-  auto implementation = sdk();
+bool IronSource::hasInterstitial(const Platform::Environment& environment) {
+  auto implementation = sdk(environment);
   return implementation && implementation->hasInterstitial();
 }
 
 void IronSource::showInterstitialWithViewController(
+    const Platform::Environment& environment,
     const std::shared_ptr<Platform::ViewController>& viewController, const std::string& placement) {
-  if (auto implementation = sdk()) {
+  if (auto implementation = sdk(environment)) {
     implementation->showInterstitialWithViewController(viewController, placement);
   }
 }
 
-bool IronSource::isInterstitialCappedForPlacement(const std::string& placementName) {
-  auto implementation = sdk();
+bool IronSource::isInterstitialCappedForPlacement(const Platform::Environment& environment,
+                                                  const std::string& placementName) {
+  auto implementation = sdk(environment);
   return implementation && implementation->isInterstitialCappedForPlacement(placementName);
 }
 
-void IronSource::setConsent(bool consent) {
-  if (auto implementation = sdk()) implementation->setConsent(consent);
+void IronSource::setConsent(const Platform::Environment& environment, bool consent) {
+  if (auto implementation = sdk(environment)) implementation->setConsent(consent);
 }
 
 }  // namespace QVRAdKit

@@ -6,8 +6,8 @@
 
 namespace QVRAdKit {
 
-UADSMetaData::UADSMetaData()
-    : store_(Platform::Environment::current().service<UADSMetaDataStore>()) {}
+UADSMetaData::UADSMetaData(const Platform::Environment& environment)
+    : store_(environment.service<UADSMetaDataStore>()) {}
 
 void UADSMetaData::set(const std::string& key, UADSMetaDataValue value) {
   entries_.insert_or_assign(key, value);

@@ -1,9 +1,9 @@
 #pragma once
 // UADSMetaData is one batch of Unity Ads metadata (for example "gdpr.consent" = true): values are
-// collected with set() and handed to the UADSMetaDataStore registered in the current environment
-// by commit(). Nothing reaches the store before commit().
+// collected with set() and handed by commit() to the UADSMetaDataStore registered in the
+// environment the batch was made for. Nothing reaches the store before commit().
 // Example:
-//   UADSMetaData metaData;
+//   UADSMetaData metaData(environment);
 //   metaData.set("gdpr.consent", true);
 //   metaData.commit();
 // Threading: one batch belongs to one thread at a time. The module fills and commits batches on the
@@ -15,12 +15,16 @@
 #include "QVRAdKit/SDK/UnityAds/UADSMetaDataStore.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaDataValue.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class UADSMetaData {
  public:
-  // Binds the batch to the store registered in Platform::Environment::current(), if any.
-  UADSMetaData();
+  // Binds the batch to the store registered in environment, if any.
+  explicit UADSMetaData(const Platform::Environment& environment);
 
   // Stores value under key in this batch, replacing an earlier value of the same key.
   void set(const std::string& key, UADSMetaDataValue value);

@@ -8,8 +8,8 @@
 
 namespace QVRAdKit {
 
-void UMPConsentForm::loadWithCompletionHandler(LoadCompletion completion) {
-  Platform::Environment& environment = Platform::Environment::current();
+void UMPConsentForm::loadWithCompletionHandler(Platform::Environment& environment,
+                                               LoadCompletion completion) {
   if (auto loader = environment.service<UMPConsentFormLoader>()) {
     loader->loadForm(std::move(completion));
     return;

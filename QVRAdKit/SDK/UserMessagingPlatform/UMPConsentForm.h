@@ -1,8 +1,8 @@
 #pragma once
 // UMPConsentForm is one loaded consent form of the consent platform, ready to be shown to the
 // user. Forms are obtained through loadWithCompletionHandler(), which forwards to the
-// UMPConsentFormLoader registered in the current environment; without one it fails on the main
-// queue.
+// UMPConsentFormLoader registered in the environment it is given; without one it fails on that
+// environment's main queue.
 // Threading: main queue (never the background executor); completions arrive on the main queue.
 
 #include <functional>
@@ -11,6 +11,10 @@
 
 #include "QVRAdKit/Platform/Error.h"
 #include "QVRAdKit/Platform/ViewController.h"
+
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
 
 namespace QVRAdKit {
 
@@ -24,7 +28,8 @@ class UMPConsentForm {
 
   virtual ~UMPConsentForm() = default;
 
-  static void loadWithCompletionHandler(LoadCompletion completion);
+  static void loadWithCompletionHandler(Platform::Environment& environment,
+                                        LoadCompletion completion);
 
   virtual void presentFromViewController(
       const std::shared_ptr<Platform::ViewController>& viewController,

@@ -13,6 +13,8 @@ namespace {
 // and every update fails on the main queue, as the real library does when it cannot be reached.
 class UnavailableConsentInformation final : public UMPConsentInformation {
  public:
+  explicit UnavailableConsentInformation(Platform::MainQueue& mainQueue) : mainQueue_(mainQueue) {}
+
   [[nodiscard]] UMPConsentStatus consentStatus() const override {
     return UMPConsentStatus::unknown;
   }
@@ -20,21 +22,25 @@ class UnavailableConsentInformation final : public UMPConsentInformation {
   void requestConsentInfoUpdateWithParameters(const UMPRequestParameters& /*parameters*/,
                                               UpdateCompletion completion) override {
     if (!completion) return;
-    Platform::Environment::current().mainQueue().async([completion = std::move(completion)] {
+    mainQueue_.async([completion = std::move(completion)] {
       completion(UMPError::notInstalled("requestConsentInfoUpdate"));
     });
   }
+
+ private:
+  // The queue of the environment that owns this stand-in, which outlives it.
+  Platform::MainQueue& mainQueue_;
 };
 
 }  // namespace
 
-std::shared_ptr<UMPConsentInformation> UMPConsentInformation::sharedInstance() {
-  if (auto registered = Platform::Environment::current().service<UMPConsentInformation>()) {
-    return registered;
-  }
-  static const std::shared_ptr<UMPConsentInformation> unavailable =
-      std::make_shared<UnavailableConsentInformation>();
-  return unavailable;
+std::shared_ptr<UMPConsentInformation> UMPConsentInformation::sharedInstance(
+    Platform::Environment& environment) {
+  if (auto registered = environment.service<UMPConsentInformation>()) return registered;
+  // One stand-in per environment: its failures go to that environment's main queue.
+  return environment.sharedInstance<UnavailableConsentInformation>([&environment] {
+    return std::make_shared<UnavailableConsentInformation>(environment.mainQueue());
+  });
 }
 
 }  // namespace QVRAdKit

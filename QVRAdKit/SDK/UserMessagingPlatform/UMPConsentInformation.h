@@ -2,10 +2,10 @@
 // UMPConsentInformation is the consent platform's view of the user's consent: the current consent
 // and form statuses and the request that refreshes them. An implementation (the sandbox's
 // platform, or a bridge to the real library) registers itself in the environment under this type;
-// sharedInstance() answers that object, or a stand-in that reports unknown / not available and
-// fails every update when nothing is registered.
+// sharedInstance(environment) answers that object, or, when nothing is registered, that
+// environment's stand-in, which reports unknown / not available and fails every update.
 // Example:
-//   UMPConsentInformation::sharedInstance()->requestConsentInfoUpdateWithParameters(
+//   UMPConsentInformation::sharedInstance(environment)->requestConsentInfoUpdateWithParameters(
 //       UMPRequestParameters{}, [](std::optional<Platform::Error> error) { ... });
 // Threading: the module calls it on the main queue only, never from the background executor;
 // the statuses may nonetheless be read from any thread. Completions arrive on the main queue.
@@ -19,6 +19,10 @@
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPFormStatus.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPRequestParameters.h"
 
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
+
 namespace QVRAdKit {
 
 class UMPConsentInformation {
@@ -28,8 +32,9 @@ class UMPConsentInformation {
 
   virtual ~UMPConsentInformation() = default;
 
-  // The object registered in Platform::Environment::current(); never null.
-  [[nodiscard]] static std::shared_ptr<UMPConsentInformation> sharedInstance();
+  // The object registered in environment, or its stand-in; never null.
+  [[nodiscard]] static std::shared_ptr<UMPConsentInformation> sharedInstance(
+      Platform::Environment& environment);
 
   [[nodiscard]] virtual UMPConsentStatus consentStatus() const = 0;
   [[nodiscard]] virtual UMPFormStatus formStatus() const = 0;

@@ -36,10 +36,6 @@ constexpr std::string_view kPauseAds = "pauseAds(for:)";
 constexpr std::int64_t kStatusBeforeConnect = 1;
 constexpr std::int64_t kStatusBeforeDisconnect = 3;
 
-Platform::Date now() {
-  return Platform::Environment::current().clock().now();
-}
-
 constexpr std::size_t index(InterstitialAdPlacement placement) {
   return static_cast<std::size_t>(placement);
 }
@@ -62,7 +58,7 @@ std::shared_ptr<AdsService> AdsService::create(
     std::shared_ptr<AdsConsentService> adsConsentService, std::shared_ptr<QVReporting> reporting,
     std::shared_ptr<Storage> storage, std::shared_ptr<FreeUseServiceProtocol> freeUseService,
     std::shared_ptr<AdsPauseConfigProvidable> adsPauseConfigProvider) {
-  return create(Dependencies{std::move(configProvider), std::move(userService),
+  return create(Dependencies{nullptr, std::move(configProvider), std::move(userService),
                              std::move(connectionService), std::move(rateUsService),
                              std::move(adsConsentService), std::move(reporting), std::move(storage),
                              std::move(freeUseService), std::move(adsPauseConfigProvider)});
@@ -81,13 +77,18 @@ std::shared_ptr<AdsService> AdsService::create(Dependencies dependencies) {
   for (const auto& [missing, message] : required) {
     if (missing) QVLogAssertionFailure(message, kFile, kInit, __LINE__);
   }
-  return std::shared_ptr<AdsService>(new AdsService(
-      std::move(d.configProvider), std::move(d.userService), std::move(d.connectionService),
-      std::move(d.rateUsService), std::move(d.adsConsentService), std::move(d.reporting),
-      std::move(d.storage), std::move(d.freeUseService), std::move(d.adsPauseConfigProvider)));
+  // The host's edge: a host that names no environment runs the service in the installed one.
+  Platform::Environment& environment =
+      d.environment != nullptr ? *d.environment : Platform::Environment::current();
+  return std::shared_ptr<AdsService>(
+      new AdsService(environment, std::move(d.configProvider), std::move(d.userService),
+                     std::move(d.connectionService), std::move(d.rateUsService),
+                     std::move(d.adsConsentService), std::move(d.reporting), std::move(d.storage),
+                     std::move(d.freeUseService), std::move(d.adsPauseConfigProvider)));
 }
 
-AdsService::AdsService(std::shared_ptr<AdsConfigProvidable> configProvider,
+AdsService::AdsService(Platform::Environment& environment,
+                       std::shared_ptr<AdsConfigProvidable> configProvider,
                        std::shared_ptr<UserServiceProtocol> userService,
                        std::shared_ptr<ConnectionServiceProtocol> connectionService,
                        std::shared_ptr<RateUsServiceProtocol> rateUsService,
@@ -95,7 +96,8 @@ AdsService::AdsService(std::shared_ptr<AdsConfigProvidable> configProvider,
                        std::shared_ptr<QVReporting> reporting, std::shared_ptr<Storage> storage,
                        std::shared_ptr<FreeUseServiceProtocol> freeUseService,
                        std::shared_ptr<AdsPauseConfigProvidable> adsPauseConfigProvider)
-    : configProvider_(std::move(configProvider)),
+    : environment_(environment),
+      configProvider_(std::move(configProvider)),
       userService_(std::move(userService)),
       connectionService_(std::move(connectionService)),
       freeUseService_(std::move(freeUseService)),
@@ -145,7 +147,7 @@ bool AdsService::isPausedByStoredDate() const {
     return false;
   }
   // A date that has passed stays stored and is simply ignored.
-  return now() < *pausedTill;
+  return environment_.clock().now() < *pausedTill;
 }
 
 void AdsService::reportUnusablePauseDate(std::string_view reason) const {
@@ -216,7 +218,7 @@ InterstitialType AdsService::decideInterstitialTypeToPresent() {
   // The interval runs from the last grant of this placement, not from a presentation.
   const std::optional<Platform::Date>& lastGrant = adRequestDates_[index(candidate)];
   if (lastGrant && placementConfig != nullptr &&
-      now().timeIntervalSince(*lastGrant) < placementConfig->timeout()) {
+      environment_.clock().now().timeIntervalSince(*lastGrant) < placementConfig->timeout()) {
     return InterstitialType::none;
   }
   // The prompt flag is asked only at a rate-us moment.
@@ -225,7 +227,7 @@ InterstitialType AdsService::decideInterstitialTypeToPresent() {
   }
   if (rateUsService_->rateUsMomentBlock(moment)) return InterstitialType::none;
 
-  adRequestDates_[index(candidate)] = now();
+  adRequestDates_[index(candidate)] = environment_.clock().now();
   return result;
 }
 
@@ -242,8 +244,8 @@ void AdsService::pauseAds(Platform::TimeInterval interval) {
   // which lifts any pause like every other negative interval. Finite intervals reaching beyond
   // those dates are held to them too, so that the stored date is always a real, comparable one.
   const Platform::Date pausedTill =
-      std::clamp(now().addingTimeInterval(interval), Platform::Date::distantPast(),
-                 Platform::Date::distantFuture());
+      std::clamp(environment_.clock().now().addingTimeInterval(interval),
+                 Platform::Date::distantPast(), Platform::Date::distantFuture());
   std::optional<Platform::Error> error;
   try {
     error = storage_->write<Platform::Date>(pausedTill, kAdsPausedTillDateKey);

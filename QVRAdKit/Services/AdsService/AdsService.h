@@ -12,9 +12,15 @@
 // The code lives in three files: the decisions (AdsService.cpp), the start-up run
 // (AdsServiceStartUp.cpp) and the builders with the hand-out of ads (AdsServiceAdHandOut.cpp).
 //
+// Everything the service and what it builds (builders, ads, reporters) use of the platform (clock,
+// queues, notifications, application and device state, ad-network SDKs) comes from the one
+// environment it is created in; two services in two environments share nothing.
+//
 // Example:
-//   auto ads = AdsService::create(config, users, connection, rateUs, consent, reporting, storage,
-//                                 freeUse, /*adsPauseConfigProvider=*/nullptr);
+//   AdsService::Dependencies dependencies;
+//   dependencies.environment = environment.get();
+//   dependencies.configProvider = config;  // ... and the others the host has
+//   auto ads = AdsService::create(std::move(dependencies));
 //   if (ads->interstitialTypeToPresent() == InterstitialType::connect) { /* present one */ }
 
 #include <array>
@@ -69,6 +75,10 @@ class AdsService final : public AdsServicable,
   // free-use rule, no pause switches); adsConsentService may be null too, and then no start-up run
   // ever loads ads. The others are required.
   struct Dependencies {
+    // The environment the service and everything it builds run in; it must outlive them all. When
+    // null, the one installed at creation (Platform::Environment::current()) is taken, a
+    // convenience for hosts that run a single environment; it aborts when none is installed.
+    Platform::Environment* environment = nullptr;
     std::shared_ptr<AdsConfigProvidable> configProvider;
     std::shared_ptr<UserServiceProtocol> userService;
     std::shared_ptr<ConnectionServiceProtocol> connectionService;
@@ -89,7 +99,8 @@ class AdsService final : public AdsServicable,
   //   dependencies.userService = users;  // ... and the others the host has
   //   auto ads = AdsService::create(std::move(dependencies));
   static std::shared_ptr<AdsService> create(Dependencies dependencies);
-  // The same, positionally, in the order of Dependencies' fields; kept for existing callers.
+  // The same, positionally, in the order of Dependencies' fields after environment, in the
+  // installed environment; kept for existing callers.
   static std::shared_ptr<AdsService> create(
       std::shared_ptr<AdsConfigProvidable> configProvider,
       std::shared_ptr<UserServiceProtocol> userService,
@@ -166,7 +177,8 @@ class AdsService final : public AdsServicable,
  private:
   friend class AdsServiceTestAccess;
 
-  AdsService(std::shared_ptr<AdsConfigProvidable> configProvider,
+  AdsService(Platform::Environment& environment,
+             std::shared_ptr<AdsConfigProvidable> configProvider,
              std::shared_ptr<UserServiceProtocol> userService,
              std::shared_ptr<ConnectionServiceProtocol> connectionService,
              std::shared_ptr<RateUsServiceProtocol> rateUsService,
@@ -204,6 +216,8 @@ class AdsService final : public AdsServicable,
   void startBuilders();
   [[nodiscard]] std::shared_ptr<AdBuildable> builder(const AdsPlacement& placement) const;
 
+  // Where the service runs; it outlives the service.
+  Platform::Environment& environment_;
   std::map<InterstitialAdPlacement, std::shared_ptr<InterstitialAdBuilderV2>>
       interstitialAdBuilders_;
   std::map<RewardedAdPlacement, std::shared_ptr<RewardedVideoAdBuilder>> rewardedAdBuilders_;

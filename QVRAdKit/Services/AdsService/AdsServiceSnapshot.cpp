@@ -192,7 +192,7 @@ std::string_view caseName(AdsServiceSnapshot::ConsentStatus status) {
 
 AdsServiceSnapshot AdsService::snapshot() const {
   Snapshot result;
-  const Platform::Date now = Platform::Environment::current().clock().now();
+  const Platform::Date now = environment_.clock().now();
   result.takenAt = now;
   result.configured = config_.has_value();
   result.runInProgress = runsInProgress_ > 0;

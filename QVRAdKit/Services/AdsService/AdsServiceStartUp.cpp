@@ -128,16 +128,15 @@ IntegrationReport AdsService::checkIntegration() const {
     input.sources.clear();
     for (const auto& [source, key] : config_->sources()) input.sources.insert(source);
   }
-  return QVRAdKit::checkIntegration(Platform::Environment::current(), input);
+  return QVRAdKit::checkIntegration(environment_, input);
 }
 
 void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
   QVR_CHECK_MAIN_QUEUE();
-  auto& environment = Platform::Environment::current();
   if (!std::exchange(integrationLogged_, true)) logIntegration(checkIntegration());
   ++runsInProgress_;  // ends wherever the run ends, each path below
   // The run starts as its own task, after this call has returned.
-  environment.mainQueue().async(
+  environment_.mainQueue().async(
       [self = shared_from_this(), shouldLoadGDPR] { self->runConsentPhase(shouldLoadGDPR); });
 }
 
@@ -157,7 +156,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
     runConfigurationPhase();
     return;
   }
-  auto* environment = &Platform::Environment::current();
+  auto* environment = &environment_;
   adsConsentService_->loadGDPRConsent(
       [handOff = std::make_shared<RunHandOff>(shared_from_this()), environment](
           bool formLoaded, const std::optional<Platform::Error>& error) {
@@ -182,7 +181,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
 }
 
 void AdsService::runConfigurationPhase() {
-  auto* environment = &Platform::Environment::current();
+  auto* environment = &environment_;
   auto provider = configProvider_;
   if (!provider) {
     --runsInProgress_;
@@ -230,7 +229,7 @@ void AdsService::didReceiveConfig(const AdsConfig& config) {
   config_ = config;
   auto starts = std::make_shared<std::vector<NetworkStart>>(initializeAds(config.sources()));
   auto runConfig = std::make_shared<const AdsConfig>(config);
-  auto* environment = &Platform::Environment::current();
+  auto* environment = &environment_;
   environment->background().async(
       [self = shared_from_this(), environment, starts, runConfig]() mutable {
         startNetwork(*environment, std::move(self), starts, 0, runConfig);
@@ -248,7 +247,7 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
     switch (source) {
       case AdSource::adMob: {
         if (adMob_) break;
-        adMob_ = GADMobileAds::sharedInstance();
+        adMob_ = GADMobileAds::sharedInstance(environment_);
         if (adMob_) {
           starts.emplace_back([mobileAds = std::weak_ptr(adMob_)](std::function<void()> done) {
             auto instance = mobileAds.lock();
@@ -269,7 +268,7 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
                                 __LINE__);
           break;
         }
-        auto helper = IronSourceHelper::sharedInstance();
+        auto helper = IronSourceHelper::sharedInstance(environment_);
         ironSource_ = helper;
         if (helper) {
           starts.emplace_back(
@@ -325,8 +324,8 @@ void AdsService::resetBuilders(const AdsConfig& config) {
   appOpenAdBuilders_.clear();
   if (!userService_ || !reporting_) return;  // reported at construction: no builder can work
   for (const auto& [placement, placementConfig] : config.interstitialPlacements()) {
-    auto builder = InterstitialAdBuilderV2::create(userService_, reporting_, placement,
-                                                   placementConfig.source());
+    auto builder = InterstitialAdBuilderV2::create(environment_, userService_, reporting_,
+                                                   placement, placementConfig.source());
     builder->update(placementConfig.keys());
     if (shouldStart_) builder->start();
     interstitialAdBuilders_[placement] = std::move(builder);
@@ -336,16 +335,17 @@ void AdsService::resetBuilders(const AdsConfig& config) {
       QVLogAssertionFailure("Doesn't support appOpen with IronSource", kFile,
                             "resetBuilders(with:)", __LINE__);
     }
-    auto builder = AppOpenAdBuilder::create(userService_, reporting_, placementConfig.keys());
+    auto builder =
+        AppOpenAdBuilder::create(environment_, userService_, reporting_, placementConfig.keys());
     builder->update(placementConfig.keys());
     if (shouldStart_) builder->start();
     appOpenAdBuilders_[placement] = std::move(builder);
   }
   for (const auto& [placement, placementConfig] : config.rewardedPlacements()) {
     if (placementConfig.keys().empty()) continue;
-    rewardedAdBuilders_[placement] =
-        RewardedVideoAdBuilder::create(placementConfig.source(), placementConfig.keys().front(),
-                                       userService_, reporting_, shouldStart_);
+    rewardedAdBuilders_[placement] = RewardedVideoAdBuilder::create(
+        environment_, placementConfig.source(), placementConfig.keys().front(), userService_,
+        reporting_, shouldStart_);
   }
 }
 

@@ -12,7 +12,7 @@ class AdmobAppOpenAdTest : public AdMobTest {
   // A new ad whose flags the log shows and whose loading stream `loading` records.
   std::shared_ptr<AdmobAppOpenAd> makeAd() {
     log->probe = nullptr;
-    auto ad = AdmobAppOpenAd::create("unit", reporter);
+    auto ad = AdmobAppOpenAd::create(*environment, "unit", reporter);
     ad->setDelegate(delegate);
     loading = std::make_unique<StreamRecorder>(ad->isLoadingStream());
     log->probe = [raw = ad.get(), events = &loading->events] {

@@ -10,7 +10,7 @@ class AdmobInterstitialAdTest : public AdMobTest {
   // A new ad whose flags the log shows and whose loading stream `loading` records.
   std::shared_ptr<AdmobInterstitialAd> makeAd() {
     log->probe = nullptr;
-    auto ad = AdmobInterstitialAd::create("unit", reporter);
+    auto ad = AdmobInterstitialAd::create(*environment, "unit", reporter);
     ad->setDelegate(delegate);
     loading = std::make_unique<StreamRecorder>(ad->isLoadingStream());
     log->probe = [raw = ad.get()] {

@@ -9,7 +9,7 @@ namespace {
 class AdmobRewardedVideoAdTest : public AdMobTest {
  protected:
   void SetUp() override {
-    ad = AdmobRewardedVideoAd::create("unit", reporter);
+    ad = AdmobRewardedVideoAd::create(*environment, "unit", reporter);
     ad->setDelegate(delegate);
     log->probe = [raw = ad.get()] {
       return std::string(raw->isLoading() ? "loading" : "-") + (raw->isLoaded() ? " loaded" : "") +
@@ -134,17 +134,18 @@ using AdmobAdapterLifetimeTest = AdMobTest;
 TEST_F(AdmobAdapterLifetimeTest, CallbacksAfterTheAdaptersAreGoneAreDropped) {
   std::vector<std::weak_ptr<void>> adapters;
   {
-    auto interstitial = AdmobInterstitialAd::create("unit", reporter);
-    auto appOpen = AdmobAppOpenAd::create("unit", reporter);
-    auto rewarded = AdmobRewardedVideoAd::create("unit", reporter);
+    auto interstitial = AdmobInterstitialAd::create(*environment, "unit", reporter);
+    auto appOpen = AdmobAppOpenAd::create(*environment, "unit", reporter);
+    auto rewarded = AdmobRewardedVideoAd::create(*environment, "unit", reporter);
     rewarded->load();
     for (const auto& request : gma->requests()) gma->fill(request.id, "NetA");
     interstitial->present(root);
     appOpen->present(root);
     rewarded->present(root);
     rewarded->load();  // left pending, like the loads of two more ads
-    adapters = {interstitial, appOpen, rewarded, AdmobInterstitialAd::create("unit", reporter),
-                AdmobAppOpenAd::create("unit", reporter)};
+    adapters = {interstitial, appOpen, rewarded,
+                AdmobInterstitialAd::create(*environment, "unit", reporter),
+                AdmobAppOpenAd::create(*environment, "unit", reporter)};
   }
   for (const auto& adapter : adapters) EXPECT_TRUE(adapter.expired());
   const auto requests = gma->requests();

@@ -15,7 +15,8 @@ class IronSourceInterstitialAdTest : public IronSourceTest {
   void SetUp() override { helper = startedHelper(); }
 
   std::shared_ptr<IronSourceInterstitialAd> makeAd(const std::string& key = "connect") {
-    auto ad = IronSourceInterstitialAd::create(key, reporter);
+    auto ad = IronSourceInterstitialAd::create(IronSourceHelper::sharedInstance(*environment), key,
+                                               reporter);
     ad->setDelegate(delegate);
     return ad;
   }
@@ -106,7 +107,8 @@ class IronSourceRewardedVideoAdTest : public IronSourceTest {
  protected:
   void SetUp() override {
     helper = startedHelper();
-    ad = IronSourceRewardedVideoAd::create(reporter);
+    ad =
+        IronSourceRewardedVideoAd::create(IronSourceHelper::sharedInstance(*environment), reporter);
     ad->setDelegate(delegate);
     // The flags go into the same log, so their order against the calls is checked too.
     watch("isLoaded", ad->isLoadedStream());

@@ -13,7 +13,7 @@ using ::testing::ElementsAre;
 using IronSourceHelperTest = IronSourceTest;
 
 TEST_F(IronSourceHelperTest, SecondStartRunsTheFirstCompletionAgainAndInitialisesNothing) {
-  auto helper = IronSourceHelper::sharedInstance();
+  auto helper = IronSourceHelper::sharedInstance(*environment);
   int firstCalls = 0, laterCalls = 0;
   helper->start("key-1", [&] { ++firstCalls; });
   const auto interstitialHandler = helper->interstitialHandler();
@@ -36,8 +36,9 @@ TEST_F(IronSourceHelperTest, SecondStartRunsTheFirstCompletionAgainAndInitialise
 TEST_F(IronSourceHelperTest, StartFromTheBackgroundCompletesOnTheMainQueue) {
   sdk->setCompletesInitializationAtOnce(true);
   std::atomic<int> completions{0};
-  environment->background().async(
-      [&] { IronSourceHelper::sharedInstance()->start("key", [&] { ++completions; }); });
+  environment->background().async([&] {
+    IronSourceHelper::sharedInstance(*environment)->start("key", [&] { ++completions; });
+  });
   environment->background().waitUntilIdle();
   EXPECT_EQ(completions.load(), 0);  // posted, not delivered on the starting thread
   EXPECT_TRUE(environment->runUntil([&] { return completions.load() == 1; }));
@@ -54,13 +55,13 @@ TEST_F(IronSourceHelperTest, CappingStopsAtTheFirstCappedNameInListOrder) {
 
 TEST_F(IronSourceHelperTest, OneHelperPerEnvironmentEachStartedOnItsOwn) {
   auto first = startedHelper();
-  EXPECT_EQ(IronSourceHelper::sharedInstance(), first);
+  EXPECT_EQ(IronSourceHelper::sharedInstance(*environment), first);
 
+  // Another environment, never installed: the helper is found through it alone.
   auto otherEnvironment = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope otherScope(*otherEnvironment);
   auto otherSdk = Sandbox::ScriptedIronSource::create();
   otherSdk->install(*otherEnvironment);
-  auto second = IronSourceHelper::sharedInstance();
+  auto second = IronSourceHelper::sharedInstance(*otherEnvironment);
   EXPECT_NE(second, first);
   int completions = 0;
   second->start("other-key", [&] { ++completions; });
@@ -71,7 +72,7 @@ TEST_F(IronSourceHelperTest, OneHelperPerEnvironmentEachStartedOnItsOwn) {
 
 TEST_F(IronSourceHelperTest, WithoutAnSdkNothingHappensAndEveryQueryIsFalse) {
   environment->setService<IronSourceSDK>(nullptr);
-  auto helper = IronSourceHelper::sharedInstance();
+  auto helper = IronSourceHelper::sharedInstance(*environment);
   bool completed = false;
   helper->start("key", [&] { completed = true; });
   helper->loadInterstitial();

@@ -38,7 +38,7 @@ TEST(SimulatedConsentTest, TheAnswerOrTheRegionDecidesWhetherPersonalizedAdsAreA
     platform->install(*environment);
     auto unity = std::make_shared<RecordingMetaDataStore>();
     unity->install(*environment);
-    auto service = QVRAdsConsentServiceImpl::create();
+    auto service = QVRAdsConsentServiceImpl::create(*environment);
 
     std::vector<bool> formLoaded;
     service->loadGDPRConsent([&](bool loaded, std::optional<Platform::Error> error) {

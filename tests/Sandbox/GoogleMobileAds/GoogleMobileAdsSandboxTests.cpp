@@ -50,8 +50,9 @@ TEST(GoogleMobileAdsSandboxTest, AnswersReachTheirRequestAndCallbacksTellWhether
   Strings outcomes;
   std::shared_ptr<GADRewardedAd> rewarded;
   GAMInterstitialAd::loadWithAdManagerAdUnitID(
-      "i", GAMRequest{}, [&](auto ad, auto e) { outcomes.push_back("i " + outcome(ad.get(), e)); });
-  GADRewardedAd::loadWithAdUnitID("r", GADRequest{}, [&](auto ad, auto e) {
+      *environment, "i", GAMRequest{},
+      [&](auto ad, auto e) { outcomes.push_back("i " + outcome(ad.get(), e)); });
+  GADRewardedAd::loadWithAdUnitID(*environment, "r", GADRequest{}, [&](auto ad, auto e) {
     outcomes.push_back("r " + outcome((rewarded = ad).get(), e));
   });
   environment->advance(3600);
@@ -83,10 +84,11 @@ Strings simulate(const Configuration& configuration, int count, double runFor) {
   const Platform::Date start = environment->clock().now();
   Strings answers(static_cast<size_t>(count), "unanswered");
   for (auto& answer : answers) {
-    GAMInterstitialAd::loadWithAdManagerAdUnitID("/1/connect", GAMRequest{}, [&](auto ad, auto e) {
-      answer = std::to_string(environment->clock().now().timeIntervalSince(start)) + " " +
-               outcome(ad.get(), e);
-    });
+    GAMInterstitialAd::loadWithAdManagerAdUnitID(
+        *environment, "/1/connect", GAMRequest{}, [&](auto ad, auto e) {
+          answer = std::to_string(environment->clock().now().timeIntervalSince(start)) + " " +
+                   outcome(ad.get(), e);
+        });
   }
   environment->advance(runFor);
   return answers;
@@ -116,7 +118,7 @@ TEST(SimulatedGoogleMobileAdsTest, APresentedAdEarnsItsRewardAndClosesItselfAfte
       .fillRate = 1, .latency = {.minimum = 1, .maximum = 1}, .onScreenDuration = 30};
   SimulatedGoogleMobileAds::install(*environment, configuration);
   std::shared_ptr<GADRewardedAd> rewarded;
-  GADRewardedAd::loadWithAdUnitID("/1/timewall", GADRequest{},
+  GADRewardedAd::loadWithAdUnitID(*environment, "/1/timewall", GADRequest{},
                                   [&](auto ad, auto) { rewarded = ad; });
   environment->advance(1);
   ASSERT_NE(rewarded, nullptr);

@@ -61,9 +61,9 @@ class Recorder final : public LevelPlayInterstitialDelegate,
 struct Simulation {
   explicit Simulation(const std::shared_ptr<IronSourceSandbox>& sdk) {
     sdk->install(*environment);
-    IronSource::setLevelPlayInterstitialDelegate(recorder);
-    IronSource::setLevelPlayRewardedVideoDelegate(recorder);
-    IronSource::setLevelPlayRewardedVideoManualDelegate(recorder);
+    IronSource::setLevelPlayInterstitialDelegate(*environment, recorder);
+    IronSource::setLevelPlayRewardedVideoDelegate(*environment, recorder);
+    IronSource::setLevelPlayRewardedVideoManualDelegate(*environment, recorder);
   }
   explicit Simulation(SimulatedIronSource::Configuration configuration)
       : Simulation(SimulatedIronSource::create(std::move(configuration))) {}
@@ -76,10 +76,10 @@ TEST(ScriptedIronSourceTest, LoadsWaitForTheTestsAnswerAndTriggersReachTheDelega
   auto sdk = ScriptedIronSource::create();
   Simulation simulation(sdk);
   EXPECT_FALSE(sdk->fillInterstitialLoad("UnityAds"));  // nothing asked yet
-  IronSource::loadInterstitial();
+  IronSource::loadInterstitial(*simulation.environment);
   EXPECT_TRUE(sdk->fillInterstitialLoad("UnityAds"));
   EXPECT_FALSE(sdk->fillInterstitialLoad("UnityAds"));  // one pending load, one answer
-  IronSource::showInterstitialWithViewController(nullptr, "connect");
+  IronSource::showInterstitialWithViewController(*simulation.environment, nullptr, "connect");
   sdk->triggerInterstitialOpen();
   sdk->triggerInterstitialClose();
   EXPECT_THAT(simulation.recorder->trace,
@@ -94,7 +94,7 @@ Strings play(std::uint64_t seed, double fillRate) {
   configuration.interstitial.fillRate = fillRate;
   Simulation simulation(std::move(configuration));
   for (int round = 0; round < 24; ++round) {
-    IronSource::loadInterstitial();
+    IronSource::loadInterstitial(*simulation.environment);
     simulation.environment->advance(4);
   }
   return simulation.recorder->trace;
@@ -119,9 +119,9 @@ TEST(SimulatedIronSourceTest, LoadsAnswerOnTheClockAdsCloseThemselvesAndCappingC
   Simulation simulation(configuration);
   Platform::Environment& environment = *simulation.environment;
   const Strings& trace = simulation.recorder->trace;
-  IronSource::loadRewardedVideo();
+  IronSource::loadRewardedVideo(*simulation.environment);
   environment.advance(1);
-  IronSource::showRewardedVideoWithViewController(nullptr);
+  IronSource::showRewardedVideoWithViewController(*simulation.environment, nullptr);
   EXPECT_EQ(trace.size(), 1u);  // delivered from the main queue, not the caller's stack
   environment.advance(15);
   EXPECT_THAT(trace, ElementsAre("1 load rewardedvideo/UnityAds", "1 open rewardedvideo/UnityAds",
@@ -129,17 +129,18 @@ TEST(SimulatedIronSourceTest, LoadsAnswerOnTheClockAdsCloseThemselvesAndCappingC
 
   // Shown at 17 s and 33 s, then refused at 49 s.
   for (const bool cappedAfter : {false, true, true}) {
-    IronSource::loadInterstitial();
+    IronSource::loadInterstitial(*simulation.environment);
     environment.advance(1);
-    IronSource::showInterstitialWithViewController(nullptr, "connect");
+    IronSource::showInterstitialWithViewController(*simulation.environment, nullptr, "connect");
     environment.advance(15);
-    EXPECT_EQ(IronSource::isInterstitialCappedForPlacement("connect"), cappedAfter);
+    EXPECT_EQ(IronSource::isInterstitialCappedForPlacement(*simulation.environment, "connect"),
+              cappedAfter);
   }
   EXPECT_EQ(trace.back(), "49 failToShow 2002");
   environment.advance(3617 - 64 - 0.5);  // half a second before the first show leaves the hour
-  EXPECT_TRUE(IronSource::isInterstitialCappedForPlacement("connect"));
+  EXPECT_TRUE(IronSource::isInterstitialCappedForPlacement(*simulation.environment, "connect"));
   environment.advance(0.5);
-  EXPECT_FALSE(IronSource::isInterstitialCappedForPlacement("connect"));
+  EXPECT_FALSE(IronSource::isInterstitialCappedForPlacement(*simulation.environment, "connect"));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(ViewTreeSVGRendererTest, DrawsVisibleViewsInWindowCoordinatesAndEscapesText
   title->setText("Tom & Jerry <b>");
   title->setTextColor(UI::Color::rgb(0xFF0000));
   card->addSubview(title);
-  auto icon = WebImageView::create({{250, 10}, {40, 40}});
+  auto icon = WebImageView::create(*env, {{250, 10}, {40, 40}});
   icon->setPlaceholder(UI::Image{"placeholder", {40, 40}});
   card->addSubview(icon);
   auto hidden = UI::Label::create({{0, 0}, {10, 10}});

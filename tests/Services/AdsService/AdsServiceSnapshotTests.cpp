@@ -59,7 +59,8 @@ class Bench {
   testing_support::AdsServiceHarness h;
   std::shared_ptr<Sandbox::ScriptedConsentPlatform> consent =
       Sandbox::ScriptedConsentPlatform::create();
-  std::shared_ptr<QVRAdsConsentServiceImpl> consentService = QVRAdsConsentServiceImpl::create();
+  std::shared_ptr<QVRAdsConsentServiceImpl> consentService =
+      QVRAdsConsentServiceImpl::create(*h.env);
 };
 
 const Snapshot::Placement& at(const Snapshot& snapshot, const AdsPlacement& placement) {

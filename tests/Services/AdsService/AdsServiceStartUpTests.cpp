@@ -84,7 +84,8 @@ class AdsServiceStartUpTests : public ::testing::Test {
       Sandbox::ScriptedConsentPlatform::create();
   std::shared_ptr<Sandbox::RecordingMetaDataStore> unity =
       std::make_shared<Sandbox::RecordingMetaDataStore>();
-  std::shared_ptr<QVRAdsConsentServiceImpl> consentService = QVRAdsConsentServiceImpl::create();
+  std::shared_ptr<QVRAdsConsentServiceImpl> consentService =
+      QVRAdsConsentServiceImpl::create(*h.env);
   std::vector<bool> appLaunchValues;
   Rx::Disposable appLaunchSubscription;
 };

@@ -107,8 +107,18 @@ struct AdsServiceHarness : Testing::AdsHarness {
 
   std::shared_ptr<AdsService> makeService(std::shared_ptr<AdsConsentService> consent = nullptr,
                                           std::shared_ptr<Storage> store = nullptr) {
-    return AdsService::create(configProvider, users, connection, rateUs, std::move(consent),
-                              reporting, store ? std::move(store) : storage, freeUse, pauses);
+    AdsService::Dependencies dependencies;
+    dependencies.environment = env.get();
+    dependencies.configProvider = configProvider;
+    dependencies.userService = users;
+    dependencies.connectionService = connection;
+    dependencies.rateUsService = rateUs;
+    dependencies.adsConsentService = std::move(consent);
+    dependencies.reporting = reporting;
+    dependencies.storage = store ? std::move(store) : storage;
+    dependencies.freeUseService = freeUse;
+    dependencies.adsPauseConfigProvider = pauses;
+    return AdsService::create(std::move(dependencies));
   }
   Platform::ManualClock& clock() const { return *env->manualClock(); }
 

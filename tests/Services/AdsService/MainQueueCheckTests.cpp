@@ -25,10 +25,11 @@ using testing_support::AdsServiceHarness;
 TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) {
   AdsServiceHarness h;
   auto service = h.makeService();
-  auto builder = InterstitialAdBuilderV2::create(h.users, h.reporting,
+  auto builder = InterstitialAdBuilderV2::create(*h.env, h.users, h.reporting,
                                                  InterstitialAdPlacement::connect, AdSource::adMob);
-  auto consent = QVRAdsConsentServiceImpl::create();
-  auto ad = AdmobInterstitialAd::create("k", std::make_shared<AdsReporter>(h.reporting));
+  auto consent = QVRAdsConsentServiceImpl::create(*h.env);
+  auto ad = AdmobInterstitialAd::create(
+      *h.env, "k", std::make_shared<AdsReporter>(h.reporting, h.env->clockPtr()));
   h.drain();
   struct Call {
     const char* function;
