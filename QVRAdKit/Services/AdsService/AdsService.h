@@ -28,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -207,6 +208,7 @@ class AdsService final : public AdsServicable,
   static void getAdsConfig(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                            const std::shared_ptr<AdsConfigProvidable>& provider);
   void didReceiveConfig(const AdsConfig& config);
+  void logMissingBridges(const AdsConfig& config);
   std::vector<NetworkStart> initializeAds(const AdsConfig::Sources& sources);
   static void startNetwork(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                            const std::shared_ptr<std::vector<NetworkStart>>& starts,
@@ -237,6 +239,8 @@ class AdsService final : public AdsServicable,
   std::array<std::optional<Platform::Date>, kInterstitialAdPlacementCount> adRequestDates_;
   std::optional<AdsConfig> config_;
   bool integrationLogged_ = false;
+  // The ad sources whose bridges the log has been told about (see didReceiveConfig).
+  std::set<AdSource> bridgesLogged_;
   bool shouldStart_ = false;
   std::shared_ptr<GADMobileAds> adMob_;
   std::shared_ptr<InterstitialCappingChecker> ironSource_;

@@ -31,6 +31,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -118,22 +119,57 @@ void onMainQueue(Platform::Environment& environment, std::function<void()> work)
   }
 }
 
+std::set<AdSource> sourcesOf(const AdsConfig& config) {
+  std::set<AdSource> sources;
+  for (const auto& [source, key] : config.sources()) sources.insert(source);
+  return sources;
+}
+
 }  // namespace
+
+// Logs, once per network, what the bridge of each network the configuration names lacks: the
+// entries its sources add to a report over no sources. No storage is given to either, so the
+// storage probe does not run and both name it alike.
+void AdsService::logMissingBridges(const AdsConfig& config) {
+  IntegrationCheckInput input;
+  input.sources.clear();
+  for (const AdSource source : sourcesOf(config)) {
+    if (bridgesLogged_.insert(source).second) input.sources.insert(source);
+  }
+  if (input.sources.empty()) return;
+  const IntegrationReport withBridges = QVRAdKit::checkIntegration(environment_, input);
+  input.sources.clear();
+  const IntegrationReport without = QVRAdKit::checkIntegration(environment_, input);
+  IntegrationReport added;
+  for (const auto& issue : withBridges.issues) {
+    if (!without.find(issue.piece)) added.issues.push_back(issue);
+  }
+  logIntegration(added);
+}
 
 IntegrationReport AdsService::checkIntegration() const {
   QVR_CHECK_MAIN_QUEUE();
   IntegrationCheckInput input;
   input.storage = storage_;
-  if (config_) {
-    input.sources.clear();
-    for (const auto& [source, key] : config_->sources()) input.sources.insert(source);
-  }
+  if (config_) input.sources = sourcesOf(*config_);
   return QVRAdKit::checkIntegration(environment_, input);
 }
 
 void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
   QVR_CHECK_MAIN_QUEUE();
-  if (!std::exchange(integrationLogged_, true)) logIntegration(checkIntegration());
+  if (!std::exchange(integrationLogged_, true)) {
+    // Before a configuration names its networks no bridge is due: checking them all would warn a
+    // host of networks it never configured. didReceiveConfig logs those of the configuration.
+    IntegrationCheckInput input;
+    input.storage = storage_;
+    if (config_) {
+      input.sources = sourcesOf(*config_);
+      bridgesLogged_ = input.sources;
+    } else {
+      input.sources.clear();
+    }
+    logIntegration(QVRAdKit::checkIntegration(environment_, input));
+  }
   ++runsInProgress_;  // ends wherever the run ends, each path below
   // The run starts as its own task, after this call has returned.
   environment_.mainQueue().async(
@@ -227,6 +263,7 @@ void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_pt
 // background executor, each waiting for its completion, and finishes the run on the main queue.
 void AdsService::didReceiveConfig(const AdsConfig& config) {
   config_ = config;
+  logMissingBridges(config);
   auto starts = std::make_shared<std::vector<NetworkStart>>(initializeAds(config.sources()));
   auto runConfig = std::make_shared<const AdsConfig>(config);
   auto* environment = &environment_;

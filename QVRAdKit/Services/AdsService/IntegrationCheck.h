@@ -3,8 +3,8 @@
 // is missing or failing (IntegrationReport.h): the analytics sink for banner events, the image
 // loader, the logger, the SDK bridges of the configured ad sources, the consent platform, a main
 // queue that nobody drains, and storage that fails a write and read-back. AdsService offers it as
-// checkIntegration() and logs it once at its first start-up run; the sandbox prints it with
-// --check-integration.
+// checkIntegration() and logs it once at its first start-up run (each network's bridge once a
+// configuration names that network); the sandbox prints it with --check-integration.
 // The storage probe writes, reads back and removes one key (kIntegrationProbeKey); nothing else
 // changes. Threading: main queue.
 

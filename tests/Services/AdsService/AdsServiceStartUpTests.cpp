@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
+#include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
 #include "Sandbox/Consent/RecordingMetaDataStore.h"
 #include "Sandbox/Consent/ScriptedConsentPlatform.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
@@ -461,6 +463,29 @@ TEST_F(AdsServiceStartUpTests, CappedIronSourcePlacementGivesNothingAndReloadsRe
   service->reloadAds();
   h.drain();
   EXPECT_GT(h.gma->requests().size(), before + 3);
+}
+
+// The report names a network's missing bridge only once a configuration names that network, and
+// once: a host that bridges one network is not warned of the other, whatever later runs do.
+TEST_F(AdsServiceStartUpTests, TheIntegrationReportNamesOnlyTheBridgesOfConfiguredNetworksOnce) {
+  h.env->setService<IronSourceSDK>(nullptr);
+  const auto bridgeLines = [this] {
+    return std::ranges::count_if(h.logger->entries(), [](const auto& entry) {
+      return entry.function == "checkIntegration()" &&
+             entry.message.find("IronSource bridge") != std::string::npos;
+    });
+  };
+  auto service = run(nullptr, standardConfig({{AdSource::adMob, std::nullopt}}));
+  EXPECT_EQ(bridgeLines(), 0) << "a network the configuration does not name";
+
+  h.configProvider->publish(standardConfig());
+  service->checkConsentAndLoadAds(true);
+  runUntil([&] { return bridgeLines() > 0; });
+  service->checkConsentAndLoadAds(true);
+  h.env->background().waitUntilIdle();
+  h.drain();
+  EXPECT_EQ(bridgeLines(), 1);
+  EXPECT_NE(service->checkIntegration().find("IronSource bridge"), nullptr);
 }
 
 }  // namespace
