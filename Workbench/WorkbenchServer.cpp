@@ -14,9 +14,9 @@
 
 #include "Sandbox/Banner/BannerPicture.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Workbench/BannerRequest.h"
 #include "Workbench/ComparisonRoutes.h"
 #include "Workbench/HttpReplies.h"
-#include "Workbench/BannerRequest.h"
 #include "Workbench/RunRequest.h"
 #include "Workbench/SessionRoutes.h"
 #include "Workbench/WorkbenchAssets.h"
