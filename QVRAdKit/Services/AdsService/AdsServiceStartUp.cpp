@@ -45,6 +45,7 @@
 #include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADMobileAds.h"
+#include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceLogText.h"
 #include "QVRAdKit/Services/AdsService/IntegrationCheck.h"
@@ -307,7 +308,9 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         }
         auto helper = IronSourceHelper::sharedInstance(environment_);
         ironSource_ = helper;
-        if (helper) {
+        // Without a bridge the SDK never answers its start: waiting for it would hold the run,
+        // and with it this service, for ever. The run goes on; the integration report says why.
+        if (helper && environment_.service<IronSourceSDK>()) {
           starts.emplace_back(
               [bridge = std::weak_ptr(helper), appKey = *key](std::function<void()> done) {
                 auto instance = bridge.lock();

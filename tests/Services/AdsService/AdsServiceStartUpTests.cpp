@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
@@ -466,7 +467,8 @@ TEST_F(AdsServiceStartUpTests, CappedIronSourcePlacementGivesNothingAndReloadsRe
 }
 
 // The report names a network's missing bridge only once a configuration names that network, and
-// once: a host that bridges one network is not warned of the other, whatever later runs do.
+// once: a host that bridges one network is not warned of the other, whatever later runs do; and
+// the network without a bridge does not keep the service alive.
 TEST_F(AdsServiceStartUpTests, TheIntegrationReportNamesOnlyTheBridgesOfConfiguredNetworksOnce) {
   h.env->setService<IronSourceSDK>(nullptr);
   const auto bridgeLines = [this] {
@@ -486,6 +488,11 @@ TEST_F(AdsServiceStartUpTests, TheIntegrationReportNamesOnlyTheBridgesOfConfigur
   h.drain();
   EXPECT_EQ(bridgeLines(), 1);
   EXPECT_NE(service->checkIntegration().find("IronSource bridge"), nullptr);
+  // A network that cannot answer its start does not hold the run, nor the service with it.
+  const std::weak_ptr<AdsService> weak = service;
+  service.reset();
+  h.drain();
+  EXPECT_TRUE(weak.expired());
 }
 
 }  // namespace
