@@ -54,6 +54,15 @@ def attribute(frame, attr):
     return [x, x + w, y, y + h, x, x + w, w, h, x + 0.5 * w, y + 0.5 * h][attr]
 
 
+def constraint_expression(c, frames, root, guide):
+    """The constraint's left side minus its right side: first - multiplier * other - constant."""
+    first = attribute(frames[c["view"]], c["attr"])
+    other = c["other"]
+    if other == -1:
+        return first - c["constant"]
+    target = root if other == -2 else guide if other == -3 else frames[other]
+    return first - c["multiplier"] * attribute(target, c["other_attr"]) - c["constant"]
+
 def relation(lhs, rel):
     if rel < 0:
         return lhs <= 0
@@ -69,22 +78,11 @@ def weighed(constraint, priority):
 
 
 def solve(system):
-    width, height, top, left, bottom, right = system["root"]
-    root = (0.0, 0.0, width, height)
-    guide = (left, top, max(0.0, width - left - right), max(0.0, height - top - bottom))
-    frames = []
-    for i, _ in enumerate(system["views"]):
-        frames.append(tuple(kiwi.Variable("v%d_%s" % (i, part)) for part in "xywh"))
+    root, guide, frames = variables(system)
 
     ordered = []  # (constraint index or None, kiwi constraint)
     for c in system["constraints"]:
-        first = attribute(frames[c["view"]], c["attr"])
-        other = c["other"]
-        if other == -1:
-            expression = first - c["constant"]
-        else:
-            target = root if other == -2 else guide if other == -3 else frames[other]
-            expression = first - c["multiplier"] * attribute(target, c["other_attr"]) - c["constant"]
+        expression = constraint_expression(c, frames, root, guide)
         ordered.append((c["index"], weighed(relation(expression, c["relation"]), c["priority"])))
     for i, view in enumerate(system["views"]):
         frame = frames[i]
@@ -125,20 +123,10 @@ def solve(system):
 def weighted_miss(system, fixed=None):
     """The optimum's weighted miss of the non-required relations, with one coordinate of one view
     held at a value when fixed = (view, coordinate 0..3, value); none when that cannot hold."""
-    width, height, top, left, bottom, right = system["root"]
-    root = (0.0, 0.0, width, height)
-    guide = (left, top, max(0.0, width - left - right), max(0.0, height - top - bottom))
-    frames = [tuple(kiwi.Variable("v%d_%s" % (i, part)) for part in "xywh")
-              for i in range(len(system["views"]))]
+    root, guide, frames = variables(system)
     required, soft = [], []
     for c in system["constraints"]:
-        first = attribute(frames[c["view"]], c["attr"])
-        other = c["other"]
-        if other == -1:
-            expression = first - c["constant"]
-        else:
-            target = root if other == -2 else guide if other == -3 else frames[other]
-            expression = first - c["multiplier"] * attribute(target, c["other_attr"]) - c["constant"]
+        expression = constraint_expression(c, frames, root, guide)
         (required if c["priority"] >= REQUIRED else soft).append(
             (expression, c["relation"], c["priority"]))
     for i, view in enumerate(system["views"]):
