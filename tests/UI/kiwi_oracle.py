@@ -63,6 +63,17 @@ def constraint_expression(c, frames, root, guide):
     target = root if other == -2 else guide if other == -3 else frames[other]
     return first - c["multiplier"] * attribute(target, c["other_attr"]) - c["constant"]
 
+
+def variables(system):
+    """The root's frame, its safe-area guide's frame and a frame of new variables per view."""
+    width, height, top, left, bottom, right = system["root"]
+    root = (0.0, 0.0, width, height)
+    guide = (left, top, max(0.0, width - left - right), max(0.0, height - top - bottom))
+    frames = [tuple(kiwi.Variable("v%d_%s" % (i, part)) for part in "xywh")
+              for i in range(len(system["views"]))]
+    return root, guide, frames
+
+
 def relation(lhs, rel):
     if rel < 0:
         return lhs <= 0
