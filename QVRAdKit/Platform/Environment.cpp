@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <typeindex>
 #include <utility>
 
 #include "QVRAdKit/Platform/InMemoryUserDefaults.h"
@@ -45,10 +46,12 @@ Environment::~Environment() {
     const Scope whileDestroying(*this, Scope::Reach::thisThread);
     // Background work may still reach the registry or post to the main queue: stop it first.
     background_->shutdown();
-    std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry;
+    std::vector<std::unique_ptr<Slot>> registry;
     {
       std::lock_guard lock(registryMutex_);
-      registry.swap(registry_);
+      registry.swap(ownedSlots_);
+      for (auto& slot : indexedSlots_) slot.store(nullptr, std::memory_order_release);
+      overflowSlots_.clear();
     }
     registry.clear();  // destroyed without the lock: their destructors may use the registry
     mainQueue_->discardPending();
@@ -97,13 +100,31 @@ Environment::Scope::~Scope() {
   }
 }
 
-std::shared_ptr<Environment::Slot> Environment::slotFor(std::type_index type, bool create) const {
+std::size_t Environment::typeKey(const std::type_info& type) {
+  static std::mutex mutex;
+  static std::unordered_map<std::type_index, std::size_t> keys;
+  std::lock_guard lock(mutex);
+  return keys.try_emplace(std::type_index(type), keys.size()).first->second;
+}
+
+Environment::Slot* Environment::slotFor(std::size_t key, bool create) const {
+  if (key < kIndexedSlots) {
+    if (Slot* slot = indexedSlots_[key].load(std::memory_order_acquire)) return slot;
+    if (!create) return nullptr;
+  }
   std::lock_guard lock(registryMutex_);
-  auto found = registry_.find(type);
-  if (found != registry_.end()) return found->second;
+  if (key < kIndexedSlots) {
+    if (Slot* slot = indexedSlots_[key].load(std::memory_order_acquire)) return slot;
+  } else if (auto found = overflowSlots_.find(key); found != overflowSlots_.end()) {
+    return found->second;
+  }
   if (!create) return nullptr;
-  auto slot = std::make_shared<Slot>();
-  registry_.emplace(type, slot);
+  Slot* slot = ownedSlots_.emplace_back(std::make_unique<Slot>()).get();
+  if (key < kIndexedSlots) {
+    indexedSlots_[key].store(slot, std::memory_order_release);
+  } else {
+    overflowSlots_.emplace(key, slot);
+  }
   return slot;
 }
 

@@ -29,15 +29,17 @@
 // process-wide scope (the default) also serves threads that have no scope of their own. The
 // background executor's threads always see the environment that owns them.
 
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <typeindex>
 #include <typeinfo>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "QVRAdKit/Platform/Application.h"
 #include "QVRAdKit/Platform/BackgroundExecutor.h"
@@ -126,19 +128,17 @@ class Environment {
   // The object registered for T (by setService or sharedInstance), or nullptr.
   template <class T>
   [[nodiscard]] std::shared_ptr<T> service() const {
-    const std::shared_ptr<Slot> slot = slotFor(typeid(T), false);
-    if (!slot) return nullptr;
-    std::lock_guard lock(slot->mutex);
-    return std::static_pointer_cast<T>(slot->value);
+    Slot* slot = slotFor(keyOf<T>(), false);
+    if (slot == nullptr) return nullptr;
+    return std::static_pointer_cast<T>(slot->value.load(std::memory_order_acquire));
   }
 
   // Registers (or, with nullptr, removes) the object for T, replacing any earlier one.
   template <class T>
   void setService(std::shared_ptr<T> object) {
-    const std::shared_ptr<Slot> slot = slotFor(typeid(T), true);
-    std::shared_ptr<void> replaced;  // destroyed after the slot's lock is released
-    std::lock_guard lock(slot->mutex);
-    replaced = std::exchange(slot->value, std::move(object));
+    Slot* slot = slotFor(keyOf<T>(), true);
+    // The replaced object is destroyed here, outside any lock: its destructor may use the registry.
+    slot->value.exchange(std::shared_ptr<void>(std::move(object)), std::memory_order_acq_rel);
   }
 
   // The object registered for T; when there is none, the one make() returns, registered. make runs
@@ -146,10 +146,20 @@ class Environment {
   // object); it may use other services and shared instances, but not T's own.
   template <class T, class Make>
   std::shared_ptr<T> sharedInstance(Make&& make) {
-    const std::shared_ptr<Slot> slot = slotFor(typeid(T), true);
-    std::lock_guard lock(slot->mutex);
-    if (!slot->value) slot->value = std::shared_ptr<T>(std::forward<Make>(make)());
-    return std::static_pointer_cast<T>(slot->value);
+    Slot* slot = slotFor(keyOf<T>(), true);
+    if (auto value = slot->value.load(std::memory_order_acquire)) {
+      return std::static_pointer_cast<T>(value);
+    }
+    std::lock_guard lock(slot->making);
+    std::shared_ptr<void> current = slot->value.load(std::memory_order_acquire);
+    if (!current) {
+      std::shared_ptr<void> made = std::shared_ptr<T>(std::forward<Make>(make)());
+      // A setService that ran meanwhile wins: its object is the one registered.
+      if (slot->value.compare_exchange_strong(current, made, std::memory_order_acq_rel)) {
+        current = std::move(made);
+      }
+    }
+    return std::static_pointer_cast<T>(current);
   }
 
   // Test support. Drains the main queue until done() answers true, waiting (not sleeping) for
@@ -163,13 +173,26 @@ class Environment {
   void advance(TimeInterval interval);
 
  private:
+  // A registered object. The value is read without a lock (a look-up is on the hot path of every
+  // ad); making is held only while sharedInstance makes the first object.
   struct Slot {
-    std::mutex mutex;
-    std::shared_ptr<void> value;
+    std::atomic<std::shared_ptr<void>> value;
+    std::mutex making;
   };
 
-  std::shared_ptr<Slot> slotFor(std::type_index type, bool create) const;
+  // A small number per type, the same in every environment of the process, so that a look-up
+  // indexes an array instead of hashing the type's name under a lock.
+  static std::size_t typeKey(const std::type_info& type);
+  template <class T>
+  static std::size_t keyOf() {
+    static const std::size_t key = typeKey(typeid(T));
+    return key;
+  }
+  Slot* slotFor(std::size_t key, bool create) const;
 
+  // Types with a key below kIndexedSlots are found in indexedSlots_ without a lock; the others
+  // (only a process with very many registered types has them) in overflowSlots_ under the lock.
+  static constexpr std::size_t kIndexedSlots = 64;
   std::shared_ptr<ManualClock> manualClock_;
   std::shared_ptr<const Clock> clock_;
   std::shared_ptr<UserDefaults> userDefaults_;
@@ -179,8 +202,10 @@ class Environment {
   std::unique_ptr<MainQueue> mainQueue_;
   std::unique_ptr<BackgroundExecutor> background_;
 
-  mutable std::mutex registryMutex_;
-  mutable std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry_;
+  mutable std::array<std::atomic<Slot*>, kIndexedSlots> indexedSlots_{};
+  mutable std::mutex registryMutex_;  // guards creating slots, ownedSlots_ and overflowSlots_
+  mutable std::unordered_map<std::size_t, Slot*> overflowSlots_;
+  mutable std::vector<std::unique_ptr<Slot>> ownedSlots_;
 };
 
 }  // namespace QVRAdKit::Platform

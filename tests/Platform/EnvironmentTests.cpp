@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "QVRAdKit/Platform/BackgroundExecutor.h"
@@ -166,6 +167,47 @@ TEST(EnvironmentTest, SharedInstanceIsMadeOncePerEnvironmentEvenWhenThreadsRace)
   auto other = Environment::makeForTesting();
   EXPECT_NE(other->sharedInstance<Counter>(make), fromA);
   EXPECT_EQ(makes.load(), 2);
+}
+
+// A distinct type per index, to fill the registry beyond its lock-free part.
+template <int Index>
+struct Tagged {
+  int value = Index;
+};
+
+template <int Index>
+void expectOwnObjects(const Environment& first, const Environment& second) {
+  const auto mine = first.service<Tagged<Index>>();
+  ASSERT_NE(mine, nullptr) << Index;
+  EXPECT_EQ(mine->value, Index);
+  EXPECT_NE(mine, second.service<Tagged<Index>>()) << Index;
+}
+
+template <int Index>
+void expectRemovedFromFirstOnly(const Environment& first, const Environment& second) {
+  EXPECT_EQ(first.service<Tagged<Index>>(), nullptr) << Index;
+  const auto theirs = second.service<Tagged<Index>>();
+  ASSERT_NE(theirs, nullptr) << Index;
+  EXPECT_EQ(theirs->value, Index);
+}
+
+template <int... Index>
+void registerAndCheckEach(std::integer_sequence<int, Index...> /*indices*/) {
+  auto first = Environment::makeForTesting();
+  auto second = Environment::makeForTesting();
+  (first->setService(std::make_shared<Tagged<Index>>()), ...);
+  (second->sharedInstance<Tagged<Index>>([] { return std::make_shared<Tagged<Index>>(); }), ...);
+  (expectOwnObjects<Index>(*first, *second), ...);
+  (first->setService(std::shared_ptr<Tagged<Index>>()), ...);
+  (expectRemovedFromFirstOnly<Index>(*first, *second), ...);
+  // A registered object wins over make.
+  auto own = std::make_shared<Tagged<0>>();
+  first->setService(own);
+  EXPECT_EQ(first->sharedInstance<Tagged<0>>([] { return std::make_shared<Tagged<0>>(); }), own);
+}
+
+TEST(EnvironmentTest, EachOfManyTypesKeepsItsOwnObjectPerEnvironment) {
+  registerAndCheckEach(std::make_integer_sequence<int, 150>());
 }
 
 TEST(EnvironmentTest, RunUntilWaitsForWorkHandedBackFromTheBackground) {
