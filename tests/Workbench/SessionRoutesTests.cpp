@@ -9,12 +9,9 @@
 namespace QVRAdKit::Workbench {
 namespace {
 
+using Testing::defaultText;
 using Testing::WorkbenchHttp;
 using Json = nlohmann::json;
-
-std::string defaultText() {
-  return std::string(Sandbox::kDefaultSandboxConfigurationJson);
-}
 
 TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
   WorkbenchHttp http;
@@ -53,7 +50,6 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
 
 TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
   WorkbenchHttp http;
-  const std::string token = http.server->token();
   const Json base = {{"configuration", defaultText()}, {"seed", "3"}, {"minutes", 10}, {"at", 60}};
   const auto with = [&base](const char* field, Json value) {
     Json body = base;
@@ -71,94 +67,34 @@ TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
     const char* name;
     const char* path;
     std::string body;
-    httplib::Headers headers;
-    bool withToken;
     int status;
     std::string errorStart;
   };
   const std::vector<Case> cases = {
-      {"seed of letters", "/api/sessions", with("seed", "abc"), {}, true, 400, "seed:"},
-      {"negative seed", "/api/sessions", with("seed", -1), {}, true, 400, "seed:"},
-      {"negative seed text", "/api/sessions", with("seed", "-1"), {}, true, 400, "seed:"},
-      {"fractional seed", "/api/sessions", with("seed", 2.5), {}, true, 400, "seed:"},
-      {"seed beyond 64 bits",
-       "/api/sessions",
-       with("seed", "18446744073709551616"),
-       {},
-       true,
-       400,
-       "seed:"},
-      {"empty seed", "/api/sessions", with("seed", ""), {}, true, 400, "seed:"},
-      {"null seed", "/api/sessions", with("seed", nullptr), {}, true, 400, "seed:"},
-      {"no minutes", "/api/sessions", with("minutes", 0), {}, true, 400, "minutes:"},
-      {"sessions given", "/api/sessions", with("sessions", 3), {}, true, 400, "sessions:"},
-      {"no configuration",
-       "/api/sessions",
-       without("configuration"),
-       {},
-       true,
-       400,
-       "configuration:"},
-      {"configuration with errors",
-       "/api/sessions",
-       with("configuration", broken),
-       {},
-       true,
-       422,
+      {"seed of letters", "/api/sessions", with("seed", "abc"), 400, "seed:"},
+      {"negative seed", "/api/sessions", with("seed", -1), 400, "seed:"},
+      {"negative seed text", "/api/sessions", with("seed", "-1"), 400, "seed:"},
+      {"fractional seed", "/api/sessions", with("seed", 2.5), 400, "seed:"},
+      {"seed beyond 64 bits", "/api/sessions", with("seed", "18446744073709551616"), 400, "seed:"},
+      {"empty seed", "/api/sessions", with("seed", ""), 400, "seed:"},
+      {"null seed", "/api/sessions", with("seed", nullptr), 400, "seed:"},
+      {"no minutes", "/api/sessions", with("minutes", 0), 400, "minutes:"},
+      {"sessions given", "/api/sessions", with("sessions", 3), 400, "sessions:"},
+      {"no configuration", "/api/sessions", without("configuration"), 400, "configuration:"},
+      {"configuration with errors", "/api/sessions", with("configuration", broken), 422,
        "the configuration has errors"},
-      {"malformed JSON",
-       "/api/sessions",
-       "{\"seed\": ",
-       {},
-       true,
-       400,
-       "the request body is not valid JSON"},
-      {"not an object",
-       "/api/sessions/snapshot",
-       "\"x\"",
-       {},
-       true,
-       400,
+      {"malformed JSON", "/api/sessions", "{\"seed\": ", 400, "the request body is not valid JSON"},
+      {"not an object", "/api/sessions/snapshot", "\"x\"", 400,
        "the request must be a JSON object"},
-      {"no moment", "/api/sessions/snapshot", without("at"), {}, true, 400, "at:"},
-      {"moment before the start", "/api/sessions/snapshot", with("at", -1), {}, true, 400, "at:"},
-      {"moment after the end", "/api/sessions/snapshot", with("at", 600.5), {}, true, 400, "at:"},
-      {"moment as text", "/api/sessions/snapshot", with("at", "60"), {}, true, 400, "at:"},
-      {"bad seed of a snapshot",
-       "/api/sessions/snapshot",
-       with("seed", "1e3"),
-       {},
-       true,
-       400,
-       "seed:"},
-      {"no token", "/api/sessions", base.dump(), {}, false, 403, "missing or wrong"},
-      {"wrong token",
-       "/api/sessions/snapshot",
-       base.dump(),
-       {{WorkbenchServer::kTokenHeader, "0"}},
-       false,
-       403,
-       "missing or wrong"},
-      {"another origin",
-       "/api/sessions",
-       base.dump(),
-       {{"Origin", "http://evil.example"}},
-       true,
-       403,
-       "requests from another origin"},
-      {"oversized",
-       "/api/sessions/snapshot",
-       std::string(WorkbenchServer::kMaxBodyBytes + 1, ' '),
-       {},
-       true,
-       413,
-       "the request body is larger"},
+      {"no moment", "/api/sessions/snapshot", without("at"), 400, "at:"},
+      {"moment before the start", "/api/sessions/snapshot", with("at", -1), 400, "at:"},
+      {"moment after the end", "/api/sessions/snapshot", with("at", 600.5), 400, "at:"},
+      {"moment as text", "/api/sessions/snapshot", with("at", "60"), 400, "at:"},
+      {"bad seed of a snapshot", "/api/sessions/snapshot", with("seed", "1e3"), 400, "seed:"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    httplib::Headers headers = c.headers;
-    if (c.withToken) headers.emplace(WorkbenchServer::kTokenHeader, token);
-    auto answer = http.client->Post(c.path, headers, c.body, "application/json");
+    auto answer = http.post(c.path, c.body);
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status, c.status) << answer->body;
     const auto body = WorkbenchHttp::json(answer);

@@ -13,6 +13,11 @@
 
 namespace QVRAdKit::Workbench::Testing {
 
+// The default configuration's text, as the page opens it.
+inline std::string defaultText() {
+  return std::string(Sandbox::kDefaultSandboxConfigurationJson);
+}
+
 class WorkbenchHttp {
  public:
   explicit WorkbenchHttp(WorkbenchServer::Options options = defaults()) {
