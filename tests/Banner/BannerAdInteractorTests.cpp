@@ -27,11 +27,8 @@ using Testing::FakeBannerPresenter;
 using Testing::RecordingBannerAdListener;
 using Testing::TableBannerAppearanceProvider;
 using Testing::Trace;
+using Testing::url;
 using Parameters = std::vector<std::pair<std::string, ReportingValue>>;
-
-URL url(const char* text) {
-  return URL::string(text).value();
-}
 
 const URL kImage = url("https://cdn.example/icon.png");
 const URL kRedirect = url("https://partner.example/landing");

@@ -23,7 +23,7 @@
 namespace QVRAdKit {
 namespace {
 
-BannerAdModel offer(std::string title) {
+BannerAdModel offerTitled(std::string title) {
   return BannerAdModel("kd_free_trial_2022", std::move(title), "Try it now",
                        Platform::URL::string("https://cdn.example/partner.png").value(),
                        Platform::URL::string("https://partner.example/offer").value(),
@@ -74,7 +74,7 @@ TEST_F(BannerHostContractTest, HeightStreamFollowsModelStyleAndWidth) {
   banner->layoutIfNeeded();
   EXPECT_EQ(heights, std::vector<double>{0});  // a width but still no model
 
-  provider_->model()->accept(offer("Seven days free"));
+  provider_->model()->accept(offerTitled("Seven days free"));
   banner->layoutIfNeeded();
   const double wide = banner->systemLayoutSizeFitting(390).height;
   ASSERT_GT(wide, 0);
@@ -82,7 +82,8 @@ TEST_F(BannerHostContractTest, HeightStreamFollowsModelStyleAndWidth) {
   EXPECT_EQ(banner->requiredHeight(), wide);
 
   // A narrow width wraps the long title onto more lines: the host hears the new height.
-  provider_->model()->accept(offer("Seven days free, then a plan that suits the way you browse"));
+  provider_->model()->accept(
+      offerTitled("Seven days free, then a plan that suits the way you browse"));
   banner->setFrame({{0, 0}, {200, wide}});
   banner->layoutIfNeeded();
   const double narrow = banner->systemLayoutSizeFitting(200).height;
@@ -96,7 +97,7 @@ TEST_F(BannerHostContractTest, HeightStreamFollowsModelStyleAndWidth) {
 
 TEST_F(BannerHostContractTest, AListenerLetGoWhileTheBannerLivesIsReportedOnce) {
   auto listener = std::make_shared<Testing::RecordingBannerAdListener>();
-  provider_->model()->accept(offer("Seven days free"));
+  provider_->model()->accept(offerTitled("Seven days free"));
   auto banner = BannerAdBuilder(provider_).buildBannerAd(listener);
   const std::string kText = "listener was released";
   banner->ctaAction();
@@ -106,7 +107,7 @@ TEST_F(BannerHostContractTest, AListenerLetGoWhileTheBannerLivesIsReportedOnce) 
   listener.reset();  // an inline listener the host never kept
   banner->ctaAction();
   banner->closeButtonAction();
-  provider_->model()->accept(offer("Another offer"));
+  provider_->model()->accept(offerTitled("Another offer"));
   EXPECT_EQ(entriesContaining(kText), 1U);
 
   // A host that wants no listener passes none and hears nothing about it.
@@ -119,7 +120,9 @@ TEST_F(BannerHostContractTest, AListenerLetGoWhileTheBannerLivesIsReportedOnce) 
 TEST_F(BannerHostContractTest, AModelPublishedOnAnotherThreadIsDrawnOnTheMainQueue) {
   auto banner = BannerAdBuilder(provider_).buildBannerAd();
   ASSERT_FALSE(banner->hasContent());
-  std::thread([this] { provider_->model()->accept(offer("From the network thread")); }).join();
+  std::thread([this] {
+    provider_->model()->accept(offerTitled("From the network thread"));
+  }).join();
   EXPECT_FALSE(banner->hasContent());  // nothing drawn on the publishing thread
   env_->mainQueue().runUntilIdle();
   ASSERT_TRUE(banner->hasContent());
@@ -147,7 +150,7 @@ class ThrowingAppearances final : public BannerAppearanceProvider {
 
 TEST_F(BannerHostContractTest, ThrowingHostCodeIsLoggedAndTheBannerGoesOn) {
   auto listener = std::make_shared<ThrowingListener>();
-  provider_->model()->accept(offer("Seven days free"));
+  provider_->model()->accept(offerTitled("Seven days free"));
   auto banner =
       BannerAdBuilder(provider_, std::make_shared<ThrowingAppearances>()).buildBannerAd(listener);
   EXPECT_TRUE(banner->hasContent());  // shown with the bare style

@@ -10,15 +10,13 @@
 #include "QVRAdKit/Banner/BannerAppearance.h"
 #include "QVRAdKit/Banner/BannerCTAType.h"
 #include "QVRAdKit/Banner/PartnerAdName.h"
+#include "Support/BannerTestDoubles.h"
 
 namespace QVRAdKit {
 namespace {
 
 using Platform::URL;
-
-URL url(const char* text) {
-  return URL::string(text).value();
-}
+using Testing::url;
 
 TEST(BannerValueTypesTest, RawValuesMatchExactly) {
   EXPECT_EQ(rawValue(PartnerAdName::kdFreeTrial2022), "kd_free_trial_2022");

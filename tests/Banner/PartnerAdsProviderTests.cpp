@@ -15,18 +15,16 @@
 #include "Sandbox/HostServices/SandboxUser.h"
 #include "Sandbox/HostServices/SandboxUserService.h"
 #include "Sandbox/Logging/RecordingLogger.h"
+#include "Support/BannerTestDoubles.h"
 
 namespace QVRAdKit {
 namespace {
 
 using Platform::URL;
 using Sandbox::SandboxPartnerAd;
+using Testing::url;
 using Status = QVVPNManagerStatus;
 using Ads = std::vector<std::shared_ptr<const QVPartnerAd>>;
-
-URL url(const char* text) {
-  return URL::string(text).value();
-}
 
 SandboxPartnerAd::Fields shownAd(std::string title, std::int64_t enabledState = 1) {
   return {.redirectUrl = url("https://partner.example/landing"),

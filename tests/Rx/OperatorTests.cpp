@@ -23,7 +23,7 @@ struct Recorder {
   }
 };
 
-Error makeError() {
+Error boomError() {
   return std::make_exception_ptr(std::runtime_error("boom"));
 }
 
@@ -44,7 +44,7 @@ TEST(BehaviorSubjectTests, CompletedSubjectGivesLateSubscriberOnlyTheCompletion)
   EXPECT_TRUE(subject.value());
 
   BehaviorSubject<int> failing(0);
-  failing.onError(makeError());
+  failing.onError(boomError());
   Recorder<int> afterError;
   auto errorSubscription = afterError.subscribe(failing.asObservable());
   EXPECT_TRUE(afterError.values.empty());
@@ -103,7 +103,7 @@ TEST(CombineLatestTests, ErrorIsCaughtAndEndsTheCombination) {
       .bind(relay)
       .disposed(bag);
   EXPECT_TRUE(relay.value());
-  b.onError(makeError());
+  b.onError(boomError());
   EXPECT_FALSE(relay.value());
   a.onNext(true);  // the combination has ended
   EXPECT_FALSE(relay.value());
@@ -120,7 +120,7 @@ TEST(OperatorTests, BindToARelayKeepsItsValueOnTheEndAndSurvivesTheRelay) {
   BehaviorRelay<int> failing(0);
   BehaviorSubject<int> failingSource(5);
   auto failingBinding = failingSource.asObservable().bind(failing);
-  failingSource.onError(makeError());
+  failingSource.onError(boomError());
   EXPECT_EQ(failing.value(), 5);
 
   // The binding outlives its relay: later values go nowhere, and nothing touches the dead relay.
@@ -155,7 +155,7 @@ TEST(OperatorTests, BindToAnObserverForwardsValuesThenTheCompletionOrTheError) {
   BehaviorSubject<int> failing(7);
   auto failed = std::make_shared<RecordingObserver>();
   auto failedBinding = failing.asObservable().bind(failed);
-  failing.onError(makeError());
+  failing.onError(boomError());
   EXPECT_EQ(failed->events, (Events{"7", "error"}));
 
   // Disposing the binding stops it before the end, and releases the observer.

@@ -16,8 +16,14 @@
 #include "QVRAdKit/Banner/BannerAdPresentable.h"
 #include "QVRAdKit/Banner/BannerAppearanceProvider.h"
 #include "QVRAdKit/Host/UCRSink.h"
+#include "QVRAdKit/Platform/URL.h"
 
 namespace QVRAdKit::Testing {
+
+// A URL the test knows to be well formed.
+inline Platform::URL url(const char* text) {
+  return Platform::URL::string(text).value();
+}
 
 // Calls in the order they happened, across every double that shares it.
 using Trace = std::vector<std::string>;

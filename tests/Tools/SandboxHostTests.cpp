@@ -16,16 +16,16 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-struct Outcome {
+struct HostOutcome {
   SandboxHostSummary summary;
   std::vector<std::string> narration;
   std::vector<std::string> events;
 };
 
 // Runs the host on a storage file of its own, removed afterwards.
-Outcome play(SandboxHostOptions options) {
+HostOutcome playHost(SandboxHostOptions options) {
   std::ostringstream events;
-  Outcome outcome;
+  HostOutcome outcome;
   options.storagePath = (std::filesystem::temp_directory_path() /
                          ("qvr-host-test-" + std::to_string(std::random_device{}()) + ".sqlite"))
                             .string();
@@ -54,7 +54,7 @@ TEST(SandboxHostTest, TenMinutesShowInterstitialsAndWriteOneJsonObjectPerEvent) 
   SandboxHostOptions options;
   options.seed = 7;
   options.duration = 600;
-  const Outcome outcome = play(options);
+  const HostOutcome outcome = playHost(options);
   const SandboxHostSummary& summary = outcome.summary;
 
   // The consent form ends the first run; the answer starts the second, which loads the ads.
@@ -93,14 +93,14 @@ TEST(SandboxHostTest, SameSeedReplaysTheSameSessionAndAnotherSeedDoesNot) {
   SandboxHostOptions options;
   options.seed = 11;
   options.duration = 1800;
-  const Outcome first = play(options);
-  const Outcome again = play(options);
+  const HostOutcome first = playHost(options);
+  const HostOutcome again = playHost(options);
   EXPECT_EQ(first.narration, again.narration);
   EXPECT_EQ(first.summary.text(), again.summary.text());
   EXPECT_EQ(first.events, again.events) << "ads carry the same uuids, events the same times";
 
   options.seed = 12;
-  EXPECT_NE(play(options).narration, first.narration);
+  EXPECT_NE(playHost(options).narration, first.narration);
 }
 
 // A stop request ends the session between two steps of the clock: what was played is the
@@ -114,12 +114,12 @@ TEST(SandboxHostTest, AStoppedSessionIsTheBeginningOfTheWholeOne) {
     ++steps;
     return false;
   };
-  const Outcome whole = play(options);
+  const HostOutcome whole = playHost(options);
   ASSERT_GT(steps, 4);
   const int half = steps / 2;
   steps = 0;
   options.stopRequested = [&steps, half] { return ++steps > half; };
-  const Outcome stopped = play(options);
+  const HostOutcome stopped = playHost(options);
 
   EXPECT_GT(stopped.summary.simulatedSeconds, 0);
   EXPECT_LT(stopped.summary.simulatedSeconds, whole.summary.simulatedSeconds);
@@ -138,7 +138,7 @@ TEST(SandboxHostTest, PremiumUserAndConsentOutsideTheRegionChangeTheSession) {
   SandboxHostOptions premium;
   premium.duration = 1200;
   premium.premium = true;
-  const Outcome noAds = play(premium);
+  const HostOutcome noAds = playHost(premium);
   EXPECT_EQ(std::tuple(shownInterstitials(noAds.summary), noAds.summary.rewardedShown),
             std::tuple(0, 0));
   EXPECT_TRUE(noAds.summary.networks.empty());
@@ -147,7 +147,7 @@ TEST(SandboxHostTest, PremiumUserAndConsentOutsideTheRegionChangeTheSession) {
   SandboxHostOptions outside;
   outside.duration = 60;
   outside.configuration.consent.region = ConsentRegion::consentNotRequired;
-  const Outcome noForm = play(outside);
+  const HostOutcome noForm = playHost(outside);
   EXPECT_EQ(std::tuple(noForm.summary.consentFormShown, noForm.summary.runs), std::tuple(false, 1));
   EXPECT_GT(noForm.summary.networks.at("admob").requests, 0);
 }

@@ -21,7 +21,7 @@ struct Played {
   std::vector<std::string> narration;
 };
 
-Played play(SandboxHostOptions options) {
+Played playSession(SandboxHostOptions options) {
   Played played;
   options.narrator = [&played](std::string_view line) { played.narration.emplace_back(line); };
   auto summary = SandboxHost::run(options);
@@ -80,7 +80,7 @@ TEST_F(SandboxSessionTest, PeriodsOfBillionsOfSecondsAreNarratedExactly) {
   profile.rewardedChance = 0;
   profile.appLaunchTimeout = 3e9;
   options.duration = 2e10;
-  const Played played = play(options);
+  const Played played = playSession(options);
   EXPECT_EQ(played.summary.simulatedSeconds, 2e10);
   EXPECT_TRUE(mentions(played.narration, "app active again after 3000000000s"));
   // The first connect, three billion seconds after the launch (plus the ad's latency).
@@ -99,14 +99,14 @@ TEST_F(SandboxSessionTest, TheAdsPauseOfARewardSurvivesIntoTheNextRun) {
   options.configuration.session.rewardedChance = 1;
   options.configuration.session.pauseAfterReward = 1e6;
 
-  const Played first = play(options);
+  const Played first = playSession(options);
   ASSERT_GE(first.summary.rewardsEarned, 1);
   EXPECT_TRUE(mentions(first.narration, "ads paused for 1000000s"));
   ASSERT_TRUE(first.summary.adsPauseRemaining.has_value());
   EXPECT_GT(*first.summary.adsPauseRemaining, 1e6 - 3600);
 
   options.configuration.session.rewardedChance = 0;
-  const Played second = play(options);
+  const Played second = playSession(options);
   int granted = 0;
   int withheld = 0;
   for (const auto& [placement, counts] : second.summary.interstitials) {
@@ -122,7 +122,7 @@ TEST_F(SandboxSessionTest, TheAdsPauseOfARewardSurvivesIntoTheNextRun) {
             std::string::npos);
 
   options.storagePath = store("fresh.sqlite");
-  const Played fresh = play(options);
+  const Played fresh = playSession(options);
   int freshGranted = 0;
   for (const auto& [placement, counts] : fresh.summary.interstitials) {
     freshGranted += counts.granted;

@@ -19,7 +19,8 @@ using Snapshot = AdsServiceSnapshot;
 using State = Snapshot::AdState;
 using Strings = std::vector<std::string>;
 
-const AdsPlacement kConnect = AdsPlacement::interstitial(InterstitialAdPlacement::connect);
+const AdsPlacement kConnectInterstitial =
+    AdsPlacement::interstitial(InterstitialAdPlacement::connect);
 const AdsPlacement kDisconnect = AdsPlacement::interstitial(InterstitialAdPlacement::disconnect);
 const AdsPlacement kTimewall = AdsPlacement::rewarded(RewardedAdPlacement::timewall);
 const AdsPlacement kMain = AdsPlacement::appOpen(AppOpenAdPlacement::main);
@@ -159,7 +160,7 @@ std::string session(bool inspect) {
   h.drain();
   look();
   EXPECT_EQ(service->appOpenAd(AppOpenAdPlacement::main), nullptr) << "expired";
-  service->reload(kConnect);
+  service->reload(kConnectInterstitial);
   h.drain();
   look();
   EXPECT_EQ(taken > 0, inspect);
@@ -261,12 +262,12 @@ TEST(AdsServiceSnapshotTests, PlacementsAndKeysInOrderWithTheirSources) {
     order.push_back(placement.placement.description());
   }
   EXPECT_EQ(order,
-            (Strings{kConnect.description(),
+            (Strings{kConnectInterstitial.description(),
                      AdsPlacement::interstitial(InterstitialAdPlacement::appLaunch).description(),
                      kTimewall.description(), kMain.description(),
                      AdsPlacement::appOpen(AppOpenAdPlacement::appLaunch).description()}));
-  EXPECT_EQ(at(snapshot, kConnect).source, AdSource::ironSource);
-  EXPECT_EQ(keyNames(at(snapshot, kConnect)), (Strings{"x", "y"}));
+  EXPECT_EQ(at(snapshot, kConnectInterstitial).source, AdSource::ironSource);
+  EXPECT_EQ(keyNames(at(snapshot, kConnectInterstitial)), (Strings{"x", "y"}));
   EXPECT_EQ(keyNames(at(snapshot, AdsPlacement::appOpen(AppOpenAdPlacement::appLaunch))),
             (Strings{"b", "a"}));
   // A rewarded placement without keys is listed, but has no builder and no ads.
@@ -283,14 +284,15 @@ TEST(AdsServiceSnapshotTests, AdStatesFollowLoadsHandOutsFailuresAndExpiry) {
   auto service = bench.loaded();
   Snapshot s = service->snapshot();
   // The duplicate c2 is kept once, at its first place.
-  EXPECT_EQ(keyNames(at(s, kConnect)), (Strings{"c2", "c1", "c3"}));
-  for (const char* name : {"c2", "c1", "c3"}) EXPECT_EQ(state(s, kConnect, name), State::loading);
+  EXPECT_EQ(keyNames(at(s, kConnectInterstitial)), (Strings{"c2", "c1", "c3"}));
+  for (const char* name : {"c2", "c1", "c3"})
+    EXPECT_EQ(state(s, kConnectInterstitial, name), State::loading);
   EXPECT_EQ(state(s, kTimewall, "r1"), State::loading);
   EXPECT_FALSE(key(s, kTimewall, "r2").ad)
       << "the rewarded builder holds one ad, for its first key";
-  const std::string c1 = key(s, kConnect, "c1").ad->uuid;
+  const std::string c1 = key(s, kConnectInterstitial, "c1").ad->uuid;
   EXPECT_FALSE(c1.empty());
-  EXPECT_NE(c1, key(s, kConnect, "c2").ad->uuid);
+  EXPECT_NE(c1, key(s, kConnectInterstitial, "c2").ad->uuid);
 
   h.clock().advance(10);
   h.gma->fill(h.lastRequest("c1"));
@@ -299,28 +301,28 @@ TEST(AdsServiceSnapshotTests, AdStatesFollowLoadsHandOutsFailuresAndExpiry) {
   h.gma->fill(h.lastRequest("r1"));
   h.clock().advance(5);
   s = service->snapshot();
-  EXPECT_EQ(state(s, kConnect, "c1"), State::loaded);
-  EXPECT_EQ(state(s, kConnect, "c2"), State::failed);
-  EXPECT_EQ(state(s, kConnect, "c3"), State::loading);
+  EXPECT_EQ(state(s, kConnectInterstitial, "c1"), State::loaded);
+  EXPECT_EQ(state(s, kConnectInterstitial, "c2"), State::failed);
+  EXPECT_EQ(state(s, kConnectInterstitial, "c3"), State::loading);
   EXPECT_EQ(state(s, kTimewall, "r1"), State::loaded);
   // Ages: from the request for interstitials, from the load for app-open ads.
-  EXPECT_EQ(key(s, kConnect, "c1").ad->age, 15);
-  EXPECT_EQ(key(s, kConnect, "c1").ad->ageOrigin, Snapshot::AgeOrigin::requested);
+  EXPECT_EQ(key(s, kConnectInterstitial, "c1").ad->age, 15);
+  EXPECT_EQ(key(s, kConnectInterstitial, "c1").ad->ageOrigin, Snapshot::AgeOrigin::requested);
   EXPECT_EQ(key(s, kMain, "o1").ad->age, 5);
   EXPECT_EQ(key(s, kMain, "o1").ad->ageOrigin, Snapshot::AgeOrigin::loaded);
   EXPECT_EQ(key(s, kMain, "o2").ad->ageOrigin, Snapshot::AgeOrigin::requested);
   EXPECT_EQ(key(s, kMain, "o2").ad->age, 15);
 
   // Handing out c1 replaces it at once: c2 (failed) and c1 get fresh ads that are loading.
-  const std::string c2 = key(s, kConnect, "c2").ad->uuid;
+  const std::string c2 = key(s, kConnectInterstitial, "c2").ad->uuid;
   auto handedOut = service->interstitialAd(InterstitialAdPlacement::connect);
   ASSERT_NE(handedOut, nullptr);
   s = service->snapshot();
-  EXPECT_EQ(state(s, kConnect, "c1"), State::loading);
-  EXPECT_NE(key(s, kConnect, "c1").ad->uuid, c1);
-  EXPECT_EQ(key(s, kConnect, "c1").ad->age, 0);
-  EXPECT_EQ(state(s, kConnect, "c2"), State::loading);
-  EXPECT_NE(key(s, kConnect, "c2").ad->uuid, c2);
+  EXPECT_EQ(state(s, kConnectInterstitial, "c1"), State::loading);
+  EXPECT_NE(key(s, kConnectInterstitial, "c1").ad->uuid, c1);
+  EXPECT_EQ(key(s, kConnectInterstitial, "c1").ad->age, 0);
+  EXPECT_EQ(state(s, kConnectInterstitial, "c2"), State::loading);
+  EXPECT_NE(key(s, kConnectInterstitial, "c2").ad->uuid, c2);
 
   // The rewarded ad is not replaced when shown: it reloads itself, keeping its uuid.
   const std::string reward = key(s, kTimewall, "r1").ad->uuid;
@@ -350,7 +352,7 @@ TEST(AdsServiceSnapshotTests, AdStatesFollowLoadsHandOutsFailuresAndExpiry) {
   // A premium user empties the waterfalls: the keys stay, without ads.
   h.setPremium(true);
   s = service->snapshot();
-  for (const auto& entry : at(s, kConnect).keys) EXPECT_FALSE(entry.ad) << entry.key;
+  for (const auto& entry : at(s, kConnectInterstitial).keys) EXPECT_FALSE(entry.ad) << entry.key;
   EXPECT_TRUE(key(s, kTimewall, "r1").ad) << "the rewarded ad stays";
 }
 
@@ -366,7 +368,7 @@ TEST(AdsServiceSnapshotTests, AnAdShownWithoutBeingTakenIsUsed) {
   }
   const Snapshot s = service->snapshot();
   EXPECT_EQ(state(s, kMain, "o2"), State::used);
-  EXPECT_EQ(state(s, kConnect, "c3"), State::used);
+  EXPECT_EQ(state(s, kConnectInterstitial, "c3"), State::used);
 }
 
 TEST(AdsServiceSnapshotTests, RewardedAdIsIdleUntilItsBuilderStarts) {
@@ -379,7 +381,7 @@ TEST(AdsServiceSnapshotTests, RewardedAdIsIdleUntilItsBuilderStarts) {
   const Snapshot s = service->snapshot();
   EXPECT_EQ(state(s, kTimewall, "r1"), State::idle);
   EXPECT_FALSE(key(s, kTimewall, "r1").ad->age);
-  EXPECT_FALSE(key(s, kConnect, "c1").ad);
+  EXPECT_FALSE(key(s, kConnectInterstitial, "c1").ad);
 }
 
 TEST(AdsServiceSnapshotTests, ConsentAsTheConsentServiceKnowsIt) {
