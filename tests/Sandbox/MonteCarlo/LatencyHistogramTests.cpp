@@ -137,5 +137,25 @@ TEST(LatencyHistogramTest, ClearedOrSelfMergedHoldsWhatAFreshOneWould) {
   EXPECT_EQ(reused.sampleCount(), 2 * second.size());
 }
 
+// A session's few buckets merged into large totals: all of them already there, or one new.
+TEST(LatencyHistogramTest, ASmallPartMergesIntoLargeTotalsAsIntoOneHistogram) {
+  const std::vector<std::vector<std::int64_t>> parts = {{37, 370, 370}, {37, 999999, 3700}};
+  for (const auto& part : parts) {
+    LatencyHistogram totals;
+    LatencyHistogram whole;
+    for (std::int64_t i = 0; i < 200; ++i) {
+      totals.add(i * 37);
+      whole.add(i * 37);
+    }
+    LatencyHistogram small;
+    for (std::int64_t value : part) {
+      small.add(value);
+      whole.add(value);
+    }
+    totals.merge(small);
+    EXPECT_EQ(totals, whole) << part[1];
+  }
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Sandbox
