@@ -179,17 +179,20 @@ TEST_F(AdsReporterTest, TheReusedRecordStaysWholeAcrossEventsAndReentrantReports
   reentrant->reportAdOpened(AdSource::adMob, std::nullopt, "UUID-1", std::nullopt);
   reentrant->reportAdRequested(AdSource::adMob, "unit", "UUID-2");
   reentrant->reportAdLoaded(AdSource::adMob, "unit", "UUID-2", "GADMAdapterGoogleAdMobAds");
-  EXPECT_EQ(
-      sink->seen,
-      (std::vector<std::string>{
-          "ad_viewed aaid='UUID-1' unit_id='unit' network_class_name='ironSource' "
-          "source='ironsource' error_code=-1009 error='Offline' duration=0",
-          "ad_opened aaid='UUID-1' source='admob'",
-          "ad_loaded aaid='inner' source='admob' error_code=3 error='No fill' duration=0",
-          "ad_requested aaid='UUID-2' unit_id='unit' source='admob'",
-          "ad_loaded aaid='UUID-2' unit_id='unit' network_class_name='GADMAdapterGoogleAdMobAds' "
-          "source='admob' error_code=0 duration=0",
-      }));
+  const std::string viewed =
+      "ad_viewed aaid='UUID-1' unit_id='unit' network_class_name='ironSource' "
+      "source='ironsource' error_code=-1009 error='Offline' duration=0";
+  const std::string loaded =
+      "ad_loaded aaid='UUID-2' unit_id='unit' network_class_name='GADMAdapterGoogleAdMobAds' "
+      "source='admob' error_code=0 duration=0";
+  EXPECT_EQ(sink->seen,
+            (std::vector<std::string>{
+                viewed,
+                "ad_opened aaid='UUID-1' source='admob'",
+                "ad_loaded aaid='inner' source='admob' error_code=3 error='No fill' duration=0",
+                "ad_requested aaid='UUID-2' unit_id='unit' source='admob'",
+                loaded,
+            }));
 }
 
 }  // namespace
