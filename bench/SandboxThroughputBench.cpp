@@ -1,5 +1,6 @@
 // Throughput of the sandbox in Monte Carlo mode: whole sessions of the default configuration (two
-// simulated hours each, seeds 1, 2, ...), as MonteCarloRunner plays them, with the module's ad
+// simulated hours each, seeds 1, 2, ...), as a job of MonteCarloRunner plays them (one
+// SessionPlayer reused across the sessions), with the module's ad
 // requests counted per CPU-second of the process (every thread, the sessions' background
 // executors included). A second benchmark plays one long session, where the per-session set-up no
 // longer counts.
@@ -8,18 +9,18 @@
 
 #include <cstdint>
 
-#include "Sandbox/MonteCarlo/MonteCarloRunner.h"
+#include "Sandbox/MonteCarlo/SessionPlayer.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
 void playSessions(benchmark::State& state, Platform::TimeInterval duration) {
-  const SandboxConfiguration configuration = SandboxConfiguration::defaults();
+  SessionPlayer player(SandboxConfiguration::defaults(), duration, false);
   std::uint64_t seed = 1;
   std::uint64_t requests = 0;
   std::uint64_t sessions = 0;
   for (auto _ : state) {
-    auto statistics = MonteCarloRunner::runSession(configuration, seed++, duration, false);
+    auto statistics = player.play(seed++);
     if (!statistics) {
       state.SkipWithError(statistics.error().localizedDescription.c_str());
       return;

@@ -54,8 +54,28 @@ std::int64_t AdsReporter::elapsedMilliseconds(const std::string& uuid) const {
   return static_cast<std::int64_t>(milliseconds);  // truncates toward zero
 }
 
-void AdsReporter::track(const ReportableEvent& event) const {
-  if (reporting_) reporting_->track(event.reportingObject());
+template <typename Fill>
+void AdsReporter::send(std::string_view name, const Fill& fill) {
+  if (!reporting_) return;
+  const std::shared_ptr<RecordBuffer> buffer = buffer_;
+  if (buffer->inUse) {
+    ReportingObject nested;
+    ReportingObjectFiller out(nested, name);
+    fill(out);
+    reporting_->track(nested);
+    return;
+  }
+  ReportingObjectFiller out(buffer->record, name);
+  fill(out);
+  out.finish();
+  struct InUse {
+    bool& flag;
+    explicit InUse(bool& held) : flag(held) { flag = true; }
+    ~InUse() { flag = false; }
+    InUse(const InUse&) = delete;
+    InUse& operator=(const InUse&) = delete;
+  } inUse(buffer->inUse);
+  reporting_->track(buffer->record);
 }
 
 void AdsReporter::stamp(const std::string& uuid) {
@@ -65,42 +85,48 @@ void AdsReporter::stamp(const std::string& uuid) {
 void AdsReporter::reportAdRequested(AdSource source, const std::optional<std::string>& unitID,
                                     const std::string& uuid) {
   stamp(uuid);
-  const AdRequestedEvent event(uuid, unitID, eventSource(source), action(unitID));
-  track(event);
+  send(AdRequestedEvent::kName, [&](ReportingObjectFiller& out) {
+    AdEventFields::write(out, uuid, unitID, nullptr, eventSource(source), action(unitID));
+  });
 }
 
 void AdsReporter::reportAdLoaded(AdSource source, const std::optional<std::string>& unitID,
                                  const std::string& uuid,
                                  const std::optional<std::string>& networkClassName) {
-  const AdLoadedEvent event(uuid, unitID, networkClassName, eventSource(source), action(unitID), 0,
-                            std::nullopt, elapsedMilliseconds(uuid));
-  track(event);
+  send(AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
+    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
+    AdEventOutcome::write(out, 0, nullptr, elapsedMilliseconds(uuid));
+  });
 }
 
 void AdsReporter::reportAdFailed(AdSource source, const std::optional<std::string>& unitID,
                                  const std::string& uuid,
                                  const std::optional<std::string>& networkClassName,
                                  const Platform::Error& error) {
-  const AdLoadedEvent event(uuid, unitID, networkClassName, eventSource(source), action(unitID),
-                            error.code, error, elapsedMilliseconds(uuid));
-  track(event);
+  send(AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
+    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
+    AdEventOutcome::write(out, error.code, &error, elapsedMilliseconds(uuid));
+  });
 }
 
 void AdsReporter::reportAdOpened(AdSource source, const std::optional<std::string>& unitID,
                                  const std::string& uuid,
                                  const std::optional<std::string>& networkClassName) {
   stamp(uuid);
-  const AdOpenedEvent event(uuid, unitID, networkClassName, eventSource(source), action(unitID));
-  track(event);
+  send(AdOpenedEvent::kName, [&](ReportingObjectFiller& out) {
+    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
+  });
 }
 
 void AdsReporter::reportAdViewed(AdSource source, const std::optional<std::string>& unitID,
                                  const std::string& uuid,
                                  const std::optional<std::string>& networkClassName,
                                  const std::optional<Platform::Error>& error) {
-  const AdViewedEvent event(uuid, unitID, networkClassName, eventSource(source), action(unitID),
-                            error ? error->code : 0, error, elapsedMilliseconds(uuid));
-  track(event);
+  send(AdViewedEvent::kName, [&](ReportingObjectFiller& out) {
+    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
+    AdEventOutcome::write(out, error ? error->code : 0, error ? &*error : nullptr,
+                          elapsedMilliseconds(uuid));
+  });
 }
 
 }  // namespace QVRAdKit

@@ -14,11 +14,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
-#include "QVRAdKit/Host/EventCatalog/ReportableEvent.h"
 #include "QVRAdKit/Host/QVReporting.h"
+#include "QVRAdKit/Host/ReportingObjectFiller.h"
 #include "QVRAdKit/Platform/Clock.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
@@ -71,14 +72,26 @@ class AdsReporter final : public AdsReportable {
   // still gives a non-negative duration); 0 when uuid was never stamped.
   [[nodiscard]] std::int64_t elapsedMilliseconds(const std::string& uuid) const;
   void stamp(const std::string& uuid);
-  // Hands the event's object form to the sink (none when the reporter was made without one).
-  void track(const ReportableEvent& event) const;
+  // Fills a record under name with fill(ReportingObjectFiller&) and hands it to the sink (none
+  // when the reporter was made without one). The record is the reporter's own, refilled for every
+  // event; an event reported while the sink still handles another (a sink that makes the module
+  // report again) gets a fresh record, so the one the sink holds does not change under it.
+  template <typename Fill>
+  void send(std::string_view name, const Fill& fill);
+
+  // The reused record, shared with the call that fills it: a sink that ends the reporter's life
+  // does not end the record it is reading.
+  struct RecordBuffer {
+    ReportingObject record;
+    bool inUse = false;
+  };
 
   std::shared_ptr<QVReporting> reporting_;
   std::shared_ptr<const Platform::Clock> clock_;
   std::unordered_map<std::string, AdEventAction> adUnitIdToActionMapping_;
   // Per ad object: the moment of its last request or opening. Overwritten, never removed.
   std::unordered_map<std::string, Platform::Date> durations_;
+  std::shared_ptr<RecordBuffer> buffer_ = std::make_shared<RecordBuffer>();
 };
 
 }  // namespace QVRAdKit

@@ -11,7 +11,9 @@ void CountingReporting::track(const ReportingObject& event) {
   if (requested || loaded) {
     const auto* source = event.parameter("source");
     const auto* name = source ? std::get_if<std::string>(source) : nullptr;
-    SandboxHostSummary::Network& network = networks_[name ? *name : std::string("unknown")];
+    static const std::string unknown = "unknown";
+    // By reference: the look-up copies the name only for a network seen for the first time.
+    SandboxHostSummary::Network& network = networks_[name ? *name : unknown];
     if (requested) {
       ++network.requests;
     } else {

@@ -48,28 +48,77 @@ std::uint32_t LatencyHistogram::lastBucket() {
 void LatencyHistogram::add(std::int64_t milliseconds, std::uint64_t count) {
   if (count == 0) return;
   const std::uint32_t bucket = bucketOf(milliseconds);
-  if (bucket >= counts_.size()) counts_.resize(bucket + 1, 0);
-  counts_[bucket] += count;
   samples_ += count;
+  if (buckets_.empty() || buckets_.back().first < bucket) {
+    buckets_.emplace_back(bucket, count);
+    return;
+  }
+  const auto found = std::lower_bound(buckets_.begin(), buckets_.end(), bucket,
+                                      [](const std::pair<std::uint32_t, std::uint64_t>& held,
+                                         std::uint32_t index) { return held.first < index; });
+  if (found->first == bucket) {
+    found->second += count;
+  } else {
+    buckets_.insert(found, {bucket, count});
+  }
 }
 
+// Both lists are in index order: the merged list is filled from its end, in place, so merging
+// into a histogram that has the room allocates nothing.
 void LatencyHistogram::merge(const LatencyHistogram& other) {
-  if (other.counts_.size() > counts_.size()) counts_.resize(other.counts_.size(), 0);
-  for (std::size_t i = 0; i < other.counts_.size(); ++i) counts_[i] += other.counts_[i];
+  if (other.buckets_.empty()) return;
+  if (&other == this) {
+    for (auto& held : buckets_) held.second *= 2;
+    samples_ *= 2;
+    return;
+  }
   samples_ += other.samples_;
+  if (buckets_.empty()) {
+    buckets_ = other.buckets_;
+    return;
+  }
+  // Totals soon hold every bucket a session brings: then each is found and added to in place.
+  const auto at = [this](std::uint32_t index) {
+    return std::lower_bound(buckets_.begin(), buckets_.end(), index,
+                            [](const std::pair<std::uint32_t, std::uint64_t>& held,
+                               std::uint32_t wanted) { return held.first < wanted; });
+  };
+  if (other.buckets_.size() * 8 < buckets_.size() &&
+      std::all_of(other.buckets_.begin(), other.buckets_.end(), [&](const auto& incoming) {
+        const auto found = at(incoming.first);
+        return found != buckets_.end() && found->first == incoming.first;
+      })) {
+    for (const auto& [index, count] : other.buckets_) at(index)->second += count;
+    return;
+  }
+  std::size_t added = 0;
+  for (std::size_t i = 0, j = 0; j < other.buckets_.size();) {
+    if (i < buckets_.size() && buckets_[i].first < other.buckets_[j].first) {
+      ++i;
+    } else {
+      if (i == buckets_.size() || buckets_[i].first != other.buckets_[j].first) ++added;
+      ++j;
+    }
+  }
+  std::size_t mine = buckets_.size();
+  std::size_t theirs = other.buckets_.size();
+  buckets_.resize(mine + added);
+  for (std::size_t out = buckets_.size(); theirs > 0;) {
+    const auto& incoming = other.buckets_[theirs - 1];
+    if (mine > 0 && buckets_[mine - 1].first > incoming.first) {
+      buckets_[--out] = buckets_[--mine];
+    } else if (mine > 0 && buckets_[mine - 1].first == incoming.first) {
+      buckets_[--out] = {incoming.first, buckets_[--mine].second + incoming.second};
+      --theirs;
+    } else {
+      buckets_[--out] = incoming;
+      --theirs;
+    }
+  }
 }
 
 std::size_t LatencyHistogram::bucketCount() const {
-  return static_cast<std::size_t>(
-      std::count_if(counts_.begin(), counts_.end(), [](std::uint64_t c) { return c != 0; }));
-}
-
-std::vector<std::pair<std::uint32_t, std::uint64_t>> LatencyHistogram::buckets() const {
-  std::vector<std::pair<std::uint32_t, std::uint64_t>> held;
-  for (std::size_t i = 0; i < counts_.size(); ++i) {
-    if (counts_[i] != 0) held.emplace_back(static_cast<std::uint32_t>(i), counts_[i]);
-  }
-  return held;
+  return buckets_.size();
 }
 
 std::optional<std::int64_t> LatencyHistogram::percentile(int percent) const {
@@ -77,13 +126,14 @@ std::optional<std::int64_t> LatencyHistogram::percentile(int percent) const {
   // ceil(percent * n / 100) in whole numbers, so that no rounding of a fraction moves the rank.
   const std::uint64_t rank = (static_cast<std::uint64_t>(percent) * samples_ + 99) / 100;
   std::uint64_t seen = 0;
-  std::size_t bucket = 0;
-  for (; bucket + 1 < counts_.size(); ++bucket) {
-    seen += counts_[bucket];
-    if (seen >= rank) break;
+  for (const auto& [bucket, count] : buckets_) {
+    seen += count;
+    if (seen >= rank) {
+      const auto [low, high] = rangeOf(bucket);
+      return low + (high - low) / 2;
+    }
   }
-  const auto [low, high] = rangeOf(static_cast<std::uint32_t>(bucket));
-  return low + (high - low) / 2;
+  return std::nullopt;  // not reached: the counts add up to samples_
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -38,6 +38,11 @@ class LatencyHistogram {
   // Counts one sample (or count samples) of milliseconds; negative values count as 0.
   void add(std::int64_t milliseconds, std::uint64_t count = 1);
   void merge(const LatencyHistogram& other);
+  // Forgets every sample; the memory stays for the next ones.
+  void clear() {
+    buckets_.clear();
+    samples_ = 0;
+  }
 
   [[nodiscard]] std::uint64_t sampleCount() const { return samples_; }
   // Buckets holding samples: what the histogram's memory grows with.
@@ -54,14 +59,17 @@ class LatencyHistogram {
   [[nodiscard]] static std::uint32_t lastBucket();
 
   // Non-empty buckets in index order, as (index, count): the mergeable state.
-  [[nodiscard]] std::vector<std::pair<std::uint32_t, std::uint64_t>> buckets() const;
+  [[nodiscard]] const std::vector<std::pair<std::uint32_t, std::uint64_t>>& buckets() const {
+    return buckets_;
+  }
 
   bool operator==(const LatencyHistogram&) const = default;
 
  private:
-  // Counts by bucket index, from 0 up to the highest bucket with samples (none beyond it, so
-  // that equal contents compare equal).
-  std::vector<std::uint64_t> counts_;
+  // The non-empty buckets only, as (index, count) in index order: a session's few dozen loads
+  // take a few dozen entries, whatever the range of their durations, and equal contents compare
+  // equal.
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> buckets_;
   std::uint64_t samples_ = 0;
 };
 

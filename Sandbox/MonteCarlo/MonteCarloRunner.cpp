@@ -8,61 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "Sandbox/Host/SandboxHost.h"
-#include "Sandbox/MonteCarlo/StatisticsReporting.h"
-#include "Sandbox/Storage/SQLiteKeyValueStore.h"
+#include "Sandbox/MonteCarlo/SessionPlayer.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
 constexpr const char* kErrorDomain = "QVRAdKit.Sandbox.MonteCarlo";
-
-std::string placementName(std::string_view kind, std::string_view placement) {
-  return std::string(kind) + "." + std::string(placement);
-}
-
-// Adds the host's side of a session: the moments it had for an ad, the ads that opened and the
-// rewards earned, on every configured placement (so that an idle one still shows as a row).
-void addHostMoments(const SandboxConfiguration& configuration, const SandboxHostSummary& summary,
-                    SessionStatistics& statistics) {
-  const AdsConfig& ads = configuration.ads;
-  for (const auto& [placement, config] : ads.interstitialPlacements()) {
-    statistics.placements[placementName("interstitial", caseName(placement))];
-  }
-  for (const auto& [placement, config] : ads.appOpenPlacements()) {
-    statistics.placements[placementName("appOpen", caseName(placement))];
-  }
-  for (const auto& [placement, config] : ads.rewardedPlacements()) {
-    statistics.placements[placementName("rewarded", caseName(placement))];
-  }
-  for (const auto& [placement, counts] : summary.interstitials) {
-    if (counts.granted == 0 && counts.shown == 0) continue;
-    auto& row = statistics.placements[placementName("interstitial", caseName(placement))];
-    row.opportunities += static_cast<std::uint64_t>(counts.granted);
-    row.shows += static_cast<std::uint64_t>(counts.shown);
-  }
-  for (const auto& [placement, wanted] : summary.appOpenWanted) {
-    const auto shown = summary.appOpenShown.find(placement);
-    const int shows = shown == summary.appOpenShown.end() ? 0 : shown->second;
-    if (wanted == 0 && shows == 0) continue;
-    auto& row = statistics.placements[placementName("appOpen", caseName(placement))];
-    row.opportunities += static_cast<std::uint64_t>(wanted);
-    row.shows += static_cast<std::uint64_t>(shows);
-  }
-  if (summary.rewardedOffered != 0 || summary.rewardedShown != 0 || summary.rewardsEarned != 0) {
-    const std::string name = placementName("rewarded", caseName(RewardedAdPlacement::timewall));
-    auto& row = statistics.placements[name];
-    row.opportunities += static_cast<std::uint64_t>(summary.rewardedOffered);
-    row.shows += static_cast<std::uint64_t>(summary.rewardedShown);
-    row.rewards += static_cast<std::uint64_t>(summary.rewardsEarned);
-    const auto& rewarded = ads.rewardedPlacements();
-    if (const auto found = rewarded.find(RewardedAdPlacement::timewall); found != rewarded.end()) {
-      const bool adMob = found->second.source() == AdSource::adMob;
-      statistics.networks[adMob ? "admob" : "ironsource"].rewards +=
-          static_cast<std::uint64_t>(summary.rewardsEarned);
-    }
-  }
-}
 
 // What one seed played: its session under the configuration, and under the candidate if any.
 struct SeedResult {
@@ -70,18 +21,15 @@ struct SeedResult {
   std::optional<SessionStatistics> b;
 };
 
-// Plays one seed's session, or its pair of sessions.
-Platform::Expected<SeedResult> playSeed(const MonteCarloRunner::Options& options,
-                                        std::uint64_t seed) {
-  auto a =
-      MonteCarloRunner::runSession(options.configuration, seed, options.duration, options.premium);
-  if (!a) return a.error();
-  SeedResult result{std::move(a).value(), std::nullopt};
-  if (options.candidate) {
-    auto b =
-        MonteCarloRunner::runSession(*options.candidate, seed, options.duration, options.premium);
-    if (!b) return b.error();
-    result.b = std::move(b).value();
+// Plays one seed's session, or its pair of sessions, on the job's players.
+Platform::Expected<SeedResult> playSeed(SessionPlayer& a, SessionPlayer* b, std::uint64_t seed) {
+  auto played = a.play(seed);
+  if (!played) return played.error();
+  SeedResult result{std::move(played).value(), std::nullopt};
+  if (b) {
+    auto candidate = b->play(seed);
+    if (!candidate) return candidate.error();
+    result.b = std::move(candidate).value();
   }
   return result;
 }
@@ -162,20 +110,7 @@ std::optional<std::string> MonteCarloRunner::problem(const Options& options) {
 Platform::Expected<SessionStatistics> MonteCarloRunner::runSession(
     const SandboxConfiguration& configuration, std::uint64_t seed, Platform::TimeInterval duration,
     bool premium) {
-  auto statistics = std::make_shared<StatisticsReporting>(configuration.ads);
-  SandboxHostOptions options;
-  options.configuration = configuration;
-  options.seed = seed;
-  options.duration = duration;
-  options.premium = premium;
-  options.storagePath = std::string(SQLiteKeyValueStore::kInMemoryPath);
-  options.reporting = statistics;
-  options.backgroundThreads = Platform::BackgroundExecutor::kDrainedByHand;
-  auto summary = SandboxHost::run(options);
-  if (!summary) return summary.error();
-  SessionStatistics result = statistics->statistics();
-  addHostMoments(configuration, *summary, result);
-  return result;
+  return SessionPlayer(configuration, duration, premium).play(seed);
 }
 
 Platform::Expected<MonteCarloReport> MonteCarloRunner::run(const Options& options) {
@@ -185,10 +120,14 @@ Platform::Expected<MonteCarloReport> MonteCarloRunner::run(const Options& option
   Aggregator aggregator(options.sessions, options.progress);
   std::atomic<std::uint64_t> next{0};
   const auto stopping = [&options] { return options.stopRequested && options.stopRequested(); };
+  // Each job plays its sessions on players of its own, made once for all of them.
   auto work = [&] {
+    SessionPlayer a(options.configuration, options.duration, options.premium);
+    std::optional<SessionPlayer> b;
+    if (options.candidate) b.emplace(*options.candidate, options.duration, options.premium);
     for (std::uint64_t index = next++;
          index < options.sessions && !aggregator.failed() && !stopping(); index = next++) {
-      aggregator.add(index, playSeed(options, options.firstSeed + index));
+      aggregator.add(index, playSeed(a, b ? &*b : nullptr, options.firstSeed + index));
     }
   };
   const auto jobs = static_cast<unsigned>(std::min<std::uint64_t>(options.jobs, options.sessions));

@@ -20,6 +20,11 @@ void SessionStatistics::Row::merge(const Row& other) {
   rewards += other.rewards;
 }
 
+void SessionStatistics::Row::clear() {
+  requests = fills = failures = opportunities = shows = rewards = 0;
+  loadLatency.clear();
+}
+
 std::optional<double> SessionStatistics::Row::fillRate() const {
   return ratio(fills, requests);
 }

@@ -30,6 +30,8 @@ struct SessionStatistics {
     std::uint64_t rewards = 0;
 
     void merge(const Row& other);
+    // Back to no counts, keeping the histogram's memory for the next session.
+    void clear();
     // fills / requests; none without requests.
     [[nodiscard]] std::optional<double> fillRate() const;
     // shows / opportunities; none without opportunities.

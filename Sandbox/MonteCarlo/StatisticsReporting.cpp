@@ -1,5 +1,7 @@
 #include "Sandbox/MonteCarlo/StatisticsReporting.h"
 
+#include <algorithm>
+#include <optional>
 #include <variant>
 
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
@@ -8,17 +10,11 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-std::string networkName(AdSource source) {
-  return std::string(
-      reportingName(source == AdSource::adMob ? AdEventSource::adMob : AdEventSource::ironSource));
-}
+constexpr std::size_t kAdMob = 0;
+constexpr std::size_t kIronSource = 1;
 
-// The key of byUnit_: the same key may name different units at the two networks.
-std::string unitKey(std::string_view network, std::string_view unitID) {
-  std::string key;
-  key.reserve(network.size() + 1 + unitID.size());
-  key.append(network).append(1, '\n').append(unitID);
-  return key;
+std::size_t networkIndex(AdSource source) {
+  return source == AdSource::adMob ? kAdMob : kIronSource;
 }
 
 const std::string* text(const ReportingObject& event, std::string_view name) {
@@ -32,77 +28,120 @@ std::int64_t integer(const ReportingObject& event, std::string_view name) {
   return number ? *number : 0;
 }
 
+// The action an interstitial placement's requests name, by the placement's case name.
+std::optional<AdEventAction> interstitialAction(std::string_view placementCase) {
+  if (placementCase == "connect") return AdEventAction::connect;
+  if (placementCase == "disconnect") return AdEventAction::disconnect;
+  if (placementCase == "appLaunch") return AdEventAction::appLaunch;
+  return std::nullopt;
+}
+
 }  // namespace
 
 StatisticsReporting::StatisticsReporting(const AdsConfig& configuration) {
-  using Kind = Candidate::Kind;
-  auto add = [this](Kind kind, std::string_view kindName, std::string_view placementCase,
-                    const std::string& network, const AdPlacementConfig& config) {
-    Candidate candidate{kind, std::string(placementCase),
-                        std::string(kindName) + "." + std::string(placementCase)};
-    for (const std::string& key : config.keys()) {
-      byUnit_[unitKey(network, key)].push_back(candidate);
-    }
-    return candidate.name;
+  auto add = [this](std::string_view kindName, std::string_view placementCase, std::size_t network,
+                    const AdPlacementConfig& config, Candidate candidate) {
+    std::string name(kindName);
+    name.append(1, '.').append(placementCase);
+    candidate.placement = placementNames_.size();
+    placementNames_.push_back(std::move(name));
+    for (const std::string& key : config.keys()) byUnit_[network][key].push_back(candidate);
+    return candidate.placement;
   };
+  std::optional<std::size_t> ironSourceInterstitial;
+  std::optional<std::size_t> ironSourceRewarded;
   for (const auto& [placement, config] : configuration.interstitialPlacements()) {
-    const std::string name = add(Kind::interstitial, "interstitial", caseName(placement),
-                                 networkName(config.source()), config);
-    if (config.source() == AdSource::ironSource && ironSourceInterstitial_.empty()) {
-      ironSourceInterstitial_ = name;
+    const std::string_view placementCase = caseName(placement);
+    const auto action = interstitialAction(placementCase);
+    const Candidate candidate{action ? Candidate::Fit::action : Candidate::Fit::never,
+                              action ? reportingName(*action) : std::string_view(), 0};
+    const std::size_t index =
+        add("interstitial", placementCase, networkIndex(config.source()), config, candidate);
+    if (config.source() == AdSource::ironSource && !ironSourceInterstitial) {
+      ironSourceInterstitial = index;
     }
   }
   // App-open ads always come from Google Mobile Ads, whatever the configured source.
   for (const auto& [placement, config] : configuration.appOpenPlacements()) {
-    add(Kind::appOpen, "appOpen", caseName(placement), networkName(AdSource::adMob), config);
+    add("appOpen", caseName(placement), kAdMob, config,
+        {Candidate::Fit::action, reportingName(AdEventAction::appOpen), 0});
   }
   for (const auto& [placement, config] : configuration.rewardedPlacements()) {
-    const std::string name =
-        add(Kind::rewarded, "rewarded", caseName(placement), networkName(config.source()), config);
-    if (config.source() == AdSource::ironSource && ironSourceRewarded_.empty()) {
-      ironSourceRewarded_ = name;
+    const std::size_t index = add("rewarded", caseName(placement), networkIndex(config.source()),
+                                  config, {Candidate::Fit::noAction, {}, 0});
+    if (config.source() == AdSource::ironSource && !ironSourceRewarded) {
+      ironSourceRewarded = index;
     }
   }
-  if (ironSourceInterstitial_.empty()) ironSourceInterstitial_ = kUnattributed;
-  if (ironSourceRewarded_.empty()) ironSourceRewarded_ = kUnattributed;
+  configuredPlacements_ = placementNames_.size();
+  unattributed_ = placementNames_.size();
+  placementNames_.emplace_back(kUnattributed);
+  ironSourceInterstitial_ = ironSourceInterstitial.value_or(unattributed_);
+  ironSourceRewarded_ = ironSourceRewarded.value_or(unattributed_);
+  placements_.resize(placementNames_.size());
+  networks_.emplace_back(std::string(reportingName(AdEventSource::adMob)), Counted{});
+  networks_.emplace_back(std::string(reportingName(AdEventSource::ironSource)), Counted{});
 }
 
-const std::string& StatisticsReporting::placementOf(std::string_view network,
-                                                    const std::string* unitID,
-                                                    const std::string* action) const {
-  static const std::string unattributed = kUnattributed;
+std::size_t StatisticsReporting::placementOf(std::string_view network, const std::string* unitID,
+                                             const std::string* action) const {
   const bool ironSource = network == reportingName(AdEventSource::ironSource);
-  if (!unitID) return ironSource ? ironSourceInterstitial_ : unattributed;
-  if (unitID->empty()) return ironSource ? ironSourceRewarded_ : unattributed;
-  const auto found = byUnit_.find(unitKey(network, *unitID));
-  if (found == byUnit_.end()) return unattributed;
+  if (!unitID) return ironSource ? ironSourceInterstitial_ : unattributed_;
+  if (unitID->empty()) return ironSource ? ironSourceRewarded_ : unattributed_;
+  if (!ironSource && network != reportingName(AdEventSource::adMob)) return unattributed_;
+  const UnitMap& units = byUnit_[ironSource ? kIronSource : kAdMob];
+  const auto found = units.find(std::string_view(*unitID));
+  if (found == units.end()) return unattributed_;
   const std::vector<Candidate>& candidates = found->second;
   // Interstitial and app-open events name their action; rewarded ones name none.
   for (const Candidate& candidate : candidates) {
-    switch (candidate.kind) {
-      case Candidate::Kind::interstitial:
-        if (action && *action == reportingName(AdEventAction::connect) &&
-            candidate.placementCase == "connect") {
-          return candidate.name;
-        }
-        if (action && *action == reportingName(AdEventAction::disconnect) &&
-            candidate.placementCase == "disconnect") {
-          return candidate.name;
-        }
-        if (action && *action == reportingName(AdEventAction::appLaunch) &&
-            candidate.placementCase == "appLaunch") {
-          return candidate.name;
-        }
+    switch (candidate.fit) {
+      case Candidate::Fit::action:
+        if (action && *action == candidate.action) return candidate.placement;
         break;
-      case Candidate::Kind::appOpen:
-        if (action && *action == reportingName(AdEventAction::appOpen)) return candidate.name;
+      case Candidate::Fit::noAction:
+        if (!action) return candidate.placement;
         break;
-      case Candidate::Kind::rewarded:
-        if (!action) return candidate.name;
+      case Candidate::Fit::never:
         break;
     }
   }
-  return candidates.front().name;
+  return candidates.front().placement;
+}
+
+SessionStatistics::Row& StatisticsReporting::placement(std::size_t index) {
+  Counted& counted = placements_[index];
+  counted.used = true;
+  return counted.row;
+}
+
+SessionStatistics::Row& StatisticsReporting::placementRow(std::string_view kind,
+                                                          std::string_view placementCase) {
+  const auto named = [kind, placementCase](const std::string& name) {
+    return name.size() == kind.size() + 1 + placementCase.size() && name.starts_with(kind) &&
+           name[kind.size()] == '.' && name.ends_with(placementCase);
+  };
+  const auto found = std::find_if(placementNames_.begin(), placementNames_.end(), named);
+  if (found != placementNames_.end()) {
+    return placement(static_cast<std::size_t>(found - placementNames_.begin()));
+  }
+  std::string name(kind);
+  name.append(1, '.').append(placementCase);
+  placementNames_.push_back(std::move(name));
+  placements_.emplace_back();
+  return placement(placements_.size() - 1);
+}
+
+void StatisticsReporting::touchConfiguredPlacements() {
+  for (std::size_t i = 0; i < configuredPlacements_; ++i) placements_[i].used = true;
+}
+
+SessionStatistics::Row& StatisticsReporting::networkRow(std::string_view name) {
+  auto found = std::find_if(networks_.begin(), networks_.end(),
+                            [name](const auto& network) { return network.first == name; });
+  if (found == networks_.end()) found = networks_.insert(networks_.end(), {std::string(name), {}});
+  found->second.used = true;
+  return found->second.row;
 }
 
 void StatisticsReporting::track(const ReportingObject& event) {
@@ -110,39 +149,87 @@ void StatisticsReporting::track(const ReportingObject& event) {
   const std::string* aaid = text(event, "aaid");
   if (!source || !aaid) return;
   if (event.name == "ad_requested") {
-    const std::string& placement =
-        placementOf(*source, text(event, "unit_id"), text(event, "action"));
-    SessionStatistics::Row& row = statistics_.placements[placement];
-    ++row.requests;
-    ++statistics_.networks[*source].requests;
-    if (pending_.size() >= kPendingLimit) forgetOldestPending();
-    // A rewarded ad that loads again keeps its uuid: its new request replaces the old one.
-    pending_.insert_or_assign(*aaid, Pending{&row, serial_++});
+    const std::size_t index = placementOf(*source, text(event, "unit_id"), text(event, "action"));
+    ++placement(index).requests;
+    ++networkRow(*source).requests;
+    remember(*aaid, index);
   } else if (event.name == "ad_loaded") {
-    const auto found = pending_.find(*aaid);
+    const auto found = pending_.find(std::string_view(*aaid));
     if (found == pending_.end()) return;
-    SessionStatistics::Row& placement = *found->second.placement;
-    pending_.erase(found);
-    SessionStatistics::Row& network = statistics_.networks[*source];
+    SessionStatistics::Row& row = placement(found->second.placement);
+    forget(found);
+    SessionStatistics::Row& network = networkRow(*source);
     if (integer(event, "error_code") != 0) {
-      ++placement.failures;
+      ++row.failures;
       ++network.failures;
       return;
     }
     const std::int64_t duration = integer(event, "duration");
-    ++placement.fills;
+    ++row.fills;
     ++network.fills;
-    placement.loadLatency.add(duration);
+    row.loadLatency.add(duration);
     network.loadLatency.add(duration);
   } else if (event.name == "ad_opened") {
-    ++statistics_.networks[*source].shows;
+    ++networkRow(*source).shows;
   }
+}
+
+// A rewarded ad that loads again keeps its uuid: its new request replaces the old one.
+void StatisticsReporting::remember(std::string_view aaid, std::size_t placement) {
+  if (pending_.size() >= kPendingLimit) forgetOldestPending();
+  if (const auto found = pending_.find(aaid); found != pending_.end()) {
+    found->second = Pending{placement, serial_++};
+    return;
+  }
+  if (spare_.empty()) {
+    pending_.emplace(std::string(aaid), Pending{placement, serial_++});
+    return;
+  }
+  PendingMap::node_type node = std::move(spare_.back());
+  spare_.pop_back();
+  node.key().assign(aaid);
+  node.mapped() = Pending{placement, serial_++};
+  pending_.insert(std::move(node));
+}
+
+void StatisticsReporting::forget(PendingMap::iterator found) {
+  spare_.push_back(pending_.extract(found));
 }
 
 // Forgets the older half of the waiting requests: those have almost surely lost their answer.
 void StatisticsReporting::forgetOldestPending() {
   const std::uint64_t keepFrom = serial_ - kPendingLimit / 2;
-  std::erase_if(pending_, [keepFrom](const auto& item) { return item.second.serial < keepFrom; });
+  for (auto item = pending_.begin(); item != pending_.end();) {
+    if (item->second.serial < keepFrom) {
+      forget(item++);
+    } else {
+      ++item;
+    }
+  }
+}
+
+void StatisticsReporting::reset() {
+  for (Counted& counted : placements_) {
+    counted.row.clear();
+    counted.used = false;
+  }
+  for (auto& [name, counted] : networks_) {
+    counted.row.clear();
+    counted.used = false;
+  }
+  while (!pending_.empty()) forget(pending_.begin());
+  serial_ = 0;
+}
+
+SessionStatistics StatisticsReporting::statistics() const {
+  SessionStatistics result;
+  for (std::size_t i = 0; i < placements_.size(); ++i) {
+    if (placements_[i].used) result.placements.emplace(placementNames_[i], placements_[i].row);
+  }
+  for (const auto& [name, counted] : networks_) {
+    if (counted.used) result.networks.emplace(name, counted.row);
+  }
+  return result;
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -15,6 +15,11 @@
 // Requests still waiting for their answer are remembered by uuid; some never get one (an ad the
 // module dropped, or one that found the network's slot already loading), so only the most recent
 // kPendingLimit are kept and older ones are forgotten: memory does not grow with session length.
+//
+// Everything that depends only on the configuration (placement names, the key look-up) is built
+// once; the counters are flat rows indexed by placement and network. reset() starts a new session
+// on the same configuration with clean counters and no waiting requests, keeping the memory, so a
+// run of many sessions makes one sink.
 // Example:
 //   auto statistics = std::make_shared<StatisticsReporting>(configuration.ads);
 //   options.reporting = statistics;
@@ -22,10 +27,14 @@
 //   statistics->statistics().placements.at("interstitial.connect").fills;
 // Threading: main queue only, like the module's reporters.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "QVRAdKit/Config/AdsConfig.h"
@@ -43,33 +52,73 @@ class StatisticsReporting final : public QVReporting {
 
   void track(const ReportingObject& event) override;
 
-  [[nodiscard]] const SessionStatistics& statistics() const { return statistics_; }
+  // The statistics of the session so far: the rows counted into, in name order.
+  [[nodiscard]] SessionStatistics statistics() const;
   // Requests remembered while they wait for their answer.
   [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
+  // Forgets the session: no rows, no waiting requests.
+  void reset();
+
+  // The row of the placement "<kind>.<placementCase>", counted as part of the session from now
+  // on (made when the configuration does not have it). For the host's moments.
+  [[nodiscard]] SessionStatistics::Row& placementRow(std::string_view kind,
+                                                     std::string_view placementCase);
+  // Marks every configured placement as part of the session (an idle one still shows as a row).
+  void touchConfiguredPlacements();
+  // The row of a network by its source name ("admob", "ironsource", ...), made when new.
+  [[nodiscard]] SessionStatistics::Row& networkRow(std::string_view name);
 
  private:
   struct Candidate {
-    enum class Kind { interstitial, appOpen, rewarded };
-    Kind kind;
-    std::string placementCase;  // "connect", "main", ...
-    std::string name;           // "interstitial.connect"
+    // A candidate fits a request naming this action; rewarded ones fit a request without one;
+    // an interstitial placement no action names fits none.
+    enum class Fit { action, noAction, never };
+    Fit fit;
+    std::string_view action;
+    std::size_t placement;
   };
   struct Pending {
-    SessionStatistics::Row* placement;
+    std::size_t placement;
     std::uint64_t serial;
   };
+  // Keys looked up by the views an event carries, without a copy.
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+      return std::hash<std::string_view>{}(key);
+    }
+  };
+  using UnitMap = std::unordered_map<std::string, std::vector<Candidate>, KeyHash, std::equal_to<>>;
+  using PendingMap = std::unordered_map<std::string, Pending, KeyHash, std::equal_to<>>;
+  // A row and whether the session has counted into it (only those are reported).
+  struct Counted {
+    SessionStatistics::Row row;
+    bool used = false;
+  };
 
-  [[nodiscard]] const std::string& placementOf(std::string_view network, const std::string* unitID,
-                                               const std::string* action) const;
+  [[nodiscard]] std::size_t placementOf(std::string_view network, const std::string* unitID,
+                                        const std::string* action) const;
+  [[nodiscard]] SessionStatistics::Row& placement(std::size_t index);
+  void remember(std::string_view aaid, std::size_t placement);
+  void forget(PendingMap::iterator found);
   void forgetOldestPending();
 
-  SessionStatistics statistics_;
-  // Ad-unit key (with the network it is served from) to the placements it serves, in
-  // configuration order: interstitial, app-open, rewarded.
-  std::unordered_map<std::string, std::vector<Candidate>> byUnit_;
-  std::string ironSourceInterstitial_;
-  std::string ironSourceRewarded_;
-  std::unordered_map<std::string, Pending> pending_;
+  // Placement names by index: the configured ones, "unattributed", then any the host added.
+  std::vector<std::string> placementNames_;
+  std::size_t configuredPlacements_ = 0;
+  std::size_t unattributed_ = 0;
+  std::size_t ironSourceInterstitial_ = 0;
+  std::size_t ironSourceRewarded_ = 0;
+  // Per network (AdMob, IronSource): ad-unit key to the placements it serves, in configuration
+  // order: interstitial, app-open, rewarded. The same key may name different units at the two.
+  std::array<UnitMap, 2> byUnit_;
+
+  std::vector<Counted> placements_;
+  // "admob", "ironsource", then any other source name seen, in order of appearance.
+  std::vector<std::pair<std::string, Counted>> networks_;
+  PendingMap pending_;
+  // Entries taken out of pending_, kept to be filled again: a request then costs no allocation.
+  std::vector<PendingMap::node_type> spare_;
   std::uint64_t serial_ = 0;
 };
 

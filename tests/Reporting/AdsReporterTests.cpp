@@ -149,5 +149,51 @@ TEST_F(AdsReporterTest, EachOperationSendsItsEventInObjectForm) {
       }));
 }
 
+// The reporter refills one record for every event: each event must still arrive whole, a shorter
+// one after a longer one included, and a sink that makes the reporter report again while it
+// handles an event must find the record it holds unchanged after the inner report.
+class ReentrantSink final : public QVReporting {
+ public:
+  std::weak_ptr<AdsReporter> reporter;
+  std::vector<std::string> seen;
+
+  void track(const ReportingObject& event) override {
+    const std::string before = render(event);
+    if (event.name == "ad_requested") {
+      if (auto held = reporter.lock()) {
+        held->reportAdFailed(AdSource::adMob, std::nullopt, "inner", std::nullopt,
+                             Platform::Error{"Domain", 3, "No fill"});
+      }
+    }
+    seen.push_back(render(event));
+    if (render(event) != before) seen.push_back("changed under the sink: " + before);
+  }
+};
+
+TEST_F(AdsReporterTest, TheReusedRecordStaysWholeAcrossEventsAndReentrantReports) {
+  auto sink = std::make_shared<ReentrantSink>();
+  auto reentrant = std::make_shared<AdsReporter>(sink, env->clockPtr());
+  sink->reporter = reentrant;
+  reentrant->reportAdViewed(AdSource::ironSource, "unit", "UUID-1", "ironSource",
+                            Platform::Error{"NSURLErrorDomain", -1009, "Offline"});
+  reentrant->reportAdOpened(AdSource::adMob, std::nullopt, "UUID-1", std::nullopt);
+  reentrant->reportAdRequested(AdSource::adMob, "unit", "UUID-2");
+  reentrant->reportAdLoaded(AdSource::adMob, "unit", "UUID-2", "GADMAdapterGoogleAdMobAds");
+  const std::string viewed =
+      "ad_viewed aaid='UUID-1' unit_id='unit' network_class_name='ironSource' "
+      "source='ironsource' error_code=-1009 error='Offline' duration=0";
+  const std::string loaded =
+      "ad_loaded aaid='UUID-2' unit_id='unit' network_class_name='GADMAdapterGoogleAdMobAds' "
+      "source='admob' error_code=0 duration=0";
+  EXPECT_EQ(sink->seen,
+            (std::vector<std::string>{
+                viewed,
+                "ad_opened aaid='UUID-1' source='admob'",
+                "ad_loaded aaid='inner' source='admob' error_code=3 error='No fill' duration=0",
+                "ad_requested aaid='UUID-2' unit_id='unit' source='admob'",
+                loaded,
+            }));
+}
+
 }  // namespace
 }  // namespace QVRAdKit

@@ -4,12 +4,15 @@
 // "network_class_name", "source", "action", then the record's own ("error_code", "error",
 // "duration").
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
 #include "QVRAdKit/Host/EventCatalog/AdEventSource.h"
 #include "QVRAdKit/Host/ReportingObject.h"
+#include "QVRAdKit/Host/ReportingObjectFiller.h"
 #include "QVRAdKit/Platform/Error.h"
 
 namespace QVRAdKit {
@@ -24,13 +27,20 @@ struct AdEventFields {
   bool operator==(const AdEventFields&) const = default;
 
   void write(ReportingObject& object, bool withNetworkClassName) const {
-    object.parameters.emplace_back("aaid", aaid);
-    if (unitID) object.parameters.emplace_back("unit_id", *unitID);
-    if (withNetworkClassName && networkClassName) {
-      object.parameters.emplace_back("network_class_name", *networkClassName);
-    }
-    if (source) object.parameters.emplace_back("source", std::string(reportingName(*source)));
-    if (action) object.parameters.emplace_back("action", std::string(reportingName(*action)));
+    auto out = ReportingObjectFiller::appending(object);
+    write(out, aaid, unitID, withNetworkClassName ? &networkClassName : nullptr, source, action);
+  }
+  // The same parameters from the values themselves, without an AdEventFields holding copies;
+  // networkClassName null leaves it out.
+  static void write(ReportingObjectFiller& out, std::string_view aaid,
+                    const std::optional<std::string>& unitID,
+                    const std::optional<std::string>* networkClassName,
+                    std::optional<AdEventSource> source, std::optional<AdEventAction> action) {
+    out.text("aaid", aaid);
+    if (unitID) out.text("unit_id", *unitID);
+    if (networkClassName && *networkClassName) out.text("network_class_name", **networkClassName);
+    if (source) out.text("source", reportingName(*source));
+    if (action) out.text("action", reportingName(*action));
   }
 };
 
@@ -43,9 +53,15 @@ struct AdEventOutcome {
   bool operator==(const AdEventOutcome&) const = default;
 
   void write(ReportingObject& object) const {
-    object.parameters.emplace_back("error_code", errorCode);
-    if (error) object.parameters.emplace_back("error", error->localizedDescription);
-    object.parameters.emplace_back("duration", duration);
+    auto out = ReportingObjectFiller::appending(object);
+    write(out, errorCode, error ? &*error : nullptr, duration);
+  }
+  // The same parameters from the values themselves; error null leaves it out.
+  static void write(ReportingObjectFiller& out, std::int64_t errorCode,
+                    const Platform::Error* error, std::int64_t duration) {
+    out.integer("error_code", errorCode);
+    if (error) out.text("error", error->localizedDescription);
+    out.integer("duration", duration);
   }
 };
 

@@ -10,6 +10,8 @@ namespace QVRAdKit {
 
 class AdLoadedEvent final : public ReportableEvent {
  public:
+  static constexpr const char* kName = "ad_loaded";
+
   AdLoadedEvent(std::string aaid, std::optional<std::string> unitID,
                 std::optional<std::string> networkClassName, std::optional<AdEventSource> source,
                 std::optional<AdEventAction> action, std::int64_t errorCode,
@@ -18,7 +20,7 @@ class AdLoadedEvent final : public ReportableEvent {
         outcome{errorCode, std::move(error), duration} {}
 
   [[nodiscard]] ReportingObject reportingObject() const override {
-    ReportingObject object{"ad_loaded", {}};
+    ReportingObject object{kName, {}};
     object.parameters.reserve(8);
     fields.write(object, true);
     outcome.write(object);

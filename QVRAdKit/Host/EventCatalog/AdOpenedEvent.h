@@ -9,13 +9,15 @@ namespace QVRAdKit {
 
 class AdOpenedEvent final : public ReportableEvent {
  public:
+  static constexpr const char* kName = "ad_opened";
+
   AdOpenedEvent(std::string aaid, std::optional<std::string> unitID,
                 std::optional<std::string> networkClassName, std::optional<AdEventSource> source,
                 std::optional<AdEventAction> action)
       : fields{std::move(aaid), std::move(unitID), std::move(networkClassName), source, action} {}
 
   [[nodiscard]] ReportingObject reportingObject() const override {
-    ReportingObject object{"ad_opened", {}};
+    ReportingObject object{kName, {}};
     object.parameters.reserve(5);
     fields.write(object, true);
     return object;

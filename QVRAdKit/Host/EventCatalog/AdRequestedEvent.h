@@ -9,12 +9,14 @@ namespace QVRAdKit {
 
 class AdRequestedEvent final : public ReportableEvent {
  public:
+  static constexpr const char* kName = "ad_requested";
+
   AdRequestedEvent(std::string aaid, std::optional<std::string> unitID,
                    std::optional<AdEventSource> source, std::optional<AdEventAction> action)
       : fields{std::move(aaid), std::move(unitID), std::nullopt, source, action} {}
 
   [[nodiscard]] ReportingObject reportingObject() const override {
-    ReportingObject object{"ad_requested", {}};
+    ReportingObject object{kName, {}};
     object.parameters.reserve(5);
     fields.write(object, false);
     return object;

@@ -9,6 +9,8 @@ namespace QVRAdKit {
 
 class AdViewedEvent final : public ReportableEvent {
  public:
+  static constexpr const char* kName = "ad_viewed";
+
   AdViewedEvent(std::string aaid, std::optional<std::string> unitID,
                 std::optional<std::string> networkClassName, std::optional<AdEventSource> source,
                 std::optional<AdEventAction> action, std::int64_t errorCode,
@@ -17,7 +19,7 @@ class AdViewedEvent final : public ReportableEvent {
         outcome{errorCode, std::move(error), duration} {}
 
   [[nodiscard]] ReportingObject reportingObject() const override {
-    ReportingObject object{"ad_viewed", {}};
+    ReportingObject object{kName, {}};
     object.parameters.reserve(8);
     fields.write(object, true);
     outcome.write(object);

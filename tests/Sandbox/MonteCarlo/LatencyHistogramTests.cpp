@@ -112,5 +112,50 @@ TEST(LatencyHistogramTest, MergingPartsIsExactlyTheWholeInAnyOrder) {
   EXPECT_EQ(whole.sampleCount(), 4000u);
 }
 
+// A histogram reused for the next session (cleared, keeping its memory) and one merged with
+// itself must hold exactly what a fresh one would.
+TEST(LatencyHistogramTest, ClearedOrSelfMergedHoldsWhatAFreshOneWould) {
+  const std::vector<std::int64_t> first = {20000, 5, 300, 300, 70000};
+  const std::vector<std::int64_t> second = {900, 3, 900, 12};
+  LatencyHistogram reused;
+  for (std::int64_t value : first) reused.add(value);
+  reused.clear();
+  EXPECT_EQ(reused, LatencyHistogram());
+  EXPECT_EQ(reused.percentile(50), std::nullopt);
+  LatencyHistogram fresh;
+  for (std::int64_t value : second) {
+    reused.add(value);
+    fresh.add(value);
+  }
+  EXPECT_EQ(reused, fresh);
+  EXPECT_EQ(reused.percentile(100), fresh.percentile(100));
+
+  LatencyHistogram doubled;
+  for (std::int64_t value : second) doubled.add(value, 2);
+  reused.merge(reused);
+  EXPECT_EQ(reused, doubled);
+  EXPECT_EQ(reused.sampleCount(), 2 * second.size());
+}
+
+// A session's few buckets merged into large totals: all of them already there, or one new.
+TEST(LatencyHistogramTest, ASmallPartMergesIntoLargeTotalsAsIntoOneHistogram) {
+  const std::vector<std::vector<std::int64_t>> parts = {{37, 370, 370}, {37, 999999, 3700}};
+  for (const auto& part : parts) {
+    LatencyHistogram totals;
+    LatencyHistogram whole;
+    for (std::int64_t i = 0; i < 200; ++i) {
+      totals.add(i * 37);
+      whole.add(i * 37);
+    }
+    LatencyHistogram small;
+    for (std::int64_t value : part) {
+      small.add(value);
+      whole.add(value);
+    }
+    totals.merge(small);
+    EXPECT_EQ(totals, whole) << part[1];
+  }
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Sandbox

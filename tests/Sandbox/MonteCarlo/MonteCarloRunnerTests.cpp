@@ -10,6 +10,7 @@
 
 #include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
+#include "Sandbox/MonteCarlo/SessionPlayer.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 
 namespace QVRAdKit::Sandbox {
@@ -99,6 +100,28 @@ TEST(MonteCarloRunnerTest, TheSameSeedsGiveTheSameTablesOnOneOrTwoJobs) {
 // Monte Carlo sessions drain their background work by hand. The host settles it at each step of
 // the clock either way, so every host-visible moment comes at the same time and in the same order
 // as with the background thread a phone has.
+// A job reuses one player for its sessions: each must count as on a player of its own, whatever
+// the player played before (a seed after another, the same seed again, a premium user after one).
+TEST(MonteCarloRunnerTest, AReusedPlayerStartsEachSessionFromCleanCounters) {
+  const Options options = shortRun(1, 1);
+  struct Case {
+    bool premium;
+    std::vector<std::uint64_t> seeds;
+  };
+  const Case cases[] = {{false, {11, 12, 11}}, {true, {12, 13}}};
+  for (const Case& test : cases) {
+    SessionPlayer player(options.configuration, options.duration, test.premium);
+    for (std::uint64_t seed : test.seeds) {
+      auto reused = player.play(seed);
+      auto alone =
+          MonteCarloRunner::runSession(options.configuration, seed, options.duration, test.premium);
+      ASSERT_TRUE(reused.hasValue() && alone.hasValue());
+      EXPECT_FALSE(reused->placements.empty());
+      EXPECT_EQ(*reused, *alone) << "seed " << seed << (test.premium ? " premium" : "");
+    }
+  }
+}
+
 TEST(MonteCarloRunnerTest, ASessionDrainedByHandPlaysAsOneWithABackgroundThread) {
   auto narration = [](std::uint64_t seed, size_t backgroundThreads) {
     std::vector<std::string> lines;

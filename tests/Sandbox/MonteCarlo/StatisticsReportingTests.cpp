@@ -136,5 +136,35 @@ TEST(StatisticsReportingTest, RequestsThatNeverHearBackAreForgottenOldestFirst) 
             50);
 }
 
+// A sink reused for the next session forgets the last one: its rows, and the requests still
+// waiting (an answer to one of them is not counted), then counts exactly as a new sink does.
+TEST(StatisticsReportingTest, AResetSinkCountsTheNextSessionAsANewOne) {
+  StatisticsReporting reused(configuration());
+  const Fields left{"left", "admob", "a", "connect"};
+  reused.track(event("ad_requested", left));
+  reused.track(event("ad_requested", {"gone", "ironsource", std::nullopt, std::nullopt}));
+  reused.track(event("ad_loaded", {"gone", "ironsource", std::nullopt, std::nullopt}, 0, 9000));
+  reused.reset();
+  EXPECT_EQ(reused.pendingCount(), 0u);
+  EXPECT_EQ(reused.statistics(), SessionStatistics());
+
+  StatisticsReporting fresh(configuration());
+  const ReportingObject next[] = {
+      event("ad_loaded", left, 0, 500),  // answers the forgotten request: not counted
+      event("ad_requested", {"c2", "admob", "shared", "connect"}),
+      event("ad_requested", {"x", "admob", "unknown", "connect"}),
+      event("ad_loaded", {"c2", "admob", "shared", "connect"}, 0, 1500),
+      event("ad_opened", {"c2", "admob", "shared", "connect"}),
+  };
+  for (const ReportingObject& object : next) {
+    reused.track(object);
+    fresh.track(object);
+  }
+  EXPECT_EQ(reused.statistics(), fresh.statistics());
+  EXPECT_EQ(reused.pendingCount(), fresh.pendingCount());
+  EXPECT_EQ(reused.statistics().placements.at("interstitial.connect").requests, 1u);
+  EXPECT_EQ(reused.statistics().placements.count("interstitial.disconnect"), 0u);
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Sandbox
