@@ -29,8 +29,10 @@
 // process-wide scope (the default) also serves threads that have no scope of their own. The
 // background executor's threads always see the environment that owns them.
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -139,6 +141,7 @@ class Environment {
     std::shared_ptr<void> replaced;  // destroyed after the slot's lock is released
     std::lock_guard lock(slot->mutex);
     replaced = std::exchange(slot->value, std::move(object));
+    serviceVersion_.store(newServiceVersion(), std::memory_order_release);
   }
 
   // The object registered for T; when there is none, the one make() returns, registered. make runs
@@ -148,8 +151,18 @@ class Environment {
   std::shared_ptr<T> sharedInstance(Make&& make) {
     const std::shared_ptr<Slot> slot = slotFor(typeid(T), true);
     std::lock_guard lock(slot->mutex);
-    if (!slot->value) slot->value = std::shared_ptr<T>(std::forward<Make>(make)());
+    if (!slot->value) {
+      slot->value = std::shared_ptr<T>(std::forward<Make>(make)());
+      serviceVersion_.store(newServiceVersion(), std::memory_order_release);
+    }
     return std::static_pointer_cast<T>(slot->value);
+  }
+
+  // A stamp of the registry's contents, new whenever an object is set, replaced or removed and
+  // never shared by two environments of the process: what was read from the registry may be kept
+  // while the stamp is the one read with it.
+  [[nodiscard]] std::uint64_t serviceVersion() const {
+    return serviceVersion_.load(std::memory_order_acquire);
   }
 
   // Test support. Drains the main queue until done() answers true, waiting (not sleeping) for
@@ -169,6 +182,7 @@ class Environment {
   };
 
   std::shared_ptr<Slot> slotFor(std::type_index type, bool create) const;
+  static std::uint64_t newServiceVersion();
 
   std::shared_ptr<ManualClock> manualClock_;
   std::shared_ptr<const Clock> clock_;
@@ -179,6 +193,7 @@ class Environment {
   std::unique_ptr<MainQueue> mainQueue_;
   std::unique_ptr<BackgroundExecutor> background_;
 
+  std::atomic<std::uint64_t> serviceVersion_{newServiceVersion()};
   mutable std::mutex registryMutex_;
   mutable std::unordered_map<std::type_index, std::shared_ptr<Slot>> registry_;
 };
