@@ -128,6 +128,11 @@ Environment::Slot* Environment::slotFor(std::size_t key, bool create) const {
   return slot;
 }
 
+std::uint64_t Environment::newServiceVersion() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 bool Environment::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {

@@ -33,6 +33,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -139,6 +140,7 @@ class Environment {
     Slot* slot = slotFor(keyOf<T>(), true);
     // The replaced object is destroyed here, outside any lock: its destructor may use the registry.
     slot->value.exchange(std::shared_ptr<void>(std::move(object)), std::memory_order_acq_rel);
+    serviceVersion_.store(newServiceVersion(), std::memory_order_release);
   }
 
   // The object registered for T; when there is none, the one make() returns, registered. make runs
@@ -157,9 +159,17 @@ class Environment {
       // A setService that ran meanwhile wins: its object is the one registered.
       if (slot->value.compare_exchange_strong(current, made, std::memory_order_acq_rel)) {
         current = std::move(made);
+        serviceVersion_.store(newServiceVersion(), std::memory_order_release);
       }
     }
     return std::static_pointer_cast<T>(current);
+  }
+
+  // A stamp of the registry's contents, new whenever an object is set, replaced or removed and
+  // never shared by two environments of the process: what was read from the registry may be kept
+  // while the stamp is the one read with it.
+  [[nodiscard]] std::uint64_t serviceVersion() const {
+    return serviceVersion_.load(std::memory_order_acquire);
   }
 
   // Test support. Drains the main queue until done() answers true, waiting (not sleeping) for
@@ -189,6 +199,7 @@ class Environment {
     return key;
   }
   Slot* slotFor(std::size_t key, bool create) const;
+  static std::uint64_t newServiceVersion();
 
   // Types with a key below kIndexedSlots are found in indexedSlots_ without a lock; the others
   // (only a process with very many registered types has them) in overflowSlots_ under the lock.
@@ -202,6 +213,7 @@ class Environment {
   std::unique_ptr<MainQueue> mainQueue_;
   std::unique_ptr<BackgroundExecutor> background_;
 
+  std::atomic<std::uint64_t> serviceVersion_{newServiceVersion()};
   mutable std::array<std::atomic<Slot*>, kIndexedSlots> indexedSlots_{};
   mutable std::mutex registryMutex_;  // guards creating slots, ownedSlots_ and overflowSlots_
   mutable std::unordered_map<std::size_t, Slot*> overflowSlots_;

@@ -309,12 +309,6 @@ Measure measure(const std::string& text, const LineFit& fit, double pointSize, i
   return result;
 }
 
-// The measurer registered in the installed environment; none: the estimate.
-std::shared_ptr<const TextMeasurer> installedMeasurer() {
-  const auto* environment = Platform::Environment::installed();
-  return environment ? environment->service<TextMeasurer>() : nullptr;
-}
-
 }  // namespace
 
 std::shared_ptr<Label> Label::create(Rect frame) {
@@ -367,13 +361,25 @@ void Label::setMinimumScaleFactor(double factor) {
   textChanged();
 }
 
+const std::shared_ptr<const TextMeasurer>& Label::installedMeasurer() const {
+  // Looking the measurer up takes the registry's locks: it is read again only when the installed
+  // environment or what is registered in it has changed.
+  const auto* environment = Platform::Environment::installed();
+  const std::uint64_t version = environment ? environment->serviceVersion() : 0;
+  if (environment != measurerSource_.environment || version != measurerSource_.version) {
+    measurer_ = environment ? environment->service<TextMeasurer>() : nullptr;
+    measurerSource_ = {environment, version};
+  }
+  return measurer_;
+}
+
 void Label::textChanged() {
   cachedLayouts_.fill(std::nullopt);
   invalidateIntrinsicContentSize();
 }
 
 const TextLayout& Label::layoutAt(double width) const {
-  auto measurer = installedMeasurer();
+  const std::shared_ptr<const TextMeasurer>& measurer = installedMeasurer();
   for (const auto& cached : cachedLayouts_) {
     // Widths compare exactly, NaN never matches: a hit gives what computing again would.
     if (cached && cached->width == width && cached->measurer == measurer) return cached->layout;
@@ -381,7 +387,7 @@ const TextLayout& Label::layoutAt(double width) const {
   auto& slot = cachedLayouts_[nextCachedLayout_];
   nextCachedLayout_ = (nextCachedLayout_ + 1) % kCachedLayouts;
   TextLayout layout = computeLayout(width, measurer.get());
-  slot = CachedLayout{width, std::move(measurer), std::move(layout)};
+  slot = CachedLayout{width, measurer, std::move(layout)};
   return slot->layout;
 }
 

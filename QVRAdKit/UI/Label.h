@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,10 @@
 #include "QVRAdKit/UI/TextLayout.h"
 #include "QVRAdKit/UI/TextMeasurer.h"
 #include "QVRAdKit/UI/View.h"
+
+namespace QVRAdKit::Platform {
+class Environment;
+}  // namespace QVRAdKit::Platform
 
 namespace QVRAdKit::UI {
 
@@ -96,6 +101,14 @@ class Label : public View {
   };
   static constexpr std::size_t kCachedLayouts = 2;
 
+  // Where the measurer was read: the installed environment and its registry's version.
+  struct MeasurerSource {
+    const Platform::Environment* environment = nullptr;
+    std::uint64_t version = 0;
+  };
+
+  // The measurer registered in the installed environment; none: the estimate.
+  [[nodiscard]] const std::shared_ptr<const TextMeasurer>& installedMeasurer() const;
   [[nodiscard]] const TextLayout& layoutAt(double width) const;
   [[nodiscard]] TextLayout computeLayout(double width, const TextMeasurer* measurer) const;
   // Forgets the kept layouts and tells the layout pass that the intrinsic size may have changed.
@@ -113,6 +126,8 @@ class Label : public View {
   double minimumScaleFactor_ = 0;
   mutable std::array<std::optional<CachedLayout>, kCachedLayouts> cachedLayouts_;
   mutable std::size_t nextCachedLayout_ = 0;  // the slot the next new layout replaces
+  mutable std::shared_ptr<const TextMeasurer> measurer_;
+  mutable MeasurerSource measurerSource_;
 };
 
 }  // namespace QVRAdKit::UI

@@ -186,6 +186,14 @@ std::vector<double> distribute(const std::vector<Entry>& entries, double availab
 }  // namespace
 
 Size StackView::intrinsicContentSize() const {
+  const detail::LayoutStamp stamp = detail::currentLayoutStamp();
+  if (stamp == intrinsicStamp_) return intrinsic_;
+  intrinsic_ = computeIntrinsicContentSize();
+  intrinsicStamp_ = stamp;
+  return intrinsic_;
+}
+
+Size StackView::computeIntrinsicContentSize() const {
   const auto arranged = arrangedSubviews();
   const double marginsX = marginsRelative_ ? margins_.leading + margins_.trailing : 0;
   const double marginsY = marginsRelative_ ? margins_.top + margins_.bottom : 0;
@@ -220,6 +228,14 @@ Size StackView::intrinsicContentSize() const {
 }
 
 double StackView::heightForWidth(double width) const {
+  const detail::LayoutStamp stamp = detail::currentLayoutStamp();
+  if (const auto kept = heights_.find(stamp, width)) return *kept;
+  const double height = computeHeightForWidth(width);
+  heights_.store(stamp, width, height);
+  return height;
+}
+
+double StackView::computeHeightForWidth(double width) const {
   const auto arranged = arrangedSubviews();
   const double marginsX = marginsRelative_ ? margins_.leading + margins_.trailing : 0;
   const double marginsY = marginsRelative_ ? margins_.top + margins_.bottom : 0;

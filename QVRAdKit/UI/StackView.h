@@ -72,6 +72,9 @@ class StackView : public View {
   std::vector<const View*> arrangeSubviews() override;
 
  private:
+  [[nodiscard]] Size computeIntrinsicContentSize() const;
+  [[nodiscard]] double computeHeightForWidth(double width) const;
+
   std::vector<std::weak_ptr<View>> arranged_;
   LayoutAxis axis_ = LayoutAxis::horizontal;
   Alignment alignment_ = Alignment::fill;
@@ -79,6 +82,10 @@ class StackView : public View {
   double spacing_ = 0;
   DirectionalEdgeInsets margins_;
   bool marginsRelative_ = false;
+  // What the last questions answered (asked many times per pass, each a walk of the subtree).
+  mutable detail::LayoutStamp intrinsicStamp_;
+  mutable Size intrinsic_;
+  mutable detail::WidthMemo<4> heights_;
 };
 
 }  // namespace QVRAdKit::UI

@@ -8,6 +8,7 @@
 #include "QVRAdKit/UI/TapGestureRecognizer.h"
 #include "QVRAdKit/UI/ViewKitLogger.h"
 #include "QVRAdKit/UI/detail/LayoutEngine.h"
+#include "QVRAdKit/UI/detail/LayoutMemo.h"
 
 namespace QVRAdKit::UI {
 namespace {
@@ -38,12 +39,14 @@ std::shared_ptr<View> View::create(Rect frame) {
 View::View(Rect frame) : frame_(frame) {}
 
 View::~View() {
+  detail::layoutChanged();  // constraints that name this view no longer count
   // Constraints held by other views may still name this view; they are skipped once it is gone.
   for (auto& subview : subviews_) subview->superview_.reset();
 }
 
 void View::setFrame(Rect frame) {
   if (frame == frame_) return;
+  detail::layoutChanged();  // safe areas and kept frames enter fitting sizes
   const bool resized = !(frame.size == frame_.size);
   frame_ = frame;
   if (kitLayoutRunning) return;
@@ -76,6 +79,7 @@ void View::setAlpha(double alpha) {
 void View::setHidden(bool hidden) {
   if (hidden == hidden_) return;
   hidden_ = hidden;
+  detail::layoutChanged();
   // Hidden arranged views collapse in a stack view.
   if (auto parent = superview_.lock()) parent->invalidateIntrinsicContentSize();
 }
@@ -147,6 +151,7 @@ Size View::intrinsicContentSize() const {
 }
 
 void View::invalidateIntrinsicContentSize() {
+  detail::layoutChanged();
   // Whoever sizes this view from its content (a stack view, a constraint pass) lives above it.
   for (View* view = this; view != nullptr;) {
     view->needsLayout_ = true;
@@ -178,7 +183,11 @@ void View::setContentCompressionResistancePriority(float priority, LayoutAxis ax
 }
 
 Size View::systemLayoutSizeFitting(double width) const {
-  return {width, detail::LayoutEngine::fittingHeight(*this, width)};
+  const detail::LayoutStamp stamp = detail::currentLayoutStamp();
+  if (const auto kept = fittingHeights_.find(stamp, width)) return {width, *kept};
+  const double height = detail::LayoutEngine::fittingHeight(*this, width);
+  fittingHeights_.store(stamp, width, height);
+  return {width, height};
 }
 
 double View::heightForWidth(double /*width*/) const {

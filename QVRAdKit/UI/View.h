@@ -83,6 +83,7 @@
 #include "QVRAdKit/UI/Point.h"
 #include "QVRAdKit/UI/Rect.h"
 #include "QVRAdKit/UI/Size.h"
+#include "QVRAdKit/UI/detail/LayoutMemo.h"
 
 namespace QVRAdKit::Platform {
 class Environment;
@@ -246,6 +247,8 @@ class View : public std::enable_shared_from_this<View>, public LayoutAnchors<Vie
   EdgeInsets ownSafeAreaInsets_;
   bool needsLayout_ = true;
   std::optional<AlphaAnimation> alphaAnimation_;
+  // The last fitting heights, by width (a pass asks for the same ones many times).
+  mutable detail::WidthMemo<4> fittingHeights_;
 };
 
 }  // namespace QVRAdKit::UI
