@@ -14,19 +14,19 @@
 namespace QVRAdKit::Workbench {
 namespace {
 
-struct Outcome {
+struct ServeOutcome {
   int code = -1;
   std::string out;
   std::string err;
 };
 
-Outcome serve(std::vector<const char*> arguments, bool interrupted) {
+ServeOutcome serve(std::vector<const char*> arguments, bool interrupted) {
   std::vector<const char*> argv = {"qvr-sandbox", "serve"};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   std::ostringstream out;
   std::ostringstream err;
   Sandbox::Interruption::request(interrupted ? SIGINT : 0);
-  Outcome outcome;
+  ServeOutcome outcome;
   outcome.code = Sandbox::SandboxTool::main(static_cast<int>(argv.size()), argv.data(), out, err);
   Sandbox::Interruption::request(0);
   outcome.out = out.str();
