@@ -1,5 +1,6 @@
 #include "QVRAdKit/Platform/UUID.h"
 
+#include <array>
 #include <random>
 
 namespace QVRAdKit::Platform {
@@ -67,14 +68,15 @@ std::optional<UUID> UUID::fromString(std::string_view text) {
 }
 
 std::string UUID::uuidString() const {
-  std::string text;
-  text.reserve(36);
+  // Written into a fixed buffer and copied once: every ad's uuid goes through here.
+  std::array<char, 36> text{};
+  size_t at = 0;
   for (size_t i = 0; i < bytes_.size(); ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) text.push_back('-');
-    text.push_back(kHexDigits[bytes_[i] >> 4]);
-    text.push_back(kHexDigits[bytes_[i] & 0x0F]);
+    if (i == 4 || i == 6 || i == 8 || i == 10) text[at++] = '-';
+    text[at++] = kHexDigits[bytes_[i] >> 4];
+    text[at++] = kHexDigits[bytes_[i] & 0x0F];
   }
-  return text;
+  return {text.data(), text.size()};
 }
 
 }  // namespace QVRAdKit::Platform
