@@ -30,7 +30,9 @@ const address = await new Promise((resolve, reject) => {
 const browser = await chromium.launch({ executablePath, args: ["--no-sandbox", "--disable-gpu"] });
 try {
   const page = await browser.newPage({ viewport: { width: 1280, height: 1100 } });
-  page.setDefaultTimeout(30000);
+  // Runs and comparisons of a few hundred sessions take seconds in Release but can take a minute
+  // in a sanitized build on a loaded machine: a wait fails only when something never comes.
+  page.setDefaultTimeout(150000);
   const pageErrors = [];
   page.on("pageerror", (error) => pageErrors.push(String(error)));
   page.on("requestfailed", (request) => pageErrors.push(`request failed: ${request.url()}`));
