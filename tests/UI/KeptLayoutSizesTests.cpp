@@ -106,6 +106,11 @@ TEST_F(KeptLayoutSizesTest, AnyChangeIsSeenByTheNextQuestion) {
        [](Card& c) {
          c.card->setFrame({{0, 0}, {120, 80}});
        }},
+      // Frames alone: a kept fitting height must see the safe area they give.
+      {"the root shortened over the card",
+       [](Card& c) {
+         c.root->setFrame({{0, 0}, {120, 150}});
+       }},
       {"the root's safe area",
        [](Card& c) {
          c.root->setSafeAreaInsets({0, 0, 50, 0});
