@@ -271,6 +271,10 @@ void BannerAdViewImpl::rebuildContentConstraints() {
                             ? (*appearance)->position.value_or(BannerAppearance::Position::regular)
                             : BannerAppearance::Position::regular;
   const bool borderless = hasAppearance && (*appearance)->borderless.value_or(false);
+  // The constraints below depend on nothing else: the same edges keep the ones in place.
+  const ContentEdges edges{insets, position, borderless};
+  if (builtEdges_ == edges) return;
+  builtEdges_ = edges;
 
   // Borderless: the content view spans the full width and the side insets move inside it.
   const double outerLeft = borderless ? 0 : insets.left;

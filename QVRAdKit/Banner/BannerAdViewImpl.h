@@ -41,6 +41,7 @@
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/UI/Button.h"
 #include "QVRAdKit/UI/DirectionalEdgeInsets.h"
+#include "QVRAdKit/UI/EdgeInsets.h"
 #include "QVRAdKit/UI/ImageView.h"
 #include "QVRAdKit/UI/Label.h"
 #include "QVRAdKit/UI/LayoutConstraint.h"
@@ -155,8 +156,18 @@ class BannerAdViewImpl final : public UI::View,
   std::optional<BannerViewModel> viewModel_;
   std::shared_ptr<BannerAdPresentableListener> listener_;
 
-  // The content view's and the content stack's edges, rebuilt with every look.
+  // What the content view's and the content stack's edges are made from: the appearance's
+  // insets, bottom anchoring and borderless flag (defaults without one).
+  struct ContentEdges {
+    UI::EdgeInsets insets;
+    BannerAppearance::Position position = BannerAppearance::Position::regular;
+    bool borderless = false;
+    bool operator==(const ContentEdges&) const = default;
+  };
+  // The content view's and the content stack's edges, rebuilt by a look whose edges differ from
+  // the ones they were last built from (none before the first look: the creation constraints).
   UI::LayoutConstraintGroup contentConstraints_;
+  std::optional<ContentEdges> builtEdges_;
   // The disclosure image's size: 24 x 24, or an accessory icon's own size.
   std::shared_ptr<UI::LayoutConstraint> disclosureWidth_;
   std::shared_ptr<UI::LayoutConstraint> disclosureHeight_;

@@ -47,6 +47,7 @@ View::~View() {
 void View::setFrame(Rect frame) {
   if (frame == frame_) return;
   detail::layoutChanged();  // safe areas and kept frames enter fitting sizes
+  detail::LayoutEngine::frameMoved();
   const bool resized = !(frame.size == frame_.size);
   frame_ = frame;
   if (kitLayoutRunning) return;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -260,6 +261,93 @@ TEST_F(BannerAdViewImplTest, LayoutIsQuietAndTheSameAsRootOrPlacedByFrameInAScre
     EXPECT_EQ(inBanner(*banner, *content), contentFrame);
     EXPECT_EQ(inBanner(*banner, *row), rowFrame);
     EXPECT_TRUE(logger->assertionFailures().empty()) << logger->assertionFailures()[0].message;
+  }
+}
+
+// The content constraints are kept while the appearance's edges stay the same, and a kept fitting
+// height is reused while only frames moved: a change after a content-only change (the title) must
+// still rebuild the edges and lay out and measure anew, as a banner given that model at once does.
+TEST_F(BannerAdViewImplTest, AChangeAfterAContentOnlyChangeLaysOutAsAFreshBanner) {
+  const auto base = [](BannerAppearance& a) {
+    a.insets = UI::EdgeInsets{4, 8, 6, 10};
+    a.position = Position::regular;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(BannerAppearance&)> look;  // applied over the base appearance
+    double safeAreaBottom;
+    double width;
+  };
+  const Case cases[] = {
+      {"another top inset",
+       [](auto& a) {
+         a.insets = UI::EdgeInsets{20, 8, 6, 10};
+       },
+       34, 375},
+      {"other side insets",
+       [](auto& a) {
+         a.insets = UI::EdgeInsets{4, 30, 6, 40};
+       },
+       34, 375},
+      {"to the safe area", [](auto& a) { a.position = Position::bottomSafeArea; }, 34, 375},
+      {"to the edge", [](auto& a) { a.position = Position::bottomToEdge; }, 34, 375},
+      {"borderless", [](auto& a) { a.borderless = true; }, 34, 375},
+      {"no insets", [](auto& a) { a.insets.reset(); }, 34, 375},
+      {"a larger safe area, to the safe area",
+       [](auto& a) { a.position = Position::bottomSafeArea; }, 60, 375},
+      {"the same look at another width", [](auto& /*a*/) {}, 34, 250},
+  };
+  struct Shape {
+    double requiredHeight;
+    UI::Rect content;
+    UI::Rect row;
+    UI::Rect title;
+    bool operator==(const Shape&) const = default;
+  };
+  const auto shape = [](const BannerAdViewImpl& banner) {
+    return Shape{banner.requiredHeight(), inBanner(banner, *banner.contentView()),
+                 inBanner(banner, *banner.contentStackView()),
+                 inBanner(banner, *banner.titleLabel())};
+  };
+  const auto place = [](BannerAdViewImpl& banner, double width) {
+    banner.setFrame({{0, 0}, {width, 200}});
+    banner.layoutIfNeeded();
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    BannerAppearance changed = appearance(base);
+    test.look(changed);
+
+    auto banner = makeBanner(34);
+    banner->apply(testStyle());
+    banner->setViewModel(model("Seven days free", "Try it now", false, appearance(base)));
+    place(*banner, 375);
+    // Content only: another title, the same look.
+    banner->setViewModel(
+        model("A week of Premium on us\nCancel any time", "Try it now", false, appearance(base)));
+    place(*banner, 375);
+    const Shape contentOnly = shape(*banner);
+    // Then the look, the safe area or the width.
+    banner->setSafeAreaInsets({0, 0, test.safeAreaBottom, 0});
+    banner->setViewModel(
+        model("A week of Premium on us\nCancel any time", "Try it now", false, changed));
+    place(*banner, test.width);
+    const Shape after = shape(*banner);
+
+    auto fresh = makeBanner(test.safeAreaBottom);
+    fresh->apply(testStyle());
+    fresh->setViewModel(
+        model("A week of Premium on us\nCancel any time", "Try it now", false, changed));
+    place(*fresh, test.width);
+    EXPECT_EQ(after, shape(*fresh));
+    EXPECT_NE(after, contentOnly);  // the change matters to the layout
+
+    // And back: the content-only state again, as it was.
+    banner->setSafeAreaInsets({0, 0, 34, 0});
+    banner->setViewModel(
+        model("A week of Premium on us\nCancel any time", "Try it now", false, appearance(base)));
+    place(*banner, 375);
+    EXPECT_EQ(shape(*banner), contentOnly);
   }
 }
 

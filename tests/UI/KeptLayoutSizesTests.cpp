@@ -106,6 +106,11 @@ TEST_F(KeptLayoutSizesTest, AnyChangeIsSeenByTheNextQuestion) {
        [](Card& c) {
          c.card->setFrame({{0, 0}, {120, 80}});
        }},
+      // Frames alone: a kept fitting height must see the safe area they give.
+      {"the root shortened over the card",
+       [](Card& c) {
+         c.root->setFrame({{0, 0}, {120, 150}});
+       }},
       {"the root's safe area",
        [](Card& c) {
          c.root->setSafeAreaInsets({0, 0, 50, 0});
@@ -126,6 +131,28 @@ TEST_F(KeptLayoutSizesTest, AnyChangeIsSeenByTheNextQuestion) {
     EXPECT_EQ(after, fresh.sizes());
     EXPECT_NE(after, before);  // the change matters to some question
   }
+}
+
+// Fitting heights are kept across frame changes whose effects they do not read, so what the
+// frames a pass sets do change must still be seen: here the pass moves the card's parent within a
+// screen, and with it the safe area the card inherits, while the card's own frame stays.
+TEST_F(KeptLayoutSizesTest, AFittingHeightSeesTheSafeAreaALayoutPassMovesAnAncestorOff) {
+  Card shape;
+  auto screen = View::create({{0, 0}, {120, 400}});
+  screen->setSafeAreaInsets({0, 0, 250, 0});
+  screen->addSubview(shape.root);
+  LayoutConstraint::activate({
+      shape.root->topAnchor().equalTo(screen->topAnchor()),
+      shape.root->leadingAnchor().equalTo(screen->leadingAnchor()),
+      shape.root->trailingAnchor().equalTo(screen->trailingAnchor()),
+      shape.root->bottomAnchor().equalTo(screen->topAnchor(), 200),
+  });
+  shape.root->setFrame({{0, 200}, {120, 200}});  // left low by the host: all of it safe area
+  const double low = shape.card->systemLayoutSizeFitting(120).height;
+  screen->layoutIfNeeded();  // the pass lifts the root: the card's safe area shrinks 80 -> 30
+  ASSERT_EQ(shape.root->frame(), (Rect{{0, 0}, {120, 200}}));
+  ASSERT_EQ(shape.card->frame(), (Rect{{0, 100}, {120, 80}}));
+  EXPECT_EQ(shape.card->systemLayoutSizeFitting(120).height, low - 50);
 }
 
 TEST_F(KeptLayoutSizesTest, ALabelUsesTheMeasurerOfTheEnvironmentInstalledNow) {

@@ -1,7 +1,10 @@
 #include "QVRAdKit/UI/detail/LayoutEngine.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,10 +14,57 @@
 #include "QVRAdKit/UI/View.h"
 #include "QVRAdKit/UI/ViewKitLogger.h"
 #include "QVRAdKit/UI/detail/ConstraintItems.h"
+#include "QVRAdKit/UI/detail/LayoutMemo.h"
 #include "QVRAdKit/UI/detail/LayoutSystem.h"
 
 namespace QVRAdKit::UI::detail {
 namespace {
+
+// Frame changes among the layout generation's bumps: the generation less these counts every
+// other change (constraints, content, tree, a view's end).
+std::atomic<std::uint64_t> frameMoves{0};
+
+// A fitting solve and what it read: the view, the width, every change but frames (with the
+// environment and its registry), and the frames, safe areas and content sizes of its views.
+struct KeptFitting {
+  const View* view = nullptr;
+  double width = 0;
+  LayoutStamp stamp;  // its generation holds the changes other than frames
+  std::vector<double> reads;
+  double height = 0;
+};
+
+LayoutStamp stampWithoutFrames() {
+  const std::uint64_t moves = frameMoves.load(std::memory_order_relaxed);
+  LayoutStamp stamp = currentLayoutStamp();
+  stamp.generation -= moves;
+  return stamp;
+}
+
+// The frame-dependent and content inputs of a fitting solve over these views.
+std::vector<double> fittingReads(const LayoutProblem& problem) {
+  std::vector<double> reads;
+  reads.reserve(problem.unknowns.size() * 10 + problem.keepFrames.size() * 4 + 2);
+  const auto addRect = [&reads](const Rect& rect) {
+    reads.insert(reads.end(), {rect.minX(), rect.minY(), rect.width(), rect.height()});
+  };
+  reads.push_back(static_cast<double>(problem.unknowns.size()));
+  for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
+    const View& view = *problem.unknowns[i];
+    addRect(view.frame());
+    const EdgeInsets insets = view.safeAreaInsets();
+    reads.insert(reads.end(), {insets.top, insets.left, insets.bottom, insets.right});
+    reads.insert(reads.end(), {problem.intrinsic[i].width, problem.intrinsic[i].height});
+  }
+  reads.push_back(static_cast<double>(problem.keepFrames.size()));
+  for (const View* view : problem.keepFrames) addRect(view->frame());
+  return reads;
+}
+
+// The last few fitting solves of this thread (layout runs on the main queue).
+constexpr std::size_t kKeptFittings = 4;
+thread_local std::array<KeptFitting, kKeptFittings> keptFittings;
+thread_local std::size_t nextKeptFitting = 0;
 
 // How many times a solve is repeated with content heights measured at the widths it found (a
 // label's height depends on the width it gets). One repeat settles every layout whose widths do
@@ -215,6 +265,14 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   } else if (!constrained) {
     return 0;  // subviews placed by their frames ask nothing of the view's height
   }
+  // Widths compare exactly (NaN never matches), so a kept height is what solving again gives.
+  const LayoutStamp stamp = stampWithoutFrames();
+  std::vector<double> reads = fittingReads(problem);
+  for (const KeptFitting& kept : keptFittings) {
+    if (kept.view == &view && kept.width == width && kept.stamp == stamp && kept.reads == reads) {
+      return kept.height;
+    }
+  }
   problem.pins = {{0, LayoutAttribute::left, 0, std::nullopt},
                   {0, LayoutAttribute::top, 0, std::nullopt},
                   {0, LayoutAttribute::width, width, std::nullopt},
@@ -226,7 +284,14 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   problem.reportConflicts = false;  // the layout pass reports them
   problem.findUndetermined = false;
   const LayoutSolution solution = solveWithContent(problem);
-  return solution.frames.front().height();
+  const double height = solution.frames.front().height();
+  keptFittings[nextKeptFitting] = {&view, width, stamp, std::move(reads), height};
+  nextKeptFitting = (nextKeptFitting + 1) % kKeptFittings;
+  return height;
+}
+
+void LayoutEngine::frameMoved() {
+  frameMoves.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace QVRAdKit::UI::detail

@@ -31,7 +31,26 @@ void Row::insert(Symbol symbol, double coefficient) {
 
 void Row::insert(const Row& other, double coefficient) {
   constant_ += other.constant_ * coefficient;
-  for (const auto& [symbol, value] : other.cells_) insert(symbol, value * coefficient);
+  // One merge of the two sorted rows instead of a search and a shifting insert per cell; each
+  // cell gets the same sum and the same drop test as inserting it alone. The merge is built in a
+  // scratch buffer that then takes this row's old one, so rows reuse their storage.
+  thread_local std::vector<Cell> scratch;
+  scratch.clear();
+  scratch.reserve(cells_.size() + other.cells_.size());
+  auto mine = cells_.begin();
+  for (const auto& [symbol, value] : other.cells_) {
+    const double added = value * coefficient;
+    while (mine != cells_.end() && mine->first < symbol) scratch.push_back(*mine++);
+    if (mine != cells_.end() && mine->first == symbol) {
+      const double sum = mine->second + added;
+      ++mine;
+      if (!nearZero(sum)) scratch.emplace_back(symbol, sum);
+    } else if (!nearZero(added)) {
+      scratch.emplace_back(symbol, added);
+    }
+  }
+  scratch.insert(scratch.end(), mine, cells_.end());
+  cells_.swap(scratch);
 }
 
 void Row::remove(Symbol symbol) {
