@@ -362,8 +362,8 @@ void Label::setMinimumScaleFactor(double factor) {
 }
 
 const std::shared_ptr<const TextMeasurer>& Label::installedMeasurer() const {
-  // Looking the measurer up takes the registry's locks: it is read again only when the installed
-  // environment or what is registered in it has changed.
+  // Looking the measurer up takes the registry slot's lock: it is read again only when the
+  // installed environment or what is registered in it has changed.
   const auto* environment = Platform::Environment::installed();
   const std::uint64_t version = environment ? environment->serviceVersion() : 0;
   if (environment != measurerSource_.environment || version != measurerSource_.version) {
