@@ -3,11 +3,26 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "QVRAdKit/Platform/BackgroundExecutor.h"
 
 namespace QVRAdKit::Platform {
+
+MainQueue::Guard::Guard(const MainQueue& queue) {
+  // Acquire: a thread that sees the confinement also sees the thread it names.
+  if (queue.confined_.load(std::memory_order_acquire)) {
+    if (std::this_thread::get_id() != queue.confinedThread_) usedFromAnotherThread();
+    return;
+  }
+  mutex_ = &queue.mutex_;
+  mutex_->lock();
+}
+
+MainQueue::Guard::~Guard() {
+  if (mutex_ != nullptr) mutex_->unlock();
+}
 
 MainQueue::MainQueue(std::shared_ptr<const Clock> clock)
     : clock_(std::move(clock)), ownerThread_(std::this_thread::get_id()) {}
@@ -16,16 +31,32 @@ MainQueue::~MainQueue() {
   discardPending();
 }
 
+void MainQueue::confineToCurrentThread() {
+  std::lock_guard lock(mutex_);
+  confinedThread_ = std::this_thread::get_id();
+  confined_.store(true, std::memory_order_release);
+}
+
+void MainQueue::usedFromAnotherThread() {
+  std::fputs(
+      "QVRAdKit: MainQueue confined to one thread was used from another thread; a lock-free "
+      "queue shared between threads would race\n",
+      stderr);
+  std::abort();
+}
+
 void MainQueue::discardPending() {
   // A dropped task's captures may post again while being destroyed: repeat until nothing is left.
   for (;;) {
-    std::deque<Immediate> immediate;
-    std::map<TimedKey, Task> timed;
+    std::vector<Task> tasks;
     {
-      std::lock_guard lock(mutex_);
-      if (immediate_.empty() && timed_.empty()) return;
-      immediate.swap(immediate_);
-      timed.swap(timed_);
+      Guard guard(*this);
+      if (immediateCount_ == 0 && timed_.empty()) return;
+      tasks.swap(tasks_);
+      freeSlots_.clear();
+      immediateHead_ = 0;
+      immediateCount_ = 0;
+      timed_.clear();
     }
   }
 }
@@ -56,40 +87,80 @@ void MainQueue::post(std::optional<Date> due, Task task) {
   }
   const Date now = due ? Date() : clock_->now();
   {
-    std::lock_guard lock(mutex_);
-    const std::uint64_t sequence = nextSequence_++;
+    Guard guard(*this);
+    const Entry entry{due ? *due : now, nextSequence_++, storeLocked(std::move(task))};
     if (due) {
-      timed_.emplace(TimedKey{*due, sequence}, std::move(task));
+      timed_.push_back(entry);
+      std::push_heap(timed_.begin(), timed_.end(), Later{});
     } else {
-      immediate_.push_back(Immediate{now, sequence, std::move(task)});
+      pushImmediateLocked(entry);
     }
   }
-  readyChanged_.notify_all();
+  // Nobody else can wait on a confined queue: its one thread is busy posting.
+  if (!confined_.load(std::memory_order_relaxed)) readyChanged_.notify_all();
+}
+
+std::uint32_t MainQueue::storeLocked(Task task) {
+  if (!freeSlots_.empty()) {
+    const std::uint32_t slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    tasks_[slot] = std::move(task);
+    return slot;
+  }
+  tasks_.push_back(std::move(task));
+  return static_cast<std::uint32_t>(tasks_.size() - 1);
+}
+
+void MainQueue::takeLocked(std::uint32_t slot, Task& task) {
+  task = std::move(tasks_[slot]);
+  freeSlots_.push_back(slot);
+}
+
+void MainQueue::pushImmediateLocked(Entry entry) {
+  if (immediateCount_ == immediate_.size()) {
+    // Full (or never used): twice the room, the waiting entries first in order.
+    std::vector<Entry> grown;
+    grown.reserve(std::max<size_t>(16, immediate_.size() * 2));
+    for (size_t i = 0; i < immediateCount_; ++i) {
+      grown.push_back(immediate_[(immediateHead_ + i) & (immediate_.size() - 1)]);
+    }
+    grown.resize(grown.capacity());
+    immediate_.swap(grown);
+    immediateHead_ = 0;
+  }
+  immediate_[(immediateHead_ + immediateCount_) & (immediate_.size() - 1)] = entry;
+  ++immediateCount_;
 }
 
 bool MainQueue::hasReadyLocked(Date now) const {
-  return !immediate_.empty() || (!timed_.empty() && timed_.begin()->first.due <= now);
+  return immediateCount_ != 0 || (!timed_.empty() && timed_.front().at <= now);
 }
 
 bool MainQueue::popReadyLocked(Date now, Task& task) {
-  const bool timedReady = !timed_.empty() && timed_.begin()->first.due <= now;
-  if (!immediate_.empty()) {
-    Immediate& first = immediate_.front();
-    if (!timedReady || TimedKey{first.posted, first.sequence} < timed_.begin()->first) {
-      task = std::move(first.task);
-      immediate_.pop_front();
+  const bool timedReady = !timed_.empty() && timed_.front().at <= now;
+  if (immediateCount_ != 0) {
+    const Entry& first = immediate_[immediateHead_];
+    if (!timedReady || first.before(timed_.front())) {
+      takeLocked(first.slot, task);
+      immediateHead_ = (immediateHead_ + 1) & (immediate_.size() - 1);
+      --immediateCount_;
       return true;
     }
   }
   if (!timedReady) return false;
-  auto node = timed_.extract(timed_.begin());
-  task = std::move(node.mapped());
+  takeLocked(timed_.front().slot, task);
+  std::pop_heap(timed_.begin(), timed_.end(), Later{});
+  timed_.pop_back();
   return true;
 }
 
 size_t MainQueue::runUntilIdle() {
-  std::lock_guard drain(drainMutex_);
+  // A confined queue has only its own thread to keep out: no drain lock.
+  const bool confined = confined_.load(std::memory_order_acquire);
+  std::unique_lock drain(drainMutex_, std::defer_lock);
+  if (!confined) drain.lock();
   const std::thread::id self = std::this_thread::get_id();
+  if (confined && self != confinedThread_) usedFromAnotherThread();
   const std::thread::id previous = drainingThread_.exchange(self);
   ownerThread_.store(self);
   struct RestoreDrainingThread {
@@ -99,16 +170,17 @@ size_t MainQueue::runUntilIdle() {
   } restore{drainingThread_, previous};
 
   size_t ran = 0;
+  Task task;
   for (;;) {
-    Task task;
     const Date now = clock_->now();
     {
-      std::lock_guard lock(mutex_);
+      Guard guard(*this);
       if (!popReadyLocked(now, task)) break;
     }
     task();
     ++ran;
     // The task and its captures are destroyed here, without the lock.
+    task.reset();
   }
   return ran;
 }
@@ -124,11 +196,11 @@ bool MainQueue::isCurrent() const {
 
 std::optional<Date> MainQueue::nextDueDate() const {
   const Date now = clock_->now();
-  std::lock_guard lock(mutex_);
+  Guard guard(*this);
   std::optional<Date> next;
-  if (!immediate_.empty()) next = std::min(immediate_.front().posted, now);
+  if (immediateCount_ != 0) next = std::min(immediate_[immediateHead_].at, now);
   if (!timed_.empty()) {
-    const Date due = timed_.begin()->first.due;
+    const Date due = timed_.front().at;
     if (!next || due < *next) next = due;
   }
   return next;
@@ -136,6 +208,10 @@ std::optional<Date> MainQueue::nextDueDate() const {
 
 bool MainQueue::waitForReadyTask(std::chrono::steady_clock::time_point deadline) {
   using std::chrono::steady_clock;
+  // The wait takes the lock even on a confined queue: uncontended there, and off the hot path.
+  if (confined_.load(std::memory_order_acquire) && std::this_thread::get_id() != confinedThread_) {
+    usedFromAnotherThread();
+  }
   std::unique_lock lock(mutex_);
   for (;;) {
     const Date now = clock_->now();
@@ -145,7 +221,7 @@ bool MainQueue::waitForReadyTask(std::chrono::steady_clock::time_point deadline)
     steady_clock::time_point wake = deadline;
     if (!timed_.empty()) {
       // A real clock makes the first timer due by itself, without a post to wake us.
-      const TimeInterval untilDue = timed_.begin()->first.due.timeIntervalSince(now);
+      const TimeInterval untilDue = timed_.front().at.timeIntervalSince(now);
       const TimeInterval untilDeadline =
           std::chrono::duration<TimeInterval>(deadline - steadyNow).count();
       if (untilDue < untilDeadline) {
@@ -158,8 +234,8 @@ bool MainQueue::waitForReadyTask(std::chrono::steady_clock::time_point deadline)
 }
 
 size_t MainQueue::pendingCount() const {
-  std::lock_guard lock(mutex_);
-  return immediate_.size() + timed_.size();
+  Guard guard(*this);
+  return immediateCount_ + timed_.size();
 }
 
 }  // namespace QVRAdKit::Platform

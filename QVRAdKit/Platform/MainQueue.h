@@ -8,28 +8,32 @@
 // Threading: posting and the queries may happen on any thread. Draining is serial: a second
 // thread calling runUntilIdle() while another drains waits for it. Tasks run without the queue's
 // lock held, so a task may post, drain recursively, or destroy objects that post.
+// A queue confined to one thread (confineToCurrentThread(); a simulation that drains its
+// background work by hand runs everything on one thread) takes no lock at all.
+// Storage: tasks keep their captures inline when small (MainQueueTask) in slots reused from one
+// task to the next; the FIFO of ready tasks is a ring and the timers a binary heap, so that a
+// queue in steady state posts and runs without allocating.
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "QVRAdKit/Platform/Clock.h"
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/MainQueueTask.h"
 
 namespace QVRAdKit::Platform {
 
 class MainQueue {
  public:
-  using Task = std::function<void()>;
+  using Task = MainQueueTask;
 
   explicit MainQueue(std::shared_ptr<const Clock> clock);
   // Destroys the tasks that never ran (discardPending()).
@@ -76,31 +80,61 @@ class MainQueue {
   void discardPending();
   [[nodiscard]] const Clock& clock() const { return *clock_; }
 
+  // Promises that from now on only the calling thread posts to, drains, queries or destroys this
+  // queue, so that it no longer takes its locks. Call it before any other thread may see the
+  // queue. A call from another thread afterwards is a programming error that would race: it is
+  // written to stderr and aborts instead.
+  void confineToCurrentThread();
+
  private:
-  struct Immediate {
-    Date posted;
+  // Where a pending task waits: its order key and the slot of tasks_ that holds it.
+  struct Entry {
+    Date at;  // async(): the posting time; otherwise the due date
     std::uint64_t sequence;
-    Task task;
-  };
-  struct TimedKey {
-    Date due;
-    std::uint64_t sequence;
-    bool operator<(const TimedKey& other) const {
-      return due < other.due || (due == other.due && sequence < other.sequence);
+    std::uint32_t slot;
+    [[nodiscard]] bool before(const Entry& other) const {
+      return at < other.at || (at == other.at && sequence < other.sequence);
     }
+  };
+  // The heap's order: the earliest entry on top.
+  struct Later {
+    bool operator()(const Entry& a, const Entry& b) const { return b.before(a); }
+  };
+  // The queue's lock, or none on a confined queue (on its one thread, or aborting on another).
+  class Guard {
+   public:
+    explicit Guard(const MainQueue& queue);
+    ~Guard();
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+   private:
+    std::mutex* mutex_ = nullptr;
   };
 
   void post(std::optional<Date> due, Task task);
   bool hasReadyLocked(Date now) const;
   bool popReadyLocked(Date now, Task& task);
+  std::uint32_t storeLocked(Task task);
+  void takeLocked(std::uint32_t slot, Task& task);
+  void pushImmediateLocked(Entry entry);
+  // Writes the breach of confinement to stderr and aborts.
+  [[noreturn]] static void usedFromAnotherThread();
 
   std::shared_ptr<const Clock> clock_;
 
   mutable std::mutex mutex_;
   std::condition_variable readyChanged_;
-  std::deque<Immediate> immediate_;  // async(): always ready, FIFO
-  std::map<TimedKey, Task> timed_;   // asyncAfter()/asyncAt(): ready once due
+  std::vector<Task> tasks_;               // slots; empty ones are listed in freeSlots_
+  std::vector<std::uint32_t> freeSlots_;  // reused last in, first out
+  // async(): always ready, FIFO. A ring of power-of-two capacity.
+  std::vector<Entry> immediate_;
+  size_t immediateHead_ = 0;
+  size_t immediateCount_ = 0;
+  std::vector<Entry> timed_;  // asyncAfter()/asyncAt(): a heap by Later, ready once due
   std::uint64_t nextSequence_ = 0;
+  std::atomic<bool> confined_{false};
+  std::thread::id confinedThread_;  // written once, before confined_ turns true
 
   std::recursive_mutex drainMutex_;  // one draining thread at a time; a task may drain again
   std::atomic<std::thread::id> drainingThread_{};

@@ -149,7 +149,14 @@ void GoogleMobileAdsSandbox::completeStart() {
 GoogleMobileAdsSandbox::Entry& GoogleMobileAdsSandbox::addRequest(AdKind kind,
                                                                   const std::string& adUnitID) {
   const RequestID id = nextID_++;
-  Entry& entry = entries_[id];
+  Entry* recycled = nullptr;
+  if (!spareEntries_.empty()) {
+    auto node = std::move(spareEntries_.back());
+    spareEntries_.pop_back();
+    node.key() = id;
+    recycled = &entries_.insert(entries_.end(), std::move(node))->second;
+  }
+  Entry& entry = recycled != nullptr ? *recycled : entries_[id];
   entry.request.id = id;
   entry.request.kind = kind;
   entry.request.adUnitID = adUnitID;
@@ -309,10 +316,26 @@ void GoogleMobileAdsSandbox::setRetainsAds(bool retains) {
 }
 
 void GoogleMobileAdsSandbox::forgetFinishedRequests() {
-  std::erase_if(entries_, [](const auto& item) {
-    const Entry& entry = item.second;
-    return entry.request.state != RequestState::pending && !entry.onScreen && entry.ad.expired();
-  });
+  // A few spares cover the requests a run has in flight at once.
+  constexpr std::size_t kMaxSpareEntries = 8;
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    const Entry& entry = it->second;
+    if (entry.request.state == RequestState::pending || entry.onScreen || !entry.ad.expired()) {
+      ++it;
+      continue;
+    }
+    auto node = entries_.extract(it++);
+    // What the entry held is released now, as when it was erased.
+    recycle(node.mapped());
+    if (spareEntries_.size() < kMaxSpareEntries) spareEntries_.push_back(std::move(node));
+  }
+}
+
+void GoogleMobileAdsSandbox::recycle(Entry& entry) {
+  std::string room = std::move(entry.request.adUnitID);
+  room.clear();
+  entry = Entry{};
+  entry.request.adUnitID = std::move(room);
 }
 
 }  // namespace QVRAdKit::Sandbox

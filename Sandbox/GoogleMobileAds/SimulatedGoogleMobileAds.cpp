@@ -92,32 +92,32 @@ Platform::TimeInterval SimulatedGoogleMobileAds::drawLatency(const Latency& late
 
 void SimulatedGoogleMobileAds::didReceiveRequest(const GoogleMobileAdsSandbox::Request& request) {
   const AdUnitBehavior& unit = behavior(request.adUnitID);
-  // Draw order per request: fill, latency, then the network or the error.
+  // Draw order per request: fill, latency, then the network or the error. The task keeps only
+  // what was drawn (an index, or the error's code), small enough to be queued without an
+  // allocation; the unit it reads them from is part of the configuration, which lives as long as
+  // the simulation.
   const bool fills = drawUnit() < unit.fillRate;
   const Platform::TimeInterval latency = drawLatency(unit.latency);
-  std::optional<std::string> network;
-  std::optional<Platform::Error> error;
+  std::size_t network = 0;  // index into unit.networkClassNames, when there are any
+  std::int64_t errorCode = GADError::kNoFill;
   if (fills) {
-    if (!unit.networkClassNames.empty()) {
-      network = unit.networkClassNames[drawIndex(unit.networkClassNames.size())];
-    }
-  } else {
-    error =
-        errorForCode(unit.errorCodes.empty() ? GADError::kNoFill
-                                             : unit.errorCodes[drawIndex(unit.errorCodes.size())]);
+    if (!unit.networkClassNames.empty()) network = drawIndex(unit.networkClassNames.size());
+  } else if (!unit.errorCodes.empty()) {
+    errorCode = unit.errorCodes[drawIndex(unit.errorCodes.size())];
   }
   environment_.mainQueue().asyncAfter(
-      latency, [weak = weak_from_this(), id = request.id, network = std::move(network),
-                error = std::move(error), reward = unit.reward] {
+      latency, [weak = weak_from_this(), id = request.id, unit = &unit, fills, network, errorCode] {
         auto self = weak.lock();
         if (!self) return;
         // Earlier finished requests are forgotten here, outside any sandbox call, so that a long
         // run does not accumulate them; the one answered now stays visible until the next answer.
         self->sandbox_->forgetFinishedRequests();
-        if (error) {
-          self->sandbox_->fail(id, *error);
+        if (!fills) {
+          self->sandbox_->fail(id, errorForCode(errorCode));
+        } else if (unit->networkClassNames.empty()) {
+          self->sandbox_->fill(id, std::nullopt, unit->reward);
         } else {
-          self->sandbox_->fill(id, network, reward);
+          self->sandbox_->fill(id, unit->networkClassNames[network], unit->reward);
         }
       });
 }

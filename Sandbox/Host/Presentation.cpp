@@ -37,7 +37,7 @@ void Presentation::didOpen() {
   hasOpened_ = true;
   if (auto session = session_.lock()) {
     if (opened_) opened_(*session);
-    session->narrate(label_ + " opened");
+    if (session->narrating()) session->narrate(label_ + " opened");
   }
 }
 
@@ -45,7 +45,7 @@ void Presentation::didClose() {
   if (finished_) return;
   finished_ = true;
   if (auto session = session_.lock()) {
-    session->narrate(label_ + " closed");
+    if (session->narrating()) session->narrate(label_ + " closed");
     session->adLeftScreen();
   }
 }
@@ -54,7 +54,7 @@ void Presentation::didFail(const std::string& what) {
   if (finished_) return;
   finished_ = true;
   if (auto session = session_.lock()) {
-    session->narrate(label_ + " " + what);
+    if (session->narrating()) session->narrate(label_ + " " + what);
     session->adLeftScreen();
   }
 }
@@ -62,8 +62,10 @@ void Presentation::didFail(const std::string& what) {
 void RewardedPresentation::rewardedVideoAdDidEarnReward(RewardedVideoAd& ad) {
   if (finished()) return;
   if (auto session = this->session().lock()) {
-    session->narrate(label() + " rewarded " + ad.getRewardValue().stringValue() + " " +
-                     ad.getRewardType());
+    if (session->narrating()) {
+      session->narrate(label() + " rewarded " + ad.getRewardValue().stringValue() + " " +
+                       ad.getRewardType());
+    }
     // After the narration: what the reward sets off (an ads pause) is told after it.
     if (rewarded_) rewarded_(*session);
   }

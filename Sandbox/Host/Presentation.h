@@ -27,7 +27,8 @@ class SandboxSession;
 // free again. Later callbacks (a reload reported to a closed IronSource ad) are ignored.
 class Presentation {
  public:
-  // opened is called with the session when the ad opens, to count it.
+  // opened is called with the session when the ad opens, to count it. label names the ad in the
+  // narration (a silent session passes none).
   using Count = std::function<void(SandboxSession&)>;
 
   Presentation(std::weak_ptr<SandboxSession> session, std::string label, Count opened)

@@ -50,9 +50,9 @@ SandboxSession::SandboxSession(Platform::Environment& environment,
   summary_.seed = options.seed;
 }
 
-void SandboxSession::narrate(const std::string& text) const {
+void SandboxSession::narrate(std::string_view text) const {
   if (!options_.narrator) return;
-  options_.narrator(SandboxNarration::stamp(now().timeIntervalSince(start_)) + text);
+  options_.narrator(SandboxNarration::stamp(now().timeIntervalSince(start_)).append(text));
 }
 
 void SandboxSession::after(Platform::TimeInterval delay, Step step) {
@@ -170,15 +170,18 @@ void SandboxSession::appLaunchLoadingChanged(bool loading) {
 
 void SandboxSession::scheduleLaunchTimeout() {
   const int generation = ++launchGeneration_;
-  environment_.mainQueue().asyncAfter(
-      profile_.appLaunchTimeout, [weak = weak_from_this(), generation] {
-        auto self = weak.lock();
-        if (!self || self->stopped_) return;
-        if (self->launch_ == Launch::waitingForAd && self->launchGeneration_ == generation) {
-          self->finishLaunch("app launch (gave up waiting after " +
-                             SandboxNarration::seconds(self->profile_.appLaunchTimeout) + ")");
-        }
-      });
+  environment_.mainQueue().asyncAfter(profile_.appLaunchTimeout, [weak = weak_from_this(),
+                                                                  generation] {
+    auto self = weak.lock();
+    if (!self || self->stopped_) return;
+    if (self->launch_ == Launch::waitingForAd && self->launchGeneration_ == generation) {
+      // The moment only names the launch in the narration.
+      self->finishLaunch(self->narrating()
+                             ? "app launch (gave up waiting after " +
+                                   SandboxNarration::seconds(self->profile_.appLaunchTimeout) + ")"
+                             : std::string());
+    }
+  });
 }
 
 // moment names the launch in the narration, with how its wait ended.
@@ -187,9 +190,9 @@ void SandboxSession::finishLaunch(const std::string& moment) {
   ++launchGeneration_;
   const std::optional<AdsPlacement> placement = ads_->appLaunchPlacement();
   if (!placement) {
-    narrate(moment + " -> no application-start placement");
+    if (narrating()) narrate(moment + " -> no application-start placement");
   } else if (!ads_->shouldShowAppLaunchAd()) {
-    narrate(moment + " -> no ad allowed");
+    if (narrating()) narrate(moment + " -> no ad allowed");
   } else if (placement->interstitialPlacement()) {
     ++summary_.interstitials[InterstitialAdPlacement::appLaunch].granted;
     presentInterstitial(InterstitialAdPlacement::appLaunch, moment);

@@ -14,6 +14,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
@@ -47,7 +48,9 @@ class SandboxSession final : public std::enable_shared_from_this<SandboxSession>
   // What the ads service holds now (placements, ads, consent, pause); changes nothing.
   [[nodiscard]] AdsServiceSnapshot snapshot() const { return ads_->snapshot(); }
 
-  void narrate(const std::string& text) const;
+  // Whether the session narrates: texts that must be built are built only then.
+  [[nodiscard]] bool narrating() const { return static_cast<bool>(options_.narrator); }
+  void narrate(std::string_view text) const;
   void adLeftScreen() { onScreen_ = std::max(0, onScreen_ - 1); }
   // The time wall's video earned its reward: counts it and pauses ads as the profile says.
   void rewardEarned();

@@ -77,13 +77,13 @@ void SandboxSession::openTimewall() {
     return;
   }
   ++summary_.rewardedOffered;
-  const std::string label = "timewall -> " + Presentation::describe(*ad);
+  const std::string label = narrating() ? "timewall -> " + Presentation::describe(*ad) : "";
   if (!ad->isReady()) {
     // The time wall asks for another video; the user comes back to it another time.
     if (ad->isLoading()) {
-      narrate(label + " not ready, still loading");
+      if (narrating()) narrate(label + " not ready, still loading");
     } else {
-      narrate(label + " not ready, loading again");
+      if (narrating()) narrate(label + " not ready, loading again");
       ad->load();
     }
     return;
@@ -108,7 +108,7 @@ void SandboxSession::returnToApp() {
   const Platform::TimeInterval away = now().timeIntervalSince(*backgroundSince_);
   backgroundSince_.reset();
   environment_.application().setApplicationState(Platform::ApplicationState::active);
-  narrate("app active again after " + SandboxNarration::seconds(away));
+  if (narrating()) narrate("app active again after " + SandboxNarration::seconds(away));
   // A short trip away does not earn the main-screen ad.
   if (away < ads_->appOpenAdTimeout()) return;
   presentAppOpen(AppOpenAdPlacement::main, "return to app");
@@ -120,7 +120,8 @@ void SandboxSession::rewardEarned() {
   ++summary_.rewardsEarned;
   if (profile_.pauseAfterReward <= 0) return;
   ads_->pauseAds(profile_.pauseAfterReward);
-  narrate("ads paused for " + SandboxNarration::seconds(profile_.pauseAfterReward));
+  if (narrating())
+    narrate("ads paused for " + SandboxNarration::seconds(profile_.pauseAfterReward));
 }
 
 std::optional<Platform::TimeInterval> SandboxSession::pauseRemaining() const {
@@ -132,8 +133,10 @@ std::optional<Platform::TimeInterval> SandboxSession::pauseRemaining() const {
 void SandboxSession::granted(InterstitialAdPlacement placement, const std::string& moment) {
   if (const auto remaining = pauseRemaining()) {
     ++summary_.interstitials[placement].withheld;
-    narrate(moment + " -> interstitial granted, withheld: ads paused for another " +
-            SandboxNarration::seconds(*remaining));
+    if (narrating()) {
+      narrate(moment + " -> interstitial granted, withheld: ads paused for another " +
+              SandboxNarration::seconds(*remaining));
+    }
     return;
   }
   ++summary_.interstitials[placement].granted;
@@ -144,12 +147,12 @@ void SandboxSession::presentInterstitial(InterstitialAdPlacement placement,
                                          const std::string& moment) {
   const std::shared_ptr<InterstitialAd> ad = ads_->interstitialAd(placement);
   if (!ad) {
-    narrate(moment + " -> interstitial not ready");
+    if (narrating()) narrate(moment + " -> interstitial not ready");
     return;
   }
   ++summary_.interstitials[placement].handedOut;
   auto presentation = std::make_shared<InterstitialPresentation>(
-      weak_from_this(), moment + " -> " + Presentation::describe(*ad),
+      weak_from_this(), narrating() ? moment + " -> " + Presentation::describe(*ad) : "",
       [placement](SandboxSession& session) { ++session.summary_.interstitials[placement].shown; });
   ad->setDelegate(presentation);
   keep(presentation, ad);
@@ -160,11 +163,11 @@ void SandboxSession::presentAppOpen(AppOpenAdPlacement placement, const std::str
   ++summary_.appOpenWanted[placement];
   const std::shared_ptr<AppOpenAd> ad = ads_->appOpenAd(placement);
   if (!ad) {
-    narrate(moment + " -> app-open ad not ready");
+    if (narrating()) narrate(moment + " -> app-open ad not ready");
     return;
   }
   auto presentation = std::make_shared<AppOpenPresentation>(
-      weak_from_this(), moment + " -> " + Presentation::describe(*ad),
+      weak_from_this(), narrating() ? moment + " -> " + Presentation::describe(*ad) : "",
       [placement](SandboxSession& session) { ++session.summary_.appOpenShown[placement]; });
   ad->setDelegate(presentation);
   keep(presentation, ad);
