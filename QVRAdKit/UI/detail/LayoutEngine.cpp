@@ -41,10 +41,10 @@ LayoutStamp stampWithoutFrames() {
   return stamp;
 }
 
-// The frame-dependent and content inputs of a fitting solve over these views.
-std::vector<double> fittingReads(const LayoutProblem& problem) {
-  std::vector<double> reads;
-  reads.reserve(problem.unknowns.size() * 10 + problem.keepFrames.size() * 4 + 2);
+// The frame-dependent and content inputs of a fitting solve over these views, written into
+// reads (its storage reused).
+void fittingReads(const LayoutProblem& problem, std::vector<double>& reads) {
+  reads.clear();
   const auto addRect = [&reads](const Rect& rect) {
     reads.insert(reads.end(), {rect.minX(), rect.minY(), rect.width(), rect.height()});
   };
@@ -58,7 +58,6 @@ std::vector<double> fittingReads(const LayoutProblem& problem) {
   }
   reads.push_back(static_cast<double>(problem.keepFrames.size()));
   for (const View* view : problem.keepFrames) addRect(view->frame());
-  return reads;
 }
 
 // The last few fitting solves of this thread (layout runs on the main queue).
@@ -267,12 +266,17 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   }
   // Widths compare exactly (NaN never matches), so a kept height is what solving again gives.
   const LayoutStamp stamp = stampWithoutFrames();
-  std::vector<double> reads = fittingReads(problem);
+  // Compared in a buffer reused by every question of the thread: most questions are answered
+  // from a kept solve.
+  thread_local std::vector<double> asked;
+  fittingReads(problem, asked);
   for (const KeptFitting& kept : keptFittings) {
-    if (kept.view == &view && kept.width == width && kept.stamp == stamp && kept.reads == reads) {
+    if (kept.view == &view && kept.width == width && kept.stamp == stamp && kept.reads == asked) {
       return kept.height;
     }
   }
+  // Solving asks the fitting questions of views inside, which reuse the buffer: keep a copy.
+  std::vector<double> solved = asked;
   problem.pins = {{0, LayoutAttribute::left, 0, std::nullopt},
                   {0, LayoutAttribute::top, 0, std::nullopt},
                   {0, LayoutAttribute::width, width, std::nullopt},
@@ -285,7 +289,12 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   problem.findUndetermined = false;
   const LayoutSolution solution = solveWithContent(problem);
   const double height = solution.frames.front().height();
-  keptFittings[nextKeptFitting] = {&view, width, stamp, std::move(reads), height};
+  KeptFitting& kept = keptFittings[nextKeptFitting];
+  kept.view = &view;
+  kept.width = width;
+  kept.stamp = stamp;
+  kept.reads.swap(solved);
+  kept.height = height;
   nextKeptFitting = (nextKeptFitting + 1) % kKeptFittings;
   return height;
 }
