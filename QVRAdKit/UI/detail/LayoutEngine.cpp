@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +60,29 @@ void fittingReads(const LayoutProblem& problem, std::vector<double>& reads) {
   reads.push_back(static_cast<double>(problem.keepFrames.size()));
   for (const View* view : problem.keepFrames) addRect(view->frame());
 }
+
+// Problems reused by the thread's solves, one per nesting depth (a solve asks the fitting
+// questions of views inside, which solve in turn), so that their vectors keep their storage.
+class ProblemLease {
+ public:
+  ProblemLease() {
+    if (problems.size() <= depth) problems.push_back(std::make_unique<LayoutProblem>());
+    problem_ = problems[depth].get();
+    ++depth;
+    problem_->clear();
+  }
+  ~ProblemLease() { --depth; }
+  ProblemLease(const ProblemLease&) = delete;
+  ProblemLease& operator=(const ProblemLease&) = delete;
+  [[nodiscard]] LayoutProblem& problem() const { return *problem_; }
+
+ private:
+  static thread_local std::vector<std::unique_ptr<LayoutProblem>> problems;
+  static thread_local std::size_t depth;
+  LayoutProblem* problem_;
+};
+thread_local std::vector<std::unique_ptr<LayoutProblem>> ProblemLease::problems;
+thread_local std::size_t ProblemLease::depth = 0;
 
 // The last few fitting solves of this thread (layout runs on the main queue).
 constexpr std::size_t kKeptFittings = 4;
@@ -210,7 +234,8 @@ std::optional<double> LayoutEngine::requiredSize(const View& view, LayoutAxis ax
 }
 
 void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& placed) {
-  LayoutProblem problem;
+  const ProblemLease lease;
+  LayoutProblem& problem = lease.problem();
   for (const auto& child : parent.subviews()) {
     if (std::find(placed.begin(), placed.end(), child.get()) != placed.end()) continue;
     if (!placedByConstraints(*child)) continue;  // laid out by frame
@@ -244,7 +269,8 @@ void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& 
 double LayoutEngine::fittingHeight(const View& view, double width) {
   // The view at the given width, its height as small as its subtree allows: the same solve as a
   // layout pass, over the view and every view inside it that does not measure itself.
-  LayoutProblem problem;
+  const ProblemLease lease;
+  LayoutProblem& problem = lease.problem();
   problem.unknowns.push_back(&view);
   bool constrained = !view.constraints().empty();
   for (std::size_t next = 0; next < problem.unknowns.size(); ++next) {
