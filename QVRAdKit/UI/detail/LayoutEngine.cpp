@@ -225,7 +225,8 @@ std::optional<double> LayoutEngine::requiredSize(const View& view, LayoutAxis ax
     if (!constraint->isActive() || constraint->secondItem()) continue;
     if (constraint->relation() != LayoutRelation::equal) continue;
     if (constraint->priority() < LayoutPriority::required) continue;
-    if (!isSelf(constraint->firstItem(), view) || constraint->firstItem().attribute != wanted) {
+    // The attribute first: naming the view takes a lock of its weak reference.
+    if (constraint->firstItem().attribute != wanted || !isSelf(constraint->firstItem(), view)) {
       continue;
     }
     size = constraint->constant();
