@@ -8,13 +8,13 @@
 namespace QVRAdKit::Workbench {
 namespace {
 
-using Json = nlohmann::json;
+using PlainJson = nlohmann::json;
 
 constexpr double kMaxMinutes = 10080;
 
 // A whole number in [low, high] from a JSON integer (or, with digits, a string of digits).
-std::optional<std::uint64_t> wholeNumber(const Json& value, std::uint64_t low, std::uint64_t high,
-                                         bool digitsAllowed) {
+std::optional<std::uint64_t> wholeNumber(const PlainJson& value, std::uint64_t low,
+                                         std::uint64_t high, bool digitsAllowed) {
   std::uint64_t number = 0;
   if (value.is_number_unsigned()) {
     number = value.get<std::uint64_t>();
@@ -31,7 +31,7 @@ std::optional<std::uint64_t> wholeNumber(const Json& value, std::uint64_t low, s
 
 }  // namespace
 
-RunRequest::Result RunRequest::read(const Json& body) {
+RunRequest::Result RunRequest::read(const PlainJson& body) {
   using Runner = Sandbox::MonteCarloRunner;
   if (!body.is_object()) return BadField{"the request must be a JSON object"};
   const auto configuration = body.find("configuration");

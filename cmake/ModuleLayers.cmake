@@ -28,6 +28,7 @@ function(qvr_module_layer layer)
     target_link_libraries(${target} PUBLIC qvradkit_${dependency})
   endforeach()
   qvr_set_warnings(${target})
+  qvr_unity_by_folder(${target})
   set_property(GLOBAL APPEND PROPERTY QVR_MODULE_LAYERS ${target})
 endfunction()
 

@@ -30,6 +30,7 @@ add_library(Workbench STATIC ${QVR_WORKBENCH_SOURCES} ${QVR_WORKBENCH_ASSETS_CPP
 target_include_directories(Workbench PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(Workbench PUBLIC Sandbox PkgConfig::CPP_HTTPLIB)
 qvr_set_warnings(Workbench)
+qvr_unity_by_folder(Workbench)
 # The sandbox host's `serve` subcommand.
 target_link_libraries(SandboxTool PUBLIC Workbench)
 if(TARGET qvradkit_bench)

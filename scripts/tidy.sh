@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Runs clang-tidy over the module, the sandbox, the tools and the workbench, using BUILD_DIR's compile commands.
-# Fails when clang-tidy fails or prints any warning or error.
+# tidy.sh [DIR]: runs clang-tidy over the module, the sandbox, the tools and the workbench. DIR
+# (default build/tidy) is configured, not built, without the unity build, so that every file is
+# checked on its own with its own compile command, as a file that leans on a neighbour's includes
+# would fail to compile alone. Fails when clang-tidy fails or prints any warning or error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/test}
+build=${1:-build/tidy}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVR_UNITY_BUILD=OFF >/dev/null
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0

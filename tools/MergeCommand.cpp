@@ -16,7 +16,7 @@ constexpr int kDone = 0;
 constexpr int kOutputLost = 1;
 constexpr int kBadInput = 2;
 
-void say(std::ostream& err, const std::string& message) {
+void sayAsMerge(std::ostream& err, const std::string& message) {
   std::istringstream lines(message);
   for (std::string line; std::getline(lines, line);) err << "qvr-sandbox merge: " << line << '\n';
 }
@@ -39,14 +39,14 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   for (const std::string& path : paths_) paths.add("shard", path, OutputPaths::Role::read);
   if (!shardOut_.empty()) paths.add("--shard-out", shardOut_, OutputPaths::Role::write);
   if (json_) paths.addStandardOutput("--json");
-  for (const auto& problem : paths.problems()) say(err, problem);
+  for (const auto& problem : paths.problems()) sayAsMerge(err, problem);
   if (!paths.problems().empty()) return kBadInput;
   std::vector<ShardMerge::Named> shards;
   bool unreadable = false;
   for (const std::string& path : paths_) {
     auto shard = TrialFiles::read(path);
     if (!shard) {
-      say(err, shard.error().localizedDescription);
+      sayAsMerge(err, shard.error().localizedDescription);
       unreadable = true;
       continue;
     }
@@ -60,7 +60,7 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   merged.premium = shards.front().shard.premium;
   auto report = ShardMerge::merge(std::move(shards), merged.toolVersion);
   if (!report) {
-    say(err, report.error().localizedDescription);
+    sayAsMerge(err, report.error().localizedDescription);
     return kBadInput;
   }
   CheckedOutput tables(out);
@@ -73,7 +73,7 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   }
   tables.flush("the tables");
   if (tables.failure()) {
-    say(err, *tables.failure());
+    sayAsMerge(err, *tables.failure());
     return kOutputLost;
   }
   if (!shardOut_.empty()) {
@@ -81,7 +81,7 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
     merged.requestedLast = report->firstSeed + (report->sessions == 0 ? 0 : report->sessions - 1);
     merged.report = std::move(report).value();
     if (auto error = TrialFiles::write(merged, shardOut_)) {
-      say(err, error->localizedDescription);
+      sayAsMerge(err, error->localizedDescription);
       return kOutputLost;
     }
   }

@@ -4,10 +4,11 @@
 
 namespace QVRAdKit::Sandbox {
 
-namespace {
+namespace detail {
 
 // What the three sandbox ads share: the response information they were filled with, the weakly
-// held delegate, and the way back to the sandbox (weak: the sandbox may be gone first).
+// held delegate, and the way back to the sandbox (weak: the sandbox may be gone first). In a
+// named namespace: the ads deriving from it are members of a class with external linkage.
 template <class Base>
 class SandboxAdCommon : public Base {
  public:
@@ -33,10 +34,10 @@ class SandboxAdCommon : public Base {
   std::weak_ptr<GADFullScreenContentDelegate> delegate_;
 };
 
-}  // namespace
+}  // namespace detail
 
 class GoogleMobileAdsSandbox::SandboxInterstitialAd final
-    : public SandboxAdCommon<GAMInterstitialAd> {
+    : public detail::SandboxAdCommon<GAMInterstitialAd> {
  public:
   using SandboxAdCommon::SandboxAdCommon;
   void presentFromRootViewController(
@@ -45,7 +46,8 @@ class GoogleMobileAdsSandbox::SandboxInterstitialAd final
   }
 };
 
-class GoogleMobileAdsSandbox::SandboxAppOpenAd final : public SandboxAdCommon<GADAppOpenAd> {
+class GoogleMobileAdsSandbox::SandboxAppOpenAd final
+    : public detail::SandboxAdCommon<GADAppOpenAd> {
  public:
   using SandboxAdCommon::SandboxAdCommon;
   bool canPresentFromRootViewController(
@@ -60,7 +62,8 @@ class GoogleMobileAdsSandbox::SandboxAppOpenAd final : public SandboxAdCommon<GA
   }
 };
 
-class GoogleMobileAdsSandbox::SandboxRewardedAd final : public SandboxAdCommon<GADRewardedAd> {
+class GoogleMobileAdsSandbox::SandboxRewardedAd final
+    : public detail::SandboxAdCommon<GADRewardedAd> {
  public:
   using SandboxAdCommon::SandboxAdCommon;
   GADAdReward adReward() const override {

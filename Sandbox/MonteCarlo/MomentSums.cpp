@@ -77,4 +77,12 @@ bool MomentSums::fromState(std::vector<std::uint64_t> sums, std::vector<std::uin
   return true;
 }
 
+void mergeNamedSums(const std::map<std::string, MomentSums>& from,
+                    std::map<std::string, MomentSums>& into) {
+  for (const auto& [name, sums] : from) {
+    const auto [found, added] = into.emplace(name, sums);
+    if (!added) found->second.merge(sums);
+  }
+}
+
 }  // namespace QVRAdKit::Sandbox

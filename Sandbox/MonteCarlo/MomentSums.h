@@ -16,7 +16,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace QVRAdKit::Sandbox {
@@ -53,5 +55,9 @@ class MomentSums {
   std::vector<std::uint64_t> sums_;
   std::vector<std::uint64_t> products_;
 };
+
+// Merges named rows of sums into others: a name only in `from` is copied, a name in both merged.
+void mergeNamedSums(const std::map<std::string, MomentSums>& from,
+                    std::map<std::string, MomentSums>& into);
 
 }  // namespace QVRAdKit::Sandbox

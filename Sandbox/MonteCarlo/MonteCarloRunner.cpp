@@ -13,7 +13,7 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-constexpr const char* kErrorDomain = "QVRAdKit.Sandbox.MonteCarlo";
+constexpr const char* kRunnerErrorDomain = "QVRAdKit.Sandbox.MonteCarlo";
 
 // What one seed played: its session under the configuration, and under the candidate if any.
 struct SeedResult {
@@ -115,7 +115,7 @@ Platform::Expected<SessionStatistics> MonteCarloRunner::runSession(
 
 Platform::Expected<MonteCarloReport> MonteCarloRunner::run(const Options& options) {
   if (auto reason = problem(options)) {
-    return Platform::Error{kErrorDomain, 1, *reason};
+    return Platform::Error{kRunnerErrorDomain, 1, *reason};
   }
   Aggregator aggregator(options.sessions, options.progress);
   std::atomic<std::uint64_t> next{0};

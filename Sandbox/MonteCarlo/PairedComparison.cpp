@@ -42,14 +42,6 @@ void addPairs(const Rows& a, const Rows& b, std::map<std::string, MomentSums>& s
   }
 }
 
-void mergeRows(const std::map<std::string, MomentSums>& from,
-               std::map<std::string, MomentSums>& into) {
-  for (const auto& [name, sums] : from) {
-    const auto [found, added] = into.emplace(name, sums);
-    if (!added) found->second.merge(sums);
-  }
-}
-
 // The variance of the mean of sum_k c_k x_k over sessions, from the sample covariances; with
 // independent set, the covariances between A's and B's quantities are left out.
 double varianceOfMean(const MomentSums& sums, std::uint64_t sessions,
@@ -128,8 +120,8 @@ void PairedComparison::add(const SessionStatistics& a, const SessionStatistics& 
 }
 
 void PairedComparison::merge(const PairedComparison& other) {
-  mergeRows(other.placementSums_, placementSums_);
-  mergeRows(other.networkSums_, networkSums_);
+  mergeNamedSums(other.placementSums_, placementSums_);
+  mergeNamedSums(other.networkSums_, networkSums_);
   totalsA_.merge(other.totalsA_);
   totalsB_.merge(other.totalsB_);
   sessions_ += other.sessions_;

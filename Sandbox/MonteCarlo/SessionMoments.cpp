@@ -16,14 +16,6 @@ void addRows(const std::map<std::string, SessionStatistics::Row>& rows,
   }
 }
 
-void mergeRows(const std::map<std::string, MomentSums>& from,
-               std::map<std::string, MomentSums>& into) {
-  for (const auto& [name, sums] : from) {
-    const auto [found, added] = into.emplace(name, sums);
-    if (!added) found->second.merge(sums);
-  }
-}
-
 }  // namespace
 
 std::array<std::uint64_t, SessionMoments::kQuantities> SessionMoments::quantitiesOf(
@@ -37,8 +29,8 @@ void SessionMoments::add(const SessionStatistics& session) {
 }
 
 void SessionMoments::merge(const SessionMoments& other) {
-  mergeRows(other.placements, placements);
-  mergeRows(other.networks, networks);
+  mergeNamedSums(other.placements, placements);
+  mergeNamedSums(other.networks, networks);
 }
 
 std::optional<Estimate> SessionMoments::mean(const MomentSums& row, Quantity quantity,

@@ -5,7 +5,7 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-constexpr const char* kErrorDomain = "QVRAdKit.Sandbox.ShardMerge";
+constexpr const char* kMergeErrorDomain = "QVRAdKit.Sandbox.ShardMerge";
 
 std::string seeds(std::uint64_t first, std::uint64_t last) {
   return first == last ? "seed " + std::to_string(first)
@@ -46,7 +46,7 @@ std::vector<std::string> mismatches(const ShardMerge::Named& first, const ShardM
 
 Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards,
                                                        const std::string& toolVersion) {
-  if (shards.empty()) return Platform::Error{kErrorDomain, 2, "no shard to merge"};
+  if (shards.empty()) return Platform::Error{kMergeErrorDomain, 2, "no shard to merge"};
   std::vector<std::string> problems;
   if (shards.front().shard.toolVersion != toolVersion) {
     problems.push_back(shards.front().origin + ": written by qvr-sandbox " +
@@ -61,7 +61,7 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
   if (!problems.empty()) {
     std::string joined;
     for (const auto& problem : problems) joined += (joined.empty() ? "" : "\n") + problem;
-    return Platform::Error{kErrorDomain, 2, joined};
+    return Platform::Error{kMergeErrorDomain, 2, joined};
   }
 
   // In seed order; the seeds a shard played (none when it played none).
@@ -94,7 +94,7 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
   if (!problems.empty()) {
     std::string joined;
     for (const auto& problem : problems) joined += (joined.empty() ? "" : "\n") + problem;
-    return Platform::Error{kErrorDomain, 2, joined};
+    return Platform::Error{kMergeErrorDomain, 2, joined};
   }
 
   MonteCarloReport merged;

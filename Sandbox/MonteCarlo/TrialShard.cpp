@@ -11,7 +11,7 @@ namespace QVRAdKit::Sandbox {
 namespace {
 
 using Json = nlohmann::ordered_json;
-constexpr const char* kErrorDomain = "QVRAdKit.Sandbox.TrialShard";
+constexpr const char* kShardErrorDomain = "QVRAdKit.Sandbox.TrialShard";
 
 // A shard whose content does not fit: parse() turns it into an error naming the file.
 struct Malformed : std::exception {
@@ -265,9 +265,10 @@ Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const st
   try {
     return shardFrom(Json::parse(text));
   } catch (const Malformed& malformed) {
-    return Platform::Error{kErrorDomain, 2, origin + ": " + malformed.message};
+    return Platform::Error{kShardErrorDomain, 2, origin + ": " + malformed.message};
   } catch (const std::exception& error) {
-    return Platform::Error{kErrorDomain, 2, origin + ": not a shard file (" + error.what() + ")"};
+    return Platform::Error{kShardErrorDomain, 2,
+                           origin + ": not a shard file (" + error.what() + ")"};
   }
 }
 

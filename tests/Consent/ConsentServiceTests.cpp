@@ -227,22 +227,9 @@ class OrderNotingMetaDataStore final : public UADSMetaDataStore {
   std::shared_ptr<Sandbox::ScriptedIronSource> ironSource_;
 };
 
-TEST_F(ConsentServiceTest, NotifyMediatorsCommitsTheUnityMetadataBeforeTellingIronSource) {
+TEST_F(ConsentServiceTest, NotifyMediatorsTellsUnityThenIronSourceOnlyOnceConsentIsObtained) {
   auto store = std::make_shared<OrderNotingMetaDataStore>(unity, ironSource);
   environment->setService<UADSMetaDataStore>(store);
-  platform->setConsentStatus(UMPConsentStatus::obtained);
-  setStrings("1011", "0100001011");
-  service->notifyMediators();
-  setStrings("0000", "0100001011");
-  service->notifyMediators();
-  // Each commit saw only the IronSource calls of the earlier rounds.
-  EXPECT_EQ(store->ironSourceConsentsAtCommit, (std::vector<std::size_t>{0, 1}));
-  EXPECT_EQ(ironSource->consents(), (std::vector<bool>{true, false}));
-  EXPECT_EQ(unity->value("gdpr.consent"), UADSMetaDataValue(false));
-}
-
-TEST_F(ConsentServiceTest,
-       NotifyMediatorsPassesTheAnswerToUnityAndIronSourceOnlyOnceConsentIsObtained) {
   setStrings("1011", "0100001011");
   for (auto status :
        {UMPConsentStatus::unknown, UMPConsentStatus::required, UMPConsentStatus::notRequired}) {
@@ -264,6 +251,8 @@ TEST_F(ConsentServiceTest,
   EXPECT_EQ(unity->commits().size(), 2u);
   EXPECT_EQ(unity->value("gdpr.consent"), UADSMetaDataValue(false));
   EXPECT_EQ(ironSource->consents(), (std::vector<bool>{true, false}));
+  // Each commit saw only the IronSource calls of the earlier rounds: Unity hears first.
+  EXPECT_EQ(store->ironSourceConsentsAtCommit, (std::vector<std::size_t>{0, 1}));
 }
 
 TEST_F(ConsentServiceTest, FormStreamEmitsTheCurrentFormThenEverySetAndEndsWithTheService) {

@@ -17,37 +17,24 @@ TEST(GDPRString, AsciiPositionsAndTheEnd) {
   EXPECT_TRUE(hasChar("1011", u'1', 3));
   EXPECT_FALSE(hasChar("1011", u'1', 4)) << "the length itself is past the end";
   EXPECT_FALSE(hasChar("", u'1', 0));
-  EXPECT_FALSE(hasChar(std::string("1\0"
-                                   "1",
-                                   3),
-                       u'1', 1))
-      << "an embedded NUL is a unit";
-  EXPECT_TRUE(hasChar(std::string("1\0"
-                                  "1",
-                                  3),
-                      u'\0', 1));
+  const std::string withNul{'1', '\0', '1'};
+  EXPECT_FALSE(hasChar(withNul, u'1', 1)) << "an embedded NUL is a unit";
+  EXPECT_TRUE(hasChar(withNul, u'\0', 1));
 }
 
 TEST(GDPRString, NonAsciiLettersCountAsUtf16Units) {
   // "é" is two bytes of UTF-8 but one UTF-16 unit: the '1' after it sits at unit 1, not 2.
-  const std::string accented =
-      "\xC3\xA9"
-      "10";
+  const std::string accented = std::string("\xC3\xA9") + "10";
   EXPECT_TRUE(hasChar(accented, u'\u00E9', 0));
   EXPECT_TRUE(hasChar(accented, u'1', 1));
   EXPECT_TRUE(hasChar(accented, u'0', 2));
   EXPECT_FALSE(hasChar(accented, u'1', 3)) << "three units long, though four bytes";
 
   // A three-byte letter (the euro sign) is one unit as well.
-  EXPECT_TRUE(
-      hasChar("\xE2\x82\xAC"
-              "1",
-              u'1', 1));
+  EXPECT_TRUE(hasChar(std::string("\xE2\x82\xAC") + "1", u'1', 1));
 
   // An emoji beyond the basic plane is two units, a surrogate pair; each half is addressable.
-  const std::string emoji =
-      "\xF0\x9F\x98\x80"
-      "1";  // U+1F600
+  const std::string emoji = std::string("\xF0\x9F\x98\x80") + "1";  // U+1F600
   EXPECT_TRUE(hasChar(emoji, u'\xD83D', 0));
   EXPECT_TRUE(hasChar(emoji, u'\xDE00', 1));
   EXPECT_TRUE(hasChar(emoji, u'1', 2));
@@ -56,24 +43,19 @@ TEST(GDPRString, NonAsciiLettersCountAsUtf16Units) {
 
 TEST(GDPRString, InvalidUtf8AnswersFalseWhereverTheFaultLies) {
   const std::string faults[] = {
-      "1\x80",              // stray continuation byte
-      "1\xC3",              // truncated two-byte sequence
-      "1\xE2\x82",          // truncated three-byte sequence
-      "1\xC0\xB1",          // overlong form of '1'
-      "1\xED\xA0\x80",      // an encoded surrogate
-      "1\xF4\x90\x80\x80",  // past U+10FFFF
-      "1\xFF",              // never a UTF-8 byte
-      "1\xC3"
-      "1",  // lead byte followed by a non-continuation
+      "1\x80",                     // stray continuation byte
+      "1\xC3",                     // truncated two-byte sequence
+      "1\xE2\x82",                 // truncated three-byte sequence
+      "1\xC0\xB1",                 // overlong form of '1'
+      "1\xED\xA0\x80",             // an encoded surrogate
+      "1\xF4\x90\x80\x80",         // past U+10FFFF
+      "1\xFF",                     // never a UTF-8 byte
+      std::string("1\xC3") + "1",  // lead byte followed by a non-continuation
   };
   for (const std::string& text : faults) {
     EXPECT_FALSE(hasChar(text, u'1', 0)) << "the fault lies after the index: " << text.size();
   }
-  EXPECT_FALSE(
-      hasChar("\x80"
-              "1",
-              u'1', 1))
-      << "before the index";
+  EXPECT_FALSE(hasChar(std::string("\x80") + "1", u'1', 1)) << "before the index";
 }
 
 }  // namespace

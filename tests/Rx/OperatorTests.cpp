@@ -92,23 +92,6 @@ TEST(CombineLatestTests, EmptyCollectionEmitsOneEmptyArrayThenCompletes) {
   EXPECT_EQ(recorder.completions, 1);
 }
 
-TEST(CombineLatestTests, ErrorIsCaughtAndEndsTheCombination) {
-  BehaviorSubject<bool> a(true);
-  BehaviorSubject<bool> b(false);
-  BehaviorRelay<bool> relay(false);
-  DisposeBag bag;
-  combineLatest<bool>({a.asObservable(), b.asObservable()})
-      .map([](const std::vector<bool>& v) { return v[0] || v[1]; })
-      .catchAndReturn(false)
-      .bind(relay)
-      .disposed(bag);
-  EXPECT_TRUE(relay.value());
-  b.onError(boomError());
-  EXPECT_FALSE(relay.value());
-  a.onNext(true);  // the combination has ended
-  EXPECT_FALSE(relay.value());
-}
-
 TEST(OperatorTests, BindToARelayKeepsItsValueOnTheEndAndSurvivesTheRelay) {
   BehaviorRelay<int> relay(0);
   BehaviorSubject<int> source(4);

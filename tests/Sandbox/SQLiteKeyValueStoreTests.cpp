@@ -5,9 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "Sandbox/Storage/SQLiteStorage.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -16,14 +16,10 @@ namespace fs = std::filesystem;
 using Platform::Date;
 using Code = SQLiteKeyValueStore::ErrorCode;
 
-class SQLiteKeyValueStoreTest : public ::testing::Test {
+class SQLiteKeyValueStoreTest : public ::testing::Test, public Testing::TemporaryDirectory {
  protected:
-  SQLiteKeyValueStoreTest() { fs::create_directories(dir); }
-  ~SQLiteKeyValueStoreTest() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-  std::string path(const std::string& name = "store.sqlite") const { return (dir / name).string(); }
+  SQLiteKeyValueStoreTest() : TemporaryDirectory("qvr-store-") {}
+  std::string path(const std::string& name = "store.sqlite") const { return file(name); }
   std::shared_ptr<SQLiteKeyValueStore> open(SQLiteKeyValueStore::Options options = {},
                                             const std::string& name = "store.sqlite") {
     auto store = SQLiteKeyValueStore::open(path(name), options);
@@ -39,9 +35,6 @@ class SQLiteKeyValueStoreTest : public ::testing::Test {
     EXPECT_NE(store.error().localizedDescription.find(filePath), std::string::npos);
     return static_cast<Code>(store.error().code);
   }
-
-  const fs::path dir =
-      fs::temp_directory_path() / ("qvr-store-" + std::to_string(std::random_device{}()));
 };
 
 // Durable or not (a temporary store skips the sync to disk), what was written is there again when

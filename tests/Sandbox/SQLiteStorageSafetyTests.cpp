@@ -14,6 +14,7 @@
 #include "Sandbox/Consent/SimulatedConsentPlatform.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteUserDefaults.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -21,19 +22,12 @@ namespace {
 namespace fs = std::filesystem;
 using Code = SQLiteKeyValueStore::ErrorCode;
 
-std::string bytes(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using Testing::contents;
 
-class SQLiteStorageSafetyTest : public ::testing::Test {
+class SQLiteStorageSafetyTest : public ::testing::Test, public Testing::TemporaryDirectory {
  protected:
-  SQLiteStorageSafetyTest() { fs::create_directories(dir); }
-  ~SQLiteStorageSafetyTest() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-  std::string path(const std::string& name = "store.sqlite") const { return (dir / name).string(); }
+  SQLiteStorageSafetyTest() : TemporaryDirectory("qvr-storage-") {}
+  std::string path(const std::string& name = "store.sqlite") const { return file(name); }
   std::shared_ptr<SQLiteKeyValueStore> open() {
     auto store = SQLiteKeyValueStore::open(path());
     EXPECT_TRUE(store) << store.error().localizedDescription;
@@ -54,9 +48,6 @@ class SQLiteStorageSafetyTest : public ::testing::Test {
     exec(path(), "CREATE TRIGGER poison BEFORE INSERT ON entries WHEN NEW.key = '" + key +
                      "' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
   }
-
-  const fs::path dir =
-      fs::temp_directory_path() / ("qvr-storage-" + std::to_string(std::random_device{}()));
 };
 
 TEST_F(SQLiteStorageSafetyTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
@@ -68,12 +59,12 @@ TEST_F(SQLiteStorageSafetyTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
        "CREATE TABLE entries (namespace TEXT, key TEXT, type INTEGER, value);");
   for (const char* name : {"notes.sqlite", "lookalike.sqlite"}) {
     SCOPED_TRACE(name);
-    const std::string before = bytes(path(name));
+    const std::string before = contents(path(name));
     ASSERT_FALSE(before.empty());
     auto store = SQLiteKeyValueStore::open(path(name));
     ASSERT_FALSE(store.hasValue());
     EXPECT_EQ(static_cast<Code>(store.error().code), Code::schemaMismatch);
-    EXPECT_EQ(bytes(path(name)), before);  // not even switched to the WAL journal
+    EXPECT_EQ(contents(path(name)), before);  // not even switched to the WAL journal
     EXPECT_FALSE(fs::exists(path(name) + "-wal"));
   }
 }

@@ -11,50 +11,24 @@
 #include <vector>
 
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
-#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
-#include "Sandbox/Consent/RecordingMetaDataStore.h"
-#include "Sandbox/Consent/ScriptedConsentPlatform.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
 
 namespace QVRAdKit {
 namespace {
 
 using Strings = std::vector<std::string>;
-using testing_support::InMemoryStorage;
-using testing_support::TestConfigProvider;
 
-// One host: an environment of its own with scripted networks and consent platform, its host
-// services and its ads service. Members go in reverse order: the service first, the environment
-// last.
-struct Host {
-  explicit Host(bool personalisedAdsAllowed) {
-    consentPlatform->install(*env);
-    consentPlatform->setConsentStatus(UMPConsentStatus::obtained);
-    unity->install(*env);
-    ironSource->install(*env);
-    ironSource->setCompletesInitializationAtOnce(true);
-    gma->setStartsAutomatically(true);
-    env->setService<QVLogger>(logger);
-    env->setService<UCRSink>(reporting);
-    env->setService<UI::ImageLoader>(Sandbox::ScriptedImageLoader::create());
+// One host: an environment of its own, installed nowhere, with scripted networks and consent
+// platform, its host services and its ads service (made last, so it goes first).
+struct Host : testing_support::ConsentedAdsHarness {
+  explicit Host(bool personalisedAdsAllowed) : ConsentedAdsHarness(/*installed=*/false) {
     if (personalisedAdsAllowed) {
       env->userDefaults().setObject(std::string("1111111111"), "IABTCF_PurposeConsents");
       env->userDefaults().setObject(std::string("1111111111"), "IABTCF_PurposeLegitimateInterests");
     }
-    consent = QVRAdsConsentServiceImpl::create(*env);
-    AdsService::Dependencies dependencies;
-    dependencies.environment = env.get();
-    dependencies.configProvider = configProvider;
-    dependencies.userService = users;
-    dependencies.connectionService = connection;
-    dependencies.rateUsService = rateUs;
-    dependencies.adsConsentService = consent;
-    dependencies.reporting = reporting;
-    dependencies.storage = storage;
-    dependencies.freeUseService = freeUse;
-    service = AdsService::create(std::move(dependencies));
+    service = makeService(consentService);
   }
 
   // Starts a run with config and drains this host's main queue until the run has ended and every
@@ -63,24 +37,9 @@ struct Host {
     service->checkConsentAndLoadAds(true);
     configProvider->publish(config);
     EXPECT_TRUE(env->runUntil([&] {
-      const Strings requested = requestedUnits();
       return !service->snapshot().runInProgress &&
-             std::ranges::all_of(units, [&](const std::string& unit) {
-               return std::ranges::count(requested, unit) > 0;
-             });
+             std::ranges::all_of(units, [&](const auto& unit) { return requested(unit); });
     }));
-  }
-  [[nodiscard]] Strings requestedUnits() const {
-    Strings units;
-    for (const auto& request : gma->requests()) units.push_back(request.adUnitID);
-    return units;
-  }
-  [[nodiscard]] Sandbox::GoogleMobileAdsSandbox::RequestID request(const std::string& unit) const {
-    for (const auto& request : gma->requests()) {
-      if (request.adUnitID == unit) return request.id;
-    }
-    ADD_FAILURE() << unit << " was never requested";
-    return 0;
   }
   [[nodiscard]] std::vector<bool> unityConsentWrites() const {
     std::vector<bool> writes;
@@ -92,28 +51,6 @@ struct Host {
     return writes;
   }
 
-  std::unique_ptr<Platform::Environment> env = Platform::Environment::makeForTesting();
-  std::shared_ptr<Sandbox::GoogleMobileAdsSandbox> gma =
-      Sandbox::GoogleMobileAdsSandbox::install(*env);
-  std::shared_ptr<Sandbox::ScriptedIronSource> ironSource = Sandbox::ScriptedIronSource::create();
-  std::shared_ptr<Sandbox::ScriptedConsentPlatform> consentPlatform =
-      Sandbox::ScriptedConsentPlatform::create();
-  std::shared_ptr<Sandbox::RecordingMetaDataStore> unity =
-      std::make_shared<Sandbox::RecordingMetaDataStore>();
-  std::shared_ptr<Sandbox::SandboxUserService> users =
-      std::make_shared<Sandbox::SandboxUserService>(Sandbox::SandboxUser::make(false));
-  std::shared_ptr<Sandbox::RecordingReporting> reporting =
-      std::make_shared<Sandbox::RecordingReporting>();
-  std::shared_ptr<Sandbox::RecordingLogger> logger = std::make_shared<Sandbox::RecordingLogger>();
-  std::shared_ptr<TestConfigProvider> configProvider = std::make_shared<TestConfigProvider>();
-  std::shared_ptr<Sandbox::SandboxConnectionService> connection =
-      std::make_shared<Sandbox::SandboxConnectionService>();
-  std::shared_ptr<Sandbox::SandboxRateUsService> rateUs =
-      std::make_shared<Sandbox::SandboxRateUsService>();
-  std::shared_ptr<InMemoryStorage> storage = std::make_shared<InMemoryStorage>();
-  std::shared_ptr<Sandbox::SandboxFreeUseService> freeUse =
-      std::make_shared<Sandbox::SandboxFreeUseService>();
-  std::shared_ptr<QVRAdsConsentServiceImpl> consent;
   std::shared_ptr<AdsService> service;
 };
 
@@ -159,7 +96,7 @@ TEST(TwoEnvironmentsTest, EachServiceRunsOnItsOwnNetworksClockQueueAndStores) {
   a.reporting->clear();
   b.reporting->clear();
   a.env->manualClock()->advance(2.5);
-  ASSERT_TRUE(a.gma->fill(a.request("a-connect")));
+  ASSERT_TRUE(a.gma->fill(a.lastRequest("a-connect")));
   a.env->mainQueue().runUntilIdle();
   EXPECT_EQ(b.env->clock().now(), bStart);
   ASSERT_EQ(a.reporting->names(), (Strings{"ad_loaded"}));
@@ -192,17 +129,17 @@ TEST(TwoEnvironmentsTest, DroppingBothHostsLeavesNothingAlive) {
     auto b = std::make_unique<Host>(false);
     a->run(adMobOnly(), {"a-connect"});
     b->run(withIronSource(), {"b-connect-1", "b-connect-2"});
-    ASSERT_TRUE(a->gma->fill(a->request("a-connect")));
+    ASSERT_TRUE(a->gma->fill(a->lastRequest("a-connect")));
     a->env->mainQueue().runUntilIdle();
     a->connection->setStatus(QVVPNManagerStatus::disconnected);
     auto ad = a->service->interstitialAd(InterstitialAdPlacement::connect);
     ASSERT_NE(ad, nullptr);
     for (Host* host : {a.get(), b.get()}) {
       watched.emplace_back(host->service);
-      watched.emplace_back(host->consent);
+      watched.emplace_back(host->consentService);
       watched.emplace_back(host->gma);
       watched.emplace_back(host->ironSource);
-      watched.emplace_back(host->consentPlatform);
+      watched.emplace_back(host->consent);
       watched.emplace_back(IronSourceHelper::sharedInstance(*host->env));
       watched.emplace_back(host->env->notificationCenterPtr());
     }

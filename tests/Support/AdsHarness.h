@@ -1,7 +1,9 @@
 #pragma once
 // A fresh test environment with the scripted ad networks, a drivable user, recorded analytics and
-// recorded logs: what builder and service tests start from.
+// recorded logs: what builder and service tests start from. The environment is installed for the
+// harness's lifetime unless the test runs several at once and wants none installed.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +19,11 @@
 namespace QVRAdKit::Testing {
 
 struct AdsHarness {
+  explicit AdsHarness(bool installed = true)
+      : scope(installed ? std::make_unique<Platform::Environment::Scope>(*env) : nullptr) {}
+
   std::unique_ptr<Platform::Environment> env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope{*env};
+  std::unique_ptr<Platform::Environment::Scope> scope;
   std::shared_ptr<Sandbox::GoogleMobileAdsSandbox> gma =
       Sandbox::GoogleMobileAdsSandbox::install(*env);
   std::shared_ptr<Sandbox::ScriptedIronSource> ironSource = installIronSource(*env);
@@ -36,6 +41,9 @@ struct AdsHarness {
     std::vector<std::string> units;
     for (const auto& request : gma->requests()) units.push_back(request.adUnitID);
     return units;
+  }
+  [[nodiscard]] bool requested(const std::string& unit) const {
+    return std::ranges::count(requestedUnits(), unit) > 0;
   }
   // The id of the latest GMA request for unit.
   [[nodiscard]] Sandbox::GoogleMobileAdsSandbox::RequestID lastRequest(

@@ -4,9 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
+
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -15,20 +16,15 @@ namespace fs = std::filesystem;
 using Role = OutputPaths::Role;
 using Lines = std::vector<std::string>;
 
-class OutputPathsTest : public ::testing::Test {
+class OutputPathsTest : public ::testing::Test, public QVRAdKit::Testing::TemporaryDirectory {
  protected:
-  OutputPathsTest() {
+  OutputPathsTest() : TemporaryDirectory("qvr-paths-") {
     fs::create_directories(dir / "sub");
     std::ofstream(dir / "store.sqlite") << "x";
     fs::create_symlink(dir / "store.sqlite", dir / "link.sqlite");
     fs::create_hard_link(dir / "store.sqlite", dir / "hard.sqlite");
     fs::create_symlink("absent.sqlite", dir / "dangling.sqlite");  // relative, to no file yet
   }
-  ~OutputPathsTest() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-  std::string file(const std::string& name) const { return (dir / name).string(); }
 
   static Lines clash(const std::string& first, Role firstRole, const std::string& second,
                      Role secondRole) {
@@ -37,9 +33,6 @@ class OutputPathsTest : public ::testing::Test {
     paths.add("--b", second, secondRole);
     return paths.problems();
   }
-
-  const fs::path dir =
-      fs::temp_directory_path() / ("qvr-paths-" + std::to_string(std::random_device{}()));
 };
 
 TEST_F(OutputPathsTest, AWriterSharesItsFileWithNoOtherPathHoweverItIsNamed) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "Sandbox/Host/SandboxHost.h"
+#include "Sandbox/Host/SandboxNarration.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
 
 namespace QVRAdKit::Sandbox {
@@ -22,26 +24,40 @@ struct HostOutcome {
   std::vector<std::string> events;
 };
 
-// Runs the host on a storage file of its own, removed afterwards.
+// Removes a store file and the files SQLite keeps beside it.
+void removeStore(const std::string& path) {
+  std::error_code ignored;
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ignored);
+}
+
+std::string temporaryStore() {
+  return (std::filesystem::temp_directory_path() /
+          ("qvr-host-test-" + std::to_string(std::random_device{}()) + ".sqlite"))
+      .string();
+}
+
+// Runs the host; without a storage path, on a storage file of its own, removed afterwards.
 HostOutcome playHost(SandboxHostOptions options) {
   std::ostringstream events;
   HostOutcome outcome;
-  options.storagePath = (std::filesystem::temp_directory_path() /
-                         ("qvr-host-test-" + std::to_string(std::random_device{}()) + ".sqlite"))
-                            .string();
+  const bool ownStore = options.storagePath.empty();
+  if (ownStore) options.storagePath = temporaryStore();
   auto reporting = std::make_shared<JsonLinesReporting>(events);
   options.reporting = reporting;
   options.narrator = [&outcome](std::string_view line) { outcome.narration.emplace_back(line); };
   auto summary = SandboxHost::run(options);
   EXPECT_FALSE(reporting->flush());
-  std::error_code ignored;
-  for (const char* suffix : {"", "-wal", "-shm"})
-    std::filesystem::remove(options.storagePath + suffix, ignored);
+  if (ownStore) removeStore(options.storagePath);
   EXPECT_TRUE(summary.hasValue()) << (summary ? "" : summary.error().localizedDescription);
   if (summary) outcome.summary = *summary;
   std::istringstream lines(events.str());
   for (std::string line; std::getline(lines, line);) outcome.events.push_back(line);
   return outcome;
+}
+
+bool mentions(const std::vector<std::string>& lines, std::string_view text) {
+  return std::ranges::any_of(lines,
+                             [&](const std::string& line) { return line.find(text) != line.npos; });
 }
 
 int shownInterstitials(const SandboxHostSummary& summary) {
@@ -158,6 +174,90 @@ TEST(SandboxHostTest, UnusableStorageIsAnErrorNotASession) {
   auto summary = SandboxHost::run(options);
   ASSERT_FALSE(summary.hasValue());
   EXPECT_NE(summary.error().localizedDescription.find(options.storagePath), std::string::npos);
+}
+
+TEST(SandboxNarrationTest, StampsAndDurationsFitAnyLength) {
+  using SandboxNarration::seconds;
+  using SandboxNarration::stamp;
+  EXPECT_EQ(stamp(0), "[00:00:00] ");
+  EXPECT_EQ(stamp(3599.999), "[00:59:59] ");
+  EXPECT_EQ(stamp(3600), "[01:00:00] ");
+  EXPECT_EQ(stamp(360000), "[100:00:00] ");  // hours grow past two digits
+  EXPECT_EQ(stamp(3e9), "[833333:20:00] ");
+  EXPECT_EQ(stamp(1e300).substr(0, 3), "[27");  // 1e300 / 3600 hours, every digit written
+  EXPECT_EQ(stamp(-5), "[00:00:00] ");
+  EXPECT_EQ(stamp(std::numeric_limits<double>::quiet_NaN()), "[00:00:00] ");
+  EXPECT_EQ(seconds(95.9), "95s");
+  EXPECT_EQ(seconds(-0.5), "0s");
+  EXPECT_EQ(seconds(3e9), "3000000000s");              // beyond int
+  EXPECT_EQ(seconds(1e20), "100000000000000000000s");  // beyond int64
+  EXPECT_EQ(seconds(std::numeric_limits<double>::infinity()), "?s");
+}
+
+// Periods of three billion seconds (beyond int) run through the narration and the summary
+// without an out-of-range conversion (the suite runs under UndefinedBehaviorSanitizer).
+TEST(SandboxSessionTest, PeriodsOfBillionsOfSecondsAreNarratedExactly) {
+  SandboxHostOptions options;
+  options.configuration.consent.region = ConsentRegion::consentNotRequired;
+  SandboxSessionProfile& profile = options.configuration.session;
+  profile.disconnected = {3e9, 3e9};
+  profile.connected = {3e9, 3e9};
+  profile.background = {3e9, 3e9};
+  profile.backgroundChance = 1;
+  profile.rewardedChance = 0;
+  profile.appLaunchTimeout = 3e9;
+  options.duration = 2e10;
+  const HostOutcome played = playHost(options);
+  EXPECT_EQ(played.summary.simulatedSeconds, 2e10);
+  EXPECT_TRUE(mentions(played.narration, "app active again after 3000000000s"));
+  // The first connect, three billion seconds after the launch (plus the ad's latency).
+  EXPECT_TRUE(mentions(played.narration, "[833333:20:03] connect -> interstitial"));
+  EXPECT_NE(played.summary.text().find("Summary: 333333333 simulated minutes"), std::string::npos);
+}
+
+// A rewarded video pauses ads; the pause is kept in the store, so a second run over the same
+// store grants no interstitial while it lasts, and a run over a fresh store does.
+TEST(SandboxSessionTest, TheAdsPauseOfARewardSurvivesIntoTheNextRun) {
+  SandboxHostOptions options;
+  options.seed = 3;
+  options.duration = 3600;
+  options.storagePath = temporaryStore();
+  options.configuration.consent.region = ConsentRegion::consentNotRequired;
+  options.configuration.session.rewardedChance = 1;
+  options.configuration.session.pauseAfterReward = 1e6;
+
+  const HostOutcome first = playHost(options);
+  ASSERT_GE(first.summary.rewardsEarned, 1);
+  EXPECT_TRUE(mentions(first.narration, "ads paused for 1000000s"));
+  ASSERT_TRUE(first.summary.adsPauseRemaining.has_value());
+  EXPECT_GT(*first.summary.adsPauseRemaining, 1e6 - 3600);
+
+  options.configuration.session.rewardedChance = 0;
+  const HostOutcome second = playHost(options);
+  int granted = 0;
+  int withheld = 0;
+  for (const auto& [placement, counts] : second.summary.interstitials) {
+    granted += counts.granted;
+    withheld += counts.withheld;
+    EXPECT_EQ(counts.shown, 0);
+  }
+  EXPECT_EQ(granted, 0);
+  EXPECT_GT(withheld, 0);
+  EXPECT_EQ(second.summary.rewardsEarned, 0);
+  EXPECT_TRUE(mentions(second.narration, "interstitial granted, withheld: ads paused for another"));
+  EXPECT_NE(second.summary.text().find("Interstitials withheld while ads were paused: "),
+            std::string::npos);
+
+  removeStore(options.storagePath);
+  options.storagePath.clear();  // a fresh store
+  const HostOutcome fresh = playHost(options);
+  int freshGranted = 0;
+  for (const auto& [placement, counts] : fresh.summary.interstitials) {
+    freshGranted += counts.granted;
+    EXPECT_EQ(counts.withheld, 0);
+  }
+  EXPECT_GT(freshGranted, 0);
+  EXPECT_FALSE(fresh.summary.adsPauseRemaining.has_value());
 }
 
 }  // namespace

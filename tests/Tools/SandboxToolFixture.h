@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "Support/TemporaryDirectory.h"
 #include "tools/SandboxTool.h"
 
 namespace QVRAdKit::Sandbox::Testing {
@@ -33,22 +30,14 @@ inline Lines lines(const std::string& text) {
   return result;
 }
 
-inline std::string contents(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using QVRAdKit::Testing::contents;
 
-class SandboxToolFixture : public ::testing::Test {
+class SandboxToolFixture : public ::testing::Test, public QVRAdKit::Testing::TemporaryDirectory {
  protected:
-  SandboxToolFixture() { std::filesystem::create_directories(dir); }
-  ~SandboxToolFixture() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
-  [[nodiscard]] std::string file(const std::string& name) const { return (dir / name).string(); }
+  SandboxToolFixture() : TemporaryDirectory("qvr-tool-") {}
 
   // Runs the program; out replaces its standard output when given.
-  Outcome run(Lines arguments, std::ostream* out = nullptr) const {
+  static Outcome run(Lines arguments, std::ostream* out = nullptr) {
     arguments.insert(arguments.begin(), "qvr-sandbox");
     std::vector<const char*> argv;
     for (const auto& argument : arguments) argv.push_back(argument.c_str());
@@ -61,9 +50,6 @@ class SandboxToolFixture : public ::testing::Test {
     outcome.err = err.str();
     return outcome;
   }
-
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("qvr-tool-" + std::to_string(std::random_device{}()));
 };
 
 }  // namespace QVRAdKit::Sandbox::Testing

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
+#include "Tools/SandboxToolFixture.h"
 #include "tools/SandboxCommandLine.h"
 #include "tools/SandboxTool.h"
 
@@ -18,45 +19,21 @@ namespace QVRAdKit::Sandbox {
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
+using Testing::Lines;
+using Testing::Outcome;
 
-struct ShardOutcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-class TrialShardToolTest : public ::testing::Test {
+class TrialShardToolTest : public Testing::SandboxToolFixture {
  protected:
   TrialShardToolTest() {
-    fs::create_directories(dir);
     // B: the embedded configuration with a user who opens the time wall more often.
     std::string text(kDefaultSandboxConfigurationJson);
     const std::string from = "\"rewardedChance\": 0.5";
     text.replace(text.find(from), from.size(), "\"rewardedChance\": 0.9");
-    std::ofstream(file("b.json")) << text;
-  }
-  ~TrialShardToolTest() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-  std::string file(const std::string& name) const { return (dir / name).string(); }
-
-  static ShardOutcome run(Lines arguments) {
-    arguments.insert(arguments.begin(), "qvr-sandbox");
-    std::vector<const char*> argv;
-    for (const auto& argument : arguments) argv.push_back(argument.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    ShardOutcome outcome;
-    outcome.code = SandboxTool::main(static_cast<int>(argv.size()), argv.data(), out, err);
-    outcome.out = out.str();
-    outcome.err = err.str();
-    return outcome;
+    write("b.json", text);
   }
 
   // Four shards of seeds 5..12 written as four separate runs would, then merged.
-  ShardOutcome mergeOfFourShards(const Lines& extra, bool json) {
+  Outcome mergeOfFourShards(const Lines& extra, bool json) {
     Lines shards;
     for (int first = 5; first <= 11; first += 2) {
       const std::string path = file("part-" + std::to_string(first) + ".json");
@@ -65,7 +42,7 @@ class TrialShardToolTest : public ::testing::Test {
                          "--shard-out",  path,
                          "--quiet"};
       arguments.insert(arguments.end(), extra.begin(), extra.end());
-      const ShardOutcome shard = run(arguments);
+      const Outcome shard = run(arguments);
       EXPECT_EQ(shard.code, 0) << shard.err;
       shards.push_back(path);
     }
@@ -75,9 +52,6 @@ class TrialShardToolTest : public ::testing::Test {
     merge.insert(merge.end(), shards.rbegin(), shards.rend());
     return run(merge);
   }
-
-  const fs::path dir =
-      fs::temp_directory_path() / ("qvr-shards-" + std::to_string(std::random_device{}()));
 };
 
 // The tables and the JSON of one run over seeds 5..12, and of four shards of it merged, are the
@@ -88,15 +62,15 @@ TEST_F(TrialShardToolTest, OneRunEqualsTheMergeOfFourShardsByteForByte) {
       Lines arguments = {"--minutes", "20", "--seed", "5", "--sessions", "8", "--quiet"};
       arguments.insert(arguments.end(), extra.begin(), extra.end());
       if (json) arguments.emplace_back("--json");
-      const ShardOutcome whole = run(arguments);
+      const Outcome whole = run(arguments);
       ASSERT_EQ(whole.code, 0) << whole.err;
-      const ShardOutcome merged = mergeOfFourShards(extra, json);
+      const Outcome merged = mergeOfFourShards(extra, json);
       ASSERT_EQ(merged.code, 0) << merged.err;
       EXPECT_EQ(merged.out, whole.out);
       EXPECT_EQ(merged.err, "");
     }
   }
-  const ShardOutcome compared =
+  const Outcome compared =
       run({"--minutes", "20", "--sessions", "8", "--compare", file("b.json"), "--json"});
   ASSERT_EQ(compared.code, 0) << compared.err;
   const auto json = nlohmann::json::parse(compared.out);
@@ -121,21 +95,21 @@ TEST_F(TrialShardToolTest, ShardsOfOtherRunsAndMissingSeedsAreRefused) {
   ASSERT_EQ(run({"--minutes", "30", "--seed-range", "3..4", "--shard-out", file("long.json")}).code,
             0);
 
-  const ShardOutcome gap = run({"merge", file("a1.json"), file("a5.json")});
+  const Outcome gap = run({"merge", file("a1.json"), file("a5.json")});
   EXPECT_EQ(gap.code, SandboxTool::kBadInput);
   EXPECT_EQ(gap.err,
             "qvr-sandbox merge: seeds 3 to 4 are missing: no shard played them (between \"" +
                 file("a1.json") + "\" and \"" + file("a5.json") + "\")\n");
   EXPECT_EQ(gap.out, "");
-  const ShardOutcome other = run({"merge", file("a1.json"), file("b3.json"), file("long.json")});
+  const Outcome other = run({"merge", file("a1.json"), file("b3.json"), file("long.json")});
   EXPECT_EQ(other.code, SandboxTool::kBadInput);
   ASSERT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 2) << other.err;
   EXPECT_NE(other.err.find("ran different configurations"), std::string::npos);
   EXPECT_NE(other.err.find("ran sessions of different lengths"), std::string::npos);
-  const ShardOutcome twice = run({"merge", file("a1.json"), file("a1.json")});
+  const Outcome twice = run({"merge", file("a1.json"), file("a1.json")});
   EXPECT_EQ(twice.code, SandboxTool::kBadInput);
   EXPECT_NE(twice.err.find("both played seeds 1 to 2"), std::string::npos);
-  const ShardOutcome missing = run({"merge", file("none.json")});
+  const Outcome missing = run({"merge", file("none.json")});
   EXPECT_EQ(missing.code, SandboxTool::kBadInput);
   EXPECT_NE(missing.err.find("cannot read the shard"), std::string::npos);
   EXPECT_EQ(run({"merge"}).code, SandboxTool::kBadInput) << "at least one shard";
@@ -145,13 +119,13 @@ TEST_F(TrialShardToolTest, ShardsOfOtherRunsAndMissingSeedsAreRefused) {
             0);
   ASSERT_EQ(run({"merge", file("a1.json"), file("a3.json"), "--shard-out", file("a1-4.json")}).code,
             0);
-  const ShardOutcome onward = run({"merge", file("a1-4.json"), file("a5.json")});
-  const ShardOutcome direct = run({"merge", file("a1.json"), file("a3.json"), file("a5.json")});
+  const Outcome onward = run({"merge", file("a1-4.json"), file("a5.json")});
+  const Outcome direct = run({"merge", file("a1.json"), file("a3.json"), file("a5.json")});
   EXPECT_EQ(onward.code, 0) << onward.err;
   EXPECT_EQ(onward.out, direct.out);
 
   // A shard that cannot be written is output lost, and no half-written file is left.
-  const ShardOutcome lost =
+  const Outcome lost =
       run({"--minutes", "20", "--seed-range", "1..1", "--shard-out", file("absent/part.json")});
   EXPECT_EQ(lost.code, SandboxTool::kOutputLost);
   EXPECT_NE(lost.err.find("cannot write the shard"), std::string::npos) << lost.err;
@@ -181,7 +155,7 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
        "--compare and --shard-out name the same file"},
   };
   for (const Case& c : cases) {
-    const ShardOutcome outcome = run(c.arguments);
+    const Outcome outcome = run(c.arguments);
     EXPECT_EQ(outcome.code, SandboxTool::kBadInput) << c.problem;
     EXPECT_NE(outcome.err.find(c.problem), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out, "");

@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "Support/TemporaryDirectory.h"
 #include "Workbench/WorkbenchHttp.h"
 #include "tools/SandboxTool.h"
 
@@ -27,27 +28,6 @@ std::string fillsMore() {
   return text;
 }
 
-std::string withErrors() {
-  std::string text = defaultText();
-  text.replace(text.find("\"timeout\": 60"), 13, "\"timeout\": -5");
-  return text;
-}
-
-class TemporaryFolder {
- public:
-  TemporaryFolder() { fs::create_directories(path); }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  std::string write(const std::string& name, const std::string& text) const {
-    std::ofstream(path / name) << text;
-    return (path / name).string();
-  }
-  const fs::path path =
-      fs::temp_directory_path() / ("qvr-compare-" + std::to_string(std::random_device{}()));
-};
-
 TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) {
   WorkbenchHttp http;
   const std::string a = defaultText();
@@ -64,7 +44,7 @@ TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) 
   EXPECT_EQ(status["done"], 40);
   EXPECT_EQ(status["comparison"]["sessions"], 40);
 
-  const TemporaryFolder folder;
+  const QVRAdKit::Testing::TemporaryDirectory folder("qvr-compare-");
   const std::string fileA = folder.write("a.json", a);
   const std::string fileB = folder.write("b.json", b);
   std::ostringstream out;
@@ -112,15 +92,9 @@ TEST(ComparisonRoutes, RefuseWhatCannotCompareWithClearErrors) {
     std::string errorStart;
   };
   const auto with = [&base](const char* field, Json value) {
-    Json body = base;
-    body[field] = std::move(value);
-    return body.dump();
+    return Testing::with(base, field, std::move(value));
   };
-  const auto without = [&base](const char* field) {
-    Json body = base;
-    body.erase(field);
-    return body.dump();
-  };
+  const auto without = [&base](const char* field) { return Testing::without(base, field); };
   const std::vector<Case> cases = {
       {"malformed JSON", "{\"a\": ", 400, "the request body is not valid JSON"},
       {"not an object", "[]", 400, "the request must be a JSON object"},
@@ -134,17 +108,12 @@ TEST(ComparisonRoutes, RefuseWhatCannotCompareWithClearErrors) {
       {"seed beyond 64 bits", with("seed", "18446744073709551616"), 400, "seed:"},
       {"last seed beyond 64 bits", with("seed", "18446744073709551615"), 400, "seed:"},
       {"no minutes", with("minutes", 0), 400, "minutes:"},
-      {"A with errors", with("a", withErrors()), 422, "configuration a has errors"},
-      {"B with errors", with("b", withErrors()), 422, "configuration b has errors"},
+      {"A with errors", with("a", Testing::textWithErrors()), 422, "configuration a has errors"},
+      {"B with errors", with("b", Testing::textWithErrors()), 422, "configuration b has errors"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto answer = http.post("/api/comparisons", c.body);
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, c.status) << answer->body;
-    const auto body = WorkbenchHttp::json(answer);
-    ASSERT_TRUE(body.contains("error")) << answer->body;
-    EXPECT_TRUE(body["error"].get<std::string>().starts_with(c.errorStart)) << answer->body;
+    const auto body = http.expectRefused("/api/comparisons", c.body, c.status, c.errorStart);
     if (c.status == 422) {
       EXPECT_EQ(body["side"], std::string(c.name).substr(0, 1) == "A" ? "a" : "b");
       EXPECT_FALSE(body["check"]["errors"].empty());

@@ -52,17 +52,9 @@ TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
   WorkbenchHttp http;
   const Json base = {{"configuration", defaultText()}, {"seed", "3"}, {"minutes", 10}, {"at", 60}};
   const auto with = [&base](const char* field, Json value) {
-    Json body = base;
-    body[field] = std::move(value);
-    return body.dump();
+    return Testing::with(base, field, std::move(value));
   };
-  const auto without = [&base](const char* field) {
-    Json body = base;
-    body.erase(field);
-    return body.dump();
-  };
-  std::string broken = defaultText();
-  broken.replace(broken.find("\"timeout\": 60"), 13, "\"timeout\": -5");
+  const auto without = [&base](const char* field) { return Testing::without(base, field); };
   struct Case {
     const char* name;
     const char* path;
@@ -81,8 +73,8 @@ TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
       {"no minutes", "/api/sessions", with("minutes", 0), 400, "minutes:"},
       {"sessions given", "/api/sessions", with("sessions", 3), 400, "sessions:"},
       {"no configuration", "/api/sessions", without("configuration"), 400, "configuration:"},
-      {"configuration with errors", "/api/sessions", with("configuration", broken), 422,
-       "the configuration has errors"},
+      {"configuration with errors", "/api/sessions",
+       with("configuration", Testing::textWithErrors()), 422, "the configuration has errors"},
       {"malformed JSON", "/api/sessions", "{\"seed\": ", 400, "the request body is not valid JSON"},
       {"not an object", "/api/sessions/snapshot", "\"x\"", 400,
        "the request must be a JSON object"},
@@ -94,12 +86,7 @@ TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto answer = http.post(c.path, c.body);
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, c.status) << answer->body;
-    const auto body = WorkbenchHttp::json(answer);
-    ASSERT_TRUE(body.contains("error")) << answer->body;
-    EXPECT_TRUE(body["error"].get<std::string>().starts_with(c.errorStart)) << answer->body;
+    http.expectRefused(c.path, c.body, c.status, c.errorStart);
   }
   // A GET is no way to play a session.
   auto get = http.get("/api/sessions");

@@ -2,6 +2,7 @@
 // A WorkbenchServer on an ephemeral loopback port and an HTTP client that talks to it as the
 // page does (Host of the server, the page's token on POSTs), for the workbench's API tests.
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <memory>
@@ -16,6 +17,24 @@ namespace QVRAdKit::Workbench::Testing {
 // The default configuration's text, as the page opens it.
 inline std::string defaultText() {
   return std::string(Sandbox::kDefaultSandboxConfigurationJson);
+}
+
+// The default configuration with one timeout made negative and one key listed twice.
+inline std::string textWithErrors() {
+  std::string text = defaultText();
+  text.replace(text.find("\"timeout\": 60"), 13, "\"timeout\": -5");
+  text.replace(text.find("\"disconnect_fallback\""), 21, "\"disconnect_primary\"");
+  return text;
+}
+
+// A request body: base with field set to value, or without field.
+inline std::string with(nlohmann::json base, const char* field, nlohmann::json value) {
+  base[field] = std::move(value);
+  return base.dump();
+}
+inline std::string without(nlohmann::json base, const char* field) {
+  base.erase(field);
+  return base.dump();
 }
 
 class WorkbenchHttp {
@@ -46,6 +65,21 @@ class WorkbenchHttp {
 
   httplib::Result post(const std::string& path, const nlohmann::json& body) {
     return post(path, body.dump());
+  }
+
+  // Posts body to path (with the token) and expects the given refusal: status, and an error that
+  // starts with errorStart. Answers the body the server gave.
+  nlohmann::json expectRefused(const std::string& path, const std::string& body, int status,
+                               const std::string& errorStart) {
+    auto answer = post(path, body);
+    EXPECT_TRUE(answer);
+    if (!answer) return nullptr;
+    EXPECT_EQ(answer->status, status) << answer->body;
+    auto parsed = json(answer);
+    const bool hasError = parsed.is_object() && parsed.contains("error");
+    EXPECT_TRUE(hasError && parsed["error"].get<std::string>().starts_with(errorStart))
+        << answer->body;
+    return parsed;
   }
 
   static nlohmann::json json(const httplib::Result& result) {

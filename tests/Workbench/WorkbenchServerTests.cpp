@@ -20,6 +20,7 @@ namespace QVRAdKit::Workbench {
 namespace {
 
 using Testing::defaultText;
+using Testing::textWithErrors;
 using Testing::WorkbenchHttp;
 using Json = nlohmann::json;
 
@@ -42,14 +43,6 @@ std::string rawExchange(int port, const std::string& bytes) {
   }
   ::close(sock);
   return answer.substr(0, answer.find("\r\n"));
-}
-
-// The default configuration with one timeout made negative and one key listed twice.
-std::string textWithErrors() {
-  std::string text = defaultText();
-  text.replace(text.find("\"timeout\": 60"), 13, "\"timeout\": -5");
-  text.replace(text.find("\"disconnect_fallback\""), 21, "\"disconnect_primary\"");
-  return text;
 }
 
 TEST(WorkbenchServer, ServesThePageWithItsTokenAndOnlyCompiledInAssets) {
@@ -273,12 +266,7 @@ TEST(WorkbenchServer, RefusesRunsThatCannotRun) {
   };
   for (const auto& [field, value] : bad) {
     SCOPED_TRACE(std::string(field) + "=" + value.dump());
-    Json body = base;
-    body[field] = value;
-    auto answer = http.post("/api/runs", body);
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, 400);
-    EXPECT_TRUE(WorkbenchHttp::json(answer)["error"].get<std::string>().starts_with(field));
+    http.expectRefused("/api/runs", Testing::with(base, field, value), 400, field);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "Sandbox/Config/SandboxAdsConfigProvider.h"
 #include "Sandbox/Config/SandboxConfiguration.h"
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -243,15 +244,13 @@ TEST(SandboxConfigurationTest, RejectsBadInputNamingTheField) {
 }
 
 TEST(SandboxConfigurationTest, LoadsFilesAndNamesThePathInErrors) {
-  const auto directory = std::filesystem::temp_directory_path() /
-                         ("qvr-config-test-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(directory);
-  const std::string good = (directory / "good.json").string();
-  const std::string bad = (directory / "bad.json").string();
-  const std::string missing = (directory / "missing.json").string();
-  std::ofstream(good)
-      << R"({"sources": {"adMob": null}, "rewarded": {"timewall": {"source": "adMob", "keys": ["t"]}}})";
-  std::ofstream(bad) << R"({"rewarded": {"timewall": {"source": "adMob", "timeout": -1}}})";
+  const QVRAdKit::Testing::TemporaryDirectory directory("qvr-config-test-");
+  const std::string good = directory.write(
+      "good.json",
+      R"({"sources": {"adMob": null}, "rewarded": {"timewall": {"source": "adMob", "keys": ["t"]}}})");
+  const std::string bad = directory.write(
+      "bad.json", R"({"rewarded": {"timewall": {"source": "adMob", "timeout": -1}}})");
+  const std::string missing = directory.file("missing.json");
   auto loaded = SandboxConfiguration::load(good);
   ASSERT_TRUE(loaded.hasValue());
   EXPECT_EQ(loaded->ads.rewardedPlacements().at(RewardedAdPlacement::timewall).keys(),
@@ -265,9 +264,9 @@ TEST(SandboxConfigurationTest, LoadsFilesAndNamesThePathInErrors) {
             static_cast<std::int64_t>(SandboxConfiguration::ErrorCode::unreadable));
   EXPECT_EQ(absent.error().localizedDescription,
             "cannot read the configuration file \"" + missing + "\": No such file or directory");
-  EXPECT_EQ(SandboxConfiguration::load(directory.string()).error().localizedDescription,
-            "cannot read the configuration file \"" + directory.string() + "\": it is a directory");
-  std::filesystem::remove_all(directory);
+  EXPECT_EQ(
+      SandboxConfiguration::load(directory.dir.string()).error().localizedDescription,
+      "cannot read the configuration file \"" + directory.dir.string() + "\": it is a directory");
 }
 
 AdsConfig configWithConnectKeys(Strings keys) {

@@ -27,6 +27,19 @@ Options shortRun(std::uint64_t sessions, unsigned jobs) {
   return options;
 }
 
+// The statistics of the first `sessions` sessions of options played one by one, added up in seed
+// order.
+SessionStatistics oneByOne(const Options& options, std::uint64_t sessions) {
+  SessionStatistics totals;
+  for (std::uint64_t seed = options.firstSeed; seed < options.firstSeed + sessions; ++seed) {
+    auto session = MonteCarloRunner::runSession(options.configuration, seed, options.duration,
+                                                options.premium);
+    EXPECT_TRUE(session.hasValue()) << "seed " << seed;
+    if (session) totals.merge(*session);
+  }
+  return totals;
+}
+
 TEST(MonteCarloRunnerTest, SessionsAndJobsAreBounded) {
   auto problemWith = [](std::uint64_t sessions, unsigned jobs) {
     Options options;
@@ -76,13 +89,7 @@ TEST(MonteCarloRunnerTest, TheSameSeedsGiveTheSameTablesOnOneOrTwoJobs) {
   EXPECT_EQ(MonteCarloTables::json(*twoJobs), MonteCarloTables::json(*first));
   EXPECT_EQ(*twoJobs, *first);
 
-  SessionStatistics oneByOne;
-  for (std::uint64_t seed = 11; seed < 14; ++seed) {
-    auto session = MonteCarloRunner::runSession(oneJob.configuration, seed, oneJob.duration, false);
-    ASSERT_TRUE(session.hasValue());
-    oneByOne.merge(*session);
-  }
-  EXPECT_EQ(oneByOne, first->totals);
+  EXPECT_EQ(oneByOne(oneJob, 3), first->totals);
 
   // Something was played: requests with answers, and the host's moments.
   const auto& connect = first->totals.placements.at("interstitial.connect");
@@ -153,14 +160,7 @@ TEST(MonteCarloRunnerTest, AStopReportsTheSessionsThatEndedWithoutAGap) {
   EXPECT_TRUE(report->stopped);
   ASSERT_GE(report->sessions, 2u);
   ASSERT_LT(report->sessions, 8u);
-  SessionStatistics oneByOne;
-  for (std::uint64_t seed = 11; seed < 11 + report->sessions; ++seed) {
-    auto session =
-        MonteCarloRunner::runSession(options.configuration, seed, options.duration, false);
-    ASSERT_TRUE(session.hasValue());
-    oneByOne.merge(*session);
-  }
-  EXPECT_EQ(report->totals, oneByOne);
+  EXPECT_EQ(report->totals, oneByOne(options, report->sessions));
 }
 
 TEST(MonteCarloRunnerTest, PremiumUsersGetNoAdsButStillHaveMoments) {

@@ -23,24 +23,18 @@
 
 #include "Sandbox/Output/TemporaryFiles.h"
 #include "Support/FileSizeLimit.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string contents(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using Testing::contents;
 
-class AtomicFileTest : public ::testing::Test {
+class AtomicFileTest : public ::testing::Test, public Testing::TemporaryDirectory {
  protected:
-  AtomicFileTest() { fs::create_directories(dir); }
-  ~AtomicFileTest() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
+  AtomicFileTest() : TemporaryDirectory("qvr-atomic-") {}
   // Every name in the directory: no temporary file may stay behind.
   std::vector<std::string> names() const {
     std::vector<std::string> result;
@@ -50,9 +44,6 @@ class AtomicFileTest : public ::testing::Test {
     std::sort(result.begin(), result.end());
     return result;
   }
-
-  const fs::path dir =
-      fs::temp_directory_path() / ("qvr-atomic-" + std::to_string(std::random_device{}()));
 };
 
 TEST_F(AtomicFileTest, TheOldFileStaysWholeUntilCommitThenTheNewOneTakesItsPlace) {

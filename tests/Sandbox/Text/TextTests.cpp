@@ -21,19 +21,14 @@ struct Case {
 
 TEST(MarkupTextTest, AnyBytesBecomeValidUtf8ThatXmlAllows) {
   const std::vector<Case> cases = {
-      {"Premium \xe2\x9c\x93 free", "Premium \xe2\x9c\x93 free"},  // valid text unchanged
-      {"a\xff"
-       "b",
-       "a\xef\xbf\xbd"
-       "b"},                                                                     // a stray byte
-      {"\xc3", "\xef\xbf\xbd"},                                                  // cut-off sequence
-      {"\xc0\xaf", "\xef\xbf\xbd\xef\xbf\xbd"},                                  // overlong "/"
-      {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},                  // a lone surrogate
+      {"Premium \xe2\x9c\x93 free", "Premium \xe2\x9c\x93 free"},        // valid text unchanged
+      {std::string("a\xff") + "b", std::string("a\xef\xbf\xbd") + "b"},  // a stray byte
+      {"\xc3", "\xef\xbf\xbd"},                                          // cut-off sequence
+      {"\xc0\xaf", "\xef\xbf\xbd\xef\xbf\xbd"},                          // overlong "/"
+      {"\xed\xa0\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},          // a lone surrogate
       {"\xf4\x90\x80\x80", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // past U+10FFFF
-      {"a\x01\x1f\x7f"
-       "b",
-       "a\x7f"
-       "b"},                                       // C0 controls dropped (DEL is allowed)
+      {std::string("a\x01\x1f\x7f") + "b",
+       std::string("a\x7f") + "b"},                // C0 controls dropped (DEL stays)
       {"tab\tline\nfeed\r", "tab\tline\nfeed\r"},  // the three XML keeps
       {"x\xef\xbf\xbe\xef\xbf\xbfy", "xy"},        // U+FFFE, U+FFFF
       {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},    // beyond the basic plane
@@ -50,11 +45,9 @@ TEST(TerminalTextTest, InvalidBytesControlsAndDirectionChangesAreShownEscaped) {
       {"key\xff", "key\\xFF"},
       {"a\x1b[31mred", "a\\x1B[31mred"},  // a terminal escape
       {"tab\there", "tab\\x09here"},
-      {"\xc2\x85", "\\u{85}"},  // a C1 control
-      {"admin\xe2\x80\xae"
-       "txt.exe",
-       "admin\\u{202E}txt.exe"},                             // right-to-left override
-      {"\xe2\x81\xa6x\xe2\x81\xa9", "\\u{2066}x\\u{2069}"},  // isolates
+      {"\xc2\x85", "\\u{85}"},                                                  // a C1 control
+      {std::string("admin\xe2\x80\xae") + "txt.exe", "admin\\u{202E}txt.exe"},  // right-to-left
+      {"\xe2\x81\xa6x\xe2\x81\xa9", "\\u{2066}x\\u{2069}"},                     // isolates
       {"\xe2\x80\x8f", "\\u{200F}"},
   };
   for (const Case& c : cases) EXPECT_EQ(TerminalText::visible(c.input), c.expected) << c.input;

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
 #include <limits>
-#include <random>
 
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteStorage.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit {
 namespace {
@@ -315,11 +314,9 @@ TEST_F(AdsServiceDecisionTest, StorageTroubleIsNoPauseIsLoggedAndNeverThrows) {
 }
 
 TEST_F(AdsServiceDecisionTest, APauseSurvivesClosingAndReopeningASQLiteStore) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("qvr-ads-pause-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
+  const Testing::TemporaryDirectory dir("qvr-ads-pause-");
   auto open = [&]() -> std::shared_ptr<Storage> {
-    auto store = Sandbox::SQLiteKeyValueStore::open((dir / "host.sqlite").string());
+    auto store = Sandbox::SQLiteKeyValueStore::open(dir.file("host.sqlite"));
     EXPECT_TRUE(store) << store.error().localizedDescription;
     return store ? std::make_shared<Sandbox::SQLiteStorage>(*store) : nullptr;
   };
@@ -329,8 +326,6 @@ TEST_F(AdsServiceDecisionTest, APauseSurvivesClosingAndReopeningASQLiteStore) {
   EXPECT_EQ(shown(*restarted), "000000");
   h.clock().advance(0.001);
   EXPECT_EQ(shown(*restarted), "111111");
-  restarted.reset();
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

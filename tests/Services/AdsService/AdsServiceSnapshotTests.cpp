@@ -6,10 +6,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Platform/UUID.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
-#include "Sandbox/Consent/ScriptedConsentPlatform.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
 
 namespace QVRAdKit {
@@ -36,32 +34,17 @@ AdsConfig config() {
       {{AppOpenAdPlacement::main, AdPlacementConfig({"o1", "o2"}, AdSource::adMob, 30)}});
 }
 
-// Harness plus consent platform: a service whose run the test drives step by step.
-class Bench {
- public:
-  Bench() {
-    consent->install(*h.env);
-    consent->setConsentStatus(UMPConsentStatus::obtained);
-    h.gma->setStartsAutomatically(true);
-  }
-
-  // Starts a run and publishes the configuration; returns once every key was requested.
+// The consented harness, and a service whose run has requested every key.
+struct Bench {
   std::shared_ptr<AdsService> loaded() {
-    auto service = h.makeService(consentService);
+    auto service = h.makeService(h.consentService);
     service->checkConsentAndLoadAds(true);
     h.configProvider->publish(config());
-    EXPECT_TRUE(h.env->runUntil([&] { return requested("o2"); }));
+    EXPECT_TRUE(h.env->runUntil([&] { return h.requested("o2"); }));
     return service;
   }
-  [[nodiscard]] bool requested(const std::string& unit) const {
-    return std::ranges::count(h.requestedUnits(), unit) > 0;
-  }
 
-  testing_support::AdsServiceHarness h;
-  std::shared_ptr<Sandbox::ScriptedConsentPlatform> consent =
-      Sandbox::ScriptedConsentPlatform::create();
-  std::shared_ptr<QVRAdsConsentServiceImpl> consentService =
-      QVRAdsConsentServiceImpl::create(*h.env);
+  testing_support::ConsentedAdsHarness h;
 };
 
 const Snapshot::Placement& at(const Snapshot& snapshot, const AdsPlacement& placement) {
@@ -121,7 +104,7 @@ std::string session(bool inspect) {
   Platform::UUID::seedCurrentThread(42);
   Bench bench;
   auto& h = bench.h;
-  std::shared_ptr<AdsService> service = h.makeService(bench.consentService);
+  std::shared_ptr<AdsService> service = h.makeService(bench.h.consentService);
   int taken = 0;
   auto look = [&] {
     if (!inspect) return;
@@ -134,7 +117,7 @@ std::string session(bool inspect) {
   h.configProvider->publish(config());
   EXPECT_TRUE(h.env->runUntil([&] {
     look();
-    return bench.requested("o2");
+    return bench.h.requested("o2");
   }));
   look();
   h.clock().advance(3);
@@ -177,7 +160,7 @@ TEST(AdsServiceSnapshotTests, TakingSnapshotsChangesNothingTheHostOrTheNetworksS
 
 TEST(AdsServiceSnapshotTests, BeforeAnyRunThereIsNothingButConsentAndPause) {
   Bench bench;
-  auto service = bench.h.makeService(bench.consentService);
+  auto service = bench.h.makeService(bench.h.consentService);
   const Snapshot snapshot = service->snapshot();
   EXPECT_FALSE(snapshot.configured);
   EXPECT_FALSE(snapshot.runInProgress);
@@ -192,7 +175,7 @@ TEST(AdsServiceSnapshotTests, BeforeAnyRunThereIsNothingButConsentAndPause) {
 TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   Bench bench;
   auto& h = bench.h;
-  auto service = h.makeService(bench.consentService);
+  auto service = h.makeService(bench.h.consentService);
 
   // Posted, not yet begun; then waiting for the configuration.
   service->checkConsentAndLoadAds(true);
@@ -214,13 +197,13 @@ TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
 
   // Consent error, unresolved consent and a form to show each end the run too. (The runs above
   // left their consent refreshes pending: answered first, they change nothing.)
-  while (bench.consent->pendingUpdateCount() > 0) ASSERT_TRUE(bench.consent->answerUpdate());
+  while (bench.h.consent->pendingUpdateCount() > 0) ASSERT_TRUE(bench.h.consent->answerUpdate());
   h.drain();
-  bench.consent->setConsentStatus(UMPConsentStatus::unknown);
+  bench.h.consent->setConsentStatus(UMPConsentStatus::unknown);
   service->checkConsentAndLoadAds(true);
   h.drain();
   EXPECT_TRUE(service->snapshot().runInProgress) << "waiting for the consent update";
-  ASSERT_TRUE(bench.consent->answerUpdate(Platform::Error{"UMP", 2, "offline"}));
+  ASSERT_TRUE(bench.h.consent->answerUpdate(Platform::Error{"UMP", 2, "offline"}));
   h.drain();
   EXPECT_FALSE(service->snapshot().runInProgress);
 
@@ -228,13 +211,13 @@ TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   h.drain();
   EXPECT_FALSE(service->snapshot().runInProgress);
 
-  bench.consent->setConsentStatus(UMPConsentStatus::required);
-  bench.consent->setFormStatus(UMPFormStatus::available);
+  bench.h.consent->setConsentStatus(UMPConsentStatus::required);
+  bench.h.consent->setFormStatus(UMPFormStatus::available);
   service->checkConsentAndLoadAds(true);
   h.drain();
-  ASSERT_TRUE(bench.consent->answerUpdate());
+  ASSERT_TRUE(bench.h.consent->answerUpdate());
   h.drain();
-  ASSERT_NE(bench.consent->answerFormLoad(), nullptr);
+  ASSERT_NE(bench.h.consent->answerFormLoad(), nullptr);
   h.drain();
   const Snapshot formWaiting = service->snapshot();
   EXPECT_FALSE(formWaiting.runInProgress);
@@ -244,7 +227,7 @@ TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
 
 TEST(AdsServiceSnapshotTests, PlacementsAndKeysInOrderWithTheirSources) {
   Bench bench;
-  auto service = bench.h.makeService(bench.consentService);
+  auto service = bench.h.makeService(bench.h.consentService);
   service->checkConsentAndLoadAds(true);
   bench.h.drain();
   bench.h.configProvider->publish(
@@ -373,7 +356,7 @@ TEST(AdsServiceSnapshotTests, AnAdShownWithoutBeingTakenIsUsed) {
 
 TEST(AdsServiceSnapshotTests, RewardedAdIsIdleUntilItsBuilderStarts) {
   Bench bench;
-  auto service = bench.h.makeService(bench.consentService);
+  auto service = bench.h.makeService(bench.h.consentService);
   bench.h.setPremium(true);  // builders start, but nothing loads for a premium user
   service->checkConsentAndLoadAds(true);
   bench.h.configProvider->publish(config());
@@ -386,7 +369,7 @@ TEST(AdsServiceSnapshotTests, RewardedAdIsIdleUntilItsBuilderStarts) {
 
 TEST(AdsServiceSnapshotTests, ConsentAsTheConsentServiceKnowsIt) {
   Bench bench;
-  auto service = bench.h.makeService(bench.consentService);
+  auto service = bench.h.makeService(bench.h.consentService);
   auto& defaults = bench.h.env->userDefaults();
   const struct {
     UMPConsentStatus status;
@@ -398,7 +381,7 @@ TEST(AdsServiceSnapshotTests, ConsentAsTheConsentServiceKnowsIt) {
       {UMPConsentStatus::obtained, Snapshot::ConsentStatus::obtained},
   };
   for (const auto& row : table) {
-    bench.consent->setConsentStatus(row.status);
+    bench.h.consent->setConsentStatus(row.status);
     EXPECT_EQ(service->snapshot().consent.status, row.shown) << caseName(row.shown);
   }
   EXPECT_FALSE(service->snapshot().consent.personalizedAdsAllowed) << "no TCF strings";

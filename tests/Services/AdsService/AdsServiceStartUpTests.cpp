@@ -7,10 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
-#include "Sandbox/Consent/RecordingMetaDataStore.h"
-#include "Sandbox/Consent/ScriptedConsentPlatform.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
 
 namespace QVRAdKit {
@@ -51,22 +48,11 @@ AdsConfig standardConfig(AdsConfig::Sources sources = {{AdSource::adMob, std::nu
 
 class AdsServiceStartUpTests : public ::testing::Test {
  protected:
-  AdsServiceStartUpTests() {
-    consent->install(*h.env);
-    unity->install(*h.env);
-    consent->setConsentStatus(UMPConsentStatus::obtained);
-    h.gma->setStartsAutomatically(true);
-    h.ironSource->setCompletesInitializationAtOnce(true);
-  }
-
-  [[nodiscard]] bool requested(const std::string& unit) const {
-    return std::ranges::count(h.requestedUnits(), unit) > 0;
-  }
   // Runs the main queue (and waits for the background phase) until done() holds.
   void runUntil(const std::function<bool()>& done) { EXPECT_TRUE(h.env->runUntil(done)); }
   // A service whose app-launch loading stream is recorded into appLaunchValues.
   std::shared_ptr<AdsService> recordedService() {
-    auto service = h.makeService(consentService);
+    auto service = h.makeService(h.consentService);
     appLaunchSubscription = service->appLaunchIsLoadingAdStream()->subscribe(
         [this](bool value) { appLaunchValues.push_back(value); });
     return service;
@@ -78,27 +64,21 @@ class AdsServiceStartUpTests : public ::testing::Test {
     auto service = recordedService();
     service->checkConsentAndLoadAds(true);
     h.configProvider->publish(config);
-    runUntil(done ? done : [this] { return requested("open"); });
+    runUntil(done ? done : [this] { return h.requested("open"); });
     return service;
   }
 
-  testing_support::AdsServiceHarness h;
-  std::shared_ptr<Sandbox::ScriptedConsentPlatform> consent =
-      Sandbox::ScriptedConsentPlatform::create();
-  std::shared_ptr<Sandbox::RecordingMetaDataStore> unity =
-      std::make_shared<Sandbox::RecordingMetaDataStore>();
-  std::shared_ptr<QVRAdsConsentServiceImpl> consentService =
-      QVRAdsConsentServiceImpl::create(*h.env);
+  testing_support::ConsentedAdsHarness h;
   std::vector<bool> appLaunchValues;
   Rx::Disposable appLaunchSubscription;
 };
 
 TEST_F(AdsServiceStartUpTests, ConnectInterstitialFromRunToViewedEvent) {
   auto service = run();  // obtained consent goes on without waiting for the update, which fails
-  EXPECT_TRUE(requested("c1") && requested("c2") && requested("reward"));
+  EXPECT_TRUE(h.requested("c1") && h.requested("c2") && h.requested("reward"));
   EXPECT_EQ(h.gma->startCallCount(), 1U);
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
-  EXPECT_TRUE(consent->answerUpdate(Platform::Error{"UMP", 1, "offline"}));
+  EXPECT_TRUE(h.consent->answerUpdate(Platform::Error{"UMP", 1, "offline"}));
   h.drain();
   EXPECT_TRUE(h.logger->assertionFailures().empty());
 
@@ -166,32 +146,32 @@ TEST_F(AdsServiceStartUpTests, GettersHandOutOnlyWhatThePlacementMayShow) {
 }
 
 TEST_F(AdsServiceStartUpTests, RequiredConsentEndsTheRunWithAFormAndTheNextRunLoads) {
-  consent->setConsentStatus(UMPConsentStatus::required);
-  consent->setFormStatus(UMPFormStatus::available);
+  h.consent->setConsentStatus(UMPConsentStatus::required);
+  h.consent->setFormStatus(UMPFormStatus::available);
   auto service = run([] { return true; });
-  ASSERT_TRUE(consent->answerUpdate());
+  ASSERT_TRUE(h.consent->answerUpdate());
   h.drain();
-  auto form = consent->answerFormLoad();
+  auto form = h.consent->answerFormLoad();
   ASSERT_NE(form, nullptr);
   h.drain();
   EXPECT_EQ(appLaunchValues, (std::vector<bool>{false})) << "the run ended without ads";
-  ASSERT_NE(consentService->gdprConsentForm(), nullptr);
+  ASSERT_NE(h.consentService->gdprConsentForm(), nullptr);
   EXPECT_TRUE(h.gma->requests().empty());
   EXPECT_EQ(h.gma->startCallCount(), 0U);
 
-  consentService->gdprConsentForm()->presentFromViewController(
+  h.consentService->gdprConsentForm()->presentFromViewController(
       std::make_shared<Platform::ViewController>(), [](const std::optional<Platform::Error>&) {});
-  consent->setConsentStatus(UMPConsentStatus::obtained);
+  h.consent->setConsentStatus(UMPConsentStatus::obtained);
   form->answerPresentation();
   service->checkConsentAndLoadAds(true);
-  runUntil([&] { return requested("c1"); });
-  EXPECT_TRUE(unity->value("gdpr.consent").has_value()) << "mediators told after consent";
+  runUntil([&] { return h.requested("c1"); });
+  EXPECT_TRUE(h.unity->value("gdpr.consent").has_value()) << "mediators told after consent";
 }
 
 TEST_F(AdsServiceStartUpTests, ConsentErrorEndsTheRunSilentlyWithTheLogText) {
-  consent->setConsentStatus(UMPConsentStatus::unknown);
+  h.consent->setConsentStatus(UMPConsentStatus::unknown);
   auto service = run([] { return true; });
-  ASSERT_TRUE(consent->answerUpdate(Platform::Error{"UMP", 2, "offline"}));
+  ASSERT_TRUE(h.consent->answerUpdate(Platform::Error{"UMP", 2, "offline"}));
   h.drain();
   EXPECT_TRUE(appLaunchValues.empty()) << "the run ended without marking itself loaded";
   const auto entries = h.logger->entries();
@@ -203,14 +183,14 @@ TEST_F(AdsServiceStartUpTests, ConsentErrorEndsTheRunSilentlyWithTheLogText) {
 }
 
 TEST_F(AdsServiceStartUpTests, UnresolvedConsentWithoutGDPRLoadReadsNoConfiguration) {
-  consent->setConsentStatus(UMPConsentStatus::required);
+  h.consent->setConsentStatus(UMPConsentStatus::required);
   auto service = recordedService();
   EXPECT_TRUE(appLaunchValues.empty()) << "nothing before a run";
   service->checkConsentAndLoadAds(false);
   h.configProvider->publish(standardConfig());
   h.drain();
   EXPECT_EQ(appLaunchValues, (std::vector<bool>{false}));
-  EXPECT_EQ(consent->updateRequestCount(), 0U);
+  EXPECT_EQ(h.consent->updateRequestCount(), 0U);
   EXPECT_EQ(service->appLaunchPlacement(), std::nullopt) << "no configuration was stored";
 }
 
@@ -230,11 +210,11 @@ TEST_F(AdsServiceStartUpTests, PremiumSwitchMidFlowDropsAdsAndWithholdsEverythin
 }
 
 TEST_F(AdsServiceStartUpTests, SecondRunRebuildsBuildersWithoutRestartingNetworks) {
-  auto service = h.makeService(consentService);
+  auto service = h.makeService(h.consentService);
   service->loadAds();  // before any run: builders start as soon as they exist
   service->checkConsentAndLoadAds(true);
   h.configProvider->publish(standardConfig());
-  runUntil([&] { return requested("c1"); });
+  runUntil([&] { return h.requested("c1"); });
   h.drain();
   const auto firstRequests = h.gma->requests().size();
   h.gma->fill(h.lastRequest("c1"));
@@ -252,7 +232,7 @@ TEST_F(AdsServiceStartUpTests, SecondRunRebuildsBuildersWithoutRestartingNetwork
   h.gma->fill(h.lastRequest("c1"));
 
   service->checkConsentAndLoadAds(true);
-  runUntil([&] { return requested("n1") && requested("o2"); });
+  runUntil([&] { return h.requested("n1") && h.requested("o2"); });
   EXPECT_EQ(service->appOpenAdTimeout(), 0);
   EXPECT_EQ(h.gma->startCallCount(), 1U);
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
@@ -270,7 +250,7 @@ TEST_F(AdsServiceStartUpTests, MediatorsHearConsentBeforeTheFirstRequestUnlessLo
   auto first = run(nullptr, standardConfig({{AdSource::adMob, std::nullopt}}));
   h.drain();
   const auto firstRunRequests = h.gma->requests().size();
-  auto early = h.makeService(consentService);
+  auto early = h.makeService(h.consentService);
   early->loadAds();  // its builders start as they are built, before the mediators are told
   early->checkConsentAndLoadAds(true);
   runUntil([&] { return store->requestsBeforeWrite.size() == 2; });
@@ -288,63 +268,59 @@ TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
   service.reset();
   EXPECT_FALSE(weak.expired()) << "the pending start holds the run, the run the service";
   h.gma->completeStart();
-  runUntil([&] { return requested("reward"); });
+  runUntil([&] { return h.requested("reward"); });
   h.env->background().waitUntilIdle();
   h.drain();
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
   EXPECT_TRUE(weak.expired()) << "the completion gave the service away once called";
 }
 
-TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileConsentIsPendingFinishesItsRunThenGoes) {
-  consent->setConsentStatus(UMPConsentStatus::unknown);
-  auto service = run([&] { return consent->pendingUpdateCount() == 1; });
+// The host drops the service while its run waits for the consent answer (true) or for a
+// configuration (false): the wait holds the run, the run the service, until the run has ended.
+class AdsServiceDroppedMidRunTests : public AdsServiceStartUpTests,
+                                     public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AdsServiceDroppedMidRunTests, TheRunFinishesThenLetsTheServiceGo) {
+  const bool waitsForConsent = GetParam();
+  if (waitsForConsent) h.consent->setConsentStatus(UMPConsentStatus::unknown);
+  auto service = recordedService();
+  service->checkConsentAndLoadAds(true);  // obtained: the consent answer is not waited for
+  runUntil([&] {
+    return waitsForConsent ? h.consent->pendingUpdateCount() == 1
+                           : h.configProvider->subscriberCount() == 1;
+  });
   const std::weak_ptr<AdsService> weak = service;
   service.reset();
-  EXPECT_FALSE(weak.expired()) << "the pending consent answer holds the run, the run the service";
+  EXPECT_FALSE(weak.expired()) << "the wait holds the run, the run the service";
 
-  consent->setConsentStatus(UMPConsentStatus::obtained);
-  ASSERT_TRUE(consent->answerUpdate());
-  runUntil([&] { return !appLaunchValues.empty(); });
+  h.configProvider->publish(standardConfig());
+  if (waitsForConsent) {
+    h.consent->setConsentStatus(UMPConsentStatus::obtained);
+    ASSERT_TRUE(h.consent->answerUpdate());
+  }
+  // The rewarded builder requests as it starts; the waterfalls would load on a later main-queue
+  // turn, by which time the builders have gone with the service.
+  runUntil([&] { return !appLaunchValues.empty() && h.requested("reward"); });
   h.env->background().waitUntilIdle();
   h.drain();
   EXPECT_EQ(appLaunchValues, (std::vector<bool>{false}));
   EXPECT_EQ(h.gma->startCallCount(), 1U);
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
-  EXPECT_TRUE(unity->value("gdpr.consent").has_value());
-  EXPECT_TRUE(requested("reward")) << "the rewarded builder was built and started";
-  EXPECT_TRUE(weak.expired()) << "the ended run let go of the service";
-  EXPECT_EQ(h.users->subscriberCount(), 0U);
-}
-
-TEST_F(AdsServiceStartUpTests, ServiceDroppedWhileWaitingForAConfigurationFinishesItsRunThenGoes) {
-  auto service = h.makeService(consentService);
-  const std::weak_ptr<AdsService> weak = service;
-  service->checkConsentAndLoadAds(true);  // obtained: the consent answer is not waited for
-  runUntil([&] { return h.configProvider->subscriberCount() == 1; });
-  service.reset();
-  EXPECT_FALSE(weak.expired()) << "the configuration wait holds the run, the run the service";
-
-  h.configProvider->publish(standardConfig());
-  runUntil([&] { return requested("reward"); });
-  h.env->background().waitUntilIdle();
-  h.drain();
-  EXPECT_EQ(h.gma->startCallCount(), 1U);
-  EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
-  EXPECT_TRUE(unity->value("gdpr.consent").has_value()) << "the mediators were told";
-  // The rewarded builder requests as it starts; the waterfalls would load on a later main-queue
-  // turn, by which time the builders have gone with the service.
-  EXPECT_TRUE(requested("reward")) << "the builders were built and started";
+  EXPECT_TRUE(h.unity->value("gdpr.consent").has_value()) << "the mediators were told";
   EXPECT_TRUE(weak.expired()) << "the ended run let go of the service";
   EXPECT_EQ(h.configProvider->subscriberCount(), 0U);
   EXPECT_EQ(h.users->subscriberCount(), 0U) << "its builders went with it";
 }
+
+INSTANTIATE_TEST_SUITE_P(WaitingForConsentOrAConfiguration, AdsServiceDroppedMidRunTests,
+                         ::testing::Bool());
 
 TEST_F(AdsServiceStartUpTests, EndedRunLeavesNothingThatHoldsTheService) {
   // With and without the GDPR load: the consent platform keeps the completions it was given.
   // AdMob only: the IronSource bridge, shared by the environment, answers one starter.
   h.configProvider->publish(standardConfig({{AdSource::adMob, std::nullopt}}));
   for (const bool shouldLoadGDPR : {true, false}) {
-    auto service = h.makeService(consentService);
+    auto service = h.makeService(h.consentService);
     const std::weak_ptr<AdsService> weak = service;
     service->checkConsentAndLoadAds(shouldLoadGDPR);
     bool ended = false;
@@ -368,7 +344,7 @@ TEST_F(AdsServiceStartUpTests, ConfigurationStreamEndingWithoutAValueEndsTheRunA
   };
   auto service =
       AdsService::create(std::make_shared<EmptyConfigProvider>(), h.users, h.connection, h.rateUs,
-                         consentService, h.reporting, h.storage, h.freeUse, nullptr);
+                         h.consentService, h.reporting, h.storage, h.freeUse, nullptr);
   const std::weak_ptr<AdsService> weak = service;
   service->checkConsentAndLoadAds(false);
   service.reset();
@@ -381,7 +357,7 @@ TEST_F(AdsServiceStartUpTests, RepeatedRunsLeaveNothingBehind) {
   // No placements: each run goes through consent, configuration and the final step, and builds
   // nothing, so what could pile up is the run's own leftovers.
   h.configProvider->publish(AdsConfig({{AdSource::adMob, std::nullopt}}, {}, {}, {}));
-  auto service = h.makeService(consentService);
+  auto service = h.makeService(h.consentService);
   std::size_t ended = 0;
   auto subscription = service->appLaunchIsLoadingAdStream()->subscribe([&](bool) { ++ended; });
   constexpr std::size_t kRuns = 10000;

@@ -8,9 +8,12 @@
 #include <map>
 #include <stdexcept>
 
+#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Host/UCRSink.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "QVRAdKit/UI/ImageLoader.h"
+#include "Sandbox/Consent/RecordingMetaDataStore.h"
+#include "Sandbox/Consent/ScriptedConsentPlatform.h"
 #include "Sandbox/HostServices/SandboxConnectionService.h"
 #include "Sandbox/HostServices/SandboxFreeUseService.h"
 #include "Sandbox/HostServices/SandboxRateUsService.h"
@@ -72,11 +75,13 @@ struct FakeCappingChecker final : InterstitialCappingChecker {
   }
 };
 
-// Storage in memory that counts its reads, with switches for the trouble a real store can have.
+// Storage in memory that counts its reads, with switches for the trouble a real store can have
+// (`forget` makes reads answer none).
 struct InMemoryStorage final : Storage {
   std::optional<StorableValue> value(std::string_view key) const override {
     ++reads;
     if (throwOnRead) throw std::runtime_error("disk unreadable");
+    if (forget) return std::nullopt;
     const auto found = values.find(key);
     return found == values.end() ? std::nullopt : std::optional(found->second);
   }
@@ -94,13 +99,13 @@ struct InMemoryStorage final : Storage {
 
   std::map<std::string, StorableValue, std::less<>> values;
   mutable int reads = 0;
-  bool throwOnRead = false, throwOnWrite = false, failWrites = false;
+  bool throwOnRead = false, throwOnWrite = false, failWrites = false, forget = false;
 };
 
 struct AdsServiceHarness : Testing::AdsHarness {
   // The banner's pieces too, so that the start-up run's integration report stays empty unless a
   // test takes a piece away.
-  AdsServiceHarness() {
+  explicit AdsServiceHarness(bool installed = true) : Testing::AdsHarness(installed) {
     env->setService<UCRSink>(reporting);
     env->setService<UI::ImageLoader>(Sandbox::ScriptedImageLoader::create());
   }
@@ -131,6 +136,24 @@ struct AdsServiceHarness : Testing::AdsHarness {
   std::shared_ptr<Sandbox::SandboxFreeUseService> freeUse =
       std::make_shared<Sandbox::SandboxFreeUseService>();
   std::shared_ptr<FakePauseConfigProvider> pauses = std::make_shared<FakePauseConfigProvider>();
+};
+
+// The harness with a scripted consent platform that has consent, a recorded Unity metadata store, a
+// consent service, and networks that start at once: for runs the test drives from start-up.
+struct ConsentedAdsHarness : AdsServiceHarness {
+  explicit ConsentedAdsHarness(bool installed = true) : AdsServiceHarness(installed) {
+    consent->install(*env);
+    unity->install(*env);
+    consent->setConsentStatus(UMPConsentStatus::obtained);
+    gma->setStartsAutomatically(true);
+    ironSource->setCompletesInitializationAtOnce(true);
+  }
+
+  std::shared_ptr<Sandbox::ScriptedConsentPlatform> consent =
+      Sandbox::ScriptedConsentPlatform::create();
+  std::shared_ptr<Sandbox::RecordingMetaDataStore> unity =
+      std::make_shared<Sandbox::RecordingMetaDataStore>();
+  std::shared_ptr<QVRAdsConsentServiceImpl> consentService = QVRAdsConsentServiceImpl::create(*env);
 };
 
 }  // namespace testing_support

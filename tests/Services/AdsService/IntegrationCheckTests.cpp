@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,27 +29,16 @@ namespace {
 
 using testing_support::AdsServiceHarness;
 
-// A map in memory; `failWrites` makes every write fail, `forget` makes reads answer none.
-class MemoryStorage final : public Storage {
- public:
-  [[nodiscard]] std::optional<StorableValue> value(std::string_view key) const override {
-    if (forget) return std::nullopt;
-    const auto found = values.find(std::string(key));
-    return found == values.end() ? std::nullopt : std::optional(found->second);
-  }
-  std::optional<Platform::Error> setValue(const std::optional<StorableValue>& value,
-                                          std::string_view key) override {
-    if (failWrites) return Platform::Error{"disk", 28, "No space left on device"};
-    if (value) {
-      values[std::string(key)] = *value;
-    } else {
-      values.erase(std::string(key));
-    }
-    return std::nullopt;
-  }
-  std::map<std::string, StorableValue> values;
-  bool failWrites = false;
-  bool forget = false;
+// A fresh environment, installed, and an input whose storage keeps what is written.
+class IntegrationCheckTest : public ::testing::Test {
+ protected:
+  IntegrationCheckTest() { input.storage = storage; }
+
+  std::unique_ptr<Platform::Environment> env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope{*env};
+  std::shared_ptr<testing_support::InMemoryStorage> storage =
+      std::make_shared<testing_support::InMemoryStorage>();
+  IntegrationCheckInput input;
 };
 
 struct Piece {
@@ -59,7 +47,7 @@ struct Piece {
   std::function<void(Platform::Environment&)> provide;
 };
 
-TEST(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
+TEST_F(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
   using Severity = IntegrationIssue::Severity;
   const std::vector<Piece> pieces = {
       {"logger", Severity::warning,
@@ -81,11 +69,6 @@ TEST(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
       {"consent platform", Severity::error,
        [](auto& env) { Sandbox::ScriptedConsentPlatform::create()->install(env); }},
   };
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
-  IntegrationCheckInput input;
-  input.storage = std::make_shared<MemoryStorage>();
-
   IntegrationReport report = checkIntegration(*env, input);
   EXPECT_EQ(report.issues.size(), pieces.size()) << report.text();
   for (const Piece& piece : pieces) {
@@ -106,11 +89,7 @@ TEST(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
   EXPECT_EQ(report.text(), "integration: nothing missing\n");
 }
 
-TEST(IntegrationCheckTest, BridgesAreCheckedOnlyForTheConfiguredSources) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
-  IntegrationCheckInput input;
-  input.storage = std::make_shared<MemoryStorage>();
+TEST_F(IntegrationCheckTest, BridgesAreCheckedOnlyForTheConfiguredSources) {
   input.sources = {AdSource::ironSource};
   auto report = checkIntegration(*env, input);
   EXPECT_EQ(report.find("Google Mobile Ads bridge"), nullptr);
@@ -121,11 +100,8 @@ TEST(IntegrationCheckTest, BridgesAreCheckedOnlyForTheConfiguredSources) {
   EXPECT_EQ(report.find("IronSource bridge"), nullptr);
 }
 
-TEST(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
-  auto storage = std::make_shared<MemoryStorage>();
-  IntegrationCheckInput input;
+TEST_F(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing) {
+  input.storage = nullptr;
   EXPECT_NE(checkIntegration(*env, input).find("storage"), nullptr);  // none given
 
   input.storage = storage;
@@ -137,7 +113,7 @@ TEST(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing)
   const auto failing = failingReport.find("storage");
   ASSERT_NE(failing, nullptr);
   EXPECT_EQ(failing->severity, IntegrationIssue::Severity::error);
-  EXPECT_NE(failing->problem.find("No space left on device"), std::string::npos);
+  EXPECT_NE(failing->problem.find("disk full"), std::string::npos);
 
   storage->failWrites = false;
   storage->forget = true;
@@ -147,11 +123,7 @@ TEST(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing)
   EXPECT_NE(forgetting->problem.find("read back"), std::string::npos);
 }
 
-TEST(IntegrationCheckTest, AMainQueueNobodyDrainsIsReported) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
-  IntegrationCheckInput input;
-  input.storage = std::make_shared<MemoryStorage>();
+TEST_F(IntegrationCheckTest, AMainQueueNobodyDrainsIsReported) {
   bool ran = false;
   env->mainQueue().async([&ran] { ran = true; });
   EXPECT_EQ(checkIntegration(*env, input).find("main queue"), nullptr);  // just posted
@@ -162,7 +134,7 @@ TEST(IntegrationCheckTest, AMainQueueNobodyDrainsIsReported) {
   EXPECT_EQ(checkIntegration(*env, input).find("main queue"), nullptr);
 }
 
-TEST(IntegrationCheckTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
+TEST(ServiceIntegrationReportTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
   AdsServiceHarness h;
   h.env->setService<UCRSink>(nullptr);
   auto service = h.makeService();
@@ -186,7 +158,7 @@ TEST(IntegrationCheckTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
 
 // The named dependencies: a service made from them without storage says which one it lacks, and
 // its report names the same piece.
-TEST(IntegrationCheckTest, ANamedDependencyLeftOutIsReportedByName) {
+TEST(ServiceIntegrationReportTest, ANamedDependencyLeftOutIsReportedByName) {
   AdsServiceHarness h;
   AdsService::Dependencies dependencies;
   dependencies.configProvider = h.configProvider;
