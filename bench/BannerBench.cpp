@@ -3,7 +3,8 @@
 // model; the interactor reports the view record, shapes the view model with the partner's
 // appearance and hands it over; the view updates its content and look and tells the host's
 // listener; then the layout pass runs at a phone's width. Two users alternate, so every
-// iteration is a real change (repeats would be dropped before the view).
+// iteration is a real change (repeats would be dropped before the view); the NewTitles variant
+// goes round 64 titles instead, so no change repeats a recent one.
 // Run: qvradkit_bench --benchmark_filter=Banner --benchmark_repetitions=5
 //        --benchmark_report_aggregates_only
 
@@ -68,13 +69,12 @@ QVUserPtr userWithOffer(const std::string& title) {
       false, std::vector{Sandbox::SandboxPartnerAd::make(fields)});
 }
 
-void BM_BannerModelChange(benchmark::State& state) {
+// Changes of partner content, one after another through the users given (in a ring).
+void runBannerChanges(benchmark::State& state, const std::vector<QVUserPtr>& users) {
   auto env = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*env);
   auto sink = std::make_shared<CountingSink>();
   env->setService<UCRSink>(sink);
-  const QVUserPtr users[] = {userWithOffer("Get 7 days of Premium free\nNo card needed"),
-                             userWithOffer("Premium for a week, on us\nCancel any time")};
   auto userService = std::make_shared<Sandbox::SandboxUserService>(users[0]);
   auto connection = std::make_shared<Sandbox::SandboxConnectionService>();
   auto listener = std::make_shared<CountingListener>();
@@ -90,7 +90,7 @@ void BM_BannerModelChange(benchmark::State& state) {
   for (auto _ : state) {
     userService->setUser(users[next]);
     banner->layoutIfNeeded();
-    next ^= 1U;
+    next = (next + 1) % users.size();
     // Image loads and fades are main-queue tasks: keep the queue from growing.
     env->mainQueue().runUntilIdle();
   }
@@ -100,7 +100,24 @@ void BM_BannerModelChange(benchmark::State& state) {
   state.counters["records/change"] = benchmark::Counter(static_cast<double>(sink->count - 1) /
                                                         static_cast<double>(state.iterations()));
 }
+
+void BM_BannerModelChange(benchmark::State& state) {
+  runBannerChanges(state, {userWithOffer("Get 7 days of Premium free\nNo card needed"),
+                           userWithOffer("Premium for a week, on us\nCancel any time")});
+}
 BENCHMARK(BM_BannerModelChange);
+
+// Every change brings a title not seen in the last 63 changes, longer or shorter by a few
+// characters, so nothing kept from an earlier change of the same title can answer.
+void BM_BannerModelChangeNewTitles(benchmark::State& state) {
+  std::vector<QVUserPtr> users;
+  for (int i = 0; i < 64; ++i) {
+    users.push_back(userWithOffer("Get " + std::to_string(i + 2) + std::string(i % 7, '!') +
+                                  " days of Premium free\nNo card needed"));
+  }
+  runBannerChanges(state, users);
+}
+BENCHMARK(BM_BannerModelChangeNewTitles);
 
 }  // namespace
 }  // namespace QVRAdKit

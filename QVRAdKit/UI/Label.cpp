@@ -15,40 +15,58 @@ namespace {
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // "…"
 constexpr double kUnlimited = std::numeric_limits<double>::infinity();
 
-using Characters = std::vector<std::string_view>;  // one UTF-8 code point each
+// One UTF-8 code point each, as views into one text, one after another (a range of them is a
+// range of that text).
+using Characters = std::vector<std::string_view>;
 
-// Splits UTF-8 text into code points; a malformed byte counts as one character.
+// The length in bytes of the code point at text[i]; a malformed byte counts as one character.
+size_t characterLength(std::string_view text, size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  size_t length = 1;
+  if (lead >= 0xF0 && lead < 0xF8) {
+    length = 4;
+  } else if (lead >= 0xE0) {
+    length = lead < 0xF0 ? 3 : 1;
+  } else if (lead >= 0xC0) {
+    length = 2;
+  }
+  if (i + length > text.size()) return 1;
+  for (size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+  }
+  return length;
+}
+
+// Splits UTF-8 text into code points.
 Characters splitCharacters(std::string_view text) {
   Characters characters;
   characters.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 1;
-    if (lead >= 0xF0 && lead < 0xF8) {
-      length = 4;
-    } else if (lead >= 0xE0) {
-      length = lead < 0xF0 ? 3 : 1;
-    } else if (lead >= 0xC0) {
-      length = 2;
-    }
-    if (i + length > text.size()) length = 1;
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-        length = 1;
-        break;
-      }
-    }
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = characterLength(text, i);
     characters.push_back(text.substr(i, length));
     i += length;
   }
   return characters;
 }
 
+// How many code points splitCharacters finds in text.
+size_t countCharacters(std::string_view text) {
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); i += characterLength(text, i)) ++count;
+  return count;
+}
+
+// The text of characters [from, to), read in place.
+std::string_view run(const Characters& characters, size_t from, size_t to) {
+  to = std::min(to, characters.size());
+  if (from >= to) return {};
+  const char* begin = characters[from].data();
+  const char* end = characters[to - 1].data() + characters[to - 1].size();
+  return {begin, static_cast<size_t>(end - begin)};
+}
+
 std::string join(const Characters& characters, size_t from, size_t to) {
-  std::string text;
-  for (size_t i = from; i < to && i < characters.size(); ++i) text.append(characters[i]);
-  return text;
+  return std::string(run(characters, from, to));
 }
 
 struct Line {
@@ -110,7 +128,7 @@ class LineFit {
   [[nodiscard]] bool fits(const Characters& chars, size_t begin, size_t end) const {
     if (unlimited_) return true;
     if (!measurer_) return end - begin <= maxChars_;
-    return within(measurer_->width(join(chars, begin, end), *font_, pointSize_));
+    return within(measurer_->width(run(chars, begin, end), *font_, pointSize_));
   }
 
   // Whether a line of head characters, an ellipsis and tail characters fits; line builds it.
@@ -133,7 +151,7 @@ class LineFit {
 
   // A laid-out line's width.
   [[nodiscard]] double width(const std::string& line) const {
-    if (!measurer_) return static_cast<double>(splitCharacters(line).size()) * glyph_;
+    if (!measurer_) return static_cast<double>(countCharacters(line)) * glyph_;
     return measurer_->width(line, *font_, pointSize_);
   }
 

@@ -99,7 +99,7 @@ class Label : public View {
     std::shared_ptr<const TextMeasurer> measurer;  // none: the estimate
     TextLayout layout;
   };
-  static constexpr std::size_t kCachedLayouts = 2;
+  static constexpr std::size_t kCachedLayouts = 4;
 
   // Where the measurer was read: the installed environment and its registry's version.
   struct MeasurerSource {

@@ -112,12 +112,15 @@ struct Plan {
 };
 
 // Wanted lengths along the axis; in a column they depend on the cross width each view gets.
-std::vector<Entry> entriesFor(const std::vector<std::shared_ptr<View>>& arranged, LayoutAxis axis,
+// forEach(visit) visits the arranged views in order.
+template <class ForEach>
+std::vector<Entry> entriesFor(const ForEach& forEach, LayoutAxis axis,
                               const std::function<double(const View&)>& crossWidth) {
   std::vector<Entry> entries;
-  for (const auto& view : arranged) {
-    if (view->isHidden()) continue;
-    Entry entry{view.get(), 0, false};
+  forEach([&](View& arrangedView) {
+    View* view = &arrangedView;
+    if (view->isHidden()) return;
+    Entry entry{view, 0, false};
     if (auto fixed = LayoutEngine::requiredSize(*view, axis)) {
       entry.wanted = *fixed;
       entry.fixed = true;
@@ -127,7 +130,7 @@ std::vector<Entry> entriesFor(const std::vector<std::shared_ptr<View>>& arranged
       entry.wanted = std::max(0.0, view->systemLayoutSizeFitting(crossWidth(*view)).height);
     }
     entries.push_back(entry);
-  }
+  });
   return entries;
 }
 
@@ -194,7 +197,6 @@ Size StackView::intrinsicContentSize() const {
 }
 
 Size StackView::computeIntrinsicContentSize() const {
-  const auto arranged = arrangedSubviews();
   const double marginsX = marginsRelative_ ? margins_.leading + margins_.trailing : 0;
   const double marginsY = marginsRelative_ ? margins_.top + margins_.bottom : 0;
   size_t visible = 0;
@@ -202,14 +204,14 @@ Size StackView::computeIntrinsicContentSize() const {
   double cross = 0;
   bool crossKnown = true;
   bool alongKnown = true;
-  for (const auto& view : arranged) {
-    if (view->isHidden()) continue;
+  forEachArranged([&](const View& view) {
+    if (view.isHidden()) return;
     ++visible;
-    const Size intrinsic = view->intrinsicContentSize();
-    const auto fixedWidth = LayoutEngine::requiredSize(*view, LayoutAxis::horizontal);
+    const Size intrinsic = view.intrinsicContentSize();
+    const auto fixedWidth = LayoutEngine::requiredSize(view, LayoutAxis::horizontal);
     const bool hasWidth = fixedWidth || intrinsic.width >= 0;
-    const double width = wantedWidth(*view);
-    const double height = view->systemLayoutSizeFitting(width).height;
+    const double width = wantedWidth(view);
+    const double height = view.systemLayoutSizeFitting(width).height;
     if (axis_ == LayoutAxis::horizontal) {
       alongKnown = alongKnown && hasWidth;
       along += width;
@@ -219,7 +221,7 @@ Size StackView::computeIntrinsicContentSize() const {
       along += height;
       cross = std::max(cross, width);
     }
-  }
+  });
   if (visible > 1) along += spacing_ * static_cast<double>(visible - 1);
   if (axis_ == LayoutAxis::horizontal) {
     return {alongKnown ? along + marginsX : noIntrinsicMetric, cross + marginsY};
@@ -236,7 +238,6 @@ double StackView::heightForWidth(double width) const {
 }
 
 double StackView::computeHeightForWidth(double width) const {
-  const auto arranged = arrangedSubviews();
   const double marginsX = marginsRelative_ ? margins_.leading + margins_.trailing : 0;
   const double marginsY = marginsRelative_ ? margins_.top + margins_.bottom : 0;
   const double contentWidth = std::max(0.0, width - marginsX);
@@ -244,7 +245,8 @@ double StackView::computeHeightForWidth(double width) const {
     if (alignment_ == Alignment::fill) return contentWidth;
     return std::min(wantedWidth(view), contentWidth);
   };
-  const auto entries = entriesFor(arranged, axis_, crossWidth);
+  const auto entries =
+      entriesFor([this](const auto& visit) { forEachArranged(visit); }, axis_, crossWidth);
   const double spacing =
       entries.size() > 1 ? spacing_ * static_cast<double>(entries.size() - 1) : 0;
   if (axis_ == LayoutAxis::vertical) {
@@ -277,7 +279,11 @@ std::vector<const View*> StackView::arrangeSubviews() {
     if (alignment_ == Alignment::fill) return content.width();
     return std::min(wantedWidth(view), content.width());
   };
-  const auto entries = entriesFor(arranged, axis_, columnWidth);
+  const auto entries = entriesFor(
+      [&arranged](const auto& visit) {
+        for (const auto& view : arranged) visit(*view);
+      },
+      axis_, columnWidth);
   const double spacing =
       entries.size() > 1 ? spacing_ * static_cast<double>(entries.size() - 1) : 0;
   const double alongExtent = horizontal ? content.width() : content.height();

@@ -72,6 +72,15 @@ class StackView : public View {
   std::vector<const View*> arrangeSubviews() override;
 
  private:
+  // Calls visit(View&) with each arranged view that is still a subview, in order, holding it
+  // while it is visited; the sizing questions ask this many times per pass, without a list.
+  template <class Visit>
+  void forEachArranged(const Visit& visit) const {
+    for (const auto& weak : arranged_) {
+      const auto view = weak.lock();
+      if (view && view->superview().get() == this) visit(*view);
+    }
+  }
   [[nodiscard]] Size computeIntrinsicContentSize() const;
   [[nodiscard]] double computeHeightForWidth(double width) const;
 

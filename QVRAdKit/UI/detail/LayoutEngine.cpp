@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,10 +42,10 @@ LayoutStamp stampWithoutFrames() {
   return stamp;
 }
 
-// The frame-dependent and content inputs of a fitting solve over these views.
-std::vector<double> fittingReads(const LayoutProblem& problem) {
-  std::vector<double> reads;
-  reads.reserve(problem.unknowns.size() * 10 + problem.keepFrames.size() * 4 + 2);
+// The frame-dependent and content inputs of a fitting solve over these views, written into
+// reads (its storage reused).
+void fittingReads(const LayoutProblem& problem, std::vector<double>& reads) {
+  reads.clear();
   const auto addRect = [&reads](const Rect& rect) {
     reads.insert(reads.end(), {rect.minX(), rect.minY(), rect.width(), rect.height()});
   };
@@ -58,8 +59,30 @@ std::vector<double> fittingReads(const LayoutProblem& problem) {
   }
   reads.push_back(static_cast<double>(problem.keepFrames.size()));
   for (const View* view : problem.keepFrames) addRect(view->frame());
-  return reads;
 }
+
+// Problems reused by the thread's solves, one per nesting depth (a solve asks the fitting
+// questions of views inside, which solve in turn), so that their vectors keep their storage.
+class ProblemLease {
+ public:
+  ProblemLease() {
+    if (problems.size() <= depth) problems.push_back(std::make_unique<LayoutProblem>());
+    problem_ = problems[depth].get();
+    ++depth;
+    problem_->clear();
+  }
+  ~ProblemLease() { --depth; }
+  ProblemLease(const ProblemLease&) = delete;
+  ProblemLease& operator=(const ProblemLease&) = delete;
+  [[nodiscard]] LayoutProblem& problem() const { return *problem_; }
+
+ private:
+  static thread_local std::vector<std::unique_ptr<LayoutProblem>> problems;
+  static thread_local std::size_t depth;
+  LayoutProblem* problem_;
+};
+thread_local std::vector<std::unique_ptr<LayoutProblem>> ProblemLease::problems;
+thread_local std::size_t ProblemLease::depth = 0;
 
 // The last few fitting solves of this thread (layout runs on the main queue).
 constexpr std::size_t kKeptFittings = 4;
@@ -202,7 +225,8 @@ std::optional<double> LayoutEngine::requiredSize(const View& view, LayoutAxis ax
     if (!constraint->isActive() || constraint->secondItem()) continue;
     if (constraint->relation() != LayoutRelation::equal) continue;
     if (constraint->priority() < LayoutPriority::required) continue;
-    if (!isSelf(constraint->firstItem(), view) || constraint->firstItem().attribute != wanted) {
+    // The attribute first: naming the view takes a lock of its weak reference.
+    if (constraint->firstItem().attribute != wanted || !isSelf(constraint->firstItem(), view)) {
       continue;
     }
     size = constraint->constant();
@@ -211,7 +235,8 @@ std::optional<double> LayoutEngine::requiredSize(const View& view, LayoutAxis ax
 }
 
 void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& placed) {
-  LayoutProblem problem;
+  const ProblemLease lease;
+  LayoutProblem& problem = lease.problem();
   for (const auto& child : parent.subviews()) {
     if (std::find(placed.begin(), placed.end(), child.get()) != placed.end()) continue;
     if (!placedByConstraints(*child)) continue;  // laid out by frame
@@ -245,7 +270,8 @@ void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& 
 double LayoutEngine::fittingHeight(const View& view, double width) {
   // The view at the given width, its height as small as its subtree allows: the same solve as a
   // layout pass, over the view and every view inside it that does not measure itself.
-  LayoutProblem problem;
+  const ProblemLease lease;
+  LayoutProblem& problem = lease.problem();
   problem.unknowns.push_back(&view);
   bool constrained = !view.constraints().empty();
   for (std::size_t next = 0; next < problem.unknowns.size(); ++next) {
@@ -267,12 +293,17 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   }
   // Widths compare exactly (NaN never matches), so a kept height is what solving again gives.
   const LayoutStamp stamp = stampWithoutFrames();
-  std::vector<double> reads = fittingReads(problem);
+  // Compared in a buffer reused by every question of the thread: most questions are answered
+  // from a kept solve.
+  thread_local std::vector<double> asked;
+  fittingReads(problem, asked);
   for (const KeptFitting& kept : keptFittings) {
-    if (kept.view == &view && kept.width == width && kept.stamp == stamp && kept.reads == reads) {
+    if (kept.view == &view && kept.width == width && kept.stamp == stamp && kept.reads == asked) {
       return kept.height;
     }
   }
+  // Solving asks the fitting questions of views inside, which reuse the buffer: keep a copy.
+  std::vector<double> solved = asked;
   problem.pins = {{0, LayoutAttribute::left, 0, std::nullopt},
                   {0, LayoutAttribute::top, 0, std::nullopt},
                   {0, LayoutAttribute::width, width, std::nullopt},
@@ -285,7 +316,12 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   problem.findUndetermined = false;
   const LayoutSolution solution = solveWithContent(problem);
   const double height = solution.frames.front().height();
-  keptFittings[nextKeptFitting] = {&view, width, stamp, std::move(reads), height};
+  KeptFitting& kept = keptFittings[nextKeptFitting];
+  kept.view = &view;
+  kept.width = width;
+  kept.stamp = stamp;
+  kept.reads.swap(solved);
+  kept.height = height;
   nextKeptFitting = (nextKeptFitting + 1) % kKeptFittings;
   return height;
 }

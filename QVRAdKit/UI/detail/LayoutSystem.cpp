@@ -5,12 +5,12 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <unordered_set>
 
 #include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/UI/View.h"
 #include "QVRAdKit/UI/ViewKitLogger.h"
 #include "QVRAdKit/UI/detail/ConstraintItems.h"
+#include "QVRAdKit/UI/detail/LinearSystem.h"
 #include "QVRAdKit/UI/detail/SimplexSolver.h"
 
 namespace QVRAdKit::UI::detail {
@@ -175,6 +175,48 @@ double tidy(double value) {
   return (std::abs(snapped - value) < 1e-9 ? snapped : value) + 0.0;
 }
 
+// What one solve needs, kept per thread so that its storage is reused.
+struct Workspace {
+  LinearSystem system;
+  std::vector<const LayoutConstraint*> sources;  // per relation: the constraint it states
+  std::vector<FrameVariables> variables;
+  std::vector<const LayoutConstraint*> constraints;
+  SimplexSolver solver;
+};
+
+// The last systems solved on this thread and their solutions. A layout pass and the fitting
+// questions around it state the same few systems again and again (a change of content often
+// leaves a system as it was), and the solver's answer depends on the system alone.
+struct KeptSolve {
+  std::uint64_t hash = 0;
+  bool withUndetermined = false;
+  LinearSystem system;
+  LinearSystem::Solution solution;
+};
+constexpr std::size_t kKeptSolves = 16;
+
+const LinearSystem::Solution& solveKept(Workspace& work, bool findUndetermined) {
+  thread_local std::array<KeptSolve, kKeptSolves> kept;
+  thread_local std::size_t used = 0;
+  thread_local std::size_t next = 0;
+  const std::uint64_t hash = work.system.hash();
+  for (std::size_t i = 0; i < used; ++i) {
+    const KeptSolve& entry = kept[i];
+    if (entry.hash == hash && (entry.withUndetermined || !findUndetermined) &&
+        entry.system == work.system) {
+      return entry.solution;
+    }
+  }
+  KeptSolve& entry = kept[next];
+  next = (next + 1) % kKeptSolves;
+  used = std::max(used, next == 0 ? kKeptSolves : next);
+  work.system.solve(work.solver, findUndetermined, entry.solution);
+  entry.hash = hash;
+  entry.withUndetermined = findUndetermined;
+  entry.system = work.system;
+  return entry.solution;
+}
+
 }  // namespace
 
 double constraintWeight(float priority) {
@@ -197,14 +239,36 @@ double defaultPositionWeight(std::size_t index) {
 }
 
 LayoutSolution solveLayout(const LayoutProblem& problem) {
-  SimplexSolver solver;
-  std::vector<FrameVariables> variables;
-  variables.reserve(problem.unknowns.size());
+  // The thread's workspace, emptied for each system so that its storage is reused; a solve
+  // started while another runs (none does today) gets one of its own.
+  thread_local Workspace kept;
+  thread_local bool keptInUse = false;
+  std::optional<Workspace> own;
+  const bool useKept = !keptInUse;
+  Workspace& work = useKept ? kept : own.emplace();
+  keptInUse = true;
+  struct Release {
+    bool active;
+    ~Release() {
+      if (active) keptInUse = false;
+    }
+  } release{useKept};
+  LinearSystem& system = work.system;
+  system.clear();
+  work.sources.clear();
+  const auto addRelation = [&](const LinearExpression& expression, LayoutRelation relation,
+                               std::optional<double> weight, const LayoutConstraint* source) {
+    system.add(expression, relation, weight);
+    work.sources.push_back(source);
+  };
+
+  std::vector<FrameVariables>& variables = work.variables;
+  variables.clear();
   const auto onAxis = [&](bool horizontal) {
     return !problem.axis || (*problem.axis == LayoutAxis::horizontal) == horizontal;
   };
   const auto variable = [&](bool horizontal) {
-    return onAxis(horizontal) ? solver.newVariable() : Symbol{};
+    return onAxis(horizontal) ? system.newVariable() : Symbol{};
   };
   for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
     const Symbol left = variable(true);
@@ -223,7 +287,7 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     if (!onAxis(isHorizontal(pin.attribute))) continue;
     LinearExpression expression = attributeOf(variables[pin.unknown], pin.attribute);
     expression.add(-pin.value);
-    (void)solver.addRelation(expression, LayoutRelation::equal, pin.weight);
+    addRelation(expression, LayoutRelation::equal, pin.weight, nullptr);
   }
   for (const View* view : problem.keepFrames) {
     const auto index = indexOf(view);
@@ -234,34 +298,34 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     const FrameVariables& theirs = variables[*parentIndex];
     const Rect frame = view->frame();
     if (onAxis(true)) {
-      (void)solver.addRelation(
-          LinearExpression(-frame.minX()).add(mine.left, 1).add(theirs.left, -1),
-          LayoutRelation::equal, std::nullopt);
-      (void)solver.addRelation(LinearExpression(-frame.width()).add(mine.width, 1),
-                               LayoutRelation::equal, std::nullopt);
+      addRelation(LinearExpression(-frame.minX()).add(mine.left, 1).add(theirs.left, -1),
+                  LayoutRelation::equal, std::nullopt, nullptr);
+      addRelation(LinearExpression(-frame.width()).add(mine.width, 1), LayoutRelation::equal,
+                  std::nullopt, nullptr);
     }
     if (onAxis(false)) {
-      (void)solver.addRelation(LinearExpression(-frame.minY()).add(mine.top, 1).add(theirs.top, -1),
-                               LayoutRelation::equal, std::nullopt);
-      (void)solver.addRelation(LinearExpression(-frame.height()).add(mine.height, 1),
-                               LayoutRelation::equal, std::nullopt);
+      addRelation(LinearExpression(-frame.minY()).add(mine.top, 1).add(theirs.top, -1),
+                  LayoutRelation::equal, std::nullopt, nullptr);
+      addRelation(LinearExpression(-frame.height()).add(mine.height, 1), LayoutRelation::equal,
+                  std::nullopt, nullptr);
     }
   }
 
   // The constraints, each once, in activation order.
-  std::vector<const LayoutConstraint*> constraints;
-  std::unordered_set<const LayoutConstraint*> seen;
+  // Each active constraint has an activation order of its own, so sorting by it puts the copies
+  // of a constraint held by both its views next to each other.
+  std::vector<const LayoutConstraint*>& constraints = work.constraints;
+  constraints.clear();
   for (const View* view : problem.unknowns) {
     for (const auto& constraint : view->constraints()) {
-      if (constraint->isActive() && seen.insert(constraint.get()).second) {
-        constraints.push_back(constraint.get());
-      }
+      if (constraint->isActive()) constraints.push_back(constraint.get());
     }
   }
   std::sort(constraints.begin(), constraints.end(),
             [](const LayoutConstraint* l, const LayoutConstraint* r) {
               return l->activationOrder() < r->activationOrder();
             });
+  constraints.erase(std::unique(constraints.begin(), constraints.end()), constraints.end());
   const auto side = [&](const LayoutConstraint::Item& item) -> std::optional<LinearExpression> {
     auto view = item.view.lock();
     if (!view) return std::nullopt;
@@ -288,10 +352,7 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     const std::optional<double> weight = priority >= LayoutPriority::required
                                              ? std::nullopt
                                              : std::optional<double>(constraintWeight(priority));
-    if (!solver.addRelation(*expression, constraint->relation(), weight) &&
-        problem.reportConflicts) {
-      reportConflict(*constraint);
-    }
+    addRelation(*expression, constraint->relation(), weight, constraint);
   }
 
   // Content sizes: hugging keeps the size from growing past the content, compression resistance
@@ -307,10 +368,10 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
       if (content < 0 || !onAxis(horizontal)) continue;
       const Symbol size = horizontal ? variables[i].width : variables[i].height;
       const LinearExpression expression = LinearExpression(-content).add(size, 1);
-      (void)solver.addRelation(expression, LayoutRelation::greaterThanOrEqual,
-                               contentWeight(view.contentCompressionResistancePriority(axis)));
-      (void)solver.addRelation(expression, LayoutRelation::lessThanOrEqual,
-                               contentWeight(view.contentHuggingPriority(axis)));
+      addRelation(expression, LayoutRelation::greaterThanOrEqual,
+                  contentWeight(view.contentCompressionResistancePriority(axis)), nullptr);
+      addRelation(expression, LayoutRelation::lessThanOrEqual,
+                  contentWeight(view.contentHuggingPriority(axis)), nullptr);
     }
   }
   // What is left free goes towards zero.
@@ -318,26 +379,33 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     const FrameVariables& frame = variables[i];
     for (const Symbol size : {frame.width, frame.height}) {
       if (!size.valid()) continue;
-      (void)solver.addRelation(LinearExpression().add(size, 1), LayoutRelation::equal,
-                               defaultSizeWeight(i));
+      addRelation(LinearExpression().add(size, 1), LayoutRelation::equal, defaultSizeWeight(i),
+                  nullptr);
     }
     for (const Symbol position : {frame.left, frame.top}) {
       if (!position.valid()) continue;
-      (void)solver.addRelation(LinearExpression().add(position, 1), LayoutRelation::equal,
-                               defaultPositionWeight(i));
+      addRelation(LinearExpression().add(position, 1), LayoutRelation::equal,
+                  defaultPositionWeight(i), nullptr);
     }
   }
 
+  const LinearSystem::Solution& solved = solveKept(work, problem.findUndetermined);
+  if (problem.reportConflicts) {
+    for (const std::size_t refused : solved.refused) {
+      if (work.sources[refused] != nullptr) reportConflict(*work.sources[refused]);
+    }
+  }
+  const auto value = [&](Symbol variable) { return solved.values[variable.id]; };
   LayoutSolution solution;
   solution.frames.reserve(variables.size());
   for (const FrameVariables& frame : variables) {
     // A size the relations make negative is shown as zero, where it starts.
-    solution.frames.push_back({{tidy(solver.value(frame.left)), tidy(solver.value(frame.top))},
-                               {std::max(0.0, tidy(solver.value(frame.width))),
-                                std::max(0.0, tidy(solver.value(frame.height)))}});
+    solution.frames.push_back(
+        {{tidy(value(frame.left)), tidy(value(frame.top))},
+         {std::max(0.0, tidy(value(frame.width))), std::max(0.0, tidy(value(frame.height)))}});
   }
   if (!problem.findUndetermined) return solution;
-  const std::vector<Symbol> open = solver.undeterminedVariables();
+  const std::vector<Symbol>& open = solved.undetermined;
   for (std::size_t i = 0; i < variables.size(); ++i) {
     const FrameVariables& frame = variables[i];
     const bool undetermined = std::any_of(open.begin(), open.end(), [&](Symbol s) {

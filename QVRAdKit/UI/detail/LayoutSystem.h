@@ -61,6 +61,19 @@ struct LayoutProblem {
   // One axis only (for relations that never mix the axes, each axis is a problem of its own);
   // the other axis's coordinates come out as zero.
   std::optional<LayoutAxis> axis;
+
+  // Back to a new problem's state, keeping the vectors' storage.
+  void clear() {
+    unknowns.clear();
+    keepFrames.clear();
+    resolve = nullptr;
+    intrinsic.clear();
+    contentHeights.clear();
+    pins.clear();
+    reportConflicts = true;
+    findUndetermined = true;
+    axis.reset();
+  }
 };
 
 struct LayoutSolution {

@@ -26,6 +26,11 @@ class Row {
   [[nodiscard]] const std::vector<Cell>& cells() const { return cells_; }
   [[nodiscard]] double coefficientFor(Symbol symbol) const;
 
+  // Empties the row down to the constant, keeping its storage.
+  void reset(double constant) {
+    constant_ = constant;
+    cells_.clear();
+  }
   void add(double value) { constant_ += value; }
   // Adds coefficient * symbol.
   void insert(Symbol symbol, double coefficient);

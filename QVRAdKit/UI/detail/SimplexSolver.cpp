@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <set>
 #include <utility>
 
 namespace QVRAdKit::UI::detail {
@@ -19,8 +18,21 @@ bool allDummies(const Row& row) {
 
 }  // namespace
 
+void SimplexSolver::reset() {
+  std::fill(basics_.begin(), basics_.end(), Symbol{});
+  objective_.reset(0);
+  hasArtificial_ = false;
+  variables_.clear();
+  nextId_ = 1;
+}
+
 Symbol SimplexSolver::make(Symbol::Kind kind) {
-  return Symbol{nextId_++, kind};
+  const Symbol symbol{nextId_++, kind};
+  if (basics_.size() <= symbol.id) {
+    basics_.resize(symbol.id + 1);
+    rows_.resize(symbol.id + 1);
+  }
+  return symbol;
 }
 
 Symbol SimplexSolver::newVariable() {
@@ -29,19 +41,28 @@ Symbol SimplexSolver::newVariable() {
   return variable;
 }
 
-double SimplexSolver::value(Symbol variable) const {
-  const auto found = rows_.find(variable);
-  return found == rows_.end() ? 0.0 : found->second.constant();
+void SimplexSolver::makeBasic(Symbol symbol, Row& row) {
+  basics_[symbol.id] = symbol;
+  std::swap(rows_[symbol.id], row);
 }
 
-Row SimplexSolver::createRow(const LinearExpression& expression, LayoutRelation relation,
-                             std::optional<double> weight, Tag& tag) {
-  Row row(expression.constant());
-  for (const auto& [variable, coefficient] : expression.terms()) {
+void SimplexSolver::takeRow(Symbol symbol, Row& row) {
+  basics_[symbol.id] = Symbol{};
+  std::swap(rows_[symbol.id], row);
+}
+
+double SimplexSolver::value(Symbol variable) const {
+  return variable.id < basics_.size() && isBasic(variable) ? rows_[variable.id].constant() : 0.0;
+}
+
+void SimplexSolver::createRow(double constant, std::span<const LinearExpression::Term> terms,
+                              LayoutRelation relation, std::optional<double> weight, Tag& tag,
+                              Row& row) {
+  row.reset(constant);
+  for (const auto& [variable, coefficient] : terms) {
     if (Row::nearZero(coefficient)) continue;
-    const auto basic = rows_.find(variable);
-    if (basic != rows_.end()) {
-      row.insert(basic->second, coefficient);
+    if (isBasic(variable)) {
+      row.insert(rows_[variable.id], coefficient);
     } else {
       row.insert(variable, coefficient);
     }
@@ -75,7 +96,6 @@ Row SimplexSolver::createRow(const LinearExpression& expression, LayoutRelation 
     }
   }
   if (row.constant() < 0) row.reverseSign();
-  return row;
 }
 
 Symbol SimplexSolver::chooseSubject(const Row& row, const Tag& tag) {
@@ -88,48 +108,63 @@ Symbol SimplexSolver::chooseSubject(const Row& row, const Tag& tag) {
   return {};
 }
 
-bool SimplexSolver::addRelation(const LinearExpression& expression, LayoutRelation relation,
-                                std::optional<double> weight) {
+bool SimplexSolver::addRelation(double constant, std::span<const LinearExpression::Term> terms,
+                                LayoutRelation relation, std::optional<double> weight) {
   Tag tag;
-  Row row = createRow(expression, relation, weight, tag);
-  Symbol subject = chooseSubject(row, tag);
-  if (!subject.valid() && allDummies(row)) {
-    if (!Row::nearZero(row.constant())) return false;  // nothing changed yet
-    subject = tag.marker;                              // a required relation that repeats others
+  createRow(constant, terms, relation, weight, tag, added_);
+  Symbol subject = chooseSubject(added_, tag);
+  if (!subject.valid() && allDummies(added_)) {
+    if (!Row::nearZero(added_.constant())) return false;  // nothing changed yet
+    subject = tag.marker;                                 // a required relation that repeats others
   }
   if (!subject.valid()) {
     // Phase one pivots the tableau: a refused relation must leave no trace, so keep it.
-    std::optional<std::pair<std::map<Symbol, Row>, Row>> saved;
-    if (!weight) saved.emplace(rows_, objective_);
-    if (!addWithArtificialVariable(row)) {
-      if (saved) {
-        rows_ = std::move(saved->first);
-        objective_ = std::move(saved->second);
-      }
+    if (!weight) saveTableau();
+    if (!addWithArtificialVariable(added_)) {
+      if (!weight) restoreTableau();
       return false;
     }
   } else {
-    row.solveFor(subject);
-    substitute(subject, row);
-    rows_[subject] = std::move(row);
+    added_.solveFor(subject);
+    substitute(subject, added_);
+    makeBasic(subject, added_);
   }
   optimize(objective_);
   return true;
 }
 
+void SimplexSolver::saveTableau() {
+  savedBasics_.assign(basics_.begin(), basics_.begin() + nextId_);
+  if (savedRows_.size() < nextId_) savedRows_.resize(nextId_);
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    if (basics_[id].valid()) savedRows_[id] = rows_[id];
+  }
+  savedObjective_ = objective_;
+}
+
+void SimplexSolver::restoreTableau() {
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    const Symbol saved = id < savedBasics_.size() ? savedBasics_[id] : Symbol{};
+    basics_[id] = saved;
+    if (saved.valid()) std::swap(rows_[id], savedRows_[id]);
+  }
+  std::swap(objective_, savedObjective_);
+}
+
 bool SimplexSolver::addWithArtificialVariable(const Row& row) {
   // Phase one: an artificial slack equal to the row is driven to zero if the row can hold.
   const Symbol artificial = make(Symbol::Kind::slack);
-  rows_[artificial] = row;
+  basics_[artificial.id] = artificial;
+  rows_[artificial.id] = row;
   artificial_ = row;
-  optimize(*artificial_);
-  const bool satisfiable = Row::nearZero(artificial_->constant());
-  artificial_.reset();
+  hasArtificial_ = true;
+  optimize(artificial_);
+  const bool satisfiable = Row::nearZero(artificial_.constant());
+  hasArtificial_ = false;
 
-  auto found = rows_.find(artificial);
-  if (found != rows_.end()) {
-    Row basic = std::move(found->second);
-    rows_.erase(found);
+  if (isBasic(artificial)) {
+    Row& basic = pivot_;
+    takeRow(artificial, basic);
     if (basic.cells().empty()) return satisfiable;
     Symbol entering;
     for (const auto& cell : basic.cells()) {
@@ -141,24 +176,30 @@ bool SimplexSolver::addWithArtificialVariable(const Row& row) {
     if (!entering.valid()) return false;
     basic.solveFor(artificial, entering);
     substitute(entering, basic);
-    rows_[entering] = std::move(basic);
+    makeBasic(entering, basic);
   }
-  for (auto& [symbol, r] : rows_) r.remove(artificial);
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    if (basics_[id].valid()) rows_[id].remove(artificial);
+  }
   objective_.remove(artificial);
   return satisfiable;
 }
 
 void SimplexSolver::substitute(Symbol symbol, const Row& row) {
-  for (auto& [basic, r] : rows_) r.substitute(symbol, row);
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    if (basics_[id].valid()) rows_[id].substitute(symbol, row);
+  }
   objective_.substitute(symbol, row);
-  if (artificial_) artificial_->substitute(symbol, row);
+  if (hasArtificial_) artificial_.substitute(symbol, row);
 }
 
 Symbol SimplexSolver::leavingSymbol(Symbol entering) const {
   double best = std::numeric_limits<double>::max();
   Symbol leaving;
-  for (const auto& [basic, row] : rows_) {
-    if (basic.kind == Symbol::Kind::external) continue;
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    const Symbol basic = basics_[id];
+    if (!basic.valid() || basic.kind == Symbol::Kind::external) continue;
+    const Row& row = rows_[id];
     const double coefficient = row.coefficientFor(entering);
     if (coefficient >= 0) continue;
     const double ratio = -row.constant() / coefficient;
@@ -182,18 +223,20 @@ void SimplexSolver::optimize(Row& objective) {
     if (!entering.valid()) return;
     const Symbol leaving = leavingSymbol(entering);
     if (!leaving.valid()) return;  // unbounded: cannot happen with a non-negative objective
-    auto found = rows_.find(leaving);
-    Row row = std::move(found->second);
-    rows_.erase(found);
+    Row& row = pivot_;
+    takeRow(leaving, row);
     row.solveFor(leaving, entering);
     substitute(entering, row);
-    rows_[entering] = std::move(row);
+    makeBasic(entering, row);
   }
 }
 
 std::optional<double> SimplexSolver::room(Symbol symbol, double direction) const {
   std::optional<double> limit;
-  for (const auto& [basic, row] : rows_) {
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    const Symbol basic = basics_[id];
+    if (!basic.valid()) continue;
+    const Row& row = rows_[id];
     if (basic.kind == Symbol::Kind::dummy && !Row::nearZero(row.coefficientFor(symbol))) {
       return 0.0;  // a required equation's marker stays at zero
     }
@@ -209,35 +252,41 @@ std::optional<double> SimplexSolver::room(Symbol symbol, double direction) const
 std::vector<Symbol> SimplexSolver::undeterminedVariables() const {
   // At the optimum, a nonbasic symbol whose objective coefficient is zero can move without making
   // anything worse; if it may move by a positive amount and moves a variable, the optimum is not
-  // a single point.
-  std::set<Symbol> undetermined;
-  std::set<Symbol> nonbasic;
-  for (const auto& [basic, row] : rows_) {
-    for (const auto& cell : row.cells()) nonbasic.insert(cell.first);
+  // a single point. Both sets are kept per symbol id, so they come out in creation order.
+  std::vector<Symbol> nonbasic(nextId_);
+  std::vector<bool> undetermined(nextId_, false);
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    if (!basics_[id].valid()) continue;
+    for (const auto& cell : rows_[id].cells()) nonbasic[cell.first.id] = cell.first;
   }
   for (const Symbol variable : variables_) {
-    if (!rows_.contains(variable)) nonbasic.insert(variable);
+    if (!isBasic(variable)) nonbasic[variable.id] = variable;
   }
   constexpr double kMinimalMove = 1e-7;
   for (const Symbol symbol : nonbasic) {
-    if (symbol.kind == Symbol::Kind::dummy) continue;
+    if (!symbol.valid() || symbol.kind == Symbol::Kind::dummy) continue;
     if (!Row::nearZero(objective_.coefficientFor(symbol))) continue;
-    std::vector<double> directions{1.0};
-    if (!symbol.restricted()) directions.push_back(-1.0);
     bool movable = false;
-    for (const double direction : directions) {
+    for (const double direction : {1.0, -1.0}) {
+      if (direction < 0 && symbol.restricted()) continue;
       const auto limit = room(symbol, direction);
       if (!limit || *limit > kMinimalMove) movable = true;
     }
     if (!movable) continue;
-    if (symbol.kind == Symbol::Kind::external) undetermined.insert(symbol);
-    for (const auto& [basic, row] : rows_) {
-      if (basic.kind == Symbol::Kind::external && !Row::nearZero(row.coefficientFor(symbol))) {
-        undetermined.insert(basic);
+    if (symbol.kind == Symbol::Kind::external) undetermined[symbol.id] = true;
+    for (std::uint32_t id = 1; id < nextId_; ++id) {
+      const Symbol basic = basics_[id];
+      if (basic.valid() && basic.kind == Symbol::Kind::external &&
+          !Row::nearZero(rows_[id].coefficientFor(symbol))) {
+        undetermined[id] = true;
       }
     }
   }
-  return {undetermined.begin(), undetermined.end()};
+  std::vector<Symbol> open;
+  for (std::uint32_t id = 1; id < nextId_; ++id) {
+    if (undetermined[id]) open.push_back(basics_[id].valid() ? basics_[id] : nonbasic[id]);
+  }
+  return open;
 }
 
 }  // namespace QVRAdKit::UI::detail

@@ -10,11 +10,15 @@
 //    optimum after each addition.
 // Symbols are ordered by creation and every scan follows that order, so the same relations added
 // in the same order always give the same tableau.
+// Rows live in slots indexed by their basic symbol's id, and reset() empties the tableau without
+// giving its storage back: a solver reused for system after system allocates nothing once its
+// slots and rows have grown to the largest system's size.
 // Internal to the UI kit. Threading: one thread at a time.
 
 #include <cstddef>
-#include <map>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "QVRAdKit/UI/LayoutRelation.h"
@@ -26,19 +30,27 @@ namespace QVRAdKit::UI::detail {
 
 class SimplexSolver {
  public:
+  // Forgets every variable and relation; the storage stays for the next system.
+  void reset();
+
   // A variable of the system (an external symbol); its value is 0 until relations say otherwise.
   Symbol newVariable();
 
   // Adds "expression (relation) 0". Without a weight the relation is required; a required one
   // that cannot hold together with those added before it is refused (false).
   bool addRelation(const LinearExpression& expression, LayoutRelation relation,
-                   std::optional<double> weight);
+                   std::optional<double> weight) {
+    return addRelation(expression.constant(), expression.terms(), relation, weight);
+  }
+  // The same with the expression given as its constant and terms.
+  bool addRelation(double constant, std::span<const LinearExpression::Term> terms,
+                   LayoutRelation relation, std::optional<double> weight);
 
   [[nodiscard]] double value(Symbol variable) const;
 
   // The variables the optimum does not fix: another solution exists that is as good for every
   // relation and gives them other values (equally strong wishes that disagree, or nothing at all
-  // that decides them).
+  // that decides them). In creation order.
   [[nodiscard]] std::vector<Symbol> undeterminedVariables() const;
 
  private:
@@ -48,8 +60,13 @@ class SimplexSolver {
   };
 
   Symbol make(Symbol::Kind kind);
-  Row createRow(const LinearExpression& expression, LayoutRelation relation,
-                std::optional<double> weight, Tag& tag);
+  [[nodiscard]] bool isBasic(Symbol symbol) const { return basics_[symbol.id].valid(); }
+  // Makes row (its storage swapped in) the row of the nonbasic symbol.
+  void makeBasic(Symbol symbol, Row& row);
+  // Takes the basic symbol's row out of the tableau into row (their storage swapped).
+  void takeRow(Symbol symbol, Row& row);
+  void createRow(double constant, std::span<const LinearExpression::Term> terms,
+                 LayoutRelation relation, std::optional<double> weight, Tag& tag, Row& row);
   static Symbol chooseSubject(const Row& row, const Tag& tag);
   bool addWithArtificialVariable(const Row& row);
   void substitute(Symbol symbol, const Row& row);
@@ -58,12 +75,24 @@ class SimplexSolver {
   // How far a nonbasic symbol may move (up when direction is 1, down when -1) before a
   // restricted basic symbol would turn negative; none when nothing stops it.
   [[nodiscard]] std::optional<double> room(Symbol symbol, double direction) const;
+  void saveTableau();
+  void restoreTableau();
 
-  std::map<Symbol, Row> rows_;  // basic symbol -> its row
+  // Per symbol id: its row while it is basic (the invalid symbol otherwise), scanned in id order.
+  std::vector<Symbol> basics_;
+  std::vector<Row> rows_;
   Row objective_;
-  std::optional<Row> artificial_;
+  Row artificial_;
+  bool hasArtificial_ = false;
   std::vector<Symbol> variables_;
   std::uint32_t nextId_ = 1;
+  // Reused storage: the row being added, a row taken out to pivot, and the tableau kept while a
+  // required relation that may be refused is tried.
+  Row added_;
+  Row pivot_;
+  std::vector<Symbol> savedBasics_;
+  std::vector<Row> savedRows_;
+  Row savedObjective_;
 };
 
 }  // namespace QVRAdKit::UI::detail
