@@ -41,6 +41,12 @@ void Button::setHighlighted(bool highlighted) {
   invalidateIntrinsicContentSize();
 }
 
+void Button::setEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  invalidateIntrinsicContentSize();  // the disabled state's image may have another size
+}
+
 void Button::addAction(ControlEvent event, std::function<void()> action) {
   if (action) actions_[event].push_back(std::move(action));
 }

@@ -36,7 +36,7 @@ class Button : public View {
   [[nodiscard]] std::optional<Image> currentImage() const;
 
   [[nodiscard]] bool isEnabled() const { return enabled_; }
-  void setEnabled(bool enabled) { enabled_ = enabled; }
+  void setEnabled(bool enabled);
   [[nodiscard]] bool isHighlighted() const { return highlighted_; }
   void setHighlighted(bool highlighted);
 

@@ -190,10 +190,8 @@ std::vector<double> distribute(const std::vector<Entry>& entries, double availab
 
 Size StackView::intrinsicContentSize() const {
   const detail::LayoutStamp stamp = detail::currentLayoutStamp();
-  if (stamp == intrinsicStamp_) return intrinsic_;
-  intrinsic_ = computeIntrinsicContentSize();
-  intrinsicStamp_ = stamp;
-  return intrinsic_;
+  if (intrinsic_.holds(stamp)) return intrinsic_.value;
+  return intrinsic_.store(stamp, [this] { return computeIntrinsicContentSize(); });
 }
 
 Size StackView::computeIntrinsicContentSize() const {
@@ -230,11 +228,8 @@ Size StackView::computeIntrinsicContentSize() const {
 }
 
 double StackView::heightForWidth(double width) const {
-  const detail::LayoutStamp stamp = detail::currentLayoutStamp();
-  if (const auto kept = heights_.find(stamp, width)) return *kept;
-  const double height = computeHeightForWidth(width);
-  heights_.store(stamp, width, height);
-  return height;
+  return heights_.findOrCompute(detail::currentLayoutStamp(), width,
+                                [&] { return computeHeightForWidth(width); });
 }
 
 double StackView::computeHeightForWidth(double width) const {

@@ -92,8 +92,7 @@ class StackView : public View {
   DirectionalEdgeInsets margins_;
   bool marginsRelative_ = false;
   // What the last questions answered (asked many times per pass, each a walk of the subtree).
-  mutable detail::LayoutStamp intrinsicStamp_;
-  mutable Size intrinsic_;
+  mutable detail::KeptSize<Size> intrinsic_;
   mutable detail::WidthMemo<4> heights_;
 };
 

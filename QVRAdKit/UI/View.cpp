@@ -46,8 +46,7 @@ View::~View() {
 
 void View::setFrame(Rect frame) {
   if (frame == frame_) return;
-  detail::layoutChanged();  // safe areas and kept frames enter fitting sizes
-  detail::LayoutEngine::frameMoved();
+  detail::frameChanged();  // safe areas and kept frames enter fitting sizes
   const bool resized = !(frame.size == frame_.size);
   frame_ = frame;
   if (kitLayoutRunning) return;
@@ -184,10 +183,9 @@ void View::setContentCompressionResistancePriority(float priority, LayoutAxis ax
 }
 
 Size View::systemLayoutSizeFitting(double width) const {
-  const detail::LayoutStamp stamp = detail::currentLayoutStamp();
-  if (const auto kept = fittingHeights_.find(stamp, width)) return {width, *kept};
-  const double height = detail::LayoutEngine::fittingHeight(*this, width);
-  fittingHeights_.store(stamp, width, height);
+  const double height = fittingHeights_.findOrCompute(detail::currentLayoutStamp(), width, [&] {
+    return detail::LayoutEngine::fittingHeight(*this, width);
+  });
   return {width, height};
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/UI/Button.h"
 #include "QVRAdKit/UI/Label.h"
 #include "QVRAdKit/UI/StackView.h"
 #include "QVRAdKit/UI/TextMeasurer.h"
@@ -153,6 +154,49 @@ TEST_F(KeptLayoutSizesTest, AFittingHeightSeesTheSafeAreaALayoutPassMovesAnAnces
   ASSERT_EQ(shape.root->frame(), (Rect{{0, 0}, {120, 200}}));
   ASSERT_EQ(shape.card->frame(), (Rect{{0, 100}, {120, 80}}));
   EXPECT_EQ(shape.card->systemLayoutSizeFitting(120).height, low - 50);
+}
+
+// A stack view's sizes are kept across frame changes when no frame entered them; here one did
+// (the card's safe area), so the frames a pass sets must be seen: the pass lifts the root off
+// the screen's safe area and moves the card within the stack.
+TEST_F(KeptLayoutSizesTest, AStackViewSeesTheSafeAreaALayoutPassMovesAnArrangedViewOff) {
+  Card shape;
+  shape.card->widthAnchor().equalToConstant(120)->activate();
+  auto stack = StackView::create({shape.card}, {{0, 100}, {120, 80}});
+  stack->setAxis(LayoutAxis::vertical);
+  shape.root->addSubview(stack);
+  auto screen = View::create({{0, 0}, {120, 400}});
+  screen->setSafeAreaInsets({0, 0, 250, 0});
+  screen->addSubview(shape.root);
+  LayoutConstraint::activate({
+      shape.root->topAnchor().equalTo(screen->topAnchor()),
+      shape.root->leadingAnchor().equalTo(screen->leadingAnchor()),
+      shape.root->trailingAnchor().equalTo(screen->trailingAnchor()),
+      shape.root->bottomAnchor().equalTo(screen->topAnchor(), 200),
+  });
+  shape.root->setFrame({{0, 200}, {120, 200}});  // all of the card in the safe area
+  const double low = stack->intrinsicContentSize().height;
+  const double lowFitting = stack->systemLayoutSizeFitting(120).height;
+  screen->layoutIfNeeded();  // the card's safe area shrinks 80 -> 30
+  ASSERT_EQ(shape.root->frame(), (Rect{{0, 0}, {120, 200}}));
+  ASSERT_EQ(shape.card->frame(), (Rect{{0, 0}, {120, 80}}));
+  EXPECT_EQ(stack->intrinsicContentSize().height, low - 50);
+  EXPECT_EQ(stack->systemLayoutSizeFitting(120).height, lowFitting - 50);
+}
+
+// A button's size follows the image of its state: a stack view's kept size must see the state.
+TEST_F(KeptLayoutSizesTest, AStackViewSeesAButtonChangeState) {
+  auto button = Button::create();
+  button->setImage(Image{"normal", {10, 10}});
+  button->setImage(Image{"disabled", {20, 14}}, ControlState::disabled);
+  button->setImage(Image{"pressed", {16, 12}}, ControlState::highlighted);
+  auto row = StackView::create({button});
+  EXPECT_EQ(row->intrinsicContentSize(), (Size{10, 10}));
+  button->setEnabled(false);
+  EXPECT_EQ(row->intrinsicContentSize(), (Size{20, 14}));
+  button->setEnabled(true);
+  button->setHighlighted(true);
+  EXPECT_EQ(row->intrinsicContentSize(), (Size{16, 12}));
 }
 
 TEST_F(KeptLayoutSizesTest, ALabelUsesTheMeasurerOfTheEnvironmentInstalledNow) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -21,26 +20,15 @@
 namespace QVRAdKit::UI::detail {
 namespace {
 
-// Frame changes among the layout generation's bumps: the generation less these counts every
-// other change (constraints, content, tree, a view's end).
-std::atomic<std::uint64_t> frameMoves{0};
-
 // A fitting solve and what it read: the view, the width, every change but frames (with the
 // environment and its registry), and the frames, safe areas and content sizes of its views.
 struct KeptFitting {
   const View* view = nullptr;
   double width = 0;
-  LayoutStamp stamp;  // its generation holds the changes other than frames
+  LayoutStamp stamp;  // compared but for its frame count
   std::vector<double> reads;
   double height = 0;
 };
-
-LayoutStamp stampWithoutFrames() {
-  const std::uint64_t moves = frameMoves.load(std::memory_order_relaxed);
-  LayoutStamp stamp = currentLayoutStamp();
-  stamp.generation -= moves;
-  return stamp;
-}
 
 // The frame-dependent and content inputs of a fitting solve over these views, written into
 // reads (its storage reused).
@@ -292,13 +280,16 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
     return 0;  // subviews placed by their frames ask nothing of the view's height
   }
   // Widths compare exactly (NaN never matches), so a kept height is what solving again gives.
-  const LayoutStamp stamp = stampWithoutFrames();
+  // From here on the answer depends on frames and safe areas.
+  noteFramesRead();
+  const LayoutStamp stamp = currentLayoutStamp();
   // Compared in a buffer reused by every question of the thread: most questions are answered
   // from a kept solve.
   thread_local std::vector<double> asked;
   fittingReads(problem, asked);
   for (const KeptFitting& kept : keptFittings) {
-    if (kept.view == &view && kept.width == width && kept.stamp == stamp && kept.reads == asked) {
+    if (kept.view == &view && kept.width == width && kept.stamp.sameContent(stamp) &&
+        kept.reads == asked) {
       return kept.height;
     }
   }
@@ -324,10 +315,6 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   kept.height = height;
   nextKeptFitting = (nextKeptFitting + 1) % kKeptFittings;
   return height;
-}
-
-void LayoutEngine::frameMoved() {
-  frameMoves.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace QVRAdKit::UI::detail

@@ -27,10 +27,8 @@ class LayoutEngine {
   // The height view needs at the given width (see View::systemLayoutSizeFitting). A solve is
   // kept and reused while nothing but frames changed and the frames and safe areas it reads are
   // the same, so a layout pass that moves views inside does not solve the same question again.
+  // Answers read off a view's own constraints and content (no solve) read no frames.
   static double fittingHeight(const View& view, double width);
-  // Called with layoutChanged() when a view's frame changes: kept fitting solves tell such
-  // changes from the others and compare only the frames they read.
-  static void frameMoved();
   // The constant of the view's required "width (or height) = constant" constraint, if any (the
   // last activated one wins).
   static std::optional<double> requiredSize(const View& view, LayoutAxis axis);
