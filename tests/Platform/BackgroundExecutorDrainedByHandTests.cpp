@@ -23,7 +23,7 @@ TEST(BackgroundExecutorDrainedByHandTest, RunsNothingUntilDrainedThenEverythingI
     Strings ran;
     std::vector<std::thread::id> threads;
     std::vector<bool> markedAsTask;
-    auto task = [&](std::string name) {
+    auto task = [&](const std::string& name) {
       return [&, name] {
         ran.push_back(name);
         threads.push_back(std::this_thread::get_id());
