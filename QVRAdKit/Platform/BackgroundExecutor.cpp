@@ -1,7 +1,10 @@
 #include "QVRAdKit/Platform/BackgroundExecutor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <utility>
@@ -29,6 +32,10 @@ struct BackgroundExecutor::State {
   std::vector<std::thread> threads;
   std::vector<std::thread::id> workerIds;  // kept after the threads are joined or let go
   std::thread::id drainer;                 // drained by hand: the thread draining it now
+  // Confined: every entry point runs on confinedThread, so the fields above need no lock.
+  // confinedThread is written once, before confined turns true (release; read with acquire).
+  std::atomic<bool> confined{false};
+  std::thread::id confinedThread;
 };
 
 BackgroundExecutor::BackgroundExecutor(size_t threadCount,
@@ -49,10 +56,39 @@ BackgroundExecutor::~BackgroundExecutor() {
   shutdown();
 }
 
+void BackgroundExecutor::confineToCurrentThread() {
+  if (threadCount_ != kDrainedByHand) {
+    misused("QVRAdKit: a BackgroundExecutor with threads cannot be confined to one thread\n");
+  }
+  const std::lock_guard lock(state_->mutex);
+  state_->confinedThread = std::this_thread::get_id();
+  state_->confined.store(true, std::memory_order_release);
+}
+
+std::unique_lock<std::mutex> BackgroundExecutor::lockUnlessConfined(State& state) {
+  // Race-free without the lock: a confined executor has no threads of its own, and every entry
+  // point checks that it runs on the one thread allowed, so its state is touched by that thread
+  // only. The acquire pairs with the release in confineToCurrentThread().
+  if (state.confined.load(std::memory_order_acquire)) {
+    if (std::this_thread::get_id() != state.confinedThread) {
+      misused(
+          "QVRAdKit: BackgroundExecutor confined to one thread was used from another thread; a "
+          "lock-free executor shared between threads would race\n");
+    }
+    return std::unique_lock<std::mutex>(state.mutex, std::defer_lock);
+  }
+  return std::unique_lock<std::mutex>(state.mutex);
+}
+
+void BackgroundExecutor::misused(const char* message) {
+  std::fputs(message, stderr);
+  std::abort();
+}
+
 void BackgroundExecutor::async(Task task) {
   if (!task) return;
   {
-    const std::lock_guard lock(state_->mutex);
+    const std::unique_lock lock = lockUnlessConfined(*state_);
     if (!state_->stopping) {
       state_->queue.push_back(std::move(task));
       if (threadCount_ != kDrainedByHand) state_->workAvailable.notify_one();
@@ -77,8 +113,10 @@ void BackgroundExecutor::shutdown() {
   std::deque<Task> dropped;
   std::vector<std::thread> threads;
   {
-    std::unique_lock lock(state.mutex);
+    std::unique_lock lock = lockUnlessConfined(state);
     if (state.stopping) {
+      // Confined: no thread to join, and no other caller.
+      if (!lock.owns_lock()) return;
       // Another caller is shutting down: wait until it has joined, unless that would be waiting
       // for ourselves (a task of this executor).
       const bool onWorker = std::find(state.workerIds.begin(), state.workerIds.end(),
@@ -104,7 +142,7 @@ void BackgroundExecutor::shutdown() {
     }
   }
   {
-    const std::lock_guard lock(state.mutex);
+    const std::unique_lock lock = lockUnlessConfined(state);
     state.joinedAll = true;
   }
   state.joined.notify_all();
@@ -122,7 +160,7 @@ void BackgroundExecutor::workerLoop(const std::shared_ptr<State>& state) {
 
 // The caller holds `state`: a task may destroy the executor, which ends the drain once it returns.
 void BackgroundExecutor::drainHere(const std::shared_ptr<State>& state) {
-  std::unique_lock lock(state->mutex);
+  std::unique_lock lock = lockUnlessConfined(*state);
   // A task draining its own executor returns at once: the outer drain runs what it posted.
   if (state->drainer == std::this_thread::get_id()) return;
   state->drainer = std::this_thread::get_id();
@@ -133,11 +171,13 @@ void BackgroundExecutor::drainHere(const std::shared_ptr<State>& state) {
 }
 
 // Takes the first queued task and runs it with the lock released; the lock is held again after.
+// On a confined executor the lock is never held.
 void BackgroundExecutor::runNext(std::unique_lock<std::mutex>& lock, State& state) {
   Task task = std::move(state.queue.front());
   state.queue.pop_front();
   ++state.running;
-  lock.unlock();
+  const bool locked = lock.owns_lock();
+  if (locked) lock.unlock();
   struct Marker {
     Marker() { ++tasksRunningHere; }
     ~Marker() { --tasksRunningHere; }
@@ -146,7 +186,7 @@ void BackgroundExecutor::runNext(std::unique_lock<std::mutex>& lock, State& stat
   } const marker;
   task();
   task = nullptr;  // captures destroyed before the task counts as finished
-  lock.lock();
+  if (locked) lock.lock();
   --state.running;
 }
 

@@ -15,6 +15,8 @@
 // wake, and the order of events no longer depends on how the threads are scheduled.
 // While a task runs, on a worker or drained by hand, runningTaskHere() is true on its thread, so
 // that the main queue never counts a background task as being on it.
+// A drained-by-hand executor confined to one thread (confineToCurrentThread(); a simulation that
+// runs everything on one thread) takes no lock at all.
 // Threading: async(), waitUntilIdle() and shutdown() from any thread; waitUntilIdle() not from a
 // task of the same executor (it would wait for itself; drained by hand, such a call returns at
 // once and the outer drain runs what the task posted).
@@ -53,6 +55,13 @@ class BackgroundExecutor {
 
   [[nodiscard]] size_t threadCount() const { return threadCount_; }
 
+  // Promises that from now on only the calling thread posts to, drains, shuts down or destroys
+  // this executor, so that it no longer takes its lock. Only for kDrainedByHand (an executor with
+  // threads shares its queue with them by design) and before any other thread may see the
+  // executor. Either breach (a confined call from another thread, or confining an executor that
+  // has threads) is written to stderr and aborts, since going on would race.
+  void confineToCurrentThread();
+
   // True on a thread that is running a task of some background executor right now.
   [[nodiscard]] static bool runningTaskHere();
 
@@ -61,6 +70,9 @@ class BackgroundExecutor {
   static void workerLoop(const std::shared_ptr<State>& state);
   static void drainHere(const std::shared_ptr<State>& state);
   static void runNext(std::unique_lock<std::mutex>& lock, State& state);
+  // The state's lock, or on a confined executor an empty one (after checking the thread).
+  static std::unique_lock<std::mutex> lockUnlessConfined(State& state);
+  [[noreturn]] static void misused(const char* message);
 
   const size_t threadCount_;
   std::shared_ptr<State> state_;

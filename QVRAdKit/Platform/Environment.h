@@ -28,6 +28,9 @@
 // threads can each run a session of their own at once (the sandbox's parallel trials do); a
 // process-wide scope (the default) also serves threads that have no scope of their own. The
 // background executor's threads always see the environment that owns them.
+// An environment without background threads whose host runs everything on one thread can be
+// confined to it (confineToCurrentThread()): its main queue, background executor and registry
+// slots then take no lock.
 
 #include <array>
 #include <atomic>
@@ -37,6 +40,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <typeinfo>
 #include <unordered_map>
 #include <utility>
@@ -109,6 +113,13 @@ class Environment {
     Environment* previousInProcess_ = nullptr;
   };
 
+  // Promises that from now on only the calling thread uses this environment (its main queue,
+  // background executor and registry), so that they no longer take their locks. Only for an
+  // environment made with backgroundThreadCount = BackgroundExecutor::kDrainedByHand, and before
+  // any other thread may see it. A breach (a call from another thread afterwards, or confining an
+  // environment that has background threads) is written to stderr and aborts instead of racing.
+  void confineToCurrentThread();
+
   [[nodiscard]] MainQueue& mainQueue() const { return *mainQueue_; }
   [[nodiscard]] BackgroundExecutor& background() const { return *background_; }
   [[nodiscard]] const Clock& clock() const { return *clock_; }
@@ -131,7 +142,7 @@ class Environment {
   [[nodiscard]] std::shared_ptr<T> service() const {
     Slot* slot = slotFor(keyOf<T>(), false);
     if (slot == nullptr) return nullptr;
-    std::lock_guard lock(slot->mutex);
+    const SlotLock lock(*this, *slot);
     return std::static_pointer_cast<T>(slot->value);
   }
 
@@ -141,7 +152,7 @@ class Environment {
     Slot* slot = slotFor(keyOf<T>(), true);
     std::shared_ptr<void> replaced;  // destroyed after the slot's lock is released
     {
-      std::lock_guard lock(slot->mutex);
+      const SlotLock lock(*this, *slot);
       replaced = std::exchange(slot->value, std::move(object));
       serviceVersion_.store(newServiceVersion(), std::memory_order_release);
     }
@@ -153,7 +164,7 @@ class Environment {
   template <class T, class Make>
   std::shared_ptr<T> sharedInstance(Make&& make) {
     Slot* slot = slotFor(keyOf<T>(), true);
-    std::lock_guard lock(slot->mutex);
+    const SlotLock lock(*this, *slot);
     if (!slot->value) {
       slot->value = std::shared_ptr<T>(std::forward<Make>(make)());
       serviceVersion_.store(newServiceVersion(), std::memory_order_release);
@@ -186,6 +197,32 @@ class Environment {
     std::shared_ptr<void> value;
   };
 
+  // A slot's lock, or none on a confined environment. Race-free there: every entry point checks
+  // that it runs on the one thread allowed, and the environment has no background thread, so
+  // only that thread reads or writes a slot's value.
+  class SlotLock {
+   public:
+    SlotLock(const Environment& environment, Slot& slot) {
+      // Acquire: a thread that sees the confinement also sees the thread it names.
+      if (environment.confined_.load(std::memory_order_acquire)) {
+        if (std::this_thread::get_id() != environment.confinedThread_) usedFromAnotherThread();
+        return;
+      }
+      mutex_ = &slot.mutex;
+      mutex_->lock();
+    }
+    ~SlotLock() {
+      if (mutex_ != nullptr) mutex_->unlock();
+    }
+    SlotLock(const SlotLock&) = delete;
+    SlotLock& operator=(const SlotLock&) = delete;
+
+   private:
+    std::mutex* mutex_ = nullptr;
+  };
+  // Writes the breach of confinement to stderr and aborts.
+  [[noreturn]] static void usedFromAnotherThread();
+
   // A small number per type, the same in every environment of the process, so that a look-up
   // indexes an array instead of hashing the type's name under a lock.
   static std::size_t typeKey(const std::type_info& type);
@@ -210,6 +247,8 @@ class Environment {
   std::unique_ptr<BackgroundExecutor> background_;
 
   std::atomic<std::uint64_t> serviceVersion_{newServiceVersion()};
+  std::atomic<bool> confined_{false};
+  std::thread::id confinedThread_;  // written once, before confined_ turns true
   mutable std::array<std::atomic<Slot*>, kIndexedSlots> indexedSlots_{};
   mutable std::mutex registryMutex_;  // guards creating slots, ownedSlots_ and overflowSlots_
   mutable std::unordered_map<std::size_t, Slot*> overflowSlots_;

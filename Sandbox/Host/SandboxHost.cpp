@@ -82,9 +82,9 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
   environmentOptions.userDefaults = std::make_shared<SQLiteUserDefaults>(*store);
   auto environment = std::make_unique<Platform::Environment>(std::move(environmentOptions));
   // Without background threads everything runs on this thread (the host drains both queues), so
-  // the main queue can do without its locks.
+  // the queues and the registry can do without their locks.
   if (options.backgroundThreads == Platform::BackgroundExecutor::kDrainedByHand) {
-    environment->mainQueue().confineToCurrentThread();
+    environment->confineToCurrentThread();
   }
   // This thread only: several sessions may run at once, each on a thread of its own.
   Platform::Environment::Scope scope(*environment, Platform::Environment::Scope::Reach::thisThread);
