@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <utility>
+
+#include "QVRAdKit/Platform/ThreadConfinement.h"
 
 namespace QVRAdKit::Platform {
 namespace {
@@ -32,10 +32,8 @@ struct BackgroundExecutor::State {
   std::vector<std::thread> threads;
   std::vector<std::thread::id> workerIds;  // kept after the threads are joined or let go
   std::thread::id drainer;                 // drained by hand: the thread draining it now
-  // Confined: every entry point runs on confinedThread, so the fields above need no lock.
-  // confinedThread is written once, before confined turns true (release; read with acquire).
-  std::atomic<bool> confined{false};
-  std::thread::id confinedThread;
+  // Confined: every entry point runs on the one thread allowed, so the fields above need no lock.
+  ThreadConfinement confinement;
 };
 
 BackgroundExecutor::BackgroundExecutor(size_t threadCount,
@@ -58,31 +56,20 @@ BackgroundExecutor::~BackgroundExecutor() {
 
 void BackgroundExecutor::confineToCurrentThread() {
   if (threadCount_ != kDrainedByHand) {
-    misused("QVRAdKit: a BackgroundExecutor with threads cannot be confined to one thread\n");
+    ThreadConfinement::abortWith(
+        "QVRAdKit: a BackgroundExecutor with threads cannot be confined to one thread\n");
   }
-  const std::lock_guard lock(state_->mutex);
-  state_->confinedThread = std::this_thread::get_id();
-  state_->confined.store(true, std::memory_order_release);
+  state_->confinement.confine();
 }
 
 std::unique_lock<std::mutex> BackgroundExecutor::lockUnlessConfined(State& state) {
   // Race-free without the lock: a confined executor has no threads of its own, and every entry
   // point checks that it runs on the one thread allowed, so its state is touched by that thread
-  // only. The acquire pairs with the release in confineToCurrentThread().
-  if (state.confined.load(std::memory_order_acquire)) {
-    if (std::this_thread::get_id() != state.confinedThread) {
-      misused(
-          "QVRAdKit: BackgroundExecutor confined to one thread was used from another thread; a "
-          "lock-free executor shared between threads would race\n");
-    }
+  // only.
+  if (state.confinement.checkHere("BackgroundExecutor")) {
     return std::unique_lock<std::mutex>(state.mutex, std::defer_lock);
   }
   return std::unique_lock<std::mutex>(state.mutex);
-}
-
-void BackgroundExecutor::misused(const char* message) {
-  std::fputs(message, stderr);
-  std::abort();
 }
 
 void BackgroundExecutor::async(Task task) {

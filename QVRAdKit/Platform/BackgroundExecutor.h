@@ -72,7 +72,6 @@ class BackgroundExecutor {
   static void runNext(std::unique_lock<std::mutex>& lock, State& state);
   // The state's lock, or on a confined executor an empty one (after checking the thread).
   static std::unique_lock<std::mutex> lockUnlessConfined(State& state);
-  [[noreturn]] static void misused(const char* message);
 
   const size_t threadCount_;
   std::shared_ptr<State> state_;

@@ -64,24 +64,12 @@ Environment::~Environment() {
 
 void Environment::confineToCurrentThread() {
   if (background_->threadCount() != BackgroundExecutor::kDrainedByHand) {
-    std::fputs(
-        "QVRAdKit: an Environment with background threads cannot be confined to one thread\n",
-        stderr);
-    std::abort();
+    ThreadConfinement::abortWith(
+        "QVRAdKit: an Environment with background threads cannot be confined to one thread\n");
   }
   mainQueue_->confineToCurrentThread();
   background_->confineToCurrentThread();
-  const std::lock_guard lock(registryMutex_);
-  confinedThread_ = std::this_thread::get_id();
-  confined_.store(true, std::memory_order_release);
-}
-
-void Environment::usedFromAnotherThread() {
-  std::fputs(
-      "QVRAdKit: Environment confined to one thread was used from another thread; a lock-free "
-      "registry shared between threads would race\n",
-      stderr);
-  std::abort();
+  confinement_.confine();
 }
 
 std::unique_ptr<Environment> Environment::makeForTesting() {

@@ -53,6 +53,7 @@
 #include "QVRAdKit/Platform/MainQueue.h"
 #include "QVRAdKit/Platform/ManualClock.h"
 #include "QVRAdKit/Platform/NotificationCenter.h"
+#include "QVRAdKit/Platform/ThreadConfinement.h"
 #include "QVRAdKit/Platform/UserDefaults.h"
 
 namespace QVRAdKit::Platform {
@@ -203,11 +204,7 @@ class Environment {
   class SlotLock {
    public:
     SlotLock(const Environment& environment, Slot& slot) {
-      // Acquire: a thread that sees the confinement also sees the thread it names.
-      if (environment.confined_.load(std::memory_order_acquire)) {
-        if (std::this_thread::get_id() != environment.confinedThread_) usedFromAnotherThread();
-        return;
-      }
+      if (environment.confinement_.checkHere("Environment")) return;
       mutex_ = &slot.mutex;
       mutex_->lock();
     }
@@ -220,9 +217,6 @@ class Environment {
    private:
     std::mutex* mutex_ = nullptr;
   };
-  // Writes the breach of confinement to stderr and aborts.
-  [[noreturn]] static void usedFromAnotherThread();
-
   // A small number per type, the same in every environment of the process, so that a look-up
   // indexes an array instead of hashing the type's name under a lock.
   static std::size_t typeKey(const std::type_info& type);
@@ -247,8 +241,7 @@ class Environment {
   std::unique_ptr<BackgroundExecutor> background_;
 
   std::atomic<std::uint64_t> serviceVersion_{newServiceVersion()};
-  std::atomic<bool> confined_{false};
-  std::thread::id confinedThread_;  // written once, before confined_ turns true
+  ThreadConfinement confinement_;
   mutable std::array<std::atomic<Slot*>, kIndexedSlots> indexedSlots_{};
   mutable std::mutex registryMutex_;  // guards creating slots, ownedSlots_ and overflowSlots_
   mutable std::unordered_map<std::size_t, Slot*> overflowSlots_;

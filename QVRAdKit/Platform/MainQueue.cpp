@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <utility>
 
 #include "QVRAdKit/Platform/BackgroundExecutor.h"
@@ -11,11 +10,7 @@
 namespace QVRAdKit::Platform {
 
 MainQueue::Guard::Guard(const MainQueue& queue) {
-  // Acquire: a thread that sees the confinement also sees the thread it names.
-  if (queue.confined_.load(std::memory_order_acquire)) {
-    if (std::this_thread::get_id() != queue.confinedThread_) usedFromAnotherThread();
-    return;
-  }
+  if (queue.confinement_.checkHere(kOwner)) return;
   mutex_ = &queue.mutex_;
   mutex_->lock();
 }
@@ -32,17 +27,7 @@ MainQueue::~MainQueue() {
 }
 
 void MainQueue::confineToCurrentThread() {
-  std::lock_guard lock(mutex_);
-  confinedThread_ = std::this_thread::get_id();
-  confined_.store(true, std::memory_order_release);
-}
-
-void MainQueue::usedFromAnotherThread() {
-  std::fputs(
-      "QVRAdKit: MainQueue confined to one thread was used from another thread; a lock-free "
-      "queue shared between threads would race\n",
-      stderr);
-  std::abort();
+  confinement_.confine();
 }
 
 void MainQueue::discardPending() {
@@ -97,7 +82,7 @@ void MainQueue::post(std::optional<Date> due, Task task) {
     }
   }
   // Nobody else can wait on a confined queue: its one thread is busy posting.
-  if (!confined_.load(std::memory_order_relaxed)) readyChanged_.notify_all();
+  if (!confinement_.isConfined()) readyChanged_.notify_all();
 }
 
 std::uint32_t MainQueue::storeLocked(Task task) {
@@ -156,11 +141,9 @@ bool MainQueue::popReadyLocked(Date now, Task& task) {
 
 size_t MainQueue::runUntilIdle() {
   // A confined queue has only its own thread to keep out: no drain lock.
-  const bool confined = confined_.load(std::memory_order_acquire);
   std::unique_lock drain(drainMutex_, std::defer_lock);
-  if (!confined) drain.lock();
+  if (!confinement_.checkHere(kOwner)) drain.lock();
   const std::thread::id self = std::this_thread::get_id();
-  if (confined && self != confinedThread_) usedFromAnotherThread();
   const std::thread::id previous = drainingThread_.exchange(self);
   ownerThread_.store(self);
   struct RestoreDrainingThread {
@@ -209,9 +192,7 @@ std::optional<Date> MainQueue::nextDueDate() const {
 bool MainQueue::waitForReadyTask(std::chrono::steady_clock::time_point deadline) {
   using std::chrono::steady_clock;
   // The wait takes the lock even on a confined queue: uncontended there, and off the hot path.
-  if (confined_.load(std::memory_order_acquire) && std::this_thread::get_id() != confinedThread_) {
-    usedFromAnotherThread();
-  }
+  (void)confinement_.checkHere(kOwner);
   std::unique_lock lock(mutex_);
   for (;;) {
     const Date now = clock_->now();

@@ -28,6 +28,7 @@
 #include "QVRAdKit/Platform/Clock.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Platform/MainQueueTask.h"
+#include "QVRAdKit/Platform/ThreadConfinement.h"
 
 namespace QVRAdKit::Platform {
 
@@ -118,8 +119,8 @@ class MainQueue {
   std::uint32_t storeLocked(Task task);
   void takeLocked(std::uint32_t slot, Task& task);
   void pushImmediateLocked(Entry entry);
-  // Writes the breach of confinement to stderr and aborts.
-  [[noreturn]] static void usedFromAnotherThread();
+  // The name a breach of confinement is reported under.
+  static constexpr const char* kOwner = "MainQueue";
 
   std::shared_ptr<const Clock> clock_;
 
@@ -133,8 +134,7 @@ class MainQueue {
   size_t immediateCount_ = 0;
   std::vector<Entry> timed_;  // asyncAfter()/asyncAt(): a heap by Later, ready once due
   std::uint64_t nextSequence_ = 0;
-  std::atomic<bool> confined_{false};
-  std::thread::id confinedThread_;  // written once, before confined_ turns true
+  ThreadConfinement confinement_;
 
   std::recursive_mutex drainMutex_;  // one draining thread at a time; a task may drain again
   std::atomic<std::thread::id> drainingThread_{};

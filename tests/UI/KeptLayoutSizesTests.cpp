@@ -62,6 +62,22 @@ struct Card {
     card->setFrame({{0, 100}, {120, 80}});
   }
 
+  // Puts the root on a screen whose lower part is safe area, pinned to its top, but left low by
+  // the host (all of the card in the safe area) until a layout pass lifts it.
+  [[nodiscard]] std::shared_ptr<View> onScreenLeftLow() const {
+    auto screen = View::create({{0, 0}, {120, 400}});
+    screen->setSafeAreaInsets({0, 0, 250, 0});
+    screen->addSubview(root);
+    LayoutConstraint::activate({
+        root->topAnchor().equalTo(screen->topAnchor()),
+        root->leadingAnchor().equalTo(screen->leadingAnchor()),
+        root->trailingAnchor().equalTo(screen->trailingAnchor()),
+        root->bottomAnchor().equalTo(screen->topAnchor(), 200),
+    });
+    root->setFrame({{0, 200}, {120, 200}});
+    return screen;
+  }
+
   // What the questions answer now.
   [[nodiscard]] std::vector<double> sizes() const {
     const Size intrinsic = column->intrinsicContentSize();
@@ -139,16 +155,7 @@ TEST_F(KeptLayoutSizesTest, AnyChangeIsSeenByTheNextQuestion) {
 // screen, and with it the safe area the card inherits, while the card's own frame stays.
 TEST_F(KeptLayoutSizesTest, AFittingHeightSeesTheSafeAreaALayoutPassMovesAnAncestorOff) {
   Card shape;
-  auto screen = View::create({{0, 0}, {120, 400}});
-  screen->setSafeAreaInsets({0, 0, 250, 0});
-  screen->addSubview(shape.root);
-  LayoutConstraint::activate({
-      shape.root->topAnchor().equalTo(screen->topAnchor()),
-      shape.root->leadingAnchor().equalTo(screen->leadingAnchor()),
-      shape.root->trailingAnchor().equalTo(screen->trailingAnchor()),
-      shape.root->bottomAnchor().equalTo(screen->topAnchor(), 200),
-  });
-  shape.root->setFrame({{0, 200}, {120, 200}});  // left low by the host: all of it safe area
+  const auto screen = shape.onScreenLeftLow();  // left low by the host: all of it safe area
   const double low = shape.card->systemLayoutSizeFitting(120).height;
   screen->layoutIfNeeded();  // the pass lifts the root: the card's safe area shrinks 80 -> 30
   ASSERT_EQ(shape.root->frame(), (Rect{{0, 0}, {120, 200}}));
@@ -165,16 +172,7 @@ TEST_F(KeptLayoutSizesTest, AStackViewSeesTheSafeAreaALayoutPassMovesAnArrangedV
   auto stack = StackView::create({shape.card}, {{0, 100}, {120, 80}});
   stack->setAxis(LayoutAxis::vertical);
   shape.root->addSubview(stack);
-  auto screen = View::create({{0, 0}, {120, 400}});
-  screen->setSafeAreaInsets({0, 0, 250, 0});
-  screen->addSubview(shape.root);
-  LayoutConstraint::activate({
-      shape.root->topAnchor().equalTo(screen->topAnchor()),
-      shape.root->leadingAnchor().equalTo(screen->leadingAnchor()),
-      shape.root->trailingAnchor().equalTo(screen->trailingAnchor()),
-      shape.root->bottomAnchor().equalTo(screen->topAnchor(), 200),
-  });
-  shape.root->setFrame({{0, 200}, {120, 200}});  // all of the card in the safe area
+  const auto screen = shape.onScreenLeftLow();  // all of the card in the safe area
   const double low = stack->intrinsicContentSize().height;
   const double lowFitting = stack->systemLayoutSizeFitting(120).height;
   screen->layoutIfNeeded();  // the card's safe area shrinks 80 -> 30
