@@ -1,5 +1,6 @@
 #include "QVRAdKit/Reporting/AdsReporter.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -54,19 +55,22 @@ std::int64_t AdsReporter::elapsedMilliseconds(std::string_view uuid) const {
 }
 
 template <typename Fill>
-void AdsReporter::send(RecordKind kind, AdSource source, std::string_view name, const Fill& fill) {
+void AdsReporter::send(RecordKind kind, std::string_view name, const Fill& fill) {
   if (!reporting_) return;
-  const std::shared_ptr<RecordBuffers> buffers = buffers_;
-  RecordBuffer* const buffer =
-      &(*buffers)[2 * static_cast<std::size_t>(kind) + (source == AdSource::adMob ? 0 : 1)];
-  if (buffer->inUse) {
+  struct Record {
+    ReportingObject object;
+    bool inUse = false;
+  };
+  thread_local std::array<Record, static_cast<std::size_t>(RecordKind::count)> records;
+  Record& record = records[static_cast<std::size_t>(kind)];
+  if (record.inUse) {
     ReportingObject nested;
     ReportingObjectFiller out(nested, name);
     fill(out);
     reporting_->track(nested);
     return;
   }
-  ReportingObjectFiller out(buffer->record, name);
+  ReportingObjectFiller out(record.object, name);
   fill(out);
   out.finish();
   struct InUse {
@@ -75,29 +79,25 @@ void AdsReporter::send(RecordKind kind, AdSource source, std::string_view name, 
     ~InUse() { flag = false; }
     InUse(const InUse&) = delete;
     InUse& operator=(const InUse&) = delete;
-  } inUse(buffer->inUse);
-  reporting_->track(buffer->record);
+  } inUse(record.inUse);
+  reporting_->track(record.object);
 }
 
 void AdsReporter::stamp(std::string_view uuid) {
-  const Platform::Date now = clock_->now();
-  if (auto found = durations_.find(uuid); found != durations_.end()) {
-    found->second = now;
-  } else {
-    durations_.emplace(uuid, now);  // the key takes its memory from the map's pool
-  }
+  // The key takes its memory from the map's pool, and goes back there when uuid was stamped before.
+  durations_.insert_or_assign(std::pmr::string(uuid, &durationsMemory_), clock_->now());
 }
 
 void AdsReporter::reportAdRequested(AdSource source, Text unitID, const std::string& uuid) {
   stamp(uuid);
-  send(RecordKind::requested, source, AdRequestedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::requested, AdRequestedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, nullptr, eventSource(source), action(unitID));
   });
 }
 
 void AdsReporter::reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName) {
-  send(RecordKind::loaded, source, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::loaded, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
     AdEventOutcome::write(out, 0, nullptr, elapsedMilliseconds(uuid));
   });
@@ -105,7 +105,7 @@ void AdsReporter::reportAdLoaded(AdSource source, Text unitID, const std::string
 
 void AdsReporter::reportAdFailed(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName, const Platform::Error& error) {
-  send(RecordKind::failed, source, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::failed, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
     AdEventOutcome::write(out, error.code, &error, elapsedMilliseconds(uuid));
   });
@@ -114,7 +114,7 @@ void AdsReporter::reportAdFailed(AdSource source, Text unitID, const std::string
 void AdsReporter::reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName) {
   stamp(uuid);
-  send(RecordKind::opened, source, AdOpenedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::opened, AdOpenedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
   });
 }
@@ -122,7 +122,7 @@ void AdsReporter::reportAdOpened(AdSource source, Text unitID, const std::string
 void AdsReporter::reportAdViewed(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName,
                                  const std::optional<Platform::Error>& error) {
-  send(RecordKind::viewed, source, AdViewedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::viewed, AdViewedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
     AdEventOutcome::write(out, error ? error->code : 0, error ? &*error : nullptr,
                           elapsedMilliseconds(uuid));

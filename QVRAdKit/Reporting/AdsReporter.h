@@ -10,7 +10,6 @@
 //   reporter->reportAdRequested(AdSource::adMob, "unit-1", ad.uuid);
 // Threading: main queue only, like the ad objects that call it.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -79,25 +78,16 @@ class AdsReporter final : public AdsReportable {
   // still gives a non-negative duration); 0 when uuid was never stamped.
   [[nodiscard]] std::int64_t elapsedMilliseconds(std::string_view uuid) const;
   void stamp(std::string_view uuid);
-  // The kinds of record, each refilled in a record of its own so that its parameters keep their
-  // places (and their text its memory) from one event to the next.
+  // The kinds of record. Each kind is refilled in a record of its own, kept per thread and shared
+  // by every reporter there, so its parameters keep their places (and their text its memory) from
+  // one event to the next, also across the reporters of successive sessions.
   enum class RecordKind : std::size_t { requested, loaded, failed, opened, viewed, count };
-  // Fills the record of kind and source under name with fill(ReportingObjectFiller&) and hands it
-  // to the sink (none when the reporter was made without one). The record is the reporter's own,
-  // refilled for every such event; an event reported while the sink still handles another of the
-  // same record (a sink that makes the module report again) gets a fresh record, so the one the
-  // sink holds does not change under it.
+  // Fills the record of kind under name with fill(ReportingObjectFiller&) and hands it to the sink
+  // (none when the reporter was made without one). An event reported while the sink still handles
+  // another of the same kind (a sink that makes the module report again) gets a fresh record, so
+  // the one the sink holds does not change under it.
   template <typename Fill>
-  void send(RecordKind kind, AdSource source, std::string_view name, const Fill& fill);
-
-  // A reused record. The set of them is shared with the call that fills one: a sink that ends the
-  // reporter's life does not end the record it is reading.
-  struct RecordBuffer {
-    ReportingObject record;
-    bool inUse = false;
-  };
-  // One per kind and source (sources differ in which parameters they carry).
-  using RecordBuffers = std::array<RecordBuffer, 2 * static_cast<std::size_t>(RecordKind::count)>;
+  void send(RecordKind kind, std::string_view name, const Fill& fill);
 
   std::shared_ptr<QVReporting> reporting_;
   std::shared_ptr<const Platform::Clock> clock_;
@@ -108,7 +98,6 @@ class AdsReporter final : public AdsReportable {
   std::pmr::unsynchronized_pool_resource durationsMemory_;
   std::pmr::unordered_map<std::pmr::string, Platform::Date, TextHash, std::equal_to<>> durations_{
       &durationsMemory_};
-  std::shared_ptr<RecordBuffers> buffers_ = std::make_shared<RecordBuffers>();
 };
 
 }  // namespace QVRAdKit
