@@ -84,8 +84,14 @@ void AdsReporter::send(RecordKind kind, std::string_view name, const Fill& fill)
 }
 
 void AdsReporter::stamp(std::string_view uuid) {
-  // The key takes its memory from the map's pool, and goes back there when uuid was stamped before.
-  durations_.insert_or_assign(std::pmr::string(uuid, &durationsMemory_), clock_->now());
+  const Platform::Date now = clock_->now();
+  // Looked up first, so that a new key is made only for a new ad object: the map's memory is not
+  // given back.
+  if (auto found = durations_.find(uuid); found != durations_.end()) {
+    found->second = now;
+    return;
+  }
+  durations_.emplace(uuid, now);
 }
 
 void AdsReporter::reportAdRequested(AdSource source, Text unitID, const std::string& uuid) {

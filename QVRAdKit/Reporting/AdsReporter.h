@@ -93,9 +93,10 @@ class AdsReporter final : public AdsReportable {
   std::shared_ptr<const Platform::Clock> clock_;
   ActionMapping adUnitIdToActionMapping_;
   // Per ad object: the moment of its last request or opening. Overwritten, never removed, so its
-  // entries come from a pool of the reporter's own that grows in chunks: a new ad object costs
-  // no allocation of its own. Declared before the map, which gives its memory back first.
-  std::pmr::unsynchronized_pool_resource durationsMemory_;
+  // entries are carved from chunks of the reporter's own that only grow (a new ad object costs no
+  // allocation of its own), and a memory given back is simply left there. Declared before the
+  // map, which is destroyed first.
+  std::pmr::monotonic_buffer_resource durationsMemory_;
   std::pmr::unordered_map<std::pmr::string, Platform::Date, TextHash, std::equal_to<>> durations_{
       &durationsMemory_};
 };
