@@ -205,8 +205,8 @@ TEST_F(LabelTextMeasurerTest, NarrowerWidthsGiveWhatMeasuringAfreshGives) {
         const TextLayout wide = kept->textLayout(first);
         // Widths from the widest line's down to below it, and a few between it and the first.
         std::vector<double> widths = {wide.size.width, wide.size.width - 0.5, 1, 7.5};
-        for (double width = wide.size.width + 1; width < std::max(first, 200.0); width += 3.5) {
-          widths.push_back(width);
+        for (int step = 0; wide.size.width + 1 + 3.5 * step < std::max(first, 200.0); ++step) {
+          widths.push_back(wide.size.width + 1 + 3.5 * step);
         }
         for (const double width : widths) {
           SCOPED_TRACE(testing::Message() << c.text << " | measured " << measured << " | first "

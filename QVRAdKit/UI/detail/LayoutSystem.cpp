@@ -234,7 +234,10 @@ struct KeptSolve {
   LinearSystem system;
   LinearSystem::Solution solution;
 };
-constexpr std::size_t kKeptSolves = 16;
+// A banner's systems differ by the heights its content takes, which come in a few sizes however
+// many texts it shows: each height brings a fitting system and a layout system or two, so room
+// for a few heights' worth is kept.
+constexpr std::size_t kKeptSolves = 32;
 
 const LinearSystem::Solution& solveKept(Workspace& work, bool findUndetermined) {
   thread_local std::array<KeptSolve, kKeptSolves> kept;
