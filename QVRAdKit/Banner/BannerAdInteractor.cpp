@@ -3,7 +3,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "QVRAdKit/Banner/PartnerAdName.h"
 #include "QVRAdKit/Host/EventCatalog/BannerAdViewEvent.h"
@@ -17,16 +16,24 @@ namespace QVRAdKit {
 namespace {
 
 // The non-empty lines of text, in order.
-std::vector<std::string_view> nonEmptyLines(std::string_view text) {
-  std::vector<std::string_view> lines;
+// The first and the last of the text's non-empty lines (the same line when it has one; both
+// empty when it has none).
+std::pair<std::string_view, std::string_view> outerLines(std::string_view text) {
+  std::string_view first;
+  std::string_view last;
+  bool found = false;
   while (!text.empty()) {
     const auto end = text.find('\n');
     const auto line = text.substr(0, end);
-    if (!line.empty()) lines.push_back(line);
+    if (!line.empty()) {
+      if (!found) first = line;
+      last = line;
+      found = true;
+    }
     if (end == std::string_view::npos) break;
     text.remove_prefix(end + 1);
   }
-  return lines;
+  return {first, last};
 }
 
 // A call into host code that answers nothing, through the host-fault policy.
@@ -128,24 +135,28 @@ void BannerAdInteractor::presentCurrentModel() {
     if (auto presenter = presenter_.lock()) presenter->setViewModel(std::nullopt);
     return;
   }
-  // Copied: a host callback reached from here may publish a new model and replace currentModel_.
-  const BannerAdModel model = *currentModel_;
+  // What is needed of the model is copied before any host callback: one reached from here may
+  // publish a new model and replace currentModel_.
+  const BannerAdModel& current = *currentModel_;
+  const std::string partnerName = current.partnerName();
+  BannerViewModel viewModel{current.title(), current.subtitle(), current.imageUrl(),
+                            !current.showCloseButton(), std::nullopt};
   // The view is counted even when nothing is left to show it: the content was published.
-  UCR::report(environment_, BannerAdViewEvent::ViewEvent(model.partnerName(), std::nullopt, ""));
+  UCR::report(environment_, BannerAdViewEvent::ViewEvent(partnerName, std::nullopt, ""));
 
-  BannerViewModel viewModel{model.title(), model.subtitle(), model.imageUrl(),
-                            !model.showCloseButton(), std::nullopt};
   if (appearanceProvider_) {
-    viewModel.appearance = callHost(
-        QVR_FILE_TEXT, "appearance(for:)", __LINE__, std::optional<BannerAppearance>(),
-        [&] { return appearanceProvider_->appearance(partnerAdName(model.partnerName())); });
+    viewModel.appearance =
+        callHost(QVR_FILE_TEXT, "appearance(for:)", __LINE__, std::optional<BannerAppearance>(),
+                 [&] { return appearanceProvider_->appearance(partnerAdName(partnerName)); });
   }
   if (const auto& appearance = viewModel.appearance) {
     if (appearance->cta && appearance->cta->type != BannerCTAType::bottomButton) {
       // The accessory layouts have no room for both texts: the title carries both lines.
-      const auto lines = nonEmptyLines(model.title());
-      viewModel.title = lines.empty() ? std::string() : std::string(lines.front());
-      viewModel.subtitle = lines.empty() ? std::string() : std::string(lines.back());
+      const auto [first, last] = outerLines(viewModel.title);
+      std::string title(first);
+      std::string subtitle(last);
+      viewModel.title = std::move(title);
+      viewModel.subtitle = std::move(subtitle);
     }
     if (appearance->icon) viewModel.imageUrl = std::nullopt;
   }

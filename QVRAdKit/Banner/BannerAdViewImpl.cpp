@@ -250,10 +250,22 @@ void BannerAdViewImpl::applyLook() {
   closeButton_->setImage(style.closeButtonImage(), UI::ControlState::normal);
   imageView_->setPlaceholder(style.placeholderImage());
   applyStyle(*contentView_, style.viewStyle());
-  disclosureImageView_->setImage(style.disclosureImage());
-  disclosureImageView_->setHidden(!style.disclosureImage().has_value());
-  disclosureWidth_->setConstant(kDisclosureSide);
-  disclosureHeight_->setConstant(kDisclosureSide);
+  // The disclosure image: an appearance's accessory icon at its own size, otherwise the style's
+  // at 24 x 24. Set once, so that a change that keeps the look sets nothing back and forth.
+  const BannerAppearance* appearance =
+      viewModel_ && viewModel_->appearance ? &*viewModel_->appearance : nullptr;
+  if (appearance && appearance->accessoryIcon) {
+    const UI::Image& icon = *appearance->accessoryIcon;
+    disclosureImageView_->setImage(icon);
+    disclosureImageView_->setHidden(false);
+    disclosureWidth_->setConstant(icon.size.width);
+    disclosureHeight_->setConstant(icon.size.height);
+  } else {
+    disclosureImageView_->setImage(style.disclosureImage());
+    disclosureImageView_->setHidden(!style.disclosureImage().has_value());
+    disclosureWidth_->setConstant(kDisclosureSide);
+    disclosureHeight_->setConstant(kDisclosureSide);
+  }
 
   rebuildContentConstraints();
 
@@ -325,12 +337,7 @@ void BannerAdViewImpl::applyAppearance(const BannerAppearance& appearance) {
     imageView_->setPlaceholder(*appearance.icon);
     imageView_->setImage(*appearance.icon);
   }
-  if (appearance.accessoryIcon) {
-    disclosureImageView_->setImage(*appearance.accessoryIcon);
-    disclosureImageView_->setHidden(false);
-    disclosureWidth_->setConstant(appearance.accessoryIcon->size.width);
-    disclosureHeight_->setConstant(appearance.accessoryIcon->size.height);
-  }
+  // The accessory icon is the disclosure image's, set with the style's (applyLook).
   if (appearance.cta)
     contentStackView_->setDirectionalLayoutMargins(marginsFor(appearance.cta->type));
   if (appearance.borderless.value_or(false)) applyStyle(contentView_->layer(), LayerStyle{});

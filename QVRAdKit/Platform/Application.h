@@ -3,8 +3,8 @@
 // the notification centre (becoming active, entering the background), and opening URLs (a test or
 // the sandbox host reads what was opened). The notifications are posted with the Application as
 // their object, synchronously on the thread that changes the state.
-// Threading: every member may be called from any thread; the host changes the state on the main
-// queue.
+// Threading: every member may be called from any thread, until confineToCurrentThread(); the
+// host changes the state on the main queue.
 
 #include <functional>
 #include <memory>
@@ -15,6 +15,7 @@
 #include "QVRAdKit/Platform/ApplicationState.h"
 #include "QVRAdKit/Platform/NotificationCenter.h"
 #include "QVRAdKit/Platform/URL.h"
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 
 namespace QVRAdKit::Platform {
 
@@ -41,9 +42,13 @@ class Application {
   bool open(const URL& url);
   [[nodiscard]] std::vector<URL> openedURLs() const;
 
+  // Promises that only the calling thread uses the application from now on, so that it takes no
+  // lock; before any other thread may see it (its environment's confinement does this).
+  void confineToCurrentThread() { mutex_.confineToCurrentThread(); }
+
  private:
   const std::shared_ptr<NotificationCenter> notificationCenter_;
-  mutable std::mutex mutex_;
+  mutable Rx::ConfinableMutex mutex_{"Application"};
   ApplicationState state_;
   std::shared_ptr<const std::function<bool(const URL&)>> canOpenURLHandler_;
   std::vector<URL> openedURLs_;

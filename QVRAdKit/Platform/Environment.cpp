@@ -70,6 +70,9 @@ void Environment::confineToCurrentThread() {
   mainQueue_->confineToCurrentThread();
   background_->confineToCurrentThread();
   confinement_.confine();
+  registryMutex_.confineToCurrentThread();
+  notificationCenter_->confineToCurrentThread();
+  application_->confineToCurrentThread();
 }
 
 std::unique_ptr<Environment> Environment::makeForTesting() {

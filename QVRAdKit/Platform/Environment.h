@@ -29,8 +29,9 @@
 // process-wide scope (the default) also serves threads that have no scope of their own. The
 // background executor's threads always see the environment that owns them.
 // An environment without background threads whose host runs everything on one thread can be
-// confined to it (confineToCurrentThread()): its main queue, background executor and registry
-// slots then take no lock.
+// confined to it (confineToCurrentThread()): its main queue, background executor, registry,
+// notification centre and application then take no lock, nor does any object the thread builds
+// while the environment lives (Rx::ConfinableMutex).
 
 #include <array>
 #include <atomic>
@@ -115,7 +116,8 @@ class Environment {
   };
 
   // Promises that from now on only the calling thread uses this environment (its main queue,
-  // background executor and registry), so that they no longer take their locks. Only for an
+  // background executor, registry, notification centre and application) and what the thread
+  // builds until the environment is destroyed, so that none of them takes its locks. Only for an
   // environment made with backgroundThreadCount = BackgroundExecutor::kDrainedByHand, and before
   // any other thread may see it. A breach (a call from another thread afterwards, or confining an
   // environment that has background threads) is written to stderr and aborts instead of racing.
@@ -243,7 +245,8 @@ class Environment {
   std::atomic<std::uint64_t> serviceVersion_{newServiceVersion()};
   ThreadConfinement confinement_;
   mutable std::array<std::atomic<Slot*>, kIndexedSlots> indexedSlots_{};
-  mutable std::mutex registryMutex_;  // guards creating slots, ownedSlots_ and overflowSlots_
+  // Guards creating slots, ownedSlots_ and overflowSlots_.
+  mutable Rx::ConfinableMutex registryMutex_{"Environment"};
   mutable std::unordered_map<std::size_t, Slot*> overflowSlots_;
   mutable std::vector<std::unique_ptr<Slot>> ownedSlots_;
 };

@@ -7,9 +7,9 @@
 // the owner has expired; the owner is held alive only while its handler runs.
 // Example: center.addObserver(weak_from_this(), UIApplicationDidBecomeActiveNotification, nullptr,
 //                             [weak = weak_from_this()](const Notification&) { ... });
-// Threading: every member may be called from any thread. Observers added during a post are not
-// called by that post; an observer removed during a post on the same thread is not called after
-// the removal.
+// Threading: every member may be called from any thread, until confineToCurrentThread(). Observers
+// added during a post are not called by that post; an observer removed during a post on the same
+// thread is not called after the removal.
 
 #include <cstdint>
 #include <functional>
@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "QVRAdKit/Platform/Notification.h"
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 
 namespace QVRAdKit::Platform {
 
@@ -40,6 +41,10 @@ class NotificationCenter {
   // Registrations currently held (expired owners are dropped at the next post).
   [[nodiscard]] size_t observerCount() const;
 
+  // Promises that only the calling thread uses the centre from now on, so that it takes no lock;
+  // before any other thread may see it (its environment's confinement does this).
+  void confineToCurrentThread() { mutex_.confineToCurrentThread(); }
+
  private:
   struct Registration {
     std::string name;
@@ -51,7 +56,7 @@ class NotificationCenter {
 
   std::uint64_t add(Registration registration);
 
-  mutable std::mutex mutex_;
+  mutable Rx::ConfinableMutex mutex_{"NotificationCenter"};
   std::map<std::uint64_t, Registration> registrations_;  // by id, i.e. in registration order
   std::uint64_t nextId_ = 1;
 };

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <utility>
 
+#include "QVRAdKit/Rx/ConfinableMutex.h"
+
 namespace QVRAdKit::Rx {
 
 class DisposeBag;
@@ -66,7 +68,7 @@ class ActionCancelable final : public Cancelable {
   }
 
  private:
-  std::mutex mutex_;
+  ConfinableMutex mutex_{"Disposable"};
   std::function<void()> action_;
 };
 }  // namespace detail

@@ -1,12 +1,14 @@
 #pragma once
 // DisposeBag owns subscriptions and ends them all when it is destroyed. Replacing a bag field with
 // a fresh bag (`bag = DisposeBag()`) ends the old group at once, before the next value arrives.
-// Threading: insert and dispose may be called from any thread; moving a bag is not synchronised
-// with use of the same bag on another thread.
+// Threading: insert and dispose may be called from any thread (only from its own for a bag built
+// on a confined thread: see ConfinableMutex); moving a bag is not synchronised with use of the
+// same bag on another thread.
 
 #include <mutex>
 #include <vector>
 
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "QVRAdKit/Rx/Disposable.h"
 
 namespace QVRAdKit::Rx {
@@ -26,7 +28,7 @@ class DisposeBag {
   [[nodiscard]] std::size_t size() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable ConfinableMutex mutex_{"DisposeBag"};
   std::vector<Disposable> disposables_;
 };
 

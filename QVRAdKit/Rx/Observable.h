@@ -6,6 +6,8 @@
 // Guarantees every subscription gets, whatever the source: no event after disposal (a subscription
 // disposed from inside a callback receives nothing more), at most one terminal event, and the
 // upstream is released once the stream has terminated.
+// A subscription made on a confined thread (see ConfinableMutex) takes no lock and belongs to that
+// thread.
 //
 // Example:
 //   auto subscription = relay.asObservable().distinctUntilChanged().subscribe(

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -37,16 +39,15 @@ size_t characterLength(std::string_view text, size_t i) {
   return length;
 }
 
-// Splits UTF-8 text into code points.
-Characters splitCharacters(std::string_view text) {
-  Characters characters;
+// Splits UTF-8 text into code points, into characters (its storage reused).
+void splitCharacters(std::string_view text, Characters& characters) {
+  characters.clear();
   characters.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const size_t length = characterLength(text, i);
     characters.push_back(text.substr(i, length));
     i += length;
   }
-  return characters;
 }
 
 // How many code points splitCharacters finds in text.
@@ -74,22 +75,27 @@ struct Line {
   size_t end = 0;
 };
 
+// A text's paragraphs, each as its characters.
+using Paragraphs = std::span<const Characters>;
+
 struct Wrapped {
   std::vector<std::pair<size_t, Line>> lines;  // paragraph index, range
   bool brokeWord = false;
 };
 
-// The text's paragraphs (split at "\n"), each as its characters.
-std::vector<Characters> splitParagraphs(const std::string& text) {
-  std::vector<Characters> paragraphs;
+// The text's paragraphs (split at "\n"), each as its characters, in storage that keeps its
+// vectors (the inner ones too) from one call to the next; valid until the next call.
+Paragraphs splitParagraphs(const std::string& text, std::vector<Characters>& storage) {
+  size_t count = 0;
   std::string_view rest = text;
   for (;;) {
     const size_t newline = rest.find('\n');
-    paragraphs.push_back(splitCharacters(rest.substr(0, newline)));
+    if (storage.size() <= count) storage.emplace_back();
+    splitCharacters(rest.substr(0, newline), storage[count++]);
     if (newline == std::string_view::npos) break;
     rest.remove_prefix(newline + 1);
   }
-  return paragraphs;
+  return {storage.data(), count};
 }
 
 // The largest n in [low, high] for which fits(n) holds, given that fits(low) does; fitting is
@@ -173,9 +179,10 @@ class LineFit {
   size_t maxChars_;
 };
 
-// Greedy wrapping of every paragraph to the lines' width.
-Wrapped wrap(const std::vector<Characters>& paragraphs, const LineFit& fit, bool byCharacter) {
-  Wrapped wrapped;
+// Greedy wrapping of every paragraph to the lines' width, into wrapped (its storage reused).
+void wrap(Paragraphs paragraphs, const LineFit& fit, bool byCharacter, Wrapped& wrapped) {
+  wrapped.lines.clear();
+  wrapped.brokeWord = false;
   for (size_t p = 0; p < paragraphs.size(); ++p) {
     const Characters& chars = paragraphs[p];
     if (chars.empty()) {
@@ -222,7 +229,6 @@ Wrapped wrap(const std::vector<Characters>& paragraphs, const LineFit& fit, bool
     }
     if (!lineEmpty) wrapped.lines.push_back({p, {lineBegin, lineEnd}});
   }
-  return wrapped;
 }
 
 // The last allowed line's characters with an ellipsis, fitting the line: as many characters as
@@ -257,6 +263,12 @@ std::string truncateLine(const Characters& rest, const LineFit& fit, LineBreakMo
   return ellipsized(end, 0);
 }
 
+// Storage for splitting and wrapping a text, kept between layouts.
+struct MeasureScratch {
+  std::vector<Characters> paragraphs;
+  Wrapped wrapped;
+};
+
 bool isTruncating(LineBreakMode mode) {
   return mode == LineBreakMode::byTruncatingHead || mode == LineBreakMode::byTruncatingMiddle ||
          mode == LineBreakMode::byTruncatingTail;
@@ -274,32 +286,37 @@ size_t lineLimit(int numberOfLines) {
 
 // Whether the whole text (paragraphs, not empty) shows on lines of fit without a cut or a broken
 // word; the same answer measure() gives, without building the lines' text.
-bool fitsAt(const std::vector<Characters>& paragraphs, const LineFit& fit, int numberOfLines,
-            LineBreakMode mode) {
+bool fitsAt(Paragraphs paragraphs, const LineFit& fit, int numberOfLines, LineBreakMode mode,
+            Wrapped& wrapped) {
   if (numberOfLines == 1) {
     return paragraphs.size() == 1 && fit.fits(paragraphs.front(), 0, paragraphs.front().size());
   }
-  const Wrapped wrapped = wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping);
+  wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping, wrapped);
   return !wrapped.brokeWord && wrapped.lines.size() <= lineLimit(numberOfLines);
 }
 
-Measure measure(const std::string& text, const LineFit& fit, double pointSize, int numberOfLines,
-                LineBreakMode mode) {
+// The text of the paragraphs (none for the empty text) laid out on lines of fit; wrapped is
+// storage for the wrapping.
+Measure measure(Paragraphs paragraphs, const LineFit& fit, double pointSize, int numberOfLines,
+                LineBreakMode mode, Wrapped& wrapped) {
   Measure result;
   TextLayout& layout = result.layout;
   layout.pointSize = pointSize;
   const TextMeasurer::LineMetrics metrics = fit.lineMetrics();
   layout.lineHeight = metrics.lineHeight;
   layout.baseline = metrics.baseline;
-  if (text.empty()) return result;
+  if (paragraphs.empty()) return result;
   const bool singleLine = numberOfLines == 1;
-  const std::vector<Characters> paragraphs = splitParagraphs(text);
   // One line: no wrapping, the first paragraph only.
-  const Wrapped wrapped = singleLine ? wrap(paragraphs, fit.unlimited(), false)
-                                     : wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping);
+  if (singleLine) {
+    wrap(paragraphs, fit.unlimited(), false, wrapped);
+  } else {
+    wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping, wrapped);
+  }
   result.fits = !wrapped.brokeWord;
   const size_t limit = lineLimit(numberOfLines);
   const size_t shown = std::min(limit, wrapped.lines.size());
+  layout.lines.reserve(shown);
   for (size_t i = 0; i < shown; ++i) {
     const auto& [paragraph, range] = wrapped.lines[i];
     const Characters& chars = paragraphs[paragraph];
@@ -402,17 +419,50 @@ const TextLayout& Label::layoutAt(double width) const {
     // Widths compare exactly, NaN never matches: a hit gives what computing again would.
     if (cached && cached->width == width && cached->measurer == measurer) return cached->layout;
   }
+  // A layout whose lines all fit, uncut and unshrunk, at a wider width is the layout at any
+  // narrower width that still holds its widest line: every line still fits, and every break was
+  // made because the next word did not fit the wider width, so it does not fit this one either.
+  // A stack asks for a label's height at the width of its own text this way.
+  const bool limited = width > 0 && !std::isinf(width);
+  for (const auto& cached : cachedLayouts_) {
+    if (limited && cached && cached->wholeAtFullSize && cached->measurer == measurer &&
+        cached->layout.size.width <= width && width <= cached->width) {
+      return cached->layout;
+    }
+  }
   auto& slot = cachedLayouts_[nextCachedLayout_];
   nextCachedLayout_ = (nextCachedLayout_ + 1) % kCachedLayouts;
-  TextLayout layout = computeLayout(width, measurer.get());
-  slot = CachedLayout{width, measurer, std::move(layout)};
+  bool whole = false;
+  TextLayout layout = computeLayout(width, measurer.get(), whole);
+  slot = CachedLayout{width, measurer, std::move(layout), whole};
   return slot->layout;
 }
 
-TextLayout Label::computeLayout(double width, const TextMeasurer* measurer) const {
+TextLayout Label::computeLayout(double width, const TextMeasurer* measurer,
+                                bool& wholeAtFullSize) const {
+  // The thread's storage for splitting and wrapping, reused from one layout to the next; a layout
+  // started while another runs (a measurer that lays out a label) gets storage of its own.
+  thread_local MeasureScratch kept;
+  thread_local bool keptInUse = false;
+  std::optional<MeasureScratch> own;
+  const bool useKept = !keptInUse;
+  MeasureScratch& scratch = useKept ? kept : own.emplace();
+  keptInUse = true;
+  struct Release {
+    bool active;
+    ~Release() {
+      if (active) keptInUse = false;
+    }
+  } release{useKept};
+
+  // The text split once: the empty text has no paragraphs.
+  const Paragraphs paragraphs =
+      text_.empty() ? Paragraphs() : splitParagraphs(text_, scratch.paragraphs);
   const double size = font_.pointSize;
   const auto fitAt = [&](double pointSize) { return LineFit(measurer, font_, width, pointSize); };
-  Measure full = measure(text_, fitAt(size), size, numberOfLines_, lineBreakMode_);
+  Measure full =
+      measure(paragraphs, fitAt(size), size, numberOfLines_, lineBreakMode_, scratch.wrapped);
+  wholeAtFullSize = full.fits && !full.layout.truncated;
   const bool mayShrink = adjustsFontSizeToFitWidth_ && minimumScaleFactor_ > 0 &&
                          minimumScaleFactor_ < 1 && width > 0 && !std::isinf(width);
   if (full.fits || !mayShrink) return std::move(full.layout);
@@ -422,9 +472,9 @@ TextLayout Label::computeLayout(double width, const TextMeasurer* measurer) cons
   // size and a binary search over the steps finds the same size as trying each step downwards,
   // in a handful of wrapping passes over text split once.
   const int lowest = static_cast<int>(std::ceil(minimumScaleFactor_ * 100 - 1e-9));
-  const std::vector<Characters> paragraphs = splitParagraphs(text_);
   const auto fitsAtPercent = [&](int percent) {
-    return fitsAt(paragraphs, fitAt(size * percent / 100.0), numberOfLines_, lineBreakMode_);
+    return fitsAt(paragraphs, fitAt(size * percent / 100.0), numberOfLines_, lineBreakMode_,
+                  scratch.wrapped);
   };
   int fitting = lowest - 1;  // the largest step known to fit; none yet
   int failing = 100;         // the smallest step known not to fit (100%: measured above)
@@ -433,7 +483,8 @@ TextLayout Label::computeLayout(double width, const TextMeasurer* measurer) cons
     (fitsAtPercent(percent) ? fitting : failing) = percent;
   }
   const double shrunk = fitting >= lowest ? size * fitting / 100.0 : size * minimumScaleFactor_;
-  return measure(text_, fitAt(shrunk), shrunk, numberOfLines_, lineBreakMode_).layout;
+  return measure(paragraphs, fitAt(shrunk), shrunk, numberOfLines_, lineBreakMode_, scratch.wrapped)
+      .layout;
 }
 
 Size Label::intrinsicContentSize() const {

@@ -98,6 +98,9 @@ class Label : public View {
     double width = 0;
     std::shared_ptr<const TextMeasurer> measurer;  // none: the estimate
     TextLayout layout;
+    // Laid out at the font's size with nothing cut and no word broken: then any width from its
+    // widest line up to `width` breaks the lines at the same places.
+    bool wholeAtFullSize = false;
   };
   static constexpr std::size_t kCachedLayouts = 4;
 
@@ -110,7 +113,9 @@ class Label : public View {
   // The measurer registered in the installed environment; none: the estimate.
   [[nodiscard]] const std::shared_ptr<const TextMeasurer>& installedMeasurer() const;
   [[nodiscard]] const TextLayout& layoutAt(double width) const;
-  [[nodiscard]] TextLayout computeLayout(double width, const TextMeasurer* measurer) const;
+  // Sets wholeAtFullSize when the text shows whole at the font's size.
+  [[nodiscard]] TextLayout computeLayout(double width, const TextMeasurer* measurer,
+                                         bool& wholeAtFullSize) const;
   // Forgets the kept layouts and tells the layout pass that the intrinsic size may have changed.
   void textChanged();
 

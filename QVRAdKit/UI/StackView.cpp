@@ -1,8 +1,12 @@
 #include "QVRAdKit/UI/StackView.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
+#include <memory_resource>
 #include <numeric>
 #include <utility>
+#include <vector>
 
 #include "QVRAdKit/UI/detail/LayoutEngine.h"
 
@@ -16,6 +20,21 @@ struct Entry {
   View* view = nullptr;
   double wanted = 0;
   bool fixed = false;  // a required size constraint along the axis
+};
+
+// Storage for the lists one sizing question or arrangement builds: a few views' worth on the
+// stack, the heap beyond (a pass asks many questions, each of a handful of views).
+class Scratch {
+ public:
+  Scratch() = default;
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  [[nodiscard]] std::pmr::memory_resource* resource() { return &resource_; }
+
+ private:
+  // Left uninitialised: only what the resource hands out is ever written and read.
+  std::array<std::byte, 768> buffer_;
+  std::pmr::monotonic_buffer_resource resource_{buffer_.data(), buffer_.size()};
 };
 
 double wantedWidth(const View& view) {
@@ -106,17 +125,16 @@ void StackView::setLayoutMarginsRelativeArrangement(bool relative) {
 
 namespace {
 
-struct Plan {
-  std::vector<Entry> entries;
-  std::vector<double> lengths;  // along the axis, per entry
-};
+using Entries = std::pmr::vector<Entry>;
+using Lengths = std::pmr::vector<double>;
 
 // Wanted lengths along the axis; in a column they depend on the cross width each view gets.
 // forEach(visit) visits the arranged views in order.
-template <class ForEach>
-std::vector<Entry> entriesFor(const ForEach& forEach, LayoutAxis axis,
-                              const std::function<double(const View&)>& crossWidth) {
-  std::vector<Entry> entries;
+template <class ForEach, class CrossWidth>
+Entries entriesFor(const ForEach& forEach, LayoutAxis axis, const CrossWidth& crossWidth,
+                   Scratch& scratch) {
+  Entries entries(scratch.resource());
+  entries.reserve(4);
   forEach([&](View& arrangedView) {
     View* view = &arrangedView;
     if (view->isHidden()) return;
@@ -134,10 +152,10 @@ std::vector<Entry> entriesFor(const ForEach& forEach, LayoutAxis axis,
   return entries;
 }
 
-std::vector<double> distribute(const std::vector<Entry>& entries, double available,
-                               StackView::Distribution distribution, LayoutAxis axis) {
+Lengths distribute(const Entries& entries, double available, StackView::Distribution distribution,
+                   LayoutAxis axis, Scratch& scratch) {
   const size_t n = entries.size();
-  std::vector<double> lengths(n);
+  Lengths lengths(n, scratch.resource());
   if (n == 0) return lengths;
   if (distribution == StackView::Distribution::fillEqually) {
     std::fill(lengths.begin(), lengths.end(), std::max(0.0, available / static_cast<double>(n)));
@@ -167,7 +185,8 @@ std::vector<double> distribute(const std::vector<Entry>& entries, double availab
     if (loosest) lengths[*loosest] += extra;
   } else if (extra < 0) {
     // The shortfall is taken from the least resistant views first.
-    std::vector<size_t> order;
+    std::pmr::vector<size_t> order(scratch.resource());
+    order.reserve(n);
     for (size_t i = 0; i < n; ++i) {
       if (!entries[i].fixed) order.push_back(i);
     }
@@ -208,7 +227,8 @@ Size StackView::computeIntrinsicContentSize() const {
     const Size intrinsic = view.intrinsicContentSize();
     const auto fixedWidth = LayoutEngine::requiredSize(view, LayoutAxis::horizontal);
     const bool hasWidth = fixedWidth || intrinsic.width >= 0;
-    const double width = wantedWidth(view);
+    // wantedWidth(view), from what was just asked.
+    const double width = fixedWidth ? *fixedWidth : (intrinsic.width >= 0 ? intrinsic.width : 0);
     const double height = view.systemLayoutSizeFitting(width).height;
     if (axis_ == LayoutAxis::horizontal) {
       alongKnown = alongKnown && hasWidth;
@@ -240,8 +260,9 @@ double StackView::computeHeightForWidth(double width) const {
     if (alignment_ == Alignment::fill) return contentWidth;
     return std::min(wantedWidth(view), contentWidth);
   };
+  Scratch scratch;
   const auto entries =
-      entriesFor([this](const auto& visit) { forEachArranged(visit); }, axis_, crossWidth);
+      entriesFor([this](const auto& visit) { forEachArranged(visit); }, axis_, crossWidth, scratch);
   const double spacing =
       entries.size() > 1 ? spacing_ * static_cast<double>(entries.size() - 1) : 0;
   if (axis_ == LayoutAxis::vertical) {
@@ -249,7 +270,7 @@ double StackView::computeHeightForWidth(double width) const {
     for (const auto& entry : entries) height += entry.wanted;
     return height + spacing + marginsY;
   }
-  const auto lengths = distribute(entries, contentWidth - spacing, distribution_, axis_);
+  const auto lengths = distribute(entries, contentWidth - spacing, distribution_, axis_, scratch);
   double height = 0;
   for (size_t i = 0; i < entries.size(); ++i) {
     height = std::max(height, entries[i].view->systemLayoutSizeFitting(lengths[i]).height);
@@ -258,7 +279,11 @@ double StackView::computeHeightForWidth(double width) const {
 }
 
 std::vector<const View*> StackView::arrangeSubviews() {
-  const auto arranged = arrangedSubviews();
+  Scratch scratch;
+  // Held while they are placed.
+  std::pmr::vector<std::shared_ptr<View>> arranged(scratch.resource());
+  arranged.reserve(arranged_.size());
+  forEachArranged([&](View& view) { arranged.push_back(view.shared_from_this()); });
   std::vector<const View*> placed;
   placed.reserve(arranged.size());
   for (const auto& view : arranged) placed.push_back(view.get());
@@ -278,11 +303,11 @@ std::vector<const View*> StackView::arrangeSubviews() {
       [&arranged](const auto& visit) {
         for (const auto& view : arranged) visit(*view);
       },
-      axis_, columnWidth);
+      axis_, columnWidth, scratch);
   const double spacing =
       entries.size() > 1 ? spacing_ * static_cast<double>(entries.size() - 1) : 0;
   const double alongExtent = horizontal ? content.width() : content.height();
-  const auto lengths = distribute(entries, alongExtent - spacing, distribution_, axis_);
+  const auto lengths = distribute(entries, alongExtent - spacing, distribution_, axis_, scratch);
 
   double cursor = horizontal ? content.minX() : content.minY();
   size_t next = 0;

@@ -1,6 +1,8 @@
 #include "QVRAdKit/UI/View.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <utility>
 
 #include "QVRAdKit/Platform/Environment.h"
@@ -218,17 +220,46 @@ void View::layoutIfNeeded() {
   }
 }
 
+namespace {
+
+// The subviews as they were when a pass over them started, held while the pass visits them. A
+// few fit on the stack; more go to the heap.
+class SubviewSnapshot {
+ public:
+  explicit SubviewSnapshot(const std::vector<std::shared_ptr<View>>& subviews)
+      : count_(subviews.size()) {
+    if (count_ <= kInline) {
+      std::copy(subviews.begin(), subviews.end(), inline_.begin());
+    } else {
+      heap_ = subviews;
+    }
+  }
+  [[nodiscard]] const std::shared_ptr<View>* begin() const {
+    return heap_.empty() ? inline_.data() : heap_.data();
+  }
+  [[nodiscard]] const std::shared_ptr<View>* end() const { return begin() + count_; }
+
+ private:
+  static constexpr std::size_t kInline = 8;
+  std::size_t count_;
+  std::array<std::shared_ptr<View>, kInline> inline_;
+  std::vector<std::shared_ptr<View>> heap_;
+};
+
+}  // namespace
+
 void View::runKitLayout() {
   needsLayout_ = false;
   const std::vector<const View*> placed = arrangeSubviews();
   detail::LayoutEngine::layoutChildren(*this, placed);
-  const auto children = subviews_;  // a copy: nothing here should change the tree, but be safe
+  // A snapshot: nothing here should change the tree, but be safe.
+  const SubviewSnapshot children(subviews_);
   for (const auto& child : children) child->runKitLayout();
 }
 
 void View::runLayoutHooks() {
   layoutSubviews();
-  const auto children = subviews_;  // a hook may add or remove subviews
+  const SubviewSnapshot children(subviews_);  // a hook may add or remove subviews
   for (const auto& child : children) child->runLayoutHooks();
 }
 

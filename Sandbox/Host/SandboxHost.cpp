@@ -85,6 +85,8 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
   // the queues and the registry can do without their locks.
   if (options.backgroundThreads == Platform::BackgroundExecutor::kDrainedByHand) {
     environment->confineToCurrentThread();
+    // A store opened here is this session's alone; one handed in may be shared.
+    if (!options.store) (*store)->confineToCurrentThread();
   }
   // This thread only: several sessions may run at once, each on a thread of its own.
   Platform::Environment::Scope scope(*environment, Platform::Environment::Scope::Reach::thisThread);

@@ -10,8 +10,9 @@
 // Rewarded load results go to the manual delegate once one has been registered; before that they
 // go to the automatic delegate as availability changes.
 // Threading: every member may be called from any thread (the SDK calls from the module may come
-// from the background executor). Hooks run on the caller's thread without the core's lock held;
-// deliver... runs delegates on the calling thread, which must be the main queue.
+// from the background executor); one built on a confined thread takes no lock and stays there.
+// Hooks run on the caller's thread without the core's lock held; deliver... runs delegates on the
+// calling thread, which must be the main queue.
 
 #include <cstddef>
 #include <memory>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
 
 namespace QVRAdKit::Sandbox {
@@ -147,7 +149,7 @@ class IronSourceSandbox : public IronSourceSDK,
     if (delegate) call(*delegate, adInfo);
   }
 
-  mutable std::mutex mutex_;
+  mutable Rx::ConfinableMutex mutex_{"IronSourceSandbox"};
   Platform::Environment* environment_ = nullptr;
   std::vector<InitCall> initCalls_;
   bool initialized_ = false;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "Sandbox/IronSource/IronSourceSandbox.h"
 
 namespace QVRAdKit::Sandbox {
@@ -99,7 +100,7 @@ class SimulatedIronSource final : public IronSourceSandbox {
   std::weak_ptr<SimulatedIronSource> weakSelf();
 
   const Configuration configuration_;
-  std::mutex mutex_;
+  Rx::ConfinableMutex mutex_{"SimulatedIronSource"};
   std::mt19937_64 generator_;
   std::map<std::string, std::deque<Platform::Date>> interstitialShowDates_;
   bool interstitialShowing_ = false;

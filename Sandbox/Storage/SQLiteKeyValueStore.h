@@ -7,8 +7,8 @@
 // one namespace each and share the store. An existing file of another kind (another application's
 // database, another schema) is refused before anything writes to it, so it is left as it was. The
 // cache assumes this object is the only writer of the file while it is open. Threading: every
-// member may be called from any thread (one mutex guards the connection and the cache). Closing
-// happens when the last owner releases the store.
+// member may be called from any thread (one mutex guards the connection and the cache), until
+// confineToCurrentThread(). Closing happens when the last owner releases the store.
 //
 // Example:
 //   auto store = SQLiteKeyValueStore::open("/tmp/host.sqlite");
@@ -29,6 +29,7 @@
 #include "QVRAdKit/Host/Storage.h"
 #include "QVRAdKit/Platform/Error.h"
 #include "QVRAdKit/Platform/Expected.h"
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -93,6 +94,10 @@ class SQLiteKeyValueStore {
 
   [[nodiscard]] const std::string& path() const { return path_; }
 
+  // Promises that only the calling thread uses the store from now on, so that it takes no lock
+  // (a host running a session on one thread); before any other thread may see it.
+  void confineToCurrentThread() { mutex_.confineToCurrentThread(); }
+
  private:
   // Hash and equality that accept std::string_view, so lookups by view build no std::string.
   struct TextHash {
@@ -127,7 +132,7 @@ class SQLiteKeyValueStore {
                    const std::optional<StorableValue>& value);
 
   const std::string path_;
-  mutable std::mutex mutex_;
+  mutable Rx::ConfinableMutex mutex_{"SQLiteKeyValueStore"};
   // Declared before the statements so that they are finalized before the connection closes.
   Connection connection_;
   Statement upsert_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -7,6 +8,8 @@
 
 #include "QVRAdKit/Platform/BackgroundExecutor.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/ThreadConfinement.h"
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 
 namespace QVRAdKit::Platform {
 namespace {
@@ -112,6 +115,46 @@ TEST(BackgroundExecutorDrainedByHandTest, DestroyingTheExecutorInATaskEndsTheDra
   }
 }
 
+// While a confined environment lives, what its thread builds takes no lock, and its notification
+// centre and application do without theirs; they deliver as before. The mark ends with it.
+TEST(BackgroundExecutorDrainedByHandTest, ConfiningMarksTheThreadForTheEnvironmentsLifetime) {
+  for (const bool confined : {false, true}) {
+    SCOPED_TRACE(confined ? "confined" : "shared");
+    {
+      Environment::Options options;
+      options.backgroundThreadCount = BackgroundExecutor::kDrainedByHand;
+      Environment environment(std::move(options));
+      if (confined) {
+        environment.confineToCurrentThread();
+        environment.confineToCurrentThread();  // again: no second mark
+      }
+      EXPECT_EQ(Rx::ConfinableMutex::isThreadMarked(), confined);
+      EXPECT_EQ(Rx::ConfinableMutex("built").isConfined(), confined);
+
+      NotificationCenter& center = environment.notificationCenter();
+      Application& application = environment.application();
+      Strings calls;
+      std::uint64_t once = 0;
+      once = center.addObserver(std::string(UIApplicationDidEnterBackgroundNotification),
+                                &application, [&](const Notification& n) {
+                                  calls.push_back(n.name);
+                                  center.removeObserver(once);
+                                });
+      center.addObserver(std::string(UIApplicationDidBecomeActiveNotification), nullptr,
+                         [&](const Notification& n) { calls.push_back(n.name); });
+      for (auto state :
+           {ApplicationState::background, ApplicationState::active, ApplicationState::background}) {
+        application.setApplicationState(state);
+      }
+      EXPECT_EQ(calls, (Strings{std::string(UIApplicationDidEnterBackgroundNotification),
+                                std::string(UIApplicationDidBecomeActiveNotification)}));
+      EXPECT_EQ(application.applicationState(), ApplicationState::background);
+      EXPECT_EQ(center.observerCount(), 1u);
+    }
+    EXPECT_FALSE(Rx::ConfinableMutex::isThreadMarked()) << "the mark ends with the environment";
+  }
+}
+
 // Without its lock, a confined executor or environment shared with another thread would race: any
 // use from there, or confining one that has threads of its own, aborts with a clear message.
 TEST(BackgroundExecutorDrainedByHandTest, ConfinementBreachesAbort) {
@@ -132,6 +175,15 @@ TEST(BackgroundExecutorDrainedByHandTest, ConfinementBreachesAbort) {
                "Environment confined to one thread was used from another thread");
   EXPECT_DEATH(std::thread([&environment] { environment.mainQueue().async([] {}); }).join(),
                "MainQueue confined to one thread was used from another thread");
+#ifndef NDEBUG  // the lock-free centre checks its thread in debug builds only
+  EXPECT_DEATH(std::thread([&environment] { environment.notificationCenter().post("N"); }).join(),
+               "NotificationCenter confined to one thread was used from another thread");
+#endif
+  // The thread's mark could not end elsewhere.
+  auto confinement = std::make_unique<ThreadConfinement>();
+  confinement->confine();
+  EXPECT_DEATH(std::thread([&confinement] { confinement.reset(); }).join(),
+               "confined to one thread was destroyed on another thread");
 
   EXPECT_DEATH(BackgroundExecutor(1).confineToCurrentThread(),
                "a BackgroundExecutor with threads cannot be confined");

@@ -2,9 +2,12 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "QVRAdKit/Rx/Rx.h"
 
 namespace QVRAdKit::Rx {
@@ -122,6 +125,76 @@ TEST(DisposeBagTests, ReplacingTheBagEndsItsGroupBeforeTheNextValue) {
   }
   relay.accept(2);
   EXPECT_EQ(seen, (std::vector<int>{0, 1}));
+}
+
+// Marks the test's thread confined for the scope's lifetime.
+struct ConfinedThreadScope {
+  ConfinedThreadScope() { ConfinableMutex::markThread(); }
+  ~ConfinedThreadScope() { ConfinableMutex::unmarkThread(); }
+  ConfinedThreadScope(const ConfinedThreadScope&) = delete;
+  ConfinedThreadScope& operator=(const ConfinedThreadScope&) = delete;
+};
+
+// Built on a confined thread, the streams' locks are no-ops; what the subscribers see is the same.
+TEST(ConfinableMutexTests, StreamsBuiltOnAConfinedThreadTakeNoLockAndBehaveAlike) {
+  for (const bool confined : {false, true}) {
+    SCOPED_TRACE(confined ? "confined" : "shared");
+    std::optional<ConfinedThreadScope> scope;
+    if (confined) scope.emplace();
+    ConfinableMutex probe("probe");
+    EXPECT_EQ(probe.isConfined(), confined);
+    if (confined) {
+      const std::lock_guard outer(probe);
+      const std::lock_guard inner(probe);  // a real lock would deadlock here
+    }
+
+    BehaviorRelay<int> relay(0);
+    BehaviorRelay<int> inner(100);
+    std::vector<int> seen;
+    DisposeBag bag;
+    relay.asObservable()
+        .distinctUntilChanged()
+        .flatMap([&](int v) { return inner.asObservable().map([v](int w) { return v + w; }); })
+        .subscribe([&](int v) {
+          seen.push_back(v);
+          if (v == 302) bag.dispose();  // the bag ends its subscription from inside it
+        })
+        .disposed(bag);
+    relay.accept(0);  // repeated: dropped
+    relay.accept(1);
+    inner.accept(200);  // both inners see it
+    inner.accept(300);
+    relay.accept(2);
+    EXPECT_EQ(seen, (std::vector<int>{100, 101, 200, 201, 300, 301, 302}));
+    EXPECT_EQ(bag.size(), 0U);
+  }
+
+  ConfinableMutex later("later");
+  EXPECT_FALSE(later.isConfined());
+  later.confineToCurrentThread();
+  EXPECT_TRUE(later.isConfined());
+  {
+    const ConfinedThreadScope first;
+    const ConfinedThreadScope nested;
+  }
+  EXPECT_FALSE(ConfinableMutex::isThreadMarked()) << "marks nest and end with their scopes";
+}
+
+// A confined object shared with another thread would race; debug builds abort, naming it.
+TEST(ConfinableMutexTests, ConfinedObjectUsedFromAnotherThreadAbortsInDebugBuilds) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the thread is checked in debug builds only";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const ConfinedThreadScope scope;
+  DisposeBag bag;
+  EXPECT_DEATH(std::thread([&bag] { bag.dispose(); }).join(),
+               "DisposeBag confined to one thread was used from another thread");
+  BehaviorRelay<int> relay(0);
+  auto subscription = relay.asObservable().distinctUntilChanged().subscribe([](int) {});
+  EXPECT_DEATH(std::thread([&relay] { relay.accept(1); }).join(),
+               "DistinctObserver confined to one thread was used from another thread");
+#endif
 }
 
 }  // namespace

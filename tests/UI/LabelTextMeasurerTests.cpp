@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -167,6 +168,65 @@ TEST_F(LabelTextMeasurerTest, AKeptLayoutIsNotMeasuredAgain) {
   EXPECT_EQ(measurer_->calls, calls);
   text->setText("aa bb cc dd ee");
   (void)text->textLayout(30);
+  EXPECT_GT(measurer_->calls, calls);
+}
+
+// A label that laid its text out at one width answers for narrower widths from that layout when
+// it may; whatever it answers must be what measuring afresh at that width gives, on both sides of
+// the widest line and with cut, broken, shrunk and multi-paragraph text, measured or estimated.
+TEST_F(LabelTextMeasurerTest, NarrowerWidthsGiveWhatMeasuringAfreshGives) {
+  struct Case {
+    const char* text;
+    int lines;
+    LineBreakMode mode;
+    bool shrinks;
+  };
+  const std::vector<Case> cases = {
+      {"aa bb cc dd", 0, LineBreakMode::byWordWrapping, false},
+      {"Get 7 days\nNo card needed", 0, LineBreakMode::byTruncatingTail, false},
+      {"aa bb cc dd", 2, LineBreakMode::byTruncatingTail, false},
+      {"WWWWab cd", 0, LineBreakMode::byWordWrapping, false},
+      {"abcdefgh ij", 0, LineBreakMode::byCharWrapping, false},
+      {"one two\n\nthree", 1, LineBreakMode::byTruncatingTail, false},
+      {"Premium for a week", 0, LineBreakMode::byTruncatingTail, true},
+      {"WWWW", 1, LineBreakMode::byTruncatingTail, true},
+  };
+  const auto configured = [](const Case& c) {
+    auto made = label(c.text, c.lines, c.mode);
+    made->setAdjustsFontSizeToFitWidth(c.shrinks);
+    made->setMinimumScaleFactor(c.shrinks ? 0.5 : 0);
+    return made;
+  };
+  for (const bool measured : {true, false}) {
+    environment_->setService<TextMeasurer>(measured ? measurer_ : nullptr);
+    for (const Case& c : cases) {
+      for (const double first : {0.0, 60.0, 120.0}) {
+        auto kept = configured(c);
+        const TextLayout wide = kept->textLayout(first);
+        // Widths from the widest line's down to below it, and a few between it and the first.
+        std::vector<double> widths = {wide.size.width, wide.size.width - 0.5, 1, 7.5};
+        for (int step = 0; wide.size.width + 1 + 3.5 * step < std::max(first, 200.0); ++step) {
+          widths.push_back(wide.size.width + 1 + 3.5 * step);
+        }
+        for (const double width : widths) {
+          SCOPED_TRACE(testing::Message() << c.text << " | measured " << measured << " | first "
+                                          << first << " | width " << width);
+          EXPECT_EQ(kept->textLayout(width), configured(c)->textLayout(width));
+        }
+      }
+    }
+  }
+}
+
+TEST_F(LabelTextMeasurerTest, ANarrowerWidthThatHoldsEveryLineIsNotMeasuredAgain) {
+  auto text = label("aa bb cc dd", 0, LineBreakMode::byWordWrapping);
+  const TextLayout wide = text->textLayout(60);  // one line, 46 wide
+  const int calls = measurer_->calls;
+  EXPECT_EQ(text->textLayout(wide.size.width), wide);
+  EXPECT_EQ(text->textLayout(50), wide);
+  EXPECT_EQ(measurer_->calls, calls);
+  // Narrower than the widest line: measured again, and wrapped differently.
+  EXPECT_NE(text->textLayout(wide.size.width - 1).lines, wide.lines);
   EXPECT_GT(measurer_->calls, calls);
 }
 

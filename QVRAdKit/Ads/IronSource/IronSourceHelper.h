@@ -10,7 +10,7 @@
 // Threading: sharedInstance() and start() may be called from any thread (the ads service starts
 // networks from a background executor); the rest, and the completion when the SDK reports that it
 // has initialised, run on the main queue. A second start() calls the stored completion on the
-// caller's thread.
+// caller's thread. Made on a confined thread, it takes no lock and stays there.
 
 #include <functional>
 #include <memory>
@@ -22,6 +22,7 @@
 #include "QVRAdKit/Ads/IronSource/ISInterstitialHandler.h"
 #include "QVRAdKit/Ads/IronSource/ISRewardedVideoHandler.h"
 #include "QVRAdKit/Platform/ViewController.h"
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "QVRAdKit/SDK/IronSource/ISInitializationDelegate.h"
 
 namespace QVRAdKit::Platform {
@@ -82,7 +83,8 @@ class IronSourceHelper final : public InterstitialCappingChecker,
  private:
   // The environment that owns the bridge (and so outlives it).
   Platform::Environment& environment_;
-  mutable std::mutex mutex_;  // guards the start state below: start() may run on any thread
+  // Guards the start state below: start() may run on any thread.
+  mutable Rx::ConfinableMutex mutex_{"IronSourceHelper"};
   bool started_ = false;
   std::function<void()> startCompletionHandler_;
   std::shared_ptr<ISRewardedVideoHandler> rewardedVideoHandler_;

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "QVRAdKit/Rx/Observable.h"
 
 namespace QVRAdKit::Rx::detail {
@@ -134,7 +135,7 @@ class FlatMapSink final : public Cancelable,
 
   const ObserverPtr<U> downstream_;
   F makeInner_;
-  std::mutex mutex_;
+  ConfinableMutex mutex_{"FlatMapSink"};
   bool stopped_ = false;
   bool outerDone_ = false;
   std::uint64_t nextId_ = 0;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "QVRAdKit/Rx/Observable.h"
 #include "QVRAdKit/Rx/detail/FlatMap.h"
 #include "QVRAdKit/Rx/detail/SubscriptionSink.h"
@@ -120,7 +121,7 @@ class DistinctObserver final : public ForwardingObserver<T, T> {
   }
 
  private:
-  std::mutex mutex_;
+  ConfinableMutex mutex_{"DistinctObserver"};
   std::optional<T> last_;
 };
 

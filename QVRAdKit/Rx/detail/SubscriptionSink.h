@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 
+#include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "QVRAdKit/Rx/Disposable.h"
 #include "QVRAdKit/Rx/Observer.h"
 
@@ -58,7 +59,7 @@ class SubscriptionSink final : public Observer<T>, public Cancelable {
  private:
   const ObserverPtr<T> downstream_;
   std::atomic<bool> stopped_{false};
-  std::mutex mutex_;
+  ConfinableMutex mutex_{"SubscriptionSink"};
   bool disposed_ = false;
   Disposable upstream_;
   std::function<void()> onDisposed_;

@@ -49,27 +49,38 @@ void fittingReads(const LayoutProblem& problem, std::vector<double>& reads) {
   for (const View* view : problem.keepFrames) addRect(view->frame());
 }
 
+// A problem and the solutions of its solves.
+struct ProblemSpace {
+  LayoutProblem problem;
+  LayoutSolution across;
+  LayoutSolution solution;
+  std::vector<double> reads;  // what a fitting solve read, while views inside ask their own
+};
+
 // Problems reused by the thread's solves, one per nesting depth (a solve asks the fitting
 // questions of views inside, which solve in turn), so that their vectors keep their storage.
 class ProblemLease {
  public:
   ProblemLease() {
-    if (problems.size() <= depth) problems.push_back(std::make_unique<LayoutProblem>());
-    problem_ = problems[depth].get();
+    if (spaces.size() <= depth) spaces.push_back(std::make_unique<ProblemSpace>());
+    space_ = spaces[depth].get();
     ++depth;
-    problem_->clear();
+    space_->problem.clear();
   }
   ~ProblemLease() { --depth; }
   ProblemLease(const ProblemLease&) = delete;
   ProblemLease& operator=(const ProblemLease&) = delete;
-  [[nodiscard]] LayoutProblem& problem() const { return *problem_; }
+  [[nodiscard]] LayoutProblem& problem() const { return space_->problem; }
+  [[nodiscard]] LayoutSolution& across() const { return space_->across; }
+  [[nodiscard]] LayoutSolution& solution() const { return space_->solution; }
+  [[nodiscard]] std::vector<double>& reads() const { return space_->reads; }
 
  private:
-  static thread_local std::vector<std::unique_ptr<LayoutProblem>> problems;
+  static thread_local std::vector<std::unique_ptr<ProblemSpace>> spaces;
   static thread_local std::size_t depth;
-  LayoutProblem* problem_;
+  ProblemSpace* space_;
 };
-thread_local std::vector<std::unique_ptr<LayoutProblem>> ProblemLease::problems;
+thread_local std::vector<std::unique_ptr<ProblemSpace>> ProblemLease::spaces;
 thread_local std::size_t ProblemLease::depth = 0;
 
 // The last few fitting solves of this thread (layout runs on the main queue).
@@ -146,7 +157,8 @@ std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, const S
              : 0.0;
 }
 
-LayoutSolution LayoutEngine::solveWithContent(LayoutProblem& problem) {
+const LayoutSolution& LayoutEngine::solveWithContent(LayoutProblem& problem, LayoutSolution& across,
+                                                     LayoutSolution& solution) {
   if (problem.intrinsic.size() != problem.unknowns.size()) {
     problem.intrinsic.clear();
     for (const View* view : problem.unknowns) {
@@ -160,13 +172,13 @@ LayoutSolution LayoutEngine::solveWithContent(LayoutProblem& problem) {
     // Each axis on its own: the widths first, then the heights with every content measured at
     // the width it got. The same optimum as one joint solve, in two smaller ones.
     problem.axis = LayoutAxis::horizontal;
-    const LayoutSolution across = solveLayout(problem);
+    solveLayout(problem, across);
     for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
       if (problem.contentHeights[i] < 0) continue;
       problem.contentHeights[i] = problem.unknowns[i]->heightForWidth(across.frames[i].width());
     }
     problem.axis = LayoutAxis::vertical;
-    LayoutSolution solution = solveLayout(problem);
+    solveLayout(problem, solution);
     problem.axis.reset();
     for (std::size_t i = 0; i < solution.frames.size(); ++i) {
       solution.frames[i].origin.x = across.frames[i].origin.x;
@@ -187,7 +199,7 @@ LayoutSolution LayoutEngine::solveWithContent(LayoutProblem& problem) {
   }
   // A width tied to a height: solve both axes together, again while a content height at the
   // width found differs from the one used.
-  LayoutSolution solution = solveLayout(problem);
+  solveLayout(problem, solution);
   problem.reportConflicts = false;  // the same required constraints: reported once
   for (int round = 0; round < kContentRounds; ++round) {
     bool changed = false;
@@ -200,7 +212,7 @@ LayoutSolution LayoutEngine::solveWithContent(LayoutProblem& problem) {
       }
     }
     if (!changed) break;
-    solution = solveLayout(problem);
+    solveLayout(problem, solution);
   }
   return solution;
 }
@@ -231,18 +243,31 @@ void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& 
     problem.unknowns.push_back(child.get());
   }
   if (problem.unknowns.empty()) return;
-  const View* root = rootOf(parent);
-  problem.resolve = [&](const LayoutConstraint::Item& item) -> std::optional<Rect> {
+  // Captured as one reference, so that the resolver fits in the function object itself.
+  struct {
+    const View* root;
+    const View* parent;
+    const LayoutProblem* problem;
+    // The parent's bounds in its own coordinates, the most common answer, worked out once:
+    // nothing moves while the problem is solved.
+    std::optional<Rect> parentBounds;
+  } context{rootOf(parent), &parent, &problem, std::nullopt};
+  problem.resolve = [&context](const LayoutConstraint::Item& item) -> std::optional<Rect> {
     auto view = item.view.lock();
-    if (!view || rootOf(*view) != root) return std::nullopt;
+    if (!view) return std::nullopt;
+    const bool parentBounds = view.get() == context.parent && !item.safeAreaGuide;
+    if (parentBounds && context.parentBounds) return context.parentBounds;
+    if (rootOf(*view) != context.root) return std::nullopt;
     // A tie to a view inside one being solved places that view, in its own parent's pass.
-    for (const View* unknown : problem.unknowns) {
+    for (const View* unknown : context.problem->unknowns) {
       if (view->isDescendant(*unknown)) return std::nullopt;
     }
     const Rect local = item.safeAreaGuide ? LayoutGuide(view).layoutFrame() : view->bounds();
-    return view->convert(local, &parent);
+    const Rect rect = view->convert(local, context.parent);
+    if (parentBounds) context.parentBounds = rect;
+    return rect;
   };
-  const LayoutSolution solution = solveWithContent(problem);
+  const LayoutSolution& solution = solveWithContent(problem, lease.across(), lease.solution());
   if (!solution.undetermined.empty()) reportUndetermined(solution.undetermined);
   for (std::size_t i = 0; i < problem.unknowns.size(); ++i) {
     const View* view = problem.unknowns[i];
@@ -294,7 +319,8 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
     }
   }
   // Solving asks the fitting questions of views inside, which reuse the buffer: keep a copy.
-  std::vector<double> solved = asked;
+  std::vector<double>& solved = lease.reads();
+  solved.assign(asked.begin(), asked.end());
   problem.pins = {{0, LayoutAttribute::left, 0, std::nullopt},
                   {0, LayoutAttribute::top, 0, std::nullopt},
                   {0, LayoutAttribute::width, width, std::nullopt},
@@ -305,13 +331,13 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
   };
   problem.reportConflicts = false;  // the layout pass reports them
   problem.findUndetermined = false;
-  const LayoutSolution solution = solveWithContent(problem);
+  const LayoutSolution& solution = solveWithContent(problem, lease.across(), lease.solution());
   const double height = solution.frames.front().height();
   KeptFitting& kept = keptFittings[nextKeptFitting];
   kept.view = &view;
   kept.width = width;
   kept.stamp = stamp;
-  kept.reads.swap(solved);
+  kept.reads.assign(solved.begin(), solved.end());
   kept.height = height;
   nextKeptFitting = (nextKeptFitting + 1) % kKeptFittings;
   return height;

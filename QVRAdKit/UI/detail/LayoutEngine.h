@@ -39,8 +39,10 @@ class LayoutEngine {
   static std::optional<double> fittingHeightAlone(const View& view, const Size& intrinsic,
                                                   double width);
   // Solves, then solves again while a view's content height at the width it got differs from the
-  // one used (a label's height follows its width).
-  static LayoutSolution solveWithContent(LayoutProblem& problem);
+  // one used (a label's height follows its width). The answer is written into solution; across
+  // holds the widths of a solve by axes. Both keep their storage from one question to the next.
+  static const LayoutSolution& solveWithContent(LayoutProblem& problem, LayoutSolution& across,
+                                                LayoutSolution& solution);
 };
 
 }  // namespace QVRAdKit::UI::detail

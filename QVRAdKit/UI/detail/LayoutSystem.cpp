@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "QVRAdKit/Platform/ModuleFileText.h"
@@ -26,6 +28,46 @@ struct FrameVariables {
   Symbol top;
   Symbol width;
   Symbol height;
+};
+
+// A relation's expression, built in place: a constant and at most four terms (a relation ties
+// two attributes, each a position and perhaps a size). Terms on the same variable are merged and
+// numbers combined in the same order as LinearExpression does, so the system comes out the same.
+class Expression {
+ public:
+  using Term = LinearExpression::Term;
+
+  Expression() = default;
+  explicit Expression(double constant) : constant_(constant) {}
+
+  [[nodiscard]] double constant() const { return constant_; }
+  [[nodiscard]] std::span<const Term> terms() const { return {terms_.data(), count_}; }
+
+  Expression& add(double value) {
+    constant_ += value;
+    return *this;
+  }
+  Expression& add(Symbol variable, double coefficient) {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (terms_[i].first == variable) {
+        terms_[i].second += coefficient;
+        return *this;
+      }
+    }
+    terms_.at(count_) = {variable, coefficient};  // four at most, as said above
+    ++count_;
+    return *this;
+  }
+  Expression& add(const Expression& other, double factor) {
+    constant_ += other.constant_ * factor;
+    for (const auto& [variable, coefficient] : other.terms()) add(variable, coefficient * factor);
+    return *this;
+  }
+
+ private:
+  double constant_ = 0;
+  std::array<Term, 4> terms_;
+  std::size_t count_ = 0;
 };
 
 const char* attributeName(LayoutAttribute attribute) {
@@ -115,8 +157,8 @@ void reportConflict(const LayoutConstraint& constraint) {
 }
 
 // A view's frame as variables, with its safe-area insets when the item names its guide.
-LinearExpression unknownAttribute(const FrameVariables& frame, const View& view,
-                                  const LayoutConstraint::Item& item) {
+Expression unknownAttribute(const FrameVariables& frame, const View& view,
+                            const LayoutConstraint::Item& item) {
   const bool horizontal = isHorizontal(item.attribute);
   const Symbol start = horizontal ? frame.left : frame.top;
   const Symbol size = horizontal ? frame.width : frame.height;
@@ -127,7 +169,7 @@ LinearExpression unknownAttribute(const FrameVariables& frame, const View& view,
     before = horizontal ? insets.left : insets.top;
     after = horizontal ? insets.right : insets.bottom;
   }
-  LinearExpression expression;
+  Expression expression;
   switch (partOf(item.attribute)) {
     case Part::start:
       expression.add(start, 1).add(before);
@@ -145,11 +187,11 @@ LinearExpression unknownAttribute(const FrameVariables& frame, const View& view,
   return expression;
 }
 
-LinearExpression attributeOf(const FrameVariables& frame, LayoutAttribute attribute) {
+Expression attributeOf(const FrameVariables& frame, LayoutAttribute attribute) {
   const bool horizontal = isHorizontal(attribute);
   const Symbol start = horizontal ? frame.left : frame.top;
   const Symbol size = horizontal ? frame.width : frame.height;
-  LinearExpression expression;
+  Expression expression;
   switch (partOf(attribute)) {
     case Part::start:
       expression.add(start, 1);
@@ -180,7 +222,6 @@ struct Workspace {
   LinearSystem system;
   std::vector<const LayoutConstraint*> sources;  // per relation: the constraint it states
   std::vector<FrameVariables> variables;
-  std::vector<const LayoutConstraint*> constraints;
   SimplexSolver solver;
 };
 
@@ -193,7 +234,10 @@ struct KeptSolve {
   LinearSystem system;
   LinearSystem::Solution solution;
 };
-constexpr std::size_t kKeptSolves = 16;
+// A banner's systems differ by the heights its content takes, which come in a few sizes however
+// many texts it shows: each height brings a fitting system and a layout system or two, so room
+// for a few heights' worth is kept.
+constexpr std::size_t kKeptSolves = 32;
 
 const LinearSystem::Solution& solveKept(Workspace& work, bool findUndetermined) {
   thread_local std::array<KeptSolve, kKeptSolves> kept;
@@ -227,18 +271,33 @@ double contentWeight(float priority) {
   return priority - kContentBelowConstraint;
 }
 
-double defaultSizeWeight(std::size_t index) {
+namespace {
+
+double computeDefaultSizeWeight(std::size_t index) {
   // Distinct per view (a low-discrepancy sequence in [1, 1.5)), so that two views left equally
   // free do not tie.
   const double spread = std::fmod(static_cast<double>(index) * 0.6180339887498949, 1.0);
   return kDefaultSizeWeight * (1.0 + 0.5 * spread);
 }
 
+}  // namespace
+
+double defaultSizeWeight(std::size_t index) {
+  // Every system asks for the first few: worked out once.
+  constexpr std::size_t kTabulated = 32;
+  static const std::array<double, kTabulated> table = [] {
+    std::array<double, kTabulated> weights{};
+    for (std::size_t i = 0; i < kTabulated; ++i) weights[i] = computeDefaultSizeWeight(i);
+    return weights;
+  }();
+  return index < kTabulated ? table[index] : computeDefaultSizeWeight(index);
+}
+
 double defaultPositionWeight(std::size_t index) {
   return defaultSizeWeight(index) / 2;
 }
 
-LayoutSolution solveLayout(const LayoutProblem& problem) {
+void solveLayout(LayoutProblem& problem, LayoutSolution& solution) {
   // The thread's workspace, emptied for each system so that its storage is reused; a solve
   // started while another runs (none does today) gets one of its own.
   thread_local Workspace kept;
@@ -256,9 +315,9 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
   LinearSystem& system = work.system;
   system.clear();
   work.sources.clear();
-  const auto addRelation = [&](const LinearExpression& expression, LayoutRelation relation,
+  const auto addRelation = [&](const Expression& expression, LayoutRelation relation,
                                std::optional<double> weight, const LayoutConstraint* source) {
-    system.add(expression, relation, weight);
+    system.add(expression.constant(), expression.terms(), relation, weight);
     work.sources.push_back(source);
   };
 
@@ -285,7 +344,7 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
 
   for (const LayoutProblem::Pin& pin : problem.pins) {
     if (!onAxis(isHorizontal(pin.attribute))) continue;
-    LinearExpression expression = attributeOf(variables[pin.unknown], pin.attribute);
+    Expression expression = attributeOf(variables[pin.unknown], pin.attribute);
     expression.add(-pin.value);
     addRelation(expression, LayoutRelation::equal, pin.weight, nullptr);
   }
@@ -298,61 +357,68 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     const FrameVariables& theirs = variables[*parentIndex];
     const Rect frame = view->frame();
     if (onAxis(true)) {
-      addRelation(LinearExpression(-frame.minX()).add(mine.left, 1).add(theirs.left, -1),
+      addRelation(Expression(-frame.minX()).add(mine.left, 1).add(theirs.left, -1),
                   LayoutRelation::equal, std::nullopt, nullptr);
-      addRelation(LinearExpression(-frame.width()).add(mine.width, 1), LayoutRelation::equal,
+      addRelation(Expression(-frame.width()).add(mine.width, 1), LayoutRelation::equal,
                   std::nullopt, nullptr);
     }
     if (onAxis(false)) {
-      addRelation(LinearExpression(-frame.minY()).add(mine.top, 1).add(theirs.top, -1),
+      addRelation(Expression(-frame.minY()).add(mine.top, 1).add(theirs.top, -1),
                   LayoutRelation::equal, std::nullopt, nullptr);
-      addRelation(LinearExpression(-frame.height()).add(mine.height, 1), LayoutRelation::equal,
+      addRelation(Expression(-frame.height()).add(mine.height, 1), LayoutRelation::equal,
                   std::nullopt, nullptr);
     }
   }
 
-  // The constraints, each once, in activation order.
+  // The constraints, each once, in activation order: collected by the problem's first solve
+  // and reused by the next ones (the other axis, another round of content heights).
   // Each active constraint has an activation order of its own, so sorting by it puts the copies
   // of a constraint held by both its views next to each other.
-  std::vector<const LayoutConstraint*>& constraints = work.constraints;
-  constraints.clear();
-  for (const View* view : problem.unknowns) {
-    for (const auto& constraint : view->constraints()) {
-      if (constraint->isActive()) constraints.push_back(constraint.get());
+  std::vector<const LayoutConstraint*>& constraints = problem.constraints;
+  if (!problem.constraintsCollected) {
+    constraints.clear();
+    for (const View* view : problem.unknowns) {
+      for (const auto& constraint : view->constraints()) {
+        if (constraint->isActive()) constraints.push_back(constraint.get());
+      }
     }
+    std::sort(constraints.begin(), constraints.end(),
+              [](const LayoutConstraint* l, const LayoutConstraint* r) {
+                return l->activationOrder() < r->activationOrder();
+              });
+    constraints.erase(std::unique(constraints.begin(), constraints.end()), constraints.end());
+    problem.constraintsCollected = true;
   }
-  std::sort(constraints.begin(), constraints.end(),
-            [](const LayoutConstraint* l, const LayoutConstraint* r) {
-              return l->activationOrder() < r->activationOrder();
-            });
-  constraints.erase(std::unique(constraints.begin(), constraints.end()), constraints.end());
-  const auto side = [&](const LayoutConstraint::Item& item) -> std::optional<LinearExpression> {
+  // The item as an expression, into out; false leaves the constraint out.
+  const auto side = [&](const LayoutConstraint::Item& item, Expression& out) {
     auto view = item.view.lock();
-    if (!view) return std::nullopt;
+    if (!view) return false;
     if (const auto index = indexOf(view.get())) {
-      return unknownAttribute(variables[*index], *view, item);
+      out = unknownAttribute(variables[*index], *view, item);
+      return true;
     }
     const std::optional<Rect> rect = problem.resolve(item);
-    if (!rect) return std::nullopt;
-    return LinearExpression(attributeValue(*rect, item.attribute));
+    if (!rect) return false;
+    out = Expression(attributeValue(*rect, item.attribute));
+    return true;
   };
+  Expression expression;
+  Expression other;
   for (const LayoutConstraint* constraint : constraints) {
     // With one axis, the caller has made sure no constraint mixes them.
     if (!onAxis(isHorizontal(constraint->firstItem().attribute))) continue;
-    std::optional<LinearExpression> expression = side(constraint->firstItem());
-    if (!expression) continue;
+    if (!side(constraint->firstItem(), expression)) continue;
     if (const auto& second = constraint->secondItem()) {
-      const std::optional<LinearExpression> other = side(*second);
-      if (!other) continue;
-      expression->add(*other, -constraint->multiplier());
+      if (!side(*second, other)) continue;
+      expression.add(other, -constraint->multiplier());
     }
-    expression->add(-constraint->constant());
-    if (expression->terms().empty()) continue;  // nothing unknown: nothing to solve
+    expression.add(-constraint->constant());
+    if (expression.terms().empty()) continue;  // nothing unknown: nothing to solve
     const float priority = constraint->priority();
     const std::optional<double> weight = priority >= LayoutPriority::required
                                              ? std::nullopt
                                              : std::optional<double>(constraintWeight(priority));
-    addRelation(*expression, constraint->relation(), weight, constraint);
+    addRelation(expression, constraint->relation(), weight, constraint);
   }
 
   // Content sizes: hugging keeps the size from growing past the content, compression resistance
@@ -367,10 +433,11 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
       const double content = contents[horizontal ? 0 : 1];
       if (content < 0 || !onAxis(horizontal)) continue;
       const Symbol size = horizontal ? variables[i].width : variables[i].height;
-      const LinearExpression expression = LinearExpression(-content).add(size, 1);
-      addRelation(expression, LayoutRelation::greaterThanOrEqual,
+      Expression contentSize(-content);
+      contentSize.add(size, 1);
+      addRelation(contentSize, LayoutRelation::greaterThanOrEqual,
                   contentWeight(view.contentCompressionResistancePriority(axis)), nullptr);
-      addRelation(expression, LayoutRelation::lessThanOrEqual,
+      addRelation(contentSize, LayoutRelation::lessThanOrEqual,
                   contentWeight(view.contentHuggingPriority(axis)), nullptr);
     }
   }
@@ -379,13 +446,12 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     const FrameVariables& frame = variables[i];
     for (const Symbol size : {frame.width, frame.height}) {
       if (!size.valid()) continue;
-      addRelation(LinearExpression().add(size, 1), LayoutRelation::equal, defaultSizeWeight(i),
-                  nullptr);
+      addRelation(Expression().add(size, 1), LayoutRelation::equal, defaultSizeWeight(i), nullptr);
     }
     for (const Symbol position : {frame.left, frame.top}) {
       if (!position.valid()) continue;
-      addRelation(LinearExpression().add(position, 1), LayoutRelation::equal,
-                  defaultPositionWeight(i), nullptr);
+      addRelation(Expression().add(position, 1), LayoutRelation::equal, defaultPositionWeight(i),
+                  nullptr);
     }
   }
 
@@ -396,7 +462,8 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     }
   }
   const auto value = [&](Symbol variable) { return solved.values[variable.id]; };
-  LayoutSolution solution;
+  solution.frames.clear();
+  solution.undetermined.clear();
   solution.frames.reserve(variables.size());
   for (const FrameVariables& frame : variables) {
     // A size the relations make negative is shown as zero, where it starts.
@@ -404,7 +471,7 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
         {{tidy(value(frame.left)), tidy(value(frame.top))},
          {std::max(0.0, tidy(value(frame.width))), std::max(0.0, tidy(value(frame.height)))}});
   }
-  if (!problem.findUndetermined) return solution;
+  if (!problem.findUndetermined) return;
   const std::vector<Symbol>& open = solved.undetermined;
   for (std::size_t i = 0; i < variables.size(); ++i) {
     const FrameVariables& frame = variables[i];
@@ -413,7 +480,6 @@ LayoutSolution solveLayout(const LayoutProblem& problem) {
     });
     if (undetermined) solution.undetermined.push_back(problem.unknowns[i]);
   }
-  return solution;
 }
 
 }  // namespace QVRAdKit::UI::detail

@@ -61,6 +61,10 @@ struct LayoutProblem {
   // One axis only (for relations that never mix the axes, each axis is a problem of its own);
   // the other axis's coordinates come out as zero.
   std::optional<LayoutAxis> axis;
+  // The unknowns' active constraints, each once, in activation order: collected by the problem's
+  // first solve and reused by the next (the other axis, further rounds of content heights).
+  std::vector<const LayoutConstraint*> constraints;
+  bool constraintsCollected = false;
 
   // Back to a new problem's state, keeping the vectors' storage.
   void clear() {
@@ -73,6 +77,8 @@ struct LayoutProblem {
     reportConflicts = true;
     findUndetermined = true;
     axis.reset();
+    constraints.clear();
+    constraintsCollected = false;
   }
 };
 
@@ -81,7 +87,9 @@ struct LayoutSolution {
   std::vector<const View*> undetermined;  // unknowns whose frame the optimum leaves open
 };
 
-[[nodiscard]] LayoutSolution solveLayout(const LayoutProblem& problem);
+// Solves the problem into solution, reusing its storage. The first solve of a problem collects
+// its constraints into it.
+void solveLayout(LayoutProblem& problem, LayoutSolution& solution);
 
 // The weights the solver gives: a constraint of priority p, a content priority p, and the pull
 // towards zero on the index-th unknown's size and position.

@@ -15,11 +15,11 @@ bool same(double l, double r) {
   return std::bit_cast<std::uint64_t>(l) == std::bit_cast<std::uint64_t>(r);
 }
 
-// A multiplicative mix of one 64-bit word into the hash.
+// A multiplicative mix of one 64-bit word into the hash; the high bits, which the multiply
+// stirs most, are folded down once at the end (hash() only picks the systems to compare).
 void mix(std::uint64_t& hash, std::uint64_t word) {
   constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
   hash = (hash ^ word) * kGolden;
-  hash ^= hash >> 29U;
 }
 
 }  // namespace
@@ -34,11 +34,10 @@ Symbol LinearSystem::newVariable() {
   return Symbol{++variables_, Symbol::Kind::external};
 }
 
-std::size_t LinearSystem::add(const LinearExpression& expression, LayoutRelation relation,
-                              std::optional<double> weight) {
-  const auto terms = expression.terms();
-  relations_.push_back({expression.constant(), terms_.size(), terms.size(), relation, weight});
-  terms_.insert(terms_.end(), terms.begin(), terms.end());
+std::size_t LinearSystem::add(double constant, std::span<const LinearExpression::Term> terms,
+                              LayoutRelation relation, std::optional<double> weight) {
+  relations_.push_back({constant, terms_.size(), terms.size(), relation, weight});
+  for (const auto& term : terms) terms_.push_back(term);
   return relations_.size() - 1;
 }
 
@@ -72,10 +71,9 @@ std::uint64_t LinearSystem::hash() const {
     if (relation.weight) mix(hash, std::bit_cast<std::uint64_t>(*relation.weight));
   }
   for (const auto& [symbol, coefficient] : terms_) {
-    mix(hash, symbol.id);
-    mix(hash, std::bit_cast<std::uint64_t>(coefficient));
+    mix(hash, std::bit_cast<std::uint64_t>(coefficient) + symbol.id);
   }
-  return hash;
+  return hash ^ (hash >> 29U);
 }
 
 bool operator==(const LinearSystem& l, const LinearSystem& r) {

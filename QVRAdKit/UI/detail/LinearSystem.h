@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "QVRAdKit/UI/LayoutRelation.h"
@@ -34,7 +35,12 @@ class LinearSystem {
   Symbol newVariable();
   // Adds a relation; without a weight it is required. Returns its index.
   std::size_t add(const LinearExpression& expression, LayoutRelation relation,
-                  std::optional<double> weight);
+                  std::optional<double> weight) {
+    return add(expression.constant(), expression.terms(), relation, weight);
+  }
+  // The same with the expression given as its constant and terms.
+  std::size_t add(double constant, std::span<const LinearExpression::Term> terms,
+                  LayoutRelation relation, std::optional<double> weight);
 
   // Solves with the solver (emptied first) into solution, reusing its storage.
   void solve(SimplexSolver& solver, bool findUndetermined, Solution& solution) const;
