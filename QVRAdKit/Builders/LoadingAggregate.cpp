@@ -21,14 +21,18 @@ class LoadingAggregate::EntryObserver final : public Rx::Observer<bool> {
 void LoadingAggregate::watch(const std::string& key, const Rx::Observable<bool>& stream) {
   auto [found, inserted] = entries_.try_emplace(key);
   Entry& entry = found->second;
-  if (!inserted) {
+  if (inserted) {
+    entry.observer = std::make_shared<EntryObserver>(*this, entry);
+  } else {
+    // The key's observer serves the new stream too: once disposed, the old subscription passes
+    // nothing more on, even from an emission under way.
     entry.subscription.dispose();
     remove(entry);
-    entry = Entry();
+    entry.state = {};
   }
   ++withoutValue_;
   subscribing_ = true;
-  entry.subscription = stream.subscribe(std::make_shared<EntryObserver>(*this, entry));
+  entry.subscription = stream.subscribe(entry.observer);
   subscribing_ = false;
 }
 
@@ -64,33 +68,33 @@ void LoadingAggregate::restart() {
 }
 
 void LoadingAggregate::remove(const Entry& entry) {
-  if (!entry.hasValue) --withoutValue_;
-  if (entry.hasValue && entry.loading) --loadingCount_;
-  if (entry.ended) --endedCount_;
-  if (entry.failed) --failedCount_;
+  if (!entry.state.hasValue) --withoutValue_;
+  if (entry.state.hasValue && entry.state.loading) --loadingCount_;
+  if (entry.state.ended) --endedCount_;
+  if (entry.state.failed) --failedCount_;
 }
 
 void LoadingAggregate::next(Entry& entry, bool loading) {
-  if (!entry.hasValue) {
-    entry.hasValue = true;
+  if (!entry.state.hasValue) {
+    entry.state.hasValue = true;
     --withoutValue_;
-  } else if (entry.loading) {
+  } else if (entry.state.loading) {
     --loadingCount_;
   }
-  entry.loading = loading;
+  entry.state.loading = loading;
   if (loading) ++loadingCount_;
   if (!subscribing_) emitIfComplete();
 }
 
 void LoadingAggregate::ended(Entry& entry, bool failed) {
-  if (entry.ended) return;
-  entry.ended = true;
+  if (entry.state.ended) return;
+  entry.state.ended = true;
   ++endedCount_;
   if (!failed) {
     if (endedCount_ == entries_.size()) roundLive_ = false;
     return;
   }
-  entry.failed = true;
+  entry.state.failed = true;
   ++failedCount_;
   if (subscribing_ || !roundLive_) return;
   roundLive_ = false;

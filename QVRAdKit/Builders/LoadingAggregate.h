@@ -51,12 +51,17 @@ class LoadingAggregate {
 
  private:
   class EntryObserver;
-  struct Entry {
-    Rx::Disposable subscription;
+  struct EntryState {
     bool hasValue = false;
     bool loading = false;
     bool ended = false;  // completed or failed
     bool failed = false;
+  };
+  struct Entry {
+    Rx::Disposable subscription;
+    // Made once per key and kept for every stream watched under it.
+    std::shared_ptr<EntryObserver> observer;
+    EntryState state;
   };
 
   // Takes entry's share out of the counts.

@@ -51,7 +51,7 @@ class WaterfallAdBuilder : public Interface,
   void update(const std::vector<std::string>& adKeys) {
     QVR_CHECK_MAIN_QUEUE();
     adKeys_ = withoutDuplicates(adKeys);
-    std::unordered_map<std::string, AdEventAction> mapping;
+    AdsReporter::ActionMapping mapping;
     for (const auto& key : adKeys_) mapping.emplace(key, adEventAction_);
     reporter_->setAdUnitIdToActionMapping(std::move(mapping));
     waterfallService_->setAdKeys(adKeys_);

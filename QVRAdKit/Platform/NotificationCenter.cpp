@@ -1,5 +1,7 @@
 #include "QVRAdKit/Platform/NotificationCenter.h"
 
+#include <array>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -35,12 +37,17 @@ void NotificationCenter::removeObserver(std::uint64_t id) {
 
 void NotificationCenter::post(std::string_view name, const void* object) {
   struct Delivery {
-    std::uint64_t id;
+    std::uint64_t id = 0;
     std::shared_ptr<const Handler> handler;
     std::weak_ptr<const void> owner;
-    bool owned;
+    bool owned = false;
   };
-  std::vector<Delivery> deliveries;
+  // The observers to call, gathered under the lock: the first few wait on the stack, so a post
+  // to a handful of observers allocates nothing for them.
+  constexpr std::size_t kNearby = 8;
+  std::array<Delivery, kNearby> nearby;
+  std::vector<Delivery> more;
+  std::size_t count = 0;
   std::vector<std::shared_ptr<const Handler>> expired;  // destroyed without the lock
   {
     std::lock_guard lock(mutex_);
@@ -53,15 +60,21 @@ void NotificationCenter::post(std::string_view name, const void* object) {
       }
       if (registration.name == name &&
           (registration.object == nullptr || registration.object == object)) {
-        deliveries.push_back(
-            Delivery{it->first, registration.handler, registration.owner, registration.owned});
+        Delivery delivery{it->first, registration.handler, registration.owner, registration.owned};
+        if (count < kNearby) {
+          nearby[count] = std::move(delivery);
+        } else {
+          more.push_back(std::move(delivery));
+        }
+        ++count;
       }
       ++it;
     }
   }
 
   const Notification notification{std::string(name), object};
-  for (const Delivery& delivery : deliveries) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const Delivery& delivery = i < kNearby ? nearby[i] : more[i - kNearby];
     std::shared_ptr<const void> owner;
     if (delivery.owned) {
       owner = delivery.owner.lock();

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/Config/AdSource.h"
 #include "QVRAdKit/Platform/Error.h"
@@ -14,22 +15,20 @@ namespace QVRAdKit {
 
 class AdsReportable {
  public:
+  // Optional text the call only reads: the unit and the network class name are passed without a
+  // copy, so a report costs no allocation for them.
+  using Text = std::optional<std::string_view>;
+
   virtual ~AdsReportable() = default;
-  virtual void reportAdRequested(AdSource source, const std::optional<std::string>& unitID,
-                                 const std::string& uuid) = 0;
-  virtual void reportAdLoaded(AdSource source, const std::optional<std::string>& unitID,
-                              const std::string& uuid,
-                              const std::optional<std::string>& networkClassName) = 0;
-  virtual void reportAdFailed(AdSource source, const std::optional<std::string>& unitID,
-                              const std::string& uuid,
-                              const std::optional<std::string>& networkClassName,
-                              const Platform::Error& error) = 0;
-  virtual void reportAdOpened(AdSource source, const std::optional<std::string>& unitID,
-                              const std::string& uuid,
-                              const std::optional<std::string>& networkClassName) = 0;
-  virtual void reportAdViewed(AdSource source, const std::optional<std::string>& unitID,
-                              const std::string& uuid,
-                              const std::optional<std::string>& networkClassName,
+  virtual void reportAdRequested(AdSource source, Text unitID, const std::string& uuid) = 0;
+  virtual void reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
+                              Text networkClassName) = 0;
+  virtual void reportAdFailed(AdSource source, Text unitID, const std::string& uuid,
+                              Text networkClassName, const Platform::Error& error) = 0;
+  virtual void reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
+                              Text networkClassName) = 0;
+  virtual void reportAdViewed(AdSource source, Text unitID, const std::string& uuid,
+                              Text networkClassName,
                               const std::optional<Platform::Error>& error) = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "QVRAdKit/Reporting/AdsReporter.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -29,19 +30,18 @@ AdsReporter::AdsReporter(std::shared_ptr<QVReporting> reporting,
                          std::shared_ptr<const Platform::Clock> clock)
     : reporting_(std::move(reporting)), clock_(std::move(clock)) {}
 
-void AdsReporter::setAdUnitIdToActionMapping(
-    std::unordered_map<std::string, AdEventAction> mapping) {
+void AdsReporter::setAdUnitIdToActionMapping(ActionMapping mapping) {
   adUnitIdToActionMapping_ = std::move(mapping);
 }
 
-std::optional<AdEventAction> AdsReporter::action(const std::optional<std::string>& unitID) const {
+std::optional<AdEventAction> AdsReporter::action(Text unitID) const {
   if (!unitID || unitID->empty() || adUnitIdToActionMapping_.empty()) return std::nullopt;
   auto found = adUnitIdToActionMapping_.find(*unitID);
   if (found == adUnitIdToActionMapping_.end()) return std::nullopt;
   return found->second;
 }
 
-std::int64_t AdsReporter::elapsedMilliseconds(const std::string& uuid) const {
+std::int64_t AdsReporter::elapsedMilliseconds(std::string_view uuid) const {
   auto found = durations_.find(uuid);
   if (found == durations_.end()) return 0;
   const double milliseconds = std::abs(clock_->now().timeIntervalSince(found->second)) * 1000.0;
@@ -55,17 +55,22 @@ std::int64_t AdsReporter::elapsedMilliseconds(const std::string& uuid) const {
 }
 
 template <typename Fill>
-void AdsReporter::send(std::string_view name, const Fill& fill) {
+void AdsReporter::send(RecordKind kind, std::string_view name, const Fill& fill) {
   if (!reporting_) return;
-  const std::shared_ptr<RecordBuffer> buffer = buffer_;
-  if (buffer->inUse) {
+  struct Record {
+    ReportingObject object;
+    bool inUse = false;
+  };
+  thread_local std::array<Record, static_cast<std::size_t>(RecordKind::count)> records;
+  Record& record = records[static_cast<std::size_t>(kind)];
+  if (record.inUse) {
     ReportingObject nested;
     ReportingObjectFiller out(nested, name);
     fill(out);
     reporting_->track(nested);
     return;
   }
-  ReportingObjectFiller out(buffer->record, name);
+  ReportingObjectFiller out(record.object, name);
   fill(out);
   out.finish();
   struct InUse {
@@ -74,55 +79,56 @@ void AdsReporter::send(std::string_view name, const Fill& fill) {
     ~InUse() { flag = false; }
     InUse(const InUse&) = delete;
     InUse& operator=(const InUse&) = delete;
-  } inUse(buffer->inUse);
-  reporting_->track(buffer->record);
+  } inUse(record.inUse);
+  reporting_->track(record.object);
 }
 
-void AdsReporter::stamp(const std::string& uuid) {
-  durations_.insert_or_assign(uuid, clock_->now());
+void AdsReporter::stamp(std::string_view uuid) {
+  const Platform::Date now = clock_->now();
+  // Looked up first, so that a new key is made only for a new ad object: the map's memory is not
+  // given back.
+  if (auto found = durations_.find(uuid); found != durations_.end()) {
+    found->second = now;
+    return;
+  }
+  durations_.emplace(uuid, now);
 }
 
-void AdsReporter::reportAdRequested(AdSource source, const std::optional<std::string>& unitID,
-                                    const std::string& uuid) {
+void AdsReporter::reportAdRequested(AdSource source, Text unitID, const std::string& uuid) {
   stamp(uuid);
-  send(AdRequestedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::requested, AdRequestedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, nullptr, eventSource(source), action(unitID));
   });
 }
 
-void AdsReporter::reportAdLoaded(AdSource source, const std::optional<std::string>& unitID,
-                                 const std::string& uuid,
-                                 const std::optional<std::string>& networkClassName) {
-  send(AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
+void AdsReporter::reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
+                                 Text networkClassName) {
+  send(RecordKind::loaded, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
     AdEventOutcome::write(out, 0, nullptr, elapsedMilliseconds(uuid));
   });
 }
 
-void AdsReporter::reportAdFailed(AdSource source, const std::optional<std::string>& unitID,
-                                 const std::string& uuid,
-                                 const std::optional<std::string>& networkClassName,
-                                 const Platform::Error& error) {
-  send(AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
+void AdsReporter::reportAdFailed(AdSource source, Text unitID, const std::string& uuid,
+                                 Text networkClassName, const Platform::Error& error) {
+  send(RecordKind::failed, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
     AdEventOutcome::write(out, error.code, &error, elapsedMilliseconds(uuid));
   });
 }
 
-void AdsReporter::reportAdOpened(AdSource source, const std::optional<std::string>& unitID,
-                                 const std::string& uuid,
-                                 const std::optional<std::string>& networkClassName) {
+void AdsReporter::reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
+                                 Text networkClassName) {
   stamp(uuid);
-  send(AdOpenedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::opened, AdOpenedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
   });
 }
 
-void AdsReporter::reportAdViewed(AdSource source, const std::optional<std::string>& unitID,
-                                 const std::string& uuid,
-                                 const std::optional<std::string>& networkClassName,
+void AdsReporter::reportAdViewed(AdSource source, Text unitID, const std::string& uuid,
+                                 Text networkClassName,
                                  const std::optional<Platform::Error>& error) {
-  send(AdViewedEvent::kName, [&](ReportingObjectFiller& out) {
+  send(RecordKind::viewed, AdViewedEvent::kName, [&](ReportingObjectFiller& out) {
     AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
     AdEventOutcome::write(out, error ? error->code : 0, error ? &*error : nullptr,
                           elapsedMilliseconds(uuid));

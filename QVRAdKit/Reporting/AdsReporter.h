@@ -10,8 +10,11 @@
 //   reporter->reportAdRequested(AdSource::adMob, "unit-1", ad.uuid);
 // Threading: main queue only, like the ad objects that call it.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,70 +31,74 @@ namespace QVRAdKit {
 
 class AdsReporter final : public AdsReportable {
  public:
+  // Hashes keys by their text, so a key given as a view is looked up without a copy.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  using ActionMapping = std::unordered_map<std::string, AdEventAction, TextHash, std::equal_to<>>;
+
   AdsReporter(std::shared_ptr<QVReporting> reporting, std::shared_ptr<const Platform::Clock> clock);
   AdsReporter(const AdsReporter&) = delete;
   AdsReporter& operator=(const AdsReporter&) = delete;
 
-  [[nodiscard]] const std::unordered_map<std::string, AdEventAction>& adUnitIdToActionMapping()
-      const {
+  [[nodiscard]] const ActionMapping& adUnitIdToActionMapping() const {
     return adUnitIdToActionMapping_;
   }
   // Replaces the whole mapping: keys that are not in the new one no longer yield an action.
-  void setAdUnitIdToActionMapping(std::unordered_map<std::string, AdEventAction> mapping);
+  void setAdUnitIdToActionMapping(ActionMapping mapping);
   // When uuid was last requested or opened (where its next duration starts), if ever.
-  [[nodiscard]] std::optional<Platform::Date> lastStamp(const std::string& uuid) const {
+  [[nodiscard]] std::optional<Platform::Date> lastStamp(std::string_view uuid) const {
     auto found = durations_.find(uuid);
     return found == durations_.end() ? std::nullopt : std::optional(found->second);
   }
 
   // Stamps the request time of uuid, then sends the request event.
-  void reportAdRequested(AdSource source, const std::optional<std::string>& unitID,
-                         const std::string& uuid) override;
+  void reportAdRequested(AdSource source, Text unitID, const std::string& uuid) override;
   // A load event with code 0 and the time since uuid's last stamp.
-  void reportAdLoaded(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid,
-                      const std::optional<std::string>& networkClassName) override;
+  void reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
+                      Text networkClassName) override;
   // A load event carrying the error and its code, and the time since uuid's last stamp.
-  void reportAdFailed(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid, const std::optional<std::string>& networkClassName,
+  void reportAdFailed(AdSource source, Text unitID, const std::string& uuid, Text networkClassName,
                       const Platform::Error& error) override;
   // Stamps the opening time of uuid, then sends the opening event.
-  void reportAdOpened(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid,
-                      const std::optional<std::string>& networkClassName) override;
+  void reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
+                      Text networkClassName) override;
   // A view event with the time since the opening, and the error (code 0 without one).
-  void reportAdViewed(AdSource source, const std::optional<std::string>& unitID,
-                      const std::string& uuid, const std::optional<std::string>& networkClassName,
+  void reportAdViewed(AdSource source, Text unitID, const std::string& uuid, Text networkClassName,
                       const std::optional<Platform::Error>& error) override;
 
  private:
   // The action of unitID: only a present, non-empty key found (exactly) in a non-empty mapping
   // has one.
-  [[nodiscard]] std::optional<AdEventAction> action(const std::optional<std::string>& unitID) const;
+  [[nodiscard]] std::optional<AdEventAction> action(Text unitID) const;
   // Milliseconds between now and uuid's last stamp, as an absolute value (a clock set backwards
   // still gives a non-negative duration); 0 when uuid was never stamped.
-  [[nodiscard]] std::int64_t elapsedMilliseconds(const std::string& uuid) const;
-  void stamp(const std::string& uuid);
-  // Fills a record under name with fill(ReportingObjectFiller&) and hands it to the sink (none
-  // when the reporter was made without one). The record is the reporter's own, refilled for every
-  // event; an event reported while the sink still handles another (a sink that makes the module
-  // report again) gets a fresh record, so the one the sink holds does not change under it.
+  [[nodiscard]] std::int64_t elapsedMilliseconds(std::string_view uuid) const;
+  void stamp(std::string_view uuid);
+  // The kinds of record. Each kind is refilled in a record of its own, kept per thread and shared
+  // by every reporter there, so its parameters keep their places (and their text its memory) from
+  // one event to the next, also across the reporters of successive sessions.
+  enum class RecordKind : std::size_t { requested, loaded, failed, opened, viewed, count };
+  // Fills the record of kind under name with fill(ReportingObjectFiller&) and hands it to the sink
+  // (none when the reporter was made without one). An event reported while the sink still handles
+  // another of the same kind (a sink that makes the module report again) gets a fresh record, so
+  // the one the sink holds does not change under it.
   template <typename Fill>
-  void send(std::string_view name, const Fill& fill);
-
-  // The reused record, shared with the call that fills it: a sink that ends the reporter's life
-  // does not end the record it is reading.
-  struct RecordBuffer {
-    ReportingObject record;
-    bool inUse = false;
-  };
+  void send(RecordKind kind, std::string_view name, const Fill& fill);
 
   std::shared_ptr<QVReporting> reporting_;
   std::shared_ptr<const Platform::Clock> clock_;
-  std::unordered_map<std::string, AdEventAction> adUnitIdToActionMapping_;
-  // Per ad object: the moment of its last request or opening. Overwritten, never removed.
-  std::unordered_map<std::string, Platform::Date> durations_;
-  std::shared_ptr<RecordBuffer> buffer_ = std::make_shared<RecordBuffer>();
+  ActionMapping adUnitIdToActionMapping_;
+  // Per ad object: the moment of its last request or opening. Overwritten, never removed, so its
+  // entries are carved from chunks of the reporter's own that only grow (a new ad object costs no
+  // allocation of its own), and a memory given back is simply left there. Declared before the
+  // map, which is destroyed first.
+  std::pmr::monotonic_buffer_resource durationsMemory_;
+  std::pmr::unordered_map<std::pmr::string, Platform::Date, TextHash, std::equal_to<>> durations_{
+      &durationsMemory_};
 };
 
 }  // namespace QVRAdKit

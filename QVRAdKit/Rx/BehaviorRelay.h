@@ -20,9 +20,7 @@ class BehaviorRelay {
   [[nodiscard]] T value() const { return state_->value(); }
   // How many subscriptions are live; lets an owner or a test see who still listens.
   [[nodiscard]] std::size_t subscriberCount() const { return state_->subscriberCount(); }
-  [[nodiscard]] Observable<T> asObservable() const {
-    return Observable<T>(std::make_shared<detail::BehaviorProducer<T>>(state_));
-  }
+  [[nodiscard]] Observable<T> asObservable() const { return Observable<T>(state_); }
   // A callable that accepts into this relay's state; what bind() keeps.
   [[nodiscard]] detail::StateAcceptor<T> acceptor() const {
     return detail::StateAcceptor<T>(state_);

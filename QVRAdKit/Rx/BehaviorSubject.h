@@ -22,9 +22,7 @@ class BehaviorSubject {
 
   // The latest value (also after completion).
   [[nodiscard]] T value() const { return state_->value(); }
-  [[nodiscard]] Observable<T> asObservable() const {
-    return Observable<T>(std::make_shared<detail::BehaviorProducer<T>>(state_));
-  }
+  [[nodiscard]] Observable<T> asObservable() const { return Observable<T>(state_); }
 
  private:
   std::shared_ptr<detail::BehaviorState<T>> state_;

@@ -16,7 +16,7 @@ class SandboxAdCommon : public Base {
                   GoogleMobileAdsSandbox::RequestID id, GADResponseInfo info)
       : sandbox_(std::move(sandbox)), id_(id), info_(std::move(info)) {}
 
-  GADResponseInfo responseInfo() const override { return info_; }
+  const GADResponseInfo& responseInfo() const override { return info_; }
   std::shared_ptr<GADFullScreenContentDelegate> fullScreenContentDelegate() const override {
     return delegate_.lock();
   }

@@ -21,9 +21,7 @@ class StandInAd : public Ad, public std::enable_shared_from_this<StandInAd<Ad>> 
  public:
   explicit StandInAd(Platform::MainQueue& mainQueue) : mainQueue_(mainQueue) {}
 
-  [[nodiscard]] GADResponseInfo responseInfo() const override {
-    return {GADAdNetworkResponseInfo{kNetworkClassName}};
-  }
+  [[nodiscard]] const GADResponseInfo& responseInfo() const override { return responseInfo_; }
   [[nodiscard]] std::shared_ptr<GADFullScreenContentDelegate> fullScreenContentDelegate()
       const override {
     return delegate_.lock();
@@ -65,6 +63,7 @@ class StandInAd : public Ad, public std::enable_shared_from_this<StandInAd<Ad>> 
 
   Platform::MainQueue& mainQueue_;
   std::weak_ptr<GADFullScreenContentDelegate> delegate_;
+  const GADResponseInfo responseInfo_{GADAdNetworkResponseInfo{kNetworkClassName}};
   bool presented_ = false;
 };
 

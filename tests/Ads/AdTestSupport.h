@@ -44,6 +44,7 @@ struct Log : Strings {
   }
   Strings take() { return std::exchange(static_cast<Strings&>(*this), {}); }
   static std::string text(const std::optional<std::string>& s) { return s.value_or("nil"); }
+  static std::string text(const AdsReportable::Text& s) { return s ? std::string(*s) : "nil"; }
   static std::string text(const Platform::Error& e) {
     return e.domain + "#" + std::to_string(e.code);
   }
@@ -52,26 +53,24 @@ struct Log : Strings {
 // Records every report as "kind(source, unitID, uuid[, network][, error])".
 class RecordingReporter final : public AdsReportable {
  public:
-  using Text = std::optional<std::string>;
+  using Text = AdsReportable::Text;
   explicit RecordingReporter(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
-  void reportAdRequested(AdSource source, const Text& unit, const std::string& uuid) override {
+  void reportAdRequested(AdSource source, Text unit, const std::string& uuid) override {
     record("requested", source, unit, uuid, "");
   }
-  void reportAdLoaded(AdSource source, const Text& unit, const std::string& uuid,
-                      const Text& network) override {
+  void reportAdLoaded(AdSource source, Text unit, const std::string& uuid, Text network) override {
     record("loaded", source, unit, uuid, ", " + Log::text(network));
   }
-  void reportAdFailed(AdSource source, const Text& unit, const std::string& uuid,
-                      const Text& network, const Platform::Error& error) override {
+  void reportAdFailed(AdSource source, Text unit, const std::string& uuid, Text network,
+                      const Platform::Error& error) override {
     record("failed", source, unit, uuid, ", " + Log::text(network) + ", " + Log::text(error));
   }
-  void reportAdOpened(AdSource source, const Text& unit, const std::string& uuid,
-                      const Text& network) override {
+  void reportAdOpened(AdSource source, Text unit, const std::string& uuid, Text network) override {
     record("opened", source, unit, uuid, ", " + Log::text(network));
   }
-  void reportAdViewed(AdSource source, const Text& unit, const std::string& uuid,
-                      const Text& network, const std::optional<Platform::Error>& error) override {
+  void reportAdViewed(AdSource source, Text unit, const std::string& uuid, Text network,
+                      const std::optional<Platform::Error>& error) override {
     record("viewed", source, unit, uuid,
            ", " + Log::text(network) + (error ? ", " + Log::text(*error) : ""));
   }

@@ -42,9 +42,9 @@ class AppOpenAdBuilderTests : public ::testing::Test {
 TEST_F(AppOpenAdBuilderTests, EveryKeyReportsTheAppOpenActionAndKeysAloneLoadNothing) {
   auto builder = make(h.users, {"a", "b"}, /*start=*/false);
   EXPECT_EQ(builder->adKeys(), (Strings{"a", "b"}));
-  EXPECT_EQ(builder->reporter()->adUnitIdToActionMapping(),
-            (std::unordered_map<std::string, AdEventAction>{{"a", AdEventAction::appOpen},
-                                                            {"b", AdEventAction::appOpen}}));
+  EXPECT_EQ(
+      builder->reporter()->adUnitIdToActionMapping(),
+      (AdsReporter::ActionMapping{{"a", AdEventAction::appOpen}, {"b", AdEventAction::appOpen}}));
   EXPECT_TRUE(h.gma->requests().empty()) << "keys without start() load nothing";
 
   builder->start();

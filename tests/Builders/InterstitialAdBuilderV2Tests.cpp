@@ -119,8 +119,7 @@ TEST_F(InterstitialAdBuilderV2Tests, EachPlacementReportsItsOwnActionAndKeysAlon
     auto builder = make({key, "shared"}, false, AdSource::adMob, row.placement);
     EXPECT_EQ(builder->adKeys(), (Strings{key, "shared"}));
     EXPECT_EQ(builder->reporter()->adUnitIdToActionMapping(),
-              (std::unordered_map<std::string, AdEventAction>{{key, row.action},
-                                                              {"shared", row.action}}));
+              (AdsReporter::ActionMapping{{key, row.action}, {"shared", row.action}}));
     EXPECT_EQ(h.lastRequest(key), 0U) << "keys without start() load nothing";
     EXPECT_TRUE(builder->waterfallService()->adsCache().empty());
 

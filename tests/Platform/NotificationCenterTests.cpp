@@ -43,6 +43,22 @@ TEST_F(NotificationCenterTest, AnySenderAndSpecificSenderObservers) {
   EXPECT_EQ(calls, (Strings{"any Changed", "any Changed", "onlyB", "any Changed"}));
 }
 
+// A post gathers its first observers on the stack and the rest on the heap: many observers, one
+// of them removing a later one, still hear it once each, in the order they were added.
+TEST_F(NotificationCenterTest, ManyObserversEachHearAPostOnceInOrder) {
+  std::vector<std::uint64_t> ids;
+  for (int i = 0; i < 12; ++i) {
+    if (i == 9) {
+      center->addObserver("N", nullptr,
+                          [&](const Notification&) { center->removeObserver(ids[10]); });
+    }
+    ids.push_back(center->addObserver("N", nullptr, record(std::to_string(i))));
+  }
+  center->removeObserver(ids[3]);
+  center->post("N");
+  EXPECT_EQ(calls, (Strings{"0", "1", "2", "4", "5", "6", "7", "8", "9", "11"}));
+}
+
 TEST_F(NotificationCenterTest, ObserversAddedOrRemovedDuringPost) {
   std::uint64_t second = 0;
   std::uint64_t self = 0;

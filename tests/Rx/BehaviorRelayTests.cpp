@@ -30,6 +30,36 @@ TEST(BehaviorRelayTests, SubscriberGetsCurrentValueAtOnceThenEveryLaterValue) {
   EXPECT_EQ(distinct, (std::vector<int>{2, 3}));
 }
 
+// The subscriber list keeps two entries inline and moves to the heap beyond: growing and shrinking
+// across that boundary, in every order of disposal, reaches exactly the subscribers still there.
+TEST(BehaviorRelayTests, SubscribersComingAndGoingAcrossTheInlineRoomEachGetEveryValueOnce) {
+  const std::vector<std::vector<std::size_t>> disposalOrders = {
+      {0}, {0, 1}, {1, 0}, {0, 1, 2}, {2, 0, 1}, {1, 2, 0}, {3, 0, 2, 1}, {1, 3, 2, 0}};
+  for (const auto& order : disposalOrders) {
+    BehaviorRelay<int> relay(0);
+    std::vector<std::vector<int>> seen(order.size());
+    std::vector<Disposable> subscriptions;
+    for (auto& values : seen) {
+      subscriptions.push_back(
+          relay.asObservable().subscribe([&values](int v) { values.push_back(v); }));
+    }
+    std::vector<std::vector<int>> expected(order.size(), std::vector<int>{0});
+    std::vector<bool> live(order.size(), true);
+    for (std::size_t step = 0; step < order.size(); ++step) {
+      const int value = static_cast<int>(step) + 1;
+      relay.accept(value);
+      for (std::size_t i = 0; i < live.size(); ++i) {
+        if (live[i]) expected[i].push_back(value);
+      }
+      subscriptions[order[step]].dispose();
+      live[order[step]] = false;
+    }
+    relay.accept(-1);  // nobody is left
+    EXPECT_EQ(seen, expected) << "disposal order starting with " << order.front() << " of "
+                              << order.size();
+  }
+}
+
 TEST(BehaviorRelayTests, CallbacksMaySubscribeAndDisposeDuringARound) {
   BehaviorRelay<int> relay(0);
   std::vector<int> first, second, late;

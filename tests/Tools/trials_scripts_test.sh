@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # trials_scripts_test.sh QVR_SANDBOX: the ready scripts that spread a Monte Carlo run over
 # processes give, once merged, the same bytes as one run: GNU parallel with four processes at once,
-# and the Slurm array job's steps run by hand. Exit 77 (skipped) without GNU parallel.
+# and the Slurm array job's steps run by hand; the throughput script times runs and counts their
+# requests. Exit 77 (skipped) without GNU parallel.
 set -euo pipefail
 sandbox=$(realpath "$1")
 scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
@@ -39,5 +40,18 @@ wait
 FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" QVR_SANDBOX=$sandbox "$scripts/trials-slurm.sh" merge > /dev/null
 cmp -s "$work/one.txt" "$work/slurm/report.txt" || fail "Slurm text differs" "$work/one.txt" "$work/slurm/report.txt"
 cmp -s "$work/one.json" "$work/slurm/report.json" || fail "Slurm JSON differs" "$work/one.json" "$work/slurm/report.json"
+# The throughput script counts the requests of the run it times and reports the median rate.
+"$sandbox" --sessions 30 --seed 1 --json > "$work/thirty.json"
+requests=$(python3 -c 'import json,sys; print(sum(r["requests"] for r in json.load(open(sys.argv[1]))["placements"]))' "$work/thirty.json")
+"$scripts/throughput.sh" "$sandbox" 30 3 > "$work/throughput.txt"
+grep -q "^$requests requests per run; CPU seconds per run: [0-9.]* [0-9.]* [0-9.]*$" "$work/throughput.txt" ||
+  fail "throughput counts the run's requests" /dev/null "$work/throughput.txt"
+grep -Eq "^median: [0-9]+ simulated ad requests per CPU-second on .+" "$work/throughput.txt" ||
+  fail "throughput prints the median" /dev/null "$work/throughput.txt"
+if "$scripts/throughput.sh" "$work/none" 1 1 2> "$work/throughput.err"; then
+  fail "throughput refuses a missing program" /dev/null /dev/null
+fi
+grep -q "no program at" "$work/throughput.err" || fail "the refusal says why" /dev/null "$work/throughput.err"
+
 ((skipped)) && { echo "trials_scripts_test: GNU parallel missing (scripts/setup.sh): skipped its part"; exit 77; }
 echo "trials_scripts_test: passed"

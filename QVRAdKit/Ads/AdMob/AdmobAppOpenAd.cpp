@@ -13,14 +13,14 @@ namespace QVRAdKit {
 std::shared_ptr<AdmobAppOpenAd> AdmobAppOpenAd::create(Platform::Environment& environment,
                                                        std::string adUnitID,
                                                        std::shared_ptr<AdsReportable> reporter) {
-  std::shared_ptr<AdmobAppOpenAd> ad(
-      new AdmobAppOpenAd(environment, std::move(adUnitID), std::move(reporter)));
+  auto ad = std::make_shared<AdmobAppOpenAd>(ConstructionKey{}, environment, std::move(adUnitID),
+                                             std::move(reporter));
   ad->load();
   return ad;
 }
 
-AdmobAppOpenAd::AdmobAppOpenAd(Platform::Environment& environment, std::string adUnitID,
-                               std::shared_ptr<AdsReportable> reporter)
+AdmobAppOpenAd::AdmobAppOpenAd(ConstructionKey /*key*/, Platform::Environment& environment,
+                               std::string adUnitID, std::shared_ptr<AdsReportable> reporter)
     : uuid_(Platform::UUID::random().uuidString()),
       adUnitID_(std::move(adUnitID)),
       environment_(environment),
@@ -91,7 +91,7 @@ void AdmobAppOpenAd::present(const std::shared_ptr<Platform::ViewController>& ro
   }
 }
 
-std::optional<std::string> AdmobAppOpenAd::networkClassName() const {
+AdsReportable::Text AdmobAppOpenAd::networkClassName() const {
   return admobNetworkClassName(openAd_.get());
 }
 

@@ -31,7 +31,14 @@ namespace QVRAdKit {
 class AdmobAppOpenAd final : public AppOpenAd,
                              public GADFullScreenContentDelegate,
                              public std::enable_shared_from_this<AdmobAppOpenAd> {
+  struct ConstructionKey {
+    explicit ConstructionKey() = default;
+  };
+
  public:
+  // Made through create() only (the key is private), in one allocation with its control block.
+  AdmobAppOpenAd(ConstructionKey key, Platform::Environment& environment, std::string adUnitID,
+                 std::shared_ptr<AdsReportable> reporter);
   // A loaded ad is shown only while the whole hours of its age are below this (see isFresh()).
   static constexpr double kExpiryHours = 4;
   static constexpr Platform::TimeInterval kSecondsPerHour = 60 * 60;
@@ -77,14 +84,11 @@ class AdmobAppOpenAd final : public AppOpenAd,
                                                     const Platform::Error& error) override;
 
  private:
-  AdmobAppOpenAd(Platform::Environment& environment, std::string adUnitID,
-                 std::shared_ptr<AdsReportable> reporter);
-
   void load();
   void didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
                         const std::optional<Platform::Error>& error);
   [[nodiscard]] bool isFresh() const;
-  [[nodiscard]] std::optional<std::string> networkClassName() const;
+  [[nodiscard]] AdsReportable::Text networkClassName() const;
   template <class F>
   void notifyDelegate(F&& f) {
     if (auto listener = delegate_.lock()) f(*listener);

@@ -12,13 +12,14 @@ namespace QVRAdKit {
 std::shared_ptr<AdmobInterstitialAd> AdmobInterstitialAd::create(
     Platform::Environment& environment, std::string adUnitID,
     std::shared_ptr<AdsReportable> reporter) {
-  std::shared_ptr<AdmobInterstitialAd> ad(
-      new AdmobInterstitialAd(environment, std::move(adUnitID), std::move(reporter)));
+  auto ad = std::make_shared<AdmobInterstitialAd>(ConstructionKey{}, environment,
+                                                  std::move(adUnitID), std::move(reporter));
   ad->load();
   return ad;
 }
 
-AdmobInterstitialAd::AdmobInterstitialAd(Platform::Environment& environment, std::string adUnitID,
+AdmobInterstitialAd::AdmobInterstitialAd(ConstructionKey /*key*/,
+                                         Platform::Environment& environment, std::string adUnitID,
                                          std::shared_ptr<AdsReportable> reporter)
     : environment_(environment),
       reporter_(std::move(reporter)),
@@ -71,7 +72,7 @@ void AdmobInterstitialAd::present(
   if (interstitial_) interstitial_->presentFromRootViewController(rootViewController);
 }
 
-std::optional<std::string> AdmobInterstitialAd::networkClassName() const {
+AdsReportable::Text AdmobInterstitialAd::networkClassName() const {
   return admobNetworkClassName(interstitial_.get());
 }
 

@@ -25,7 +25,14 @@ class Environment;
 namespace QVRAdKit {
 
 class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenContentDelegate {
+  struct ConstructionKey {
+    explicit ConstructionKey() = default;
+  };
+
  public:
+  // Made through create() only (the key is private), in one allocation with its control block.
+  AdmobInterstitialAd(ConstructionKey key, Platform::Environment& environment, std::string adUnitID,
+                      std::shared_ptr<AdsReportable> reporter);
   // Creates the adapter and starts its load (created through here because the load completion
   // needs a weak pointer to the adapter).
   [[nodiscard]] static std::shared_ptr<AdmobInterstitialAd> create(
@@ -48,13 +55,10 @@ class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenCon
                                                     const Platform::Error& error) override;
 
  private:
-  AdmobInterstitialAd(Platform::Environment& environment, std::string adUnitID,
-                      std::shared_ptr<AdsReportable> reporter);
-
   void load();
   void didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad,
                         const std::optional<Platform::Error>& error);
-  [[nodiscard]] std::optional<std::string> networkClassName() const;
+  [[nodiscard]] AdsReportable::Text networkClassName() const;
 
   std::shared_ptr<GAMInterstitialAd> interstitial_;
   // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.

@@ -4,15 +4,17 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenPresentingAd.h"
 
 namespace QVRAdKit {
 
-[[nodiscard]] inline std::optional<std::string> admobNetworkClassName(
+// The name is a view into the ad's response information: valid while the ad lives.
+[[nodiscard]] inline std::optional<std::string_view> admobNetworkClassName(
     const GADFullScreenPresentingAd* ad) {
   if (!ad) return std::nullopt;
-  const GADResponseInfo info = ad->responseInfo();
+  const GADResponseInfo& info = ad->responseInfo();
   if (!info.loadedAdNetworkResponseInfo) return std::nullopt;
   return info.loadedAdNetworkResponseInfo->adNetworkClassName;
 }

@@ -13,11 +13,12 @@ namespace QVRAdKit {
 std::shared_ptr<AdmobRewardedVideoAd> AdmobRewardedVideoAd::create(
     Platform::Environment& environment, std::string adUnitID,
     std::shared_ptr<AdsReportable> reporter) {
-  return std::shared_ptr<AdmobRewardedVideoAd>(
-      new AdmobRewardedVideoAd(environment, std::move(adUnitID), std::move(reporter)));
+  return std::make_shared<AdmobRewardedVideoAd>(ConstructionKey{}, environment, std::move(adUnitID),
+                                                std::move(reporter));
 }
 
-AdmobRewardedVideoAd::AdmobRewardedVideoAd(Platform::Environment& environment, std::string adUnitID,
+AdmobRewardedVideoAd::AdmobRewardedVideoAd(ConstructionKey /*key*/,
+                                           Platform::Environment& environment, std::string adUnitID,
                                            std::shared_ptr<AdsReportable> reporter)
     : environment_(environment),
       reporter_(std::move(reporter)),
@@ -108,7 +109,7 @@ void AdmobRewardedVideoAd::didEarnReward(const GADRewardedAd& shownAd) {
   load();  // the next ad loads while this one is still on screen
 }
 
-std::optional<std::string> AdmobRewardedVideoAd::networkClassName() const {
+AdsReportable::Text AdmobRewardedVideoAd::networkClassName() const {
   return admobNetworkClassName(rewardedAd_.get());
 }
 

@@ -35,7 +35,14 @@ namespace QVRAdKit {
 class AdmobRewardedVideoAd final : public RewardedVideoAd,
                                    public GADFullScreenContentDelegate,
                                    public std::enable_shared_from_this<AdmobRewardedVideoAd> {
+  struct ConstructionKey {
+    explicit ConstructionKey() = default;
+  };
+
  public:
+  // Made through create() only (the key is private), in one allocation with its control block.
+  AdmobRewardedVideoAd(ConstructionKey key, Platform::Environment& environment,
+                       std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
   // Creates the adapter without loading.
   [[nodiscard]] static std::shared_ptr<AdmobRewardedVideoAd> create(
       Platform::Environment& environment, std::string adUnitID,
@@ -71,13 +78,10 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
                                                     const Platform::Error& error) override;
 
  private:
-  AdmobRewardedVideoAd(Platform::Environment& environment, std::string adUnitID,
-                       std::shared_ptr<AdsReportable> reporter);
-
   void didFinishLoading(std::uint64_t load, std::shared_ptr<GADRewardedAd> ad,
                         const std::optional<Platform::Error>& error);
   void didEarnReward(const GADRewardedAd& shownAd);
-  [[nodiscard]] std::optional<std::string> networkClassName() const;
+  [[nodiscard]] AdsReportable::Text networkClassName() const;
   template <class F>
   void notifyDelegate(F&& f) {
     if (auto listener = delegate_.lock()) f(*listener);

@@ -28,13 +28,14 @@ struct AdEventFields {
 
   void write(ReportingObject& object, bool withNetworkClassName) const {
     auto out = ReportingObjectFiller::appending(object);
-    write(out, aaid, unitID, withNetworkClassName ? &networkClassName : nullptr, source, action);
+    const std::optional<std::string_view> name = networkClassName;
+    write(out, aaid, unitID, withNetworkClassName ? &name : nullptr, source, action);
   }
   // The same parameters from the values themselves, without an AdEventFields holding copies;
   // networkClassName null leaves it out.
   static void write(ReportingObjectFiller& out, std::string_view aaid,
-                    const std::optional<std::string>& unitID,
-                    const std::optional<std::string>* networkClassName,
+                    std::optional<std::string_view> unitID,
+                    const std::optional<std::string_view>* networkClassName,
                     std::optional<AdEventSource> source, std::optional<AdEventAction> action) {
     out.text("aaid", aaid);
     if (unitID) out.text("unit_id", *unitID);

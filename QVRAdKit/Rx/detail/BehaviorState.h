@@ -30,11 +30,15 @@
 #include "QVRAdKit/Rx/Observable.h"
 #include "QVRAdKit/Rx/detail/EmissionFrame.h"
 #include "QVRAdKit/Rx/detail/SpinLock.h"
+#include "QVRAdKit/Rx/detail/SubscriberList.h"
 
 namespace QVRAdKit::Rx::detail {
 
+// The state is also the producer of the subject's stream: asObservable() shares it, without a
+// producer object of its own.
 template <class T>
-class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>> {
+class BehaviorState final : public Producer<T>,
+                            public std::enable_shared_from_this<BehaviorState<T>> {
  public:
   explicit BehaviorState(T initial) : value_(std::move(initial)) {}
   BehaviorState(const BehaviorState&) = delete;
@@ -99,6 +103,11 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
     }
   }
 
+  // A subscription changes the list, not what the stream is: the producer stays const.
+  Disposable run(const ObserverPtr<T>& observer) const override {
+    return const_cast<BehaviorState*>(this)->subscribe(observer);
+  }
+
   Disposable subscribe(const ObserverPtr<T>& observer) {
     std::unique_lock lock(lock_);
     if (terminated_) {
@@ -112,11 +121,7 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
       return {};
     }
     auto subscription = std::make_shared<Subscription>(this->weak_from_this(), observer);
-    auto grown = std::make_shared<Subscribers>();
-    grown->reserve((subscribers_ ? subscribers_->size() : 0) + 1);
-    if (subscribers_) grown->assign(subscribers_->begin(), subscribers_->end());
-    grown->push_back(subscription);
-    auto old = replace(std::move(grown));
+    auto old = replace(Subscribers::adding(subscribers_.get(), subscription));
     T current = value_;
     lock.unlock();
     old.reset();
@@ -134,26 +139,14 @@ class BehaviorState final : public std::enable_shared_from_this<BehaviorState<T>
     std::weak_ptr<BehaviorState> state;
     const ObserverPtr<T> observer;
   };
-  using Subscribers = std::vector<std::shared_ptr<Subscription>>;
+  using Subscribers = SubscriberList<Subscription>;
   static constexpr std::size_t kSlots = 4;
 
   void remove(const Subscription* subscription) {
     std::shared_ptr<const Subscribers> old;  // freed after the lock is released
     std::lock_guard lock(lock_);
-    if (!subscribers_) return;
-    auto it = std::find_if(subscribers_->begin(), subscribers_->end(),
-                           [&](const auto& entry) { return entry.get() == subscription; });
-    if (it == subscribers_->end()) return;
-    if (subscribers_->size() == 1) {
-      old = replace(nullptr);
-      return;
-    }
-    auto shrunk = std::make_shared<Subscribers>();
-    shrunk->reserve(subscribers_->size() - 1);
-    for (const auto& entry : *subscribers_) {
-      if (entry.get() != subscription) shrunk->push_back(entry);
-    }
-    old = replace(std::move(shrunk));
+    if (!subscribers_ || !subscribers_->contains(subscription)) return;
+    old = replace(Subscribers::removing(*subscribers_, subscription));
   }
 
   // Under lock_: publishes list and returns the old one when no emission may be walking it (the
@@ -208,18 +201,6 @@ class StateAcceptor {
  public:
   explicit StateAcceptor(std::shared_ptr<BehaviorState<T>> state) : state_(std::move(state)) {}
   void operator()(const T& value) const { state_->next(value); }
-
- private:
-  std::shared_ptr<BehaviorState<T>> state_;
-};
-
-template <class T>
-class BehaviorProducer final : public Producer<T> {
- public:
-  explicit BehaviorProducer(std::shared_ptr<BehaviorState<T>> state) : state_(std::move(state)) {}
-  Disposable run(const ObserverPtr<T>& observer) const override {
-    return state_->subscribe(observer);
-  }
 
  private:
   std::shared_ptr<BehaviorState<T>> state_;

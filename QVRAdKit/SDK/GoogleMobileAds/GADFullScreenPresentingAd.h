@@ -15,7 +15,8 @@ class GADFullScreenPresentingAd {
  public:
   virtual ~GADFullScreenPresentingAd() = default;
 
-  [[nodiscard]] virtual GADResponseInfo responseInfo() const = 0;
+  // Fixed once the ad has loaded; the ad holds it for as long as it lives.
+  [[nodiscard]] virtual const GADResponseInfo& responseInfo() const = 0;
   // The delegate, or nullptr when none was set or it is gone.
   [[nodiscard]] virtual std::shared_ptr<GADFullScreenContentDelegate> fullScreenContentDelegate()
       const = 0;
