@@ -43,7 +43,7 @@ class BehaviorState final : public Producer<T>,
   explicit BehaviorState(T initial) : value_(std::move(initial)) {}
   BehaviorState(const BehaviorState&) = delete;
   BehaviorState& operator=(const BehaviorState&) = delete;
-  ~BehaviorState() {
+  ~BehaviorState() override {
     if (auto* frame = EmissionFrame::markDestroyed(this)) {
       frame->keepAlive(std::move(subscribers_));
       for (auto& list : retired_) frame->keepAlive(std::move(list));
