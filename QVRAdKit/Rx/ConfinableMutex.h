@@ -75,7 +75,8 @@ class ConfinableMutex {
 
   std::mutex mutex_;
   bool confined_;
-  const char* owner_;
+  // Read only by the debug check: an NDEBUG build keeps it unused.
+  [[maybe_unused]] const char* owner_;
 #ifndef NDEBUG
   std::thread::id thread_ = std::this_thread::get_id();
 #endif
