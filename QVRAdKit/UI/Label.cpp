@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/UI/detail/ThreadScratch.h"
 
 namespace QVRAdKit::UI {
 namespace {
@@ -440,20 +441,9 @@ const TextLayout& Label::layoutAt(double width) const {
 
 TextLayout Label::computeLayout(double width, const TextMeasurer* measurer,
                                 bool& wholeAtFullSize) const {
-  // The thread's storage for splitting and wrapping, reused from one layout to the next; a layout
-  // started while another runs (a measurer that lays out a label) gets storage of its own.
-  thread_local MeasureScratch kept;
-  thread_local bool keptInUse = false;
-  std::optional<MeasureScratch> own;
-  const bool useKept = !keptInUse;
-  MeasureScratch& scratch = useKept ? kept : own.emplace();
-  keptInUse = true;
-  struct Release {
-    bool active;
-    ~Release() {
-      if (active) keptInUse = false;
-    }
-  } release{useKept};
+  // Storage for splitting and wrapping, reused from one layout to the next.
+  detail::ThreadScratch<MeasureScratch> lease;
+  MeasureScratch& scratch = *lease;
 
   // The text split once: the empty text has no paragraphs.
   const Paragraphs paragraphs =

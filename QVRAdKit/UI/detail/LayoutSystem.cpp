@@ -14,6 +14,7 @@
 #include "QVRAdKit/UI/detail/ConstraintItems.h"
 #include "QVRAdKit/UI/detail/LinearSystem.h"
 #include "QVRAdKit/UI/detail/SimplexSolver.h"
+#include "QVRAdKit/UI/detail/ThreadScratch.h"
 
 namespace QVRAdKit::UI::detail {
 namespace {
@@ -298,20 +299,9 @@ double defaultPositionWeight(std::size_t index) {
 }
 
 void solveLayout(LayoutProblem& problem, LayoutSolution& solution) {
-  // The thread's workspace, emptied for each system so that its storage is reused; a solve
-  // started while another runs (none does today) gets one of its own.
-  thread_local Workspace kept;
-  thread_local bool keptInUse = false;
-  std::optional<Workspace> own;
-  const bool useKept = !keptInUse;
-  Workspace& work = useKept ? kept : own.emplace();
-  keptInUse = true;
-  struct Release {
-    bool active;
-    ~Release() {
-      if (active) keptInUse = false;
-    }
-  } release{useKept};
+  // The thread's workspace, emptied for each system so that its storage is reused.
+  ThreadScratch<Workspace> lease;
+  Workspace& work = *lease;
   LinearSystem& system = work.system;
   system.clear();
   work.sources.clear();
