@@ -25,20 +25,16 @@
 #include "QVRAdKit/Host/ReportingObjectFiller.h"
 #include "QVRAdKit/Platform/Clock.h"
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 
 namespace QVRAdKit {
 
 class AdsReporter final : public AdsReportable {
  public:
-  // Hashes keys by their text, so a key given as a view is looked up without a copy.
-  struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>{}(text);
-    }
-  };
-  using ActionMapping = std::unordered_map<std::string, AdEventAction, TextHash, std::equal_to<>>;
+  // Keys given as views are looked up without a copy.
+  using ActionMapping =
+      std::unordered_map<std::string, AdEventAction, Platform::TextHash, std::equal_to<>>;
 
   AdsReporter(std::shared_ptr<QVReporting> reporting, std::shared_ptr<const Platform::Clock> clock);
   AdsReporter(const AdsReporter&) = delete;
@@ -97,8 +93,8 @@ class AdsReporter final : public AdsReportable {
   // allocation of its own), and a memory given back is simply left there. Declared before the
   // map, which is destroyed first.
   std::pmr::monotonic_buffer_resource durationsMemory_;
-  std::pmr::unordered_map<std::pmr::string, Platform::Date, TextHash, std::equal_to<>> durations_{
-      &durationsMemory_};
+  std::pmr::unordered_map<std::pmr::string, Platform::Date, Platform::TextHash, std::equal_to<>>
+      durations_{&durationsMemory_};
 };
 
 }  // namespace QVRAdKit

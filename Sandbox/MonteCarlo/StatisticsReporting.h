@@ -39,6 +39,7 @@
 
 #include "QVRAdKit/Config/AdsConfig.h"
 #include "QVRAdKit/Host/QVReporting.h"
+#include "QVRAdKit/Platform/TextHash.h"
 #include "Sandbox/MonteCarlo/SessionStatistics.h"
 
 namespace QVRAdKit::Sandbox {
@@ -82,14 +83,9 @@ class StatisticsReporting final : public QVReporting {
     std::uint64_t serial;
   };
   // Keys looked up by the views an event carries, without a copy.
-  struct KeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view key) const {
-      return std::hash<std::string_view>{}(key);
-    }
-  };
-  using UnitMap = std::unordered_map<std::string, std::vector<Candidate>, KeyHash, std::equal_to<>>;
-  using PendingMap = std::unordered_map<std::string, Pending, KeyHash, std::equal_to<>>;
+  using UnitMap =
+      std::unordered_map<std::string, std::vector<Candidate>, Platform::TextHash, std::equal_to<>>;
+  using PendingMap = std::unordered_map<std::string, Pending, Platform::TextHash, std::equal_to<>>;
   // A row and whether the session has counted into it (only those are reported).
   struct Counted {
     SessionStatistics::Row row;

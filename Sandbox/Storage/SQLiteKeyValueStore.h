@@ -29,6 +29,7 @@
 #include "QVRAdKit/Host/Storage.h"
 #include "QVRAdKit/Platform/Error.h"
 #include "QVRAdKit/Platform/Expected.h"
+#include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Rx/ConfinableMutex.h"
 
 struct sqlite3;
@@ -99,15 +100,9 @@ class SQLiteKeyValueStore {
   void confineToCurrentThread() { mutex_.confineToCurrentThread(); }
 
  private:
-  // Hash and equality that accept std::string_view, so lookups by view build no std::string.
-  struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const noexcept {
-      return std::hash<std::string_view>{}(text);
-    }
-  };
+  // Lookups by view build no std::string.
   template <class Value>
-  using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+  using TextMap = std::unordered_map<std::string, Value, Platform::TextHash, std::equal_to<>>;
   using Space = TextMap<StorableValue>;
 
   struct StatementDeleter {

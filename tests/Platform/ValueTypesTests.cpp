@@ -7,9 +7,11 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "QVRAdKit/Platform/Decimal.h"
+#include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Platform/URL.h"
 #include "QVRAdKit/Platform/UUID.h"
 
@@ -26,6 +28,24 @@ TEST(UUIDTest, RandomIsCanonicalUpperCaseVersion4AndReadsBack) {
     seen.insert(text);
   }
   EXPECT_EQ(seen.size(), 200u);
+}
+
+// Every byte counts, whichever word it falls in (whole words, the overlapping last word of a long
+// text, the byte-by-byte tail of a short one), and texts that differ only by trailing zero bytes
+// differ.
+TEST(TextHashTest, EveryByteAndTheLengthChangeTheHash) {
+  const TextHash hash;
+  for (std::size_t length = 1; length <= 40; ++length) {
+    std::string text(length, 'a');
+    const std::size_t original = hash(text);
+    for (std::size_t at = 0; at < length; ++at) {
+      text[at] = 'b';
+      EXPECT_NE(hash(text), original) << "length " << length << ", byte " << at;
+      text[at] = 'a';
+    }
+    EXPECT_NE(hash(text + std::string(1, '\0')), original) << "length " << length;
+  }
+  EXPECT_EQ(hash(std::string_view("uuid-1")), hash(std::string("uuid-1")));
 }
 
 TEST(URLTest, SchemeAndHostBoundaries) {
