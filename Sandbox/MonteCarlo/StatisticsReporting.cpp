@@ -6,6 +6,7 @@
 
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
 #include "QVRAdKit/Host/EventCatalog/AdEventSource.h"
+#include "Sandbox/Reporting/TextIs.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -17,16 +18,55 @@ std::size_t networkIndex(AdSource source) {
   return source == AdSource::adMob ? kAdMob : kIronSource;
 }
 
-const std::string* text(const ReportingObject& event, std::string_view name) {
-  const ReportingValue* value = event.parameter(name);
-  return value ? std::get_if<std::string>(value) : nullptr;
-}
+// The parameters of an ad event the statistics read, found in one pass over the event (the first
+// of a name counts, as ReportingObject::parameter finds it): a text of the wrong type reads as
+// absent, an integer as 0.
+struct AdEventParameters {
+  const std::string* source = nullptr;
+  const std::string* aaid = nullptr;
+  const std::string* unitID = nullptr;
+  const std::string* action = nullptr;
+  std::int64_t errorCode = 0;
+  std::int64_t duration = 0;
 
-std::int64_t integer(const ReportingObject& event, std::string_view name) {
-  const ReportingValue* value = event.parameter(name);
-  const auto* number = value ? std::get_if<std::int64_t>(value) : nullptr;
-  return number ? *number : 0;
-}
+  explicit AdEventParameters(const ReportingObject& event) {
+    enum Seen : unsigned {
+      kSource = 1,
+      kAaid = 2,
+      kUnitID = 4,
+      kAction = 8,
+      kCode = 16,
+      kTime = 32
+    };
+    unsigned seen = 0;
+    const auto first = [&seen](Seen flag) {
+      const bool isFirst = (seen & flag) == 0;
+      seen |= flag;
+      return isFirst;
+    };
+    for (const auto& [name, value] : event.parameters) {
+      if (textIs(name, "aaid")) {
+        if (first(kAaid)) aaid = std::get_if<std::string>(&value);
+      } else if (textIs(name, "source")) {
+        if (first(kSource)) source = std::get_if<std::string>(&value);
+      } else if (textIs(name, "unit_id")) {
+        if (first(kUnitID)) unitID = std::get_if<std::string>(&value);
+      } else if (textIs(name, "action")) {
+        if (first(kAction)) action = std::get_if<std::string>(&value);
+      } else if (textIs(name, "error_code")) {
+        if (first(kCode)) errorCode = integer(value);
+      } else if (textIs(name, "duration")) {
+        if (first(kTime)) duration = integer(value);
+      }
+    }
+  }
+
+ private:
+  static std::int64_t integer(const ReportingValue& value) {
+    const auto* number = std::get_if<std::int64_t>(&value);
+    return number ? *number : 0;
+  }
+};
 
 // The action an interstitial placement's requests name, by the placement's case name.
 std::optional<AdEventAction> interstitialAction(std::string_view placementCase) {
@@ -145,32 +185,32 @@ SessionStatistics::Row& StatisticsReporting::networkRow(std::string_view name) {
 }
 
 void StatisticsReporting::track(const ReportingObject& event) {
-  const std::string* source = text(event, "source");
-  const std::string* aaid = text(event, "aaid");
-  if (!source || !aaid) return;
-  if (event.name == "ad_requested") {
-    const std::size_t index = placementOf(*source, text(event, "unit_id"), text(event, "action"));
+  const AdEventParameters parameters(event);
+  if (!parameters.source || !parameters.aaid) return;
+  const std::string& source = *parameters.source;
+  const std::string& name = event.name;
+  if (textIs(name, "ad_requested")) {
+    const std::size_t index = placementOf(source, parameters.unitID, parameters.action);
     ++placement(index).requests;
-    ++networkRow(*source).requests;
-    remember(*aaid, index);
-  } else if (event.name == "ad_loaded") {
-    const auto found = pending_.find(std::string_view(*aaid));
+    ++networkRow(source).requests;
+    remember(*parameters.aaid, index);
+  } else if (textIs(name, "ad_loaded")) {
+    const auto found = pending_.find(std::string_view(*parameters.aaid));
     if (found == pending_.end()) return;
     SessionStatistics::Row& row = placement(found->second.placement);
     forget(found);
-    SessionStatistics::Row& network = networkRow(*source);
-    if (integer(event, "error_code") != 0) {
+    SessionStatistics::Row& network = networkRow(source);
+    if (parameters.errorCode != 0) {
       ++row.failures;
       ++network.failures;
       return;
     }
-    const std::int64_t duration = integer(event, "duration");
     ++row.fills;
     ++network.fills;
-    row.loadLatency.add(duration);
-    network.loadLatency.add(duration);
-  } else if (event.name == "ad_opened") {
-    ++networkRow(*source).shows;
+    row.loadLatency.add(parameters.duration);
+    network.loadLatency.add(parameters.duration);
+  } else if (textIs(name, "ad_opened")) {
+    ++networkRow(source).shows;
   }
 }
 
