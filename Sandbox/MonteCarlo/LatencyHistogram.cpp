@@ -63,8 +63,11 @@ void LatencyHistogram::add(std::int64_t milliseconds, std::uint64_t count) {
   }
 }
 
-// Both lists are in index order: the merged list is filled from its end, in place, so merging
-// into a histogram that has the room allocates nothing.
+// Buckets this histogram has take their counts in place, each found by a binary search from where
+// the previous one was (both lists are in index order). The few buckets it lacks (a session's
+// loads into totals that have seen most durations) are then inserted one by one; many (two large
+// histograms) are merged in one pass from the end, in place, so merging into a histogram that has
+// the room allocates nothing.
 void LatencyHistogram::merge(const LatencyHistogram& other) {
   if (other.buckets_.empty()) return;
   if (&other == this) {
@@ -77,39 +80,36 @@ void LatencyHistogram::merge(const LatencyHistogram& other) {
     buckets_ = other.buckets_;
     return;
   }
-  // Totals soon hold every bucket a session brings: then each is found and added to in place.
-  const auto at = [this](std::uint32_t index) {
-    return std::lower_bound(buckets_.begin(), buckets_.end(), index,
-                            [](const std::pair<std::uint32_t, std::uint64_t>& held,
-                               std::uint32_t wanted) { return held.first < wanted; });
-  };
-  if (other.buckets_.size() * 8 < buckets_.size() &&
-      std::all_of(other.buckets_.begin(), other.buckets_.end(), [&](const auto& incoming) {
-        const auto found = at(incoming.first);
-        return found != buckets_.end() && found->first == incoming.first;
-      })) {
-    for (const auto& [index, count] : other.buckets_) at(index)->second += count;
-    return;
-  }
-  std::size_t added = 0;
-  for (std::size_t i = 0, j = 0; j < other.buckets_.size();) {
-    if (i < buckets_.size() && buckets_[i].first < other.buckets_[j].first) {
-      ++i;
+  constexpr std::size_t kFewMissing = 8;
+  const auto byIndex = [](const std::pair<std::uint32_t, std::uint64_t>& held,
+                          std::uint32_t wanted) { return held.first < wanted; };
+  std::size_t missing = 0;
+  auto from = buckets_.begin();
+  for (const auto& [index, count] : other.buckets_) {
+    from = std::lower_bound(from, buckets_.end(), index, byIndex);
+    if (from != buckets_.end() && from->first == index) {
+      from->second += count;
     } else {
-      if (i == buckets_.size() || buckets_[i].first != other.buckets_[j].first) ++added;
-      ++j;
+      ++missing;
     }
+  }
+  if (missing == 0) return;
+  if (missing <= kFewMissing) {
+    for (const auto& incoming : other.buckets_) {
+      const auto at = std::lower_bound(buckets_.begin(), buckets_.end(), incoming.first, byIndex);
+      if (at == buckets_.end() || at->first != incoming.first) buckets_.insert(at, incoming);
+    }
+    return;
   }
   std::size_t mine = buckets_.size();
   std::size_t theirs = other.buckets_.size();
-  buckets_.resize(mine + added);
+  buckets_.resize(mine + missing);
   for (std::size_t out = buckets_.size(); theirs > 0;) {
     const auto& incoming = other.buckets_[theirs - 1];
-    if (mine > 0 && buckets_[mine - 1].first > incoming.first) {
+    if (mine > 0 && buckets_[mine - 1].first >= incoming.first) {
+      // Held already (its count added above) or above the incoming bucket: kept as it is.
+      if (buckets_[mine - 1].first == incoming.first) --theirs;
       buckets_[--out] = buckets_[--mine];
-    } else if (mine > 0 && buckets_[mine - 1].first == incoming.first) {
-      buckets_[--out] = {incoming.first, buckets_[--mine].second + incoming.second};
-      --theirs;
     } else {
       buckets_[--out] = incoming;
       --theirs;

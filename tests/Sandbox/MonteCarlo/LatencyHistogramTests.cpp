@@ -137,9 +137,11 @@ TEST(LatencyHistogramTest, ClearedOrSelfMergedHoldsWhatAFreshOneWould) {
   EXPECT_EQ(reused.sampleCount(), 2 * second.size());
 }
 
-// A session's few buckets merged into large totals: all of them already there, or one new.
-TEST(LatencyHistogramTest, ASmallPartMergesIntoLargeTotalsAsIntoOneHistogram) {
-  const std::vector<std::vector<std::int64_t>> parts = {{37, 370, 370}, {37, 999999, 3700}};
+// A part merged into large totals: all of its buckets already there, one new, or more new ones
+// than are inserted one by one, among buckets already there.
+TEST(LatencyHistogramTest, APartMergesIntoLargeTotalsAsIntoOneHistogram) {
+  const std::vector<std::vector<std::int64_t>> parts = {
+      {37, 370, 370}, {37, 999999, 3700}, {1, 2, 3, 37, 4, 5, 6, 7, 8, 74, 9, 10, 999999}};
   for (const auto& part : parts) {
     LatencyHistogram totals;
     LatencyHistogram whole;
