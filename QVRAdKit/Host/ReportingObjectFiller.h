@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -63,10 +64,13 @@ class ReportingObjectFiller {
       : object_(object), count_(count) {}
 
   // The next parameter's place when the object already has one there, renamed; else nullptr.
+  // A record refilled for the same kind of event finds the same name there, left as it is.
   ReportingValue* reused(std::string_view name) {
     if (count_ >= object_.parameters.size()) return nullptr;
     auto& [held, value] = object_.parameters[count_];
-    held.assign(name);
+    if (held.size() != name.size() || std::memcmp(held.data(), name.data(), name.size()) != 0) {
+      held.assign(name);
+    }
     return &value;
   }
 
