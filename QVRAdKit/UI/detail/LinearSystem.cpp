@@ -36,8 +36,15 @@ Symbol LinearSystem::newVariable() {
 
 std::size_t LinearSystem::add(double constant, std::span<const LinearExpression::Term> terms,
                               LayoutRelation relation, std::optional<double> weight) {
-  relations_.push_back({constant, terms_.size(), terms.size(), relation, weight});
-  for (const auto& term : terms) terms_.push_back(term);
+  // Written field by field into its place: a relation built aside and copied in is read back
+  // in wider pieces than it was written, which stalls the copy.
+  Relation& added = relations_.emplace_back();
+  added.constant = constant;
+  added.firstTerm = terms_.size();
+  added.termCount = terms.size();
+  added.relation = relation;
+  added.weight = weight;
+  terms_.insert(terms_.end(), terms.begin(), terms.end());
   return relations_.size() - 1;
 }
 
