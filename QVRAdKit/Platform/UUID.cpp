@@ -3,6 +3,8 @@
 #include <array>
 #include <random>
 
+#include "QVRAdKit/Platform/MersenneTwister64.h"
+
 namespace QVRAdKit::Platform {
 
 namespace {
@@ -20,12 +22,12 @@ int hexValue(char c) {
   return -1;
 }
 
-std::mt19937_64& threadGenerator() {
-  thread_local std::mt19937_64 generator = [] {
+MersenneTwister64& threadGenerator() {
+  thread_local MersenneTwister64 generator = [] {
     std::random_device device;
     std::seed_seq seed{device(), device(), device(), device(),
                        device(), device(), device(), device()};
-    return std::mt19937_64(seed);
+    return MersenneTwister64(seed);
   }();
   return generator;
 }
@@ -37,7 +39,7 @@ void UUID::seedCurrentThread(std::uint64_t seed) {
 }
 
 UUID UUID::random() {
-  std::mt19937_64& generator = threadGenerator();
+  MersenneTwister64& generator = threadGenerator();
   Bytes bytes{};
   for (size_t half = 0; half < 2; ++half) {
     std::uint64_t bits = generator();

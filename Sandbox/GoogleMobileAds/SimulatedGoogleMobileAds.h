@@ -5,8 +5,9 @@
 // or fails it with a drawn error code; a presented ad opens at once, stays on screen for the
 // configured duration and then closes itself (a rewarded ad earns its reward first). Presenting an
 // ad a second time fails with "already used". Everything is scheduled on the environment's main
-// queue at clock times, and every draw comes from one std::mt19937_64 seeded from the
-// configuration, in request order: the same seed and the same requests give the same outcomes.
+// queue at clock times, and every draw comes from one Mersenne Twister (the sequence of
+// std::mt19937_64) seeded from the configuration, in request order: the same seed and the same
+// requests give the same outcomes.
 // Example:
 //   SimulatedGoogleMobileAds::Configuration configuration;
 //   configuration.seed = 42;
@@ -19,11 +20,11 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/MersenneTwister64.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADAdReward.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADError.h"
 #include "Sandbox/GoogleMobileAds/GoogleMobileAdsSandbox.h"
@@ -93,7 +94,7 @@ class SimulatedGoogleMobileAds final
   Platform::Environment& environment_;
   const Configuration configuration_;
   const std::shared_ptr<GoogleMobileAdsSandbox> sandbox_;
-  std::mt19937_64 random_;
+  Platform::MersenneTwister64 random_;
 };
 
 }  // namespace QVRAdKit::Sandbox

@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/MersenneTwister64.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
@@ -103,7 +103,7 @@ class SandboxSession final : public std::enable_shared_from_this<SandboxSession>
   const SandboxHostOptions& options_;
   const SandboxSessionProfile profile_;
   const Platform::Date start_;
-  std::mt19937_64 random_;
+  Platform::MersenneTwister64 random_;
 
   std::shared_ptr<SandboxUserService> users_;
   std::shared_ptr<SandboxConnectionService> connection_;

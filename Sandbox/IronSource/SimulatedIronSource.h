@@ -19,11 +19,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/MersenneTwister64.h"
 #include "QVRAdKit/Rx/ConfinableMutex.h"
 #include "Sandbox/IronSource/IronSourceSandbox.h"
 
@@ -101,7 +101,7 @@ class SimulatedIronSource final : public IronSourceSandbox {
 
   const Configuration configuration_;
   Rx::ConfinableMutex mutex_{"SimulatedIronSource"};
-  std::mt19937_64 generator_;
+  Platform::MersenneTwister64 generator_;
   std::map<std::string, std::deque<Platform::Date>> interstitialShowDates_;
   bool interstitialShowing_ = false;
   bool rewardedVideoShowing_ = false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <random>
 #include <regex>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "QVRAdKit/Platform/Decimal.h"
+#include "QVRAdKit/Platform/MersenneTwister64.h"
 #include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Platform/URL.h"
 #include "QVRAdKit/Platform/UUID.h"
@@ -28,6 +30,26 @@ TEST(UUIDTest, RandomIsCanonicalUpperCaseVersion4AndReadsBack) {
     seen.insert(text);
   }
   EXPECT_EQ(seen.size(), 200u);
+}
+
+// The standard engine's numbers, drawn across several rounds of its state, after seeding by value
+// or by sequence, and after seeding again part-way through a round.
+TEST(MersenneTwister64Test, DrawsTheStandardSequence) {
+  for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{5489},
+                                   std::numeric_limits<std::uint64_t>::max()}) {
+    MersenneTwister64 mine(seed);
+    std::mt19937_64 standard(seed);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(mine(), standard()) << "seed " << seed << ", " << i;
+    mine.seed(seed + 7);
+    standard.seed(seed + 7);
+    for (int i = 0; i < 400; ++i)
+      ASSERT_EQ(mine(), standard()) << "seed again " << seed << ", " << i;
+  }
+  std::seed_seq mySequence{1, 2, 3};
+  std::seed_seq standardSequence{1, 2, 3};
+  MersenneTwister64 mine(mySequence);
+  std::mt19937_64 standard(standardSequence);
+  for (int i = 0; i < 700; ++i) ASSERT_EQ(mine(), standard()) << "sequence, " << i;
 }
 
 // Every byte counts, whichever word it falls in (whole words, the overlapping last word of a long
