@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "QVRAdKit/Platform/TextEqual.h"
+
 namespace QVRAdKit {
 
 using ReportingValue = std::variant<std::string, std::int64_t, bool>;
@@ -20,7 +22,7 @@ struct ReportingObject {
   // The parameter named key, or nullptr.
   [[nodiscard]] const ReportingValue* parameter(std::string_view key) const {
     for (const auto& [name, value] : parameters) {
-      if (name == key) return &value;
+      if (Platform::TextEqual{}(name, key)) return &value;
     }
     return nullptr;
   }

@@ -12,12 +12,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "QVRAdKit/Host/ReportingObject.h"
+#include "QVRAdKit/Platform/TextEqual.h"
 
 namespace QVRAdKit {
 
@@ -68,9 +68,7 @@ class ReportingObjectFiller {
   ReportingValue* reused(std::string_view name) {
     if (count_ >= object_.parameters.size()) return nullptr;
     auto& [held, value] = object_.parameters[count_];
-    if (held.size() != name.size() || std::memcmp(held.data(), name.data(), name.size()) != 0) {
-      held.assign(name);
-    }
+    if (!Platform::TextEqual{}(held, name)) held.assign(name);
     return &value;
   }
 

@@ -25,6 +25,7 @@
 #include "QVRAdKit/Host/ReportingObjectFiller.h"
 #include "QVRAdKit/Platform/Clock.h"
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Platform/TextEqual.h"
 #include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 
@@ -34,7 +35,7 @@ class AdsReporter final : public AdsReportable {
  public:
   // Keys given as views are looked up without a copy.
   using ActionMapping =
-      std::unordered_map<std::string, AdEventAction, Platform::TextHash, std::equal_to<>>;
+      std::unordered_map<std::string, AdEventAction, Platform::TextHash, Platform::TextEqual>;
 
   AdsReporter(std::shared_ptr<QVReporting> reporting, std::shared_ptr<const Platform::Clock> clock);
   AdsReporter(const AdsReporter&) = delete;
@@ -93,7 +94,7 @@ class AdsReporter final : public AdsReportable {
   // allocation of its own), and a memory given back is simply left there. Declared before the
   // map, which is destroyed first.
   std::pmr::monotonic_buffer_resource durationsMemory_;
-  std::pmr::unordered_map<std::pmr::string, Platform::Date, Platform::TextHash, std::equal_to<>>
+  std::pmr::unordered_map<std::pmr::string, Platform::Date, Platform::TextHash, Platform::TextEqual>
       durations_{&durationsMemory_};
 };
 

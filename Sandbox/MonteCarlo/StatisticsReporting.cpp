@@ -177,8 +177,9 @@ void StatisticsReporting::touchConfiguredPlacements() {
 }
 
 SessionStatistics::Row& StatisticsReporting::networkRow(std::string_view name) {
-  auto found = std::find_if(networks_.begin(), networks_.end(),
-                            [name](const auto& network) { return network.first == name; });
+  auto found = std::find_if(networks_.begin(), networks_.end(), [name](const auto& network) {
+    return Platform::TextEqual{}(network.first, name);
+  });
   if (found == networks_.end()) found = networks_.insert(networks_.end(), {std::string(name), {}});
   found->second.used = true;
   return found->second.row;

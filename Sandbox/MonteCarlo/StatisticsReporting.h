@@ -39,6 +39,7 @@
 
 #include "QVRAdKit/Config/AdsConfig.h"
 #include "QVRAdKit/Host/QVReporting.h"
+#include "QVRAdKit/Platform/TextEqual.h"
 #include "QVRAdKit/Platform/TextHash.h"
 #include "Sandbox/MonteCarlo/SessionStatistics.h"
 
@@ -83,9 +84,10 @@ class StatisticsReporting final : public QVReporting {
     std::uint64_t serial;
   };
   // Keys looked up by the views an event carries, without a copy.
-  using UnitMap =
-      std::unordered_map<std::string, std::vector<Candidate>, Platform::TextHash, std::equal_to<>>;
-  using PendingMap = std::unordered_map<std::string, Pending, Platform::TextHash, std::equal_to<>>;
+  using UnitMap = std::unordered_map<std::string, std::vector<Candidate>, Platform::TextHash,
+                                     Platform::TextEqual>;
+  using PendingMap =
+      std::unordered_map<std::string, Pending, Platform::TextHash, Platform::TextEqual>;
   // A row and whether the session has counted into it (only those are reported).
   struct Counted {
     SessionStatistics::Row row;

@@ -29,6 +29,7 @@
 #include "QVRAdKit/Host/Storage.h"
 #include "QVRAdKit/Platform/Error.h"
 #include "QVRAdKit/Platform/Expected.h"
+#include "QVRAdKit/Platform/TextEqual.h"
 #include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Rx/ConfinableMutex.h"
 
@@ -102,7 +103,7 @@ class SQLiteKeyValueStore {
  private:
   // Lookups by view build no std::string.
   template <class Value>
-  using TextMap = std::unordered_map<std::string, Value, Platform::TextHash, std::equal_to<>>;
+  using TextMap = std::unordered_map<std::string, Value, Platform::TextHash, Platform::TextEqual>;
   using Space = TextMap<StorableValue>;
 
   struct StatementDeleter {

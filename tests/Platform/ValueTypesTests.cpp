@@ -13,6 +13,7 @@
 
 #include "QVRAdKit/Platform/Decimal.h"
 #include "QVRAdKit/Platform/MersenneTwister64.h"
+#include "QVRAdKit/Platform/TextEqual.h"
 #include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Platform/URL.h"
 #include "QVRAdKit/Platform/UUID.h"
@@ -68,6 +69,22 @@ TEST(TextHashTest, EveryByteAndTheLengthChangeTheHash) {
     EXPECT_NE(hash(text + std::string(1, '\0')), original) << "length " << length;
   }
   EXPECT_EQ(hash(std::string_view("uuid-1")), hash(std::string("uuid-1")));
+}
+
+// Texts of every length up to past a uuid's: equal to a copy, different when any one byte or the
+// length differs.
+TEST(TextEqualTest, EveryByteAndTheLengthCount) {
+  const TextEqual equal;
+  for (std::size_t length = 0; length <= 40; ++length) {
+    std::string text(length, 'a');
+    EXPECT_TRUE(equal(text, std::string(text)));
+    EXPECT_FALSE(equal(text, text + "a"));
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string other = text;
+      other[at] = 'b';
+      EXPECT_FALSE(equal(text, other)) << "length " << length << ", byte " << at;
+    }
+  }
 }
 
 TEST(URLTest, SchemeAndHostBoundaries) {
