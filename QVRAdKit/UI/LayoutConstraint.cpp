@@ -25,6 +25,8 @@ LayoutConstraint::LayoutConstraint(Key /*key*/, Item first, LayoutRelation relat
     : first_(std::move(first)),
       relation_(relation),
       second_(std::move(second)),
+      firstView_(first_.view.lock().get()),
+      secondView_(second_ ? second_->view.lock().get() : nullptr),
       multiplier_(multiplier == 0 ? 1 : multiplier),
       constant_(constant) {}
 

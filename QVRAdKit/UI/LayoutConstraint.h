@@ -48,6 +48,13 @@ class LayoutConstraint : public std::enable_shared_from_this<LayoutConstraint> {
 
   [[nodiscard]] const Item& firstItem() const { return first_; }
   [[nodiscard]] const std::optional<Item>& secondItem() const { return second_; }
+  // The items' views while they live, without taking a share of them (nullptr once a view is
+  // gone, or without a second item): the layout pass reads them for every constraint it states,
+  // on the main queue, and a share taken and given back each time is two atomic operations.
+  [[nodiscard]] View* firstView() const { return first_.view.expired() ? nullptr : firstView_; }
+  [[nodiscard]] View* secondView() const {
+    return second_ && !second_->view.expired() ? secondView_ : nullptr;
+  }
   [[nodiscard]] LayoutRelation relation() const { return relation_; }
   [[nodiscard]] double multiplier() const { return multiplier_; }
 
@@ -87,6 +94,9 @@ class LayoutConstraint : public std::enable_shared_from_this<LayoutConstraint> {
   Item first_;
   LayoutRelation relation_;
   std::optional<Item> second_;
+  // The items' views as they were when the constraint was made: the items never change after.
+  View* firstView_ = nullptr;
+  View* secondView_ = nullptr;
   double multiplier_;
   double constant_;
   float priority_ = LayoutPriority::required;

@@ -61,21 +61,23 @@ const View* rootOf(const View& view) {
   return root;
 }
 
-bool isSelf(const LayoutConstraint::Item& item, const View& view) {
-  return !item.safeAreaGuide && item.view.lock().get() == &view;
+bool isSelf(const LayoutConstraint::Item& item, const View* itemView, const View& view) {
+  return !item.safeAreaGuide && itemView == &view;
 }
 
-bool namesDescendant(const LayoutConstraint::Item& item, const View& view) {
-  auto other = item.view.lock();
-  return other && other->isDescendant(view);
+bool namesDescendant(const View* itemView, const View& view) {
+  return itemView != nullptr && itemView->isDescendant(view);
 }
 
 bool placedByConstraints(const View& view) {
   return std::any_of(view.constraints().begin(), view.constraints().end(), [&](const auto& c) {
     const auto& first = c->firstItem();
     const auto& second = c->secondItem();
-    if (isSelf(first, view)) return !second || !namesDescendant(*second, view);
-    return second && isSelf(*second, view) && !namesDescendant(first, view);
+    if (isSelf(first, c->firstView(), view)) {
+      return !second || !namesDescendant(c->secondView(), view);
+    }
+    return second && isSelf(*second, c->secondView(), view) &&
+           !namesDescendant(c->firstView(), view);
   });
 }
 

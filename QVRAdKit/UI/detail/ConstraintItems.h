@@ -18,10 +18,12 @@ enum class Part { start, end, center, size };
 [[nodiscard]] double attributeValue(const Rect& rect, LayoutAttribute attribute);
 // The top of the view's tree.
 [[nodiscard]] const View* rootOf(const View& view);
-// Whether item names the view itself (not its safe-area guide).
-[[nodiscard]] bool isSelf(const LayoutConstraint::Item& item, const View& view);
-// Whether item names a view strictly inside view's subtree (or such a view's safe-area guide).
-[[nodiscard]] bool namesDescendant(const LayoutConstraint::Item& item, const View& view);
+// Whether item, whose view is itemView (nullptr once gone), names the view itself (not its
+// safe-area guide).
+[[nodiscard]] bool isSelf(const LayoutConstraint::Item& item, const View* itemView,
+                          const View& view);
+// Whether itemView (an item's view, nullptr once gone) is strictly inside view's subtree.
+[[nodiscard]] bool namesDescendant(const View* itemView, const View& view);
 // Whether an active constraint places the view: one that ties it to a constant or to anything
 // outside its own subtree. A view without one is placed by its frame.
 [[nodiscard]] bool placedByConstraints(const View& view);

@@ -134,10 +134,8 @@ std::optional<double> LayoutEngine::fittingHeightAlone(const View& view, const S
   for (const auto& constraint : view.constraints()) {
     const auto& first = constraint->firstItem();
     const auto& second = constraint->secondItem();
-    const auto names = [&](const LayoutConstraint::Item& item) {
-      return item.view.lock().get() == &view;
-    };
-    if (!names(first) || (second && !names(*second))) continue;  // ties to others are left out
+    // Ties to others are left out.
+    if (constraint->firstView() != &view || (second && constraint->secondView() != &view)) continue;
     if (first.safeAreaGuide || (second && second->safeAreaGuide)) return std::nullopt;
     const bool vertical =
         !isHorizontal(first.attribute) || (second && !isHorizontal(second->attribute));
@@ -225,8 +223,8 @@ std::optional<double> LayoutEngine::requiredSize(const View& view, LayoutAxis ax
     if (!constraint->isActive() || constraint->secondItem()) continue;
     if (constraint->relation() != LayoutRelation::equal) continue;
     if (constraint->priority() < LayoutPriority::required) continue;
-    // The attribute first: naming the view takes a lock of its weak reference.
-    if (constraint->firstItem().attribute != wanted || !isSelf(constraint->firstItem(), view)) {
+    if (constraint->firstItem().attribute != wanted ||
+        !isSelf(constraint->firstItem(), constraint->firstView(), view)) {
       continue;
     }
     size = constraint->constant();
@@ -252,18 +250,17 @@ void LayoutEngine::layoutChildren(View& parent, const std::vector<const View*>& 
     // nothing moves while the problem is solved.
     std::optional<Rect> parentBounds;
   } context{rootOf(parent), &parent, &problem, std::nullopt};
-  problem.resolve = [&context](const LayoutConstraint::Item& item) -> std::optional<Rect> {
-    auto view = item.view.lock();
-    if (!view) return std::nullopt;
-    const bool parentBounds = view.get() == context.parent && !item.safeAreaGuide;
+  problem.resolve = [&context](const LayoutConstraint::Item& item,
+                               const View& view) -> std::optional<Rect> {
+    const bool parentBounds = &view == context.parent && !item.safeAreaGuide;
     if (parentBounds && context.parentBounds) return context.parentBounds;
-    if (rootOf(*view) != context.root) return std::nullopt;
+    if (rootOf(view) != context.root) return std::nullopt;
     // A tie to a view inside one being solved places that view, in its own parent's pass.
     for (const View* unknown : context.problem->unknowns) {
-      if (view->isDescendant(*unknown)) return std::nullopt;
+      if (view.isDescendant(*unknown)) return std::nullopt;
     }
-    const Rect local = item.safeAreaGuide ? LayoutGuide(view).layoutFrame() : view->bounds();
-    const Rect rect = view->convert(local, context.parent);
+    const Rect local = item.safeAreaGuide ? LayoutGuide(item.view).layoutFrame() : view.bounds();
+    const Rect rect = view.convert(local, context.parent);
     if (parentBounds) context.parentBounds = rect;
     return rect;
   };
@@ -326,7 +323,7 @@ double LayoutEngine::fittingHeight(const View& view, double width) {
                   {0, LayoutAttribute::width, width, std::nullopt},
                   {0, LayoutAttribute::height, 0, LayoutPriority::fittingSizeLevel}};
   // Ties to anything outside the subtree say nothing about its size.
-  problem.resolve = [](const LayoutConstraint::Item&) -> std::optional<Rect> {
+  problem.resolve = [](const LayoutConstraint::Item&, const View&) -> std::optional<Rect> {
     return std::nullopt;
   };
   problem.reportConflicts = false;  // the layout pass reports them

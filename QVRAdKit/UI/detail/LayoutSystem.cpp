@@ -379,15 +379,15 @@ void solveLayout(LayoutProblem& problem, LayoutSolution& solution) {
     constraints.erase(std::unique(constraints.begin(), constraints.end()), constraints.end());
     problem.constraintsCollected = true;
   }
-  // The item as an expression, into out; false leaves the constraint out.
-  const auto side = [&](const LayoutConstraint::Item& item, Expression& out) {
-    auto view = item.view.lock();
-    if (!view) return false;
-    if (const auto index = indexOf(view.get())) {
+  // The item, of view (nullptr once gone), as an expression, into out; false leaves the
+  // constraint out.
+  const auto side = [&](const LayoutConstraint::Item& item, const View* view, Expression& out) {
+    if (view == nullptr) return false;
+    if (const auto index = indexOf(view)) {
       out = unknownAttribute(variables[*index], *view, item);
       return true;
     }
-    const std::optional<Rect> rect = problem.resolve(item);
+    const std::optional<Rect> rect = problem.resolve(item, *view);
     if (!rect) return false;
     out = Expression(attributeValue(*rect, item.attribute));
     return true;
@@ -397,9 +397,9 @@ void solveLayout(LayoutProblem& problem, LayoutSolution& solution) {
   for (const LayoutConstraint* constraint : constraints) {
     // With one axis, the caller has made sure no constraint mixes them.
     if (!onAxis(isHorizontal(constraint->firstItem().attribute))) continue;
-    if (!side(constraint->firstItem(), expression)) continue;
+    if (!side(constraint->firstItem(), constraint->firstView(), expression)) continue;
     if (const auto& second = constraint->secondItem()) {
-      if (!side(*second, other)) continue;
+      if (!side(*second, constraint->secondView(), other)) continue;
       expression.add(other, -constraint->multiplier());
     }
     expression.add(-constraint->constant());

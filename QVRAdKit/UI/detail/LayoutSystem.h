@@ -45,9 +45,9 @@ struct LayoutProblem {
   std::vector<const View*> unknowns;
   // Unknowns that keep their current frame inside their superview, which is an unknown too.
   std::vector<const View*> keepFrames;
-  // The rectangle, in the reference view's coordinates, of an item that is not an unknown view;
-  // none leaves the constraint out.
-  std::function<std::optional<Rect>(const LayoutConstraint::Item&)> resolve;
+  // The rectangle, in the reference view's coordinates, of an item (whose view, alive, is given
+  // with it) that is not an unknown view; none leaves the constraint out.
+  std::function<std::optional<Rect>(const LayoutConstraint::Item&, const View&)> resolve;
   // Per unknown: its intrinsic content size, asked once (a stack view's is costly).
   std::vector<Size> intrinsic;
   // Per unknown: the height its content needs (View::noIntrinsicMetric for none); the width is
