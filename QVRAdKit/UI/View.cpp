@@ -43,7 +43,10 @@ View::View(Rect frame) : frame_(frame) {}
 View::~View() {
   detail::layoutChanged();  // constraints that name this view no longer count
   // Constraints held by other views may still name this view; they are skipped once it is gone.
-  for (auto& subview : subviews_) subview->superview_.reset();
+  for (auto& subview : subviews_) {
+    subview->superview_.reset();
+    subview->superviewPointer_ = nullptr;
+  }
 }
 
 void View::setFrame(Rect frame) {
@@ -53,17 +56,17 @@ void View::setFrame(Rect frame) {
   frame_ = frame;
   if (kitLayoutRunning) return;
   if (resized) setNeedsLayout();
-  if (auto parent = superview_.lock()) parent->setNeedsLayout();  // safe areas may change
+  if (View* parent = superviewPointer()) parent->setNeedsLayout();  // safe areas may change
 }
 
 Rect View::convert(Rect rect, const View* other) const {
   // To the root's coordinates, then into other's.
   for (const View* view = this; view != nullptr;) {
-    auto parent = view->superview_.lock();
-    if (!parent) break;
+    const View* parent = view->superviewPointer();
+    if (parent == nullptr) break;
     rect.origin.x += view->frame_.origin.x;
     rect.origin.y += view->frame_.origin.y;
-    view = parent.get();
+    view = parent;
   }
   if (other == nullptr) return rect;
   const Rect otherInRoot = other->convert(other->bounds(), nullptr);
@@ -83,7 +86,7 @@ void View::setHidden(bool hidden) {
   hidden_ = hidden;
   detail::layoutChanged();
   // Hidden arranged views collapse in a stack view.
-  if (auto parent = superview_.lock()) parent->invalidateIntrinsicContentSize();
+  if (View* parent = superviewPointer()) parent->invalidateIntrinsicContentSize();
 }
 
 double View::presentationAlpha() const {
@@ -119,6 +122,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
   index = std::min(index, subviews_.size());
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);
   keep->superview_ = weakSelf();
+  keep->superviewPointer_ = this;
   keep->setNeedsLayout();
   invalidateIntrinsicContentSize();
 }
@@ -126,6 +130,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
 void View::removeFromSuperview() {
   auto parent = superview_.lock();
   superview_.reset();
+  superviewPointer_ = nullptr;
   if (!parent) return;
   const std::shared_ptr<View> keep = shared_from_this();  // alive until the parent let go
   auto found = std::find(parent->subviews_.begin(), parent->subviews_.end(), keep);
@@ -134,8 +139,8 @@ void View::removeFromSuperview() {
 }
 
 bool View::isDescendant(const View& ancestor) const {
-  for (auto view = superview_.lock(); view; view = view->superview_.lock()) {
-    if (view.get() == &ancestor) return true;
+  for (const View* view = superviewPointer(); view != nullptr; view = view->superviewPointer()) {
+    if (view == &ancestor) return true;
   }
   return false;
 }
@@ -157,8 +162,7 @@ void View::invalidateIntrinsicContentSize() {
   // Whoever sizes this view from its content (a stack view, a constraint pass) lives above it.
   for (View* view = this; view != nullptr;) {
     view->needsLayout_ = true;
-    auto parent = view->superview_.lock();
-    view = parent.get();
+    view = view->superviewPointer();
   }
 }
 
@@ -265,8 +269,8 @@ void View::runLayoutHooks() {
 
 EdgeInsets View::safeAreaInsets() const {
   EdgeInsets insets = ownSafeAreaInsets_;
-  auto parent = superview_.lock();
-  if (!parent) return insets;
+  const View* parent = superviewPointer();
+  if (parent == nullptr) return insets;
   const EdgeInsets outer = parent->safeAreaInsets();
   const Size parentSize = parent->frame_.size;
   const Rect& frame = frame_;

@@ -138,6 +138,12 @@ class View : public std::enable_shared_from_this<View>, public LayoutAnchors<Vie
   // Tree. A view added to another leaves its former superview first. Adding a view to itself or
   // to one of its descendants is refused (reported with QVLogAssertionFailure).
   [[nodiscard]] std::shared_ptr<View> superview() const { return superview_.lock(); }
+  // The superview without taking a share of it (nullptr without one): for walks up the tree on
+  // the main queue, during which the superview lives on. Taking and giving back a share at each
+  // step is two atomic operations, and layout walks up the tree all the time.
+  [[nodiscard]] View* superviewPointer() const {
+    return superview_.expired() ? nullptr : superviewPointer_;
+  }
   [[nodiscard]] const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
   void addSubview(const std::shared_ptr<View>& view);
   void insertSubview(const std::shared_ptr<View>& view, size_t index);
@@ -239,6 +245,7 @@ class View : public std::enable_shared_from_this<View>, public LayoutAnchors<Vie
   Layer layer_;
   std::string identifier_;
   std::weak_ptr<View> superview_;
+  View* superviewPointer_ = nullptr;  // set and cleared with superview_
   std::vector<std::shared_ptr<View>> subviews_;
   std::vector<std::shared_ptr<LayoutConstraint>> constraints_;
   std::vector<std::shared_ptr<TapGestureRecognizer>> gestureRecognizers_;

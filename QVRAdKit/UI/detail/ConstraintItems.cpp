@@ -57,7 +57,10 @@ double attributeValue(const Rect& rect, LayoutAttribute attribute) {
 
 const View* rootOf(const View& view) {
   const View* root = &view;
-  for (auto parent = view.superview(); parent; parent = parent->superview()) root = parent.get();
+  for (const View* parent = view.superviewPointer(); parent != nullptr;
+       parent = parent->superviewPointer()) {
+    root = parent;
+  }
   return root;
 }
 
