@@ -2,8 +2,8 @@
 // TextHash hashes text for the module's hash maps keyed by short strings (ad uuids, ad-unit keys,
 // storage keys). It is transparent: a map declared with it and TextEqual is searched with a
 // std::string_view, building no std::string. It reads eight bytes at a time with one multiply
-// each, a few times cheaper than std::hash on a 36-character uuid, and mixes every byte into the
-// result. It is not meant to resist keys chosen to collide.
+// each, less work than std::hash on a 36-character uuid, and mixes every byte into the result.
+// It is not meant to resist keys chosen to collide.
 // Example:
 //   std::unordered_map<std::string, int, Platform::TextHash, Platform::TextEqual> counts;
 //   counts.find(std::string_view("key"));
