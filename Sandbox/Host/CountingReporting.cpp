@@ -2,14 +2,14 @@
 
 #include <variant>
 
-#include "Sandbox/Reporting/TextIs.h"
+#include "QVRAdKit/Platform/TextEqual.h"
 
 namespace QVRAdKit::Sandbox {
 
 void CountingReporting::track(const ReportingObject& event) {
   ++events_;
-  const bool requested = textIs(event.name, "ad_requested");
-  const bool loaded = textIs(event.name, "ad_loaded");
+  const bool requested = Platform::TextEqual{}(event.name, "ad_requested");
+  const bool loaded = Platform::TextEqual{}(event.name, "ad_loaded");
   if (requested || loaded) {
     const auto* source = event.parameter("source");
     const auto* name = source ? std::get_if<std::string>(source) : nullptr;

@@ -6,10 +6,12 @@
 
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
 #include "QVRAdKit/Host/EventCatalog/AdEventSource.h"
-#include "Sandbox/Reporting/TextIs.h"
+#include "QVRAdKit/Platform/TextEqual.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
+
+constexpr Platform::TextEqual isText;
 
 constexpr std::size_t kAdMob = 0;
 constexpr std::size_t kIronSource = 1;
@@ -45,17 +47,17 @@ struct AdEventParameters {
       return isFirst;
     };
     for (const auto& [name, value] : event.parameters) {
-      if (textIs(name, "aaid")) {
+      if (isText(name, "aaid")) {
         if (first(kAaid)) aaid = std::get_if<std::string>(&value);
-      } else if (textIs(name, "source")) {
+      } else if (isText(name, "source")) {
         if (first(kSource)) source = std::get_if<std::string>(&value);
-      } else if (textIs(name, "unit_id")) {
+      } else if (isText(name, "unit_id")) {
         if (first(kUnitID)) unitID = std::get_if<std::string>(&value);
-      } else if (textIs(name, "action")) {
+      } else if (isText(name, "action")) {
         if (first(kAction)) action = std::get_if<std::string>(&value);
-      } else if (textIs(name, "error_code")) {
+      } else if (isText(name, "error_code")) {
         if (first(kCode)) errorCode = integer(value);
-      } else if (textIs(name, "duration")) {
+      } else if (isText(name, "duration")) {
         if (first(kTime)) duration = integer(value);
       }
     }
@@ -177,9 +179,8 @@ void StatisticsReporting::touchConfiguredPlacements() {
 }
 
 SessionStatistics::Row& StatisticsReporting::networkRow(std::string_view name) {
-  auto found = std::find_if(networks_.begin(), networks_.end(), [name](const auto& network) {
-    return Platform::TextEqual{}(network.first, name);
-  });
+  auto found = std::find_if(networks_.begin(), networks_.end(),
+                            [name](const auto& network) { return isText(network.first, name); });
   if (found == networks_.end()) found = networks_.insert(networks_.end(), {std::string(name), {}});
   found->second.used = true;
   return found->second.row;
@@ -190,12 +191,12 @@ void StatisticsReporting::track(const ReportingObject& event) {
   if (!parameters.source || !parameters.aaid) return;
   const std::string& source = *parameters.source;
   const std::string& name = event.name;
-  if (textIs(name, "ad_requested")) {
+  if (isText(name, "ad_requested")) {
     const std::size_t index = placementOf(source, parameters.unitID, parameters.action);
     ++placement(index).requests;
     ++networkRow(source).requests;
     remember(*parameters.aaid, index);
-  } else if (textIs(name, "ad_loaded")) {
+  } else if (isText(name, "ad_loaded")) {
     const auto found = pending_.find(std::string_view(*parameters.aaid));
     if (found == pending_.end()) return;
     SessionStatistics::Row& row = placement(found->second.placement);
@@ -210,7 +211,7 @@ void StatisticsReporting::track(const ReportingObject& event) {
     ++network.fills;
     row.loadLatency.add(parameters.duration);
     network.loadLatency.add(parameters.duration);
-  } else if (textIs(name, "ad_opened")) {
+  } else if (isText(name, "ad_opened")) {
     ++networkRow(source).shows;
   }
 }

@@ -54,35 +54,23 @@ TEST(MersenneTwister64Test, DrawsTheStandardSequence) {
 }
 
 // Every byte counts, whichever word it falls in (whole words, the overlapping last word of a long
-// text, the byte-by-byte tail of a short one), and texts that differ only by trailing zero bytes
-// differ.
-TEST(TextHashTest, EveryByteAndTheLengthChangeTheHash) {
+// text, the byte-by-byte tail of a short one), and so does the length, trailing zero bytes
+// included: for the hash and for the equality, at every length up to past a uuid's.
+TEST(TextHashTest, EveryByteAndTheLengthChangeTheHashAndTheEquality) {
   const TextHash hash;
-  for (std::size_t length = 1; length <= 40; ++length) {
-    std::string text(length, 'a');
-    const std::size_t original = hash(text);
-    for (std::size_t at = 0; at < length; ++at) {
-      text[at] = 'b';
-      EXPECT_NE(hash(text), original) << "length " << length << ", byte " << at;
-      text[at] = 'a';
-    }
-    EXPECT_NE(hash(text + std::string(1, '\0')), original) << "length " << length;
-  }
-  EXPECT_EQ(hash(std::string_view("uuid-1")), hash(std::string("uuid-1")));
-}
-
-// Texts of every length up to past a uuid's: equal to a copy, different when any one byte or the
-// length differs.
-TEST(TextEqualTest, EveryByteAndTheLengthCount) {
   const TextEqual equal;
   for (std::size_t length = 0; length <= 40; ++length) {
-    std::string text(length, 'a');
+    const std::string text(length, 'a');
     EXPECT_TRUE(equal(text, std::string(text)));
-    EXPECT_FALSE(equal(text, text + "a"));
+    for (const std::string& longer : {text + "a", text + std::string(1, '\0')}) {
+      EXPECT_FALSE(equal(text, longer)) << "length " << length;
+      EXPECT_NE(hash(longer), hash(text)) << "length " << length;
+    }
     for (std::size_t at = 0; at < length; ++at) {
       std::string other = text;
       other[at] = 'b';
       EXPECT_FALSE(equal(text, other)) << "length " << length << ", byte " << at;
+      EXPECT_NE(hash(other), hash(text)) << "length " << length << ", byte " << at;
     }
   }
 }

@@ -478,6 +478,7 @@ TEST_F(ConstraintLayoutTest, TreeRefusesCyclesAndMovesViewsBetweenParents) {
   root->addSubview(b);  // leaves a first
   EXPECT_TRUE(a->subviews().empty());
   EXPECT_EQ(b->superview(), root);
+  EXPECT_EQ(b->superviewPointer(), root.get());
   root->insertSubview(b, 0);  // moving within the same parent
   EXPECT_EQ(root->subviews().front(), b);
   EXPECT_EQ(root->subviews().size(), 2u);
@@ -492,6 +493,7 @@ TEST_F(ConstraintLayoutTest, TreeRefusesCyclesAndMovesViewsBetweenParents) {
   root.reset();
   EXPECT_TRUE(weakA.expired());
   EXPECT_EQ(b->superview(), nullptr);
+  EXPECT_EQ(b->superviewPointer(), nullptr);
 }
 
 }  // namespace
