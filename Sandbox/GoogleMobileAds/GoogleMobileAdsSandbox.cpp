@@ -208,9 +208,14 @@ std::vector<GoogleMobileAdsSandbox::Request> GoogleMobileAdsSandbox::pendingRequ
 }
 
 std::optional<GoogleMobileAdsSandbox::Request> GoogleMobileAdsSandbox::request(RequestID id) const {
+  const Request* found = findRequest(id);
+  if (!found) return std::nullopt;
+  return *found;
+}
+
+const GoogleMobileAdsSandbox::Request* GoogleMobileAdsSandbox::findRequest(RequestID id) const {
   const Entry* entry = find(id);
-  if (!entry) return std::nullopt;
-  return entry->request;
+  return entry ? &entry->request : nullptr;
 }
 
 GoogleMobileAdsSandbox::Entry* GoogleMobileAdsSandbox::find(RequestID id) {
@@ -225,16 +230,18 @@ const GoogleMobileAdsSandbox::Entry* GoogleMobileAdsSandbox::find(RequestID id) 
 
 // Answers. The completion is copied out of the entry before it runs: it may start new requests.
 
-bool GoogleMobileAdsSandbox::fill(RequestID id, std::optional<std::string> networkClassName,
+bool GoogleMobileAdsSandbox::fill(RequestID id, std::optional<std::string_view> networkClassName,
                                   GADAdReward reward) {
   Entry* entry = find(id);
   if (!entry) return false;
   GADResponseInfo info;
   if (networkClassName) {
-    info.loadedAdNetworkResponseInfo = GADAdNetworkResponseInfo{*networkClassName};
+    info.loadedAdNetworkResponseInfo = GADAdNetworkResponseInfo{std::string(*networkClassName)};
+    entry->request.networkClassName.emplace(*networkClassName);
+  } else {
+    entry->request.networkClassName.reset();
   }
   entry->request.state = RequestState::filled;
-  entry->request.networkClassName = std::move(networkClassName);
   entry->request.error.reset();
   // A new ad starts with the default presentation state.
   entry->reward = std::move(reward);

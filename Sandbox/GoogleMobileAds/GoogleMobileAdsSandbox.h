@@ -27,6 +27,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
@@ -99,11 +100,13 @@ class GoogleMobileAdsSandbox final : public GADMobileAds,
   [[nodiscard]] std::vector<Request> requests() const;
   [[nodiscard]] std::vector<Request> pendingRequests() const;
   [[nodiscard]] std::optional<Request> request(RequestID id) const;
+  // The same request without a copy, or nullptr; valid until the next call on the sandbox.
+  [[nodiscard]] const Request* findRequest(RequestID id) const;
 
   // Answers. Each calls the request's completion now and returns false for an unknown request.
   // fill creates a new ad (networkClassName none: the SDK does not know the network).
   bool fill(RequestID id,
-            std::optional<std::string> networkClassName = std::string(kDefaultNetworkClassName),
+            std::optional<std::string_view> networkClassName = kDefaultNetworkClassName,
             GADAdReward reward = {Platform::Decimal::fromInt(10), "coins"});
   bool fail(RequestID id, Platform::Error error);
   // Neither an ad nor an error.

@@ -123,7 +123,7 @@ void SimulatedGoogleMobileAds::didReceiveRequest(const GoogleMobileAdsSandbox::R
 }
 
 void SimulatedGoogleMobileAds::didPresent(GoogleMobileAdsSandbox::RequestID id) {
-  const std::optional<GoogleMobileAdsSandbox::Request> request = sandbox_->request(id);
+  const GoogleMobileAdsSandbox::Request* request = sandbox_->findRequest(id);
   if (!request) return;
   const bool alreadyUsed = sandbox_->presentCount(id) > 1;
   const bool rewarded = request->kind == GoogleMobileAdsSandbox::AdKind::rewarded;

@@ -54,17 +54,18 @@ SimulatedIronSource::LoadOutcome SimulatedIronSource::drawLoadOutcome(const Slot
   const double high = std::max(low, profile.maximumLatency);
   outcome.latency = low + (high - low) * drawUnit();
   outcome.filled = drawUnit() < std::clamp(profile.fillRate, 0.0, 1.0);
-  if (outcome.filled) {
-    const std::string network = profile.adNetworks.empty()
-                                    ? std::string("ironSource")
-                                    : profile.adNetworks[drawIndex(profile.adNetworks.size())];
-    outcome.adInfo = ISAdInfo{profile.adUnit, network};
-  } else {
-    outcome.error = profile.loadErrors.empty()
-                        ? Platform::Error{kErrorDomain, 1001, "No fill"}
-                        : profile.loadErrors[drawIndex(profile.loadErrors.size())];
-  }
+  const std::size_t choices = outcome.filled ? profile.adNetworks.size() : profile.loadErrors.size();
+  if (choices > 0) outcome.drawn = drawIndex(choices);
   return outcome;
+}
+
+ISAdInfo SimulatedIronSource::LoadOutcome::adInfo(const SlotProfile& profile) const {
+  return {profile.adUnit, drawn == kDefault ? std::string("ironSource") : profile.adNetworks[drawn]};
+}
+
+const Platform::Error& SimulatedIronSource::LoadOutcome::error(const SlotProfile& profile) const {
+  static const Platform::Error noFill{kErrorDomain, 1001, "No fill"};
+  return drawn == kDefault ? noFill : profile.loadErrors[drawn];
 }
 
 // MARK: Requests
@@ -84,10 +85,11 @@ void SimulatedIronSource::interstitialLoadRequested() {
   environment().mainQueue().asyncAfter(outcome.latency, [weak = weakSelf(), outcome] {
     auto self = weak.lock();
     if (!self) return;
+    const SlotProfile& profile = self->configuration_.interstitial;
     if (outcome.filled) {
-      self->deliverInterstitialLoaded(outcome.adInfo);
+      self->deliverInterstitialLoaded(outcome.adInfo(profile));
     } else {
-      self->deliverInterstitialLoadFailed(outcome.error);
+      self->deliverInterstitialLoadFailed(outcome.error(profile));
     }
   });
 }
@@ -101,10 +103,11 @@ void SimulatedIronSource::rewardedVideoLoadRequested() {
   environment().mainQueue().asyncAfter(outcome.latency, [weak = weakSelf(), outcome] {
     auto self = weak.lock();
     if (!self) return;
+    const SlotProfile& profile = self->configuration_.rewardedVideo;
     if (outcome.filled) {
-      self->deliverRewardedVideoLoaded(outcome.adInfo);
+      self->deliverRewardedVideoLoaded(outcome.adInfo(profile));
     } else {
-      self->deliverRewardedVideoLoadFailed(outcome.error);
+      self->deliverRewardedVideoLoadFailed(outcome.error(profile));
     }
   });
 }

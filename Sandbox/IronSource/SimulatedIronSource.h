@@ -14,6 +14,7 @@
 //   SimulatedIronSource::create(configuration)->install(*environment);
 // Threading: as IronSourceSandbox; every callback runs as a main-queue task.
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -72,11 +73,16 @@ class SimulatedIronSource final : public IronSourceSandbox {
   static Platform::Error alreadyShowingError();
 
  private:
+  // What a load drew: small enough to be queued without an allocation. The ad network or the
+  // error is read from the profile when the answer is delivered; the profile is part of the
+  // configuration, which lives as long as the simulation.
   struct LoadOutcome {
+    static constexpr std::size_t kDefault = static_cast<std::size_t>(-1);
     Platform::TimeInterval latency = 0;
     bool filled = false;
-    ISAdInfo adInfo;
-    Platform::Error error;
+    std::size_t drawn = kDefault;  // into adNetworks if filled, else loadErrors; kDefault if empty
+    [[nodiscard]] ISAdInfo adInfo(const SlotProfile& profile) const;
+    [[nodiscard]] const Platform::Error& error(const SlotProfile& profile) const;
   };
 
   static SlotProfile profileFor(std::string adUnit) {
