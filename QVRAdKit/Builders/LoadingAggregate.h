@@ -25,6 +25,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "QVRAdKit/Platform/TextEqual.h"
+#include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/Disposable.h"
 #include "QVRAdKit/Rx/Observable.h"
@@ -72,7 +74,7 @@ class LoadingAggregate {
   void emitIfComplete();
 
   Rx::detail::StateAcceptor<bool> accept_;
-  std::unordered_map<std::string, Entry> entries_;
+  std::unordered_map<std::string, Entry, Platform::TextHash, Platform::TextEqual> entries_;
   // Over entries_: how many have no value yet, have ended, have failed, and are loading.
   std::size_t withoutValue_ = 0;
   std::size_t endedCount_ = 0;

@@ -13,9 +13,7 @@ void CountingReporting::track(const ReportingObject& event) {
   if (requested || loaded) {
     const auto* source = event.parameter("source");
     const auto* name = source ? std::get_if<std::string>(source) : nullptr;
-    static const std::string unknown = "unknown";
-    // By reference: the look-up copies the name only for a network seen for the first time.
-    SandboxHostSummary::Network& network = networks_[name ? *name : unknown];
+    SandboxHostSummary::Network& network = this->network(name ? *name : "unknown");
     if (requested) {
       ++network.requests;
     } else {
@@ -25,6 +23,15 @@ void CountingReporting::track(const ReportingObject& event) {
     }
   }
   if (sink_) sink_->track(event);
+}
+
+SandboxHostSummary::Network& CountingReporting::network(std::string_view name) {
+  for (const auto& [seenName, counts] : seen_) {
+    if (Platform::TextEqual{}(seenName, name)) return *counts;
+  }
+  SandboxHostSummary::Network& counts = networks_[std::string(name)];
+  seen_.emplace_back(std::string(name), &counts);
+  return counts;
 }
 
 }  // namespace QVRAdKit::Sandbox
