@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -50,9 +49,20 @@ class WaterfallAdBuilder : public Interface,
   // place: the cache and the action map are keyed by the key text.
   void update(const std::vector<std::string>& adKeys) {
     QVR_CHECK_MAIN_QUEUE();
-    adKeys_ = withoutDuplicates(adKeys);
+    // The action map is also the set of keys seen so far: no second set of copied keys.
     AdsReporter::ActionMapping mapping;
-    for (const auto& key : adKeys_) mapping.emplace(key, adEventAction_);
+    mapping.reserve(adKeys.size());
+    std::vector<std::string> unique;
+    unique.reserve(adKeys.size());
+    for (const auto& key : adKeys) {
+      if (mapping.emplace(key, adEventAction_).second) {
+        unique.push_back(key);
+      } else {
+        QVLog(LogFlag::warning, "Ad key listed twice, kept once: " + key, QVR_FILE_TEXT,
+              "update(adKeys:)", __LINE__);
+      }
+    }
+    adKeys_ = std::move(unique);
     reporter_->setAdUnitIdToActionMapping(std::move(mapping));
     waterfallService_->setAdKeys(adKeys_);
     waterfallService_->resetCache();
@@ -156,20 +166,6 @@ class WaterfallAdBuilder : public Interface,
     if (!running_ || userIsPremium("reload()", __LINE__)) return;
     waterfallService_->resetCache();
     waterfallService_->load();
-  }
-
-  static std::vector<std::string> withoutDuplicates(const std::vector<std::string>& keys) {
-    std::vector<std::string> unique;
-    std::unordered_set<std::string> seen;
-    for (const auto& key : keys) {
-      if (seen.insert(key).second) {
-        unique.push_back(key);
-      } else {
-        QVLog(LogFlag::warning, "Ad key listed twice, kept once: " + key, QVR_FILE_TEXT,
-              "update(adKeys:)", __LINE__);
-      }
-    }
-    return unique;
   }
 
   Platform::Environment& environment_;
