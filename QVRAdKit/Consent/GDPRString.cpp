@@ -1,5 +1,6 @@
 #include "QVRAdKit/Consent/GDPRString.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -45,6 +46,10 @@ std::optional<Decoded> decode(std::string_view text, std::size_t at) {
 }  // namespace
 
 bool hasChar(std::string_view text, char16_t codeUnit, std::size_t index) {
+  // Consent strings are digits: in ASCII text every byte is valid and is one UTF-16 unit.
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<std::uint8_t>(c) < 0x80; });
+  if (ascii) return index < text.size() && static_cast<char16_t>(text[index]) == codeUnit;
   std::optional<bool> answer;  // found at the index; the rest is still checked for validity
   std::size_t unit = 0;        // UTF-16 position of the code point being read
   for (std::size_t at = 0; at < text.size();) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "QVRAdKit/Rx/ConfinableMutex.h"
@@ -77,6 +79,34 @@ TEST(BehaviorRelayTests, CallbacksMaySubscribeAndDisposeDuringARound) {
   EXPECT_EQ(first, (std::vector<int>{0, 1}));
   EXPECT_EQ(second, (std::vector<int>{0}));
   EXPECT_EQ(late, (std::vector<int>{1, 2}));
+}
+
+// Outside an emission the list changes in place; the subscriber taken out is released after the
+// subject's lock, so what its callback owned may subscribe to the same subject as it goes.
+TEST(BehaviorRelayTests, SubscriberReleasedOnDisposalMaySubscribeToTheSameSubject) {
+  BehaviorRelay<int> relay(0);
+  std::vector<int> late;
+  Disposable lateSubscription;
+  struct OnRelease {
+    explicit OnRelease(std::function<void()> then) : action(std::move(then)) {}
+    OnRelease(const OnRelease&) = delete;
+    OnRelease(OnRelease&&) = delete;
+    OnRelease& operator=(const OnRelease&) = delete;
+    OnRelease& operator=(OnRelease&&) = delete;
+    ~OnRelease() { action(); }
+    std::function<void()> action;
+  };
+  auto hook = std::make_shared<OnRelease>([&] {
+    lateSubscription = relay.asObservable().subscribe([&](int v) { late.push_back(v); });
+  });
+  auto first = relay.asObservable().subscribe([hook = std::move(hook)](int) {});
+  std::vector<Disposable> others;  // enough that the list has left its inline room
+  for (int i = 0; i < 3; ++i) others.push_back(relay.asObservable().subscribe([](int) {}));
+  relay.accept(1);
+  first = Disposable();  // disposes and lets the only owner of the hook go
+  relay.accept(2);
+  EXPECT_EQ(late, (std::vector<int>{1, 2}));
+  EXPECT_EQ(relay.subscriberCount(), 4U);
 }
 
 TEST(BehaviorRelayTests, RelayDestroyedWhileSubscribedAndInsideItsOwnCallback) {

@@ -121,7 +121,12 @@ class BehaviorState final : public Producer<T>,
       return {};
     }
     auto subscription = std::make_shared<Subscription>(this->weak_from_this(), observer);
-    auto old = replace(Subscribers::adding(subscribers_.get(), subscription));
+    std::shared_ptr<const Subscribers> old;
+    if (subscribers_ && ownsListAlone()) {
+      subscribers_->append(subscription);
+    } else {
+      old = replace(Subscribers::adding(subscribers_.get(), subscription));
+    }
     T current = value_;
     lock.unlock();
     old.reset();
@@ -143,15 +148,27 @@ class BehaviorState final : public Producer<T>,
   static constexpr std::size_t kSlots = 4;
 
   void remove(const Subscription* subscription) {
-    std::shared_ptr<const Subscribers> old;  // freed after the lock is released
+    // Both released after the lock: their observers' destructors may come back to this subject.
+    std::shared_ptr<const Subscribers> old;
+    std::shared_ptr<Subscription> taken;
     std::lock_guard lock(lock_);
     if (!subscribers_ || !subscribers_->contains(subscription)) return;
-    old = replace(Subscribers::removing(*subscribers_, subscription));
+    if (!ownsListAlone()) {
+      old = replace(Subscribers::removing(*subscribers_, subscription));
+      return;
+    }
+    taken = subscribers_->extract(subscription);
+    if (subscribers_->size() == 0) old = std::exchange(subscribers_, nullptr);
   }
+
+  // Under lock_: whether the published list may change in place. No emission walks it (they walk
+  // lists without a reference while holding a slot) and no one else holds a reference to it (an
+  // emission without a slot, or a termination, does).
+  bool ownsListAlone() const { return subscribers_.use_count() == 1 && !anyEmitting(); }
 
   // Under lock_: publishes list and returns the old one when no emission may be walking it (the
   // caller frees it after unlocking); otherwise the old one is retired and null is returned.
-  std::shared_ptr<const Subscribers> replace(std::shared_ptr<const Subscribers> list) {
+  std::shared_ptr<const Subscribers> replace(std::shared_ptr<Subscribers> list) {
     auto old = std::exchange(subscribers_, std::move(list));
     if (old && anyEmitting()) {
       retired_.push_back(std::move(old));
@@ -188,7 +205,7 @@ class BehaviorState final : public Producer<T>,
   T value_;
   bool terminated_ = false;
   std::optional<Error> error_;
-  std::shared_ptr<const Subscribers> subscribers_;
+  std::shared_ptr<Subscribers> subscribers_;
   std::vector<std::shared_ptr<const Subscribers>> retired_;
   std::array<std::atomic<bool>, kSlots> emitting_{};
   std::atomic<bool> hasRetired_{false};  // retired_ is not empty; read without the lock

@@ -1,7 +1,10 @@
 #pragma once
-// An immutable list of subscriptions, made whole by adding to or removing from another one. Up to
-// two entries sit inside the list itself, so the common subject (one or two subscribers) costs one
-// allocation per change of its list instead of two (the list and its vector's buffer).
+// A list of subscriptions, made whole by adding to or removing from another one, and immutable
+// once published. Up to two entries sit inside the list itself, so the common subject (one or two
+// subscribers) costs one allocation per change of its list instead of two (the list and its
+// vector's buffer). A list that its owner alone holds, and that no emission walks, may instead be
+// changed in place (append, extract): a subject with many subscribers then does not copy all of
+// them at each subscription and disposal.
 // Example:
 //   auto list = SubscriberList<S>::adding(nullptr, first);
 //   list = SubscriberList<S>::adding(list.get(), second);
@@ -29,7 +32,7 @@ class SubscriberList {
   explicit SubscriberList(ConstructionKey /*key*/) {}
 
   // old's entries (none for a null old), then entry.
-  static std::shared_ptr<const SubscriberList> adding(const SubscriberList* old, Entry entry) {
+  static std::shared_ptr<SubscriberList> adding(const SubscriberList* old, Entry entry) {
     auto list = std::make_shared<SubscriberList>(ConstructionKey{});
     list->reserve((old ? old->size_ : 0) + 1);
     if (old) {
@@ -40,8 +43,7 @@ class SubscriberList {
   }
 
   // old's entries without removed; null when none remains.
-  static std::shared_ptr<const SubscriberList> removing(const SubscriberList& old,
-                                                        const S* removed) {
+  static std::shared_ptr<SubscriberList> removing(const SubscriberList& old, const S* removed) {
     std::size_t size = 0;
     for (const Entry& kept : old) size += kept.get() != removed ? 1 : 0;
     if (size == 0) return nullptr;
@@ -51,6 +53,30 @@ class SubscriberList {
       if (kept.get() != removed) list->push(kept);
     }
     return list;
+  }
+
+  // In place, on a list no one else holds or walks.
+  void append(Entry entry) {
+    if (!spilled_ && size_ == kInline) {
+      more_.reserve(2 * kInline);
+      for (std::size_t i = 0; i < size_; ++i) more_.push_back(std::move(inline_[i]));
+      spilled_ = true;
+    }
+    push(std::move(entry));
+  }
+  // In place, on a list no one else holds or walks: takes removed out, keeping the order of the
+  // others, and hands it back so that the caller releases it where it chooses; null if absent.
+  Entry extract(const S* removed) {
+    Entry* entries = spilled_ ? more_.data() : inline_.data();
+    for (std::size_t i = 0; i < size_; ++i) {
+      if (entries[i].get() != removed) continue;
+      Entry taken = std::move(entries[i]);
+      for (std::size_t j = i + 1; j < size_; ++j) entries[j - 1] = std::move(entries[j]);
+      --size_;
+      if (spilled_) more_.pop_back();
+      return taken;
+    }
+    return nullptr;
   }
 
   [[nodiscard]] bool contains(const S* entry) const {
