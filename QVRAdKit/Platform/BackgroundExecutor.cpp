@@ -87,6 +87,8 @@ void BackgroundExecutor::async(Task task) {
 
 void BackgroundExecutor::waitUntilIdle() {
   if (threadCount_ == kDrainedByHand) {
+    // Confined, its queue is this thread's to read: with nothing queued there is nothing to drain.
+    if (state_->confinement.checkHere("BackgroundExecutor") && state_->queue.empty()) return;
     const std::shared_ptr<State> state = state_;  // a task may destroy this executor
     drainHere(state);
     return;
