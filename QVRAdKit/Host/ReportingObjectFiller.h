@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -35,7 +36,7 @@ class ReportingObjectFiller {
   void text(std::string_view name, std::string_view value) {
     if (ReportingValue* slot = reused(name)) {
       if (auto* held = std::get_if<std::string>(slot)) {
-        held->assign(value);
+        overwrite(*held, value);
       } else {
         slot->emplace<std::string>(value);
       }
@@ -62,6 +63,16 @@ class ReportingObjectFiller {
  private:
   ReportingObjectFiller(ReportingObject& object, std::size_t count)
       : object_(object), count_(count) {}
+
+  // A value of the held text's length (a uuid, the same unit or network again) is copied over it:
+  // the library's general assignment, made for any length and any overlap, costs more than that.
+  static void overwrite(std::string& held, std::string_view value) {
+    if (value.size() == held.size()) {
+      std::memmove(held.data(), value.data(), value.size());
+    } else {
+      held.assign(value);
+    }
+  }
 
   // The next parameter's place when the object already has one there, renamed; else nullptr.
   // A record refilled for the same kind of event finds the same name there, left as it is.

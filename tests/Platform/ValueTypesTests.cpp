@@ -54,7 +54,7 @@ TEST(MersenneTwister64Test, DrawsTheStandardSequence) {
 }
 
 // Every byte counts, whichever word it falls in (whole words, the overlapping last word of a long
-// text, the byte-by-byte tail of a short one), and so does the length, trailing zero bytes
+// text, the two overlapping words of a short one), and so does the length, trailing zero bytes
 // included: for the hash and for the equality, at every length up to past a uuid's.
 TEST(TextHashTest, EveryByteAndTheLengthChangeTheHashAndTheEquality) {
   const TextHash hash;
