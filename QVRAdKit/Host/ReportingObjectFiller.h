@@ -12,12 +12,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "QVRAdKit/Host/ReportingObject.h"
+#include "QVRAdKit/Platform/OverwriteText.h"
 #include "QVRAdKit/Platform/TextEqual.h"
 
 namespace QVRAdKit {
@@ -26,7 +26,7 @@ class ReportingObjectFiller {
  public:
   // Refills object from its first parameter, under the event name.
   ReportingObjectFiller(ReportingObject& object, std::string_view name) : object_(object) {
-    object.name.assign(name);
+    Platform::overwriteText(object.name, name);
   }
   // Adds to the parameters object already has.
   [[nodiscard]] static ReportingObjectFiller appending(ReportingObject& object) {
@@ -36,7 +36,7 @@ class ReportingObjectFiller {
   void text(std::string_view name, std::string_view value) {
     if (ReportingValue* slot = reused(name)) {
       if (auto* held = std::get_if<std::string>(slot)) {
-        overwrite(*held, value);
+        Platform::overwriteText(*held, value);
       } else {
         slot->emplace<std::string>(value);
       }
@@ -63,16 +63,6 @@ class ReportingObjectFiller {
  private:
   ReportingObjectFiller(ReportingObject& object, std::size_t count)
       : object_(object), count_(count) {}
-
-  // A value of the held text's length (a uuid, the same unit or network again) is copied over it:
-  // the library's general assignment, made for any length and any overlap, costs more than that.
-  static void overwrite(std::string& held, std::string_view value) {
-    if (value.size() == held.size()) {
-      std::memmove(held.data(), value.data(), value.size());
-    } else {
-      held.assign(value);
-    }
-  }
 
   // The next parameter's place when the object already has one there, renamed; else nullptr.
   // A record refilled for the same kind of event finds the same name there, left as it is.

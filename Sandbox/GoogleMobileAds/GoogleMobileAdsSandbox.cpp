@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "QVRAdKit/Platform/OverwriteText.h"
+
 namespace QVRAdKit::Sandbox {
 
 namespace detail {
@@ -159,7 +161,7 @@ GoogleMobileAdsSandbox::Entry& GoogleMobileAdsSandbox::addRequest(AdKind kind,
   Entry& entry = recycled != nullptr ? *recycled : entries_[id];
   entry.request.id = id;
   entry.request.kind = kind;
-  entry.request.adUnitID = adUnitID;
+  Platform::overwriteText(entry.request.adUnitID, adUnitID);
   return entry;
 }
 

@@ -13,7 +13,8 @@ void CountingReporting::track(const ReportingObject& event) {
   if (requested || loaded) {
     const auto* source = event.parameter("source");
     const auto* name = source ? std::get_if<std::string>(source) : nullptr;
-    SandboxHostSummary::Network& network = this->network(name ? *name : "unknown");
+    SandboxHostSummary::Network& network =
+        this->network(name ? std::string_view(*name) : std::string_view("unknown"));
     if (requested) {
       ++network.requests;
     } else {

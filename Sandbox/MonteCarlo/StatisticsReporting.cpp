@@ -7,6 +7,7 @@
 
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
 #include "QVRAdKit/Host/EventCatalog/AdEventSource.h"
+#include "QVRAdKit/Platform/OverwriteText.h"
 #include "QVRAdKit/Platform/TextEqual.h"
 
 namespace QVRAdKit::Sandbox {
@@ -249,7 +250,7 @@ void StatisticsReporting::remember(std::string_view aaid, std::size_t placement)
   }
   PendingMap::node_type node = std::move(spare_.back());
   spare_.pop_back();
-  node.key().assign(aaid);
+  Platform::overwriteText(node.key(), aaid);
   node.mapped() = Pending{placement, serial_++};
   pending_.insert(std::move(node));
 }

@@ -13,6 +13,7 @@
 
 #include "QVRAdKit/Platform/Decimal.h"
 #include "QVRAdKit/Platform/MersenneTwister64.h"
+#include "QVRAdKit/Platform/OverwriteText.h"
 #include "QVRAdKit/Platform/TextEqual.h"
 #include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/Platform/URL.h"
@@ -73,6 +74,25 @@ TEST(TextHashTest, EveryByteAndTheLengthChangeTheHashAndTheEquality) {
       EXPECT_NE(hash(other), hash(text)) << "length " << length << ", byte " << at;
     }
   }
+}
+
+// The same length is copied over, any other length reassigned; a text taken from the held string
+// itself (the whole of it, or a part) comes out whole either way.
+TEST(OverwriteTextTest, EveryLengthAndATextTakenFromTheHeldString) {
+  for (const auto& [held, text] : {std::pair<std::string, std::string>{"uuid-1", "uuid-2"},
+                                   {"ab", "wxyz"},
+                                   {"abcdef", "xy"},
+                                   {"", ""},
+                                   {"a", ""}}) {
+    std::string written = held;
+    overwriteText(written, text);
+    EXPECT_EQ(written, text) << held;
+  }
+  std::string self = "abcdef";
+  overwriteText(self, self);
+  EXPECT_EQ(self, "abcdef");
+  overwriteText(self, std::string_view(self).substr(2));
+  EXPECT_EQ(self, "cdef");
 }
 
 TEST(URLTest, SchemeAndHostBoundaries) {
