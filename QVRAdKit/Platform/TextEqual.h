@@ -1,9 +1,9 @@
 #pragma once
 // TextEqual compares texts for equality without a library call: eight bytes at a time, the last
-// word overlapping the one before, and below eight with two overlapping words of four or two. The texts the module compares on
-// every ad event (36-character uuids, parameter names of a few characters) are short enough that
-// calling memcmp costs more than the comparison. It is transparent, the partner of TextHash in
-// maps searched by std::string_view.
+// word overlapping the one before, and below eight with two overlapping words of four or two. The
+// texts the module compares on every ad event (36-character uuids, parameter names of a few
+// characters) are short enough that calling memcmp costs more than the comparison. It is
+// transparent, the partner of TextHash in maps searched by std::string_view.
 // Example:
 //   std::unordered_map<std::string, int, Platform::TextHash, Platform::TextEqual> counts;
 //   Platform::TextEqual{}("aaid", name);

@@ -54,13 +54,15 @@ SimulatedIronSource::LoadOutcome SimulatedIronSource::drawLoadOutcome(const Slot
   const double high = std::max(low, profile.maximumLatency);
   outcome.latency = low + (high - low) * drawUnit();
   outcome.filled = drawUnit() < std::clamp(profile.fillRate, 0.0, 1.0);
-  const std::size_t choices = outcome.filled ? profile.adNetworks.size() : profile.loadErrors.size();
+  const std::size_t choices =
+      outcome.filled ? profile.adNetworks.size() : profile.loadErrors.size();
   if (choices > 0) outcome.drawn = drawIndex(choices);
   return outcome;
 }
 
 ISAdInfo SimulatedIronSource::LoadOutcome::adInfo(const SlotProfile& profile) const {
-  return {profile.adUnit, drawn == kDefault ? std::string("ironSource") : profile.adNetworks[drawn]};
+  return {profile.adUnit,
+          drawn == kDefault ? std::string("ironSource") : profile.adNetworks[drawn]};
 }
 
 const Platform::Error& SimulatedIronSource::LoadOutcome::error(const SlotProfile& profile) const {

@@ -70,7 +70,9 @@ struct AdEventParameters {
           }
           break;
         case 7:
-          if (sameBytes(name, "unit_id") && first(kUnitID)) unitID = std::get_if<std::string>(&value);
+          if (sameBytes(name, "unit_id") && first(kUnitID)) {
+            unitID = std::get_if<std::string>(&value);
+          }
           break;
         case 8:
           if (sameBytes(name, "duration") && first(kTime)) duration = integer(value);
