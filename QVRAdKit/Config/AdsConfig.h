@@ -32,20 +32,16 @@ class AdsConfig {
       : contents_(std::make_shared<const Contents>(
             Contents{std::move(sources), std::move(interstitialPlacements),
                      std::move(rewardedPlacements), std::move(appOpenPlacements)})) {}
-  // Copy only, so that no move leaves the share empty.
-  AdsConfig(const AdsConfig&) = default;
-  AdsConfig& operator=(const AdsConfig&) = default;
-  ~AdsConfig() = default;
 
-  [[nodiscard]] const Sources& sources() const { return contents_->sources; }
+  [[nodiscard]] const Sources& sources() const { return contents().sources; }
   [[nodiscard]] const InterstitialPlacements& interstitialPlacements() const {
-    return contents_->interstitialPlacements;
+    return contents().interstitialPlacements;
   }
   [[nodiscard]] const RewardedPlacements& rewardedPlacements() const {
-    return contents_->rewardedPlacements;
+    return contents().rewardedPlacements;
   }
   [[nodiscard]] const AppOpenPlacements& appOpenPlacements() const {
-    return contents_->appOpenPlacements;
+    return contents().appOpenPlacements;
   }
 
  private:
@@ -55,7 +51,12 @@ class AdsConfig {
     RewardedPlacements rewardedPlacements;
     AppOpenPlacements appOpenPlacements;
   };
-  // Never null. A move copies the share, so a moved-from config still reads as it was.
+  // A moved-from config reads as an empty one.
+  [[nodiscard]] const Contents& contents() const {
+    static const Contents empty;
+    return contents_ ? *contents_ : empty;
+  }
+
   std::shared_ptr<const Contents> contents_;
 };
 

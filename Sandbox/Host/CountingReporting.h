@@ -30,11 +30,11 @@ class CountingReporting final : public QVReporting {
   }
 
  private:
-  std::shared_ptr<QVReporting> sink_;
-  std::int64_t events_ = 0;
   // The counts of the network named, made at its first event.
   SandboxHostSummary::Network& network(std::string_view name);
 
+  std::shared_ptr<QVReporting> sink_;
+  std::int64_t events_ = 0;
   std::map<std::string, SandboxHostSummary::Network> networks_;
   // The networks seen so far, searched before the map: a session sees two or three, and a
   // comparison of short names costs less than a walk down the map.
