@@ -142,14 +142,14 @@ bool MainQueue::popReadyLocked(Date now, Task& task) {
 size_t MainQueue::runUntilIdle() {
   // Confined, already owned by this thread and with nothing ready (as at the end of every step of
   // a host driving the clock): nothing to run and nothing to note.
-  if (confinement_.checkHere(kOwner) &&
-      ownerThread_.load(std::memory_order_relaxed) == std::this_thread::get_id() &&
+  const bool confined = confinement_.checkHere(kOwner);
+  if (confined && ownerThread_.load(std::memory_order_relaxed) == std::this_thread::get_id() &&
       !hasReadyLocked(clock_->now())) {
     return 0;
   }
   // A confined queue has only its own thread to keep out: no drain lock.
   std::unique_lock drain(drainMutex_, std::defer_lock);
-  if (!confinement_.checkHere(kOwner)) drain.lock();
+  if (!confined) drain.lock();
   const std::thread::id self = std::this_thread::get_id();
   const std::thread::id previous = drainingThread_.exchange(self);
   ownerThread_.store(self);

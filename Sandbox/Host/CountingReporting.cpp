@@ -27,12 +27,10 @@ void CountingReporting::track(const ReportingObject& event) {
 }
 
 SandboxHostSummary::Network& CountingReporting::network(std::string_view name) {
-  for (const auto& [seenName, counts] : seen_) {
-    if (Platform::TextEqual{}(seenName, name)) return *counts;
+  for (auto& [seenName, counts] : networks_) {
+    if (Platform::TextEqual{}(seenName, name)) return counts;
   }
-  SandboxHostSummary::Network& counts = networks_[std::string(name)];
-  seen_.emplace_back(std::string(name), &counts);
-  return counts;
+  return networks_.emplace_back(std::string(name), SandboxHostSummary::Network{}).second;
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -25,8 +25,9 @@ class CountingReporting final : public QVReporting {
   void track(const ReportingObject& event) override;
 
   [[nodiscard]] std::int64_t events() const { return events_; }
-  [[nodiscard]] const std::map<std::string, SandboxHostSummary::Network>& networks() const {
-    return networks_;
+  // By name, as the session summary lists them.
+  [[nodiscard]] std::map<std::string, SandboxHostSummary::Network> networks() const {
+    return {networks_.begin(), networks_.end()};
   }
 
  private:
@@ -35,10 +36,9 @@ class CountingReporting final : public QVReporting {
 
   std::shared_ptr<QVReporting> sink_;
   std::int64_t events_ = 0;
-  std::map<std::string, SandboxHostSummary::Network> networks_;
-  // The networks seen so far, searched before the map: a session sees two or three, and a
-  // comparison of short names costs less than a walk down the map.
-  std::vector<std::pair<std::string, SandboxHostSummary::Network*>> seen_;
+  // In the order first seen: a session sees two or three, and comparing short names costs less
+  // than a walk down a map.
+  std::vector<std::pair<std::string, SandboxHostSummary::Network>> networks_;
 };
 
 }  // namespace QVRAdKit::Sandbox
