@@ -63,11 +63,38 @@ void LatencyHistogram::add(std::int64_t milliseconds, std::uint64_t count) {
   }
 }
 
-// Buckets this histogram has take their counts in place, each found by a binary search from where
-// the previous one was (both lists are in index order). The few buckets it lacks (a session's
-// loads into totals that have seen most durations) are then inserted one by one; many (two large
-// histograms) are merged in one pass from the end, in place, so merging into a histogram that has
-// the room allocates nothing.
+namespace {
+
+using Bucket = std::pair<std::uint32_t, std::uint64_t>;
+using BucketIterator = std::vector<Bucket>::iterator;
+
+// The first bucket at or after `from` whose index is not below `index`. Indices strictly increase,
+// so it is at most (index - from's index) places after `from`: totals that have seen most
+// durations hold nearly every bucket of their range, and it is then found in a step or two back
+// from there. Further off, a binary search below that bound.
+BucketIterator seek(BucketIterator from, BucketIterator end, std::uint32_t index) {
+  if (from == end || from->first >= index) return from;
+  const auto room = static_cast<std::uint64_t>(end - from);
+  const auto bound =
+      from + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(index - from->first, room));
+  constexpr int kSteps = 4;
+  auto at = bound;
+  for (int step = 0; step < kSteps && at != from; ++step) {
+    if ((at - 1)->first < index) return at;
+    --at;
+  }
+  return std::lower_bound(from, at, index, [](const Bucket& held, std::uint32_t wanted) {
+    return held.first < wanted;
+  });
+}
+
+}  // namespace
+
+// Buckets this histogram has take their counts in place, each found from where the previous one
+// was (both lists are in index order). The few buckets it lacks (a session's loads into totals
+// that have seen most durations) are then inserted one by one; many (two large histograms) are
+// merged in one pass from the end, in place, so merging into a histogram that has the room
+// allocates nothing.
 void LatencyHistogram::merge(const LatencyHistogram& other) {
   if (other.buckets_.empty()) return;
   if (&other == this) {
@@ -81,12 +108,10 @@ void LatencyHistogram::merge(const LatencyHistogram& other) {
     return;
   }
   constexpr std::size_t kFewMissing = 8;
-  const auto byIndex = [](const std::pair<std::uint32_t, std::uint64_t>& held,
-                          std::uint32_t wanted) { return held.first < wanted; };
   std::size_t missing = 0;
   auto from = buckets_.begin();
   for (const auto& [index, count] : other.buckets_) {
-    from = std::lower_bound(from, buckets_.end(), index, byIndex);
+    from = seek(from, buckets_.end(), index);
     if (from != buckets_.end() && from->first == index) {
       from->second += count;
     } else {
@@ -95,9 +120,10 @@ void LatencyHistogram::merge(const LatencyHistogram& other) {
   }
   if (missing == 0) return;
   if (missing <= kFewMissing) {
+    auto at = buckets_.begin();
     for (const auto& incoming : other.buckets_) {
-      const auto at = std::lower_bound(buckets_.begin(), buckets_.end(), incoming.first, byIndex);
-      if (at == buckets_.end() || at->first != incoming.first) buckets_.insert(at, incoming);
+      at = seek(at, buckets_.end(), incoming.first);
+      if (at == buckets_.end() || at->first != incoming.first) at = buckets_.insert(at, incoming);
     }
     return;
   }

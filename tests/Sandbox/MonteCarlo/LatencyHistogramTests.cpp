@@ -137,26 +137,28 @@ TEST(LatencyHistogramTest, ClearedOrSelfMergedHoldsWhatAFreshOneWould) {
   EXPECT_EQ(reused.sampleCount(), 2 * second.size());
 }
 
-// A part merged into large totals: all of its buckets already there, one new, or more new ones
-// than are inserted one by one, among buckets already there.
+// A part merged into large totals, sparse or holding every bucket of their range: all of its
+// buckets already there, one new, or more new ones than are inserted one by one, among buckets
+// already there.
 TEST(LatencyHistogramTest, APartMergesIntoLargeTotalsAsIntoOneHistogram) {
   const std::vector<std::vector<std::int64_t>> parts = {
       {37, 370, 370}, {37, 999999, 3700}, {1, 2, 3, 37, 4, 5, 6, 7, 8, 74, 9, 10, 999999}};
-  for (const auto& part : parts) {
-    LatencyHistogram totals;
-    LatencyHistogram whole;
-    for (std::int64_t i = 0; i < 200; ++i) {
-      totals.add(i * 37);
-      whole.add(i * 37);
+  for (const std::int64_t stride : {37, 1})
+    for (const auto& part : parts) {
+      LatencyHistogram totals;
+      LatencyHistogram whole;
+      for (std::int64_t i = 0; i < 200; ++i) {
+        totals.add(i * stride);
+        whole.add(i * stride);
+      }
+      LatencyHistogram small;
+      for (std::int64_t value : part) {
+        small.add(value);
+        whole.add(value);
+      }
+      totals.merge(small);
+      EXPECT_EQ(totals, whole) << "stride " << stride << ", part " << part[1];
     }
-    LatencyHistogram small;
-    for (std::int64_t value : part) {
-      small.add(value);
-      whole.add(value);
-    }
-    totals.merge(small);
-    EXPECT_EQ(totals, whole) << part[1];
-  }
 }
 
 }  // namespace
