@@ -40,6 +40,9 @@ class InterstitialAd : public WaterfallableAd,
   [[nodiscard]] Rx::Observable<bool> isLoadingStream() const override {
     return isLoadingSubject_.asObservable().distinctUntilChanged();
   }
+  [[nodiscard]] Rx::Observable<bool> isLoadingValues() const override {
+    return isLoadingSubject_.asObservable();
+  }
 
   // Discardable content.
   virtual bool beginContentAccess() { return true; }

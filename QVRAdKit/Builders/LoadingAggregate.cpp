@@ -18,7 +18,8 @@ class LoadingAggregate::EntryObserver final : public Rx::Observer<bool> {
   Entry& entry_;
 };
 
-void LoadingAggregate::watch(const std::string& key, const Rx::Observable<bool>& stream) {
+void LoadingAggregate::watch(const std::string& key, const Rx::Observable<bool>& stream,
+                             Repeats repeats) {
   auto [found, inserted] = entries_.try_emplace(key);
   Entry& entry = found->second;
   if (inserted) {
@@ -30,6 +31,7 @@ void LoadingAggregate::watch(const std::string& key, const Rx::Observable<bool>&
     remove(entry);
     entry.state = {};
   }
+  entry.repeats = repeats;
   ++withoutValue_;
   subscribing_ = true;
   entry.subscription = stream.subscribe(entry.observer);
@@ -75,6 +77,9 @@ void LoadingAggregate::remove(const Entry& entry) {
 }
 
 void LoadingAggregate::next(Entry& entry, bool loading) {
+  if (entry.repeats == Repeats::drop && entry.state.hasValue && entry.state.loading == loading) {
+    return;
+  }
   if (!entry.state.hasValue) {
     entry.state.hasValue = true;
     --withoutValue_;

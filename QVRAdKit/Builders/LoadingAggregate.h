@@ -10,7 +10,8 @@
 // What the relay receives, as the re-subscribed combination would:
 //  - restart(), called after each change of the set: the answer once, if every stream has a value
 //    and none has ended; false for an empty set or when a stream has failed; nothing otherwise;
-//  - then, until the next restart(), the answer on every value of a stream (repeats included)
+//  - then, until the next restart(), the answer on every value of a stream (repeats included,
+//    unless the stream was watched with Repeats::drop: then as if through distinctUntilChanged())
 //    once every stream has one, provided none had ended at the restart; false and nothing more
 //    after the first error.
 // Example:
@@ -40,9 +41,13 @@ class LoadingAggregate {
   LoadingAggregate& operator=(const LoadingAggregate&) = delete;
   ~LoadingAggregate() = default;
 
+  // What becomes of a stream's value equal to the one before: passed on, or dropped as
+  // distinctUntilChanged() would (without that operator's subscription).
+  enum class Repeats { pass, drop };
   // Subscribes to stream under key, ending the subscription held there; the relay hears nothing
   // until restart().
-  void watch(const std::string& key, const Rx::Observable<bool>& stream);
+  void watch(const std::string& key, const Rx::Observable<bool>& stream,
+             Repeats repeats = Repeats::pass);
   // Ends the subscription under key, if any; the relay hears nothing until restart().
   void forget(const std::string& key);
   void forgetAll();
@@ -64,6 +69,7 @@ class LoadingAggregate {
     // Made once per key and kept for every stream watched under it.
     std::shared_ptr<EntryObserver> observer;
     EntryState state;
+    Repeats repeats = Repeats::pass;
   };
 
   // Takes entry's share out of the counts.

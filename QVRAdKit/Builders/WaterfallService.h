@@ -178,7 +178,7 @@ class WaterfallService : public std::enable_shared_from_this<WaterfallService<Ad
     if (found == adsCache_.end()) {
       isLoading_.forget(key);
     } else {
-      isLoading_.watch(key, found->second->isLoadingStream());
+      isLoading_.watch(key, found->second->isLoadingValues(), LoadingAggregate::Repeats::drop);
     }
   }
 

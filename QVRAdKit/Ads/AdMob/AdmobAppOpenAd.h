@@ -53,6 +53,9 @@ class AdmobAppOpenAd final : public AppOpenAd,
   // An SDK ad arrived, has not expired and was not shown yet.
   [[nodiscard]] bool isLoaded() const override;
   [[nodiscard]] Rx::Observable<bool> isLoadingStream() const override;
+  [[nodiscard]] Rx::Observable<bool> isLoadingValues() const override {
+    return isLoadingSubject_.asObservable();
+  }
 
   // AppOpenAd.
   [[nodiscard]] std::shared_ptr<AppOpenAdDelegate> delegate() const override {
