@@ -143,7 +143,7 @@ TEST(LatencyHistogramTest, ClearedOrSelfMergedHoldsWhatAFreshOneWould) {
 TEST(LatencyHistogramTest, APartMergesIntoLargeTotalsAsIntoOneHistogram) {
   const std::vector<std::vector<std::int64_t>> parts = {
       {37, 370, 370}, {37, 999999, 3700}, {1, 2, 3, 37, 4, 5, 6, 7, 8, 74, 9, 10, 999999}};
-  for (const std::int64_t stride : {37, 1})
+  for (const std::int64_t stride : {37, 1}) {
     for (const auto& part : parts) {
       LatencyHistogram totals;
       LatencyHistogram whole;
@@ -159,6 +159,7 @@ TEST(LatencyHistogramTest, APartMergesIntoLargeTotalsAsIntoOneHistogram) {
       totals.merge(small);
       EXPECT_EQ(totals, whole) << "stride " << stride << ", part " << part[1];
     }
+  }
 }
 
 }  // namespace
