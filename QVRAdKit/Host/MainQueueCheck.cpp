@@ -32,10 +32,12 @@ bool mainQueueChecksFatal() noexcept {
   return fatalChecks.load(std::memory_order_relaxed);
 }
 
-bool checkMainQueue(std::string_view file, std::string_view function, int line) {
+bool onMainQueueOrNoEnvironment() noexcept {
   const Platform::Environment* environment = Platform::Environment::installed();
-  // Without an environment there is no main queue to be on; what needs one says so itself.
-  if (environment == nullptr || environment->mainQueue().isCurrent()) return true;
+  return environment == nullptr || environment->mainQueue().isCurrent();
+}
+
+bool reportOffMainQueue(std::string_view file, std::string_view function, int line) {
   std::string message(function);
   message.append(" called off the main queue");
   QVLogAssertionFailure(message, file, function, line);

@@ -23,10 +23,19 @@ namespace QVRAdKit {
 void setMainQueueChecksFatal(bool fatal) noexcept;
 [[nodiscard]] bool mainQueueChecksFatal() noexcept;
 
+// Whether the caller runs on the installed environment's main queue, or no environment is
+// installed (there is then nothing to check against: whatever needs the environment fails clearly
+// through Environment::current()).
+[[nodiscard]] bool onMainQueueOrNoEnvironment() noexcept;
+// Reports a call off the main queue (and aborts when checks are fatal); answers false.
+bool reportOffMainQueue(std::string_view file, std::string_view function, int line);
+
 // Whether the caller runs on the installed environment's main queue; reports when it does not.
-// With no environment installed there is nothing to check against: it answers true (whatever
-// needs the environment fails clearly through Environment::current()).
-bool checkMainQueue(std::string_view file, std::string_view function, int line);
+// Inline, so that the check every public operation opens with costs one call, not a frame that
+// keeps the report's texts.
+inline bool checkMainQueue(std::string_view file, std::string_view function, int line) {
+  return onMainQueueOrNoEnvironment() || reportOffMainQueue(file, function, line);
+}
 
 }  // namespace QVRAdKit
 

@@ -33,17 +33,19 @@ class ReportingObjectFiller {
     return ReportingObjectFiller(object, object.parameters.size());
   }
 
-  void text(std::string_view name, std::string_view value) {
-    if (ReportingValue* slot = reused(name)) {
-      if (auto* held = std::get_if<std::string>(slot)) {
-        Platform::overwriteText(*held, value);
-      } else {
-        slot->emplace<std::string>(value);
+  // Inline for the usual refill (the same name already there, holding a text), so that a constant
+  // name is compared as a constant; anything else goes the general way.
+  [[gnu::always_inline]] void text(std::string_view name, std::string_view value) {
+    if (count_ < object_.parameters.size()) {
+      auto& [held, slot] = object_.parameters[count_];
+      auto* heldText = std::get_if<std::string>(&slot);
+      if (heldText != nullptr && Platform::TextEqual{}(held, name)) {
+        Platform::overwriteText(*heldText, value);
+        ++count_;
+        return;
       }
-    } else {
-      object_.parameters.emplace_back(std::string(name), std::string(value));
     }
-    ++count_;
+    refillText(name, value);
   }
   void integer(std::string_view name, std::int64_t value) {
     if (ReportingValue* slot = reused(name)) {
@@ -63,6 +65,19 @@ class ReportingObjectFiller {
  private:
   ReportingObjectFiller(ReportingObject& object, std::size_t count)
       : object_(object), count_(count) {}
+
+  [[gnu::noinline]] void refillText(std::string_view name, std::string_view value) {
+    if (ReportingValue* slot = reused(name)) {
+      if (auto* held = std::get_if<std::string>(slot)) {
+        Platform::overwriteText(*held, value);
+      } else {
+        slot->emplace<std::string>(value);
+      }
+    } else {
+      object_.parameters.emplace_back(std::string(name), std::string(value));
+    }
+    ++count_;
+  }
 
   // The next parameter's place when the object already has one there, renamed; else nullptr.
   // A record refilled for the same kind of event finds the same name there, left as it is.

@@ -9,6 +9,14 @@
 
 namespace QVRAdKit::Platform {
 
+namespace {
+
+// The queue the calling thread drains right now (the innermost, when drains nest); none outside
+// a drain. Answers isCurrent() for the common case without reading the thread's id.
+thread_local const MainQueue* queueDrainedHere = nullptr;
+
+}  // namespace
+
 MainQueue::Guard::Guard(const MainQueue& queue) {
   if (queue.confinement_.checkHere(kOwner)) return;
   mutex_ = &queue.mutex_;
@@ -156,8 +164,12 @@ size_t MainQueue::runUntilIdle() {
   struct RestoreDrainingThread {
     std::atomic<std::thread::id>& slot;
     std::thread::id previous;
-    ~RestoreDrainingThread() { slot.store(previous); }
-  } restore{drainingThread_, previous};
+    const MainQueue* previousHere;
+    ~RestoreDrainingThread() {
+      slot.store(previous);
+      queueDrainedHere = previousHere;
+    }
+  } restore{drainingThread_, previous, std::exchange(queueDrainedHere, this)};
 
   size_t ran = 0;
   Task task;
@@ -178,6 +190,8 @@ size_t MainQueue::runUntilIdle() {
 bool MainQueue::isCurrent() const {
   // A background task is never on the main queue, even when drained by hand on its thread.
   if (BackgroundExecutor::runningTaskHere()) return false;
+  // Draining it here: this thread is the draining one.
+  if (queueDrainedHere == this) return true;
   const std::thread::id self = std::this_thread::get_id();
   const std::thread::id draining = drainingThread_.load();
   if (draining != std::thread::id()) return draining == self;

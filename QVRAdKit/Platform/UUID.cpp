@@ -1,6 +1,7 @@
 #include "QVRAdKit/Platform/UUID.h"
 
 #include <array>
+#include <cstring>
 #include <random>
 
 #include "QVRAdKit/Platform/MersenneTwister64.h"
@@ -10,6 +11,15 @@ namespace QVRAdKit::Platform {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// The two upper-case hex digits of every byte value, so that a byte is written in one copy.
+constexpr std::array<std::array<char, 2>, 256> kHexPairs = [] {
+  std::array<std::array<char, 2>, 256> pairs{};
+  for (std::size_t value = 0; value < pairs.size(); ++value) {
+    pairs[value] = {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+  }
+  return pairs;
+}();
 
 bool isHyphenPosition(size_t index) {
   return index == 8 || index == 13 || index == 18 || index == 23;
@@ -71,12 +81,13 @@ std::optional<UUID> UUID::fromString(std::string_view text) {
 
 std::string UUID::uuidString() const {
   // Written into a fixed buffer and copied once: every ad's uuid goes through here.
+  // Groups of 4, 2, 2, 2 and 6 bytes, joined by hyphens: where each byte's digits go.
+  static constexpr std::array<std::uint8_t, 16> kPlaces{0,  2,  4,  6,  9,  11, 14, 16,
+                                                        19, 21, 24, 26, 28, 30, 32, 34};
   std::array<char, 36> text{};
-  size_t at = 0;
+  text[8] = text[13] = text[18] = text[23] = '-';
   for (size_t i = 0; i < bytes_.size(); ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) text[at++] = '-';
-    text[at++] = kHexDigits[bytes_[i] >> 4];
-    text[at++] = kHexDigits[bytes_[i] & 0x0F];
+    std::memcpy(&text[kPlaces[i]], kHexPairs[bytes_[i]].data(), 2);
   }
   return {text.data(), text.size()};
 }

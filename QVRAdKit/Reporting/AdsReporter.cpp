@@ -54,15 +54,21 @@ std::int64_t AdsReporter::elapsedMilliseconds(std::string_view uuid) const {
   return static_cast<std::int64_t>(milliseconds);  // truncates toward zero
 }
 
+unsigned AdsReporter::layout(Text unitID, const Text* networkClassName,
+                             std::optional<AdEventAction> action, bool error) {
+  return (unitID ? kWithUnitID : 0U) | (networkClassName && *networkClassName ? kWithNetwork : 0U) |
+         (action ? kWithAction : 0U) | (error ? kWithError : 0U);
+}
+
 template <typename Fill>
-void AdsReporter::send(RecordKind kind, std::string_view name, const Fill& fill) {
+void AdsReporter::send(RecordKind kind, unsigned layout, std::string_view name, const Fill& fill) {
   if (!reporting_) return;
   struct Record {
     ReportingObject object;
     bool inUse = false;
   };
-  thread_local std::array<Record, static_cast<std::size_t>(RecordKind::count)> records;
-  Record& record = records[static_cast<std::size_t>(kind)];
+  thread_local std::array<Record, static_cast<std::size_t>(RecordKind::count) * kLayouts> records;
+  Record& record = records[static_cast<std::size_t>(kind) * kLayouts + layout];
   if (record.inUse) {
     ReportingObject nested;
     ReportingObjectFiller out(nested, name);
@@ -96,43 +102,53 @@ void AdsReporter::stamp(std::string_view uuid) {
 
 void AdsReporter::reportAdRequested(AdSource source, Text unitID, const std::string& uuid) {
   stamp(uuid);
-  send(RecordKind::requested, AdRequestedEvent::kName, [&](ReportingObjectFiller& out) {
-    AdEventFields::write(out, uuid, unitID, nullptr, eventSource(source), action(unitID));
-  });
+  const auto act = action(unitID);
+  send(RecordKind::requested, layout(unitID, nullptr, act, false), AdRequestedEvent::kName,
+       [&](ReportingObjectFiller& out) {
+         AdEventFields::write(out, uuid, unitID, nullptr, eventSource(source), act);
+       });
 }
 
 void AdsReporter::reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName) {
-  send(RecordKind::loaded, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
-    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
-    AdEventOutcome::write(out, 0, nullptr, elapsedMilliseconds(uuid));
-  });
+  const auto act = action(unitID);
+  send(RecordKind::loaded, layout(unitID, &networkClassName, act, false), AdLoadedEvent::kName,
+       [&](ReportingObjectFiller& out) {
+         AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), act);
+         AdEventOutcome::write(out, 0, nullptr, elapsedMilliseconds(uuid));
+       });
 }
 
 void AdsReporter::reportAdFailed(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName, const Platform::Error& error) {
-  send(RecordKind::failed, AdLoadedEvent::kName, [&](ReportingObjectFiller& out) {
-    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
-    AdEventOutcome::write(out, error.code, &error, elapsedMilliseconds(uuid));
-  });
+  const auto act = action(unitID);
+  send(RecordKind::failed, layout(unitID, &networkClassName, act, true), AdLoadedEvent::kName,
+       [&](ReportingObjectFiller& out) {
+         AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), act);
+         AdEventOutcome::write(out, error.code, &error, elapsedMilliseconds(uuid));
+       });
 }
 
 void AdsReporter::reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName) {
   stamp(uuid);
-  send(RecordKind::opened, AdOpenedEvent::kName, [&](ReportingObjectFiller& out) {
-    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
-  });
+  const auto act = action(unitID);
+  send(RecordKind::opened, layout(unitID, &networkClassName, act, false), AdOpenedEvent::kName,
+       [&](ReportingObjectFiller& out) {
+         AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), act);
+       });
 }
 
 void AdsReporter::reportAdViewed(AdSource source, Text unitID, const std::string& uuid,
                                  Text networkClassName,
                                  const std::optional<Platform::Error>& error) {
-  send(RecordKind::viewed, AdViewedEvent::kName, [&](ReportingObjectFiller& out) {
-    AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), action(unitID));
-    AdEventOutcome::write(out, error ? error->code : 0, error ? &*error : nullptr,
-                          elapsedMilliseconds(uuid));
-  });
+  const auto act = action(unitID);
+  send(RecordKind::viewed, layout(unitID, &networkClassName, act, error.has_value()),
+       AdViewedEvent::kName, [&](ReportingObjectFiller& out) {
+         AdEventFields::write(out, uuid, unitID, &networkClassName, eventSource(source), act);
+         AdEventOutcome::write(out, error ? error->code : 0, error ? &*error : nullptr,
+                               elapsedMilliseconds(uuid));
+       });
 }
 
 }  // namespace QVRAdKit

@@ -75,16 +75,21 @@ class AdsReporter final : public AdsReportable {
   // still gives a non-negative duration); 0 when uuid was never stamped.
   [[nodiscard]] std::int64_t elapsedMilliseconds(std::string_view uuid) const;
   void stamp(std::string_view uuid);
-  // The kinds of record. Each kind is refilled in a record of its own, kept per thread and shared
-  // by every reporter there, so its parameters keep their places (and their text its memory) from
-  // one event to the next, also across the reporters of successive sessions.
+  // The kinds of record. Each kind and layout is refilled in a record of its own, kept per thread
+  // and shared by every reporter there, so its parameters keep their places and names (and their
+  // text its memory) from one event to the next, also across the reporters of successive sessions.
   enum class RecordKind : std::size_t { requested, loaded, failed, opened, viewed, count };
-  // Fills the record of kind under name with fill(ReportingObjectFiller&) and hands it to the sink
-  // (none when the reporter was made without one). An event reported while the sink still handles
-  // another of the same kind (a sink that makes the module report again) gets a fresh record, so
-  // the one the sink holds does not change under it.
+  // Which optional parameters an event carries: its layout, one bit each.
+  enum LayoutBit : unsigned { kWithUnitID = 1, kWithNetwork = 2, kWithAction = 4, kWithError = 8 };
+  static constexpr std::size_t kLayouts = 16;
+  [[nodiscard]] static unsigned layout(Text unitID, const Text* networkClassName,
+                                       std::optional<AdEventAction> action, bool error);
+  // Fills the record of kind and layout under name with fill(ReportingObjectFiller&) and hands it
+  // to the sink (none when the reporter was made without one). An event reported while the sink
+  // still handles another of the same kind and layout (a sink that makes the module report again)
+  // gets a fresh record, so the one the sink holds does not change under it.
   template <typename Fill>
-  void send(RecordKind kind, std::string_view name, const Fill& fill);
+  void send(RecordKind kind, unsigned layout, std::string_view name, const Fill& fill);
 
   std::shared_ptr<QVReporting> reporting_;
   std::shared_ptr<const Platform::Clock> clock_;
