@@ -66,11 +66,11 @@ void MainQueue::asyncAt(Date due, Task task) {
   post(due, std::move(task));
 }
 
-void MainQueue::post(std::optional<Date> due, Task task) {
+void MainQueue::post(std::optional<Date> due, Task&& task) {
   if (!task) return;
   if (due && !std::isfinite(due->timeIntervalSince1970())) {
-    // A NaN would also break the ordering of the timed tasks. `task` is destroyed on return,
-    // outside the lock.
+    // A NaN would also break the ordering of the timed tasks. `task` is destroyed with the public
+    // call's argument, outside the lock.
     refused_.fetch_add(1);
     std::fputs(
         "QVRAdKit: assertion failure: MainQueue refused a task due at a non-finite time "
@@ -93,7 +93,7 @@ void MainQueue::post(std::optional<Date> due, Task task) {
   if (!confinement_.isConfined()) readyChanged_.notify_all();
 }
 
-std::uint32_t MainQueue::storeLocked(Task task) {
+std::uint32_t MainQueue::storeLocked(Task&& task) {
   if (!freeSlots_.empty()) {
     const std::uint32_t slot = freeSlots_.back();
     freeSlots_.pop_back();

@@ -113,10 +113,11 @@ class MainQueue {
     std::mutex* mutex_ = nullptr;
   };
 
-  void post(std::optional<Date> due, Task task);
+  // By reference down to the slot: each move of a task is a call through its operations.
+  void post(std::optional<Date> due, Task&& task);
   bool hasReadyLocked(Date now) const;
   bool popReadyLocked(Date now, Task& task);
-  std::uint32_t storeLocked(Task task);
+  std::uint32_t storeLocked(Task&& task);
   void takeLocked(std::uint32_t slot, Task& task);
   void pushImmediateLocked(Entry entry);
   // The name a breach of confinement is reported under.
