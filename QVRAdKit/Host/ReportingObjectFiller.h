@@ -47,13 +47,17 @@ class ReportingObjectFiller {
     }
     refillText(name, value);
   }
-  void integer(std::string_view name, std::int64_t value) {
-    if (ReportingValue* slot = reused(name)) {
-      *slot = value;
-    } else {
-      object_.parameters.emplace_back(std::string(name), value);
+  // Inline like text().
+  [[gnu::always_inline]] void integer(std::string_view name, std::int64_t value) {
+    if (count_ < object_.parameters.size()) {
+      auto& [held, slot] = object_.parameters[count_];
+      if (Platform::TextEqual{}(held, name)) {
+        slot = value;
+        ++count_;
+        return;
+      }
     }
-    ++count_;
+    refillInteger(name, value);
   }
   void finish() {
     if (object_.parameters.size() > count_) {
@@ -66,6 +70,7 @@ class ReportingObjectFiller {
   ReportingObjectFiller(ReportingObject& object, std::size_t count)
       : object_(object), count_(count) {}
 
+  // The general way, out of line: the next place renamed and retyped as needed, or a new one.
   [[gnu::noinline]] void refillText(std::string_view name, std::string_view value) {
     if (ReportingValue* slot = reused(name)) {
       if (auto* held = std::get_if<std::string>(slot)) {
@@ -75,6 +80,15 @@ class ReportingObjectFiller {
       }
     } else {
       object_.parameters.emplace_back(std::string(name), std::string(value));
+    }
+    ++count_;
+  }
+
+  [[gnu::noinline]] void refillInteger(std::string_view name, std::int64_t value) {
+    if (ReportingValue* slot = reused(name)) {
+      *slot = value;
+    } else {
+      object_.parameters.emplace_back(std::string(name), value);
     }
     ++count_;
   }
