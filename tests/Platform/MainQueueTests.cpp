@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "QVRAdKit/Platform/MainQueue.h"
@@ -59,6 +60,28 @@ TEST(MainQueueTest, ConfinedQueueRunsAndReleasesTasksLikeASharedOne) {
     EXPECT_EQ(queue.nextDueDate(), std::nullopt);
     EXPECT_FALSE(ran);
   }
+}
+
+TEST(MainQueueTest, NestedDrainsOfTwoQueuesEachAnswerCurrentOnlyOnTheDrainingThread) {
+  auto clock = std::make_shared<ManualClock>();
+  MainQueue outer(clock);
+  MainQueue inner(clock);
+  // (outer, inner) as seen from inside inner's drain, then back in outer's task after it.
+  std::array<std::optional<std::pair<bool, bool>>, 2> seen;
+  std::pair<bool, bool> otherThreadSaw{true, true};
+  outer.async([&] {
+    inner.async([&] {
+      seen[0] = {outer.isCurrent(), inner.isCurrent()};
+      std::thread([&] { otherThreadSaw = {outer.isCurrent(), inner.isCurrent()}; }).join();
+    });
+    inner.runUntilIdle();
+    seen[1] = {outer.isCurrent(), inner.isCurrent()};
+  });
+  outer.runUntilIdle();
+  EXPECT_EQ(seen[0], std::make_pair(true, true));
+  // Inner's drain is over: this thread drained it last and nobody drains it now.
+  EXPECT_EQ(seen[1], std::make_pair(true, true));
+  EXPECT_EQ(otherThreadSaw, std::make_pair(false, false));
 }
 
 TEST(MainQueueTest, ConfinedQueueUsedFromAnotherThreadAborts) {
