@@ -79,9 +79,10 @@ class AdsReporter final : public AdsReportable {
   // and shared by every reporter there, so its parameters keep their places and names (and their
   // text its memory) from one event to the next, also across the reporters of successive sessions.
   enum class RecordKind : std::size_t { requested, loaded, failed, opened, viewed, count };
-  // Which optional parameters an event carries: its layout, one bit each.
+  // Which optional parameters an event carries: its layout, one bit each. The layout only picks
+  // the record; one that did not match the event would cost renamed places, not a wrong event.
   enum LayoutBit : unsigned { kWithUnitID = 1, kWithNetwork = 2, kWithAction = 4, kWithError = 8 };
-  static constexpr std::size_t kLayouts = 16;
+  static constexpr std::size_t kLayouts = kWithError * 2;
   [[nodiscard]] static unsigned layout(Text unitID, const Text* networkClassName,
                                        std::optional<AdEventAction> action, bool error);
   // Fills the record of kind and layout under name with fill(ReportingObjectFiller&) and hands it
