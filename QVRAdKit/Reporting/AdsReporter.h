@@ -82,7 +82,7 @@ class AdsReporter final : public AdsReportable {
   // Which optional parameters an event carries: its layout, one bit each. The layout only picks
   // the record; one that did not match the event would cost renamed places, not a wrong event.
   enum LayoutBit : unsigned { kWithUnitID = 1, kWithNetwork = 2, kWithAction = 4, kWithError = 8 };
-  static constexpr std::size_t kLayouts = kWithError * 2;
+  static constexpr std::size_t kLayouts = std::size_t{kWithError} * 2;
   [[nodiscard]] static unsigned layout(Text unitID, const Text* networkClassName,
                                        std::optional<AdEventAction> action, bool error);
   // Fills the record of kind and layout under name with fill(ReportingObjectFiller&) and hands it
