@@ -1,5 +1,7 @@
 #include "Sandbox/GoogleMobileAds/GoogleMobileAdsSandbox.h"
 
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "QVRAdKit/Platform/OverwriteText.h"
@@ -343,7 +345,12 @@ void GoogleMobileAdsSandbox::forgetFinishedRequests() {
 void GoogleMobileAdsSandbox::recycle(Entry& entry) {
   std::string room = std::move(entry.request.adUnitID);
   room.clear();
-  entry = Entry{};
+  // Destroyed and made again in place: assigning a fresh entry would build one aside, then move
+  // each member over and destroy what it held. Making one cannot throw, so the entry is never
+  // left destroyed.
+  static_assert(std::is_nothrow_default_constructible_v<Entry>);
+  std::destroy_at(&entry);
+  std::construct_at(&entry);
   entry.request.adUnitID = std::move(room);
 }
 
