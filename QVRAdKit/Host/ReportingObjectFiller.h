@@ -33,29 +33,23 @@ class ReportingObjectFiller {
     return ReportingObjectFiller(object, object.parameters.size());
   }
 
-  // Inline for the usual refill (the same name already there, holding a text), so that a constant
-  // name is compared as a constant; anything else goes the general way.
+  // Inline for the usual refill (the same name already in place), so that a constant name is
+  // compared as a constant; anything else goes the general way, out of line.
   [[gnu::always_inline]] void text(std::string_view name, std::string_view value) {
-    if (count_ < object_.parameters.size()) {
-      auto& [held, slot] = object_.parameters[count_];
-      auto* heldText = std::get_if<std::string>(&slot);
-      if (heldText != nullptr && Platform::TextEqual{}(held, name)) {
-        Platform::overwriteText(*heldText, value);
+    if (ReportingValue* slot = inPlace(name)) {
+      if (auto* held = std::get_if<std::string>(slot)) {
+        Platform::overwriteText(*held, value);
         ++count_;
         return;
       }
     }
     refillText(name, value);
   }
-  // Inline like text().
   [[gnu::always_inline]] void integer(std::string_view name, std::int64_t value) {
-    if (count_ < object_.parameters.size()) {
-      auto& [held, slot] = object_.parameters[count_];
-      if (Platform::TextEqual{}(held, name)) {
-        slot = value;
-        ++count_;
-        return;
-      }
+    if (ReportingValue* slot = inPlace(name)) {
+      *slot = value;
+      ++count_;
+      return;
     }
     refillInteger(name, value);
   }
@@ -70,7 +64,14 @@ class ReportingObjectFiller {
   ReportingObjectFiller(ReportingObject& object, std::size_t count)
       : object_(object), count_(count) {}
 
-  // The general way, out of line: the next place renamed and retyped as needed, or a new one.
+  // The next parameter's place when it already has this name; else nullptr.
+  [[gnu::always_inline]] ReportingValue* inPlace(std::string_view name) {
+    if (count_ >= object_.parameters.size()) return nullptr;
+    auto& [held, value] = object_.parameters[count_];
+    return Platform::TextEqual{}(held, name) ? &value : nullptr;
+  }
+
+  // The general way: the next place renamed and retyped as needed, or a new one.
   [[gnu::noinline]] void refillText(std::string_view name, std::string_view value) {
     if (ReportingValue* slot = reused(name)) {
       if (auto* held = std::get_if<std::string>(slot)) {
