@@ -1,5 +1,6 @@
 #include "QVRAdKit/Platform/NotificationCenter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -10,28 +11,37 @@ namespace QVRAdKit::Platform {
 std::uint64_t NotificationCenter::addObserver(std::string name, const void* object,
                                               Handler handler) {
   return add(Registration{
-      std::move(name), object, std::make_shared<const Handler>(std::move(handler)), {}, false});
+      0, std::move(name), object, std::make_shared<const Handler>(std::move(handler)), {}, false});
 }
 
 void NotificationCenter::addObserver(std::weak_ptr<const void> owner, std::string name,
                                      const void* object, Handler handler) {
-  add(Registration{std::move(name), object, std::make_shared<const Handler>(std::move(handler)),
+  add(Registration{0, std::move(name), object, std::make_shared<const Handler>(std::move(handler)),
                    std::move(owner), true});
 }
 
 std::uint64_t NotificationCenter::add(Registration registration) {
   std::lock_guard lock(mutex_);
-  const std::uint64_t id = nextId_++;
-  registrations_.emplace(id, std::move(registration));
-  return id;
+  registration.id = nextId_++;
+  registrations_.push_back(std::move(registration));
+  return registrations_.back().id;
+}
+
+std::vector<NotificationCenter::Registration>::iterator NotificationCenter::findLocked(
+    std::uint64_t id) {
+  auto found = std::lower_bound(registrations_.begin(), registrations_.end(), id,
+                                [](const Registration& registration, std::uint64_t wanted) {
+                                  return registration.id < wanted;
+                                });
+  return found != registrations_.end() && found->id == id ? found : registrations_.end();
 }
 
 void NotificationCenter::removeObserver(std::uint64_t id) {
   std::shared_ptr<const Handler> removed;  // destroyed after the lock is released
   std::lock_guard lock(mutex_);
-  auto found = registrations_.find(id);
+  auto found = findLocked(id);
   if (found == registrations_.end()) return;
-  removed = std::move(found->second.handler);
+  removed = std::move(found->handler);
   registrations_.erase(found);
 }
 
@@ -51,16 +61,18 @@ void NotificationCenter::post(std::string_view name, const void* object) {
   std::vector<std::shared_ptr<const Handler>> expired;  // destroyed without the lock
   {
     std::lock_guard lock(mutex_);
-    for (auto it = registrations_.begin(); it != registrations_.end();) {
-      Registration& registration = it->second;
+    // Registrations whose owner has expired are dropped on the way, the others closed up in order.
+    auto kept = registrations_.begin();
+    for (auto it = registrations_.begin(); it != registrations_.end(); ++it) {
+      Registration& registration = *it;
       if (registration.owned && registration.owner.expired()) {
         expired.push_back(std::move(registration.handler));
-        it = registrations_.erase(it);
         continue;
       }
       if (registration.name == name &&
           (registration.object == nullptr || registration.object == object)) {
-        Delivery delivery{it->first, registration.handler, registration.owner, registration.owned};
+        Delivery delivery{registration.id, registration.handler, registration.owner,
+                          registration.owned};
         if (count < kNearby) {
           nearby[count] = std::move(delivery);
         } else {
@@ -68,8 +80,10 @@ void NotificationCenter::post(std::string_view name, const void* object) {
         }
         ++count;
       }
-      ++it;
+      if (kept != it) *kept = std::move(registration);
+      ++kept;
     }
+    registrations_.erase(kept, registrations_.end());
   }
 
   const Notification notification{std::string(name), object};
@@ -82,7 +96,8 @@ void NotificationCenter::post(std::string_view name, const void* object) {
     }
     {
       std::lock_guard lock(mutex_);
-      if (!registrations_.contains(delivery.id)) continue;  // removed by an earlier handler
+      if (findLocked(delivery.id) == registrations_.end())
+        continue;  // removed by an earlier handler
     }
     (*delivery.handler)(notification);
   }
