@@ -80,16 +80,20 @@ std::optional<UUID> UUID::fromString(std::string_view text) {
 }
 
 std::string UUID::uuidString() const {
-  // Written into a fixed buffer and copied once: every ad's uuid goes through here.
-  // Groups of 4, 2, 2, 2 and 6 bytes, joined by hyphens: where each byte's digits go.
+  return std::string(text().view());
+}
+
+UUIDText UUID::text() const {
+  // Every ad's uuid is written here. Groups of 4, 2, 2, 2 and 6 bytes, joined by hyphens: where
+  // each byte's digits go.
   static constexpr std::array<std::uint8_t, 16> kPlaces{0,  2,  4,  6,  9,  11, 14, 16,
                                                         19, 21, 24, 26, 28, 30, 32, 34};
-  std::array<char, 36> text{};
+  UUIDText::Characters text{};
   text[8] = text[13] = text[18] = text[23] = '-';
   for (size_t i = 0; i < bytes_.size(); ++i) {
     std::memcpy(&text[kPlaces[i]], kHexPairs[bytes_[i]].data(), 2);
   }
-  return {text.data(), text.size()};
+  return UUIDText(text);
 }
 
 }  // namespace QVRAdKit::Platform

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "QVRAdKit/Platform/UUIDText.h"
+
 namespace QVRAdKit::Platform {
 
 class UUID {
@@ -29,7 +31,9 @@ class UUID {
   // Parses the canonical form, hex digits in either case; none for anything else.
   static std::optional<UUID> fromString(std::string_view text);
 
+  // The canonical form: as a string, or held inline.
   [[nodiscard]] std::string uuidString() const;
+  [[nodiscard]] UUIDText text() const;
   [[nodiscard]] const Bytes& bytes() const { return bytes_; }
 
   auto operator<=>(const UUID&) const = default;

@@ -20,14 +20,14 @@ class AdsReportable {
   using Text = std::optional<std::string_view>;
 
   virtual ~AdsReportable() = default;
-  virtual void reportAdRequested(AdSource source, Text unitID, const std::string& uuid) = 0;
-  virtual void reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
+  virtual void reportAdRequested(AdSource source, Text unitID, std::string_view uuid) = 0;
+  virtual void reportAdLoaded(AdSource source, Text unitID, std::string_view uuid,
                               Text networkClassName) = 0;
-  virtual void reportAdFailed(AdSource source, Text unitID, const std::string& uuid,
+  virtual void reportAdFailed(AdSource source, Text unitID, std::string_view uuid,
                               Text networkClassName, const Platform::Error& error) = 0;
-  virtual void reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
+  virtual void reportAdOpened(AdSource source, Text unitID, std::string_view uuid,
                               Text networkClassName) = 0;
-  virtual void reportAdViewed(AdSource source, Text unitID, const std::string& uuid,
+  virtual void reportAdViewed(AdSource source, Text unitID, std::string_view uuid,
                               Text networkClassName,
                               const std::optional<Platform::Error>& error) = 0;
 };

@@ -100,7 +100,7 @@ void AdsReporter::stamp(std::string_view uuid) {
   durations_.emplace(uuid, now);
 }
 
-void AdsReporter::reportAdRequested(AdSource source, Text unitID, const std::string& uuid) {
+void AdsReporter::reportAdRequested(AdSource source, Text unitID, std::string_view uuid) {
   stamp(uuid);
   const auto act = action(unitID);
   send(RecordKind::requested, layout(unitID, nullptr, act, false), AdRequestedEvent::kName,
@@ -109,7 +109,7 @@ void AdsReporter::reportAdRequested(AdSource source, Text unitID, const std::str
        });
 }
 
-void AdsReporter::reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
+void AdsReporter::reportAdLoaded(AdSource source, Text unitID, std::string_view uuid,
                                  Text networkClassName) {
   const auto act = action(unitID);
   send(RecordKind::loaded, layout(unitID, &networkClassName, act, false), AdLoadedEvent::kName,
@@ -119,7 +119,7 @@ void AdsReporter::reportAdLoaded(AdSource source, Text unitID, const std::string
        });
 }
 
-void AdsReporter::reportAdFailed(AdSource source, Text unitID, const std::string& uuid,
+void AdsReporter::reportAdFailed(AdSource source, Text unitID, std::string_view uuid,
                                  Text networkClassName, const Platform::Error& error) {
   const auto act = action(unitID);
   send(RecordKind::failed, layout(unitID, &networkClassName, act, true), AdLoadedEvent::kName,
@@ -129,7 +129,7 @@ void AdsReporter::reportAdFailed(AdSource source, Text unitID, const std::string
        });
 }
 
-void AdsReporter::reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
+void AdsReporter::reportAdOpened(AdSource source, Text unitID, std::string_view uuid,
                                  Text networkClassName) {
   stamp(uuid);
   const auto act = action(unitID);
@@ -139,7 +139,7 @@ void AdsReporter::reportAdOpened(AdSource source, Text unitID, const std::string
        });
 }
 
-void AdsReporter::reportAdViewed(AdSource source, Text unitID, const std::string& uuid,
+void AdsReporter::reportAdViewed(AdSource source, Text unitID, std::string_view uuid,
                                  Text networkClassName,
                                  const std::optional<Platform::Error>& error) {
   const auto act = action(unitID);

@@ -53,18 +53,18 @@ class AdsReporter final : public AdsReportable {
   }
 
   // Stamps the request time of uuid, then sends the request event.
-  void reportAdRequested(AdSource source, Text unitID, const std::string& uuid) override;
+  void reportAdRequested(AdSource source, Text unitID, std::string_view uuid) override;
   // A load event with code 0 and the time since uuid's last stamp.
-  void reportAdLoaded(AdSource source, Text unitID, const std::string& uuid,
+  void reportAdLoaded(AdSource source, Text unitID, std::string_view uuid,
                       Text networkClassName) override;
   // A load event carrying the error and its code, and the time since uuid's last stamp.
-  void reportAdFailed(AdSource source, Text unitID, const std::string& uuid, Text networkClassName,
+  void reportAdFailed(AdSource source, Text unitID, std::string_view uuid, Text networkClassName,
                       const Platform::Error& error) override;
   // Stamps the opening time of uuid, then sends the opening event.
-  void reportAdOpened(AdSource source, Text unitID, const std::string& uuid,
+  void reportAdOpened(AdSource source, Text unitID, std::string_view uuid,
                       Text networkClassName) override;
   // A view event with the time since the opening, and the error (code 0 without one).
-  void reportAdViewed(AdSource source, Text unitID, const std::string& uuid, Text networkClassName,
+  void reportAdViewed(AdSource source, Text unitID, std::string_view uuid, Text networkClassName,
                       const std::optional<Platform::Error>& error) override;
 
  private:

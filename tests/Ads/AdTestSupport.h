@@ -36,10 +36,10 @@ struct Log : Strings {
     push_back(std::move(entry));
     if (onAdd) onAdd(back());
   }
-  std::string uuid(const std::string& raw) {
-    if (!shortUuids) return raw;
+  std::string uuid(std::string_view raw) {
+    if (!shortUuids) return std::string(raw);
     auto at = std::find(seen.begin(), seen.end(), raw);
-    if (at == seen.end()) at = seen.insert(seen.end(), raw);
+    if (at == seen.end()) at = seen.insert(seen.end(), std::string(raw));
     return std::string(1, static_cast<char>('A' + (at - seen.begin())));
   }
   Strings take() { return std::exchange(static_cast<Strings&>(*this), {}); }
@@ -56,27 +56,27 @@ class RecordingReporter final : public AdsReportable {
   using Text = AdsReportable::Text;
   explicit RecordingReporter(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
-  void reportAdRequested(AdSource source, Text unit, const std::string& uuid) override {
+  void reportAdRequested(AdSource source, Text unit, std::string_view uuid) override {
     record("requested", source, unit, uuid, "");
   }
-  void reportAdLoaded(AdSource source, Text unit, const std::string& uuid, Text network) override {
+  void reportAdLoaded(AdSource source, Text unit, std::string_view uuid, Text network) override {
     record("loaded", source, unit, uuid, ", " + Log::text(network));
   }
-  void reportAdFailed(AdSource source, Text unit, const std::string& uuid, Text network,
+  void reportAdFailed(AdSource source, Text unit, std::string_view uuid, Text network,
                       const Platform::Error& error) override {
     record("failed", source, unit, uuid, ", " + Log::text(network) + ", " + Log::text(error));
   }
-  void reportAdOpened(AdSource source, Text unit, const std::string& uuid, Text network) override {
+  void reportAdOpened(AdSource source, Text unit, std::string_view uuid, Text network) override {
     record("opened", source, unit, uuid, ", " + Log::text(network));
   }
-  void reportAdViewed(AdSource source, Text unit, const std::string& uuid, Text network,
+  void reportAdViewed(AdSource source, Text unit, std::string_view uuid, Text network,
                       const std::optional<Platform::Error>& error) override {
     record("viewed", source, unit, uuid,
            ", " + Log::text(network) + (error ? ", " + Log::text(*error) : ""));
   }
 
  private:
-  void record(const std::string& kind, AdSource source, const Text& unit, const std::string& uuid,
+  void record(const std::string& kind, AdSource source, const Text& unit, std::string_view uuid,
               const std::string& rest) {
     log_->add(kind + "(" + std::string(caseName(source)) + ", " + Log::text(unit) + ", " +
               log_->uuid(uuid) + rest + ")");

@@ -21,7 +21,7 @@ std::shared_ptr<AdmobAppOpenAd> AdmobAppOpenAd::create(Platform::Environment& en
 
 AdmobAppOpenAd::AdmobAppOpenAd(ConstructionKey /*key*/, Platform::Environment& environment,
                                std::string adUnitID, std::shared_ptr<AdsReportable> reporter)
-    : uuid_(Platform::UUID::random().uuidString()),
+    : uuid_(Platform::UUID::random().text()),
       adUnitID_(std::move(adUnitID)),
       environment_(environment),
       reporter_(std::move(reporter)) {}
@@ -35,7 +35,7 @@ void AdmobAppOpenAd::load() {
                                 const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
       });
-  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);
+  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_.view());
 }
 
 void AdmobAppOpenAd::didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
@@ -47,10 +47,11 @@ void AdmobAppOpenAd::didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
     openAd_->setFullScreenContentDelegate(shared_from_this());
     adLoadedTime_ = environment_.clock().now();
     isLoadingSubject_.onNext(false);
-    reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+    reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
     return;
   }
-  if (error) reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, std::nullopt, *error);
+  if (error)
+    reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, *error);
   isLoadingSubject_.onNext(false);
   isFailed_ = true;
 }
@@ -100,7 +101,7 @@ AdsReportable::Text AdmobAppOpenAd::networkClassName() const {
 
 void AdmobAppOpenAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
-  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
   notifyDelegate([&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidOpen(*this); });
 }
 
@@ -109,7 +110,8 @@ void AdmobAppOpenAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /
 void AdmobAppOpenAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
   isUsed_ = true;
-  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), std::nullopt);
+  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),
+                            std::nullopt);
   notifyDelegate([&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidClose(*this); });
 }
 
@@ -117,7 +119,7 @@ void AdmobAppOpenAd::adDidFailToPresentFullScreenContentWithError(GADFullScreenP
                                                                   const Platform::Error& error) {
   auto keepAlive = shared_from_this();
   isFailed_ = true;
-  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), error);
+  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(), error);
   notifyDelegate([&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidFailToPresent(*this); });
 }
 

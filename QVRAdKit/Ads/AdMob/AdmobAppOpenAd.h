@@ -13,10 +13,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/Ads/AppOpenAd.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 #include "QVRAdKit/Rx/BehaviorSubject.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADAppOpenAd.h"
@@ -75,7 +77,7 @@ class AdmobAppOpenAd final : public AppOpenAd,
   [[nodiscard]] bool isContentDiscarded() const { return isUsed_; }
 
   [[nodiscard]] const std::string& adUnitID() const { return adUnitID_; }
-  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+  [[nodiscard]] std::string_view uuid() const { return uuid_.view(); }
   // When the SDK ad arrived; none before (and without) one.
   [[nodiscard]] const std::optional<Platform::Date>& adLoadedTime() const { return adLoadedTime_; }
 
@@ -101,7 +103,7 @@ class AdmobAppOpenAd final : public AppOpenAd,
   std::optional<Platform::Date> adLoadedTime_;
   std::shared_ptr<GADAppOpenAd> openAd_;
   bool isUsed_ = false;
-  const std::string uuid_;
+  const Platform::UUIDText uuid_;
   const std::string adUnitID_;
   // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.
   Platform::Environment& environment_;

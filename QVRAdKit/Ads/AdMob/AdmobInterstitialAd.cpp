@@ -24,7 +24,7 @@ AdmobInterstitialAd::AdmobInterstitialAd(ConstructionKey /*key*/,
     : environment_(environment),
       reporter_(std::move(reporter)),
       adUnitID_(std::move(adUnitID)),
-      uuid_(Platform::UUID::random().uuidString()) {}
+      uuid_(Platform::UUID::random().text()) {}
 
 void AdmobInterstitialAd::load() {
   QVR_CHECK_MAIN_QUEUE();
@@ -36,7 +36,7 @@ void AdmobInterstitialAd::load() {
       [weak](std::shared_ptr<GAMInterstitialAd> ad, const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
       });
-  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);
+  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_.view());
 }
 
 void AdmobInterstitialAd::didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad,
@@ -44,7 +44,7 @@ void AdmobInterstitialAd::didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad
   // The loading flag is true only while the single load runs: a repeated completion is ignored.
   if (!isLoadingSubject().value()) return;
   if (error) {
-    reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, std::nullopt, *error);
+    reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, *error);
     notifyDelegate(
         [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
     setIsFailed(true);
@@ -57,7 +57,7 @@ void AdmobInterstitialAd::didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad
     interstitial_->setFullScreenContentDelegate(
         std::static_pointer_cast<AdmobInterstitialAd>(shared_from_this()));
   }
-  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
   isLoadingSubject().onNext(false);
   isLoadingSubject().onCompleted();
 }
@@ -81,7 +81,7 @@ AdsReportable::Text AdmobInterstitialAd::networkClassName() const {
 
 void AdmobInterstitialAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
-  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
   notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
 }
 
@@ -93,7 +93,8 @@ void AdmobInterstitialAd::adWillDismissFullScreenContent(GADFullScreenPresenting
 
 void AdmobInterstitialAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
-  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), std::nullopt);
+  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),
+                            std::nullopt);
   notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
   setHasBeenUsed(true);
 }
@@ -101,7 +102,7 @@ void AdmobInterstitialAd::adDidDismissFullScreenContent(GADFullScreenPresentingA
 void AdmobInterstitialAd::adDidFailToPresentFullScreenContentWithError(
     GADFullScreenPresentingAd& /*ad*/, const Platform::Error& error) {
   auto keepAlive = shared_from_this();
-  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, std::nullopt, error);
+  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, error);
   notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
   setIsFailed(true);
 }

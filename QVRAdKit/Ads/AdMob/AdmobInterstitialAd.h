@@ -11,9 +11,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/Ads/InterstitialAd.h"
 #include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADFullScreenContentDelegate.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GAMInterstitialAd.h"
@@ -45,7 +47,7 @@ class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenCon
   void present(const std::shared_ptr<Platform::ViewController>& rootViewController) override;
 
   [[nodiscard]] const std::string& adUnitID() const { return adUnitID_; }
-  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+  [[nodiscard]] std::string_view uuid() const { return uuid_.view(); }
 
   // GADFullScreenContentDelegate.
   void adWillPresentFullScreenContent(GADFullScreenPresentingAd& ad) override;
@@ -65,7 +67,7 @@ class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenCon
   Platform::Environment& environment_;
   const std::shared_ptr<AdsReportable> reporter_;
   const std::string adUnitID_;
-  const std::string uuid_;
+  const Platform::UUIDText uuid_;
 };
 
 }  // namespace QVRAdKit

@@ -23,7 +23,7 @@ AdmobRewardedVideoAd::AdmobRewardedVideoAd(ConstructionKey /*key*/,
     : environment_(environment),
       reporter_(std::move(reporter)),
       adUnitID_(std::move(adUnitID)),
-      uuid_(Platform::UUID::random().uuidString()) {}
+      uuid_(Platform::UUID::random().text()) {}
 
 Rx::Observable<bool> AdmobRewardedVideoAd::isReadyStream() const {
   return isReadySubject_.asObservable().distinctUntilChanged();
@@ -54,7 +54,7 @@ void AdmobRewardedVideoAd::load() {
                                           const std::optional<Platform::Error>& error) {
         if (auto self = weak.lock()) self->didFinishLoading(thisLoad, std::move(ad), error);
       });
-  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_);
+  reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_.view());
 }
 
 void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<GADRewardedAd> ad,
@@ -66,7 +66,7 @@ void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<
     notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
       delegate.rewardedVideoAdDidFailToLoad(*this, *error);
     });
-    reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, std::nullopt, *error);
+    reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, *error);
     return;
   }
   rewardedAd_ = std::move(ad);
@@ -78,7 +78,7 @@ void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<
   // moment, so a load the host started from its delegate (which clears the ad) reports none.
   notifyDelegate(
       [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });
-  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+  reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
 }
 
 void AdmobRewardedVideoAd::present(
@@ -120,7 +120,7 @@ void AdmobRewardedVideoAd::adWillPresentFullScreenContent(GADFullScreenPresentin
   auto keepAlive = shared_from_this();
   notifyDelegate(
       [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidOpen(*this); });
-  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_, networkClassName());
+  reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
 }
 
 void AdmobRewardedVideoAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {}
@@ -130,7 +130,8 @@ void AdmobRewardedVideoAd::adDidDismissFullScreenContent(GADFullScreenPresenting
   load();  // no-op while the load started by the reward runs
   notifyDelegate(
       [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidClose(*this); });
-  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), std::nullopt);
+  reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),
+                            std::nullopt);
 }
 
 void AdmobRewardedVideoAd::adDidFailToPresentFullScreenContentWithError(
@@ -139,7 +140,7 @@ void AdmobRewardedVideoAd::adDidFailToPresentFullScreenContentWithError(
   notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidFailToPresent(*this, error);
   });
-  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_, networkClassName(), error);
+  reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(), error);
 }
 
 }  // namespace QVRAdKit

@@ -16,10 +16,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
 #include "QVRAdKit/Platform/Decimal.h"
 #include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/BehaviorSubject.h"
@@ -68,7 +70,7 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
   [[nodiscard]] Platform::Decimal getRewardValue() const override { return rewardValue_; }
   void present(const std::shared_ptr<Platform::ViewController>& rootViewController) override;
 
-  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+  [[nodiscard]] std::string_view uuid() const { return uuid_.view(); }
 
   // GADFullScreenContentDelegate.
   void adWillPresentFullScreenContent(GADFullScreenPresentingAd& ad) override;
@@ -95,7 +97,7 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
   std::string rewardType_;
   Platform::Decimal rewardValue_;
   const std::string adUnitID_;
-  const std::string uuid_;
+  const Platform::UUIDText uuid_;
   Rx::BehaviorRelay<bool> isLoadedRelay_{false};
   Rx::BehaviorRelay<bool> isLoadingRelay_{false};
   Rx::BehaviorSubject<bool> isReadySubject_{false};

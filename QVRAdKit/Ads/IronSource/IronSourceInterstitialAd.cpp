@@ -14,7 +14,7 @@ std::shared_ptr<IronSourceInterstitialAd> IronSourceInterstitialAd::create(
   auto ad = std::make_shared<IronSourceInterstitialAd>(Token{}, std::move(ironSourceHelper),
                                                        std::move(adUnitID), std::move(reporter));
   ad->loadIfNeeded();
-  ad->reporter_->reportAdRequested(AdSource::ironSource, std::nullopt, ad->uuid_);
+  ad->reporter_->reportAdRequested(AdSource::ironSource, std::nullopt, ad->uuid_.view());
   return ad;
 }
 
@@ -23,7 +23,7 @@ IronSourceInterstitialAd::IronSourceInterstitialAd(
     std::shared_ptr<AdsReportable> reporter)
     : reporter_(std::move(reporter)),
       adUnitID_(std::move(adUnitID)),
-      uuid_(Platform::UUID::random().uuidString()),
+      uuid_(Platform::UUID::random().text()),
       ironSourceHelper_(std::move(ironSourceHelper)) {}
 
 void IronSourceInterstitialAd::loadIfNeeded() {
@@ -55,12 +55,12 @@ void IronSourceInterstitialAd::present(
 
 void IronSourceInterstitialAd::ironSourceDidLoadWith(const std::string& /*adUnit*/,
                                                      const std::string& adNetwork) {
-  reporter_->reportAdLoaded(AdSource::ironSource, std::nullopt, uuid_, adNetwork);
+  reporter_->reportAdLoaded(AdSource::ironSource, std::nullopt, uuid_.view(), adNetwork);
 }
 
 void IronSourceInterstitialAd::ironSourceDidFailToLoadWith(const Platform::Error& error) {
   notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
-  reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_, std::nullopt, error);
+  reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_.view(), std::nullopt, error);
 }
 
 void IronSourceInterstitialAd::ironSourceDidClick() {}
@@ -68,7 +68,7 @@ void IronSourceInterstitialAd::ironSourceDidClick() {}
 void IronSourceInterstitialAd::ironSourceDidCloseWith(const std::string& adNetwork) {
   notifyDelegate(
       [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdWillClose(*this); });
-  reporter_->reportAdViewed(AdSource::ironSource, adUnitID_, uuid_, adNetwork, std::nullopt);
+  reporter_->reportAdViewed(AdSource::ironSource, adUnitID_, uuid_.view(), adNetwork, std::nullopt);
   notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
   setHasBeenUsed(true);
 }
@@ -82,7 +82,7 @@ void IronSourceInterstitialAd::ironSourceDidFailToShowWith(const Platform::Error
 
 void IronSourceInterstitialAd::ironSourceDidOpenWith(const std::string& /*adUnit*/,
                                                      const std::string& adNetwork) {
-  reporter_->reportAdOpened(AdSource::ironSource, adUnitID_, uuid_, adNetwork);
+  reporter_->reportAdOpened(AdSource::ironSource, adUnitID_, uuid_.view(), adNetwork);
   notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
 }
 

@@ -13,10 +13,12 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/Ads/InterstitialAd.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialDelegate.h"
+#include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 
 namespace QVRAdKit {
@@ -34,7 +36,7 @@ class IronSourceInterstitialAd final : public InterstitialAd,
   IronSourceInterstitialAd(Token, std::shared_ptr<IronSourceHelper> ironSourceHelper,
                            std::string adUnitID, std::shared_ptr<AdsReportable> reporter);
 
-  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+  [[nodiscard]] std::string_view uuid() const { return uuid_.view(); }
   [[nodiscard]] const std::string& adUnitID() const { return adUnitID_; }
 
   // The SDK has an interstitial and this object has not been shown.
@@ -61,7 +63,7 @@ class IronSourceInterstitialAd final : public InterstitialAd,
 
   std::shared_ptr<AdsReportable> reporter_;
   std::string adUnitID_;
-  std::string uuid_;
+  const Platform::UUIDText uuid_;
   std::shared_ptr<IronSourceHelper> ironSourceHelper_;
 };
 

@@ -20,7 +20,7 @@ IronSourceRewardedVideoAd::IronSourceRewardedVideoAd(
     std::shared_ptr<AdsReportable> reporter)
     : ironSourceHelper_(std::move(ironSourceHelper)),
       reporter_(std::move(reporter)),
-      uuid_(Platform::UUID::random().uuidString()) {}
+      uuid_(Platform::UUID::random().text()) {}
 
 Rx::Observable<bool> IronSourceRewardedVideoAd::isReadyStream() const {
   return isReadySubject_.asObservable().distinctUntilChanged();
@@ -50,7 +50,7 @@ void IronSourceRewardedVideoAd::load() {
   isLoadedRelay_.accept(false);
   isReadySubject_.onNext(false);
   isLoadingRelay_.accept(true);
-  reporter_->reportAdRequested(AdSource::ironSource, std::string(), uuid_);
+  reporter_->reportAdRequested(AdSource::ironSource, std::string(), uuid_.view());
 }
 
 void IronSourceRewardedVideoAd::present(
@@ -68,7 +68,7 @@ void IronSourceRewardedVideoAd::ironSourceDidLoadWith(const std::string& adUnit,
   isLoadingRelay_.accept(false);
   notifyDelegate(
       [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });
-  reporter_->reportAdLoaded(AdSource::ironSource, adUnit, uuid_, adNetwork);
+  reporter_->reportAdLoaded(AdSource::ironSource, adUnit, uuid_.view(), adNetwork);
 }
 
 void IronSourceRewardedVideoAd::ironSourceDidFailToLoadWith(const Platform::Error& error) {
@@ -76,7 +76,7 @@ void IronSourceRewardedVideoAd::ironSourceDidFailToLoadWith(const Platform::Erro
   notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidFailToLoad(*this, error);
   });
-  reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_, std::nullopt, error);
+  reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_.view(), std::nullopt, error);
 }
 
 void IronSourceRewardedVideoAd::ironSourceDidClick() {}
@@ -109,7 +109,7 @@ void IronSourceRewardedVideoAd::ironSourceDidOpenWith(const std::string& adUnit,
                                                       const std::string& adNetwork) {
   notifyDelegate(
       [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidOpen(*this); });
-  reporter_->reportAdOpened(AdSource::ironSource, adUnit, uuid_, adNetwork);
+  reporter_->reportAdOpened(AdSource::ironSource, adUnit, uuid_.view(), adNetwork);
 }
 
 }  // namespace QVRAdKit

@@ -12,10 +12,12 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceRewardedVideoDelegate.h"
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
+#include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
 #include "QVRAdKit/Rx/BehaviorSubject.h"
@@ -37,7 +39,7 @@ class IronSourceRewardedVideoAd final
   IronSourceRewardedVideoAd(const IronSourceRewardedVideoAd&) = delete;
   IronSourceRewardedVideoAd& operator=(const IronSourceRewardedVideoAd&) = delete;
 
-  [[nodiscard]] const std::string& uuid() const { return uuid_; }
+  [[nodiscard]] std::string_view uuid() const { return uuid_.view(); }
 
   // RewardedVideoAd
   [[nodiscard]] std::shared_ptr<RewardedVideoAdDelegate> delegate() const override {
@@ -83,7 +85,7 @@ class IronSourceRewardedVideoAd final
   std::shared_ptr<AdsReportable> reporter_;
   std::string rewardType_;
   Platform::Decimal rewardValue_;
-  std::string uuid_;
+  const Platform::UUIDText uuid_;
   Rx::BehaviorRelay<bool> isLoadedRelay_{false};
   Rx::BehaviorRelay<bool> isLoadingRelay_{false};
   Rx::BehaviorSubject<bool> isReadySubject_{false};

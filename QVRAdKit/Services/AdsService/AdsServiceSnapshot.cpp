@@ -34,13 +34,13 @@ std::optional<Platform::TimeInterval> sinceStamp(const AdsReporter& reporter,
   return now.timeIntervalSince(*stamp);
 }
 
-std::string uuidOf(const InterstitialAd& ad) {
+std::string_view uuidOf(const InterstitialAd& ad) {
   if (const auto* admob = dynamic_cast<const AdmobInterstitialAd*>(&ad)) return admob->uuid();
   if (const auto* is = dynamic_cast<const IronSourceInterstitialAd*>(&ad)) return is->uuid();
   return {};
 }
 
-std::string uuidOf(const RewardedVideoAd& ad) {
+std::string_view uuidOf(const RewardedVideoAd& ad) {
   if (const auto* admob = dynamic_cast<const AdmobRewardedVideoAd*>(&ad)) return admob->uuid();
   if (const auto* is = dynamic_cast<const IronSourceRewardedVideoAd*>(&ad)) return is->uuid();
   return {};
