@@ -35,8 +35,12 @@ struct SandboxHostOptions {
   // A store on which a session was played before resumes simulated time this many seconds after
   // that session's end (SessionTimeline); a new store starts at ManualClock::kDefaultStart.
   Platform::TimeInterval resumeGap = 3600;
-  // Receives every analytics event (they are counted either way); none drops them.
+  // Receives every analytics event; none drops them.
   std::shared_ptr<QVReporting> reporting;
+  // Whether the summary counts the events (events, and requests and loads per network). A caller
+  // that counts them itself (the Monte Carlo player's statistics) turns it off: the events then go
+  // straight to `reporting`, and the summary's counts stay 0.
+  bool countEvents = true;
   // Receives the module's log messages; none silences them.
   std::shared_ptr<QVLogger> logger;
   bool premium = false;

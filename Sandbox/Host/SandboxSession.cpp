@@ -29,7 +29,8 @@ SandboxSession::SandboxSession(Platform::Environment& environment,
       rateUs_(std::make_shared<SandboxRateUsService>()),
       freeUse_(std::make_shared<SandboxFreeUseService>(false)),
       consent_(QVRAdsConsentServiceImpl::create(environment)),
-      reporting_(std::make_shared<CountingReporting>(options.reporting)),
+      reporting_(options.countEvents ? std::make_shared<CountingReporting>(options.reporting)
+                                     : nullptr),
       storage_(std::make_shared<SQLiteStorage>(store)),
       configProvider_(std::make_shared<SandboxAdsConfigProvider>(options.configuration.ads)) {
   // Ads are created on this thread while it drains the main queue; a seeded generator gives them
@@ -42,7 +43,8 @@ SandboxSession::SandboxSession(Platform::Environment& environment,
   dependencies.connectionService = connection_;
   dependencies.rateUsService = rateUs_;
   dependencies.adsConsentService = consent_;
-  dependencies.reporting = reporting_;
+  dependencies.reporting =
+      reporting_ ? std::shared_ptr<QVReporting>(reporting_) : options.reporting;
   dependencies.storage = storage_;
   dependencies.freeUseService = freeUse_;
   ads_ = AdsService::create(std::move(dependencies));
@@ -115,8 +117,10 @@ SandboxHostSummary SandboxSession::summary() const {
   SandboxHostSummary result = summary_;
   result.simulatedSeconds = now().timeIntervalSince(start_);
   result.personalizedAds = consent_->gdprConsentAccepted();
-  result.networks = reporting_->networks();
-  result.events = reporting_->events();
+  if (reporting_) {
+    result.networks = reporting_->networks();
+    result.events = reporting_->events();
+  }
   result.adsPauseRemaining = pauseRemaining();
   return result;
 }

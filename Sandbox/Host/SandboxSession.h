@@ -110,7 +110,7 @@ class SandboxSession final : public std::enable_shared_from_this<SandboxSession>
   std::shared_ptr<SandboxRateUsService> rateUs_;
   std::shared_ptr<SandboxFreeUseService> freeUse_;
   std::shared_ptr<QVRAdsConsentServiceImpl> consent_;
-  std::shared_ptr<CountingReporting> reporting_;
+  std::shared_ptr<CountingReporting> reporting_;  // none when the options count no events
   std::shared_ptr<SQLiteStorage> storage_;
   std::shared_ptr<SandboxAdsConfigProvider> configProvider_;
   std::shared_ptr<AdsService> ads_;

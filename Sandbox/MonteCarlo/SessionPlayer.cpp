@@ -15,6 +15,7 @@ SessionPlayer::SessionPlayer(const SandboxConfiguration& configuration,
   options_.premium = premium;
   options_.storagePath = std::string(SQLiteKeyValueStore::kInMemoryPath);
   options_.reporting = statistics_;
+  options_.countEvents = false;  // the statistics count them
   options_.backgroundThreads = Platform::BackgroundExecutor::kDrainedByHand;
 }
 

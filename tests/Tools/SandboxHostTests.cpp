@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -114,6 +115,14 @@ TEST(SandboxHostTest, SameSeedReplaysTheSameSessionAndAnotherSeedDoesNot) {
   EXPECT_EQ(first.narration, again.narration);
   EXPECT_EQ(first.summary.text(), again.summary.text());
   EXPECT_EQ(first.events, again.events) << "ads carry the same uuids, events the same times";
+
+  // Without the summary's counts (the Monte Carlo player counts for itself), the sink receives
+  // the same events, and the summary counts none.
+  options.countEvents = false;
+  const HostOutcome uncounted = playHost(options);
+  EXPECT_EQ(uncounted.events, first.events);
+  EXPECT_EQ(std::tuple(uncounted.summary.events, uncounted.summary.networks.size()),
+            std::tuple(std::int64_t{0}, std::size_t{0}));
 
   options.seed = 12;
   EXPECT_NE(playHost(options).narration, first.narration);
