@@ -96,8 +96,8 @@ void NotificationCenter::post(std::string_view name, const void* object) {
     }
     {
       std::lock_guard lock(mutex_);
-      if (findLocked(delivery.id) == registrations_.end())
-        continue;  // removed by an earlier handler
+      // Removed by an earlier handler: not called.
+      if (findLocked(delivery.id) == registrations_.end()) continue;
     }
     (*delivery.handler)(notification);
   }

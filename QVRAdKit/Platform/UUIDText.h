@@ -21,8 +21,6 @@ class UUIDText {
 
   [[nodiscard]] std::string_view view() const { return {characters_.data(), kLength}; }
 
-  bool operator==(const UUIDText&) const = default;
-
  private:
   Characters characters_;
 };

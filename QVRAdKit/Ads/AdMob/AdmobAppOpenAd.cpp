@@ -50,8 +50,9 @@ void AdmobAppOpenAd::didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
     reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
     return;
   }
-  if (error)
+  if (error) {
     reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, *error);
+  }
   isLoadingSubject_.onNext(false);
   isFailed_ = true;
 }
