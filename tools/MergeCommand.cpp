@@ -37,8 +37,8 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   // No shard read twice under two names, none overwritten by the merged one, before any is read.
   OutputPaths paths;
   for (const std::string& path : paths_) paths.add("shard", path, OutputPaths::Role::read);
-  if (!shardOut_.empty()) paths.add("--shard-out", shardOut_, OutputPaths::Role::write);
-  if (json_) paths.addStandardOutput("--json");
+  if (!shardOut_.empty()) paths.addFileOutput("--shard-out", shardOut_);
+  paths.addStandardOutput(json_ ? "--json" : "the tables");
   for (const auto& problem : paths.problems()) sayAsMerge(err, problem);
   if (!paths.problems().empty()) return kBadInput;
   std::vector<ShardMerge::Named> shards;

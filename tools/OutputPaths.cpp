@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Sandbox/Output/AtomicFile.h"
 #include "Sandbox/Text/TerminalText.h"
 
 namespace QVRAdKit::Sandbox {
@@ -39,10 +40,11 @@ std::string identity(const std::string& path) {
   if (OutputPaths::namesStandardOutput(path)) return std::string(kStandardOutput);
   struct stat file {};
   if (::stat(path.c_str(), &file) != 0) return "path:" + resolved(path).string();
-  // Standard output redirected to this very file ("--events x > x") is standard output too.
+  // Standard output redirected to this very file ("--events x > x"), or the pipe it writes to,
+  // is standard output too.
   struct stat out {};
-  if (::fstat(STDOUT_FILENO, &out) == 0 && S_ISREG(out.st_mode) && out.st_dev == file.st_dev &&
-      out.st_ino == file.st_ino) {
+  if (::fstat(STDOUT_FILENO, &out) == 0 && (S_ISREG(out.st_mode) || S_ISFIFO(out.st_mode)) &&
+      out.st_dev == file.st_dev && out.st_ino == file.st_ino) {
     return std::string(kStandardOutput);
   }
   return inode(file);
@@ -63,6 +65,16 @@ void OutputPaths::add(std::string option, const std::string& path, Role role,
     return;
   }
   addEntry({std::move(option), path, identity(path), role});
+}
+
+void OutputPaths::addFileOutput(const std::string& option, const std::string& path) {
+  const std::size_t known = problems_.size();
+  add(option, path, Role::write);
+  // Standard output is no file to make; a path already refused needs no second reason.
+  if (problems_.size() != known || entries_.back().identity == kStandardOutput) return;
+  if (const auto reason = AtomicFile::unwritable(path)) {
+    problems_.push_back(option + ": cannot write " + TerminalText::quoted(path) + ": " + *reason);
+  }
 }
 
 void OutputPaths::addStandardOutput(std::string option) {

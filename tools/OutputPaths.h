@@ -6,7 +6,9 @@
 // writer and a reader (two readers may). Files that exist are compared by device and inode (hard
 // links and symbolic links included); others by their path made absolute with "." and ".." and
 // symbolic links resolved. "-", "/dev/stdout", "/proc/self/fd/1" and "/dev/fd/1" are standard
-// output, as is a file that standard output is redirected to. An empty path is refused.
+// output, as is a file or pipe that standard output is redirected to. An empty path is refused.
+// A file written only when the run ends (a shard) is also checked to be writable at all
+// (AtomicFile::unwritable), so that a long run does not end on an output it cannot make.
 // Example:
 //   OutputPaths paths;
 //   paths.add("--config", configPath, OutputPaths::Role::read);
@@ -28,6 +30,8 @@ class OutputPaths {
   // Adds the path an option names. emptyHint ends the message for an empty path ("use - for
   // stdout").
   void add(std::string option, const std::string& path, Role role, std::string_view emptyHint = {});
+  // A file the run writes whole at its end, added as a writer and checked to be writable now.
+  void addFileOutput(const std::string& option, const std::string& path);
   // Standard output, written by option (a summary printed there, say).
   void addStandardOutput(std::string option);
 

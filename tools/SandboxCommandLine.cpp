@@ -24,9 +24,22 @@ void checkPaths(const SandboxToolOptions& options, std::vector<std::string>& pro
               "leave --config out for the embedded configuration");
   }
   if (options.comparePath) paths.add("--compare", *options.comparePath, Role::read);
-  if (options.shardOut) paths.add("--shard-out", *options.shardOut, Role::write);
-  if (options.json) paths.addStandardOutput("--json");
-  if (!options.sessions && !options.seedRange) {
+  const bool trials = options.sessions || options.seedRange;
+  if (options.shardOut) {
+    // Written when the sessions end: a place it cannot go is found before they start.
+    if (trials) {
+      paths.addFileOutput("--shard-out", *options.shardOut);
+    } else {
+      paths.add("--shard-out", *options.shardOut, Role::write);
+    }
+  }
+  // The summary in JSON, or the tables, text or JSON, go to standard output.
+  if (options.json) {
+    paths.addStandardOutput("--json");
+  } else if (trials) {
+    paths.addStandardOutput("the tables");
+  }
+  if (!trials) {
     paths.add("--events", options.eventsPath, Role::write, "use - for stdout");
     if (!options.storagePath.empty()) {
       if (OutputPaths::namesStandardOutput(options.storagePath)) {
@@ -64,9 +77,15 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
   app.add_option("--minutes", options.minutes,
                  "Minutes of simulated time, more than 0, at most " + std::to_string(kMaxMinutes))
       ->capture_default_str();
-  app.add_option("--events", options.eventsPath,
-                 "Analytics events as JSON lines to this file, or - for stdout")
-      ->capture_default_str();
+  // Through a function: a Monte Carlo run refuses --events given, not its default.
+  app.add_option_function<std::string>(
+         "--events",
+         [&options](const std::string& path) {
+           options.eventsPath = path;
+           options.eventsGiven = true;
+         },
+         "Analytics events as JSON lines to this file, or - for stdout")
+      ->default_str(options.eventsPath);
   app.add_option("--storage", options.storagePath,
                  "SQLite file of the host's storage, kept after the run, so an ads pause "
                  "survives; a later run on it resumes simulated time where the last one ended, "
@@ -97,9 +116,14 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
           "score interval (each request or opportunity a trial), means per session by the normal "
           "approximation with the sample standard deviation; latency p50/p90/p99 from a "
           "log-bucketed histogram, within 0.8% of the exact value");
-  app.add_option("--jobs", options.jobs,
-                 "Threads for --sessions, from 1 to " + std::to_string(MonteCarloRunner::kMaxJobs))
-      ->capture_default_str();
+  app.add_option_function<std::string>(
+         "--jobs",
+         [&options](const std::string& jobs) {
+           options.jobs = jobs;
+           options.jobsGiven = true;
+         },
+         "Threads for --sessions, from 1 to " + std::to_string(MonteCarloRunner::kMaxJobs))
+      ->default_str(options.jobs);
   defineTrialOptions(app, options);
   app.add_option("--inspect-at", options.inspectAt,
                  "Print a snapshot of the ads service at these session times (seconds, mm:ss or "
@@ -161,6 +185,9 @@ std::vector<std::string> SandboxCommandLine::validateTrials(const SandboxToolOpt
         !options.inspectHtml.empty()) {
       problems.emplace_back("--storage, --inspect-at and --inspect-html: not with --seed-range");
     }
+    if (options.eventsGiven && !options.sessions) {
+      problems.emplace_back("--events: not with --seed-range (its sessions write no events file)");
+    }
   }
   // Their paths (empty, or naming another file of the run) are checked with the others.
   if (!trials && options.shardOut) {
@@ -168,6 +195,9 @@ std::vector<std::string> SandboxCommandLine::validateTrials(const SandboxToolOpt
   }
   if (!trials && options.comparePath) {
     problems.emplace_back("--compare: only with --sessions or --seed-range");
+  }
+  if (!trials && options.jobsGiven) {
+    problems.emplace_back("--jobs: only with --sessions or --seed-range");
   }
   return problems;
 }
@@ -276,6 +306,9 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
     }
     if (!options.inspectAt.empty() || !options.inspectHtml.empty()) {
       problems.emplace_back("--inspect-at and --inspect-html: not with --sessions");
+    }
+    if (options.eventsGiven) {
+      problems.emplace_back("--events: not with --sessions (its sessions write no events file)");
     }
   }
   if (!count(options.jobs, MonteCarloRunner::kMaxJobs)) {

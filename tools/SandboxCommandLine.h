@@ -3,13 +3,14 @@
 // together once parsing is done: every problem of a command line is listed, one line each, before
 // anything runs. Limits: --minutes in (0, kMaxMinutes]; --seed a whole number from 0 to 2^64-1;
 // no path empty; no two of the files read and written one file, and no two outputs on standard
-// output (OutputPaths: --json and --events - clash); the store and the page in files;
-// --sessions from 1 to MonteCarloRunner::kMaxSessions, its last seed within 64 bits, and neither
-// a kept store nor an inspector with it; --jobs from 1 to MonteCarloRunner::kMaxJobs; --gap a
-// duration up to kMaxGapDays, only with --storage; --seed-range FIRST..LAST with FIRST <= LAST and
-// at most kMaxSessions seeds, neither with --sessions nor with --seed; --shard-out and --compare
-// only with a Monte Carlo run, not empty, and the shard neither the configuration nor the compared
-// one.
+// output (OutputPaths: --json and --events - clash, as do a Monte Carlo run's tables and a shard
+// written to standard output); the store and the page in files; --sessions from 1 to
+// MonteCarloRunner::kMaxSessions, its last seed within 64 bits, and neither a kept store, an
+// inspector nor a given --events with it; --jobs from 1 to MonteCarloRunner::kMaxJobs, given
+// only with a Monte Carlo run; --gap a duration up to kMaxGapDays, only with --storage;
+// --seed-range FIRST..LAST with FIRST <= LAST and at most kMaxSessions seeds, neither with
+// --sessions nor with --seed; --shard-out and --compare only with a Monte Carlo run, not empty,
+// the shard neither the configuration nor the compared one, and a place a file can be made.
 // Example:
 //   SandboxToolOptions options;
 //   CLI::App app;

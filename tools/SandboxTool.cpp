@@ -133,6 +133,38 @@ SandboxCommandLine::SeedRange trialSeeds(const SandboxToolOptions& options, std:
   return {seed, seed + sessions - 1};
 }
 
+// The main run's options given before a subcommand, which reads only its own: each refused on a
+// line of its own rather than dropped unseen.
+std::vector<std::string> misplacedOptions(const CLI::App& app, const CLI::App& command) {
+  std::vector<std::string> problems;
+  const std::string& name = command.get_name();
+  for (const CLI::Option* option : app.get_options()) {
+    if (option->count() == 0) continue;
+    std::string problem = option->get_name();
+    const bool itsOwnToo = command.get_option_no_throw(problem) != nullptr;
+    problem += itsOwnToo ? ": give it after " : ": does not apply to ";
+    problem += name;
+    problems.push_back(std::move(problem));
+  }
+  return problems;
+}
+
+// What body answers; an exception it lets through is an internal error, said on one line.
+template <typename Body>
+int guarded(std::ostream& err, const Body& body) {
+  try {
+    return body();
+  } catch (const std::exception& error) {
+    say(err, std::string("internal error: ") + error.what());
+    return SandboxTool::kOutputLost;
+  }
+}
+
+// "1 session", "2 sessions".
+std::string counted(std::uint64_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 // The configuration to compare with, as the run's own is set up; none (errors printed) when it
 // has errors.
 std::optional<SandboxConfiguration> candidate(const SandboxToolOptions& options,
@@ -192,7 +224,8 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
       SandboxCommandLine::count(options.jobs, MonteCarloRunner::kMaxJobs).value_or(1));
   trials.duration = host.duration;
   trials.premium = host.premium;
-  ProgressBar bar(err, errIsTerminal, trials.sessions, "sessions");
+  ProgressBar bar(err, errIsTerminal, trials.sessions,
+                  trials.sessions == 1 ? "session" : "sessions");
   trials.progress = [&bar](std::uint64_t done, std::uint64_t) { bar.update(done); };
   trials.stopRequested = Interruption::requested;
   auto report = MonteCarloRunner::run(trials);
@@ -210,20 +243,18 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
                                           : MonteCarloTables::text(*report));
   }
   tables.flush("the tables");
-  if (tables.failure()) {
-    say(err, *tables.failure());
-    return SandboxTool::kOutputLost;
-  }
+  // The shard does not go through standard output: it is written whether the tables were or not.
+  std::optional<Platform::Error> shardError;
   if (shard) {
     shard->report = *report;
-    if (const auto error = TrialFiles::write(*shard, *options.shardOut)) {
-      say(err, error->localizedDescription);
-      return SandboxTool::kOutputLost;
-    }
+    shardError = TrialFiles::write(*shard, *options.shardOut);
   }
+  if (tables.failure()) say(err, *tables.failure());
+  if (shardError) say(err, shardError->localizedDescription);
+  if (tables.failure() || shardError) return SandboxTool::kOutputLost;
   if (report->stopped) {
     say(err, "interrupted: the tables cover the " + std::to_string(report->sessions) + " of " +
-                 std::to_string(trials.sessions) + " sessions that ended");
+                 counted(trials.sessions, "session") + " that ended");
     return interruptedCode();
   }
   return SandboxTool::kDone;
@@ -273,6 +304,13 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
     say(err, std::string(error.what()) + " (see --help)");
     return kBadInput;
   }
+  // Merging plays nothing: it reads shards, and the options of a run do not apply.
+  if (merge.requested()) {
+    const auto misplaced = misplacedOptions(app, *app.get_subcommand("merge"));
+    for (const auto& problem : misplaced) say(err, problem);
+    if (!misplaced.empty()) return kBadInput;
+    return guarded(err, [&] { return merge.run(out, err); });
+  }
   // The banner picture plays no session: the session's options do not apply.
   if (bannerSvg.requested()) {
     const auto failure = bannerSvg.run(out);
@@ -280,17 +318,10 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
     return failure ? kOutputLost : kDone;
   }
   if (serve.requested()) return serve.run(out, err);
-  // Merging plays nothing either: it reads shards.
-  if (merge.requested()) return merge.run(out, err);
   const auto problems = SandboxCommandLine::validate(options);
   for (const auto& problem : problems) say(err, problem);
   if (!problems.empty()) return kBadInput;
-  try {
-    return run(options, out, err);
-  } catch (const std::exception& error) {
-    say(err, std::string("internal error: ") + error.what());
-    return kOutputLost;
-  }
+  return guarded(err, [&] { return run(options, out, err); });
 }
 
 int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::ostream& err) {
@@ -302,7 +333,15 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
     return standardOutput.failure() ? kOutputLost : kDone;
   }
   auto configured = configuration(options, err);
-  if (!configured) return kBadInput;
+  if (!configured) {
+    // The compared configuration's problems too, so that one run lists them all.
+    if (options.comparePath) {
+      SandboxToolOptions compared = options;
+      compared.configPath = options.comparePath;
+      (void)configuration(compared, err);
+    }
+    return kBadInput;
+  }
 
   SandboxHostOptions host;
   host.configuration = std::move(*configured);

@@ -18,6 +18,8 @@ struct SandboxToolOptions {
   std::string minutes = "120";
   // "-" for standard output.
   std::string eventsPath = "sandbox-events.jsonl";
+  // Whether --events was given (a Monte Carlo run writes no events file).
+  bool eventsGiven = false;
   // Empty: a temporary file, removed at the end.
   std::string storagePath;
   // Simulated time between the last session on a kept store and this one ("1h"); none: one hour.
@@ -33,6 +35,8 @@ struct SandboxToolOptions {
   // Monte Carlo trials: this many independent sessions (seeds S, S+1, ...) when given.
   std::optional<std::string> sessions;
   std::string jobs = "1";
+  // Whether --jobs was given (it applies to Monte Carlo runs only).
+  bool jobsGiven = false;
   // Monte Carlo trials over these seeds ("FIRST..LAST") when given, instead of --seed/--sessions.
   std::optional<std::string> seedRange;
   // Whether --seed was given (it does not go with --seed-range).

@@ -14,29 +14,49 @@ using TableFormat::format;
 using Difference = PairedComparison::Difference;
 using Row = PairedComparison::Row;
 
-// A quantity of a compared row: its JSON key, its label in text, and whether it is a rate.
+using Rates = PairedComparison::Rates;
+
+// A quantity of a compared row: its JSON key, its label in text, whether it is a rate, and (for
+// rates) each side's own value, shown where no difference can be made.
 struct Measure {
   const char* key;
   const char* label;
   bool rate;
   std::optional<Difference> (*of)(const Row&);
+  Rates (*sides)(const Row&);
 };
 
+Rates noRates(const Row&) {
+  return {};
+}
+
 const std::array<Measure, 5> kMeasures = {{
-    {"fillRate", "fill rate", true, [](const Row& row) { return row.fillRate; }},
-    {"showRate", "show rate", true, [](const Row& row) { return row.showRate; }},
+    {"fillRate", "fill rate", true, [](const Row& row) { return row.fillRate; },
+     [](const Row& row) { return row.fillRates; }},
+    {"showRate", "show rate", true, [](const Row& row) { return row.showRate; },
+     [](const Row& row) { return row.showRates; }},
     {"requestsPerSession", "requests/session", false,
-     [](const Row& row) { return std::optional<Difference>(row.requestsPerSession); }},
+     [](const Row& row) { return std::optional<Difference>(row.requestsPerSession); }, noRates},
     {"showsPerSession", "shows/session", false,
-     [](const Row& row) { return std::optional<Difference>(row.showsPerSession); }},
+     [](const Row& row) { return std::optional<Difference>(row.showsPerSession); }, noRates},
     {"rewardsPerSession", "rewards/session", false,
-     [](const Row& row) { return std::optional<Difference>(row.rewardsPerSession); }},
+     [](const Row& row) { return std::optional<Difference>(row.rewardsPerSession); }, noRates},
 }};
 
-nlohmann::ordered_json differenceJson(const std::optional<Difference>& difference) {
-  if (!difference) return nullptr;
+nlohmann::ordered_json differenceJson(const std::optional<Difference>& difference,
+                                      const Rates& sides) {
   using TableFormat::interval;
+  using TableFormat::rate;
   using TableFormat::rounded;
+  if (!difference) {
+    // One side's rate alone, when it has one: the other side and the difference are null.
+    if (!sides.a && !sides.b) return nullptr;
+    return {{"a", rate(sides.a)},
+            {"b", rate(sides.b)},
+            {"difference", nullptr},
+            {"ci", nullptr},
+            {"independentCi", nullptr}};
+  }
   return {{"a", rounded(difference->a)},
           {"b", rounded(difference->b)},
           {"difference", rounded(difference->difference.value)},
@@ -52,7 +72,8 @@ nlohmann::ordered_json rowsJson(const char* label, const std::map<std::string, R
     object[label] = name;
     for (const Measure& measure : kMeasures) {
       const bool noOpportunities = !placements && std::string_view(measure.key) == "showRate";
-      object[measure.key] = noOpportunities ? nullptr : differenceJson(measure.of(row));
+      object[measure.key] =
+          noOpportunities ? nullptr : differenceJson(measure.of(row), measure.sides(row));
     }
     array.push_back(std::move(object));
   }
@@ -83,8 +104,12 @@ std::string rowsText(const std::map<std::string, Row>& rows, bool placements) {
       if (!placements && std::string_view(measure.key) == "showRate") continue;
       const auto difference = measure.of(row);
       if (!difference) {
-        out += format("  %-23s %-17s %9s %9s %11s %-21s %s\n", first, measure.label, "-", "-", "-",
-                      "-", "-");
+        const Rates sides = measure.sides(row);
+        auto shown = [&measure](const std::optional<double>& side) {
+          return side ? value(*side, measure.rate) : std::string("-");
+        };
+        out += format("  %-23s %-17s %9s %9s %11s %-21s %s\n", first, measure.label,
+                      shown(sides.a).c_str(), shown(sides.b).c_str(), "-", "-", "-");
       } else {
         out += format("  %-23s %-17s %9s %9s %11s %-21s %s\n", first, measure.label,
                       value(difference->a, measure.rate).c_str(),
@@ -115,13 +140,15 @@ std::string ComparisonTables::text(const MonteCarloReport& report) {
   const PairedComparison& comparison = report.comparison.value();
   std::string out;
   if (report.sessions == 0) {
-    out += format("Paired comparison: no seed of %.0f simulated minutes ended, from seed %llu\n",
-                  report.sessionSeconds / 60, count(report.firstSeed));
+    out +=
+        format("Paired comparison: no seed of %s simulated minutes ended, from seed %llu\n",
+               MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed));
   } else {
     out += format(
-        "Paired comparison, B (--compare) minus A: %llu seeds of %.0f simulated minutes, seeds "
-        "%llu to %llu%s\n",
-        count(report.sessions), report.sessionSeconds / 60, count(report.firstSeed),
+        "Paired comparison, B (--compare) minus A: %llu %s of %s simulated minutes, seeds %llu to "
+        "%llu%s\n",
+        count(report.sessions), report.sessions == 1 ? "seed" : "seeds",
+        MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed),
         count(report.firstSeed + report.sessions - 1), report.stopped ? " (stopped early)" : "");
   }
   const char* columns = "%-25s %-17s %9s %9s %11s %-21s %s\n";

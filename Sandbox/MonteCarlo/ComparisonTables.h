@@ -10,7 +10,9 @@
 //    "independentCi":[lo,hi]},"showRate":..,"requestsPerSession":{..},"showsPerSession":{..},
 //    "rewardsPerSession":{..}},...],"networks":[{"network":"admob",...}],"intervals":{..},
 //    "a":{A's run report, as MonteCarloTables::json},"b":{B's}}
-// A rate neither side can give, and an interval fewer than two seeds cannot, are null ("-").
+// A rate a side cannot give (no requests, no opportunities) is null ("-") on that side, and so is
+// its difference, the other side's rate still shown; a rate neither side can give is null as a
+// whole, and an interval fewer than two seeds cannot give is null ("-").
 // Networks have no opportunities: their show rate is null. The same report gives the same text,
 // byte for byte.
 // Threading: pure functions.

@@ -87,12 +87,13 @@ nlohmann::ordered_json row(const char* label, const std::string& name,
 
 std::string header(const MonteCarloReport& report) {
   if (report.sessions == 0) {
-    return format("Monte Carlo: no session of %.0f simulated minutes ended, from seed %llu%s\n",
-                  report.sessionSeconds / 60, count(report.firstSeed),
+    return format("Monte Carlo: no session of %s simulated minutes ended, from seed %llu%s\n",
+                  MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed),
                   report.stopped ? " (stopped)" : "");
   }
-  return format("Monte Carlo: %llu sessions of %.0f simulated minutes, seeds %llu to %llu%s\n",
-                count(report.sessions), report.sessionSeconds / 60, count(report.firstSeed),
+  return format("Monte Carlo: %llu %s of %s simulated minutes, seeds %llu to %llu%s\n",
+                count(report.sessions), report.sessions == 1 ? "session" : "sessions",
+                MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed),
                 count(report.firstSeed + report.sessions - 1),
                 report.stopped ? " (stopped early)" : "");
 }
@@ -173,6 +174,11 @@ nlohmann::ordered_json MonteCarloTables::object(const MonteCarloReport& report) 
   }
   object["intervals"] = methods();
   return object;
+}
+
+std::string MonteCarloTables::minutes(double seconds) {
+  // Twelve significant digits: whole, 0.5, 0.25 exactly, without the last bits of seconds / 60.
+  return format("%.12g", seconds / 60);
 }
 
 nlohmann::ordered_json MonteCarloTables::methods() {

@@ -83,14 +83,23 @@ PairedComparison::Difference meanDifference(const MomentSums& sums, std::uint64_
                       sums.mean(kB + quantity, sessions), c);
 }
 
+// sum(part) / sum(whole) on each side that has a whole.
+PairedComparison::Rates ratesOf(const MomentSums& sums, Quantity part, Quantity whole) {
+  auto rate = [&sums](std::size_t partAt, std::size_t wholeAt) -> std::optional<double> {
+    if (sums.sum(wholeAt) == 0) return std::nullopt;
+    return static_cast<double>(sums.sum(partAt)) / static_cast<double>(sums.sum(wholeAt));
+  };
+  return {rate(part, whole), rate(kB + part, kB + whole)};
+}
+
 // R = sum(part) / sum(whole) per side; the delta method's linearisation of R_B - R_A per session.
 std::optional<PairedComparison::Difference> rateDifference(const MomentSums& sums,
                                                            std::uint64_t sessions, Quantity part,
                                                            Quantity whole) {
-  if (sums.sum(whole) == 0 || sums.sum(kB + whole) == 0) return std::nullopt;
-  const double rateA = static_cast<double>(sums.sum(part)) / static_cast<double>(sums.sum(whole));
-  const double rateB =
-      static_cast<double>(sums.sum(kB + part)) / static_cast<double>(sums.sum(kB + whole));
+  const auto rates = ratesOf(sums, part, whole);
+  if (!rates.a || !rates.b) return std::nullopt;
+  const double rateA = *rates.a;
+  const double rateB = *rates.b;
   const double meanA = sums.mean(whole, sessions);
   const double meanB = sums.mean(kB + whole, sessions);
   std::array<double, PairedComparison::kQuantities> c{};
@@ -132,6 +141,8 @@ PairedComparison::Row PairedComparison::compare(const MomentSums& sums, std::uin
   if (sums.quantities() != kQuantities || sessions == 0) return row;
   row.fillRate = rateDifference(sums, sessions, Quantity::fills, Quantity::requests);
   row.showRate = rateDifference(sums, sessions, Quantity::shows, Quantity::opportunities);
+  row.fillRates = ratesOf(sums, Quantity::fills, Quantity::requests);
+  row.showRates = ratesOf(sums, Quantity::shows, Quantity::opportunities);
   row.requestsPerSession = meanDifference(sums, sessions, Quantity::requests);
   row.showsPerSession = meanDifference(sums, sessions, Quantity::shows);
   row.rewardsPerSession = meanDifference(sums, sessions, Quantity::rewards);

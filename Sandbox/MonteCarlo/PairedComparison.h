@@ -17,7 +17,8 @@
 // R = sum(x) / sum(y) per side; the interval of R_B - R_A by the delta method over sessions,
 // Var ~ Var(z) / n with z_i = (x_Bi - R_B y_Bi) / mean(y_B) - (x_Ai - R_A y_Ai) / mean(y_A).
 // This treats the session, not the request, as the independent unit, so it also holds when the
-// requests of one session depend on each other. A rate is none on a side without a denominator.
+// requests of one session depend on each other. A rate is none on a side without a denominator,
+// and so is its difference; the other side's rate is still kept (Row::fillRates, showRates).
 // Intervals need two seeds at least.
 // Example:
 //   PairedComparison comparison;
@@ -51,9 +52,18 @@ class PairedComparison {
     std::optional<Interval> independent;
     bool operator==(const Difference&) const = default;
   };
+  // One rate on each side alone, none on a side without a denominator: what a row shows where
+  // no difference can be made (a placement only one configuration has).
+  struct Rates {
+    std::optional<double> a;
+    std::optional<double> b;
+    bool operator==(const Rates&) const = default;
+  };
   struct Row {
     std::optional<Difference> fillRate;  // none unless both sides had requests
     std::optional<Difference> showRate;  // none unless both sides had opportunities
+    Rates fillRates;
+    Rates showRates;
     Difference requestsPerSession;
     Difference showsPerSession;
     Difference rewardsPerSession;

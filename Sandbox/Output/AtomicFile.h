@@ -4,8 +4,9 @@
 // when it exists), and commit() flushes it to disk and renames it over the target. A target that
 // exists and is not a regular file (a device such as /dev/null or /dev/full, a named pipe) is
 // written in place, as nothing could be renamed over it; a symbolic link is followed, so the link
-// stays and its file is replaced. Every call is checked; the first failure is kept and names the
-// call's own reason:
+// stays and its file is replaced (or made, when the link names no file yet). unwritable() tells
+// before a long run whether its output could be made at all. Every call is checked; the first
+// failure is kept and names the call's own reason:
 //   cannot write the inspector page "x.html": No space left on device
 // Writes interrupted by a signal are resumed. Destroyed without commit() (a failure, a refused
 // run), the temporary file is removed and the target is untouched. Temporary files are listed in
@@ -35,6 +36,11 @@ class AtomicFile {
   // messages. Fails when the target is a directory or its directory cannot take a new file.
   [[nodiscard]] static Platform::Expected<std::unique_ptr<AtomicFile>> open(const std::string& path,
                                                                             std::string what);
+  // Why open() and commit() could not write path, checked without leaving anything behind: the
+  // target is a directory, its directory is missing or takes no new file, a device refuses to
+  // be written. None when it could be written (a named pipe is not opened: its reader may come
+  // later).
+  [[nodiscard]] static std::optional<std::string> unwritable(const std::string& path);
   // Opens path for writing at its end, in place (creating it when missing): what is appended
   // cannot replace anything, so nothing is renamed; commit() syncs and closes.
   [[nodiscard]] static Platform::Expected<std::unique_ptr<AtomicFile>> openForAppending(

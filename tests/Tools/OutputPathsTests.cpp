@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -69,6 +70,40 @@ TEST_F(OutputPathsTest, StandardOutputHasOneWriterUnderAnyOfItsNames) {
   }
   EXPECT_FALSE(OutputPaths::namesStandardOutput("./-"));
   EXPECT_FALSE(OutputPaths::namesStandardOutput("/dev/stdout2"));
+}
+
+// A file written when a long run ends is checked when it starts: each reason named, nothing made.
+TEST_F(OutputPathsTest, AFileWrittenAtTheEndIsCheckedBeforeTheRun) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {file("new.shard"), ""},
+      {file("store.sqlite"), ""},     // replaced
+      {file("dangling.sqlite"), ""},  // made through the link
+      {"/dev/null", ""},
+      {file("absent/x.shard"), "the directory \"" + file("absent") + "\" does not exist"},
+      {file("sub"), "it is a directory"},
+      {file("store.sqlite/x.shard"), "\"" + file("store.sqlite") + "\" is not a directory"},
+      {"/proc/version", "no file can be made in \"/proc\""},
+      {"/dev/full", "No space left on device"},
+  };
+  std::vector<fs::path> before(fs::directory_iterator(dir), fs::directory_iterator{});
+  for (const auto& [path, reason] : cases) {
+    OutputPaths paths;
+    paths.addFileOutput("--shard-out", path);
+    EXPECT_EQ(
+        paths.problems(),
+        reason.empty() ? Lines{} : Lines{"--shard-out: cannot write \"" + path + "\": " + reason});
+  }
+  std::vector<fs::path> after(fs::directory_iterator(dir), fs::directory_iterator{});
+  std::sort(before.begin(), before.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, before) << "nothing made, nothing left behind";
+
+  // Standard output is no file to check: it clashes with what else writes there.
+  OutputPaths stdoutShard;
+  stdoutShard.addFileOutput("--shard-out", "-");
+  stdoutShard.addStandardOutput("the tables");
+  EXPECT_EQ(stdoutShard.problems(), Lines{"--shard-out and the tables both write to standard "
+                                          "output: give one of them a file"});
 }
 
 TEST_F(OutputPathsTest, AnEmptyPathIsRefusedWithTheOptionsHint) {

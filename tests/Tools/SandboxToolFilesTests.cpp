@@ -84,13 +84,15 @@ TEST_F(SandboxToolFilesTest, EveryLostOutputSaysWhyAndExitsOne) {
   };
   const std::vector<Case> cases = {
       {{"--print-default-config"}, "cannot write the default configuration to standard output"},
-      {{"--minutes", "2"}, "cannot write the narration to standard output"},
-      {{"--minutes", "2", "--json"}, "cannot write the summary to standard output"},
-      {{"--sessions", "2", "--minutes", "2"}, "cannot write the tables to standard output"},
+      {{"--minutes", "2", "--events", file("events.jsonl")},
+       "cannot write the narration to standard output"},
+      {{"--minutes", "2", "--json", "--events", file("events.jsonl")},
+       "cannot write the summary to standard output"},
+      {{"--sessions", "2", "--minutes", "2", "--shard-out", file("part.json")},
+       "cannot write the tables to standard output"},
       {{"--banner-svg", "-"}, "cannot write the banner picture to standard output"},
   };
-  for (Case c : cases) {
-    c.arguments.insert(c.arguments.end(), {"--events", file("events.jsonl")});
+  for (const Case& c : cases) {
     ClosedPipe pipe;
     std::ostream closed(&pipe);
     const Outcome outcome = run(c.arguments, &closed);
@@ -98,6 +100,9 @@ TEST_F(SandboxToolFilesTest, EveryLostOutputSaysWhyAndExitsOne) {
     EXPECT_NE(outcome.err.find("qvr-sandbox: " + c.message + ": Broken pipe\n"), std::string::npos)
         << outcome.err;
   }
+  // The shard does not go through standard output: it is written whole all the same.
+  EXPECT_EQ(nlohmann::json::parse(contents(dir / "part.json"))["sessions"], 2);
+  fs::remove(dir / "part.json");
 
   // A file that cannot grow (a full disk): the reason is the failing write's, and the old file
   // stays whole. The store is kept in memory, out of the limit's way.

@@ -131,6 +131,14 @@ TEST_F(SandboxToolTest, ConfigurationErrorsAreAllListedAndWarningsPrecedeTheRun)
                             "empty string"}));
   EXPECT_EQ(bad.out, "");
   EXPECT_FALSE(fs::exists(file("events.jsonl")));  // nothing ran
+  // The compared configuration's problems come in the same run.
+  const Outcome both =
+      run({"--sessions", "2", "--config", file("bad.json"), "--compare", file("absent.json")});
+  EXPECT_EQ(both.code, SandboxTool::kBadInput);
+  EXPECT_EQ(lines(both.err).size(), 6u) << both.err;
+  EXPECT_TRUE(both.err.ends_with("qvr-sandbox: cannot read the configuration file \"" +
+                                 file("absent.json") + "\": No such file or directory\n"))
+      << both.err;
 
   std::ofstream(file("odd.json")) << R"({"sources": {"adMob": null},
     "interstitial": {"connect": {"source": "adMob", "keys": []}}})";

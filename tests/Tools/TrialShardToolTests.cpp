@@ -6,6 +6,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Testing::Lines;
+using Testing::lines;
 using Testing::Outcome;
 
 class TrialShardToolTest : public Testing::SandboxToolFixture {
@@ -124,12 +126,53 @@ TEST_F(TrialShardToolTest, ShardsOfOtherRunsAndMissingSeedsAreRefused) {
   EXPECT_EQ(onward.code, 0) << onward.err;
   EXPECT_EQ(onward.out, direct.out);
 
-  // A shard that cannot be written is output lost, and no half-written file is left.
-  const Outcome lost =
-      run({"--minutes", "20", "--seed-range", "1..1", "--shard-out", file("absent/part.json")});
-  EXPECT_EQ(lost.code, SandboxTool::kOutputLost);
-  EXPECT_NE(lost.err.find("cannot write the shard"), std::string::npos) << lost.err;
+  // A shard that could not be written is refused before any session runs, for a merge too.
+  for (const Lines& arguments :
+       {Lines{"--minutes", "20", "--seed-range", "1..1", "--shard-out", file("absent/part.json")},
+        Lines{"merge", file("a1.json"), "--shard-out", file("absent/part.json")}}) {
+    const Outcome lost = run(arguments);
+    EXPECT_EQ(lost.code, SandboxTool::kBadInput);
+    EXPECT_NE(lost.err.find("--shard-out: cannot write \"" + file("absent/part.json") +
+                            "\": the directory \"" + file("absent") + "\" does not exist\n"),
+              std::string::npos)
+        << lost.err;
+    EXPECT_EQ(lost.out, "");
+  }
   EXPECT_FALSE(fs::exists(dir / "absent"));
+}
+
+// A placement only A has keeps A's rates in text and JSON; B's, and the difference, are none.
+// Headings count one session and one seed in the singular, and fractions of minutes exactly.
+TEST_F(TrialShardToolTest, APlacementOnlyAHasKeepsItsRatesAndHeadingsReadRight) {
+  auto configuration = nlohmann::json::parse(kDefaultSandboxConfigurationJson);
+  configuration["interstitial"].erase("disconnect");
+  write("b-less.json", configuration.dump());
+  const Lines arguments = {"--minutes", "20", "--sessions", "4", "--compare", file("b-less.json")};
+  const Outcome text = run(arguments);
+  ASSERT_EQ(text.code, 0) << text.err;
+  const std::regex onlyA(
+      R"(  interstitial\.disconnect +fill rate +\d+\.\d% +- +- +- +-\n +show rate +\d+\.\d% )");
+  EXPECT_TRUE(std::regex_search(text.out, onlyA)) << text.out;
+  Lines withJson = arguments;
+  withJson.emplace_back("--json");
+  const Outcome json = run(withJson);
+  ASSERT_EQ(json.code, 0) << json.err;
+  for (const auto& row : nlohmann::json::parse(json.out)["placements"]) {
+    if (row["placement"] != "interstitial.disconnect") continue;
+    EXPECT_GT(row["fillRate"]["a"], 0);
+    for (const char* none : {"b", "difference", "ci", "independentCi"}) {
+      EXPECT_TRUE(row["fillRate"][none].is_null()) << none;
+    }
+  }
+
+  const Outcome one = run({"--minutes", "0.5", "--sessions", "1"});
+  EXPECT_TRUE(
+      one.out.starts_with("Monte Carlo: 1 session of 0.5 simulated minutes, seeds 1 to 1\n"))
+      << one.out;
+  const Outcome pair = run({"--minutes", "1.25", "--sessions", "1", "--compare", file("b.json")});
+  EXPECT_TRUE(pair.out.starts_with(
+      "Paired comparison, B (--compare) minus A: 1 seed of 1.25 simulated minutes, seeds 1 to 1\n"))
+      << pair.out;
 }
 
 TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
@@ -153,6 +196,23 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
        "--config and --shard-out name the same file"},
       {{"--sessions", "2", "--compare", "c.json", "--shard-out", "c.json"},
        "--compare and --shard-out name the same file"},
+      {{"--jobs", "2"}, "--jobs: only with --sessions or --seed-range"},
+      {{"--sessions", "2", "--events", "e.jsonl"}, "--events: not with --sessions"},
+      {{"--seed-range", "1..2", "--events", "e.jsonl"}, "--events: not with --seed-range"},
+      // The tables go to standard output: a shard there would mix with them.
+      {{"--sessions", "2", "--shard-out", "-"},
+       "--shard-out and the tables both write to standard output"},
+      {{"--seed-range", "1..2", "--shard-out", "/dev/stdout"},
+       "--shard-out and the tables both write to standard output"},
+      {{"merge", "s.json", "--shard-out", "-"},
+       "merge: --shard-out and the tables both write to standard output"},
+      {{"--sessions", "2", "--shard-out", "/proc/version"},
+       "--shard-out: cannot write \"/proc/version\": no file can be made in \"/proc\""},
+      {{"merge", "s.json", "--shard-out", "/dev/full"},
+       "--shard-out: cannot write \"/dev/full\": No space left on device"},
+      // A run's options before merge would be dropped unseen.
+      {{"--json", "merge", "s.json"}, "qvr-sandbox: --json: give it after merge\n"},
+      {{"--jobs", "2", "merge", "s.json"}, "qvr-sandbox: --jobs: does not apply to merge\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);
@@ -160,6 +220,13 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
     EXPECT_NE(outcome.err.find(c.problem), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out, "");
   }
+  EXPECT_FALSE(fs::exists("-")) << "a shard on standard output is never a file named -";
+  const Outcome misplaced =
+      run({"--seed-range", "1..3", "--shard-out", "z.json", "--premium", "merge", "s.json"});
+  EXPECT_EQ(misplaced.code, SandboxTool::kBadInput);
+  EXPECT_EQ(lines(misplaced.err), (Lines{"qvr-sandbox: --premium: does not apply to merge",
+                                         "qvr-sandbox: --seed-range: does not apply to merge",
+                                         "qvr-sandbox: --shard-out: give it after merge"}));
   EXPECT_EQ(SandboxCommandLine::seedRange("0..18446744073709551615")->last, UINT64_MAX);
   EXPECT_EQ(SandboxCommandLine::seedRange("7..7")->first, 7u);
   EXPECT_FALSE(SandboxCommandLine::seedRange("..7"));

@@ -75,6 +75,32 @@ TEST_F(AtomicFileTest, TheOldFileStaysWholeUntilCommitThenTheNewOneTakesItsPlace
   EXPECT_EQ(names(), (std::vector<std::string>{"link.html", "page.html"}));
 }
 
+// A link to a file not made yet makes that file, through a chain of links too; every link stays
+// a link. A loop of links names no file: refused, and nothing is made.
+TEST_F(AtomicFileTest, LinksToNoFileYetAreFollowedAndLoopsRefused) {
+  fs::create_directories(dir / "sub");
+  fs::create_symlink("sub/made.shard", dir / "link.shard");  // relative to the link's directory
+  fs::create_symlink(dir / "link.shard", dir / "chain.shard");
+  EXPECT_EQ(AtomicFile::unwritable((dir / "chain.shard").string()), std::nullopt);
+  auto file = AtomicFile::open((dir / "chain.shard").string(), "the shard");
+  ASSERT_TRUE(file.hasValue()) << file.error().localizedDescription;
+  (*file)->write("whole");
+  EXPECT_FALSE((*file)->commit());
+  EXPECT_EQ(contents(dir / "sub" / "made.shard"), "whole");
+  EXPECT_TRUE(fs::is_symlink(dir / "link.shard") && fs::is_symlink(dir / "chain.shard"));
+
+  fs::create_symlink("loop-b", dir / "loop-a");
+  fs::create_symlink("loop-a", dir / "loop-b");
+  const std::string loop = (dir / "loop-a").string();
+  EXPECT_EQ(AtomicFile::unwritable(loop), "Too many levels of symbolic links");
+  auto looped = AtomicFile::open(loop, "the shard");
+  ASSERT_FALSE(looped.hasValue());
+  EXPECT_EQ(looped.error().localizedDescription,
+            "cannot write the shard: Too many levels of symbolic links");
+  EXPECT_EQ(names(),
+            (std::vector<std::string>{"chain.shard", "link.shard", "loop-a", "loop-b", "sub"}));
+}
+
 TEST_F(AtomicFileTest, EachFailureNamesTheOutputAndTheReasonOfTheCallThatFailed) {
   // A file size limit makes the write itself fail (EFBIG), as a full disk would.
   const fs::path target = dir / "events.jsonl";
