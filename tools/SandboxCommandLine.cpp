@@ -125,9 +125,14 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
          "Threads for --sessions, from 1 to " + std::to_string(MonteCarloRunner::kMaxJobs))
       ->default_str(options.jobs);
   defineTrialOptions(app, options);
-  app.add_option("--inspect-at", options.inspectAt,
-                 "Print a snapshot of the ads service at these session times (seconds, mm:ss or "
-                 "hh:mm:ss, comma-separated)");
+  app.add_option_function<std::string>(
+      "--inspect-at",
+      [&options](const std::string& times) {
+        options.inspectAt = times;
+        options.inspectAtGiven = true;
+      },
+      "Print a snapshot of the ads service at these session times (seconds, mm:ss or "
+      "hh:mm:ss, comma-separated)");
   app.add_option("--inspect-html", options.inspectHtml,
                  "Write every snapshot to this HTML page (default time: the session end)")
       ->check(nonEmptyPath());
@@ -315,6 +320,14 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
     problems.push_back("--jobs: must be a whole number from 1 to " +
                        std::to_string(MonteCarloRunner::kMaxJobs) + ", found " +
                        TerminalText::quoted(options.jobs));
+  }
+  if (options.inspectAtGiven && options.inspectAt.empty()) {
+    problems.emplace_back("--inspect-at: name at least one session time");
+  } else if (!options.inspectAt.empty() && options.quiet && options.inspectHtml.empty()) {
+    // Snapshots are printed in the narration, which --quiet leaves out: they would go nowhere.
+    problems.emplace_back(
+        "--inspect-at: its snapshots are printed in the narration, which --quiet leaves out (add "
+        "--inspect-html FILE to keep them in a page)");
   }
   for (auto& problem : validateTrials(options)) problems.push_back(std::move(problem));
   return problems;

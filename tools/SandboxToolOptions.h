@@ -47,6 +47,8 @@ struct SandboxToolOptions {
   std::optional<std::string> comparePath;
   // Session times for ads-service snapshots ("90,5:00,1:00:00"); empty for none.
   std::string inspectAt;
+  // Whether --inspect-at was given (an empty list is refused, not taken for none).
+  bool inspectAtGiven = false;
   // The HTML page of every snapshot; empty for none.
   std::string inspectHtml;
 };

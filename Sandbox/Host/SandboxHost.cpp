@@ -75,6 +75,16 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
   const Platform::Date firstMoment = previousEnd
                                          ? previousEnd->addingTimeInterval(options.resumeGap)
                                          : Platform::ManualClock::kDefaultStart;
+  // A store keeps dates up to distantFuture only: a session that would end past it could not be
+  // read back, and the next run would silently start over.
+  if (previousEnd && firstMoment.addingTimeInterval(std::max(0.0, options.duration)) >
+                         Platform::Date::distantFuture()) {
+    return Platform::Error{"QVRAdKit.SandboxHost", 1,
+                           "the kept store's simulated time would run past " +
+                               SandboxNarration::utc(Platform::Date::distantFuture()) +
+                               " (its last session ended " + SandboxNarration::utc(*previousEnd) +
+                               "): use a new --storage file or a shorter --gap"};
+  }
   auto clock = std::make_shared<Platform::ManualClock>(firstMoment);
   Platform::Environment::Options environmentOptions;
   environmentOptions.manualClock = clock;

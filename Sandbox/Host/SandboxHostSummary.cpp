@@ -18,9 +18,10 @@ std::string SandboxHostSummary::text() const {
   out += format("Summary: %.0f simulated minutes, seed %llu\n", simulatedSeconds / 60,
                 static_cast<unsigned long long>(seed));
   out += format("Start-up runs: %d; %s\n", runs,
-                !consentFormShown ? "no consent form"
-                : personalizedAds ? "consent form answered, personalised ads allowed"
-                                  : "consent form answered, personalised ads not allowed");
+                !consentFormShown      ? "no consent form"
+                : !consentFormAnswered ? "consent form shown, not answered before the end"
+                : personalizedAds      ? "consent form answered, personalised ads allowed"
+                                       : "consent form answered, personalised ads not allowed");
   out += "Interstitials      granted  ready  shown\n";
   for (const auto& [placement, counts] : interstitials) {
     out += format("  %-14s %9d %6d %6d\n", std::string(caseName(placement)).c_str(), counts.granted,

@@ -37,6 +37,8 @@ struct SandboxHostSummary {
   std::uint64_t seed = 0;
   int runs = 0;
   bool consentFormShown = false;
+  // Whether the user got to the end of the form (answered, or the form failed) before the end.
+  bool consentFormAnswered = false;
   // Whether the consent answer allows personalised ads (false without an answer).
   bool personalizedAds = false;
   // Every interstitial placement, configured or not.
@@ -63,7 +65,8 @@ struct SandboxHostSummary {
   std::optional<Platform::TimeInterval> adsPauseRemaining;
 
   [[nodiscard]] std::string text() const;
-  // {"simulatedSeconds":..,"seed":..,"startupRuns":..,"consentFormShown":..,"personalizedAds":..,
+  // {"simulatedSeconds":..,"seed":..,"startupRuns":..,"consentFormShown":..,"consentFormAnswered":..,
+  //  "personalizedAds":..,
   //  "interstitials":{"connect":{"granted":..,"handedOut":..,"shown":..,"withheld":..},..},
   //  "appOpenShown":{"main":..,"appLaunch":..},"rewardedShown":..,"rewardsEarned":..,
   //  "networks":{"admob":{"requests":..,"loads":..,"failures":..},..},

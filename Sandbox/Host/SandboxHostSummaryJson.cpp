@@ -14,6 +14,7 @@ std::string SandboxHostSummary::json() const {
   root["seed"] = seed;
   root["startupRuns"] = runs;
   root["consentFormShown"] = consentFormShown;
+  root["consentFormAnswered"] = consentFormAnswered;
   root["personalizedAds"] = personalizedAds;
   Json placements = Json::object();
   for (const auto& [placement, counts] : interstitials) {

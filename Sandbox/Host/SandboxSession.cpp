@@ -152,6 +152,7 @@ void SandboxSession::presentConsentForm(const std::shared_ptr<QVRConsentForm>& f
       root_, [weak = weak_from_this()](const std::optional<Platform::Error>& error) {
         auto self = weak.lock();
         if (!self || self->stopped_) return;
+        self->summary_.consentFormAnswered = true;
         if (error) {
           self->narrate("consent form failed: " + error->localizedDescription);
         } else {

@@ -71,6 +71,9 @@ class SQLiteKeyValueStore::Opener {
     if (isNew) {
       if (auto error = exec(createSchemaSql().c_str(), "creating the schema")) return *error;
     }
+    // Taken and let go at once: a store another process is writing is refused now, not found out
+    // when the session's first write waits for it in vain.
+    if (auto error = exec("BEGIN IMMEDIATE; ROLLBACK;", "taking the write lock")) return *error;
     Statement upsert;
     Statement remove;
     if (auto error = prepare(kUpsert, upsert)) return *error;
@@ -99,7 +102,14 @@ class SQLiteKeyValueStore::Opener {
       case SQLITE_CORRUPT:
         return error(ErrorCode::corrupt, "the database is corrupt (" + detail + ")");
       case SQLITE_READONLY:
-        return error(ErrorCode::readOnly, reason);
+        // SQLite keeps its journal beside the file: a read-only directory fails here too.
+        return error(ErrorCode::readOnly,
+                     reason +
+                         "; the file or its directory is read-only (the journal is kept "
+                         "beside the file)");
+      case SQLITE_BUSY:
+        return error(ErrorCode::cannotOpen, "another process holds it locked (" + detail + ", " +
+                                                std::string(during) + ")");
       default:
         return error(ErrorCode::cannotOpen, reason);
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -67,6 +68,26 @@ TEST_F(SQLiteStorageSafetyTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
     EXPECT_EQ(contents(path(name)), before);  // not even switched to the WAL journal
     EXPECT_FALSE(fs::exists(path(name) + "-wal"));
   }
+}
+
+// A store another process is writing is refused when opened, with the reason, rather than found
+// out when a session's write gives up; once the other process lets go it opens.
+TEST_F(SQLiteStorageSafetyTest, AStoreLockedByAnotherProcessIsRefusedWhenOpened) {
+  ASSERT_NE(open(), nullptr);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  SQLiteKeyValueStore::Options impatient;
+  impatient.busyTimeout = std::chrono::milliseconds(0);
+  auto locked = SQLiteKeyValueStore::open(path(), impatient);
+  ASSERT_FALSE(locked.hasValue());
+  EXPECT_EQ(static_cast<Code>(locked.error().code), Code::cannotOpen);
+  EXPECT_NE(locked.error().localizedDescription.find("another process holds it locked"),
+            std::string::npos)
+      << locked.error().localizedDescription;
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_TRUE(SQLiteKeyValueStore::open(path(), impatient).hasValue());
 }
 
 TEST_F(SQLiteStorageSafetyTest, ABatchIsCommittedWholeOrNotAtAll) {

@@ -10,11 +10,14 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/Host/SandboxNarration.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
+#include "Sandbox/Storage/SQLiteKeyValueStore.h"
+#include "Sandbox/Storage/SessionTimeline.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -75,9 +78,9 @@ TEST(SandboxHostTest, TenMinutesShowInterstitialsAndWriteOneJsonObjectPerEvent) 
   const SandboxHostSummary& summary = outcome.summary;
 
   // The consent form ends the first run; the answer starts the second, which loads the ads.
-  EXPECT_EQ(std::tuple(summary.simulatedSeconds, summary.consentFormShown, summary.runs,
-                       summary.personalizedAds),
-            std::tuple(600.0, true, 2, true));
+  EXPECT_EQ(std::tuple(summary.simulatedSeconds, summary.consentFormShown,
+                       summary.consentFormAnswered, summary.runs, summary.personalizedAds),
+            std::tuple(600.0, true, true, 2, true));
   EXPECT_GE(shownInterstitials(summary), 1);
   for (const auto& [placement, counts] : summary.interstitials) {
     EXPECT_LE(counts.shown, counts.handedOut);
@@ -175,6 +178,17 @@ TEST(SandboxHostTest, PremiumUserAndConsentOutsideTheRegionChangeTheSession) {
   const HostOutcome noForm = playHost(outside);
   EXPECT_EQ(std::tuple(noForm.summary.consentFormShown, noForm.summary.runs), std::tuple(false, 1));
   EXPECT_GT(noForm.summary.networks.at("admob").requests, 0);
+
+  // A user who does not answer before the session ends: shown, never answered, and the summary
+  // must not say otherwise.
+  SandboxHostOptions slow;
+  slow.duration = 60;
+  slow.configuration.consent.answerLatency = 120;
+  const HostOutcome unanswered = playHost(slow);
+  EXPECT_EQ(std::tuple(unanswered.summary.consentFormShown, unanswered.summary.consentFormAnswered),
+            std::tuple(true, false));
+  EXPECT_NE(unanswered.summary.text().find("consent form shown, not answered before the end"),
+            std::string::npos);
 }
 
 TEST(SandboxHostTest, UnusableStorageIsAnErrorNotASession) {
@@ -183,6 +197,31 @@ TEST(SandboxHostTest, UnusableStorageIsAnErrorNotASession) {
   auto summary = SandboxHost::run(options);
   ASSERT_FALSE(summary.hasValue());
   EXPECT_NE(summary.error().localizedDescription.find(options.storagePath), std::string::npos);
+
+  // A kept store whose next session would end past the last date a store keeps is refused, not
+  // started over; one that ends just in time still plays.
+  const auto kept = (std::filesystem::temp_directory_path() /
+                     ("qvr-host-far-" + std::to_string(std::random_device{}()) + ".sqlite"))
+                        .string();
+  for (const auto& [duration, plays] : {std::pair{60.0, true}, std::pair{7200.0, false}}) {
+    auto store = SQLiteKeyValueStore::open(kept);
+    ASSERT_TRUE(store) << store.error().localizedDescription;
+    ASSERT_FALSE(SessionTimeline::recordEnd(
+        **store, Platform::Date::distantFuture().addingTimeInterval(-3600 - 120)));
+    SandboxHostOptions late;
+    late.store = *store;
+    late.duration = duration;
+    auto played = SandboxHost::run(late);
+    EXPECT_EQ(played.hasValue(), plays) << duration;
+    if (!plays) {
+      EXPECT_NE(played.error().localizedDescription.find("use a new --storage file"),
+                std::string::npos)
+          << played.error().localizedDescription;
+    }
+  }
+  std::filesystem::remove(kept);
+  std::filesystem::remove(kept + "-wal");
+  std::filesystem::remove(kept + "-shm");
 }
 
 TEST(SandboxNarrationTest, StampsAndDurationsFitAnyLength) {

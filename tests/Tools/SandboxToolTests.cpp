@@ -63,6 +63,15 @@ TEST_F(SandboxToolTest, EveryCommandLineProblemIsListedAndNothingRuns) {
   const Outcome region = run({"--region", "moon"});
   EXPECT_EQ(region.code, SandboxTool::kBadInput);
   EXPECT_EQ(lines(region.err).size(), 1u);
+
+  // Snapshots asked for where they could not show: an empty list, or only in a narration that
+  // --quiet leaves out.
+  for (const Lines& arguments :
+       {Lines{"--inspect-at", ""}, Lines{"--inspect-at", "90", "--quiet"}}) {
+    const Outcome nowhere = run(arguments);
+    EXPECT_EQ(nowhere.code, SandboxTool::kBadInput) << arguments.size();
+    EXPECT_TRUE(nowhere.err.starts_with("qvr-sandbox: --inspect-at: ")) << nowhere.err;
+  }
 }
 
 // Every path the run reads or writes is checked against every other (OutputPaths has the ways of
@@ -197,8 +206,9 @@ TEST_F(SandboxToolTest, JsonSummaryIsOneDocumentWithStableKeysMatchingTheEventsF
   Lines keys;
   for (const auto& item : summary.items()) keys.push_back(item.key());
   EXPECT_EQ(keys, (Lines{"simulatedSeconds", "seed", "startupRuns", "consentFormShown",
-                         "personalizedAds", "interstitials", "appOpenShown", "rewardedShown",
-                         "rewardsEarned", "networks", "events", "adsPauseRemainingSeconds"}));
+                         "consentFormAnswered", "personalizedAds", "interstitials", "appOpenShown",
+                         "rewardedShown", "rewardsEarned", "networks", "events",
+                         "adsPauseRemainingSeconds"}));
   EXPECT_EQ(summary["simulatedSeconds"], 1800.0);
   EXPECT_EQ(summary["seed"], 7);
   Lines placements;
