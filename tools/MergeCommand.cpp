@@ -1,10 +1,12 @@
 #include "tools/MergeCommand.h"
 
+#include <exception>
 #include <sstream>
 
 #include "Sandbox/MonteCarlo/ComparisonTables.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Sandbox/MonteCarlo/ShardMerge.h"
+#include "Sandbox/Text/TerminalText.h"
 #include "tools/CheckedOutput.h"
 #include "tools/OutputPaths.h"
 #include "tools/TrialFiles.h"
@@ -16,9 +18,13 @@ constexpr int kDone = 0;
 constexpr int kOutputLost = 1;
 constexpr int kBadInput = 2;
 
+// One message per line of message, each shown as the main tool shows its messages: bytes that
+// are not valid UTF-8, controls and bidirectional controls (text from a file) escaped.
 void sayAsMerge(std::ostream& err, const std::string& message) {
   std::istringstream lines(message);
-  for (std::string line; std::getline(lines, line);) err << "qvr-sandbox merge: " << line << '\n';
+  for (std::string line; std::getline(lines, line);) {
+    err << "qvr-sandbox merge: " << TerminalText::visible(line) << '\n';
+  }
 }
 
 }  // namespace
@@ -41,6 +47,16 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   if (json_) paths.addStandardOutput("--json");
   for (const auto& problem : paths.problems()) sayAsMerge(err, problem);
   if (!paths.problems().empty()) return kBadInput;
+  // Whatever a shard holds, the merge ends with a message and an exit code.
+  try {
+    return mergeShards(out, err);
+  } catch (const std::exception& error) {
+    sayAsMerge(err, std::string("internal error: ") + error.what());
+    return kOutputLost;
+  }
+}
+
+int MergeCommand::mergeShards(std::ostream& out, std::ostream& err) const {
   std::vector<ShardMerge::Named> shards;
   bool unreadable = false;
   for (const std::string& path : paths_) {
@@ -58,11 +74,14 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   merged.configuration = shards.front().shard.configuration;
   merged.candidate = shards.front().shard.candidate;
   merged.premium = shards.front().shard.premium;
+  const auto unplayed = ShardMerge::unplayed(shards);
   auto report = ShardMerge::merge(std::move(shards), merged.toolVersion);
   if (!report) {
     sayAsMerge(err, report.error().localizedDescription);
     return kBadInput;
   }
+  // Merged still (the tables say "stopped early"), but which seeds they lack is said here.
+  for (const auto& line : unplayed) sayAsMerge(err, line);
   CheckedOutput tables(out);
   if (report->comparison) {
     tables.put("the tables",
