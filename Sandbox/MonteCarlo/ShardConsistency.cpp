@@ -143,17 +143,18 @@ void checkMoments(const MomentSums& sums, std::uint64_t sessions, std::size_t fi
   }
   for (std::size_t j = 0; j < k; ++j) {
     if (sums.product(first + Quantity::fills, j) > sums.product(first + Quantity::requests, j) ||
-        (placement &&
-         sums.product(first + Quantity::shows, j) > sums.product(first + Quantity::opportunities, j))) {
-      broken(place + ": per-session sums with more fills than requests or shows than opportunities");
+        (placement && sums.product(first + Quantity::shows, j) >
+                          sums.product(first + Quantity::opportunities, j))) {
+      broken(place +
+             ": per-session sums with more fills than requests or shows than opportunities");
     }
   }
 }
 
 // The per-session sums of one side (its quantities at first..first+4) against that side's totals.
 // In a comparison (paired) a row may be the other side's alone: this side has zeros there.
-void checkSide(const NamedSums& sums, const StatisticsRows& totals, std::uint64_t sessions, std::size_t first,
-               bool placements, bool paired, std::string_view where) {
+void checkSide(const NamedSums& sums, const StatisticsRows& totals, std::uint64_t sessions,
+               std::size_t first, bool placements, bool paired, std::string_view where) {
   for (const auto& [name, row] : sums) {
     const std::string place = at(where, name);
     const auto total = totals.find(name);
@@ -198,7 +199,8 @@ void checkComparison(const TrialShard& shard) {
        {&comparison.networkSums(), "state.comparison.networks"}}};
   for (const auto& [sums, where] : kinds) {
     const bool placements = sums == &comparison.placementSums();
-    const StatisticsRows& a = placements ? comparison.totalsA().placements : comparison.totalsA().networks;
+    const StatisticsRows& a =
+        placements ? comparison.totalsA().placements : comparison.totalsA().networks;
     const StatisticsRows& rowsB = placements ? b.placements : b.networks;
     checkSide(*sums, a, n, 0, placements, true, where);
     checkSide(*sums, rowsB, n, kSide, placements, true, where);
@@ -223,8 +225,7 @@ void checkShard(const TrialShard& shard) {
   checkSeeds(shard);
   if (report.sessions == 0) {
     const bool empty = report.totals.placements.empty() && report.totals.networks.empty() &&
-                       report.perSession.placements.empty() &&
-                       report.perSession.networks.empty() &&
+                       report.perSession.placements.empty() && report.perSession.networks.empty() &&
                        (!report.comparison || (report.comparison->placementSums().empty() &&
                                                report.comparison->networkSums().empty() &&
                                                report.comparison->totalsB().placements.empty() &&

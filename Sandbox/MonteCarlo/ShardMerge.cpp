@@ -166,9 +166,9 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
       merged.perSession.merge(report.perSession);
       if (report.comparison) merged.comparison->merge(*report.comparison);
     } catch (const std::overflow_error&) {
-      return Platform::Error{kMergeErrorDomain, 2,
-                             "the counts of " + listed(added) +
-                                 " add up beyond 2^64, more than any run counts"};
+      return Platform::Error{
+          kMergeErrorDomain, 2,
+          "the counts of " + listed(added) + " add up beyond 2^64, more than any run counts"};
     }
   }
   return merged;
@@ -202,12 +202,12 @@ std::vector<std::string> ShardMerge::unplayed(const std::vector<Named>& shards) 
     }
     if (open) missing.emplace_back(from, shard.requestedLast);
     if (missing.empty()) continue;
-    lines.push_back(
-        quoted(named.origin) + " asked for " + seeds(shard.requestedFirst, shard.requestedLast) +
-        " but played " + (report.sessions == 0   ? "none"
-                          : report.sessions == 1 ? seeds(report.firstSeed, report.firstSeed)
-                                                 : span(report.firstSeed, lastPlayed(report))) +
-        " (it stopped early): " + seedsAre(missing) + " in no table");
+    lines.push_back(quoted(named.origin) + " asked for " +
+                    seeds(shard.requestedFirst, shard.requestedLast) + " but played " +
+                    (report.sessions == 0   ? "none"
+                     : report.sessions == 1 ? seeds(report.firstSeed, report.firstSeed)
+                                            : span(report.firstSeed, lastPlayed(report))) +
+                    " (it stopped early): " + seedsAre(missing) + " in no table");
   }
   return lines;
 }
