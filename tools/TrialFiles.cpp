@@ -11,6 +11,7 @@
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/Output/AtomicFile.h"
+#include "Sandbox/Text/TerminalText.h"
 
 #ifndef QVR_TOOL_VERSION
 #define QVR_TOOL_VERSION "unknown"
@@ -65,7 +66,8 @@ std::optional<Platform::Error> TrialFiles::write(const TrialShard& shard, const 
 }
 
 Platform::Expected<TrialShard> TrialFiles::read(const std::string& path) {
-  const std::string cannotRead = "cannot read the shard \"" + path + "\": ";
+  // The path shown escaped: a line break in it cannot split the message.
+  const std::string cannotRead = "cannot read the shard " + TerminalText::quoted(path) + ": ";
   std::error_code failed;
   if (std::filesystem::is_directory(path, failed)) {
     return Platform::Error{kErrorDomain, 2, cannotRead + "it is a directory"};
@@ -83,8 +85,9 @@ Platform::Expected<TrialShard> TrialFiles::read(const std::string& path) {
   if (file.bad()) return Platform::Error{kErrorDomain, 2, cannotRead + std::strerror(errno)};
   if (text.size() > kMaxShardBytes) {
     return Platform::Error{kErrorDomain, 2,
-                           "the shard \"" + path + "\" is more than the limit of " +
-                               std::to_string(kMaxShardBytes) + " bytes"};
+                           "the shard " + TerminalText::quoted(path) +
+                               " is more than the limit of " + std::to_string(kMaxShardBytes) +
+                               " bytes"};
   }
   return TrialShard::parse(text, path);
 }

@@ -40,6 +40,7 @@ std::string seedsAre(const std::vector<SeedSpan>& spans) {
     return seeds(spans.front().first, spans.front().second) + " is";
   }
   std::vector<std::string> items;
+  items.reserve(spans.size());
   for (const auto& [first, last] : spans) items.push_back(span(first, last));
   return "seeds " + listed(items) + " are";
 }

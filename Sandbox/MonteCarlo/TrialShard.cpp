@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Sandbox/MonteCarlo/ShardConsistency.h"
+#include "Sandbox/Text/TerminalText.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -287,10 +288,12 @@ Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const st
     if (auto problem = ShardConsistency::problem(shard)) throw Malformed(std::move(*problem));
     return shard;
   } catch (const Malformed& malformed) {
-    return Platform::Error{kShardErrorDomain, 2, origin + ": " + malformed.message};
+    return Platform::Error{kShardErrorDomain, 2,
+                           TerminalText::visible(origin) + ": " + malformed.message};
   } catch (const std::exception& error) {
     return Platform::Error{kShardErrorDomain, 2,
-                           origin + ": not a shard file (" + error.what() + ")"};
+                           TerminalText::visible(origin) + ": not a shard file (" +
+                               TerminalText::visible(error.what()) + ")"};
   }
 }
 
