@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace QVRAdKit::Sandbox {
 namespace {
