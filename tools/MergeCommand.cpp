@@ -1,10 +1,13 @@
 #include "tools/MergeCommand.h"
 
+#include <exception>
+#include <optional>
 #include <sstream>
 
 #include "Sandbox/MonteCarlo/ComparisonTables.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Sandbox/MonteCarlo/ShardMerge.h"
+#include "Sandbox/Text/TerminalText.h"
 #include "tools/CheckedOutput.h"
 #include "tools/OutputPaths.h"
 #include "tools/TrialFiles.h"
@@ -16,9 +19,13 @@ constexpr int kDone = 0;
 constexpr int kOutputLost = 1;
 constexpr int kBadInput = 2;
 
+// One message per line of message, each shown as the main tool shows its messages: bytes that
+// are not valid UTF-8, controls and bidirectional controls (text from a file) escaped.
 void sayAsMerge(std::ostream& err, const std::string& message) {
   std::istringstream lines(message);
-  for (std::string line; std::getline(lines, line);) err << "qvr-sandbox merge: " << line << '\n';
+  for (std::string line; std::getline(lines, line);) {
+    err << "qvr-sandbox merge: " << TerminalText::visible(line) << '\n';
+  }
 }
 
 }  // namespace
@@ -37,10 +44,21 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   // No shard read twice under two names, none overwritten by the merged one, before any is read.
   OutputPaths paths;
   for (const std::string& path : paths_) paths.add("shard", path, OutputPaths::Role::read);
-  if (!shardOut_.empty()) paths.addFileOutput("--shard-out", shardOut_);
+  // Given empty, it is refused like any empty path, not taken for none.
+  if (command_->count("--shard-out") > 0) paths.addFileOutput("--shard-out", shardOut_);
   paths.addStandardOutput(json_ ? "--json" : "the tables");
   for (const auto& problem : paths.problems()) sayAsMerge(err, problem);
   if (!paths.problems().empty()) return kBadInput;
+  // Whatever a shard holds, the merge ends with a message and an exit code.
+  try {
+    return mergeShards(out, err);
+  } catch (const std::exception& error) {
+    sayAsMerge(err, std::string("internal error: ") + error.what());
+    return kOutputLost;
+  }
+}
+
+int MergeCommand::mergeShards(std::ostream& out, std::ostream& err) const {
   std::vector<ShardMerge::Named> shards;
   bool unreadable = false;
   for (const std::string& path : paths_) {
@@ -58,11 +76,14 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
   merged.configuration = shards.front().shard.configuration;
   merged.candidate = shards.front().shard.candidate;
   merged.premium = shards.front().shard.premium;
+  const auto unplayed = ShardMerge::unplayed(shards);
   auto report = ShardMerge::merge(std::move(shards), merged.toolVersion);
   if (!report) {
     sayAsMerge(err, report.error().localizedDescription);
     return kBadInput;
   }
+  // Merged still (the tables say "stopped early"), but which seeds they lack is said here.
+  for (const auto& line : unplayed) sayAsMerge(err, line);
   CheckedOutput tables(out);
   if (report->comparison) {
     tables.put("the tables",
@@ -72,20 +93,17 @@ int MergeCommand::run(std::ostream& out, std::ostream& err) const {
                json_ ? MonteCarloTables::json(*report) + "\n" : MonteCarloTables::text(*report));
   }
   tables.flush("the tables");
-  if (tables.failure()) {
-    sayAsMerge(err, *tables.failure());
-    return kOutputLost;
-  }
+  // The merged shard does not go through standard output: written whether the tables were or not.
+  std::optional<Platform::Error> shardError;
   if (!shardOut_.empty()) {
     merged.requestedFirst = report->firstSeed;
     merged.requestedLast = report->firstSeed + (report->sessions == 0 ? 0 : report->sessions - 1);
     merged.report = std::move(report).value();
-    if (auto error = TrialFiles::write(merged, shardOut_)) {
-      sayAsMerge(err, error->localizedDescription);
-      return kOutputLost;
-    }
+    shardError = TrialFiles::write(merged, shardOut_);
   }
-  return kDone;
+  if (tables.failure()) sayAsMerge(err, *tables.failure());
+  if (shardError) sayAsMerge(err, shardError->localizedDescription);
+  return tables.failure() || shardError ? kOutputLost : kDone;
 }
 
 }  // namespace QVRAdKit::Sandbox

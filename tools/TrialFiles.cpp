@@ -1,14 +1,17 @@
 #include "tools/TrialFiles.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/Output/AtomicFile.h"
+#include "Sandbox/Text/TerminalText.h"
 
 #ifndef QVR_TOOL_VERSION
 #define QVR_TOOL_VERSION "unknown"
@@ -63,12 +66,30 @@ std::optional<Platform::Error> TrialFiles::write(const TrialShard& shard, const 
 }
 
 Platform::Expected<TrialShard> TrialFiles::read(const std::string& path) {
-  auto text = contents(path);
-  if (!text) {
-    return Platform::Error{kErrorDomain, 2,
-                           "cannot read the shard \"" + path + "\": " + std::strerror(errno)};
+  // The path shown escaped: a line break in it cannot split the message.
+  const std::string cannotRead = "cannot read the shard " + TerminalText::quoted(path) + ": ";
+  std::error_code failed;
+  if (std::filesystem::is_directory(path, failed)) {
+    return Platform::Error{kErrorDomain, 2, cannotRead + "it is a directory"};
   }
-  return TrialShard::parse(*text, path);
+  std::ifstream file(path, std::ios::in | std::ios::binary);
+  if (!file.is_open()) return Platform::Error{kErrorDomain, 2, cannotRead + std::strerror(errno)};
+  // In pieces, so that memory follows the file, and bounded even for a pipe or a device that never
+  // ends: one byte past the limit tells it is over.
+  std::string text;
+  std::array<char, 65536> piece{};
+  while (text.size() <= kMaxShardBytes && file) {
+    file.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    text.append(piece.data(), static_cast<std::size_t>(file.gcount()));
+  }
+  if (file.bad()) return Platform::Error{kErrorDomain, 2, cannotRead + std::strerror(errno)};
+  if (text.size() > kMaxShardBytes) {
+    return Platform::Error{kErrorDomain, 2,
+                           "the shard " + TerminalText::quoted(path) +
+                               " is more than the limit of " + std::to_string(kMaxShardBytes) +
+                               " bytes"};
+  }
+  return TrialShard::parse(text, path);
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -7,6 +7,7 @@
 // command line sets, are part of it.
 // Threading: the program's main thread.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -27,7 +28,13 @@ class TrialFiles {
   // so a reader never sees half a shard; an error saying why otherwise.
   [[nodiscard]] static std::optional<Platform::Error> write(const TrialShard& shard,
                                                             const std::string& path);
+  // The shard at path; an error naming it when it cannot be read, is a directory, is larger than
+  // kMaxShardBytes or is no shard of this format.
   [[nodiscard]] static Platform::Expected<TrialShard> read(const std::string& path);
+
+  // Far above any real shard (tens of kB: its size grows with placements and latency buckets, not
+  // with sessions), so that a device that never ends, or a wrong file, is refused quickly.
+  static constexpr std::size_t kMaxShardBytes = std::size_t{64} << 20;
 };
 
 }  // namespace QVRAdKit::Sandbox

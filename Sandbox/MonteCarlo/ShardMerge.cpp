@@ -1,19 +1,69 @@
 #include "Sandbox/MonteCarlo/ShardMerge.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <stdexcept>
+
+#include "Sandbox/Text/TerminalText.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
 constexpr const char* kMergeErrorDomain = "QVRAdKit.Sandbox.ShardMerge";
 
+using SeedSpan = std::pair<std::uint64_t, std::uint64_t>;
+
+// "1 to 282", or "7" for one seed.
+std::string span(std::uint64_t first, std::uint64_t last) {
+  return first == last ? std::to_string(first)
+                       : std::to_string(first) + " to " + std::to_string(last);
+}
+
 std::string seeds(std::uint64_t first, std::uint64_t last) {
-  return first == last ? "seed " + std::to_string(first)
-                       : "seeds " + std::to_string(first) + " to " + std::to_string(last);
+  return (first == last ? "seed " : "seeds ") + span(first, last);
+}
+
+// "a", "a and b", "a, b and c".
+std::string listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
+// "seed 9 is", "seeds 283 to 2000 are", "seeds 3 to 4 and 9 are".
+std::string seedsAre(const std::vector<SeedSpan>& spans) {
+  if (spans.size() == 1 && spans.front().first == spans.front().second) {
+    return seeds(spans.front().first, spans.front().second) + " is";
+  }
+  std::vector<std::string> items;
+  items.reserve(spans.size());
+  for (const auto& [first, last] : spans) items.push_back(span(first, last));
+  return "seeds " + listed(items) + " are";
+}
+
+std::uint64_t lastPlayed(const MonteCarloReport& report) {
+  return report.firstSeed + report.sessions - 1;
 }
 
 std::string quoted(const std::string& text) {
-  return "\"" + text + "\"";
+  return TerminalText::quoted(text);
+}
+
+// The shortest text that reads back as the same number: lengths that differ show how.
+std::string minutesText(double seconds) {
+  std::array<char, 32> text{};
+  const auto written = std::to_chars(text.data(), text.data() + text.size(), seconds / 60);
+  return {text.data(), written.ptr};
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += (text.empty() ? "" : "\n") + line;
+  return text;
 }
 
 // What two shards must share to be parts of one run; none when they do.
@@ -22,10 +72,12 @@ std::vector<std::string> mismatches(const ShardMerge::Named& first, const ShardM
   std::vector<std::string> problems;
   const TrialShard& a = first.shard;
   const TrialShard& b = other.shard;
-  const std::string pair = other.origin + " and " + first.origin;
+  const std::string pair =
+      TerminalText::visible(other.origin) + " and " + TerminalText::visible(first.origin);
   if (b.toolVersion != toolVersion) {
-    problems.push_back(other.origin + ": written by qvr-sandbox " + b.toolVersion + ", this is " +
-                       toolVersion + ": run the shard again with this version");
+    problems.push_back(TerminalText::visible(other.origin) + ": written by qvr-sandbox " +
+                       TerminalText::visible(b.toolVersion) + ", this is " + toolVersion +
+                       ": run the shard again with this version");
   }
   if (b.configuration != a.configuration) {
     problems.push_back(pair + " ran different configurations (" + b.configuration + " and " +
@@ -36,7 +88,9 @@ std::vector<std::string> mismatches(const ShardMerge::Named& first, const ShardM
                        " and " + a.candidate.value_or("none") + ")");
   }
   if (b.report.sessionSeconds != a.report.sessionSeconds) {
-    problems.push_back(pair + " ran sessions of different lengths");
+    problems.push_back(pair + " ran sessions of different lengths (" +
+                       minutesText(b.report.sessionSeconds) + " and " +
+                       minutesText(a.report.sessionSeconds) + " minutes)");
   }
   if (b.premium != a.premium) problems.push_back(pair + " differ in --premium");
   return problems;
@@ -49,20 +103,16 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
   if (shards.empty()) return Platform::Error{kMergeErrorDomain, 2, "no shard to merge"};
   std::vector<std::string> problems;
   if (shards.front().shard.toolVersion != toolVersion) {
-    problems.push_back(shards.front().origin + ": written by qvr-sandbox " +
-                       shards.front().shard.toolVersion + ", this is " + toolVersion +
-                       ": run the shard again with this version");
+    problems.push_back(TerminalText::visible(shards.front().origin) + ": written by qvr-sandbox " +
+                       TerminalText::visible(shards.front().shard.toolVersion) + ", this is " +
+                       toolVersion + ": run the shard again with this version");
   }
   for (std::size_t i = 1; i < shards.size(); ++i) {
     for (auto& problem : mismatches(shards.front(), shards[i], toolVersion)) {
       problems.push_back(std::move(problem));
     }
   }
-  if (!problems.empty()) {
-    std::string joined;
-    for (const auto& problem : problems) joined += (joined.empty() ? "" : "\n") + problem;
-    return Platform::Error{kMergeErrorDomain, 2, joined};
-  }
+  if (!problems.empty()) return Platform::Error{kMergeErrorDomain, 2, joined(problems)};
 
   // In seed order; the seeds a shard played (none when it played none).
   std::stable_sort(shards.begin(), shards.end(), [](const Named& a, const Named& b) {
@@ -72,12 +122,13 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
   for (const Named& named : shards) {
     const MonteCarloReport& report = named.shard.report;
     if (report.sessions == 0) continue;
-    const std::uint64_t last = report.firstSeed + report.sessions - 1;
+    const std::uint64_t last = lastPlayed(report);
     if (previous) {
       const MonteCarloReport& before = previous->shard.report;
-      const std::uint64_t beforeLast = before.firstSeed + before.sessions - 1;
+      const std::uint64_t beforeLast = lastPlayed(before);
       if (report.firstSeed <= beforeLast) {
-        problems.push_back(named.origin + " and " + previous->origin + " both played " +
+        problems.push_back(TerminalText::visible(named.origin) + " and " +
+                           TerminalText::visible(previous->origin) + " both played " +
                            seeds(report.firstSeed, std::min(last, beforeLast)) +
                            ": a seed may count once");
       } else if (report.firstSeed > beforeLast + 1) {
@@ -86,21 +137,17 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
                            quoted(previous->origin) + " and " + quoted(named.origin) + ")");
       }
     }
-    if (!previous ||
-        last > previous->shard.report.firstSeed + previous->shard.report.sessions - 1) {
+    if (!previous || last > lastPlayed(previous->shard.report)) {
       previous = &named;
     }
   }
-  if (!problems.empty()) {
-    std::string joined;
-    for (const auto& problem : problems) joined += (joined.empty() ? "" : "\n") + problem;
-    return Platform::Error{kMergeErrorDomain, 2, joined};
-  }
+  if (!problems.empty()) return Platform::Error{kMergeErrorDomain, 2, joined(problems)};
 
   MonteCarloReport merged;
   merged.sessionSeconds = shards.front().shard.report.sessionSeconds;
   merged.firstSeed = shards.front().shard.requestedFirst;
   bool anyPlayed = false;
+  std::vector<std::string> added;
   for (const Named& named : shards) {
     const MonteCarloReport& report = named.shard.report;
     merged.stopped = merged.stopped || report.stopped;
@@ -108,12 +155,62 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
     if (report.sessions == 0) continue;
     if (!anyPlayed) merged.firstSeed = report.firstSeed;
     anyPlayed = true;
-    merged.sessions += report.sessions;
-    merged.totals.merge(report.totals);
-    merged.perSession.merge(report.perSession);
-    if (report.comparison) merged.comparison->merge(*report.comparison);
+    added.push_back(quoted(named.origin));
+    // The per-session sums of squares grow fastest, and check every addition: what real runs
+    // reach stays far below 2^64, so only edited shards get there. (The totals are parts of
+    // those sums, and so stay below them.)
+    try {
+      if (__builtin_add_overflow(merged.sessions, report.sessions, &merged.sessions)) {
+        throw std::overflow_error("sessions beyond 2^64");
+      }
+      merged.totals.merge(report.totals);
+      merged.perSession.merge(report.perSession);
+      if (report.comparison) merged.comparison->merge(*report.comparison);
+    } catch (const std::overflow_error&) {
+      return Platform::Error{
+          kMergeErrorDomain, 2,
+          "the counts of " + listed(added) + " add up beyond 2^64, more than any run counts"};
+    }
   }
   return merged;
+}
+
+std::vector<std::string> ShardMerge::unplayed(const std::vector<Named>& shards) {
+  std::vector<SeedSpan> played;
+  for (const Named& named : shards) {
+    const MonteCarloReport& report = named.shard.report;
+    if (report.sessions > 0) played.emplace_back(report.firstSeed, lastPlayed(report));
+  }
+  std::sort(played.begin(), played.end());
+  std::vector<std::string> lines;
+  for (const Named& named : shards) {
+    const TrialShard& shard = named.shard;
+    const MonteCarloReport& report = shard.report;
+    if (report.sessions > 0 && lastPlayed(report) >= shard.requestedLast) continue;
+    // What it left out, less what other shards played.
+    std::vector<SeedSpan> missing;
+    std::uint64_t from = report.sessions == 0 ? shard.requestedFirst : lastPlayed(report) + 1;
+    bool open = true;
+    for (const auto& [first, last] : played) {
+      if (!open || first > shard.requestedLast) break;
+      if (last < from) continue;
+      if (first > from) missing.emplace_back(from, first - 1);
+      if (last >= shard.requestedLast) {
+        open = false;
+      } else {
+        from = last + 1;
+      }
+    }
+    if (open) missing.emplace_back(from, shard.requestedLast);
+    if (missing.empty()) continue;
+    lines.push_back(quoted(named.origin) + " asked for " +
+                    seeds(shard.requestedFirst, shard.requestedLast) + " but played " +
+                    (report.sessions == 0   ? "none"
+                     : report.sessions == 1 ? seeds(report.firstSeed, report.firstSeed)
+                                            : span(report.firstSeed, lastPlayed(report))) +
+                    " (it stopped early): " + seedsAre(missing) + " in no table");
+  }
+  return lines;
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -9,6 +9,7 @@
 // - gaps: seeds no shard played between the first and the last (a lost or stopped shard); the
 //   message names the missing seeds, so that the shard can be run again.
 // The merged report is stopped when a shard was (its requested seeds were not all played).
+// Text from the shards and their names is shown escaped (TerminalText): messages stay one line.
 // Example:
 //   auto merged = ShardMerge::merge({{"a.json", shardA}, {"b.json", shardB}}, "1.0.0");
 //   if (merged) std::cout << MonteCarloTables::text(*merged);
@@ -30,9 +31,14 @@ class ShardMerge {
     std::string origin;  // the file, for messages
     TrialShard shard;
   };
-  // Every problem, one line each, in the error's description (lines joined by '\n').
+  // Every problem, one line each, in the error's description (lines joined by '\n'). Shards whose
+  // counts add up beyond 2^64 are refused too.
   [[nodiscard]] static Platform::Expected<MonteCarloReport> merge(std::vector<Named> shards,
                                                                   const std::string& toolVersion);
+  // One line per shard that stopped before playing every seed it was asked for, naming those of
+  // its seeds no shard played (in no table of the merge); none when every requested seed was
+  // played by some shard.
+  [[nodiscard]] static std::vector<std::string> unplayed(const std::vector<Named>& shards);
 };
 
 }  // namespace QVRAdKit::Sandbox

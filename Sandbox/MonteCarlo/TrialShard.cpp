@@ -4,8 +4,12 @@
 #include <exception>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <utility>
 #include <vector>
+
+#include "Sandbox/MonteCarlo/ShardConsistency.h"
+#include "Sandbox/Text/TerminalText.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -102,11 +106,18 @@ std::map<std::string, SessionStatistics::Row> rowsFrom(const Json& object,
     const Json& latency = member(value, "latencyBuckets");
     const std::string buckets = place(where, name, "latencyBuckets");
     if (!latency.is_array()) throw Malformed(buckets + " is not a list");
+    // As a histogram writes them: buckets in rising order, each holding samples, their counts
+    // within 64 bits.
+    std::optional<std::uint64_t> previous;
+    std::uint64_t samples = 0;
     for (const Json& pair : latency) {
       const auto numbers = wholes(pair, buckets);
-      if (numbers.size() != 2 || numbers[0] > LatencyHistogram::lastBucket()) {
+      if (numbers.size() != 2 || numbers[0] > LatencyHistogram::lastBucket() ||
+          (previous && numbers[0] <= *previous) || numbers[1] == 0 ||
+          __builtin_add_overflow(samples, numbers[1], &samples)) {
         throw Malformed(buckets + " holds a bad bucket");
       }
+      previous = numbers[0];
       row.loadLatency.add(LatencyHistogram::rangeOf(static_cast<std::uint32_t>(numbers[0])).first,
                           numbers[1]);
     }
@@ -167,6 +178,10 @@ TrialShard shardFrom(const Json& root) {
     throw Malformed("\"sessionSeconds\" is not a positive number");
   }
   shard.report.sessionSeconds = seconds.get<double>();
+  const Json& minutes = member(root, "minutes");
+  if (!minutes.is_number() || minutes.get<double>() != shard.report.sessionSeconds / 60) {
+    throw Malformed("\"minutes\" is not \"sessionSeconds\" in minutes");
+  }
   const Json& requested = member(root, "requested");
   shard.requestedFirst = whole(requested, "first");
   shard.requestedLast = whole(requested, "last");
@@ -176,10 +191,15 @@ TrialShard shardFrom(const Json& root) {
   shard.report.stopped = stopped.get<bool>();
   const Json& seeds = member(root, "seeds");
   if (shard.report.sessions == 0) {
+    if (!member(seeds, "first").is_null() || !member(seeds, "last").is_null()) {
+      throw Malformed("\"seeds\" names seeds played, yet \"sessions\" is 0");
+    }
     shard.report.firstSeed = shard.requestedFirst;
   } else {
     shard.report.firstSeed = whole(seeds, "first");
-    if (whole(seeds, "last") - shard.report.firstSeed != shard.report.sessions - 1) {
+    const std::uint64_t last = whole(seeds, "last");
+    if (last < shard.report.firstSeed ||
+        last - shard.report.firstSeed != shard.report.sessions - 1) {
       throw Malformed("\"seeds\" and \"sessions\" disagree");
     }
   }
@@ -263,12 +283,17 @@ std::string TrialShard::json(const TrialShard& shard) {
 
 Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const std::string& origin) {
   try {
-    return shardFrom(Json::parse(text));
+    TrialShard shard = shardFrom(Json::parse(text));
+    // Well formed, yet numbers that no run writes: a changed or damaged file.
+    if (auto problem = ShardConsistency::problem(shard)) throw Malformed(std::move(*problem));
+    return shard;
   } catch (const Malformed& malformed) {
-    return Platform::Error{kShardErrorDomain, 2, origin + ": " + malformed.message};
+    return Platform::Error{kShardErrorDomain, 2,
+                           TerminalText::visible(origin) + ": " + malformed.message};
   } catch (const std::exception& error) {
     return Platform::Error{kShardErrorDomain, 2,
-                           origin + ": not a shard file (" + error.what() + ")"};
+                           TerminalText::visible(origin) + ": not a shard file (" +
+                               TerminalText::visible(error.what()) + ")"};
   }
 }
 

@@ -102,7 +102,16 @@ TEST_F(SandboxToolFilesTest, EveryLostOutputSaysWhyAndExitsOne) {
   }
   // The shard does not go through standard output: it is written whole all the same.
   EXPECT_EQ(nlohmann::json::parse(contents(dir / "part.json"))["sessions"], 2);
+  {
+    ClosedPipe pipe;
+    std::ostream closed(&pipe);
+    const Outcome merged =
+        run({"merge", file("part.json"), "--shard-out", file("merged.json")}, &closed);
+    EXPECT_EQ(merged.code, SandboxTool::kOutputLost) << merged.err;
+    EXPECT_EQ(nlohmann::json::parse(contents(dir / "merged.json"))["sessions"], 2);
+  }
   fs::remove(dir / "part.json");
+  fs::remove(dir / "merged.json");
 
   // A file that cannot grow (a full disk): the reason is the failing write's, and the old file
   // stays whole. The store is kept in memory, out of the limit's way.

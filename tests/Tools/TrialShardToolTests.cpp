@@ -175,6 +175,51 @@ TEST_F(TrialShardToolTest, APlacementOnlyAHasKeepsItsRatesAndHeadingsReadRight) 
       << pair.out;
 }
 
+// Whatever is named as a shard, merge answers with one line per problem and exit 2: a directory,
+// a device that never ends, a shard whose text would reach the terminal raw. A shard that stopped
+// early still merges (exit 0, the same tables), with the seeds it left out named on stderr.
+TEST_F(TrialShardToolTest, MergeAnswersEveryInputWithALineAndAnExitCode) {
+  ASSERT_EQ(run({"--minutes", "20", "--seed-range", "1..4", "--shard-out", file("a.json")}).code,
+            0);
+  const std::string shard = contents(file("a.json"));
+  fs::create_directory(dir / "adir");
+  const Outcome directory = run({"merge", file("a.json"), file("adir")});
+  EXPECT_EQ(directory.code, SandboxTool::kBadInput);
+  EXPECT_EQ(directory.err, "qvr-sandbox merge: cannot read the shard \"" + file("adir") +
+                               "\": it is a directory\n");
+  const Outcome endless = run({"merge", "/dev/zero"});
+  EXPECT_EQ(endless.code, SandboxTool::kBadInput);
+  EXPECT_EQ(
+      endless.err,
+      "qvr-sandbox merge: the shard \"/dev/zero\" is more than the limit of 67108864 bytes\n");
+
+  auto edited = [&shard](const std::string& from, const std::string& to) {
+    std::string text = shard;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  const Outcome foreign = run(
+      {"merge", write("v.json", edited("\"toolVersion\":\"", "\"toolVersion\":\"\\u001b[2J\\n"))});
+  EXPECT_EQ(foreign.code, SandboxTool::kBadInput);
+  EXPECT_EQ(lines(foreign.err).size(), 1u) << foreign.err;
+  EXPECT_NE(foreign.err.find("written by qvr-sandbox \\x1B[2J\\x0A"), std::string::npos)
+      << foreign.err;
+
+  const Outcome whole = run({"merge", file("a.json")});
+  const Outcome stopped = run(
+      {"merge",
+       write("s.json",
+             edited("\"requested\":{\"first\":1,\"last\":4},\"sessions\":4,\"stopped\":false",
+                    "\"requested\":{\"first\":1,\"last\":9},\"sessions\":4,\"stopped\":true"))});
+  EXPECT_EQ(stopped.code, 0) << stopped.err;
+  EXPECT_EQ(stopped.err,
+            "qvr-sandbox merge: \"" + file("s.json") +
+                "\" asked for seeds 1 to 9 but played 1 to 4 (it stopped early): seeds "
+                "5 to 9 are in no table\n");
+  EXPECT_NE(stopped.out.find("(stopped early)"), std::string::npos);
+  EXPECT_EQ(lines(stopped.out).size(), lines(whole.out).size());
+}
+
 TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
   struct Case {
     Lines arguments;
@@ -204,6 +249,7 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
        "--shard-out and the tables both write to standard output"},
       {{"--seed-range", "1..2", "--shard-out", "/dev/stdout"},
        "--shard-out and the tables both write to standard output"},
+      {{"merge", "s.json", "--shard-out", ""}, "merge: --shard-out: the path is empty"},
       {{"merge", "s.json", "--shard-out", "-"},
        "merge: --shard-out and the tables both write to standard output"},
       {{"--sessions", "2", "--shard-out", "/proc/version"},

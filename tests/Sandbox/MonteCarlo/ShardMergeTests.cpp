@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -110,7 +114,9 @@ TEST(ShardMergeTest, MismatchedOverlappingAndMissingShardsAreRefusedWithReasons)
       {"version",
        {{"a", shard(1)}, {"b", otherVersion}},
        "b: written by qvr-sandbox 0.9.0, this is 1.0.0: run the shard again with this version"},
-      {"minutes", {{"a", shard(1)}, {"b", longer}}, "b and a ran sessions of different lengths"},
+      {"minutes",
+       {{"a", shard(1)}, {"b", longer}},
+       "b and a ran sessions of different lengths (20 and 10 minutes)"},
       {"premium", {{"a", shard(1)}, {"b", premium}}, "b and a differ in --premium"},
       {"candidate",
        {{"a", shard(1)}, {"b", comparison}},
@@ -144,14 +150,69 @@ TEST(ShardMergeTest, MismatchedOverlappingAndMissingShardsAreRefusedWithReasons)
   EXPECT_TRUE(partial->stopped) << "the run did not play every seed it was asked for";
 }
 
+// The merge refuses sums it cannot hold, naming the shards that add up to them, rather than
+// wrapping around or failing on the way.
+TEST(ShardMergeTest, CountsBeyondSixtyFourBitsAreRefusedByShard) {
+  auto huge = [](std::uint64_t first) {
+    MonteCarloReport report;
+    report.firstSeed = first;
+    report.sessions = 1;
+    report.sessionSeconds = 600;
+    MomentSums sums;
+    const std::uint64_t big = std::uint64_t{1} << 63;
+    EXPECT_TRUE(
+        MomentSums::fromState({big, 0, 0, 0, 0}, std::vector<std::uint64_t>(15, big), sums));
+    report.perSession.placements.emplace("interstitial.connect", sums);
+    return shardOf(report, first, false);
+  };
+  auto merged = ShardMerge::merge({{"a", huge(1)}, {"b", huge(2)}}, kVersion);
+  ASSERT_FALSE(merged.hasValue());
+  EXPECT_EQ(merged.error().localizedDescription,
+            "the counts of \"a\" and \"b\" add up beyond 2^64, more than any run counts");
+}
+
+// Seeds a stopped shard was asked for but did not play are named, unless another shard played
+// them; the merge itself goes on.
+TEST(ShardMergeTest, SeedsThatStoppedShardsLeftUnplayedAreNamed) {
+  auto shard = [](std::uint64_t first, std::uint64_t sessions, std::uint64_t requestedLast) {
+    MonteCarloReport report;
+    report.firstSeed = first;
+    report.sessions = sessions;
+    report.sessionSeconds = 600;
+    report.stopped = first + sessions - 1 < requestedLast || sessions == 0;
+    return shardOf(report, requestedLast, false);
+  };
+  struct Case {
+    const char* what;
+    std::vector<ShardMerge::Named> shards;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"complete", {{"a", shard(1, 10, 10)}, {"b", shard(11, 5, 15)}}, {}},
+      {"stopped alone",
+       {{"x", shard(1, 282, 2000)}},
+       {"\"x\" asked for seeds 1 to 2000 but played 1 to 282 (it stopped early): seeds 283 to 2000 "
+        "are in no table"}},
+      {"none played",
+       {{"z", shard(1, 0, 10)}, {"b", shard(11, 5, 15)}},
+       {"\"z\" asked for seeds 1 to 10 but played none (it stopped early): seeds 1 to 10 are in no "
+        "table"}},
+      {"one played, one left",
+       {{"y", shard(7, 1, 8)}},
+       {"\"y\" asked for seeds 7 to 8 but played seed 7 (it stopped early): seed 8 is in no "
+        "table"}},
+      {"played by others, in parts",
+       {{"s", shard(1, 2, 20)}, {"t", shard(5, 3, 7)}, {"u", shard(10, 20, 29)}},
+       {"\"s\" asked for seeds 1 to 20 but played 1 to 2 (it stopped early): seeds 3 to 4 and 8 to "
+        "9 "
+        "are in no table"}},
+      {"played by others, all", {{"s", shard(1, 2, 4)}, {"t", shard(3, 2, 4)}}, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ShardMerge::unplayed(c.shards), c.lines) << c.what;
+}
+
 TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
-  TrialShard good;
-  good.toolVersion = kVersion;
-  good.configuration = "c";
-  good.report.sessions = 1;
-  good.report.sessionSeconds = 60;
-  good.report.totals.placements["interstitial.connect"].loadLatency.add(250);
-  const std::string text = TrialShard::json(good);
+  const std::string text = TrialShard::json(shardOf(play(1, 1, false), 1, false));
   auto replaced = [&text](const std::string& from, const std::string& to) {
     std::string changed = text;
     changed.replace(changed.find(from), from.size(), to);
@@ -169,7 +230,7 @@ TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
       {replaced("\"premium\":false,", ""), "\"premium\" is missing"},
       {replaced("\"sessions\":1,", "\"sessions\":3,"), "\"seeds\" and \"sessions\" disagree"},
       {replaced("[[", "[[999999,"), "latencyBuckets holds a bad bucket"},
-      {replaced("\"sessionSeconds\":60.0", "\"sessionSeconds\":-1"),
+      {replaced("\"sessionSeconds\":1200.0", "\"sessionSeconds\":-1"),
        "\"sessionSeconds\" is not a positive number"},
   };
   for (const Case& c : cases) {
@@ -182,6 +243,99 @@ TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
   EXPECT_TRUE(TrialShard::parse(text, "s.json").hasValue());
   EXPECT_NE(TrialShard::fingerprint("a"), TrialShard::fingerprint("b"));
   EXPECT_EQ(TrialShard::fingerprint("a").size(), 16u);
+}
+
+// Well-formed shards whose numbers no run writes (edited or damaged files) are refused, each with
+// the fact it breaks; real shards, plain and compared, stopped or not, hold every one.
+TEST(TrialShardTest, ShardsThatNoRunCanHaveWrittenAreRefused) {
+  using Json = nlohmann::ordered_json;
+  const TrialShard plain = shardOf(play(3, 4, false), 6, false);
+  const TrialShard compared = shardOf(play(3, 4, true), 6, true);
+  TrialShard stopped = shardOf(play(3, 2, false), 9, false);
+  stopped.report.stopped = true;
+  TrialShard none = shardOf(MonteCarloReport{0, 3, 600, {}, {}, {}, true}, 9, false);
+  for (const TrialShard* real :
+       std::initializer_list<const TrialShard*>{&plain, &compared, &stopped, &none}) {
+    auto back = TrialShard::parse(TrialShard::json(*real), "real");
+    EXPECT_TRUE(back.hasValue()) << back.error().localizedDescription;
+  }
+  const auto row = [](Json& root, const char* side, const char* kind) -> Json& {
+    Json& rows = root["state"][side][kind];
+    return rows.begin().value();
+  };
+  using Edit = std::function<void(Json&)>;
+  struct Case {
+    const char* message;
+    Edit edit;
+    bool comparison = false;
+  };
+  const Case cases[] = {
+      {"\"requested\" runs backwards", [](Json& j) { j["requested"]["first"] = 7; }},
+      {"\"seeds\" and \"sessions\" disagree",
+       [](Json& j) {
+         j["seeds"] = {{"first", UINT64_MAX}, {"last", 2}};
+         j["requested"]["first"] = UINT64_MAX;
+       }},
+      {"played more seeds than it was asked for", [](Json& j) { j["requested"]["last"] = 5; }},
+      {"yet did not stop early", [](Json& j) { j["requested"]["last"] = 7; }},
+      {"\"minutes\" is not", [](Json& j) { j["minutes"] = 21; }},
+      {"not a session length",
+       [](Json& j) {
+         j["sessionSeconds"] = 1e308;
+         j["minutes"] = 1e308 / 60;
+       }},
+      {"not 16 hex digits", [](Json& j) { j["configuration"] = "c"; }},
+      {"row name",
+       [](Json& j) {
+         Json& networks = j["state"]["totals"]["networks"];
+         networks["ad\x1b[2Jmob"] = networks.begin().value();
+       }},
+      {"more shows than opportunities",
+       [&row](Json& j) { row(j, "totals", "placements")["shows"] = 1000; }},
+      {"more fills and failures than requests",
+       [&row](Json& j) { row(j, "totals", "networks")["failures"] = 1000; }},
+      {"a network with opportunities",
+       [&row](Json& j) { row(j, "totals", "networks")["opportunities"] = 1; }},
+      {"latency histogram does not count the fills",
+       [&row](Json& j) { row(j, "totals", "networks")["latencyBuckets"][0][1] = 7; }},
+      {"holds a bad bucket",
+       [&row](Json& j) { row(j, "totals", "networks")["latencyBuckets"][0][1] = 0; }},
+      {"the placements and the networks count other requests",
+       [&row](Json& j) { row(j, "totals", "placements")["requests"] = 1000; }},
+      {"sums of a row that the totals lack",
+       [](Json& j) {
+         j["state"]["perSession"]["networks"]["other"] = {{"sums", std::vector<int>(5, 0)},
+                                                          {"products", std::vector<int>(15, 0)}};
+       }},
+      {"do not add up to the totals",
+       [&row](Json& j) {
+         auto& sums = row(j, "perSession", "placements")["sums"];
+         sums[0] = sums[0].get<std::uint64_t>() + 1;
+       }},
+      {"per-session sums that no sessions add up to",
+       [&row](Json& j) {
+         auto& products = row(j, "perSession", "placements")["products"];
+         products[0] = products[0].get<std::uint64_t>() + 1;
+       }},
+      {"not the totals of the shard's own configuration",
+       [&row](Json& j) { row(j, "comparison", "a").begin().value()["rewards"] = 1; }, true},
+      {"a row neither side has",
+       [](Json& j) {
+         auto& placements = j["state"]["comparison"]["placements"];
+         placements["other"] = placements.begin().value();
+         for (auto& value : placements["other"]["sums"]) value = 0;
+         for (auto& value : placements["other"]["products"]) value = 0;
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    Json root = Json::parse(TrialShard::json(c.comparison ? compared : plain));
+    c.edit(root);
+    auto parsed = TrialShard::parse(root.dump(), "edited");
+    ASSERT_FALSE(parsed.hasValue()) << c.message;
+    EXPECT_NE(parsed.error().localizedDescription.find(c.message), std::string::npos)
+        << c.message << ": " << parsed.error().localizedDescription;
+  }
 }
 
 }  // namespace
