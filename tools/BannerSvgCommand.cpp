@@ -8,9 +8,12 @@
 #include "Sandbox/Banner/BannerPicture.h"
 #include "Sandbox/Banner/SampleBannerStyle.h"
 #include "Sandbox/Output/AtomicFile.h"
+#include "Sandbox/Text/TerminalText.h"
 #include "tools/CheckedOutput.h"
+#include "tools/Interruption.h"
 #include "tools/OutputPaths.h"
 #include "tools/SandboxCommandLine.h"
+#include "tools/SandboxTool.h"
 
 namespace QVRAdKit::Tools {
 namespace {
@@ -21,6 +24,8 @@ std::optional<BannerAppearance::Position> position(std::string_view text) {
   if (text == "bottomToEdge") return BannerAppearance::Position::bottomToEdge;
   return std::nullopt;
 }
+
+constexpr const char* kGroup = "Banner picture";
 
 // Points from 0 to kMaxPoints: wider than any screen, small enough that text layout stays quick.
 constexpr double kMaxPoints = 10000;
@@ -44,10 +49,10 @@ CLI::Validator nonNegative(const char* what) {
 }  // namespace
 
 void BannerSvgCommand::addTo(CLI::App& app) {
-  const char* group = "Banner picture";
+  const char* group = kGroup;
   app.add_option("--banner-svg", path_,
                  "Write one partner banner as an SVG file (- for stdout) instead of playing a "
-                 "session")
+                 "session; only the --banner-* options go with it")
       ->check(Sandbox::SandboxCommandLine::nonEmptyPath())
       ->group(group);
   app.add_option("--banner-width", width_, "Banner width in points")
@@ -82,7 +87,31 @@ void BannerSvgCommand::addTo(CLI::App& app) {
       ->group(group);
 }
 
-std::optional<std::string> BannerSvgCommand::run(std::ostream& out) const {
+bool BannerSvgCommand::owns(const CLI::Option& option) {
+  const std::string& name = option.get_name();
+  return option.get_group() == kGroup || name == "--help" || name == "--help-all";
+}
+
+std::vector<std::string> BannerSvgCommand::outputProblems() const {
+  Sandbox::OutputPaths paths;
+  paths.addFileOutput("--banner-svg", path_);
+  return paths.problems();
+}
+
+int BannerSvgCommand::run(std::ostream& out, std::ostream& err) const {
+  using Sandbox::SandboxTool;
+  // One line on err, as the program says everything (a path may hold a line break).
+  const auto say = [&err](std::string message) {
+    for (char& c : message) {
+      if (c == '\n' || c == '\r') c = ' ';
+    }
+    err << "qvr-sandbox: " << Sandbox::TerminalText::visible(message) << '\n';
+  };
+  const auto interrupted = [&] {
+    say("interrupted: the banner picture was not written");
+    return 128 + Sandbox::Interruption::signal();
+  };
+
   Sandbox::BannerPicture::Options options;
   options.width = width_;
   options.safeAreaBottom = safeAreaBottom_;
@@ -104,23 +133,31 @@ std::optional<std::string> BannerSvgCommand::run(std::ostream& out) const {
     options.appearance = appearance;
   }
 
+  if (Sandbox::Interruption::requested()) return interrupted();
   std::string document;
   try {
     document = Sandbox::BannerPicture::svg(options);
   } catch (const std::exception& failure) {  // its font is missing
-    return failure.what();
+    say(failure.what());
+    return SandboxTool::kOutputLost;
   }
+  // A picture asked to stop while it was drawn is dropped rather than left for a later look.
+  if (Sandbox::Interruption::requested()) return interrupted();
+
+  std::optional<std::string> failure;
   if (Sandbox::OutputPaths::namesStandardOutput(path_)) {
     Sandbox::CheckedOutput checked(out);
     checked.put("the banner picture", document);
     checked.flush("the banner picture");
-    return checked.failure();
+    failure = checked.failure();
+  } else if (auto file = Sandbox::AtomicFile::open(path_, "the banner picture \"" + path_ + "\"")) {
+    (*file)->write(document);
+    if (auto committed = (*file)->commit()) failure = committed->localizedDescription;
+  } else {
+    failure = file.error().localizedDescription;
   }
-  auto file = Sandbox::AtomicFile::open(path_, "the banner picture \"" + path_ + "\"");
-  if (!file) return file.error().localizedDescription;
-  (*file)->write(document);
-  if (auto failure = (*file)->commit()) return failure->localizedDescription;
-  return std::nullopt;
+  if (failure) say(*failure);
+  return failure ? SandboxTool::kOutputLost : SandboxTool::kDone;
 }
 
 }  // namespace QVRAdKit::Tools

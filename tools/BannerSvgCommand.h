@@ -3,6 +3,7 @@
 // partner banner through the module's banner builder, with the sample style, lays it out at a
 // width and writes it as an SVG document instead of playing a session. The other --banner-*
 // options choose the partner ad's texts and the partner's appearance.
+// The options outside its group (a session's) do not apply to it; SandboxTool refuses them.
 // Example: qvr-sandbox --banner-svg banner.svg --banner-width 768 --banner-cta accessoryIcon
 // Threading: the program's main thread.
 
@@ -20,10 +21,17 @@ class BannerSvgCommand {
   void addTo(CLI::App& app);
   // True when --banner-svg was given.
   [[nodiscard]] bool requested() const { return !path_.empty(); }
+  // Whether option is one of the banner picture's own (or the program's help).
+  [[nodiscard]] static bool owns(const CLI::Option& option);
+  // Why the picture's path cannot be written (a directory, a folder that does not exist), one
+  // line each; none for standard output or a path that can be.
+  [[nodiscard]] std::vector<std::string> outputProblems() const;
   // Writes the picture to its file (written beside it and renamed into place once complete) or,
-  // for "-" and the other names of standard output, to out; the message when that failed
-  // ("cannot write the banner picture "b.svg": No space left on device").
-  [[nodiscard]] std::optional<std::string> run(std::ostream& out) const;
+  // for "-" and the other names of standard output, to out, and returns the program's exit code:
+  // the message on err when that failed ("cannot write the banner picture "b.svg": No space left
+  // on device"). A stop asked for by a signal (Interruption) before the picture is complete
+  // writes nothing and exits with 128 + the signal.
+  [[nodiscard]] int run(std::ostream& out, std::ostream& err) const;
 
  private:
   std::string path_;

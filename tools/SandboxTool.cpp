@@ -133,20 +133,29 @@ SandboxCommandLine::SeedRange trialSeeds(const SandboxToolOptions& options, std:
   return {seed, seed + sessions - 1};
 }
 
-// The main run's options given before a subcommand, which reads only its own: each refused on a
-// line of its own rather than dropped unseen.
-std::vector<std::string> misplacedOptions(const CLI::App& app, const CLI::App& command) {
+// The options given that a command other than the main run does not read, each refused on a
+// line of its own rather than dropped unseen: applies(option) says which of the program's options
+// it reads; one that its own subcommand (command) also takes is to be given after its name.
+template <typename Applies>
+std::vector<std::string> misplacedOptions(const CLI::App& app, const std::string& name,
+                                          const Applies& applies,
+                                          const CLI::App* command = nullptr) {
   std::vector<std::string> problems;
-  const std::string& name = command.get_name();
   for (const CLI::Option* option : app.get_options()) {
-    if (option->count() == 0) continue;
+    if (option->count() == 0 || applies(*option)) continue;
     std::string problem = option->get_name();
-    const bool itsOwnToo = command.get_option_no_throw(problem) != nullptr;
+    const bool itsOwnToo = command && command->get_option_no_throw(problem) != nullptr;
     problem += itsOwnToo ? ": give it after " : ": does not apply to ";
     problem += name;
     problems.push_back(std::move(problem));
   }
   return problems;
+}
+
+// The main run's options given before a subcommand, which reads only its own.
+std::vector<std::string> misplacedOptions(const CLI::App& app, const CLI::App& command) {
+  return misplacedOptions(
+      app, command.get_name(), [](const CLI::Option& /*option*/) { return false; }, &command);
 }
 
 // What body answers; an exception it lets through is an internal error, said on one line.
@@ -311,11 +320,19 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
     if (!misplaced.empty()) return kBadInput;
     return guarded(err, [&] { return merge.run(out, err); });
   }
-  // The banner picture plays no session: the session's options do not apply.
+  // The banner picture plays no session: the session's options, and the subcommands, do not
+  // apply. Each is refused before anything is written, as is an output path it cannot use.
   if (bannerSvg.requested()) {
-    const auto failure = bannerSvg.run(out);
-    if (failure) say(err, *failure);
-    return failure ? kOutputLost : kDone;
+    auto problems = misplacedOptions(app, "--banner-svg", [](const CLI::Option& option) {
+      return Tools::BannerSvgCommand::owns(option);
+    });
+    for (const CLI::App* command : app.get_subcommands()) {
+      problems.push_back(command->get_name() + ": does not apply to --banner-svg");
+    }
+    for (const auto& problem : bannerSvg.outputProblems()) problems.push_back(problem);
+    for (const auto& problem : problems) say(err, problem);
+    if (!problems.empty()) return kBadInput;
+    return guarded(err, [&] { return bannerSvg.run(out, err); });
   }
   if (serve.requested()) return serve.run(out, err);
   const auto problems = SandboxCommandLine::validate(options);

@@ -82,6 +82,7 @@ using Paragraphs = std::span<const Characters>;
 struct Wrapped {
   std::vector<std::pair<size_t, Line>> lines;  // paragraph index, range
   bool brokeWord = false;
+  std::vector<size_t> wordEnds;  // storage for takeWords
 };
 
 // The text's paragraphs (split at "\n"), each as its characters, in storage that keeps its
@@ -113,6 +114,11 @@ size_t largestFitting(size_t low, size_t high, const Fits& fits) {
   }
   return low;
 }
+
+// Up to this many characters, the rest of a word is searched by halving it whole and a line
+// grows one word at a time, as every ordinary title does; past it, both searches start from the
+// line's start and double, so that each measure is about a line long (see longestRun, takeWords).
+constexpr size_t kShortRest = 512;
 
 // What fits on one line of a width at a point size. Without a measurer, the estimate: a line holds
 // a whole number of characters, each kGlyphWidthFactor x the point size wide (at least one per
@@ -147,10 +153,36 @@ class LineFit {
   }
 
   // The end of the longest run from begin (before limit > begin) that fits; one character at
-  // least, so that every line makes progress.
+  // least, so that every line makes progress. Over a long rest of text (a word of thousands of
+  // characters), the search first doubles a run from begin until one does not fit: each
+  // measure is then about as long as the line, not as the rest of the text, and breaking a long
+  // word into lines costs its length, not its length times its lines.
   [[nodiscard]] size_t longestRun(const Characters& chars, size_t begin, size_t limit) const {
     if (!measurer_) return begin + std::min(limit - begin, maxChars_);
-    return largestFitting(begin + 1, limit, [&](size_t end) { return fits(chars, begin, end); });
+    const auto fitsTo = [&](size_t end) { return fits(chars, begin, end); };
+    if (limit - begin <= kShortRest) return largestFitting(begin + 1, limit, fitsTo);
+    size_t low = begin + 1;
+    for (size_t step = 1;; step *= 2) {
+      const size_t probe = begin + 1 + step;
+      if (probe >= limit) return fitsTo(limit) ? limit : largestFitting(low, limit - 1, fitsTo);
+      if (!fitsTo(probe)) return largestFitting(low, probe - 1, fitsTo);
+      low = probe;
+    }
+  }
+
+  // The end of the first line of a word [begin, wordEnd) broken over lines; none when the whole
+  // rest of it fits on one line (as its last character alone always does).
+  [[nodiscard]] std::optional<size_t> wordBreak(const Characters& chars, size_t begin,
+                                                size_t wordEnd) const {
+    if (wordEnd - begin <= 1) return std::nullopt;
+    if (wordEnd - begin <= kShortRest) {
+      if (fits(chars, begin, wordEnd)) return std::nullopt;
+      return longestRun(chars, begin, wordEnd);
+    }
+    // A long rest is not measured whole: its longest fitting run reaches its end when it fits.
+    const size_t end = longestRun(chars, begin, wordEnd);
+    if (end == wordEnd) return std::nullopt;
+    return end;
   }
 
   // The same measure on a line of unlimited width.
@@ -180,20 +212,75 @@ class LineFit {
   size_t maxChars_;
 };
 
-// Greedy wrapping of every paragraph to the lines' width, into wrapped (its storage reused).
-void wrap(Paragraphs paragraphs, const LineFit& fit, bool byCharacter, Wrapped& wrapped) {
+// When wrapping may stop early: once it has more lines than a label shows, the lines after them
+// change nothing (the last shown line is cut either way); and a caller that only asks whether the
+// text fits whole has its answer at the first broken word.
+struct WrapStop {
+  size_t afterLines = std::numeric_limits<size_t>::max();
+  bool atBrokenWord = false;
+};
+
+// How many of the words from i on (each up to the next space or the text's end) still fit on the
+// line that starts at lineBegin, and whether that is all of them. Rather than trying one word more
+// at a time, it doubles how many it tries, then halves: a line of hundreds of characters is then
+// measured a handful of times, not once per word. ends is storage for the words' ends.
+std::pair<size_t, bool> takeWords(const Characters& chars, size_t lineBegin, size_t i,
+                                  const LineFit& fit, std::vector<size_t>& ends) {
+  ends.clear();
+  // The end of the k-th word from i (k from 1); none past the text.
+  const auto wordEnd = [&](size_t k) -> std::optional<size_t> {
+    while (ends.size() < k) {
+      const size_t start = ends.empty() ? i : ends.back() + 1;
+      if (start > chars.size()) return std::nullopt;
+      size_t end = start;
+      while (end < chars.size() && chars[end] != " ") ++end;
+      ends.push_back(end);
+    }
+    return ends[k - 1];
+  };
+  size_t fitting = 0;  // words known to fit
+  for (size_t tried = 1;; tried *= 2) {
+    const auto end = wordEnd(tried);
+    if (!end) break;
+    if (!fit.fits(chars, lineBegin, *end)) {
+      const size_t taken = largestFitting(fitting, tried - 1, [&](size_t count) {
+        return count == 0 || fit.fits(chars, lineBegin, *wordEnd(count));
+      });
+      return {taken, false};
+    }
+    fitting = tried;
+  }
+  // Fewer words are left than were tried: the last of them decides.
+  const size_t left = ends.size();
+  if (left == fitting) return {fitting, true};
+  if (fit.fits(chars, lineBegin, ends.back())) return {left, true};
+  const size_t taken = largestFitting(fitting, left - 1, [&](size_t count) {
+    return count == 0 || fit.fits(chars, lineBegin, ends[count - 1]);
+  });
+  return {taken, false};
+}
+
+// Greedy wrapping of every paragraph to the lines' width, into wrapped (its storage reused); it
+// stops as soon as stop says the rest cannot matter.
+void wrap(Paragraphs paragraphs, const LineFit& fit, bool byCharacter, Wrapped& wrapped,
+          WrapStop stop = {}) {
   wrapped.lines.clear();
   wrapped.brokeWord = false;
+  // Adds a line; false when wrapping is to stop.
+  const auto add = [&](size_t paragraph, Line line) {
+    wrapped.lines.push_back({paragraph, line});
+    return wrapped.lines.size() <= stop.afterLines && !(stop.atBrokenWord && wrapped.brokeWord);
+  };
   for (size_t p = 0; p < paragraphs.size(); ++p) {
     const Characters& chars = paragraphs[p];
     if (chars.empty()) {
-      wrapped.lines.push_back({p, {0, 0}});
+      if (!add(p, {0, 0})) return;
       continue;
     }
     if (byCharacter) {
       for (size_t begin = 0; begin < chars.size();) {
         const size_t end = fit.longestRun(chars, begin, chars.size());
-        wrapped.lines.push_back({p, {begin, end}});
+        if (!add(p, {begin, end})) return;
         begin = end;
       }
       continue;
@@ -203,6 +290,18 @@ void wrap(Paragraphs paragraphs, const LineFit& fit, bool byCharacter, Wrapped& 
     bool lineEmpty = true;
     size_t i = 0;
     while (i <= chars.size()) {
+      if (!lineEmpty && lineEnd - lineBegin > kShortRest) {
+        // A long line takes as many of the next words as fit in one search.
+        const auto [taken, all] = takeWords(chars, lineBegin, i, fit, wrapped.wordEnds);
+        if (taken > 0) {
+          lineEnd = wrapped.wordEnds[taken - 1];
+          i = lineEnd + 1;  // past the space
+        }
+        if (all) continue;
+        if (!add(p, {lineBegin, lineEnd})) return;
+        lineEmpty = true;
+        continue;  // the next word starts the next line
+      }
       // The next word: [i, wordEnd).
       size_t wordEnd = i;
       while (wordEnd < chars.size() && chars[wordEnd] != " ") ++wordEnd;
@@ -210,11 +309,10 @@ void wrap(Paragraphs paragraphs, const LineFit& fit, bool byCharacter, Wrapped& 
         size_t begin = i;
         // A word wider than the line is broken; its last character takes a line even when it
         // alone is wider.
-        while (wordEnd - begin > 1 && !fit.fits(chars, begin, wordEnd)) {
-          const size_t end = fit.longestRun(chars, begin, wordEnd);
-          wrapped.lines.push_back({p, {begin, end}});
+        while (const auto end = fit.wordBreak(chars, begin, wordEnd)) {
           wrapped.brokeWord = true;
-          begin = end;
+          if (!add(p, {begin, *end})) return;
+          begin = *end;
         }
         lineBegin = begin;
         lineEnd = wordEnd;
@@ -222,13 +320,13 @@ void wrap(Paragraphs paragraphs, const LineFit& fit, bool byCharacter, Wrapped& 
       } else if (fit.fits(chars, lineBegin, wordEnd)) {  // the line, a space and the word
         lineEnd = wordEnd;
       } else {
-        wrapped.lines.push_back({p, {lineBegin, lineEnd}});
+        if (!add(p, {lineBegin, lineEnd})) return;
         lineEmpty = true;
         continue;  // the same word starts the next line
       }
       i = wordEnd + 1;  // past the space
     }
-    if (!lineEmpty) wrapped.lines.push_back({p, {lineBegin, lineEnd}});
+    if (!lineEmpty && !add(p, {lineBegin, lineEnd})) return;
   }
 }
 
@@ -285,6 +383,14 @@ size_t lineLimit(int numberOfLines) {
                            : std::numeric_limits<size_t>::max();
 }
 
+// Wrapping for a label of numberOfLines lines stops one line past them: that line says the text
+// goes on.
+WrapStop stopPast(int numberOfLines) {
+  WrapStop stop;
+  if (numberOfLines > 0) stop.afterLines = static_cast<size_t>(numberOfLines) + 1;
+  return stop;
+}
+
 // Whether the whole text (paragraphs, not empty) shows on lines of fit without a cut or a broken
 // word; the same answer measure() gives, without building the lines' text.
 bool fitsAt(Paragraphs paragraphs, const LineFit& fit, int numberOfLines, LineBreakMode mode,
@@ -292,7 +398,9 @@ bool fitsAt(Paragraphs paragraphs, const LineFit& fit, int numberOfLines, LineBr
   if (numberOfLines == 1) {
     return paragraphs.size() == 1 && fit.fits(paragraphs.front(), 0, paragraphs.front().size());
   }
-  wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping, wrapped);
+  WrapStop stop = stopPast(numberOfLines);
+  stop.atBrokenWord = true;
+  wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping, wrapped, stop);
   return !wrapped.brokeWord && wrapped.lines.size() <= lineLimit(numberOfLines);
 }
 
@@ -310,9 +418,9 @@ Measure measure(Paragraphs paragraphs, const LineFit& fit, double pointSize, int
   const bool singleLine = numberOfLines == 1;
   // One line: no wrapping, the first paragraph only.
   if (singleLine) {
-    wrap(paragraphs, fit.unlimited(), false, wrapped);
+    wrap(paragraphs, fit.unlimited(), false, wrapped, stopPast(numberOfLines));
   } else {
-    wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping, wrapped);
+    wrap(paragraphs, fit, mode == LineBreakMode::byCharWrapping, wrapped, stopPast(numberOfLines));
   }
   result.fits = !wrapped.brokeWord;
   const size_t limit = lineLimit(numberOfLines);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "Support/FileSizeLimit.h"
 #include "Tools/SandboxToolFixture.h"
+#include "tools/Interruption.h"
 #include "tools/SandboxCommandLine.h"
 #include "tools/SandboxTool.h"
 
@@ -135,6 +137,68 @@ TEST_F(SandboxToolFilesTest, EveryLostOutputSaysWhyAndExitsOne) {
                             "\": File too large\n");
   EXPECT_EQ(snapshot(), (std::map<std::string, std::string>{{"banner.svg", "the old picture\n"},
                                                             {"events.jsonl", "the old events\n"}}));
+}
+
+// The banner picture plays no session: a session's option, or a subcommand, given with it is
+// refused, as is a picture path that cannot be written, each on a line of its own and before any
+// file is touched, so that no picture lands on the configuration, store or events it names.
+TEST_F(SandboxToolFilesTest, TheBannerPictureRefusesWhatDoesNotApplyAndLeavesEveryFile) {
+  std::ofstream(file("c.json")) << "{}";
+  std::ofstream(file("s.db")) << "a store";
+  std::ofstream(file("e.jsonl")) << "events";
+  std::ofstream(file("old.svg")) << "the old picture";
+  const auto before = snapshot();
+  const std::string notHere = "does not apply to --banner-svg";
+  struct Case {
+    Lines arguments;
+    Lines problems;
+  };
+  const std::vector<Case> cases = {
+      {{"--config", file("c.json"), "--banner-svg", file("c.json")}, {"--config: " + notHere}},
+      {{"--storage", file("s.db"), "--banner-svg", file("s.db")}, {"--storage: " + notHere}},
+      {{"--banner-svg", file("e.jsonl"), "--events", file("e.jsonl")}, {"--events: " + notHere}},
+      {{"--banner-svg", file("old.svg"), "--banner-title", "T", "--minutes", "99999", "--seed", "3",
+        "--sessions", "2", "--inspect-at", "1:00"},
+       {"--seed: " + notHere, "--minutes: " + notHere, "--sessions: " + notHere,
+        "--inspect-at: " + notHere}},  // in the order --help lists them
+      {{"--banner-svg", "-", "--json", "--quiet"}, {"--quiet: " + notHere, "--json: " + notHere}},
+      {{"--banner-svg", file("old.svg"), "serve"}, {"serve: " + notHere}},
+      {{"--banner-svg", dir.string()},
+       {"--banner-svg: cannot write \"" + dir.string() + "\": it is a directory"}},
+      {{"--banner-svg", file("none/b.svg"), "--premium"},
+       {"--premium: " + notHere, "--banner-svg: cannot write \"" + file("none/b.svg") +
+                                     "\": the directory \"" + file("none") + "\" does not exist"}},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = run(c.arguments);
+    SCOPED_TRACE(outcome.err);
+    EXPECT_EQ(outcome.code, SandboxTool::kBadInput);
+    Lines expected;
+    for (const auto& problem : c.problems) expected.push_back("qvr-sandbox: " + problem);
+    EXPECT_EQ(lines(outcome.err), expected);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_TRUE(snapshot() == before);
+  }
+  // Its own options and a path it can write: the picture replaces the old one.
+  const Outcome drawn = run({"--banner-svg", file("old.svg"), "--banner-width", "320"});
+  EXPECT_EQ(drawn.code, SandboxTool::kDone) << drawn.err;
+  EXPECT_TRUE(contents(dir / "old.svg").starts_with("<?xml")) << contents(dir / "old.svg");
+}
+
+// A stop asked for before the picture is complete leaves the old picture and exits as the signal
+// would.
+TEST_F(SandboxToolFilesTest, AnInterruptedBannerPictureWritesNothing) {
+  std::ofstream(file("b.svg")) << "the old picture";
+  Interruption::request(SIGTERM);
+  const Outcome stopped = run({"--banner-svg", file("b.svg")});
+  const Outcome toStdout = run({"--banner-svg", "-"});
+  Interruption::request(0);
+  for (const Outcome& outcome : {stopped, toStdout}) {
+    EXPECT_EQ(outcome.code, 128 + SIGTERM);
+    EXPECT_EQ(outcome.err, "qvr-sandbox: interrupted: the banner picture was not written\n");
+    EXPECT_EQ(outcome.out, "");
+  }
+  EXPECT_EQ(contents(dir / "b.svg"), "the old picture");
 }
 
 // The time of the first narration line that holds text, in seconds; -1 when none does.

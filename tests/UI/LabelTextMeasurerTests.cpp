@@ -218,6 +218,69 @@ TEST_F(LabelTextMeasurerTest, NarrowerWidthsGiveWhatMeasuringAfreshGives) {
   }
 }
 
+// A word of hundreds or thousands of characters breaks, line after line, at the last character
+// that fits, whatever way the label finds it; a label of a few lines cuts it on its last line, and
+// a shrinking one gives up at its smallest size. The measurer adds up characters, so a greedy pass
+// adding widths one by one tells what each line holds.
+TEST_F(LabelTextMeasurerTest, LongWordsBreakWhereAddingCharacterWidthsSays) {
+  // "a" 5, "i" 2, "W" 10 wide at 10 points: a mix, so line lengths vary.
+  const auto longWord = [](size_t length) {
+    std::string word;
+    for (size_t i = 0; i < length; ++i) word += "aiWaa"[i % 5];
+    return word;
+  };
+  // The longest start of text no wider than width, adding up its characters' widths.
+  const auto prefixWithin = [this](std::string_view text, double width, double pointSize) {
+    double used = 0;
+    size_t length = 0;
+    for (; length < text.size(); ++length) {
+      used += measurer_->width(text.substr(length, 1), Font::system(10), pointSize);
+      if (used > width + 1e-6) break;
+    }
+    return std::string(text.substr(0, length));
+  };
+  // Greedy lines of at least one character each.
+  const auto greedyLines = [&](std::string_view text, double width, double pointSize) {
+    Lines lines;
+    while (!text.empty()) {
+      std::string line = prefixWithin(text, width, pointSize);
+      if (line.empty()) line = std::string(text.substr(0, 1));
+      text.remove_prefix(line.size());
+      lines.push_back(std::move(line));
+    }
+    return lines;
+  };
+  struct Case {
+    size_t length;
+    double width;
+  };
+  const std::vector<Case> cases = {
+      {511, 23}, {512, 23}, {513, 23}, {514, 97}, {600, 9}, {3000, 97}, {3000, 1000}, {20000, 310},
+  };
+  const std::string e(kEllipsis);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.length << " characters at " << c.width);
+    const std::string word = longWord(c.length);
+    const Lines expected = greedyLines(word, c.width, 10);
+    ASSERT_GT(expected.size(), 3U);
+    EXPECT_EQ(label(word, 0, LineBreakMode::byWordWrapping)->textLayout(c.width).lines, expected);
+    EXPECT_EQ(label(word, 0, LineBreakMode::byCharWrapping)->textLayout(c.width).lines, expected);
+    // Three lines: the third holds what fits of the rest beside the ellipsis (4 wide).
+    const TextLayout cut = label(word, 3, LineBreakMode::byTruncatingTail)->textLayout(c.width);
+    const std::string rest = word.substr(expected[0].size() + expected[1].size());
+    EXPECT_EQ(cut.lines,
+              (Lines{expected[0], expected[1], prefixWithin(rest, c.width - 4, 10) + e}));
+    EXPECT_TRUE(cut.truncated);
+    // Broken at every size, a shrinking label ends at its smallest and breaks the word there.
+    auto shrinking = label(word, 0, LineBreakMode::byTruncatingTail);
+    shrinking->setAdjustsFontSizeToFitWidth(true);
+    shrinking->setMinimumScaleFactor(0.5);
+    const TextLayout shrunk = shrinking->textLayout(c.width);
+    EXPECT_DOUBLE_EQ(shrunk.pointSize, 5);
+    EXPECT_EQ(shrunk.lines, greedyLines(word, c.width, 5));
+  }
+}
+
 TEST_F(LabelTextMeasurerTest, ANarrowerWidthThatHoldsEveryLineIsNotMeasuredAgain) {
   auto text = label("aa bb cc dd", 0, LineBreakMode::byWordWrapping);
   const TextLayout wide = text->textLayout(60);  // one line, 46 wide
