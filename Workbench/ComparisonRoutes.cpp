@@ -72,8 +72,8 @@ void attachment(httplib::Response& response, const std::string& name) {
 
 }  // namespace
 
-void install(httplib::Server& server, SimulationRuns& runs, std::size_t maxActive) {
-  server.Post("/api/comparisons", [&runs, maxActive](const httplib::Request& request,
+void install(RouteMethods& routes, SimulationRuns& runs, std::size_t maxActive) {
+  routes.post("/api/comparisons", [&runs, maxActive](const httplib::Request& request,
                                                      httplib::Response& response) {
     const auto body = HttpReplies::jsonBody(request, response);
     if (!body) return;
@@ -96,13 +96,13 @@ void install(httplib::Server& server, SimulationRuns& runs, std::size_t maxActiv
     }
     send(response, 202, {{"id", *id}});
   });
-  server.Get(kId, [&runs](const httplib::Request& request, httplib::Response& response) {
+  routes.get(kId, [&runs](const httplib::Request& request, httplib::Response& response) {
     const std::string id = request.matches[1].str();
     if (const auto status = comparisonStatus(runs, id, response)) {
       send(response, 200, statusJson(id, *status));
     }
   });
-  server.Get(std::string(kId) + R"(/comparison\.json)", [&runs](const httplib::Request& request,
+  routes.get(std::string(kId) + R"(/comparison\.json)", [&runs](const httplib::Request& request,
                                                                 httplib::Response& response) {
     const std::string id = request.matches[1].str();
     const auto report = endedReport(runs, id, response);
@@ -110,7 +110,7 @@ void install(httplib::Server& server, SimulationRuns& runs, std::size_t maxActiv
     response.set_content(Sandbox::ComparisonTables::json(*report) + "\n", "application/json");
     attachment(response, "workbench-comparison-" + id + ".json");
   });
-  server.Get(std::string(kId) + R"(/comparison\.csv)", [&runs](const httplib::Request& request,
+  routes.get(std::string(kId) + R"(/comparison\.csv)", [&runs](const httplib::Request& request,
                                                                httplib::Response& response) {
     const std::string id = request.matches[1].str();
     const auto report = endedReport(runs, id, response);
@@ -118,7 +118,7 @@ void install(httplib::Server& server, SimulationRuns& runs, std::size_t maxActiv
     response.set_content(ComparisonCsv::of(*report->comparison), "text/csv; charset=utf-8");
     attachment(response, "workbench-comparison-" + id + ".csv");
   });
-  server.Post(std::string(kId) + "/cancel",
+  routes.post(std::string(kId) + "/cancel",
               [&runs](const httplib::Request& request, httplib::Response& response) {
                 const std::string id = request.matches[1].str();
                 if (!comparisonStatus(runs, id, response)) return;

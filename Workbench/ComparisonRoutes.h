@@ -18,15 +18,12 @@
 
 #include <cstddef>
 
+#include "Workbench/RouteMethods.h"
 #include "Workbench/SimulationRuns.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace QVRAdKit::Workbench::ComparisonRoutes {
 
 // runs outlives the server's handlers; maxActive is only told in the 429's message.
-void install(httplib::Server& server, SimulationRuns& runs, std::size_t maxActive);
+void install(RouteMethods& routes, SimulationRuns& runs, std::size_t maxActive);
 
 }  // namespace QVRAdKit::Workbench::ComparisonRoutes

@@ -8,6 +8,14 @@ namespace QVRAdKit::Workbench::HttpReplies {
 
 using Json = nlohmann::ordered_json;
 
+namespace {
+
+// Thrown by the parser's callback to stop at the first value nested too deep: the parser then
+// holds no more than kMaxBodyDepth levels, whatever the body.
+struct TooDeep {};
+
+}  // namespace
+
 void send(httplib::Response& response, int status, const Json& body) {
   response.status = status;
   response.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n",
@@ -20,7 +28,21 @@ void refuse(httplib::Response& response, int status, const std::string& message)
 
 std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
                                        httplib::Response& response) {
-  auto body = nlohmann::json::parse(request.body, nullptr, false);
+  const auto depthCheck = [](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
+    const bool opens = event == nlohmann::json::parse_event_t::object_start ||
+                       event == nlohmann::json::parse_event_t::array_start;
+    if (opens && depth >= kMaxBodyDepth) throw TooDeep{};
+    return true;
+  };
+  nlohmann::json body;
+  try {
+    body = nlohmann::json::parse(request.body, depthCheck, false);
+  } catch (const TooDeep&) {
+    refuse(
+        response, 400,
+        "the request body is nested more than " + std::to_string(kMaxBodyDepth) + " levels deep");
+    return std::nullopt;
+  }
   if (body.is_discarded()) {
     refuse(response, 400, "the request body is not valid JSON");
     return std::nullopt;

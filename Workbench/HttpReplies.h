@@ -17,7 +17,11 @@ namespace QVRAdKit::Workbench::HttpReplies {
 
 void send(httplib::Response& response, int status, const nlohmann::ordered_json& body);
 void refuse(httplib::Response& response, int status, const std::string& message);
-// The body as JSON; none (and a 400 sent) when it is not.
+// Arrays and objects within one another: the workbench's bodies use a handful.
+inline constexpr int kMaxBodyDepth = 64;
+
+// The body as JSON; none (and a 400 sent) when it is not, or when it is nested more than
+// kMaxBodyDepth levels deep (refused as the parser reaches that depth).
 [[nodiscard]] std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
                                                      httplib::Response& response);
 

@@ -36,15 +36,15 @@ std::optional<SessionRequest> readRequest(const httplib::Request& request,
 
 }  // namespace
 
-void install(httplib::Server& server) {
-  server.Post("/api/sessions", [](const httplib::Request& request, httplib::Response& response) {
+void install(RouteMethods& routes) {
+  routes.post("/api/sessions", [](const httplib::Request& request, httplib::Response& response) {
     const auto session = readRequest(request, response, false);
     if (!session) return;
     auto picture = SessionTrace::play(session->configuration, session->seed, session->duration);
     if (!picture) return refuse(response, 500, picture.error().localizedDescription);
     send(response, 200, SessionJson::picture(*picture));
   });
-  server.Post("/api/sessions/snapshot",
+  routes.post("/api/sessions/snapshot",
               [](const httplib::Request& request, httplib::Response& response) {
                 const auto session = readRequest(request, response, true);
                 if (!session) return;

@@ -9,12 +9,10 @@
 // server's thread. The server's guards (Host, token, origin, body size) apply before these.
 // Threading: the handlers run on the server's threads and share nothing.
 
-namespace httplib {
-class Server;
-}
+#include "Workbench/RouteMethods.h"
 
 namespace QVRAdKit::Workbench::SessionRoutes {
 
-void install(httplib::Server& server);
+void install(RouteMethods& routes);
 
 }  // namespace QVRAdKit::Workbench::SessionRoutes

@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <random>
@@ -16,7 +18,10 @@
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Workbench/BannerRequest.h"
 #include "Workbench/ComparisonRoutes.h"
+#include "Workbench/ConnectionSockets.h"
 #include "Workbench/HttpReplies.h"
+#include "Workbench/RequestScreen.h"
+#include "Workbench/RouteMethods.h"
 #include "Workbench/RunRequest.h"
 #include "Workbench/SessionRoutes.h"
 #include "Workbench/WorkbenchAssets.h"
@@ -49,6 +54,27 @@ bool isLoopback(const std::string& address) {
   return address.starts_with("127.") || address == "::1" || address == "localhost";
 }
 
+// Host names are compared without regard to letter case.
+std::string lowercase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// The message of an error the HTTP library raised itself, before or instead of any route.
+const char* libraryErrorMessage(int status) {
+  switch (status) {
+    case 404:
+      return "no such route";
+    case 413:
+      return "the request body is larger than the limit";
+    case 414:
+      return "the URL is longer than 8 KiB";
+    default:
+      return "bad request";
+  }
+}
+
 }  // namespace
 
 // The routes, with what they share: the options, the token and the runs.
@@ -64,26 +90,35 @@ class WorkbenchServer::Routes {
     const bool anyAddress = options.listenAddress == "0.0.0.0" || options.listenAddress == "::";
     if (!anyAddress) {
       const bool v6 = options.listenAddress.find(':') != std::string::npos;
-      hosts_.insert((v6 ? "[" + options.listenAddress + "]" : options.listenAddress) + suffix);
+      hosts_.insert(
+          lowercase((v6 ? "[" + options.listenAddress + "]" : options.listenAddress) + suffix));
     }
   }
 
   void install(httplib::Server& server) {
+    routes_ = std::make_unique<RouteMethods>(server);
     server.set_payload_max_length(kMaxBodyBytes);
     server.set_pre_routing_handler(
         [this](const httplib::Request& request, httplib::Response& response) {
           return guard(request, response);
         });
-    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&,
-                                                                     httplib::Response& response) {
-      if (!response.body.empty()) return HandlerResponse::Unhandled;
-      const char* message = response.status == 404   ? "no such route"
-                            : response.status == 413 ? "the request body is larger than the limit"
-                            : response.status == 405 ? "method not allowed"
-                                                     : "bad request";
-      refuse(response, response.status, message);
-      return HandlerResponse::Handled;
-    }));
+    server.set_error_handler(httplib::Server::HandlerWithResponse(
+        [this](const httplib::Request& request, httplib::Response& response) {
+          if (!response.body.empty()) return HandlerResponse::Unhandled;
+          // No route took the request (the library says 404, or 400 for a method it routes
+          // nowhere): when the path names a route of other methods, say which. A 400 for a route
+          // that takes the method is a request it could not read.
+          const bool unrouted = (response.status == 404 || response.status == 400) &&
+                                !routes_->takes(request.path, request.method);
+          if (const std::string allowed = unrouted ? routes_->allowed(request.path) : "";
+              !allowed.empty()) {
+            response.set_header("Allow", allowed);
+            refuse(response, 405, request.path + " takes " + allowed + ", not " + request.method);
+            return HandlerResponse::Handled;
+          }
+          refuse(response, response.status, libraryErrorMessage(response.status));
+          return HandlerResponse::Handled;
+        }));
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
                                     const std::exception_ptr& failure) {
       std::string message = "internal error";
@@ -95,9 +130,10 @@ class WorkbenchServer::Routes {
       }
       refuse(response, 500, message);
     });
-    server.Get("/",
+    RouteMethods& routes = *routes_;
+    routes.get("/",
                [this](const httplib::Request&, httplib::Response& response) { page(response); });
-    server.Get(R"(/assets/([A-Za-z0-9_.-]+))",
+    routes.get(R"(/assets/([A-Za-z0-9_.-]+))",
                [](const httplib::Request& request, httplib::Response& response) {
                  const auto asset = findAsset(request.matches[1].str());
                  if (!asset || request.matches[1].str() == "index.html") {
@@ -105,11 +141,11 @@ class WorkbenchServer::Routes {
                  }
                  response.set_content(std::string(asset->bytes), asset->contentType);
                });
-    server.Get("/api/configuration", [this](const httplib::Request&, httplib::Response& response) {
+    routes.get("/api/configuration", [this](const httplib::Request&, httplib::Response& response) {
       send(response, 200,
            {{"label", options_.configurationLabel}, {"text", options_.configurationText}});
     });
-    server.Post("/api/check", [](const httplib::Request& request, httplib::Response& response) {
+    routes.post("/api/check", [](const httplib::Request& request, httplib::Response& response) {
       const auto body = jsonBody(request, response);
       if (!body) return;
       const auto text = body->find("configuration");
@@ -120,17 +156,17 @@ class WorkbenchServer::Routes {
       send(response, 200,
            WorkbenchJson::check(document, Sandbox::SandboxConfigurationCheck::ofText(document)));
     });
-    server.Post("/api/runs", [this](const httplib::Request& request, httplib::Response& response) {
+    routes.post("/api/runs", [this](const httplib::Request& request, httplib::Response& response) {
       startRun(request, response);
     });
-    server.Get(R"(/api/runs/([0-9]{1,19}))",
+    routes.get(R"(/api/runs/([0-9]{1,19}))",
                [this](const httplib::Request& request, httplib::Response& response) {
                  const std::string id = request.matches[1].str();
                  const auto status = runs_.status(id);
                  if (!status) return refuse(response, 404, "no run " + id);
                  send(response, 200, WorkbenchJson::status(id, *status));
                });
-    server.Get(R"(/api/runs/([0-9]{1,19})/report\.json)",
+    routes.get(R"(/api/runs/([0-9]{1,19})/report\.json)",
                [this](const httplib::Request& request, httplib::Response& response) {
                  const std::string id = request.matches[1].str();
                  const auto status = runs_.status(id);
@@ -142,38 +178,53 @@ class WorkbenchServer::Routes {
                  response.set_header("Content-Disposition",
                                      "attachment; filename=\"workbench-run-" + id + ".json\"");
                });
-    server.Post(R"(/api/runs/([0-9]{1,19})/cancel)",
+    routes.post(R"(/api/runs/([0-9]{1,19})/cancel)",
                 [this](const httplib::Request& request, httplib::Response& response) {
                   const std::string id = request.matches[1].str();
                   if (!runs_.cancel(id)) return refuse(response, 404, "no run " + id);
                   send(response, 200, WorkbenchJson::status(id, *runs_.status(id)));
                 });
-    ComparisonRoutes::install(server, runs_, options_.runs.maxActive);
-    SessionRoutes::install(server);
-    server.Get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
+    ComparisonRoutes::install(routes, runs_, options_.runs.maxActive);
+    SessionRoutes::install(routes);
+    routes.get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
       banner(request, response);
     });
   }
 
  private:
-  // Before any route: the Host must name this server, and a POST must carry the token and come
-  // from this server's origin.
+  // Before any route and before the body is read: the Host must name this server, a POST must
+  // carry the token and come from this server's origin, and the head must not ask for what
+  // RequestScreen refuses.
   HandlerResponse guard(const httplib::Request& request, httplib::Response& response) const {
-    const std::string host = request.get_header_value("Host");
+    const std::string host = lowercase(request.get_header_value("Host"));
     if (!hosts_.empty() && hosts_.count(host) == 0) {
       refuse(response, 403, "this server answers only requests addressed to it");
       return HandlerResponse::Handled;
     }
     response.set_header("X-Content-Type-Options", "nosniff");
     response.set_header("Cache-Control", "no-store");
+    if (auto refusal = RequestScreen::refusal(request)) {
+      // The body stays unread: the client is told to close rather than send the next request
+      // after it.
+      response.set_header("Connection", "close");
+      refuse(response, refusal->status, refusal->message);
+      return HandlerResponse::Handled;
+    }
     if (request.method == "GET" || request.method == "HEAD") return HandlerResponse::Unhandled;
     if (request.get_header_value(kTokenHeader) != token_) {
       refuse(response, 403, std::string("missing or wrong ") + kTokenHeader + " header");
       return HandlerResponse::Handled;
     }
-    if (request.has_header("Origin") && request.get_header_value("Origin") != "http://" + host) {
+    if (request.has_header("Origin") &&
+        lowercase(request.get_header_value("Origin")) != "http://" + host) {
       refuse(response, 403, "requests from another origin are refused");
       return HandlerResponse::Handled;
+    }
+    if (RequestScreen::hasNoBody(request)) {
+      // The library would wait for the connection's end to read a body it was not told the
+      // size of. The request is the library's own, handed here as const: saying it is empty
+      // changes nothing the client sent.
+      const_cast<httplib::Request&>(request).set_header("Content-Length", "0");
     }
     return HandlerResponse::Unhandled;
   }
@@ -228,6 +279,7 @@ class WorkbenchServer::Routes {
   const std::string& token_;
   SimulationRuns& runs_;
   std::set<std::string> hosts_;
+  std::unique_ptr<RouteMethods> routes_;
 };
 
 WorkbenchServer::WorkbenchServer(Options options)
@@ -244,6 +296,12 @@ std::optional<std::string> WorkbenchServer::start() {
   // Answers go out at once: the library writes a response's head and body apart, and without it
   // the body waits for the client's delayed acknowledgement of the head (tens of milliseconds).
   server_->set_tcp_nodelay(true);
+  // Each connection holds a thread while the library reads its request, however slowly the
+  // client sends it (each read waits at most Options::readTimeoutSeconds, the whole request has no
+  // bound): more threads than the library's default eight, so that a few slow clients do not
+  // shut the page out.
+  server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+  server_->set_read_timeout(options_.readTimeoutSeconds);
   // The library's default also sets SO_REUSEPORT, which would let a second server share a port
   // in use (and split its connections) instead of being refused.
   server_->set_socket_options([this](int socket) {
@@ -279,6 +337,9 @@ void WorkbenchServer::stop() {
   // The server ignores stop() until its loop has started: wait for either.
   while (!server_->is_running() && !listenEnded_) std::this_thread::yield();
   server_->stop();
+  // The library joins its threads only once every connection is done; a client still sending
+  // (or one that sends a byte now and then) would hold the stop for as long as it likes.
+  ConnectionSockets::shutDown(port_);
   thread_.join();
 }
 

@@ -21,8 +21,11 @@
 //   /api/comparisons...             two configurations on the same seeds (ComparisonRoutes.h)
 //   /api/sessions...                one session's timeline and snapshots (SessionRoutes.h)
 //
-// Guards: a request body is at most kMaxBodyBytes (413 beyond); malformed JSON and wrong fields
-// are 400; unknown routes 404; every request must name this server in its Host header (403
+// Guards: a request body is at most kMaxBodyBytes (413 beyond) and must say its size in a
+// Content-Length, uncompressed (RequestScreen: 411, 415; also 431 for a flood of headers); a POST
+// with neither Content-Length nor Transfer-Encoding has an empty body; malformed JSON, JSON nested
+// more than 64 levels and wrong fields are 400; unknown routes 404, a known path with another
+// method 405 with an Allow header; every request must name this server in its Host header (403
 // otherwise, against DNS rebinding), and every POST must carry the page's token in the
 // X-Workbench-Token header and, when the browser sends an Origin, come from this server's origin
 // (403 otherwise): another site's page cannot start or cancel runs. Handlers never throw out of
@@ -55,6 +58,8 @@ class WorkbenchServer {
   // A configuration at its 1 MiB limit, escaped into a JSON string, with room to spare.
   static constexpr std::size_t kMaxBodyBytes = std::size_t{2} << 20;
   static constexpr const char* kTokenHeader = "X-Workbench-Token";
+  // Connections served at once; more wait for a free thread.
+  static constexpr std::size_t kWorkerThreads = 32;
 
   struct Options {
     // Loopback unless the person asks otherwise (ServeCommand warns then).
@@ -65,6 +70,8 @@ class WorkbenchServer {
     std::string configurationText;
     std::string configurationLabel = "embedded configuration";
     SimulationRuns::Limits runs;
+    // The longest wait for a request's next bytes before its connection is dropped.
+    int readTimeoutSeconds = 5;
     SimulationRuns::Clock clock = std::chrono::steady_clock::now;
   };
 
@@ -75,7 +82,8 @@ class WorkbenchServer {
 
   // Binds and serves on a thread of its own; one line saying why not, or none.
   [[nodiscard]] std::optional<std::string> start();
-  // Cancels the runs, closes the socket and waits for the server's threads.
+  // Cancels the runs, closes the socket, ends the connections still open (a request being read
+  // or answered is cut off) and waits for the server's threads.
   void stop();
 
   [[nodiscard]] int port() const { return port_; }

@@ -1,6 +1,9 @@
 #include "tools/ServeCommand.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -16,10 +19,18 @@ namespace {
 constexpr int kBadInput = 2;
 
 // The file's text, at most the checker's limit plus one byte (so a larger file shows its
-// problem in the editor); none when it cannot be read.
-std::optional<std::string> readConfiguration(const std::string& path) {
+// problem in the editor); none when it cannot be read, with the reason when one is known.
+std::optional<std::string> readConfiguration(const std::string& path, std::string& reason) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    reason = ": it is a directory";
+    return std::nullopt;
+  }
   std::ifstream file(path, std::ios::in | std::ios::binary);
-  if (!file.is_open()) return std::nullopt;
+  if (!file.is_open()) {
+    reason = std::string(": ") + std::strerror(errno);
+    return std::nullopt;
+  }
   std::string text(Sandbox::StrictJsonParser::kMaxBytes + 1, '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (file.bad()) return std::nullopt;
@@ -57,23 +68,27 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
   options.port = port_;
   options.configurationText = std::string(Sandbox::kDefaultSandboxConfigurationJson);
   if (configPath_) {
-    auto text = readConfiguration(*configPath_);
+    std::string reason;
+    auto text = readConfiguration(*configPath_, reason);
     if (!text) {
-      err << "qvr-sandbox: cannot read the configuration file \"" << *configPath_ << "\"\n";
+      err << "qvr-sandbox: cannot read the configuration file \"" << *configPath_ << '"' << reason
+          << '\n';
       return kBadInput;
     }
     options.configurationText = std::move(*text);
     options.configurationLabel = *configPath_;
   }
-  if (!isLoopback(options.listenAddress)) {
-    err << "qvr-sandbox: warning: listening on " << options.listenAddress
-        << ": the workbench has no accounts; anyone who can reach this address can read the "
-           "configuration and run simulations here\n";
-  }
+  const bool exposed = !isLoopback(options.listenAddress);
   Workbench::WorkbenchServer server(std::move(options));
   if (auto problem = server.start()) {
     err << "qvr-sandbox: " << *problem << '\n';
     return kBadInput;
+  }
+  // Once listening: an address that cannot be listened on exposes nothing.
+  if (exposed) {
+    err << "qvr-sandbox: warning: listening on " << listen_
+        << ": the workbench has no accounts; anyone who can reach this address can read the "
+           "configuration and run simulations here\n";
   }
   out << "qvr-sandbox: workbench at " << server.address() << " (Ctrl-C stops it)" << std::endl;
   // The signal handler only sets a flag; a person's Ctrl-C is answered within a fifth of a second.

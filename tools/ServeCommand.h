@@ -1,9 +1,10 @@
 #pragma once
 // ServeCommand is `qvr-sandbox serve`: the configuration workbench, a local web page to edit and
 // check a configuration and to run Monte Carlo sessions on it (WorkbenchServer). It listens on
-// 127.0.0.1 unless --listen names another address, which it then warns about: the workbench has
-// no accounts, so whoever reaches it can run simulations. It prints its address and serves until
-// Ctrl-C (or SIGTERM), then cancels its runs and ends.
+// 127.0.0.1 unless --listen names another address, which it then warns about once listening: the
+// workbench has no accounts, so whoever reaches it can run simulations. It prints its address and
+// serves until Ctrl-C (or SIGTERM), then cancels its runs, ends the connections still open and
+// ends.
 // Example: qvr-sandbox serve --port 8765 --config my.json
 // Threading: the program's main thread.
 

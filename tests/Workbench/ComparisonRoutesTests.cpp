@@ -151,7 +151,7 @@ TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
   ASSERT_TRUE(second);
   EXPECT_EQ(second->status, 429);
   for (const std::string suffix : {"/comparison.json", "/comparison.csv"}) {
-    auto early = http.get("/api/comparisons/" + id + suffix);
+    auto early = http.get(std::string("/api/comparisons/").append(id).append(suffix));
     ASSERT_TRUE(early);
     EXPECT_EQ(early->status, 409) << suffix;
   }

@@ -5,12 +5,22 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Workbench/WorkbenchServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace QVRAdKit::Workbench::Testing {
 
@@ -36,6 +46,70 @@ inline std::string without(nlohmann::json base, const char* field) {
   base.erase(field);
   return base.dump();
 }
+
+// A connection of its own to the server on port, for bytes no HTTP client would send.
+class RawConnection {
+ public:
+  explicit RawConnection(int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // A server that never answers fails the test rather than hanging it.
+    timeval limit{30, 0};
+    ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    connected_ = ::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~RawConnection() { ::close(socket_); }
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  // Sends bytes; endInput then tells the server nothing more will come.
+  bool send(const std::string& bytes, bool endInput = false) {
+    const bool sent = connected_ && ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+                                        static_cast<ssize_t>(bytes.size());
+    if (endInput) ::shutdown(socket_, SHUT_WR);
+    return sent;
+  }
+
+  // The server's next answer, head and body (as its Content-Length says); what came before the
+  // connection ended (or 30 s passed) when it is not whole.
+  std::string answer() {
+    for (std::size_t end; (end = pending_.find("\r\n\r\n")) == std::string::npos || !whole(end);) {
+      char buffer[4096];
+      const ssize_t got = ::recv(socket_, buffer, sizeof buffer, 0);
+      if (got <= 0) return std::exchange(pending_, {});
+      pending_.append(buffer, static_cast<std::size_t>(got));
+    }
+    const std::size_t end = pending_.find("\r\n\r\n") + 4 + bodyLength(pending_.find("\r\n\r\n"));
+    std::string answer = pending_.substr(0, end);
+    pending_.erase(0, end);
+    return answer;
+  }
+
+  // True once the server has closed its side (nothing more to read).
+  bool ended() {
+    char byte = 0;
+    return pending_.empty() && ::recv(socket_, &byte, 1, 0) == 0;
+  }
+
+ private:
+  std::size_t bodyLength(std::size_t headEnd) const {
+    const std::string head = pending_.substr(0, headEnd);
+    std::string lower(head.size(), ' ');
+    std::transform(head.begin(), head.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto at = lower.find("\r\ncontent-length: ");
+    return at == std::string::npos ? 0 : std::stoul(head.substr(at + 18));
+  }
+  bool whole(std::size_t headEnd) const {
+    return pending_.size() >= headEnd + 4 + bodyLength(headEnd);
+  }
+
+  int socket_;
+  bool connected_ = false;
+  std::string pending_;
+};
 
 class WorkbenchHttp {
  public:

@@ -7,11 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
 #include "Workbench/WorkbenchHttp.h"
 #include "tools/SandboxTool.h"
@@ -27,21 +22,9 @@ using Json = nlohmann::json;
 // What the server answers to bytes sent on a fresh connection, up to its first line; empty when
 // it closes without an answer.
 std::string rawExchange(int port, const std::string& bytes) {
-  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string answer;
-  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::send(sock, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
-          static_cast<ssize_t>(bytes.size())) {
-    ::shutdown(sock, SHUT_WR);
-    char buffer[512];
-    for (ssize_t got = 0; (got = ::recv(sock, buffer, sizeof buffer, 0)) > 0;)
-      answer.append(buffer, got);
-  }
-  ::close(sock);
+  Testing::RawConnection connection(port);
+  if (!connection.send(bytes, true)) return "";
+  const std::string answer = connection.answer();
   return answer.substr(0, answer.find("\r\n"));
 }
 
@@ -155,6 +138,7 @@ TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
 
   // Many clients at once, each on its own connection: every one answered.
   std::vector<std::thread> clients;
+  clients.reserve(16);
   std::atomic<int> answered{0};
   for (int index = 0; index < 16; ++index) {
     clients.emplace_back([&] {
@@ -203,7 +187,7 @@ TEST(WorkbenchServer, CheckListsTheCommandLinesProblemsWithTheirPlaces) {
   }
   // Every problem points at the line of the text that holds it.
   const auto lineOf = [&text](const std::string& needle) {
-    const auto at = text.find(needle);
+    const auto at = static_cast<std::ptrdiff_t>(text.find(needle));
     return 1 + static_cast<int>(std::count(text.begin(), text.begin() + at, '\n'));
   };
   for (const auto& problem : verdict["errors"]) {

@@ -1,0 +1,79 @@
+#include "Workbench/RequestScreen.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+
+namespace QVRAdKit::Workbench::RequestScreen {
+namespace {
+
+// The library adds the peer's and its own address and port to the request's headers.
+constexpr std::size_t kLibraryHeaders = 4;
+constexpr std::size_t kMaxQuotedValue = 40;
+
+std::string lowerTrimmed(std::string text) {
+  const auto notSpace = [](unsigned char c) { return c != ' ' && c != '\t'; };
+  text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
+  text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// A header's value as quoted back in a message: short, whatever the client sent.
+std::string quoted(const std::string& value) {
+  return value.size() <= kMaxQuotedValue ? value : value.substr(0, kMaxQuotedValue) + "...";
+}
+
+std::optional<std::uint64_t> contentLength(const httplib::Request& request) {
+  if (!request.has_header("Content-Length")) return std::nullopt;
+  const std::string text = lowerTrimmed(request.get_header_value("Content-Length"));
+  std::uint64_t length = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return length;
+}
+
+}  // namespace
+
+std::optional<Refusal> refusal(const httplib::Request& request) {
+  std::size_t headerBytes = 0;
+  for (const auto& [name, value] : request.headers) headerBytes += name.size() + value.size();
+  if (request.headers.size() > kMaxHeaderLines + kLibraryHeaders || headerBytes > kMaxHeaderBytes) {
+    return Refusal{431, "the request has more than " + std::to_string(kMaxHeaderLines) +
+                            " header lines or " + std::to_string(kMaxHeaderBytes >> 10) +
+                            " KiB of headers"};
+  }
+  if (request.has_header("Transfer-Encoding")) {
+    return Refusal{411, "send a Content-Length: bodies in a transfer encoding (" +
+                            quoted(request.get_header_value("Transfer-Encoding")) +
+                            ") are not accepted"};
+  }
+  if (request.has_header("Content-Encoding")) {
+    const std::string encoding = lowerTrimmed(request.get_header_value("Content-Encoding"));
+    if (!encoding.empty() && encoding != "identity") {
+      return Refusal{415, "compressed request bodies (Content-Encoding: " +
+                              quoted(request.get_header_value("Content-Encoding")) +
+                              ") are not accepted: send the body uncompressed"};
+    }
+  }
+  // The library's own test: the type starts with the form's name, letter for letter.
+  if (request.get_header_value("Content-Type").starts_with("application/x-www-form-urlencoded")) {
+    const auto length = contentLength(request);
+    if (length && *length > kMaxFormBytes) {
+      return Refusal{415,
+                     "the routes take JSON: send Content-Type: application/json (a "
+                     "form-encoded body is limited to 8 KiB)"};
+    }
+  }
+  return std::nullopt;
+}
+
+bool hasNoBody(const httplib::Request& request) {
+  return !request.has_header("Content-Length") && !request.has_header("Transfer-Encoding");
+}
+
+}  // namespace QVRAdKit::Workbench::RequestScreen
