@@ -334,8 +334,20 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
     if (!problems.empty()) return kBadInput;
     return guarded(err, [&] { return bannerSvg.run(out, err); });
   }
-  if (serve.requested()) return serve.run(out, err);
-  const auto problems = SandboxCommandLine::validate(options);
+  // The workbench serves its own options: a run's given before it would be dropped unseen.
+  if (serve.requested()) {
+    const auto misplaced = misplacedOptions(app, *app.get_subcommand("serve"));
+    for (const auto& problem : misplaced) say(err, problem);
+    if (!misplaced.empty()) return kBadInput;
+    return serve.run(out, err);
+  }
+  auto problems = SandboxCommandLine::validate(options);
+  // The picture's options draw nothing in a session.
+  for (const CLI::Option* option : app.get_options()) {
+    if (option->count() > 0 && Tools::BannerSvgCommand::owns(*option)) {
+      problems.push_back(option->get_name() + ": only with --banner-svg");
+    }
+  }
   for (const auto& problem : problems) say(err, problem);
   if (!problems.empty()) return kBadInput;
   return guarded(err, [&] { return run(options, out, err); });

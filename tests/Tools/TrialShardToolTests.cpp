@@ -259,6 +259,10 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
       // A run's options before merge would be dropped unseen.
       {{"--json", "merge", "s.json"}, "qvr-sandbox: --json: give it after merge\n"},
       {{"--jobs", "2", "merge", "s.json"}, "qvr-sandbox: --jobs: does not apply to merge\n"},
+      {{"--json", "serve"}, "qvr-sandbox: --json: does not apply to serve\n"},
+      // The picture's options draw nothing in a session.
+      {{"--minutes", "1", "--banner-title", "x"},
+       "qvr-sandbox: --banner-title: only with --banner-svg\n"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = run(c.arguments);
