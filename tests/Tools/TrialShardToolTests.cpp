@@ -157,7 +157,8 @@ TEST_F(TrialShardToolTest, APlacementOnlyAHasKeepsItsRatesAndHeadingsReadRight) 
   withJson.emplace_back("--json");
   const Outcome json = run(withJson);
   ASSERT_EQ(json.code, 0) << json.err;
-  for (const auto& row : nlohmann::json::parse(json.out)["placements"]) {
+  const auto report = nlohmann::json::parse(json.out);
+  for (const auto& row : report["placements"]) {
     if (row["placement"] != "interstitial.disconnect") continue;
     EXPECT_GT(row["fillRate"]["a"], 0);
     for (const char* none : {"b", "difference", "ci", "independentCi"}) {
