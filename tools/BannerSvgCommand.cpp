@@ -3,12 +3,12 @@
 #include <cmath>
 #include <exception>
 #include <string_view>
+#include <utility>
 
 #include "QVRAdKit/Banner/BannerCTAType.h"
 #include "Sandbox/Banner/BannerPicture.h"
 #include "Sandbox/Banner/SampleBannerStyle.h"
 #include "Sandbox/Output/AtomicFile.h"
-#include "Sandbox/Text/TerminalText.h"
 #include "tools/CheckedOutput.h"
 #include "tools/Interruption.h"
 #include "tools/OutputPaths.h"
@@ -100,13 +100,7 @@ std::vector<std::string> BannerSvgCommand::outputProblems() const {
 
 int BannerSvgCommand::run(std::ostream& out, std::ostream& err) const {
   using Sandbox::SandboxTool;
-  // One line on err, as the program says everything (a path may hold a line break).
-  const auto say = [&err](std::string message) {
-    for (char& c : message) {
-      if (c == '\n' || c == '\r') c = ' ';
-    }
-    err << "qvr-sandbox: " << Sandbox::TerminalText::visible(message) << '\n';
-  };
+  const auto say = [&err](std::string message) { SandboxTool::say(err, std::move(message)); };
   const auto interrupted = [&] {
     say("interrupted: the banner picture was not written");
     return 128 + Sandbox::Interruption::signal();

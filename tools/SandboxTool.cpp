@@ -51,10 +51,7 @@ int interruptedCode() {
 // One line on err, whatever the message holds: line breaks become spaces, and bytes that are not
 // valid UTF-8, other controls and bidirectional controls (text from a file) are shown escaped.
 void say(std::ostream& err, std::string message) {
-  for (char& c : message) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  err << kProgram << ": " << TerminalText::visible(message) << '\n';
+  SandboxTool::say(err, std::move(message));
 }
 
 // A storage file in the system's temporary directory that no other run uses.
@@ -287,6 +284,13 @@ int printIntegration(SandboxHostOptions& host, std::ostream& out, std::ostream& 
 }
 
 }  // namespace
+
+void SandboxTool::say(std::ostream& err, std::string message) {
+  for (char& c : message) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  err << kProgram << ": " << TerminalText::visible(message) << '\n';
+}
 
 int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   SandboxToolOptions options;

@@ -14,6 +14,7 @@
 // Threading: runs on the calling thread, which plays the session's main thread.
 
 #include <ostream>
+#include <string>
 
 #include "tools/SandboxToolOptions.h"
 
@@ -24,6 +25,10 @@ class SandboxTool {
   static constexpr int kDone = 0;
   static constexpr int kOutputLost = 1;
   static constexpr int kBadInput = 2;
+
+  // Says message on err as the program says everything: one line (line breaks in it, from a
+  // path say, become spaces), prefixed with the program's name, invalid bytes and controls escaped.
+  static void say(std::ostream& err, std::string message);
 
   // The whole program: argv[0] is the program's name.
   [[nodiscard]] static int main(int argc, const char* const* argv, std::ostream& out,

@@ -33,7 +33,10 @@ std::optional<std::string> readConfiguration(const std::string& path, std::strin
   }
   std::string text(Sandbox::StrictJsonParser::kMaxBytes + 1, '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (file.bad()) return std::nullopt;
+  if (file.bad()) {
+    reason = std::string(": ") + std::strerror(errno);
+    return std::nullopt;
+  }
   text.resize(static_cast<std::size_t>(file.gcount()));
   return text;
 }
