@@ -114,7 +114,7 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
           std::to_string(MonteCarloRunner::kMaxSessions) +
           "; writes no events file and keeps no storage. 95% intervals: rates by the Wilson "
           "score interval (each request or opportunity a trial), means per session by the normal "
-          "approximation with the sample standard deviation; latency p50/p90/p99 from a "
+          "approximation with the sample standard deviation, cut at 0; latency p50/p90/p99 from a "
           "log-bucketed histogram, within 0.8% of the exact value");
   app.add_option_function<std::string>(
          "--jobs",

@@ -22,16 +22,4 @@ std::optional<Interval> ConfidenceIntervals::normal(double value, double varianc
   return Interval{value - half, value + half};
 }
 
-std::optional<Estimate> ConfidenceIntervals::mean(std::uint64_t sessions, double sum,
-                                                  double sumOfSquares) {
-  if (sessions == 0) return std::nullopt;
-  const auto n = static_cast<double>(sessions);
-  Estimate estimate{sum / n, std::nullopt};
-  if (sessions < 2) return estimate;
-  // Rounding can leave a spread of 0 slightly negative.
-  const double variance = std::max(0.0, (sumOfSquares - sum * sum / n) / (n - 1));
-  estimate.interval = normal(estimate.value, variance / n);
-  return estimate;
-}
-
 }  // namespace QVRAdKit::Sandbox

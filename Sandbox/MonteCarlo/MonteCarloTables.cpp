@@ -184,7 +184,7 @@ std::string MonteCarloTables::minutes(double seconds) {
 nlohmann::ordered_json MonteCarloTables::methods() {
   return {{"confidence", 0.95},
           {"rates", "wilson"},
-          {"perSession", "normal approximation, sample standard deviation"},
+          {"perSession", "normal approximation, sample standard deviation, cut at 0"},
           {"latencyRelativeError", LatencyHistogram::kRelativeError}};
 }
 

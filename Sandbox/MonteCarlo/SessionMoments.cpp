@@ -1,5 +1,7 @@
 #include "Sandbox/MonteCarlo/SessionMoments.h"
 
+#include <algorithm>
+
 #include "Sandbox/MonteCarlo/ConfidenceIntervals.h"
 
 namespace QVRAdKit::Sandbox {
@@ -41,6 +43,7 @@ std::optional<Estimate> SessionMoments::mean(const MomentSums& row, Quantity qua
     estimate.interval =
         ConfidenceIntervals::normal(estimate.value, row.covariance(quantity, quantity, sessions) /
                                                         static_cast<double>(sessions));
+    if (estimate.interval) estimate.interval->low = std::max(0.0, estimate.interval->low);
   }
   return estimate;
 }

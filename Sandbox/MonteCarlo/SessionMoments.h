@@ -37,8 +37,10 @@ struct SessionMoments {
   // One session's statistics.
   void add(const SessionStatistics& session);
   void merge(const SessionMoments& other);
-  // The mean per session of a row's quantity over sessions, with its normal-approximation
-  // interval (ConfidenceIntervals::mean); none without sessions.
+  // The mean per session of a row's quantity over sessions, with the normal approximation
+  // mean +- z * s / sqrt(n), s the sample standard deviation (n - 1 in the denominator), its low
+  // end cut at 0: every quantity is a count, so no mean below 0 is possible, and the cut keeps
+  // the interval's coverage. None without sessions; no interval with fewer than two.
   [[nodiscard]] static std::optional<Estimate> mean(const MomentSums& row, Quantity quantity,
                                                     std::uint64_t sessions);
 

@@ -35,27 +35,36 @@ TEST(ConfidenceIntervalsTest, WilsonMatchesReferenceValuesAndStaysInsideZeroToOn
   EXPECT_EQ(ConfidenceIntervals::wilson(0, 0), std::nullopt) << "no trials, no rate";
 }
 
-TEST(ConfidenceIntervalsTest, MeanPerSessionUsesTheSampleStandardDeviation) {
-  // 2, 4, 4, 4, 5, 5, 7, 9: mean 5, sample variance 32 / 7.
-  MomentSums sums(1);
-  for (std::uint64_t value : {2, 4, 4, 4, 5, 5, 7, 9}) sums.add(std::array{value});
-  const auto mean = ConfidenceIntervals::mean(8, static_cast<double>(sums.sum(0)),
-                                              static_cast<double>(sums.product(0, 0)));
-  ASSERT_TRUE(mean && mean->interval);
-  const double half = kZ95 * std::sqrt(32.0 / 7 / 8);
-  EXPECT_DOUBLE_EQ(mean->value, 5);
-  EXPECT_NEAR(mean->interval->low, 5 - half, 1e-12);
-  EXPECT_NEAR(mean->interval->high, 5 + half, 1e-12);
-  EXPECT_NEAR(sums.covariance(0, 0, 8), 32.0 / 7, 1e-12);
-
-  EXPECT_EQ(ConfidenceIntervals::mean(0, 0, 0), std::nullopt);
-  const auto single = ConfidenceIntervals::mean(1, 3, 9);
+TEST(SessionMomentsTest, MeanPerSessionUsesTheSampleStandardDeviationCutAtZero) {
+  // Shows per session, and the interval of their mean by hand.
+  struct Case {
+    std::vector<std::uint64_t> shows;
+    double value, low, high;
+  };
+  const double spread = kZ95 * std::sqrt(32.0 / 7 / 8);  // 2, 4, 4, 4, 5, 5, 7, 9: s^2 = 32 / 7
+  const double twoSessions = kZ95 * std::sqrt(8.0 / 2);  // 4 and 0: s^2 = 8
+  const Case cases[] = {
+      {{2, 4, 4, 4, 5, 5, 7, 9}, 5, 5 - spread, 5 + spread},
+      {{3, 3, 3, 3}, 3, 3, 3},                      // no spread: the point
+      {{4, 0}, 2, 0, 2 + twoSessions},              // 2 - 3.9 cut at 0: a count's mean
+      {{0, 0, 0, 1}, 0.25, 0, 0.25 + kZ95 * 0.25},  // s^2 = 0.25, cut as well
+  };
+  for (const Case& c : cases) {
+    MomentSums row(SessionMoments::kQuantities);
+    for (std::uint64_t shows : c.shows) row.add(std::array<std::uint64_t, 5>{0, 0, 0, shows, 0});
+    const auto mean = SessionMoments::mean(row, SessionMoments::shows, c.shows.size());
+    ASSERT_TRUE(mean && mean->interval) << c.shows.size() << " sessions";
+    EXPECT_DOUBLE_EQ(mean->value, c.value);
+    EXPECT_NEAR(mean->interval->low, c.low, 1e-12) << c.value;
+    EXPECT_NEAR(mean->interval->high, c.high, 1e-12) << c.value;
+  }
+  MomentSums one(SessionMoments::kQuantities);
+  one.add(std::array<std::uint64_t, 5>{0, 0, 0, 3, 0});
+  EXPECT_EQ(SessionMoments::mean(one, SessionMoments::shows, 0), std::nullopt);
+  const auto single = SessionMoments::mean(one, SessionMoments::shows, 1);
   ASSERT_TRUE(single.has_value());
   EXPECT_EQ(single->value, 3);
   EXPECT_EQ(single->interval, std::nullopt) << "one session has no spread to measure";
-  const auto constant = ConfidenceIntervals::mean(4, 12, 36);
-  ASSERT_TRUE(constant && constant->interval);
-  EXPECT_EQ(*constant->interval, (Interval{3, 3})) << "no spread: the point";
 }
 
 TEST(MomentSumsTest, CovariancesMergeExactlyAndBadInputIsRefused) {
@@ -97,7 +106,7 @@ TEST(SessionMomentsTest, ASessionWithoutARowCountsAsZerosThere) {
                                          SessionMoments::Quantity::shows, 2);
   ASSERT_TRUE(mean && mean->interval);
   EXPECT_EQ(mean->value, 2);
-  EXPECT_LT(mean->interval->low, 0) << "normal approximation: two sessions 4 and 0";
+  EXPECT_EQ(mean->interval->low, 0) << "two sessions 4 and 0: the idle one counts as 0";
 }
 
 }  // namespace
