@@ -1,7 +1,9 @@
 # cmake -P script run by the qvradkit_example_host test: installs the build in BUILD_DIR into a
 # prefix under WORK_DIR, then configures and builds the example host in SOURCE_DIR against that
-# prefix with find_package(QVRAdKit), with warnings as errors, runs it and checks that its narration
-# tells the session's key moments and that the module reported no assertion failure.
+# prefix with find_package(QVRAdKit), with strict warnings as errors, in the library's build type
+# and in one on the other side of NDEBUG, runs both and checks that they tell the same session,
+# that its narration tells the session's key moments and that the module reported no assertion
+# failure.
 # GENERATOR, CXX and BUILD_TYPE repeat the project's; SANITIZE (its QVR_SANITIZE) is passed on,
 # because a sanitized library links only into a sanitized program.
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX)
@@ -19,28 +21,56 @@ function(run)
 endfunction()
 
 set(prefix ${WORK_DIR}/prefix)
-set(build ${WORK_DIR}/build)
-file(REMOVE_RECURSE ${prefix} ${build})
+file(REMOVE_RECURSE ${prefix} ${WORK_DIR}/build ${WORK_DIR}/build-other)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-set(flags "-Wall -Wextra -Werror")
+# The warnings a strict host may turn on, with the module's headers included as the host's own
+# (-I, not -isystem): a host that builds with -Werror must build.
+set(flags "-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast")
+string(APPEND flags " -Wnon-virtual-dtor -Werror")
 if(SANITIZE)
   string(APPEND flags " -fsanitize=${SANITIZE} -fno-omit-frame-pointer")
 endif()
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${CXX}
-    -DCMAKE_BUILD_TYPE=${BUILD_TYPE} -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON
-    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
-run(${CMAKE_COMMAND} --build ${build})
 
-execute_process(COMMAND ${build}/qvradkit_example_host RESULT_VARIABLE result
-                OUTPUT_VARIABLE narration ERROR_VARIABLE log)
-message(STATUS "narration:\n${narration}")
-if(log)
-  message(STATUS "log:\n${log}")
+# Builds the example with build type TYPE into DIR, runs it and leaves its narration and log in
+# NARRATION and LOG.
+function(build_and_run type dir)
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${dir} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${CXX}
+      -DCMAKE_BUILD_TYPE=${type} -DCMAKE_PREFIX_PATH=${prefix}
+      -DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON -DCMAKE_NO_SYSTEM_FROM_IMPORTED=ON
+      -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "-DCMAKE_CXX_FLAGS=${flags}"
+      "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
+  run(${CMAKE_COMMAND} --build ${dir})
+  execute_process(COMMAND ${dir}/qvradkit_example_host RESULT_VARIABLE result
+                  OUTPUT_VARIABLE narration ERROR_VARIABLE log)
+  message(STATUS "narration (${type} host):\n${narration}")
+  if(log)
+    message(STATUS "log:\n${log}")
+  endif()
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "qvradkit_example_host (${type}) exited with ${result}")
+  endif()
+  set(NARRATION "${narration}" PARENT_SCOPE)
+  set(LOG "${log}" PARENT_SCOPE)
+endfunction()
+
+# A host's build type need not be the library's: a Debug app on a Release library is the common
+# case. The example is built with the library's type and with one on the other side of NDEBUG,
+# and both must tell the same session.
+build_and_run("${BUILD_TYPE}" ${WORK_DIR}/build)
+set(narration "${NARRATION}")
+set(log "${LOG}")
+if(BUILD_TYPE STREQUAL "Debug" OR BUILD_TYPE STREQUAL "")
+  set(other Release)
+else()
+  set(other Debug)
 endif()
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "qvradkit_example_host exited with ${result}")
+build_and_run(${other} ${WORK_DIR}/build-other)
+if(NOT NARRATION STREQUAL narration)
+  message(FATAL_ERROR "the ${other} host told another session than the ${BUILD_TYPE} one")
 endif()
+string(APPEND log "${LOG}")
+
 # The moments a reader of the example is promised, in the order the session plays them.
 set(moments
     "banner laid out at \\(0, 0\\) 375 x [1-9][0-9]*: "

@@ -22,7 +22,7 @@ namespace QVRAdKit {
 struct BannerAppearance {
   // The call to action the partner's banner shows.
   struct CTA {
-    explicit CTA(BannerCTAType type) : type(type) {}
+    explicit CTA(BannerCTAType ctaType) : type(ctaType) {}
 
     BannerCTAType type;
 

@@ -21,8 +21,8 @@ struct ReportingObject {
 
   // The parameter named key, or nullptr.
   [[nodiscard]] const ReportingValue* parameter(std::string_view key) const {
-    for (const auto& [name, value] : parameters) {
-      if (Platform::TextEqual{}(name, key)) return &value;
+    for (const auto& [parameterName, value] : parameters) {
+      if (Platform::TextEqual{}(parameterName, key)) return &value;
     }
     return nullptr;
   }

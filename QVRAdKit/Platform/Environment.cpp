@@ -40,6 +40,13 @@ Environment::Environment(Options options)
                                                        [this] { threadEnvironment = this; })) {}
 
 Environment::~Environment() {
+  // From inside one of its own main-queue tasks (a delegate that drops the app), the drain that
+  // called it would go on over a freed queue: stop here with the reason instead.
+  if (mainQueue_->isDraining()) {
+    ThreadConfinement::abortWith(
+        "QVRAdKit: an Environment was destroyed while its main queue was running a task (from "
+        "one of the module's callbacks?): destroy it after the run loop's drain has returned\n");
+  }
   {
     // What is destroyed here (captures of background and main-queue tasks, registered services)
     // may still look the environment up.

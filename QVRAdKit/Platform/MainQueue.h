@@ -63,6 +63,8 @@ class MainQueue {
   // while it runs a background executor's task, answer false.
   // Meant for debug-only "on the main queue" checks.
   [[nodiscard]] bool isCurrent() const;
+  // True while some thread is inside runUntilIdle().
+  [[nodiscard]] bool isDraining() const { return drainingThread_.load() != std::thread::id(); }
 
   // The earliest due date among pending tasks (an async() task counts as due at its posting time,
   // never later than now); none when nothing is pending.

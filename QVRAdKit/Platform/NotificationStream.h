@@ -27,7 +27,7 @@ inline Rx::Observable<Notification> notificationStream(
             name, object,
             [observer](const Notification& notification) { observer->onNext(notification); });
         return Rx::Disposable::create([weakCenter, id] {
-          if (auto center = weakCenter.lock()) center->removeObserver(id);
+          if (auto liveCenter = weakCenter.lock()) liveCenter->removeObserver(id);
         });
       });
 }

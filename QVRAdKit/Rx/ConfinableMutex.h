@@ -41,9 +41,7 @@ class ConfinableMutex {
   // From now on the mutex takes no lock; the calling thread is the only one allowed.
   void confineToCurrentThread() noexcept {
     confined_ = true;
-#ifndef NDEBUG
     thread_ = std::this_thread::get_id();
-#endif
   }
   [[nodiscard]] bool isConfined() const noexcept {
     return confined_;
@@ -75,11 +73,11 @@ class ConfinableMutex {
 
   std::mutex mutex_;
   bool confined_;
-  // Read only by the debug check: an NDEBUG build keeps it unused.
+  // Read only by the debug check. Both are members in every build: the layout of every object
+  // that holds this mutex must not depend on whether the includer defines NDEBUG, or a Debug
+  // host linked with a Release library would see other objects than the library builds.
   [[maybe_unused]] const char* owner_;
-#ifndef NDEBUG
-  std::thread::id thread_ = std::this_thread::get_id();
-#endif
+  [[maybe_unused]] std::thread::id thread_ = std::this_thread::get_id();
 };
 
 }  // namespace QVRAdKit::Rx

@@ -125,6 +125,14 @@ TEST(EnvironmentTest, UsingTheModuleWithoutAnInstalledEnvironmentIsAClearError) 
   EXPECT_EQ(Environment::installed(), nullptr) << "and it is uninstalled afterwards";
 }
 
+TEST(EnvironmentTest, DestroyingItFromItsOwnMainQueueTaskStopsWithTheReason) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto environment = Environment::makeForTesting();
+  environment->mainQueue().async([&environment] { environment.reset(); });
+  EXPECT_DEATH(environment->mainQueue().runUntilIdle(),
+               "Environment was destroyed while its main queue was running a task");
+}
+
 TEST(MainQueueTest, NonFiniteDelaysAreRefusedAndLeaveTheTimersInOrder) {
   auto environment = Environment::makeForTesting();
   MainQueue& queue = environment->mainQueue();

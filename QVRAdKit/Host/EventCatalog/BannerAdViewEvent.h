@@ -23,10 +23,10 @@ struct BannerAdViewEvent {
 
   class ViewEvent final : public UCRReportable {
    public:
-    ViewEvent(std::string partnerName, std::optional<Context> context, std::string view_version)
-        : partnerName(std::move(partnerName)),
-          context(std::move(context)),
-          view_version(std::move(view_version)) {}
+    ViewEvent(std::string partner, std::optional<Context> viewContext, std::string version)
+        : partnerName(std::move(partner)),
+          context(std::move(viewContext)),
+          view_version(std::move(version)) {}
 
     [[nodiscard]] ReportingObject reportingObject() const override {
       ReportingObject object{"banner_ad_view", {}};
@@ -44,7 +44,7 @@ struct BannerAdViewEvent {
 
   class ClickEvent final : public UCRReportable {
    public:
-    explicit ClickEvent(std::string partnerName) : partnerName(std::move(partnerName)) {}
+    explicit ClickEvent(std::string partner) : partnerName(std::move(partner)) {}
 
     [[nodiscard]] ReportingObject reportingObject() const override {
       return {"banner_ad_click", {{"partner_name", partnerName}}};
@@ -55,7 +55,7 @@ struct BannerAdViewEvent {
 
   class CloseEvent final : public UCRReportable {
    public:
-    explicit CloseEvent(std::string partnerName) : partnerName(std::move(partnerName)) {}
+    explicit CloseEvent(std::string partner) : partnerName(std::move(partner)) {}
 
     [[nodiscard]] ReportingObject reportingObject() const override {
       return {"banner_ad_close", {{"partner_name", partnerName}}};

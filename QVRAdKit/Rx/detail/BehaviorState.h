@@ -136,8 +136,8 @@ class BehaviorState final : public Producer<T>,
 
  private:
   struct Subscription final : Cancelable {
-    Subscription(std::weak_ptr<BehaviorState> state, ObserverPtr<T> observer)
-        : state(std::move(state)), observer(std::move(observer)) {}
+    Subscription(std::weak_ptr<BehaviorState> owner, ObserverPtr<T> subscriber)
+        : state(std::move(owner)), observer(std::move(subscriber)) {}
     void dispose() noexcept override {
       if (auto owner = state.lock()) owner->remove(this);
     }

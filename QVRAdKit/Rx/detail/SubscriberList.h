@@ -45,7 +45,7 @@ class SubscriberList {
   // old's entries without removed; null when none remains.
   static std::shared_ptr<SubscriberList> removing(const SubscriberList& old, const S* removed) {
     std::size_t size = 0;
-    for (const Entry& kept : old) size += kept.get() != removed ? 1 : 0;
+    for (const Entry& kept : old) size += kept.get() != removed ? 1U : 0U;
     if (size == 0) return nullptr;
     auto list = std::make_shared<SubscriberList>(ConstructionKey{});
     list->reserve(size);
