@@ -18,8 +18,8 @@ namespace {
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // "…"
 constexpr double kUnlimited = std::numeric_limits<double>::infinity();
 
-// One UTF-8 code point each, as views into one text, one after another (a range of them is a
-// range of that text).
+// One character each (a code point with what joins it, see splitCharacters), as views into one
+// text, one after another (a range of them is a range of that text).
 using Characters = std::vector<std::string_view>;
 
 // The length in bytes of the code point at text[i]; a malformed byte counts as one character.
@@ -40,21 +40,76 @@ size_t characterLength(std::string_view text, size_t i) {
   return length;
 }
 
-// Splits UTF-8 text into code points, into characters (its storage reused).
+// The code point of the well-formed UTF-8 sequence text[i, i + length); a stray byte is itself.
+char32_t codePoint(std::string_view text, size_t i, size_t length) {
+  const auto byte = [&](size_t k) {
+    return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]));
+  };
+  switch (length) {
+    case 2:
+      return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+    case 3:
+      return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+    case 4:
+      return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 |
+             (byte(3) & 0x3F);
+    default:
+      return byte(0);
+  }
+}
+
+constexpr char32_t kZeroWidthJoiner = 0x200D;
+
+bool isRegionalIndicator(char32_t c) {
+  return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+// Code points drawn with the one before them: combining marks, variation selectors, emoji skin
+// tones, tags (subdivision flags) and the joiner itself.
+bool extendsPrevious(char32_t c) {
+  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
+         (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF) ||
+         (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xFE20 && c <= 0xFE2F) ||
+         (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0020 && c <= 0xE007F) ||
+         (c >= 0xE0100 && c <= 0xE01EF) || c == kZeroWidthJoiner;
+}
+
+// The end of the character that starts at text[i], as a reader sees it: a code point with the
+// marks, selectors and tones that follow it, what a zero-width joiner joins (an emoji family), and
+// regional indicators in pairs (a flag). Text without such code points has one per code point.
+size_t characterEnd(std::string_view text, size_t i) {
+  size_t length = characterLength(text, i);
+  char32_t previous = codePoint(text, i, length);
+  size_t indicators = isRegionalIndicator(previous) ? 1 : 0;
+  i += length;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80) {
+    length = characterLength(text, i);
+    const char32_t next = codePoint(text, i, length);
+    const bool pairsFlag = indicators == 1 && isRegionalIndicator(next);
+    if (!extendsPrevious(next) && previous != kZeroWidthJoiner && !pairsFlag) break;
+    indicators = pairsFlag ? 2 : 0;
+    previous = next;
+    i += length;
+  }
+  return i;
+}
+
+// Splits UTF-8 text into characters (its storage reused), so that no line breaks and no ellipsis
+// cuts inside one.
 void splitCharacters(std::string_view text, Characters& characters) {
   characters.clear();
   characters.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const size_t length = characterLength(text, i);
-    characters.push_back(text.substr(i, length));
-    i += length;
+    const size_t end = characterEnd(text, i);
+    characters.push_back(text.substr(i, end - i));
+    i = end;
   }
 }
 
-// How many code points splitCharacters finds in text.
+// How many characters splitCharacters finds in text.
 size_t countCharacters(std::string_view text) {
   size_t count = 0;
-  for (size_t i = 0; i < text.size(); i += characterLength(text, i)) ++count;
+  for (size_t i = 0; i < text.size(); i = characterEnd(text, i)) ++count;
   return count;
 }
 

@@ -72,6 +72,56 @@ TEST(LabelTest, CountsCodePointsNotBytes) {
   EXPECT_EQ(malformed->intrinsicContentSize().width, 3 * 5.5);
 }
 
+TEST(LabelTest, NeverBreaksOrCutsInsideACharacterOfSeveralCodePoints) {
+  auto env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*env);
+  const std::string ellipsis = "\xE2\x80\xA6";
+  struct Case {
+    const char* what;
+    std::string unit;  // one character as a reader sees it
+  };
+  const Case cases[] = {
+      // man ZWJ woman ZWJ girl: five code points, one character.
+      {"family", "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"},
+      {"flag", "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7"},       // regional indicators F R
+      {"combining", "e\xCC\x81"},                         // e, combining acute
+      {"skin tone", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"},  // thumbs up, medium tone
+      {"variation", "\xE2\x9D\xA4\xEF\xB8\x8F"},          // heart, emoji style
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    for (int i = 0; i < 5; ++i) text += c.unit;
+    const auto wholeUnits = [&](std::string line) {
+      if (line.ends_with(ellipsis)) line.resize(line.size() - ellipsis.size());
+      for (size_t at = 0; at < line.size(); at += c.unit.size()) {
+        if (line.compare(at, c.unit.size(), c.unit) != 0) return false;
+      }
+      return true;
+    };
+    // One character per 9-point line; each is 5.5 wide, however many code points it has.
+    auto wrapping = label(text, 0, LineBreakMode::byWordWrapping);
+    EXPECT_EQ(wrapping->intrinsicContentSize().width, 5 * 5.5) << c.what;
+    const TextLayout wrapped = wrapping->textLayout(9);
+    std::string joined;
+    for (const std::string& line : wrapped.lines) {
+      EXPECT_TRUE(wholeUnits(line)) << c.what << ": \"" << line << "\"";
+      joined += line;
+    }
+    EXPECT_EQ(joined, text) << c.what << ": nothing lost";
+    EXPECT_EQ(wrapped.lines.size(), 5U) << c.what;
+    for (LineBreakMode mode : {LineBreakMode::byTruncatingTail, LineBreakMode::byClipping}) {
+      for (const std::string& line : label(text, 1, mode)->textLayout(13.5).lines) {
+        EXPECT_TRUE(wholeUnits(line)) << c.what << " cut: \"" << line << "\"";
+      }
+    }
+  }
+  // Three indicators: the first two make a flag, the third stands alone.
+  const std::string fr = "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7";
+  const std::string lone = "\xF0\x9F\x87\xA9";
+  EXPECT_EQ(label(fr + lone, 0, LineBreakMode::byWordWrapping)->textLayout(9).lines,
+            (Lines{fr, lone}));
+}
+
 TEST(LabelTest, ShrinksDownToTheMinimumScaleBeforeTruncating) {
   auto env = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*env);
