@@ -41,6 +41,7 @@
 #include "QVRAdKit/Builders/InterstitialAdBuilderV2.h"
 #include "QVRAdKit/Builders/RewardedVideoAdBuilder.h"
 #include "QVRAdKit/Consent/AdsConsentService.h"
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Platform/Environment.h"
@@ -233,8 +234,8 @@ void AdsService::runConfigurationPhase() {
 // without a time limit. Later values are not observed: a changed configuration takes effect with
 // the next run. The observer holds the service (the run goes on even if the host lets go of it)
 // and hands it to the main-queue step it posts; that step ends the subscription. A stream that
-// ends without a value ends the run there: nothing changes, and the service is let go on the main
-// queue.
+// ends without a value, or a provider that throws, ends the run there: nothing changes, and the
+// service is let go on the main queue.
 void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                               const std::shared_ptr<AdsConfigProvidable>& provider) {
   auto* env = &environment;
@@ -248,16 +249,27 @@ void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_pt
       --service->runsInProgress_;
     });
   };
-  wait->keep(provider->rx().adsConfig().take(1).subscribe(
-      [handOff, wait, env](const AdsConfig& config) {
-        auto service = handOff->take();
-        if (!service) return;
-        env->mainQueue().async([service = std::move(service), wait, config] {
-          wait->end();
-          service->didReceiveConfig(config);
-        });
-      },
-      [endWithoutValue](const Rx::Error&) { endWithoutValue(); }, endWithoutValue));
+  // The provider and its stream are host code: one that throws while the stream is asked for or
+  // subscribed to is logged and ends the run as a stream without a value does.
+  auto subscription =
+      callHost(kFile, "getAdsConfig()", __LINE__, std::optional<Rx::Disposable>(),
+               [&]() -> std::optional<Rx::Disposable> {
+                 return provider->rx().adsConfig().take(1).subscribe(
+                     [handOff, wait, env](const AdsConfig& config) {
+                       auto service = handOff->take();
+                       if (!service) return;
+                       env->mainQueue().async([service = std::move(service), wait, config] {
+                         wait->end();
+                         service->didReceiveConfig(config);
+                       });
+                     },
+                     [endWithoutValue](const Rx::Error&) { endWithoutValue(); }, endWithoutValue);
+               });
+  if (!subscription) {
+    endWithoutValue();
+    return;
+  }
+  wait->keep(std::move(*subscription));
 }
 
 // Main queue: stores the run's configuration, then starts the networks one after another on the
