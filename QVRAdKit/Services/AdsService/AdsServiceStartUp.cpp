@@ -59,11 +59,12 @@ using AdsServiceLogText::kFile;
 
 constexpr std::string_view kRunFunction = "checkConsentAndLoadAds(shouldLoadGDPR:)";
 
-// One line per entry of the integration report, at the entry's severity.
+// One line per entry of the integration report, at the entry's severity (which the logger states,
+// so the line does not repeat it).
 void logIntegration(const IntegrationReport& report) {
   for (const auto& issue : report.issues) {
     QVLog(issue.severity == IntegrationIssue::Severity::error ? LogFlag::error : LogFlag::warning,
-          issue.text(), kFile, "checkIntegration()", __LINE__);
+          issue.message(), kFile, "checkIntegration()", __LINE__);
   }
 }
 
@@ -149,10 +150,26 @@ void AdsService::logMissingBridges(const AdsConfig& config) {
   logIntegration(added);
 }
 
+void AdsService::describeWiring(IntegrationCheckInput& input) const {
+  input.storage = storage_;
+  const std::pair<bool, ServiceDependency> required[] = {
+      {configProvider_ == nullptr, ServiceDependency::configProvider},
+      {userService_ == nullptr, ServiceDependency::userService},
+      {connectionService_ == nullptr, ServiceDependency::connectionService},
+      {rateUsService_ == nullptr, ServiceDependency::rateUsService},
+      {adsConsentService_ == nullptr, ServiceDependency::adsConsentService},
+      {reporting_ == nullptr, ServiceDependency::reporting},
+  };
+  for (const auto& [missing, dependency] : required) {
+    if (missing) input.missingDependencies.insert(dependency);
+  }
+  input.config = config_ ? &*config_ : nullptr;
+}
+
 IntegrationReport AdsService::checkIntegration() const {
   QVR_CHECK_MAIN_QUEUE();
   IntegrationCheckInput input;
-  input.storage = storage_;
+  describeWiring(input);
   if (config_) input.sources = sourcesOf(*config_);
   return QVRAdKit::checkIntegration(environment_, input);
 }
@@ -163,7 +180,7 @@ void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
     // Before a configuration names its networks no bridge is due: checking them all would warn a
     // host of networks it never configured. didReceiveConfig logs those of the configuration.
     IntegrationCheckInput input;
-    input.storage = storage_;
+    describeWiring(input);
     if (config_) {
       input.sources = sourcesOf(*config_);
       bridgesLogged_ = input.sources;
