@@ -6,11 +6,15 @@
 // Threading: main queue; setDelegate, load and present check it.
 
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "QVRAdKit/Ads/InterstitialAdDelegate.h"
 #include "QVRAdKit/Ads/PresentableAd.h"
 #include "QVRAdKit/Ads/WaterfallableAd.h"
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/Rx/BehaviorSubject.h"
 
 namespace QVRAdKit {
@@ -55,10 +59,19 @@ class InterstitialAd : public WaterfallableAd,
  protected:
   Rx::BehaviorSubject<bool>& isLoadingSubject() { return isLoadingSubject_; }
 
-  // Calls f with the delegate when it is still alive; otherwise does nothing.
+  // Calls f with the delegate when it is still alive; otherwise does nothing. The delegate is
+  // host code: what it throws is logged under the requirement's name and goes no further, so
+  // the callback that notifies it still does the rest of its work.
+  template <class F>
+  void notifyDelegate(std::string_view requirement, F&& f) {
+    if (auto listener = delegate()) {
+      callHostAction(QVR_FILE_TEXT, requirement, __LINE__, [&] { f(*listener); });
+    }
+  }
+  // The same, logged under the delegate's type name, for subclasses that name no requirement.
   template <class F>
   void notifyDelegate(F&& f) {
-    if (auto listener = delegate()) f(*listener);
+    notifyDelegate("InterstitialAdDelegate", std::forward<F>(f));
   }
 
  private:

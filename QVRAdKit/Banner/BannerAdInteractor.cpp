@@ -36,15 +36,6 @@ std::pair<std::string_view, std::string_view> outerLines(std::string_view text) 
   return {first, last};
 }
 
-// A call into host code that answers nothing, through the host-fault policy.
-template <class Call>
-void callHostAction(std::string_view function, int line, Call&& call) {
-  (void)callHost(QVR_FILE_TEXT, function, line, false, [&] {
-    std::forward<Call>(call)();
-    return true;
-  });
-}
-
 }  // namespace
 
 std::shared_ptr<BannerAdInteractor> BannerAdInteractor::create(
@@ -176,12 +167,14 @@ void BannerAdInteractor::didTapBanner() {
   // rest of the tap still runs on a live object.
   const auto keepAlive = weak_from_this().lock();
   if (auto listener = liveListener()) {
-    callHostAction("bannerAdDidClick()", __LINE__, [&] { listener->bannerAdDidClick(); });
+    callHostAction(QVR_FILE_TEXT, "bannerAdDidClick()", __LINE__,
+                   [&] { listener->bannerAdDidClick(); });
   }
   if (!currentModel_) return;
   const BannerAdModel model = *currentModel_;
   UCR::report(environment_, BannerAdViewEvent::ClickEvent(model.partnerName()));
-  callHostAction("markAsSeen(_:)", __LINE__, [&] { configProvider_->markAsSeen(model); });
+  callHostAction(QVR_FILE_TEXT, "markAsSeen(_:)", __LINE__,
+                 [&] { configProvider_->markAsSeen(model); });
   // Held locally: opening the address may reach host code that replaces the router.
   if (const auto router = router_) router->openRedirect(model.redirectUrl());
 }
@@ -191,14 +184,15 @@ void BannerAdInteractor::didTapClose() {
   if (!currentModel_) return;
   UCR::report(environment_, BannerAdViewEvent::CloseEvent(currentModel_->partnerName()));
   if (auto listener = liveListener()) {
-    callHostAction("bannerAdDidClose()", __LINE__, [&] { listener->bannerAdDidClose(); });
+    callHostAction(QVR_FILE_TEXT, "bannerAdDidClose()", __LINE__,
+                   [&] { listener->bannerAdDidClose(); });
   }
 }
 
 void BannerAdInteractor::didChangeVisibility(bool isHidden) {
   QVR_CHECK_MAIN_QUEUE();
   if (auto listener = liveListener()) {
-    callHostAction("bannerAdDidChangeVisibility(_:)", __LINE__,
+    callHostAction(QVR_FILE_TEXT, "bannerAdDidChangeVisibility(_:)", __LINE__,
                    [&] { listener->bannerAdDidChangeVisibility(isHidden); });
   }
 }

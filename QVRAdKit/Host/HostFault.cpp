@@ -15,11 +15,13 @@ std::string describeException(const std::exception_ptr& thrown) {
 }
 
 void reportHostFault(const std::exception_ptr& thrown, std::string_view file,
-                     std::string_view function, int line) noexcept {
+                     std::string_view function, int line, HostFaultOutcome outcome) noexcept {
   try {
-    QVLog(LogFlag::error,
-          "A host service failed (" + describeException(thrown) + "); answered without an ad", file,
-          function, line);
+    const std::string message =
+        outcome == HostFaultOutcome::answeredWithoutAd
+            ? "A host service failed (" + describeException(thrown) + "); answered without an ad"
+            : "A host callback failed (" + describeException(thrown) + "); the module went on";
+    QVLog(LogFlag::error, message, file, function, line);
   } catch (...) {  // NOLINT(bugprone-empty-catch): a logger that throws has nowhere to report
   }
 }

@@ -2,12 +2,14 @@
 
 #include "QVRAdKit/SDK/GoogleMobileAds/GADMobileAds.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GoogleMobileAdsLoader.h"
+#include "QVRAdKit/SDK/UnityAds/UADSMetaDataStore.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentFormLoader.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentInformation.h"
 #include "QVRAdKit/UI/ImageLoader.h"
 #include "StandInConsentPlatform.h"
 #include "StandInGoogleMobileAds.h"
 #include "StandInImageLoader.h"
+#include "StandInUnityAdsMetaData.h"
 
 namespace ExampleHost {
 
@@ -27,6 +29,8 @@ std::unique_ptr<Platform::Environment> makeHostEnvironment(
   auto consentPlatform = std::make_shared<StandInConsentPlatform>(mainQueue);
   environment->setService<UMPConsentInformation>(consentPlatform);
   environment->setService<UMPConsentFormLoader>(consentPlatform);
+  // The consent service hands the user's consent flag to Unity Ads through this store.
+  environment->setService<UADSMetaDataStore>(std::make_shared<StandInUnityAdsMetaData>());
   return environment;
 }
 

@@ -103,7 +103,8 @@ AdsReportable::Text AdmobAppOpenAd::networkClassName() const {
 void AdmobAppOpenAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
   reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
-  notifyDelegate([&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidOpen(*this); });
+  notifyDelegate("appOpenAdDidOpen(_:)",
+                 [&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidOpen(*this); });
 }
 
 void AdmobAppOpenAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {}
@@ -113,7 +114,8 @@ void AdmobAppOpenAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*
   isUsed_ = true;
   reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),
                             std::nullopt);
-  notifyDelegate([&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidClose(*this); });
+  notifyDelegate("appOpenAdDidClose(_:)",
+                 [&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidClose(*this); });
 }
 
 void AdmobAppOpenAd::adDidFailToPresentFullScreenContentWithError(GADFullScreenPresentingAd& /*ad*/,
@@ -121,7 +123,8 @@ void AdmobAppOpenAd::adDidFailToPresentFullScreenContentWithError(GADFullScreenP
   auto keepAlive = shared_from_this();
   isFailed_ = true;
   reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(), error);
-  notifyDelegate([&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidFailToPresent(*this); });
+  notifyDelegate("appOpenAdDidFailToPresent(_:)",
+                 [&](AppOpenAdDelegate& delegate) { delegate.appOpenAdDidFailToPresent(*this); });
 }
 
 }  // namespace QVRAdKit

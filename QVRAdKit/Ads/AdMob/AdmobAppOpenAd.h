@@ -16,8 +16,10 @@
 #include <string_view>
 
 #include "QVRAdKit/Ads/AppOpenAd.h"
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 #include "QVRAdKit/Rx/BehaviorSubject.h"
@@ -94,9 +96,14 @@ class AdmobAppOpenAd final : public AppOpenAd,
                         const std::optional<Platform::Error>& error);
   [[nodiscard]] bool isFresh() const;
   [[nodiscard]] AdsReportable::Text networkClassName() const;
+  // Calls f with the delegate when it is still alive; otherwise does nothing. The delegate is
+  // host code: what it throws is logged under the requirement's name and goes no further, so
+  // the callback that notifies it still does the rest of its work.
   template <class F>
-  void notifyDelegate(F&& f) {
-    if (auto listener = delegate_.lock()) f(*listener);
+  void notifyDelegate(std::string_view requirement, F&& f) {
+    if (auto listener = delegate_.lock()) {
+      callHostAction(QVR_FILE_TEXT, requirement, __LINE__, [&] { f(*listener); });
+    }
   }
 
   Rx::BehaviorSubject<bool> isLoadingSubject_{false};

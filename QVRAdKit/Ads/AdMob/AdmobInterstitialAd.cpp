@@ -45,8 +45,9 @@ void AdmobInterstitialAd::didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad
   if (!isLoadingSubject().value()) return;
   if (error) {
     reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, *error);
-    notifyDelegate(
-        [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
+    notifyDelegate("interstitialAdDidFail(_:)", [&](InterstitialAdDelegate& delegate) {
+      delegate.interstitialAdDidFail(*this);
+    });
     setIsFailed(true);
     isLoadingSubject().onNext(false);
     isLoadingSubject().onCompleted();
@@ -82,20 +83,23 @@ AdsReportable::Text AdmobInterstitialAd::networkClassName() const {
 void AdmobInterstitialAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
   reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
-  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
+  notifyDelegate("interstitialAdDidOpen(_:)",
+                 [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
 }
 
 void AdmobInterstitialAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
-  notifyDelegate(
-      [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdWillClose(*this); });
+  notifyDelegate("interstitialAdWillClose(_:)", [&](InterstitialAdDelegate& delegate) {
+    delegate.interstitialAdWillClose(*this);
+  });
 }
 
 void AdmobInterstitialAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
   reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),
                             std::nullopt);
-  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
+  notifyDelegate("interstitialAdDidClose(_:)",
+                 [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
   setHasBeenUsed(true);
 }
 
@@ -103,7 +107,8 @@ void AdmobInterstitialAd::adDidFailToPresentFullScreenContentWithError(
     GADFullScreenPresentingAd& /*ad*/, const Platform::Error& error) {
   auto keepAlive = shared_from_this();
   reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, error);
-  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
+  notifyDelegate("interstitialAdDidFail(_:)",
+                 [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
   setIsFailed(true);
 }
 

@@ -42,8 +42,9 @@ void AdmobRewardedVideoAd::load() {
   if (isLoadingRelay_.value()) return;
   auto keepAlive = shared_from_this();  // the delegate may drop the adapter while notified
   rewardedAd_ = nullptr;
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidStartLoading(*this); });
+  notifyDelegate("rewardedVideoAdDidStartLoading(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidStartLoading(*this);
+  });
   isLoadedRelay_.accept(false);
   isReadySubject_.onNext(false);
   isLoadingRelay_.accept(true);
@@ -63,7 +64,7 @@ void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<
   if (load != loadCount_ || !isLoadingRelay_.value()) return;
   if (error) {
     isLoadingRelay_.accept(false);
-    notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+    notifyDelegate("rewardedVideoAdDidFailToLoad(_:_:)", [&](RewardedVideoAdDelegate& delegate) {
       delegate.rewardedVideoAdDidFailToLoad(*this, *error);
     });
     reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, *error);
@@ -76,8 +77,9 @@ void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<
   isLoadingRelay_.accept(false);
   // The host hears of the load first; the report then names the network of the ad held at that
   // moment, so a load the host started from its delegate (which clears the ad) reports none.
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });
+  notifyDelegate("rewardedVideoAdDidLoad(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidLoad(*this);
+  });
   reporter_->reportAdLoaded(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
 }
 
@@ -85,7 +87,7 @@ void AdmobRewardedVideoAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
   QVR_CHECK_MAIN_QUEUE();
   if (!rewardedAd_) {
-    notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+    notifyDelegate("rewardedVideoAdDidFailToPresent(_:_:)", [&](RewardedVideoAdDelegate& delegate) {
       delegate.rewardedVideoAdDidFailToPresent(*this, toError(RewardedAdError::isNotReady));
     });
     return;
@@ -104,8 +106,9 @@ void AdmobRewardedVideoAd::didEarnReward(const GADRewardedAd& shownAd) {
   const GADAdReward reward = shownAd.adReward();
   rewardValue_ = reward.amount;
   rewardType_ = reward.type;
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidEarnReward(*this); });
+  notifyDelegate("rewardedVideoAdDidEarnReward(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidEarnReward(*this);
+  });
   load();  // the next ad loads while this one is still on screen
 }
 
@@ -118,8 +121,9 @@ AdsReportable::Text AdmobRewardedVideoAd::networkClassName() const {
 
 void AdmobRewardedVideoAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidOpen(*this); });
+  notifyDelegate("rewardedVideoAdDidOpen(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidOpen(*this);
+  });
   reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
 }
 
@@ -128,8 +132,9 @@ void AdmobRewardedVideoAd::adWillDismissFullScreenContent(GADFullScreenPresentin
 void AdmobRewardedVideoAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   auto keepAlive = shared_from_this();
   load();  // no-op while the load started by the reward runs
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidClose(*this); });
+  notifyDelegate("rewardedVideoAdDidClose(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidClose(*this);
+  });
   reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),
                             std::nullopt);
 }
@@ -137,7 +142,7 @@ void AdmobRewardedVideoAd::adDidDismissFullScreenContent(GADFullScreenPresenting
 void AdmobRewardedVideoAd::adDidFailToPresentFullScreenContentWithError(
     GADFullScreenPresentingAd& /*ad*/, const Platform::Error& error) {
   auto keepAlive = shared_from_this();
-  notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+  notifyDelegate("rewardedVideoAdDidFailToPresent(_:_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidFailToPresent(*this, error);
   });
   reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(), error);

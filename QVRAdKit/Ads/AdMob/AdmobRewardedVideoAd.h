@@ -19,8 +19,10 @@
 #include <string_view>
 
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Platform/Decimal.h"
 #include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
@@ -84,9 +86,14 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
                         const std::optional<Platform::Error>& error);
   void didEarnReward(const GADRewardedAd& shownAd);
   [[nodiscard]] AdsReportable::Text networkClassName() const;
+  // Calls f with the delegate when it is still alive; otherwise does nothing. The delegate is
+  // host code: what it throws is logged under the requirement's name and goes no further, so
+  // the callback that notifies it still does the rest of its work.
   template <class F>
-  void notifyDelegate(F&& f) {
-    if (auto listener = delegate_.lock()) f(*listener);
+  void notifyDelegate(std::string_view requirement, F&& f) {
+    if (auto listener = delegate_.lock()) {
+      callHostAction(QVR_FILE_TEXT, requirement, __LINE__, [&] { f(*listener); });
+    }
   }
 
   std::weak_ptr<RewardedVideoAdDelegate> delegate_;

@@ -59,31 +59,36 @@ void IronSourceInterstitialAd::ironSourceDidLoadWith(const std::string& /*adUnit
 }
 
 void IronSourceInterstitialAd::ironSourceDidFailToLoadWith(const Platform::Error& error) {
-  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
+  notifyDelegate("interstitialAdDidFail(_:)",
+                 [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });
   reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_.view(), std::nullopt, error);
 }
 
 void IronSourceInterstitialAd::ironSourceDidClick() {}
 
 void IronSourceInterstitialAd::ironSourceDidCloseWith(const std::string& adNetwork) {
-  notifyDelegate(
-      [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdWillClose(*this); });
+  notifyDelegate("interstitialAdWillClose(_:)", [&](InterstitialAdDelegate& delegate) {
+    delegate.interstitialAdWillClose(*this);
+  });
   reporter_->reportAdViewed(AdSource::ironSource, adUnitID_, uuid_.view(), adNetwork, std::nullopt);
-  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
+  notifyDelegate("interstitialAdDidClose(_:)",
+                 [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidClose(*this); });
   setHasBeenUsed(true);
 }
 
 void IronSourceInterstitialAd::ironSourceDidFailToShowWith(const Platform::Error& /*error*/,
                                                            const std::string& /*adUnit*/,
                                                            const std::string& /*adNetwork*/) {
-  notifyDelegate(
-      [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFailToShow(*this); });
+  notifyDelegate("interstitialAdDidFailToShow(_:)", [&](InterstitialAdDelegate& delegate) {
+    delegate.interstitialAdDidFailToShow(*this);
+  });
 }
 
 void IronSourceInterstitialAd::ironSourceDidOpenWith(const std::string& /*adUnit*/,
                                                      const std::string& adNetwork) {
   reporter_->reportAdOpened(AdSource::ironSource, adUnitID_, uuid_.view(), adNetwork);
-  notifyDelegate([&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
+  notifyDelegate("interstitialAdDidOpen(_:)",
+                 [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });
 }
 
 void IronSourceInterstitialAd::ironSourceDidShowAdNetwork(const std::string& /*adNetwork*/) {}

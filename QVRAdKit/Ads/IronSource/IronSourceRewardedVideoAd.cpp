@@ -45,8 +45,9 @@ void IronSourceRewardedVideoAd::load() {
   const auto& helper = ironSourceHelper_;
   helper->setRewardedVideoDelegate(weak_from_this());
   helper->loadRewardedVideo();
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidStartLoading(*this); });
+  notifyDelegate("rewardedVideoAdDidStartLoading(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidStartLoading(*this);
+  });
   isLoadedRelay_.accept(false);
   isReadySubject_.onNext(false);
   isLoadingRelay_.accept(true);
@@ -66,14 +67,15 @@ void IronSourceRewardedVideoAd::ironSourceDidLoadWith(const std::string& adUnit,
   isLoadedRelay_.accept(true);
   isReadySubject_.onNext(ironSourceHelper_->hasRewardedVideo());
   isLoadingRelay_.accept(false);
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidLoad(*this); });
+  notifyDelegate("rewardedVideoAdDidLoad(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidLoad(*this);
+  });
   reporter_->reportAdLoaded(AdSource::ironSource, adUnit, uuid_.view(), adNetwork);
 }
 
 void IronSourceRewardedVideoAd::ironSourceDidFailToLoadWith(const Platform::Error& error) {
   isLoadingRelay_.accept(false);
-  notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+  notifyDelegate("rewardedVideoAdDidFailToLoad(_:_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidFailToLoad(*this, error);
   });
   reporter_->reportAdFailed(AdSource::ironSource, std::nullopt, uuid_.view(), std::nullopt, error);
@@ -91,8 +93,9 @@ void IronSourceRewardedVideoAd::ironSourceDidReceive(const IronSourceVideoReward
 }
 
 void IronSourceRewardedVideoAd::ironSourceDidClose() {
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidEarnReward(*this); });
+  notifyDelegate("rewardedVideoAdDidEarnReward(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidEarnReward(*this);
+  });
   load();
 }
 
@@ -100,15 +103,16 @@ void IronSourceRewardedVideoAd::ironSourceDidFailToShowWith(const Platform::Erro
                                                             const std::string& /*adUnit*/,
                                                             const std::string& /*adNetwork*/) {
   isLoadingRelay_.accept(false);
-  notifyDelegate([&](RewardedVideoAdDelegate& delegate) {
+  notifyDelegate("rewardedVideoAdDidFailToPresent(_:_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidFailToPresent(*this, error);
   });
 }
 
 void IronSourceRewardedVideoAd::ironSourceDidOpenWith(const std::string& adUnit,
                                                       const std::string& adNetwork) {
-  notifyDelegate(
-      [&](RewardedVideoAdDelegate& delegate) { delegate.rewardedVideoAdDidOpen(*this); });
+  notifyDelegate("rewardedVideoAdDidOpen(_:)", [&](RewardedVideoAdDelegate& delegate) {
+    delegate.rewardedVideoAdDidOpen(*this);
+  });
   reporter_->reportAdOpened(AdSource::ironSource, adUnit, uuid_.view(), adNetwork);
 }
 

@@ -17,6 +17,8 @@
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceRewardedVideoDelegate.h"
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
+#include "QVRAdKit/Host/HostFault.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 #include "QVRAdKit/Rx/BehaviorRelay.h"
@@ -75,9 +77,14 @@ class IronSourceRewardedVideoAd final
   void ironSourceDidOpenWith(const std::string& adUnit, const std::string& adNetwork) override;
 
  private:
+  // Calls f with the delegate when it is still alive; otherwise does nothing. The delegate is
+  // host code: what it throws is logged under the requirement's name and goes no further, so
+  // the callback that notifies it still does the rest of its work.
   template <class F>
-  void notifyDelegate(F&& f) {
-    if (auto listener = delegate()) f(*listener);
+  void notifyDelegate(std::string_view requirement, F&& f) {
+    if (auto listener = delegate()) {
+      callHostAction(QVR_FILE_TEXT, requirement, __LINE__, [&] { f(*listener); });
+    }
   }
 
   std::weak_ptr<RewardedVideoAdDelegate> delegate_;

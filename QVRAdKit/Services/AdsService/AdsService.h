@@ -63,6 +63,7 @@ class GADMobileAds;
 class InterstitialAdBuilderV2;
 class RewardedVideoAdBuilder;
 struct AdsServiceSnapshot;
+struct IntegrationCheckInput;
 
 class AdsService final : public AdsServicable,
                          public CustomSubscriber,
@@ -171,8 +172,9 @@ class AdsService final : public AdsServicable,
   [[nodiscard]] AdsServiceSnapshot snapshot() const;
 
   // What the host forgot or got wrong in wiring this service and its environment
-  // (IntegrationCheck.h): checked now, for the sources of the current configuration (all sources
-  // before one arrived). The first start-up run logs it once, one line per entry. Main queue.
+  // (IntegrationCheck.h): checked now, for the sources and placements of the current
+  // configuration (all sources before one arrived), and the required host services it was made
+  // without. The first start-up run logs it once, one line per entry. Main queue.
   [[nodiscard]] IntegrationReport checkIntegration() const;
 
  private:
@@ -209,6 +211,9 @@ class AdsService final : public AdsServicable,
                            const std::shared_ptr<AdsConfigProvidable>& provider);
   void didReceiveConfig(const AdsConfig& config);
   void logMissingBridges(const AdsConfig& config);
+  // Gives the integration check this service's storage, the host services it lacks and the
+  // current configuration (left null before one), sources left as they are.
+  void describeWiring(IntegrationCheckInput& input) const;
   std::vector<NetworkStart> initializeAds(const AdsConfig::Sources& sources);
   static void startNetwork(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                            const std::shared_ptr<std::vector<NetworkStart>>& starts,

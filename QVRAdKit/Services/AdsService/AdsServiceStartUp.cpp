@@ -41,6 +41,7 @@
 #include "QVRAdKit/Builders/InterstitialAdBuilderV2.h"
 #include "QVRAdKit/Builders/RewardedVideoAdBuilder.h"
 #include "QVRAdKit/Consent/AdsConsentService.h"
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Platform/Environment.h"
@@ -58,11 +59,12 @@ using AdsServiceLogText::kFile;
 
 constexpr std::string_view kRunFunction = "checkConsentAndLoadAds(shouldLoadGDPR:)";
 
-// One line per entry of the integration report, at the entry's severity.
+// One line per entry of the integration report, at the entry's severity (which the logger states,
+// so the line does not repeat it).
 void logIntegration(const IntegrationReport& report) {
   for (const auto& issue : report.issues) {
     QVLog(issue.severity == IntegrationIssue::Severity::error ? LogFlag::error : LogFlag::warning,
-          issue.text(), kFile, "checkIntegration()", __LINE__);
+          issue.message(), kFile, "checkIntegration()", __LINE__);
   }
 }
 
@@ -148,10 +150,26 @@ void AdsService::logMissingBridges(const AdsConfig& config) {
   logIntegration(added);
 }
 
+void AdsService::describeWiring(IntegrationCheckInput& input) const {
+  input.storage = storage_;
+  const std::pair<bool, ServiceDependency> required[] = {
+      {configProvider_ == nullptr, ServiceDependency::configProvider},
+      {userService_ == nullptr, ServiceDependency::userService},
+      {connectionService_ == nullptr, ServiceDependency::connectionService},
+      {rateUsService_ == nullptr, ServiceDependency::rateUsService},
+      {adsConsentService_ == nullptr, ServiceDependency::adsConsentService},
+      {reporting_ == nullptr, ServiceDependency::reporting},
+  };
+  for (const auto& [missing, dependency] : required) {
+    if (missing) input.missingDependencies.insert(dependency);
+  }
+  input.config = config_ ? &*config_ : nullptr;
+}
+
 IntegrationReport AdsService::checkIntegration() const {
   QVR_CHECK_MAIN_QUEUE();
   IntegrationCheckInput input;
-  input.storage = storage_;
+  describeWiring(input);
   if (config_) input.sources = sourcesOf(*config_);
   return QVRAdKit::checkIntegration(environment_, input);
 }
@@ -162,7 +180,7 @@ void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
     // Before a configuration names its networks no bridge is due: checking them all would warn a
     // host of networks it never configured. didReceiveConfig logs those of the configuration.
     IntegrationCheckInput input;
-    input.storage = storage_;
+    describeWiring(input);
     if (config_) {
       input.sources = sourcesOf(*config_);
       bridgesLogged_ = input.sources;
@@ -233,8 +251,8 @@ void AdsService::runConfigurationPhase() {
 // without a time limit. Later values are not observed: a changed configuration takes effect with
 // the next run. The observer holds the service (the run goes on even if the host lets go of it)
 // and hands it to the main-queue step it posts; that step ends the subscription. A stream that
-// ends without a value ends the run there: nothing changes, and the service is let go on the main
-// queue.
+// ends without a value, or a provider that throws, ends the run there: nothing changes, and the
+// service is let go on the main queue.
 void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                               const std::shared_ptr<AdsConfigProvidable>& provider) {
   auto* env = &environment;
@@ -248,16 +266,27 @@ void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_pt
       --service->runsInProgress_;
     });
   };
-  wait->keep(provider->rx().adsConfig().take(1).subscribe(
-      [handOff, wait, env](const AdsConfig& config) {
-        auto service = handOff->take();
-        if (!service) return;
-        env->mainQueue().async([service = std::move(service), wait, config] {
-          wait->end();
-          service->didReceiveConfig(config);
-        });
-      },
-      [endWithoutValue](const Rx::Error&) { endWithoutValue(); }, endWithoutValue));
+  // The provider and its stream are host code: one that throws while the stream is asked for or
+  // subscribed to is logged and ends the run as a stream without a value does.
+  auto subscription =
+      callHost(kFile, "getAdsConfig()", __LINE__, std::optional<Rx::Disposable>(),
+               [&]() -> std::optional<Rx::Disposable> {
+                 return provider->rx().adsConfig().take(1).subscribe(
+                     [handOff, wait, env](const AdsConfig& config) {
+                       auto service = handOff->take();
+                       if (!service) return;
+                       env->mainQueue().async([service = std::move(service), wait, config] {
+                         wait->end();
+                         service->didReceiveConfig(config);
+                       });
+                     },
+                     [endWithoutValue](const Rx::Error&) { endWithoutValue(); }, endWithoutValue);
+               });
+  if (!subscription) {
+    endWithoutValue();
+    return;
+  }
+  wait->keep(std::move(*subscription));
 }
 
 // Main queue: stores the run's configuration, then starts the networks one after another on the

@@ -1,8 +1,11 @@
 #include "QVRAdKit/Services/AdsService/IntegrationCheck.h"
 
+#include <cmath>
+#include <sstream>
 #include <string>
 #include <utility>
 
+#include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Host/UCRSink.h"
@@ -10,6 +13,7 @@
 #include "QVRAdKit/SDK/GoogleMobileAds/GADMobileAds.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GoogleMobileAdsLoader.h"
 #include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
+#include "QVRAdKit/SDK/UnityAds/UADSMetaDataStore.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentFormLoader.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentInformation.h"
 #include "QVRAdKit/UI/ImageLoader.h"
@@ -36,11 +40,100 @@ std::string probeStorage(Storage& storage) {
   return {};
 }
 
+struct DependencyText {
+  ServiceDependency dependency;
+  std::string_view piece;
+  std::string_view problem;
+  std::string_view field;
+};
+
+// What the service cannot do without each required host service.
+constexpr DependencyText kDependencyTexts[] = {
+    {ServiceDependency::configProvider, "configuration provider",
+     "The ads service has no configuration provider: no start-up run reads a configuration, so "
+     "no ad ever loads.",
+     "configProvider"},
+    {ServiceDependency::userService, "user service",
+     "The ads service has no user service: it builds no ad loader and every decision answers no "
+     "ad.",
+     "userService"},
+    {ServiceDependency::connectionService, "connection service",
+     "The ads service has no connection service: interstitialTypeToPresent() never grants an "
+     "interstitial.",
+     "connectionService"},
+    {ServiceDependency::rateUsService, "rate-us service",
+     "The ads service has no rate-us service: interstitialTypeToPresent() never grants an "
+     "interstitial.",
+     "rateUsService"},
+    {ServiceDependency::adsConsentService, "consent service",
+     "The ads service has no consent service: consent is never resolved, so no start-up run "
+     "loads ads.",
+     "adsConsentService"},
+    {ServiceDependency::reporting, "reporting",
+     "The ads service has no reporting: it builds no ad loader, so no ad loads and no ad event "
+     "reaches your analytics.",
+     "reporting"},
+};
+
+AdsPlacement placementOf(InterstitialAdPlacement key) {
+  return AdsPlacement::interstitial(key);
+}
+AdsPlacement placementOf(RewardedAdPlacement key) {
+  return AdsPlacement::rewarded(key);
+}
+AdsPlacement placementOf(AppOpenAdPlacement key) {
+  return AdsPlacement::appOpen(key);
+}
+
+std::string secondsText(double seconds) {
+  std::ostringstream text;
+  text << seconds;
+  return text.str();
+}
+
+// The placements of a kind whose values make the module act oddly: a timeout that is not a finite
+// number of seconds from 0 up (when timed is set: the kinds whose timeout the module or the host
+// uses), a network the configuration's sources do not name (never started, yet loaded from), an
+// empty ad-unit key (requested like any other).
+template <class Placements, class Add>
+void checkPlacements(const AdsConfig& config, const Placements& placements, bool timed,
+                     const Add& add) {
+  for (const auto& [key, placement] : placements) {
+    const std::string name = placementOf(key).description();
+    if (timed && !(std::isfinite(placement.timeout()) && placement.timeout() >= 0)) {
+      add("placement " + name,
+          "Its timeout (" + secondsText(placement.timeout()) +
+              ") is not a finite number of seconds from 0 up: an interstitial's interval between "
+              "grants no longer holds, and the app-open timeout you read is that value.",
+          "Configure a timeout of 0 or more seconds.");
+    }
+    if (!config.sources().contains(placement.source())) {
+      add("placement " + name,
+          "Its network, " + std::string(caseName(placement.source())) +
+              ", is not under sources: the module never starts that network, yet asks it for ads.",
+          "List " + std::string(caseName(placement.source())) +
+              " under sources, or serve the placement from a network listed there.");
+    }
+    for (const auto& adKey : placement.keys()) {
+      if (!adKey.empty()) continue;
+      add("placement " + name,
+          "One of its ad-unit keys is empty: the network is asked for an ad of no unit.",
+          "Remove the empty key, or give the unit's identifier.");
+      break;
+    }
+  }
+}
+
 }  // namespace
 
 std::string IntegrationIssue::text() const {
   std::string line(severityName(severity));
-  line.append(": ").append(piece).append(": ").append(problem).append(" Fix: ").append(fix);
+  return line.append(": ").append(message());
+}
+
+std::string IntegrationIssue::message() const {
+  std::string line(piece);
+  line.append(": ").append(problem).append(" Fix: ").append(fix);
   return line;
 }
 
@@ -65,6 +158,14 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
     report.issues.push_back({severity, std::move(piece), std::move(problem), std::move(fix)});
   };
 
+  if (Platform::Environment::installed() != &environment) {
+    add(Severity::warning, "environment scope",
+        "The environment the module runs in is not installed on this thread: calls off its main "
+        "queue go unreported, and the module's log lines and assertion failures skip your logger "
+        "(they go to stderr).",
+        "Install it while the module runs, on the thread that drains its main queue: "
+        "Platform::Environment::Scope scope(environment);");
+  }
   if (!environment.service<QVLogger>()) {
     add(Severity::warning, "logger",
         "The module's log lines and assertion failures go to stderr, where a phone shows nobody.",
@@ -106,6 +207,21 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
         "Drain environment.mainQueue() from your run loop, on the thread that calls the module: "
         "call runUntilIdle() on every turn and when nextDueDate() comes.");
   }
+  if (!input.missingDependencies.contains(ServiceDependency::adsConsentService) &&
+      !environment.service<UADSMetaDataStore>()) {
+    add(Severity::warning, "Unity Ads consent store",
+        "The consent service's Unity Ads consent flag is dropped: Unity Ads, if it serves "
+        "through mediation, never hears the user's consent.",
+        "Register the store that hands metadata to Unity Ads: "
+        "environment.setService<UADSMetaDataStore>(...) (one that ignores it if you have no Unity "
+        "Ads adapter).");
+  }
+  for (const auto& text : kDependencyTexts) {
+    if (!input.missingDependencies.contains(text.dependency)) continue;
+    add(Severity::error, std::string(text.piece), std::string(text.problem),
+        "Pass it as AdsService::Dependencies::" + std::string(text.field) +
+            " to AdsService::create.");
+  }
   if (!input.storage) {
     add(Severity::error, "storage", "The ads service has no storage: a pause is not kept.",
         "Pass your Storage to AdsService::create.");
@@ -117,6 +233,15 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
       add(Severity::error, "storage", "Storage failed a write and read-back: " + problem + ".",
           "Make Storage::setValue durable and value() answer what was written.");
     }
+  }
+  if (input.config) {
+    const auto warn = [&add](std::string piece, std::string problem, std::string fix) {
+      add(Severity::warning, std::move(piece), std::move(problem), std::move(fix));
+    };
+    const AdsConfig& config = *input.config;
+    checkPlacements(config, config.interstitialPlacements(), true, warn);
+    checkPlacements(config, config.rewardedPlacements(), false, warn);
+    checkPlacements(config, config.appOpenPlacements(), true, warn);
   }
   return report;
 }

@@ -1,10 +1,13 @@
 #pragma once
 // checkIntegration looks over what an environment and an ads service were given and reports what
-// is missing or failing (IntegrationReport.h): the analytics sink for banner events, the image
-// loader, the logger, the SDK bridges of the configured ad sources, the consent platform, a main
-// queue that nobody drains, and storage that fails a write and read-back. AdsService offers it as
-// checkIntegration() and logs it once at its first start-up run (each network's bridge once a
-// configuration names that network); the sandbox prints it with --check-integration.
+// is missing or failing (IntegrationReport.h): the environment not installed (no
+// Platform::Environment::Scope), the analytics sink for banner events, the image loader, the
+// logger, the store of the Unity Ads consent flag, the SDK bridges of the configured ad sources,
+// the consent platform, a main queue that nobody drains, the ads service's required host services,
+// storage that fails a write and read-back, and, once a configuration is known, placement values
+// the module acts on oddly. AdsService offers it as checkIntegration() and logs it once at its
+// first start-up run (each network's bridge once a configuration names that network); the sandbox
+// prints it with --check-integration.
 // The storage probe writes, reads back and removes one key (kIntegrationProbeKey); nothing else
 // changes. Threading: main queue.
 
@@ -13,6 +16,7 @@
 #include <string_view>
 
 #include "QVRAdKit/Config/AdSource.h"
+#include "QVRAdKit/Config/AdsConfig.h"
 #include "QVRAdKit/Host/Storage.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/IntegrationReport.h"
@@ -23,11 +27,27 @@ inline constexpr std::string_view kIntegrationProbeKey = "AdsService.integration
 // Main-queue work due longer ago than this means nobody drains the queue.
 inline constexpr Platform::TimeInterval kUndrainedMainQueueAge = 5;
 
+// The host services an ads service cannot do without, by their field in AdsService::Dependencies.
+enum class ServiceDependency {
+  configProvider,
+  userService,
+  connectionService,
+  rateUsService,
+  adsConsentService,
+  reporting,
+};
+
 struct IntegrationCheckInput {
   // The ad sources to check bridges for: those of the configuration, or all before one arrived.
   std::set<AdSource> sources = {AdSource::adMob, AdSource::ironSource};
   // The ads service's storage; null is itself reported.
   std::shared_ptr<Storage> storage;
+  // The ads service's host services that are null; each is an error entry. Without the consent
+  // service the Unity Ads consent flag is never set, so its store is not asked for either.
+  std::set<ServiceDependency> missingDependencies;
+  // The configuration the service acts on, once one is known (null before): its placements are
+  // checked for values that make them act oddly. The caller keeps it alive during the check.
+  const AdsConfig* config = nullptr;
 };
 
 [[nodiscard]] IntegrationReport checkIntegration(const Platform::Environment& environment,

@@ -27,6 +27,9 @@ struct IntegrationIssue {
 
   // "error: storage: <problem> Fix: <fix>"
   [[nodiscard]] std::string text() const;
+  // The same without the severity, for a logger that states the level itself:
+  // "storage: <problem> Fix: <fix>"
+  [[nodiscard]] std::string message() const;
 };
 
 struct IntegrationReport {

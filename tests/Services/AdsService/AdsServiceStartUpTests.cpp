@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
+#include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "Services/AdsService/AdsServiceTestSupport.h"
 
 namespace QVRAdKit {
@@ -351,6 +353,49 @@ TEST_F(AdsServiceStartUpTests, ConfigurationStreamEndingWithoutAValueEndsTheRunA
   EXPECT_TRUE(h.env->runUntil([&] { return weak.expired(); }))
       << "the run ended with the stream and let go of the service";
   EXPECT_EQ(h.gma->startCallCount(), 0U);
+}
+
+// A provider is host code: whether asking it for its stream or subscribing to that stream throws,
+// the run logs the fault and ends as a stream without a value ends it, and the process goes on.
+TEST_F(AdsServiceStartUpTests, ConfigurationProviderThatThrowsEndsTheRunAndLetsGo) {
+  struct ThrowingConfigProvider final : AdsConfigProvidable, RxAdsConfigProvidable {
+    bool throwOnSubscribe = false;
+    [[nodiscard]] std::string configurationName() const override { return "throwing"; }
+    [[nodiscard]] const RxAdsConfigProvidable& rx() const override { return *this; }
+    [[nodiscard]] Rx::Observable<AdsConfig> adsConfig() const override {
+      if (!throwOnSubscribe) throw std::runtime_error("remote config unreachable");
+      return Rx::Observable<AdsConfig>::create(
+          [](const auto&) -> Rx::Disposable { throw std::runtime_error("stream refused"); });
+    }
+  };
+  const struct {
+    const char* name;
+    bool throwOnSubscribe;
+    const char* thrown;
+  } cases[] = {
+      {"adsConfig() throws", false, "remote config unreachable"},
+      {"its stream's subscribe throws", true, "stream refused"},
+  };
+  for (const auto& c : cases) {
+    h.logger->clear();
+    auto provider = std::make_shared<ThrowingConfigProvider>();
+    provider->throwOnSubscribe = c.throwOnSubscribe;
+    auto service = AdsService::create(provider, h.users, h.connection, h.rateUs, h.consentService,
+                                      h.reporting, h.storage, h.freeUse, nullptr);
+    const std::weak_ptr<AdsService> weak = service;
+    service->checkConsentAndLoadAds(false);
+    EXPECT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; })) << c.name;
+    EXPECT_FALSE(service->snapshot().configured) << c.name;
+    const auto entries = h.logger->entries();
+    const auto fault = std::ranges::find_if(entries, [](const auto& entry) {
+      return entry.function == "getAdsConfig()" && entry.flag == LogFlag::error;
+    });
+    ASSERT_NE(fault, entries.end()) << c.name;
+    EXPECT_NE(fault->message.find(c.thrown), std::string::npos) << fault->message;
+    service.reset();
+    EXPECT_TRUE(h.env->runUntil([&] { return weak.expired(); })) << c.name;
+    EXPECT_EQ(h.gma->startCallCount(), 0U) << c.name;
+  }
 }
 
 TEST_F(AdsServiceStartUpTests, RepeatedRunsLeaveNothingBehind) {

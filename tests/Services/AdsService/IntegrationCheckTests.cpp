@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -68,6 +71,8 @@ TEST_F(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
        [](auto& env) { Sandbox::ScriptedIronSource::create()->install(env); }},
       {"consent platform", Severity::error,
        [](auto& env) { Sandbox::ScriptedConsentPlatform::create()->install(env); }},
+      {"Unity Ads consent store", Severity::warning,
+       [](auto& env) { std::make_shared<Sandbox::RecordingMetaDataStore>()->install(env); }},
   };
   IntegrationReport report = checkIntegration(*env, input);
   EXPECT_EQ(report.issues.size(), pieces.size()) << report.text();
@@ -134,6 +139,89 @@ TEST_F(IntegrationCheckTest, AMainQueueNobodyDrainsIsReported) {
   EXPECT_EQ(checkIntegration(*env, input).find("main queue"), nullptr);
 }
 
+// An environment that is not the installed one runs without main-queue checks and logs past the
+// host's logger: the check says so while it is not installed, and not once a Scope installs it.
+TEST_F(IntegrationCheckTest, AnEnvironmentThatIsNotInstalledIsReported) {
+  auto other = Platform::Environment::makeForTesting();
+  const IntegrationReport uninstalled = checkIntegration(*other, input);
+  const IntegrationIssue* issue = uninstalled.find("environment scope");
+  ASSERT_NE(issue, nullptr) << uninstalled.text();
+  EXPECT_EQ(issue->severity, IntegrationIssue::Severity::warning);
+  EXPECT_NE(issue->problem.find("logger"), std::string::npos);
+  EXPECT_NE(issue->fix.find("Scope"), std::string::npos);
+  EXPECT_EQ(checkIntegration(*env, input).find("environment scope"), nullptr);
+  {
+    const Platform::Environment::Scope inner(*other);
+    EXPECT_EQ(checkIntegration(*other, input).find("environment scope"), nullptr);
+    EXPECT_NE(checkIntegration(*env, input).find("environment scope"), nullptr)
+        << "the outer environment is shadowed while the inner scope lives";
+  }
+  EXPECT_NE(checkIntegration(*other, input).find("environment scope"), nullptr);
+}
+
+// Placement values the module acts on oddly are warned of once a configuration is known, one
+// entry per problem; values it uses as they are raise nothing.
+TEST_F(IntegrationCheckTest, OddPlacementValuesOfAKnownConfigurationAreWarnedOf) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const AdsConfig::Sources adMobOnly = {{AdSource::adMob, std::nullopt}};
+  const auto connect = [&](AdPlacementConfig placement, AdsConfig::Sources sources) {
+    return AdsConfig(std::move(sources), {{InterstitialAdPlacement::connect, std::move(placement)}},
+                     {}, {});
+  };
+  const struct {
+    const char* name;
+    AdsConfig config;
+    std::vector<std::string> problems;  // a text each warning's problem holds, in order
+  } cases[] = {
+      {"sound", connect(AdPlacementConfig({"c"}, AdSource::adMob, 600), adMobOnly), {}},
+      {"zero timeout", connect(AdPlacementConfig({"c"}, AdSource::adMob, 0), adMobOnly), {}},
+      {"NaN timeout",
+       connect(AdPlacementConfig({"c"}, AdSource::adMob, nan), adMobOnly),
+       {"timeout (nan)"}},
+      {"negative timeout",
+       connect(AdPlacementConfig({"c"}, AdSource::adMob, -100), adMobOnly),
+       {"timeout (-100)"}},
+      {"infinite timeout",
+       connect(AdPlacementConfig({"c"}, AdSource::adMob, inf), adMobOnly),
+       {"timeout (inf)"}},
+      {"network not under sources",
+       connect(AdPlacementConfig::adMob({"c"}), {}),
+       {"adMob, is not under sources"}},
+      {"empty key", connect(AdPlacementConfig::adMob({"c", ""}), adMobOnly), {"keys is empty"}},
+      {"all at once",
+       connect(AdPlacementConfig({""}, AdSource::ironSource, -1), adMobOnly),
+       {"timeout (-1)", "ironSource, is not under sources", "keys is empty"}},
+      {"app-open timeout",
+       AdsConfig(adMobOnly, {}, {},
+                 {{AppOpenAdPlacement::main, AdPlacementConfig({"m"}, AdSource::adMob, nan)}}),
+       {"timeout (nan)"}},
+      {"rewarded timeout is not used",
+       AdsConfig(adMobOnly, {},
+                 {{RewardedAdPlacement::timewall, AdPlacementConfig({"t"}, AdSource::adMob, nan)}},
+                 {}),
+       {}},
+  };
+  for (const auto& c : cases) {
+    input.config = &c.config;
+    std::vector<const IntegrationIssue*> placementIssues;
+    const IntegrationReport report = checkIntegration(*env, input);
+    for (const auto& issue : report.issues) {
+      if (issue.piece.starts_with("placement ")) placementIssues.push_back(&issue);
+    }
+    ASSERT_EQ(placementIssues.size(), c.problems.size()) << c.name << "\n" << report.text();
+    for (std::size_t i = 0; i < c.problems.size(); ++i) {
+      EXPECT_EQ(placementIssues[i]->severity, IntegrationIssue::Severity::warning) << c.name;
+      EXPECT_NE(placementIssues[i]->problem.find(c.problems[i]), std::string::npos)
+          << c.name << ": " << placementIssues[i]->problem;
+    }
+  }
+  input.config = nullptr;  // no configuration known yet: nothing to say about placements
+  for (const auto& issue : checkIntegration(*env, input).issues) {
+    EXPECT_FALSE(issue.piece.starts_with("placement ")) << issue.text();
+  }
+}
+
 TEST(ServiceIntegrationReportTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
   AdsServiceHarness h;
   h.env->setService<UCRSink>(nullptr);
@@ -151,9 +239,13 @@ TEST(ServiceIntegrationReportTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
   for (const auto& entry : h.logger->entries()) {
     if (entry.function == "checkIntegration()") logged.push_back(entry.message);
   }
+  // The logger states the level: the line does not repeat it.
   std::vector<std::string> expected;
-  for (const auto& issue : report.issues) expected.push_back(issue.text());
+  for (const auto& issue : report.issues) expected.push_back(issue.message());
   EXPECT_EQ(logged, expected);
+  for (const auto& line : logged) {
+    EXPECT_FALSE(line.starts_with("error") || line.starts_with("warning")) << line;
+  }
 }
 
 // The named dependencies: a service made from them without storage says which one it lacks, and
@@ -171,6 +263,66 @@ TEST(ServiceIntegrationReportTest, ANamedDependencyLeftOutIsReportedByName) {
   ASSERT_EQ(failures.size(), 1U);
   EXPECT_EQ(failures[0].message, "AdsService needs a storage");
   EXPECT_NE(service->checkIntegration().find("storage"), nullptr);
+}
+
+// Each required host service the service was made without is an error entry naming the field to
+// fill; a fully wired service has none of them, and the Unity Ads consent store is asked for only
+// when there is a consent service to set its flag.
+TEST(ServiceIntegrationReportTest, EachRequiredHostServiceLeftOutIsAnErrorEntry) {
+  AdsServiceHarness h;
+  const auto full = [&h] {
+    AdsService::Dependencies dependencies;
+    dependencies.environment = h.env.get();
+    dependencies.configProvider = h.configProvider;
+    dependencies.userService = h.users;
+    dependencies.connectionService = h.connection;
+    dependencies.rateUsService = h.rateUs;
+    dependencies.adsConsentService = QVRAdsConsentServiceImpl::create(*h.env);
+    dependencies.reporting = h.reporting;
+    dependencies.storage = h.storage;
+    return dependencies;
+  };
+  const struct {
+    const char* piece;
+    const char* field;
+    std::function<void(AdsService::Dependencies&)> leaveOut;
+  } cases[] = {
+      {"configuration provider", "configProvider", [](auto& d) { d.configProvider = nullptr; }},
+      {"user service", "userService", [](auto& d) { d.userService = nullptr; }},
+      {"connection service", "connectionService", [](auto& d) { d.connectionService = nullptr; }},
+      {"rate-us service", "rateUsService", [](auto& d) { d.rateUsService = nullptr; }},
+      {"consent service", "adsConsentService", [](auto& d) { d.adsConsentService = nullptr; }},
+      {"reporting", "reporting", [](auto& d) { d.reporting = nullptr; }},
+  };
+  const auto piecesOf = [&cases](const IntegrationReport& report) {
+    std::vector<std::string> named;
+    for (const auto& c : cases) {
+      if (report.find(c.piece)) named.emplace_back(c.piece);
+    }
+    return named;
+  };
+  const IntegrationReport wired = AdsService::create(full())->checkIntegration();
+  EXPECT_TRUE(piecesOf(wired).empty()) << wired.text();
+  ASSERT_NE(wired.find("Unity Ads consent store"), nullptr) << wired.text();
+
+  for (const auto& c : cases) {
+    auto dependencies = full();
+    c.leaveOut(dependencies);
+    const IntegrationReport report =
+        AdsService::create(std::move(dependencies))->checkIntegration();
+    EXPECT_EQ(piecesOf(report), std::vector<std::string>{c.piece}) << report.text();
+    const IntegrationIssue* issue = report.find(c.piece);
+    ASSERT_NE(issue, nullptr) << c.piece;
+    EXPECT_EQ(issue->severity, IntegrationIssue::Severity::error) << c.piece;
+    EXPECT_NE(issue->fix.find(std::string("Dependencies::") + c.field), std::string::npos)
+        << issue->fix;
+    EXPECT_EQ(report.find("Unity Ads consent store") != nullptr,
+              std::string_view(c.field) != "adsConsentService")
+        << c.piece;
+  }
+  std::make_shared<Sandbox::RecordingMetaDataStore>()->install(*h.env);
+  EXPECT_EQ(AdsService::create(full())->checkIntegration().find("Unity Ads consent store"),
+            nullptr);
 }
 
 }  // namespace
