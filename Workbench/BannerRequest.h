@@ -24,9 +24,9 @@ namespace QVRAdKit::Workbench {
 
 class BannerRequest {
  public:
-  static constexpr double kMinWidth = 200;
-  static constexpr double kMaxWidth = 2048;
-  static constexpr double kMaxInset = 64;
+  static constexpr double kMinWidth = Sandbox::BannerPicture::kMinWidth;
+  static constexpr double kMaxWidth = Sandbox::BannerPicture::kMaxWidth;
+  static constexpr double kMaxInset = Sandbox::BannerPicture::kMaxInset;
   static constexpr std::size_t kMaxTextCharacters = 120;
 
   // A parameter's name and value, as many times as it was given.

@@ -1,7 +1,9 @@
 #include "tools/BannerSvgCommand.h"
 
 #include <cmath>
+#include <cstdint>
 #include <exception>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -27,23 +29,28 @@ std::optional<BannerAppearance::Position> position(std::string_view text) {
 
 constexpr const char* kGroup = "Banner picture";
 
-// Points from 0 to kMaxPoints: wider than any screen, small enough that text layout stays quick.
+// Points from 0 to kMaxPoints: wider than any screen's safe area, small enough that text layout
+// stays quick.
 constexpr double kMaxPoints = 10000;
 
-CLI::Validator nonNegative(const char* what) {
+// A number of points from lowest to highest: a message naming the bounds otherwise.
+CLI::Validator points(double lowest, double highest, const char* name) {
   return CLI::Validator(
-      [what](const std::string& text) -> std::string {
+      [lowest, highest](const std::string& text) -> std::string {
         try {
           std::size_t used = 0;
           const double value = std::stod(text, &used);
-          if (used == text.size() && std::isfinite(value) && value >= 0 && value <= kMaxPoints) {
+          if (used == text.size() && std::isfinite(value) && value >= lowest && value <= highest) {
             return {};
           }
         } catch (const std::exception&) {
         }
-        return std::string("must be a number of ") + what + " from 0 to 10000, found " + text;
+        // The bounds are whole numbers of points.
+        return "must be a number of points from " +
+               std::to_string(static_cast<std::int64_t>(lowest)) + " to " +
+               std::to_string(static_cast<std::int64_t>(highest)) + ", found " + text;
       },
-      "NONNEGATIVE");
+      name);
 }
 
 }  // namespace
@@ -55,14 +62,15 @@ void BannerSvgCommand::addTo(CLI::App& app) {
                  "session; only the --banner-* options go with it")
       ->check(Sandbox::SandboxCommandLine::nonEmptyPath())
       ->group(group);
+  // The workbench's bounds: narrower leaves the card's text no room, wider is no phone.
   app.add_option("--banner-width", width_, "Banner width in points")
       ->capture_default_str()
-      ->check(nonNegative("points"))
+      ->check(points(Sandbox::BannerPicture::kMinWidth, Sandbox::BannerPicture::kMaxWidth, "WIDTH"))
       ->group(group);
   app.add_option("--banner-safe-area-bottom", safeAreaBottom_,
                  "The screen's bottom safe area under the banner, in points")
       ->capture_default_str()
-      ->check(nonNegative("points"))
+      ->check(points(0, kMaxPoints, "POINTS"))
       ->group(group);
   app.add_option("--banner-title", title_,
                  "Partner ad title (a line feed splits it for the "
@@ -83,7 +91,7 @@ void BannerSvgCommand::addTo(CLI::App& app) {
       ->group(group);
   app.add_option("--banner-insets", insets_, "Outer insets: TOP LEFT BOTTOM RIGHT in points")
       ->expected(4)
-      ->check(nonNegative("points"))
+      ->check(points(0, Sandbox::BannerPicture::kMaxInset, "INSET"))
       ->group(group);
 }
 

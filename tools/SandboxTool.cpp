@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -54,13 +55,19 @@ void say(std::ostream& err, std::string message) {
   SandboxTool::say(err, std::move(message));
 }
 
-// A storage file in the system's temporary directory that no other run uses.
+constexpr std::string_view kTemporaryStorePrefix = "qvr-sandbox-";
+
+// A storage file in the system's temporary directory that no other run uses
+// ("qvr-sandbox-PID-RANDOM.sqlite"). Those that runs killed outright left, with their journals,
+// are removed first.
 std::string temporaryStoragePath() {
   std::random_device entropy;
   std::error_code ignored;
   const auto directory = std::filesystem::temp_directory_path(ignored);
+  (void)TemporaryFiles::sweep(directory, kTemporaryStorePrefix,
+                              {".sqlite", ".sqlite-wal", ".sqlite-shm", ".sqlite-journal"});
   for (;;) {
-    const auto path = directory / ("qvr-sandbox-" + std::to_string(entropy()) + "-" +
+    const auto path = directory / (std::string(kTemporaryStorePrefix) + TemporaryFiles::tag() +
                                    std::to_string(entropy()) + ".sqlite");
     if (!std::filesystem::exists(path, ignored)) return path.string();
   }

@@ -48,6 +48,13 @@ class BannerPicture {
     bool embedFonts = true;
   };
 
+  // The widths a banner is drawn at, in points: narrower leaves the card's text no room, wider is
+  // no phone's screen; and the largest outer inset on each side, which leaves a narrowest banner
+  // room for its content.
+  static constexpr double kMinWidth = 200;
+  static constexpr double kMaxWidth = 2048;
+  static constexpr double kMaxInset = 64;
+
   // The height of the strip of screen drawn above the banner, in points.
   static constexpr double kScreenAbove = 16;
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace QVRAdKit::Sandbox {
@@ -11,6 +12,10 @@ namespace {
 using Json = nlohmann::json;
 using ConfigurationPath::child;
 using ConfigurationPath::jsonText;
+
+// The longest pause after a reward: ten years, as the longest --gap. A pause's end is a date that
+// a store keeps only up to 4001, so a much longer one would be cut short without a word.
+constexpr double kMaxPauseAfterRewardDays = 3650;
 
 class Reader {
  public:
@@ -191,7 +196,18 @@ class Reader {
     probability(value, path, "rewardedChance", profile.rewardedChance);
     probability(value, path, "backgroundChance", profile.backgroundChance);
     range(value, path, "background", profile.background);
-    nonNegative(value, path, "pauseAfterRewardSeconds", profile.pauseAfterReward);
+    f_.field(value, path, "pauseAfterRewardSeconds", [&](const Json& v, const std::string& p) {
+      const auto seconds = f_.nonNegative(v, p);
+      if (!seconds) return;
+      if (*seconds > kMaxPauseAfterRewardDays * 86400) {
+        f_.fail(p, "must be at most " +
+                       std::to_string(static_cast<std::int64_t>(kMaxPauseAfterRewardDays * 86400)) +
+                       " (" + std::to_string(static_cast<int>(kMaxPauseAfterRewardDays)) +
+                       " days), found " + v.dump());
+        return;
+      }
+      profile.pauseAfterReward = *seconds;
+    });
   }
 
   void simulation(const Json& value, const std::string& path, SandboxConfiguration& configuration) {

@@ -70,22 +70,30 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
                    : SQLiteKeyValueStore::open(options.storagePath);
   if (!store) return store.error();
 
-  // A kept store plays on from where its last session ended, after the gap.
-  const auto previousEnd = SessionTimeline::lastEnd(**store);
-  const Platform::Date firstMoment = previousEnd
-                                         ? previousEnd->addingTimeInterval(options.resumeGap)
-                                         : Platform::ManualClock::kDefaultStart;
+  // A kept store plays on from where its last session ended, after the gap; after one that never
+  // ended (its process was killed), from the latest moment the store reached.
+  const auto previous = SessionTimeline::lastSession(**store);
+  const Platform::Date firstMoment = previous ? previous->at.addingTimeInterval(options.resumeGap)
+                                              : Platform::ManualClock::kDefaultStart;
   // A store keeps dates up to distantFuture only: a session that would end past it could not be
   // read back, and the next run would silently start over.
-  if (previousEnd && firstMoment.addingTimeInterval(std::max(0.0, options.duration)) >
-                         Platform::Date::distantFuture()) {
+  if (previous && firstMoment.addingTimeInterval(std::max(0.0, options.duration)) >
+                      Platform::Date::distantFuture()) {
     return Platform::Error{"QVRAdKit.SandboxHost", 1,
                            "the kept store's simulated time would run past " +
                                SandboxNarration::utc(Platform::Date::distantFuture()) +
-                               " (its last session ended " + SandboxNarration::utc(*previousEnd) +
+                               " (its last session " + (previous->ended ? "ended " : "reached ") +
+                               SandboxNarration::utc(previous->at) +
                                "): use a new --storage file or a shorter --gap"};
   }
   auto clock = std::make_shared<Platform::ManualClock>(firstMoment);
+  // A store kept in a file marks the session under way and keeps the simulated moment with
+  // every write, so that a process killed before the end leaves where it was.
+  const bool kept = (*store)->path() != SQLiteKeyValueStore::kInMemoryPath;
+  if (kept) {
+    (void)SessionTimeline::recordStart(**store, firstMoment);
+    (*store)->stampWrites(SessionTimeline::writeStamp([clock] { return clock->now(); }));
+  }
   Platform::Environment::Options environmentOptions;
   environmentOptions.manualClock = clock;
   environmentOptions.backgroundThreadCount = options.backgroundThreads;
@@ -121,11 +129,19 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
 
   SandboxHostSummary summary;
   {
-    if (previousEnd && options.narrator) {
+    if (previous && options.narrator) {
       options.narrator(
-          SandboxNarration::stamp(0) + "resuming the kept store at simulated " +
-          SandboxNarration::utc(firstMoment) + ", " + SandboxNarration::seconds(options.resumeGap) +
-          " after its last session ended (" + SandboxNarration::utc(*previousEnd) + ")");
+          previous->ended
+              ? SandboxNarration::stamp(0) + "resuming the kept store at simulated " +
+                    SandboxNarration::utc(firstMoment) + ", " +
+                    SandboxNarration::seconds(options.resumeGap) +
+                    " after its last session ended (" + SandboxNarration::utc(previous->at) + ")"
+              : SandboxNarration::stamp(0) +
+                    "the last session on this store did not end: it was stopped at simulated " +
+                    SandboxNarration::utc(previous->at) +
+                    " (the last moment the store reached); resuming after it at simulated " +
+                    SandboxNarration::utc(firstMoment) + ", " +
+                    SandboxNarration::seconds(options.resumeGap) + " later");
     }
     auto session = std::make_shared<SandboxSession>(*environment, options, *store);
     session->start();
@@ -149,6 +165,7 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
     (void)SessionTimeline::recordEnd(**store, clock->now());
     if (options.atEnd) options.atEnd(*environment);
     session->stop();
+    if (kept) (*store)->stampWrites(std::nullopt);
   }
   return summary;
 }

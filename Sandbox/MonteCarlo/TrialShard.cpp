@@ -5,6 +5,8 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -281,7 +283,25 @@ std::string TrialShard::json(const TrialShard& shard) {
   return root.dump();
 }
 
+namespace {
+
+// The JSON library's message without its "[json.exception.parse_error.101] " tag.
+std::string withoutLibraryTag(std::string message) {
+  if (const auto end = message.find("] "); message.starts_with("[json") && end != message.npos) {
+    message.erase(0, end + 2);
+  }
+  return message;
+}
+
+}  // namespace
+
 Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const std::string& origin) {
+  // An empty file is what a writer stopped before its first byte leaves, not malformed JSON.
+  if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    return Platform::Error{
+        kShardErrorDomain, 2,
+        TerminalText::visible(origin) + ": not a shard file (the file is empty)"};
+  }
   try {
     TrialShard shard = shardFrom(Json::parse(text));
     // Well formed, yet numbers that no run writes: a changed or damaged file.
@@ -293,7 +313,7 @@ Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const st
   } catch (const std::exception& error) {
     return Platform::Error{kShardErrorDomain, 2,
                            TerminalText::visible(origin) + ": not a shard file (" +
-                               TerminalText::visible(error.what()) + ")"};
+                               TerminalText::visible(withoutLibraryTag(error.what())) + ")"};
   }
 }
 

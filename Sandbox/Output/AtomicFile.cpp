@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -49,16 +51,27 @@ struct Created {
   std::string name;
 };
 
-// A new file beside place (".NAME.RANDOM.tmp"), made with mode.
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// ".NAME.": the start of every temporary beside place.
+std::string temporaryPrefix(const fs::path& place) {
+  // Appended, not "." + string: g++ 12 at -O3 warns falsely of overlapping copies.
+  std::string prefix(".");
+  prefix += place.filename().string();
+  prefix += '.';
+  return prefix;
+}
+
+// A new file beside place (".NAME.PID-RANDOM.tmp"), made with mode. The temporaries of processes
+// killed outright while writing place are removed first.
 Created createBeside(const fs::path& place, mode_t mode) {
+  (void)TemporaryFiles::sweep(directoryOf(place), temporaryPrefix(place), {kTemporarySuffix});
   std::random_device entropy;
   for (int attempt = 0;; ++attempt) {
-    // Appended, not "." + string: g++ 12 at -O3 warns falsely of overlapping copies.
-    std::string name(".");
-    name += place.filename().string();
-    name += '.';
+    std::string name = temporaryPrefix(place);
+    name += TemporaryFiles::tag();
     name += std::to_string(entropy());
-    name += ".tmp";
+    name += kTemporarySuffix;
     std::string temporary = (directoryOf(place) / name).string();
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     const int error = descriptor < 0 ? errno : 0;

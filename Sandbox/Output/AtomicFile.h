@@ -1,12 +1,13 @@
 #pragma once
 // AtomicFile writes an output so that the old file stays whole until the new one is complete:
-// the bytes go to a new file beside the target (".NAME.XXXXXX.tmp", with the target's permissions
-// when it exists), and commit() flushes it to disk and renames it over the target. A target that
-// exists and is not a regular file (a device such as /dev/null or /dev/full, a named pipe) is
-// written in place, as nothing could be renamed over it; a symbolic link is followed, so the link
-// stays and its file is replaced (or made, when the link names no file yet). unwritable() tells
-// before a long run whether its output could be made at all. Every call is checked; the first
-// failure is kept and names the call's own reason:
+// the bytes go to a new file beside the target (".NAME.PID-XXXXXX.tmp", with the target's
+// permissions when it exists; those of processes that are gone are removed on the way), and
+// commit() flushes it to disk and renames it over the target. A target that exists and is not a
+// regular file (a device such as /dev/null or /dev/full, a named pipe) is written in place, as
+// nothing could be renamed over it; a symbolic link is followed, so the link stays and its file is
+// replaced (or made, when the link names no file yet). unwritable() tells before a long run whether
+// its output could be made at all. Every call is checked; the first failure is kept and names the
+// call's own reason:
 //   cannot write the inspector page "x.html": No space left on device
 // Writes interrupted by a signal are resumed. Destroyed without commit() (a failure, a refused
 // run), the temporary file is removed and the target is untouched. Temporary files are listed in

@@ -8,7 +8,10 @@
 //   TemporaryFiles::forget(slot);  // renamed into place, or removed by its owner
 // Threading: add() and forget() from any thread; removeAllNow() also from a signal handler.
 
+#include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace QVRAdKit::Sandbox {
 
@@ -23,6 +26,16 @@ class TemporaryFiles {
   static void forget(int slot);
   // Unlinks every file remembered. Async-signal-safe.
   static void removeAllNow();
+
+  // A temporary's name carries the process that made it, prefix + tag() + more, so that what a
+  // process killed outright leaves (nothing removes it then) can be told from what a live one is
+  // writing: "PID-".
+  [[nodiscard]] static std::string tag();
+  // Removes the files in directory named prefix + "PID-" + ... + one of suffixes whose process
+  // PID is gone (this process's own are kept); answers how many. Names without a process and
+  // files that cannot be removed are left.
+  static int sweep(const std::filesystem::path& directory, std::string_view prefix,
+                   std::initializer_list<std::string_view> suffixes);
 };
 
 }  // namespace QVRAdKit::Sandbox

@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "Sandbox/Storage/SQLiteValueCodec.h"
 
@@ -40,9 +42,23 @@ std::optional<StorableValue> SQLiteKeyValueStore::value(std::string_view nameSpa
   return entry->second;
 }
 
+void SQLiteKeyValueStore::stampWrites(std::optional<Stamp> stamp) {
+  std::lock_guard lock(mutex_);
+  stamp_ = std::move(stamp);
+}
+
+bool SQLiteKeyValueStore::stampsLocked(std::string_view nameSpace) const {
+  return stamp_ && stamp_->value && nameSpace != stamp_->nameSpace;
+}
+
 std::optional<Platform::Error> SQLiteKeyValueStore::setValue(
     std::string_view nameSpace, std::string_view key, const std::optional<StorableValue>& value) {
   std::lock_guard lock(mutex_);
+  if (stampsLocked(nameSpace)) {
+    const Write writes[] = {{nameSpace, key, value},
+                            {stamp_->nameSpace, stamp_->key, stamp_->value()}};
+    return commitLocked(writes);
+  }
   if (auto failure = writeLocked(nameSpace, key, value)) return failure;
   // Committed: memory follows the file.
   cacheLocked(nameSpace, key, value);
@@ -52,6 +68,16 @@ std::optional<Platform::Error> SQLiteKeyValueStore::setValue(
 std::optional<Platform::Error> SQLiteKeyValueStore::setValues(std::span<const Write> writes) {
   std::lock_guard lock(mutex_);
   if (writes.empty()) return std::nullopt;
+  if (std::ranges::any_of(writes,
+                          [this](const Write& write) { return stampsLocked(write.nameSpace); })) {
+    std::vector<Write> stamped(writes.begin(), writes.end());
+    stamped.push_back({stamp_->nameSpace, stamp_->key, stamp_->value()});
+    return commitLocked(stamped);
+  }
+  return commitLocked(writes);
+}
+
+std::optional<Platform::Error> SQLiteKeyValueStore::commitLocked(std::span<const Write> writes) {
   sqlite3* connection = connection_.get();
   if (!connection) {  // in memory only: nothing to commit
     for (const Write& write : writes) cacheLocked(write.nameSpace, write.key, write.value);

@@ -94,6 +94,18 @@ class SQLiteKeyValueStore {
   // changes, on disk or in memory, and the error names the write that failed.
   std::optional<Platform::Error> setValues(std::span<const Write> writes);
 
+  // A value that every later write outside its own namespace stores beside the written ones, in
+  // the same transaction: a host keeps its simulated time with the data this way, so that a
+  // process killed mid-session leaves the moment the store reached with what it wrote then.
+  // value() is called under the store's lock, so it must not use the store.
+  struct Stamp {
+    std::string nameSpace;
+    std::string key;
+    std::function<StorableValue()> value;
+  };
+  // Starts stamping every later write with stamp (none stops it).
+  void stampWrites(std::optional<Stamp> stamp);
+
   [[nodiscard]] const std::string& path() const { return path_; }
 
   // Promises that only the calling thread uses the store from now on, so that it takes no lock
@@ -121,6 +133,10 @@ class SQLiteKeyValueStore {
                       TextMap<Space> cache);
 
   Platform::Error writeError(std::string_view nameSpace, std::string_view key) const;
+  // setValues with the mutex held, without the stamp.
+  std::optional<Platform::Error> commitLocked(std::span<const Write> writes);
+  // Whether a write to nameSpace carries the stamp; the mutex is held.
+  [[nodiscard]] bool stampsLocked(std::string_view nameSpace) const;
   // One upsert or delete, without transaction of its own; the mutex is held.
   std::optional<Platform::Error> writeLocked(std::string_view nameSpace, std::string_view key,
                                              const std::optional<StorableValue>& value);
@@ -134,6 +150,7 @@ class SQLiteKeyValueStore {
   Statement upsert_;
   Statement remove_;
   TextMap<Space> cache_;
+  std::optional<Stamp> stamp_;
 };
 
 }  // namespace QVRAdKit::Sandbox

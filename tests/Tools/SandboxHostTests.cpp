@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "Sandbox/Host/SandboxHost.h"
@@ -222,6 +224,189 @@ TEST(SandboxHostTest, UnusableStorageIsAnErrorNotASession) {
   std::filesystem::remove(kept);
   std::filesystem::remove(kept + "-wal");
   std::filesystem::remove(kept + "-shm");
+}
+
+// What a process killed at this moment leaves of a store: every commit is in the database or its
+// write-ahead log (the shared-memory index is rebuilt on open).
+void copyStore(const std::string& from, const std::string& to) {
+  removeStore(to);
+  for (const char* suffix : {"", "-wal"}) {
+    if (std::filesystem::exists(from + suffix)) {
+      std::filesystem::copy_file(from + suffix, to + suffix);
+    }
+  }
+}
+
+SandboxHostOptions rewardingOptions(const std::string& storagePath) {
+  SandboxHostOptions options;
+  options.seed = 4;
+  options.storagePath = storagePath;
+  options.configuration.consent.region = ConsentRegion::consentNotRequired;
+  options.configuration.session.rewardedChance = 1;
+  options.configuration.session.pauseAfterReward = 900;
+  return options;
+}
+
+int withheldInterstitials(const SandboxHostSummary& summary) {
+  int withheld = 0;
+  for (const auto& [placement, counts] : summary.interstitials) withheld += counts.withheld;
+  return withheld;
+}
+
+// A session killed part-way leaves its data, pauses included, written at simulated moments far
+// past where it started: the next run on the store starts after the last of them, says so, and so
+// finds those pauses expired, whether or not an earlier session on the store ended.
+TEST(SandboxHostTest, AfterAKilledSessionTheStoreResumesWhereItWasLeft) {
+  for (const bool earlierSession : {false, true}) {
+    SCOPED_TRACE(earlierSession ? "after a session that ended" : "on a new store");
+    const std::string live = temporaryStore();
+    const std::string left = temporaryStore();
+    auto options = rewardingOptions(live);
+    if (earlierSession) {
+      options.duration = 600;
+      (void)playHost(options);
+    }
+    // Two hours into a day: the moment copied is what a kill then leaves on disk.
+    options.duration = 86400;
+    options.inspectAt = {7200};
+    options.inspector = [&](Platform::TimeInterval, const AdsServiceSnapshot&) {
+      copyStore(live, left);
+    };
+    const HostOutcome killed = playHost(options);
+    // A pause was saved before the copy: the old rewound clock would have found it still on.
+    const auto firstPause = std::ranges::find_if(killed.narration, [](const std::string& line) {
+      return line.find("ads paused for 900s") != line.npos;
+    });
+    ASSERT_NE(firstPause, killed.narration.end());
+    EXPECT_LT(*firstPause, "[02:00:00]");
+    {
+      auto store = SQLiteKeyValueStore::open(left);
+      ASSERT_TRUE(store) << store.error().localizedDescription;
+      const auto last = SessionTimeline::lastSession(**store);
+      ASSERT_TRUE(last.has_value());
+      EXPECT_FALSE(last->ended);
+      // Its last write was made within the two hours copied, after the day's first reward.
+      const auto started =
+          (*store)->value(SessionTimeline::kNamespace, SessionTimeline::kSessionStartedKey);
+      ASSERT_TRUE(started && std::holds_alternative<Platform::Date>(*started));
+      const Platform::Date start = std::get<Platform::Date>(*started);
+      EXPECT_GT(last->at, start);
+      EXPECT_LE(last->at, start.addingTimeInterval(7200));
+    }
+
+    auto next = rewardingOptions(left);
+    next.duration = 3600;
+    next.configuration.session.rewardedChance = 0;
+    const HostOutcome resumed = playHost(next);
+    ASSERT_FALSE(resumed.narration.empty());
+    EXPECT_TRUE(resumed.narration.front().starts_with(
+        "[00:00:00] the last session on this store did not end: it was stopped at simulated "))
+        << resumed.narration.front();
+    EXPECT_NE(resumed.narration.front().find("; resuming after it at simulated "),
+              std::string::npos)
+        << resumed.narration.front();
+    // Every 900-second pause the killed session saved ended within its two hours; an hour later
+    // none holds an ad back.
+    EXPECT_EQ(withheldInterstitials(resumed.summary), 0);
+    EXPECT_FALSE(resumed.summary.adsPauseRemaining.has_value());
+    EXPECT_FALSE(mentions(resumed.narration, "ads paused for another"));
+
+    // That session ended: the one after it resumes as after any other.
+    const HostOutcome after = playHost(next);
+    ASSERT_FALSE(after.narration.empty());
+    EXPECT_TRUE(after.narration.front().starts_with("[00:00:00] resuming the kept store at "))
+        << after.narration.front();
+    removeStore(live);
+    removeStore(left);
+  }
+}
+
+// Which moment a store resumes after, from what its last session left: its end, or, when it never
+// ended, the latest of its start and its last write (an earlier session's end included).
+TEST(SessionTimelineTest, TheLastSessionIsWhereTheStoreWasLeft) {
+  const Platform::Date t0(1'800'000'000);
+  const auto at = [t0](double seconds) { return t0.addingTimeInterval(seconds); };
+  struct Case {
+    const char* name;
+    std::optional<double> started, written, ended;
+    std::optional<std::pair<double, bool>> expected;  // moment, ended
+  };
+  const Case cases[] = {
+      {"a new store", {}, {}, {}, {}},
+      {"ended", {}, {}, 100.0, std::pair{100.0, true}},
+      {"ended, written before its end", {}, 50.0, 100.0, std::pair{100.0, true}},
+      {"killed before any write", 200.0, {}, 100.0, std::pair{200.0, false}},
+      {"killed after writing", 200.0, 900.0, 100.0, std::pair{900.0, false}},
+      {"killed on a new store", 0.0, 7000.0, {}, std::pair{7000.0, false}},
+      {"killed, last write from an earlier session", 200.0, 50.0, 100.0, std::pair{200.0, false}},
+      {"written without a start", {}, 300.0, {}, std::pair{300.0, false}},
+      {"an unusable start", 1e300, {}, 100.0, std::pair{100.0, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto store = SQLiteKeyValueStore::open(std::string(SQLiteKeyValueStore::kInMemoryPath));
+    ASSERT_TRUE(store);
+    const std::pair<std::optional<double>, std::string_view> keys[] = {
+        {c.started, SessionTimeline::kSessionStartedKey},
+        {c.written, SessionTimeline::kLastWriteKey},
+        {c.ended, SessionTimeline::kSessionEndedKey}};
+    for (const auto& [seconds, key] : keys) {
+      if (seconds) {
+        (void)(*store)->setValue(SessionTimeline::kNamespace, key, StorableValue(at(*seconds)));
+      }
+    }
+    const auto last = SessionTimeline::lastSession(**store);
+    ASSERT_EQ(last.has_value(), c.expected.has_value());
+    if (!last) continue;
+    EXPECT_EQ(last->at, at(c.expected->first));
+    EXPECT_EQ(last->ended, c.expected->second);
+  }
+}
+
+// The stamp travels with every write of other namespaces, single or batched, in the same
+// transaction, and no longer once stopped; the timeline's own writes do not carry it.
+TEST(SessionTimelineTest, WritesCarryTheSimulatedMomentTheyWereMadeAt) {
+  const std::string path = temporaryStore();
+  Platform::Date now(1'800'000'000);
+  {
+    auto store = SQLiteKeyValueStore::open(path);
+    ASSERT_TRUE(store) << store.error().localizedDescription;
+    const auto lastWrite = [&] {
+      return (*store)->value(SessionTimeline::kNamespace, SessionTimeline::kLastWriteKey);
+    };
+    ASSERT_FALSE(SessionTimeline::recordStart(**store, now));
+    (*store)->stampWrites(SessionTimeline::writeStamp([&now] { return now; }));
+    EXPECT_FALSE(lastWrite().has_value());  // the start is not a write of the session's data
+
+    now = now.addingTimeInterval(60);
+    ASSERT_FALSE((*store)->setValue("storage", "pausedTill", StorableValue(now)));
+    EXPECT_EQ(lastWrite(), std::optional<StorableValue>(now));
+
+    now = now.addingTimeInterval(60);
+    const SQLiteKeyValueStore::Write batch[] = {{"userDefaults", "a", StorableValue(true)},
+                                                {"userDefaults", "b", std::nullopt}};
+    ASSERT_FALSE((*store)->setValues(batch));
+    EXPECT_EQ(lastWrite(), std::optional<StorableValue>(now));
+
+    const Platform::Date stamped = now;
+    now = now.addingTimeInterval(60);
+    ASSERT_FALSE(SessionTimeline::recordEnd(**store, now));
+    EXPECT_EQ(lastWrite(), std::optional<StorableValue>(stamped));
+    (*store)->stampWrites(std::nullopt);
+    now = now.addingTimeInterval(60);
+    ASSERT_FALSE((*store)->setValue("storage", "x", StorableValue(std::int64_t{1})));
+    EXPECT_EQ(lastWrite(), std::optional<StorableValue>(stamped));
+  }
+  // On disk as in memory, and the session ended.
+  auto reopened = SQLiteKeyValueStore::open(path);
+  ASSERT_TRUE(reopened) << reopened.error().localizedDescription;
+  EXPECT_EQ((*reopened)->value(SessionTimeline::kNamespace, SessionTimeline::kLastWriteKey),
+            std::optional<StorableValue>(Platform::Date(1'800'000'120)));
+  const auto last = SessionTimeline::lastSession(**reopened);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_TRUE(last->ended);
+  EXPECT_EQ(last->at, Platform::Date(1'800'000'180));
+  removeStore(path);
 }
 
 TEST(SandboxNarrationTest, StampsAndDurationsFitAnyLength) {

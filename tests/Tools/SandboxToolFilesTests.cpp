@@ -185,6 +185,44 @@ TEST_F(SandboxToolFilesTest, TheBannerPictureRefusesWhatDoesNotApplyAndLeavesEve
   EXPECT_TRUE(contents(dir / "old.svg").starts_with("<?xml")) << contents(dir / "old.svg");
 }
 
+// A width or insets that leave the card no room are refused with the bounds, before any picture
+// is made; the bounds themselves are drawn.
+TEST_F(SandboxToolFilesTest, BannerSizesThatLeaveNoRoomAreRefused) {
+  const std::string width =
+      "qvr-sandbox: --banner-width: must be a number of points from 200 to 2048";
+  const std::string insets =
+      "qvr-sandbox: --banner-insets: must be a number of points from 0 to 64";
+  struct Case {
+    Lines arguments;
+    std::string problem;  // empty: drawn
+  };
+  const std::vector<Case> cases = {
+      {{"--banner-width", "0"}, width + ", found 0 (see --help)"},
+      {{"--banner-width", "199.99"}, width + ", found 199.99 (see --help)"},
+      {{"--banner-width", "2048.5"}, width + ", found 2048.5 (see --help)"},
+      {{"--banner-width", "nan"}, width + ", found nan (see --help)"},
+      {{"--banner-insets", "0", "300", "0", "300"}, insets + ", found 300 (see --help)"},
+      {{"--banner-insets", "0", "0", "64.5", "0"}, insets + ", found 64.5 (see --help)"},
+      {{"--banner-width", "200", "--banner-insets", "64", "64", "64", "64"}, ""},
+      {{"--banner-width", "2048"}, ""},
+  };
+  for (const Case& c : cases) {
+    Lines arguments{"--banner-svg", file("b.svg")};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const Outcome outcome = run(arguments);
+    SCOPED_TRACE(outcome.err);
+    if (c.problem.empty()) {
+      EXPECT_EQ(outcome.code, SandboxTool::kDone);
+      EXPECT_TRUE(contents(dir / "b.svg").starts_with("<?xml"));
+      std::filesystem::remove(dir / "b.svg");
+    } else {
+      EXPECT_EQ(outcome.code, SandboxTool::kBadInput);
+      EXPECT_EQ(lines(outcome.err), Lines{c.problem});
+      EXPECT_FALSE(std::filesystem::exists(dir / "b.svg"));
+    }
+  }
+}
+
 // A stop asked for before the picture is complete leaves the old picture and exits as the signal
 // would.
 TEST_F(SandboxToolFilesTest, AnInterruptedBannerPictureWritesNothing) {

@@ -224,6 +224,16 @@ TEST(SandboxConfigurationTest, RejectsBadInputNamingTheField) {
        "simulation.consent.answerLatency: expected a number, found null"},
       {R"({"simulation": {"session": {"rewardedChance": -0.1}}})",
        "simulation.session.rewardedChance: must be between 0 and 1, found -0.1"},
+      // A pause's end must stay a date a store keeps: ten years at most.
+      {R"({"simulation": {"session": {"pauseAfterRewardSeconds": 315360000.5}}})",
+       "simulation.session.pauseAfterRewardSeconds: must be at most 315360000 (3650 days), found "
+       "315360000.5"},
+      {R"({"simulation": {"session": {"pauseAfterRewardSeconds": 1e308}}})",
+       "simulation.session.pauseAfterRewardSeconds: must be at most 315360000 (3650 days), found "
+       "1e+308"},
+      {R"({"simulation": {"session": {"pauseAfterRewardSeconds": 315360000}}})", "(parsed)"},
+      {R"({"simulation": {"session": {"pauseAfterRewardSeconds": -1}}})",
+       "simulation.session.pauseAfterRewardSeconds: must not be negative, found -1"},
       {R"({"simulation": {"weather": {}}})",
        "simulation: unknown field \"weather\" (expected adMob, ironSource, consent or session)"},
   };

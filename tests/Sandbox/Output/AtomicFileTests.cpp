@@ -19,6 +19,7 @@
 #include <pthread.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "Sandbox/Output/TemporaryFiles.h"
@@ -152,6 +153,60 @@ TEST_F(AtomicFileTest, AProcessEndedAtOnceStillRemovesItsTemporaryFiles) {
   TemporaryFiles::forget(slot);
   EXPECT_TRUE((*file)->commit()) << "its temporary file is gone";
   EXPECT_EQ(contents(target), "old");
+}
+
+// The id of a process that has ended (and been waited for).
+pid_t endedProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) _exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+// What processes killed outright left beside a target is removed when it is next written, and
+// only that: a live process's temporaries, names without a process, other targets' and other
+// files stay.
+TEST_F(AtomicFileTest, TemporariesOfEndedProcessesAreSweptWhenTheTargetIsNextWritten) {
+  const std::string ended = std::to_string(endedProcess());
+  const std::string live = std::to_string(::getppid());
+  const std::string own = std::to_string(::getpid());
+  struct Case {
+    std::string name;
+    bool stays;
+  };
+  const std::vector<Case> cases = {
+      {".page.html." + ended + "-123.tmp", false},
+      {".page.html." + ended + "-9.tmp", false},
+      {".page.html." + live + "-123.tmp", true},
+      {".page.html." + own + "-123.tmp", true},
+      {".page.html.123456.tmp", true},  // no process in the name
+      {".page.html.-" + ended + "-1.tmp", true},
+      {".page.html." + ended + "-1.txt", true},
+      {".other.html." + ended + "-1.tmp", true},
+      {"page.html." + ended + "-1.tmp", true},
+  };
+  for (const Case& c : cases) std::ofstream(dir / c.name) << "left";
+  auto file = AtomicFile::open((dir / "page.html").string(), "the page");
+  ASSERT_TRUE(file.hasValue()) << file.error().localizedDescription;
+  (*file)->write("page");
+  ASSERT_FALSE((*file)->commit());
+  std::vector<std::string> expected{"page.html"};
+  for (const Case& c : cases) {
+    if (c.stays) expected.push_back(c.name);
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names(), expected);
+
+  // A store and its journals, by their suffixes.
+  for (const char* suffix : {".sqlite", ".sqlite-wal", ".sqlite-shm", ".json"}) {
+    std::ofstream(dir / ("store-" + ended + "-7" + suffix)) << "left";
+  }
+  EXPECT_EQ(TemporaryFiles::sweep(dir, "store-", {".sqlite", ".sqlite-wal", ".sqlite-shm"}), 3);
+  expected.push_back("store-" + ended + "-7.json");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names(), expected);
+  EXPECT_EQ(TemporaryFiles::sweep(dir / "missing", "store-", {".sqlite"}), 0);
 }
 
 std::atomic<int> alarms{0};  // only the test's main thread takes the signal
