@@ -14,8 +14,10 @@ Json position(const TextPosition& at) {
 
 Json problems(std::string_view document, const std::vector<std::string>& lines) {
   Json list = Json::array();
+  if (lines.empty()) return list;
+  const ProblemLocator locator(document);
   for (const auto& line : lines) {
-    const LocatedProblem located = ProblemLocator::locate(document, line);
+    const LocatedProblem located = locator.locate(line);
     Json problem = {{"text", located.text}, {"place", located.place}, {"range", nullptr}};
     if (located.range) {
       problem["range"] = {{"start", position(located.range->start)},

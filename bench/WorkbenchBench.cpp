@@ -2,11 +2,13 @@
 // configuration (the checker and the page's problem places, alone and through the server on
 // loopback, as the page asks while one types), a 1,000-seed paired comparison of the default
 // configuration with itself on one job (2,000 two-hour sessions), and one session's picture and
-// a snapshot on it.
+// a snapshot on it. Also a large configuration, checked alone and with every problem's place:
+// thousands of ad units no placement uses, one warning each, as the page sends it (indented).
 
 #include <benchmark/benchmark.h>
 #include <httplib.h>
 
+#include <cstdint>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -30,6 +32,52 @@ void BM_CheckDefaultConfiguration(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CheckDefaultConfiguration)->Unit(benchmark::kMicrosecond);
+
+// The default configuration with count more ad units, which no placement uses, indented.
+std::string withUnusedUnits(std::int64_t count) {
+  auto configuration = nlohmann::json::parse(kDefaultText);
+  auto& units = configuration["simulation"]["adMob"]["adUnits"];
+  for (std::int64_t unit = 0; unit < count; ++unit) {
+    std::string name = "u";
+    units[name.append(std::to_string(unit))] = nlohmann::json::object();
+  }
+  return configuration.dump(2);
+}
+
+void BM_CheckUnusedUnits(benchmark::State& state) {
+  const std::string text = withUnusedUnits(state.range(0));
+  for (auto _ : state) {
+    const auto check = Sandbox::SandboxConfigurationCheck::ofText(text);
+    if (check.warnings.size() != static_cast<std::size_t>(state.range(0))) {
+      state.SkipWithError("not one warning per unit");
+      break;
+    }
+    benchmark::DoNotOptimize(check.warnings);
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_CheckUnusedUnits)
+    ->Unit(benchmark::kMillisecond)
+    ->Arg(2500)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Complexity();
+
+// The same with the place of every warning in the text, as /api/check answers.
+void BM_CheckUnusedUnitsWithPlaces(benchmark::State& state) {
+  const std::string text = withUnusedUnits(state.range(0));
+  for (auto _ : state) {
+    const auto check = Sandbox::SandboxConfigurationCheck::ofText(text);
+    benchmark::DoNotOptimize(WorkbenchJson::check(text, check).dump());
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_CheckUnusedUnitsWithPlaces)
+    ->Unit(benchmark::kMillisecond)
+    ->Arg(2500)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Complexity();
 
 // The page's request on a kept connection: parsing, the guards, the check and the answer.
 void BM_CheckDefaultConfigurationOverHttp(benchmark::State& state) {

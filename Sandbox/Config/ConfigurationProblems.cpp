@@ -1,7 +1,5 @@
 #include "Sandbox/Config/ConfigurationProblems.h"
 
-#include <algorithm>
-
 #include "Sandbox/Config/ConfigurationPath.h"
 
 namespace QVRAdKit::Sandbox {
@@ -23,20 +21,22 @@ std::string line(const std::string& path, const std::string& problem) {
 
 void ConfigurationProblems::error(const std::string& path, const std::string& problem) {
   errors_.push_back(line(path, problem));
-  errorPaths_.push_back(path);
+  errorPaths_.insert(path);
 }
 
 bool ConfigurationProblems::hasErrorAt(const std::string& path) const {
-  return std::find(errorPaths_.begin(), errorPaths_.end(), path) != errorPaths_.end();
+  return errorPaths_.contains(path);
 }
 
 bool ConfigurationProblems::hasErrorWithin(const std::string& path) const {
   if (path.empty()) return !errors_.empty();
-  for (const std::string& place : errorPaths_) {
-    if (place.starts_with(path) &&
-        (place.size() == path.size() || place[path.size()] == '.' || place[path.size()] == '[')) {
-      return true;
-    }
+  if (errorPaths_.contains(path)) return true;
+  // The places inside path start with path and '.' or '['; in sorted order, each kind follows
+  // its prefix directly, so the first place not less than the prefix tells.
+  for (const char separator : {'.', '['}) {
+    const std::string prefix = path + separator;
+    const auto next = errorPaths_.lower_bound(prefix);
+    if (next != errorPaths_.end() && next->starts_with(prefix)) return true;
   }
   return false;
 }

@@ -8,6 +8,7 @@
 //   problems.errors();  // {"interstitial.connect.timeout: must not be negative, found -5"}
 // Threading: a value.
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,9 @@ class ConfigurationProblems {
 
  private:
   std::vector<std::string> errors_;
-  std::vector<std::string> errorPaths_;
+  // The places of the errors, sorted: both questions above are a few lookups, not a scan, so a
+  // check that asks once per entry of a large object stays linear in its entries (times a log).
+  std::set<std::string, std::less<>> errorPaths_;
   std::vector<std::string> warnings_;
 };
 

@@ -65,8 +65,8 @@ class Rules {
 
  private:
   // Whether a placement was refused (not an object, a field unknown or missing, no usable
-  // source), or the whole configuration or a format section was: what no placement uses may
-  // then be what that placement would have used.
+  // source, its list of keys), or the whole configuration or a format section was: what no
+  // placement uses may then be what that placement would have used.
   [[nodiscard]] bool placementsRefused() const {
     if (problems_.hasErrorAt("")) return true;
     for (const char* format : {"interstitial", "appOpen", "rewarded"}) {
@@ -75,7 +75,10 @@ class Rules {
       if (!section || !section->is_object()) continue;
       for (const auto& item : section->items()) {
         const std::string path = child(format, item.key());
-        if (problems_.hasErrorAt(path) || problems_.hasErrorAt(path + ".source")) return true;
+        if (problems_.hasErrorAt(path) || problems_.hasErrorAt(path + ".source") ||
+            problems_.hasErrorAt(path + ".keys")) {
+          return true;
+        }
       }
     }
     return false;
@@ -93,7 +96,8 @@ class Rules {
       problems_.error(path + ".source", "network " + jsonText(caseName(config.source())) +
                                             " is not configured in sources");
     }
-    if (config.keys().empty()) {
+    // Keys refused (the list, or each of its elements) were reported there already.
+    if (config.keys().empty() && !problems_.hasErrorWithin(path + ".keys")) {
       const bool written = find(root_, {format, name, "keys"}) != nullptr;
       problems_.warning(written ? path + ".keys" : path,
                         "no keys: the placement never shows an ad");

@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "Sandbox/Config/ConfigurationPath.h"
+#include "Sandbox/Config/DefaultSandboxConfiguration.h"
+#include "Sandbox/Config/SandboxConfigurationCheck.h"
+
 namespace QVRAdKit::Workbench {
 namespace {
 
@@ -60,6 +68,111 @@ TEST(ProblemLocator, GivesUpOnNestingBeyondItsBoundInsteadOfRecursingOn) {
   // Within the bound, the same shape is found.
   const std::string shallow = "{\"b\": [[[]]], \"a\": 1}";
   EXPECT_NE(ProblemLocator::locate(shallow, "a: bad").range, std::nullopt);
+}
+
+// A line naming each place of the value at path, and of every value inside it.
+void linesForEveryPlace(const nlohmann::json& value, const std::string& path,
+                        std::vector<std::string>& lines) {
+  lines.push_back((path.empty() ? std::string("configuration") : path) + ": here");
+  if (value.is_object()) {
+    for (const auto& item : value.items()) {
+      linesForEveryPlace(item.value(), Sandbox::ConfigurationPath::child(path, item.key()), lines);
+    }
+  } else if (value.is_array()) {
+    for (std::size_t index = 0; index < value.size(); ++index) {
+      linesForEveryPlace(value[index], Sandbox::ConfigurationPath::element(path, index), lines);
+    }
+  }
+}
+
+// Configurations with many problems, odd names, fields named twice, several layouts.
+std::vector<std::string> manyProblemDocuments() {
+  std::vector<std::string> documents;
+  auto base = nlohmann::json::parse(Sandbox::kDefaultSandboxConfigurationJson);
+  auto& units = base["simulation"]["adMob"]["adUnits"];
+  for (int unit = 0; unit < 200; ++unit) {
+    std::string name = "u";
+    units[name.append(std::to_string(unit))] = nlohmann::json::object();
+  }
+  units["/odd.name[1]"] = {{"fillRate", 2}};
+  units["quote\"and\\back"] = {{"fillRate", -1}};
+  units["emoji \xF0\x9F\x98\x80 \xC3\xA9"] = {{"fillRate", 0.5}, {"latency", "x"}};
+  units["configuration"] = nlohmann::json::object();
+  base["interstitial"]["connect"]["keys"] = {"/a", "/b", "/a", "/c", "/b"};
+  base["interstitial"]["disconnect"]["timeout"] = -3;
+  documents.push_back(base.dump(2));
+  documents.push_back(base.dump());
+  documents.push_back(base.dump(1, '\t'));
+  // 101 keys, an unknown field, a field named twice (only its first is found), escapes in names.
+  std::string keys;
+  for (int key = 0; key <= 100; ++key) {
+    keys.append(key > 0 ? ", \"/k" : "\"/k").append(std::to_string(key)) += '"';
+  }
+  documents.push_back(R"({"sources": {"adMob": null, "adMob": null, "x": 1},
+    "interstitial": {"connect": {"source": "adMob", "keys": [)" +
+                      keys + R"(], "timeot": 1},
+                     "connect": {"source": "nowhere", "keys": []}},
+    "simulation": {"adMob": {"adUnits": {"\u0041": {"fillRate": 9}, "A": {}, "\/k1": {"fillRate": 1e-400},
+                                         "deep": {"latency": {"minimum": [[[[{"a": 1}]]]]}}}}}})");
+  return documents;
+}
+
+// Locating every line of a check with one reading of the text gives what locating each line on
+// its own gives, and reads the text once when it is JSON.
+TEST(ProblemLocator, OneReadingFindsWhatEachLineFindsOnItsOwn) {
+  std::size_t found = 0;
+  for (const std::string& document : manyProblemDocuments()) {
+    SCOPED_TRACE(document.substr(0, 200));
+    const auto check = Sandbox::SandboxConfigurationCheck::ofText(document);
+    std::vector<std::string> lines = check.errors;
+    lines.insert(lines.end(), check.warnings.begin(), check.warnings.end());
+    ASSERT_GT(lines.size(), 3U);
+    linesForEveryPlace(nlohmann::json::parse(document), "", lines);
+    lines.insert(lines.end(), {"nowhere.at.all: x", "interstitial.connect.keys[999]: x",
+                               "sources[0]: x", "interstitial[\"connect\"].keys[0]: x",
+                               "sources.adMob.x: x", "a[\"unterminated: x", "no place here"});
+    const ProblemLocator locator(document);
+    EXPECT_TRUE(locator.readOnce());
+    for (const std::string& line : lines) {
+      SCOPED_TRACE(line);
+      const LocatedProblem once = locator.locate(line);
+      const LocatedProblem alone = ProblemLocator::locate(document, line);
+      EXPECT_EQ(once.text, alone.text);
+      EXPECT_EQ(once.place, alone.place);
+      EXPECT_EQ(once.range, alone.range);
+      if (alone.range) ++found;
+    }
+  }
+  EXPECT_GT(found, 1000U);
+}
+
+// A text that is not JSON, or nests beyond the bound, is read again for each line, as before.
+TEST(ProblemLocator, TextOneReadingCannotHoldIsLocatedLineByLine) {
+  const std::string deep = std::string(70, '[') + std::string(70, ']');
+  const std::string documents[] = {
+      "{\"b\": " + deep + ", \"a\": 1}",
+      "{\"a\": {\"b\": ",
+      "{\"a\": [1,, 2], \"c\": 3}",
+      "{\"a\": 1 \"b\": 2}",
+      "",
+      "{\"a\": [1, 2,], \"b\": {\"c\": 1,}}",
+      "{\n  \"a\": ,\n}",
+  };
+  const std::string syntax =
+      "invalid JSON: syntax error while parsing value - unexpected ','; expected '[', '{', or a "
+      "literal at line 2, column 8";
+  const std::string lines[] = {
+      "a: x", "b: x", "a.b: x", "a[1]: x", "a[2]: x", "c: x", "b.c: x", "configuration: x", syntax,
+  };
+  for (const std::string& document : documents) {
+    SCOPED_TRACE(document);
+    const ProblemLocator locator(document);
+    EXPECT_FALSE(locator.readOnce());
+    for (const std::string& line : lines) {
+      SCOPED_TRACE(line);
+      EXPECT_EQ(locator.locate(line).range, ProblemLocator::locate(document, line).range);
+    }
+  }
 }
 
 }  // namespace

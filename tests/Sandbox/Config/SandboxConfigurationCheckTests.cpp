@@ -275,5 +275,52 @@ TEST(SandboxConfigurationCheckTest, OneFaultGivesOneLineAtItsPlace) {
   EXPECT_EQ(missing.errors, Lines{"interstitial.connect: missing field \"source\""});
 }
 
+// What only follows from a refused list of keys (no keys left, ad units no placement names) is
+// not reported again; what the list's faults leave standing still is.
+TEST(SandboxConfigurationCheckTest, ARefusedKeyListIsReportedOnce) {
+  std::string tooMany = "\"k0\"";
+  for (int key = 1; key <= 100; ++key) tooMany.append(", \"k").append(std::to_string(key)) += '"';
+  struct Case {
+    const char* name;
+    std::string keys;
+    Lines errors;
+    Lines warnings;
+  };
+  const Case cases[] = {
+      {"more keys than a list holds",
+       "[" + tooMany + "]",
+       {"interstitial.connect.keys: has 101 elements, more than the limit of 100"},
+       {}},
+      {"not a list",
+       "\"k0\"",
+       {"interstitial.connect.keys: expected an array, found a string"},
+       {}},
+      {"every key refused: no placement names k0",
+       "[\"\", 5]",
+       {"interstitial.connect.keys[0]: must not be empty",
+        "interstitial.connect.keys[1]: expected a string, found a number"},
+       {"simulation.adMob.adUnits.k0: no adMob placement uses this ad unit",
+        "simulation.adMob.adUnits.other: no adMob placement uses this ad unit"}},
+      {"a key named twice is still used",
+       "[\"k0\", \"k0\"]",
+       {"interstitial.connect.keys[1]: duplicate key \"k0\""},
+       {"simulation.adMob.adUnits.other: no adMob placement uses this ad unit"}},
+      {"an empty list written as such",
+       "[]",
+       {},
+       {"interstitial.connect.keys: no keys: the placement never shows an ad",
+        "simulation.adMob.adUnits.k0: no adMob placement uses this ad unit",
+        "simulation.adMob.adUnits.other: no adMob placement uses this ad unit"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto check = SandboxConfigurationCheck::ofText(
+        R"({"sources": {"adMob": null}, "interstitial": {"connect": {"source": "adMob", "keys": )" +
+        c.keys + R"(}}, "simulation": {"adMob": {"adUnits": {"k0": {}, "other": {}}}}})");
+    EXPECT_EQ(check.errors, c.errors);
+    EXPECT_EQ(check.warnings, c.warnings);
+  }
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Sandbox
