@@ -24,6 +24,7 @@
 #include "Workbench/RouteMethods.h"
 #include "Workbench/RunRequest.h"
 #include "Workbench/SessionRoutes.h"
+#include "Workbench/ShardRoutes.h"
 #include "Workbench/WorkbenchAssets.h"
 #include "Workbench/WorkbenchJson.h"
 
@@ -116,7 +117,10 @@ class WorkbenchServer::Routes {
             refuse(response, 405, request.path + " takes " + allowed + ", not " + request.method);
             return HandlerResponse::Handled;
           }
-          refuse(response, response.status, libraryErrorMessage(response.status));
+          // Shards too large for a request merge on the command line first: the message says how.
+          const bool largeShards = response.status == 413 && request.path == ShardRoutes::kPath;
+          refuse(response, response.status,
+                 largeShards ? ShardRoutes::kTooLarge : libraryErrorMessage(response.status));
           return HandlerResponse::Handled;
         }));
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
@@ -186,6 +190,7 @@ class WorkbenchServer::Routes {
                 });
     ComparisonRoutes::install(routes, runs_, options_.runs.maxActive);
     SessionRoutes::install(routes);
+    ShardRoutes::install(routes, runs_, options_.toolVersion);
     routes.get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
       banner(request, response);
     });
