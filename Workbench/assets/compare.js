@@ -184,6 +184,18 @@ const Compare = (() => {
     table.replaceChildren(head, ...lines);
   }
 
+  // A comparison merged from shards (shards.js): shown as one made here, its line saying what
+  // was opened.
+  function showOpened(id, status, opened) {
+    const line = $("compare-status");
+    const covered = status.done < status.total ? `: ${status.done} of ${status.total} seeds played` : "";
+    line.textContent = `Opened ${opened}${covered}`;
+    line.dataset.state = "merged";
+    $("compare-progress").max = Math.max(1, status.total);
+    $("compare-progress").value = status.done;
+    show(id, status);
+  }
+
   function readFile(side, input) {
     files[side] = null;
     updateButtons();
@@ -209,7 +221,7 @@ const Compare = (() => {
     updateButtons();
   }
 
-  return { init, lastStatus: () => last };
+  return { init, showOpened, lastStatus: () => last };
 })();
 
 document.addEventListener("DOMContentLoaded", Compare.init);

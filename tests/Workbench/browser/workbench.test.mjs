@@ -1,10 +1,13 @@
 // End-to-end test of the workbench page in headless Chromium: load, an invalid edit shows its
 // problem at its place and blocks the run, a valid edit, a run with its tables and charts, a
 // cancelled run, a comparison with its verdict, one session's timeline with the snapshot at a
-// moment clicked, the banner preview with its settings. Writes screenshots of each step.
+// moment clicked, the banner preview with its settings, a cluster run's shard files opened (a
+// plain run's, a comparison's, and a pair that does not merge). Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
-import { spawn } from "node:child_process";
+import { execFileSync, spawn } from "node:child_process";
 import { once } from "node:events";
+import fs from "node:fs";
+import os from "node:os";
 import path from "node:path";
 import { chromium } from "playwright-core";
 
@@ -177,6 +180,63 @@ try {
   await page.fill("#banner-width", "375");
   await bannerAt("375");
   expect(await page.isHidden("#banner-error"), "a good width draws again and hides the reason");
+
+  // A cluster run's shards, written by the command line, opened on the page: the merged run's
+  // tables and charts, its report byte for byte what `qvr-sandbox merge --json` prints; a
+  // comparison's shards open in the comparison; a pair with a gap shows merge's message.
+  const shardDir = fs.mkdtempSync(path.join(os.tmpdir(), "qvr-workbench-shards-"));
+  try {
+    const shard = (name, range, extra = []) => {
+      const file = path.join(shardDir, name);
+      execFileSync(sandbox, ["--minutes", "30", "--seed-range", range, "--shard-out", file, "--quiet", ...extra]);
+      return file;
+    };
+    const merge = (files) => execFileSync(sandbox, ["merge", "--json", ...files], { encoding: "utf8" });
+    const plain = [shard("part-1.json", "1..20"), shard("part-21.json", "21..40")];
+    const merged = merge(plain);
+    await page.setInputFiles("#run-shards", plain);
+    await page.waitForSelector("#run-status[data-state=merged]");
+    expect((await page.textContent("#run-status")) === "Opened 2 shards, seeds 1 to 40, merged",
+      `the page says what it opened (${await page.textContent("#run-status")})`);
+    // Every placement's requests and fills, as merge counts them (the run shown before differs).
+    const rows = await page.$$eval("#placements-table tr", (trs) =>
+      trs.slice(1).map((tr) => [...tr.children].slice(0, 3).map((td) => td.textContent).join(" ")));
+    const expected = JSON.parse(merged).placements.map((row) => `${row.placement} ${row.requests} ${row.fills}`);
+    expect(rows.join("; ") === expected.join("; "),
+      `the table shows the merged run (${rows.join("; ")}; merge says ${expected.join("; ")})`);
+    expect(await page.locator("#chart-fill svg line.interval").count() > 0, "the fill-rate chart is drawn with its intervals");
+    expect(await page.locator("#chart-latency svg polyline.cdf").count() > 0, "the latency CDF of the shards is drawn");
+    const reportHref = await page.getAttribute("#download-report", "href");
+    const report = await (await page.request.get(address + reportHref.slice(1))).text();
+    expect(report === merged, "the report downloads byte for byte as merge --json prints it");
+    await page.locator("#simulate").screenshot({ path: path.join(shots, "08-shards.png") });
+
+    const gap = [plain[0], shard("part-41.json", "41..50")];
+    await page.setInputFiles("#run-shards", gap);
+    await page.waitForSelector("#run-shards-note.refused");
+    const refusal = await page.textContent("#run-shards-note");
+    expect(refusal.includes('seeds 21 to 40 are missing: no shard played them (between "part-1.json" and "part-41.json")'),
+      `a pair with a gap shows merge's message (${refusal})`);
+    await page.locator("#simulate").screenshot({ path: path.join(shots, "09-shards-refused.png") });
+
+    const candidate = path.join(shardDir, "b.json");
+    fs.writeFileSync(candidate, opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
+    const compared = [shard("cmp-1.json", "1..30", ["--compare", candidate]),
+      shard("cmp-31.json", "31..60", ["--compare", candidate])];
+    await page.setInputFiles("#run-shards", compared);
+    await page.waitForSelector("#compare-status[data-state=merged]");
+    expect((await page.textContent("#run-shards-note")).includes("shown under Compare two configurations"),
+      "a comparison's shards opened under Simulate say where they are shown");
+    expect(await page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" }).count() === 1,
+      "the opened comparison gives its verdict");
+    expect(await page.locator("#compare-chart svg circle.difference").count() > 0, "the opened comparison's differences are drawn");
+    const comparisonHref = await page.getAttribute("#compare-json", "href");
+    const comparison = await (await page.request.get(address + comparisonHref.slice(1))).text();
+    expect(comparison === merge(compared), "the comparison downloads byte for byte as merge --json prints it");
+    await page.locator("#compare").screenshot({ path: path.join(shots, "10-shards-compare.png") });
+  } finally {
+    fs.rmSync(shardDir, { recursive: true, force: true });
+  }
   expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);
 } finally {
   await browser.close();
