@@ -82,7 +82,7 @@ const char* libraryErrorMessage(int status) {
 class WorkbenchServer::Routes {
  public:
   Routes(const Options& options, const std::string& token, SimulationRuns& runs, int port)
-      : options_(options), token_(token), runs_(runs) {
+      : options_(options), token_(token), runs_(runs), sessionSlots_(options.sessionsAtOnce) {
     std::string suffix(":");  // appended: g++ 12 at -O3 warns falsely of ":" + string
     suffix += std::to_string(port);
     if (isLoopback(options.listenAddress)) {
@@ -189,7 +189,7 @@ class WorkbenchServer::Routes {
                   send(response, 200, WorkbenchJson::status(id, *runs_.status(id)));
                 });
     ComparisonRoutes::install(routes, runs_, options_.runs.maxActive);
-    SessionRoutes::install(routes);
+    SessionRoutes::install(routes, sessionSlots_);
     ShardRoutes::install(routes, runs_, options_.toolVersion);
     routes.get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
       banner(request, response);
@@ -283,6 +283,7 @@ class WorkbenchServer::Routes {
   const Options& options_;
   const std::string& token_;
   SimulationRuns& runs_;
+  SessionRoutes::Slots sessionSlots_;
   std::set<std::string> hosts_;
   std::unique_ptr<RouteMethods> routes_;
 };

@@ -72,6 +72,9 @@ class WorkbenchServer {
     std::string configurationText;
     std::string configurationLabel = "embedded configuration";
     SimulationRuns::Limits runs;
+    // Sessions played at once for their pictures and snapshots (SessionRoutes::Slots): a long
+    // one may hold hundreds of megabytes while it plays.
+    std::size_t sessionsAtOnce = 2;
     // The version shards must carry to be opened (qvr-sandbox's, as its merge requires).
     std::string toolVersion;
     // The longest wait for a request's next bytes before its connection is dropped.
