@@ -52,14 +52,10 @@ const Shards = (() => {
       return;
     }
     note(where, "", `Opening ${count}…`);
-    let answer;
-    try {
-      answer = await api("POST", "/api/shards", body);
-    } catch (error) {
-      note(where, "refused", `Cannot open ${count}: the server did not answer (${error.message}).`);
-      return;
-    }
-    const { status, data } = answer;
+    const button = $(`${where}-shards`);
+    button.disabled = true;  // one set of shards at a time: a second pick waits for this answer
+    const { status, data } = await api("POST", "/api/shards", body);
+    button.disabled = false;
     if (status !== 200) {
       note(where, "refused", `Cannot open ${count}: ${data.problems ? "they do not merge" : data.error}`,
         data.problems ?? []);
