@@ -76,8 +76,9 @@ const Timeline = (() => {
     const y = (index) => top + (index + 1) * laneHeight;
     const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img",
       id: "timeline-svg", "aria-label": "Timeline of the session; click to inspect" });
-    // Hour (or ten-minute) marks.
-    const step = picture.duration > 4 * 3600 ? 3600 : picture.duration > 3600 ? 900 : 300;
+    // Marks every hour (at most a dozen of them: every few hours for days), 15 or 5 minutes.
+    const step = picture.duration > 4 * 3600 ? Math.ceil(picture.duration / 12 / 3600) * 3600
+      : picture.duration > 3600 ? 900 : 300;
     for (let t = 0; t <= picture.duration; t += step) {
       svg.append(svgElement("line", { x1: x(t), x2: x(t), y1: top, y2: height - 18, stroke: "#eceef2" }));
       svg.append(svgElement("text", { x: x(t) - 20, y: height - 4 }, clock(t)));
