@@ -20,29 +20,6 @@ using HttpReplies::send;
 
 constexpr const char* kId = R"(/api/comparisons/([0-9]{1,19}))";
 
-Json statusJson(const std::string& id, const SimulationRuns::Status& status) {
-  Json object = {{"id", id},
-                 {"state", SimulationRuns::name(status.state)},
-                 {"done", status.done},
-                 {"total", status.total}};
-  if (status.state == SimulationRuns::State::failed) object["error"] = status.error;
-  object["comparison"] = nullptr;
-  object["verdicts"] = nullptr;
-  if (status.report && status.report->comparison) {
-    object["comparison"] = Json::parse(Sandbox::ComparisonTables::json(*status.report));
-    Json verdicts = Json::array();
-    for (const auto& verdict : ComparisonVerdicts::of(*status.report->comparison)) {
-      verdicts.push_back({{"kind", verdict.kind},
-                          {"row", verdict.row},
-                          {"measure", verdict.measure},
-                          {"direction", ComparisonVerdicts::name(verdict.direction)},
-                          {"text", verdict.text}});
-    }
-    object["verdicts"] = std::move(verdicts);
-  }
-  return object;
-}
-
 // The comparison's status, or none with a 404 sent: an unknown id, or a run that compares nothing.
 std::optional<SimulationRuns::Status> comparisonStatus(SimulationRuns& runs, const std::string& id,
                                                        httplib::Response& response) {
@@ -71,6 +48,29 @@ void attachment(httplib::Response& response, const std::string& name) {
 }
 
 }  // namespace
+
+Json statusJson(const std::string& id, const SimulationRuns::Status& status) {
+  Json object = {{"id", id},
+                 {"state", SimulationRuns::name(status.state)},
+                 {"done", status.done},
+                 {"total", status.total}};
+  if (status.state == SimulationRuns::State::failed) object["error"] = status.error;
+  object["comparison"] = nullptr;
+  object["verdicts"] = nullptr;
+  if (status.report && status.report->comparison) {
+    object["comparison"] = Json::parse(Sandbox::ComparisonTables::json(*status.report));
+    Json verdicts = Json::array();
+    for (const auto& verdict : ComparisonVerdicts::of(*status.report->comparison)) {
+      verdicts.push_back({{"kind", verdict.kind},
+                          {"row", verdict.row},
+                          {"measure", verdict.measure},
+                          {"direction", ComparisonVerdicts::name(verdict.direction)},
+                          {"text", verdict.text}});
+    }
+    object["verdicts"] = std::move(verdicts);
+  }
+  return object;
+}
 
 void install(RouteMethods& routes, SimulationRuns& runs, std::size_t maxActive) {
   routes.post("/api/comparisons", [&runs, maxActive](const httplib::Request& request,

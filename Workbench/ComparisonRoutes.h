@@ -17,11 +17,17 @@
 // Threading: the handlers run on the server's threads; SimulationRuns is safe from any.
 
 #include <cstddef>
+#include <nlohmann/json.hpp>
+#include <string>
 
 #include "Workbench/RouteMethods.h"
 #include "Workbench/SimulationRuns.h"
 
 namespace QVRAdKit::Workbench::ComparisonRoutes {
+
+// What GET /api/comparisons/ID answers for the comparison's status.
+[[nodiscard]] nlohmann::ordered_json statusJson(const std::string& id,
+                                                const SimulationRuns::Status& status);
 
 // runs outlives the server's handlers; maxActive is only told in the 429's message.
 void install(RouteMethods& routes, SimulationRuns& runs, std::size_t maxActive);

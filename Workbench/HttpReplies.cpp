@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <string>
+
 #include "Workbench/WorkbenchJson.h"
 
 namespace QVRAdKit::Workbench::HttpReplies {
@@ -18,8 +20,13 @@ struct TooDeep {};
 
 void send(httplib::Response& response, int status, const Json& body) {
   response.status = status;
-  response.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n",
-                       "application/json");
+  std::string text = body.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  // The library compresses an "application/json" answer for a browser with brotli at its best
+  // and slowest quality: minutes of a core for the tens of megabytes of a long session's
+  // picture. It compresses only that exact type, so a large answer names its charset and goes
+  // uncompressed over the loopback.
+  const bool large = text.size() > kMaxCompressedBytes;
+  response.set_content(text, large ? "application/json; charset=utf-8" : "application/json");
 }
 
 void refuse(httplib::Response& response, int status, const std::string& message) {

@@ -4,6 +4,7 @@
 // not). Shared by the server's routes and the route groups kept in files of their own.
 // Threading: pure functions of the request and response they are given.
 
+#include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@ struct Response;
 
 namespace QVRAdKit::Workbench::HttpReplies {
 
+// Answers larger than this are sent uncompressed (compressing them costs more than it saves).
+inline constexpr std::size_t kMaxCompressedBytes = std::size_t{1} << 20;
 void send(httplib::Response& response, int status, const nlohmann::ordered_json& body);
 void refuse(httplib::Response& response, int status, const std::string& message);
 // Arrays and objects within one another: the workbench's bodies use a handful.

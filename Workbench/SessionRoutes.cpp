@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <string>
+
 #include "Workbench/HttpReplies.h"
 #include "Workbench/SessionJson.h"
 #include "Workbench/SessionRequest.h"
@@ -34,20 +36,48 @@ std::optional<SessionRequest> readRequest(const httplib::Request& request,
   return std::get<SessionRequest>(std::move(read));
 }
 
+// The 429 when every slot is taken.
+void refuseBusy(httplib::Response& response, const Slots& slots) {
+  refuse(response, 429,
+         "already " + std::to_string(slots.limit()) +
+             " sessions being played: ask again when one has answered");
+}
+
 }  // namespace
 
-void install(RouteMethods& routes) {
-  routes.post("/api/sessions", [](const httplib::Request& request, httplib::Response& response) {
-    const auto session = readRequest(request, response, false);
-    if (!session) return;
-    auto picture = SessionTrace::play(session->configuration, session->seed, session->duration);
-    if (!picture) return refuse(response, 500, picture.error().localizedDescription);
-    send(response, 200, SessionJson::picture(*picture));
-  });
+Slots::Hold::~Hold() {
+  if (slots_ != nullptr) slots_->release();
+}
+
+std::optional<Slots::Hold> Slots::take() {
+  const std::scoped_lock lock(mutex_);
+  if (held_ >= limit_) return std::nullopt;
+  ++held_;
+  return Hold(*this);
+}
+
+void Slots::release() {
+  const std::scoped_lock lock(mutex_);
+  --held_;
+}
+
+void install(RouteMethods& routes, Slots& slots) {
+  routes.post(
+      "/api/sessions", [&slots](const httplib::Request& request, httplib::Response& response) {
+        const auto session = readRequest(request, response, false);
+        if (!session) return;
+        const auto hold = slots.take();
+        if (!hold) return refuseBusy(response, slots);
+        auto picture = SessionTrace::play(session->configuration, session->seed, session->duration);
+        if (!picture) return refuse(response, 500, picture.error().localizedDescription);
+        send(response, 200, SessionJson::picture(*picture));
+      });
   routes.post("/api/sessions/snapshot",
-              [](const httplib::Request& request, httplib::Response& response) {
+              [&slots](const httplib::Request& request, httplib::Response& response) {
                 const auto session = readRequest(request, response, true);
                 if (!session) return;
+                const auto hold = slots.take();
+                if (!hold) return refuseBusy(response, slots);
                 auto snapshot = SessionTrace::snapshotAt(session->configuration, session->seed,
                                                          session->duration, *session->at);
                 if (!snapshot) return refuse(response, 500, snapshot.error().localizedDescription);

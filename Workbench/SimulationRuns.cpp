@@ -80,17 +80,32 @@ std::optional<std::string> SimulationRuns::start(Sandbox::MonteCarloRunner::Opti
     }
   });
   runs_.emplace(id, std::move(run));
-  forgetOldRuns(lock);
+  forgetOldRuns(lock, id);
   return id;
 }
 
-void SimulationRuns::forgetOldRuns(std::unique_lock<std::mutex>& lock) {
+std::string SimulationRuns::add(Sandbox::MonteCarloReport report, std::uint64_t total) {
+  std::unique_lock lock(mutex_);
+  auto run = std::make_shared<Run>();
+  run->order = nextId_++;
+  run->done = report.sessions;
+  run->total = total;
+  run->comparison = report.comparison.has_value();
+  run->state = State::done;
+  run->report = std::move(report);
+  std::string id = std::to_string(run->order);
+  runs_.emplace(id, std::move(run));
+  forgetOldRuns(lock, id);
+  return id;
+}
+
+void SimulationRuns::forgetOldRuns(std::unique_lock<std::mutex>& lock, const std::string& newest) {
   std::vector<std::thread> ended;
   std::size_t kept = runs_.size();
   while (kept > limits_.maxKept) {
     auto oldest = runs_.end();
     for (auto it = runs_.begin(); it != runs_.end(); ++it) {
-      if (it->second->state == State::running) continue;
+      if (it->second->state == State::running || it->first == newest) continue;
       if (oldest == runs_.end() || it->second->order < oldest->second->order) oldest = it;
     }
     if (oldest == runs_.end()) break;

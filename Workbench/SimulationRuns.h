@@ -5,7 +5,8 @@
 // so) rather than queued. A cancelled run, and one whose page stopped asking for its progress for
 // Limits::abandonAfter (a closed tab), stops before its next session; its report then covers the
 // sessions that ended. Ended runs are kept for their results, the oldest forgotten beyond
-// Limits::maxKept.
+// Limits::maxKept. A result made elsewhere (shards of a cluster run, merged) is kept as an ended
+// run too, so that the same routes show and download it; it never counts as under way.
 // Example:
 //   SimulationRuns runs({});
 //   auto id = runs.start(request);       // none: too many runs under way
@@ -63,6 +64,10 @@ class SimulationRuns {
   // Starts a run of valid options (MonteCarloRunner::problem() is none); its id, or none when
   // maxActive runs are under way. The options' progress and stopRequested are replaced.
   [[nodiscard]] std::optional<std::string> start(Sandbox::MonteCarloRunner::Options options);
+  // Keeps report, played elsewhere, as a run that has ended (done) out of total sessions asked
+  // for; its id. It counts toward maxKept (the oldest ended runs go first), never toward
+  // maxActive, so it is kept even while maxActive runs are under way.
+  std::string add(Sandbox::MonteCarloReport report, std::uint64_t total);
   // The run's status, none for an unknown id; asking counts as the page still watching.
   [[nodiscard]] std::optional<Status> status(const std::string& id);
   // Asks the run to stop before its next session; false for an unknown id.
@@ -76,7 +81,8 @@ class SimulationRuns {
   struct Run;
   using Rep = std::chrono::steady_clock::duration::rep;
 
-  void forgetOldRuns(std::unique_lock<std::mutex>& lock);
+  // Forgets the oldest ended runs beyond maxKept; never newest, the one just added or started.
+  void forgetOldRuns(std::unique_lock<std::mutex>& lock, const std::string& newest);
 
   Limits limits_;
   Clock clock_;

@@ -24,6 +24,7 @@
 #include "Workbench/RouteMethods.h"
 #include "Workbench/RunRequest.h"
 #include "Workbench/SessionRoutes.h"
+#include "Workbench/ShardRoutes.h"
 #include "Workbench/WorkbenchAssets.h"
 #include "Workbench/WorkbenchJson.h"
 
@@ -81,7 +82,7 @@ const char* libraryErrorMessage(int status) {
 class WorkbenchServer::Routes {
  public:
   Routes(const Options& options, const std::string& token, SimulationRuns& runs, int port)
-      : options_(options), token_(token), runs_(runs) {
+      : options_(options), token_(token), runs_(runs), sessionSlots_(options.sessionsAtOnce) {
     std::string suffix(":");  // appended: g++ 12 at -O3 warns falsely of ":" + string
     suffix += std::to_string(port);
     if (isLoopback(options.listenAddress)) {
@@ -116,7 +117,10 @@ class WorkbenchServer::Routes {
             refuse(response, 405, request.path + " takes " + allowed + ", not " + request.method);
             return HandlerResponse::Handled;
           }
-          refuse(response, response.status, libraryErrorMessage(response.status));
+          // Shards too large for a request merge on the command line first: the message says how.
+          const bool largeShards = response.status == 413 && request.path == ShardRoutes::kPath;
+          refuse(response, response.status,
+                 largeShards ? ShardRoutes::kTooLarge : libraryErrorMessage(response.status));
           return HandlerResponse::Handled;
         }));
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
@@ -185,7 +189,8 @@ class WorkbenchServer::Routes {
                   send(response, 200, WorkbenchJson::status(id, *runs_.status(id)));
                 });
     ComparisonRoutes::install(routes, runs_, options_.runs.maxActive);
-    SessionRoutes::install(routes);
+    SessionRoutes::install(routes, sessionSlots_);
+    ShardRoutes::install(routes, runs_, options_.toolVersion);
     routes.get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
       banner(request, response);
     });
@@ -278,6 +283,7 @@ class WorkbenchServer::Routes {
   const Options& options_;
   const std::string& token_;
   SimulationRuns& runs_;
+  SessionRoutes::Slots sessionSlots_;
   std::set<std::string> hosts_;
   std::unique_ptr<RouteMethods> routes_;
 };

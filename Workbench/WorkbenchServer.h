@@ -20,6 +20,8 @@
 //                                   400 naming the parameter when one is wrong (BannerRequest.h)
 //   /api/comparisons...             two configurations on the same seeds (ComparisonRoutes.h)
 //   /api/sessions...                one session's timeline and snapshots (SessionRoutes.h)
+//   POST /api/shards                a sharded run's shard files, merged and kept as an ended run
+//                                   or comparison (ShardRoutes.h)
 //
 // Guards: a request body is at most kMaxBodyBytes (413 beyond) and must say its size in a
 // Content-Length, uncompressed (RequestScreen: 411, 415; also 431 for a flood of headers); a POST
@@ -70,6 +72,11 @@ class WorkbenchServer {
     std::string configurationText;
     std::string configurationLabel = "embedded configuration";
     SimulationRuns::Limits runs;
+    // Sessions played at once for their pictures and snapshots (SessionRoutes::Slots): a long
+    // one may hold hundreds of megabytes while it plays.
+    std::size_t sessionsAtOnce = 2;
+    // The version shards must carry to be opened (qvr-sandbox's, as its merge requires).
+    std::string toolVersion;
     // The longest wait for a request's next bytes before its connection is dropped.
     int readTimeoutSeconds = 5;
     SimulationRuns::Clock clock = std::chrono::steady_clock::now;

@@ -12,6 +12,8 @@ set(QVR_WORKBENCH_ASSETS index.html workbench.css workbench.js editor.js charts.
 set(QVR_WORKBENCH_ASSET_FILES "")
 # The comparison and the session picture.
 list(APPEND QVR_WORKBENCH_ASSETS views.css compare.js timeline.js)
+# A sharded run's results, opened from its shard files.
+list(APPEND QVR_WORKBENCH_ASSETS shards.js)
 foreach(asset IN LISTS QVR_WORKBENCH_ASSETS)
   list(APPEND QVR_WORKBENCH_ASSET_FILES ${CMAKE_CURRENT_SOURCE_DIR}/Workbench/assets/${asset})
 endforeach()

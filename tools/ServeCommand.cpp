@@ -12,6 +12,7 @@
 #include "Sandbox/Config/StrictJsonParser.h"
 #include "Workbench/WorkbenchServer.h"
 #include "tools/Interruption.h"
+#include "tools/TrialFiles.h"
 
 namespace QVRAdKit::Tools {
 namespace {
@@ -70,6 +71,7 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
   options.listenAddress = listen_ == "localhost" ? "127.0.0.1" : listen_;
   options.port = port_;
   options.configurationText = std::string(Sandbox::kDefaultSandboxConfigurationJson);
+  options.toolVersion = Sandbox::TrialFiles::toolVersion();
   if (configPath_) {
     std::string reason;
     auto text = readConfiguration(*configPath_, reason);

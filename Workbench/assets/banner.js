@@ -5,6 +5,26 @@
 
 (() => {
   const byId = (id) => document.getElementById(id);
+  // The server's limit on a title or subtitle, in characters (code points, as it counts them: an
+  // emoji is one, where a field's maxlength would count it as two).
+  const MAX_TEXT_CHARACTERS = 120;
+
+  // Cuts a field's text to the limit, keeping whole code points.
+  function clampText(field) {
+    const characters = [...field.value];
+    if (characters.length > MAX_TEXT_CHARACTERS) field.value = characters.slice(0, MAX_TEXT_CHARACTERS).join("");
+  }
+
+  // Why the picture is empty or blank when the title is: a partner ad without a title is never
+  // shown, and one of spaces only is drawn with blank lines.
+  function explainTitle() {
+    const title = byId("banner-title-text").value;
+    const note = byId("banner-untitled");
+    note.hidden = title.trim() !== "";
+    note.textContent = title === ""
+      ? "No title: a partner ad without one is never shown, so the banner stays hidden and the picture is empty."
+      : "The title is only spaces: the banner is shown, with blank lines where the title would be.";
+  }
 
   // The query for the current settings; a setting left at "partner's own" is not sent.
   function bannerQuery() {
@@ -61,8 +81,13 @@
 
   document.addEventListener("DOMContentLoaded", () => {
     const form = byId("banner-form");
-    form.addEventListener("input", showBanner);
+    form.addEventListener("input", (event) => {
+      if (event.target.id === "banner-title-text" || event.target.id === "banner-subtitle") clampText(event.target);
+      explainTitle();
+      showBanner();
+    });
     form.addEventListener("submit", (event) => { event.preventDefault(); showBanner(); });
+    explainTitle();
     showBanner();
   });
 })();

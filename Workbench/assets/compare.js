@@ -10,6 +10,7 @@ const Compare = (() => {
     ["rewardsPerSession", "Rewards / session", false]];
   const files = { a: null, b: null };
   let current = null;  // the id of the comparison under way
+  let starting = false;  // its POST is on its way: a second click starts nothing
   let last = null;     // the last status with a comparison
 
   // "+3.1%", "-0.25", and "0.0%" rather than "-0.0%" for what rounds to zero (as the verdicts).
@@ -31,7 +32,7 @@ const Compare = (() => {
 
   function updateButtons() {
     const ready = ["a", "b"].every((side) => sideText(side) !== null);
-    $("compare-run").disabled = current !== null || !ready;
+    $("compare-run").disabled = current !== null || starting || !ready;
     $("compare-cancel").disabled = current === null;
   }
 
@@ -43,7 +44,11 @@ const Compare = (() => {
       sessions: Number($("compare-sessions").value), seed: $("compare-seed").value.trim(),
       minutes: Number($("compare-minutes").value), jobs: Number($("compare-jobs").value),
     };
+    starting = true;
+    updateButtons();
     const { status, data } = await api("POST", "/api/comparisons", body);
+    starting = false;
+    updateButtons();
     const line = $("compare-status");
     delete line.dataset.state;
     if (status === 422) {
@@ -63,7 +68,12 @@ const Compare = (() => {
     const { status, data } = await api("GET", `/api/comparisons/${id}`);
     if (current !== id) return;
     const line = $("compare-status");
-    if (status !== 200) { line.textContent = data.error; finish(); return; }
+    if (status !== 200) {
+      line.textContent = status === 0 ? `Lost: ${data.error}` : data.error;
+      if (status === 0) line.dataset.state = "lost";
+      finish();
+      return;
+    }
     $("compare-progress").max = data.total;
     $("compare-progress").value = data.done;
     if (data.state === "running") {
@@ -84,7 +94,8 @@ const Compare = (() => {
   async function cancel() {
     if (current === null) return;
     $("compare-status").textContent = "Cancelling…";
-    await api("POST", `/api/comparisons/${current}/cancel`);
+    const { status, data } = await api("POST", `/api/comparisons/${current}/cancel`);
+    if (status === 0) { $("compare-status").textContent = `Lost: ${data.error}`; finish(); }
   }
 
   function verdictItem(verdict) {
@@ -184,6 +195,18 @@ const Compare = (() => {
     table.replaceChildren(head, ...lines);
   }
 
+  // A comparison merged from shards (shards.js): shown as one made here, its line saying what
+  // was opened.
+  function showOpened(id, status, opened) {
+    const line = $("compare-status");
+    const covered = status.done < status.total ? `: ${status.done} of ${status.total} seeds played` : "";
+    line.textContent = `Opened ${opened}${covered}`;
+    line.dataset.state = "merged";
+    $("compare-progress").max = Math.max(1, status.total);
+    $("compare-progress").value = status.done;
+    show(id, status);
+  }
+
   function readFile(side, input) {
     files[side] = null;
     updateButtons();
@@ -209,7 +232,7 @@ const Compare = (() => {
     updateButtons();
   }
 
-  return { init, lastStatus: () => last };
+  return { init, showOpened, lastStatus: () => last };
 })();
 
 document.addEventListener("DOMContentLoaded", Compare.init);

@@ -12,8 +12,12 @@ const Timeline = (() => {
   const MOMENT_KINDS = new Set(["connect", "disconnect", "background", "foreground", "show",
     "closed", "reward", "pause", "launch", "timewall", "show failed"]);
   const labelWidth = 230, width = 1200, laneHeight = 18, top = 22;
+  // The moments listed under the picture: a week of a busy configuration has hundreds of
+  // thousands, more than a list can hold and stay usable; the rest are in the download.
+  const MAX_LISTED = 2000;
   let picture = null;   // the last session drawn
   let request = null;   // what drew it: configuration, seed and minutes
+  let drawSequence = 0;
   let snapshotSequence = 0;
   let xOf = null;       // the picture's time-to-x scale
 
@@ -27,8 +31,10 @@ const Timeline = (() => {
     event.preventDefault();
     const body = { configuration: editor.text, seed: $("session-seed").value.trim(),
       minutes: Number($("session-minutes").value) };
+    const sequence = ++drawSequence;
     $("session-status").textContent = "Playing the session…";
     const { status, data } = await api("POST", "/api/sessions", body);
+    if (sequence !== drawSequence) return;  // a later draw is on its way
     if (status === 422) {
       $("session-status").textContent = `Cannot play: ${data.error} (listed under the editor).`;
       showVerdict(data.check);
@@ -37,6 +43,12 @@ const Timeline = (() => {
     if (status !== 200) { $("session-status").textContent = data.error; return; }
     picture = data;
     request = body;
+    ++snapshotSequence;  // a snapshot of the previous session arriving now is not shown
+    // The previous session's picture, moments and snapshot go first, whatever follows.
+    $("timeline").replaceChildren();
+    $("moments").replaceChildren();
+    delete $("snapshot").dataset.at;
+    $("snapshot").replaceChildren(hint("Click the timeline, or a moment below, to see the inspector's snapshot then."));
     const c = data.counts;
     $("session-status").textContent = `Seed ${data.seed}, ${clock(data.duration)}: ${c.requests} ad requests ` +
       `(${c.filled} filled, ${c.failed} failed, ${c.unanswered} unanswered), ${c.shows} shows. ` +
@@ -46,7 +58,6 @@ const Timeline = (() => {
     $("session-download").disabled = false;
     render();
     listMoments();
-    $("snapshot").replaceChildren(hint("Click the timeline, or a moment below, to see the inspector's snapshot then."));
   }
 
   function hint(text) {
@@ -65,8 +76,9 @@ const Timeline = (() => {
     const y = (index) => top + (index + 1) * laneHeight;
     const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img",
       id: "timeline-svg", "aria-label": "Timeline of the session; click to inspect" });
-    // Hour (or ten-minute) marks.
-    const step = picture.duration > 4 * 3600 ? 3600 : picture.duration > 3600 ? 900 : 300;
+    // Marks every hour (at most a dozen of them: every few hours for days), 15 or 5 minutes.
+    const step = picture.duration > 4 * 3600 ? Math.ceil(picture.duration / 12 / 3600) * 3600
+      : picture.duration > 3600 ? 900 : 300;
     for (let t = 0; t <= picture.duration; t += step) {
       svg.append(svgElement("line", { x1: x(t), x2: x(t), y1: top, y2: height - 18, stroke: "#eceef2" }));
       svg.append(svgElement("text", { x: x(t) - 20, y: height - 4 }, clock(t)));
@@ -78,32 +90,60 @@ const Timeline = (() => {
         y2: y(index) + laneHeight - 1, stroke: "#f0f1f4" }));
     });
     const laneIndex = new Map(lanes.map((lane, index) => [lane.id, index]));
+    // Bars closer than a pixel to the one before on their row (and of its kind) are drawn as one,
+    // whose title says how many it stands for: the picture keeps a few thousand nodes however
+    // long the session, rather than one per span, load and moment.
+    const merged = new Map();  // row and kind -> the bar being widened
+    const bars = [];
+    const bar = (key, from, to, attributes, title) => {
+      const last = merged.get(key);
+      if (last && x(from) <= last.right + 1) {
+        last.right = Math.max(last.right, x(to));
+        last.to = Math.max(last.to, to);
+        last.count += 1;
+        return;
+      }
+      const next = { from, to, right: x(to), count: 1, attributes, title };
+      merged.set(key, next);
+      bars.push(next);
+    };
     for (const span of picture.spans) {
       const row = laneIndex.get(span.lane);
       if (row === undefined) continue;
-      const bar = svgElement("rect", { x: x(span.from), y: y(row) + 3, height: laneHeight - 6,
-        width: Math.max(2, x(span.to) - x(span.from)), fill: SPAN_COLORS[span.lane], "fill-opacity": 0.7,
-        class: `span ${span.lane}` });
-      bar.append(svgElement("title", {}, `${span.label}: ${clock(span.from)} to ${clock(span.to)}`));
-      svg.append(bar);
+      bar(`span:${row}`, span.from, span.to, { y: y(row) + 3, height: laneHeight - 6,
+        fill: SPAN_COLORS[span.lane], "fill-opacity": 0.7, class: `span ${span.lane}` },
+      `${span.label}: ${clock(span.from)} to ${clock(span.to)}`);
     }
     for (const load of picture.loads) {
       const row = laneIndex.get("load:" + load.lane);
-      const end = load.endedAt ?? picture.duration;
-      const bar = svgElement("rect", { x: x(load.requestedAt), y: y(row) + 4, height: laneHeight - 8,
-        width: Math.max(2, x(end) - x(load.requestedAt)), fill: LOAD_COLORS[load.outcome],
-        class: `load ${load.outcome}` });
       const took = load.endedAt === null ? "no answer" : `${((load.endedAt - load.requestedAt) * 1000).toFixed(0)} ms`;
-      bar.append(svgElement("title", {}, `${load.lane} (${load.action || "no action"}): requested ` +
-        `${clock(load.requestedAt)}, ${load.outcome}${load.errorCode ? " (error " + load.errorCode + ")" : ""}, ${took}`));
-      svg.append(bar);
+      bar(`load:${row}:${load.outcome}`, load.requestedAt, load.endedAt ?? picture.duration,
+        { y: y(row) + 4, height: laneHeight - 8, fill: LOAD_COLORS[load.outcome], class: `load ${load.outcome}` },
+        `${load.lane} (${load.action || "no action"}): requested ${clock(load.requestedAt)}, ` +
+        `${load.outcome}${load.errorCode ? " (error " + load.errorCode + ")" : ""}, ${took}`);
     }
+    for (const item of bars) {
+      const rect = svgElement("rect", { ...item.attributes, x: x(item.from),
+        width: Math.max(2, item.right - x(item.from)) });
+      rect.append(svgElement("title", {}, item.count === 1 ? item.title
+        : `${item.count} of them from ${clock(item.from)} to ${clock(item.to)}; the first: ${item.title}`));
+      svg.append(rect);
+    }
+    // One tick per pixel and kind of moment.
+    const ticks = new Map();
     for (const moment of picture.moments) {
       if (!MOMENT_KINDS.has(moment.kind)) continue;
+      const key = `${Math.round(x(moment.at))}:${moment.kind}`;
+      const tick = ticks.get(key);
+      if (tick) { tick.count += 1; continue; }
+      ticks.set(key, { moment, count: 1 });
+    }
+    for (const { moment, count } of ticks.values()) {
       const tick = svgElement("line", { x1: x(moment.at), x2: x(moment.at), y1: top + 2, y2: top + laneHeight - 2,
         stroke: moment.kind.startsWith("show") || moment.kind === "reward" ? "#b88a00" : "#1d1f24",
         "stroke-width": 1.5, class: `moment ${moment.kind.replace(" ", "-")}` });
-      tick.append(svgElement("title", {}, `${moment.clock} ${moment.text}`));
+      tick.append(svgElement("title", {}, count === 1 ? `${moment.clock} ${moment.text}`
+        : `${moment.clock} ${moment.text} (and ${count - 1} more ${moment.kind} within a pixel)`));
       svg.append(tick);
     }
     const cursor = svgElement("line", { x1: -10, x2: -10, y1: top, y2: height - 18, stroke: "#c62828",
@@ -120,7 +160,8 @@ const Timeline = (() => {
   }
 
   function listMoments() {
-    const items = picture.moments.map((moment) => {
+    const list = $("moments");
+    for (const moment of picture.moments.slice(0, MAX_LISTED)) {
       const item = document.createElement("li");
       const button = document.createElement("button");
       button.type = "button";
@@ -131,9 +172,16 @@ const Timeline = (() => {
       button.append(when, moment.text);
       button.addEventListener("click", () => inspect(moment.at));
       item.append(button);
-      return item;
-    });
-    $("moments").replaceChildren(...items);
+      list.append(item);
+    }
+    const more = picture.moments.length - MAX_LISTED;
+    if (more > 0) {
+      const item = document.createElement("li");
+      item.className = "hint more";
+      item.textContent = `…and ${more} more moments, not listed: click the picture to inspect ` +
+        "any moment, download the session for all of them, or play fewer minutes.";
+      list.append(item);
+    }
   }
 
   async function inspect(at) {

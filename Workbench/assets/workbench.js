@@ -6,7 +6,11 @@ const $ = (id) => document.getElementById(id);
 const token = document.querySelector('meta[name="workbench-token"]').content;
 const CHECK_DELAY_MS = 250;
 const POLL_MS = 300;
+// What a request that got no answer at all (the server stopped, the network gone) says.
+const NO_ANSWER = "the server did not answer: is qvr-sandbox serve still running?";
 
+// The server's answer as { status, data }; a request that gets no answer is status 0 with
+// data.error saying so, so that callers end what they were doing rather than wait for ever.
 async function api(method, path, body) {
   const options = { method, headers: {} };
   if (method !== "GET") {
@@ -14,12 +18,19 @@ async function api(method, path, body) {
     options.headers["Content-Type"] = "application/json";
     options.body = JSON.stringify(body ?? {});
   }
-  const response = await fetch(path, options);
+  let response;
+  try {
+    response = await fetch(path, options);
+  } catch {
+    return { status: 0, data: { error: NO_ANSWER } };
+  }
   const data = await response.json().catch(() => ({ error: `answer ${response.status}` }));
   return { status: response.status, data };
 }
 
-const state = { opened: "", label: "", verdict: null, checkSequence: 0, run: null, report: null };
+// starting: a run's POST is on its way, so a second click cannot start a second run.
+const state = { opened: "", label: "", verdict: null, checkSequence: 0, run: null, starting: false,
+  report: null };
 let editor;
 
 function describe(problem) {
@@ -75,7 +86,7 @@ function scheduleCheck() {
 }
 
 function updateRunButtons() {
-  const running = state.run !== null;
+  const running = state.run !== null || state.starting;
   const runnable = state.verdict !== null && state.verdict.runnable;
   $("run").disabled = running || !runnable;
   $("cancel").disabled = !running;
@@ -96,7 +107,12 @@ async function startRun(event) {
     jobs: Number($("jobs").value),
     minutes: Number($("minutes").value),
   };
+  state.starting = true;
+  updateRunButtons();
   const { status, data } = await api("POST", "/api/runs", body);
+  state.starting = false;
+  updateRunButtons();
+  delete $("run-status").dataset.state;
   if (status === 422) { showVerdict(data.check); return; }
   if (status !== 202) { $("run-status").textContent = data.error; return; }
   state.run = data.id;
@@ -108,7 +124,12 @@ async function startRun(event) {
 async function poll(id) {
   const { status, data } = await api("GET", `/api/runs/${id}`);
   if (state.run !== id) return;
-  if (status !== 200) { $("run-status").textContent = data.error; finishRun(); return; }
+  if (status !== 200) {
+    $("run-status").textContent = status === 0 ? `Lost: ${data.error}` : data.error;
+    if (status === 0) $("run-status").dataset.state = "lost";
+    finishRun();
+    return;
+  }
   $("progress").max = data.total;
   $("progress").value = data.done;
   if (data.state === "running") {
@@ -129,7 +150,8 @@ function finishRun() { state.run = null; updateRunButtons(); }
 async function cancelRun() {
   if (state.run === null) return;
   $("run-status").textContent = "Cancelling…";
-  await api("POST", `/api/runs/${state.run}/cancel`);
+  const { status, data } = await api("POST", `/api/runs/${state.run}/cancel`);
+  if (status === 0) { $("run-status").textContent = `Lost: ${data.error}`; finishRun(); }
 }
 
 const percent = (v) => (v === null || v === undefined ? "–" : (v * 100).toFixed(1) + "%");

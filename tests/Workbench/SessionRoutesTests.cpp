@@ -1,8 +1,19 @@
 // One session's picture and snapshots through a real socket, and the requests they refuse.
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "Workbench/HttpReplies.h"
+#include "Workbench/RouteMethods.h"
 #include "Workbench/SessionJson.h"
+#include "Workbench/SessionRoutes.h"
 #include "Workbench/SessionTrace.h"
 #include "Workbench/WorkbenchHttp.h"
 
@@ -92,6 +103,112 @@ TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
   auto get = http.get("/api/sessions");
   ASSERT_TRUE(get);
   EXPECT_NE(get->status, 200);
+}
+
+TEST(SessionRoutes, SlotsAreCountedToTheirLimitAndFreedOnceEach) {
+  SessionRoutes::Slots slots(2);
+  auto first = slots.take();
+  auto second = slots.take();
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(second);
+  EXPECT_FALSE(slots.take());
+  {
+    // A hold moved elsewhere frees its slot once, when its last owner goes.
+    SessionRoutes::Slots::Hold moved(std::move(*first));
+    first.reset();
+    EXPECT_FALSE(slots.take());
+  }
+  auto third = slots.take();
+  ASSERT_TRUE(third);
+  EXPECT_FALSE(slots.take());
+  second.reset();
+  third.reset();
+  std::vector<SessionRoutes::Slots::Hold> all;
+  while (auto hold = slots.take()) all.push_back(std::move(*hold));
+  EXPECT_EQ(all.size(), 2U);
+}
+
+// The session routes alone on a loopback port, with slots the test holds: the server's guards
+// are tested elsewhere.
+class SessionRoutesWithSlots : public ::testing::Test {
+ protected:
+  SessionRoutesWithSlots() : routes_(server_) {
+    SessionRoutes::install(routes_, slots);
+    const int port = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    client = std::make_unique<httplib::Client>("127.0.0.1", port);
+  }
+  ~SessionRoutesWithSlots() override {
+    // An answer, whatever it is, means the server is listening: stop() then ends it.
+    (void)client->Get("/");
+    server_.stop();
+    thread_.join();
+  }
+  SessionRoutesWithSlots(const SessionRoutesWithSlots&) = delete;
+  SessionRoutesWithSlots& operator=(const SessionRoutesWithSlots&) = delete;
+
+  httplib::Result post(const char* path, const std::string& body) {
+    return client->Post(path, body, "application/json");
+  }
+
+  SessionRoutes::Slots slots{2};
+  std::unique_ptr<httplib::Client> client;
+
+ private:
+  httplib::Server server_;
+  RouteMethods routes_;
+  std::thread thread_;
+};
+
+TEST_F(SessionRoutesWithSlots, PicturesAndSnapshotsBeyondTheLimitAreRefusedUntilOneEnds) {
+  const Json picture = {{"configuration", defaultText()}, {"seed", "4"}, {"minutes", 10}};
+  const Json snapshot = Json::parse(Testing::with(picture, "at", 30));
+  auto first = slots.take();
+  auto second = slots.take();
+  ASSERT_TRUE(first && second);
+  for (const auto& [path, body] :
+       {std::pair{"/api/sessions", picture}, std::pair{"/api/sessions/snapshot", snapshot}}) {
+    SCOPED_TRACE(path);
+    auto busy = post(path, body.dump());
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(busy->status, 429);
+    EXPECT_EQ(Json::parse(busy->body)["error"],
+              "already 2 sessions being played: ask again when one has answered");
+    // A bad request is still told what is wrong with it, busy or not.
+    auto bad = post(path, Testing::with(body, "seed", "x"));
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->status, 400);
+  }
+  second.reset();
+  auto answered = post("/api/sessions", picture.dump());
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(answered->status, 200) << answered->body;
+  // The request gave its slot back when it answered: the one free slot is free again.
+  auto again = slots.take();
+  EXPECT_TRUE(again);
+  EXPECT_FALSE(slots.take());
+}
+
+TEST_F(SessionRoutesWithSlots, ALongPictureIsSentUncompressedAShortOneCompressed) {
+  // A browser accepts brotli, which costs minutes of a core for a picture of tens of megabytes.
+  client->set_decompress(false);
+  const httplib::Headers browser = {{"Accept-Encoding", "gzip, deflate, br"}};
+  const auto ask = [&](int minutes) {
+    return client->Post(
+        "/api/sessions", browser,
+        Json{{"configuration", defaultText()}, {"seed", "4"}, {"minutes", minutes}}.dump(),
+        "application/json");
+  };
+  auto week = ask(10080);
+  ASSERT_TRUE(week);
+  ASSERT_EQ(week->status, 200);
+  EXPECT_FALSE(week->has_header("Content-Encoding"));
+  EXPECT_GT(week->body.size(), HttpReplies::kMaxCompressedBytes);
+  EXPECT_EQ(Json::parse(week->body)["duration"], 604800);
+  auto hour = ask(60);
+  ASSERT_TRUE(hour);
+  ASSERT_EQ(hour->status, 200);
+  EXPECT_TRUE(hour->has_header("Content-Encoding"));
 }
 
 }  // namespace

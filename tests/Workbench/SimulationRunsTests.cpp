@@ -76,5 +76,46 @@ TEST(SimulationRuns, ForgetsTheOldestEndedRunsBeyondTheLimit) {
   EXPECT_TRUE(runs.status(ids[2]));
 }
 
+// Results made elsewhere (merged shards) are kept as ended runs: they never count as under way,
+// and count toward the runs kept, the oldest ended ones forgotten first, never the one just added
+// nor a run under way.
+TEST(SimulationRuns, AddedResultsAreEndedRunsKeptWithinTheLimit) {
+  SimulationRuns::Limits limits;
+  limits.maxActive = 1;
+  // Fewer than the runs there are: the one just added is kept all the same.
+  limits.maxKept = 1;
+  const Clock::time_point still{};
+  SimulationRuns runs(limits, [still] { return still; });
+  const auto running = runs.start(longRun());
+  ASSERT_TRUE(running);
+  Sandbox::MonteCarloReport report;
+  report.firstSeed = 5;
+  report.sessions = 3;
+  report.comparison.emplace();
+  const std::string first = runs.add(report, 4);
+  const auto status = runs.status(first);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->state, SimulationRuns::State::done);
+  EXPECT_EQ(status->done, 3u);
+  EXPECT_EQ(status->total, 4u);
+  EXPECT_TRUE(status->comparison);
+  ASSERT_TRUE(status->report);
+  EXPECT_EQ(*status->report, report);
+  EXPECT_FALSE(runs.cancel("99"));
+  EXPECT_TRUE(runs.cancel(first));
+  EXPECT_EQ(runs.status(first)->state, SimulationRuns::State::done) << "nothing to cancel";
+
+  // The one under way and the newest added are kept; the older added one goes.
+  const std::string second = runs.add(Sandbox::MonteCarloReport{}, 1);
+  EXPECT_NE(second, first);
+  EXPECT_FALSE(runs.status(first));
+  EXPECT_TRUE(runs.status(second));
+  EXPECT_EQ(runs.status(*running)->state, SimulationRuns::State::running);
+  // The one under way alone counts toward the limit of runs under way.
+  EXPECT_FALSE(runs.start(longRun()));
+  runs.stopAll();
+  EXPECT_EQ(runs.status(second)->state, SimulationRuns::State::done);
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Workbench

@@ -15,6 +15,7 @@
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Workbench/WorkbenchServer.h"
+#include "tools/TrialFiles.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -126,6 +127,7 @@ class WorkbenchHttp {
   static WorkbenchServer::Options defaults() {
     WorkbenchServer::Options options;
     options.configurationText = std::string(Sandbox::kDefaultSandboxConfigurationJson);
+    options.toolVersion = Sandbox::TrialFiles::toolVersion();
     return options;
   }
 

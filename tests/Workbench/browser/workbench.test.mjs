@@ -1,10 +1,16 @@
 // End-to-end test of the workbench page in headless Chromium: load, an invalid edit shows its
 // problem at its place and blocks the run, a valid edit, a run with its tables and charts, a
-// cancelled run, a comparison with its verdict, one session's timeline with the snapshot at a
-// moment clicked, the banner preview with its settings. Writes screenshots of each step.
+// cancelled run started by a double click (one run), a comparison with its verdict (one for a
+// double click too), one session's timeline with the snapshot at a moment clicked, a session of
+// hundreds of thousands of moments (listed in part, the list matching the picture), the banner
+// preview with its settings (a title counted in characters, an empty one explained), a cluster
+// run's shard files opened (a plain run's, a comparison's, and a pair that does not merge), and a
+// page whose server stops during a run. Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
-import { spawn } from "node:child_process";
+import { execFileSync, spawn } from "node:child_process";
 import { once } from "node:events";
+import fs from "node:fs";
+import os from "node:os";
 import path from "node:path";
 import { chromium } from "playwright-core";
 
@@ -15,17 +21,21 @@ function expect(condition, message) {
   console.log(`${condition ? "ok  " : "FAIL"} ${message}`);
 }
 
-// The server on a free loopback port; its address comes from its first line.
-const server = spawn(sandbox, ["serve", "--port", "0"], { stdio: ["ignore", "pipe", "inherit"] });
-const address = await new Promise((resolve, reject) => {
-  let out = "";
-  server.stdout.on("data", (chunk) => {
-    out += chunk;
-    const found = out.match(/workbench at (http:\/\/127\.0\.0\.1:\d+\/)/);
-    if (found) resolve(found[1]);
+// A server on a free loopback port; its address comes from its first line.
+async function serve() {
+  const child = spawn(sandbox, ["serve", "--port", "0"], { stdio: ["ignore", "pipe", "inherit"] });
+  const at = await new Promise((resolve, reject) => {
+    let out = "";
+    child.stdout.on("data", (chunk) => {
+      out += chunk;
+      const found = out.match(/workbench at (http:\/\/127\.0\.0\.1:\d+\/)/);
+      if (found) resolve(found[1]);
+    });
+    child.on("exit", (code) => reject(new Error(`server ended (${code}) before its address`)));
   });
-  server.on("exit", (code) => reject(new Error(`server ended (${code}) before its address`)));
-});
+  return [child, at];
+}
+const [server, address] = await serve();
 
 const browser = await chromium.launch({ executablePath, args: ["--no-sandbox", "--disable-gpu"] });
 try {
@@ -36,11 +46,18 @@ try {
   const pageErrors = [];
   page.on("pageerror", (error) => pageErrors.push(String(error)));
   page.on("requestfailed", (request) => pageErrors.push(`request failed: ${request.url()}`));
+  const posted = new Map();  // path -> POSTs the page sent there
   page.on("request", (request) => {
     if (!request.url().startsWith(address) && !request.url().startsWith("blob:")) {
       pageErrors.push(`request outside the server: ${request.url()}`);
     }
+    if (request.method() === "POST") {
+      const where = new URL(request.url()).pathname;
+      posted.set(where, (posted.get(where) ?? 0) + 1);
+    }
   });
+  // Two clicks in a row, the second before the first's request has been answered.
+  const doubleClick = (selector) => page.$eval(selector, (button) => { button.click(); button.click(); });
 
   // Load: the default configuration, checked, runnable.
   await page.goto(address);
@@ -89,11 +106,14 @@ try {
   expect(await page.locator("#chart-shows svg rect").count() > 0, "the shows-per-session chart is drawn");
   await page.locator("#results").screenshot({ path: path.join(shots, "03-results.png") });
 
-  // A run cancelled: it stops early and says how much it covered.
+  // A run started by a double click, then cancelled: one run starts, and it stops early and says
+  // how much it covered.
   await page.fill("#sessions", "100000");
   await page.fill("#minutes", "10080");
-  await page.click("#run");
+  const runsBefore = posted.get("/api/runs");
+  await doubleClick("#run");
   await page.waitForSelector("#cancel:not([disabled])");
+  expect(posted.get("/api/runs") === runsBefore + 1, "a double click on Run starts one run");
   await page.click("#cancel");
   await page.waitForSelector("#run-status[data-state=cancelled]");
   const covered = (await page.textContent("#run-status")).match(/(\d+) of 100000/);
@@ -107,8 +127,9 @@ try {
   expect(await page.isVisible("#compare-empty"), "the comparison says what it will do before its first run");
   await page.fill("#compare-sessions", "200");
   await page.fill("#compare-minutes", "30");
-  await page.click("#compare-run");
+  await doubleClick("#compare-run");
   await page.waitForSelector("#compare-status[data-state=done]");
+  expect(posted.get("/api/comparisons") === 1, "a double click on Compare starts one comparison");
   const verdict = page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" });
   expect(await verdict.count() === 1, "the verdict names the connect fill rate as higher under B");
   expect(/\(\+\d+\.\d% to \+\d+\.\d%\)/.test(await verdict.first().textContent()),
@@ -140,6 +161,40 @@ try {
   await page.locator("#moments li button").first().click();
   await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
   expect(true, "a moment of the narration shows the snapshot then");
+
+  // A week of a configuration whose periods are all 0: hundreds of thousands of moments. The
+  // picture merges what falls within a pixel, the list shows the first of them and says how many
+  // more there are, and none of the previous session's moments stays listed.
+  const restless = JSON.parse(opened);
+  Object.assign(restless.simulation.session, { disconnected: { minimum: 0, maximum: 0 },
+    connected: { minimum: 0, maximum: 0 }, background: { minimum: 0, maximum: 0 },
+    backgroundChance: 1, rewardedChance: 1 });
+  const restlessText = JSON.stringify(restless, null, 2);
+  await page.fill("#config", restlessText);
+  await page.waitForSelector("#run:not([disabled])");
+  await page.fill("#session-minutes", "10080");
+  await page.click("#session-draw");
+  await page.waitForFunction(() => document.getElementById("session-status").textContent.startsWith("Seed 7, 168:00:00"));
+  const week = await (await page.request.post(address + "api/sessions", {
+    headers: { "X-Workbench-Token": await page.getAttribute('meta[name="workbench-token"]', "content") },
+    data: { configuration: restlessText, seed: "7", minutes: 10080 } })).json();
+  expect(week.moments.length > 100000, `the week has hundreds of thousands of moments (${week.moments.length})`);
+  const listed = await page.$$eval("#moments li button", (buttons) => buttons.map((b) => b.textContent));
+  const expectedListed = week.moments.slice(0, listed.length).map((m) => m.clock + m.text);
+  expect(listed.length > 0 && listed.length < week.moments.length &&
+    listed.every((text, index) => text === expectedListed[index]),
+  `the list shows the week's first moments (${listed.length}), none of the previous session's`);
+  const more = (await page.textContent("#moments li.more")).match(/and (\d+) more moments/);
+  expect(more && listed.length + Number(more[1]) === week.moments.length,
+    `the list says how many moments it leaves out (${more?.[1]})`);
+  const nodes = await page.locator("#timeline svg *").count();
+  expect(nodes < 40000, `the picture is drawn in a bounded number of nodes (${nodes})`);
+  expect(await page.locator("#timeline svg line.moment").count() > 0 &&
+    await page.locator("#timeline svg rect.span.app").count() > 0, "the week's moments and spans are drawn");
+  expect((await page.textContent("#snapshot")).startsWith("Click the timeline"), "the snapshot of the previous session is gone");
+  await page.locator("#session").screenshot({ path: path.join(shots, "06b-session-week.png") });
+  await page.fill("#config", opened);
+  await page.waitForSelector("#run:not([disabled])");
 
   // The banner preview: the server draws the chosen settings, at 375 and 768 points; a bad
   // setting shows the server's reason instead.
@@ -177,7 +232,99 @@ try {
   await page.fill("#banner-width", "375");
   await bannerAt("375");
   expect(await page.isHidden("#banner-error"), "a good width draws again and hides the reason");
+  // The title's limit counts characters as the server does: 120 emoji are 240 UTF-16 units.
+  await page.fill("#banner-title-text", "😀".repeat(125));
+  expect([...await page.inputValue("#banner-title-text")].length === 120, "the title keeps 120 emoji, as the server allows");
+  await page.waitForFunction(() => document.getElementById("banner-image").dataset.state === "loaded");
+  expect(await page.isHidden("#banner-error"), "120 emoji are drawn");
+  await page.fill("#banner-title-text", "");
+  expect((await page.textContent("#banner-untitled")).includes("without one is never shown"),
+    "an empty title says why the picture is empty");
+  await page.fill("#banner-title-text", "   ");
+  expect((await page.textContent("#banner-untitled")).includes("only spaces"), "a title of spaces says why it is blank");
+  await page.fill("#banner-title-text", "Get 7 days of Premium free");
+  expect(await page.isHidden("#banner-untitled"), "a title hides the note");
+
+  // A cluster run's shards, written by the command line, opened on the page: the merged run's
+  // tables and charts, its report byte for byte what `qvr-sandbox merge --json` prints; a
+  // comparison's shards open in the comparison; a pair with a gap shows merge's message.
+  const shardDir = fs.mkdtempSync(path.join(os.tmpdir(), "qvr-workbench-shards-"));
+  try {
+    const shard = (name, range, extra = []) => {
+      const file = path.join(shardDir, name);
+      execFileSync(sandbox, ["--minutes", "30", "--seed-range", range, "--shard-out", file, "--quiet", ...extra]);
+      return file;
+    };
+    const merge = (files) => execFileSync(sandbox, ["merge", "--json", ...files], { encoding: "utf8" });
+    const plain = [shard("part-1.json", "1..20"), shard("part-21.json", "21..40")];
+    const merged = merge(plain);
+    await page.setInputFiles("#run-shards", plain);
+    await page.waitForSelector("#run-status[data-state=merged]");
+    expect((await page.textContent("#run-status")) === "Opened 2 shards, seeds 1 to 40, merged",
+      `the page says what it opened (${await page.textContent("#run-status")})`);
+    // Every placement's requests and fills, as merge counts them (the run shown before differs).
+    const rows = await page.$$eval("#placements-table tr", (trs) =>
+      trs.slice(1).map((tr) => [...tr.children].slice(0, 3).map((td) => td.textContent).join(" ")));
+    const expected = JSON.parse(merged).placements.map((row) => `${row.placement} ${row.requests} ${row.fills}`);
+    expect(rows.join("; ") === expected.join("; "),
+      `the table shows the merged run (${rows.join("; ")}; merge says ${expected.join("; ")})`);
+    expect(await page.locator("#chart-fill svg line.interval").count() > 0, "the fill-rate chart is drawn with its intervals");
+    expect(await page.locator("#chart-latency svg polyline.cdf").count() > 0, "the latency CDF of the shards is drawn");
+    const reportHref = await page.getAttribute("#download-report", "href");
+    const report = await (await page.request.get(address + reportHref.slice(1))).text();
+    expect(report === merged, "the report downloads byte for byte as merge --json prints it");
+    await page.locator("#simulate").screenshot({ path: path.join(shots, "08-shards.png") });
+
+    const gap = [plain[0], shard("part-41.json", "41..50")];
+    await page.setInputFiles("#run-shards", gap);
+    await page.waitForSelector("#run-shards-note.refused");
+    const refusal = await page.textContent("#run-shards-note");
+    expect(refusal.includes('seeds 21 to 40 are missing: no shard played them (between "part-1.json" and "part-41.json")'),
+      `a pair with a gap shows merge's message (${refusal})`);
+    await page.locator("#simulate").screenshot({ path: path.join(shots, "09-shards-refused.png") });
+
+    const candidate = path.join(shardDir, "b.json");
+    fs.writeFileSync(candidate, opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
+    const compared = [shard("cmp-1.json", "1..30", ["--compare", candidate]),
+      shard("cmp-31.json", "31..60", ["--compare", candidate])];
+    await page.setInputFiles("#run-shards", compared);
+    await page.waitForSelector("#compare-status[data-state=merged]");
+    expect((await page.textContent("#run-shards-note")).includes("shown under Compare two configurations"),
+      "a comparison's shards opened under Simulate say where they are shown");
+    expect(await page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" }).count() === 1,
+      "the opened comparison gives its verdict");
+    expect(await page.locator("#compare-chart svg circle.difference").count() > 0, "the opened comparison's differences are drawn");
+    const comparisonHref = await page.getAttribute("#compare-json", "href");
+    const comparison = await (await page.request.get(address + comparisonHref.slice(1))).text();
+    expect(comparison === merge(compared), "the comparison downloads byte for byte as merge --json prints it");
+    await page.locator("#compare").screenshot({ path: path.join(shots, "10-shards-compare.png") });
+  } finally {
+    fs.rmSync(shardDir, { recursive: true, force: true });
+  }
   expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);
+
+  // A server that stops while its page watches a run: the page says so and ends the run, rather
+  // than saying "Running" for ever.
+  const [gone, goneAddress] = await serve();
+  const orphan = await browser.newPage();
+  const orphanErrors = [];
+  orphan.on("pageerror", (error) => orphanErrors.push(String(error)));
+  await orphan.goto(goneAddress);
+  await orphan.waitForSelector("body[data-ready=true]");
+  await orphan.fill("#sessions", "100000");
+  await orphan.fill("#minutes", "10080");
+  await orphan.click("#run");
+  await orphan.waitForSelector("#cancel:not([disabled])");
+  gone.kill("SIGKILL");
+  await orphan.waitForSelector("#run-status[data-state=lost]");
+  expect((await orphan.textContent("#run-status")).includes("the server did not answer"),
+    "a run whose server stopped says the server did not answer");
+  expect(await orphan.isDisabled("#cancel"), "and it is no longer under way");
+  await orphan.click("#session-draw");
+  await orphan.waitForFunction(() => document.getElementById("session-status").textContent.includes("did not answer"));
+  expect(true, "a session asked of a stopped server says it did not answer");
+  expect(orphanErrors.length === 0, `no uncaught error when the server is gone ${orphanErrors.join("; ")}`);
+  await orphan.screenshot({ path: path.join(shots, "11-server-gone.png"), fullPage: true });
 } finally {
   await browser.close();
   server.kill("SIGINT");

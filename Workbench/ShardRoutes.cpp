@@ -1,0 +1,115 @@
+#include "Workbench/ShardRoutes.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "Sandbox/MonteCarlo/ShardMerge.h"
+#include "Sandbox/Text/TerminalText.h"
+#include "Workbench/ComparisonRoutes.h"
+#include "Workbench/HttpReplies.h"
+#include "Workbench/ShardRequest.h"
+#include "Workbench/WorkbenchJson.h"
+
+namespace QVRAdKit::Workbench::ShardRoutes {
+namespace {
+
+using Json = nlohmann::ordered_json;
+using HttpReplies::send;
+using Sandbox::ShardMerge;
+
+// A message's lines, each shown as `qvr-sandbox merge` prints it on stderr (without the program's
+// name): text from a shard or its name escaped, so every line stays one line.
+std::vector<std::string> visibleLines(const std::vector<std::string>& messages) {
+  std::vector<std::string> lines;
+  for (const std::string& message : messages) {
+    std::istringstream split(message);
+    for (std::string line; std::getline(split, line);) {
+      lines.push_back(Sandbox::TerminalText::visible(line));
+    }
+  }
+  return lines;
+}
+
+void refuseShards(httplib::Response& response, const std::vector<std::string>& messages) {
+  const auto problems = visibleLines(messages);
+  Json answer = WorkbenchJson::error(problems.size() == 1
+                                         ? "the shards cannot be merged: " + problems.front()
+                                         : "the shards cannot be merged (" +
+                                               std::to_string(problems.size()) + " problems)");
+  answer["problems"] = problems;
+  send(response, 422, answer);
+}
+
+// How many seeds the shards were asked to play, first to last (2^64 - 1 at most): a stopped
+// shard's result covers fewer.
+std::uint64_t seedsAskedFor(const std::vector<ShardMerge::Named>& shards) {
+  std::uint64_t first = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t last = 0;
+  for (const auto& named : shards) {
+    first = std::min(first, named.shard.requestedFirst);
+    last = std::max(last, named.shard.requestedLast);
+  }
+  const std::uint64_t span = last - first;  // a shard asks for first <= last (ShardConsistency)
+  return span == std::numeric_limits<std::uint64_t>::max() ? span : span + 1;
+}
+
+// "4 shards, seeds 1 to 4000, merged".
+std::string opened(std::size_t count, const Sandbox::MonteCarloReport& report) {
+  std::string text = std::to_string(count) + (count == 1 ? " shard, " : " shards, ");
+  if (report.sessions == 0) return text + "no seed played, merged";
+  const std::uint64_t last = report.firstSeed + (report.sessions - 1);
+  if (report.sessions == 1) return text + "seed " + std::to_string(last) + ", merged";
+  return text + "seeds " + std::to_string(report.firstSeed) + " to " + std::to_string(last) +
+         ", merged";
+}
+
+void openShards(const httplib::Request& request, httplib::Response& response, SimulationRuns& runs,
+                const std::string& toolVersion) {
+  const auto body = HttpReplies::jsonBody(request, response);
+  if (!body) return;
+  auto read = ShardRequest::read(*body);
+  if (const auto* bad = std::get_if<RunRequest::BadField>(&read)) {
+    return HttpReplies::refuse(response, 400, bad->message);
+  }
+  if (const auto* unreadable = std::get_if<ShardRequest::Unreadable>(&read)) {
+    return refuseShards(response, unreadable->problems);
+  }
+  auto shards = std::get<std::vector<ShardMerge::Named>>(std::move(read));
+  const std::size_t count = shards.size();
+  const auto unplayed = ShardMerge::unplayed(shards);
+  const std::uint64_t asked = seedsAskedFor(shards);
+  auto merged = ShardMerge::merge(std::move(shards), toolVersion);
+  if (!merged) return refuseShards(response, {merged.error().localizedDescription});
+
+  SimulationRuns::Status status;
+  status.state = SimulationRuns::State::done;
+  status.done = merged->sessions;
+  status.total = std::max(asked, merged->sessions);
+  status.comparison = merged->comparison.has_value();
+  status.report = std::move(merged).value();
+  const std::string id = runs.add(*status.report, status.total);
+  Json answer = {{"kind", status.comparison ? "comparison" : "run"},
+                 {"id", id},
+                 {"opened", opened(count, *status.report)},
+                 {"warnings", visibleLines(unplayed)}};
+  answer["status"] = status.comparison ? ComparisonRoutes::statusJson(id, status)
+                                       : WorkbenchJson::status(id, status);
+  send(response, 200, answer);
+}
+
+}  // namespace
+
+void install(RouteMethods& routes, SimulationRuns& runs, const std::string& toolVersion) {
+  routes.post(kPath,
+              [&runs, &toolVersion](const httplib::Request& request, httplib::Response& response) {
+                openShards(request, response, runs, toolVersion);
+              });
+}
+
+}  // namespace QVRAdKit::Workbench::ShardRoutes
