@@ -1,5 +1,7 @@
 #include "Sandbox/Config/SandboxConfigurationRules.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <string_view>
@@ -23,6 +25,13 @@ const Json* find(const Json& root, std::initializer_list<std::string_view> names
     at = &*found;
   }
   return at;
+}
+
+// Seconds as a person writes them: 700, 12.5.
+std::string secondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", seconds);
+  return text;
 }
 
 class Rules {
@@ -61,6 +70,7 @@ class Rules {
     }
     sources();
     simulation();
+    onScreenTimes();
   }
 
  private:
@@ -138,6 +148,40 @@ class Rules {
         problems_.warning(child("simulation.ironSource.interstitialShowsPerHour", name),
                           "no ironSource interstitial placement uses this key");
       }
+    }
+  }
+
+  // An ad that stays on screen longer than the user's shortest stay connected or disconnected is
+  // still covering the app when the user taps connect or disconnect: the user acts through it,
+  // and another full-screen ad may open over it. Warned once, at the longest time written.
+  void onScreenTimes() {
+    const SandboxSessionProfile& session = configuration_.session;
+    const double shortestStay = std::min(session.connected.minimum, session.disconnected.minimum);
+    std::string longestPath;
+    double longest = 0;
+    const auto consider = [&](std::string path, double seconds) {
+      if (seconds > longest) {
+        longest = seconds;
+        longestPath = std::move(path);
+      }
+    };
+    const auto& adMob = configuration_.googleMobileAds;
+    consider("simulation.adMob.defaults.onScreenDuration", adMob.defaults.onScreenDuration);
+    for (const auto& [unit, behavior] : adMob.adUnits) {
+      consider(child("simulation.adMob.adUnits", unit) + ".onScreenDuration",
+               behavior.onScreenDuration);
+    }
+    consider("simulation.ironSource.interstitial.onScreenDuration",
+             configuration_.ironSource.interstitial.onScreenDuration);
+    consider("simulation.ironSource.rewardedVideo.onScreenDuration",
+             configuration_.ironSource.rewardedVideo.onScreenDuration);
+    if (longest > shortestStay) {
+      problems_.warning(longestPath,
+                        "an ad on screen for " + secondsText(longest) +
+                            " s outlasts the user's shortest stay connected or disconnected (" +
+                            secondsText(shortestStay) +
+                            " s): the simulated user may tap through it, and another "
+                            "full-screen ad may open over it");
     }
   }
 

@@ -74,7 +74,7 @@ TEST(SandboxConfigurationCheckTest, WarnsOfLegalMistakesAndStillAcceptsTheConfig
     "rewarded": {"timewall": {"source": "adMob", "keys": ["r1", "r2", "r3"]}},
     "appOpen": {"main": {"source": "adMob"}},
     "simulation": {
-      "adMob": {"adUnits": {"l": {}, "unused": {"fillRate": 1}}},
+      "adMob": {"adUnits": {"l": {}, "unused": {"fillRate": 1, "onScreenDuration": 700}}},
       "ironSource": {"interstitialShowsPerHour": {"nowhere": 2}}
     }
   })");
@@ -90,6 +90,9 @@ TEST(SandboxConfigurationCheckTest, WarnsOfLegalMistakesAndStillAcceptsTheConfig
                 "simulation.adMob.adUnits.unused: no adMob placement uses this ad unit",
                 "simulation.ironSource.interstitialShowsPerHour.nowhere: no ironSource "
                 "interstitial placement uses this key",
+                "simulation.adMob.adUnits.unused.onScreenDuration: an ad on screen for 700 s "
+                "outlasts the user's shortest stay connected or disconnected (60 s): the "
+                "simulated user may tap through it, and another full-screen ad may open over it",
             }));
   // The embedded configuration is clean.
   const auto embedded = SandboxConfigurationCheck::ofText(kDefaultSandboxConfigurationJson);
