@@ -136,6 +136,7 @@ std::set<AdSource> sourcesOf(const AdsConfig& config) {
 void AdsService::logMissingBridges(const AdsConfig& config) {
   IntegrationCheckInput input;
   input.sources.clear();
+  input.sourcesConfigured = true;
   for (const AdSource source : sourcesOf(config)) {
     if (bridgesLogged_.insert(source).second) input.sources.insert(source);
   }
@@ -170,7 +171,10 @@ IntegrationReport AdsService::checkIntegration() const {
   QVR_CHECK_MAIN_QUEUE();
   IntegrationCheckInput input;
   describeWiring(input);
-  if (config_) input.sources = sourcesOf(*config_);
+  if (config_) {
+    input.sources = sourcesOf(*config_);
+    input.sourcesConfigured = true;
+  }
   return QVRAdKit::checkIntegration(environment_, input);
 }
 
@@ -183,6 +187,7 @@ void AdsService::checkConsentAndLoadAds(bool shouldLoadGDPR) {
     describeWiring(input);
     if (config_) {
       input.sources = sourcesOf(*config_);
+      input.sourcesConfigured = true;
       bridgesLogged_ = input.sources;
     } else {
       input.sources.clear();

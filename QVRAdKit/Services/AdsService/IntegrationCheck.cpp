@@ -180,16 +180,21 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
     add(Severity::warning, "image loader", "Banner images stay on their placeholder.",
         "Register an image loader: environment.setService<UI::ImageLoader>(yourLoader).");
   }
+  const Severity bridge = input.sourcesConfigured ? Severity::error : Severity::warning;
+  const std::string beforeConfiguration =
+      input.sourcesConfigured ? ""
+                              : "No configuration has arrived yet, so every network is checked. ";
   if (input.sources.contains(AdSource::adMob) &&
       (!environment.service<GADMobileAds>() || !environment.service<GoogleMobileAdsLoader>())) {
-    add(Severity::error, "Google Mobile Ads bridge",
-        "Placements served by adMob load nothing: the SDK is not reachable.",
+    add(bridge, "Google Mobile Ads bridge",
+        beforeConfiguration + "Placements served by adMob load nothing: the SDK is not reachable.",
         "Register your bridge: environment.setService<GADMobileAds>(...) and "
         "environment.setService<GoogleMobileAdsLoader>(...).");
   }
   if (input.sources.contains(AdSource::ironSource) && !environment.service<IronSourceSDK>()) {
-    add(Severity::error, "IronSource bridge",
-        "Placements served by ironSource load nothing: the SDK is not reachable.",
+    add(bridge, "IronSource bridge",
+        beforeConfiguration +
+            "Placements served by ironSource load nothing: the SDK is not reachable.",
         "Register your bridge: environment.setService<IronSourceSDK>(...).");
   }
   if (!environment.service<UMPConsentInformation>() ||

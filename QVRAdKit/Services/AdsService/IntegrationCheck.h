@@ -40,6 +40,9 @@ enum class ServiceDependency {
 struct IntegrationCheckInput {
   // The ad sources to check bridges for: those of the configuration, or all before one arrived.
   std::set<AdSource> sources = {AdSource::adMob, AdSource::ironSource};
+  // Whether sources are a configuration's. Before one arrived every network is checked, and a
+  // missing bridge is only a warning: the host may never configure that network.
+  bool sourcesConfigured = false;
   // The ads service's storage; null is itself reported.
   std::shared_ptr<Storage> storage;
   // The ads service's host services that are null; each is an error entry. Without the consent

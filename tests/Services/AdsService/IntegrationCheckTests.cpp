@@ -65,9 +65,10 @@ TEST_F(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
        [](auto& env) {
          env.template setService<UI::ImageLoader>(Sandbox::ScriptedImageLoader::create());
        }},
-      {"Google Mobile Ads bridge", Severity::error,
+      // Before a configuration every network is checked, as a warning (see below).
+      {"Google Mobile Ads bridge", Severity::warning,
        [](auto& env) { (void)Sandbox::GoogleMobileAdsSandbox::install(env); }},
-      {"IronSource bridge", Severity::error,
+      {"IronSource bridge", Severity::warning,
        [](auto& env) { Sandbox::ScriptedIronSource::create()->install(env); }},
       {"consent platform", Severity::error,
        [](auto& env) { Sandbox::ScriptedConsentPlatform::create()->install(env); }},
@@ -96,13 +97,23 @@ TEST_F(IntegrationCheckTest, EachMissingPieceIsReportedUntilItIsProvided) {
 
 TEST_F(IntegrationCheckTest, BridgesAreCheckedOnlyForTheConfiguredSources) {
   input.sources = {AdSource::ironSource};
+  input.sourcesConfigured = true;
   auto report = checkIntegration(*env, input);
   EXPECT_EQ(report.find("Google Mobile Ads bridge"), nullptr);
-  EXPECT_NE(report.find("IronSource bridge"), nullptr);
+  ASSERT_NE(report.find("IronSource bridge"), nullptr);
+  EXPECT_EQ(report.find("IronSource bridge")->severity, IntegrationIssue::Severity::error);
   input.sources = {AdSource::adMob};
   report = checkIntegration(*env, input);
   EXPECT_NE(report.find("Google Mobile Ads bridge"), nullptr);
   EXPECT_EQ(report.find("IronSource bridge"), nullptr);
+  // Before any configuration a host that never uses IronSource is not told it is broken.
+  input.sources = {AdSource::ironSource};
+  input.sourcesConfigured = false;
+  report = checkIntegration(*env, input);
+  ASSERT_NE(report.find("IronSource bridge"), nullptr);
+  EXPECT_EQ(report.find("IronSource bridge")->severity, IntegrationIssue::Severity::warning);
+  EXPECT_TRUE(
+      report.find("IronSource bridge")->problem.starts_with("No configuration has arrived"));
 }
 
 TEST_F(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing) {
