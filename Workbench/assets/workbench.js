@@ -24,7 +24,15 @@ async function api(method, path, body) {
   } catch {
     return { status: 0, data: { error: NO_ANSWER } };
   }
-  const data = await response.json().catch(() => ({ error: `answer ${response.status}` }));
+  // A body cut off by a server that stopped half-way is no answer either; one that is not JSON
+  // is the server's own odd answer.
+  let data;
+  try {
+    data = await response.json();
+  } catch (error) {
+    if (!(error instanceof SyntaxError)) return { status: 0, data: { error: NO_ANSWER } };
+    data = { error: `answer ${response.status}` };
+  }
   return { status: response.status, data };
 }
 

@@ -308,6 +308,7 @@ try {
   // than saying "Running" for ever.
   const [gone, goneAddress] = await serve();
   const orphan = await browser.newPage();
+  orphan.setDefaultTimeout(150000);
   const orphanErrors = [];
   orphan.on("pageerror", (error) => orphanErrors.push(String(error)));
   await orphan.goto(goneAddress);
