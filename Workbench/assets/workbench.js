@@ -122,7 +122,7 @@ async function startRun(event) {
   updateRunButtons();
   delete $("run-status").dataset.state;
   if (status === 422) { showVerdict(data.check); return; }
-  if (status !== 202) { $("run-status").textContent = data.error; return; }
+  if (status !== 202) { showRunFailure(status, data); return; }
   state.run = data.id;
   $("run-status").textContent = "Starting…";
   updateRunButtons();
@@ -133,8 +133,7 @@ async function poll(id) {
   const { status, data } = await api("GET", `/api/runs/${id}`);
   if (state.run !== id) return;
   if (status !== 200) {
-    $("run-status").textContent = status === 0 ? `Lost: ${data.error}` : data.error;
-    if (status === 0) $("run-status").dataset.state = "lost";
+    showRunFailure(status, data);
     finishRun();
     return;
   }
@@ -151,6 +150,13 @@ async function poll(id) {
   $("run-status").dataset.state = data.state;
   if (data.report) showResults(id, data);
   finishRun();
+}
+
+// A run's request that failed: a server that did not answer (stopped while the run started or
+// ran) is "lost", whatever the moment.
+function showRunFailure(status, data) {
+  $("run-status").textContent = status === 0 ? `Lost: ${data.error}` : data.error;
+  if (status === 0) $("run-status").dataset.state = "lost";
 }
 
 function finishRun() { state.run = null; updateRunButtons(); }
