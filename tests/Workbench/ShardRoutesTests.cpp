@@ -14,6 +14,7 @@
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Sandbox/MonteCarlo/TrialShard.h"
 #include "Sandbox/Text/TerminalText.h"
+#include "Support/PlayedShards.h"
 #include "Support/TemporaryDirectory.h"
 #include "Workbench/ComparisonCsv.h"
 #include "Workbench/ShardRoutes.h"
@@ -29,34 +30,14 @@ using Sandbox::TrialShard;
 using Testing::WorkbenchHttp;
 using Json = nlohmann::json;
 
-MonteCarloReport play(std::uint64_t firstSeed, std::uint64_t sessions, bool compare) {
-  Sandbox::MonteCarloRunner::Options options;
-  options.firstSeed = firstSeed;
-  options.sessions = sessions;
-  options.duration = 20 * 60;
-  if (compare) {
-    options.candidate = options.configuration;
-    options.candidate->session.rewardedChance = 0.9;
-  }
-  auto report = Sandbox::MonteCarloRunner::run(options);
-  EXPECT_TRUE(report.hasValue());
-  return report.hasValue() ? std::move(report).value() : MonteCarloReport{};
-}
-
 // The shard a run over those seeds writes (asked for seeds up to last).
 TrialShard shardOf(MonteCarloReport report, std::uint64_t last, bool compare = false) {
-  TrialShard shard;
-  shard.toolVersion = Sandbox::TrialFiles::toolVersion();
-  shard.configuration = TrialShard::fingerprint("A");
-  if (compare) shard.candidate = TrialShard::fingerprint("B");
-  shard.requestedFirst = report.firstSeed;
-  shard.requestedLast = last;
-  shard.report = std::move(report);
-  return shard;
+  return QVRAdKit::Testing::shardOf(std::move(report), last, compare,
+                                    Sandbox::TrialFiles::toolVersion());
 }
 
 TrialShard played(std::uint64_t first, std::uint64_t last, bool compare = false) {
-  return shardOf(play(first, last - first + 1, compare), last, compare);
+  return shardOf(QVRAdKit::Testing::playTrials(first, last - first + 1, compare), last, compare);
 }
 
 // Shard files: their names (full paths, so that the command line names them alike) and texts.
@@ -112,7 +93,7 @@ Json opened(WorkbenchHttp& http, const ShardFiles& files) {
 // One run over seeds 3..8, and one shard or three of it: the report the page shows and downloads
 // is that run's, byte for byte what `qvr-sandbox merge --json` prints for the same files.
 TEST(ShardRoutes, APlainRunsShardsOpenAsTheOneRunsReport) {
-  const MonteCarloReport whole = play(3, 6, false);
+  const MonteCarloReport whole = QVRAdKit::Testing::playTrials(3, 6, false);
   const std::string wholeJson = Sandbox::MonteCarloTables::json(whole) + "\n";
   struct Case {
     const char* what;
@@ -159,7 +140,7 @@ TEST(ShardRoutes, APlainRunsShardsOpenAsTheOneRunsReport) {
 }
 
 TEST(ShardRoutes, AComparisonsShardsOpenAsTheComparisonWithItsDownloads) {
-  const MonteCarloReport whole = play(1, 6, true);
+  const MonteCarloReport whole = QVRAdKit::Testing::playTrials(1, 6, true);
   ShardFiles files;
   files.add("b.json", played(4, 6, true)).add("a.json", played(1, 3, true));
   WorkbenchHttp http;
@@ -189,7 +170,7 @@ TEST(ShardRoutes, AComparisonsShardsOpenAsTheComparisonWithItsDownloads) {
 // A shard that stopped before its last seeds still opens; the seeds no shard played are named as
 // merge names them, and the status says how many of those asked for were played.
 TEST(ShardRoutes, SeedsAStoppedShardDidNotPlayAreAWarningWithTheResult) {
-  TrialShard stopped = shardOf(play(3, 3, false), 8);
+  TrialShard stopped = shardOf(QVRAdKit::Testing::playTrials(3, 3, false), 8);
   stopped.report.stopped = true;
   ShardFiles files;
   files.add("stopped\x1b[2J.json", stopped);

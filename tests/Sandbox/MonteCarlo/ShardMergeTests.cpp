@@ -13,35 +13,15 @@
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 #include "Sandbox/MonteCarlo/MonteCarloTables.h"
 #include "Sandbox/MonteCarlo/TrialShard.h"
+#include "Support/PlayedShards.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
 
 constexpr const char* kVersion = "1.0.0";
 
-MonteCarloReport play(std::uint64_t firstSeed, std::uint64_t sessions, bool compare) {
-  MonteCarloRunner::Options options;
-  options.firstSeed = firstSeed;
-  options.sessions = sessions;
-  options.duration = 20 * 60;
-  if (compare) {
-    options.candidate = options.configuration;
-    options.candidate->session.rewardedChance = 0.9;
-  }
-  auto report = MonteCarloRunner::run(options);
-  EXPECT_TRUE(report.hasValue());
-  return report.hasValue() ? std::move(report).value() : MonteCarloReport{};
-}
-
 TrialShard shardOf(MonteCarloReport report, std::uint64_t last, bool compare) {
-  TrialShard shard;
-  shard.toolVersion = kVersion;
-  shard.configuration = TrialShard::fingerprint("A");
-  if (compare) shard.candidate = TrialShard::fingerprint("B");
-  shard.requestedFirst = report.firstSeed;
-  shard.requestedLast = last;
-  shard.report = std::move(report);
-  return shard;
+  return Testing::shardOf(std::move(report), last, compare, kVersion);
 }
 
 // Through the file format and back, as shards written on other machines would come.
@@ -56,11 +36,12 @@ ShardMerge::Named throughFile(const TrialShard& shard, const std::string& name) 
 // same text and the same JSON, byte for byte; for a plain run and for a comparison.
 TEST(ShardMergeTest, FourShardsMergeIntoExactlyTheOneRun) {
   for (bool compare : {false, true}) {
-    const MonteCarloReport whole = play(11, 12, compare);
+    const MonteCarloReport whole = Testing::playTrials(11, 12, compare);
     std::vector<ShardMerge::Named> shards;
     for (std::uint64_t first : {20u, 11u, 17u, 14u}) {
-      shards.push_back(throughFile(shardOf(play(first, 3, compare), first + 2, compare),
-                                   "part-" + std::to_string(first)));
+      shards.push_back(
+          throughFile(shardOf(Testing::playTrials(first, 3, compare), first + 2, compare),
+                      "part-" + std::to_string(first)));
     }
     auto merged = ShardMerge::merge(shards, kVersion);
     ASSERT_TRUE(merged.hasValue()) << merged.error().localizedDescription;
@@ -212,7 +193,7 @@ TEST(ShardMergeTest, SeedsThatStoppedShardsLeftUnplayedAreNamed) {
 }
 
 TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
-  const std::string text = TrialShard::json(shardOf(play(1, 1, false), 1, false));
+  const std::string text = TrialShard::json(shardOf(Testing::playTrials(1, 1, false), 1, false));
   auto replaced = [&text](const std::string& from, const std::string& to) {
     std::string changed = text;
     changed.replace(changed.find(from), from.size(), to);
@@ -255,9 +236,9 @@ TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
 // the fact it breaks; real shards, plain and compared, stopped or not, hold every one.
 TEST(TrialShardTest, ShardsThatNoRunCanHaveWrittenAreRefused) {
   using Json = nlohmann::ordered_json;
-  const TrialShard plain = shardOf(play(3, 4, false), 6, false);
-  const TrialShard compared = shardOf(play(3, 4, true), 6, true);
-  TrialShard stopped = shardOf(play(3, 2, false), 9, false);
+  const TrialShard plain = shardOf(Testing::playTrials(3, 4, false), 6, false);
+  const TrialShard compared = shardOf(Testing::playTrials(3, 4, true), 6, true);
+  TrialShard stopped = shardOf(Testing::playTrials(3, 2, false), 9, false);
   stopped.report.stopped = true;
   TrialShard none = shardOf(MonteCarloReport{0, 3, 600, {}, {}, {}, true}, 9, false);
   for (const TrialShard* real :
