@@ -22,6 +22,20 @@ namespace {
 
 std::atomic<bool> fatalChecks{QVR_FATAL_MAIN_QUEUE_CHECKS != 0};
 
+// Logged once per queue; a logger that throws loses the line, never the caller's operation.
+void reportNeverDrained(const Platform::MainQueue& queue) noexcept {
+  if (!queue.takeNeverDrainedNotice(kUndrainedMainQueueAge)) return;
+  std::string message =
+      "Nobody has drained the main queue, and work posted to it has waited over " +
+      std::to_string(static_cast<int>(kUndrainedMainQueueAge)) +
+      " s: nothing the module does on it (loads, timers, callbacks) happens. ";
+  message.append(kDrainMainQueueFix);
+  try {
+    QVLog(LogFlag::error, message, QVR_FILE_TEXT, "runUntilIdle()", __LINE__);
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
 void setMainQueueChecksFatal(bool fatal) noexcept {
@@ -34,7 +48,11 @@ bool mainQueueChecksFatal() noexcept {
 
 bool onMainQueueOrNoEnvironment() noexcept {
   const Platform::Environment* environment = Platform::Environment::installed();
-  return environment == nullptr || environment->mainQueue().isCurrent();
+  if (environment == nullptr) return true;
+  const Platform::MainQueue& queue = environment->mainQueue();
+  if (!queue.isCurrent()) return false;
+  if (!queue.hasBeenDrained()) reportNeverDrained(queue);
+  return true;
 }
 
 bool reportOffMainQueue(std::string_view file, std::string_view function, int line) {

@@ -8,6 +8,8 @@
 // Checks are fatal in debug builds (NDEBUG not defined), when the module is compiled with
 // QVR_FATAL_MAIN_QUEUE_CHECKS=1, or after setMainQueueChecksFatal(true); a release build only
 // reports unless told otherwise.
+// On the main queue it also tells, once, of a host that has never drained its main queue while work
+// waits there (kUndrainedMainQueueAge): a logged error, since nothing the module does there runs.
 // Unlike assert, the check stays in release builds: it costs a few atomic loads.
 // Example: bool AdsService::shouldShowAd(...) const { QVR_CHECK_MAIN_QUEUE(); ... }
 // Threading: any thread; that is its point.
@@ -15,8 +17,16 @@
 #include <string_view>
 
 #include "QVRAdKit/Host/HostLogger.h"
+#include "QVRAdKit/Platform/Date.h"
 
 namespace QVRAdKit {
+
+// Main-queue work due longer ago than this means nobody drains the queue.
+inline constexpr Platform::TimeInterval kUndrainedMainQueueAge = 5;
+// What a host that does not drain its main queue must do.
+inline constexpr std::string_view kDrainMainQueueFix =
+    "Drain environment.mainQueue() from your run loop, on the thread that calls the module: call "
+    "runUntilIdle() on every turn and when nextDueDate() comes.";
 
 // Makes failed checks abort after reporting (true) or only report (false, the default in
 // release builds).

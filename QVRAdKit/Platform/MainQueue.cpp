@@ -148,6 +148,7 @@ bool MainQueue::popReadyLocked(Date now, Task& task) {
 }
 
 size_t MainQueue::runUntilIdle() {
+  drained_.store(true, std::memory_order_relaxed);
   // Confined, already owned by this thread and with nothing ready (as at the end of every step of
   // a host driving the clock): nothing to run and nothing to note.
   const bool confined = confinement_.checkHere(kOwner);
@@ -208,6 +209,13 @@ std::optional<Date> MainQueue::nextDueDate() const {
     if (!next || due < *next) next = due;
   }
   return next;
+}
+
+bool MainQueue::takeNeverDrainedNotice(TimeInterval age) const {
+  if (hasBeenDrained() || neverDrainedNoticed_.load(std::memory_order_relaxed)) return false;
+  const std::optional<Date> due = nextDueDate();
+  if (!due || !(clock_->now().timeIntervalSince(*due) > age)) return false;
+  return !neverDrainedNoticed_.exchange(true);
 }
 
 bool MainQueue::waitForReadyTask(std::chrono::steady_clock::time_point deadline) {

@@ -65,6 +65,12 @@ class MainQueue {
   [[nodiscard]] bool isCurrent() const;
   // True while some thread is inside runUntilIdle().
   [[nodiscard]] bool isDraining() const { return drainingThread_.load() != std::thread::id(); }
+  // Whether any thread has ever called runUntilIdle().
+  [[nodiscard]] bool hasBeenDrained() const { return drained_.load(std::memory_order_relaxed); }
+  // True the first time it is asked while nobody has ever drained the queue and a task has waited
+  // longer than age; false ever after. A host that never drains its main queue is told once, and a
+  // host that drains late (an app back from the background) never.
+  [[nodiscard]] bool takeNeverDrainedNotice(TimeInterval age) const;
 
   // The earliest due date among pending tasks (an async() task counts as due at its posting time,
   // never later than now); none when nothing is pending.
@@ -143,6 +149,8 @@ class MainQueue {
   std::atomic<std::thread::id> drainingThread_{};
   std::atomic<std::thread::id> ownerThread_;
   std::atomic<size_t> refused_{0};
+  std::atomic<bool> drained_{false};
+  mutable std::atomic<bool> neverDrainedNoticed_{false};
 };
 
 }  // namespace QVRAdKit::Platform

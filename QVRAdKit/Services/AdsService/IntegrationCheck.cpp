@@ -209,8 +209,7 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
     add(Severity::error, "main queue",
         "Work posted to the main queue is waiting: nothing the module does on it (loads, "
         "timers, callbacks) happens.",
-        "Drain environment.mainQueue() from your run loop, on the thread that calls the module: "
-        "call runUntilIdle() on every turn and when nextDueDate() comes.");
+        std::string(kDrainMainQueueFix));
   }
   if (!input.missingDependencies.contains(ServiceDependency::adsConsentService) &&
       !environment.service<UADSMetaDataStore>()) {

@@ -17,6 +17,7 @@
 
 #include "QVRAdKit/Config/AdSource.h"
 #include "QVRAdKit/Config/AdsConfig.h"
+#include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Host/Storage.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/IntegrationReport.h"
@@ -24,8 +25,6 @@
 namespace QVRAdKit {
 
 inline constexpr std::string_view kIntegrationProbeKey = "AdsService.integrationProbe";
-// Main-queue work due longer ago than this means nobody drains the queue.
-inline constexpr Platform::TimeInterval kUndrainedMainQueueAge = 5;
 
 // The host services an ads service cannot do without, by their field in AdsService::Dependencies.
 enum class ServiceDependency {

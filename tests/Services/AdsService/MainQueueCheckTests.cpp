@@ -1,6 +1,7 @@
 // Main-queue operations of the ads service, a builder, the consent service and an ad check where
 // they run: from another thread each reports an assertion failure naming itself (and goes on when
-// checks only report), and in the test build, where checks are fatal, the call aborts.
+// checks only report), and in the test build, where checks are fatal, the call aborts. On the main
+// queue, a host that has never drained it is told once, as an error.
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,42 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
     EXPECT_EQ(failures[0].function, call.function);
     EXPECT_EQ(failures[0].message, std::string(call.function) + " called off the main queue");
   }
+}
+
+// A call of any main-queue operation tells of work that has waited there too long while nobody ever
+// drained the queue: once, and only then. A host that drains late (an app back from the background)
+// is not told.
+TEST(MainQueueCheckTest, AHostThatNeverDrainsTheMainQueueIsToldOnce) {
+  const auto neverDrainedErrors = [](const Sandbox::RecordingLogger& logger) {
+    int count = 0;
+    for (const auto& entry : logger.entries()) {
+      if (entry.flag == LogFlag::error &&
+          entry.message.starts_with("Nobody has drained the main queue")) {
+        ++count;
+        EXPECT_NE(entry.message.find("runUntilIdle()"), std::string::npos) << entry.message;
+      }
+    }
+    return count;
+  };
+  AdsServiceHarness h;
+  auto service = h.makeService();
+  h.env->mainQueue().async([] {});
+  (void)service->interstitialTypeToPresent();
+  h.clock().advance(kUndrainedMainQueueAge);
+  (void)service->interstitialTypeToPresent();
+  EXPECT_EQ(neverDrainedErrors(*h.logger), 0) << "work waits no longer than the limit yet";
+  h.clock().advance(1);
+  (void)service->interstitialTypeToPresent();
+  (void)service->shouldShowDisconnectAd();
+  EXPECT_EQ(neverDrainedErrors(*h.logger), 1);
+
+  AdsServiceHarness late;
+  auto drained = late.makeService();
+  late.drain();
+  late.env->mainQueue().async([] {});
+  late.clock().advance(3600);
+  (void)drained->interstitialTypeToPresent();
+  EXPECT_EQ(neverDrainedErrors(*late.logger), 0);
 }
 
 TEST(MainQueueCheckDeathTest, CallOffTheMainQueueAbortsInTheTestBuild) {
