@@ -17,6 +17,8 @@
 #          scripts/trials-parallel.sh -S :,node1,node2 -f b.json 1 400000 16 -- --compare b.json
 # Exit code: that of the merge, or 1 when a shard's run failed (its log is printed).
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/seed-ranges.sh
+source "$(dirname "${BASH_SOURCE[0]}")/seed-ranges.sh"
 
 binary=build/run/qvr-sandbox jobs=100% hosts="" out="" json=() files=()
 while (($#)); do
@@ -27,7 +29,7 @@ while (($#)); do
     -f) files+=(--basefile "$2"); shift 2 ;;
     -o) out=$2; shift 2 ;;
     --json) json=(--json); shift ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) break ;;
   esac
 done
@@ -38,12 +40,7 @@ fi
 first=$1 last=$2 shards=$3; shift 3
 [[ ${1:-} == -- ]] && shift
 command -v parallel >/dev/null || { echo "$0: GNU parallel is missing (scripts/setup.sh)" >&2; exit 2; }
-if ! [[ $first =~ ^[0-9]+$ && $last =~ ^[0-9]+$ && $shards =~ ^[1-9][0-9]*$ ]] || ((first > last)); then
-  echo "$0: FIRST and LAST must be seeds with FIRST <= LAST, SHARDS a count from 1" >&2
-  exit 2
-fi
-total=$((last - first + 1))
-((shards > total)) && shards=$total
+seed_plan "$first" "$last" "$shards" || exit 2
 
 keep=1
 if [[ -z $out ]]; then out=$(mktemp -d); keep=0; fi
@@ -53,11 +50,7 @@ trap cleanup EXIT
 
 # The ranges, as even as whole seeds allow: FIRST..LAST per line.
 ranges=()
-for ((i = 0; i < shards; i++)); do
-  from=$((first + total * i / shards))
-  to=$((first + total * (i + 1) / shards - 1))
-  ranges+=("$from..$to")
-done
+for ((i = 0; i < seed_shards; i++)); do ranges+=("$(seed_shard "$i")"); done
 
 out=$(realpath "$out")
 binary=$(realpath -m "$binary")

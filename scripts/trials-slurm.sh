@@ -8,7 +8,8 @@
 # which runs `sbatch --array=0-99 scripts/trials-slurm.sh task ...` and, depending on it,
 # `sbatch scripts/trials-slurm.sh merge`. The report is then $OUT/report.txt and $OUT/report.json.
 # Environment: FIRST, LAST, SHARDS, OUT (shared folder), QVR_SANDBOX (the program; default
-# build/run/qvr-sandbox, made absolute), and the qvr-sandbox options after --.
+# build/run/qvr-sandbox, made absolute), and the qvr-sandbox options after --. The tasks read
+# seed-ranges.sh from this script's folder (QVR_SCRIPTS, set on submit), which every node sees.
 # Without Slurm, the same steps run by hand, which is how the script is tested locally:
 #   for i in 0 1 2 3; do SLURM_ARRAY_TASK_ID=$i ... scripts/trials-slurm.sh task -- ...; done
 #   ... scripts/trials-slurm.sh merge
@@ -22,22 +23,29 @@ shift
 [[ ${1:-} == -- ]] && shift
 : "${FIRST:?set FIRST}" "${LAST:?set LAST}" "${SHARDS:?set SHARDS}" "${OUT:?set OUT}"
 sandbox=$(realpath -m "${QVR_SANDBOX:-build/run/qvr-sandbox}")
-total=$((LAST - FIRST + 1))
+# Slurm runs a copy of this file from its own folder: the tasks find the helper where it was
+# submitted from.
+scripts=${QVR_SCRIPTS:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
+# shellcheck source=SCRIPTDIR/seed-ranges.sh
+source "$scripts/seed-ranges.sh"
+seed_plan "$FIRST" "$LAST" "$SHARDS" || exit 2
 
 case $step in
   submit)
     mkdir -p "$OUT"
     # The job scripts run from Slurm's copy of this file: hand them the absolute paths.
-    export FIRST LAST SHARDS OUT QVR_SANDBOX=$sandbox
-    tasks=$(sbatch --parsable --export=ALL --array=0-$((SHARDS - 1)) "$0" task -- "$@")
+    export FIRST LAST SHARDS OUT QVR_SANDBOX=$sandbox QVR_SCRIPTS=$scripts
+    tasks=$(sbatch --parsable --export=ALL --array=0-$((seed_shards - 1)) "$0" task -- "$@")
     sbatch --parsable --export=ALL --dependency=afterok:"$tasks" "$0" merge
     ;;
   task)
     i=${SLURM_ARRAY_TASK_ID:?run as an array task (or set SLURM_ARRAY_TASK_ID)}
-    from=$((FIRST + total * i / SHARDS))
-    to=$((FIRST + total * (i + 1) / SHARDS - 1))
+    if ! [[ $i =~ ^[0-9]+$ ]] || ((i >= seed_shards)); then
+      echo "trials-slurm.sh: task $i is not one of the $seed_shards shards" >&2
+      exit 2
+    fi
     mkdir -p "$OUT"
-    exec "$sandbox" --quiet --seed-range "$from..$to" --shard-out "$OUT/shard-$i.json" "$@"
+    exec "$sandbox" --quiet --seed-range "$(seed_shard "$i")" --shard-out "$OUT/shard-$i.json" "$@"
     ;;
   merge)
     "$sandbox" merge "$OUT"/shard-*.json > "$OUT/report.txt"

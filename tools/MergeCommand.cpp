@@ -35,12 +35,17 @@ void MergeCommand::addTo(CLI::App& app) {
       "merge",
       "Merge shard files written with --seed-range and --shard-out into the tables of one run "
       "over all their seeds");
-  command_->add_option("shards", paths_, "Shard files")->required();
+  // Not required by the parser: the run says, in the program's own words, what is missing.
+  command_->add_option("shards", paths_, "Shard files");
   command_->add_flag("--json", json_, "Print the merged report as one JSON object");
   command_->add_option("--shard-out", shardOut_, "Also write the merged shard to this file");
 }
 
 int MergeCommand::run(std::ostream& out, std::ostream& err) const {
+  if (paths_.empty()) {
+    sayAsMerge(err, "no shard to merge: name the shard files written with --shard-out");
+    return kBadInput;
+  }
   // No shard read twice under two names, none overwritten by the merged one, before any is read.
   OutputPaths paths;
   for (const std::string& path : paths_) paths.add("shard", path, OutputPaths::Role::read);

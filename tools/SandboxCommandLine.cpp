@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <initializer_list>
 #include <limits>
+#include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 #include "Sandbox/Text/TerminalText.h"
@@ -13,6 +17,21 @@
 
 namespace QVRAdKit::Sandbox {
 namespace {
+
+// The options given of those named, as "--a", "--a and --b" or "--a, --b and --c"; empty when
+// none was given.
+std::string givenOptions(std::initializer_list<std::pair<const char*, bool>> options) {
+  std::vector<const char*> given;
+  for (const auto& [name, isGiven] : options) {
+    if (isGiven) given.push_back(name);
+  }
+  std::string text;
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    if (i > 0) text += i + 1 == given.size() ? " and " : ", ";
+    text += given[i];
+  }
+  return text;
+}
 
 // Every file the run reads or writes, against every other (OutputPaths). Monte Carlo runs write
 // no events file and keep no store: only their configuration and their tables count.
@@ -186,9 +205,11 @@ std::vector<std::string> SandboxCommandLine::validateTrials(const SandboxToolOpt
     }
     if (options.sessions) problems.emplace_back("--seed-range: not with --sessions");
     if (options.seedGiven) problems.emplace_back("--seed-range: not with --seed");
-    if (!options.storagePath.empty() || !options.inspectAt.empty() ||
-        !options.inspectHtml.empty()) {
-      problems.emplace_back("--storage, --inspect-at and --inspect-html: not with --seed-range");
+    if (const auto given = givenOptions({{"--storage", !options.storagePath.empty()},
+                                         {"--inspect-at", !options.inspectAt.empty()},
+                                         {"--inspect-html", !options.inspectHtml.empty()}});
+        !given.empty()) {
+      problems.push_back(given + ": not with --seed-range");
     }
     if (options.eventsGiven && !options.sessions) {
       problems.emplace_back("--events: not with --seed-range (its sessions write no events file)");
@@ -309,8 +330,10 @@ std::vector<std::string> SandboxCommandLine::validate(const SandboxToolOptions& 
           "--storage: not with --sessions (each session keeps its own store in "
           "memory)");
     }
-    if (!options.inspectAt.empty() || !options.inspectHtml.empty()) {
-      problems.emplace_back("--inspect-at and --inspect-html: not with --sessions");
+    if (const auto given = givenOptions({{"--inspect-at", !options.inspectAt.empty()},
+                                         {"--inspect-html", !options.inspectHtml.empty()}});
+        !given.empty()) {
+      problems.push_back(given + ": not with --sessions");
     }
     if (options.eventsGiven) {
       problems.emplace_back("--events: not with --sessions (its sessions write no events file)");

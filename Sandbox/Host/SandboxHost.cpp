@@ -72,7 +72,10 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
 
   // A kept store plays on from where its last session ended, after the gap; after one that never
   // ended (its process was killed), from the latest moment the store reached.
-  const auto previous = SessionTimeline::lastSession(**store);
+  // A store whose timeline holds a moment no session reached is refused, not played on as new.
+  auto lastSession = SessionTimeline::lastSession(**store);
+  if (!lastSession) return lastSession.error();
+  const std::optional<SessionTimeline::LastSession>& previous = lastSession.value();
   const Platform::Date firstMoment = previous ? previous->at.addingTimeInterval(options.resumeGap)
                                               : Platform::ManualClock::kDefaultStart;
   // A store keeps dates up to distantFuture only: a session that would end past it could not be

@@ -86,14 +86,17 @@ std::string value(double number, bool rate) {
 }
 
 std::string signedValue(double number, bool rate) {
-  return rate ? format("%+.1f pts", number * 100) : format("%+.2f", number);
+  using TableFormat::signedFixed;
+  return rate ? signedFixed(number * 100, 1) + " pts" : signedFixed(number, 2);
 }
 
 std::string range(const std::optional<Interval>& interval, bool rate) {
+  using TableFormat::signedFixed;
   if (!interval) return "-";
   const double scale = rate ? 100 : 1;
-  return format(rate ? "%+.1f to %+.1f" : "%+.2f to %+.2f", interval->low * scale,
-                interval->high * scale);
+  const int decimals = rate ? 1 : 2;
+  return signedFixed(interval->low * scale, decimals) + " to " +
+         signedFixed(interval->high * scale, decimals);
 }
 
 std::string rowsText(const std::map<std::string, Row>& rows, bool placements) {

@@ -80,8 +80,12 @@ std::vector<std::string> mismatches(const ShardMerge::Named& first, const ShardM
                        ": run the shard again with this version");
   }
   if (b.configuration != a.configuration) {
-    problems.push_back(pair + " ran different configurations (" + b.configuration + " and " +
-                       a.configuration + ")");
+    // The fingerprint covers the consent region and answer too: one file run with other consent
+    // options differs as well.
+    problems.push_back(pair +
+                       " ran different configurations, or one under another consent region or "
+                       "answer (fingerprints " +
+                       b.configuration + " and " + a.configuration + ")");
   }
   if (b.candidate != a.candidate) {
     problems.push_back(pair + " compared different candidates (" + b.candidate.value_or("none") +

@@ -21,8 +21,20 @@ inline unsigned long long count(std::uint64_t value) {
   return static_cast<unsigned long long>(value);
 }
 
+// value to four decimals; a value that rounds to zero is 0, never -0.
 inline double rounded(double value) {
-  return std::round(value * 10000) / 10000;
+  const double fourDecimals = std::round(value * 10000) / 10000;
+  return fourDecimals == 0 ? 0.0 : fourDecimals;
+}
+
+// number with its sign and the given decimals ("%+.*f"); one the digits show as zero is "+0.0",
+// never "-0.0": a sign the digits cannot back would read as a difference.
+inline std::string signedFixed(double number, int decimals) {
+  std::string text = format("%+.*f", decimals, number);
+  if (text.front() == '-' && text.find_first_not_of("0.", 1) == std::string::npos) {
+    text.front() = '+';
+  }
+  return text;
 }
 
 // A rate or a mean, rounded; null when there is none.

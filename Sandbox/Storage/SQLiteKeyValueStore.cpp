@@ -22,9 +22,11 @@ void SQLiteKeyValueStore::ConnectionDeleter::operator()(sqlite3* connection) con
   sqlite3_close_v2(connection);
 }
 
-SQLiteKeyValueStore::SQLiteKeyValueStore(std::string path, Connection connection, Statement upsert,
-                                         Statement remove, TextMap<Space> cache)
+SQLiteKeyValueStore::SQLiteKeyValueStore(std::string path, std::shared_ptr<ProcessHold> hold,
+                                         Connection connection, Statement upsert, Statement remove,
+                                         TextMap<Space> cache)
     : path_(std::move(path)),
+      hold_(std::move(hold)),
       connection_(std::move(connection)),
       upsert_(std::move(upsert)),
       remove_(std::move(remove)),

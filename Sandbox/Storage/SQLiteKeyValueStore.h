@@ -3,12 +3,15 @@
 // grouped in namespaces, in one SQLite file. Every write is its own durable commit (WAL journal,
 // synchronous=FULL; unsynced when opened as not durable), and setValues() commits values that
 // belong together in one transaction, all or none; every value is also held in a memory cache
-// loaded at open, so reads never touch the disk. SQLiteStorage and SQLiteUserDefaults are views of
-// one namespace each and share the store. An existing file of another kind (another application's
-// database, another schema) is refused before anything writes to it, so it is left as it was. The
-// cache assumes this object is the only writer of the file while it is open. Threading: every
-// member may be called from any thread (one mutex guards the connection and the cache), until
-// confineToCurrentThread(). Closing happens when the last owner releases the store.
+// loaded at open, so reads never touch the disk. A store kept in a file is held by this process
+// from open until it closes: another process that opens it meanwhile is refused (inUse), and the
+// hold goes with the process, however it ends, so a killed process leaves none behind.
+// SQLiteStorage and SQLiteUserDefaults are views of one namespace each and share the store. An
+// existing file of another kind (another application's database, another schema) is refused before
+// anything writes to it, so it is left as it was. The cache assumes this object is the only writer
+// of the file while it is open. Threading: every member may be called from any thread (one mutex
+// guards the connection and the cache), until confineToCurrentThread(). Closing happens when the
+// last owner releases the store.
 //
 // Example:
 //   auto store = SQLiteKeyValueStore::open("/tmp/host.sqlite");
@@ -53,6 +56,7 @@ class SQLiteKeyValueStore {
     schemaMismatch = 4,  // a valid database that is not a key-value store of this kind
     readOnly = 5,        // the file can be read but not written
     writeFailed = 6,     // a write could not be committed; the previous value is kept
+    inUse = 7,           // another process has the store open
   };
 
   struct Options {
@@ -128,9 +132,10 @@ class SQLiteKeyValueStore {
   using Connection = std::unique_ptr<sqlite3, ConnectionDeleter>;
 
   class Opener;
+  class ProcessHold;
 
-  SQLiteKeyValueStore(std::string path, Connection connection, Statement upsert, Statement remove,
-                      TextMap<Space> cache);
+  SQLiteKeyValueStore(std::string path, std::shared_ptr<ProcessHold> hold, Connection connection,
+                      Statement upsert, Statement remove, TextMap<Space> cache);
 
   Platform::Error writeError(std::string_view nameSpace, std::string_view key) const;
   // setValues with the mutex held, without the stamp.
@@ -145,6 +150,9 @@ class SQLiteKeyValueStore {
 
   const std::string path_;
   mutable Rx::ConfinableMutex mutex_{"SQLiteKeyValueStore"};
+  // Let go of after the connection closes (declared before it): the hold's file descriptor must
+  // outlive SQLite's own locks on the file.
+  std::shared_ptr<ProcessHold> hold_;
   // Declared before the statements so that they are finalized before the connection closes.
   Connection connection_;
   Statement upsert_;

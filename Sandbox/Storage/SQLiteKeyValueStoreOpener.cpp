@@ -1,16 +1,25 @@
-// How a store is opened: the path checked, the file's integrity and schema checked before
-// anything writes to it, the schema created in a new file, the statements prepared and every
-// entry loaded into memory.
+// How a store is opened: the path checked, the file held against other processes, its integrity
+// and schema checked before anything writes to it, the schema created in a new file, the
+// statements prepared and every entry loaded into memory.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 #include "Sandbox/Storage/SQLiteValueCodec.h"
@@ -48,6 +57,87 @@ constexpr const char* kLoad = "SELECT namespace, key, type, value FROM entries";
 
 }  // namespace
 
+// A store's hold on its file: an exclusive flock() on the database file, taken when the store
+// opens and let go of when this process's last store of that file closes. flock() locks are apart
+// from SQLite's own (fcntl) locks, and the kernel drops them with the process however it ends.
+// There is one hold per file and process, shared by the process's stores of it: closing a second
+// descriptor of the file would also drop SQLite's fcntl locks on it, which belong to the process
+// rather than to a descriptor.
+class SQLiteKeyValueStore::ProcessHold {
+ public:
+  struct Refusal {
+    ErrorCode code;
+    std::string reason;
+  };
+
+  // The hold on the file at path (which exists), this process's own when it has one already.
+  static std::variant<std::shared_ptr<ProcessHold>, Refusal> take(const std::string& path) {
+    const auto failed = [](std::string_view during) {
+      return Refusal{ErrorCode::cannotOpen,
+                     std::string(during) + " failed (" + std::strerror(errno) + ")"};
+    };
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0) return failed("finding the file");
+    const FileId id{named.st_dev, named.st_ino};
+    const std::lock_guard lock(registryMutex());
+    auto& holds = registry();
+    if (const auto found = holds.find(id); found != holds.end()) {
+      if (auto shared = found->second.lock()) return shared;
+    }
+    // The inode is checked before any descriptor of it is opened, so that none is closed under
+    // another store of this process.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return failed("opening the file");
+    struct stat opened {};
+    if (::fstat(descriptor, &opened) != 0 || FileId{opened.st_dev, opened.st_ino} != id) {
+      ::close(descriptor);
+      return Refusal{ErrorCode::cannotOpen, "the file was replaced while it was being opened"};
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      ::close(descriptor);
+      if (error == EWOULDBLOCK) {
+        return Refusal{ErrorCode::inUse,
+                       "another process is playing a session on this store (one process at a "
+                       "time holds it, until it closes the store or ends)"};
+      }
+      errno = error;
+      return failed("taking the hold on the file");
+    }
+    auto hold = std::make_shared<ProcessHold>(id, descriptor);
+    holds.insert_or_assign(id, hold);
+    return hold;
+  }
+
+  using FileId = std::pair<dev_t, ino_t>;
+  ProcessHold(FileId id, int descriptor) : id_(id), descriptor_(descriptor) {}
+  ProcessHold(const ProcessHold&) = delete;
+  ProcessHold& operator=(const ProcessHold&) = delete;
+
+  ~ProcessHold() {
+    const std::lock_guard lock(registryMutex());
+    auto& entries = registry();
+    if (auto entry = entries.find(id_); entry != entries.end() && entry->second.expired()) {
+      entries.erase(entry);
+    }
+    ::close(descriptor_);  // lets the flock() go
+  }
+
+ private:
+  static std::mutex& registryMutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+  // The holds of this process, by file.
+  static std::map<FileId, std::weak_ptr<ProcessHold>>& registry() {
+    static std::map<FileId, std::weak_ptr<ProcessHold>> holds;
+    return holds;
+  }
+
+  FileId id_;
+  int descriptor_;
+};
+
 // The steps of open(), each answering an Error that names the path and the reason.
 class SQLiteKeyValueStore::Opener {
  public:
@@ -58,10 +148,17 @@ class SQLiteKeyValueStore::Opener {
     // the parsing of its schema and statements.
     if (path_ == kInMemoryPath) {
       return std::shared_ptr<SQLiteKeyValueStore>(
-          new SQLiteKeyValueStore(path_, nullptr, nullptr, nullptr, {}));
+          new SQLiteKeyValueStore(path_, nullptr, nullptr, nullptr, nullptr, {}));
     }
     if (auto error = checkPath()) return *error;
     if (auto error = connect()) return *error;
+    // Before the first read: a store that another process is playing a session on is refused
+    // as it is, whatever that process is doing with it at this moment.
+    auto hold = ProcessHold::take(path_);
+    if (auto* refusal = std::get_if<ProcessHold::Refusal>(&hold)) {
+      return error(refusal->code, refusal->reason);
+    }
+    hold_ = std::get<std::shared_ptr<ProcessHold>>(std::move(hold));
     if (auto error = checkIntegrity()) return *error;
     // The schema is checked before anything writes (the WAL switch rewrites the file header), so
     // that a database of another kind is refused without being changed.
@@ -80,8 +177,9 @@ class SQLiteKeyValueStore::Opener {
     if (auto error = prepare(kRemove, remove)) return *error;
     TextMap<Space> cache;
     if (auto error = load(cache)) return *error;
-    return std::shared_ptr<SQLiteKeyValueStore>(new SQLiteKeyValueStore(
-        path_, std::move(connection_), std::move(upsert), std::move(remove), std::move(cache)));
+    return std::shared_ptr<SQLiteKeyValueStore>(
+        new SQLiteKeyValueStore(path_, std::move(hold_), std::move(connection_), std::move(upsert),
+                                std::move(remove), std::move(cache)));
   }
 
  private:
@@ -284,6 +382,8 @@ class SQLiteKeyValueStore::Opener {
 
   const std::string& path_;
   Options options_;
+  // Let go of after the connection closes, on every path (declared before it).
+  std::shared_ptr<ProcessHold> hold_;
   Connection connection_;
 };
 

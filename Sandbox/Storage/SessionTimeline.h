@@ -5,11 +5,14 @@
 // instead of holding for days of wall-clock time. A session also marks itself under way when it
 // starts, and its writes carry the simulated moment they were made at (writeStamp), so that after
 // a session that never ended (its process was killed) the next one starts after the latest moment
-// the store reached, not before data the stopped session wrote. A moment that is not a usable date
-// (not finite, before 0001 or after 4001) reads as none.
+// the store reached, not before data the stopped session wrote. A moment that no session could have
+// reached (not a date, not finite, before ManualClock::kDefaultStart, where every kept store's
+// first session starts, or past Date::distantFuture()) makes the store unusable: it is refused
+// rather than read as a store whose session never ended.
 // Example:
 //   const auto last = SessionTimeline::lastSession(*store);
-//   const auto start = last ? last->at : ManualClock::kDefaultStart;
+//   if (!last) { report(last.error()); return; }
+//   const auto start = *last ? (*last)->at : ManualClock::kDefaultStart;
 //   SessionTimeline::recordStart(*store, start);
 //   store->stampWrites(SessionTimeline::writeStamp([clock] { return clock->now(); }));
 //   ...
@@ -22,6 +25,7 @@
 
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Platform/Error.h"
+#include "QVRAdKit/Platform/Expected.h"
 #include "Sandbox/Storage/SQLiteKeyValueStore.h"
 
 namespace QVRAdKit::Sandbox::SessionTimeline {
@@ -42,9 +46,10 @@ struct LastSession {
   bool ended = true;
 };
 
-[[nodiscard]] std::optional<LastSession> lastSession(const SQLiteKeyValueStore& store);
-// The end recorded by the last session that ended.
-[[nodiscard]] std::optional<Platform::Date> lastEnd(const SQLiteKeyValueStore& store);
+// None for a store no session played on; an error naming the entry and why when one of the
+// timeline's entries holds no moment a session could have reached.
+[[nodiscard]] Platform::Expected<std::optional<LastSession>> lastSession(
+    const SQLiteKeyValueStore& store);
 // Marks a session under way from start.
 std::optional<Platform::Error> recordStart(SQLiteKeyValueStore& store, Platform::Date start);
 // Records a session's end and that none is under way, in one transaction.

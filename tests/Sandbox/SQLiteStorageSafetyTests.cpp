@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -90,6 +94,47 @@ TEST_F(SQLiteStorageSafetyTest, AStoreLockedByAnotherProcessIsRefusedWhenOpened)
   EXPECT_TRUE(SQLiteKeyValueStore::open(path(), impatient).hasValue());
 }
 
+// A store is held by the process that opened it for as long as it is open, not only while it
+// writes: another process is refused, and a process killed outright leaves no hold behind. The
+// process's own stores of the file share its hold.
+TEST_F(SQLiteStorageSafetyTest, AnOpenStoreIsHeldAgainstOtherProcessesUntilItsProcessEnds) {
+  ASSERT_NE(open(), nullptr);  // an existing store, closed again
+  std::array<int, 2> opened{};
+  std::array<int, 2> release{};
+  ASSERT_EQ(::pipe(opened.data()), 0);
+  ASSERT_EQ(::pipe(release.data()), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const auto store = SQLiteKeyValueStore::open(path());
+    const char answer = store ? '1' : '0';
+    char ignored = 0;
+    // Holds the store until it is killed.
+    if (::write(opened[1], &answer, 1) == 1) (void)::read(release[0], &ignored, 1);
+    _exit(0);
+  }
+  char answer = 0;
+  ASSERT_EQ(::read(opened[0], &answer, 1), 1);
+  ASSERT_EQ(answer, '1');
+
+  auto refused = SQLiteKeyValueStore::open(path());
+  ASSERT_FALSE(refused.hasValue());
+  EXPECT_EQ(static_cast<Code>(refused.error().code), Code::inUse);
+  EXPECT_NE(refused.error().localizedDescription.find(
+                "another process is playing a session on this store"),
+            std::string::npos)
+      << refused.error().localizedDescription;
+
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  for (int end : {opened[0], opened[1], release[0], release[1]}) ::close(end);
+  auto first = SQLiteKeyValueStore::open(path());
+  ASSERT_TRUE(first.hasValue()) << first.error().localizedDescription;
+  auto second = SQLiteKeyValueStore::open(path());
+  ASSERT_TRUE(second.hasValue()) << second.error().localizedDescription;
+}
+
 TEST_F(SQLiteStorageSafetyTest, ABatchIsCommittedWholeOrNotAtAll) {
   using Write = SQLiteKeyValueStore::Write;
   auto store = open();
@@ -133,7 +178,7 @@ TEST_F(SQLiteStorageSafetyTest, TheConsentAnswerIsWrittenInOneTransaction) {
     SimulatedConsentPlatform::create({})->install(environment);
     std::make_shared<RecordingMetaDataStore>()->install(environment);
     auto service = QVRAdsConsentServiceImpl::create(environment);
-    service->loadGDPRConsent([](bool, std::optional<Platform::Error>) {});
+    service->loadGDPRConsent([](bool, const std::optional<Platform::Error>&) {});
     environment.advance(10);
     auto form = service->gdprConsentForm();
     ASSERT_TRUE(form);

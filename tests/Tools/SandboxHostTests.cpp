@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "QVRAdKit/Platform/ManualClock.h"
 #include "Sandbox/Host/SandboxHost.h"
 #include "Sandbox/Host/SandboxNarration.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
@@ -282,7 +283,9 @@ TEST(SandboxHostTest, AfterAKilledSessionTheStoreResumesWhereItWasLeft) {
     {
       auto store = SQLiteKeyValueStore::open(left);
       ASSERT_TRUE(store) << store.error().localizedDescription;
-      const auto last = SessionTimeline::lastSession(**store);
+      const auto timeline = SessionTimeline::lastSession(**store);
+      ASSERT_TRUE(timeline) << timeline.error().localizedDescription;
+      const auto& last = timeline.value();
       ASSERT_TRUE(last.has_value());
       EXPECT_FALSE(last->ended);
       // Its last write was made within the two hours copied, after the day's first reward.
@@ -340,7 +343,6 @@ TEST(SessionTimelineTest, TheLastSessionIsWhereTheStoreWasLeft) {
       {"killed on a new store", 0.0, 7000.0, {}, std::pair{7000.0, false}},
       {"killed, last write from an earlier session", 200.0, 50.0, 100.0, std::pair{200.0, false}},
       {"written without a start", {}, 300.0, {}, std::pair{300.0, false}},
-      {"an unusable start", 1e300, {}, 100.0, std::pair{100.0, true}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -355,12 +357,76 @@ TEST(SessionTimelineTest, TheLastSessionIsWhereTheStoreWasLeft) {
         (void)(*store)->setValue(SessionTimeline::kNamespace, key, StorableValue(at(*seconds)));
       }
     }
-    const auto last = SessionTimeline::lastSession(**store);
+    const auto timeline = SessionTimeline::lastSession(**store);
+    ASSERT_TRUE(timeline) << timeline.error().localizedDescription;
+    const auto& last = timeline.value();
     ASSERT_EQ(last.has_value(), c.expected.has_value());
     if (!last) continue;
     EXPECT_EQ(last->at, at(c.expected->first));
     EXPECT_EQ(last->ended, c.expected->second);
   }
+}
+
+// An entry of the timeline that holds no moment a session could have reached refuses the store,
+// naming the entry and why, instead of reading as a session that never ended; the first moment a
+// session starts at and the last one a store keeps are moments still.
+TEST(SessionTimelineTest, AMomentNoSessionReachedRefusesTheStore) {
+  using Platform::Date;
+  using Platform::ManualClock;
+  struct Case {
+    std::string_view key;
+    StorableValue value;
+    const char* reason;  // none: the store is usable
+  };
+  const Case cases[] = {
+      {SessionTimeline::kSessionEndedKey, Date(std::numeric_limits<double>::infinity()),
+       "it is not a finite date"},
+      {SessionTimeline::kSessionEndedKey, Date(std::numeric_limits<double>::quiet_NaN()),
+       "it is not a finite date"},
+      {SessionTimeline::kSessionEndedKey, Date(-1e15), "it is before 2027-01-15 08:00:00 UTC"},
+      {SessionTimeline::kSessionEndedKey, ManualClock::kDefaultStart.addingTimeInterval(-1),
+       "it is before 2027-01-15 08:00:00 UTC"},
+      {SessionTimeline::kSessionStartedKey, Date::distantFuture().addingTimeInterval(1),
+       "it is after 4001-01-01 00:00:00 UTC"},
+      {SessionTimeline::kLastWriteKey, StorableValue(std::int64_t{1'800'000'100}),
+       "it is not a date"},
+      {SessionTimeline::kSessionEndedKey, ManualClock::kDefaultStart, nullptr},
+      {SessionTimeline::kSessionStartedKey, Date::distantFuture(), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + (c.reason ? c.reason : " usable"));
+    auto store = SQLiteKeyValueStore::open(std::string(SQLiteKeyValueStore::kInMemoryPath));
+    ASSERT_TRUE(store);
+    ASSERT_FALSE(SessionTimeline::recordEnd(**store, ManualClock::kDefaultStart));
+    ASSERT_FALSE((*store)->setValue(SessionTimeline::kNamespace, c.key, c.value));
+    const auto timeline = SessionTimeline::lastSession(**store);
+    ASSERT_EQ(timeline.hasValue(), c.reason == nullptr);
+    if (!c.reason) continue;
+    const std::string& message = timeline.error().localizedDescription;
+    EXPECT_NE(message.find("the entry \"" + std::string(c.key) + "\" in namespace"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+  }
+
+  // A run on such a store is refused before anything plays or is written.
+  const std::string path = temporaryStore();
+  {
+    auto store = SQLiteKeyValueStore::open(path);
+    ASSERT_TRUE(store) << store.error().localizedDescription;
+    ASSERT_FALSE(
+        SessionTimeline::recordEnd(**store, Date(std::numeric_limits<double>::infinity())));
+  }
+  SandboxHostOptions options;
+  options.storagePath = path;
+  const auto refused = SandboxHost::run(options);
+  ASSERT_FALSE(refused.hasValue());
+  EXPECT_NE(refused.error().localizedDescription.find("\"sessionEndedAt\""), std::string::npos)
+      << refused.error().localizedDescription;
+  auto after = SQLiteKeyValueStore::open(path);
+  ASSERT_TRUE(after) << after.error().localizedDescription;
+  EXPECT_FALSE((*after)->value(SessionTimeline::kNamespace, SessionTimeline::kSessionStartedKey));
+  removeStore(path);
 }
 
 // The stamp travels with every write of other namespaces, single or batched, in the same
@@ -402,7 +468,9 @@ TEST(SessionTimelineTest, WritesCarryTheSimulatedMomentTheyWereMadeAt) {
   ASSERT_TRUE(reopened) << reopened.error().localizedDescription;
   EXPECT_EQ((*reopened)->value(SessionTimeline::kNamespace, SessionTimeline::kLastWriteKey),
             std::optional<StorableValue>(Platform::Date(1'800'000'120)));
-  const auto last = SessionTimeline::lastSession(**reopened);
+  const auto timeline = SessionTimeline::lastSession(**reopened);
+  ASSERT_TRUE(timeline) << timeline.error().localizedDescription;
+  const auto& last = timeline.value();
   ASSERT_TRUE(last.has_value());
   EXPECT_TRUE(last->ended);
   EXPECT_EQ(last->at, Platform::Date(1'800'000'180));

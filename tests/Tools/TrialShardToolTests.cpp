@@ -20,6 +20,7 @@ namespace QVRAdKit::Sandbox {
 namespace {
 
 namespace fs = std::filesystem;
+using Testing::contents;
 using Testing::Lines;
 using Testing::lines;
 using Testing::Outcome;
@@ -108,13 +109,29 @@ TEST_F(TrialShardToolTest, ShardsOfOtherRunsAndMissingSeedsAreRefused) {
   ASSERT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 2) << other.err;
   EXPECT_NE(other.err.find("ran different configurations"), std::string::npos);
   EXPECT_NE(other.err.find("ran sessions of different lengths"), std::string::npos);
+  // The same configuration under another consent region: the message says it may be that.
+  ASSERT_EQ(run({"--minutes", "20", "--seed-range", "3..4", "--shard-out", file("r3.json"),
+                 "--region", "not-required"})
+                .code,
+            0);
+  const Outcome region = run({"merge", file("a1.json"), file("r3.json")});
+  EXPECT_EQ(region.code, SandboxTool::kBadInput);
+  EXPECT_NE(region.err.find("or one under another consent region or answer (fingerprints "),
+            std::string::npos)
+      << region.err;
   const Outcome twice = run({"merge", file("a1.json"), file("a1.json")});
   EXPECT_EQ(twice.code, SandboxTool::kBadInput);
   EXPECT_NE(twice.err.find("both played seeds 1 to 2"), std::string::npos);
   const Outcome missing = run({"merge", file("none.json")});
   EXPECT_EQ(missing.code, SandboxTool::kBadInput);
   EXPECT_NE(missing.err.find("cannot read the shard"), std::string::npos);
-  EXPECT_EQ(run({"merge"}).code, SandboxTool::kBadInput) << "at least one shard";
+  for (const Lines& none : {Lines{"merge"}, Lines{"merge", "--json"}}) {
+    const Outcome nothing = run(none);
+    EXPECT_EQ(nothing.code, SandboxTool::kBadInput) << "at least one shard";
+    EXPECT_EQ(nothing.err,
+              "qvr-sandbox merge: no shard to merge: name the shard files written with "
+              "--shard-out\n");
+  }
 
   // A merge of merges: the merged shard merges on.
   ASSERT_EQ(run({"--minutes", "20", "--seed-range", "3..4", "--shard-out", file("a3.json")}).code,
@@ -233,7 +250,15 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
       {{"--seed-range", "0..100000"}, "--seed-range: at most 100000 seeds per process"},
       {{"--seed-range", "1..2", "--sessions", "2"}, "--seed-range: not with --sessions"},
       {{"--seed-range", "1..2", "--seed", "1"}, "--seed-range: not with --seed"},
-      {{"--seed-range", "1..2", "--storage", "x.sqlite"}, "not with --seed-range"},
+      // Only the options given are named.
+      {{"--seed-range", "1..2", "--storage", "x.sqlite"},
+       "qvr-sandbox: --storage: not with --seed-range\n"},
+      {{"--seed-range", "1..2", "--storage", "x.sqlite", "--inspect-html", "p.html"},
+       "qvr-sandbox: --storage and --inspect-html: not with --seed-range\n"},
+      {{"--sessions", "3", "--inspect-at", "1:00"},
+       "qvr-sandbox: --inspect-at: not with --sessions\n"},
+      {{"--sessions", "3", "--inspect-html", "p.html"},
+       "qvr-sandbox: --inspect-html: not with --sessions\n"},
       {{"--shard-out", "x.json"}, "--shard-out: only with --sessions or --seed-range"},
       {{"--compare", "b.json"}, "--compare: only with --sessions or --seed-range"},
       {{"--sessions", "2", "--shard-out", ""}, "--shard-out: the path is empty"},

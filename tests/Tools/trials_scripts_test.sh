@@ -15,6 +15,31 @@ options=(--minutes 20)
 
 fail() { echo "trials_scripts_test: $1" >&2; diff "$2" "$3" >&2 || true; exit 1; }
 
+# The ranges both scripts cut, up to the last seed, where bash's own arithmetic would wrap.
+ranges() (
+  # shellcheck source=SCRIPTDIR/../../scripts/seed-ranges.sh
+  source "$scripts/seed-ranges.sh"
+  seed_plan "$@" || exit
+  for ((i = 0; i < seed_shards; i++)); do printf '%s ' "$(seed_shard "$i")"; done
+)
+while IFS='|' read -r run expected; do
+  # shellcheck disable=SC2086
+  found=$(ranges $run 2>&1) || found="refused: $found"
+  # shellcheck disable=SC2053
+  [[ $found == $expected* ]] || fail "ranges of $run: expected '$expected', found '$found'" /dev/null /dev/null
+done <<'RANGES'
+3 14 4|3..5 6..8 9..11 12..14
+5 6 9|5..5 6..6
+999999998 1000000001 2|999999998..999999999 1000000000..1000000001
+9223372036854775800 9223372036854775810 2|9223372036854775800..9223372036854775804 9223372036854775805..9223372036854775810
+18446744073709551600 18446744073709551615 3|18446744073709551600..18446744073709551604 18446744073709551605..18446744073709551609 18446744073709551610..18446744073709551615
+0 9223372036854775806 2|0..4611686018427387902 4611686018427387903..9223372036854775806
+0 9223372036854775807 2|refused: *: FIRST..LAST holds more than 9223372036854775807 seeds
+0 18446744073709551616 2|refused: *: FIRST and LAST must be seeds
+9 8 1|refused: *: FIRST and LAST must be seeds
+1 2 0|refused: *: FIRST and LAST must be seeds
+RANGES
+
 if command -v parallel >/dev/null; then
   "$scripts/trials-parallel.sh" -b "$sandbox" -j 4 3 14 4 -- "${options[@]}" > "$work/parallel.txt"
   cmp -s "$work/one.txt" "$work/parallel.txt" || fail "parallel text differs" "$work/one.txt" "$work/parallel.txt"
@@ -40,6 +65,15 @@ wait
 FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" QVR_SANDBOX=$sandbox "$scripts/trials-slurm.sh" merge > /dev/null
 cmp -s "$work/one.txt" "$work/slurm/report.txt" || fail "Slurm text differs" "$work/one.txt" "$work/slurm/report.txt"
 cmp -s "$work/one.json" "$work/slurm/report.json" || fail "Slurm JSON differs" "$work/one.json" "$work/slurm/report.json"
+# The last seeds there are, in three tasks, against one run of them.
+last=(FIRST=18446744073709551610 LAST=18446744073709551615 SHARDS=3 OUT="$work/slurm-last" QVR_SANDBOX="$sandbox")
+for i in 0 1 2; do
+  env "${last[@]}" SLURM_ARRAY_TASK_ID=$i "$scripts/trials-slurm.sh" task -- "${options[@]}" > /dev/null
+done
+env "${last[@]}" "$scripts/trials-slurm.sh" merge > /dev/null
+"$sandbox" "${options[@]}" --seed 18446744073709551610 --sessions 6 --quiet > "$work/last.txt"
+cmp -s "$work/last.txt" "$work/slurm-last/report.txt" ||
+  fail "Slurm text of the last seeds differs" "$work/last.txt" "$work/slurm-last/report.txt"
 # The throughput script counts the requests of the run it times and reports the median rate.
 "$sandbox" --sessions 30 --seed 1 --json > "$work/thirty.json"
 requests=$(python3 -c 'import json,sys; print(sum(r["requests"] for r in json.load(open(sys.argv[1]))["placements"]))' "$work/thirty.json")

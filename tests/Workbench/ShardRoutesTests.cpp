@@ -217,12 +217,14 @@ TEST(ShardRoutes, ShardsThatDoNotMergeAreRefusedWithTheCommandLinesMessages) {
        {"{1} and {0} both played seed 2: a seed may count once"}},
       {"different configurations",
        {{"a.json", text(first)}, {"b.json", text(otherConfiguration)}},
-       {"{1} and {0} ran different configurations (" + TrialShard::fingerprint("C") + " and " +
-        TrialShard::fingerprint("A") + ")"}},
+       {"{1} and {0} ran different configurations, or one under another consent region or answer "
+        "(fingerprints " +
+        TrialShard::fingerprint("C") + " and " + TrialShard::fingerprint("A") + ")"}},
       {"two problems, one line each",
        {{"a.json", text(first)}, {"b.json", text(otherConfiguration)}, {"c.json", text(longer)}},
-       {"{1} and {0} ran different configurations (" + TrialShard::fingerprint("C") + " and " +
-            TrialShard::fingerprint("A") + ")",
+       {"{1} and {0} ran different configurations, or one under another consent region or answer "
+        "(fingerprints " +
+            TrialShard::fingerprint("C") + " and " + TrialShard::fingerprint("A") + ")",
         "{2} and {0} ran sessions of different lengths (40 and 20 minutes)"}},
       {"no shard",
        {{"a.json", text(first)}, {"notes.json", "{\"hello\": 1}\n"}},

@@ -91,7 +91,9 @@ TEST(ShardMergeTest, MismatchedOverlappingAndMissingShardsAreRefusedWithReasons)
        "seeds 21 to 30 are missing: no shard played them (between \"b\" and \"c\")"},
       {"configuration",
        {{"a", shard(1)}, {"b", otherConfiguration}},
-       "b and a ran different configurations (0000000000000001 and " + a + ")"},
+       "b and a ran different configurations, or one under another consent region or answer "
+       "(fingerprints 0000000000000001 and " +
+           a + ")"},
       {"version",
        {{"a", shard(1)}, {"b", otherVersion}},
        "b: written by qvr-sandbox 0.9.0, this is 1.0.0: run the shard again with this version"},
