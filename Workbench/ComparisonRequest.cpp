@@ -6,6 +6,10 @@ namespace QVRAdKit::Workbench {
 
 ComparisonRequest::Result ComparisonRequest::read(const nlohmann::json& body) {
   if (!body.is_object()) return RunRequest::BadField{"the request must be a JSON object"};
+  if (auto unknown =
+          RunRequest::unknownField(body, {"a", "b", "sessions", "seed", "jobs", "minutes"})) {
+    return std::move(*unknown);
+  }
   for (const char* side : {"a", "b"}) {
     const auto text = body.find(side);
     if (text == body.end() || !text->is_string()) {

@@ -3,9 +3,10 @@
 // options with a candidate:
 //   {"a":TEXT,"b":TEXT,"sessions":N,"seed":"S","jobs":J,"minutes":M}
 // A is the configuration the report's tables are about, B the candidate; each seed plays both.
-// The other fields are those of a run, with the same bounds and defaults (RunRequest). B plays
-// with A's consent region and answer, as `qvr-sandbox --compare B.json` does, so a comparison
-// replays `qvr-sandbox --config A.json --compare B.json --sessions N --seed S --json`.
+// The other fields are those of a run, with the same bounds and defaults (RunRequest); a run's
+// configuration field, or any other, is refused. B plays with A's consent region and answer, as
+// `qvr-sandbox --compare B.json` does, so a comparison replays
+// `qvr-sandbox --config A.json --compare B.json --sessions N --seed S --json`.
 // Threading: pure functions.
 
 #include <nlohmann/json.hpp>

@@ -120,6 +120,7 @@ void install(RouteMethods& routes, SimulationRuns& runs, std::size_t maxActive) 
   });
   routes.post(std::string(kId) + "/cancel",
               [&runs](const httplib::Request& request, httplib::Response& response) {
+                if (!HttpReplies::noFields(request, response)) return;
                 const std::string id = request.matches[1].str();
                 if (!comparisonStatus(runs, id, response)) return;
                 runs.cancel(id);

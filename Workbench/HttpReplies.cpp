@@ -3,20 +3,16 @@
 #include <httplib.h>
 
 #include <string>
+#include <utility>
 
+#include "Sandbox/Config/ConfigurationPath.h"
+#include "Sandbox/Config/StrictJsonParser.h"
+#include "Workbench/RunRequest.h"
 #include "Workbench/WorkbenchJson.h"
 
 namespace QVRAdKit::Workbench::HttpReplies {
 
 using Json = nlohmann::ordered_json;
-
-namespace {
-
-// Thrown by the parser's callback to stop at the first value nested too deep: the parser then
-// holds no more than kMaxBodyDepth levels, whatever the body.
-struct TooDeep {};
-
-}  // namespace
 
 void send(httplib::Response& response, int status, const Json& body) {
   response.status = status;
@@ -35,26 +31,41 @@ void refuse(httplib::Response& response, int status, const std::string& message)
 
 std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
                                        httplib::Response& response) {
-  const auto depthCheck = [](int depth, nlohmann::json::parse_event_t event, nlohmann::json&) {
-    const bool opens = event == nlohmann::json::parse_event_t::object_start ||
-                       event == nlohmann::json::parse_event_t::array_start;
-    if (opens && depth >= kMaxBodyDepth) throw TooDeep{};
-    return true;
-  };
-  nlohmann::json body;
-  try {
-    body = nlohmann::json::parse(request.body, depthCheck, false);
-  } catch (const TooDeep&) {
+  auto body = Sandbox::StrictJsonParser::read(request.body, kMaxBodyDepth);
+  if (body.outcome == Sandbox::StrictJsonParser::Outcome::tooLarge) {
     refuse(
         response, 400,
         "the request body is nested more than " + std::to_string(kMaxBodyDepth) + " levels deep");
     return std::nullopt;
   }
-  if (body.is_discarded()) {
-    refuse(response, 400, "the request body is not valid JSON");
+  if (body.outcome != Sandbox::StrictJsonParser::Outcome::parsed) {
+    refuse(response, 400, "the request body is not valid JSON: " + body.problem);
     return std::nullopt;
   }
-  return body;
+  // The JSON library would keep the last value: the request is refused rather than guessed at.
+  if (!body.repeated.empty()) {
+    const auto& [object, name] = body.repeated.front();
+    refuse(response, 400,
+           Sandbox::ConfigurationPath::display(Sandbox::ConfigurationPath::child(object, name)) +
+               ": given more than once");
+    return std::nullopt;
+  }
+  return std::move(body.root);
+}
+
+bool noFields(const httplib::Request& request, httplib::Response& response) {
+  if (request.body.empty()) return true;
+  const auto body = jsonBody(request, response);
+  if (!body) return false;
+  if (!body->is_object()) {
+    refuse(response, 400, "the request must be a JSON object");
+    return false;
+  }
+  if (auto unknown = RunRequest::unknownField(*body, {})) {
+    refuse(response, 400, unknown->message);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace QVRAdKit::Workbench::HttpReplies

@@ -23,9 +23,14 @@ void refuse(httplib::Response& response, int status, const std::string& message)
 // Arrays and objects within one another: the workbench's bodies use a handful.
 inline constexpr int kMaxBodyDepth = 64;
 
-// The body as JSON; none (and a 400 sent) when it is not, or when it is nested more than
-// kMaxBodyDepth levels deep (refused as the parser reaches that depth).
+// The body as JSON; none (and a 400 sent) when it is not (a NUL byte included, which the JSON
+// library would take for the end of the text), when it is nested more than kMaxBodyDepth levels
+// deep (refused as the parser reaches that depth), or when an object in it names a field twice
+// (the message names the field).
 [[nodiscard]] std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
                                                      httplib::Response& response);
+// For routes that take no fields: true for an empty body or an empty object; false (and a 400
+// sent) for anything else.
+[[nodiscard]] bool noFields(const httplib::Request& request, httplib::Response& response);
 
 }  // namespace QVRAdKit::Workbench::HttpReplies

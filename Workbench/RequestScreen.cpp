@@ -33,8 +33,24 @@ std::optional<std::uint64_t> contentLength(const httplib::Request& request) {
   const std::string text = lowerTrimmed(request.get_header_value("Content-Length"));
   std::uint64_t length = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
   return length;
+}
+
+// The first of the headers that decide how a request is read and whom it comes from that is
+// given more than once with different values: the library would use the first and leave the
+// others unread, so that the server and whatever stands before it could read two requests.
+std::optional<std::string> conflictingHeader(const httplib::Request& request) {
+  for (const char* name : {"Content-Length", "Host", "Origin", "X-Workbench-Token"}) {
+    const std::size_t count = request.get_header_value_count(name);
+    const std::string first = lowerTrimmed(request.get_header_value(name));
+    for (std::size_t index = 1; index < count; ++index) {
+      if (lowerTrimmed(request.get_header_value(name, index)) != first) return name;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -46,6 +62,14 @@ std::optional<Refusal> refusal(const httplib::Request& request) {
     return Refusal{431, "the request has more than " + std::to_string(kMaxHeaderLines) +
                             " header lines or " + std::to_string(kMaxHeaderBytes >> 10) +
                             " KiB of headers"};
+  }
+  if (auto name = conflictingHeader(request)) {
+    return Refusal{400, "the request has several " + *name + " headers that disagree"};
+  }
+  if (request.has_header("Content-Length") && !contentLength(request)) {
+    return Refusal{400, "the Content-Length header (" +
+                            quoted(request.get_header_value("Content-Length")) +
+                            ") is not a whole number of bytes"};
   }
   if (request.has_header("Transfer-Encoding")) {
     return Refusal{411, "send a Content-Length: bodies in a transfer encoding (" +
@@ -59,6 +83,12 @@ std::optional<Refusal> refusal(const httplib::Request& request) {
                               quoted(request.get_header_value("Content-Encoding")) +
                               ") are not accepted: send the body uncompressed"};
     }
+  }
+  // The library would read a multipart form into fields of its own, which no route looks at.
+  if (lowerTrimmed(request.get_header_value("Content-Type")).starts_with("multipart/form-data")) {
+    return Refusal{415,
+                   "the routes take JSON: send Content-Type: application/json (multipart form "
+                   "bodies are not accepted)"};
   }
   // The library's own test: the type starts with the form's name, letter for letter.
   if (request.get_header_value("Content-Type").starts_with("application/x-www-form-urlencoded")) {

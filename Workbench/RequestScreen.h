@@ -1,12 +1,15 @@
 #pragma once
 // RequestScreen looks at a request's head, before the server reads its body, for what the
 // workbench refuses without reading on:
+//   - Content-Length, Host, Origin or X-Workbench-Token given more than once with different
+//     values (which one counts would be a guess), or a Content-Length that is not a whole number
+//     of bytes: 400, naming the header;
 //   - a Transfer-Encoding (chunked): the body's size is not known before it is read, so the
 //     body limit could only be applied after the fact: 411, send a Content-Length;
 //   - a Content-Encoding other than identity: the HTTP library would unpack it with no bound on
 //     the unpacked size: 415, send it uncompressed;
 //   - a form-encoded body (curl -d's default type) over the 8 KiB the library allows such
-//     bodies: 415, the routes take JSON;
+//     bodies, or any multipart form body: 415, the routes take JSON;
 //   - more than kMaxHeaderLines header lines or kMaxHeaderBytes of them: 431.
 // Example: if (auto refusal = RequestScreen::refusal(request)) refuse(response, refusal->status,
 //          refusal->message);

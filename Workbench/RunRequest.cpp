@@ -1,9 +1,13 @@
 #include "Workbench/RunRequest.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
+
+#include "Sandbox/Config/ConfigurationFieldReader.h"
+#include "Sandbox/Config/ConfigurationPath.h"
 
 namespace QVRAdKit::Workbench {
 namespace {
@@ -31,9 +35,27 @@ std::optional<std::uint64_t> wholeNumber(const PlainJson& value, std::uint64_t l
 
 }  // namespace
 
+std::optional<RunRequest::BadField> RunRequest::unknownField(
+    const PlainJson& object, std::initializer_list<std::string_view> known,
+    const std::string& place) {
+  for (const auto& item : object.items()) {
+    if (std::find(known.begin(), known.end(), item.key()) != known.end()) continue;
+    std::string line = place.empty() ? "" : place + ": ";
+    line += "unknown field " + Sandbox::ConfigurationPath::jsonText(item.key());
+    line += known.size() == 0
+                ? " (it takes no fields)"
+                : " (expected " + Sandbox::ConfigurationFieldReader::alternatives(known) + ")";
+    return BadField{std::move(line)};
+  }
+  return std::nullopt;
+}
+
 RunRequest::Result RunRequest::read(const PlainJson& body) {
   using Runner = Sandbox::MonteCarloRunner;
   if (!body.is_object()) return BadField{"the request must be a JSON object"};
+  if (auto unknown = unknownField(body, {"configuration", "sessions", "seed", "jobs", "minutes"})) {
+    return std::move(*unknown);
+  }
   const auto configuration = body.find("configuration");
   if (configuration == body.end() || !configuration->is_string()) {
     return BadField{"configuration: must be the configuration's JSON text, as a string"};

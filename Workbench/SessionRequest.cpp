@@ -12,6 +12,10 @@ SessionRequest::Result SessionRequest::read(const nlohmann::json& body, bool nee
       return RunRequest::BadField{std::string(runOnly) + ": a single session takes none"};
     }
   }
+  auto unknown = needsMoment
+                     ? RunRequest::unknownField(body, {"configuration", "seed", "minutes", "at"})
+                     : RunRequest::unknownField(body, {"configuration", "seed", "minutes"});
+  if (unknown) return std::move(*unknown);
   // One session is a run of one: its seed, minutes and configuration are read the same way.
   nlohmann::json run = body;
   run.erase("at");
@@ -31,7 +35,7 @@ SessionRequest::Result SessionRequest::read(const nlohmann::json& body, bool nee
       return RunRequest::BadField{"at: must be a number of seconds from 0 to the session's end (" +
                                   std::to_string(static_cast<long long>(request.duration)) + ")"};
     }
-    request.at = seconds;
+    request.at = seconds == 0 ? 0.0 : seconds;  // -0 is the session's start, told as 0
   }
   return request;
 }

@@ -4,7 +4,7 @@
 //   {"configuration":TEXT,"seed":"S","minutes":M,"at":SECONDS} the snapshot at that moment
 // seed and minutes as for a run (RunRequest: a whole number from 0 to 2^64-1, as a string or a
 // number; minutes more than 0, at most a week; defaults 1 and 120). at, when asked for: a number
-// of seconds from 0 to the session's end.
+// of seconds from 0 to the session's end. A field not listed here is refused.
 // Threading: pure functions.
 
 #include <cstdint>

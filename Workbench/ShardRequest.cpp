@@ -6,6 +6,7 @@ namespace QVRAdKit::Workbench {
 
 ShardRequest::Result ShardRequest::read(const nlohmann::json& body) {
   if (!body.is_object()) return RunRequest::BadField{"the request must be a JSON object"};
+  if (auto unknown = RunRequest::unknownField(body, {"shards"})) return std::move(*unknown);
   const auto list = body.find("shards");
   if (list == body.end() || !list->is_array() || list->empty()) {
     return RunRequest::BadField{
@@ -17,6 +18,9 @@ ShardRequest::Result ShardRequest::read(const nlohmann::json& body) {
     const std::string where = "shards[" + std::to_string(index) + "]";
     if (!shard.is_object()) {
       return RunRequest::BadField{where + ": must be {\"name\":..,\"text\":..}"};
+    }
+    if (auto unknown = RunRequest::unknownField(shard, {"name", "text"}, where)) {
+      return std::move(*unknown);
     }
     const auto name = shard.find("name");
     if (name == shard.end() || !name->is_string() || name->get_ref<const std::string&>().empty()) {

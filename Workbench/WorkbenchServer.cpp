@@ -7,10 +7,15 @@
 #include <cctype>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <random>
 #include <set>
+#include <string>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <utility>
 #include <variant>
 
@@ -62,6 +67,23 @@ std::string lowercase(std::string text) {
   return text;
 }
 
+// Whether name is an IP address written out ("192.0.2.7", "[2001:db8::1]"): a name no other site
+// can have rebound to this machine.
+bool isAddressLiteral(const std::string& name) {
+  in6_addr address{};
+  if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
+    return inet_pton(AF_INET6, name.substr(1, name.size() - 2).c_str(), &address) == 1;
+  }
+  return inet_pton(AF_INET, name.c_str(), &address) == 1;
+}
+
+// This machine's own name, in lower case; none when it has none.
+std::optional<std::string> machineName() {
+  std::array<char, 256> name{};
+  if (gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') return std::nullopt;
+  return lowercase(name.data());
+}
+
 // The message of an error the HTTP library raised itself, before or instead of any route.
 const char* libraryErrorMessage(int status) {
   switch (status) {
@@ -88,8 +110,14 @@ class WorkbenchServer::Routes {
     if (isLoopback(options.listenAddress)) {
       for (const char* host : {"127.0.0.1", "localhost", "[::1]"}) hosts_.insert(host + suffix);
     }
-    const bool anyAddress = options.listenAddress == "0.0.0.0" || options.listenAddress == "::";
-    if (!anyAddress) {
+    anyAddress_ = options.listenAddress == "0.0.0.0" || options.listenAddress == "::";
+    if (anyAddress_) {
+      // Reached by any of the machine's addresses: any address written out names it, as do
+      // localhost and the machine's own name; another name is a page rebound to this machine.
+      suffix_ = suffix;
+      if (auto name = machineName()) machineNames_.insert(*name);
+      machineNames_.insert("localhost");
+    } else {
       const bool v6 = options.listenAddress.find(':') != std::string::npos;
       hosts_.insert(
           lowercase((v6 ? "[" + options.listenAddress + "]" : options.listenAddress) + suffix));
@@ -152,6 +180,11 @@ class WorkbenchServer::Routes {
     routes.post("/api/check", [](const httplib::Request& request, httplib::Response& response) {
       const auto body = jsonBody(request, response);
       if (!body) return;
+      if (body->is_object()) {
+        if (auto unknown = RunRequest::unknownField(*body, {"configuration"})) {
+          return refuse(response, 400, unknown->message);
+        }
+      }
       const auto text = body->find("configuration");
       if (!body->is_object() || text == body->end() || !text->is_string()) {
         return refuse(response, 400, "configuration: must be the configuration's JSON text");
@@ -184,8 +217,12 @@ class WorkbenchServer::Routes {
                });
     routes.post(R"(/api/runs/([0-9]{1,19})/cancel)",
                 [this](const httplib::Request& request, httplib::Response& response) {
+                  if (!HttpReplies::noFields(request, response)) return;
                   const std::string id = request.matches[1].str();
-                  if (!runs_.cancel(id)) return refuse(response, 404, "no run " + id);
+                  // A comparison is cancelled by its own route.
+                  const auto status = runs_.status(id);
+                  if (!status || status->comparison) return refuse(response, 404, "no run " + id);
+                  runs_.cancel(id);
                   send(response, 200, WorkbenchJson::status(id, *runs_.status(id)));
                 });
     ComparisonRoutes::install(routes, runs_, options_.runs.maxActive);
@@ -202,7 +239,7 @@ class WorkbenchServer::Routes {
   // RequestScreen refuses.
   HandlerResponse guard(const httplib::Request& request, httplib::Response& response) const {
     const std::string host = lowercase(request.get_header_value("Host"));
-    if (!hosts_.empty() && hosts_.count(host) == 0) {
+    if (!namesThisServer(host)) {
       refuse(response, 403, "this server answers only requests addressed to it");
       return HandlerResponse::Handled;
     }
@@ -232,6 +269,14 @@ class WorkbenchServer::Routes {
       const_cast<httplib::Request&>(request).set_header("Content-Length", "0");
     }
     return HandlerResponse::Unhandled;
+  }
+
+  // Whether a Host header's value (in lower case) names this server, port included.
+  [[nodiscard]] bool namesThisServer(const std::string& host) const {
+    if (!anyAddress_) return hosts_.contains(host);
+    if (!host.ends_with(suffix_)) return false;
+    const std::string name = host.substr(0, host.size() - suffix_.size());
+    return isAddressLiteral(name) || machineNames_.contains(name);
   }
 
   void page(httplib::Response& response) const {
@@ -284,7 +329,12 @@ class WorkbenchServer::Routes {
   const std::string& token_;
   SimulationRuns& runs_;
   SessionRoutes::Slots sessionSlots_;
+  // Listening on a specific address: the Host values that name it ("127.0.0.1:8765").
   std::set<std::string> hosts_;
+  // Listening on every address: the port's ":8765", and the names besides written-out addresses.
+  bool anyAddress_ = false;
+  std::string suffix_;
+  std::set<std::string> machineNames_;
   std::unique_ptr<RouteMethods> routes_;
 };
 

@@ -14,7 +14,8 @@
 //                                    runs are under way
 //   GET  /api/runs/ID               the run's status (and report once ended)
 //   GET  /api/runs/ID/report.json   the report exactly as `qvr-sandbox --sessions --json` prints it
-//   POST /api/runs/ID/cancel        stops the run before its next session
+//   POST /api/runs/ID/cancel        stops the run before its next session (a comparison is
+//                                   cancelled by its own route: 404 here)
 //   GET  /api/banner.svg?width=W&cta=T&position=P&insets=T,L,B,R&borderless=B&close=B&title=..
 //                                   the partner banner drawn by the sandbox's banner picture;
 //                                   400 naming the parameter when one is wrong (BannerRequest.h)
@@ -25,13 +26,15 @@
 //
 // Guards: a request body is at most kMaxBodyBytes (413 beyond) and must say its size in a
 // Content-Length, uncompressed (RequestScreen: 411, 415; also 431 for a flood of headers); a POST
-// with neither Content-Length nor Transfer-Encoding has an empty body; malformed JSON, JSON nested
-// more than 64 levels and wrong fields are 400; unknown routes 404, a known path with another
-// method 405 with an Allow header; every request must name this server in its Host header (403
-// otherwise, against DNS rebinding), and every POST must carry the page's token in the
-// X-Workbench-Token header and, when the browser sends an Origin, come from this server's origin
-// (403 otherwise): another site's page cannot start or cancel runs. Handlers never throw out of
-// the server; an unexpected failure is a 500 with its message.
+// with neither Content-Length nor Transfer-Encoding has an empty body; malformed JSON (a NUL byte
+// included), JSON nested more than 64 levels, a field named twice and wrong or unknown fields are
+// 400 (each route's reader lists its fields; the cancel routes take none); unknown routes 404, a
+// known path with another method 405 with an Allow header; every request must name this server in
+// its Host header (403 otherwise, against DNS rebinding: listening on every address, an address
+// written out, localhost or the machine's own name, with the port), and every POST must carry the
+// page's token in the X-Workbench-Token header and, when the browser sends an Origin, come from
+// this server's origin (403 otherwise): another site's page cannot start or cancel runs. Handlers
+// never throw out of the server; an unexpected failure is a 500 with its message.
 // Example:
 //   WorkbenchServer server(options);
 //   if (auto problem = server.start()) { std::cerr << *problem; return 2; }

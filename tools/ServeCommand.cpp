@@ -94,6 +94,10 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
     err << "qvr-sandbox: warning: listening on " << listen_
         << ": the workbench has no accounts; anyone who can reach this address can read the "
            "configuration and run simulations here\n";
+    if (listen_ == "0.0.0.0" || listen_ == "::") {
+      err << "qvr-sandbox: open it by one of this machine's addresses, localhost or the "
+             "machine's name: a request that names the server otherwise is refused (403)\n";
+    }
   }
   out << "qvr-sandbox: workbench at " << server.address() << " (Ctrl-C stops it)" << std::endl;
   // The signal handler only sets a flag; a person's Ctrl-C is answered within a fifth of a second.

@@ -1,5 +1,6 @@
 #include "Sandbox/Config/StrictJsonParser.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -31,7 +32,7 @@ bool underflowsToZero(std::string_view literal) {
 // an object's members), and a place is only spelled out for a problem.
 class PlaceTracker : public nlohmann::json_sax<Json> {
  public:
-  explicit PlaceTracker(ConfigurationProblems& problems) : problems_(problems) {}
+  explicit PlaceTracker(int maxDepth) : maxDepth_(static_cast<std::size_t>(maxDepth)) {}
 
   [[nodiscard]] Json takeRoot() { return std::move(root_); }
 
@@ -41,7 +42,9 @@ class PlaceTracker : public nlohmann::json_sax<Json> {
   bool number_unsigned(number_unsigned_t number) override { return value(number); }
   bool number_float(number_float_t number, const string_t& literal) override {
     // Only a float read as zero can be a literal that was too small.
-    if (number == 0.0 && underflowsToZero(literal)) tooSmall_.push_back({literal, placeOfValue()});
+    if (number == 0.0 && underflowsToZero(literal)) {
+      tooSmall_.push_back({literal, placeOfValue()});
+    }
     return value(number);
   }
   bool string(string_t& text) override { return value(std::move(text)); }
@@ -52,10 +55,7 @@ class PlaceTracker : public nlohmann::json_sax<Json> {
 
   bool key(string_t& name) override {
     Frame& top = stack_.back();
-    if (!top.keys.insert(name).second) {
-      problems_.error(placeOf(stack_.size() - 1),
-                      "field " + ConfigurationPath::jsonText(name) + " appears more than once");
-    }
+    if (!top.keys.insert(name).second) repeated_.push_back({placeOf(stack_.size() - 1), name});
     // As the library's reader: a field named again replaces the value read before.
     top.member = &(*top.container)[name];
     top.key = std::move(name);
@@ -77,12 +77,12 @@ class PlaceTracker : public nlohmann::json_sax<Json> {
   // The place of the first container nested too deep, where the reading stopped.
   [[nodiscard]] const std::optional<std::string>& tooDeep() const { return tooDeep_; }
 
-  // A number too small for a double, which the reader made zero: its literal and its place.
-  struct TooSmall {
-    std::string literal;
-    std::string place;
-  };
-  [[nodiscard]] const std::vector<TooSmall>& tooSmall() const { return tooSmall_; }
+  [[nodiscard]] std::vector<StrictJsonParser::Repeated> takeRepeated() {
+    return std::move(repeated_);
+  }
+  [[nodiscard]] std::vector<StrictJsonParser::TooSmall> takeTooSmall() {
+    return std::move(tooSmall_);
+  }
 
  private:
   struct Frame {
@@ -114,7 +114,7 @@ class PlaceTracker : public nlohmann::json_sax<Json> {
 
   bool open(Json container, bool isArray) {
     // The depth is the number of containers around this one.
-    if (stack_.size() >= static_cast<std::size_t>(StrictJsonParser::kMaxDepth)) {
+    if (stack_.size() >= maxDepth_) {
       tooDeep_ = placeOfValue();
       return false;
     }
@@ -156,15 +156,56 @@ class PlaceTracker : public nlohmann::json_sax<Json> {
     return ConfigurationPath::child(around, top.key);
   }
 
-  ConfigurationProblems& problems_;
+  std::size_t maxDepth_;
   Json root_;
   std::vector<Frame> stack_;
-  std::vector<TooSmall> tooSmall_;
+  std::vector<StrictJsonParser::Repeated> repeated_;
+  std::vector<StrictJsonParser::TooSmall> tooSmall_;
   std::optional<std::string> invalid_;
   std::optional<std::string> tooDeep_;
 };
 
+// The place of the first NUL byte, if any: "a NUL byte at line 2, column 5" (lines by '\n',
+// columns in bytes, from 1, as the library's messages count them). JSON text holds none, not even
+// in a string, and the library's reader takes one for the end of the text.
+std::optional<std::string> nulByte(std::string_view text) {
+  const std::size_t at = text.find('\0');
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::string_view before = text.substr(0, at);
+  const std::size_t newline = before.rfind('\n');
+  const std::size_t lineStart = newline == std::string_view::npos ? 0 : newline + 1;
+  const auto line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+  return "a NUL byte at line " + std::to_string(line) + ", column " +
+         std::to_string(at - lineStart + 1);
+}
+
 }  // namespace
+
+StrictJsonParser::Reading StrictJsonParser::read(std::string_view text, int maxDepth) {
+  Reading reading;
+  if (auto nul = nulByte(text)) {
+    reading.problem = std::move(*nul);
+    return reading;
+  }
+  PlaceTracker tracker(maxDepth);
+  if (Json::sax_parse(text, &tracker)) {
+    reading.outcome = Outcome::parsed;
+    reading.root = tracker.takeRoot();
+    reading.repeated = tracker.takeRepeated();
+    reading.tooSmall = tracker.takeTooSmall();
+  } else if (tracker.tooDeep()) {
+    reading.outcome = Outcome::tooLarge;
+    reading.problem = *tracker.tooDeep();
+  } else {
+    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..." without the tag.
+    reading.problem = tracker.invalid().value_or("");
+    if (const auto end = reading.problem.find("] ");
+        reading.problem.starts_with("[json") && end != std::string::npos) {
+      reading.problem.erase(0, end + 2);
+    }
+  }
+  return reading;
+}
 
 StrictJsonParser::Result StrictJsonParser::parse(std::string_view text,
                                                  ConfigurationProblems& problems) {
@@ -173,30 +214,24 @@ StrictJsonParser::Result StrictJsonParser::parse(std::string_view text,
                            " bytes, more than the limit of " + std::to_string(kMaxBytes));
     return {Outcome::tooLarge, {}};
   }
-  ConfigurationProblems found;
-  PlaceTracker tracker(found);
-  Result result;
-  if (Json::sax_parse(text, &tracker)) {
-    result.root = tracker.takeRoot();
-  } else if (tracker.tooDeep()) {
-    problems.error(*tracker.tooDeep(),
-                   "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+  Reading reading = read(text, kMaxDepth);
+  if (reading.outcome == Outcome::tooLarge) {
+    problems.error(reading.problem, "nested deeper than " + std::to_string(kMaxDepth) + " levels");
     return {Outcome::tooLarge, {}};
-  } else {
-    // "[json.exception.parse_error.101] parse error at line 1, column 2: ..." without the tag.
-    std::string message = tracker.invalid().value_or("");
-    if (const auto end = message.find("] "); message.starts_with("[json") && end != message.npos) {
-      message.erase(0, end + 2);
-    }
-    problems.documentError("invalid JSON: " + message);
+  }
+  if (reading.outcome != Outcome::parsed) {
+    problems.documentError("invalid JSON: " + reading.problem);
     return {Outcome::invalidJson, {}};
   }
-  for (const std::string& line : found.errors()) problems.documentError(line);
-  for (const auto& [literal, place] : tracker.tooSmall()) {
+  // Told at their place, yet as problems of the text: no later check keeps quiet over them.
+  for (const auto& [object, name] : reading.repeated) {
+    problems.documentError(ConfigurationPath::display(object) + ": field " +
+                           ConfigurationPath::jsonText(name) + " appears more than once");
+  }
+  for (const auto& [literal, place] : reading.tooSmall) {
     problems.error(place, "is too small to represent, found " + literal);
   }
-  result.outcome = Outcome::parsed;
-  return result;
+  return {Outcome::parsed, std::move(reading.root)};
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -1,7 +1,9 @@
 #include "Sandbox/MonteCarlo/TrialShard.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -10,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "Sandbox/Config/ConfigurationFieldReader.h"
+#include "Sandbox/Config/ConfigurationPath.h"
+#include "Sandbox/Config/StrictJsonParser.h"
 #include "Sandbox/MonteCarlo/ShardConsistency.h"
 #include "Sandbox/Text/TerminalText.h"
 
@@ -17,6 +22,10 @@ namespace QVRAdKit::Sandbox {
 namespace {
 
 using Json = nlohmann::ordered_json;
+// A shard as read: the strict reader's document (the order of fields does not matter there).
+using Read = nlohmann::json;
+// A shard nests eight levels; far deeper is not a shard.
+constexpr int kMaxDepth = StrictJsonParser::kMaxDepth;
 constexpr const char* kShardErrorDomain = "QVRAdKit.Sandbox.TrialShard";
 
 // A shard whose content does not fit: parse() turns it into an error naming the file.
@@ -57,15 +66,41 @@ Json statisticsJson(const SessionStatistics& statistics) {
           {"networks", rowsJson(statistics.networks)}};
 }
 
-const Json& member(const Json& object, const char* key) {
+// The place of field name in the object at where ("" is the file's object), for messages.
+std::string fieldPlace(const std::string& where, std::string_view name) {
+  return where.empty() ? "\"" + std::string(name) + "\""
+                       : where + ": \"" + std::string(name) + "\"";
+}
+
+// Checks that the object at where holds exactly the fields a writer gives it: every one, and no
+// other (a field this program does not know would otherwise be ignored, and the file read as
+// something it does not say).
+void exactFields(const Read& object, const std::string& where,
+                 std::initializer_list<std::string_view> known) {
+  if (!object.is_object()) throw Malformed(where + " is not an object");
+  for (const auto& item : object.items()) {
+    if (std::find(known.begin(), known.end(), item.key()) != known.end()) continue;
+    std::string message = where.empty() ? "" : where + ": ";
+    message += "unknown field " + ConfigurationPath::jsonText(item.key());
+    message += " (expected " + ConfigurationFieldReader::alternatives(known) + ")";
+    throw Malformed(std::move(message));
+  }
+  for (const std::string_view name : known) {
+    if (!object.contains(std::string(name))) {
+      throw Malformed(fieldPlace(where, name) + " is missing");
+    }
+  }
+}
+
+const Read& member(const Read& object, const char* key) {
   if (!object.is_object() || !object.contains(key)) {
     throw Malformed(std::string("\"") + key + "\" is missing");
   }
   return object.at(key);
 }
 
-std::uint64_t whole(const Json& object, const char* key) {
-  const Json& value = member(object, key);
+std::uint64_t whole(const Read& object, const char* key) {
+  const Read& value = member(object, key);
   if (!value.is_number_unsigned() &&
       !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
     throw Malformed(std::string("\"") + key + "\" is not a whole number");
@@ -73,11 +108,11 @@ std::uint64_t whole(const Json& object, const char* key) {
   return value.get<std::uint64_t>();
 }
 
-std::vector<std::uint64_t> wholes(const Json& value, const std::string& where) {
+std::vector<std::uint64_t> wholes(const Read& value, const std::string& where) {
   if (!value.is_array()) throw Malformed(where + " is not a list");
   std::vector<std::uint64_t> numbers;
   numbers.reserve(value.size());
-  for (const Json& item : value) {
+  for (const Read& item : value) {
     if (!item.is_number_unsigned())
       throw Malformed(where + " holds something else than whole numbers");
     numbers.push_back(item.get<std::uint64_t>());
@@ -93,11 +128,14 @@ std::string place(const std::string& where, const std::string& name, std::string
   return text;
 }
 
-std::map<std::string, SessionStatistics::Row> rowsFrom(const Json& object,
+std::map<std::string, SessionStatistics::Row> rowsFrom(const Read& object,
                                                        const std::string& where) {
   if (!object.is_object()) throw Malformed(where + " is not an object");
   std::map<std::string, SessionStatistics::Row> rows;
   for (const auto& [name, value] : object.items()) {
+    exactFields(
+        value, place(where, name, ""),
+        {"requests", "fills", "failures", "opportunities", "shows", "rewards", "latencyBuckets"});
     SessionStatistics::Row row;
     row.requests = whole(value, "requests");
     row.fills = whole(value, "fills");
@@ -105,14 +143,14 @@ std::map<std::string, SessionStatistics::Row> rowsFrom(const Json& object,
     row.opportunities = whole(value, "opportunities");
     row.shows = whole(value, "shows");
     row.rewards = whole(value, "rewards");
-    const Json& latency = member(value, "latencyBuckets");
+    const Read& latency = member(value, "latencyBuckets");
     const std::string buckets = place(where, name, "latencyBuckets");
     if (!latency.is_array()) throw Malformed(buckets + " is not a list");
     // As a histogram writes them: buckets in rising order, each holding samples, their counts
     // within 64 bits.
     std::optional<std::uint64_t> previous;
     std::uint64_t samples = 0;
-    for (const Json& pair : latency) {
+    for (const Read& pair : latency) {
       const auto numbers = wholes(pair, buckets);
       if (numbers.size() != 2 || numbers[0] > LatencyHistogram::lastBucket() ||
           (previous && numbers[0] <= *previous) || numbers[1] == 0 ||
@@ -128,18 +166,20 @@ std::map<std::string, SessionStatistics::Row> rowsFrom(const Json& object,
   return rows;
 }
 
-SessionStatistics statisticsFrom(const Json& object, const std::string& where) {
+SessionStatistics statisticsFrom(const Read& object, const std::string& where) {
+  exactFields(object, where, {"placements", "networks"});
   SessionStatistics statistics;
   statistics.placements = rowsFrom(member(object, "placements"), where + ".placements");
   statistics.networks = rowsFrom(member(object, "networks"), where + ".networks");
   return statistics;
 }
 
-std::map<std::string, MomentSums> sumsFrom(const Json& object, const std::string& where,
+std::map<std::string, MomentSums> sumsFrom(const Read& object, const std::string& where,
                                            std::size_t quantities) {
   if (!object.is_object()) throw Malformed(where + " is not an object");
   std::map<std::string, MomentSums> rows;
   for (const auto& [name, value] : object.items()) {
+    exactFields(value, place(where, name, ""), {"sums", "products"});
     MomentSums sums;
     if (!MomentSums::fromState(wholes(member(value, "sums"), place(where, name, "sums")),
                                wholes(member(value, "products"), place(where, name, "products")),
@@ -153,13 +193,13 @@ std::map<std::string, MomentSums> sumsFrom(const Json& object, const std::string
   return rows;
 }
 
-std::string text(const Json& object, const char* key) {
-  const Json& value = member(object, key);
+std::string text(const Read& object, const char* key) {
+  const Read& value = member(object, key);
   if (!value.is_string()) throw Malformed(std::string("\"") + key + "\" is not text");
   return value.get<std::string>();
 }
 
-TrialShard shardFrom(const Json& root) {
+TrialShard shardFrom(const Read& root) {
   if (!root.is_object() || !root.contains("format") || root.at("format") != TrialShard::kFormat) {
     throw Malformed("not a qvr-sandbox shard (no \"format\":\"qvr-sandbox-shard\")");
   }
@@ -167,31 +207,36 @@ TrialShard shardFrom(const Json& root) {
     throw Malformed("shard format version " + member(root, "formatVersion").dump() +
                     ", this program reads version " + std::to_string(TrialShard::kFormatVersion));
   }
+  exactFields(root, "",
+              {"format", "formatVersion", "toolVersion", "configuration", "candidate", "premium",
+               "sessionSeconds", "minutes", "seeds", "requested", "sessions", "stopped", "state"});
   TrialShard shard;
   shard.toolVersion = text(root, "toolVersion");
   shard.configuration = text(root, "configuration");
-  const Json& candidate = member(root, "candidate");
+  const Read& candidate = member(root, "candidate");
   if (!candidate.is_null()) shard.candidate = text(root, "candidate");
-  const Json& premium = member(root, "premium");
+  const Read& premium = member(root, "premium");
   if (!premium.is_boolean()) throw Malformed("\"premium\" is not true or false");
   shard.premium = premium.get<bool>();
-  const Json& seconds = member(root, "sessionSeconds");
+  const Read& seconds = member(root, "sessionSeconds");
   if (!seconds.is_number() || seconds.get<double>() <= 0) {
     throw Malformed("\"sessionSeconds\" is not a positive number");
   }
   shard.report.sessionSeconds = seconds.get<double>();
-  const Json& minutes = member(root, "minutes");
+  const Read& minutes = member(root, "minutes");
   if (!minutes.is_number() || minutes.get<double>() != shard.report.sessionSeconds / 60) {
     throw Malformed("\"minutes\" is not \"sessionSeconds\" in minutes");
   }
-  const Json& requested = member(root, "requested");
+  const Read& requested = member(root, "requested");
+  exactFields(requested, "requested", {"first", "last"});
   shard.requestedFirst = whole(requested, "first");
   shard.requestedLast = whole(requested, "last");
   shard.report.sessions = whole(root, "sessions");
-  const Json& stopped = member(root, "stopped");
+  const Read& stopped = member(root, "stopped");
   if (!stopped.is_boolean()) throw Malformed("\"stopped\" is not true or false");
   shard.report.stopped = stopped.get<bool>();
-  const Json& seeds = member(root, "seeds");
+  const Read& seeds = member(root, "seeds");
+  exactFields(seeds, "seeds", {"first", "last"});
   if (shard.report.sessions == 0) {
     if (!member(seeds, "first").is_null() || !member(seeds, "last").is_null()) {
       throw Malformed("\"seeds\" names seeds played, yet \"sessions\" is 0");
@@ -205,15 +250,18 @@ TrialShard shardFrom(const Json& root) {
       throw Malformed("\"seeds\" and \"sessions\" disagree");
     }
   }
-  const Json& state = member(root, "state");
+  const Read& state = member(root, "state");
+  exactFields(state, "state", {"totals", "perSession", "comparison"});
   shard.report.totals = statisticsFrom(member(state, "totals"), "state.totals");
-  const Json& perSession = member(state, "perSession");
+  const Read& perSession = member(state, "perSession");
+  exactFields(perSession, "state.perSession", {"placements", "networks"});
   shard.report.perSession.placements = sumsFrom(
       member(perSession, "placements"), "state.perSession.placements", SessionMoments::kQuantities);
   shard.report.perSession.networks = sumsFrom(
       member(perSession, "networks"), "state.perSession.networks", SessionMoments::kQuantities);
-  const Json& comparison = member(state, "comparison");
+  const Read& comparison = member(state, "comparison");
   if (!comparison.is_null()) {
+    exactFields(comparison, "state.comparison", {"sessions", "a", "b", "placements", "networks"});
     auto paired = PairedComparison::fromState(
         whole(comparison, "sessions"),
         statisticsFrom(member(comparison, "a"), "state.comparison.a"),
@@ -302,8 +350,25 @@ Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const st
         kShardErrorDomain, 2,
         TerminalText::visible(origin) + ": not a shard file (the file is empty)"};
   }
+  auto reading = StrictJsonParser::read(text, kMaxDepth);
+  if (reading.outcome != StrictJsonParser::Outcome::parsed) {
+    const bool tooDeep = reading.outcome == StrictJsonParser::Outcome::tooLarge;
+    return Platform::Error{
+        kShardErrorDomain, 2,
+        TerminalText::visible(origin) + ": not a shard file (" +
+            (tooDeep ? "nested deeper than " + std::to_string(kMaxDepth) + " levels, at " : "") +
+            TerminalText::visible(reading.problem) + ")"};
+  }
+  // The JSON library would keep the last value: which one the writer meant is not known.
+  if (!reading.repeated.empty()) {
+    const auto& [object, name] = reading.repeated.front();
+    return Platform::Error{kShardErrorDomain, 2,
+                           TerminalText::visible(origin) + ": " +
+                               TerminalText::visible(fieldPlace(object, name)) +
+                               " appears more than once"};
+  }
   try {
-    TrialShard shard = shardFrom(Json::parse(text));
+    TrialShard shard = shardFrom(reading.root);
     // Well formed, yet numbers that no run writes: a changed or damaged file.
     if (auto problem = ShardConsistency::problem(shard)) throw Malformed(std::move(*problem));
     return shard;

@@ -10,7 +10,9 @@
 // for; they differ when a stop ended the shard early. The state holds the report's whole-number
 // sums: totals per row (counts and latency bucket counts), per-session sums, and with a candidate
 // configuration the paired comparison. Reading a shard back gives the report it was written from,
-// exactly (doubles are written with enough digits to read back the same).
+// exactly (doubles are written with enough digits to read back the same). A file is read exactly
+// or refused: a field named twice, a field no writer gives, a missing one or a NUL byte in the
+// text is named with its place.
 // A fingerprint names a configuration: FNV-1a (64 bits, hex) of a canonical text of it, an
 // identity check against mixing shards by mistake, not a guard against forgery.
 // Example:

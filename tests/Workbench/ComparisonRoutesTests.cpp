@@ -99,6 +99,8 @@ TEST(ComparisonRoutes, RefuseWhatCannotCompareWithClearErrors) {
       {"malformed JSON", "{\"a\": ", 400, "the request body is not valid JSON"},
       {"not an object", "[]", 400, "the request must be a JSON object"},
       {"no A", without("a"), 400, "a:"},
+      {"a run's field", with("configuration", "{}"), 400,
+       "unknown field \"configuration\" (expected a, b, sessions, seed, jobs or minutes)"},
       {"B not a string", with("b", 5), 400, "b:"},
       {"no sessions", without("sessions"), 400, "sessions:"},
       {"too many sessions", with("sessions", 100001), 400, "sessions:"},
@@ -155,6 +157,11 @@ TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
     ASSERT_TRUE(early);
     EXPECT_EQ(early->status, 409) << suffix;
   }
+  // Each kind is cancelled by its own route, which takes no fields.
+  http.expectRefused("/api/runs/" + id + "/cancel", "{}", 404, "no run " + id);
+  http.expectRefused("/api/comparisons/" + id + "/cancel", R"({"now": true})", 400,
+                     "unknown field \"now\" (it takes no fields)");
+  EXPECT_EQ(WorkbenchHttp::json(http.get("/api/comparisons/" + id))["state"], "running");
   auto cancel = http.post("/api/comparisons/" + id + "/cancel", std::string("{}"));
   ASSERT_TRUE(cancel);
   EXPECT_EQ(cancel->status, 200);

@@ -90,6 +90,29 @@ TEST(RequestScreen, RefusesBodiesOfUnknownOrUnboundedSizeAndHeaderFloodsFromTheH
       {"form-typed a byte over", "POST", "/api/check",
        withLength(form, padded(RequestScreen::kMaxFormBytes + 1)), "415",
        "the routes take JSON: send Content-Type: application/json"},
+      // Headers given twice: the same value twice is one value; values that disagree are refused,
+      // whichever comes first, and the bytes a second length would claim are never read.
+      {"the same length twice", "POST", "/api/check",
+       json + "Content-Length: " + std::to_string(check.size()) + "\r\n" + withLength("", check),
+       "200", ""},
+      {"two lengths", "POST", "/api/check", json + "Content-Length: 5\r\n" + withLength("", check),
+       "400", "the request has several Content-Length headers that disagree"},
+      {"another host after ours", "GET", "/api/configuration", "Host: evil.example\r\n\r\n", "400",
+       "the request has several Host headers that disagree"},
+      {"two origins", "POST", "/api/check",
+       "Origin: http://127.0.0.1:" + std::to_string(http.server->port()) +
+           "\r\nOrigin: http://evil.example\r\n" + withLength(json, check),
+       "400", "the request has several Origin headers that disagree"},
+      {"a wrong token after the right one", "POST", "/api/check",
+       std::string(WorkbenchServer::kTokenHeader) + ": 0\r\n" + withLength(json, check), "400",
+       "the request has several X-Workbench-Token headers that disagree"},
+      {"a negative length", "POST", "/api/check", json + "Content-Length: -1\r\n\r\n" + check,
+       "400", "the Content-Length header (-1) is not a whole number of bytes"},
+      {"a length beyond 64 bits", "POST", "/api/check",
+       json + "Content-Length: 18446744073709551616\r\n\r\n", "400",
+       "the Content-Length header (18446744073709551616) is not"},
+      {"a length in words", "POST", "/api/check", json + "Content-Length: abc\r\n\r\n", "400",
+       "the Content-Length header (abc) is not"},
       {"header lines at the bound", "GET", "/api/configuration", headerLines(lines) + "\r\n", "200",
        ""},
       {"a header line more", "GET", "/api/configuration", headerLines(lines + 1) + "\r\n", "431",
@@ -159,14 +182,14 @@ TEST(RequestScreen, TellsTheMethodsAPathTakesAndTheLimitAnUrlPassed) {
       EXPECT_EQ(errorOf(answer), std::string(c.path) + " takes " + c.allow + ", not " + c.method);
     }
   }
-  // A body the library cannot read (multipart without its boundary): a bad request for a
-  // route that takes the method, not a wrong method.
+  // A body the library could not read (multipart without its boundary): refused from the head
+  // for its type, for a route that takes the method, not as a wrong method.
   RawConnection unreadable(http.server->port());
   ASSERT_TRUE(unreadable.send(requestStart(http, "POST", "/api/check") +
                               "Content-Type: multipart/form-data\r\nContent-Length: 2\r\n\r\n{}"));
   const std::string answer = unreadable.answer();
-  EXPECT_EQ(statusOf(answer), "400") << answer;
-  EXPECT_EQ(errorOf(answer), "bad request");
+  EXPECT_EQ(statusOf(answer), "415") << answer;
+  EXPECT_TRUE(errorOf(answer).starts_with("the routes take JSON")) << answer;
 
   auto longUrl = http.get("/api/configuration?x=" + std::string(9000, 'a'));
   ASSERT_TRUE(longUrl);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,7 +46,8 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
     EXPECT_EQ(WorkbenchHttp::json(other)["seed"], seed.is_string() ? seed : Json("5"));
   }
 
-  for (const double at : {0.0, 912.25, 1800.0}) {
+  // -0 is the start, and answered as 0.
+  for (const double at : {-0.0, 0.0, 912.25, 1800.0}) {
     SCOPED_TRACE(at);
     auto snapshot = http.post(
         "/api/sessions/snapshot",
@@ -56,12 +58,14 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
     ASSERT_TRUE(direct);
     EXPECT_EQ(WorkbenchHttp::json(snapshot),
               Json::parse(SessionJson::snapshot(at, *direct).dump()));
+    EXPECT_FALSE(std::signbit(WorkbenchHttp::json(snapshot)["at"].get<double>()));
   }
 }
 
 TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
   WorkbenchHttp http;
-  const Json base = {{"configuration", defaultText()}, {"seed", "3"}, {"minutes", 10}, {"at", 60}};
+  // A picture's fields; a snapshot's add its moment.
+  const Json base = {{"configuration", defaultText()}, {"seed", "3"}, {"minutes", 10}};
   const auto with = [&base](const char* field, Json value) {
     return Testing::with(base, field, std::move(value));
   };
@@ -89,7 +93,16 @@ TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {
       {"malformed JSON", "/api/sessions", "{\"seed\": ", 400, "the request body is not valid JSON"},
       {"not an object", "/api/sessions/snapshot", "\"x\"", 400,
        "the request must be a JSON object"},
-      {"no moment", "/api/sessions/snapshot", without("at"), 400, "at:"},
+      {"no moment", "/api/sessions/snapshot", base.dump(), 400, "at:"},
+      {"a moment for a picture", "/api/sessions", with("at", 60), 400,
+       "unknown field \"at\" (expected configuration, seed or minutes)"},
+      {"a misspelt field", "/api/sessions/snapshot", with("minute", 1), 400,
+       "unknown field \"minute\" (expected configuration, seed, minutes or at)"},
+      {"a field twice", "/api/sessions/snapshot", R"({"at": 1, "configuration": "{}", "at": 2})",
+       400, "at: given more than once"},
+      {"a NUL byte in the configuration", "/api/sessions",
+       with("configuration", defaultText() + std::string("\0 more", 6)), 422,
+       "the configuration has errors"},
       {"moment before the start", "/api/sessions/snapshot", with("at", -1), 400, "at:"},
       {"moment after the end", "/api/sessions/snapshot", with("at", 600.5), 400, "at:"},
       {"moment as text", "/api/sessions/snapshot", with("at", "60"), 400, "at:"},

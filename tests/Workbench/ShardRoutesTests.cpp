@@ -229,6 +229,13 @@ TEST(ShardRoutes, ShardsThatDoNotMergeAreRefusedWithTheCommandLinesMessages) {
       {"no shard",
        {{"a.json", text(first)}, {"notes.json", "{\"hello\": 1}\n"}},
        {"{1}: not a qvr-sandbox shard (no \"format\":\"qvr-sandbox-shard\")"}},
+      {"a shard with more after a NUL byte",
+       {{"a.json", text(first) + std::string("\0garbage{{{", 11)}},
+       {"{0}: not a shard file (a NUL byte at line 2, column 1)"}},
+      {"a field twice",
+       {{"a.json",
+         std::string(text(first)).insert(text(first).find("\"premium\""), "\"premium\":true,")}},
+       {"{0}: \"premium\" appears more than once"}},
   };
   WorkbenchHttp http;
   for (const Case& c : cases) {
@@ -274,6 +281,10 @@ TEST(ShardRoutes, MalformedRequestsAreRefusedNamingTheField) {
       {Json{{"shards", {good, {{"name", "b.json"}, {"text", 3}}}}}.dump(),
        "shards[1].text: must be the shard file's text"},
       {"{\"shards\": [", "the request body is not valid JSON"},
+      {Json{{"shards", {good}}, {"merge", true}}.dump(),
+       "unknown field \"merge\" (expected shards)"},
+      {Json{{"shards", {{{"name", "a.json"}, {"text", shard}, {"path", "/a.json"}}}}}.dump(),
+       "shards[0]: unknown field \"path\" (expected name or text)"},
   };
   WorkbenchHttp http;
   for (const Case& c : cases) {

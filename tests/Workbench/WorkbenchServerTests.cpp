@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
 #include <sstream>
 #include <thread>
+#include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
 #include "Workbench/WorkbenchHttp.h"
@@ -82,6 +87,21 @@ TEST(WorkbenchServer, EveryPostRouteRefusesForeignAndOversizedRequests) {
        std::string(WorkbenchServer::kMaxBodyBytes + 1, ' '),
        413,
        "the request body is larger"},
+      // Read exactly, or refused: nothing after a NUL byte is ignored, no field is guessed at.
+      {"a NUL byte",
+       {},
+       true,
+       std::string("{}\0{\"sessions\": 9}", 17),
+       400,
+       "the request body is not valid JSON: a NUL byte at line 1, column 3"},
+      {"a field twice", {}, true, R"({"seed": 1, "seed": 2})", 400, "seed: given more than once"},
+      {"a field twice within",
+       {},
+       true,
+       R"({"x": [{"y": 1, "y": 1}]})",
+       400,
+       "x[0].y: given more than once"},
+      {"an unknown field", {}, true, R"({"premium": true})", 400, "unknown field \"premium\""},
   };
   for (const char* path :
        {"/api/check", "/api/runs", "/api/runs/1/cancel", "/api/comparisons",
@@ -205,6 +225,13 @@ TEST(WorkbenchServer, CheckListsTheCommandLinesProblemsWithTheirPlaces) {
       WorkbenchHttp::json(http.post("/api/check", Json{{"configuration", "{\n  \"a\": ,"}}));
   ASSERT_EQ(broken["errors"].size(), 1U);
   EXPECT_EQ(broken["errors"][0]["range"]["start"]["line"], 2);
+  // A NUL byte in the text, sent escaped: the text is refused at its place, not cut short there.
+  auto cut = WorkbenchHttp::json(
+      http.post("/api/check", Json{{"configuration", "{}\n" + std::string("\0 {{{", 5)}}));
+  EXPECT_EQ(cut["runnable"], false);
+  ASSERT_EQ(cut["errors"].size(), 1U);
+  EXPECT_EQ(cut["errors"][0]["text"], "invalid JSON: a NUL byte at line 2, column 1");
+  EXPECT_EQ(cut["errors"][0]["range"]["start"]["line"], 2);
 }
 
 TEST(WorkbenchServer, RunGivesTheCommandLinesReportByteForByte) {
@@ -254,6 +281,54 @@ TEST(WorkbenchServer, RefusesRunsThatCannotRun) {
   }
 }
 
+// Listening on every address, the server is reached by many names, yet a page may only be
+// served under one no other site can rebind to this machine: an address written out, localhost
+// or the machine's own name, with the server's port.
+TEST(WorkbenchServer, OnEveryAddressOnlyNamesOfThisMachineAreServed) {
+  auto options = WorkbenchHttp::defaults();
+  options.listenAddress = "0.0.0.0";
+  options.port = 0;
+  WorkbenchServer server(std::move(options));
+  ASSERT_EQ(server.start(), std::nullopt);
+  httplib::Client client("127.0.0.1", server.port());
+  const std::string port = ":" + std::to_string(server.port());
+  std::array<char, 256> name{};
+  ASSERT_EQ(gethostname(name.data(), name.size() - 1), 0);
+  const std::string machine = name.data();
+  const std::pair<std::string, int> hosts[] = {
+      {"127.0.0.1" + port, 200},
+      {"192.0.2.7" + port, 200},
+      {"[::1]" + port, 200},
+      {"[2001:DB8::7]" + port, 200},
+      {"LocalHost" + port, 200},
+      {machine + port, 200},
+      {"rebind.attacker.example" + port, 403},
+      {machine + ".attacker.example" + port, 403},
+      {"localhost." + port, 403},
+      {"127.1" + port, 403},
+      {"[::1" + port, 403},
+      {"127.0.0.1", 403},
+      {"127.0.0.1:1", 403},
+      {"", 403},
+  };
+  for (const auto& [host, status] : hosts) {
+    SCOPED_TRACE(host);
+    auto page = client.Get("/", {{"Host", host}});
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, status);
+    EXPECT_EQ(page->body.find(server.token()) != std::string::npos, status == 200);
+  }
+  // A rebound page that got no token still cannot post with one.
+  auto run = client.Post("/api/check",
+                         {{"Host", "rebind.attacker.example" + port},
+                          {"Origin", "http://rebind.attacker.example" + port},
+                          {WorkbenchServer::kTokenHeader, server.token()}},
+                         R"({"configuration":"{}"})", "application/json");
+  ASSERT_TRUE(run);
+  EXPECT_EQ(run->status, 403);
+  server.stop();
+}
+
 TEST(WorkbenchServer, CancelStopsARunAndTheLimitOfRunsIsA429) {
   auto options = WorkbenchHttp::defaults();
   options.runs.maxActive = 1;
@@ -270,6 +345,10 @@ TEST(WorkbenchServer, CancelStopsARunAndTheLimitOfRunsIsA429) {
   EXPECT_EQ(second->status, 429);
   EXPECT_TRUE(WorkbenchHttp::json(second).contains("error"));
 
+  // Each kind is cancelled by its own route, which takes no fields.
+  http.expectRefused("/api/comparisons/" + id + "/cancel", "{}", 404, "no comparison " + id);
+  http.expectRefused("/api/runs/" + id + "/cancel", "[]", 400, "the request must be a JSON object");
+  EXPECT_EQ(WorkbenchHttp::json(http.get("/api/runs/" + id))["state"], "running");
   auto cancel = http.post("/api/runs/" + id + "/cancel", std::string("{}"));
   ASSERT_TRUE(cancel);
   EXPECT_EQ(cancel->status, 200);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace QVRAdKit::Sandbox {
@@ -77,6 +78,26 @@ TEST(StrictJsonParser, RefusesWhatIsNotJsonWithTheLibrarysMessageAndNothingElse)
     EXPECT_TRUE(result.root.is_null());
     // Fields named twice or tiny numbers before the fault are not reported: the text is refused.
     EXPECT_EQ(problems.errors(), Lines{"invalid JSON: " + libraryMessage(text)});
+  }
+}
+
+// The library's reader takes a NUL byte for the end of the text and ignores what follows; JSON
+// text holds none (not even in a string), so one anywhere is refused at its place.
+TEST(StrictJsonParser, RefusesANulByteAtItsPlaceWhateverFollows) {
+  using namespace std::string_literals;
+  const std::pair<std::string, std::string> cases[] = {
+      {"{\"a\": 1}\0 not json {{{"s, "line 1, column 9"},
+      {"\0"s, "line 1, column 1"},
+      {"{\"a\": \"x\0y\"}"s, "line 1, column 9"},
+      {"{\n  \"a\": [1,\n\0 2]}"s, "line 3, column 1"},
+      {"{\"a\": 1, \"a\": 2}\0"s, "line 1, column 17"},
+  };
+  for (const auto& [text, place] : cases) {
+    SCOPED_TRACE(place);
+    ConfigurationProblems problems;
+    const auto result = StrictJsonParser::parse(text, problems);
+    EXPECT_EQ(result.outcome, StrictJsonParser::Outcome::invalidJson);
+    EXPECT_EQ(problems.errors(), Lines{"invalid JSON: a NUL byte at " + place});
   }
 }
 

@@ -218,6 +218,27 @@ TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
       {replaced("[[", "[[999999,"), "latencyBuckets holds a bad bucket"},
       {replaced("\"sessionSeconds\":1200.0", "\"sessionSeconds\":-1"),
        "\"sessionSeconds\" is not a positive number"},
+      // Read exactly or refused: nothing after a NUL byte is ignored, no field is guessed at.
+      {text + std::string("\0garbage{{{", 11),
+       "not a shard file (a NUL byte at line 1, column " + std::to_string(text.size() + 1) + ")"},
+      {"{\n  \"format\"" + std::string("\0", 1) + ": 1}", "(a NUL byte at line 2, column 11)"},
+      {replaced("\"premium\":false,", "\"premium\":true,\"premium\":false,"),
+       ": \"premium\" appears more than once"},
+      {replaced("\"totals\":{", "\"totals\":{\"networks\":{},"),
+       ": state.totals: \"networks\" appears more than once"},
+      {replaced("\"premium\":false,", "\"premium\":false,\"seed\":1,"),
+       ": unknown field \"seed\" (expected format, formatVersion, "},
+      {replaced("\"requested\":{", "\"requested\":{\"step\":1,"),
+       ": requested: unknown field \"step\" (expected first or last)"},
+      {replaced("\"fills\":", "\"fill\":0,\"fills\":"),
+       ": unknown field \"fill\" (expected requests"},
+      {replaced("\"comparison\":null", "\"comparison\":{\"x\":1}"),
+       ": state.comparison: unknown field \"x\" (expected sessions, a, b, placements or networks)"},
+      {replaced("\"comparison\":null", "\"comparison\":{}"),
+       ": state.comparison: \"sessions\" is missing"},
+      {replaced("\"comparison\":null",
+                "\"comparison\":" + std::string(40, '[') + std::string(40, ']')),
+       "not a shard file (nested deeper than 32 levels, at state.comparison"},
   };
   for (const Case& c : cases) {
     auto parsed = TrialShard::parse(c.text, "s.json");
