@@ -71,6 +71,13 @@ if(NOT NARRATION STREQUAL narration)
 endif()
 string(APPEND log "${LOG}")
 
+# It takes no arguments: one it does not know is refused, not ignored.
+execute_process(COMMAND ${WORK_DIR}/build/qvradkit_example_host --sessions 5 RESULT_VARIABLE result
+                OUTPUT_VARIABLE out ERROR_VARIABLE usage)
+if(NOT result EQUAL 2 OR NOT usage MATCHES "takes no arguments")
+  message(FATAL_ERROR "an argument was not refused (exit ${result}): ${out}${usage}")
+endif()
+
 # The moments a reader of the example is promised, in the order the session plays them.
 set(moments
     "banner laid out at \\(0, 0\\) 375 x [1-9][0-9]*: "

@@ -1,9 +1,11 @@
 // A minimal host of the ads module: it wires the platform, builds the app around the ads service,
 // drains the main queue until the app's short session is over, and says what happened.
-// Exits 0 when the session ended, 1 when it did not end in time.
+// Takes no arguments. Exits 0 when the session ended, 1 when it did not end in time, 2 when given
+// arguments (--help prints what it does).
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "HostApp.h"
@@ -11,7 +13,16 @@
 #include "HostEnvironment.h"
 #include "RunLoop.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    const bool help =
+        argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+    std::fprintf(help ? stdout : stderr,
+                 "usage: %s\nPlays one short session of an app around the ads module and prints "
+                 "what the host saw; it takes no arguments.\n",
+                 argv[0]);
+    return help ? 0 : 2;
+  }
   using namespace ExampleHost;
   auto analytics = std::make_shared<CountingAnalytics>();
   auto environment = makeHostEnvironment(analytics);
