@@ -11,6 +11,8 @@ class AppOpenAdDelegate {
   virtual void appOpenAdDidOpen(AppOpenAd& ad) = 0;
   // The ad closed and is now used.
   virtual void appOpenAdDidClose(AppOpenAd& ad) = 0;
+  // The network could not show it. Not called when present() shows nothing on its own: no ad, an
+  // expired one, or one the network says it cannot present now (the ad is then failed).
   virtual void appOpenAdDidFailToPresent(AppOpenAd& ad) = 0;
 };
 

@@ -16,6 +16,8 @@ class RewardedVideoAdDelegate {
   virtual void rewardedVideoAdDidLoad(RewardedVideoAd& ad) = 0;
   virtual void rewardedVideoAdDidFailToLoad(RewardedVideoAd& ad, const Platform::Error& error) = 0;
   virtual void rewardedVideoAdDidOpen(RewardedVideoAd& ad) = 0;
+  // From the network's callback; or inside present() itself when the ad is not ready
+  // (RewardedAdError::isNotReady).
   virtual void rewardedVideoAdDidFailToPresent(RewardedVideoAd& ad,
                                                const Platform::Error& error) = 0;
   virtual void rewardedVideoAdDidClose(RewardedVideoAd& ad) = 0;

@@ -147,7 +147,8 @@ class AdsService final : public AdsServicable,
   // The run holds the service until it ends, the wait for the first configuration value included:
   // a service the host drops meanwhile still starts the networks, tells the mediators and builds
   // and starts its builders when the value comes, then goes. A stream that never emits therefore
-  // keeps the service for good, as a consent answer or a network start that never comes does.
+  // keeps the service as long as the environment lives, as a consent answer or a network start
+  // that never comes does; the environment's teardown lets such a run go.
   // Once a run has ended, nothing it made holds the service, and it leaves nothing behind in the
   // service (no subscription, no completion): runs can be repeated without growth.
   void checkConsentAndLoadAds(bool shouldLoadGDPR) override;

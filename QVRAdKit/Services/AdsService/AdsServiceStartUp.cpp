@@ -70,9 +70,16 @@ void logIntegration(const IntegrationReport& report) {
 
 // The run's strong hold on the service inside a completion that others may copy, keep and call
 // more than once (from any thread): the first take() gets the service, later ones nothing.
+// Host or SDK code that keeps a completion without calling it keeps the run waiting, and the
+// service with it, for as long as the environment lives; make() lists the hand-off with the
+// environment, whose teardown takes the service from every run still waiting. Otherwise a
+// network that keeps its start's completion, while the service holds that network, would keep
+// both alive past the environment.
 class RunHandOff {
  public:
   explicit RunHandOff(std::shared_ptr<AdsService> service) : service_(std::move(service)) {}
+  static std::shared_ptr<RunHandOff> make(Platform::Environment& environment,
+                                          std::shared_ptr<AdsService> service);
   [[nodiscard]] std::shared_ptr<AdsService> take() {
     const std::lock_guard lock(mutex_);
     return std::move(service_);
@@ -82,6 +89,41 @@ class RunHandOff {
   std::mutex mutex_;
   std::shared_ptr<AdsService> service_;
 };
+
+// An environment's runs waiting on a completion, held weakly; its teardown lets them go.
+class RunsUnderWay {
+ public:
+  RunsUnderWay() = default;
+  RunsUnderWay(const RunsUnderWay&) = delete;
+  RunsUnderWay& operator=(const RunsUnderWay&) = delete;
+  ~RunsUnderWay() {
+    std::vector<std::weak_ptr<RunHandOff>> runs;
+    {
+      const std::lock_guard lock(mutex_);
+      runs.swap(runs_);
+    }
+    for (const auto& weak : runs) {
+      if (auto run = weak.lock()) run->take().reset();
+    }
+  }
+  void add(const std::shared_ptr<RunHandOff>& run) {
+    const std::lock_guard lock(mutex_);
+    std::erase_if(runs_, [](const std::weak_ptr<RunHandOff>& weak) { return weak.expired(); });
+    runs_.push_back(run);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::weak_ptr<RunHandOff>> runs_;
+};
+
+std::shared_ptr<RunHandOff> RunHandOff::make(Platform::Environment& environment,
+                                             std::shared_ptr<AdsService> service) {
+  auto handOff = std::make_shared<RunHandOff>(std::move(service));
+  environment.sharedInstance<RunsUnderWay>([] { return std::make_shared<RunsUnderWay>(); })
+      ->add(handOff);
+  return handOff;
+}
 
 // The run's wait for the first configuration value: it owns the subscription, which the stream
 // may answer on any thread and even before subscribe() has returned it. end() ends the
@@ -218,7 +260,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
   }
   auto* environment = &environment_;
   adsConsentService_->loadGDPRConsent(
-      [handOff = std::make_shared<RunHandOff>(shared_from_this()), environment](
+      [handOff = RunHandOff::make(*environment, shared_from_this()), environment](
           bool formLoaded, const std::optional<Platform::Error>& error) {
         auto self = handOff->take();
         if (!self) return;  // called before: this run has gone on already
@@ -261,7 +303,7 @@ void AdsService::runConfigurationPhase() {
 void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_ptr<AdsService> self,
                               const std::shared_ptr<AdsConfigProvidable>& provider) {
   auto* env = &environment;
-  auto handOff = std::make_shared<RunHandOff>(std::move(self));
+  auto handOff = RunHandOff::make(environment, std::move(self));
   auto wait = std::make_shared<ConfigurationWait>();
   auto endWithoutValue = [handOff, wait, env] {
     auto service = handOff->take();
@@ -373,7 +415,7 @@ void AdsService::startNetwork(Platform::Environment& environment, std::shared_pt
     env->mainQueue().async([self = std::move(self), config] { self->finishRun(*config); });
     return;
   }
-  (*starts)[index]([env, handOff = std::make_shared<RunHandOff>(std::move(self)), starts, index,
+  (*starts)[index]([env, handOff = RunHandOff::make(environment, std::move(self)), starts, index,
                     config] {
     auto service = handOff->take();
     if (!service) return;

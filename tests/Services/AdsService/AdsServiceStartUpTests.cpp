@@ -277,6 +277,23 @@ TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
   EXPECT_TRUE(weak.expired()) << "the completion gave the service away once called";
 }
 
+// A network keeps the start's completion for ever, and the service holds that network: the
+// environment's teardown still lets the run, the service and the network go.
+TEST_F(AdsServiceStartUpTests, TheEnvironmentsTeardownEndsARunThatWaitsForEver) {
+  h.gma->setStartsAutomatically(false);
+  auto service = run([&] { return h.gma->pendingStartCount() == 1; });
+  const std::weak_ptr<AdsService> weak = service;
+  const std::weak_ptr<Sandbox::GoogleMobileAdsSandbox> network = h.gma;
+  service.reset();
+  h.gma.reset();
+  h.consentService.reset();
+  h.drain();
+  EXPECT_FALSE(weak.expired()) << "the pending start holds the run while the environment lives";
+  h.env.reset();
+  EXPECT_TRUE(weak.expired());
+  EXPECT_TRUE(network.expired());
+}
+
 // The host drops the service while its run waits for the consent answer (true) or for a
 // configuration (false): the wait holds the run, the run the service, until the run has ended.
 class AdsServiceDroppedMidRunTests : public AdsServiceStartUpTests,
