@@ -150,6 +150,8 @@ class SessionRoutesWithSlots : public ::testing::Test {
     const int port = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     client = std::make_unique<httplib::Client>("127.0.0.1", port);
+    // A week's picture takes seconds under the sanitizers: past the library's 5 s default.
+    client->set_read_timeout(300);
   }
   ~SessionRoutesWithSlots() override {
     // An answer, whatever it is, means the server is listening: stop() then ends it.
