@@ -61,12 +61,12 @@ class AdsServiceStartUpTests : public ::testing::Test {
   }
   // A recorded service that started a run with the GDPR load and got config; the main queue has
   // run until done() held (by default, until the app-open key was requested).
-  std::shared_ptr<AdsService> run(std::function<bool()> done = nullptr,
+  std::shared_ptr<AdsService> run(const std::function<bool()>& done = nullptr,
                                   const AdsConfig& config = standardConfig()) {
     auto service = recordedService();
     service->checkConsentAndLoadAds(true);
     h.configProvider->publish(config);
-    runUntil(done ? done : [this] { return h.requested("open"); });
+    runUntil(done ? done : std::function<bool()>([this] { return h.requested("open"); }));
     return service;
   }
 
