@@ -1,13 +1,11 @@
 #include "Workbench/RunRequest.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
 
 #include "Sandbox/Config/ConfigurationFieldReader.h"
-#include "Sandbox/Config/ConfigurationPath.h"
 
 namespace QVRAdKit::Workbench {
 namespace {
@@ -38,16 +36,9 @@ std::optional<std::uint64_t> wholeNumber(const PlainJson& value, std::uint64_t l
 std::optional<RunRequest::BadField> RunRequest::unknownField(
     const PlainJson& object, std::initializer_list<std::string_view> known,
     const std::string& place) {
-  for (const auto& item : object.items()) {
-    if (std::find(known.begin(), known.end(), item.key()) != known.end()) continue;
-    std::string line = place.empty() ? "" : place + ": ";
-    line += "unknown field " + Sandbox::ConfigurationPath::jsonText(item.key());
-    line += known.size() == 0
-                ? " (it takes no fields)"
-                : " (expected " + Sandbox::ConfigurationFieldReader::alternatives(known) + ")";
-    return BadField{std::move(line)};
-  }
-  return std::nullopt;
+  auto unknown = Sandbox::ConfigurationFieldReader::firstUnknownField(object, known);
+  if (!unknown) return std::nullopt;
+  return BadField{(place.empty() ? "" : place + ": ") + *unknown};
 }
 
 RunRequest::Result RunRequest::read(const PlainJson& body) {

@@ -38,6 +38,30 @@ std::string ConfigurationFieldReader::alternatives(std::initializer_list<std::st
   return text;
 }
 
+namespace {
+
+std::string unknownFieldText(std::string_view name,
+                             std::initializer_list<std::string_view> allowed) {
+  return "unknown field " + ConfigurationPath::jsonText(std::string(name)) +
+         (allowed.size() == 0
+              ? " (it takes no fields)"
+              : " (expected " + ConfigurationFieldReader::alternatives(allowed) + ")");
+}
+
+bool isAllowed(std::string_view name, std::initializer_list<std::string_view> allowed) {
+  return std::find(allowed.begin(), allowed.end(), name) != allowed.end();
+}
+
+}  // namespace
+
+std::optional<std::string> ConfigurationFieldReader::firstUnknownField(
+    const nlohmann::json& object, std::initializer_list<std::string_view> allowed) {
+  for (const auto& item : object.items()) {
+    if (!isAllowed(item.key(), allowed)) return unknownFieldText(item.key(), allowed);
+  }
+  return std::nullopt;
+}
+
 void ConfigurationFieldReader::wrongType(const std::string& path, std::string_view expected,
                                          const Json& value) {
   fail(path, "expected " + std::string(expected) + ", found " + article(value));
@@ -59,10 +83,7 @@ bool ConfigurationFieldReader::object(const Json& value, const std::string& path
     return false;
   }
   for (const auto& item : value.items()) {
-    if (std::find(allowed.begin(), allowed.end(), item.key()) == allowed.end()) {
-      fail(path, "unknown field " + ConfigurationPath::jsonText(item.key()) + " (expected " +
-                     alternatives(allowed) + ")");
-    }
+    if (!isAllowed(item.key(), allowed)) fail(path, unknownFieldText(item.key(), allowed));
   }
   return true;
 }

@@ -92,6 +92,10 @@ class ConfigurationFieldReader {
 
   // "a, b or c".
   static std::string alternatives(std::initializer_list<std::string_view> names);
+  // The refusal of the first field of object that allowed does not list, "unknown field "x"
+  // (expected a or b)" ("(it takes no fields)" when none is allowed); none when all are listed.
+  static std::optional<std::string> firstUnknownField(
+      const nlohmann::json& object, std::initializer_list<std::string_view> allowed);
 
  private:
   ConfigurationProblems& problems_;

@@ -1,6 +1,5 @@
 #include "Sandbox/MonteCarlo/TrialShard.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <initializer_list>
@@ -13,7 +12,6 @@
 #include <vector>
 
 #include "Sandbox/Config/ConfigurationFieldReader.h"
-#include "Sandbox/Config/ConfigurationPath.h"
 #include "Sandbox/Config/StrictJsonParser.h"
 #include "Sandbox/MonteCarlo/ShardConsistency.h"
 #include "Sandbox/Text/TerminalText.h"
@@ -78,12 +76,8 @@ std::string fieldPlace(const std::string& where, std::string_view name) {
 void exactFields(const Read& object, const std::string& where,
                  std::initializer_list<std::string_view> known) {
   if (!object.is_object()) throw Malformed(where + " is not an object");
-  for (const auto& item : object.items()) {
-    if (std::find(known.begin(), known.end(), item.key()) != known.end()) continue;
-    std::string message = where.empty() ? "" : where + ": ";
-    message += "unknown field " + ConfigurationPath::jsonText(item.key());
-    message += " (expected " + ConfigurationFieldReader::alternatives(known) + ")";
-    throw Malformed(std::move(message));
+  if (auto unknown = ConfigurationFieldReader::firstUnknownField(object, known)) {
+    throw Malformed((where.empty() ? "" : where + ": ") + *unknown);
   }
   for (const std::string_view name : known) {
     if (!object.contains(std::string(name))) {
