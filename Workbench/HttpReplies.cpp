@@ -50,6 +50,14 @@ std::optional<nlohmann::json> jsonBody(const httplib::Request& request,
                ": given more than once");
     return std::nullopt;
   }
+  // The JSON library would read it as 0, which is not what was sent.
+  if (!body.tooSmall.empty()) {
+    const auto& [literal, place] = body.tooSmall.front();
+    refuse(response, 400,
+           (place.empty() ? std::string("the request body") : place) + ": " + literal +
+               " is too small to represent");
+    return std::nullopt;
+  }
   return std::move(body.root);
 }
 

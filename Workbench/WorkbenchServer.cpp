@@ -199,15 +199,15 @@ class WorkbenchServer::Routes {
     routes.get(R"(/api/runs/([0-9]{1,19}))",
                [this](const httplib::Request& request, httplib::Response& response) {
                  const std::string id = request.matches[1].str();
-                 const auto status = runs_.status(id);
-                 if (!status) return refuse(response, 404, "no run " + id);
-                 send(response, 200, WorkbenchJson::status(id, *status));
+                 if (const auto status = runStatus(id, response)) {
+                   send(response, 200, WorkbenchJson::status(id, *status));
+                 }
                });
     routes.get(R"(/api/runs/([0-9]{1,19})/report\.json)",
                [this](const httplib::Request& request, httplib::Response& response) {
                  const std::string id = request.matches[1].str();
-                 const auto status = runs_.status(id);
-                 if (!status) return refuse(response, 404, "no run " + id);
+                 const auto status = runStatus(id, response);
+                 if (!status) return;
                  if (!status->report)
                    return refuse(response, 409, "run " + id + " has no report yet");
                  response.set_content(Sandbox::MonteCarloTables::json(*status->report) + "\n",
@@ -219,9 +219,7 @@ class WorkbenchServer::Routes {
                 [this](const httplib::Request& request, httplib::Response& response) {
                   if (!HttpReplies::noFields(request, response)) return;
                   const std::string id = request.matches[1].str();
-                  // A comparison is cancelled by its own route.
-                  const auto status = runs_.status(id);
-                  if (!status || status->comparison) return refuse(response, 404, "no run " + id);
+                  if (!runStatus(id, response)) return;
                   runs_.cancel(id);
                   send(response, 200, WorkbenchJson::status(id, *runs_.status(id)));
                 });
@@ -234,6 +232,18 @@ class WorkbenchServer::Routes {
   }
 
  private:
+  // The plain run's status, or none with a 404 sent: an unknown id, or a comparison, which has
+  // routes of its own.
+  std::optional<SimulationRuns::Status> runStatus(const std::string& id,
+                                                  httplib::Response& response) const {
+    auto status = runs_.status(id);
+    if (!status || status->comparison) {
+      refuse(response, 404, "no run " + id);
+      return std::nullopt;
+    }
+    return status;
+  }
+
   // Before any route and before the body is read: the Host must name this server, a POST must
   // carry the token and come from this server's origin, and the head must not ask for what
   // RequestScreen refuses.

@@ -361,6 +361,14 @@ Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const st
                                TerminalText::visible(fieldPlace(object, name)) +
                                " appears more than once"};
   }
+  // No writer writes a number that reads as 0 only because it is too small for a double.
+  if (!reading.tooSmall.empty()) {
+    const auto& [literal, place] = reading.tooSmall.front();
+    return Platform::Error{kShardErrorDomain, 2,
+                           TerminalText::visible(origin) + ": " +
+                               TerminalText::visible(place.empty() ? "the file" : place) + ": " +
+                               TerminalText::visible(literal) + " is too small to represent"};
+  }
   try {
     TrialShard shard = shardFrom(reading.root);
     // Well formed, yet numbers that no run writes: a changed or damaged file.

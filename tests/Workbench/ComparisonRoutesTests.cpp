@@ -38,7 +38,7 @@ TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) 
   ASSERT_TRUE(started);
   ASSERT_EQ(started->status, 202) << started->body;
   const std::string id = WorkbenchHttp::json(started)["id"];
-  ASSERT_EQ(http.waitForEnd(id)["state"], "done");
+  ASSERT_EQ(http.waitForEnd(id, "/api/comparisons/")["state"], "done");
   const auto status = WorkbenchHttp::json(http.get("/api/comparisons/" + id));
   ASSERT_EQ(status["state"], "done") << status.dump();
   EXPECT_EQ(status["done"], 40);
@@ -157,7 +157,12 @@ TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
     ASSERT_TRUE(early);
     EXPECT_EQ(early->status, 409) << suffix;
   }
-  // Each kind is cancelled by its own route, which takes no fields.
+  // Each kind is read and cancelled by its own routes; cancel takes no fields.
+  for (const std::string suffix : {"", "/report.json"}) {
+    auto asRun = http.get("/api/runs/" + id + suffix);
+    ASSERT_TRUE(asRun);
+    EXPECT_EQ(asRun->status, 404) << suffix;
+  }
   http.expectRefused("/api/runs/" + id + "/cancel", "{}", 404, "no run " + id);
   http.expectRefused("/api/comparisons/" + id + "/cancel", R"({"now": true})", 400,
                      "unknown field \"now\" (it takes no fields)");
@@ -165,7 +170,7 @@ TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
   auto cancel = http.post("/api/comparisons/" + id + "/cancel", std::string("{}"));
   ASSERT_TRUE(cancel);
   EXPECT_EQ(cancel->status, 200);
-  const auto status = http.waitForEnd(id);
+  const auto status = http.waitForEnd(id, "/api/comparisons/");
   EXPECT_EQ(status["state"], "cancelled");
   const auto compared = WorkbenchHttp::json(http.get("/api/comparisons/" + id));
   EXPECT_EQ(compared["comparison"]["stopped"], true);

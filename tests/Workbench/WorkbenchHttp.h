@@ -162,11 +162,11 @@ class WorkbenchHttp {
     return result ? nlohmann::json::parse(result->body, nullptr, false) : nlohmann::json();
   }
 
-  // The run's status once it is no longer running, asking again and again (no sleep); null
-  // after a bounded number of tries.
-  nlohmann::json waitForEnd(const std::string& id) {
+  // The run's (or, on "/api/comparisons/", the comparison's) status once it is no longer
+  // running, asking again and again (no sleep); null after a bounded number of tries.
+  nlohmann::json waitForEnd(const std::string& id, const std::string& route = "/api/runs/") {
     for (int attempt = 0; attempt < 200000; ++attempt) {
-      auto status = json(get("/api/runs/" + id));
+      auto status = json(get(route + id));
       if (!status.is_object() || status.value("state", "") != "running") return status;
     }
     return nullptr;

@@ -102,6 +102,12 @@ TEST(WorkbenchServer, EveryPostRouteRefusesForeignAndOversizedRequests) {
        400,
        "x[0].y: given more than once"},
       {"an unknown field", {}, true, R"({"premium": true})", 400, "unknown field \"premium\""},
+      {"a number read as 0",
+       {},
+       true,
+       R"({"x": [1e-400]})",
+       400,
+       "x[0]: 1e-400 is too small to represent"},
   };
   for (const char* path :
        {"/api/check", "/api/runs", "/api/runs/1/cancel", "/api/comparisons",

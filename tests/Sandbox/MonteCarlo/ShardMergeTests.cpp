@@ -226,6 +226,8 @@ TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
        ": \"premium\" appears more than once"},
       {replaced("\"totals\":{", "\"totals\":{\"networks\":{},"),
        ": state.totals: \"networks\" appears more than once"},
+      {replaced("\"sessionSeconds\":1200.0", "\"sessionSeconds\":1e-999"),
+       ": sessionSeconds: 1e-999 is too small to represent"},
       {replaced("\"premium\":false,", "\"premium\":false,\"seed\":1,"),
        ": unknown field \"seed\" (expected format, formatVersion, "},
       {replaced("\"requested\":{", "\"requested\":{\"step\":1,"),
