@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev pkgconf
   ccache libsqlite3-dev nlohmann-json3-dev libcli11-dev libexpat1-dev clang-format clang-tidy clang
   libclang-rt-14-dev libcpp-httplib-dev parallel time libfreetype-dev libharfbuzz-dev
-  fonts-dejavu-core python3-kiwisolver libmimalloc-dev)
+  fonts-dejavu-core python3-kiwisolver libmimalloc-dev libboost-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "Sandbox/MonteCarlo/Interval.h"
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 #include "Sandbox/Text/TerminalText.h"
 #include "tools/OutputPaths.h"
@@ -132,9 +133,13 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
       "placement and network, from 1 to " +
           std::to_string(MonteCarloRunner::kMaxSessions) +
           "; writes no events file and keeps no storage. 95% intervals: rates by the Wilson "
-          "score interval (each request or opportunity a trial), means per session by the normal "
-          "approximation with the sample standard deviation, cut at 0; latency p50/p90/p99 from a "
-          "log-bucketed histogram, within 0.8% of the exact value");
+          "score interval on the effective number of trials that the spread over sessions gives "
+          "(the session, not the request, is the independent unit), means per session by "
+          "Student's t with the sample standard deviation, cut at 0, widened when every session "
+          "counted the same; none for means below " +
+          std::to_string(kMinSessionsForSpread) +
+          " sessions; latency p50/p90/p99 from a log-bucketed histogram, within 0.8% of the "
+          "exact value");
   app.add_option_function<std::string>(
          "--jobs",
          [&options](const std::string& jobs) {
@@ -175,8 +180,9 @@ void SandboxCommandLine::defineTrialOptions(CLI::App& app, SandboxToolOptions& o
       "--compare", [&options](const std::string& path) { options.comparePath = path; },
       "With --sessions or --seed-range: play every seed also with this configuration (B) and "
       "report B - A per placement and network, with 95% intervals paired by seed (means per "
-      "session: normal approximation of the per-seed differences; rates: ratio estimator, delta "
-      "method)");
+      "session: Student's t on the per-seed differences; rates: ratio estimator, delta method; "
+      "none below " +
+          std::to_string(kMinSessionsForSpread) + " seeds)");
 }
 
 std::optional<SandboxCommandLine::SeedRange> SandboxCommandLine::seedRange(std::string_view text) {

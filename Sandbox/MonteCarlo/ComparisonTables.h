@@ -27,8 +27,9 @@ class ComparisonTables {
  public:
   static constexpr const char* kMethods =
       "95% intervals of B - A, sessions paired by seed: means per session from the per-seed "
-      "differences (normal approximation); rates as ratio estimators with the delta method over "
-      "sessions. 'independent' is the interval the same data would give as two unrelated runs";
+      "differences (Student's t); rates as ratio estimators with the delta method over "
+      "sessions; none below 10 seeds. 'independent' is the interval the same data would give as "
+      "two unrelated runs";
 
   // Requires report.comparison.
   [[nodiscard]] static std::string text(const MonteCarloReport& report);

@@ -16,6 +16,8 @@ using TableFormat::count;
 using TableFormat::format;
 using Quantity = SessionMoments::Quantity;
 
+static_assert(kMinSessionsForSpread == 10, "the methods' texts name 10 sessions");
+
 constexpr std::array<int, 3> kPercentiles = {50, 90, 99};
 // The per-session quantities shown: placements have opportunities, networks do not, and fills
 // per session say little next to the fill rate.
@@ -26,10 +28,10 @@ std::string milliseconds(std::optional<std::int64_t> value) {
   return value ? std::to_string(*value) : std::string("-");
 }
 
-// "75.0% (73.6-76.3)": the rate and its Wilson interval in percent; "-" without a denominator.
-std::string rateWithInterval(std::uint64_t part, std::uint64_t whole) {
-  const auto interval = ConfidenceIntervals::wilson(part, whole);
-  if (!interval) return "-";
+// "75.0% (73.6-76.3)": the rate and its interval in percent; "-" without a denominator.
+std::string rateWithInterval(std::uint64_t part, std::uint64_t whole,
+                             const std::optional<Interval>& interval) {
+  if (whole == 0 || !interval) return "-";
   const double rate = static_cast<double>(part) / static_cast<double>(whole);
   return format("%.1f%% (%.1f-%.1f)", rate * 100, interval->low * 100, interval->high * 100);
 }
@@ -58,7 +60,8 @@ nlohmann::ordered_json row(const char* label, const std::string& name,
   object["fills"] = row.fills;
   object["failures"] = row.failures;
   object["fillRate"] = rate(row.fillRate());
-  object["fillRateCI"] = interval(ConfidenceIntervals::wilson(row.fills, row.requests));
+  object["fillRateCI"] =
+      interval(SessionMoments::rate(sums, Quantity::fills, Quantity::requests, sessions));
   nlohmann::ordered_json latency = nlohmann::ordered_json::object();
   for (int percent : kPercentiles) {
     const auto value = row.loadLatency.percentile(percent);
@@ -71,7 +74,8 @@ nlohmann::ordered_json row(const char* label, const std::string& name,
   object["shows"] = row.shows;
   if (placement) {
     object["showRate"] = rate(row.showRate());
-    object["showRateCI"] = interval(ConfidenceIntervals::wilson(row.shows, row.opportunities));
+    object["showRateCI"] =
+        interval(SessionMoments::rate(sums, Quantity::shows, Quantity::opportunities, sessions));
   }
   object["rewards"] = row.rewards;
   nlohmann::ordered_json perSession = nlohmann::ordered_json::object();
@@ -129,21 +133,34 @@ std::string MonteCarloTables::text(const MonteCarloReport& report) {
   out += format("%-24s %9s %9s %-19s %7s %7s %7s %7s %7s %-19s %8s\n", "Placement", "requests",
                 "fills", "fill (95% CI)", "p50 ms", "p90 ms", "p99 ms", "opport.", "shows",
                 "show (95% CI)", "rewards");
+  const std::uint64_t sessions = report.sessions;
   for (const auto& [name, row] : totals.placements) {
-    out += format("  %-22s %9llu %9llu %-19s%s %7llu %7llu %-19s %8llu\n", name.c_str(),
-                  count(row.requests), count(row.fills),
-                  rateWithInterval(row.fills, row.requests).c_str(),
-                  latencies(row.loadLatency).c_str(), count(row.opportunities), count(row.shows),
-                  rateWithInterval(row.shows, row.opportunities).c_str(), count(row.rewards));
+    const MomentSums& sums = sumsOf(report.perSession.placements, name);
+    out += format(
+        "  %-22s %9llu %9llu %-19s%s %7llu %7llu %-19s %8llu\n", name.c_str(), count(row.requests),
+        count(row.fills),
+        rateWithInterval(row.fills, row.requests,
+                         SessionMoments::rate(sums, Quantity::fills, Quantity::requests, sessions))
+            .c_str(),
+        latencies(row.loadLatency).c_str(), count(row.opportunities), count(row.shows),
+        rateWithInterval(
+            row.shows, row.opportunities,
+            SessionMoments::rate(sums, Quantity::shows, Quantity::opportunities, sessions))
+            .c_str(),
+        count(row.rewards));
   }
   out += format("%-24s %9s %9s %-19s %7s %7s %7s %7s %7s %-19s %8s\n", "Network", "requests",
                 "fills", "fill (95% CI)", "p50 ms", "p90 ms", "p99 ms", "", "shows", "", "rewards");
   if (totals.networks.empty()) out += "  (no ad requests)\n";
   for (const auto& [name, row] : totals.networks) {
-    out += format("  %-22s %9llu %9llu %-19s%s %7s %7llu %-19s %8llu\n", name.c_str(),
-                  count(row.requests), count(row.fills),
-                  rateWithInterval(row.fills, row.requests).c_str(),
-                  latencies(row.loadLatency).c_str(), "", count(row.shows), "", count(row.rewards));
+    out +=
+        format("  %-22s %9llu %9llu %-19s%s %7s %7llu %-19s %8llu\n", name.c_str(),
+               count(row.requests), count(row.fills),
+               rateWithInterval(row.fills, row.requests,
+                                SessionMoments::rate(sumsOf(report.perSession.networks, name),
+                                                     Quantity::fills, Quantity::requests, sessions))
+                   .c_str(),
+               latencies(row.loadLatency).c_str(), "", count(row.shows), "", count(row.rewards));
   }
   if (report.sessions > 0) {
     out +=
@@ -183,8 +200,9 @@ std::string MonteCarloTables::minutes(double seconds) {
 
 nlohmann::ordered_json MonteCarloTables::methods() {
   return {{"confidence", 0.95},
-          {"rates", "wilson"},
-          {"perSession", "normal approximation, sample standard deviation, cut at 0"},
+          {"rates", "wilson on effective trials from the spread over sessions"},
+          {"perSession", "student t, sample standard deviation, cut at 0"},
+          {"minSessions", kMinSessionsForSpread},
           {"latencyRelativeError", LatencyHistogram::kRelativeError}};
 }
 

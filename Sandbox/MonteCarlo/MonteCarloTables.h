@@ -11,10 +11,11 @@
 // stopped is true when a stop request ended the run early: sessions then counts those played.
 // Rates are fractions, in text as percentages with one decimal; a rate without a denominator and
 // a percentile without samples are "-" in text and null in JSON. Every rate has its 95% Wilson
-// score interval (each request, or opportunity, counted as an independent trial); every mean per
-// session its 95% normal-approximation interval with the sample standard deviation, cut at 0
-// (none with one session). Latencies are the nearest-rank percentiles (LatencyHistogram, within
-// 1/128 of the exact sample) of the durations of every filled load of every session pooled.
+// score interval on the effective number of trials (SessionMoments::rate); every mean per
+// session its 95% Student's t interval with the sample standard deviation, cut at 0
+// (SessionMoments::mean; none below kMinSessionsForSpread sessions). Latencies are the
+// nearest-rank percentiles (LatencyHistogram, within 1/128 of the exact sample) of the durations
+// of every filled load of every session pooled.
 // Opportunities are the moments the host had for an ad: an interstitial it was granted, an
 // app-open ad it wanted (back after a long absence, or at a launch that allowed one), a time-wall
 // visit for which a rewarded video was allowed. Networks have no opportunities of their own: their
@@ -33,9 +34,9 @@ class MonteCarloTables {
  public:
   // The methods, as the last line of text().
   static constexpr const char* kMethods =
-      "95% intervals: rates Wilson score (each request or opportunity a trial); means per session "
-      "normal approximation with the sample standard deviation, cut at 0; latency percentiles "
-      "within 0.8%";
+      "95% intervals: rates Wilson score on the effective trials of the spread over sessions; "
+      "means per session Student's t with the sample standard deviation, cut at 0 (none below 10 "
+      "sessions); latency percentiles within 0.8%";
 
   [[nodiscard]] static std::string text(const MonteCarloReport& report);
   // One line, without a trailing newline.

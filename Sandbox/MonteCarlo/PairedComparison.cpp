@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -48,13 +49,20 @@ double varianceOfMean(const MomentSums& sums, std::uint64_t sessions,
                       const std::array<double, PairedComparison::kQuantities>& c,
                       bool independent) {
   double variance = 0;
+  double magnitude = 0;
   for (std::size_t i = 0; i < c.size(); ++i) {
     if (c[i] == 0) continue;
     for (std::size_t j = 0; j < c.size(); ++j) {
       if (c[j] == 0 || (independent && (i < kB) != (j < kB))) continue;
-      variance += c[i] * c[j] * sums.covariance(i, j, sessions);
+      const double term = c[i] * c[j] * sums.covariance(i, j, sessions);
+      variance += term;
+      magnitude += std::fabs(term);
     }
   }
+  // Sides that moved alike in every seed cancel exactly, but the terms' sum keeps their rounding:
+  // a residue, even below 0, that would read as a spread or as none at all.
+  constexpr double kRounding = 1e-12;
+  if (std::fabs(variance) <= kRounding * magnitude) return 0;
   return variance / static_cast<double>(sessions);
 }
 
@@ -67,9 +75,9 @@ PairedComparison::Difference differenceOf(
   difference.difference.value = b - a;
   if (sessions >= 2) {
     difference.difference.interval =
-        ConfidenceIntervals::normal(b - a, varianceOfMean(sums, sessions, c, false));
+        ConfidenceIntervals::meanOf(b - a, varianceOfMean(sums, sessions, c, false), sessions);
     difference.independent =
-        ConfidenceIntervals::normal(b - a, varianceOfMean(sums, sessions, c, true));
+        ConfidenceIntervals::meanOf(b - a, varianceOfMean(sums, sessions, c, true), sessions);
   }
   return difference;
 }

@@ -37,12 +37,25 @@ struct SessionMoments {
   // One session's statistics.
   void add(const SessionStatistics& session);
   void merge(const SessionMoments& other);
-  // The mean per session of a row's quantity over sessions, with the normal approximation
-  // mean +- z * s / sqrt(n), s the sample standard deviation (n - 1 in the denominator), its low
-  // end cut at 0: every quantity is a count, so no mean below 0 is possible, and the cut keeps
-  // the interval's coverage. None without sessions; no interval with fewer than two.
+  // The mean per session of a row's quantity over sessions, with the interval
+  // mean +- t * s / sqrt(n), s the sample standard deviation (n - 1 in the denominator) and t
+  // Student's, its low end cut at 0: every quantity is a count, so no mean below 0 is possible.
+  // When every session counted the same c, s is 0 and the interval is c +-
+  // ConfidenceIntervals::sameCountBound(n) instead of the point (0 to 0.018 for 200 sessions that
+  // never showed an ad). None without sessions; no interval below kMinSessionsForSpread.
   [[nodiscard]] static std::optional<Estimate> mean(const MomentSums& row, Quantity quantity,
                                                     std::uint64_t sessions);
+
+  // The 95% interval of the rate sum(part) / sum(whole) (fills per request, shows per
+  // opportunity): Wilson's score interval on the effective number of trials p(1 - p) / Var(R),
+  // Var(R) the ratio estimator's variance by the delta method over sessions. The requests of one
+  // session depend on each other (a waterfall asks its next key after a failure; a pause holds
+  // every placement), so counting each as an independent trial makes some intervals too wide and
+  // others too narrow; the session is the independent unit. Plain Wilson on the counts below
+  // kMinSessionsForSpread sessions and at a rate of 0 or 1, where the spread says nothing. None
+  // without a whole.
+  [[nodiscard]] static std::optional<Interval> rate(const MomentSums& row, Quantity part,
+                                                    Quantity whole, std::uint64_t sessions);
 
   bool operator==(const SessionMoments&) const = default;
 };

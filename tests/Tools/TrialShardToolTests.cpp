@@ -38,10 +38,10 @@ class TrialShardToolTest : public Testing::SandboxToolFixture {
   // Four shards of seeds 5..12 written as four separate runs would, then merged.
   Outcome mergeOfFourShards(const Lines& extra, bool json) {
     Lines shards;
-    for (int first = 5; first <= 11; first += 2) {
+    for (int first = 5; first <= 14; first += 3) {
       const std::string path = file("part-" + std::to_string(first) + ".json");
       Lines arguments = {"--minutes",    "20",
-                         "--seed-range", std::to_string(first) + ".." + std::to_string(first + 1),
+                         "--seed-range", std::to_string(first) + ".." + std::to_string(first + 2),
                          "--shard-out",  path,
                          "--quiet"};
       arguments.insert(arguments.end(), extra.begin(), extra.end());
@@ -57,12 +57,12 @@ class TrialShardToolTest : public Testing::SandboxToolFixture {
   }
 };
 
-// The tables and the JSON of one run over seeds 5..12, and of four shards of it merged, are the
-// same bytes; for a plain run and for a comparison.
+// The tables and the JSON of one run over seeds 5..16, and of four shards of it merged, are the
+// same bytes (intervals included: enough seeds for them); for a plain run and for a comparison.
 TEST_F(TrialShardToolTest, OneRunEqualsTheMergeOfFourShardsByteForByte) {
   for (const Lines& extra : {Lines{}, Lines{"--compare", file("b.json")}}) {
     for (bool json : {false, true}) {
-      Lines arguments = {"--minutes", "20", "--seed", "5", "--sessions", "8", "--quiet"};
+      Lines arguments = {"--minutes", "20", "--seed", "5", "--sessions", "12", "--quiet"};
       arguments.insert(arguments.end(), extra.begin(), extra.end());
       if (json) arguments.emplace_back("--json");
       const Outcome whole = run(arguments);
@@ -74,11 +74,11 @@ TEST_F(TrialShardToolTest, OneRunEqualsTheMergeOfFourShardsByteForByte) {
     }
   }
   const Outcome compared =
-      run({"--minutes", "20", "--sessions", "8", "--compare", file("b.json"), "--json"});
+      run({"--minutes", "20", "--sessions", "12", "--compare", file("b.json"), "--json"});
   ASSERT_EQ(compared.code, 0) << compared.err;
   const auto json = nlohmann::json::parse(compared.out);
   EXPECT_EQ(json["comparison"], "b-a");
-  EXPECT_EQ(json["a"]["sessions"], 8);
+  EXPECT_EQ(json["a"]["sessions"], 12);
   const auto& timewall = json["placements"][json["placements"].size() - 1];
   EXPECT_EQ(timewall["placement"], "rewarded.timewall");
   EXPECT_GT(timewall["showsPerSession"]["b"], timewall["showsPerSession"]["a"])

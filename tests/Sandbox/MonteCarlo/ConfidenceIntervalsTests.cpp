@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "Sandbox/MonteCarlo/MomentSums.h"
@@ -13,6 +14,10 @@
 
 namespace QVRAdKit::Sandbox {
 namespace {
+
+double widthOf(const std::optional<Interval>& interval) {
+  return interval ? interval->high - interval->low : 0;
+}
 
 TEST(ConfidenceIntervalsTest, WilsonMatchesReferenceValuesAndStaysInsideZeroToOne) {
   struct Case {
@@ -35,36 +40,86 @@ TEST(ConfidenceIntervalsTest, WilsonMatchesReferenceValuesAndStaysInsideZeroToOn
   EXPECT_EQ(ConfidenceIntervals::wilson(0, 0), std::nullopt) << "no trials, no rate";
 }
 
-TEST(SessionMomentsTest, MeanPerSessionUsesTheSampleStandardDeviationCutAtZero) {
+TEST(ConfidenceIntervalsTest, StudentsTQuantileMatchesReferenceValues) {
+  // Two-sided 95% quantiles of Student's t with n - 1 degrees of freedom, from tables.
+  const std::pair<std::uint64_t, double> cases[] = {
+      {2, 12.706205}, {10, 2.262157}, {30, 2.045230}, {1'000'000, 1.959966}};
+  for (const auto& [sessions, quantile] : cases) {
+    EXPECT_NEAR(ConfidenceIntervals::studentT95(sessions), quantile, 1e-6) << sessions;
+  }
+}
+
+TEST(SessionMomentsTest, MeanPerSessionUsesStudentsTCutAtZeroAndWidensSameCounts) {
   // Shows per session, and the interval of their mean by hand.
   struct Case {
     std::vector<std::uint64_t> shows;
     double value, low, high;
   };
-  const double spread = kZ95 * std::sqrt(32.0 / 7 / 8);  // 2, 4, 4, 4, 5, 5, 7, 9: s^2 = 32 / 7
-  const double twoSessions = kZ95 * std::sqrt(8.0 / 2);  // 4 and 0: s^2 = 8
+  const double t9 = 2.262157163;                        // Student's t, 9 degrees of freedom
+  const double spread = t9 * std::sqrt(32.0 / 9 / 10);  // deviations -3 -1 -1 -1 0 0 2 4 0 0
+  const double same = 1 - std::pow(0.025, 1.0 / 10);    // no session of 10 seen to differ
   const Case cases[] = {
-      {{2, 4, 4, 4, 5, 5, 7, 9}, 5, 5 - spread, 5 + spread},
-      {{3, 3, 3, 3}, 3, 3, 3},                      // no spread: the point
-      {{4, 0}, 2, 0, 2 + twoSessions},              // 2 - 3.9 cut at 0: a count's mean
-      {{0, 0, 0, 1}, 0.25, 0, 0.25 + kZ95 * 0.25},  // s^2 = 0.25, cut as well
+      {{2, 4, 4, 4, 5, 5, 7, 9, 5, 5}, 5, 5 - spread, 5 + spread},
+      {{3, 3, 3, 3, 3, 3, 3, 3, 3, 3}, 3, 3 - same, 3 + same},   // no spread: not the point
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 0, same},              // a rare event never seen
+      {{4, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0.4, 0, 0.4 + t9 * 0.4},  // s^2 = 1.6; 0.4 - 0.9 cut at 0
   };
   for (const Case& c : cases) {
     MomentSums row(SessionMoments::kQuantities);
     for (std::uint64_t shows : c.shows) row.add(std::array<std::uint64_t, 5>{0, 0, 0, shows, 0});
     const auto mean = SessionMoments::mean(row, SessionMoments::shows, c.shows.size());
-    ASSERT_TRUE(mean && mean->interval) << c.shows.size() << " sessions";
+    ASSERT_TRUE(mean && mean->interval) << c.value;
     EXPECT_DOUBLE_EQ(mean->value, c.value);
-    EXPECT_NEAR(mean->interval->low, c.low, 1e-12) << c.value;
-    EXPECT_NEAR(mean->interval->high, c.high, 1e-12) << c.value;
+    EXPECT_NEAR(mean->interval->low, c.low, 1e-9) << c.value;
+    EXPECT_NEAR(mean->interval->high, c.high, 1e-9) << c.value;
   }
-  MomentSums one(SessionMoments::kQuantities);
-  one.add(std::array<std::uint64_t, 5>{0, 0, 0, 3, 0});
-  EXPECT_EQ(SessionMoments::mean(one, SessionMoments::shows, 0), std::nullopt);
-  const auto single = SessionMoments::mean(one, SessionMoments::shows, 1);
-  ASSERT_TRUE(single.has_value());
-  EXPECT_EQ(single->value, 3);
-  EXPECT_EQ(single->interval, std::nullopt) << "one session has no spread to measure";
+  MomentSums few(SessionMoments::kQuantities);
+  for (std::uint64_t session = 0; session + 1 < kMinSessionsForSpread; ++session) {
+    few.add(std::array<std::uint64_t, 5>{0, 0, 0, session, 0});
+  }
+  EXPECT_EQ(SessionMoments::mean(few, SessionMoments::shows, 0), std::nullopt);
+  const auto fewer = SessionMoments::mean(few, SessionMoments::shows, kMinSessionsForSpread - 1);
+  ASSERT_TRUE(fewer.has_value());
+  EXPECT_EQ(fewer->value, 4);
+  EXPECT_EQ(fewer->interval, std::nullopt) << "too few sessions to measure a spread";
+}
+
+TEST(SessionMomentsTest, RateIntervalCountsSessionsNotRequestsAsIndependent) {
+  using Q = SessionMoments::Quantity;
+  auto rows = [](std::uint64_t sessions, auto fillsOf) {
+    MomentSums row(SessionMoments::kQuantities);
+    for (std::uint64_t i = 0; i < sessions; ++i) {
+      row.add(std::array<std::uint64_t, 5>{10, fillsOf(i), 0, 0, 0});
+    }
+    return row;
+  };
+  // Sessions that fill all ten requests or none: one draw each, not ten. By hand, the delta
+  // method gives p(1 - p) / Var(R) = 99 effective trials for 100 sessions.
+  const auto together =
+      rows(100, [](std::uint64_t i) { return std::uint64_t{i % 2 == 0 ? 10u : 0u}; });
+  EXPECT_EQ(SessionMoments::rate(together, Q::fills, Q::requests, 100),
+            ConfidenceIntervals::wilsonOfEffectiveTrials(0.5, 99.0));
+  EXPECT_GT(widthOf(SessionMoments::rate(together, Q::fills, Q::requests, 100)),
+            2 * widthOf(ConfidenceIntervals::wilson(500, 1000)));
+  // Plain Wilson on the counts: too few sessions, a rate of 0 or 1, or no spread to measure.
+  const struct {
+    MomentSums row;
+    std::uint64_t sessions, fills;
+  } plain[] = {
+      {rows(9, [](std::uint64_t i) { return std::uint64_t{i % 2 == 0 ? 10u : 0u}; }), 9, 50},
+      {rows(100, [](std::uint64_t) { return std::uint64_t{0}; }), 100, 0},
+      {rows(100, [](std::uint64_t) { return std::uint64_t{10}; }), 100, 1000},
+      {rows(100, [](std::uint64_t) { return std::uint64_t{5}; }), 100, 500},
+  };
+  for (const auto& c : plain) {
+    EXPECT_EQ(SessionMoments::rate(c.row, Q::fills, Q::requests, c.sessions),
+              ConfidenceIntervals::wilson(c.fills, 10 * c.sessions))
+        << c.sessions << " sessions, " << c.fills << " fills";
+  }
+  EXPECT_EQ(
+      SessionMoments::rate(MomentSums(SessionMoments::kQuantities), Q::fills, Q::requests, 100),
+      std::nullopt)
+      << "no requests, no rate";
 }
 
 TEST(MomentSumsTest, CovariancesMergeExactlyAndBadInputIsRefused) {
@@ -101,12 +156,12 @@ TEST(SessionMomentsTest, ASessionWithoutARowCountsAsZerosThere) {
   SessionStatistics idle;  // no row at all
   SessionMoments moments;
   moments.add(busy);
-  moments.add(idle);
+  for (std::uint64_t i = 1; i < kMinSessionsForSpread; ++i) moments.add(idle);
   const auto mean = SessionMoments::mean(moments.placements.at("interstitial.connect"),
-                                         SessionMoments::Quantity::shows, 2);
+                                         SessionMoments::Quantity::shows, kMinSessionsForSpread);
   ASSERT_TRUE(mean && mean->interval);
-  EXPECT_EQ(mean->value, 2);
-  EXPECT_EQ(mean->interval->low, 0) << "two sessions 4 and 0: the idle one counts as 0";
+  EXPECT_DOUBLE_EQ(mean->value, 4.0 / kMinSessionsForSpread) << "the idle ones count as 0";
+  EXPECT_EQ(mean->interval->low, 0);
 }
 
 }  // namespace

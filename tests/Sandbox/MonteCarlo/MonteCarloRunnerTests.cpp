@@ -193,12 +193,19 @@ TEST(MonteCarloTablesTest, RendersKnownStatisticsAsTextAndJson) {
   SessionStatistics::Row admob = connect;
   admob.rewards = 7;
   report.totals.networks["admob"] = admob;
-  // Per session: 3 requests and 1 show, then 1 request and no show.
+  // Per session: 3 requests, 2 fills, an opportunity and a show, then 1 request, 1 fill, an
+  // opportunity and no show.
   SessionStatistics first;
-  first.placements["interstitial.connect"].requests = 3;
-  first.placements["interstitial.connect"].shows = 1;
+  auto& firstConnect = first.placements["interstitial.connect"];
+  firstConnect.requests = 3;
+  firstConnect.fills = 2;
+  firstConnect.opportunities = 1;
+  firstConnect.shows = 1;
   SessionStatistics second;
-  second.placements["interstitial.connect"].requests = 1;
+  auto& secondConnect = second.placements["interstitial.connect"];
+  secondConnect.requests = 1;
+  secondConnect.fills = 1;
+  secondConnect.opportunities = 1;
   report.perSession.add(first);
   report.perSession.add(second);
 
@@ -210,17 +217,19 @@ TEST(MonteCarloTablesTest, RendersKnownStatisticsAsTextAndJson) {
   EXPECT_EQ(row["placement"], "interstitial.connect");
   EXPECT_EQ(row["requests"], 4);
   EXPECT_EQ(row["fillRate"], 0.75);
-  EXPECT_EQ(row["fillRateCI"], nlohmann::json::array({0.3006, 0.9544})) << "Wilson, 3 of 4";
+  EXPECT_EQ(row["fillRateCI"], nlohmann::json::array({0.3006, 0.9544}))
+      << "Wilson, 3 of 4: two sessions are too few to measure their spread";
   EXPECT_EQ(row["loadLatencyMs"]["p50"], 200);
   EXPECT_EQ(row["loadLatencyMs"]["p90"], 899) << "the middle of 896..903";
   EXPECT_EQ(row["loadLatencyMs"]["p99"], 899);
   EXPECT_EQ(row["showRate"], 0.5);
   EXPECT_EQ(row["showRateCI"], nlohmann::json::array({0.0945, 0.9055}));
-  // Mean 2 requests per session, sample SD sqrt(2), interval 2 +- 1.96 * sqrt(2) / sqrt(2).
+  // Mean 2 requests per session; two sessions are too few for its interval.
   EXPECT_EQ(row["perSession"]["requests"]["mean"], 2);
-  EXPECT_EQ(row["perSession"]["requests"]["ci"], nlohmann::json::array({0.04, 3.96}));
+  EXPECT_TRUE(row["perSession"]["requests"]["ci"].is_null());
   EXPECT_EQ(row["perSession"]["shows"]["mean"], 0.5);
-  EXPECT_EQ(json["intervals"]["rates"], "wilson");
+  EXPECT_EQ(json["intervals"]["rates"], "wilson on effective trials from the spread over sessions");
+  EXPECT_EQ(json["intervals"]["minSessions"], kMinSessionsForSpread);
   const auto& idle = json["placements"][1];
   EXPECT_TRUE(idle["fillRate"].is_null());
   EXPECT_TRUE(idle["loadLatencyMs"]["p50"].is_null());
@@ -237,7 +246,11 @@ TEST(MonteCarloTablesTest, RendersKnownStatisticsAsTextAndJson) {
   EXPECT_NE(text.find("interstitial.connect"), std::string::npos);
   EXPECT_NE(text.find("75.0% (30.1-95.4)"), std::string::npos);
   EXPECT_NE(text.find("50.0% (9.5-90.5)"), std::string::npos);
-  EXPECT_NE(text.find("2.00 (0.04 to 3.96)"), std::string::npos);
+  const auto perSession =
+      text.substr(text.find("\n  interstitial.connect", text.find("Per session")) + 1);
+  EXPECT_EQ(perSession.substr(0, perSession.find('\n')).substr(0, 34),
+            "  interstitial.connect    2.00    ")
+      << "a mean without an interval";
   EXPECT_NE(text.find("Wilson score"), std::string::npos);
   const auto idleLine = text.substr(text.find("rewarded.timewall"));
   EXPECT_EQ(idleLine.substr(0, idleLine.find('\n')).find('%'), std::string::npos)

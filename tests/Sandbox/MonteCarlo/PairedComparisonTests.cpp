@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
@@ -48,12 +49,13 @@ TEST(PairedComparisonTest, PairingBySeedNarrowsTheIntervalOfTheSameData) {
 
   const auto& shows = row.showsPerSession;
   EXPECT_NEAR(shows.difference.value, 100.0 / 300, 1e-12);
-  // By hand: mean(d) +- z * s(d) / sqrt(n) for d = 1 on a third of the seeds, 0 elsewhere.
+  // By hand: mean(d) +- t(299) * s(d) / sqrt(n) for d = 1 on a third of the seeds, 0 elsewhere;
+  // t(299) = 1.96793, Student's two-sided 95% quantile.
   const double mean = 1.0 / 3;
   const double variance = (100 * (1 - mean) * (1 - mean) + 200 * mean * mean) / 299;
   ASSERT_TRUE(shows.difference.interval && shows.independent);
-  EXPECT_NEAR(shows.difference.interval->low, mean - kZ95 * std::sqrt(variance / 300), 1e-9);
-  EXPECT_NEAR(shows.difference.interval->high, mean + kZ95 * std::sqrt(variance / 300), 1e-9);
+  EXPECT_NEAR(shows.difference.interval->low, mean - 1.967929 * std::sqrt(variance / 300), 1e-6);
+  EXPECT_NEAR(shows.difference.interval->high, mean + 1.967929 * std::sqrt(variance / 300), 1e-6);
   EXPECT_LT(width(shows.difference.interval) * 5, width(shows.independent))
       << "paired: " << width(shows.difference.interval) << ", independent "
       << width(shows.independent);
@@ -95,12 +97,21 @@ TEST(PairedComparisonTest, MergingSeedRangesIsExactAndSidesReadAsTheirOwnRuns) {
   EXPECT_EQ(onlyB.fillRate, std::nullopt) << "no requests on either side";
   EXPECT_NEAR(onlyB.rewardsPerSession.difference.value, 0.1, 1e-12);
 
-  PairedComparison one;
-  one.add(session(4, 2, 1), session(4, 3, 1));
-  const auto single = one.placements().at(kConnect);
-  ASSERT_TRUE(single.fillRate.has_value());
-  EXPECT_DOUBLE_EQ(single.fillRate->difference.value, 0.25);
-  EXPECT_EQ(single.fillRate->difference.interval, std::nullopt) << "one seed has no spread";
+  // Too few seeds for a spread: a value, no interval; from kMinSessionsForSpread on, both.
+  PairedComparison few;
+  for (std::uint64_t seed = 0; seed < kMinSessionsForSpread; ++seed) {
+    if (seed + 1 == kMinSessionsForSpread) {
+      const auto row = few.placements().at(kConnect);
+      ASSERT_TRUE(row.fillRate.has_value());
+      EXPECT_DOUBLE_EQ(row.fillRate->difference.value, 0.25);
+      EXPECT_EQ(row.fillRate->difference.interval, std::nullopt) << seed << " seeds";
+      EXPECT_EQ(row.showsPerSession.difference.interval, std::nullopt) << seed << " seeds";
+    }
+    few.add(session(4, 2, seed % 2), session(4, 3, 1));
+  }
+  const auto enough = few.placements().at(kConnect);
+  EXPECT_TRUE(enough.fillRate->difference.interval.has_value());
+  EXPECT_TRUE(enough.showsPerSession.difference.interval.has_value());
 }
 
 // The same configuration on both sides, played for real: every per-seed difference is 0, so the
@@ -127,6 +138,23 @@ TEST(PairedComparisonTest, TheSameConfigurationOnBothSidesDiffersByExactlyNothin
   EXPECT_GT(width(connect.fillRate->independent), 0);
   EXPECT_EQ(width(connect.requestsPerSession.difference.interval), 0);
   EXPECT_GT(width(connect.requestsPerSession.independent), 0);
+
+  // Identical sides cancel term by term; what the sum keeps of their rounding is no spread (it
+  // used to give a tiny width, or below 0 no interval at all).
+  std::mt19937_64 draws(7);
+  for (int run = 0; run < 20; ++run) {
+    PairedComparison same;
+    for (int seed = 0; seed < 1000; ++seed) {
+      const std::uint64_t requests = 1 + draws() % 40;
+      const auto side = session(requests, draws() % (requests + 1), draws() % 5);
+      same.add(side, side);
+    }
+    const auto row = same.placements().at(kConnect);
+    SCOPED_TRACE(run);
+    EXPECT_EQ(row.fillRate->difference.interval, (Interval{0, 0}));
+    EXPECT_EQ(row.showRate->difference.interval, (Interval{0, 0}));
+    EXPECT_EQ(row.showsPerSession.difference.interval, (Interval{0, 0}));
+  }
 }
 
 }  // namespace
