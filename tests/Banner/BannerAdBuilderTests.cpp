@@ -31,6 +31,8 @@ namespace QVRAdKit {
 namespace {
 
 using Testing::FakeBannerAdConfigProvider;
+using Testing::offer;
+using Testing::plainStyle;
 
 // The same look for every partner.
 std::shared_ptr<Testing::TableBannerAppearanceProvider> sameLook(BannerAppearance look) {
@@ -49,13 +51,6 @@ class RecordingBannerListener final : public BannerAdListener {
   }
   std::vector<std::string> calls;
 };
-
-BannerAdModel offer(std::string title = "Seven days free") {
-  return BannerAdModel("kd_free_trial_2022", std::move(title), "Try it now",
-                       Platform::URL::string("https://cdn.example/partner.png").value(),
-                       Platform::URL::string("https://partner.example/offer").value(),
-                       /*showCloseButton=*/true);
-}
 
 class BannerAdBuilderTest : public ::testing::Test {
  protected:
@@ -141,8 +136,7 @@ TEST_F(BannerAdBuilderTest, TapAndCloseGoFromTheViewThroughTheModuleToTheHost) {
   env_->application().setCanOpenURLHandler([](const Platform::URL&) { return true; });
   provider_->model()->accept(offer());
   auto banner = BannerAdBuilder(provider_).buildBannerAd(listener_);
-  banner->apply(BannerAdViewStyle(TextStyle{}, TextStyle{}, UI::Image{"close", {24, 24}},
-                                  UI::Image{"placeholder", {72, 44}}, ViewStyle{}, std::nullopt));
+  banner->apply(plainStyle());
   ASSERT_FALSE(banner->closeButton()->isHidden());
 
   ASSERT_TRUE(banner->contentView()->gestureRecognizers().front()->recognizeTap());
@@ -201,8 +195,7 @@ TEST_F(BannerAdBuilderTest, PublicOperationsCalledOffTheMainQueueReportThemselve
   const BannerAdBuilder builder(provider_);
   auto banner = builder.buildBannerAd(listener_);
   const BannerAdRouter router(*env_);
-  const BannerAdViewStyle style(TextStyle{}, TextStyle{}, UI::Image{"close", {24, 24}},
-                                UI::Image{"placeholder", {72, 44}}, ViewStyle{}, std::nullopt);
+  const BannerAdViewStyle style = plainStyle();
   struct Call {
     const char* function;
     std::function<void()> call;

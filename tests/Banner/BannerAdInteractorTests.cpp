@@ -245,17 +245,6 @@ TEST(BannerAdInteractorTest, TapAndCloseInTheirOrder) {
   EXPECT_EQ(h.interactor.lock()->currentModel(), model);
 }
 
-TEST(BannerAdInteractorTest, RecordsCarryThePartnerNameInOrder) {
-  InteractorHarness h;
-  h.build();
-  h.publish(makeModel("Title", "sub", "partner"));
-  h.viewListener()->didTapBanner();
-  h.viewListener()->didTapClose();
-  EXPECT_EQ(h.records->events(),
-            (std::vector<ReportingObject>{viewRecord("partner"), clickRecord("partner"),
-                                          closeRecord("partner")}));
-}
-
 TEST(BannerAdInteractorTest, RedirectsTheApplicationCannotOpenOrWithoutARouterAreDropped) {
   InteractorHarness h;
   std::vector<URL> asked;

@@ -13,6 +13,7 @@
 
 #include "Sandbox/Banner/BannerPicture.h"
 #include "Sandbox/Banner/SampleBannerStyle.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -27,13 +28,6 @@ std::filesystem::path snapshotDirectory() {
 bool updatingSnapshots() {
   const char* flag = std::getenv("QVR_UPDATE_SNAPSHOTS");
   return flag != nullptr && std::string(flag) == "1";
-}
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 // The first line where the texts differ, both versions, for the failure message.
@@ -62,7 +56,7 @@ void expectMatchesSnapshot(const std::string& name, const std::string& svg) {
   }
   ASSERT_TRUE(std::filesystem::exists(path))
       << path << " is missing; run with QVR_UPDATE_SNAPSHOTS=1 to write it";
-  const std::string expected = readFile(path);
+  const std::string expected = Testing::contents(path);
   EXPECT_TRUE(expected == svg) << name << " no longer matches " << path << " at "
                                << firstDifference(expected, svg)
                                << "\nIf the change is meant, run with QVR_UPDATE_SNAPSHOTS=1 "

@@ -72,6 +72,14 @@ class BannerAdViewImplTest : public ::testing::Test {
     banner->setSafeAreaInsets({0, 0, safeAreaBottom, 0});
     return banner;
   }
+  // The same with the test style applied.
+  std::shared_ptr<BannerAdViewImpl> styledBanner(double safeAreaBottom = 34,
+                                                 std::optional<UI::Image> disclosure = UI::Image{
+                                                     "chevron", {8, 14}}) {
+    auto banner = makeBanner(safeAreaBottom);
+    banner->apply(testStyle(std::move(disclosure)));
+    return banner;
+  }
 
   // Lays the banner out at a width and the height it needs there.
   static void layOut(BannerAdViewImpl& banner, double width) {
@@ -164,8 +172,7 @@ TEST_F(BannerAdViewImplTest, CreationBuildsTheRowInOrderWithItsSettingsAndStarts
 }
 
 TEST_F(BannerAdViewImplTest, WiderThan500PointsPutsTheLabelsSideBySide) {
-  auto banner = makeBanner();
-  banner->apply(testStyle());
+  auto banner = styledBanner();
   banner->setViewModel(model("Seven days free", "Try it"));
   const auto& title = banner->titleLabel();
   const auto& subtitle = banner->subtitleLabel();
@@ -190,8 +197,7 @@ TEST_F(BannerAdViewImplTest, WiderThan500PointsPutsTheLabelsSideBySide) {
 TEST_F(BannerAdViewImplTest, BottomPositionsAnchorTheContentAndTheRow) {
   const double width = 375;
   const double safeAreaBottom = 34;
-  auto banner = makeBanner(safeAreaBottom);
-  banner->apply(testStyle());
+  auto banner = styledBanner(safeAreaBottom);
   const auto& content = banner->contentView();
   const auto& row = banner->contentStackView();
   const UI::EdgeInsets insets{4, 0, 16, 0};
@@ -231,8 +237,7 @@ TEST_F(BannerAdViewImplTest, BottomPositionsAnchorTheContentAndTheRow) {
 TEST_F(BannerAdViewImplTest, LayoutIsQuietAndTheSameAsRootOrPlacedByFrameInAScreen) {
   auto logger = std::make_shared<Sandbox::RecordingLogger>();
   env_->setService<QVLogger>(logger);
-  auto banner = makeBanner();
-  banner->apply(testStyle());
+  auto banner = styledBanner();
   const auto& content = banner->contentView();
   const auto& row = banner->contentStackView();
   for (auto position : {Position::regular, Position::bottomToEdge, Position::bottomSafeArea}) {
@@ -318,8 +323,7 @@ TEST_F(BannerAdViewImplTest, AChangeAfterAContentOnlyChangeLaysOutAsAFreshBanner
     BannerAppearance changed = appearance(base);
     test.look(changed);
 
-    auto banner = makeBanner(34);
-    banner->apply(testStyle());
+    auto banner = styledBanner(34);
     banner->setViewModel(model("Seven days free", "Try it now", false, appearance(base)));
     place(*banner, 375);
     // Content only: another title, the same look.
@@ -334,8 +338,7 @@ TEST_F(BannerAdViewImplTest, AChangeAfterAContentOnlyChangeLaysOutAsAFreshBanner
     place(*banner, test.width);
     const Shape after = shape(*banner);
 
-    auto fresh = makeBanner(test.safeAreaBottom);
-    fresh->apply(testStyle());
+    auto fresh = styledBanner(test.safeAreaBottom);
     fresh->setViewModel(
         model("A week of Premium on us\nCancel any time", "Try it now", false, changed));
     place(*fresh, test.width);
@@ -353,8 +356,7 @@ TEST_F(BannerAdViewImplTest, AChangeAfterAContentOnlyChangeLaysOutAsAFreshBanner
 
 TEST_F(BannerAdViewImplTest, BorderlessMovesTheSideInsetsInsideAFullWidthContentView) {
   const double width = 375;
-  auto banner = makeBanner(0);
-  banner->apply(testStyle());
+  auto banner = styledBanner(0);
   const auto& content = banner->contentView();
   const UI::EdgeInsets insets{0, 8, 0, 8};
 
@@ -392,8 +394,7 @@ TEST_F(BannerAdViewImplTest, BorderlessMovesTheSideInsetsInsideAFullWidthContent
 
 TEST_F(BannerAdViewImplTest, AShownCloseButtonShrinksTheLabelsByItsDistanceToTheRightEdge) {
   const double width = 375;
-  auto banner = makeBanner();
-  banner->apply(testStyle(std::nullopt));
+  auto banner = styledBanner(34, std::nullopt);
   const auto& title = banner->titleLabel();
   const auto& subtitle = banner->subtitleLabel();
   const std::string longText = "A partner offer long enough to wrap onto a second line at least";
@@ -486,8 +487,7 @@ TEST_F(BannerAdViewImplTest, WithoutAStyleOnlyTheContentChangesUntilOneIsApplied
 }
 
 TEST_F(BannerAdViewImplTest, AppearanceOverridesReplaceTheStyleAndAbsentFieldsLeaveIt) {
-  auto banner = makeBanner();
-  banner->apply(testStyle(std::nullopt));
+  auto banner = styledBanner(34, std::nullopt);
   EXPECT_TRUE(banner->disclosureImageView()->isHidden());
 
   const UI::Image icon{"partner-icon", {40, 40}};
@@ -569,8 +569,7 @@ TEST_F(BannerAdViewImplTest, TapsAndClosesReachTheListener) {
 }
 
 TEST_F(BannerAdViewImplTest, CloseFadesOutOverFourTenthsOfASecondAndKeepsTheContent) {
-  auto banner = makeBanner();
-  banner->apply(testStyle());
+  auto banner = styledBanner();
   banner->setViewModel(model("Title", "Subtitle", /*isCloseHidden=*/false));
   follow(*banner);
   ASSERT_EQ(hidden_, std::vector<bool>{false});

@@ -23,18 +23,8 @@
 namespace QVRAdKit {
 namespace {
 
-BannerAdModel offerTitled(std::string title) {
-  return BannerAdModel("kd_free_trial_2022", std::move(title), "Try it now",
-                       Platform::URL::string("https://cdn.example/partner.png").value(),
-                       Platform::URL::string("https://partner.example/offer").value(),
-                       /*showCloseButton=*/true);
-}
-
-BannerAdViewStyle plainStyle() {
-  return {
-      TextStyle{}, TextStyle{}, UI::Image{"close", {24, 24}}, UI::Image{"placeholder", {72, 44}},
-      ViewStyle{}, std::nullopt};
-}
+using Testing::offer;
+using Testing::plainStyle;
 
 class BannerHostContractTest : public ::testing::Test {
  protected:
@@ -74,7 +64,7 @@ TEST_F(BannerHostContractTest, HeightStreamFollowsModelStyleAndWidth) {
   banner->layoutIfNeeded();
   EXPECT_EQ(heights, std::vector<double>{0});  // a width but still no model
 
-  provider_->model()->accept(offerTitled("Seven days free"));
+  provider_->model()->accept(offer());
   banner->layoutIfNeeded();
   const double wide = banner->systemLayoutSizeFitting(390).height;
   ASSERT_GT(wide, 0);
@@ -82,8 +72,7 @@ TEST_F(BannerHostContractTest, HeightStreamFollowsModelStyleAndWidth) {
   EXPECT_EQ(banner->requiredHeight(), wide);
 
   // A narrow width wraps the long title onto more lines: the host hears the new height.
-  provider_->model()->accept(
-      offerTitled("Seven days free, then a plan that suits the way you browse"));
+  provider_->model()->accept(offer("Seven days free, then a plan that suits the way you browse"));
   banner->setFrame({{0, 0}, {200, wide}});
   banner->layoutIfNeeded();
   const double narrow = banner->systemLayoutSizeFitting(200).height;
@@ -97,7 +86,7 @@ TEST_F(BannerHostContractTest, HeightStreamFollowsModelStyleAndWidth) {
 
 TEST_F(BannerHostContractTest, AListenerLetGoWhileTheBannerLivesIsReportedOnce) {
   auto listener = std::make_shared<Testing::RecordingBannerAdListener>();
-  provider_->model()->accept(offerTitled("Seven days free"));
+  provider_->model()->accept(offer());
   auto banner = BannerAdBuilder(provider_).buildBannerAd(listener);
   const std::string kText = "listener was released";
   banner->ctaAction();
@@ -107,7 +96,7 @@ TEST_F(BannerHostContractTest, AListenerLetGoWhileTheBannerLivesIsReportedOnce) 
   listener.reset();  // an inline listener the host never kept
   banner->ctaAction();
   banner->closeButtonAction();
-  provider_->model()->accept(offerTitled("Another offer"));
+  provider_->model()->accept(offer("Another offer"));
   EXPECT_EQ(entriesContaining(kText), 1U);
 
   // A host that wants no listener passes none and hears nothing about it.
@@ -120,9 +109,7 @@ TEST_F(BannerHostContractTest, AListenerLetGoWhileTheBannerLivesIsReportedOnce) 
 TEST_F(BannerHostContractTest, AModelPublishedOnAnotherThreadIsDrawnOnTheMainQueue) {
   auto banner = BannerAdBuilder(provider_).buildBannerAd();
   ASSERT_FALSE(banner->hasContent());
-  std::thread([this] {
-    provider_->model()->accept(offerTitled("From the network thread"));
-  }).join();
+  std::thread([this] { provider_->model()->accept(offer("From the network thread")); }).join();
   EXPECT_FALSE(banner->hasContent());  // nothing drawn on the publishing thread
   env_->mainQueue().runUntilIdle();
   ASSERT_TRUE(banner->hasContent());
@@ -150,7 +137,7 @@ class ThrowingAppearances final : public BannerAppearanceProvider {
 
 TEST_F(BannerHostContractTest, ThrowingHostCodeIsLoggedAndTheBannerGoesOn) {
   auto listener = std::make_shared<ThrowingListener>();
-  provider_->model()->accept(offerTitled("Seven days free"));
+  provider_->model()->accept(offer());
   auto banner =
       BannerAdBuilder(provider_, std::make_shared<ThrowingAppearances>()).buildBannerAd(listener);
   EXPECT_TRUE(banner->hasContent());  // shown with the bare style

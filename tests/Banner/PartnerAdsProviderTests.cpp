@@ -248,62 +248,49 @@ TEST(PartnerAdsProviderTest, HostWritableStateAndNullServices) {
   EXPECT_NE(failures[1].message.find("connection service"), std::string::npos);
 }
 
-// Services that log every member the provider reaches, in order.
-struct TracingServices {
-  std::shared_ptr<std::vector<std::string>> trace = std::make_shared<std::vector<std::string>>();
-
-  class Users final : public UserServiceProtocol {
-   public:
-    explicit Users(std::shared_ptr<std::vector<std::string>> trace) : trace_(std::move(trace)) {}
-    [[nodiscard]] QVUserPtr currentUser() const override {
-      trace_->push_back("currentUser");
-      return user;
-    }
-    [[nodiscard]] bool isPremium() const override { return false; }
-    [[nodiscard]] Rx::Observable<QVUserPtr> userStream() const override {
-      trace_->push_back("userStream");
-      return relay.asObservable();
-    }
-    QVUserPtr user;
-    Rx::BehaviorRelay<QVUserPtr> relay{nullptr};
-
-   private:
-    std::shared_ptr<std::vector<std::string>> trace_;
-  };
-
-  class Connection final : public ConnectionServiceProtocol {
-   public:
-    explicit Connection(std::shared_ptr<std::vector<std::string>> trace)
-        : trace_(std::move(trace)) {}
-    [[nodiscard]] QVVPNManagerStatus vpnStatus() const override {
-      trace_->push_back("vpnStatus");
-      return Status::connected;
-    }
-    [[nodiscard]] Rx::Observable<ConnectionStatus> connectionStatusStream() const override {
-      trace_->push_back("connectionStatusStream");
-      return relay.asObservable();
-    }
-    Rx::BehaviorRelay<ConnectionStatus> relay{ConnectionStatus::connected};
-
-   private:
-    std::shared_ptr<std::vector<std::string>> trace_;
-  };
+// Services that log every member the provider reaches, in order, into one trace.
+using Testing::Trace;
+struct TracingUsers final : UserServiceProtocol {
+  [[nodiscard]] QVUserPtr currentUser() const override {
+    trace->push_back("currentUser");
+    return user;
+  }
+  [[nodiscard]] bool isPremium() const override { return false; }
+  [[nodiscard]] Rx::Observable<QVUserPtr> userStream() const override {
+    trace->push_back("userStream");
+    return relay.asObservable();
+  }
+  std::shared_ptr<Trace> trace;
+  QVUserPtr user;
+  Rx::BehaviorRelay<QVUserPtr> relay{nullptr};
+};
+struct TracingConnection final : ConnectionServiceProtocol {
+  [[nodiscard]] QVVPNManagerStatus vpnStatus() const override {
+    trace->push_back("vpnStatus");
+    return Status::connected;
+  }
+  [[nodiscard]] Rx::Observable<ConnectionStatus> connectionStatusStream() const override {
+    trace->push_back("connectionStatusStream");
+    return relay.asObservable();
+  }
+  std::shared_ptr<Trace> trace;
+  Rx::BehaviorRelay<ConnectionStatus> relay{ConnectionStatus::connected};
 };
 
 TEST(PartnerAdsProviderTest, ConstructionLoadsOnceThenFollowsConnectionThenUser) {
   auto env = Platform::Environment::makeForTesting();
   Platform::Environment::Scope scope(*env);
-  TracingServices services;
-  auto users = std::make_shared<TracingServices::Users>(services.trace);
-  auto connection = std::make_shared<TracingServices::Connection>(services.trace);
+  const auto trace = std::make_shared<Trace>();
+  auto users = std::make_shared<TracingUsers>();
+  auto connection = std::make_shared<TracingConnection>();
+  users->trace = connection->trace = trace;
   users->user =
       std::make_shared<Sandbox::SandboxUser>(false, Ads{SandboxPartnerAd::make(shownAd("ad", 1))});
 
   auto provider = PartnerAdsProvider::create(users, connection);
   // The first load, then each subscription and the value it replays at once.
-  EXPECT_EQ(*services.trace,
-            (std::vector<std::string>{"currentUser", "vpnStatus", "connectionStatusStream",
-                                      "vpnStatus", "userStream", "currentUser", "vpnStatus"}));
+  EXPECT_EQ(*trace, (Trace{"currentUser", "vpnStatus", "connectionStatusStream", "vpnStatus",
+                           "userStream", "currentUser", "vpnStatus"}));
   EXPECT_TRUE(provider->model()->value().has_value());
 
   // Services whose streams replay nothing: the first load alone already gives the content.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unordered_map>
-
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialAd.h"
 #include "QVRAdKit/Platform/Device.h"

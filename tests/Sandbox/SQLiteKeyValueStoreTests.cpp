@@ -2,11 +2,23 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <array>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <string>
 
+#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
+#include "QVRAdKit/Platform/Environment.h"
+#include "Sandbox/Consent/RecordingMetaDataStore.h"
+#include "Sandbox/Consent/SimulatedConsentPlatform.h"
 #include "Sandbox/Storage/SQLiteStorage.h"
+#include "Sandbox/Storage/SQLiteUserDefaults.h"
 #include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
@@ -15,6 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using Platform::Date;
 using Code = SQLiteKeyValueStore::ErrorCode;
+using Testing::contents;
 
 class SQLiteKeyValueStoreTest : public ::testing::Test, public Testing::TemporaryDirectory {
  protected:
@@ -35,7 +48,24 @@ class SQLiteKeyValueStoreTest : public ::testing::Test, public Testing::Temporar
     EXPECT_NE(store.error().localizedDescription.find(filePath), std::string::npos);
     return static_cast<Code>(store.error().code);
   }
+  // Runs sql on a connection of its own, as another program would.
+  void exec(const std::string& file, const std::string& sql) {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(other, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(other);
+  }
+  // Makes every write of key fail, as a full disk or a constraint would, mid-transaction.
+  void poison(const std::string& key) {
+    exec(path(), "CREATE TRIGGER poison BEFORE INSERT ON entries WHEN NEW.key = '" + key +
+                     "' BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+  }
 };
+// What keeps a store's data and other programs' files safe.
+using SQLiteStorageSafetyTest = SQLiteKeyValueStoreTest;
 
 // Durable or not (a temporary store skips the sync to disk), what was written is there again when
 // the store is opened anew.
@@ -116,6 +146,145 @@ TEST(SQLiteKeyValueStoreInMemoryTest, EachInMemoryStoreStartsEmptyAndKeepsItsOwn
   EXPECT_EQ((*first)->setValue("defaults", "count", std::nullopt), std::nullopt);
   EXPECT_EQ((*first)->value("defaults", "count"), std::nullopt);
   EXPECT_FALSE(fs::exists(path)) << "no file is made";
+}
+
+TEST_F(SQLiteStorageSafetyTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
+  // Another program's database (rollback journal), and one with a table of our name but not ours.
+  exec(path("notes.sqlite"),
+       "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT); INSERT INTO notes (body) "
+       "VALUES ('keep me');");
+  exec(path("lookalike.sqlite"),
+       "CREATE TABLE entries (namespace TEXT, key TEXT, type INTEGER, value);");
+  for (const char* name : {"notes.sqlite", "lookalike.sqlite"}) {
+    SCOPED_TRACE(name);
+    const std::string before = contents(path(name));
+    ASSERT_FALSE(before.empty());
+    auto store = SQLiteKeyValueStore::open(path(name));
+    ASSERT_FALSE(store.hasValue());
+    EXPECT_EQ(static_cast<Code>(store.error().code), Code::schemaMismatch);
+    EXPECT_EQ(contents(path(name)), before);  // not even switched to the WAL journal
+    EXPECT_FALSE(fs::exists(path(name) + "-wal"));
+  }
+}
+
+// A store another process is writing is refused when opened, with the reason, rather than found
+// out when a session's write gives up; once the other process lets go it opens.
+TEST_F(SQLiteStorageSafetyTest, AStoreLockedByAnotherProcessIsRefusedWhenOpened) {
+  ASSERT_NE(open(), nullptr);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path().c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  SQLiteKeyValueStore::Options impatient;
+  impatient.busyTimeout = std::chrono::milliseconds(0);
+  auto locked = SQLiteKeyValueStore::open(path(), impatient);
+  ASSERT_FALSE(locked.hasValue());
+  EXPECT_EQ(static_cast<Code>(locked.error().code), Code::cannotOpen);
+  EXPECT_NE(locked.error().localizedDescription.find("another process holds it locked"),
+            std::string::npos)
+      << locked.error().localizedDescription;
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_TRUE(SQLiteKeyValueStore::open(path(), impatient).hasValue());
+}
+
+// A store is held by the process that opened it for as long as it is open, not only while it
+// writes: another process is refused, and a process killed outright leaves no hold behind. The
+// process's own stores of the file share its hold.
+TEST_F(SQLiteStorageSafetyTest, AnOpenStoreIsHeldAgainstOtherProcessesUntilItsProcessEnds) {
+  ASSERT_NE(open(), nullptr);  // an existing store, closed again
+  std::array<int, 2> opened{};
+  std::array<int, 2> release{};
+  ASSERT_EQ(::pipe(opened.data()), 0);
+  ASSERT_EQ(::pipe(release.data()), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const auto store = SQLiteKeyValueStore::open(path());
+    const char answer = store ? '1' : '0';
+    char ignored = 0;
+    // Holds the store until it is killed.
+    if (::write(opened[1], &answer, 1) == 1) (void)::read(release[0], &ignored, 1);
+    _exit(0);
+  }
+  char answer = 0;
+  ASSERT_EQ(::read(opened[0], &answer, 1), 1);
+  ASSERT_EQ(answer, '1');
+
+  auto refused = SQLiteKeyValueStore::open(path());
+  ASSERT_FALSE(refused.hasValue());
+  EXPECT_EQ(static_cast<Code>(refused.error().code), Code::inUse);
+  EXPECT_NE(refused.error().localizedDescription.find(
+                "another process is playing a session on this store"),
+            std::string::npos)
+      << refused.error().localizedDescription;
+
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  for (int end : {opened[0], opened[1], release[0], release[1]}) ::close(end);
+  auto first = SQLiteKeyValueStore::open(path());
+  ASSERT_TRUE(first.hasValue()) << first.error().localizedDescription;
+  auto second = SQLiteKeyValueStore::open(path());
+  ASSERT_TRUE(second.hasValue()) << second.error().localizedDescription;
+}
+
+TEST_F(SQLiteStorageSafetyTest, ABatchIsCommittedWholeOrNotAtAll) {
+  using Write = SQLiteKeyValueStore::Write;
+  auto store = open();
+  ASSERT_FALSE(store->setValue("ns", "first", std::int64_t{1}));
+  poison("second");
+  const Write failing[] = {{"ns", "first", std::int64_t{2}}, {"ns", "second", std::int64_t{2}}};
+  const auto failure = store->setValues(failing);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(static_cast<Code>(failure->code), Code::writeFailed);
+  EXPECT_NE(failure->localizedDescription.find("\"second\""), std::string::npos);
+  // The first write of the batch was rolled back with the second, in memory and on disk.
+  EXPECT_EQ(store->value("ns", "first"), StorableValue(std::int64_t{1}));
+  EXPECT_EQ(store->value("ns", "second"), std::nullopt);
+  exec(path(), "DROP TRIGGER poison;");
+  // The store still writes after a failed batch (no transaction left open).
+  const Write both[] = {{"ns", "first", std::int64_t{3}},
+                        {"ns", "second", std::int64_t{3}},
+                        {"ns", "first", std::nullopt}};  // later writes win, in order
+  EXPECT_FALSE(store->setValues(both));
+  store.reset();
+  auto reopened = open();
+  EXPECT_EQ(reopened->value("ns", "first"), std::nullopt);
+  EXPECT_EQ(reopened->value("ns", "second"), StorableValue(std::int64_t{3}));
+}
+
+// The two consent strings of one answer go to the SQLite defaults together: when the second
+// cannot be written, the first is not left behind on its own.
+TEST_F(SQLiteStorageSafetyTest, TheConsentAnswerIsWrittenInOneTransaction) {
+  for (const bool poisoned : {true, false}) {
+    SCOPED_TRACE(poisoned ? "second string refused" : "both written");
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path() + suffix, ignored);
+    auto store = open();
+    if (poisoned) poison("IABTCF_PurposeLegitimateInterests");
+    auto defaults = std::make_shared<SQLiteUserDefaults>(store);
+    Platform::Environment::Options options;
+    options.manualClock = std::make_shared<Platform::ManualClock>();
+    options.userDefaults = defaults;
+    Platform::Environment environment(std::move(options));
+    Platform::Environment::Scope scope(environment);
+    SimulatedConsentPlatform::create({})->install(environment);
+    std::make_shared<RecordingMetaDataStore>()->install(environment);
+    auto service = QVRAdsConsentServiceImpl::create(environment);
+    service->loadGDPRConsent([](bool, const std::optional<Platform::Error>&) {});
+    environment.advance(10);
+    auto form = service->gdprConsentForm();
+    ASSERT_TRUE(form);
+    form->presentFromViewController(std::make_shared<Platform::ViewController>(), [](auto) {});
+    environment.advance(60);
+
+    const auto consents = defaults->objectForKey("IABTCF_PurposeConsents");
+    const auto interests = defaults->objectForKey("IABTCF_PurposeLegitimateInterests");
+    EXPECT_EQ(consents.has_value(), !poisoned);
+    EXPECT_EQ(interests.has_value(), !poisoned);
+    store.reset();
+    defaults.reset();
+  }
 }
 
 }  // namespace

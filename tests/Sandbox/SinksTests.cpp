@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -13,6 +9,7 @@
 #include "Sandbox/Logging/RecordingLogger.h"
 #include "Sandbox/Logging/StderrLogger.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -115,21 +112,17 @@ TEST(JsonLinesReportingTest, AFailedWriteIsKeptAndEveryEventAfterItCountsAsLost)
 }
 
 TEST(JsonLinesReportingTest, AReplacedFileChangesOnlyWhenCommitted) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("qvr-sink-" + std::to_string(std::random_device{}()) + ".jsonl");
-  const auto read = [&path] {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  };
-  std::ofstream(path) << "old\n";
+  const Testing::TemporaryDirectory dir("qvr-sink-");
+  const std::string path = dir.write("events.jsonl", "old\n");
+  const auto read = [&path] { return Testing::contents(path); };
   {
-    auto given_up = JsonLinesReporting::openFile(path.string());
+    auto given_up = JsonLinesReporting::openFile(path);
     ASSERT_TRUE(given_up.hasValue());
     (*given_up)->track({"lost", {}});
     EXPECT_FALSE((*given_up)->flush());
   }
   EXPECT_EQ(read(), "old\n") << "never committed: the old file stays";
-  auto sink = JsonLinesReporting::openFile(path.string());
+  auto sink = JsonLinesReporting::openFile(path);
   ASSERT_TRUE(sink.hasValue());
   (*sink)->track({"kept", {}});
   EXPECT_FALSE((*sink)->flush());
@@ -139,7 +132,6 @@ TEST(JsonLinesReportingTest, AReplacedFileChangesOnlyWhenCommitted) {
   (*sink)->track({"late", {}});  // after commit, nothing more reaches the file
   EXPECT_FALSE((*sink)->flush());
   EXPECT_EQ(std::tuple((*sink)->written(), (*sink)->lost()), std::tuple(1, 1));
-  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "QVRAdKit/Banner/BannerAdConfigProvider.h"
 #include "QVRAdKit/Banner/BannerAdListener.h"
 #include "QVRAdKit/Banner/BannerAdPresentable.h"
+#include "QVRAdKit/Banner/BannerAdViewStyle.h"
 #include "QVRAdKit/Banner/BannerAppearanceProvider.h"
 #include "QVRAdKit/Host/UCRSink.h"
 #include "QVRAdKit/Platform/URL.h"
@@ -23,6 +24,20 @@ namespace QVRAdKit::Testing {
 // A URL the test knows to be well formed.
 inline Platform::URL url(const char* text) {
   return Platform::URL::string(text).value();
+}
+
+// A partner offer with a close button, as the banner tests publish it.
+inline BannerAdModel offer(std::string title = "Seven days free") {
+  return BannerAdModel("kd_free_trial_2022", std::move(title), "Try it now",
+                       url("https://cdn.example/partner.png"), url("https://partner.example/offer"),
+                       /*showCloseButton=*/true);
+}
+
+// A style with nothing but the close button's and the placeholder's images.
+inline BannerAdViewStyle plainStyle() {
+  return {
+      TextStyle{}, TextStyle{}, UI::Image{"close", {24, 24}}, UI::Image{"placeholder", {72, 44}},
+      ViewStyle{}, std::nullopt};
 }
 
 // Calls in the order they happened, across every double that shares it.

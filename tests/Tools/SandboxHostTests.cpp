@@ -67,10 +67,12 @@ bool mentions(const std::vector<std::string>& lines, std::string_view text) {
                              [&](const std::string& line) { return line.find(text) != line.npos; });
 }
 
-int shownInterstitials(const SandboxHostSummary& summary) {
-  int shown = 0;
-  for (const auto& [placement, counts] : summary.interstitials) shown += counts.shown;
-  return shown;
+// One interstitial count, summed over the placements.
+using Counts = SandboxHostSummary::Interstitials;
+int total(const SandboxHostSummary& summary, int Counts::*count) {
+  int sum = 0;
+  for (const auto& [placement, counts] : summary.interstitials) sum += counts.*count;
+  return sum;
 }
 
 TEST(SandboxHostTest, TenMinutesShowInterstitialsAndWriteOneJsonObjectPerEvent) {
@@ -84,7 +86,7 @@ TEST(SandboxHostTest, TenMinutesShowInterstitialsAndWriteOneJsonObjectPerEvent) 
   EXPECT_EQ(std::tuple(summary.simulatedSeconds, summary.consentFormShown,
                        summary.consentFormAnswered, summary.runs, summary.personalizedAds),
             std::tuple(600.0, true, true, 2, true));
-  EXPECT_GE(shownInterstitials(summary), 1);
+  EXPECT_GE(total(summary, &Counts::shown), 1);
   for (const auto& [placement, counts] : summary.interstitials) {
     EXPECT_LE(counts.shown, counts.handedOut);
     EXPECT_LE(counts.handedOut, counts.granted);
@@ -170,7 +172,7 @@ TEST(SandboxHostTest, PremiumUserAndConsentOutsideTheRegionChangeTheSession) {
   premium.duration = 1200;
   premium.premium = true;
   const HostOutcome noAds = playHost(premium);
-  EXPECT_EQ(std::tuple(shownInterstitials(noAds.summary), noAds.summary.rewardedShown),
+  EXPECT_EQ(std::tuple(total(noAds.summary, &Counts::shown), noAds.summary.rewardedShown),
             std::tuple(0, 0));
   EXPECT_TRUE(noAds.summary.networks.empty());
   EXPECT_TRUE(noAds.events.empty());
@@ -203,9 +205,7 @@ TEST(SandboxHostTest, UnusableStorageIsAnErrorNotASession) {
 
   // A kept store whose next session would end past the last date a store keeps is refused, not
   // started over; one that ends just in time still plays.
-  const auto kept = (std::filesystem::temp_directory_path() /
-                     ("qvr-host-far-" + std::to_string(std::random_device{}()) + ".sqlite"))
-                        .string();
+  const std::string kept = temporaryStore();
   for (const auto& [duration, plays] : {std::pair{60.0, true}, std::pair{7200.0, false}}) {
     auto store = SQLiteKeyValueStore::open(kept);
     ASSERT_TRUE(store) << store.error().localizedDescription;
@@ -222,9 +222,7 @@ TEST(SandboxHostTest, UnusableStorageIsAnErrorNotASession) {
           << played.error().localizedDescription;
     }
   }
-  std::filesystem::remove(kept);
-  std::filesystem::remove(kept + "-wal");
-  std::filesystem::remove(kept + "-shm");
+  removeStore(kept);
 }
 
 // What a process killed at this moment leaves of a store: every commit is in the database or its
@@ -246,12 +244,6 @@ SandboxHostOptions rewardingOptions(const std::string& storagePath) {
   options.configuration.session.rewardedChance = 1;
   options.configuration.session.pauseAfterReward = 900;
   return options;
-}
-
-int withheldInterstitials(const SandboxHostSummary& summary) {
-  int withheld = 0;
-  for (const auto& [placement, counts] : summary.interstitials) withheld += counts.withheld;
-  return withheld;
 }
 
 // A session killed part-way leaves its data, pauses included, written at simulated moments far
@@ -310,7 +302,7 @@ TEST(SandboxHostTest, AfterAKilledSessionTheStoreResumesWhereItWasLeft) {
         << resumed.narration.front();
     // Every 900-second pause the killed session saved ended within its two hours; an hour later
     // none holds an ad back.
-    EXPECT_EQ(withheldInterstitials(resumed.summary), 0);
+    EXPECT_EQ(total(resumed.summary, &Counts::withheld), 0);
     EXPECT_FALSE(resumed.summary.adsPauseRemaining.has_value());
     EXPECT_FALSE(mentions(resumed.narration, "ads paused for another"));
 
@@ -535,15 +527,9 @@ TEST(SandboxSessionTest, TheAdsPauseOfARewardSurvivesIntoTheNextRun) {
 
   options.configuration.session.rewardedChance = 0;
   const HostOutcome second = playHost(options);
-  int granted = 0;
-  int withheld = 0;
-  for (const auto& [placement, counts] : second.summary.interstitials) {
-    granted += counts.granted;
-    withheld += counts.withheld;
-    EXPECT_EQ(counts.shown, 0);
-  }
-  EXPECT_EQ(granted, 0);
-  EXPECT_GT(withheld, 0);
+  for (const auto& [placement, counts] : second.summary.interstitials) EXPECT_EQ(counts.shown, 0);
+  EXPECT_EQ(total(second.summary, &Counts::granted), 0);
+  EXPECT_GT(total(second.summary, &Counts::withheld), 0);
   EXPECT_EQ(second.summary.rewardsEarned, 0);
   EXPECT_TRUE(mentions(second.narration, "interstitial granted, withheld: ads paused for another"));
   EXPECT_NE(second.summary.text().find("Interstitials withheld while ads were paused: "),
@@ -552,12 +538,8 @@ TEST(SandboxSessionTest, TheAdsPauseOfARewardSurvivesIntoTheNextRun) {
   removeStore(options.storagePath);
   options.storagePath.clear();  // a fresh store
   const HostOutcome fresh = playHost(options);
-  int freshGranted = 0;
-  for (const auto& [placement, counts] : fresh.summary.interstitials) {
-    freshGranted += counts.granted;
-    EXPECT_EQ(counts.withheld, 0);
-  }
-  EXPECT_GT(freshGranted, 0);
+  for (const auto& [placement, counts] : fresh.summary.interstitials) EXPECT_EQ(counts.withheld, 0);
+  EXPECT_GT(total(fresh.summary, &Counts::granted), 0);
   EXPECT_FALSE(fresh.summary.adsPauseRemaining.has_value());
 }
 

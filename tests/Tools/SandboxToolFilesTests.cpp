@@ -55,8 +55,8 @@ TEST_F(SandboxToolFilesTest, ARefusedRunLeavesEveryFileExactlyAsItWas) {
                  file("store.sqlite"), "--inspect-html", file("page.html"), "--quiet"})
                 .code,
             SandboxTool::kDone);
-  std::ofstream(file("bad.json")) << R"({"sources": {"adMob": 1}})";
-  std::ofstream(file("foreign.sqlite")) << "not a database, not empty";
+  write("bad.json", R"({"sources": {"adMob": 1}})");
+  write("foreign.sqlite", "not a database, not empty");
   const auto before = snapshot();
   ASSERT_EQ(before.size(), 5u);
 
@@ -298,16 +298,11 @@ TEST_F(SandboxToolFilesTest, AKeptStorePlaysOnFromWhereItsLastSessionEnded) {
       << atOnce.out;
 
   // The forms a gap takes.
-  for (const auto& [text, seconds] :
-       std::vector<std::pair<std::string, double>>{{"3600", 3600},
-                                                   {"90s", 90},
-                                                   {"15m", 900},
-                                                   {"1h", 3600},
-                                                   {"2d", 172800},
-                                                   {"0", 0},
-                                                   {"3650d", 3650 * 86400.0}}) {
+  const std::pair<const char*, double> gaps[] = {
+      {"3600", 3600},           {"90s", 90}, {"15m", 900}, {"1h", 3600}, {"2d", 172800}, {"0", 0},
+      {"3650d", 3650 * 86400.0}};
+  for (const auto& [text, seconds] : gaps)
     EXPECT_EQ(SandboxCommandLine::gap(text), seconds) << text;
-  }
   for (const char* bad : {"", "h", "1.5h", "-1", "1w", "3651d", "1 h", "18446744073709551615d"}) {
     EXPECT_FALSE(SandboxCommandLine::gap(bad)) << bad;
   }

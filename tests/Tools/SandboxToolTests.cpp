@@ -7,11 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 

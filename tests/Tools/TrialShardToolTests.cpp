@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -23,9 +23,13 @@ std::shared_ptr<Label> label(const std::string& text, int lines, LineBreakMode m
   return label;
 }
 
-TEST(LabelTest, WrapsByWordAndLimitsLinesWithOrWithoutEllipsis) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
+class LabelTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Platform::Environment> env = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope{*env};
+};
+
+TEST_F(LabelTest, WrapsByWordAndLimitsLinesWithOrWithoutEllipsis) {
   // 40 points hold 7 characters.
   auto unlimited = label("one two three", 0, LineBreakMode::byWordWrapping);
   TextLayout layout = unlimited->textLayout(40);
@@ -57,9 +61,7 @@ TEST(LabelTest, WrapsByWordAndLimitsLinesWithOrWithoutEllipsis) {
   EXPECT_EQ(longWord->textLayout(22).lines, (Lines{"abcd", "efgh", "ij", "xy"}));
 }
 
-TEST(LabelTest, CountsCodePointsNotBytes) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
+TEST_F(LabelTest, CountsCodePointsNotBytes) {
   // Five characters per 30-point line, though "héllo" is six bytes.
   auto accented = label("h\xC3\xA9llo w\xC3\xB6rld", 0, LineBreakMode::byWordWrapping);
   EXPECT_EQ(accented->textLayout(30).lines, (Lines{"h\xC3\xA9llo", "w\xC3\xB6rld"}));
@@ -72,9 +74,7 @@ TEST(LabelTest, CountsCodePointsNotBytes) {
   EXPECT_EQ(malformed->intrinsicContentSize().width, 3 * 5.5);
 }
 
-TEST(LabelTest, NeverBreaksOrCutsInsideACharacterOfSeveralCodePoints) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
+TEST_F(LabelTest, NeverBreaksOrCutsInsideACharacterOfSeveralCodePoints) {
   const std::string ellipsis = "\xE2\x80\xA6";
   struct Case {
     const char* what;
@@ -122,9 +122,7 @@ TEST(LabelTest, NeverBreaksOrCutsInsideACharacterOfSeveralCodePoints) {
             (Lines{fr, lone}));
 }
 
-TEST(LabelTest, ShrinksDownToTheMinimumScaleBeforeTruncating) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
+TEST_F(LabelTest, ShrinksDownToTheMinimumScaleBeforeTruncating) {
   auto title = label("abcdefghij", 1, LineBreakMode::byTruncatingTail);  // 55 wide at size 10
   title->setMinimumScaleFactor(0.5);
   EXPECT_TRUE(title->textLayout(44).truncated);  // not adjusting yet
@@ -151,9 +149,7 @@ TEST(LabelTest, ShrinksDownToTheMinimumScaleBeforeTruncating) {
 // The shrink size is searched, not tried step by step: it must be the size the step-by-step rule
 // gives, the largest 1% step of the point size (down to the minimum scale) at which nothing is cut
 // and no word is broken. The reference here tries every step on labels that do not shrink.
-TEST(LabelTest, ShrinkSearchFindsTheLargestFittingStepForEveryShapeOfText) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
+TEST_F(LabelTest, ShrinkSearchFindsTheLargestFittingStepForEveryShapeOfText) {
   const std::vector<std::string> texts = {"Premium",
                                           "Get 7 days of Premium free",
                                           "Get 7 days\nof Premium free, no card",
@@ -218,9 +214,7 @@ TEST(LabelTest, ShrinkSearchFindsTheLargestFittingStepForEveryShapeOfText) {
   EXPECT_GT(shrunk, 100) << "the table must exercise shrinking";
 }
 
-TEST(LabelTest, IntrinsicSizeFollowsPreferredWidthAndEmptyTextIsZero) {
-  auto env = Platform::Environment::makeForTesting();
-  Platform::Environment::Scope scope(*env);
+TEST_F(LabelTest, IntrinsicSizeFollowsPreferredWidthAndEmptyTextIsZero) {
   auto text = label("one two three", 0, LineBreakMode::byWordWrapping);
   EXPECT_EQ(text->intrinsicContentSize(), (Size{71.5, 12}));  // one line without a width
   text->setPreferredMaxLayoutWidth(40);

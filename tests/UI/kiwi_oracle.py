@@ -82,6 +82,23 @@ def relation(lhs, rel):
     return lhs == 0
 
 
+def kit_relations(system, frames):
+    """What the kit adds to the constraints, in its order, as (expression, relation, weight):
+    each content size from below and from above, then every size and position pulled to zero."""
+    for i, view in enumerate(system["views"]):
+        frame = frames[i]
+        for size, intrinsic, hug, resist in ((frame[2], view["iw"], view["hug_h"], view["resist_h"]),
+                                             (frame[3], view["ih"], view["hug_v"], view["resist_v"])):
+            if intrinsic >= 0:
+                yield size - intrinsic, 1, resist - CONTENT_BELOW_CONSTRAINT
+                yield size - intrinsic, -1, hug - CONTENT_BELOW_CONSTRAINT
+    for i, frame in enumerate(frames):
+        for size in frame[2:]:
+            yield size + 0, 0, default_size_weight(i)
+        for position in frame[:2]:
+            yield position + 0, 0, default_size_weight(i) / 2
+
+
 def weighed(constraint, priority):
     if priority >= REQUIRED:
         return constraint | kiwi.strength.required
@@ -95,19 +112,8 @@ def solve(system):
     for c in system["constraints"]:
         expression = constraint_expression(c, frames, root, guide)
         ordered.append((c["index"], weighed(relation(expression, c["relation"]), c["priority"])))
-    for i, view in enumerate(system["views"]):
-        frame = frames[i]
-        for size, intrinsic, hug, resist in ((frame[2], view["iw"], view["hug_h"], view["resist_h"]),
-                                             (frame[3], view["ih"], view["hug_v"], view["resist_v"])):
-            if intrinsic < 0:
-                continue
-            ordered.append((None, weighed(size >= intrinsic, resist - CONTENT_BELOW_CONSTRAINT)))
-            ordered.append((None, weighed(size <= intrinsic, hug - CONTENT_BELOW_CONSTRAINT)))
-    for i, frame in enumerate(frames):
-        for size in (frame[2], frame[3]):
-            ordered.append((None, weighed(size == 0, default_size_weight(i))))
-        for position in (frame[0], frame[1]):
-            ordered.append((None, weighed(position == 0, default_size_weight(i) / 2)))
+    for expression, rel, weight in kit_relations(system, frames):
+        ordered.append((None, weighed(relation(expression, rel), weight)))
 
     # A refused constraint may leave kiwisolver's tableau changed: start again without it.
     solver = kiwi.Solver()
@@ -140,18 +146,7 @@ def weighted_miss(system, fixed=None):
         expression = constraint_expression(c, frames, root, guide)
         (required if c["priority"] >= REQUIRED else soft).append(
             (expression, c["relation"], c["priority"]))
-    for i, view in enumerate(system["views"]):
-        frame = frames[i]
-        for size, intrinsic, hug, resist in ((frame[2], view["iw"], view["hug_h"], view["resist_h"]),
-                                             (frame[3], view["ih"], view["hug_v"], view["resist_v"])):
-            if intrinsic >= 0:
-                soft.append((size - intrinsic, 1, resist - CONTENT_BELOW_CONSTRAINT))
-                soft.append((size - intrinsic, -1, hug - CONTENT_BELOW_CONSTRAINT))
-    for i, frame in enumerate(frames):
-        for size in frame[2:]:
-            soft.append((size + 0, 0, default_size_weight(i)))
-        for position in frame[:2]:
-            soft.append((position + 0, 0, default_size_weight(i) / 2))
+    soft.extend(kit_relations(system, frames))
     solver = kiwi.Solver()
     for expression, rel, _ in required:
         try:

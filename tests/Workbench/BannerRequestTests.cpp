@@ -102,8 +102,7 @@ TEST(BannerRouteTest, DrawsTheSettingsOrAnswers400WithTheReason) {
   auto drawn = http.get(
       "/api/banner.svg?width=768&cta=accessoryIcon&position=bottomSafeArea&insets=8,8,8,8"
       "&borderless=false&close=false&title=Caf%C3%A9%20%26%20%3Cfriends%3E&subtitle=Hi");
-  ASSERT_TRUE(drawn);
-  EXPECT_EQ(drawn->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(drawn, 200));
   EXPECT_EQ(drawn->get_header_value("Content-Type"), "image/svg+xml");
   EXPECT_NE(drawn->body.find("width=\"768\""), std::string::npos);
   EXPECT_NE(drawn->body.find("Caf\xC3\xA9 &amp; &lt;friends&gt;"), std::string::npos);
@@ -120,8 +119,7 @@ TEST(BannerRouteTest, DrawsTheSettingsOrAnswers400WithTheReason) {
            {longTitle, "title: must be at most 120 characters"},
            {"width=375&width=768", "width: given more than once"}}) {
     auto refused = http.get("/api/banner.svg?" + query);
-    ASSERT_TRUE(refused) << query;
-    EXPECT_EQ(refused->status, 400) << query;
+    ASSERT_TRUE(Testing::answeredWith(refused, 400)) << query;
     EXPECT_EQ(Testing::WorkbenchHttp::json(refused).value("error", ""), message) << query;
   }
 }

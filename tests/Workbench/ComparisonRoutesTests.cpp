@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 #include "Support/TemporaryDirectory.h"
@@ -35,8 +33,7 @@ TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) 
   auto started = http.post(
       "/api/comparisons",
       Json{{"a", a}, {"b", b}, {"sessions", 40}, {"seed", "9"}, {"jobs", 2}, {"minutes", 30}});
-  ASSERT_TRUE(started);
-  ASSERT_EQ(started->status, 202) << started->body;
+  ASSERT_TRUE(Testing::answeredWith(started, 202));
   const std::string id = WorkbenchHttp::json(started)["id"];
   ASSERT_EQ(http.waitForEnd(id, "/api/comparisons/")["state"], "done");
   const auto status = WorkbenchHttp::json(http.get("/api/comparisons/" + id));
@@ -54,8 +51,7 @@ TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) 
                         "9",           "--minutes",  "30",          "--json"};
   ASSERT_EQ(Sandbox::SandboxTool::main(12, argv, out, err), 0) << err.str();
   auto download = http.get("/api/comparisons/" + id + "/comparison.json");
-  ASSERT_TRUE(download);
-  EXPECT_EQ(download->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(download, 200));
   EXPECT_EQ(download->body, out.str());
   EXPECT_NE(download->get_header_value("Content-Disposition").find("attachment"),
             std::string::npos);
@@ -75,8 +71,7 @@ TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) 
   EXPECT_TRUE(connectHigher);
 
   auto csv = http.get("/api/comparisons/" + id + "/comparison.csv");
-  ASSERT_TRUE(csv);
-  EXPECT_EQ(csv->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(csv, 200));
   EXPECT_TRUE(csv->get_header_value("Content-Type").starts_with("text/csv"));
   EXPECT_EQ(static_cast<std::size_t>(std::count(csv->body.begin(), csv->body.end(), '\n')),
             status["verdicts"].size() + 1);
@@ -124,18 +119,14 @@ TEST(ComparisonRoutes, RefuseWhatCannotCompareWithClearErrors) {
   for (const char* path : {"/api/comparisons/99", "/api/comparisons/99/comparison.json",
                            "/api/comparisons/99/comparison.csv", "/api/comparisons/x"}) {
     SCOPED_TRACE(path);
-    auto answer = http.get(path);
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, 404);
+    EXPECT_TRUE(Testing::answeredWith(http.get(path), 404));
   }
   // A plain run is no comparison: its id is unknown to the comparison routes.
   auto run = http.post("/api/runs", Json{{"configuration", defaultText()}, {"sessions", 1}});
   ASSERT_TRUE(run);
   const std::string runId = WorkbenchHttp::json(run)["id"];
   http.waitForEnd(runId);
-  auto asComparison = http.get("/api/comparisons/" + runId);
-  ASSERT_TRUE(asComparison);
-  EXPECT_EQ(asComparison->status, 404);
+  EXPECT_TRUE(Testing::answeredWith(http.get("/api/comparisons/" + runId), 404));
 }
 
 TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
@@ -145,39 +136,33 @@ TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
   const Json longComparison = {
       {"a", defaultText()}, {"b", fillsMore()}, {"sessions", 100000}, {"minutes", 10080}};
   auto started = http.post("/api/comparisons", longComparison);
-  ASSERT_TRUE(started);
-  ASSERT_EQ(started->status, 202);
+  ASSERT_TRUE(Testing::answeredWith(started, 202));
   const std::string id = WorkbenchHttp::json(started)["id"];
   // It shares the limit of runs under way.
-  auto second = http.post("/api/runs", Json{{"configuration", defaultText()}, {"sessions", 1}});
-  ASSERT_TRUE(second);
-  EXPECT_EQ(second->status, 429);
+  EXPECT_TRUE(Testing::answeredWith(
+      http.post("/api/runs", Json{{"configuration", defaultText()}, {"sessions", 1}}), 429));
   for (const std::string suffix : {"/comparison.json", "/comparison.csv"}) {
-    auto early = http.get(std::string("/api/comparisons/").append(id).append(suffix));
-    ASSERT_TRUE(early);
-    EXPECT_EQ(early->status, 409) << suffix;
+    EXPECT_TRUE(Testing::answeredWith(
+        http.get(std::string("/api/comparisons/").append(id).append(suffix)), 409))
+        << suffix;
   }
   // Each kind is read and cancelled by its own routes; cancel takes no fields.
   for (const std::string suffix : {"", "/report.json"}) {
-    auto asRun = http.get("/api/runs/" + id + suffix);
-    ASSERT_TRUE(asRun);
-    EXPECT_EQ(asRun->status, 404) << suffix;
+    EXPECT_TRUE(Testing::answeredWith(http.get("/api/runs/" + id + suffix), 404)) << suffix;
   }
   http.expectRefused("/api/runs/" + id + "/cancel", "{}", 404, "no run " + id);
   http.expectRefused("/api/comparisons/" + id + "/cancel", R"({"now": true})", 400,
                      "unknown field \"now\" (it takes no fields)");
   EXPECT_EQ(WorkbenchHttp::json(http.get("/api/comparisons/" + id))["state"], "running");
   auto cancel = http.post("/api/comparisons/" + id + "/cancel", std::string("{}"));
-  ASSERT_TRUE(cancel);
-  EXPECT_EQ(cancel->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(cancel, 200));
   const auto status = http.waitForEnd(id, "/api/comparisons/");
   EXPECT_EQ(status["state"], "cancelled");
   const auto compared = WorkbenchHttp::json(http.get("/api/comparisons/" + id));
   EXPECT_EQ(compared["comparison"]["stopped"], true);
   EXPECT_LT(compared["comparison"]["sessions"].get<int>(), 100000);
-  auto unknown = http.post("/api/comparisons/98/cancel", std::string("{}"));
-  ASSERT_TRUE(unknown);
-  EXPECT_EQ(unknown->status, 404);
+  EXPECT_TRUE(
+      Testing::answeredWith(http.post("/api/comparisons/98/cancel", std::string("{}")), 404));
 }
 
 }  // namespace

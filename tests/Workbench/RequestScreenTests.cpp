@@ -192,24 +192,21 @@ TEST(RequestScreen, TellsTheMethodsAPathTakesAndTheLimitAnUrlPassed) {
   EXPECT_TRUE(errorOf(answer).starts_with("the routes take JSON")) << answer;
 
   auto longUrl = http.get("/api/configuration?x=" + std::string(9000, 'a'));
-  ASSERT_TRUE(longUrl);
-  EXPECT_EQ(longUrl->status, 414);
+  ASSERT_TRUE(Testing::answeredWith(longUrl, 414));
   EXPECT_EQ(WorkbenchHttp::json(longUrl)["error"], "the URL is longer than 8 KiB");
 }
 
 TEST(RequestScreen, HostAndOriginAreComparedWithoutLetterCase) {
   WorkbenchHttp http;
   const std::string port = std::to_string(http.server->port());
-  auto upper = http.client->Get("/api/configuration", {{"Host", "LOCALHOST:" + port}});
-  ASSERT_TRUE(upper);
-  EXPECT_EQ(upper->status, 200);
-  auto origin = http.post("/api/check", std::string(R"({"configuration":"{}"})"),
-                          {{"Host", "Localhost:" + port}, {"Origin", "http://localHOST:" + port}});
-  ASSERT_TRUE(origin);
-  EXPECT_EQ(origin->status, 200) << origin->body;
-  auto other = http.client->Get("/api/configuration", {{"Host", "LOCALHOST.example:" + port}});
-  ASSERT_TRUE(other);
-  EXPECT_EQ(other->status, 403);
+  EXPECT_TRUE(Testing::answeredWith(
+      http.client->Get("/api/configuration", {{"Host", "LOCALHOST:" + port}}), 200));
+  EXPECT_TRUE(Testing::answeredWith(
+      http.post("/api/check", std::string(R"({"configuration":"{}"})"),
+                {{"Host", "Localhost:" + port}, {"Origin", "http://localHOST:" + port}}),
+      200));
+  EXPECT_TRUE(Testing::answeredWith(
+      http.client->Get("/api/configuration", {{"Host", "LOCALHOST.example:" + port}}), 403));
 }
 
 // A POST with neither Content-Length nor Transfer-Encoding has an empty body: answered at once,

@@ -4,37 +4,29 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <sstream>
-#include <vector>
+#include <string>
+#include <utility>
 
+#include "Tools/SandboxToolFixture.h"
 #include "Workbench/WorkbenchHttp.h"
 #include "tools/Interruption.h"
-#include "tools/SandboxTool.h"
 
 namespace QVRAdKit::Workbench {
 namespace {
 
-struct ServeOutcome {
-  int code = -1;
-  std::string out;
-  std::string err;
+class ServeCommand : public Sandbox::Testing::SandboxToolFixture {
+ protected:
+  // `qvr-sandbox serve` with arguments, asked to stop (as Ctrl-C does) before it starts or not.
+  static Sandbox::Testing::Outcome serve(Sandbox::Testing::Lines arguments, bool interrupted) {
+    arguments.insert(arguments.begin(), "serve");
+    Sandbox::Interruption::request(interrupted ? SIGINT : 0);
+    const auto outcome = run(std::move(arguments));
+    Sandbox::Interruption::request(0);
+    return outcome;
+  }
 };
 
-ServeOutcome serve(std::vector<const char*> arguments, bool interrupted) {
-  std::vector<const char*> argv = {"qvr-sandbox", "serve"};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::ostringstream out;
-  std::ostringstream err;
-  Sandbox::Interruption::request(interrupted ? SIGINT : 0);
-  ServeOutcome outcome;
-  outcome.code = Sandbox::SandboxTool::main(static_cast<int>(argv.size()), argv.data(), out, err);
-  Sandbox::Interruption::request(0);
-  outcome.out = out.str();
-  outcome.err = err.str();
-  return outcome;
-}
-
-TEST(ServeCommand, ServesOnLoopbackPrintsItsAddressAndStopsWhenInterrupted) {
+TEST_F(ServeCommand, ServesOnLoopbackPrintsItsAddressAndStopsWhenInterrupted) {
   const auto outcome = serve({"--port", "0"}, true);
   EXPECT_EQ(outcome.code, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("workbench at http://127.0.0.1:"), std::string::npos) << outcome.out;
@@ -42,12 +34,12 @@ TEST(ServeCommand, ServesOnLoopbackPrintsItsAddressAndStopsWhenInterrupted) {
   EXPECT_EQ(outcome.err.find("warning"), std::string::npos);
 }
 
-TEST(ServeCommand, RefusesWhatCannotServe) {
+TEST_F(ServeCommand, RefusesWhatCannotServe) {
   Testing::WorkbenchHttp taken;
   const std::string busyPort = std::to_string(taken.server->port());
   struct Case {
     const char* name;
-    std::vector<const char*> arguments;
+    Sandbox::Testing::Lines arguments;
     const char* message;
   };
   const std::vector<Case> cases = {
@@ -55,7 +47,7 @@ TEST(ServeCommand, RefusesWhatCannotServe) {
        {"--config", "/nonexistent/qvr.json"},
        "cannot read the configuration file \"/nonexistent/qvr.json\": No such file"},
       {"a directory as configuration", {"--config", "/"}, "\"/\": it is a directory"},
-      {"a port in use", {"--port", busyPort.c_str()}, "cannot listen on 127.0.0.1"},
+      {"a port in use", {"--port", busyPort}, "cannot listen on 127.0.0.1"},
       {"a port out of range", {"--port", "65536"}, "--port"},
       // 192.0.2.0/24 is reserved for documentation: no machine has it, so nothing is served
       // (and nothing exposed to warn about).

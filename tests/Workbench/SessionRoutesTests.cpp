@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -30,8 +29,7 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
   const auto configuration = Sandbox::SandboxConfiguration::defaults();
   auto answer = http.post("/api/sessions",
                           Json{{"configuration", defaultText()}, {"seed", "5"}, {"minutes", 30}});
-  ASSERT_TRUE(answer);
-  ASSERT_EQ(answer->status, 200) << answer->body;
+  ASSERT_TRUE(Testing::answeredWith(answer, 200));
   auto expected = SessionTrace::play(configuration, 5, 1800);
   ASSERT_TRUE(expected);
   EXPECT_EQ(WorkbenchHttp::json(answer), Json::parse(SessionJson::picture(*expected).dump()));
@@ -41,8 +39,7 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
   for (const Json& seed : {Json(5), Json("18446744073709551615")}) {
     auto other = http.post("/api/sessions",
                            Json{{"configuration", defaultText()}, {"seed", seed}, {"minutes", 5}});
-    ASSERT_TRUE(other);
-    EXPECT_EQ(other->status, 200) << seed.dump();
+    ASSERT_TRUE(Testing::answeredWith(other, 200)) << seed.dump();
     EXPECT_EQ(WorkbenchHttp::json(other)["seed"], seed.is_string() ? seed : Json("5"));
   }
 
@@ -52,8 +49,7 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
     auto snapshot = http.post(
         "/api/sessions/snapshot",
         Json{{"configuration", defaultText()}, {"seed", "5"}, {"minutes", 30}, {"at", at}});
-    ASSERT_TRUE(snapshot);
-    ASSERT_EQ(snapshot->status, 200) << snapshot->body;
+    ASSERT_TRUE(Testing::answeredWith(snapshot, 200));
     auto direct = SessionTrace::snapshotAt(configuration, 5, 1800, at);
     ASSERT_TRUE(direct);
     EXPECT_EQ(WorkbenchHttp::json(snapshot),
@@ -185,19 +181,15 @@ TEST_F(SessionRoutesWithSlots, PicturesAndSnapshotsBeyondTheLimitAreRefusedUntil
        {std::pair{"/api/sessions", picture}, std::pair{"/api/sessions/snapshot", snapshot}}) {
     SCOPED_TRACE(path);
     auto busy = post(path, body.dump());
-    ASSERT_TRUE(busy);
-    EXPECT_EQ(busy->status, 429);
+    ASSERT_TRUE(Testing::answeredWith(busy, 429));
     EXPECT_EQ(Json::parse(busy->body)["error"],
               "already 2 sessions being played: ask again when one has answered");
     // A bad request is still told what is wrong with it, busy or not.
-    auto bad = post(path, Testing::with(body, "seed", "x"));
-    ASSERT_TRUE(bad);
-    EXPECT_EQ(bad->status, 400);
+    EXPECT_TRUE(Testing::answeredWith(post(path, Testing::with(body, "seed", "x")), 400));
   }
   second.reset();
   auto answered = post("/api/sessions", picture.dump());
-  ASSERT_TRUE(answered);
-  EXPECT_EQ(answered->status, 200) << answered->body;
+  ASSERT_TRUE(Testing::answeredWith(answered, 200));
   // The request gave its slot back when it answered: the one free slot is free again.
   auto again = slots.take();
   EXPECT_TRUE(again);
@@ -215,14 +207,12 @@ TEST_F(SessionRoutesWithSlots, ALongPictureIsSentUncompressedAShortOneCompressed
         "application/json");
   };
   auto week = ask(10080);
-  ASSERT_TRUE(week);
-  ASSERT_EQ(week->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(week, 200));
   EXPECT_FALSE(week->has_header("Content-Encoding"));
   EXPECT_GT(week->body.size(), HttpReplies::kMaxCompressedBytes);
   EXPECT_EQ(Json::parse(week->body)["duration"], 604800);
   auto hour = ask(60);
-  ASSERT_TRUE(hour);
-  ASSERT_EQ(hour->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(hour, 200));
   EXPECT_TRUE(hour->has_header("Content-Encoding"));
 }
 

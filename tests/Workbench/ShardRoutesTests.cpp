@@ -128,8 +128,7 @@ TEST(ShardRoutes, APlainRunsShardsOpenAsTheOneRunsReport) {
     EXPECT_EQ(WorkbenchHttp::json(http.get("/api/runs/" + id)), status)
         << "the run's route answers what opening it did";
     auto download = http.get("/api/runs/" + id + "/report.json");
-    ASSERT_TRUE(download);
-    EXPECT_EQ(download->status, 200);
+    ASSERT_TRUE(Testing::answeredWith(download, 200));
     EXPECT_EQ(download->body, wholeJson);
     const auto merge = files.merge();
     ASSERT_EQ(merge.code, 0);
@@ -155,15 +154,13 @@ TEST(ShardRoutes, AComparisonsShardsOpenAsTheComparisonWithItsDownloads) {
   EXPECT_EQ(WorkbenchHttp::json(http.get("/api/comparisons/" + id)), status);
 
   auto download = http.get("/api/comparisons/" + id + "/comparison.json");
-  ASSERT_TRUE(download);
-  EXPECT_EQ(download->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(download, 200));
   EXPECT_EQ(download->body, Sandbox::ComparisonTables::json(whole) + "\n");
   const auto merge = files.merge();
   ASSERT_EQ(merge.code, 0);
   EXPECT_EQ(download->body, merge.out);
   auto csv = http.get("/api/comparisons/" + id + "/comparison.csv");
-  ASSERT_TRUE(csv);
-  EXPECT_EQ(csv->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(csv, 200));
   EXPECT_EQ(csv->body, ComparisonCsv::of(*whole.comparison));
 }
 
@@ -294,8 +291,7 @@ TEST(ShardRoutes, MalformedRequestsAreRefusedNamingTheField) {
 
   const std::string body = Json{{"shards", {good}}}.dump();
   auto noToken = http.client->Post(ShardRoutes::kPath, body, "application/json");
-  ASSERT_TRUE(noToken);
-  EXPECT_EQ(noToken->status, 403);
+  ASSERT_TRUE(Testing::answeredWith(noToken, 403));
   EXPECT_EQ(WorkbenchHttp::json(noToken)["error"], "missing or wrong X-Workbench-Token header");
   // Past the server's limit on a body, the message says to merge on the command line first.
   http.expectRefused(ShardRoutes::kPath, std::string(WorkbenchServer::kMaxBodyBytes + 1, ' '), 413,
@@ -313,8 +309,7 @@ TEST(ShardRoutes, OpenedResultsDoNotCountAsRunsUnderWay) {
                         {"sessions", Sandbox::MonteCarloRunner::kMaxSessions},
                         {"minutes", 10080}};
   auto started = http.post("/api/runs", longRun);
-  ASSERT_TRUE(started);
-  ASSERT_EQ(started->status, 202);
+  ASSERT_TRUE(Testing::answeredWith(started, 202));
   ShardFiles files;
   files.add("a.json", played(1, 2));
   const Json answer = opened(http, files);

@@ -48,6 +48,15 @@ inline std::string without(nlohmann::json base, const char* field) {
   return base.dump();
 }
 
+// Whether the request was answered, with status; the answer (or the failure) otherwise.
+inline ::testing::AssertionResult answeredWith(const httplib::Result& result, int status) {
+  if (!result)
+    return ::testing::AssertionFailure() << "no answer: " << httplib::to_string(result.error());
+  if (result->status == status) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "status " << result->status << ", not " << status << ": " << result->body;
+}
+
 // A connection of its own to the server on port, for bytes no HTTP client would send.
 class RawConnection {
  public:

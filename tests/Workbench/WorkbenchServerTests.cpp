@@ -36,15 +36,13 @@ std::string rawExchange(int port, const std::string& bytes) {
 TEST(WorkbenchServer, ServesThePageWithItsTokenAndOnlyCompiledInAssets) {
   WorkbenchHttp http;
   auto page = http.get("/");
-  ASSERT_TRUE(page);
-  EXPECT_EQ(page->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(page, 200));
   EXPECT_NE(page->body.find(http.server->token()), std::string::npos);
   EXPECT_EQ(page->body.find("__WORKBENCH_TOKEN__"), std::string::npos);
   EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'self'"),
             std::string::npos);
   auto script = http.get("/assets/workbench.js");
-  ASSERT_TRUE(script);
-  EXPECT_EQ(script->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(script, 200));
   EXPECT_EQ(script->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
 
   for (const char* path :
@@ -54,8 +52,7 @@ TEST(WorkbenchServer, ServesThePageWithItsTokenAndOnlyCompiledInAssets) {
         "/assets/index.html"}) {
     SCOPED_TRACE(path);
     auto answer = http.get(path);
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, 404);
+    ASSERT_TRUE(Testing::answeredWith(answer, 404));
     EXPECT_TRUE(WorkbenchHttp::json(answer).contains("error"));
   }
 }
@@ -117,8 +114,7 @@ TEST(WorkbenchServer, EveryPostRouteRefusesForeignAndOversizedRequests) {
       httplib::Headers headers = guard.headers;
       if (guard.withToken) headers.emplace(WorkbenchServer::kTokenHeader, http.server->token());
       auto answer = http.client->Post(path, headers, guard.body, "application/json");
-      ASSERT_TRUE(answer);
-      EXPECT_EQ(answer->status, guard.status) << answer->body;
+      ASSERT_TRUE(Testing::answeredWith(answer, guard.status));
       const auto body = WorkbenchHttp::json(answer);
       ASSERT_TRUE(body.contains("error")) << answer->body;
       EXPECT_TRUE(body["error"].get<std::string>().starts_with(guard.errorStart)) << answer->body;
@@ -152,15 +148,13 @@ TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
     httplib::Headers headers = c.headers;
     if (c.withToken) headers.emplace(WorkbenchServer::kTokenHeader, token);
     auto answer = http.client->Post(c.path.c_str(), headers, c.body, "application/json");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, c.status);
+    ASSERT_TRUE(Testing::answeredWith(answer, c.status));
     const auto body = WorkbenchHttp::json(answer);
     EXPECT_EQ(body.contains("error"), c.status != 200) << answer->body;
   }
   // A page served under another name (DNS rebinding) is refused, GET included.
-  auto rebound = http.client->Get("/api/configuration", {{"Host", "attacker.example:80"}});
-  ASSERT_TRUE(rebound);
-  EXPECT_EQ(rebound->status, 403);
+  EXPECT_TRUE(Testing::answeredWith(
+      http.client->Get("/api/configuration", {{"Host", "attacker.example:80"}}), 403));
 
   // Many clients at once, each on its own connection: every one answered.
   std::vector<std::thread> clients;
@@ -192,8 +186,7 @@ TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
     EXPECT_TRUE(firstLine.empty() || firstLine.starts_with("HTTP/1.1 4")) << firstLine;
   }
   auto still = http.get("/api/configuration");
-  ASSERT_TRUE(still);
-  EXPECT_EQ(still->status, 200);
+  ASSERT_TRUE(Testing::answeredWith(still, 200));
   EXPECT_EQ(WorkbenchHttp::json(still)["text"], defaultText());
 }
 
@@ -248,8 +241,7 @@ TEST(WorkbenchServer, RunGivesTheCommandLinesReportByteForByte) {
                                              {"seed", "7"},
                                              {"jobs", 2},
                                              {"minutes", 30}});
-  ASSERT_TRUE(started);
-  ASSERT_EQ(started->status, 202) << started->body;
+  ASSERT_TRUE(Testing::answeredWith(started, 202));
   const std::string id = WorkbenchHttp::json(started)["id"];
   const auto status = http.waitForEnd(id);
   ASSERT_EQ(status["state"], "done") << status.dump();
@@ -271,8 +263,7 @@ TEST(WorkbenchServer, RefusesRunsThatCannotRun) {
   WorkbenchHttp http;
   auto withErrors =
       http.post("/api/runs", Json{{"configuration", textWithErrors()}, {"sessions", 1}});
-  ASSERT_TRUE(withErrors);
-  EXPECT_EQ(withErrors->status, 422);
+  ASSERT_TRUE(Testing::answeredWith(withErrors, 422));
   EXPECT_FALSE(WorkbenchHttp::json(withErrors)["check"]["errors"].empty());
 
   const Json base = {{"configuration", defaultText()}, {"sessions", 2}};
@@ -321,18 +312,17 @@ TEST(WorkbenchServer, OnEveryAddressOnlyNamesOfThisMachineAreServed) {
   for (const auto& [host, status] : hosts) {
     SCOPED_TRACE(host);
     auto page = client.Get("/", {{"Host", host}});
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->status, status);
+    ASSERT_TRUE(Testing::answeredWith(page, status));
     EXPECT_EQ(page->body.find(server.token()) != std::string::npos, status == 200);
   }
   // A rebound page that got no token still cannot post with one.
-  auto run = client.Post("/api/check",
-                         {{"Host", "rebind.attacker.example" + port},
-                          {"Origin", "http://rebind.attacker.example" + port},
-                          {WorkbenchServer::kTokenHeader, server.token()}},
-                         R"({"configuration":"{}"})", "application/json");
-  ASSERT_TRUE(run);
-  EXPECT_EQ(run->status, 403);
+  EXPECT_TRUE(
+      Testing::answeredWith(client.Post("/api/check",
+                                        {{"Host", "rebind.attacker.example" + port},
+                                         {"Origin", "http://rebind.attacker.example" + port},
+                                         {WorkbenchServer::kTokenHeader, server.token()}},
+                                        R"({"configuration":"{}"})", "application/json"),
+                            403));
   server.stop();
 }
 
@@ -343,31 +333,26 @@ TEST(WorkbenchServer, CancelStopsARunAndTheLimitOfRunsIsA429) {
   // A week per session, a hundred thousand sessions: hours of work unless cancelled.
   const Json longRun = {{"configuration", defaultText()}, {"sessions", 100000}, {"minutes", 10080}};
   auto first = http.post("/api/runs", longRun);
-  ASSERT_TRUE(first);
-  ASSERT_EQ(first->status, 202);
+  ASSERT_TRUE(Testing::answeredWith(first, 202));
   const std::string id = WorkbenchHttp::json(first)["id"];
 
   auto second = http.post("/api/runs", longRun);
-  ASSERT_TRUE(second);
-  EXPECT_EQ(second->status, 429);
+  ASSERT_TRUE(Testing::answeredWith(second, 429));
   EXPECT_TRUE(WorkbenchHttp::json(second).contains("error"));
 
   // Each kind is cancelled by its own route, which takes no fields.
   http.expectRefused("/api/comparisons/" + id + "/cancel", "{}", 404, "no comparison " + id);
   http.expectRefused("/api/runs/" + id + "/cancel", "[]", 400, "the request must be a JSON object");
   EXPECT_EQ(WorkbenchHttp::json(http.get("/api/runs/" + id))["state"], "running");
-  auto cancel = http.post("/api/runs/" + id + "/cancel", std::string("{}"));
-  ASSERT_TRUE(cancel);
-  EXPECT_EQ(cancel->status, 200);
+  EXPECT_TRUE(
+      Testing::answeredWith(http.post("/api/runs/" + id + "/cancel", std::string("{}")), 200));
   const auto status = http.waitForEnd(id);
   EXPECT_EQ(status["state"], "cancelled");
   EXPECT_LT(status["report"]["sessions"].get<int>(), 100000);
   EXPECT_EQ(status["report"]["stopped"], true);
 
   // The slot is free again; the server's end cancels the new run.
-  auto third = http.post("/api/runs", longRun);
-  ASSERT_TRUE(third);
-  EXPECT_EQ(third->status, 202);
+  EXPECT_TRUE(Testing::answeredWith(http.post("/api/runs", longRun), 202));
 }
 
 }  // namespace

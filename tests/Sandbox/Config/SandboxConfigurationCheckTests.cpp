@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
 #include "Sandbox/Config/StrictJsonParser.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -172,15 +171,13 @@ TEST(SandboxConfigurationCheckTest, BoundsSizeNestingAndListLengthQuickly) {
             Lines{"the configuration is 1048577 bytes, more than the limit of 1048576"});
 
   // A 50 MB file is refused by its size, without being read.
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("qvr-config-large-" + std::to_string(std::random_device{}()) + ".json");
-  std::ofstream(path).put('{');
+  const QVRAdKit::Testing::TemporaryDirectory dir("qvr-config-large-");
+  const std::string path = dir.write("large.json", "{");
   std::filesystem::resize_file(path, 50u << 20);
-  const auto file = SandboxConfigurationCheck::ofFile(path.string());
+  const auto file = SandboxConfigurationCheck::ofFile(path);
   EXPECT_EQ(file.code, ErrorCode::tooLarge);
   EXPECT_EQ(file.errors, Lines{"the configuration is 52428800 bytes, more than the limit of "
                                "1048576"});
-  std::filesystem::remove(path);
 
   // Lists: 100 keys are fine, 101 are not.
   const auto keys = [](int count) {

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +13,7 @@
 #include "Sandbox/Inspector/InspectorText.h"
 #include "Sandbox/Inspector/SandboxInspector.h"
 #include "Sandbox/Reporting/JsonLinesReporting.h"
+#include "Support/TemporaryDirectory.h"
 
 namespace QVRAdKit::Sandbox {
 namespace {
@@ -149,13 +147,11 @@ struct Played {
 Played play(Times inspectAt) {
   Played played;
   std::ostringstream events;
+  const Testing::TemporaryDirectory dir("qvr-inspector-test-");
   SandboxHostOptions options;
   options.seed = 11;
   options.duration = 900;
-  options.storagePath =
-      (std::filesystem::temp_directory_path() /
-       ("qvr-inspector-test-" + std::to_string(std::random_device{}()) + ".sqlite"))
-          .string();
+  options.storagePath = dir.file("store.sqlite");
   options.reporting = std::make_shared<JsonLinesReporting>(events);
   options.narrator = [&](std::string_view line) { played.narration.emplace_back(line); };
   options.inspectAt = std::move(inspectAt);
@@ -164,10 +160,6 @@ Played play(Times inspectAt) {
   };
   auto summary = SandboxHost::run(options);
   EXPECT_TRUE(summary.hasValue());
-  std::error_code ignored;
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    std::filesystem::remove(options.storagePath + suffix, ignored);
-  }
   played.events = events.str();
   return played;
 }
@@ -200,24 +192,20 @@ TEST(SandboxInspectorTest, SnapshotsInASessionChangeNothingOfIt) {
 }
 
 TEST(SandboxInspectorTest, NarratesSnapshotsAndWritesThePageOfAll) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("qvr-inspector-" + std::to_string(std::random_device{}()) + ".html");
-  auto inspector = SandboxInspector::create("5:00,1:00", path.string(), 600, "test");
+  const Testing::TemporaryDirectory dir("qvr-inspector-");
+  const std::string path = dir.file("page.html");
+  auto inspector = SandboxInspector::create("5:00,1:00", path, 600, "test");
   ASSERT_TRUE(inspector);
   EXPECT_EQ((*inspector)->times(), (Times{60, 300}));
 
   SandboxHostOptions options;
   options.duration = 600;
-  options.storagePath = path.string() + ".sqlite";
+  options.storagePath = path + ".sqlite";
   std::vector<std::string> narration;
   options.narrator = [&](std::string_view line) { narration.emplace_back(line); };
   (*inspector)->attach(options);
   ASSERT_TRUE(SandboxHost::run(options));
   EXPECT_FALSE((*inspector)->finish());
-  std::error_code ignored;
-  for (const char* suffix : {".sqlite", ".sqlite-wal", ".sqlite-shm"}) {
-    std::filesystem::remove(path.string() + suffix, ignored);
-  }
 
   std::vector<std::string> headings;
   for (const auto& line : narration) {
@@ -225,9 +213,7 @@ TEST(SandboxInspectorTest, NarratesSnapshotsAndWritesThePageOfAll) {
   }
   EXPECT_EQ(headings, (std::vector<std::string>{"[00:01:00] ", "[00:05:00] "}));
 
-  std::ifstream file(path);
-  const std::string html((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  std::filesystem::remove(path, ignored);
+  const std::string html = Testing::contents(path);
   std::size_t tables = 0;
   for (auto at = html.find("data-placement=\"interstitial connect\""); at != std::string::npos;
        at = html.find("data-placement=\"interstitial connect\"", at + 1)) {

@@ -8,9 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>

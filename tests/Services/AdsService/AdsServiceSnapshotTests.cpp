@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 #include "QVRAdKit/Platform/UUID.h"
@@ -35,7 +34,8 @@ AdsConfig config() {
 }
 
 // The consented harness, and a service whose run has requested every key.
-struct Bench {
+class AdsServiceSnapshotTests : public ::testing::Test {
+ protected:
   std::shared_ptr<AdsService> loaded() {
     auto service = h.makeService(h.consentService);
     service->checkConsentAndLoadAds(true);
@@ -72,9 +72,10 @@ Strings keyNames(const Snapshot::Placement& placement) {
 
 // Everything the outside world sees of a session, as text: analytics, logs, network requests,
 // and the final state of every waterfall.
-std::string trace(Bench& bench, const std::shared_ptr<AdsService>& service) {
+std::string trace(testing_support::ConsentedAdsHarness& h,
+                  const std::shared_ptr<AdsService>& service) {
   std::ostringstream out;
-  for (const auto& event : bench.h.reporting->events()) {
+  for (const auto& event : h.reporting->events()) {
     out << event.name;
     for (const auto& [name, value] : event.parameters) {
       out << ' ' << name << '=';
@@ -82,8 +83,8 @@ std::string trace(Bench& bench, const std::shared_ptr<AdsService>& service) {
     }
     out << '\n';
   }
-  for (const auto& message : bench.h.logger->messages()) out << "log " << message << '\n';
-  for (const auto& request : bench.h.gma->requests()) {
+  for (const auto& message : h.logger->messages()) out << "log " << message << '\n';
+  for (const auto& request : h.gma->requests()) {
     out << "request " << request.id << ' ' << request.adUnitID << '\n';
   }
   const Snapshot last = service->snapshot();
@@ -102,9 +103,8 @@ std::string trace(Bench& bench, const std::shared_ptr<AdsService>& service) {
 // inspect=true a snapshot is taken before and after every step.
 std::string session(bool inspect) {
   Platform::UUID::seedCurrentThread(42);
-  Bench bench;
-  auto& h = bench.h;
-  std::shared_ptr<AdsService> service = h.makeService(bench.h.consentService);
+  testing_support::ConsentedAdsHarness h;
+  std::shared_ptr<AdsService> service = h.makeService(h.consentService);
   int taken = 0;
   auto look = [&] {
     if (!inspect) return;
@@ -117,7 +117,7 @@ std::string session(bool inspect) {
   h.configProvider->publish(config());
   EXPECT_TRUE(h.env->runUntil([&] {
     look();
-    return bench.h.requested("o2");
+    return h.requested("o2");
   }));
   look();
   h.clock().advance(3);
@@ -147,10 +147,10 @@ std::string session(bool inspect) {
   h.drain();
   look();
   EXPECT_EQ(taken > 0, inspect);
-  return trace(bench, service);
+  return trace(h, service);
 }
 
-TEST(AdsServiceSnapshotTests, TakingSnapshotsChangesNothingTheHostOrTheNetworksSee) {
+TEST(AdsServiceSnapshotSessionTests, TakingSnapshotsChangesNothingTheHostOrTheNetworksSee) {
   const std::string without = session(false);
   const std::string with = session(true);
   EXPECT_NE(without.find("ad_loaded"), std::string::npos) << without;
@@ -158,9 +158,8 @@ TEST(AdsServiceSnapshotTests, TakingSnapshotsChangesNothingTheHostOrTheNetworksS
   EXPECT_EQ(with, without);
 }
 
-TEST(AdsServiceSnapshotTests, BeforeAnyRunThereIsNothingButConsentAndPause) {
-  Bench bench;
-  auto service = bench.h.makeService(bench.h.consentService);
+TEST_F(AdsServiceSnapshotTests, BeforeAnyRunThereIsNothingButConsentAndPause) {
+  auto service = h.makeService(h.consentService);
   const Snapshot snapshot = service->snapshot();
   EXPECT_FALSE(snapshot.configured);
   EXPECT_FALSE(snapshot.runInProgress);
@@ -169,13 +168,11 @@ TEST(AdsServiceSnapshotTests, BeforeAnyRunThereIsNothingButConsentAndPause) {
   EXPECT_TRUE(snapshot.lastGrants.empty());
   EXPECT_FALSE(snapshot.pausedTill);
   EXPECT_EQ(snapshot.consent.status, Snapshot::ConsentStatus::obtained);
-  EXPECT_EQ(snapshot.takenAt, bench.h.clock().now());
+  EXPECT_EQ(snapshot.takenAt, h.clock().now());
 }
 
-TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
-  Bench bench;
-  auto& h = bench.h;
-  auto service = h.makeService(bench.h.consentService);
+TEST_F(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
+  auto service = h.makeService(h.consentService);
 
   // Posted, not yet begun; then waiting for the configuration.
   service->checkConsentAndLoadAds(true);
@@ -197,13 +194,13 @@ TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
 
   // Consent error, unresolved consent and a form to show each end the run too. (The runs above
   // left their consent refreshes pending: answered first, they change nothing.)
-  while (bench.h.consent->pendingUpdateCount() > 0) ASSERT_TRUE(bench.h.consent->answerUpdate());
+  while (h.consent->pendingUpdateCount() > 0) ASSERT_TRUE(h.consent->answerUpdate());
   h.drain();
-  bench.h.consent->setConsentStatus(UMPConsentStatus::unknown);
+  h.consent->setConsentStatus(UMPConsentStatus::unknown);
   service->checkConsentAndLoadAds(true);
   h.drain();
   EXPECT_TRUE(service->snapshot().runInProgress) << "waiting for the consent update";
-  ASSERT_TRUE(bench.h.consent->answerUpdate(Platform::Error{"UMP", 2, "offline"}));
+  ASSERT_TRUE(h.consent->answerUpdate(Platform::Error{"UMP", 2, "offline"}));
   h.drain();
   EXPECT_FALSE(service->snapshot().runInProgress);
 
@@ -211,13 +208,13 @@ TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   h.drain();
   EXPECT_FALSE(service->snapshot().runInProgress);
 
-  bench.h.consent->setConsentStatus(UMPConsentStatus::required);
-  bench.h.consent->setFormStatus(UMPFormStatus::available);
+  h.consent->setConsentStatus(UMPConsentStatus::required);
+  h.consent->setFormStatus(UMPFormStatus::available);
   service->checkConsentAndLoadAds(true);
   h.drain();
-  ASSERT_TRUE(bench.h.consent->answerUpdate());
+  ASSERT_TRUE(h.consent->answerUpdate());
   h.drain();
-  ASSERT_NE(bench.h.consent->answerFormLoad(), nullptr);
+  ASSERT_NE(h.consent->answerFormLoad(), nullptr);
   h.drain();
   const Snapshot formWaiting = service->snapshot();
   EXPECT_FALSE(formWaiting.runInProgress);
@@ -225,19 +222,18 @@ TEST(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   EXPECT_EQ(formWaiting.consent.status, Snapshot::ConsentStatus::required);
 }
 
-TEST(AdsServiceSnapshotTests, PlacementsAndKeysInOrderWithTheirSources) {
-  Bench bench;
-  auto service = bench.h.makeService(bench.h.consentService);
+TEST_F(AdsServiceSnapshotTests, PlacementsAndKeysInOrderWithTheirSources) {
+  auto service = h.makeService(h.consentService);
   service->checkConsentAndLoadAds(true);
-  bench.h.drain();
-  bench.h.configProvider->publish(
+  h.drain();
+  h.configProvider->publish(
       AdsConfig({{AdSource::adMob, std::nullopt}},
                 {{InterstitialAdPlacement::appLaunch, AdPlacementConfig::adMob({"a"})},
                  {InterstitialAdPlacement::connect, AdPlacementConfig::ironSource({"x", "y"})}},
                 {{RewardedAdPlacement::timewall, AdPlacementConfig::adMob({})}},
                 {{AppOpenAdPlacement::appLaunch, AdPlacementConfig::adMob({"b", "a"})},
                  {AppOpenAdPlacement::main, AdPlacementConfig::ironSource({"m"})}}));
-  ASSERT_TRUE(bench.h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+  ASSERT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
   const Snapshot snapshot = service->snapshot();
 
   std::vector<std::string> order;
@@ -261,10 +257,8 @@ TEST(AdsServiceSnapshotTests, PlacementsAndKeysInOrderWithTheirSources) {
   EXPECT_EQ(snapshot.placement(kDisconnect), nullptr);
 }
 
-TEST(AdsServiceSnapshotTests, AdStatesFollowLoadsHandOutsFailuresAndExpiry) {
-  Bench bench;
-  auto& h = bench.h;
-  auto service = bench.loaded();
+TEST_F(AdsServiceSnapshotTests, AdStatesFollowLoadsHandOutsFailuresAndExpiry) {
+  auto service = loaded();
   Snapshot s = service->snapshot();
   // The duplicate c2 is kept once, at its first place.
   EXPECT_EQ(keyNames(at(s, kConnectInterstitial)), (Strings{"c2", "c1", "c3"}));
@@ -339,10 +333,8 @@ TEST(AdsServiceSnapshotTests, AdStatesFollowLoadsHandOutsFailuresAndExpiry) {
   EXPECT_TRUE(key(s, kTimewall, "r1").ad) << "the rewarded ad stays";
 }
 
-TEST(AdsServiceSnapshotTests, AnAdShownWithoutBeingTakenIsUsed) {
-  Bench bench;
-  auto& h = bench.h;
-  auto service = bench.loaded();
+TEST_F(AdsServiceSnapshotTests, AnAdShownWithoutBeingTakenIsUsed) {
+  auto service = loaded();
   // The network shows the cached ads without the service handing them out.
   for (const char* unit : {"o2", "c3"}) {
     ASSERT_TRUE(h.gma->fill(h.lastRequest(unit)));
@@ -354,23 +346,21 @@ TEST(AdsServiceSnapshotTests, AnAdShownWithoutBeingTakenIsUsed) {
   EXPECT_EQ(state(s, kConnectInterstitial, "c3"), State::used);
 }
 
-TEST(AdsServiceSnapshotTests, RewardedAdIsIdleUntilItsBuilderStarts) {
-  Bench bench;
-  auto service = bench.h.makeService(bench.h.consentService);
-  bench.h.setPremium(true);  // builders start, but nothing loads for a premium user
+TEST_F(AdsServiceSnapshotTests, RewardedAdIsIdleUntilItsBuilderStarts) {
+  auto service = h.makeService(h.consentService);
+  h.setPremium(true);  // builders start, but nothing loads for a premium user
   service->checkConsentAndLoadAds(true);
-  bench.h.configProvider->publish(config());
-  ASSERT_TRUE(bench.h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+  h.configProvider->publish(config());
+  ASSERT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
   const Snapshot s = service->snapshot();
   EXPECT_EQ(state(s, kTimewall, "r1"), State::idle);
   EXPECT_FALSE(key(s, kTimewall, "r1").ad->age);
   EXPECT_FALSE(key(s, kConnectInterstitial, "c1").ad);
 }
 
-TEST(AdsServiceSnapshotTests, ConsentAsTheConsentServiceKnowsIt) {
-  Bench bench;
-  auto service = bench.h.makeService(bench.h.consentService);
-  auto& defaults = bench.h.env->userDefaults();
+TEST_F(AdsServiceSnapshotTests, ConsentAsTheConsentServiceKnowsIt) {
+  auto service = h.makeService(h.consentService);
+  auto& defaults = h.env->userDefaults();
   const struct {
     UMPConsentStatus status;
     Snapshot::ConsentStatus shown;
@@ -381,7 +371,7 @@ TEST(AdsServiceSnapshotTests, ConsentAsTheConsentServiceKnowsIt) {
       {UMPConsentStatus::obtained, Snapshot::ConsentStatus::obtained},
   };
   for (const auto& row : table) {
-    bench.h.consent->setConsentStatus(row.status);
+    h.consent->setConsentStatus(row.status);
     EXPECT_EQ(service->snapshot().consent.status, row.shown) << caseName(row.shown);
   }
   EXPECT_FALSE(service->snapshot().consent.personalizedAdsAllowed) << "no TCF strings";
@@ -391,14 +381,12 @@ TEST(AdsServiceSnapshotTests, ConsentAsTheConsentServiceKnowsIt) {
   EXPECT_TRUE(service->snapshot().consent.hasService);
   EXPECT_FALSE(service->snapshot().consent.formLoaded);
 
-  auto withoutConsent = bench.h.makeService(nullptr);
+  auto withoutConsent = h.makeService(nullptr);
   EXPECT_FALSE(withoutConsent->snapshot().consent.hasService);
 }
 
-TEST(AdsServiceSnapshotTests, PauseDateAndGrants) {
-  Bench bench;
-  auto& h = bench.h;
-  auto service = bench.loaded();
+TEST_F(AdsServiceSnapshotTests, PauseDateAndGrants) {
+  auto service = loaded();
   const Platform::Date start = h.clock().now();
 
   service->pauseAds(3600);

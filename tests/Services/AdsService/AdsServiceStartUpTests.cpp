@@ -52,6 +52,11 @@ class AdsServiceStartUpTests : public ::testing::Test {
  protected:
   // Runs the main queue (and waits for the background phase) until done() holds.
   void runUntil(const std::function<bool()>& done) { EXPECT_TRUE(h.env->runUntil(done)); }
+  // Lets the background phase finish, then runs what it posted to the main queue.
+  void settle() {
+    h.env->background().waitUntilIdle();
+    h.drain();
+  }
   // A service whose app-launch loading stream is recorded into appLaunchValues.
   std::shared_ptr<AdsService> recordedService() {
     auto service = h.makeService(h.consentService);
@@ -226,8 +231,7 @@ TEST_F(AdsServiceStartUpTests, SecondRunRebuildsBuildersWithoutRestartingNetwork
   h.configProvider->publish(AdsConfig(
       config.sources(), {{InterstitialAdPlacement::connect, AdPlacementConfig::adMob({"n1"})}},
       config.rewardedPlacements(), {{AppOpenAdPlacement::main, AdPlacementConfig::adMob({"o2"})}}));
-  h.env->background().waitUntilIdle();
-  h.drain();
+  settle();
   EXPECT_EQ(h.gma->requests().size(), firstRequests);
   EXPECT_EQ(service->appOpenAdTimeout(), 30);
   EXPECT_NE(service->interstitialAd(InterstitialAdPlacement::connect), nullptr) << "old keys";
@@ -271,8 +275,7 @@ TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
   EXPECT_FALSE(weak.expired()) << "the pending start holds the run, the run the service";
   h.gma->completeStart();
   runUntil([&] { return h.requested("reward"); });
-  h.env->background().waitUntilIdle();
-  h.drain();
+  settle();
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
   EXPECT_TRUE(weak.expired()) << "the completion gave the service away once called";
 }
@@ -320,8 +323,7 @@ TEST_P(AdsServiceDroppedMidRunTests, TheRunFinishesThenLetsTheServiceGo) {
   // The rewarded builder requests as it starts; the waterfalls would load on a later main-queue
   // turn, by which time the builders have gone with the service.
   runUntil([&] { return !appLaunchValues.empty() && h.requested("reward"); });
-  h.env->background().waitUntilIdle();
-  h.drain();
+  settle();
   EXPECT_EQ(appLaunchValues, (std::vector<bool>{false}));
   EXPECT_EQ(h.gma->startCallCount(), 1U);
   EXPECT_EQ(h.ironSource->initCalls().size(), 1U);
@@ -346,72 +348,60 @@ TEST_F(AdsServiceStartUpTests, EndedRunLeavesNothingThatHoldsTheService) {
     auto subscription =
         service->appLaunchIsLoadingAdStream()->subscribe([&](bool) { ended = true; });
     runUntil([&] { return ended; });
-    h.env->background().waitUntilIdle();
-    h.drain();
+    settle();
     service.reset();
     EXPECT_TRUE(weak.expired()) << "shouldLoadGDPR " << shouldLoadGDPR;
   }
 }
 
-TEST_F(AdsServiceStartUpTests, ConfigurationStreamEndingWithoutAValueEndsTheRunAndLetsGo) {
-  struct EmptyConfigProvider final : AdsConfigProvidable, RxAdsConfigProvidable {
-    [[nodiscard]] std::string configurationName() const override { return "empty"; }
+// A provider is host code: whether its stream ends without a value, asking it for its stream
+// throws or subscribing to that stream throws, the run ends without a configuration (logging the
+// fault where there is one), lets the service go, and the process goes on.
+TEST_F(AdsServiceStartUpTests, ConfigurationProviderWithoutAValueEndsTheRunAndLetsGo) {
+  enum class Fault { emptyStream, throwOnAsk, throwOnSubscribe };
+  struct FaultyConfigProvider final : AdsConfigProvidable, RxAdsConfigProvidable {
+    explicit FaultyConfigProvider(Fault fault) : fault(fault) {}
+    Fault fault;
+    [[nodiscard]] std::string configurationName() const override { return "faulty"; }
     [[nodiscard]] const RxAdsConfigProvidable& rx() const override { return *this; }
     [[nodiscard]] Rx::Observable<AdsConfig> adsConfig() const override {
-      return Rx::Observable<AdsConfig>::empty();
-    }
-  };
-  auto service =
-      AdsService::create(std::make_shared<EmptyConfigProvider>(), h.users, h.connection, h.rateUs,
-                         h.consentService, h.reporting, h.storage, h.freeUse, nullptr);
-  const std::weak_ptr<AdsService> weak = service;
-  service->checkConsentAndLoadAds(false);
-  service.reset();
-  EXPECT_TRUE(h.env->runUntil([&] { return weak.expired(); }))
-      << "the run ended with the stream and let go of the service";
-  EXPECT_EQ(h.gma->startCallCount(), 0U);
-}
-
-// A provider is host code: whether asking it for its stream or subscribing to that stream throws,
-// the run logs the fault and ends as a stream without a value ends it, and the process goes on.
-TEST_F(AdsServiceStartUpTests, ConfigurationProviderThatThrowsEndsTheRunAndLetsGo) {
-  struct ThrowingConfigProvider final : AdsConfigProvidable, RxAdsConfigProvidable {
-    bool throwOnSubscribe = false;
-    [[nodiscard]] std::string configurationName() const override { return "throwing"; }
-    [[nodiscard]] const RxAdsConfigProvidable& rx() const override { return *this; }
-    [[nodiscard]] Rx::Observable<AdsConfig> adsConfig() const override {
-      if (!throwOnSubscribe) throw std::runtime_error("remote config unreachable");
+      if (fault == Fault::emptyStream) return Rx::Observable<AdsConfig>::empty();
+      if (fault == Fault::throwOnAsk) throw std::runtime_error("remote config unreachable");
       return Rx::Observable<AdsConfig>::create(
           [](const auto&) -> Rx::Disposable { throw std::runtime_error("stream refused"); });
     }
   };
   const struct {
     const char* name;
-    bool throwOnSubscribe;
+    Fault fault;
     const char* thrown;
   } cases[] = {
-      {"adsConfig() throws", false, "remote config unreachable"},
-      {"its stream's subscribe throws", true, "stream refused"},
+      {"the stream ends without a value", Fault::emptyStream, nullptr},
+      {"adsConfig() throws", Fault::throwOnAsk, "remote config unreachable"},
+      {"its stream's subscribe throws", Fault::throwOnSubscribe, "stream refused"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     h.logger->clear();
-    auto provider = std::make_shared<ThrowingConfigProvider>();
-    provider->throwOnSubscribe = c.throwOnSubscribe;
-    auto service = AdsService::create(provider, h.users, h.connection, h.rateUs, h.consentService,
-                                      h.reporting, h.storage, h.freeUse, nullptr);
+    auto service =
+        AdsService::create(std::make_shared<FaultyConfigProvider>(c.fault), h.users, h.connection,
+                           h.rateUs, h.consentService, h.reporting, h.storage, h.freeUse, nullptr);
     const std::weak_ptr<AdsService> weak = service;
     service->checkConsentAndLoadAds(false);
-    EXPECT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; })) << c.name;
-    EXPECT_FALSE(service->snapshot().configured) << c.name;
-    const auto entries = h.logger->entries();
-    const auto fault = std::ranges::find_if(entries, [](const auto& entry) {
-      return entry.function == "getAdsConfig()" && entry.flag == LogFlag::error;
-    });
-    ASSERT_NE(fault, entries.end()) << c.name;
-    EXPECT_NE(fault->message.find(c.thrown), std::string::npos) << fault->message;
+    if (c.thrown) {  // the run ends on its own; otherwise the run alone holds the service
+      EXPECT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+      EXPECT_FALSE(service->snapshot().configured);
+      const auto entries = h.logger->entries();
+      const auto fault = std::ranges::find_if(entries, [](const auto& entry) {
+        return entry.function == "getAdsConfig()" && entry.flag == LogFlag::error;
+      });
+      ASSERT_NE(fault, entries.end());
+      EXPECT_NE(fault->message.find(c.thrown), std::string::npos) << fault->message;
+    }
     service.reset();
-    EXPECT_TRUE(h.env->runUntil([&] { return weak.expired(); })) << c.name;
-    EXPECT_EQ(h.gma->startCallCount(), 0U) << c.name;
+    EXPECT_TRUE(h.env->runUntil([&] { return weak.expired(); }))
+        << "the run ended with the stream and let go of the service";
+    EXPECT_EQ(h.gma->startCallCount(), 0U);
   }
 }
 
@@ -522,8 +512,7 @@ TEST_F(AdsServiceStartUpTests, TheIntegrationReportNamesOnlyTheBridgesOfConfigur
   service->checkConsentAndLoadAds(true);
   runUntil([&] { return bridgeLines() > 0; });
   service->checkConsentAndLoadAds(true);
-  h.env->background().waitUntilIdle();
-  h.drain();
+  settle();
   EXPECT_EQ(bridgeLines(), 1);
   EXPECT_NE(service->checkIntegration().find("IronSource bridge"), nullptr);
   // A network that cannot answer its start does not hold the run, nor the service with it: the

@@ -58,6 +58,11 @@ try {
   });
   // Two clicks in a row, the second before the first's request has been answered.
   const doubleClick = (selector) => page.$eval(selector, (button) => { button.click(); button.click(); });
+  // Fills each field with its value, in order.
+  const fill = async (on, fields) => { for (const [field, value] of Object.entries(fields)) await on.fill(field, value); };
+  const drawn = async (selector) => (await page.locator(selector).count()) > 0;
+  const shot = (name, selector) => selector ? page.locator(selector).screenshot({ path: path.join(shots, `${name}.png`) })
+    : page.screenshot({ path: path.join(shots, `${name}.png`), fullPage: true });
 
   // Load: the default configuration, checked, runnable.
   await page.goto(address);
@@ -67,7 +72,7 @@ try {
   expect(!(await page.isDisabled("#run")), "the default configuration can run");
   expect(!(await page.locator("#check-summary").textContent()).includes("error"),
     "the default configuration has no error");
-  await page.screenshot({ path: path.join(shots, "01-loaded.png"), fullPage: true });
+  await shot("01-loaded");
 
   // An invalid edit: a negative timeout. Its problem appears at its line, highlighted.
   const invalid = opened.replace('"timeout": 60', '"timeout": -5');
@@ -86,7 +91,7 @@ try {
   await problem.locator("button").click();
   const selected = await page.$eval("#config", (t) => t.value.slice(t.selectionStart, t.selectionEnd));
   expect(selected.includes("-5"), "choosing the problem selects its place");
-  await page.screenshot({ path: path.join(shots, "02-invalid-edit.png"), fullPage: true });
+  await shot("02-invalid-edit");
 
   // A valid edit: the problem goes, the run comes back.
   await page.fill("#config", opened.replace('"timeout": 60', '"timeout": 45'));
@@ -94,22 +99,20 @@ try {
   expect(await page.locator("#problems li.error").count() === 0, "a valid edit has no error");
 
   // A run: progress, then tables and charts.
-  await page.fill("#sessions", "40");
-  await page.fill("#minutes", "30");
+  await fill(page, { "#sessions": "40", "#minutes": "30" });
   await page.click("#run");
   await page.waitForSelector("#run-status[data-state=done]");
   expect((await page.textContent("#run-status")).includes("40 of 40"), "the run covers every session");
   const placementRows = await page.locator("#placements-table tr").count();
   expect(placementRows === 7, `one row per placement (${placementRows - 1})`);
-  expect(await page.locator("#chart-fill svg rect").count() > 0, "the fill-rate chart is drawn");
-  expect(await page.locator("#chart-latency svg polyline.cdf").count() > 0, "the latency CDF is drawn");
-  expect(await page.locator("#chart-shows svg rect").count() > 0, "the shows-per-session chart is drawn");
-  await page.locator("#results").screenshot({ path: path.join(shots, "03-results.png") });
+  expect(await drawn("#chart-fill svg rect"), "the fill-rate chart is drawn");
+  expect(await drawn("#chart-latency svg polyline.cdf"), "the latency CDF is drawn");
+  expect(await drawn("#chart-shows svg rect"), "the shows-per-session chart is drawn");
+  await shot("03-results", "#results");
 
   // A run started by a double click, then cancelled: one run starts, and it stops early and says
   // how much it covered.
-  await page.fill("#sessions", "100000");
-  await page.fill("#minutes", "10080");
+  await fill(page, { "#sessions": "100000", "#minutes": "10080" });
   const runsBefore = posted.get("/api/runs");
   await doubleClick("#run");
   await page.waitForSelector("#cancel:not([disabled])");
@@ -119,14 +122,13 @@ try {
   const covered = (await page.textContent("#run-status")).match(/(\d+) of 100000/);
   expect(covered && Number(covered[1]) < 100000, "a cancelled run stops before its end");
   expect(!(await page.isDisabled("#run")), "after a cancel the next run can start");
-  await page.screenshot({ path: path.join(shots, "04-cancelled.png"), fullPage: true });
+  await shot("04-cancelled");
 
   // Compare: A the opened configuration, B the editor's text with a connect key filling more.
   await page.fill("#config", opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
   await page.waitForSelector("#run:not([disabled])");
   expect(await page.isVisible("#compare-empty"), "the comparison says what it will do before its first run");
-  await page.fill("#compare-sessions", "200");
-  await page.fill("#compare-minutes", "30");
+  await fill(page, { "#compare-sessions": "200", "#compare-minutes": "30" });
   await doubleClick("#compare-run");
   await page.waitForSelector("#compare-status[data-state=done]");
   expect(posted.get("/api/comparisons") === 1, "a double click on Compare starts one comparison");
@@ -134,30 +136,28 @@ try {
   expect(await verdict.count() === 1, "the verdict names the connect fill rate as higher under B");
   expect(/\(\+\d+\.\d% to \+\d+\.\d%\)/.test(await verdict.first().textContent()),
     "the verdict gives its 95% interval");
-  expect(await page.locator("#compare-placements tr.none").count() > 0,
-    "rows without a significant difference say so");
-  expect(await page.locator("#compare-chart svg circle.difference").count() > 0, "the differences are drawn");
+  expect(await drawn("#compare-placements tr.none"), "rows without a significant difference say so");
+  expect(await drawn("#compare-chart svg circle.difference"), "the differences are drawn");
   const comparisonJson = await page.getAttribute("#compare-json", "href");
   const downloaded = await (await page.request.get(address + comparisonJson.slice(1))).json();
   expect(downloaded.sessions === 200 && Array.isArray(downloaded.placements), "the comparison downloads as JSON");
-  await page.locator("#compare").screenshot({ path: path.join(shots, "05-compare.png") });
+  await shot("05-compare", "#compare");
 
   // One session as a picture, and the snapshot at a moment clicked on it.
   expect(await page.isVisible("#session-empty"), "the session panel says what it will do before its first picture");
-  await page.fill("#session-seed", "7");
-  await page.fill("#session-minutes", "60");
+  await fill(page, { "#session-seed": "7", "#session-minutes": "60" });
   await page.click("#session-draw");
   await page.waitForSelector("#timeline svg rect.load");
-  expect(await page.locator("#timeline svg rect.span.vpn").count() > 0, "the tunnel's stretches are drawn");
-  expect(await page.locator("#timeline svg line.moment").count() > 0, "the session's moments are drawn");
-  expect(await page.locator("#moments li").count() > 0, "the narration is listed");
+  expect(await drawn("#timeline svg rect.span.vpn"), "the tunnel's stretches are drawn");
+  expect(await drawn("#timeline svg line.moment"), "the session's moments are drawn");
+  expect(await drawn("#moments li"), "the narration is listed");
   const box = await page.locator("#timeline svg").boundingBox();
   await page.locator("#timeline svg").click({ position: { x: box.width * 0.6, y: box.height * 0.5 } });
   await page.waitForSelector("#snapshot h3");
   const heading = await page.textContent("#snapshot h3");
   expect(/Ads service at 00:(3\d|2\d):\d\d/.test(heading), `the snapshot is of the moment clicked (${heading})`);
   expect(await page.locator("#snapshot table tr").count() > 1, "the snapshot lists the placements' keys");
-  await page.locator("#session").screenshot({ path: path.join(shots, "06-session.png") });
+  await shot("06-session", "#session");
   await page.locator("#moments li button").first().click();
   await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
   expect(true, "a moment of the narration shows the snapshot then");
@@ -190,10 +190,10 @@ try {
     `the list says how many moments it leaves out (${more?.[1]})`);
   const nodes = await page.locator("#timeline svg *").count();
   expect(nodes < 40000, `the picture is drawn in a bounded number of nodes (${nodes})`);
-  expect(await page.locator("#timeline svg line.moment").count() > 0 &&
-    await page.locator("#timeline svg rect.span.app").count() > 0, "the day's moments and spans are drawn");
+  expect(await drawn("#timeline svg line.moment") && await drawn("#timeline svg rect.span.app"),
+    "the day's moments and spans are drawn");
   expect((await page.textContent("#snapshot")).startsWith("Click the timeline"), "the snapshot of the previous session is gone");
-  await page.locator("#session").screenshot({ path: path.join(shots, "06b-session-day.png") });
+  await shot("06b-session-day", "#session");
   await page.fill("#config", opened);
   await page.waitForSelector("#run:not([disabled])");
 
@@ -216,15 +216,14 @@ try {
   for (const settings of bannerSettings) {
     await page.selectOption("#banner-cta", settings.cta);
     await page.selectOption("#banner-position", settings.position);
-    await page.fill("#banner-insets", settings.insets);
     await page.setChecked("#banner-borderless", settings.borderless);
     await page.setChecked("#banner-close", settings.close);
-    await page.fill("#banner-title-text", settings.title);
-    await page.fill("#banner-width", settings.width);
+    // The width last: the picture waited for is the one drawn at it.
+    await fill(page, { "#banner-insets": settings.insets, "#banner-title-text": settings.title, "#banner-width": settings.width });
     const drawnWidth = await bannerAt(settings.width);
     expect(drawnWidth === Number(settings.width),
       `the banner preview is drawn at ${settings.width} points (${drawnWidth})`);
-    await page.locator("#banner").screenshot({ path: path.join(shots, `07-banner-${settings.width}.png`) });
+    await shot(`07-banner-${settings.width}`, "#banner");
   }
   await page.fill("#banner-width", "100");
   await page.waitForSelector("#banner-image[data-state=refused]", { state: "attached" });
@@ -269,12 +268,12 @@ try {
     const expected = JSON.parse(merged).placements.map((row) => `${row.placement} ${row.requests} ${row.fills}`);
     expect(rows.join("; ") === expected.join("; "),
       `the table shows the merged run (${rows.join("; ")}; merge says ${expected.join("; ")})`);
-    expect(await page.locator("#chart-fill svg line.interval").count() > 0, "the fill-rate chart is drawn with its intervals");
-    expect(await page.locator("#chart-latency svg polyline.cdf").count() > 0, "the latency CDF of the shards is drawn");
+    expect(await drawn("#chart-fill svg line.interval"), "the fill-rate chart is drawn with its intervals");
+    expect(await drawn("#chart-latency svg polyline.cdf"), "the latency CDF of the shards is drawn");
     const reportHref = await page.getAttribute("#download-report", "href");
     const report = await (await page.request.get(address + reportHref.slice(1))).text();
     expect(report === merged, "the report downloads byte for byte as merge --json prints it");
-    await page.locator("#simulate").screenshot({ path: path.join(shots, "08-shards.png") });
+    await shot("08-shards", "#simulate");
 
     const gap = [plain[0], shard("part-41.json", "41..50")];
     await page.setInputFiles("#run-shards", gap);
@@ -282,7 +281,7 @@ try {
     const refusal = await page.textContent("#run-shards-note");
     expect(refusal.includes('seeds 21 to 40 are missing: no shard played them (between "part-1.json" and "part-41.json")'),
       `a pair with a gap shows merge's message (${refusal})`);
-    await page.locator("#simulate").screenshot({ path: path.join(shots, "09-shards-refused.png") });
+    await shot("09-shards-refused", "#simulate");
 
     const candidate = path.join(shardDir, "b.json");
     fs.writeFileSync(candidate, opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
@@ -294,11 +293,11 @@ try {
       "a comparison's shards opened under Simulate say where they are shown");
     expect(await page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" }).count() === 1,
       "the opened comparison gives its verdict");
-    expect(await page.locator("#compare-chart svg circle.difference").count() > 0, "the opened comparison's differences are drawn");
+    expect(await drawn("#compare-chart svg circle.difference"), "the opened comparison's differences are drawn");
     const comparisonHref = await page.getAttribute("#compare-json", "href");
     const comparison = await (await page.request.get(address + comparisonHref.slice(1))).text();
     expect(comparison === merge(compared), "the comparison downloads byte for byte as merge --json prints it");
-    await page.locator("#compare").screenshot({ path: path.join(shots, "10-shards-compare.png") });
+    await shot("10-shards-compare", "#compare");
   } finally {
     fs.rmSync(shardDir, { recursive: true, force: true });
   }
@@ -313,8 +312,7 @@ try {
   orphan.on("pageerror", (error) => orphanErrors.push(String(error)));
   await orphan.goto(goneAddress);
   await orphan.waitForSelector("body[data-ready=true]");
-  await orphan.fill("#sessions", "100000");
-  await orphan.fill("#minutes", "10080");
+  await fill(orphan, { "#sessions": "100000", "#minutes": "10080" });
   await orphan.click("#run");
   await orphan.waitForSelector("#cancel:not([disabled])");
   gone.kill("SIGKILL");
