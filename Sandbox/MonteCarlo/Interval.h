@@ -5,11 +5,14 @@
 // distribution.
 // Plain values.
 
+#include <cstdint>
 #include <optional>
 
 namespace QVRAdKit::Sandbox {
 
 inline constexpr double kZ95 = 1.959963984540054;
+// The fewest sessions (paired seeds) whose spread an interval is estimated from; fewer give none.
+inline constexpr std::uint64_t kMinSessionsForSpread = 10;
 
 struct Interval {
   double low = 0;
