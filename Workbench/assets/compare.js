@@ -183,10 +183,10 @@ const Compare = (() => {
   // rows: [{label, value, low?, high?}] of differences B - A (rates): a dot per row with its
   // interval, around a line at zero, so a row whose whisker crosses the line shows no difference.
   function differenceChart(container, rows) {
-    const labelWidth = 150, width = 440, rowHeight = 22;
+    const labelWidth = 140, width = 400, rowHeight = 22;
     const height = rows.length * rowHeight + 24;
     const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
-    const plot = width - labelWidth - 80;
+    const plot = width - labelWidth - 75;
     const x = (v) => labelWidth + plot / 2 + (v / reach) * (plot / 2);
     const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img" });
     svg.append(svgElement("line", { x1: x(0), x2: x(0), y1: 0, y2: height - 18, stroke: "#9aa0ab", "stroke-dasharray": "3 3" }));
