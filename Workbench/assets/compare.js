@@ -1,6 +1,8 @@
 // The comparison panel: two configurations (A: the opened one or a file; B: the editor's text or
 // a file) played on the same seeds by the server's paired comparison, shown side by side with
 // B - A, its 95% interval and a verdict in plain words per placement, network and measure.
+// Rate differences are in percentage points ("pts"). Colour shows the direction of a difference
+// only (blue: B higher, orange: B lower), never whether it is better or worse.
 // Uses api(), $, state, editor and download() from workbench.js.
 "use strict";
 
@@ -12,14 +14,22 @@ const Compare = (() => {
   let current = null;  // the id of the comparison under way
   let starting = false;  // its POST is on its way: a second click starts nothing
   let last = null;     // the last status with a comparison
+  const sides = new Map();  // comparison id -> what A and B were, as chosen when it started
+  // Direction colours, safe for colour-blind readers and apart from the page's error red.
+  const HIGHER = "#0b63a8", LOWER = "#b35a00";
 
-  // "+3.1%", "-0.25", and "0.0%" rather than "-0.0%" for what rounds to zero (as the verdicts).
-  const signed = (v, rate) => {
+  // "+3.1" (percentage points of a rate), "-0.25", and "0.0" rather than "-0.0" for what rounds
+  // to zero (as the verdicts); signed() adds a rate's unit, range() writes it once at its end.
+  const signedNumber = (v, rate) => {
     const shown = rate ? v * 100 : v;
-    let text = rate ? shown.toFixed(1) + "%" : shown.toFixed(2);
-    if (/^-0\.0+%?$/.test(text)) text = text.slice(1);
-    return shown > 0 && !/^0\.0+%?$/.test(text) ? "+" + text : text;
+    let text = shown.toFixed(rate ? 1 : 2);
+    if (/^-0\.0+$/.test(text)) text = text.slice(1);
+    return shown > 0 && !/^0\.0+$/.test(text) ? "+" + text : text;
   };
+  const unit = (rate) => (rate ? " pts" : "");
+  const signed = (v, rate) => signedNumber(v, rate) + unit(rate);
+  const range = (low, high, rate) => `${signedNumber(low, rate)} to ${signedNumber(high, rate)}${unit(rate)}`;
+  const plural = (n, word) => `${n} ${word}${n === 1 ? "" : "s"}`;
   const plain = (v, rate) => (v === null || v === undefined ? "–" : rate ? (v * 100).toFixed(1) + "%" : v.toFixed(2));
 
   // The text of one side: the opened configuration, the editor's, or a file read on the page.
@@ -28,6 +38,18 @@ const Compare = (() => {
     if (source === "opened") return state.opened;
     if (source === "editor") return editor.text;
     return files[side];
+  }
+
+  // What one side is, as its selector says: "the opened configuration (label)", "the editor's
+  // text", or the file's name.
+  function describeSide(side) {
+    const source = $(`compare-${side}-source`).value;
+    if (source === "opened") {
+      const label = $("config-label").textContent;
+      return label ? `the opened configuration (${label})` : "the opened configuration";
+    }
+    if (source === "editor") return "the editor's text";
+    return `the file ${$(`compare-${side}-name`).textContent}`;
   }
 
   function updateButtons() {
@@ -39,6 +61,7 @@ const Compare = (() => {
   async function start(event) {
     event.preventDefault();
     if ($("compare-run").disabled) return;
+    const chosen = { a: describeSide("a"), b: describeSide("b") };
     const body = {
       a: sideText("a"), b: sideText("b"),
       sessions: Number($("compare-sessions").value), seed: $("compare-seed").value.trim(),
@@ -59,6 +82,7 @@ const Compare = (() => {
     }
     if (status !== 202) { line.textContent = data.error; return; }
     current = data.id;
+    sides.set(data.id, chosen);
     line.textContent = "Starting…";
     updateButtons();
     poll(data.id);
@@ -113,10 +137,10 @@ const Compare = (() => {
     $("compare-json").href = `/api/comparisons/${id}/comparison.json`;
     $("compare-csv").href = `/api/comparisons/${id}/comparison.csv`;
     const significant = status.verdicts.filter((v) => v.direction === "higher" || v.direction === "lower");
-    const summary = $("compare-summary");
-    summary.textContent = significant.length === 0
-      ? `No significant difference between A and B on ${comparison.sessions} paired seeds.`
-      : `${significant.length} significant difference${significant.length === 1 ? "" : "s"} on ${comparison.sessions} paired seeds (95% intervals of B − A):`;
+    $("compare-summary").textContent = headline(status.verdicts, significant.length, comparison.sessions);
+    const chosen = sides.get(id);
+    $("compare-sides").textContent = chosen ? `A: ${chosen.a}. B: ${chosen.b}.`
+      : "A and B: the two configurations of the shards opened.";
     $("compare-verdicts").replaceChildren(...significant.map(verdictItem));
     const byKey = new Map(status.verdicts.map((v) => [`${v.kind}|${v.row}|${v.measure}`, v]));
     fillTable($("compare-placements"), comparison.placements, "placement", byKey);
@@ -128,13 +152,41 @@ const Compare = (() => {
     differenceChart($("compare-chart"), forest);
   }
 
+  // The reason a verdict gives for its missing interval ("fewer than 10 seeds"), from its text.
+  const noInterval = (verdict) => verdict.text.match(/\(no interval: ([^)]*)\)$/)?.[1] ?? null;
+
+  // What the verdicts say as a whole: measures without an interval are counted apart, never
+  // taken for "no difference".
+  function headline(verdicts, significant, sessions) {
+    const seeds = plural(sessions, "paired seed");
+    const unknown = verdicts.filter((v) => v.direction === "unknown");
+    const tested = verdicts.length - unknown.length;
+    if (verdicts.length === 0) return `Nothing to compare on ${seeds}: neither side has data.`;
+    if (tested === 0) {
+      const reasons = [...new Set(unknown.map(noInterval))];
+      const why = reasons.length === 1 && reasons[0] ? ` (${reasons[0]})` : "";
+      return reasons.every((reason) => /seeds/.test(reason ?? ""))
+        ? `Too few seeds to tell: none of the ${plural(verdicts.length, "measure")} could be tested on ${seeds}${why}.`
+        : `None of the ${plural(verdicts.length, "measure")} could be tested on ${seeds}${why}.`;
+    }
+    const untested = unknown.length ? `; ${unknown.length} could not be tested` : "";
+    if (significant === 0) {
+      return unknown.length === 0
+        ? `No significant difference between A and B on ${seeds}.`
+        : `No significant difference among ${tested} of ${verdicts.length} measures on ${seeds}${untested}.`;
+    }
+    const among = unknown.length ? `${tested} of ${verdicts.length}` : `${verdicts.length}`;
+    return `${plural(significant, "significant difference")} among ${among} measures on ${seeds}${untested} ` +
+      "(95% intervals of B − A):";
+  }
+
   // rows: [{label, value, low?, high?}] of differences B - A (rates): a dot per row with its
   // interval, around a line at zero, so a row whose whisker crosses the line shows no difference.
   function differenceChart(container, rows) {
-    const labelWidth = 150, width = 420, rowHeight = 22;
+    const labelWidth = 140, width = 400, rowHeight = 22;
     const height = rows.length * rowHeight + 24;
     const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
-    const plot = width - labelWidth - 60;
+    const plot = width - labelWidth - 75;
     const x = (v) => labelWidth + plot / 2 + (v / reach) * (plot / 2);
     const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img" });
     svg.append(svgElement("line", { x1: x(0), x2: x(0), y1: 0, y2: height - 18, stroke: "#9aa0ab", "stroke-dasharray": "3 3" }));
@@ -146,7 +198,7 @@ const Compare = (() => {
         return;
       }
       const crosses = row.low === undefined || (row.low <= 0 && row.high >= 0);
-      const color = crosses ? "#5d6470" : row.value > 0 ? "#2f9d55" : "#c62828";
+      const color = crosses ? "#5d6470" : row.value > 0 ? HIGHER : LOWER;
       if (row.low !== undefined) {
         svg.append(svgElement("line", { x1: x(row.low), x2: x(row.high), y1: y, y2: y, stroke: color,
           "stroke-width": 2, class: "interval" }));
@@ -154,11 +206,11 @@ const Compare = (() => {
       svg.append(svgElement("circle", { cx: x(row.value), cy: y, r: 4, fill: color, class: "difference" }));
       svg.append(svgElement("text", { x: labelWidth + plot + 6, y: y + 4 }, signed(row.value, true)));
       svg.append(svgElement("title", {}, `${row.label}: ${signed(row.value, true)}` +
-        (row.low !== undefined ? ` (${signed(row.low, true)} to ${signed(row.high, true)})` : "")));
+        (row.low !== undefined ? ` (${range(row.low, row.high, true)})` : "")));
     });
     svg.append(svgElement("text", { x: labelWidth, y: height - 4 }, signed(-reach, true)));
     svg.append(svgElement("text", { x: x(0) - 4, y: height - 4 }, "0"));
-    svg.append(svgElement("text", { x: labelWidth + plot - 30, y: height - 4 }, signed(reach, true)));
+    svg.append(svgElement("text", { x: labelWidth + plot, y: height - 4, "text-anchor": "end" }, signed(reach, true)));
     container.replaceChildren(svg);
   }
 
@@ -180,8 +232,9 @@ const Compare = (() => {
         if (!verdict) continue;
         const tr = document.createElement("tr");
         tr.className = verdict.direction;
-        const ci = Array.isArray(difference.ci) ? `${signed(difference.ci[0], rate)} to ${signed(difference.ci[1], rate)}` : "–";
-        const words = { higher: "B higher", lower: "B lower", none: "no significant difference", unknown: "too few seeds" };
+        const ci = Array.isArray(difference.ci) ? range(difference.ci[0], difference.ci[1], rate) : "–";
+        const words = { higher: "B higher", lower: "B lower", none: "no significant difference",
+          unknown: noInterval(verdict) ? `no interval: ${noInterval(verdict)}` : "no interval" };
         for (const text of [row[kind], title, plain(difference.a, rate), plain(difference.b, rate),
           signed(difference.difference, rate), ci, words[verdict.direction]]) {
           const td = document.createElement("td");

@@ -172,18 +172,30 @@ const percent = (v) => (v === null || v === undefined ? "–" : (v * 100).toFixe
 const interval = (ci) => (Array.isArray(ci) ? ` (${percent(ci[0])}–${percent(ci[1])})` : "");
 const orDash = (v) => (v === null || v === undefined ? "–" : String(v));
 
+// The means per session, with their 95% intervals, as the command line prints them.
+const PER_SESSION = [["perSession.requests", "Requests / session"], ["perSession.shows", "Shows / session"],
+  ["perSession.rewards", "Rewards / session"]];
 const COLUMNS = {
   placements: [["placement", "Placement"], ["requests", "Requests"], ["fills", "Fills"],
-    ["fillRate", "Fill rate"], ["p50", "p50 ms"], ["p90", "p90 ms"], ["opportunities", "Opportunities"],
-    ["shows", "Shows"], ["showRate", "Show rate"], ["rewards", "Rewards"]],
+    ["fillRate", "Fill rate"], ["p50", "p50 ms"], ["p90", "p90 ms"], ["p99", "p99 ms"],
+    ["opportunities", "Opportunities"], ["shows", "Shows"], ["showRate", "Show rate"], ["rewards", "Rewards"],
+    ...PER_SESSION],
   networks: [["network", "Network"], ["requests", "Requests"], ["fills", "Fills"],
-    ["fillRate", "Fill rate"], ["p50", "p50 ms"], ["p90", "p90 ms"], ["shows", "Shows"], ["rewards", "Rewards"]],
+    ["fillRate", "Fill rate"], ["p50", "p50 ms"], ["p90", "p90 ms"], ["p99", "p99 ms"], ["shows", "Shows"],
+    ["rewards", "Rewards"], ...PER_SESSION],
 };
+
+// "0.25 (0.20–0.30)": a mean per session and its interval, the mean alone where it has none.
+function perSessionCell(mean) {
+  if (mean?.mean === null || mean?.mean === undefined) return "–";
+  return mean.mean.toFixed(2) + (Array.isArray(mean.ci) ? ` (${mean.ci[0].toFixed(2)}–${mean.ci[1].toFixed(2)})` : "");
+}
 
 function cell(row, key) {
   if (key === "fillRate") return percent(row.fillRate) + interval(row.fillRateCI);
   if (key === "showRate") return percent(row.showRate) + interval(row.showRateCI);
-  if (key === "p50" || key === "p90") return orDash(row.loadLatencyMs?.[key]);
+  if (key === "p50" || key === "p90" || key === "p99") return orDash(row.loadLatencyMs?.[key]);
+  if (key.startsWith("perSession.")) return perSessionCell(row.perSession?.[key.slice("perSession.".length)]);
   return orDash(row[key]);
 }
 
@@ -229,9 +241,24 @@ function showResults(id, status) {
   });
   const most = Math.max(1, ...perSession.map((r) => r.high ?? r.value ?? 0));
   Charts.barChart($("chart-shows"), perSession, { maxValue: most, format: (v) => v.toFixed(2) });
-  $("interval-note").textContent = report.intervals
-    ? "Whiskers: 95% confidence intervals (rates: Wilson; shows per session: normal approximation)."
-    : "This report carries no confidence intervals: bars show the point estimates only.";
+  $("interval-note").textContent = intervalNote(report, perSession);
+}
+
+// What the whiskers drawn are, from the methods the report names; only for the charts that
+// have one (a single session gives rates an interval but no mean per session one).
+function intervalNote(report, perSession) {
+  if (!report.intervals) return "This report carries no confidence intervals: bars show the point estimates only.";
+  const rates = report.placements.some((row) => Array.isArray(row.fillRateCI) || Array.isArray(row.showRateCI));
+  const means = perSession.some((row) => row.low !== undefined);
+  const drawn = [
+    ...(rates ? [`rates: ${report.intervals.rates === "wilson" ? "Wilson" : report.intervals.rates}`] : []),
+    ...(means ? [`shows per session: ${report.intervals.perSession}`] : []),
+  ];
+  const none = means || report.sessions === 0 ? ""
+    : " Shows per session has no interval: too few sessions to estimate its spread.";
+  return drawn.length
+    ? `Whiskers: 95% confidence intervals (${drawn.join("; ")}).${none}`
+    : `No whiskers: no chart has a confidence interval.${none}`;
 }
 
 function csv() {

@@ -29,30 +29,96 @@ TEST(ComparisonVerdicts, SaysWhetherTheIntervalExcludesZeroInPlainWords) {
     Direction direction;
     std::string text;
   };
+  // Rate differences are percentage points: 0.50 -> 0.531 is +3.1 pts, not +3.1%.
   const Case cases[] = {
       {"higher", difference(0.5, 0.531, Sandbox::Interval{0.024, 0.038}), true, Direction::higher,
-       "interstitial.connect show rate +3.1% (+2.4% to +3.8%)"},
-      {"lower", difference(2.0, 1.75, Sandbox::Interval{-0.4, -0.1}), false, Direction::lower,
+       "interstitial.connect show rate +3.1 pts (+2.4 to +3.8 pts)"},
+      {"lower rate", difference(0.619, 0.557, Sandbox::Interval{-0.065, -0.059}), true,
+       Direction::lower, "interstitial.connect show rate -6.2 pts (-6.5 to -5.9 pts)"},
+      {"lower mean", difference(2.0, 1.75, Sandbox::Interval{-0.4, -0.1}), false, Direction::lower,
        "interstitial.connect show rate -0.25 (-0.40 to -0.10)"},
       {"covers zero", difference(0.5, 0.504, Sandbox::Interval{-0.003, 0.011}), true,
        Direction::noDifference,
-       "interstitial.connect show rate: no significant difference (+0.4%, -0.3% to +1.1%)"},
+       "interstitial.connect show rate: no significant difference (+0.4 pts, -0.3 to +1.1 pts)"},
       {"touches zero", difference(0.5, 0.51, Sandbox::Interval{0.0, 0.02}), true,
        Direction::noDifference,
-       "interstitial.connect show rate: no significant difference (+1.0%, 0.0% to +2.0%)"},
+       "interstitial.connect show rate: no significant difference (+1.0 pts, 0.0 to +2.0 pts)"},
       {"rounds to zero", difference(0.5, 0.4999, Sandbox::Interval{-0.0004, 0.0002}), true,
        Direction::noDifference,
-       "interstitial.connect show rate: no significant difference (0.0%, 0.0% to 0.0%)"},
-      {"one seed", difference(1, 2, std::nullopt), false, Direction::unknown,
-       "interstitial.connect show rate +1.00 (no interval: fewer than two sessions)"},
+       "interstitial.connect show rate: no significant difference (0.0 pts, 0.0 to 0.0 pts)"},
+      {"mean rounds to zero", difference(1, 0.996, Sandbox::Interval{-0.004, 0.001}), false,
+       Direction::noDifference,
+       "interstitial.connect show rate: no significant difference (0.00, 0.00 to 0.00)"},
+      {"no interval, mean", difference(1, 2, std::nullopt), false, Direction::unknown,
+       "interstitial.connect show rate +1.00 (no interval: fewer than 10 seeds)"},
+      {"no interval, rate", difference(0.619, 0.69, std::nullopt), true, Direction::unknown,
+       "interstitial.connect show rate +7.1 pts (no interval: fewer than 10 seeds)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ComparisonVerdicts::directionOf(c.difference), c.direction);
-    EXPECT_EQ(
-        ComparisonVerdicts::sentence("interstitial.connect", "show rate", c.difference, c.rate),
-        c.text);
+    EXPECT_EQ(ComparisonVerdicts::sentence("interstitial.connect", "show rate", c.difference,
+                                           c.rate, "fewer than 10 seeds"),
+              c.text);
   }
+}
+
+TEST(ComparisonVerdicts, AMissingIntervalIsExplainedByWhatTheDataLacks) {
+  using Rates = Sandbox::PairedComparison::Rates;
+  const Rates both{0.6, 0.7};
+  const Rates onlyB{std::nullopt, 0.7};
+  const Rates onlyA{0.6, std::nullopt};
+  const Rates neither{};
+  struct Case {
+    const char* name;
+    std::uint64_t sessions;
+    const Rates* rates;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"one seed", 1, nullptr, "fewer than 10 seeds"},
+      {"one seed short of a spread", Sandbox::kMinSessionsForSpread - 1, &both,
+       "fewer than 10 seeds"},
+      {"too few seeds comes first", 3, &onlyB, "fewer than 10 seeds"},
+      {"A without the denominator", Sandbox::kMinSessionsForSpread, &onlyB, "A had no requests"},
+      {"B without the denominator", 1000, &onlyA, "B had no requests"},
+      {"neither side", 1000, &neither, "neither side had requests"},
+      // Enough seeds and data on both sides: the spread itself could not be estimated.
+      {"enough seeds, a mean", 1000, nullptr,
+       "the spread of the paired differences could not be estimated"},
+      {"enough seeds, a rate", Sandbox::kMinSessionsForSpread, &both,
+       "the spread of the paired differences could not be estimated"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ComparisonVerdicts::whyNoInterval(c.sessions, c.rates), c.reason);
+  }
+  EXPECT_EQ(ComparisonVerdicts::whyNoInterval(1000, &onlyA, "opportunities"),
+            "B had no opportunities");
+}
+
+TEST(ComparisonVerdicts, OneSeedGivesNoIntervalAndSaysItIsTooFewSeeds) {
+  Sandbox::MonteCarloRunner::Options options;
+  options.sessions = 1;
+  options.duration = 1800;
+  auto candidate = Sandbox::SandboxConfiguration::defaults();
+  options.candidate = candidate;
+  const auto one = Sandbox::MonteCarloRunner::run(options);
+  ASSERT_TRUE(one);
+  const auto verdicts = ComparisonVerdicts::of(*one->comparison);
+  ASSERT_FALSE(verdicts.empty());
+  bool rate = false;
+  for (const auto& verdict : verdicts) {
+    SCOPED_TRACE(verdict.text);
+    EXPECT_EQ(verdict.direction, Direction::unknown);
+    EXPECT_TRUE(verdict.text.ends_with(" (no interval: fewer than 10 seeds)"));
+    if (verdict.rate) {
+      rate = true;
+      EXPECT_NE(verdict.text.find(" pts "), std::string::npos);
+    }
+    EXPECT_EQ(verdict.text.find('%'), std::string::npos) << "rate differences are points";
+  }
+  EXPECT_TRUE(rate);
 }
 
 TEST(ComparisonVerdicts, CoverEveryPlacementAndNetworkWithDataAndTheCsvHasALineForEach) {

@@ -134,14 +134,31 @@ try {
   expect(posted.get("/api/comparisons") === 1, "a double click on Compare starts one comparison");
   const verdict = page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" });
   expect(await verdict.count() === 1, "the verdict names the connect fill rate as higher under B");
-  expect(/\(\+\d+\.\d% to \+\d+\.\d%\)/.test(await verdict.first().textContent()),
-    "the verdict gives its 95% interval");
+  expect(/ \+\d+\.\d pts \(\+\d+\.\d to \+\d+\.\d pts\)$/.test(await verdict.first().textContent()),
+    "the verdict gives its 95% interval, in percentage points");
   expect(await drawn("#compare-placements tr.none"), "rows without a significant difference say so");
   expect(await drawn("#compare-chart svg circle.difference"), "the differences are drawn");
   const comparisonJson = await page.getAttribute("#compare-json", "href");
   const downloaded = await (await page.request.get(address + comparisonJson.slice(1))).json();
   expect(downloaded.sessions === 200 && Array.isArray(downloaded.placements), "the comparison downloads as JSON");
   await shot("05-compare", "#compare");
+
+  // One seed: no measure can be tested, and the headline says so rather than "no difference".
+  await page.fill("#compare-sessions", "1");
+  await page.click("#compare-run");
+  await page.waitForFunction(() => document.getElementById("compare-status").textContent === "Done: 1 of 1 seeds");
+  const headline = await page.textContent("#compare-summary");
+  expect(headline.startsWith("Too few seeds to tell") && headline.includes(" on 1 paired seed ("),
+    `one seed is too few to tell (${headline})`);
+  expect(await page.locator("#compare-verdicts li").count() === 0, "and no verdict is listed");
+  const untested = await page.locator("#compare-placements tr.unknown").count();
+  expect(untested > 0 && untested === await page.locator("#compare-placements tr").count() - 1,
+    "every row of the table says it has no interval");
+  const fillDifferences = await page.$$eval("#compare-placements tr", (trs) => trs
+    .filter((tr) => tr.children[1]?.textContent === "Fill rate").map((tr) => tr.children[4].textContent));
+  expect(fillDifferences.length > 0 && fillDifferences.every((text) => /^([+-]\d+\.\d|0\.0) pts$/.test(text)),
+    `rate differences are in points (${fillDifferences.join(", ")})`);
+  await page.fill("#compare-sessions", "200");
 
   // One session as a picture, and the snapshot at a moment clicked on it.
   expect(await page.isVisible("#session-empty"), "the session panel says what it will do before its first picture");
@@ -160,7 +177,8 @@ try {
   await shot("06-session", "#session");
   await page.locator("#moments li button").first().click();
   await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
-  expect(true, "a moment of the narration shows the snapshot then");
+  expect((await page.textContent("#snapshot h3")).endsWith("00:00:00"),
+    "a moment of the narration shows the snapshot then");
 
   // A day of a configuration whose periods are all 0: tens of thousands of moments. The
   // picture merges what falls within a pixel, the list shows the first of them and says how many
@@ -322,7 +340,8 @@ try {
   expect(await orphan.isDisabled("#cancel"), "and it is no longer under way");
   await orphan.click("#session-draw");
   await orphan.waitForFunction(() => document.getElementById("session-status").textContent.includes("did not answer"));
-  expect(true, "a session asked of a stopped server says it did not answer");
+  expect((await orphan.textContent("#session-status")).includes("did not answer"),
+    "a session asked of a stopped server says it did not answer");
   expect(orphanErrors.length === 0, `no uncaught error when the server is gone ${orphanErrors.join("; ")}`);
   await orphan.screenshot({ path: path.join(shots, "11-server-gone.png"), fullPage: true });
 } finally {
