@@ -135,8 +135,9 @@ void SandboxCommandLine::define(CLI::App& app, SandboxToolOptions& options) {
           "; writes no events file and keeps no storage. 95% intervals: rates by the Wilson "
           "score interval on the effective number of trials that the spread over sessions gives "
           "(the session, not the request, is the independent unit), means per session by "
-          "Student's t with the sample standard deviation, cut at 0, widened when every session "
-          "counted the same; none for means below " +
+          "Student's t with the sample standard deviation, cut at 0 (Wilson for counts of two "
+          "neighbouring values; widened when every session counted the same); none for means "
+          "below " +
           std::to_string(kMinSessionsForSpread) +
           " sessions; latency p50/p90/p99 from a log-bucketed histogram, within 0.8% of the "
           "exact value");

@@ -201,7 +201,8 @@ std::string MonteCarloTables::minutes(double seconds) {
 nlohmann::ordered_json MonteCarloTables::methods() {
   return {{"confidence", 0.95},
           {"rates", "wilson on effective trials from the spread over sessions"},
-          {"perSession", "student t, sample standard deviation, cut at 0"},
+          {"perSession",
+           "student t, sample standard deviation, cut at 0; wilson for two neighbouring values"},
           {"minSessions", kMinSessionsForSpread},
           {"latencyRelativeError", LatencyHistogram::kRelativeError}};
 }

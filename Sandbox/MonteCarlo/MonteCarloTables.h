@@ -35,8 +35,9 @@ class MonteCarloTables {
   // The methods, as the last line of text().
   static constexpr const char* kMethods =
       "95% intervals: rates Wilson score on the effective trials of the spread over sessions; "
-      "means per session Student's t with the sample standard deviation, cut at 0 (none below 10 "
-      "sessions); latency percentiles within 0.8%";
+      "means per session Student's t with the sample standard deviation, cut at 0, or Wilson for "
+      "counts of two neighbouring values (none below 10 sessions); latency percentiles within "
+      "0.8%";
 
   [[nodiscard]] static std::string text(const MonteCarloReport& report);
   // One line, without a trailing newline.

@@ -39,17 +39,35 @@ std::optional<Estimate> SessionMoments::mean(const MomentSums& row, Quantity qua
                                              std::uint64_t sessions) {
   if (sessions == 0) return std::nullopt;
   Estimate estimate{row.mean(quantity, sessions), std::nullopt};
-  const double variance = row.covariance(quantity, quantity, sessions);
-  // Counts that were all the same have no spread to measure: a rare event never seen, or a
-  // count that is nearly always the same. Their interval is what the sessions not seen to differ
-  // leave open, not a point.
-  const double half = variance == 0 ? ConfidenceIntervals::sameCountBound(sessions) : 0.0;
-  estimate.interval = ConfidenceIntervals::meanOf(
-      estimate.value, variance / static_cast<double>(sessions), sessions);
-  if (estimate.interval) {
-    estimate.interval->low = std::max(0.0, estimate.interval->low - half);
-    estimate.interval->high += half;
+  if (sessions < kMinSessionsForSpread) return estimate;
+  // Counts of two neighbouring values only, c and c + 1, are c plus a yes-or-no draw (a
+  // placement that shows at most once, a reward nearly every session has): the share of c + 1 is
+  // a proportion, whose Wilson interval stays sound where the spread of a few deviating sessions
+  // is itself too uncertain. Integer counts of mean c + k / n have a spread of at least that of
+  // those two values, and only they have exactly that spread, so the sums tell them apart.
+  const std::uint64_t sum = row.sum(quantity);
+  const std::uint64_t base = sum / sessions;
+  const std::uint64_t above = sum % sessions;
+  // The smallest sum of squares those sums allow: never above the real one, so no overflow.
+  const bool twoValues =
+      row.product(quantity, quantity) == sessions * base * base + 2 * base * above + above;
+  if (twoValues && above > 0) {
+    const auto share = ConfidenceIntervals::wilson(above, sessions);
+    estimate.interval =
+        Interval{static_cast<double>(base) + share->low, static_cast<double>(base) + share->high};
+    return estimate;
   }
+  if (twoValues) {
+    // Every session counted c: a rare event never seen, or a count nearly always the same. The
+    // interval is what the sessions not seen to differ leave open, not a point.
+    const double bound = ConfidenceIntervals::sameCountBound(sessions);
+    estimate.interval = Interval{std::max(0.0, estimate.value - bound), estimate.value + bound};
+    return estimate;
+  }
+  estimate.interval = ConfidenceIntervals::meanOf(
+      estimate.value, row.covariance(quantity, quantity, sessions) / static_cast<double>(sessions),
+      sessions);
+  if (estimate.interval) estimate.interval->low = std::max(0.0, estimate.interval->low);
   return estimate;
 }
 

@@ -40,7 +40,8 @@ struct SessionMoments {
   // The mean per session of a row's quantity over sessions, with the interval
   // mean +- t * s / sqrt(n), s the sample standard deviation (n - 1 in the denominator) and t
   // Student's, its low end cut at 0: every quantity is a count, so no mean below 0 is possible.
-  // When every session counted the same c, s is 0 and the interval is c +-
+  // When the sessions counted only c and c + 1, it is c plus Wilson's interval of the share of
+  // c + 1 (a yes-or-no draw per session); when every session counted the same c, c +-
   // ConfidenceIntervals::sameCountBound(n) instead of the point (0 to 0.018 for 200 sessions that
   // never showed an ad). None without sessions; no interval below kMinSessionsForSpread.
   [[nodiscard]] static std::optional<Estimate> mean(const MomentSums& row, Quantity quantity,

@@ -49,7 +49,7 @@ TEST(ConfidenceIntervalsTest, StudentsTQuantileMatchesReferenceValues) {
   }
 }
 
-TEST(SessionMomentsTest, MeanPerSessionUsesStudentsTCutAtZeroAndWidensSameCounts) {
+TEST(SessionMomentsTest, MeanPerSessionUsesStudentsTOrWilsonForTwoValuesAndWidensSameCounts) {
   // Shows per session, and the interval of their mean by hand.
   struct Case {
     std::vector<std::uint64_t> shows;
@@ -58,7 +58,12 @@ TEST(SessionMomentsTest, MeanPerSessionUsesStudentsTCutAtZeroAndWidensSameCounts
   const double t9 = 2.262157163;                        // Student's t, 9 degrees of freedom
   const double spread = t9 * std::sqrt(32.0 / 9 / 10);  // deviations -3 -1 -1 -1 0 0 2 4 0 0
   const double same = 1 - std::pow(0.025, 1.0 / 10);    // no session of 10 seen to differ
+  const auto nineOfTen = *ConfidenceIntervals::wilson(9, 10);
+  const auto oneOfTen = *ConfidenceIntervals::wilson(1, 10);
   const Case cases[] = {
+      // Two neighbouring values only: the base plus Wilson's interval of the share above it.
+      {{1, 1, 1, 1, 1, 1, 1, 1, 1, 0}, 0.9, nineOfTen.low, nineOfTen.high},
+      {{2, 3, 2, 2, 2, 2, 2, 2, 2, 2}, 2.1, 2 + oneOfTen.low, 2 + oneOfTen.high},
       {{2, 4, 4, 4, 5, 5, 7, 9, 5, 5}, 5, 5 - spread, 5 + spread},
       {{3, 3, 3, 3, 3, 3, 3, 3, 3, 3}, 3, 3 - same, 3 + same},   // no spread: not the point
       {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 0, same},              // a rare event never seen
