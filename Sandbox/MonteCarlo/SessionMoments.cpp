@@ -73,8 +73,8 @@ std::optional<Estimate> SessionMoments::mean(const MomentSums& row, Quantity qua
 
 std::optional<Interval> SessionMoments::rate(const MomentSums& row, Quantity part, Quantity whole,
                                              std::uint64_t sessions) {
-  const std::uint64_t successes = row.quantities() > whole ? row.sum(part) : 0;
-  const std::uint64_t trials = row.quantities() > whole ? row.sum(whole) : 0;
+  const std::uint64_t successes = row.sum(part);
+  const std::uint64_t trials = row.sum(whole);
   if (trials == 0 || successes == 0 || successes >= trials || sessions < kMinSessionsForSpread) {
     return ConfidenceIntervals::wilson(successes, trials);
   }

@@ -15,8 +15,6 @@ const Compare = (() => {
   let starting = false;  // its POST is on its way: a second click starts nothing
   let last = null;     // the last status with a comparison
   const sides = new Map();  // comparison id -> what A and B were, as chosen when it started
-  // Direction colours, safe for colour-blind readers and apart from the page's error red.
-  const HIGHER = "#0b63a8", LOWER = "#b35a00";
 
   // "+3.1" (percentage points of a rate), "-0.25", and "0.0" rather than "-0.0" for what rounds
   // to zero (as the verdicts); signed() adds a rate's unit, range() writes it once at its end.
@@ -187,6 +185,9 @@ const Compare = (() => {
     const height = rows.length * rowHeight + 24;
     const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
     const plot = width - labelWidth - 75;
+    // The direction colours the stylesheet defines (views.css), so the dots match the verdicts.
+    const style = getComputedStyle($("compare"));
+    const direction = { higher: style.getPropertyValue("--higher").trim(), lower: style.getPropertyValue("--lower").trim() };
     const x = (v) => labelWidth + plot / 2 + (v / reach) * (plot / 2);
     const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img" });
     svg.append(svgElement("line", { x1: x(0), x2: x(0), y1: 0, y2: height - 18, stroke: "#9aa0ab", "stroke-dasharray": "3 3" }));
@@ -198,7 +199,7 @@ const Compare = (() => {
         return;
       }
       const crosses = row.low === undefined || (row.low <= 0 && row.high >= 0);
-      const color = crosses ? "#5d6470" : row.value > 0 ? HIGHER : LOWER;
+      const color = crosses ? "#5d6470" : row.value > 0 ? direction.higher : direction.lower;
       if (row.low !== undefined) {
         svg.append(svgElement("line", { x1: x(row.low), x2: x(row.high), y1: y, y2: y, stroke: color,
           "stroke-width": 2, class: "interval" }));

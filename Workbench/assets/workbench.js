@@ -251,7 +251,7 @@ function intervalNote(report, perSession) {
   const rates = report.placements.some((row) => Array.isArray(row.fillRateCI) || Array.isArray(row.showRateCI));
   const means = perSession.some((row) => row.low !== undefined);
   const drawn = [
-    ...(rates ? [`rates: ${report.intervals.rates === "wilson" ? "Wilson" : report.intervals.rates}`] : []),
+    ...(rates ? [`rates: ${report.intervals.rates}`] : []),
     ...(means ? [`shows per session: ${report.intervals.perSession}`] : []),
   ];
   const none = means || report.sessions === 0 ? ""

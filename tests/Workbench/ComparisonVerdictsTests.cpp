@@ -97,13 +97,17 @@ TEST(ComparisonVerdicts, AMissingIntervalIsExplainedByWhatTheDataLacks) {
             "B had no opportunities");
 }
 
-TEST(ComparisonVerdicts, OneSeedGivesNoIntervalAndSaysItIsTooFewSeeds) {
+// The embedded configuration compared with itself over half-hour sessions.
+auto comparedWithItself(std::uint64_t sessions) {
   Sandbox::MonteCarloRunner::Options options;
-  options.sessions = 1;
+  options.sessions = sessions;
   options.duration = 1800;
-  auto candidate = Sandbox::SandboxConfiguration::defaults();
-  options.candidate = candidate;
-  const auto one = Sandbox::MonteCarloRunner::run(options);
+  options.candidate = Sandbox::SandboxConfiguration::defaults();
+  return Sandbox::MonteCarloRunner::run(options);
+}
+
+TEST(ComparisonVerdicts, OneSeedGivesNoIntervalAndSaysItIsTooFewSeeds) {
+  const auto one = comparedWithItself(1);
   ASSERT_TRUE(one);
   const auto verdicts = ComparisonVerdicts::of(*one->comparison);
   ASSERT_FALSE(verdicts.empty());
@@ -122,13 +126,8 @@ TEST(ComparisonVerdicts, OneSeedGivesNoIntervalAndSaysItIsTooFewSeeds) {
 }
 
 TEST(ComparisonVerdicts, CoverEveryPlacementAndNetworkWithDataAndTheCsvHasALineForEach) {
-  Sandbox::MonteCarloRunner::Options options;
-  options.sessions = 30;
-  options.duration = 1800;
-  auto candidate = Sandbox::SandboxConfiguration::defaults();
-  options.candidate = candidate;
   // The same configuration on both sides: every difference is exactly zero, and says so.
-  auto same = Sandbox::MonteCarloRunner::run(options);
+  auto same = comparedWithItself(30);
   ASSERT_TRUE(same);
   const auto verdicts = ComparisonVerdicts::of(*same->comparison);
   ASSERT_FALSE(verdicts.empty());

@@ -138,6 +138,8 @@ try {
     "the verdict gives its 95% interval, in percentage points");
   expect(await drawn("#compare-placements tr.none"), "rows without a significant difference say so");
   expect(await drawn("#compare-chart svg circle.difference"), "the differences are drawn");
+  const dots = await page.$$eval("#compare-chart svg circle.difference", (cs) => cs.map((c) => c.getAttribute("fill")));
+  expect(dots.includes("#0b63a8"), `a higher difference is drawn in the stylesheet's blue (${dots.join(", ")})`);
   const comparisonJson = await page.getAttribute("#compare-json", "href");
   const downloaded = await (await page.request.get(address + comparisonJson.slice(1))).json();
   expect(downloaded.sessions === 200 && Array.isArray(downloaded.placements), "the comparison downloads as JSON");
