@@ -13,6 +13,7 @@
 #include <string>
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -77,11 +78,23 @@ bool isAddressLiteral(const std::string& name) {
   return inet_pton(AF_INET, name.c_str(), &address) == 1;
 }
 
-// This machine's own name, in lower case; none when it has none.
-std::optional<std::string> machineName() {
+// This machine's own names, in lower case: its host name and, when the resolver knows one, its
+// fully qualified name (what another machine on the network is likely to type).
+std::set<std::string> machineNames() {
+  std::set<std::string> names;
   std::array<char, 256> name{};
-  if (gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') return std::nullopt;
-  return lowercase(name.data());
+  if (gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') return names;
+  names.insert(lowercase(name.data()));
+  addrinfo hints{};
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name.data(), nullptr, &hints, &found) == 0) {
+    if (found->ai_canonname != nullptr && found->ai_canonname[0] != '\0') {
+      names.insert(lowercase(found->ai_canonname));
+    }
+    freeaddrinfo(found);
+  }
+  return names;
 }
 
 // The message of an error the HTTP library raised itself, before or instead of any route.
@@ -113,9 +126,9 @@ class WorkbenchServer::Routes {
     anyAddress_ = options.listenAddress == "0.0.0.0" || options.listenAddress == "::";
     if (anyAddress_) {
       // Reached by any of the machine's addresses: any address written out names it, as do
-      // localhost and the machine's own name; another name is a page rebound to this machine.
+      // localhost and the machine's own names; another name is a page rebound to this machine.
       suffix_ = suffix;
-      if (auto name = machineName()) machineNames_.insert(*name);
+      machineNames_ = machineNames();
       machineNames_.insert("localhost");
     } else {
       const bool v6 = options.listenAddress.find(':') != std::string::npos;

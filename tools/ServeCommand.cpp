@@ -96,7 +96,8 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
            "configuration and run simulations here\n";
     if (listen_ == "0.0.0.0" || listen_ == "::") {
       err << "qvr-sandbox: open it by one of this machine's addresses, localhost or the "
-             "machine's name: a request that names the server otherwise is refused (403)\n";
+             "machine's name, short or fully qualified: a request that names the server otherwise "
+             "is refused (403)\n";
     }
   }
   out << "qvr-sandbox: workbench at " << server.address() << " (Ctrl-C stops it)" << std::endl;

@@ -3,13 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 #include <sstream>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include <netdb.h>
 #include <unistd.h>
 
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
@@ -281,7 +284,7 @@ TEST(WorkbenchServer, RefusesRunsThatCannotRun) {
 
 // Listening on every address, the server is reached by many names, yet a page may only be
 // served under one no other site can rebind to this machine: an address written out, localhost
-// or the machine's own name, with the server's port.
+// or the machine's short or fully qualified name, with the server's port.
 TEST(WorkbenchServer, OnEveryAddressOnlyNamesOfThisMachineAreServed) {
   auto options = WorkbenchHttp::defaults();
   options.listenAddress = "0.0.0.0";
@@ -293,6 +296,17 @@ TEST(WorkbenchServer, OnEveryAddressOnlyNamesOfThisMachineAreServed) {
   std::array<char, 256> name{};
   ASSERT_EQ(gethostname(name.data(), name.size() - 1), 0);
   const std::string machine = name.data();
+  // Its fully qualified name, as the resolver gives it (the short name where there is none).
+  std::string qualified = machine;
+  addrinfo hints{};
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(machine.c_str(), nullptr, &hints, &found) == 0) {
+    if (found->ai_canonname != nullptr) qualified = found->ai_canonname;
+    freeaddrinfo(found);
+  }
+  std::transform(qualified.begin(), qualified.end(), qualified.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   const std::pair<std::string, int> hosts[] = {
       {"127.0.0.1" + port, 200},
       {"192.0.2.7" + port, 200},
@@ -300,6 +314,7 @@ TEST(WorkbenchServer, OnEveryAddressOnlyNamesOfThisMachineAreServed) {
       {"[2001:DB8::7]" + port, 200},
       {"LocalHost" + port, 200},
       {machine + port, 200},
+      {qualified + port, 200},
       {"rebind.attacker.example" + port, 403},
       {machine + ".attacker.example" + port, 403},
       {"localhost." + port, 403},
