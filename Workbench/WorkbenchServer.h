@@ -31,8 +31,8 @@
 // 400 (each route's reader lists its fields; the cancel routes take none); unknown routes 404, a
 // known path with another method 405 with an Allow header; every request must name this server in
 // its Host header (403 otherwise, against DNS rebinding: listening on every address, an address
-// written out, localhost or one of the machine's names, with the port), and every POST must carry the
-// page's token in the X-Workbench-Token header and, when the browser sends an Origin, come from
+// written out, localhost or one of the machine's names, with the port), and every POST must carry
+// the page's token in the X-Workbench-Token header and, when the browser sends an Origin, come from
 // this server's origin (403 otherwise): another site's page cannot start or cancel runs. Handlers
 // never throw out of the server; an unexpected failure is a 500 with its message.
 // Example:

@@ -109,6 +109,7 @@ std::vector<std::string> BannerSvgCommand::outputProblems() const {
 int BannerSvgCommand::run(std::ostream& out, std::ostream& err) const {
   using Sandbox::SandboxTool;
   const auto say = [&err](std::string message) { SandboxTool::say(err, std::move(message)); };
+  Sandbox::Interruption::setStopsAtOnce(false);  // a signal now drops the picture, said so
   const auto interrupted = [&] {
     say("interrupted: the banner picture was not written");
     return 128 + Sandbox::Interruption::signal();

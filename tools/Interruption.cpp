@@ -13,6 +13,8 @@ namespace {
 
 std::atomic<int> received{0};
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only store lock-free");
+std::atomic<bool> stopsAtOnce{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may only read lock-free");
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -28,13 +30,16 @@ void writeAll(std::string_view text) {
 extern "C" void onStopSignal(int signal) {
   const int savedErrno = errno;
   int expected = 0;
-  if (received.compare_exchange_strong(expected, signal)) {
+  const bool first = received.compare_exchange_strong(expected, signal);
+  if (first && !stopsAtOnce.load()) {
     errno = savedErrno;
-    return;  // the first: the run stops at its next step
+    return;  // the first, during a run: the run stops at its next step
   }
-  // The second: no waiting for the run. Its temporary files go; its outputs keep their old files.
+  // The second, or any before a run began: no waiting. Temporary files go; outputs keep their old
+  // files.
   TemporaryFiles::removeAllNow();
-  writeAll("qvr-sandbox: stopped at once by a second signal; nothing more was written\n");
+  writeAll(first ? "qvr-sandbox: stopped before any output was written\n"
+                 : "qvr-sandbox: stopped at once by a second signal; nothing more was written\n");
   ::signal(signal, SIG_DFL);
   ::raise(signal);  // pending until the handler returns, then ends the process
 }
@@ -49,6 +54,10 @@ void Interruption::install() {
   for (const int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
   action.sa_flags = SA_RESTART;
   for (const int signal : kStopSignals) sigaction(signal, &action, nullptr);
+}
+
+void Interruption::setStopsAtOnce(bool atOnce) {
+  stopsAtOnce.store(atOnce);
 }
 
 int Interruption::signal() {

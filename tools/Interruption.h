@@ -6,7 +6,9 @@
 // writes a signal cut short), so a run blocked on a full pipe goes on once the reader drains it
 // and then stops. A second terminating signal, of any of the three kinds, ends the process at
 // once: the handler removes the files listed in TemporaryFiles, says so on stderr and lets that
-// signal end the process (exit status 128 + the signal).
+// signal end the process (exit status 128 + the signal). Before a run begins, while the program
+// still reads its inputs and opens its outputs (a FIFO without a writer or reader blocks its
+// open), there is nothing to stop at a next step: there, the first signal ends the process at once.
 // Example:
 //   Interruption::install();
 //   host.stopRequested = [] { return Interruption::requested(); };
@@ -24,6 +26,9 @@ class Interruption {
   [[nodiscard]] static int signal();
   // As if that signal had arrived first (what the handler does); 0 forgets the request.
   static void request(int signal);
+  // Whether the first signal ends the process at once (before a run begins) rather than asking
+  // the run to stop; off until set.
+  static void setStopsAtOnce(bool atOnce);
 };
 
 }  // namespace QVRAdKit::Sandbox

@@ -12,7 +12,9 @@ int main(int argc, char** argv) {
   // A reader that stops early (qvr-sandbox | head) must not kill the run before it removes its
   // temporary storage: writes to a closed pipe then simply fail, and are reported.
   std::signal(SIGPIPE, SIG_IGN);
-  // Ctrl-C ends the session at its next step instead of the process at once.
+  // Ctrl-C ends the session at its next step instead of the process at once; until a run begins,
+  // while the inputs are read and the outputs opened, it ends the process.
   QVRAdKit::Sandbox::Interruption::install();
+  QVRAdKit::Sandbox::Interruption::setStopsAtOnce(true);
   return QVRAdKit::Sandbox::SandboxTool::main(argc, argv, std::cout, std::cerr);
 }

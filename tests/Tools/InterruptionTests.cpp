@@ -49,5 +49,28 @@ TEST(InterruptionTest, TheFirstSignalAsksToStopAndASecondOfAnyKindEndsTheProcess
   }
 }
 
+// Before a run begins (inputs read, outputs opened: a FIFO's open blocks until its other end
+// comes) there is no next step to stop at: the first signal ends the process.
+TEST(InterruptionTest, BeforeARunBeginsTheFirstSignalEndsTheProcess) {
+  const fs::path temporary =
+      fs::temp_directory_path() / ("qvr-signal-" + std::to_string(std::random_device{}()));
+  std::ofstream(temporary) << "an events file being made";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Interruption::request(0);
+    Interruption::install();
+    Interruption::setStopsAtOnce(true);
+    if (TemporaryFiles::add(temporary.string()) < 0) _exit(10);
+    std::raise(SIGTERM);
+    _exit(11);  // not reached
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  EXPECT_FALSE(fs::exists(temporary));
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Sandbox
