@@ -82,8 +82,14 @@ string(APPEND log "${LOG}")
 # It takes no arguments: one it does not know is refused, not ignored.
 execute_process(COMMAND ${WORK_DIR}/build/qvradkit_example_host --sessions 5 RESULT_VARIABLE result
                 OUTPUT_VARIABLE out ERROR_VARIABLE usage)
-if(NOT result EQUAL 2 OR NOT usage MATCHES "takes no arguments")
+if(NOT result EQUAL 2 OR NOT usage MATCHES "unexpected argument: --sessions\n.*takes no arguments")
   message(FATAL_ERROR "an argument was not refused (exit ${result}): ${out}${usage}")
+endif()
+# What it says must reach its reader: a full disk is a failure.
+execute_process(COMMAND ${WORK_DIR}/build/qvradkit_example_host RESULT_VARIABLE result
+                OUTPUT_FILE /dev/full ERROR_VARIABLE complaint)
+if(NOT result EQUAL 1 OR NOT complaint MATCHES "cannot write to standard output")
+  message(FATAL_ERROR "output lost to a full disk was not reported (exit ${result}): ${complaint}")
 endif()
 
 # The moments a reader of the example is promised, in the order the session plays them.

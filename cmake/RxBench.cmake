@@ -15,7 +15,7 @@ if(NOT QVR_BENCH_RXCPP OR NOT QVR_HAVE_RXCPP)
   message(STATUS "qvradkit_rx_bench: without the RxCpp comparison")
 endif()
 add_executable(qvradkit_rx_bench ${QVR_RX_BENCH_SOURCES}
-                                 ${CMAKE_CURRENT_SOURCE_DIR}/bench/AllocationCounter.cpp)
-target_link_libraries(qvradkit_rx_bench PRIVATE qvradkit benchmark::benchmark
-                                                benchmark::benchmark_main)
+                                 ${CMAKE_CURRENT_SOURCE_DIR}/bench/AllocationCounter.cpp
+                                 ${CMAKE_CURRENT_SOURCE_DIR}/bench/BenchMain.cpp)
+target_link_libraries(qvradkit_rx_bench PRIVATE qvradkit benchmark::benchmark)
 qvr_set_warnings(qvradkit_rx_bench)

@@ -159,10 +159,13 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
       if (options.inspector) options.inspector(at, session->snapshot());
     }
     if (playing) {
-      advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)),
-                options.stopRequested);
+      playing =
+          advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)),
+                    options.stopRequested);
     }
     summary = session->summary();
+    // A stop asked for once every moment up to the end was played cut nothing short.
+    summary.stopped = !playing && summary.simulatedSeconds < options.duration;
     // Kept for the next session on this store; a store that cannot take it only costs the next
     // run its resumption, so the failure is not the session's.
     (void)SessionTimeline::recordEnd(**store, clock->now());

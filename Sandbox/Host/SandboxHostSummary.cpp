@@ -15,8 +15,10 @@ using Text::format;
 
 std::string SandboxHostSummary::text() const {
   std::string out;
-  out += format("Summary: %.0f simulated minutes, seed %llu\n", simulatedSeconds / 60,
-                static_cast<unsigned long long>(seed));
+  const std::string minutes = format("%.0f", simulatedSeconds / 60);
+  out += format("Summary: %s simulated minute%s, seed %llu%s\n", minutes.c_str(),
+                minutes == "1" ? "" : "s", static_cast<unsigned long long>(seed),
+                stopped ? " (stopped early)" : "");
   out += format("Start-up runs: %d; %s\n", runs,
                 !consentFormShown      ? "no consent form"
                 : !consentFormAnswered ? "consent form shown, not answered before the end"

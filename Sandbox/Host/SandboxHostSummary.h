@@ -34,6 +34,8 @@ struct SandboxHostSummary {
   };
 
   Platform::TimeInterval simulatedSeconds = 0;
+  // Asked to stop (a signal) before the session's end: the rest covers simulatedSeconds only.
+  bool stopped = false;
   std::uint64_t seed = 0;
   int runs = 0;
   bool consentFormShown = false;
@@ -70,7 +72,8 @@ struct SandboxHostSummary {
   //  "interstitials":{"connect":{"granted":..,"handedOut":..,"shown":..,"withheld":..},..},
   //  "appOpenShown":{"main":..,"appLaunch":..},"rewardedShown":..,"rewardsEarned":..,
   //  "networks":{"admob":{"requests":..,"loads":..,"failures":..},..},
-  //  "events":{"written":..,"lost":..},"adsPauseRemainingSeconds":null or seconds}
+  //  "events":{"written":..,"lost":..},"adsPauseRemainingSeconds":null or seconds}, and
+  //  "stopped":true last when the session was stopped before its end
   // on one line, without a newline at the end.
   [[nodiscard]] std::string json() const;
 };

@@ -39,6 +39,8 @@ std::string SandboxHostSummary::json() const {
   root["networks"] = std::move(byNetwork);
   root["events"] = Json{{"written", events}, {"lost", eventsLost}};
   root["adsPauseRemainingSeconds"] = adsPauseRemaining ? Json(*adsPauseRemaining) : Json(nullptr);
+  // Only on a session cut short, so that a whole session's summary keeps its keys.
+  if (stopped) root["stopped"] = true;
   return root.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 

@@ -14,6 +14,7 @@ constexpr std::string_view kStyle = R"(
 body { font: 14px/1.4 system-ui, sans-serif; margin: 24px; color: #1d2330; background: #f6f7f9; }
 h1 { font-size: 22px; margin: 0 0 4px; }
 .subtitle { color: #5b6475; margin: 0 0 16px; }
+.stopped { color: #8a1c00; font-weight: 600; }
 nav a { margin-right: 10px; }
 section.snapshot { background: #fff; border: 1px solid #d8dce3; border-radius: 6px;
   padding: 12px 16px; margin: 16px 0; }
@@ -82,6 +83,11 @@ std::string InspectorPage::escaped(std::string_view text) {
   return result;
 }
 
+void InspectorPage::markStopped(Platform::TimeInterval at,
+                                std::vector<Platform::TimeInterval> missed) {
+  stop_ = Stop{at, std::move(missed)};
+}
+
 std::string InspectorPage::html() const {
   std::string html;
   html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
@@ -89,6 +95,16 @@ std::string InspectorPage::html() const {
   html += kStyle;
   html += "</style>\n</head>\n<body>\n<h1>Ads service inspector</h1>\n";
   html += "<p class=\"subtitle\">" + escaped(subtitle_) + "</p>\n";
+  if (stop_) {
+    // A page kept for later must not pass for a whole session's.
+    html += "<p class=\"stopped\">The session was stopped at " +
+            InspectorFormat::sessionClock(stop_->at) + ", before its end";
+    for (std::size_t i = 0; i < stop_->missed.size(); ++i) {
+      html +=
+          (i == 0 ? ": no snapshot at " : ", ") + InspectorFormat::sessionClock(stop_->missed[i]);
+    }
+    html += ".</p>\n";
+  }
   if (snapshots_.empty()) html += "<p class=\"empty\">No snapshot was taken.</p>\n";
   if (snapshots_.size() > 1) {
     html += "<nav>";

@@ -13,6 +13,7 @@
 //   std::ofstream("inspect.html") << page.html();
 // Threading: a plain value; not shared between threads.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,8 @@ class InspectorPage {
   // Adds a snapshot taken at seconds from the session start; sections keep the order of adding.
   void add(Platform::TimeInterval at, AdsServiceSnapshot snapshot);
   [[nodiscard]] std::size_t size() const { return snapshots_.size(); }
+  // The session was stopped (a signal) at seconds from its start, before the snapshots at missed.
+  void markStopped(Platform::TimeInterval at, std::vector<Platform::TimeInterval> missed);
 
   // The whole page.
   [[nodiscard]] std::string html() const;
@@ -45,8 +48,14 @@ class InspectorPage {
     AdsServiceSnapshot snapshot;
   };
 
+  struct Stop {
+    Platform::TimeInterval at;
+    std::vector<Platform::TimeInterval> missed;
+  };
+
   std::string subtitle_;
   std::vector<Taken> snapshots_;
+  std::optional<Stop> stop_;
 };
 
 }  // namespace QVRAdKit::Sandbox

@@ -1,5 +1,7 @@
 #include "Sandbox/Inspector/SandboxInspector.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "Sandbox/Inspector/InspectionTimes.h"
@@ -71,11 +73,22 @@ void SandboxInspector::inspect(Platform::TimeInterval at, const AdsServiceSnapsh
       first = false;
     }
   }
+  ++taken_;
   if (!htmlPath_.empty()) page_.add(at, snapshot);
 }
 
-std::optional<Platform::Error> SandboxInspector::finish() {
+std::optional<Platform::Error> SandboxInspector::finish(
+    std::optional<Platform::TimeInterval> stoppedAt) {
   if (!html_) return std::nullopt;
+  if (stoppedAt) {
+    // The session takes its snapshots in the order of the times and stops taking them when
+    // stopped: those not taken are the last ones.
+    page_.markStopped(
+        *stoppedAt,
+        std::vector<Platform::TimeInterval>(
+            times_.begin() + static_cast<std::ptrdiff_t>(std::min(taken_, times_.size())),
+            times_.end()));
+  }
   html_->write(page_.html());
   auto failure = html_->commit();
   html_.reset();

@@ -46,8 +46,10 @@ class SandboxInspector : public std::enable_shared_from_this<SandboxInspector> {
   // The options hold the inspector weakly.
   void attach(SandboxHostOptions& options);
   // Writes the page, if one was asked for, and puts it in place; the error when writing failed
-  // (the old file is then as it was).
-  [[nodiscard]] std::optional<Platform::Error> finish();
+  // (the old file is then as it was). stoppedAt: the session was stopped there, before its end
+  // (the page says so, and names the snapshots it could not take).
+  [[nodiscard]] std::optional<Platform::Error> finish(
+      std::optional<Platform::TimeInterval> stoppedAt = std::nullopt);
 
   [[nodiscard]] const std::vector<Platform::TimeInterval>& times() const { return times_; }
 
@@ -58,6 +60,7 @@ class SandboxInspector : public std::enable_shared_from_this<SandboxInspector> {
   std::string htmlPath_;
   std::unique_ptr<AtomicFile> html_;
   InspectorPage page_;
+  std::size_t taken_ = 0;  // snapshots the session took
   std::function<void(std::string_view)> narrator_;
 };
 

@@ -1,7 +1,7 @@
 // A minimal host of the ads module: it wires the platform, builds the app around the ads service,
 // drains the main queue until the app's short session is over, and says what happened.
-// Takes no arguments. Exits 0 when the session ended, 1 when it did not end in time, 2 when given
-// arguments (--help prints what it does).
+// Takes no arguments. Exits 0 when the session ended, 1 when it did not end in time or what it
+// said could not be written, 2 when given arguments (--help prints what it does).
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     const bool help =
         argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+    if (!help) std::fprintf(stderr, "unexpected argument: %s\n", argv[1]);
     std::fprintf(help ? stdout : stderr,
                  "usage: %s\nPlays one short session of an app around the ads module and prints "
                  "what the host saw; it takes no arguments.\n",
@@ -45,5 +46,10 @@ int main(int argc, char** argv) {
     std::printf(" %s x%d", name.c_str(), count);
   }
   std::printf("\n");
+  // A full disk or a closed pipe: a narration that did not reach its reader is no success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "cannot write to standard output\n");
+    return 1;
+  }
   return 0;
 }
