@@ -53,11 +53,14 @@ void checkPaths(const SandboxToolOptions& options, std::vector<std::string>& pro
       paths.add("--shard-out", *options.shardOut, Role::write);
     }
   }
-  // The summary in JSON, or the tables, text or JSON, go to standard output.
+  // The summary in JSON, the tables (text or JSON), or the narration and the text summary go to
+  // standard output; with the events there (-), the narration and summary go to stderr.
   if (options.json) {
     paths.addStandardOutput("--json");
   } else if (trials) {
     paths.addStandardOutput("the tables");
+  } else if (!OutputPaths::namesStandardOutput(options.eventsPath)) {
+    paths.addStandardOutput(options.quiet ? "the summary" : "the narration");
   }
   if (!trials) {
     paths.add("--events", options.eventsPath, Role::write, "use - for stdout");

@@ -241,6 +241,7 @@ int runMonteCarlo(const SandboxToolOptions& options, const SandboxHostOptions& h
                   trials.sessions == 1 ? "session" : "sessions");
   trials.progress = [&bar](std::uint64_t done, std::uint64_t) { bar.update(done); };
   trials.stopRequested = Interruption::requested;
+  Interruption::setStopsAtOnce(false);  // from here a signal stops the sessions between two
   auto report = MonteCarloRunner::run(trials);
   bar.finish();
   if (!report) {
@@ -312,14 +313,21 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
   serve.addTo(app);
   MergeCommand merge;
   merge.addTo(app);
+  // Help goes to standard output like any other output: one that cannot be written says so.
+  const auto help = [&](const std::string& text) {
+    CheckedOutput checked(out);
+    checked.put("the help", text);
+    checked.flush("the help");
+    if (!checked.failure()) return kDone;
+    say(err, *checked.failure());
+    return kOutputLost;
+  };
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    out << app.help();
-    return kDone;
+    return help(app.help());
   } catch (const CLI::CallForAllHelp&) {
-    out << app.help("", CLI::AppFormatMode::All);
-    return kDone;
+    return help(app.help("", CLI::AppFormatMode::All));
   } catch (const CLI::ParseError& error) {
     say(err, std::string(error.what()) + " (see --help)");
     return kBadInput;
@@ -351,6 +359,17 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
     for (const auto& problem : misplaced) say(err, problem);
     if (!misplaced.empty()) return kBadInput;
     return serve.run(out, err);
+  }
+  // The two modes that play nothing read no run's options: given, they would be ignored unseen.
+  if (options.printDefaultConfig || options.checkIntegration) {
+    const std::string mode =
+        options.printDefaultConfig ? "--print-default-config" : "--check-integration";
+    const auto misplaced = misplacedOptions(app, mode, [&](const CLI::Option& option) {
+      const std::string name = option.get_name();
+      return name == mode || (!options.printDefaultConfig && name == "--config");
+    });
+    for (const auto& problem : misplaced) say(err, problem);
+    if (!misplaced.empty()) return kBadInput;
   }
   auto problems = SandboxCommandLine::validate(options);
   // The picture's options draw nothing in a session.
@@ -454,10 +473,14 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
   }
   (*inspector)->attach(host);
   host.stopRequested = Interruption::requested;
+  Interruption::setStopsAtOnce(false);  // from here a signal stops the session at its next step
   auto summary = SandboxHost::run(host);
   host.store.reset();
   store->reset();  // closed before the temporary store's files are removed
-  const auto pageError = (*inspector)->finish();
+  const auto pageError =
+      (*inspector)
+          ->finish(summary && summary->stopped ? std::optional(summary->simulatedSeconds)
+                                               : std::nullopt);
   // Whatever happened, what was tracked goes out now, and into place.
   const auto writeError = events->commit();
   if (!summary) {
@@ -497,12 +520,13 @@ int SandboxTool::run(const SandboxToolOptions& options, std::ostream& out, std::
     lost = true;
   }
   if (lost) return kOutputLost;
-  if (summary->simulatedSeconds < host.duration && Interruption::requested()) {
+  if (summary->stopped) {
     // Rounded as the summary's own line rounds it.
     std::array<char, 32> minutes{};
     std::snprintf(minutes.data(), minutes.size(), "%.0f", summary->simulatedSeconds / 60);
-    say(err, std::string("interrupted: the summary covers the first ") + minutes.data() +
-                 " simulated minutes");
+    const std::string told = minutes.data();
+    say(err, "interrupted: the summary covers the first " + told +
+                 (told == "1" ? " simulated minute" : " simulated minutes"));
     return interruptedCode();
   }
   return kDone;

@@ -67,8 +67,17 @@ void ServeCommand::addTo(CLI::App& app) {
 }
 
 int ServeCommand::run(std::ostream& out, std::ostream& err) const {
+  std::string listen = listen_;
+  // An IPv6 address is printed in brackets, as a URL writes it: taken back as written.
+  if (listen.size() > 2 && listen.front() == '[' && listen.back() == ']') {
+    listen = listen.substr(1, listen.size() - 2);
+  }
+  if (listen.find_first_not_of(" \t") == std::string::npos) {
+    err << "qvr-sandbox: --listen: the address is empty (leave --listen out for 127.0.0.1)\n";
+    return kBadInput;
+  }
   Workbench::WorkbenchServer::Options options;
-  options.listenAddress = listen_ == "localhost" ? "127.0.0.1" : listen_;
+  options.listenAddress = listen == "localhost" ? "127.0.0.1" : listen;
   options.port = port_;
   options.configurationText = std::string(Sandbox::kDefaultSandboxConfigurationJson);
   options.toolVersion = Sandbox::TrialFiles::toolVersion();
@@ -91,10 +100,10 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
   }
   // Once listening: an address that cannot be listened on exposes nothing.
   if (exposed) {
-    err << "qvr-sandbox: warning: listening on " << listen_
+    err << "qvr-sandbox: warning: listening on " << listen
         << ": the workbench has no accounts; anyone who can reach this address can read the "
            "configuration and run simulations here\n";
-    if (listen_ == "0.0.0.0" || listen_ == "::") {
+    if (listen == "0.0.0.0" || listen == "::") {
       err << "qvr-sandbox: open it by one of this machine's addresses, localhost or the "
              "machine's name, short or fully qualified: a request that names the server otherwise "
              "is refused (403)\n";
@@ -102,6 +111,7 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
   }
   out << "qvr-sandbox: workbench at " << server.address() << " (Ctrl-C stops it)" << std::endl;
   // The signal handler only sets a flag; a person's Ctrl-C is answered within a fifth of a second.
+  Sandbox::Interruption::setStopsAtOnce(false);  // Ctrl-C now cancels the runs and stops
   while (!Sandbox::Interruption::requested()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }

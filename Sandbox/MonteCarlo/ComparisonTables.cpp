@@ -143,15 +143,15 @@ std::string ComparisonTables::text(const MonteCarloReport& report) {
   const PairedComparison& comparison = report.comparison.value();
   std::string out;
   if (report.sessions == 0) {
-    out +=
-        format("Paired comparison: no seed of %s simulated minutes ended, from seed %llu\n",
-               MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed));
+    out += format("Paired comparison: no seed of %s ended, from seed %llu\n",
+                  MonteCarloTables::simulatedMinutes(report.sessionSeconds).c_str(),
+                  count(report.firstSeed));
   } else {
     out += format(
-        "Paired comparison, B (--compare) minus A: %llu %s of %s simulated minutes, seeds %llu to "
+        "Paired comparison, B (--compare) minus A: %llu %s of %s, seeds %llu to "
         "%llu%s\n",
         count(report.sessions), report.sessions == 1 ? "seed" : "seeds",
-        MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed),
+        MonteCarloTables::simulatedMinutes(report.sessionSeconds).c_str(), count(report.firstSeed),
         count(report.firstSeed + report.sessions - 1), report.stopped ? " (stopped early)" : "");
   }
   const char* columns = "%-25s %-17s %9s %9s %11s %-21s %s\n";

@@ -91,14 +91,14 @@ nlohmann::ordered_json row(const char* label, const std::string& name,
 
 std::string header(const MonteCarloReport& report) {
   if (report.sessions == 0) {
-    return format("Monte Carlo: no session of %s simulated minutes ended, from seed %llu%s\n",
-                  MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed),
-                  report.stopped ? " (stopped)" : "");
+    return format("Monte Carlo: no session of %s ended, from seed %llu%s\n",
+                  MonteCarloTables::simulatedMinutes(report.sessionSeconds).c_str(),
+                  count(report.firstSeed), report.stopped ? " (stopped)" : "");
   }
-  return format("Monte Carlo: %llu %s of %s simulated minutes, seeds %llu to %llu%s\n",
-                count(report.sessions), report.sessions == 1 ? "session" : "sessions",
-                MonteCarloTables::minutes(report.sessionSeconds).c_str(), count(report.firstSeed),
-                count(report.firstSeed + report.sessions - 1),
+  return format("Monte Carlo: %llu %s of %s, seeds %llu to %llu%s\n", count(report.sessions),
+                report.sessions == 1 ? "session" : "sessions",
+                MonteCarloTables::simulatedMinutes(report.sessionSeconds).c_str(),
+                count(report.firstSeed), count(report.firstSeed + report.sessions - 1),
                 report.stopped ? " (stopped early)" : "");
 }
 
@@ -193,9 +193,10 @@ nlohmann::ordered_json MonteCarloTables::object(const MonteCarloReport& report) 
   return object;
 }
 
-std::string MonteCarloTables::minutes(double seconds) {
+std::string MonteCarloTables::simulatedMinutes(double seconds) {
   // Twelve significant digits: whole, 0.5, 0.25 exactly, without the last bits of seconds / 60.
-  return format("%.12g", seconds / 60);
+  const std::string minutes = format("%.12g", seconds / 60);
+  return minutes + (minutes == "1" ? " simulated minute" : " simulated minutes");
 }
 
 nlohmann::ordered_json MonteCarloTables::methods() {

@@ -44,8 +44,8 @@ class MonteCarloTables {
   [[nodiscard]] static std::string json(const MonteCarloReport& report);
   // The object json() prints (a comparison embeds those of its two sides).
   [[nodiscard]] static nlohmann::ordered_json object(const MonteCarloReport& report);
-  // A session's length in minutes as headings show it: "120", "0.5".
-  [[nodiscard]] static std::string minutes(double seconds);
+  // A session's length as headings show it: "120 simulated minutes", "1 simulated minute".
+  [[nodiscard]] static std::string simulatedMinutes(double seconds);
   // The "intervals" object: how the intervals were computed.
   [[nodiscard]] static nlohmann::ordered_json methods();
 };

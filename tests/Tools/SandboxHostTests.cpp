@@ -154,6 +154,8 @@ TEST(SandboxHostTest, AStoppedSessionIsTheBeginningOfTheWholeOne) {
   options.stopRequested = [&steps, half] { return ++steps > half; };
   const HostOutcome stopped = playHost(options);
 
+  EXPECT_TRUE(stopped.summary.stopped);
+  EXPECT_FALSE(whole.summary.stopped);
   EXPECT_GT(stopped.summary.simulatedSeconds, 0);
   EXPECT_LT(stopped.summary.simulatedSeconds, whole.summary.simulatedSeconds);
   ASSERT_GT(stopped.events.size(), 0u);

@@ -93,6 +93,8 @@ TEST_F(SandboxToolFilesTest, EveryLostOutputSaysWhyAndExitsOne) {
       {{"--sessions", "2", "--minutes", "2", "--shard-out", file("part.json")},
        "cannot write the tables to standard output"},
       {{"--banner-svg", "-"}, "cannot write the banner picture to standard output"},
+      {{"--help"}, "cannot write the help to standard output"},
+      {{"merge", "--help"}, "cannot write the help to standard output"},
   };
   for (const Case& c : cases) {
     ClosedPipe pipe;

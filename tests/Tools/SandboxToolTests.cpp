@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "Tools/SandboxToolFixture.h"
 #include "tools/Interruption.h"
@@ -104,6 +108,24 @@ TEST_F(SandboxToolTest, NoTwoPathsOfARunNameOneFile) {
   trials.json = true;
   trials.eventsPath = "-";
   EXPECT_EQ(problems(trials), Lines{});
+  // A file that standard output is redirected to is standard output: the narration, or with
+  // --quiet the summary, would go into the file the events then replace.
+  for (const bool quiet : {false, true}) {
+    SandboxToolOptions redirected;
+    redirected.quiet = quiet;
+    redirected.eventsPath = file("out.txt");
+    const int saved = dup(STDOUT_FILENO);
+    const int into = open(redirected.eventsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(into, 0);
+    std::fflush(stdout);
+    dup2(into, STDOUT_FILENO);
+    close(into);
+    const Lines found = problems(redirected);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    EXPECT_EQ(found, Lines{std::string(quiet ? "the summary" : "the narration") +
+                           " and --events both write to standard output: give one of them a file"});
+  }
   SandboxToolOptions distinct;
   distinct.eventsPath = file("events.jsonl");
   distinct.storagePath = file("store.sqlite");
@@ -256,12 +278,24 @@ TEST_F(SandboxToolTest, AStopSignalEndsTheRunWithItsOutputWrittenAndNothingLeftB
   EXPECT_EQ(session.err,
             "qvr-sandbox: interrupted: the summary covers the first 0 simulated "
             "minutes\n");
-  EXPECT_NE(session.out.find("Summary: 0 simulated minutes"), std::string::npos) << session.out;
+  EXPECT_NE(session.out.find("Summary: 0 simulated minutes, seed 1 (stopped early)\n"),
+            std::string::npos)
+      << session.out;
   const Lines events = lines(contents(file("events.jsonl")));
   EXPECT_NE(session.out.find("Analytics events written: " + std::to_string(events.size()) + "\n"),
             std::string::npos)
       << session.out;
   EXPECT_TRUE(fs::is_empty(temporary)) << "the temporary storage is removed";
+  // Files kept for later say that they are partial: the summary in JSON, and the page, which
+  // names the snapshots it could not take.
+  const Outcome inspected = run({"--events", file("events.jsonl"), "--json", "--inspect-at",
+                                 "10,1:00", "--inspect-html", file("page.html")});
+  EXPECT_EQ(inspected.code, 128 + SIGINT);
+  EXPECT_EQ(nlohmann::json::parse(inspected.out)["stopped"], true);
+  EXPECT_NE(contents(file("page.html"))
+                .find("The session was stopped at 00:00:00, before its end: no snapshot at "
+                      "00:00:10, 00:01:00."),
+            std::string::npos);
 
   const Outcome trials = run({"--sessions", "3", "--json"});
   EXPECT_EQ(trials.code, 128 + SIGINT);

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
@@ -180,10 +181,14 @@ TEST_F(TrialShardToolTest, APlacementOnlyAHasKeepsItsRatesAndHeadingsReadRight) 
     }
   }
 
-  const Outcome one = run({"--minutes", "0.5", "--sessions", "1"});
-  EXPECT_TRUE(
-      one.out.starts_with("Monte Carlo: 1 session of 0.5 simulated minutes, seeds 1 to 1\n"))
-      << one.out;
+  const std::pair<std::string, std::string> headings[] = {
+      {"0.5", "Monte Carlo: 1 session of 0.5 simulated minutes, seeds 1 to 1\n"},
+      {"1", "Monte Carlo: 1 session of 1 simulated minute, seeds 1 to 1\n"},
+  };
+  for (const auto& [minutes, heading] : headings) {
+    const Outcome one = run({"--minutes", minutes, "--sessions", "1"});
+    EXPECT_TRUE(one.out.starts_with(heading)) << one.out;
+  }
   const Outcome pair = run({"--minutes", "1.25", "--sessions", "1", "--compare", file("b.json")});
   EXPECT_TRUE(pair.out.starts_with(
       "Paired comparison, B (--compare) minus A: 1 seed of 1.25 simulated minutes, seeds 1 to 1\n"))

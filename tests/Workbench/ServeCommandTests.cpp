@@ -54,6 +54,8 @@ TEST_F(ServeCommand, RefusesWhatCannotServe) {
       {"another address, not this machine's",
        {"--listen", "192.0.2.1", "--port", "0"},
        "cannot listen on 192.0.2.1"},
+      {"an empty address", {"--listen", "", "--port", "0"}, "--listen: the address is empty"},
+      {"a blank address", {"--listen", " ", "--port", "0"}, "--listen: the address is empty"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
