@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs check-readme-excerpts.sh over small READMEs beside a copy of one source file: it must pass
 # a word-for-word excerpt (also one indented less than its file) and fail, naming the README line,
-# an excerpt that drifted, one indented more than its file, one of a missing file, an unclosed
-# excerpt, an excerpt without a code block, and a README without excerpts.
+# an excerpt that drifted, one indented more than its file, one of a missing file or of a folder,
+# one of blank lines only, an unclosed excerpt, an excerpt without a code block, and a README
+# without excerpts; an empty README path is refused, not taken for the default one.
 set -euo pipefail
 check=$(cd "$(dirname "$0")" && pwd)/check-readme-excerpts.sh
 dir=$(mktemp -d)
@@ -45,7 +46,7 @@ void App::connect() {
 }
 $fence
 $close
-"
+" "1 excerpt matches its file"
 expect PASS "cut from the body, indented less" "intro
 $open
 ${fence}cpp
@@ -83,6 +84,20 @@ void App::connect() {
 $fence
 $close
 " "which does not exist"
+expect FAIL "a folder" "line one
+${open/App.cpp/}
+${fence}cpp
+void App::connect() {
+$fence
+$close
+" "README.md:2: excerpt names examples/host/, which is a folder"
+expect FAIL "blank lines only" "$open
+${fence}cpp
+
+  
+$fence
+$close
+" "README.md:1: excerpt of examples/host/App.cpp is empty"
 expect FAIL "not closed" "$open
 ${fence}cpp
 void App::connect() {
@@ -94,5 +109,12 @@ $close
 " "has no complete fenced code block"
 expect FAIL "no excerpts" "# Title
 " "no excerpts"
+
+if out=$("$check" "" 2>&1) || [[ $out != usage:* ]]; then
+  echo "not ok: empty path: wanted a usage line and a failure, got: $out"
+  failures=$((failures + 1))
+else
+  echo "ok: empty path"
+fi
 
 [ "$failures" -eq 0 ] || exit 1

@@ -9,12 +9,28 @@
 #   <!-- /excerpt -->
 # The lines may be indented less than in the file, by the same amount each (a block cut from a
 # function body). Fails, naming the README line, on an excerpt not found in its file, a missing
-# file, a marker without its block or its end, and a README without any excerpt.
+# file or a folder, an excerpt of blank lines only, a marker without its block or its end, and a
+# README without any excerpt.
 set -euo pipefail
+if (($# > 1)) || { (($#)) && [[ -z $1 ]]; }; then
+  echo "usage: $0 [README]" >&2
+  exit 2
+fi
 readme=${1:-$(dirname "$0")/../README.md}
+[[ -f $readme ]] || { echo "$0: no README at $readme" >&2; exit 2; }
 root=$(cd "$(dirname "$readme")" && pwd)
 awk -v root="$root" -v readme="$readme" '
 function fail(line, text) { printf "%s:%d: %s\n", readme, line, text; bad = 1 }
+# Whether the path is a folder (reading one is a fatal error in some awks), asked of sh with the
+# path in single quotes (\047); a quote in the path ends them, is escaped, and starts them again.
+function folder(file,    quoted, i, c) {
+  quoted = "\047"
+  for (i = 1; i <= length(file); i++) {
+    c = substr(file, i, 1)
+    quoted = quoted (c == "\047" ? "\047\\\047\047" : c)
+  }
+  return system("test -d " quoted "\047") == 0
+}
 # Whether the excerpt lines ex[1..n] appear one after another in the file, shifted by one indent.
 function found(file,    m, line, i, j, indent, ok) {
   m = 0
@@ -35,17 +51,19 @@ function found(file,    m, line, i, j, indent, ok) {
 }
 /^<!-- excerpt: [^ ]+ -->$/ {
   if (path != "") fail(start, "excerpt not closed before the next one")
-  path = $3; start = NR; n = 0; state = "before"; ++count
+  path = $3; start = NR; n = 0; text = 0; state = "before"; ++count
   next
 }
 /^<!-- \/excerpt -->$/ {
   if (path == "") { fail(NR, "end of an excerpt that was not opened"); next }
   file = root "/" path
-  readable = (getline probe < file) >= 0
+  isfolder = folder(file)
+  readable = !isfolder && (getline probe < file) >= 0
   close(file)
   if (state != "after") fail(start, "excerpt of " path " has no complete fenced code block")
+  else if (isfolder) fail(start, "excerpt names " path ", which is a folder, not a file")
   else if (!readable) fail(start, "excerpt names " path ", which does not exist")
-  else if (n == 0) fail(start, "excerpt of " path " is empty")
+  else if (!text) fail(start, "excerpt of " path " is empty" (n ? " (blank lines only)" : ""))
   else if (!found(file)) fail(start, "excerpt is not in " path " word for word (it begins \"" ex[1] "\")")
   path = ""
   next
@@ -56,11 +74,12 @@ path != "" && /^```/ {
   else fail(NR, "a second code block in one excerpt")
   next
 }
-path != "" && state == "inside" { ex[++n] = $0 }
+path != "" && state == "inside" { ex[++n] = $0; if ($0 ~ /[^ \t]/) text = 1 }
 END {
   if (path != "") fail(start, "excerpt of " path " is not closed")
   if (count == 0) fail(NR, "no excerpts: the embedding section must be taken from examples/")
   if (bad) exit 1
-  printf "%s: %d excerpts match their files\n", readme, count
+  if (count == 1) printf "%s: 1 excerpt matches its file\n", readme
+  else printf "%s: %d excerpts match their files\n", readme, count
 }
 ' "$readme"

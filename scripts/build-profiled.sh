@@ -8,6 +8,10 @@
 # Release build and says so.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [[ -z ${1:-} ]]; then
+  echo "usage: $0 DIR [cmake args...]" >&2
+  exit 2
+fi
 dir=$(mkdir -p "$1" && cd "$1" && pwd); shift
 if ! "${CXX:-c++}" --version 2>/dev/null | grep -q 'Free Software Foundation'; then
   echo "build-profiled: ${CXX:-c++} is not GCC: a plain Release build, without profile feedback" >&2

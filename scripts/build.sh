@@ -4,7 +4,11 @@
 set -euo pipefail
 # Paths relative to the tree, so that ccache shares objects between checkouts and build folders.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd "$(dirname "$0")/.." && pwd)} CCACHE_NOHASHDIR=1
+if [[ -z ${1:-} ]]; then
+  echo "usage: $0 DIR [cmake args...]" >&2
+  exit 2
+fi
 dir=$1; shift
-cmake -S "$(dirname "$0")/.." -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} \
+cmake -S "$(dirname "$0")/.." -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
   -DQVR_WERROR=ON "$@" >/dev/null
 cmake --build "$dir" -j "${JOBS:-$(nproc)}"

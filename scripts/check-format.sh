@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Fails when a C++ file differs from what clang-format makes of it.
+# Fails when a C++ file differs from what clang-format makes of it; exit 2 without clang-format.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-files=$(git ls-files '*.h' '*.cpp')
+command -v clang-format >/dev/null || { echo "check-format: clang-format is not on PATH (scripts/setup.sh)" >&2; exit 2; }
 bad=0
-for f in $files; do
+while IFS= read -r -d '' f; do
   if ! clang-format --dry-run --Werror "$f" >/dev/null 2>&1; then
     echo "needs clang-format: $f"
     bad=1
   fi
-done
+done < <(git ls-files -z '*.h' '*.cpp')
 exit $bad

@@ -5,9 +5,14 @@
 # the reproducing input in build/fuzz/artifacts. The mutations follow FUZZ_SEED (default 1), so a
 # run repeats the inputs of an earlier one as far as it gets; set another seed to explore further.
 set -euo pipefail
+seconds=${1-30}
+# libFuzzer takes 0, a negative or a non-numeric time as no limit at all: checked before the build.
+if (($# > 1)) || ! [[ $seconds =~ ^[1-9][0-9]{0,6}$ ]]; then
+  echo "usage: $0 [SECONDS] (a whole number of seconds per target, from 1; default 30)" >&2
+  exit 2
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-seconds=${1:-30}
 CC=clang CXX=clang++ BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} scripts/build.sh build/fuzz \
   -DQVR_BUILD_FUZZ=ON -DQVR_SANITIZE=address,undefined -DQVR_BUILD_TOOLS=OFF -DQVR_BUILD_TESTS=OFF \
   -DQVR_BUILD_BENCH=OFF

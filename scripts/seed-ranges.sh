@@ -6,6 +6,8 @@
 #   seed_plan FIRST LAST SHARDS   checks the run (a message on stderr and status 2 otherwise) and
 #                                 sets seed_first, seed_total and seed_shards (at most seed_total)
 #   seed_shard I                  prints the Ith range (from 0) of the plan as A..B
+#   seed_shard_limit              checks that no shard of the plan spans more seeds than one
+#                                 qvr-sandbox process plays (a message and status 2 otherwise)
 
 # seed_digits S: S without leading zeros when it is a seed (0 to 18446744073709551615).
 seed_digits() {
@@ -66,4 +68,17 @@ seed_shard() {
   local from=$((q * i + r * i / seed_shards))
   local to=$((q * (i + 1) + r * (i + 1) / seed_shards - 1))
   printf '%s..%s\n' "$(seed_add "$seed_first" "$from")" "$(seed_add "$seed_first" "$to")"
+}
+
+# One process plays at most this many seeds (qvr-sandbox --seed-range refuses more): the plan is
+# checked before any shard starts, not by each shard once it runs.
+seed_shard_max=100000
+
+seed_shard_limit() {
+  local widest=$((seed_total / seed_shards + (seed_total % seed_shards > 0)))
+  ((widest <= seed_shard_max)) && return
+  local needed=$((seed_total / seed_shard_max + (seed_total % seed_shard_max > 0)))
+  echo "$0: shards of up to $widest seeds; one shard plays at most $seed_shard_max:" \
+    "use at least $needed shards" >&2
+  return 2
 }

@@ -3,10 +3,15 @@
 # qvr-sandbox process on one core, the median of RUNS runs of SESSIONS two-hour sessions.
 # Usage: scripts/throughput.sh [BINARY] [SESSIONS] [RUNS]
 # Example: scripts/throughput.sh build/rel/qvr-sandbox 20000 5
+# Exit code 2 for bad arguments; 1 when a run takes under 0.01 CPU-s, too short for the timer.
 set -euo pipefail
 binary=${1:-build/run/qvr-sandbox}
 sessions=${2:-20000}
 runs=${3:-5}
+if (($# > 3)) || ! [[ $sessions =~ ^[1-9][0-9]{0,8}$ && $runs =~ ^[1-9][0-9]{0,3}$ ]]; then
+  echo "usage: $0 [BINARY] [SESSIONS] [RUNS] (SESSIONS and RUNS whole numbers from 1)" >&2
+  exit 2
+fi
 [ -x "$binary" ] || { echo "throughput: no program at $binary (build it first)" >&2; exit 2; }
 command -v /usr/bin/time >/dev/null || { echo "throughput: /usr/bin/time is missing (scripts/setup.sh)" >&2; exit 2; }
 work=$(mktemp -d)
@@ -20,8 +25,10 @@ tables = json.load(open(sys.argv[1]))
 user, system = map(float, open(sys.argv[2]).read().split())
 requests = sum(row["requests"] for row in tables["placements"])
 cpu = user + system
-# time counts in hundredths of a second: a run shorter than that is too short to time.
-print(f"{requests / max(cpu, 0.01):.0f} {requests} {cpu:.2f}")
+# time counts in hundredths of a second: a run shorter than that has no rate to report.
+if cpu < 0.01:
+    sys.exit("throughput: a run took under 0.01 CPU-s, too short to time: use more sessions")
+print(f"{requests / cpu:.0f} {requests} {cpu:.2f}")
 EOF
 done
 model=$(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -1)

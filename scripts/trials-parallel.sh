@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # trials-parallel.sh: spreads one Monte Carlo run over processes, and over machines through ssh,
-# with GNU parallel: the seeds FIRST..LAST are cut into SHARDS contiguous ranges, each range is
-# played by one `qvr-sandbox --seed-range A..B --shard-out FILE` process, and the shards are then
-# merged into the tables (or the JSON) one run over all the seeds prints, byte for byte.
+# with GNU parallel: the seeds FIRST..LAST are cut into SHARDS contiguous ranges (at most 100000
+# seeds each), each range is played by one `qvr-sandbox --seed-range A..B --shard-out FILE`
+# process, and the shards are then merged into the tables (or the JSON) one run over all the seeds
+# prints, byte for byte.
 #
 # Usage: scripts/trials-parallel.sh [options] FIRST LAST SHARDS [-- qvr-sandbox options...]
 #   -b BINARY   qvr-sandbox to run (default: build/run/qvr-sandbox; the same path on every host)
@@ -10,49 +11,73 @@
 #   -S HOSTS    ssh logins for GNU parallel (-S host1,host2; ':' is this machine); the shards come
 #               back here, and every -f file is copied there first
 #   -f FILE     a file the runs need on every host (a --config or --compare file); repeatable
-#   -o DIR      where the shards go (default: a new temporary folder, removed after the merge)
+#   -o DIR      where the shards (shard-I.json and shard-I.log) go and stay; a folder that already
+#               holds shard files is refused, so that an earlier run's shards are never merged
+#               (default: a new temporary folder, removed at the end)
 #   --json      print the merged report as JSON
-# Everything after -- goes to every shard's run (--minutes, --config, --compare, --premium, ...).
+# Everything after -- goes to every shard's run (--minutes, --config, --compare, --premium, ...),
+# except the options this script sets itself: --json, --shard-out, --seed, --sessions, --seed-range.
 # Example: scripts/trials-parallel.sh 1 1000000 40 -- --minutes 120 --compare b.json
 #          scripts/trials-parallel.sh -S :,node1,node2 -f b.json 1 400000 16 -- --compare b.json
-# Exit code: that of the merge, or 1 when a shard's run failed (its log is printed).
+# Exit code: that of the merge; 1 when a shard's run failed (one line per failed shard with the
+# end of its log); 2 for bad arguments; 130 or 143 when stopped by SIGINT or SIGTERM.
 set -euo pipefail
 # shellcheck source=SCRIPTDIR/seed-ranges.sh
 source "$(dirname "${BASH_SOURCE[0]}")/seed-ranges.sh"
 
+usage() {
+  echo "$0: $1" >&2
+  echo "usage: $0 [options] FIRST LAST SHARDS [-- qvr-sandbox options...] (see --help)" >&2
+  exit 2
+}
+
 binary=build/run/qvr-sandbox jobs=100% hosts="" out="" json=() files=()
 while (($#)); do
   case $1 in
+    -b|-j|-S|-f|-o) [[ $# -ge 2 && -n $2 ]] || usage "$1 needs a value" ;;&
     -b) binary=$2; shift 2 ;;
     -j) jobs=$2; shift 2 ;;
     -S) hosts=$2; shift 2 ;;
     -f) files+=(--basefile "$2"); shift 2 ;;
     -o) out=$2; shift 2 ;;
     --json) json=(--json); shift ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
     *) break ;;
   esac
 done
-if (($# < 3)); then
-  echo "usage: $0 [options] FIRST LAST SHARDS [-- qvr-sandbox options...] (see --help)" >&2
-  exit 2
-fi
+(($# >= 3)) || usage "FIRST, LAST and SHARDS are needed"
 first=$1 last=$2 shards=$3; shift 3
 [[ ${1:-} == -- ]] && shift
+# The shards' seeds, output and format are this script's: the same option again would be played
+# by every shard and lost in the merge.
+for arg; do
+  case ${arg%%=*} in
+    --json) usage "--json after --: put the script's own --json before FIRST" ;;
+    --shard-out) usage "--shard-out after --: the shards are kept with -o DIR" ;;
+    --seed|--sessions|--seed-range) usage "${arg%%=*} after --: FIRST LAST SHARDS choose the seeds" ;;
+  esac
+done
 command -v parallel >/dev/null || { echo "$0: GNU parallel is missing (scripts/setup.sh)" >&2; exit 2; }
 seed_plan "$first" "$last" "$shards" || exit 2
+seed_shard_limit || exit 2
 
 keep=1
 if [[ -z $out ]]; then out=$(mktemp -d); keep=0; fi
 mkdir -p "$out"
-cleanup() { ((keep)) || rm -rf "$out"; }
+out=$(realpath "$out")
+if ((keep)) && compgen -G "$out/shard-*" >/dev/null; then
+  echo "$0: $out already holds shard files of another run: remove them or choose another -o" >&2
+  exit 2
+fi
+# parallel's job log (each finished shard's exit status) and its own messages.
+logs=$(mktemp -d)
+cleanup() { rm -rf "$logs"; ((keep)) || rm -rf "$out"; }
 trap cleanup EXIT
 
 # The ranges, as even as whole seeds allow: FIRST..LAST per line.
 ranges=()
 for ((i = 0; i < seed_shards; i++)); do ranges+=("$(seed_shard "$i")"); done
 
-out=$(realpath "$out")
 binary=$(realpath -m "$binary")
 remote=()
 if [[ -n $hosts ]]; then
@@ -64,8 +89,42 @@ quoted() { local word; for word; do printf ' %q' "$word"; done; }
 dir=$(printf %q "$out")
 command="mkdir -p $dir && $(printf %q "$binary") --quiet --seed-range {} --shard-out \
 $dir/shard-{#}.json$(quoted "$@") > $dir/shard-{#}.log 2>&1"
-parallel --halt now,fail=1 -j "$jobs" "${remote[@]}" "$command" ::: "${ranges[@]}" || {
-  for log in "$out"/shard-*.log; do [[ -s $log ]] && { echo "== $log" >&2; cat "$log" >&2; }; done
-  exit 1
+# parallel runs in the background, so that a signal to this script stops the shards at once: it is
+# passed on to parallel (the last background job, if started yet), which stops every running shard.
+stop() {
+  if [[ -n ${!:-} ]]; then kill -"$1" "$!" 2>/dev/null; wait "$!" || true; fi
+  echo "$0: stopped by SIG$1" >&2
+  exit "$2"
 }
-"$binary" merge "${json[@]}" "$out"/shard-*.json
+trap 'stop INT 130' INT
+trap 'stop TERM 143' TERM
+parallel --halt now,fail=1 --joblog "$logs/jobs" -j "$jobs" "${remote[@]}" "$command" \
+  ::: "${ranges[@]}" 2> "$logs/messages" &
+status=0
+wait "$!" || status=$?
+trap - INT TERM
+if ((status)); then
+  # The joblog lists the shards that ended by themselves; those parallel stopped after the first
+  # failure are not in it.
+  failed=0
+  while IFS=$'\t' read -r seq _ _ _ _ _ code signal _; do
+    if ! [[ $seq =~ ^[0-9]+$ ]] || ((code == 0 && signal == 0)); then continue; fi
+    failed=1
+    # The last three lines of its log that are not blank, on one line.
+    why=$(awk 'NF { line[++n] = $0 }
+      END { for (i = n > 3 ? n - 2 : 1; i <= n; i++) { printf "%s%s", sep, line[i]; sep = " | " } }' \
+      "$out/shard-$seq.log" 2>/dev/null) || why=""
+    ((signal)) && why="killed by signal $signal${why:+: $why}"
+    echo "shard $seq (seeds ${ranges[seq - 1]}) failed: ${why:-exit status $code, no output}" >&2
+  done < "$logs/jobs"
+  ((failed)) || cat "$logs/messages" >&2
+  exit 1
+fi
+cat "$logs/messages" >&2
+# Exactly the shards of this run, by their numbers.
+shard_files=()
+for ((i = 1; i <= seed_shards; i++)); do
+  [[ -f $out/shard-$i.json ]] || { echo "$0: shard $i (seeds ${ranges[i - 1]}) wrote no $out/shard-$i.json" >&2; exit 1; }
+  shard_files+=("$out/shard-$i.json")
+done
+"$binary" merge "${json[@]}" "${shard_files[@]}"

@@ -13,6 +13,8 @@
 # Without Slurm, the same steps run by hand, which is how the script is tested locally:
 #   for i in 0 1 2 3; do SLURM_ARRAY_TASK_ID=$i ... scripts/trials-slurm.sh task -- ...; done
 #   ... scripts/trials-slurm.sh merge
+# Each shard spans at most 100000 seeds. submit refuses an OUT that already holds shard files, and
+# merge takes exactly the shards shard-0.json to shard-(SHARDS-1).json, failing on a missing one.
 #SBATCH --job-name=qvr-trials
 #SBATCH --cpus-per-task=1
 #SBATCH --output=slurm-%A_%a.log
@@ -29,10 +31,15 @@ scripts=${QVR_SCRIPTS:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
 # shellcheck source=SCRIPTDIR/seed-ranges.sh
 source "$scripts/seed-ranges.sh"
 seed_plan "$FIRST" "$LAST" "$SHARDS" || exit 2
+seed_shard_limit || exit 2
 
 case $step in
   submit)
     mkdir -p "$OUT"
+    if compgen -G "$OUT/shard-*" >/dev/null; then
+      echo "trials-slurm.sh: $OUT already holds shard files of another run: remove them or set another OUT" >&2
+      exit 2
+    fi
     # The job scripts run from Slurm's copy of this file: hand them the absolute paths.
     export FIRST LAST SHARDS OUT QVR_SANDBOX=$sandbox QVR_SCRIPTS=$scripts
     tasks=$(sbatch --parsable --export=ALL --array=0-$((seed_shards - 1)) "$0" task -- "$@")
@@ -48,8 +55,26 @@ case $step in
     exec "$sandbox" --quiet --seed-range "$(seed_shard "$i")" --shard-out "$OUT/shard-$i.json" "$@"
     ;;
   merge)
-    "$sandbox" merge "$OUT"/shard-*.json > "$OUT/report.txt"
-    "$sandbox" merge --json "$OUT"/shard-*.json > "$OUT/report.json"
+    # Exactly the shards of this run, by their numbers: a missing one is named, not skipped, and
+    # one asked for other seeds (a run with other FIRST, LAST or SHARDS in the same OUT) is refused.
+    shard_files=()
+    for ((i = 0; i < seed_shards; i++)); do
+      file=$OUT/shard-$i.json range=$(seed_shard "$i")
+      if [[ ! -f $file ]]; then
+        echo "trials-slurm.sh: shard $i (seeds $range) is missing: no $file" >&2
+        exit 1
+      fi
+      asked=$(head -c 2048 "$file" | grep -o '"requested":{"first":[0-9]*,"last":[0-9]*}' |
+        tr -dc '0-9,' | sed 's/,/../') || asked=""
+      if [[ $asked != "$range" ]]; then
+        echo "trials-slurm.sh: $file is not shard $i of this run:" \
+          "it was asked seeds ${asked:-(none found)}, not $range" >&2
+        exit 1
+      fi
+      shard_files+=("$file")
+    done
+    "$sandbox" merge "${shard_files[@]}" > "$OUT/report.txt"
+    "$sandbox" merge --json "${shard_files[@]}" > "$OUT/report.json"
     cat "$OUT/report.txt"
     ;;
   *)
