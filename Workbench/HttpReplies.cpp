@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -14,15 +16,27 @@ namespace QVRAdKit::Workbench::HttpReplies {
 
 using Json = nlohmann::ordered_json;
 
-void send(httplib::Response& response, int status, const Json& body) {
+void send(httplib::Response& response, int status, const Json& body,
+          std::shared_ptr<const void> keepUntilSent) {
   response.status = status;
-  std::string text = body.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  auto text = std::make_shared<std::string>(
+      body.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
+  if (text->size() <= kMaxCompressedBytes) {
+    response.set_content(*text, "application/json");
+    return;
+  }
   // The library compresses an "application/json" answer for a browser with brotli at its best
   // and slowest quality: minutes of a core for the tens of megabytes of a long session's
   // picture. It compresses only that exact type, so a large answer names its charset and goes
-  // uncompressed over the loopback.
-  const bool large = text.size() > kMaxCompressedBytes;
-  response.set_content(text, large ? "application/json; charset=utf-8" : "application/json");
+  // uncompressed over the loopback, handed out from its one copy as the client reads it.
+  static constexpr std::size_t kPiece = std::size_t{1} << 20;
+  const std::size_t size = text->size();
+  response.set_content_provider(
+      size, "application/json; charset=utf-8",
+      [text = std::move(text), keep = std::move(keepUntilSent)](
+          std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        return sink.write(text->data() + offset, std::min(length, kPiece));
+      });
 }
 
 void refuse(httplib::Response& response, int status, const std::string& message) {

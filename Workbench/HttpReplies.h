@@ -5,6 +5,7 @@
 // Threading: pure functions of the request and response they are given.
 
 #include <cstddef>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -18,7 +19,11 @@ namespace QVRAdKit::Workbench::HttpReplies {
 
 // Answers larger than this are sent uncompressed (compressing them costs more than it saves).
 inline constexpr std::size_t kMaxCompressedBytes = std::size_t{1} << 20;
-void send(httplib::Response& response, int status, const nlohmann::ordered_json& body);
+// keepUntilSent lives as long as the answer is being sent: a large answer is handed out from its
+// own text as the client reads it, and what made it (a slot of the session player) stays taken
+// until a slow reader has it all.
+void send(httplib::Response& response, int status, const nlohmann::ordered_json& body,
+          std::shared_ptr<const void> keepUntilSent = nullptr);
 void refuse(httplib::Response& response, int status, const std::string& message);
 // Arrays and objects within one another: the workbench's bodies use a handful.
 inline constexpr int kMaxBodyDepth = 64;

@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "Workbench/HttpReplies.h"
 #include "Workbench/SessionJson.h"
@@ -66,11 +68,14 @@ void install(RouteMethods& routes, Slots& slots) {
       "/api/sessions", [&slots](const httplib::Request& request, httplib::Response& response) {
         const auto session = readRequest(request, response, false);
         if (!session) return;
-        const auto hold = slots.take();
+        auto hold = slots.take();
         if (!hold) return refuseBusy(response, slots);
         auto picture = SessionTrace::play(session->configuration, session->seed, session->duration);
         if (!picture) return refuse(response, 500, picture.error().localizedDescription);
-        send(response, 200, SessionJson::picture(*picture));
+        // The slot stays taken until the answer is sent: a slow reader's hundreds of megabytes
+        // count against the bound as much as a session being played.
+        send(response, 200, SessionJson::picture(*picture),
+             std::make_shared<const Slots::Hold>(std::move(*hold)));
       });
   routes.post("/api/sessions/snapshot",
               [&slots](const httplib::Request& request, httplib::Response& response) {

@@ -8,8 +8,9 @@
 // the checker's verdict. A session usually plays in a few milliseconds, so both answer at once,
 // on the server's thread; but a week of a configuration whose periods are all 0 holds hundreds of
 // thousands of moments and hundreds of megabytes while it is played and answered, so at most
-// Slots::limit() of them (pictures and snapshots together) play at once: one more is a 429 saying
-// so, and the page may ask again when one has answered. The server's guards (Host, token, origin,
+// Slots::limit() of them (pictures and snapshots together) are played or being sent at once (a
+// picture keeps its slot until the client has read all of it): one more is a 429 saying so, and
+// the page may ask again when one has answered. The server's guards (Host, token, origin,
 // body size) apply before these.
 // Threading: the handlers run on the server's threads and share only the Slots.
 

@@ -216,5 +216,33 @@ TEST_F(SessionRoutesWithSlots, ALongPictureIsSentUncompressedAShortOneCompressed
   EXPECT_TRUE(hour->has_header("Content-Encoding"));
 }
 
+// A large answer is handed out from its one copy as the client reads it, and what it was given to
+// keep (a slot of the player) lives exactly as long as the answer.
+TEST(SessionRoutes, ALargeAnswerKeepsWhatMadeItUntilItIsSent) {
+  const std::string big(HttpReplies::kMaxCompressedBytes * 2 + 7, 'x');
+  auto kept = std::make_shared<int>(1);
+  const std::weak_ptr<int> watch = kept;
+  std::string sent;
+  {
+    httplib::Response response;
+    HttpReplies::send(response, 200, nlohmann::ordered_json{{"big", big}}, std::move(kept));
+    EXPECT_FALSE(watch.expired()) << "released before the answer was sent";
+    EXPECT_TRUE(response.body.empty()) << "copied into the body";
+    httplib::DataSink sink;
+    sink.write = [&sent](const char* data, std::size_t size) {
+      sent.append(data, size);
+      return true;
+    };
+    while (sent.size() < response.content_length_) {
+      ASSERT_TRUE(
+          response.content_provider_(sent.size(), response.content_length_ - sent.size(), sink));
+    }
+    EXPECT_FALSE(watch.expired());
+  }
+  EXPECT_TRUE(watch.expired()) << "kept after the answer was gone";
+  const std::string expected = nlohmann::ordered_json{{"big", big}}.dump() + "\n";
+  EXPECT_EQ(sent, expected);
+}
+
 }  // namespace
 }  // namespace QVRAdKit::Workbench
