@@ -75,7 +75,11 @@ function cdfChart(container, series) {
       "stroke-width": 2, class: "cdf" });
     line.append(svgElement("title", {}, `${name}: p50 ${series[name][49]} ms, p90 ${series[name][89]} ms`));
     svg.append(line);
-    svg.append(svgElement("text", { x: width - right - 90, y: height - bottom - 12 - index * 14, fill: color }, name));
+    // The legend: a stroke of the curve's colour, then its name in that colour.
+    const at = height - bottom - 12 - index * 14;
+    svg.append(svgElement("line", { x1: width - right - 110, x2: width - right - 94, y1: at - 4, y2: at - 4,
+      stroke: color, "stroke-width": 2 }));
+    svg.append(svgElement("text", { x: width - right - 90, y: at, fill: color, class: "legend" }, name));
   });
   container.replaceChildren(svg);
 }

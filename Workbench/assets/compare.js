@@ -3,7 +3,7 @@
 // B - A, its 95% interval and a verdict in plain words per placement, network and measure.
 // Rate differences are in percentage points ("pts"). Colour shows the direction of a difference
 // only (blue: B higher, orange: B lower), never whether it is better or worse.
-// Uses api(), $, state, editor and download() from workbench.js.
+// Uses api(), $, state, editor, madeFrom() and downloadResult() from workbench.js.
 "use strict";
 
 const Compare = (() => {
@@ -13,8 +13,11 @@ const Compare = (() => {
   const files = { a: null, b: null };
   let current = null;  // the id of the comparison under way
   let starting = false;  // its POST is on its way: a second click starts nothing
+  let cancelling = false;  // it was asked to stop: the seeds under way end first
   let last = null;     // the last status with a comparison
-  const sides = new Map();  // comparison id -> what A and B were, as chosen when it started
+  // comparison id -> what A and B were, as chosen when it started, and the editor's text then
+  // (null when neither side was the editor's).
+  const sides = new Map();
 
   // "+3.1" (percentage points of a rate), "-0.25", and "0.0" rather than "-0.0" for what rounds
   // to zero (as the verdicts); signed() adds a rate's unit, range() writes it once at its end.
@@ -39,27 +42,34 @@ const Compare = (() => {
   }
 
   // What one side is, as its selector says: "the opened configuration (label)", "the editor's
-  // text", or the file's name.
-  function describeSide(side) {
+  // text" (with the time, said once the editor's text has changed since), or the file's name.
+  function describeSide(side, at) {
     const source = $(`compare-${side}-source`).value;
     if (source === "opened") {
       const label = $("config-label").textContent;
-      return label ? `the opened configuration (${label})` : "the opened configuration";
+      return [label ? `the opened configuration (${label})` : "the opened configuration"];
     }
-    if (source === "editor") return "the editor's text";
-    return `the file ${$(`compare-${side}-name`).textContent}`;
+    if (source === "editor") {
+      const then = document.createElement("span");
+      then.className = "when-stale";
+      then.textContent = ` as it was when compared (at ${at})`;
+      return ["the editor's text", then];
+    }
+    return [`the file ${$(`compare-${side}-name`).textContent}`];
   }
 
   function updateButtons() {
     const ready = ["a", "b"].every((side) => sideText(side) !== null);
     $("compare-run").disabled = current !== null || starting || !ready;
-    $("compare-cancel").disabled = current === null;
+    $("compare-cancel").disabled = current === null || cancelling;
   }
 
   async function start(event) {
     event.preventDefault();
     if ($("compare-run").disabled) return;
-    const chosen = { a: describeSide("a"), b: describeSide("b") };
+    const at = new Date().toLocaleTimeString([], { hour: "2-digit", minute: "2-digit" });
+    const fromEditor = ["a", "b"].some((side) => $(`compare-${side}-source`).value === "editor");
+    const chosen = { a: describeSide("a", at), b: describeSide("b", at), text: fromEditor ? editor.text : null };
     const body = {
       a: sideText("a"), b: sideText("b"),
       sessions: Number($("compare-sessions").value), seed: $("compare-seed").value.trim(),
@@ -99,7 +109,8 @@ const Compare = (() => {
     $("compare-progress").max = data.total;
     $("compare-progress").value = data.done;
     if (data.state === "running") {
-      line.textContent = `Comparing: ${data.done} of ${data.total} seeds`;
+      line.textContent = cancelling ? `Cancelling: finishing the sessions under way (${data.done} of ${data.total} seeds)`
+        : `Comparing: ${data.done} of ${data.total} seeds`;
       setTimeout(() => poll(id), POLL_MS);
       return;
     }
@@ -111,11 +122,13 @@ const Compare = (() => {
     finish();
   }
 
-  function finish() { current = null; updateButtons(); }
+  function finish() { current = null; cancelling = false; updateButtons(); }
 
   async function cancel() {
-    if (current === null) return;
-    $("compare-status").textContent = "Cancelling…";
+    if (current === null || cancelling) return;
+    cancelling = true;
+    updateButtons();
+    $("compare-status").textContent = "Cancelling: finishing the sessions under way";
     const { status, data } = await api("POST", `/api/comparisons/${current}/cancel`);
     if (status === 0) { $("compare-status").textContent = `Lost: ${data.error}`; finish(); }
   }
@@ -134,21 +147,36 @@ const Compare = (() => {
     $("compare-results").hidden = false;
     $("compare-json").href = `/api/comparisons/${id}/comparison.json`;
     $("compare-csv").href = `/api/comparisons/${id}/comparison.csv`;
+    $("compare-download-note").hidden = true;
     const significant = status.verdicts.filter((v) => v.direction === "higher" || v.direction === "lower");
     $("compare-summary").textContent = headline(status.verdicts, significant.length, comparison.sessions);
     const chosen = sides.get(id);
-    $("compare-sides").textContent = chosen ? `A: ${chosen.a}. B: ${chosen.b}.`
-      : "A and B: the two configurations of the shards opened.";
+    if (chosen) $("compare-sides").replaceChildren("A: ", ...chosen.a, ". B: ", ...chosen.b, ".");
+    else $("compare-sides").textContent = "A and B: the two configurations of the shards opened.";
+    madeFrom("compare-results", chosen?.text ?? null);
     $("compare-verdicts").replaceChildren(...significant.map(verdictItem));
     const byKey = new Map(status.verdicts.map((v) => [`${v.kind}|${v.row}|${v.measure}`, v]));
     fillTable($("compare-placements"), comparison.placements, "placement", byKey);
     fillTable($("compare-networks"), comparison.networks, "network", byKey);
-    const forest = comparison.placements.map((row) => ({
-      label: row.placement, value: row.fillRate?.difference ?? null,
-      ...(Array.isArray(row.fillRate?.ci) ? { low: row.fillRate.ci[0], high: row.fillRate.ci[1] } : {}),
+    $("compare-chart").replaceChildren(...MEASURES.map(([key, title, rate]) => {
+      const rows = [];
+      for (const [kind, heading] of [["placement", "Placements"], ["network", "Networks"]]) {
+        const measured = comparison[`${kind}s`].filter((row) => row[key]);
+        if (measured.length) rows.push({ heading }, ...measured.map((row) => differenceRow(row[kind], row[key])));
+      }
+      const figure = document.createElement("figure");
+      const caption = document.createElement("figcaption");
+      caption.textContent = `${title}, B − A${rate ? " in pts" : ""} (95% CI)`;
+      const chart = document.createElement("div");
+      figure.append(caption, chart);
+      figure.dataset.measure = key;
+      differenceChart(chart, rows, rate);
+      return figure;
     }));
-    differenceChart($("compare-chart"), forest);
   }
+
+  const differenceRow = (label, difference) => ({ label, value: difference.difference ?? null,
+    ...(Array.isArray(difference.ci) ? { low: difference.ci[0], high: difference.ci[1] } : {}) });
 
   // The reason a verdict gives for its missing interval ("fewer than 10 seeds"), from its text.
   const noInterval = (verdict) => verdict.text.match(/\(no interval: ([^)]*)\)$/)?.[1] ?? null;
@@ -178,9 +206,11 @@ const Compare = (() => {
       "(95% intervals of B − A):";
   }
 
-  // rows: [{label, value, low?, high?}] of differences B - A (rates): a dot per row with its
-  // interval, around a line at zero, so a row whose whisker crosses the line shows no difference.
-  function differenceChart(container, rows) {
+  // rows: [{label, value, low?, high?} or {heading}] of differences B - A of one measure (rate:
+  // in points): a dot per row with its interval, around a line at zero, so a row whose whisker
+  // crosses the line shows no difference. The interval's end marks stand out of the dot, so an
+  // interval narrower than the dot still shows.
+  function differenceChart(container, rows, rate) {
     const labelWidth = 140, width = 400, rowHeight = 22;
     const height = rows.length * rowHeight + 24;
     const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
@@ -193,25 +223,34 @@ const Compare = (() => {
     svg.append(svgElement("line", { x1: x(0), x2: x(0), y1: 0, y2: height - 18, stroke: "#9aa0ab", "stroke-dasharray": "3 3" }));
     rows.forEach((row, index) => {
       const y = index * rowHeight + 12;
-      svg.append(svgElement("text", { x: 0, y: y + 4 }, row.label));
+      if (row.heading) {
+        svg.append(svgElement("text", { x: 0, y: y + 4, fill: "#5d6470", "font-weight": 600 }, row.heading));
+        return;
+      }
+      svg.append(svgElement("text", { x: 8, y: y + 4 }, row.label));
       if (row.value === null || row.value === undefined) {
         svg.append(svgElement("text", { x: labelWidth, y: y + 4, fill: "#5d6470" }, "no data"));
         return;
       }
       const crosses = row.low === undefined || (row.low <= 0 && row.high >= 0);
       const color = crosses ? "#5d6470" : row.value > 0 ? direction.higher : direction.lower;
+      svg.append(svgElement("circle", { cx: x(row.value), cy: y, r: 3, fill: color, class: "difference" }));
       if (row.low !== undefined) {
         svg.append(svgElement("line", { x1: x(row.low), x2: x(row.high), y1: y, y2: y, stroke: color,
           "stroke-width": 2, class: "interval" }));
+        for (const end of [row.low, row.high]) {
+          svg.append(svgElement("line", { x1: x(end), x2: x(end), y1: y - 6, y2: y + 6, stroke: color,
+            "stroke-width": 1.5, class: "interval-end" }));
+        }
       }
-      svg.append(svgElement("circle", { cx: x(row.value), cy: y, r: 4, fill: color, class: "difference" }));
-      svg.append(svgElement("text", { x: labelWidth + plot + 6, y: y + 4 }, signed(row.value, true)));
-      svg.append(svgElement("title", {}, `${row.label}: ${signed(row.value, true)}` +
-        (row.low !== undefined ? ` (${range(row.low, row.high, true)})` : "")));
+      svg.append(svgElement("text", { x: labelWidth + plot + 6, y: y + 4 }, signed(row.value, rate)));
+      svg.append(svgElement("title", {}, `${row.label}: ${signed(row.value, rate)}` +
+        (row.low !== undefined ? ` (${range(row.low, row.high, rate)})` : "")));
     });
-    svg.append(svgElement("text", { x: labelWidth, y: height - 4 }, signed(-reach, true)));
+    svg.append(svgElement("text", { x: labelWidth, y: height - 4, class: "axis" }, signed(-reach, rate)));
     svg.append(svgElement("text", { x: x(0) - 4, y: height - 4 }, "0"));
-    svg.append(svgElement("text", { x: labelWidth + plot, y: height - 4, "text-anchor": "end" }, signed(reach, true)));
+    svg.append(svgElement("text", { x: labelWidth + plot, y: height - 4, "text-anchor": "end", class: "axis" },
+      signed(reach, rate)));
     container.replaceChildren(svg);
   }
 
@@ -279,6 +318,9 @@ const Compare = (() => {
   function init() {
     $("compare-form").addEventListener("submit", start);
     $("compare-cancel").addEventListener("click", cancel);
+    for (const link of ["compare-json", "compare-csv"]) {
+      $(link).addEventListener("click", (event) => downloadResult(event, "compare-download-note"));
+    }
     for (const side of ["a", "b"]) {
       $(`compare-${side}-source`).addEventListener("change", () => sourceChanged(side));
       $(`compare-${side}-file`).addEventListener("change", (event) => readFile(side, event.target));

@@ -1,7 +1,7 @@
 // The session panel: one seed's session of the editor's configuration as a picture (the tunnel,
 // trips to the background, ads on screen, the ads pause, each waterfall key's loads from request
 // to fill or failure, and the narration's moments), and the inspector's snapshot of the ads
-// service at any moment clicked on it. Uses api(), $, editor, download() and svgElement().
+// service at any moment clicked on it. Uses api(), $, editor, download(), madeFrom() and svgElement().
 "use strict";
 
 const Timeline = (() => {
@@ -43,6 +43,7 @@ const Timeline = (() => {
     if (status !== 200) { $("session-status").textContent = data.error; return; }
     picture = data;
     request = body;
+    madeFrom("session-results", body.configuration);
     ++snapshotSequence;  // a snapshot of the previous session arriving now is not shown
     // The previous session's picture, moments and snapshot go first, whatever follows.
     $("timeline").replaceChildren();
@@ -81,7 +82,9 @@ const Timeline = (() => {
       : picture.duration > 3600 ? 900 : 300;
     for (let t = 0; t <= picture.duration; t += step) {
       svg.append(svgElement("line", { x1: x(t), x2: x(t), y1: top, y2: height - 18, stroke: "#eceef2" }));
-      svg.append(svgElement("text", { x: x(t) - 20, y: height - 4 }, clock(t)));
+      // The labels at the plot's edges start or end there rather than run past them.
+      const at = t === 0 ? { x: x(t) } : x(t) > width - 40 ? { x: x(t), "text-anchor": "end" } : { x: x(t) - 20 };
+      svg.append(svgElement("text", { ...at, y: height - 4 }, clock(t)));
     }
     svg.append(svgElement("text", { x: 0, y: top + 12, class: "lane" }, "Moments"));
     lanes.forEach((lane, index) => {
@@ -157,6 +160,25 @@ const Timeline = (() => {
     });
     xOf = x;
     $("timeline").replaceChildren(svg);
+    fitLabels(svg);
+  }
+
+  // Lane names wider than the label column are cut to it with an ellipsis, the full name in their
+  // tooltip. Measured once the picture is on the page (a hidden one measures 0 and is left whole).
+  function fitLabels(svg) {
+    const room = labelWidth - 8, ellipsis = 12;
+    for (const text of svg.querySelectorAll("text.lane")) {
+      if (text.getComputedTextLength() <= room) continue;
+      const full = text.textContent;
+      let low = 0, high = text.getNumberOfChars();
+      while (low < high) {
+        const mid = Math.ceil((low + high) / 2);
+        if (text.getSubStringLength(0, mid) + ellipsis <= room) low = mid; else high = mid - 1;
+      }
+      if (/[\uD800-\uDBFF]/.test(full.charAt(low - 1))) low -= 1;  // not half of a surrogate pair
+      text.textContent = full.slice(0, low) + "…";
+      text.append(svgElement("title", {}, full));
+    }
   }
 
   function listMoments() {

@@ -9,21 +9,26 @@ const POLL_MS = 300;
 // What a request that got no answer at all (the server stopped, the network gone) says.
 const NO_ANSWER = "the server did not answer: is qvr-sandbox serve still running?";
 
-// The server's answer as { status, data }; a request that gets no answer is status 0 with
-// data.error saying so, so that callers end what they were doing rather than wait for ever.
-async function api(method, path, body) {
+// The server's response, or null when the request got no answer at all.
+async function request(method, path, body) {
   const options = { method, headers: {} };
   if (method !== "GET") {
     options.headers["X-Workbench-Token"] = token;
     options.headers["Content-Type"] = "application/json";
     options.body = JSON.stringify(body ?? {});
   }
-  let response;
   try {
-    response = await fetch(path, options);
+    return await fetch(path, options);
   } catch {
-    return { status: 0, data: { error: NO_ANSWER } };
+    return null;
   }
+}
+
+// The server's answer as { status, data }; a request that gets no answer is status 0 with
+// data.error saying so, so that callers end what they were doing rather than wait for ever.
+async function api(method, path, body) {
+  const response = await request(method, path, body);
+  if (response === null) return { status: 0, data: { error: NO_ANSWER } };
   // A body cut off by a server that stopped half-way is no answer either; one that is not JSON
   // is the server's own odd answer.
   let data;
@@ -37,8 +42,10 @@ async function api(method, path, body) {
 }
 
 // starting: a run's POST is on its way, so a second click cannot start a second run.
+// cancelling: the run under way was asked to stop; it ends once its sessions under way end.
+// runText: the editor's text the run under way was started with.
 const state = { opened: "", label: "", verdict: null, checkSequence: 0, run: null, starting: false,
-  report: null };
+  cancelling: false, runText: null, report: null };
 let editor;
 
 function describe(problem) {
@@ -97,7 +104,7 @@ function updateRunButtons() {
   const running = state.run !== null || state.starting;
   const runnable = state.verdict !== null && state.verdict.runnable;
   $("run").disabled = running || !runnable;
-  $("cancel").disabled = !running;
+  $("cancel").disabled = !running || state.cancelling;
   const blocked = $("run-blocked");
   blocked.hidden = runnable || state.verdict === null;
   if (!blocked.hidden) {
@@ -124,6 +131,7 @@ async function startRun(event) {
   if (status === 422) { showVerdict(data.check); return; }
   if (status !== 202) { showRunFailure(status, data); return; }
   state.run = data.id;
+  state.runText = body.configuration;
   $("run-status").textContent = "Starting…";
   updateRunButtons();
   poll(data.id);
@@ -140,7 +148,9 @@ async function poll(id) {
   $("progress").max = data.total;
   $("progress").value = data.done;
   if (data.state === "running") {
-    $("run-status").textContent = `Running: ${data.done} of ${data.total} sessions`;
+    $("run-status").textContent = state.cancelling
+      ? `Cancelling: finishing the sessions under way (${data.done} of ${data.total} sessions)`
+      : `Running: ${data.done} of ${data.total} sessions`;
     setTimeout(() => poll(id), POLL_MS);
     return;
   }
@@ -148,7 +158,7 @@ async function poll(id) {
   const covered = data.report ? `: ${data.report.sessions} of ${data.total} sessions` : "";
   $("run-status").textContent = `${words[data.state] ?? data.state}${covered}${data.error ? ": " + data.error : ""}`;
   $("run-status").dataset.state = data.state;
-  if (data.report) showResults(id, data);
+  if (data.report) showResults(id, data, state.runText);
   finishRun();
 }
 
@@ -159,11 +169,15 @@ function showRunFailure(status, data) {
   if (status === 0) $("run-status").dataset.state = "lost";
 }
 
-function finishRun() { state.run = null; updateRunButtons(); }
+function finishRun() { state.run = null; state.cancelling = false; updateRunButtons(); }
 
+// The sessions under way finish first, so the run goes on for a moment: it says so, and Cancel
+// stays disabled rather than invite a second click.
 async function cancelRun() {
-  if (state.run === null) return;
-  $("run-status").textContent = "Cancelling…";
+  if (state.run === null || state.cancelling) return;
+  state.cancelling = true;
+  updateRunButtons();
+  $("run-status").textContent = "Cancelling: finishing the sessions under way";
   const { status, data } = await api("POST", `/api/runs/${state.run}/cancel`);
   if (status === 0) { $("run-status").textContent = `Lost: ${data.error}`; finishRun(); }
 }
@@ -219,11 +233,14 @@ function fillTable(table, rows, columns) {
   table.replaceChildren(head, ...body);
 }
 
-function showResults(id, status) {
+// text: the editor's text the run was made from (null for shards opened).
+function showResults(id, status, text = null) {
   const report = status.report;
   state.report = report;
   $("results").hidden = false;
   $("download-report").href = `/api/runs/${id}/report.json`;
+  $("download-note").hidden = true;
+  madeFrom("results", text);
   fillTable($("placements-table"), report.placements, COLUMNS.placements);
   fillTable($("networks-table"), report.networks, COLUMNS.networks);
   const rateRows = (key, ciKey) => report.placements.map((row) => ({
@@ -273,6 +290,20 @@ function csv() {
   return lines.join("\n");
 }
 
+// Results made from the editor's text, by the id of their container: the text each was made from
+// (null: not from the editor). Once the editor holds another text, a result is dimmed and its note
+// says so, so that nobody reads it as the result of the text in view.
+const sources = new Map();
+function madeFrom(id, text) { sources.set(id, text); markStale(); }
+function markStale() {
+  for (const [id, text] of sources) {
+    const stale = text !== null && text !== editor.text;
+    $(id).classList.toggle("stale", stale);
+    $(id).querySelector(".stale-note").hidden = !stale;
+  }
+}
+
+// text: a string or a Blob (kept byte for byte).
 function download(name, text, type) {
   const link = document.createElement("a");
   link.href = URL.createObjectURL(new Blob([text], { type }));
@@ -281,19 +312,96 @@ function download(name, text, type) {
   setTimeout(() => URL.revokeObjectURL(link.href), 1000);
 }
 
+// A result's download link, fetched here rather than followed, so that a failure is said: the
+// server keeps only the last 16 results (runs, comparisons and shards opened, from any tab), so a
+// result still on screen may be gone from it. What it sends is saved byte for byte.
+async function downloadResult(event, noteId) {
+  event.preventDefault();
+  const note = $(noteId);
+  note.hidden = true;
+  const response = await request("GET", event.currentTarget.getAttribute("href"));
+  const body = await response?.blob().catch(() => null);
+  if (response?.ok && body) {
+    const name = response.headers.get("Content-Disposition")?.match(/filename="([^"]+)"/)?.[1] ?? "workbench-result";
+    download(name, body, body.type);
+    return;
+  }
+  let error = NO_ANSWER;
+  if (response?.status === 404) error = "the server keeps the last 16 results, and this one is gone. Run again to download.";
+  else if (body) error = await body.text().then((text) => JSON.parse(text).error).catch(() => `answer ${response.status}`);
+  note.textContent = `Cannot download: ${error}`;
+  note.hidden = false;
+}
+
+// The edit survives a reload and back/forward in this tab, kept with the opened text it edits (a
+// server started since on another configuration does not get it).
+const KEPT_EDIT = "qvr-workbench-edit";
+function keepEdit() {
+  try {
+    if (editor.text === state.opened) sessionStorage.removeItem(KEPT_EDIT);
+    else sessionStorage.setItem(KEPT_EDIT, JSON.stringify({ opened: state.opened, text: editor.text }));
+  } catch {
+    // Storage refused or full: the edit stays in the editor only.
+  }
+}
+function keptEdit() {
+  try {
+    const kept = JSON.parse(sessionStorage.getItem(KEPT_EDIT));
+    return kept?.opened === state.opened && typeof kept.text === "string" ? kept.text : null;
+  } catch {
+    return null;
+  }
+}
+
+function editNote(text) {
+  $("edit-note").hidden = !text;
+  $("edit-note-text").textContent = text;
+  $("edit-back").hidden = editor.text === state.opened;
+}
+
+// Back to the opened configuration, typed in as if by hand so that Ctrl+Z brings the edit back
+// (setting the text from script would clear the editor's undo history).
+function reset() {
+  if (editor.text === state.opened) return;
+  const area = $("config");
+  area.focus();
+  area.select();
+  if (!document.execCommand("insertText", false, state.opened)) {
+    if (!confirm("Discard your edit and go back to the opened configuration? This cannot be undone.")) return;
+    editor.text = state.opened;
+    edited();
+    editNote("");
+    return;
+  }
+  editNote("Back to the opened configuration. Ctrl+Z in the editor brings your edit back.");
+}
+
+function edited() {
+  editNote("");
+  keepEdit();
+  markStale();
+  scheduleCheck();
+}
+
 async function start() {
   editor = new ConfigEditor($("config"), $("backdrop"), $("gutter"));
   const { data } = await api("GET", "/api/configuration");
   state.opened = data.text;
   $("config-label").textContent = data.label;
-  editor.text = data.text;
-  $("config").addEventListener("input", scheduleCheck);
+  const kept = keptEdit();
+  editor.text = kept ?? data.text;
+  if (kept !== null && kept !== data.text) {
+    editNote("Your edit was kept from before the page was reloaded; the opened configuration is one click away.");
+  }
+  $("config").addEventListener("input", edited);
   $("config").addEventListener("keydown", (event) => {
     if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) startRun(event);
   });
   $("run-form").addEventListener("submit", startRun);
   $("cancel").addEventListener("click", cancelRun);
-  $("reset").addEventListener("click", () => { editor.text = state.opened; scheduleCheck(); });
+  $("reset").addEventListener("click", reset);
+  $("edit-back").addEventListener("click", reset);
+  $("download-report").addEventListener("click", (event) => downloadResult(event, "download-note"));
   $("download-config").addEventListener("click",
     () => download("configuration.json", editor.text, "application/json"));
   $("download-csv").addEventListener("click", () => download("workbench-tables.csv", csv(), "text/csv"));

@@ -5,7 +5,10 @@
 // hundreds of thousands of moments (listed in part, the list matching the picture), the banner
 // preview with its settings (a title counted in characters, an empty one explained), a cluster
 // run's shard files opened (a plain run's, a comparison's, and a pair that does not merge), and a
-// page whose server stops during a run. Writes screenshots of each step.
+// page whose server stops during a run. Along the way: results of an earlier text marked as such,
+// an edit kept over a reload and a reset undone, a download of a result the server no longer has
+// explained, the legend in its curves' colours, a cancel that stays a cancel, and a difference
+// chart per measure. Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { execFileSync, spawn } from "node:child_process";
 import { once } from "node:events";
@@ -61,6 +64,28 @@ try {
   // Fills each field with its value, in order.
   const fill = async (on, fields) => { for (const [field, value] of Object.entries(fields)) await on.fill(field, value); };
   const drawn = async (selector) => (await page.locator(selector).count()) > 0;
+  // Whether a result is marked as made from an earlier version of the editor's text.
+  const stale = async (id) => (await page.$eval(`#${id}`, (e) => e.classList.contains("stale"))) &&
+    page.isVisible(`#${id} .stale-note`);
+  // Types at the end of the editor, as a person would.
+  const typeInEditor = async (text) => { await page.focus("#config"); await page.keyboard.press("Control+End"); await page.keyboard.type(text); };
+  // Cancels what runs under the given status line, recording each text the line shows until it
+  // ends and whether Cancel was disabled then.
+  const cancelWatched = async (status, cancel, ended) => {
+    await page.$eval(status, (line, button) => {
+      window.seen = [];
+      new MutationObserver(() => window.seen.push([line.textContent, document.getElementById(button).disabled]))
+        .observe(line, { childList: true, characterData: true, subtree: true });
+    }, cancel);
+    await page.click(`#${cancel}`);
+    await page.waitForSelector(ended);
+    const seen = await page.evaluate(() => window.seen);
+    const underWay = seen.slice(0, -1);
+    expect(underWay.length > 0 && underWay.every(([text, disabled]) => text.startsWith("Cancelling") && disabled),
+      `after Cancel, ${status} says it is cancelling, with Cancel disabled, until it ends (${underWay.map(([t]) => t).join(" | ")})`);
+  };
+  // "#2f5fd0" as computed styles give it.
+  const rgb = (hex) => `rgb(${[1, 3, 5].map((at) => parseInt(hex.slice(at, at + 2), 16)).join(", ")})`;
   const shot = (name, selector) => selector ? page.locator(selector).screenshot({ path: path.join(shots, `${name}.png`) })
     : page.screenshot({ path: path.join(shots, `${name}.png`), fullPage: true });
 
@@ -108,6 +133,11 @@ try {
   expect(await drawn("#chart-fill svg rect"), "the fill-rate chart is drawn");
   expect(await drawn("#chart-latency svg polyline.cdf"), "the latency CDF is drawn");
   expect(await drawn("#chart-shows svg rect"), "the shows-per-session chart is drawn");
+  const curves = await page.$$eval("#chart-latency polyline.cdf", (lines) => lines.map((l) => l.getAttribute("stroke")));
+  const legend = await page.$$eval("#chart-latency text.legend", (texts) => texts.map((t) => getComputedStyle(t).fill));
+  expect(curves.length > 1 && legend.join() === curves.map(rgb).join(),
+    `each latency legend name is drawn in its curve's colour (${legend.join("; ")} for ${curves.join("; ")})`);
+  expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
 
   // A run started by a double click, then cancelled: one run starts, and it stops early and says
@@ -117,16 +147,17 @@ try {
   await doubleClick("#run");
   await page.waitForSelector("#cancel:not([disabled])");
   expect(posted.get("/api/runs") === runsBefore + 1, "a double click on Run starts one run");
-  await page.click("#cancel");
-  await page.waitForSelector("#run-status[data-state=cancelled]");
+  await cancelWatched("#run-status", "cancel", "#run-status[data-state=cancelled]");
   const covered = (await page.textContent("#run-status")).match(/(\d+) of 100000/);
   expect(covered && Number(covered[1]) < 100000, "a cancelled run stops before its end");
   expect(!(await page.isDisabled("#run")), "after a cancel the next run can start");
   await shot("04-cancelled");
 
   // Compare: A the opened configuration, B the editor's text with a connect key filling more.
-  await page.fill("#config", opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
+  const candidateText = opened.replace('"fillRate": 0.35', '"fillRate": 0.9');
+  await page.fill("#config", candidateText);
   await page.waitForSelector("#run:not([disabled])");
+  expect(await stale("results"), "the run's results are marked once the editor's text changes");
   expect(await page.isVisible("#compare-empty"), "the comparison says what it will do before its first run");
   await fill(page, { "#compare-sessions": "200", "#compare-minutes": "30" });
   await doubleClick("#compare-run");
@@ -143,7 +174,50 @@ try {
   const comparisonJson = await page.getAttribute("#compare-json", "href");
   const downloaded = await (await page.request.get(address + comparisonJson.slice(1))).json();
   expect(downloaded.sessions === 200 && Array.isArray(downloaded.placements), "the comparison downloads as JSON");
+  // A chart per measure, placements and networks, each on its own scale: points for rates.
+  const charts = await page.$$eval("#compare-chart figure", (figures) => figures.map((f) => ({
+    measure: f.dataset.measure, labels: [...f.querySelectorAll("text")].map((t) => t.textContent),
+    axis: [...f.querySelectorAll("text.axis")].map((t) => t.textContent) })));
+  expect(charts.map((c) => c.measure).join() === "fillRate,showRate,requestsPerSession,showsPerSession,rewardsPerSession",
+    `one difference chart per measure (${charts.map((c) => c.measure).join()})`);
+  expect(charts.every((c) => c.labels.includes("Placements") && c.labels.includes("interstitial.connect")) &&
+    charts.filter((c) => c.labels.includes("Networks") && c.labels.includes("admob")).length >= 4,
+  "the charts draw the placements and the networks");
+  expect(charts.every((c) => c.axis.length === 2 && c.axis.every((t) => t.endsWith(" pts") === c.measure.endsWith("Rate"))),
+    `rates are drawn in points, counts per session as counts (${charts.map((c) => c.axis.join(" to ")).join("; ")})`);
+  // Every interval shows, even one narrower than its dot.
+  const hidden = await page.$$eval("#compare-chart circle.difference", (dots) => dots.filter((dot) => {
+    const across = (line) => (Number(line.getAttribute("y1")) + Number(line.getAttribute("y2"))) / 2;
+    const ends = [...dot.ownerSVGElement.querySelectorAll("line.interval, line.interval-end")]
+      .filter((line) => across(line) === Number(dot.getAttribute("cy"))).map((line) => line.getBBox());
+    const d = dot.getBBox();
+    return ends.length > 0 && ends.every((b) => b.y >= d.y && b.y + b.height <= d.y + d.height &&
+      b.x >= d.x && b.x + b.width <= d.x + d.width);
+  }).length);
+  expect(hidden === 0, `no interval is hidden under its dot (${hidden})`);
   await shot("05-compare", "#compare");
+  // The comparison of the editor's text, marked once the text changes, and no longer once it is back.
+  expect(!(await stale("compare-results")), "a comparison of the editor's text is not marked as earlier");
+  await typeInEditor(" ");
+  expect(await stale("compare-results") &&
+    (await page.innerText("#compare-sides")).includes("B: the editor's text as it was when compared (at "),
+  `a comparison of an earlier text says so (${await page.innerText("#compare-sides")})`);
+  await shot("05b-compare-earlier", "#compare");
+  await page.fill("#config", candidateText);
+  expect(!(await stale("compare-results")), "and it is unmarked when the text is back");
+  // A download the server no longer has (it keeps the last 16 results) says why; one it has is
+  // saved byte for byte.
+  await page.route("**/comparison.json", (route) => route.fulfill({ status: 404, contentType: "application/json",
+    body: '{"error":"no comparison 1"}' }));
+  await page.click("#compare-json");
+  await page.waitForSelector("#compare-download-note:not([hidden])");
+  expect((await page.textContent("#compare-download-note")).includes("the server keeps the last 16 results"),
+    "a comparison the server has forgotten says why it does not download");
+  await page.unroute("**/comparison.json");
+  const [saved] = await Promise.all([page.waitForEvent("download"), page.click("#download-report")]);
+  const reportText = await (await page.request.get(address + (await page.getAttribute("#download-report", "href")).slice(1))).text();
+  expect(fs.readFileSync(await saved.path(), "utf8") === reportText && saved.suggestedFilename().startsWith("workbench-run-"),
+    `the run's report is saved as the server sends it (${saved.suggestedFilename()})`);
 
   // One seed: no measure can be tested, and the headline says so rather than "no difference".
   await page.fill("#compare-sessions", "1");
@@ -162,6 +236,13 @@ try {
     `rate differences are in points (${fillDifferences.join(", ")})`);
   await page.fill("#compare-sessions", "200");
 
+  // A comparison cancelled: it says so until it ends.
+  await fill(page, { "#compare-sessions": "100000", "#compare-minutes": "10080" });
+  await page.click("#compare-run");
+  await page.waitForSelector("#compare-cancel:not([disabled])");
+  await cancelWatched("#compare-status", "compare-cancel", "#compare-status[data-state=cancelled]");
+  await fill(page, { "#compare-sessions": "200", "#compare-minutes": "30" });
+
   // One session as a picture, and the snapshot at a moment clicked on it.
   expect(await page.isVisible("#session-empty"), "the session panel says what it will do before its first picture");
   await fill(page, { "#session-seed": "7", "#session-minutes": "60" });
@@ -176,6 +257,15 @@ try {
   const heading = await page.textContent("#snapshot h3");
   expect(/Ads service at 00:(3\d|2\d):\d\d/.test(heading), `the snapshot is of the moment clicked (${heading})`);
   expect(await page.locator("#snapshot table tr").count() > 1, "the snapshot lists the placements' keys");
+  const lanes = await page.$$eval("#timeline svg text.lane", (texts) => texts.map((t) => ({
+    right: t.getBBox().x + t.getBBox().width, title: t.querySelector("title")?.textContent })));
+  const lastTick = await page.$eval("#timeline svg", (svg) => {
+    const ticks = [...svg.querySelectorAll("text:not(.lane)")].filter((t) => /^\d\d:\d\d:\d\d$/.test(t.textContent));
+    const box = ticks.at(-1).getBBox();
+    return box.x + box.width - svg.viewBox.baseVal.width;
+  });
+  expect(lanes.every((lane) => lane.right <= 230) && lanes.some((lane) => lane.title?.endsWith("/connect-medium")) &&
+    lastTick <= 0, `lane names fit their column, cut ones named in full in their tooltip, and the last time too (${lastTick})`);
   await shot("06-session", "#session");
   await page.locator("#moments li button").first().click();
   await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
@@ -216,6 +306,26 @@ try {
   await shot("06b-session-day", "#session");
   await page.fill("#config", opened);
   await page.waitForSelector("#run:not([disabled])");
+  expect(await stale("session-results"), "the session picture is marked once the editor's text changes");
+
+  // An edit survives a reload, with a way back to the opened configuration; going back, and the
+  // header's Reset, can be undone with Ctrl+Z; a reload after going back opens the opened text.
+  const reload = async () => { await page.reload(); await page.waitForSelector("body[data-ready=true]"); };
+  await typeInEditor("\n");
+  const edit = await page.inputValue("#config");
+  await reload();
+  expect(await page.inputValue("#config") === edit && (await page.textContent("#edit-note")).includes("edit was kept"),
+    "an edit is kept over a reload, and the page says so");
+  for (const back of ["#edit-back", "#reset"]) {
+    await page.click(back);
+    expect(await page.inputValue("#config") === opened, `${back} goes back to the opened configuration`);
+    await page.keyboard.press("Control+z");
+    expect(await page.inputValue("#config") === edit, `and Ctrl+Z brings the edit back (${back})`);
+  }
+  await page.click("#reset");
+  await reload();
+  expect(await page.inputValue("#config") === opened && await page.isHidden("#edit-note"),
+    "after a reset, a reload opens the opened configuration");
 
   // The banner preview: the server draws the chosen settings, at 375 and 768 points; a bad
   // setting shows the server's reason instead.
