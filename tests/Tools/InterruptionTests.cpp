@@ -7,8 +7,6 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <tuple>
-#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,22 +18,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each case runs in a child process, which the second signal ends.
-TEST(InterruptionTest, TheFirstSignalAsksToStopAndASecondOfAnyKindEndsTheProcessAtOnce) {
+// Each case runs in a child process, which a signal ends: during a run the second (of any kind),
+// before a run begins (inputs read, outputs opened: a FIFO's open blocks until its other end
+// comes, with no next step to stop at) the first. The temporary files go with the process.
+TEST(InterruptionTest, AFirstSignalAsksARunToStopAndASecondOrOneBeforeTheRunEndsTheProcess) {
   const fs::path temporary =
       fs::temp_directory_path() / ("qvr-signal-" + std::to_string(std::random_device{}()));
-  const std::vector<std::tuple<int, int>> orders = {
-      {SIGTERM, SIGINT}, {SIGINT, SIGTERM}, {SIGHUP, SIGINT}, {SIGINT, SIGHUP}, {SIGTERM, SIGTERM}};
-  for (const auto& [first, second] : orders) {
+  struct Case {
+    int first;
+    int second;
+    bool beforeTheRun;
+  };
+  const Case cases[] = {{SIGTERM, SIGINT, false},  {SIGINT, SIGTERM, false},
+                        {SIGHUP, SIGINT, false},   {SIGINT, SIGHUP, false},
+                        {SIGTERM, SIGTERM, false}, {SIGTERM, SIGINT, true}};
+  for (const auto& [first, second, beforeTheRun] : cases) {
     std::ofstream(temporary) << "a temporary store";
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       Interruption::request(0);
       Interruption::install();
+      Interruption::setStopsAtOnce(beforeTheRun);
       if (TemporaryFiles::add(temporary.string()) < 0) _exit(10);
       if (std::raise(first) != 0) _exit(11);
-      // Handled: the process goes on, with the stop asked for by that signal.
+      // Handled during a run: the process goes on, with the stop asked for by that signal.
       if (Interruption::signal() != first) _exit(12);
       std::raise(second);
       _exit(13);  // not reached: the second signal ends the process
@@ -44,32 +51,9 @@ TEST(InterruptionTest, TheFirstSignalAsksToStopAndASecondOfAnyKindEndsTheProcess
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status))
         << first << " then " << second << ": exit " << WEXITSTATUS(status);
-    EXPECT_EQ(WTERMSIG(status), second);
+    EXPECT_EQ(WTERMSIG(status), beforeTheRun ? first : second);
     EXPECT_FALSE(fs::exists(temporary)) << "the temporary files go with the process";
   }
-}
-
-// Before a run begins (inputs read, outputs opened: a FIFO's open blocks until its other end
-// comes) there is no next step to stop at: the first signal ends the process.
-TEST(InterruptionTest, BeforeARunBeginsTheFirstSignalEndsTheProcess) {
-  const fs::path temporary =
-      fs::temp_directory_path() / ("qvr-signal-" + std::to_string(std::random_device{}()));
-  std::ofstream(temporary) << "an events file being made";
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    Interruption::request(0);
-    Interruption::install();
-    Interruption::setStopsAtOnce(true);
-    if (TemporaryFiles::add(temporary.string()) < 0) _exit(10);
-    std::raise(SIGTERM);
-    _exit(11);  // not reached
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
-  EXPECT_EQ(WTERMSIG(status), SIGTERM);
-  EXPECT_FALSE(fs::exists(temporary));
 }
 
 }  // namespace
