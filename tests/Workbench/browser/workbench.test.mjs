@@ -166,6 +166,7 @@ try {
   await doubleClick("#compare-run");
   await page.waitForSelector("#compare-status[data-state=done]");
   expect(posted.get("/api/comparisons") === 1, "a double click on Compare starts one comparison");
+  expect(await page.isHidden("#compare-caution"), "200 seeds are enough to decide");
   const verdict = page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" });
   expect(await verdict.count() === 1, "the verdict names the connect fill rate as higher under B");
   expect(/ \+\d+\.\d pts \(\+\d+\.\d to \+\d+\.\d pts\)$/.test(await verdict.first().textContent()),
@@ -237,7 +238,13 @@ try {
     .filter((tr) => tr.children[1]?.textContent === "Fill rate").map((tr) => tr.children[4].textContent));
   expect(fillDifferences.length > 0 && fillDifferences.every((text) => /^([+-]\d+\.\d|0\.0) pts$/.test(text)),
     `rate differences are in points (${fillDifferences.join(", ")})`);
-  await page.fill("#compare-sessions", "200");
+  // Twenty seeds give intervals, and the headline says they are too few to decide on.
+  await page.fill("#compare-sessions", "20");
+  await page.click("#compare-run");
+  await page.waitForFunction(() => document.getElementById("compare-status").textContent === "Done: 20 of 20 seeds");
+  const fewSeeds = await page.textContent("#compare-caution");
+  expect(await page.isVisible("#compare-caution") && /^With fewer than 200 seeds, .* use 200 or more to decide\.$/.test(fewSeeds),
+    `twenty seeds are said to be few (${fewSeeds})`);
 
   // A comparison cancelled: it says so until it ends.
   await fill(page, { "#compare-sessions": "100000", "#compare-minutes": "10080" });
