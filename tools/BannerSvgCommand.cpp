@@ -33,6 +33,11 @@ constexpr const char* kGroup = "Banner picture";
 // stays quick.
 constexpr double kMaxPoints = 10000;
 
+// The bounds are whole numbers of points.
+std::string whole(double points) {
+  return std::to_string(static_cast<std::int64_t>(points));
+}
+
 // A number of points from lowest to highest: a message naming the bounds otherwise.
 CLI::Validator points(double lowest, double highest, const char* name) {
   return CLI::Validator(
@@ -45,10 +50,8 @@ CLI::Validator points(double lowest, double highest, const char* name) {
           }
         } catch (const std::exception&) {
         }
-        // The bounds are whole numbers of points.
-        return "must be a number of points from " +
-               std::to_string(static_cast<std::int64_t>(lowest)) + " to " +
-               std::to_string(static_cast<std::int64_t>(highest)) + ", found " + text;
+        return "must be a number of points from " + whole(lowest) + " to " + whole(highest) +
+               ", found " + text;
       },
       name);
 }
@@ -63,12 +66,15 @@ void BannerSvgCommand::addTo(CLI::App& app) {
       ->check(Sandbox::SandboxCommandLine::nonEmptyPath())
       ->group(group);
   // The workbench's bounds: narrower leaves the card's text no room, wider is no phone.
-  app.add_option("--banner-width", width_, "Banner width in points")
+  app.add_option("--banner-width", width_,
+                 "Banner width in points, from " + whole(Sandbox::BannerPicture::kMinWidth) +
+                     " to " + whole(Sandbox::BannerPicture::kMaxWidth))
       ->capture_default_str()
       ->check(points(Sandbox::BannerPicture::kMinWidth, Sandbox::BannerPicture::kMaxWidth, "WIDTH"))
       ->group(group);
   app.add_option("--banner-safe-area-bottom", safeAreaBottom_,
-                 "The screen's bottom safe area under the banner, in points")
+                 "The screen's bottom safe area under the banner, in points, from 0 to " +
+                     whole(kMaxPoints))
       ->capture_default_str()
       ->check(points(0, kMaxPoints, "POINTS"))
       ->group(group);
@@ -89,7 +95,9 @@ void BannerSvgCommand::addTo(CLI::App& app) {
       ->group(group);
   app.add_flag("--banner-borderless", borderless_, "Full-width content without the card's border")
       ->group(group);
-  app.add_option("--banner-insets", insets_, "Outer insets: TOP LEFT BOTTOM RIGHT in points")
+  app.add_option("--banner-insets", insets_,
+                 "Outer insets: TOP LEFT BOTTOM RIGHT in points, each from 0 to " +
+                     whole(Sandbox::BannerPicture::kMaxInset))
       ->expected(4)
       ->check(points(0, Sandbox::BannerPicture::kMaxInset, "INSET"))
       ->group(group);
