@@ -66,18 +66,22 @@ void ServeCommand::addTo(CLI::App& app) {
       ->capture_default_str();
 }
 
-int ServeCommand::run(std::ostream& out, std::ostream& err) const {
-  std::string listen = listen_;
-  // An IPv6 address is printed in brackets, as a URL writes it: taken back as written.
-  if (listen.size() > 2 && listen.front() == '[' && listen.back() == ']') {
-    listen = listen.substr(1, listen.size() - 2);
+std::optional<std::string> ServeCommand::listenAddress(std::string written) {
+  if (written.size() > 2 && written.front() == '[' && written.back() == ']') {
+    written = written.substr(1, written.size() - 2);
   }
-  if (listen.find_first_not_of(" \t") == std::string::npos) {
+  if (written.find_first_not_of(" \t") == std::string::npos) return std::nullopt;
+  return written == "localhost" ? "127.0.0.1" : written;
+}
+
+int ServeCommand::run(std::ostream& out, std::ostream& err) const {
+  auto listen = listenAddress(listen_);
+  if (!listen) {
     err << "qvr-sandbox: --listen: the address is empty (leave --listen out for 127.0.0.1)\n";
     return kBadInput;
   }
   Workbench::WorkbenchServer::Options options;
-  options.listenAddress = listen == "localhost" ? "127.0.0.1" : listen;
+  options.listenAddress = *listen;
   options.port = port_;
   options.configurationText = std::string(Sandbox::kDefaultSandboxConfigurationJson);
   options.toolVersion = Sandbox::TrialFiles::toolVersion();
@@ -100,10 +104,10 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
   }
   // Once listening: an address that cannot be listened on exposes nothing.
   if (exposed) {
-    err << "qvr-sandbox: warning: listening on " << listen
+    err << "qvr-sandbox: warning: listening on " << *listen
         << ": the workbench has no accounts; anyone who can reach this address can read the "
            "configuration and run simulations here\n";
-    if (listen == "0.0.0.0" || listen == "::") {
+    if (*listen == "0.0.0.0" || *listen == "::") {
       err << "qvr-sandbox: open it by one of this machine's addresses, localhost or the "
              "machine's name, short or fully qualified: a request that names the server otherwise "
              "is refused (403)\n";

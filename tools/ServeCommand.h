@@ -24,6 +24,10 @@ class ServeCommand {
   // Serves until interrupted: 0 after Ctrl-C, 2 when the options or the file are refused or the
   // address cannot be listened on.
   [[nodiscard]] int run(std::ostream& out, std::ostream& err) const;
+  // The address --listen names, as the server takes it: an IPv6 address's brackets taken off
+  // (the address is printed as a URL writes it, and taken back as written), localhost as
+  // 127.0.0.1; none when it is empty or blank.
+  [[nodiscard]] static std::optional<std::string> listenAddress(std::string written);
 
  private:
   CLI::App* command_ = nullptr;

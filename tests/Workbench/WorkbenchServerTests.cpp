@@ -18,6 +18,7 @@
 #include "Sandbox/Config/SandboxConfigurationCheck.h"
 #include "Workbench/WorkbenchHttp.h"
 #include "tools/SandboxTool.h"
+#include "tools/ServeCommand.h"
 
 namespace QVRAdKit::Workbench {
 namespace {
@@ -338,6 +339,32 @@ TEST(WorkbenchServer, OnEveryAddressOnlyNamesOfThisMachineAreServed) {
                                          {WorkbenchServer::kTokenHeader, server.token()}},
                                         R"({"configuration":"{}"})", "application/json"),
                             403));
+  server.stop();
+}
+
+// --listen [::1], the address as the server prints it: the brackets are taken off, and the server
+// on the IPv6 loopback serves its page under the loopback names only.
+TEST(WorkbenchServer, ListensOnTheIPv6LoopbackAsItsAddressIsPrinted) {
+  const std::pair<const char*, std::optional<std::string>> written[] = {
+      {"[::1]", "::1"},   {"::1", "::1"},        {"localhost", "127.0.0.1"},
+      {"", std::nullopt}, {" \t", std::nullopt}, {"[0.0.0.0]", "0.0.0.0"},
+  };
+  for (const auto& [text, address] : written) {
+    EXPECT_EQ(Tools::ServeCommand::listenAddress(text), address) << '"' << text << '"';
+  }
+  auto options = WorkbenchHttp::defaults();
+  options.listenAddress = *Tools::ServeCommand::listenAddress("[::1]");
+  options.port = 0;
+  WorkbenchServer server(std::move(options));
+  if (server.start()) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  httplib::Client client("::1", server.port());
+  const std::string port = ":" + std::to_string(server.port());
+  for (const auto& [host, status] :
+       {std::pair{"[::1]" + port, 200}, {"localhost" + port, 200}, {"[::2]" + port, 403}}) {
+    SCOPED_TRACE(host);
+    auto page = client.Get("/", {{"Host", host}});
+    ASSERT_TRUE(Testing::answeredWith(page, status));
+  }
   server.stop();
 }
 
