@@ -160,6 +160,9 @@ std::string ComparisonTables::text(const MonteCarloReport& report) {
   out += format(columns, "Network", "", "A", "B", "B - A", "95% CI (paired)", "independent");
   out += rowsText(comparison.networks(), false);
   out += std::string(kMethods) + "\n";
+  if (report.sessions >= kMinSessionsForSpread && report.sessions < kSeedsToDecide) {
+    out += std::string(kFewSeeds) + "\n";
+  }
   return out;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
+#include "Sandbox/MonteCarlo/ComparisonTables.h"
 #include "Tools/SandboxToolFixture.h"
 #include "tools/SandboxCommandLine.h"
 #include "tools/SandboxTool.h"
@@ -193,6 +194,10 @@ TEST_F(TrialShardToolTest, APlacementOnlyAHasKeepsItsRatesAndHeadingsReadRight) 
   EXPECT_TRUE(pair.out.starts_with(
       "Paired comparison, B (--compare) minus A: 1 seed of 1.25 simulated minutes, seeds 1 to 1\n"))
       << pair.out;
+  // Intervals from fewer seeds than a decision needs say so under the tables; one seed has none.
+  EXPECT_EQ(pair.out.find("fewer than 200 seeds"), std::string::npos);
+  const Outcome few = run({"--minutes", "1", "--sessions", "12", "--compare", file("b.json")});
+  EXPECT_TRUE(few.out.ends_with(std::string(ComparisonTables::kFewSeeds) + "\n")) << few.out;
 }
 
 // Whatever is named as a shard, merge answers with one line per problem and exit 2: a directory,
