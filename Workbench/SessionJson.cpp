@@ -13,7 +13,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 using Sandbox::InspectorFormat;
 
-// Milliseconds are all a picture can show.
+// Milliseconds are all a picture can show; its clock texts are of the same rounded moments.
 double seconds(Platform::TimeInterval value) {
   return std::round(value * 1000) / 1000;
 }
@@ -26,7 +26,7 @@ Json picture(const SessionTrace::Picture& picture) {
   for (const auto& moment : picture.moments) {
     if (moment.kind == "show") ++shows;
     moments.push_back({{"at", seconds(moment.at)},
-                       {"clock", InspectorFormat::sessionClock(moment.at)},
+                       {"clock", InspectorFormat::sessionClock(seconds(moment.at))},
                        {"kind", moment.kind},
                        {"text", moment.text}});
   }
@@ -89,7 +89,7 @@ Json snapshot(Platform::TimeInterval at, const AdsServiceSnapshot& snapshot) {
                           {"keys", std::move(keys)}});
   }
   return {{"at", seconds(at)},
-          {"clock", InspectorFormat::sessionClock(at)},
+          {"clock", InspectorFormat::sessionClock(seconds(at))},
           {"run", InspectorFormat::run(snapshot)},
           {"consent", InspectorFormat::consent(snapshot)},
           {"pause", InspectorFormat::pause(snapshot, sessionStart)},

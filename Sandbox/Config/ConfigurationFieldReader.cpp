@@ -40,9 +40,20 @@ std::string ConfigurationFieldReader::alternatives(std::initializer_list<std::st
 
 namespace {
 
+// A field name as a message quotes it: a long one (a hostile file's) is cut at a character's
+// start, with its length, so that one problem stays one line.
+std::string quotedName(std::string_view name) {
+  constexpr std::size_t kShown = 64;
+  if (name.size() <= kShown) return ConfigurationPath::jsonText(name);
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return ConfigurationPath::jsonText(name.substr(0, cut)) + "... (" + std::to_string(name.size()) +
+         " bytes)";
+}
+
 std::string unknownFieldText(std::string_view name,
                              std::initializer_list<std::string_view> allowed) {
-  return "unknown field " + ConfigurationPath::jsonText(std::string(name)) +
+  return "unknown field " + quotedName(name) +
          (allowed.size() == 0
               ? " (it takes no fields)"
               : " (expected " + ConfigurationFieldReader::alternatives(allowed) + ")");

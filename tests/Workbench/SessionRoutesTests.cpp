@@ -56,6 +56,12 @@ TEST(SessionRoutes, DrawTheSessionOfTheSeedAndItsSnapshotAtAMoment) {
               Json::parse(SessionJson::snapshot(at, *direct).dump()));
     EXPECT_FALSE(std::signbit(WorkbenchHttp::json(snapshot)["at"].get<double>()));
   }
+  // A moment is shown to the millisecond, its clock from the same rounded moment.
+  auto direct = SessionTrace::snapshotAt(configuration, 5, 1800, 1799.9999);
+  ASSERT_TRUE(direct);
+  const Json late = Json::parse(SessionJson::snapshot(1799.9999, *direct).dump());
+  EXPECT_EQ(late["at"], 1800.0);
+  EXPECT_EQ(late["clock"], "00:30:00");
 }
 
 TEST(SessionRoutes, RefuseBadSeedsMomentsAndRequestsWithClearErrors) {

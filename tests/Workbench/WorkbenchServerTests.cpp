@@ -194,6 +194,43 @@ TEST(WorkbenchServer, RefusesBadRequestsWithClearErrorsAndKeepsServing) {
   EXPECT_EQ(WorkbenchHttp::json(still)["text"], defaultText());
 }
 
+// A connection carries one request: a refused request's unread body, or a request pipelined after
+// another, can never be answered as a request of its own. Answers are gzip, never the library's
+// slow brotli; and a refusal too large to be sent whole keeps what it says.
+TEST(WorkbenchServer, ConnectionsCarryOneRequestAndAnswersKeepTheirText) {
+  WorkbenchHttp http;
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(http.server->port()) + "\r\n";
+  const std::string body = R"({"configuration":"{}"})";
+  const std::string refusedThenGet = "POST /api/check HTTP/1.1\r\n" + host +
+                                     "Content-Type: application/json\r\n" +
+                                     "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+                                     body + "GET /api/configuration HTTP/1.1\r\n" + host + "\r\n";
+  Testing::RawConnection connection(http.server->port());
+  ASSERT_TRUE(connection.send(refusedThenGet));
+  const std::string refused = connection.answer();
+  EXPECT_TRUE(refused.starts_with("HTTP/1.1 403 ")) << refused;
+  EXPECT_NE(refused.find("Connection: close"), std::string::npos) << refused;
+  EXPECT_EQ(connection.answer(), "") << "nothing more is answered on the connection";
+
+  for (const auto& [accepted, encoding] : {std::pair{"gzip, deflate, br", "gzip"}, {"br", ""}}) {
+    auto answer = http.client->Get("/api/configuration", {{"Accept-Encoding", accepted}});
+    ASSERT_TRUE(Testing::answeredWith(answer, 200));
+    EXPECT_EQ(answer->get_header_value("Content-Encoding"), encoding) << accepted;
+  }
+
+  // A configuration with thousands of problems: its run's 422 is over a megabyte and is sent in
+  // pieces, with the checker's verdict and not a generic "bad request".
+  auto configuration = Json::parse(defaultText());
+  auto& units = configuration["simulation"]["adMob"]["adUnits"];
+  for (int unit = 0; unit < 3000; ++unit) {
+    units["/unit/" + std::to_string(unit)] = Json{{"fillRate", 2}};
+  }
+  auto run = http.post("/api/runs", Json{{"configuration", configuration.dump()}, {"sessions", 1}});
+  ASSERT_TRUE(Testing::answeredWith(run, 422));
+  EXPECT_GT(run->body.size(), std::size_t{1} << 20);
+  EXPECT_GE(WorkbenchHttp::json(run)["check"]["errors"].size(), 3000u);
+}
+
 TEST(WorkbenchServer, CheckListsTheCommandLinesProblemsWithTheirPlaces) {
   WorkbenchHttp http;
   auto clean = WorkbenchHttp::json(http.post("/api/check", Json{{"configuration", defaultText()}}));

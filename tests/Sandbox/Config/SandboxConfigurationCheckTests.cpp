@@ -250,6 +250,11 @@ TEST(SandboxConfigurationCheckTest, OneFaultGivesOneLineAtItsPlace) {
            "simulation": {"ironSource": {"interstitial": {"loadErrors": [{"cod": 1}]}}}})",
        {"simulation.ironSource.interstitial.loadErrors[0]: unknown field \"cod\" (expected code or "
         "message)"}},
+      // A long name is cut at a character's start (the \u00e9 at byte 63 would be split).
+      {R"({"sources": {"adMob": null}, ")" + std::string(63, 'x') + "\u00e9" +
+           std::string(1000, 'y') + R"(": 1})",
+       {"configuration: unknown field \"" + std::string(63, 'x') +
+        "\"... (1065 bytes) (expected sources, interstitial, appOpen, rewarded or simulation)"}},
   };
   for (const Case& c : cases) {
     const auto check = SandboxConfigurationCheck::ofText(c.json);
