@@ -276,7 +276,7 @@ class WorkbenchServer::Routes {
     }
     // The library would compress with brotli at its best and slowest quality for a client that
     // takes it (every browser): two seconds of a core for a check's megabyte of problems, 30 times
-    // the check itself. gzip takes a fiftieth of that for nearly as small an answer.
+    // the check itself. gzip takes a fiftieth of that.
     if (const std::string accepted = request.get_header_value("Accept-Encoding");
         accepted.find("br") != std::string::npos) {
       auto& writable = const_cast<httplib::Request&>(request);
