@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <random>
@@ -143,6 +144,22 @@ class WorkbenchServer::Routes {
     server.set_pre_routing_handler(
         [this](const httplib::Request& request, httplib::Response& response) {
           return guard(request, response);
+        });
+    // A client that asks before sending its body (Expect: 100-continue) is told no at once when
+    // the head alone is refused, or its body would be over the limit, rather than invited to send
+    // a body that is then refused.
+    server.set_expect_100_continue_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+          if (guard(request, response) == HandlerResponse::Handled) return response.status;
+          // The guard has refused a length that is not a whole number.
+          const std::string length = request.get_header_value("Content-Length");
+          if (!length.empty() && std::strtoull(length.c_str(), nullptr, 10) > kMaxBodyBytes) {
+            refuse(response, 413,
+                   request.path == ShardRoutes::kPath ? ShardRoutes::kTooLarge
+                                                      : libraryErrorMessage(413));
+            return response.status;
+          }
+          return 100;
         });
     server.set_error_handler(httplib::Server::HandlerWithResponse(
         [this](const httplib::Request& request, httplib::Response& response) {

@@ -211,6 +211,20 @@ TEST(WorkbenchServer, ConnectionsCarryOneRequestAndAnswersKeepTheirText) {
   EXPECT_TRUE(refused.starts_with("HTTP/1.1 403 ")) << refused;
   EXPECT_NE(refused.find("Connection: close"), std::string::npos) << refused;
   EXPECT_EQ(connection.answer(), "") << "nothing more is answered on the connection";
+  // A client that asks before sending its body is told no at once, from the head alone.
+  const std::string token =
+      std::string(WorkbenchServer::kTokenHeader) + ": " + http.server->token() + "\r\n";
+  for (const auto& [head, firstLine] :
+       {std::pair{std::string(), "HTTP/1.1 403 Forbidden"},
+        {token + "Content-Length: 3000000\r\n", "HTTP/1.1 413 Payload Too Large"},
+        {token + "Content-Length: 22\r\n", "HTTP/1.1 100 Continue"}}) {
+    Testing::RawConnection asking(http.server->port());
+    ASSERT_TRUE(asking.send("POST /api/check HTTP/1.1\r\n" + host +
+                            "Content-Type: application/json\r\nExpect: 100-continue\r\n" +
+                            (head.empty() ? "Content-Length: 22\r\n" : head) + "\r\n"));
+    const std::string answer = asking.answer();
+    EXPECT_EQ(answer.substr(0, answer.find("\r\n")), firstLine) << head;
+  }
 
   for (const auto& [accepted, encoding] : {std::pair{"gzip, deflate, br", "gzip"}, {"br", ""}}) {
     auto answer = http.client->Get("/api/configuration", {{"Accept-Encoding", accepted}});
