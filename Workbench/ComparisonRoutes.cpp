@@ -57,7 +57,11 @@ Json statusJson(const std::string& id, const SimulationRuns::Status& status) {
   if (status.state == SimulationRuns::State::failed) object["error"] = status.error;
   object["comparison"] = nullptr;
   object["verdicts"] = nullptr;
+  object["caution"] = nullptr;
   if (status.report && status.report->comparison) {
+    if (const char* caution = Sandbox::ComparisonTables::fewSeedsCaution(status.report->sessions)) {
+      object["caution"] = caution;
+    }
     object["comparison"] = Json::parse(Sandbox::ComparisonTables::json(*status.report));
     Json verdicts = Json::array();
     for (const auto& verdict : ComparisonVerdicts::of(*status.report->comparison)) {

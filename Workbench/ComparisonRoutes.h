@@ -8,7 +8,8 @@
 //   GET  /api/comparisons/ID                {"id","state","done","total","error"?,
 //                                           "comparison":<ComparisonTables::json> or null,
 //                                           "verdicts":[{"kind","row","measure","direction":
-//                                           "higher|lower|none|unknown","text"}] or null}
+//                                           "higher|lower|none|unknown","text"}] or null,
+//                                           "caution": ComparisonTables::fewSeedsCaution or null}
 //   GET  /api/comparisons/ID/comparison.json  exactly what `qvr-sandbox --compare --json` prints
 //   GET  /api/comparisons/ID/comparison.csv   ComparisonCsv
 //   POST /api/comparisons/ID/cancel         stops it before its next seed

@@ -160,10 +160,12 @@ std::string ComparisonTables::text(const MonteCarloReport& report) {
   out += format(columns, "Network", "", "A", "B", "B - A", "95% CI (paired)", "independent");
   out += rowsText(comparison.networks(), false);
   out += std::string(kMethods) + "\n";
-  if (report.sessions >= kMinSessionsForSpread && report.sessions < kSeedsToDecide) {
-    out += std::string(kFewSeeds) + "\n";
-  }
+  if (const char* caution = fewSeedsCaution(report.sessions)) out += std::string(caution) + "\n";
   return out;
+}
+
+const char* ComparisonTables::fewSeedsCaution(std::uint64_t seeds) {
+  return seeds >= kMinSessionsForSpread && seeds < kSeedsToDecide ? kFewSeeds : nullptr;
 }
 
 std::string ComparisonTables::json(const MonteCarloReport& report) {

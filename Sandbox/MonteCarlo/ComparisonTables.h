@@ -33,11 +33,13 @@ class ComparisonTables {
       "two unrelated runs";
   // Below this many seeds, an interval of a change that a few seeds carry misses more often than
   // 1 time in 20 (measured: 89.5% with 20 seeds on a skewed show-rate difference, 93.9% with
-  // 200), which the text says under the tables.
+  // 200), which the text says under the tables, and the workbench under its headline.
   static constexpr std::uint64_t kSeedsToDecide = 200;
   static constexpr const char* kFewSeeds =
       "With fewer than 200 seeds, an interval misses more often than 1 time in 20 when a few "
       "seeds carry a change: use 200 or more to decide.";
+  // kFewSeeds for seeds that give intervals but fewer than kSeedsToDecide; none otherwise.
+  [[nodiscard]] static const char* fewSeedsCaution(std::uint64_t seeds);
 
   // Requires report.comparison.
   [[nodiscard]] static std::string text(const MonteCarloReport& report);

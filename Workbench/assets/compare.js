@@ -150,8 +150,9 @@ const Compare = (() => {
     $("compare-download-note").hidden = true;
     const significant = status.verdicts.filter((v) => v.direction === "higher" || v.direction === "lower");
     $("compare-summary").textContent = headline(status.verdicts, significant.length, comparison.sessions);
-    $("compare-caution").textContent = caution(status.verdicts, comparison.sessions);
-    $("compare-caution").hidden = !$("compare-caution").textContent;
+    // The server says when the seeds are too few to decide on, as the command line's text does.
+    $("compare-caution").textContent = status.caution ?? "";
+    $("compare-caution").hidden = !status.caution;
     const chosen = sides.get(id);
     if (chosen) $("compare-sides").replaceChildren("A: ", ...chosen.a, ". B: ", ...chosen.b, ".");
     else $("compare-sides").textContent = "A and B: the two configurations of the shards opened.";
@@ -182,20 +183,6 @@ const Compare = (() => {
 
   // The reason a verdict gives for its missing interval ("fewer than 10 seeds"), from its text.
   const noInterval = (verdict) => verdict.text.match(/\(no interval: ([^)]*)\)$/)?.[1] ?? null;
-
-  // Below this many seeds, an interval of a measure that a few seeds carry (a change most seeds do
-  // not see) misses its true difference more often than 1 time in 20: 89.5% with 20 seeds, for a
-  // show rate whose per-seed differences are skewed, against 93.9% with 200.
-  const DECISION_SEEDS = 200;
-
-  // Intervals from fewer seeds than that are said to be weaker than they look.
-  function caution(verdicts, sessions) {
-    const tested = verdicts.some((v) => v.direction !== "unknown");
-    return tested && sessions < DECISION_SEEDS
-      ? `With fewer than ${DECISION_SEEDS} seeds, an interval misses more often than 1 time in 20 ` +
-        `when a few seeds carry a change: use ${DECISION_SEEDS} or more to decide.`
-      : "";
-  }
 
   // What the verdicts say as a whole: measures without an interval are counted apart, never
   // taken for "no difference".
