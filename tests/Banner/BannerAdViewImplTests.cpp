@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -273,34 +272,33 @@ TEST_F(BannerAdViewImplTest, LayoutIsQuietAndTheSameAsRootOrPlacedByFrameInAScre
 // height is reused while only frames moved: a change after a content-only change (the title) must
 // still rebuild the edges and lay out and measure anew, as a banner given that model at once does.
 TEST_F(BannerAdViewImplTest, AChangeAfterAContentOnlyChangeLaysOutAsAFreshBanner) {
-  const auto base = [](BannerAppearance& a) {
-    a.insets = UI::EdgeInsets{4, 8, 6, 10};
+  const UI::EdgeInsets baseInsets{4, 8, 6, 10};
+  const auto base = [&](BannerAppearance& a) {
+    a.insets = baseInsets;
     a.position = Position::regular;
+  };
+  // The longer title of the content-only change, with a look.
+  const auto longer = [](const BannerAppearance& look) {
+    return model("A week of Premium on us\nCancel any time", "Try it now", false, look);
   };
   struct Case {
     const char* name;
-    std::function<void(BannerAppearance&)> look;  // applied over the base appearance
+    std::optional<UI::EdgeInsets> insets;  // over the base appearance's
+    std::optional<Position> position;
+    bool borderless;
     double safeAreaBottom;
     double width;
   };
   const Case cases[] = {
-      {"another top inset",
-       [](auto& a) {
-         a.insets = UI::EdgeInsets{20, 8, 6, 10};
-       },
-       34, 375},
-      {"other side insets",
-       [](auto& a) {
-         a.insets = UI::EdgeInsets{4, 30, 6, 40};
-       },
-       34, 375},
-      {"to the safe area", [](auto& a) { a.position = Position::bottomSafeArea; }, 34, 375},
-      {"to the edge", [](auto& a) { a.position = Position::bottomToEdge; }, 34, 375},
-      {"borderless", [](auto& a) { a.borderless = true; }, 34, 375},
-      {"no insets", [](auto& a) { a.insets.reset(); }, 34, 375},
-      {"a larger safe area, to the safe area",
-       [](auto& a) { a.position = Position::bottomSafeArea; }, 60, 375},
-      {"the same look at another width", [](auto& /*a*/) {}, 34, 250},
+      {"another top inset", UI::EdgeInsets{20, 8, 6, 10}, Position::regular, false, 34, 375},
+      {"other side insets", UI::EdgeInsets{4, 30, 6, 40}, Position::regular, false, 34, 375},
+      {"to the safe area", baseInsets, Position::bottomSafeArea, false, 34, 375},
+      {"to the edge", baseInsets, Position::bottomToEdge, false, 34, 375},
+      {"borderless", baseInsets, Position::regular, true, 34, 375},
+      {"no insets", std::nullopt, Position::regular, false, 34, 375},
+      {"a larger safe area, to the safe area", baseInsets, Position::bottomSafeArea, false, 60,
+       375},
+      {"the same look at another width", baseInsets, Position::regular, false, 34, 250},
   };
   struct Shape {
     double requiredHeight;
@@ -320,35 +318,34 @@ TEST_F(BannerAdViewImplTest, AChangeAfterAContentOnlyChangeLaysOutAsAFreshBanner
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    BannerAppearance changed = appearance(base);
-    test.look(changed);
+    const BannerAppearance changed = appearance([&](auto& a) {
+      a.insets = test.insets;
+      a.position = test.position;
+      if (test.borderless) a.borderless = true;
+    });
 
     auto banner = styledBanner(34);
     banner->setViewModel(model("Seven days free", "Try it now", false, appearance(base)));
     place(*banner, 375);
     // Content only: another title, the same look.
-    banner->setViewModel(
-        model("A week of Premium on us\nCancel any time", "Try it now", false, appearance(base)));
+    banner->setViewModel(longer(appearance(base)));
     place(*banner, 375);
     const Shape contentOnly = shape(*banner);
     // Then the look, the safe area or the width.
     banner->setSafeAreaInsets({0, 0, test.safeAreaBottom, 0});
-    banner->setViewModel(
-        model("A week of Premium on us\nCancel any time", "Try it now", false, changed));
+    banner->setViewModel(longer(changed));
     place(*banner, test.width);
     const Shape after = shape(*banner);
 
     auto fresh = styledBanner(test.safeAreaBottom);
-    fresh->setViewModel(
-        model("A week of Premium on us\nCancel any time", "Try it now", false, changed));
+    fresh->setViewModel(longer(changed));
     place(*fresh, test.width);
     EXPECT_EQ(after, shape(*fresh));
     EXPECT_NE(after, contentOnly);  // the change matters to the layout
 
     // And back: the content-only state again, as it was.
     banner->setSafeAreaInsets({0, 0, 34, 0});
-    banner->setViewModel(
-        model("A week of Premium on us\nCancel any time", "Try it now", false, appearance(base)));
+    banner->setViewModel(longer(appearance(base)));
     place(*banner, 375);
     EXPECT_EQ(shape(*banner), contentOnly);
   }
