@@ -87,6 +87,10 @@ try {
     expect(underWay.length > 0 && underWay.every(([text, disabled]) => text.startsWith("Cancelling") && disabled),
       `after Cancel, ${status} says it is cancelling, with Cancel disabled, until it ends (${underWay.map(([t]) => t).join(" | ")})`);
   };
+  // Puts a text in the editor and waits until it can run.
+  const runnable = async (text) => { await page.fill("#config", text); await page.waitForSelector("#run:not([disabled])"); };
+  // What the server sends for the address a link on the page points at.
+  const linked = async (selector) => page.request.get(address + (await page.getAttribute(selector, "href")).slice(1));
   // "#2f5fd0" as computed styles give it.
   const rgb = (hex) => `rgb(${[1, 3, 5].map((at) => parseInt(hex.slice(at, at + 2), 16)).join(", ")})`;
   const shot = (name, selector) => selector ? page.locator(selector).screenshot({ path: path.join(shots, `${name}.png`) })
@@ -122,8 +126,7 @@ try {
   await shot("02-invalid-edit");
 
   // A valid edit: the problem goes, the run comes back.
-  await page.fill("#config", opened.replace('"timeout": 60', '"timeout": 45'));
-  await page.waitForSelector("#run:not([disabled])");
+  await runnable(opened.replace('"timeout": 60', '"timeout": 45'));
   expect(await page.locator("#problems li.error").count() === 0, "a valid edit has no error");
 
   // A run: progress, then tables and charts.
@@ -158,8 +161,7 @@ try {
 
   // Compare: A the opened configuration, B the editor's text with a connect key filling more.
   const candidateText = opened.replace('"fillRate": 0.35', '"fillRate": 0.9');
-  await page.fill("#config", candidateText);
-  await page.waitForSelector("#run:not([disabled])");
+  await runnable(candidateText);
   expect(await stale("results"), "the run's results are marked once the editor's text changes");
   expect(await page.isVisible("#compare-empty"), "the comparison says what it will do before its first run");
   await fill(page, { "#compare-sessions": "200", "#compare-minutes": "30" });
@@ -175,8 +177,7 @@ try {
   expect(await drawn("#compare-chart svg circle.difference"), "the differences are drawn");
   const dots = await page.$$eval("#compare-chart svg circle.difference", (cs) => cs.map((c) => c.getAttribute("fill")));
   expect(dots.includes("#0b63a8"), `a higher difference is drawn in the stylesheet's blue (${dots.join(", ")})`);
-  const comparisonJson = await page.getAttribute("#compare-json", "href");
-  const downloaded = await (await page.request.get(address + comparisonJson.slice(1))).json();
+  const downloaded = await (await linked("#compare-json")).json();
   expect(downloaded.sessions === 200 && Array.isArray(downloaded.placements), "the comparison downloads as JSON");
   // A chart per measure, placements and networks, each on its own scale: points for rates.
   const charts = await page.$$eval("#compare-chart figure", (figures) => figures.map((f) => ({
@@ -219,7 +220,7 @@ try {
     "a comparison the server has forgotten says why it does not download");
   await page.unroute("**/comparison.json");
   const [saved] = await Promise.all([page.waitForEvent("download"), page.click("#download-report")]);
-  const reportText = await (await page.request.get(address + (await page.getAttribute("#download-report", "href")).slice(1))).text();
+  const reportText = await (await linked("#download-report")).text();
   expect(fs.readFileSync(await saved.path(), "utf8") === reportText && saved.suggestedFilename().startsWith("workbench-run-"),
     `the run's report is saved as the server sends it (${saved.suggestedFilename()})`);
 
@@ -290,8 +291,7 @@ try {
     connected: { minimum: 0, maximum: 0 }, background: { minimum: 0, maximum: 0 },
     backgroundChance: 1, rewardedChance: 1 });
   const restlessText = JSON.stringify(restless, null, 2);
-  await page.fill("#config", restlessText);
-  await page.waitForSelector("#run:not([disabled])");
+  await runnable(restlessText);
   await page.fill("#session-minutes", "1440");
   await page.click("#session-draw");
   await page.waitForFunction(() => document.getElementById("session-status").textContent.startsWith("Seed 7, 24:00:00"));
@@ -314,8 +314,7 @@ try {
     "the day's moments and spans are drawn");
   expect((await page.textContent("#snapshot")).startsWith("Click the timeline"), "the snapshot of the previous session is gone");
   await shot("06b-session-day", "#session");
-  await page.fill("#config", opened);
-  await page.waitForSelector("#run:not([disabled])");
+  await runnable(opened);
   expect(await stale("session-results"), "the session picture is marked once the editor's text changes");
 
   // An edit survives a reload, with a way back to the opened configuration; going back, and the
@@ -410,8 +409,7 @@ try {
       `the table shows the merged run (${rows.join("; ")}; merge says ${expected.join("; ")})`);
     expect(await drawn("#chart-fill svg line.interval"), "the fill-rate chart is drawn with its intervals");
     expect(await drawn("#chart-latency svg polyline.cdf"), "the latency CDF of the shards is drawn");
-    const reportHref = await page.getAttribute("#download-report", "href");
-    const report = await (await page.request.get(address + reportHref.slice(1))).text();
+    const report = await (await linked("#download-report")).text();
     expect(report === merged, "the report downloads byte for byte as merge --json prints it");
     await shot("08-shards", "#simulate");
 
@@ -434,8 +432,7 @@ try {
     expect(await page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" }).count() === 1,
       "the opened comparison gives its verdict");
     expect(await drawn("#compare-chart svg circle.difference"), "the opened comparison's differences are drawn");
-    const comparisonHref = await page.getAttribute("#compare-json", "href");
-    const comparison = await (await page.request.get(address + comparisonHref.slice(1))).text();
+    const comparison = await (await linked("#compare-json")).text();
     expect(comparison === merge(compared), "the comparison downloads byte for byte as merge --json prints it");
     await shot("10-shards-compare", "#compare");
   } finally {
