@@ -89,21 +89,6 @@ TEST_F(BannerAdBuilderTest, TheListenerHearsTheFirstVisibilityBeforeBuildReturns
   EXPECT_TRUE(empty->hasContent());
 }
 
-TEST_F(BannerAdBuilderTest, RepeatedContentIsShownAndCountedOnce) {
-  provider_->model()->accept(offer());
-  auto banner = BannerAdBuilder(provider_).buildBannerAd(listener_);
-  provider_->model()->accept(offer());
-  EXPECT_EQ(records_->names(), std::vector<std::string>{"banner_ad_view"});
-  EXPECT_EQ(listener_->calls, std::vector<std::string>{"shown"});
-
-  // Absent, then the same content again: shown and counted again.
-  provider_->model()->accept(std::nullopt);
-  provider_->model()->accept(offer());
-  EXPECT_EQ(records_->names(), (std::vector<std::string>{"banner_ad_view", "banner_ad_view"}));
-  EXPECT_EQ(listener_->calls, (std::vector<std::string>{"shown", "hidden", "shown"}));
-  EXPECT_TRUE(banner->hasContent());
-}
-
 TEST_F(BannerAdBuilderTest, TheViewOwnsTheInteractorAndDroppingItFreesEverything) {
   const BannerAdBuilder builder(provider_, sameLook(BannerAppearance{}));
   provider_->model()->accept(offer());
