@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "QVRAdKit/Banner/BannerAdRouter.h"
@@ -181,28 +179,14 @@ TEST_F(BannerAdBuilderTest, PublicOperationsCalledOffTheMainQueueReportThemselve
   auto banner = builder.buildBannerAd(listener_);
   const BannerAdRouter router(*env_);
   const BannerAdViewStyle style = plainStyle();
-  struct Call {
-    const char* function;
-    std::function<void()> call;
-  };
-  const std::vector<Call> calls = {
+  const std::vector<MainQueueOperation> operations = {
       {"buildBannerAd", [&] { (void)builder.buildBannerAd(listener_); }},
       {"setViewModel", [&] { banner->setViewModel(banner->viewModel()); }},
       {"apply", [&] { banner->apply(style); }},
       {"ctaAction", [&] { banner->ctaAction(); }},
       {"openRedirect", [&] { router.openRedirect(std::nullopt); }},
   };
-  const ReportingMainQueueChecks reportOnly;
-  for (const Call& call : calls) {
-    logger->clear();
-    call.call();
-    EXPECT_TRUE(logger->assertionFailures().empty()) << call.function << " on the main queue";
-    std::thread(call.call).join();
-    const auto failures = logger->assertionFailures();
-    ASSERT_FALSE(failures.empty()) << call.function;  // what it calls may report as well
-    EXPECT_EQ(failures[0].function, call.function);
-    EXPECT_EQ(failures[0].message, std::string(call.function) + " called off the main queue");
-  }
+  expectEachReportsItselfOffTheMainQueue(*logger, operations);
 }
 
 }  // namespace

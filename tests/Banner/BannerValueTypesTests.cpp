@@ -44,31 +44,26 @@ TEST(BannerValueTypesTest, RawValuesMatchExactly) {
 }
 
 TEST(BannerValueTypesTest, ModelsAreEqualOnlyWhenEverySixFieldsAre) {
-  const BannerAdModel base("partner", "title", "subtitle", url("https://cdn.example/i.png"),
-                           url("https://partner.example/go"), true);
+  const URL image = url("https://cdn.example/i.png");
+  const URL redirect = url("https://partner.example/go");
+  const BannerAdModel base("partner", "title", "subtitle", image, redirect, true);
   // The constructor takes the partner first; the accessors give each field back.
   EXPECT_EQ(base.partnerName(), "partner");
   EXPECT_EQ(base.title(), "title");
   EXPECT_EQ(base.subtitle(), "subtitle");
-  EXPECT_EQ(base.imageUrl(), url("https://cdn.example/i.png"));
-  EXPECT_EQ(base.redirectUrl(), url("https://partner.example/go"));
+  EXPECT_EQ(base.imageUrl(), image);
+  EXPECT_EQ(base.redirectUrl(), redirect);
   EXPECT_TRUE(base.showCloseButton());
 
   EXPECT_EQ(base, BannerAdModel("partner", "title", "subtitle", url("https://cdn.example/i.png"),
                                 url("https://partner.example/go"), true));
   const std::vector<BannerAdModel> others = {
-      {"other", "title", "subtitle", url("https://cdn.example/i.png"),
-       url("https://partner.example/go"), true},
-      {"partner", "Title", "subtitle", url("https://cdn.example/i.png"),
-       url("https://partner.example/go"), true},
-      {"partner", "title", "", url("https://cdn.example/i.png"), url("https://partner.example/go"),
-       true},
-      {"partner", "title", "subtitle", url("https://cdn.example/j.png"),
-       url("https://partner.example/go"), true},
-      {"partner", "title", "subtitle", url("https://cdn.example/i.png"),
-       url("https://partner.example/go?x"), true},
-      {"partner", "title", "subtitle", url("https://cdn.example/i.png"),
-       url("https://partner.example/go"), false}};
+      {"other", "title", "subtitle", image, redirect, true},
+      {"partner", "Title", "subtitle", image, redirect, true},
+      {"partner", "title", "", image, redirect, true},
+      {"partner", "title", "subtitle", url("https://cdn.example/j.png"), redirect, true},
+      {"partner", "title", "subtitle", image, url("https://partner.example/go?x"), true},
+      {"partner", "title", "subtitle", image, redirect, false}};
   for (const auto& other : others) EXPECT_NE(base, other);
 }
 

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,11 +31,7 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
   auto ad = AdmobInterstitialAd::create(
       *h.env, "k", std::make_shared<AdsReporter>(h.reporting, h.env->clockPtr()));
   h.drain();
-  struct Call {
-    const char* function;
-    std::function<void()> call;
-  };
-  const std::vector<Call> calls = {
+  const std::vector<MainQueueOperation> operations = {
       {"shouldShowAd",
        [&] { (void)service->shouldShowAd(AdsPlacement::rewarded(RewardedAdPlacement::timewall)); }},
       {"interstitialTypeToPresent", [&] { (void)service->interstitialTypeToPresent(); }},
@@ -46,17 +41,7 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
       {"gdprConsentResolved", [&] { (void)consent->gdprConsentResolved(); }},
       {"setDelegate", [&] { ad->setDelegate(nullptr); }},
   };
-  const ReportingMainQueueChecks reportOnly;
-  for (const Call& call : calls) {
-    h.logger->clear();
-    call.call();
-    EXPECT_TRUE(h.logger->assertionFailures().empty()) << call.function << " on the main queue";
-    std::thread(call.call).join();
-    const auto failures = h.logger->assertionFailures();
-    ASSERT_FALSE(failures.empty()) << call.function;  // what it calls may report as well
-    EXPECT_EQ(failures[0].function, call.function);
-    EXPECT_EQ(failures[0].message, std::string(call.function) + " called off the main queue");
-  }
+  expectEachReportsItselfOffTheMainQueue(*h.logger, operations);
 }
 
 // A call of any main-queue operation tells of work that has waited there too long while nobody ever
