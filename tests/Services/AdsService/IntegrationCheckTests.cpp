@@ -180,22 +180,20 @@ TEST_F(IntegrationCheckTest, OddPlacementValuesOfAKnownConfigurationAreWarnedOf)
     return AdsConfig(std::move(sources), {{InterstitialAdPlacement::connect, std::move(placement)}},
                      {}, {});
   };
+  // The connect placement on AdMob with one key and this timeout.
+  const auto timeout = [&](double seconds) {
+    return connect(AdPlacementConfig({"c"}, AdSource::adMob, seconds), adMobOnly);
+  };
   const struct {
     const char* name;
     AdsConfig config;
     std::vector<std::string> problems;  // a text each warning's problem holds, in order
   } cases[] = {
-      {"sound", connect(AdPlacementConfig({"c"}, AdSource::adMob, 600), adMobOnly), {}},
-      {"zero timeout", connect(AdPlacementConfig({"c"}, AdSource::adMob, 0), adMobOnly), {}},
-      {"NaN timeout",
-       connect(AdPlacementConfig({"c"}, AdSource::adMob, nan), adMobOnly),
-       {"timeout (nan)"}},
-      {"negative timeout",
-       connect(AdPlacementConfig({"c"}, AdSource::adMob, -100), adMobOnly),
-       {"timeout (-100)"}},
-      {"infinite timeout",
-       connect(AdPlacementConfig({"c"}, AdSource::adMob, inf), adMobOnly),
-       {"timeout (inf)"}},
+      {"sound", timeout(600), {}},
+      {"zero timeout", timeout(0), {}},
+      {"NaN timeout", timeout(nan), {"timeout (nan)"}},
+      {"negative timeout", timeout(-100), {"timeout (-100)"}},
+      {"infinite timeout", timeout(inf), {"timeout (inf)"}},
       {"network not under sources",
        connect(AdPlacementConfig::adMob({"c"}), {}),
        {"adMob, is not under sources"}},
@@ -259,26 +257,9 @@ TEST(ServiceIntegrationReportTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
   }
 }
 
-// The named dependencies: a service made from them without storage says which one it lacks, and
-// its report names the same piece.
-TEST(ServiceIntegrationReportTest, ANamedDependencyLeftOutIsReportedByName) {
-  AdsServiceHarness h;
-  AdsService::Dependencies dependencies;
-  dependencies.configProvider = h.configProvider;
-  dependencies.userService = h.users;
-  dependencies.connectionService = h.connection;
-  dependencies.rateUsService = h.rateUs;
-  dependencies.reporting = h.reporting;
-  auto service = AdsService::create(std::move(dependencies));
-  const auto failures = h.logger->assertionFailures();
-  ASSERT_EQ(failures.size(), 1U);
-  EXPECT_EQ(failures[0].message, "AdsService needs a storage");
-  EXPECT_NE(service->checkIntegration().find("storage"), nullptr);
-}
-
 // Each required host service the service was made without is an error entry naming the field to
 // fill; a fully wired service has none of them, and the Unity Ads consent store is asked for only
-// when there is a consent service to set its flag.
+// when there is a consent service to set its flag. Storage left out is refused as it is made.
 TEST(ServiceIntegrationReportTest, EachRequiredHostServiceLeftOutIsAnErrorEntry) {
   AdsServiceHarness h;
   const auto full = [&h] {
@@ -334,6 +315,16 @@ TEST(ServiceIntegrationReportTest, EachRequiredHostServiceLeftOutIsAnErrorEntry)
   std::make_shared<Sandbox::RecordingMetaDataStore>()->install(*h.env);
   EXPECT_EQ(AdsService::create(full())->checkIntegration().find("Unity Ads consent store"),
             nullptr);
+
+  // Without storage the service says at once which dependency it lacks, and its report names it.
+  auto withoutStorage = full();
+  withoutStorage.storage = nullptr;
+  h.logger->clear();
+  auto service = AdsService::create(std::move(withoutStorage));
+  const auto failures = h.logger->assertionFailures();
+  ASSERT_EQ(failures.size(), 1U);
+  EXPECT_EQ(failures[0].message, "AdsService needs a storage");
+  EXPECT_NE(service->checkIntegration().find("storage"), nullptr);
 }
 
 }  // namespace
