@@ -212,11 +212,6 @@ TEST(ShardRoutes, ShardsThatDoNotMergeAreRefusedWithTheCommandLinesMessages) {
       {"overlapping seeds",
        {{"a.json", text(first)}, {"b.json", text(played(2, 3))}},
        {"{1} and {0} both played seed 2: a seed may count once"}},
-      {"different configurations",
-       {{"a.json", text(first)}, {"b.json", text(otherConfiguration)}},
-       {"{1} and {0} ran different configurations, or one under another consent region or answer "
-        "(fingerprints " +
-        TrialShard::fingerprint("C") + " and " + TrialShard::fingerprint("A") + ")"}},
       {"two problems, one line each",
        {{"a.json", text(first)}, {"b.json", text(otherConfiguration)}, {"c.json", text(longer)}},
        {"{1} and {0} ran different configurations, or one under another consent region or answer "
