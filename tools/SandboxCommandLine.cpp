@@ -184,7 +184,9 @@ void SandboxCommandLine::defineTrialOptions(CLI::App& app, SandboxToolOptions& o
       "--compare", [&options](const std::string& path) { options.comparePath = path; },
       "With --sessions or --seed-range: play every seed also with this configuration (B) and "
       "report B - A per placement and network, with 95% intervals paired by seed (means per "
-      "session: Student's t on the per-seed differences; rates: ratio estimator, delta method; "
+      "session: Student's t on the per-seed differences; rates: each side's Wilson interval "
+      "combined "
+      "with their correlation over the seeds, Newcombe's method; "
       "none below " +
           std::to_string(kMinSessionsForSpread) + " seeds)");
 }

@@ -179,7 +179,9 @@ std::string ComparisonTables::json(const MonteCarloReport& report) {
   object["placements"] = rowsJson("placement", comparison.placements(), true);
   object["networks"] = rowsJson("network", comparison.networks(), false);
   nlohmann::ordered_json methods = MonteCarloTables::methods();
-  methods["differences"] = "paired by seed; rates: ratio estimator, delta method over sessions";
+  methods["differences"] =
+      "paired by seed; rates: each side's wilson interval combined with their correlation "
+      "(newcombe)";
   object["intervals"] = methods;
   object["a"] = MonteCarloTables::object(side(report, false));
   object["b"] = MonteCarloTables::object(side(report, true));

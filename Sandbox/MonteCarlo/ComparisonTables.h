@@ -28,12 +28,14 @@ class ComparisonTables {
  public:
   static constexpr const char* kMethods =
       "95% intervals of B - A, sessions paired by seed: means per session from the per-seed "
-      "differences (Student's t); rates as ratio estimators with the delta method over "
-      "sessions; none below 10 seeds. 'independent' is the interval the same data would give as "
+      "differences (Student's t); rates as ratio estimators, each side's Wilson interval combined "
+      "with their correlation over the seeds (Newcombe); none below 10 seeds. 'independent' is the "
+      "interval the same data would give as "
       "two unrelated runs";
   // Below this many seeds, an interval of a change that a few seeds carry misses more often than
-  // 1 time in 20 (measured: 89.5% with 20 seeds on a skewed show-rate difference, 93.9% with
-  // 200), which the text says under the tables, and the workbench under its headline.
+  // 1 time in 20 (measured: 93.5% with 20 seeds on a skewed difference of rewards per session,
+  // 94.4% or more with 200), which the text says under the tables, and the workbench under its
+  // headline.
   static constexpr std::uint64_t kSeedsToDecide = 200;
   static constexpr const char* kFewSeeds =
       "With fewer than 200 seeds, an interval misses more often than 1 time in 20 when a few "

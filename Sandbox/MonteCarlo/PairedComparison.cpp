@@ -100,22 +100,83 @@ PairedComparison::Rates ratesOf(const MomentSums& sums, Quantity part, Quantity 
   return {rate(part, whole), rate(kB + part, kB + whole)};
 }
 
-// R = sum(part) / sum(whole) per side; the delta method's linearisation of R_B - R_A per session.
+// One side's rate R = sum(part) / sum(whole), the linear terms of R per session by the delta
+// method (Var(R) ~ Var(sum_k c_k x_k) / n), and the Wilson interval of R on its effective number of
+// trials p(1 - p) / Var(R), or on its count of wholes where the spread says nothing (a rate of 0
+// or 1, or every session alike). The interval takes Student's t for the normal quantile, as the
+// means' intervals do: Wilson's interval depends on z^2 / n only, so t on n trials is z on
+// n (z / t)^2 trials.
+struct SideRate {
+  double rate = 0;
+  std::array<double, PairedComparison::kQuantities> c{};
+  Interval interval;
+};
+
+SideRate sideRate(const MomentSums& sums, std::uint64_t sessions, std::size_t part,
+                  std::size_t whole, double t) {
+  SideRate side;
+  const auto wholes = static_cast<double>(sums.sum(whole));
+  side.rate = static_cast<double>(sums.sum(part)) / wholes;
+  const double meanWhole = sums.mean(whole, sessions);
+  side.c[part] = 1 / meanWhole;
+  side.c[whole] = -side.rate / meanWhole;
+  const double variance = varianceOfMean(sums, sessions, side.c, false);
+  const bool spread = side.rate > 0 && side.rate < 1 && variance > 0;
+  const double trials = spread ? side.rate * (1 - side.rate) / variance : wholes;
+  const double scale = (kZ95 / t) * (kZ95 / t);
+  side.interval = ConfidenceIntervals::wilsonOfEffectiveTrials(side.rate, trials * scale)
+                      .value_or(Interval{side.rate, side.rate});
+  return side;
+}
+
+// B - A of two rates, its interval by the method of variance estimates recovery (Newcombe's
+// interval for paired proportions): each side's own Wilson interval, combined with the
+// correlation r of the two ratio estimators over the paired sessions,
+//   low  = d - sqrt((B - lowB)^2 + (highA - A)^2 - 2 r (B - lowB)(highA - A))
+//   high = d + sqrt((highB - B)^2 + (A - lowA)^2 - 2 r (highB - B)(A - lowA)).
+// Where the sides' intervals are symmetric this is the delta method's interval of R_B - R_A;
+// near 0 and 100% it keeps Wilson's bounds, so a difference never reaches past what the rates
+// allow (a B that never fills is at most A's upper bound below A, not -104 points). The
+// independent interval is the same with r = 0. Sides that moved alike in every seed, the same
+// configuration on both, give exactly [0, 0], as the means do.
 std::optional<PairedComparison::Difference> rateDifference(const MomentSums& sums,
                                                            std::uint64_t sessions, Quantity part,
                                                            Quantity whole) {
-  const auto rates = ratesOf(sums, part, whole);
-  if (!rates.a || !rates.b) return std::nullopt;
-  const double rateA = *rates.a;
-  const double rateB = *rates.b;
-  const double meanA = sums.mean(whole, sessions);
-  const double meanB = sums.mean(kB + whole, sessions);
+  if (sums.sum(whole) == 0 || sums.sum(kB + whole) == 0) return std::nullopt;
+  PairedComparison::Difference difference;
+  const double t =
+      sessions >= kMinSessionsForSpread ? ConfidenceIntervals::studentT95(sessions) : kZ95;
+  const SideRate a = sideRate(sums, sessions, part, whole, t);
+  const SideRate b = sideRate(sums, sessions, kB + part, kB + whole, t);
+  difference.a = a.rate;
+  difference.b = b.rate;
+  const double d = b.rate - a.rate;
+  difference.difference.value = d;
+  if (sessions < kMinSessionsForSpread) return difference;
+
   std::array<double, PairedComparison::kQuantities> c{};
-  c[part] = -1 / meanA;
-  c[whole] = rateA / meanA;
-  c[kB + part] = 1 / meanB;
-  c[kB + whole] = -rateB / meanB;
-  return differenceOf(sums, sessions, rateA, rateB, c);
+  for (std::size_t i = 0; i < c.size(); ++i) c[i] = b.c[i] - a.c[i];
+  const double varianceA = varianceOfMean(sums, sessions, a.c, false);
+  const double varianceB = varianceOfMean(sums, sessions, b.c, false);
+  const double varianceD = varianceOfMean(sums, sessions, c, false);
+  // Var(B - A) = Var(A) + Var(B) - 2 Cov(A, B).
+  const double r =
+      varianceA > 0 && varianceB > 0
+          ? std::clamp((varianceA + varianceB - varianceD) / (2 * std::sqrt(varianceA * varianceB)),
+                       -1.0, 1.0)
+          : 0.0;
+  auto combined = [&](double correlation) {
+    const double downB = b.rate - b.interval.low;
+    const double upA = a.interval.high - a.rate;
+    const double upB = b.interval.high - b.rate;
+    const double downA = a.rate - a.interval.low;
+    const double below = downB * downB + upA * upA - 2 * correlation * downB * upA;
+    const double above = upB * upB + downA * downA - 2 * correlation * upB * downA;
+    return Interval{d - std::sqrt(std::max(0.0, below)), d + std::sqrt(std::max(0.0, above))};
+  };
+  difference.difference.interval = varianceD == 0 && d == 0 ? Interval{0, 0} : combined(r);
+  difference.independent = combined(0);
+  return difference;
 }
 
 std::map<std::string, PairedComparison::Row> compareAll(

@@ -15,14 +15,17 @@
 // mean(d) +- t * s(d) / sqrt(n), t Student's with n - 1 degrees of freedom and s the sample
 // standard deviation.
 // Rates (fill rate = fills / requests, show rate = shows / opportunities): ratio estimators
-// R = sum(x) / sum(y) per side; the interval of R_B - R_A by the delta method over sessions,
-// Var ~ Var(z) / n with z_i = (x_Bi - R_B y_Bi) / mean(y_B) - (x_Ai - R_A y_Ai) / mean(y_A).
-// This treats the session, not the request, as the independent unit, so it also holds when the
-// requests of one session depend on each other. A rate is none on a side without a denominator,
-// and so is its difference; the other side's rate is still kept (Row::fillRates, showRates).
-// Intervals need kMinSessionsForSpread seeds at least. Sides that moved alike in every seed give
-// exactly [0, 0]: the rounding of cancelling terms is not taken for a spread.
-// Example:
+// R = sum(x) / sum(y) per side, each with its Wilson interval on its effective number of trials
+// (the delta method over sessions, as a run alone has it, with Student's t for z); the interval of
+// R_B - R_A combines the two with their correlation over the paired seeds (the method of variance
+// estimates recovery, Newcombe's interval for paired proportions). Where both sides' intervals
+// are symmetric that is the delta method's interval of R_B - R_A; near 0 and 100% it keeps to
+// what the rates allow. This treats the session, not the request, as the independent unit, so it
+// also holds when the requests of one session depend on each other. A rate is none on a side
+// without a denominator, and so is its difference; the other side's rate is still kept
+// (Row::fillRates, showRates). Intervals need kMinSessionsForSpread seeds at least. Sides that
+// moved alike in every seed give exactly [0, 0]: the rounding of cancelling terms is not taken for
+// a spread. Example:
 //   PairedComparison comparison;
 //   for (seed ...) comparison.add(runSession(a, seed), runSession(b, seed));
 //   for (const auto& [name, row] : comparison.placements()) row.fillRate->difference->interval;

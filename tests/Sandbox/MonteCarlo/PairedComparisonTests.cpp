@@ -74,6 +74,35 @@ TEST(PairedComparisonTest, PairingBySeedNarrowsTheIntervalOfTheSameData) {
   EXPECT_EQ(row.requestsPerSession.difference.interval, (Interval{0, 0}));
 }
 
+// B that never fills, or always does, against an A that fills most requests but whole sessions
+// not at all: the interval of B - A stays within what two rates allow. (The delta method's
+// symmetric interval reached past -1 and +1 here.)
+TEST(PairedComparisonTest, ARateDifferenceStaysWithinWhatTheRatesAllow) {
+  struct Case {
+    const char* name;
+    std::uint64_t bFills;  // per request of B: 0 or 1
+  };
+  for (const Case& c : {Case{"B never fills", 0}, Case{"B always fills", 1}}) {
+    SCOPED_TRACE(c.name);
+    PairedComparison comparison;
+    for (std::uint64_t seed = 0; seed < 20; ++seed) {
+      const std::uint64_t requests = 1 + seed % 3;
+      const std::uint64_t fills = seed % 5 == 0 ? 0 : requests;
+      comparison.add(session(requests, fills, 0), session(requests, c.bFills * requests, 0));
+    }
+    const auto fill = comparison.placements().at(kConnect).fillRate;
+    ASSERT_TRUE(fill && fill->difference.interval && fill->independent);
+    const Interval paired = *fill->difference.interval;
+    EXPECT_LE(paired.low, fill->difference.value);
+    EXPECT_GE(paired.high, fill->difference.value);
+    // A failed whole sessions, so no end may claim a certain 100-point change.
+    EXPECT_GT(paired.low, -1.0);
+    EXPECT_LT(paired.high, 1.0);
+    EXPECT_GT(fill->independent->low, -1.0);
+    EXPECT_LT(fill->independent->high, 1.0);
+  }
+}
+
 TEST(PairedComparisonTest, MergingSeedRangesIsExactAndSidesReadAsTheirOwnRuns) {
   PairedComparison whole;
   PairedComparison first;
