@@ -143,6 +143,16 @@ try {
   const legend = await page.$$eval("#chart-latency text.legend", (texts) => texts.map((t) => getComputedStyle(t).fill));
   expect(curves.length > 1 && legend.join() === curves.map(rgb).join(),
     `each latency legend name is drawn in its curve's colour (${legend.join("; ")} for ${curves.join("; ")})`);
+  // Each row's tooltip is its own, not the chart's first row's; each chart is named by its caption.
+  const tooltips = await page.$$eval("#chart-fill svg, #chart-show svg", (svgs) => svgs.map((svg) => ({
+    loose: svg.querySelectorAll(":scope > title").length,
+    rows: [...svg.querySelectorAll("g")].every((g) => g.querySelector("title").textContent
+      .startsWith(g.querySelector("text").textContent + ": ")) })));
+  expect(tooltips.every((chart) => chart.loose === 0 && chart.rows),
+    `each bar's tooltip is its own row's (${JSON.stringify(tooltips)})`);
+  const names = await page.$$eval("#results figure", (figures) => figures.map((f) =>
+    f.querySelector("svg")?.getAttribute("aria-label") === f.querySelector("figcaption").textContent));
+  expect(names.length === 4 && names.every(Boolean), `each chart, the latency's too, is named by its caption (${names})`);
   expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
 
