@@ -344,7 +344,8 @@ try {
   expect(/Ads service at 00:(3\d|2\d):\d\d/.test(heading), `the snapshot is of the moment clicked (${heading})`);
   expect(await page.locator("#snapshot table tr").count() > 1, "the snapshot lists the placements' keys");
   const lanes = await page.$$eval("#timeline svg text.lane", (texts) => texts.map((t) => ({
-    right: t.getBBox().x + t.getBBox().width, title: t.querySelector("title")?.textContent })));
+    right: t.getBBox().x + t.getBBox().width, title: t.querySelector("title")?.textContent,
+    text: t.firstChild.textContent })));
   const lastTick = await page.$eval("#timeline svg", (svg) => {
     const ticks = [...svg.querySelectorAll("text:not(.lane)")].filter((t) => /^\d\d:\d\d:\d\d$/.test(t.textContent));
     const box = ticks.at(-1).getBBox();
@@ -352,6 +353,9 @@ try {
   });
   expect(lanes.every((lane) => lane.right <= 230) && lanes.some((lane) => lane.title?.endsWith("/connect-medium")) &&
     lastTick <= 0, `lane names fit their column, cut ones named in full in their tooltip, and the last time too (${lastTick})`);
+  // A waterfall's units share their start: the cut keeps the ends that tell them apart.
+  expect(new Set(lanes.map((lane) => lane.text)).size === lanes.length,
+    `every lane's name reads differently (${lanes.map((lane) => lane.text).join(" | ")})`);
   await shot("06-session", "#session");
   await page.locator("#moments li button").first().click();
   await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
