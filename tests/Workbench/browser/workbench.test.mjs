@@ -104,6 +104,15 @@ try {
   expect(!(await page.isDisabled("#run")), "the default configuration can run");
   expect(!(await page.locator("#check-summary").textContent()).includes("error"),
     "the default configuration has no error");
+  // The editor takes Tab to indent: its description says how to leave it, and that way works.
+  const described = await page.$eval("#config", (t) => t.getAttribute("aria-describedby").split(" ")
+    .map((id) => document.getElementById(id).textContent).join(" ").replace(/\s+/g, " "));
+  await page.focus("#config");
+  await page.keyboard.press("Escape");
+  await page.keyboard.press("Tab");
+  expect(described.includes("Escape, then Tab") && await page.evaluate(() => document.activeElement.id !== "config"),
+    `the editor says how to leave it by keyboard, and Escape then Tab does (${described})`);
+  expect(await page.getAttribute("#compare-summary", "aria-live") === "polite", "a comparison's headline is announced");
   await shot("01-loaded");
 
   // An invalid edit: a negative timeout. Its problem appears at its line, highlighted.
