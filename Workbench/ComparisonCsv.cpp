@@ -23,6 +23,11 @@ std::string number(double value) {
   return Sandbox::Text::format("%.4f", shown == 0 ? 0.0 : shown);
 }
 
+// A side's value, or an empty field for a side without the rate's denominator.
+std::string number(const std::optional<double>& value) {
+  return value ? number(*value) : std::string();
+}
+
 std::string interval(const std::optional<Sandbox::Interval>& value) {
   if (!value) return ",";
   return number(value->low) + "," + number(value->high);
@@ -35,21 +40,22 @@ std::string of(const Sandbox::PairedComparison& comparison) {
       "kind,row,measure,a,b,difference,ci_low,ci_high,independent_low,independent_high,verdict\n";
   for (const auto& verdict : ComparisonVerdicts::of(comparison)) {
     const auto& difference = verdict.difference;
+    const auto none = std::optional<Sandbox::Interval>();
     csv.append(verdict.kind)
         .append(",")
         .append(field(verdict.row))
         .append(",")
         .append(verdict.measure)
         .append(",")
-        .append(number(difference.a))
+        .append(number(verdict.a))
         .append(",")
-        .append(number(difference.b))
+        .append(number(verdict.b))
         .append(",")
-        .append(number(difference.difference.value))
+        .append(difference ? number(difference->difference.value) : std::string())
         .append(",")
-        .append(interval(difference.difference.interval))
+        .append(interval(difference ? difference->difference.interval : none))
         .append(",")
-        .append(interval(difference.independent))
+        .append(interval(difference ? difference->independent : none))
         .append(",")
         .append(field(verdict.text))
         .append("\n");

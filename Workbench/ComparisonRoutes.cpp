@@ -43,6 +43,11 @@ std::optional<Sandbox::MonteCarloReport> endedReport(SimulationRuns& runs, const
   return std::move(status->report);
 }
 
+// A text, or null for none.
+Json orNull(const std::string& text) {
+  return text.empty() ? Json(nullptr) : Json(text);
+}
+
 void attachment(httplib::Response& response, const std::string& name) {
   response.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
 }
@@ -69,7 +74,13 @@ Json statusJson(const std::string& id, const SimulationRuns::Status& status) {
                           {"row", verdict.row},
                           {"measure", verdict.measure},
                           {"direction", ComparisonVerdicts::name(verdict.direction)},
-                          {"text", verdict.text}});
+                          {"text", verdict.text},
+                          {"a", orNull(verdict.texts.a)},
+                          {"b", orNull(verdict.texts.b)},
+                          {"difference", orNull(verdict.texts.difference)},
+                          {"interval", orNull(verdict.texts.interval)},
+                          {"noInterval", orNull(verdict.noInterval)},
+                          {"sameAs", orNull(verdict.sameAs)}});
     }
     object["verdicts"] = std::move(verdicts);
   }

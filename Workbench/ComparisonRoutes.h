@@ -8,7 +8,11 @@
 //   GET  /api/comparisons/ID                {"id","state","done","total","error"?,
 //                                           "comparison":<ComparisonTables::json> or null,
 //                                           "verdicts":[{"kind","row","measure","direction":
-//                                           "higher|lower|none|unknown","text"}] or null,
+//                                           "higher|lower|none|unknown","text","a","b",
+//                                           "difference","interval" (the numbers as the text
+//                                           table writes them, or null),"noInterval" (why not,
+//                                           or null),"sameAs" (the placement a network row
+//                                           repeats, or null)}] or null,
 //                                           "caution": ComparisonTables::fewSeedsCaution or null}
 //   GET  /api/comparisons/ID/comparison.json  exactly what `qvr-sandbox --compare --json` prints
 //   GET  /api/comparisons/ID/comparison.csv   ComparisonCsv

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <limits>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 #include "Sandbox/MonteCarlo/ShardMerge.h"
+#include "Sandbox/MonteCarlo/TrialShard.h"
 #include "Sandbox/Text/TerminalText.h"
 #include "Workbench/ComparisonRoutes.h"
 #include "Workbench/HttpReplies.h"
@@ -70,7 +72,7 @@ std::string opened(std::size_t count, const Sandbox::MonteCarloReport& report) {
 }
 
 void openShards(const httplib::Request& request, httplib::Response& response, SimulationRuns& runs,
-                const std::string& toolVersion) {
+                const std::string& toolVersion, const std::string& openedFingerprint) {
   const auto body = HttpReplies::jsonBody(request, response);
   if (!body) return;
   auto read = ShardRequest::read(*body);
@@ -84,6 +86,11 @@ void openShards(const httplib::Request& request, httplib::Response& response, Si
   const std::size_t count = shards.size();
   const auto unplayed = ShardMerge::unplayed(shards);
   const std::uint64_t asked = seedsAskedFor(shards);
+  // Shards that merge share both fingerprints; the first shard's are every shard's.
+  Json configurations = {
+      {"a", shards.front().shard.configuration},
+      {"b", shards.front().shard.candidate ? Json(*shards.front().shard.candidate) : Json(nullptr)},
+      {"opened", openedFingerprint}};
   auto merged = ShardMerge::merge(std::move(shards), toolVersion);
   if (!merged) return refuseShards(response, {merged.error().localizedDescription});
 
@@ -97,7 +104,8 @@ void openShards(const httplib::Request& request, httplib::Response& response, Si
   Json answer = {{"kind", status.comparison ? "comparison" : "run"},
                  {"id", id},
                  {"opened", opened(count, *status.report)},
-                 {"warnings", visibleLines(unplayed)}};
+                 {"warnings", visibleLines(unplayed)},
+                 {"configurations", std::move(configurations)}};
   answer["status"] = status.comparison ? ComparisonRoutes::statusJson(id, status)
                                        : WorkbenchJson::status(id, status);
   send(response, 200, answer);
@@ -105,11 +113,23 @@ void openShards(const httplib::Request& request, httplib::Response& response, Si
 
 }  // namespace
 
-void install(RouteMethods& routes, SimulationRuns& runs, const std::string& toolVersion) {
-  routes.post(kPath,
-              [&runs, &toolVersion](const httplib::Request& request, httplib::Response& response) {
-                openShards(request, response, runs, toolVersion);
-              });
+std::string fingerprintOf(const std::string& configurationText) {
+  std::string canonical;
+  try {
+    canonical = nlohmann::json::parse(configurationText).dump();
+  } catch (const std::exception&) {
+    canonical = configurationText;  // a text the canonical reader refuses counts as it is
+  }
+  return Sandbox::TrialShard::fingerprint(canonical + "\nregion=" + kConsentRegion +
+                                          "\nanswer=" + kConsentAnswer);
+}
+
+void install(RouteMethods& routes, SimulationRuns& runs, const std::string& toolVersion,
+             const std::string& openedFingerprint) {
+  routes.post(kPath, [&runs, &toolVersion, &openedFingerprint](const httplib::Request& request,
+                                                               httplib::Response& response) {
+    openShards(request, response, runs, toolVersion, openedFingerprint);
+  });
 }
 
 }  // namespace QVRAdKit::Workbench::ShardRoutes

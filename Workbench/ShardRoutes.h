@@ -6,6 +6,8 @@
 //   POST /api/shards  {"shards":[{"name":"a.json","text":"<the file's text>"},...]} (ShardRequest)
 //     -> 200 {"kind":"run"|"comparison","id":..,"opened":"4 shards, seeds 1 to 4000, merged",
 //             "warnings":["<seeds a shard asked for but no shard played>",...],
+//             "configurations":{"a":"<fingerprint>","b":"<fingerprint>"|null,
+//                               "opened":"<the opened configuration's fingerprint>"},
 //             "status":<what GET /api/runs/ID, or /api/comparisons/ID for a comparison's
 //                       shards, answers>}
 //        then GET /api/runs/ID/report.json is `merge --json` of the shards, byte for byte, and
@@ -30,8 +32,18 @@ inline constexpr const char* kTooLarge =
     "the shards are larger than the 2 MiB a request may carry: merge them on the command line "
     "first (qvr-sandbox merge --shard-out merged.json SHARD...) and open the merged shard";
 
-// runs and toolVersion outlive the server's handlers; shards merge only when written by
-// toolVersion.
-void install(RouteMethods& routes, SimulationRuns& runs, const std::string& toolVersion);
+// The consent options the workbench plays under: the command line's defaults, which a shard's
+// fingerprint covers too.
+inline constexpr const char* kConsentRegion = "required";
+inline constexpr const char* kConsentAnswer = "accept";
+
+// The fingerprint a shard of this configuration, played under the command line's default consent
+// options, carries: so the page can tell which side of opened shards is the opened configuration.
+[[nodiscard]] std::string fingerprintOf(const std::string& configurationText);
+
+// runs, toolVersion and openedFingerprint outlive the server's handlers; shards merge only when
+// written by toolVersion; openedFingerprint is fingerprintOf the opened configuration.
+void install(RouteMethods& routes, SimulationRuns& runs, const std::string& toolVersion,
+             const std::string& openedFingerprint);
 
 }  // namespace QVRAdKit::Workbench::ShardRoutes

@@ -118,7 +118,11 @@ const char* libraryErrorMessage(int status) {
 class WorkbenchServer::Routes {
  public:
   Routes(const Options& options, const std::string& token, SimulationRuns& runs, int port)
-      : options_(options), token_(token), runs_(runs), sessionSlots_(options.sessionsAtOnce) {
+      : options_(options),
+        token_(token),
+        runs_(runs),
+        sessionSlots_(options.sessionsAtOnce),
+        openedFingerprint_(ShardRoutes::fingerprintOf(options.configurationText)) {
     std::string suffix(":");  // appended: g++ 12 at -O3 warns falsely of ":" + string
     suffix += std::to_string(port);
     if (isLoopback(options.listenAddress)) {
@@ -256,7 +260,7 @@ class WorkbenchServer::Routes {
                 });
     ComparisonRoutes::install(routes, runs_, options_.runs.maxActive);
     SessionRoutes::install(routes, sessionSlots_);
-    ShardRoutes::install(routes, runs_, options_.toolVersion);
+    ShardRoutes::install(routes, runs_, options_.toolVersion, openedFingerprint_);
     routes.get("/api/banner.svg", [](const httplib::Request& request, httplib::Response& response) {
       banner(request, response);
     });
@@ -379,6 +383,8 @@ class WorkbenchServer::Routes {
   const std::string& token_;
   SimulationRuns& runs_;
   SessionRoutes::Slots sessionSlots_;
+  // The opened configuration's, as its shards carry it: which side of opened shards it is.
+  const std::string openedFingerprint_;
   // Listening on a specific address: the Host values that name it ("127.0.0.1:8765").
   std::set<std::string> hosts_;
   // Listening on every address: the port's ":8765", and the names besides written-out addresses.

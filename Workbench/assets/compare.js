@@ -15,23 +15,13 @@ const Compare = (() => {
   let starting = false;  // its POST is on its way: a second click starts nothing
   let cancelling = false;  // it was asked to stop: the seeds under way end first
   let last = null;     // the last status with a comparison
-  // comparison id -> what A and B were, as chosen when it started, and the editor's text then
-  // (null when neither side was the editor's).
+  // comparison id -> what A and B were, as chosen when it started (or, for opened shards, their
+  // fingerprints), and the editor's text then (null when neither side was the editor's).
   const sides = new Map();
 
-  // "+3.1" (percentage points of a rate), "-0.25", and "0.0" rather than "-0.0" for what rounds
-  // to zero (as the verdicts); signed() adds a rate's unit, range() writes it once at its end.
-  const signedNumber = (v, rate) => {
-    const shown = rate ? v * 100 : v;
-    let text = shown.toFixed(rate ? 1 : 2);
-    if (/^-0\.0+$/.test(text)) text = text.slice(1);
-    return shown > 0 && !/^0\.0+$/.test(text) ? "+" + text : text;
-  };
-  const unit = (rate) => (rate ? " pts" : "");
-  const signed = (v, rate) => signedNumber(v, rate) + unit(rate);
-  const range = (low, high, rate) => `${signedNumber(low, rate)} to ${signedNumber(high, rate)}${unit(rate)}`;
+  // The numbers are the server's texts (the verdicts'), formatted from full precision as the
+  // command line's table writes them: rounding the JSON's four decimals again could change a digit.
   const plural = (n, word) => `${n} ${word}${n === 1 ? "" : "s"}`;
-  const plain = (v, rate) => (v === null || v === undefined ? "–" : rate ? (v * 100).toFixed(1) + "%" : v.toFixed(2));
 
   // The text of one side: the opened configuration, the editor's, or a file read on the page.
   function sideText(side) {
@@ -133,10 +123,12 @@ const Compare = (() => {
     if (status === 0) { $("compare-status").textContent = `Lost: ${data.error}`; finish(); }
   }
 
-  function verdictItem(verdict) {
+  // repeats: the networks whose row is this placement's measurement again, counted once.
+  function verdictItem(verdict, repeats) {
     const item = document.createElement("li");
     item.className = verdict.direction;
-    item.textContent = verdict.text;
+    item.textContent = verdict.text + (repeats.length
+      ? ` (the same measurement as the ${repeats.join(", ")} network's, counted once)` : "");
     return item;
   }
 
@@ -148,41 +140,47 @@ const Compare = (() => {
     $("compare-json").href = `/api/comparisons/${id}/comparison.json`;
     $("compare-csv").href = `/api/comparisons/${id}/comparison.csv`;
     $("compare-download-note").hidden = true;
-    const significant = status.verdicts.filter((v) => v.direction === "higher" || v.direction === "lower");
-    $("compare-summary").textContent = headline(status.verdicts, significant.length, comparison.sessions);
+    // A network row that repeats a placement's numbers is one measurement: counted and listed once.
+    const distinct = status.verdicts.filter((v) => !v.sameAs);
+    const significant = distinct.filter((v) => v.direction === "higher" || v.direction === "lower");
+    $("compare-summary").textContent = headline(distinct, significant.length, comparison.sessions);
     // The server says when the seeds are too few to decide on, as the command line's text does.
     $("compare-caution").textContent = status.caution ?? "";
     $("compare-caution").hidden = !status.caution;
     const chosen = sides.get(id);
-    if (chosen) $("compare-sides").replaceChildren("A: ", ...chosen.a, ". B: ", ...chosen.b, ".");
-    else $("compare-sides").textContent = "A and B: the two configurations of the shards opened.";
+    $("compare-sides").replaceChildren(...(chosen ? ["A: ", ...chosen.a, ". B: ", ...chosen.b, "."] : []));
     madeFrom("compare-results", chosen?.text ?? null);
-    $("compare-verdicts").replaceChildren(...significant.map(verdictItem));
+    const repeats = (v) => status.verdicts.filter((r) => r.sameAs === v.row && r.measure === v.measure).map((r) => r.row);
+    $("compare-verdicts").replaceChildren(...significant.map((v) => verdictItem(v, repeats(v))));
     const byKey = new Map(status.verdicts.map((v) => [`${v.kind}|${v.row}|${v.measure}`, v]));
     fillTable($("compare-placements"), comparison.placements, "placement", byKey);
     fillTable($("compare-networks"), comparison.networks, "network", byKey);
     $("compare-chart").replaceChildren(...MEASURES.map(([key, title, rate]) => {
+      // The rows the tables show: a measure without a verdict (nothing on either side) is left out.
       const rows = [];
       for (const [kind, heading] of [["placement", "Placements"], ["network", "Networks"]]) {
-        const measured = comparison[`${kind}s`].filter((row) => row[key]);
-        if (measured.length) rows.push({ heading }, ...measured.map((row) => differenceRow(row[kind], row[key])));
+        const measured = comparison[`${kind}s`].map((row) => [row, byKey.get(`${kind}|${row[kind]}|${key}`)])
+          .filter(([, verdict]) => verdict);
+        if (measured.length) rows.push({ heading }, ...measured.map(([row, verdict]) => differenceRow(row[key], verdict)));
       }
       const figure = document.createElement("figure");
       const caption = document.createElement("figcaption");
-      caption.textContent = `${title}, B − A${rate ? " in pts" : ""} (95% CI)`;
+      const intervals = rows.some((row) => row.low !== undefined);
+      caption.textContent = `${title}, B − A${rate ? " in pts" : ""}${intervals ? " (95% CI)" : ""}`;
       const chart = document.createElement("div");
       figure.append(caption, chart);
       figure.dataset.measure = key;
-      differenceChart(chart, rows, rate);
+      differenceChart(chart, rows, rate, caption.textContent);
       return figure;
     }));
   }
 
-  const differenceRow = (label, difference) => ({ label, value: difference.difference ?? null,
+  // A chart row: positions from the JSON's numbers, words from the verdict's texts. A rate only
+  // one side has is marked as that side's alone.
+  const differenceRow = (difference, verdict) => ({ label: verdict.row, value: difference.difference ?? null,
+    text: verdict.difference, range: verdict.interval, noInterval: verdict.noInterval, whole: verdict.text,
+    only: verdict.a === null ? "B only" : verdict.b === null ? "A only" : null,
     ...(Array.isArray(difference.ci) ? { low: difference.ci[0], high: difference.ci[1] } : {}) });
-
-  // The reason a verdict gives for its missing interval ("fewer than 10 seeds"), from its text.
-  const noInterval = (verdict) => verdict.text.match(/\(no interval: ([^)]*)\)$/)?.[1] ?? null;
 
   // What the verdicts say as a whole: measures without an interval are counted apart, never
   // taken for "no difference".
@@ -192,9 +190,9 @@ const Compare = (() => {
     const tested = verdicts.length - unknown.length;
     if (verdicts.length === 0) return `Nothing to compare on ${seeds}: neither side has data.`;
     if (tested === 0) {
-      const reasons = [...new Set(unknown.map(noInterval))];
+      const reasons = [...new Set(unknown.map((v) => v.noInterval))];
       const why = reasons.length === 1 && reasons[0] ? ` (${reasons[0]})` : "";
-      return reasons.every((reason) => /seeds/.test(reason ?? ""))
+      return reasons.some((reason) => /seeds/.test(reason ?? ""))
         ? `Too few seeds to tell: none of the ${plural(verdicts.length, "measure")} could be tested on ${seeds}${why}.`
         : `None of the ${plural(verdicts.length, "measure")} could be tested on ${seeds}${why}.`;
     }
@@ -205,24 +203,35 @@ const Compare = (() => {
         : `No significant difference among ${tested} of ${verdicts.length} measures on ${seeds}${untested}.`;
     }
     const among = unknown.length ? `${tested} of ${verdicts.length}` : `${verdicts.length}`;
+    // Each 95% interval misses 1 time in 20: among measures B did not change, about 1 in 20
+    // looks significant by chance alone. No correction is made, so the headline says so.
     return `${plural(significant, "significant difference")} among ${among} measures on ${seeds}${untested} ` +
-      "(95% intervals of B − A):";
+      `(95% intervals of B − A). By chance alone about 1 in 20 measures that did not change looks ` +
+      `significant: up to about ${(tested / 20).toFixed(1)} of these ${tested}.`;
   }
 
-  // rows: [{label, value, low?, high?} or {heading}] of differences B - A of one measure (rate:
-  // in points): a dot per row with its interval, around a line at zero, so a row whose whisker
-  // crosses the line shows no difference. The interval's end marks stand out of the dot, so an
-  // interval narrower than the dot still shows.
-  function differenceChart(container, rows, rate) {
+  // The axis's ends: "+12.5 pts", "-0.40" (not a measured number, so rounded here).
+  const axisText = (v, rate) => {
+    const text = (rate ? v * 100 : v).toFixed(rate ? 1 : 2);
+    return (v > 0 ? "+" : "") + text + (rate ? " pts" : "");
+  };
+
+  // rows: [{label, value, low?, high?, text, range, noInterval, whole, only} or {heading}] of
+  // differences B - A of one measure (rate: in points): a dot per row with its interval, around a
+  // line at zero, so a row whose whisker crosses the line shows no difference. The interval's end
+  // marks stand out of the dot, so an interval narrower than the dot still shows. A row without
+  // an interval is a hollow dot, "no interval" in its tooltip: not an exact value. Each row is a
+  // group with its own tooltip; the chart is named by its caption.
+  function differenceChart(container, rows, rate, caption) {
     const labelWidth = 140, width = 400, rowHeight = 22;
     const height = rows.length * rowHeight + 24;
     const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
-    const plot = width - labelWidth - 75;
+    const plot = width - labelWidth - 80;
     // The direction colours the stylesheet defines (views.css), so the dots match the verdicts.
     const style = getComputedStyle($("compare"));
     const direction = { higher: style.getPropertyValue("--higher").trim(), lower: style.getPropertyValue("--lower").trim() };
     const x = (v) => labelWidth + plot / 2 + (v / reach) * (plot / 2);
-    const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img" });
+    const svg = svgElement("svg", { viewBox: `0 0 ${width} ${height}`, width: "100%", role: "img", "aria-label": caption });
     svg.append(svgElement("line", { x1: x(0), x2: x(0), y1: 0, y2: height - 18, stroke: "#9aa0ab", "stroke-dasharray": "3 3" }));
     rows.forEach((row, index) => {
       const y = index * rowHeight + 12;
@@ -230,33 +239,40 @@ const Compare = (() => {
         svg.append(svgElement("text", { x: 0, y: y + 4, fill: "#5d6470", "font-weight": 600 }, row.heading));
         return;
       }
-      svg.append(svgElement("text", { x: 8, y: y + 4 }, row.label));
+      const group = svgElement("g", { class: "row" });
+      svg.append(group);
+      group.append(svgElement("text", { x: 8, y: y + 4 }, row.label));
       if (row.value === null || row.value === undefined) {
-        svg.append(svgElement("text", { x: labelWidth, y: y + 4, fill: "#5d6470" }, "no data"));
+        group.append(svgElement("text", { x: labelWidth, y: y + 4, fill: "#5d6470", class: "one-side" }, row.only ?? "no data"));
+        group.append(svgElement("title", {}, row.whole));
         return;
       }
       const crosses = row.low === undefined || (row.low <= 0 && row.high >= 0);
       const color = crosses ? "#5d6470" : row.value > 0 ? direction.higher : direction.lower;
-      svg.append(svgElement("circle", { cx: x(row.value), cy: y, r: 3, fill: color, class: "difference" }));
+      group.append(svgElement("circle", row.low === undefined
+        ? { cx: x(row.value), cy: y, r: 3, fill: "#fff", stroke: color, "stroke-width": 1.5, class: "difference no-interval" }
+        : { cx: x(row.value), cy: y, r: 3, fill: color, class: "difference" }));
       if (row.low !== undefined) {
-        svg.append(svgElement("line", { x1: x(row.low), x2: x(row.high), y1: y, y2: y, stroke: color,
+        group.append(svgElement("line", { x1: x(row.low), x2: x(row.high), y1: y, y2: y, stroke: color,
           "stroke-width": 2, class: "interval" }));
         for (const end of [row.low, row.high]) {
-          svg.append(svgElement("line", { x1: x(end), x2: x(end), y1: y - 6, y2: y + 6, stroke: color,
+          group.append(svgElement("line", { x1: x(end), x2: x(end), y1: y - 6, y2: y + 6, stroke: color,
             "stroke-width": 1.5, class: "interval-end" }));
         }
       }
-      svg.append(svgElement("text", { x: labelWidth + plot + 6, y: y + 4 }, signed(row.value, rate)));
-      svg.append(svgElement("title", {}, `${row.label}: ${signed(row.value, rate)}` +
-        (row.low !== undefined ? ` (${range(row.low, row.high, rate)})` : "")));
+      group.append(svgElement("text", { x: labelWidth + plot + 10, y: y + 4 }, row.text));
+      group.append(svgElement("title", {}, `${row.label}: ${row.text} ` +
+        (row.range ? `(${row.range})` : `(no interval: ${row.noInterval})`)));
     });
-    svg.append(svgElement("text", { x: labelWidth, y: height - 4, class: "axis" }, signed(-reach, rate)));
+    svg.append(svgElement("text", { x: labelWidth, y: height - 4, class: "axis" }, axisText(-reach, rate)));
     svg.append(svgElement("text", { x: x(0) - 4, y: height - 4 }, "0"));
     svg.append(svgElement("text", { x: labelWidth + plot, y: height - 4, "text-anchor": "end", class: "axis" },
-      signed(reach, rate)));
+      axisText(reach, rate)));
     container.replaceChildren(svg);
   }
 
+  // One line per measure a verdict covers, with the verdict's texts; a side without the rate's
+  // denominator reads "–", and its verdict says which side had none.
   function fillTable(table, rows, kind, verdicts) {
     const head = document.createElement("tr");
     for (const title of [kind === "placement" ? "Placement" : "Network", "Measure", "A", "B", "B − A",
@@ -268,18 +284,16 @@ const Compare = (() => {
     }
     const lines = [];
     for (const row of rows) {
-      for (const [key, title, rate] of MEASURES) {
-        const difference = row[key];
-        if (!difference) continue;
+      for (const [key, title] of MEASURES) {
         const verdict = verdicts.get(`${kind}|${row[kind]}|${key}`);
         if (!verdict) continue;
         const tr = document.createElement("tr");
         tr.className = verdict.direction;
-        const ci = Array.isArray(difference.ci) ? range(difference.ci[0], difference.ci[1], rate) : "–";
         const words = { higher: "B higher", lower: "B lower", none: "no significant difference",
-          unknown: noInterval(verdict) ? `no interval: ${noInterval(verdict)}` : "no interval" };
-        for (const text of [row[kind], title, plain(difference.a, rate), plain(difference.b, rate),
-          signed(difference.difference, rate), ci, words[verdict.direction]]) {
+          unknown: verdict.noInterval ? `no interval: ${verdict.noInterval}` : "no interval" };
+        const repeat = verdict.sameAs ? ` (the same measurement as ${verdict.sameAs})` : "";
+        for (const text of [row[kind], title, verdict.a ?? "–", verdict.b ?? "–", verdict.difference ?? "–",
+          verdict.interval ?? "–", words[verdict.direction] + repeat]) {
           const td = document.createElement("td");
           td.textContent = text;
           tr.append(td);
@@ -291,9 +305,18 @@ const Compare = (() => {
     table.replaceChildren(head, ...lines);
   }
 
+  // What a side of opened shards is: its configuration's fingerprint, and whether it is the
+  // opened configuration's (the command line writes the fingerprints into each shard).
+  function shardSide(fingerprint, configurations) {
+    return [`configuration ${fingerprint}` +
+      (fingerprint === configurations.opened ? ", the opened configuration" : "")];
+  }
+
   // A comparison merged from shards (shards.js): shown as one made here, its line saying what
-  // was opened.
-  function showOpened(id, status, opened) {
+  // was opened, and A and B named by their fingerprints.
+  function showOpened(id, status, opened, configurations) {
+    sides.set(id, { a: shardSide(configurations.a, configurations),
+      b: shardSide(configurations.b, configurations), text: null });
     const line = $("compare-status");
     const covered = status.done < status.total ? `: ${status.done} of ${status.total} seeds played` : "";
     line.textContent = `Opened ${opened}${covered}`;

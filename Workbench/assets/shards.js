@@ -9,6 +9,7 @@ const Shards = (() => {
   // The server's limit on a request's body: larger shard sets are merged on the command line.
   const MAX_BODY_BYTES = 2 * 1024 * 1024;
   const SECTIONS = { run: "simulate", compare: "compare" };
+  const EARLIER = "Still showing the earlier result, not these shards: ";
 
   // The note under a section's control: a heading line and, below it, lines (problems, warnings).
   function note(where, kind, heading, lines = []) {
@@ -59,11 +60,17 @@ const Shards = (() => {
     if (status !== 200) {
       note(where, "refused", `Cannot open ${count}: ${data.problems ? "they do not merge" : data.error}`,
         data.problems ?? []);
+      // The results below are still those shown before: the status line says so, rather than
+      // reading as the outcome of this pick.
+      const line = $(where === "run" ? "run-status" : "compare-status");
+      if (line.dataset.state && !line.textContent.startsWith(EARLIER)) {
+        line.textContent = `${EARLIER}${line.textContent}`;
+      }
       return;
     }
     const target = data.kind === "comparison" ? "compare" : "run";
     for (const other of Object.keys(SECTIONS)) note(other, "", "");
-    if (target === "run") showRun(data); else Compare.showOpened(data.id, data.status, data.opened);
+    if (target === "run") showRun(data); else Compare.showOpened(data.id, data.status, data.opened, data.configurations);
     if (data.warnings.length) {
       note(target, "warning", "Some seeds were asked for but never played: they are in no table.", data.warnings);
     }

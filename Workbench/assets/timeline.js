@@ -163,20 +163,26 @@ const Timeline = (() => {
     fitLabels(svg);
   }
 
-  // Lane names wider than the label column are cut to it with an ellipsis, the full name in their
-  // tooltip. Measured once the picture is on the page (a hidden one measures 0 and is left whole).
+  // Lane names wider than the label column are cut in the middle with an ellipsis, the full name
+  // in their tooltip: the lanes of one waterfall share their start ("admob · /sandbox/
+  // interstitial/connect-…"), so the end, which tells them apart, is kept whole first. Measured
+  // once the picture is on the page (a hidden one measures 0 and is left whole).
   function fitLabels(svg) {
     const room = labelWidth - 8, ellipsis = 12;
+    // A cut never splits a surrogate pair: an end starting on its second half starts after it.
+    const whole = (text, at) => (/[\uDC00-\uDFFF]/.test(text.charAt(at)) ? at + 1 : at);
     for (const text of svg.querySelectorAll("text.lane")) {
       if (text.getComputedTextLength() <= room) continue;
-      const full = text.textContent;
-      let low = 0, high = text.getNumberOfChars();
-      while (low < high) {
-        const mid = Math.ceil((low + high) / 2);
-        if (text.getSubStringLength(0, mid) + ellipsis <= room) low = mid; else high = mid - 1;
-      }
-      if (/[\uD800-\uDBFF]/.test(full.charAt(low - 1))) low -= 1;  // not half of a surrogate pair
-      text.textContent = full.slice(0, low) + "…";
+      const full = text.textContent, count = text.getNumberOfChars();
+      const width = (from, to) => (to > from ? text.getSubStringLength(from, to - from) : 0);
+      // The kept end: up to two thirds of the room, the rest for the start.
+      let tail = count;
+      while (tail > 1 && width(tail - 1, count) <= (2 * room) / 3) tail -= 1;
+      tail = whole(full, tail);
+      let head = 0;
+      while (head + 1 < tail && width(0, head + 1) + ellipsis + width(tail, count) <= room) head += 1;
+      if (/[\uD800-\uDBFF]/.test(full.charAt(head - 1))) head -= 1;
+      text.textContent = full.slice(0, head) + "…" + full.slice(tail);
       text.append(svgElement("title", {}, full));
     }
   }

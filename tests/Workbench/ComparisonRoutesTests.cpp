@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "Sandbox/Text/Format.h"
 #include "Support/TemporaryDirectory.h"
 #include "Workbench/WorkbenchHttp.h"
 #include "tools/SandboxTool.h"
@@ -56,6 +57,25 @@ TEST(ComparisonRoutes, GiveTheCommandLinesComparisonForTheSameSeedsByteForByte) 
   EXPECT_NE(download->get_header_value("Content-Disposition").find("attachment"),
             std::string::npos);
   EXPECT_EQ(Json::parse(download->body), status["comparison"]);
+
+  // Each verdict carries its numbers with the text table's digits (from full precision, not the
+  // JSON's four decimals), so a page shows what the command line shows.
+  std::ostringstream table;
+  const char* textArgv[] = {"qvr-sandbox", "--config",   fileA.c_str(), "--compare",
+                            fileB.c_str(), "--sessions", "40",          "--seed",
+                            "9",           "--minutes",  "30"};
+  ASSERT_EQ(Sandbox::SandboxTool::main(11, textArgv, table, err), 0) << err.str();
+  for (const auto& verdict : status["verdicts"]) {
+    if (verdict["difference"].is_null()) continue;
+    // The table signs a zero ("+0.0"); the verdicts leave it bare.
+    std::string change = verdict["difference"];
+    if (change.starts_with("0.")) change.insert(0, "+");
+    EXPECT_NE(table.str().find(
+                  Sandbox::Text::format(" %9s %9s %11s ", verdict["a"].get<std::string>().c_str(),
+                                        verdict["b"].get<std::string>().c_str(), change.c_str())),
+              std::string::npos)
+        << verdict.dump();
+  }
 
   // The connect placement fills more often under B, and the verdict says so in words.
   bool connectHigher = false;
@@ -148,7 +168,9 @@ TEST(ComparisonRoutes, AComparisonUnderWayHasNoDownloadYetAndCancelStopsIt) {
   }
   // Each kind is read and cancelled by its own routes; cancel takes no fields.
   for (const std::string suffix : {"", "/report.json"}) {
-    EXPECT_TRUE(Testing::answeredWith(http.get("/api/runs/" + id + suffix), 404)) << suffix;
+    EXPECT_TRUE(
+        Testing::answeredWith(http.get(std::string("/api/runs/").append(id).append(suffix)), 404))
+        << suffix;
   }
   http.expectRefused("/api/runs/" + id + "/cancel", "{}", 404, "no run " + id);
   http.expectRefused("/api/comparisons/" + id + "/cancel", R"({"now": true})", 400,

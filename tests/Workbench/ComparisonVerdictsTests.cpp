@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
+#include "Sandbox/Text/Format.h"
 #include "Workbench/ComparisonCsv.h"
 #include "Workbench/ComparisonVerdicts.h"
 
@@ -79,7 +84,8 @@ TEST(ComparisonVerdicts, AMissingIntervalIsExplainedByWhatTheDataLacks) {
       {"one seed", 1, nullptr, "fewer than 10 seeds"},
       {"one seed short of a spread", Sandbox::kMinSessionsForSpread - 1, &both,
        "fewer than 10 seeds"},
-      {"too few seeds comes first", 3, &onlyB, "fewer than 10 seeds"},
+      // More seeds would not give a side its missing denominator: that reason comes first.
+      {"a missing side before too few seeds", 3, &onlyB, "A had no requests"},
       {"A without the denominator", Sandbox::kMinSessionsForSpread, &onlyB, "A had no requests"},
       {"B without the denominator", 1000, &onlyA, "B had no requests"},
       {"neither side", 1000, &neither, "neither side had requests"},
@@ -134,7 +140,8 @@ TEST(ComparisonVerdicts, CoverEveryPlacementAndNetworkWithDataAndTheCsvHasALineF
   bool network = false;
   for (const auto& verdict : verdicts) {
     SCOPED_TRACE(verdict.text);
-    EXPECT_EQ(verdict.difference.difference.value, 0);
+    ASSERT_TRUE(verdict.difference);
+    EXPECT_EQ(verdict.difference->difference.value, 0);
     EXPECT_NE(verdict.direction, Direction::higher);
     EXPECT_NE(verdict.direction, Direction::lower);
     EXPECT_TRUE(verdict.text.starts_with(verdict.row + " "));
@@ -146,6 +153,20 @@ TEST(ComparisonVerdicts, CoverEveryPlacementAndNetworkWithDataAndTheCsvHasALineF
   }
   EXPECT_TRUE(network);
   EXPECT_EQ(verdicts.front().kind, "placement") << "placements come first";
+  // A network row that is a placement's measurement again says so, to be counted once: the
+  // ironSource network serves only interstitial.disconnect, and of AdMob's placements only
+  // rewarded.timewall rewards.
+  auto sameAs = [&verdicts](const std::string& row, const std::string& measure) {
+    for (const auto& verdict : verdicts) {
+      if (verdict.row == row && verdict.measure == measure) return verdict.sameAs;
+    }
+    return std::string("(no verdict)");
+  };
+  EXPECT_EQ(sameAs("ironsource", "fillRate"), "interstitial.disconnect");
+  EXPECT_EQ(sameAs("ironsource", "requestsPerSession"), "interstitial.disconnect");
+  EXPECT_EQ(sameAs("admob", "rewardsPerSession"), "rewarded.timewall");
+  EXPECT_EQ(sameAs("admob", "fillRate"), "");
+  EXPECT_EQ(sameAs("interstitial.disconnect", "fillRate"), "") << "placements are the originals";
 
   const std::string csv = ComparisonCsv::of(*same->comparison);
   EXPECT_TRUE(csv.starts_with("kind,row,measure,a,b,difference,ci_low,ci_high,"));
@@ -153,6 +174,40 @@ TEST(ComparisonVerdicts, CoverEveryPlacementAndNetworkWithDataAndTheCsvHasALineF
             verdicts.size() + 1);
   // A verdict's text holds commas: it is quoted.
   EXPECT_NE(csv.find(",\"" + verdicts.front().text + "\"\n"), std::string::npos);
+}
+
+TEST(ComparisonVerdicts, ARateOnlyOneSideHasSaysWhichSideLacksIt) {
+  // B without the app launch's app-open placement: A's fill rate stands alone.
+  auto text = nlohmann::json::parse(Sandbox::kDefaultSandboxConfigurationJson);
+  text["appOpen"].erase("appLaunch");
+  auto candidate = Sandbox::SandboxConfiguration::parse(text.dump());
+  ASSERT_TRUE(candidate.hasValue());
+  Sandbox::MonteCarloRunner::Options options;
+  options.sessions = 30;
+  options.duration = 1800;
+  options.candidate = candidate.value();
+  const auto report = Sandbox::MonteCarloRunner::run(options);
+  ASSERT_TRUE(report);
+  const auto verdicts = ComparisonVerdicts::of(*report->comparison);
+  const auto found = std::find_if(verdicts.begin(), verdicts.end(), [](const auto& verdict) {
+    return verdict.row == "appOpen.appLaunch" && verdict.measure == "fillRate";
+  });
+  ASSERT_NE(found, verdicts.end()) << "a rate one side lacks still has its row";
+  EXPECT_FALSE(found->difference);
+  ASSERT_TRUE(found->a);
+  EXPECT_FALSE(found->b);
+  EXPECT_EQ(found->direction, Direction::unknown);
+  EXPECT_EQ(found->texts.a, Sandbox::Text::format("%.1f%%", *found->a * 100));
+  EXPECT_EQ(found->text, "appOpen.appLaunch fill rate: A " + found->texts.a + ", B: no requests");
+  EXPECT_EQ(found->noInterval, "B had no requests");
+  EXPECT_TRUE(found->texts.b.empty() && found->texts.difference.empty() &&
+              found->texts.interval.empty());
+  // Its CSV line has A's rate, and empty fields for B and the difference.
+  const std::string csv = ComparisonCsv::of(*report->comparison);
+  EXPECT_NE(csv.find(Sandbox::Text::format("\nplacement,appOpen.appLaunch,fillRate,%.4f,,,,,,,",
+                                           *found->a)),
+            std::string::npos)
+      << csv;
 }
 
 }  // namespace

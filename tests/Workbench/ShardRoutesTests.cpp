@@ -146,6 +146,13 @@ TEST(ShardRoutes, AComparisonsShardsOpenAsTheComparisonWithItsDownloads) {
   const Json answer = opened(http, files);
   EXPECT_EQ(answer["kind"], "comparison");
   EXPECT_EQ(answer["opened"], "2 shards, seeds 1 to 6, merged");
+  // Which configuration is A and which B, and the opened one's fingerprint as the command line
+  // writes it into a shard of the embedded configuration, so the page can tell them apart.
+  const auto embedded = Sandbox::TrialFiles::fingerprint(std::nullopt, "required", "accept");
+  ASSERT_TRUE(embedded.hasValue());
+  EXPECT_EQ(answer["configurations"], (Json{{"a", TrialShard::fingerprint("A")},
+                                            {"b", TrialShard::fingerprint("B")},
+                                            {"opened", embedded.value()}}));
   const Json& status = answer["status"];
   const std::string id = answer["id"];
   EXPECT_EQ(status["comparison"], Json::parse(Sandbox::ComparisonTables::json(whole)));

@@ -104,6 +104,15 @@ try {
   expect(!(await page.isDisabled("#run")), "the default configuration can run");
   expect(!(await page.locator("#check-summary").textContent()).includes("error"),
     "the default configuration has no error");
+  // The editor takes Tab to indent: its description says how to leave it, and that way works.
+  const described = await page.$eval("#config", (t) => t.getAttribute("aria-describedby").split(" ")
+    .map((id) => document.getElementById(id).textContent).join(" ").replace(/\s+/g, " "));
+  await page.focus("#config");
+  await page.keyboard.press("Escape");
+  await page.keyboard.press("Tab");
+  expect(described.includes("Escape, then Tab") && await page.evaluate(() => document.activeElement.id !== "config"),
+    `the editor says how to leave it by keyboard, and Escape then Tab does (${described})`);
+  expect(await page.getAttribute("#compare-summary", "aria-live") === "polite", "a comparison's headline is announced");
   await shot("01-loaded");
 
   // An invalid edit: a negative timeout. Its problem appears at its line, highlighted.
@@ -143,6 +152,16 @@ try {
   const legend = await page.$$eval("#chart-latency text.legend", (texts) => texts.map((t) => getComputedStyle(t).fill));
   expect(curves.length > 1 && legend.join() === curves.map(rgb).join(),
     `each latency legend name is drawn in its curve's colour (${legend.join("; ")} for ${curves.join("; ")})`);
+  // Each row's tooltip is its own, not the chart's first row's; each chart is named by its caption.
+  const tooltips = await page.$$eval("#chart-fill svg, #chart-show svg", (svgs) => svgs.map((svg) => ({
+    loose: svg.querySelectorAll(":scope > title").length,
+    rows: [...svg.querySelectorAll("g")].every((g) => g.querySelector("title").textContent
+      .startsWith(g.querySelector("text").textContent + ": ")) })));
+  expect(tooltips.every((chart) => chart.loose === 0 && chart.rows),
+    `each bar's tooltip is its own row's (${JSON.stringify(tooltips)})`);
+  const names = await page.$$eval("#results figure", (figures) => figures.map((f) =>
+    f.querySelector("svg")?.getAttribute("aria-label") === f.querySelector("figcaption").textContent));
+  expect(names.length === 4 && names.every(Boolean), `each chart, the latency's too, is named by its caption (${names})`);
   expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
 
@@ -185,9 +204,55 @@ try {
     axis: [...f.querySelectorAll("text.axis")].map((t) => t.textContent) })));
   expect(charts.map((c) => c.measure).join() === "fillRate,showRate,requestsPerSession,showsPerSession,rewardsPerSession",
     `one difference chart per measure (${charts.map((c) => c.measure).join()})`);
-  expect(charts.every((c) => c.labels.includes("Placements") && c.labels.includes("interstitial.connect")) &&
+  expect(charts.every((c) => c.labels.includes("Placements")) &&
     charts.filter((c) => c.labels.includes("Networks") && c.labels.includes("admob")).length >= 4,
   "the charts draw the placements and the networks");
+  // A chart draws the rows its table lists: none where neither side has the measure.
+  const cellsOf = (table) => page.$$eval(`${table} tr`, (trs) =>
+    trs.slice(1).map((tr) => [...tr.children].map((td) => td.textContent)));
+  const placementCells = await cellsOf("#compare-placements");
+  const networkCells = await cellsOf("#compare-networks");
+  const tableRows = [...placementCells, ...networkCells];
+  const charted = await page.$$eval("#compare-chart figure", (figures) => figures.map((f) => ({
+    caption: f.querySelector("figcaption").textContent, name: f.querySelector("svg").getAttribute("aria-label"),
+    rows: [...f.querySelectorAll("g.row")].map((g) => [g.querySelector("text").textContent, g.querySelector("title").textContent]) })));
+  const measureTitles = ["Fill rate", "Show rate", "Requests / session", "Shows / session", "Rewards / session"];
+  expect(charted.every((chart, index) => chart.rows.map(([label]) => label).join() ===
+    tableRows.filter((cells) => cells[1] === measureTitles[index]).map((cells) => cells[0]).join()),
+  `each difference chart draws the rows its table lists (${charted.map((c) => c.rows.length).join(", ")})`);
+  // Its rows' tooltips are their own, with the table's numbers, and each chart is named.
+  const tipFor = (cells) => `${cells[0]}: ${cells[4]} (${cells[5]})`;
+  expect(charted.every((chart, index) => chart.name === chart.caption && chart.rows.every(([label, tip]) =>
+    tableRows.some((cells) => cells[1] === measureTitles[index] && cells[0] === label && tipFor(cells) === tip))),
+  "each difference's tooltip is its own row's, with its table numbers, and each chart is named by its caption");
+  // The page's numbers are the command line's text table's, digit for digit.
+  const candidateFile = path.join(os.tmpdir(), `qvr-workbench-b-${process.pid}.json`);
+  fs.writeFileSync(candidateFile, candidateText);
+  const cliTable = execFileSync(sandbox, ["--compare", candidateFile, "--sessions", "200", "--minutes", "30"],
+    { encoding: "utf8" });
+  fs.rmSync(candidateFile);
+  // As the command line writes them: a signed zero ("+0.0"), the unit left out.
+  const cliCells = (cells) => [cells[2], cells[3], ...[cells[4], cells[5]].map((cell) =>
+    cell.replace(/ pts$/, "").replace(/(^| )0\.0/g, "$1+0.0"))].join(" ");
+  const unlike = tableRows.filter((cells) => !cliTable.split("\n").some((line) =>
+    line.replace(/ pts/g, "").replace(/ +/g, " ").includes(cliCells(cells))));
+  expect(unlike.length === 0, `the tables show the command line's digits (${unlike.map((c) => c.join(" ")).join("; ")})`);
+  // The headline says how many significant verdicts chance alone gives, and counts a network row
+  // that repeats a placement's numbers (a network with one placement) once.
+  const repeated = networkCells.filter((cells) => placementCells.some((placement) =>
+    placement.slice(1, 6).join() === cells.slice(1, 6).join()));
+  const summary = await page.textContent("#compare-summary");
+  expect(summary.includes(` among ${tableRows.length - repeated.length} measures `) &&
+    summary.includes("about 1 in 20") && repeated.length > 0,
+  `the headline counts each measurement once and says what chance alone gives (${summary})`);
+  // On a phone, the page is as wide as the screen: wide tables scroll in their frames.
+  for (const width of [360, 768, 1920]) {
+    await page.setViewportSize({ width, height: 900 });
+    const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+    expect(wide <= width, `at ${width} px the page is no wider than the screen (${wide})`);
+    await shot(`05-compare-${width}`);
+  }
+  await page.setViewportSize({ width: 1280, height: 1100 });
   expect(charts.every((c) => c.axis.length === 2 && c.axis.every((t) => t.endsWith(" pts") === c.measure.endsWith("Rate"))),
     `rates are drawn in points, counts per session as counts (${charts.map((c) => c.axis.join(" to ")).join("; ")})`);
   // Every interval shows, even one narrower than its dot.
@@ -239,13 +304,32 @@ try {
     .filter((tr) => tr.children[1]?.textContent === "Fill rate").map((tr) => tr.children[4].textContent));
   expect(fillDifferences.length > 0 && fillDifferences.every((text) => /^([+-]\d+\.\d|0\.0) pts$/.test(text)),
     `rate differences are in points (${fillDifferences.join(", ")})`);
-  // Twenty seeds give intervals, and the headline says they are too few to decide on.
+  // Without intervals, the charts draw no dot as an exact value and claim no interval.
+  const bare = await page.$$eval("#compare-chart figure", (figures) => figures.map((f) => ({
+    caption: f.querySelector("figcaption").textContent,
+    hollow: [...f.querySelectorAll("circle.difference")].every((c) => c.classList.contains("no-interval") && c.getAttribute("fill") === "#fff"),
+    said: [...f.querySelectorAll("g.row title")].every((t) => t.textContent.includes("(no interval: fewer than 10 seeds)")) })));
+  expect(bare.every((chart) => chart.hollow && chart.said && !chart.caption.includes("CI")),
+    `a dot without an interval is hollow, says so, and no caption promises intervals (${JSON.stringify(bare)})`);
+  // Twenty seeds give intervals, and the headline says they are too few to decide on. B has no
+  // app-launch app-open placement: A's fill rate is still a row, marked as A's alone.
+  const withoutLaunch = JSON.parse(candidateText);
+  delete withoutLaunch.appOpen.appLaunch;
+  await runnable(JSON.stringify(withoutLaunch, null, 2));
   await page.fill("#compare-sessions", "20");
   await page.click("#compare-run");
   await page.waitForFunction(() => document.getElementById("compare-status").textContent === "Done: 20 of 20 seeds");
   const fewSeeds = await page.textContent("#compare-caution");
   expect(await page.isVisible("#compare-caution") && /^With fewer than 200 seeds, .* use 200 or more to decide\.$/.test(fewSeeds),
     `twenty seeds are said to be few (${fewSeeds})`);
+  const alone = await page.$$eval("#compare-placements tr", (trs) => trs.map((tr) => [...tr.children].map((td) => td.textContent))
+    .find((cells) => cells[0] === "appOpen.appLaunch" && cells[1] === "Fill rate"));
+  expect(/^\d+\.\d%$/.test(alone?.[2]) && alone[3] === "–" && alone[6] === "no interval: B had no requests",
+    `a rate only A has keeps its row and says why it has no interval (${alone})`);
+  const aOnly = await page.$$eval('#compare-chart figure[data-measure=fillRate] g.row', (rows) => rows
+    .filter((g) => g.querySelector("text").textContent === "appOpen.appLaunch").map((g) => g.textContent));
+  expect(aOnly.length === 1 && aOnly[0].includes("A only"), `the chart marks it as A's alone (${aOnly})`);
+  await runnable(candidateText);
 
   // A comparison cancelled: it says so until it ends.
   await fill(page, { "#compare-sessions": "100000", "#compare-minutes": "10080" });
@@ -269,7 +353,8 @@ try {
   expect(/Ads service at 00:(3\d|2\d):\d\d/.test(heading), `the snapshot is of the moment clicked (${heading})`);
   expect(await page.locator("#snapshot table tr").count() > 1, "the snapshot lists the placements' keys");
   const lanes = await page.$$eval("#timeline svg text.lane", (texts) => texts.map((t) => ({
-    right: t.getBBox().x + t.getBBox().width, title: t.querySelector("title")?.textContent })));
+    right: t.getBBox().x + t.getBBox().width, title: t.querySelector("title")?.textContent,
+    text: t.firstChild.textContent })));
   const lastTick = await page.$eval("#timeline svg", (svg) => {
     const ticks = [...svg.querySelectorAll("text:not(.lane)")].filter((t) => /^\d\d:\d\d:\d\d$/.test(t.textContent));
     const box = ticks.at(-1).getBBox();
@@ -277,6 +362,9 @@ try {
   });
   expect(lanes.every((lane) => lane.right <= 230) && lanes.some((lane) => lane.title?.endsWith("/connect-medium")) &&
     lastTick <= 0, `lane names fit their column, cut ones named in full in their tooltip, and the last time too (${lastTick})`);
+  // A waterfall's units share their start: the cut keeps the ends that tell them apart.
+  expect(new Set(lanes.map((lane) => lane.text)).size === lanes.length,
+    `every lane's name reads differently (${lanes.map((lane) => lane.text).join(" | ")})`);
   await shot("06-session", "#session");
   await page.locator("#moments li button").first().click();
   await page.waitForFunction(() => document.querySelector("#snapshot h3")?.textContent.endsWith("00:00:00"));
@@ -419,6 +507,8 @@ try {
     const refusal = await page.textContent("#run-shards-note");
     expect(refusal.includes('seeds 21 to 40 are missing: no shard played them (between "part-1.json" and "part-41.json")'),
       `a pair with a gap shows merge's message (${refusal})`);
+    expect((await page.textContent("#run-status")).startsWith("Still showing the earlier result"),
+      `and the status line no longer reads as if they had opened (${await page.textContent("#run-status")})`);
     await shot("09-shards-refused", "#simulate");
 
     const candidate = path.join(shardDir, "b.json");
@@ -432,6 +522,9 @@ try {
     expect(await page.locator("#compare-verdicts li.higher", { hasText: "interstitial.connect fill rate +" }).count() === 1,
       "the opened comparison gives its verdict");
     expect(await drawn("#compare-chart svg circle.difference"), "the opened comparison's differences are drawn");
+    const shardSides = await page.textContent("#compare-sides");
+    expect(/^A: configuration [0-9a-f]{16}, the opened configuration\. B: configuration [0-9a-f]{16}\.$/.test(shardSides),
+      `the opened comparison names A and B, A as the opened configuration (${shardSides})`);
     const comparison = await (await linked("#compare-json")).text();
     expect(comparison === merge(compared), "the comparison downloads byte for byte as merge --json prints it");
     await shot("10-shards-compare", "#compare");
