@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <exception>
 #include <limits>
 #include <sstream>
 #include <utility>
@@ -114,14 +113,8 @@ void openShards(const httplib::Request& request, httplib::Response& response, Si
 }  // namespace
 
 std::string fingerprintOf(const std::string& configurationText) {
-  std::string canonical;
-  try {
-    canonical = nlohmann::json::parse(configurationText).dump();
-  } catch (const std::exception&) {
-    canonical = configurationText;  // a text the canonical reader refuses counts as it is
-  }
-  return Sandbox::TrialShard::fingerprint(canonical + "\nregion=" + kConsentRegion +
-                                          "\nanswer=" + kConsentAnswer);
+  return Sandbox::TrialShard::configurationFingerprint(configurationText, kConsentRegion,
+                                                       kConsentAnswer);
 }
 
 void install(RouteMethods& routes, SimulationRuns& runs, const std::string& toolVersion,

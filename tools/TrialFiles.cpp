@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <nlohmann/json.hpp>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/Output/AtomicFile.h"
@@ -48,13 +47,7 @@ Platform::Expected<std::string> TrialFiles::fingerprint(const std::optional<std:
     }
     text = std::move(*read);
   }
-  std::string canonical;
-  try {
-    canonical = nlohmann::json::parse(text).dump();
-  } catch (const std::exception&) {
-    canonical = text;  // checked already; a text the canonical reader refuses counts as it is
-  }
-  return TrialShard::fingerprint(canonical + "\nregion=" + region + "\nanswer=" + answer);
+  return TrialShard::configurationFingerprint(text, region, answer);
 }
 
 std::optional<Platform::Error> TrialFiles::write(const TrialShard& shard, const std::string& path) {

@@ -277,6 +277,18 @@ TrialShard shardFrom(const Read& root) {
 
 }  // namespace
 
+std::string TrialShard::configurationFingerprint(std::string_view configurationText,
+                                                 std::string_view region, std::string_view answer) {
+  std::string canonical;
+  try {
+    canonical = nlohmann::json::parse(configurationText).dump();
+  } catch (const std::exception&) {
+    canonical = configurationText;
+  }
+  canonical.append("\nregion=").append(region).append("\nanswer=").append(answer);
+  return fingerprint(canonical);
+}
+
 std::string TrialShard::fingerprint(std::string_view canonicalText) {
   std::uint64_t hash = 14695981039346656037ULL;
   for (char c : canonicalText) {

@@ -50,6 +50,12 @@ struct TrialShard {
   [[nodiscard]] static Platform::Expected<TrialShard> parse(std::string_view text,
                                                             const std::string& origin);
   [[nodiscard]] static std::string fingerprint(std::string_view canonicalText);
+  // The fingerprint of a configuration's JSON text played under a consent region and answer: of
+  // its content, not its layout (the text as the JSON reader writes it back; a text it refuses
+  // counts as it is), so the same configuration gives the same fingerprint on every machine.
+  [[nodiscard]] static std::string configurationFingerprint(std::string_view configurationText,
+                                                            std::string_view region,
+                                                            std::string_view answer);
 
   bool operator==(const TrialShard&) const = default;
 };
