@@ -121,12 +121,20 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
       std::make_shared<SimulatedImageLoader>(SimulatedImageLoader::Images{}, kImageLatency));
 
   const SandboxConfiguration& configuration = options.configuration;
-  auto googleMobileAds = configuration.googleMobileAds;
-  googleMobileAds.seed = derivedSeed(options.seed, 1);
-  SimulatedGoogleMobileAds::install(*environment, std::move(googleMobileAds));
-  auto ironSource = configuration.ironSource;
-  ironSource.seed = derivedSeed(options.seed, 2);
-  SimulatedIronSource::create(std::move(ironSource))->install(*environment);
+  // The simulations draw from seeds of the session's own, whether their settings are shared.
+  SimulatedGoogleMobileAds::install(
+      *environment,
+      options.sharedGoogleMobileAds
+          ? options.sharedGoogleMobileAds
+          : std::make_shared<const SimulatedGoogleMobileAds::Configuration>(
+                configuration.googleMobileAds),
+      derivedSeed(options.seed, 1));
+  SimulatedIronSource::create(
+      options.sharedIronSource
+          ? options.sharedIronSource
+          : std::make_shared<const SimulatedIronSource::Configuration>(configuration.ironSource),
+      derivedSeed(options.seed, 2))
+      ->install(*environment);
   SimulatedConsentPlatform::create(configuration.consent)->install(*environment);
   std::make_shared<RecordingMetaDataStore>()->install(*environment);
 
