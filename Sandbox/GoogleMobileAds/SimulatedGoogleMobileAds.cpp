@@ -33,9 +33,17 @@ Platform::Error errorForCode(std::int64_t code) {
 
 std::shared_ptr<SimulatedGoogleMobileAds> SimulatedGoogleMobileAds::install(
     Platform::Environment& environment, Configuration configuration) {
+  const std::uint64_t seed = configuration.seed;
+  return install(environment, std::make_shared<const Configuration>(std::move(configuration)),
+                 seed);
+}
+
+std::shared_ptr<SimulatedGoogleMobileAds> SimulatedGoogleMobileAds::install(
+    Platform::Environment& environment, std::shared_ptr<const Configuration> configuration,
+    std::uint64_t seed) {
   auto sandbox = GoogleMobileAdsSandbox::install(environment);
   sandbox->setRetainsAds(false);
-  sandbox->setStartsAutomatically(true, std::max(0.0, configuration.startDelay));
+  sandbox->setStartsAutomatically(true, std::max(0.0, configuration->startDelay));
 
   GADInitializationStatus status;
   auto addNetworks = [&](const AdUnitBehavior& behavior) {
@@ -43,29 +51,29 @@ std::shared_ptr<SimulatedGoogleMobileAds> SimulatedGoogleMobileAds::install(
       status.adapterStatesByClassName[name] = GADInitializationStatus::AdapterState::ready;
     }
   };
-  addNetworks(configuration.defaults);
-  for (const auto& [key, behavior] : configuration.adUnits) addNetworks(behavior);
+  addNetworks(configuration->defaults);
+  for (const auto& [key, behavior] : configuration->adUnits) addNetworks(behavior);
   sandbox->setInitializationStatus(std::move(status));
 
   std::shared_ptr<SimulatedGoogleMobileAds> simulation(
-      new SimulatedGoogleMobileAds(environment, std::move(configuration), sandbox));
+      new SimulatedGoogleMobileAds(environment, std::move(configuration), seed, sandbox));
   sandbox->setDriver(simulation);
   environment.setService<SimulatedGoogleMobileAds>(simulation);
   return simulation;
 }
 
-SimulatedGoogleMobileAds::SimulatedGoogleMobileAds(Platform::Environment& environment,
-                                                   Configuration configuration,
-                                                   std::shared_ptr<GoogleMobileAdsSandbox> sandbox)
+SimulatedGoogleMobileAds::SimulatedGoogleMobileAds(
+    Platform::Environment& environment, std::shared_ptr<const Configuration> configuration,
+    std::uint64_t seed, std::shared_ptr<GoogleMobileAdsSandbox> sandbox)
     : environment_(environment),
       configuration_(std::move(configuration)),
       sandbox_(std::move(sandbox)),
-      random_(configuration_.seed) {}
+      random_(seed) {}
 
 const SimulatedGoogleMobileAds::AdUnitBehavior& SimulatedGoogleMobileAds::behavior(
     const std::string& adUnitID) const {
-  auto found = configuration_.adUnits.find(adUnitID);
-  return found == configuration_.adUnits.end() ? configuration_.defaults : found->second;
+  auto found = configuration_->adUnits.find(adUnitID);
+  return found == configuration_->adUnits.end() ? configuration_->defaults : found->second;
 }
 
 double SimulatedGoogleMobileAds::drawUnit() {

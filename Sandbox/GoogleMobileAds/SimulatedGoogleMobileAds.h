@@ -74,6 +74,12 @@ class SimulatedGoogleMobileAds final
   // registered there as well (the environment owns both).
   static std::shared_ptr<SimulatedGoogleMobileAds> install(Platform::Environment& environment,
                                                            Configuration configuration);
+  // The same with a configuration shared, read only, by several simulations (the sessions of a
+  // Monte Carlo job, which then do not copy its maps each), drawing from seed instead of the
+  // configuration's own.
+  static std::shared_ptr<SimulatedGoogleMobileAds> install(
+      Platform::Environment& environment, std::shared_ptr<const Configuration> configuration,
+      std::uint64_t seed);
 
   [[nodiscard]] const std::shared_ptr<GoogleMobileAdsSandbox>& sandbox() const { return sandbox_; }
   [[nodiscard]] const AdUnitBehavior& behavior(const std::string& adUnitID) const;
@@ -83,7 +89,8 @@ class SimulatedGoogleMobileAds final
   void didPresent(GoogleMobileAdsSandbox::RequestID request) override;
 
  private:
-  SimulatedGoogleMobileAds(Platform::Environment& environment, Configuration configuration,
+  SimulatedGoogleMobileAds(Platform::Environment& environment,
+                           std::shared_ptr<const Configuration> configuration, std::uint64_t seed,
                            std::shared_ptr<GoogleMobileAdsSandbox> sandbox);
 
   // In [0, 1), from the top 53 bits of one draw.
@@ -92,7 +99,7 @@ class SimulatedGoogleMobileAds final
   Platform::TimeInterval drawLatency(const Latency& latency);
 
   Platform::Environment& environment_;
-  const Configuration configuration_;
+  const std::shared_ptr<const Configuration> configuration_;
   const std::shared_ptr<GoogleMobileAdsSandbox> sandbox_;
   Platform::MersenneTwister64 random_;
 };

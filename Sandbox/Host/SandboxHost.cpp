@@ -121,58 +121,62 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
       std::make_shared<SimulatedImageLoader>(SimulatedImageLoader::Images{}, kImageLatency));
 
   const SandboxConfiguration& configuration = options.configuration;
-  auto googleMobileAds = configuration.googleMobileAds;
-  googleMobileAds.seed = derivedSeed(options.seed, 1);
-  SimulatedGoogleMobileAds::install(*environment, std::move(googleMobileAds));
-  auto ironSource = configuration.ironSource;
-  ironSource.seed = derivedSeed(options.seed, 2);
-  SimulatedIronSource::create(std::move(ironSource))->install(*environment);
+  // The simulations draw from seeds of the session's own, whether their settings are shared.
+  SimulatedGoogleMobileAds::install(
+      *environment,
+      options.sharedGoogleMobileAds
+          ? options.sharedGoogleMobileAds
+          : std::make_shared<const SimulatedGoogleMobileAds::Configuration>(
+                configuration.googleMobileAds),
+      derivedSeed(options.seed, 1));
+  SimulatedIronSource::create(
+      options.sharedIronSource
+          ? options.sharedIronSource
+          : std::make_shared<const SimulatedIronSource::Configuration>(configuration.ironSource),
+      derivedSeed(options.seed, 2))
+      ->install(*environment);
   SimulatedConsentPlatform::create(configuration.consent)->install(*environment);
   std::make_shared<RecordingMetaDataStore>()->install(*environment);
 
-  SandboxHostSummary summary;
-  {
-    if (previous && options.narrator) {
-      options.narrator(
-          previous->ended
-              ? SandboxNarration::stamp(0) + "resuming the kept store at simulated " +
-                    SandboxNarration::utc(firstMoment) + ", " +
-                    SandboxNarration::seconds(options.resumeGap) +
-                    " after its last session ended (" + SandboxNarration::utc(previous->at) + ")"
-              : SandboxNarration::stamp(0) +
-                    "the last session on this store did not end: it was stopped at simulated " +
-                    SandboxNarration::utc(previous->at) +
-                    " (the last moment the store reached); resuming after it at simulated " +
-                    SandboxNarration::utc(firstMoment) + ", " +
-                    SandboxNarration::seconds(options.resumeGap) + " later");
-    }
-    auto session = std::make_shared<SandboxSession>(*environment, options, *store);
-    session->start();
-    const Platform::Date start = clock->now();
-    bool playing = true;
-    for (Platform::TimeInterval at : options.inspectAt) {
-      if (!(at >= 0 && at <= options.duration)) continue;
-      playing =
-          advanceTo(*environment, *clock, std::max(clock->now(), start.addingTimeInterval(at)),
-                    options.stopRequested);
-      if (!playing) break;
-      if (options.inspector) options.inspector(at, session->snapshot());
-    }
-    if (playing) {
-      playing =
-          advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)),
-                    options.stopRequested);
-    }
-    summary = session->summary();
-    // A stop asked for once every moment up to the end was played cut nothing short.
-    summary.stopped = !playing && summary.simulatedSeconds < options.duration;
-    // Kept for the next session on this store; a store that cannot take it only costs the next
-    // run its resumption, so the failure is not the session's.
-    (void)SessionTimeline::recordEnd(**store, clock->now());
-    if (options.atEnd) options.atEnd(*environment);
-    session->stop();
-    if (kept) (*store)->stampWrites(std::nullopt);
+  if (previous && options.narrator) {
+    options.narrator(
+        previous->ended
+            ? SandboxNarration::stamp(0) + "resuming the kept store at simulated " +
+                  SandboxNarration::utc(firstMoment) + ", " +
+                  SandboxNarration::seconds(options.resumeGap) + " after its last session ended (" +
+                  SandboxNarration::utc(previous->at) + ")"
+            : SandboxNarration::stamp(0) +
+                  "the last session on this store did not end: it was stopped at simulated " +
+                  SandboxNarration::utc(previous->at) +
+                  " (the last moment the store reached); resuming after it at simulated " +
+                  SandboxNarration::utc(firstMoment) + ", " +
+                  SandboxNarration::seconds(options.resumeGap) + " later");
   }
+  auto session = std::make_shared<SandboxSession>(*environment, options, *store);
+  session->start();
+  const Platform::Date start = clock->now();
+  bool playing = true;
+  for (Platform::TimeInterval at : options.inspectAt) {
+    if (!(at >= 0 && at <= options.duration)) continue;
+    playing = advanceTo(*environment, *clock, std::max(clock->now(), start.addingTimeInterval(at)),
+                        options.stopRequested);
+    if (!playing) break;
+    if (options.inspector) options.inspector(at, session->snapshot());
+  }
+  if (playing) {
+    playing =
+        advanceTo(*environment, *clock, start.addingTimeInterval(std::max(0.0, options.duration)),
+                  options.stopRequested);
+  }
+  SandboxHostSummary summary = session->summary();
+  // A stop asked for once every moment up to the end was played cut nothing short.
+  summary.stopped = !playing && summary.simulatedSeconds < options.duration;
+  // Kept for the next session on this store; a store that cannot take it only costs the next
+  // run its resumption, so the failure is not the session's.
+  (void)SessionTimeline::recordEnd(**store, clock->now());
+  if (options.atEnd) options.atEnd(*environment);
+  session->stop();
+  if (kept) (*store)->stampWrites(std::nullopt);
   return summary;
 }
 

@@ -12,11 +12,18 @@ constexpr Platform::TimeInterval kCappingWindow = 3600;
 }  // namespace
 
 std::shared_ptr<SimulatedIronSource> SimulatedIronSource::create(Configuration configuration) {
-  return std::make_shared<SimulatedIronSource>(Token{}, std::move(configuration));
+  const std::uint64_t seed = configuration.seed;
+  return create(std::make_shared<const Configuration>(std::move(configuration)), seed);
 }
 
-SimulatedIronSource::SimulatedIronSource(Token, Configuration configuration)
-    : configuration_(std::move(configuration)), generator_(configuration_.seed) {
+std::shared_ptr<SimulatedIronSource> SimulatedIronSource::create(
+    std::shared_ptr<const Configuration> configuration, std::uint64_t seed) {
+  return std::make_shared<SimulatedIronSource>(Token{}, std::move(configuration), seed);
+}
+
+SimulatedIronSource::SimulatedIronSource(Token, std::shared_ptr<const Configuration> configuration,
+                                         std::uint64_t seed)
+    : configuration_(std::move(configuration)), generator_(seed) {
   setKeepsCallRecords(false);
 }
 
@@ -73,7 +80,7 @@ const Platform::Error& SimulatedIronSource::LoadOutcome::error(const SlotProfile
 // MARK: Requests
 
 void SimulatedIronSource::initializationRequested() {
-  environment().mainQueue().asyncAfter(configuration_.initializationLatency, [weak = weakSelf()] {
+  environment().mainQueue().asyncAfter(configuration_->initializationLatency, [weak = weakSelf()] {
     if (auto self = weak.lock()) self->deliverInitializationCompleted();
   });
 }
@@ -82,12 +89,12 @@ void SimulatedIronSource::interstitialLoadRequested() {
   LoadOutcome outcome;
   {
     std::lock_guard lock(mutex_);
-    outcome = drawLoadOutcome(configuration_.interstitial);
+    outcome = drawLoadOutcome(configuration_->interstitial);
   }
   environment().mainQueue().asyncAfter(outcome.latency, [weak = weakSelf(), outcome] {
     auto self = weak.lock();
     if (!self) return;
-    const SlotProfile& profile = self->configuration_.interstitial;
+    const SlotProfile& profile = self->configuration_->interstitial;
     if (outcome.filled) {
       self->deliverInterstitialLoaded(outcome.adInfo(profile));
     } else {
@@ -100,12 +107,12 @@ void SimulatedIronSource::rewardedVideoLoadRequested() {
   LoadOutcome outcome;
   {
     std::lock_guard lock(mutex_);
-    outcome = drawLoadOutcome(configuration_.rewardedVideo);
+    outcome = drawLoadOutcome(configuration_->rewardedVideo);
   }
   environment().mainQueue().asyncAfter(outcome.latency, [weak = weakSelf(), outcome] {
     auto self = weak.lock();
     if (!self) return;
-    const SlotProfile& profile = self->configuration_.rewardedVideo;
+    const SlotProfile& profile = self->configuration_->rewardedVideo;
     if (outcome.filled) {
       self->deliverRewardedVideoLoaded(outcome.adInfo(profile));
     } else {
@@ -115,8 +122,8 @@ void SimulatedIronSource::rewardedVideoLoadRequested() {
 }
 
 bool SimulatedIronSource::cappedLocked(const std::string& placement, Platform::Date now) {
-  const auto limit = configuration_.interstitialShowsPerHour.find(placement);
-  if (limit == configuration_.interstitialShowsPerHour.end()) return false;
+  const auto limit = configuration_->interstitialShowsPerHour.find(placement);
+  if (limit == configuration_->interstitialShowsPerHour.end()) return false;
   auto& dates = interstitialShowDates_[placement];
   // Shows older than the window no longer count. A clock set backwards keeps every show counted
   // until the clock passes it again.
@@ -162,7 +169,7 @@ void SimulatedIronSource::interstitialShowRequested(const std::string& placement
       self->deliverInterstitialShown();
     }
   });
-  queue.asyncAfter(configuration_.interstitial.onScreenDuration, [weak = weakSelf()] {
+  queue.asyncAfter(configuration_->interstitial.onScreenDuration, [weak = weakSelf()] {
     if (auto self = weak.lock()) {
       {
         std::lock_guard lock(self->mutex_);
@@ -196,13 +203,13 @@ void SimulatedIronSource::rewardedVideoShowRequested() {
   queue.async([weak = weakSelf()] {
     if (auto self = weak.lock()) self->deliverRewardedVideoOpened();
   });
-  queue.asyncAfter(configuration_.rewardedVideo.onScreenDuration, [weak = weakSelf()] {
+  queue.asyncAfter(configuration_->rewardedVideo.onScreenDuration, [weak = weakSelf()] {
     if (auto self = weak.lock()) {
       {
         std::lock_guard lock(self->mutex_);
         self->rewardedVideoShowing_ = false;
       }
-      self->deliverRewardedVideoRewarded(self->configuration_.reward);
+      self->deliverRewardedVideoRewarded(self->configuration_->reward);
       self->deliverRewardedVideoClosed();
     }
   });

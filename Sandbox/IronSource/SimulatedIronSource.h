@@ -65,7 +65,13 @@ class SimulatedIronSource final : public IronSourceSandbox {
   };
 
   static std::shared_ptr<SimulatedIronSource> create(Configuration configuration);
-  SimulatedIronSource(Token, Configuration configuration);
+  // The same with a configuration shared, read only, by several simulations (the sessions of a
+  // Monte Carlo job, which then do not copy it each), drawing from seed instead of the
+  // configuration's own.
+  static std::shared_ptr<SimulatedIronSource> create(
+      std::shared_ptr<const Configuration> configuration, std::uint64_t seed);
+  SimulatedIronSource(Token, std::shared_ptr<const Configuration> configuration,
+                      std::uint64_t seed);
 
   // The errors of refused shows.
   static Platform::Error noAdToShowError();
@@ -105,7 +111,7 @@ class SimulatedIronSource final : public IronSourceSandbox {
   bool cappedLocked(const std::string& placement, Platform::Date now);
   std::weak_ptr<SimulatedIronSource> weakSelf();
 
-  const Configuration configuration_;
+  const std::shared_ptr<const Configuration> configuration_;
   Rx::ConfinableMutex mutex_{"SimulatedIronSource"};
   Platform::MersenneTwister64 generator_;
   std::map<std::string, std::deque<Platform::Date>> interstitialShowDates_;

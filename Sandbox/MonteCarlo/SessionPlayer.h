@@ -1,11 +1,10 @@
 #pragma once
 // SessionPlayer plays sessions of one configuration one after another, each with its own seed,
 // and gives each session's statistics, the host's moments (opportunities, shows, rewards)
-// included. What depends only on the configuration (the host's options and the statistics sink
-// with its placement look-up) is made once and reused: a Monte Carlo job makes one player per
-// configuration. Each session starts from clean counters, so a session plays and counts the same
-// as on a player of its own.
-// Example:
+// included. What depends only on the configuration (the host's options, the simulated networks'
+// settings and the statistics sink with its placement look-up) is made once and reused: a Monte
+// Carlo job makes one player per configuration. Each session starts from clean counters, so a
+// session plays and counts the same as on a player of its own. Example:
 //   SessionPlayer player(configuration, 7200, false);
 //   for (std::uint64_t seed = 1; seed <= 100; ++seed) totals.merge(*player.play(seed));
 // Threading: one thread at a time.

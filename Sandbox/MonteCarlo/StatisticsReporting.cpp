@@ -7,7 +7,6 @@
 
 #include "QVRAdKit/Host/EventCatalog/AdEventAction.h"
 #include "QVRAdKit/Host/EventCatalog/AdEventSource.h"
-#include "QVRAdKit/Platform/OverwriteText.h"
 #include "QVRAdKit/Platform/TextEqual.h"
 
 namespace QVRAdKit::Sandbox {
@@ -210,66 +209,49 @@ SessionStatistics::Row& StatisticsReporting::networkRow(std::string_view name) {
 }
 
 void StatisticsReporting::track(const ReportingObject& event) {
+  // The name first: the events not counted (views, clicks, ...) are not read further.
+  enum class Kind { requested, loaded, opened };
+  const std::string& name = event.name;
+  Kind kind{};
+  if (isText(name, "ad_requested")) {
+    kind = Kind::requested;
+  } else if (isText(name, "ad_loaded")) {
+    kind = Kind::loaded;
+  } else if (isText(name, "ad_opened")) {
+    kind = Kind::opened;
+  } else {
+    return;
+  }
   const AdEventParameters parameters(event);
   if (!parameters.source || !parameters.aaid) return;
   const std::string& source = *parameters.source;
-  const std::string& name = event.name;
-  if (isText(name, "ad_requested")) {
-    const std::size_t index = placementOf(source, parameters.unitID, parameters.action);
-    ++placement(index).requests;
-    ++networkRow(source).requests;
-    remember(*parameters.aaid, index);
-  } else if (isText(name, "ad_loaded")) {
-    const auto found = pending_.find(std::string_view(*parameters.aaid));
-    if (found == pending_.end()) return;
-    SessionStatistics::Row& row = placement(found->second.placement);
-    forget(found);
-    SessionStatistics::Row& network = networkRow(source);
-    if (parameters.errorCode != 0) {
-      ++row.failures;
-      ++network.failures;
+  switch (kind) {
+    case Kind::requested: {
+      const std::size_t index = placementOf(source, parameters.unitID, parameters.action);
+      ++placement(index).requests;
+      ++networkRow(source).requests;
+      pending_.remember(*parameters.aaid, index);
       return;
     }
-    ++row.fills;
-    ++network.fills;
-    row.loadLatency.add(parameters.duration);
-    network.loadLatency.add(parameters.duration);
-  } else if (isText(name, "ad_opened")) {
-    ++networkRow(source).shows;
-  }
-}
-
-// A rewarded ad that loads again keeps its uuid: its new request replaces the old one.
-void StatisticsReporting::remember(std::string_view aaid, std::size_t placement) {
-  if (pending_.size() >= kPendingLimit) forgetOldestPending();
-  if (const auto found = pending_.find(aaid); found != pending_.end()) {
-    found->second = Pending{placement, serial_++};
-    return;
-  }
-  if (spare_.empty()) {
-    pending_.emplace(std::string(aaid), Pending{placement, serial_++});
-    return;
-  }
-  PendingMap::node_type node = std::move(spare_.back());
-  spare_.pop_back();
-  Platform::overwriteText(node.key(), aaid);
-  node.mapped() = Pending{placement, serial_++};
-  pending_.insert(std::move(node));
-}
-
-void StatisticsReporting::forget(PendingMap::iterator found) {
-  spare_.push_back(pending_.extract(found));
-}
-
-// Forgets the older half of the waiting requests: those have almost surely lost their answer.
-void StatisticsReporting::forgetOldestPending() {
-  const std::uint64_t keepFrom = serial_ - kPendingLimit / 2;
-  for (auto item = pending_.begin(); item != pending_.end();) {
-    if (item->second.serial < keepFrom) {
-      forget(item++);
-    } else {
-      ++item;
+    case Kind::loaded: {
+      const auto waited = pending_.take(*parameters.aaid);
+      if (!waited) return;
+      SessionStatistics::Row& row = placement(*waited);
+      SessionStatistics::Row& network = networkRow(source);
+      if (parameters.errorCode != 0) {
+        ++row.failures;
+        ++network.failures;
+        return;
+      }
+      ++row.fills;
+      ++network.fills;
+      row.loadLatency.add(parameters.duration);
+      network.loadLatency.add(parameters.duration);
+      return;
     }
+    case Kind::opened:
+      ++networkRow(source).shows;
+      return;
   }
 }
 
@@ -282,8 +264,7 @@ void StatisticsReporting::reset() {
     counted.row.clear();
     counted.used = false;
   }
-  while (!pending_.empty()) forget(pending_.begin());
-  serial_ = 0;
+  pending_.clear();
 }
 
 SessionStatistics StatisticsReporting::statistics() const {

@@ -12,9 +12,10 @@
 // which carry an empty key, to the first IronSource rewarded placement. A request that fits no
 // placement counts under "unattributed".
 //
-// Requests still waiting for their answer are remembered by uuid; some never get one (an ad the
-// module dropped, or one that found the network's slot already loading), so only the most recent
-// kPendingLimit are kept and older ones are forgotten: memory does not grow with session length.
+// Requests still waiting for their answer are remembered by uuid (PendingRequests); some never get
+// one (an ad the module dropped, or one that found the network's slot already loading), so only the
+// most recent kPendingLimit are kept and older ones are forgotten: memory does not grow with
+// session length.
 //
 // Everything that depends only on the configuration (placement names, the key look-up) is built
 // once; the counters are flat rows indexed by placement and network. reset() starts a new session
@@ -41,6 +42,7 @@
 #include "QVRAdKit/Host/QVReporting.h"
 #include "QVRAdKit/Platform/TextEqual.h"
 #include "QVRAdKit/Platform/TextHash.h"
+#include "Sandbox/MonteCarlo/PendingRequests.h"
 #include "Sandbox/MonteCarlo/SessionStatistics.h"
 
 namespace QVRAdKit::Sandbox {
@@ -79,15 +81,9 @@ class StatisticsReporting final : public QVReporting {
     std::string_view action;
     std::size_t placement;
   };
-  struct Pending {
-    std::size_t placement;
-    std::uint64_t serial;
-  };
   // Keys looked up by the views an event carries, without a copy.
   using UnitMap = std::unordered_map<std::string, std::vector<Candidate>, Platform::TextHash,
                                      Platform::TextEqual>;
-  using PendingMap =
-      std::unordered_map<std::string, Pending, Platform::TextHash, Platform::TextEqual>;
   // A row and whether the session has counted into it (only those are reported).
   struct Counted {
     SessionStatistics::Row row;
@@ -97,9 +93,6 @@ class StatisticsReporting final : public QVReporting {
   [[nodiscard]] std::size_t placementOf(std::string_view network, const std::string* unitID,
                                         const std::string* action) const;
   [[nodiscard]] SessionStatistics::Row& placement(std::size_t index);
-  void remember(std::string_view aaid, std::size_t placement);
-  void forget(PendingMap::iterator found);
-  void forgetOldestPending();
 
   // Placement names by index: the configured ones, "unattributed", then any the host added.
   std::vector<std::string> placementNames_;
@@ -114,10 +107,7 @@ class StatisticsReporting final : public QVReporting {
   std::vector<Counted> placements_;
   // "admob", "ironsource", then any other source name seen, in order of appearance.
   std::vector<std::pair<std::string, Counted>> networks_;
-  PendingMap pending_;
-  // Entries taken out of pending_, kept to be filled again: a request then costs no allocation.
-  std::vector<PendingMap::node_type> spare_;
-  std::uint64_t serial_ = 0;
+  PendingRequests pending_{kPendingLimit};
 };
 
 }  // namespace QVRAdKit::Sandbox

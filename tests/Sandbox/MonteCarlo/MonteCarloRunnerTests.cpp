@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
@@ -147,6 +149,39 @@ TEST(MonteCarloRunnerTest, ASessionDrainedByHandPlaysAsOneWithABackgroundThread)
     EXPECT_GT(byHand.size(), 5u);
     EXPECT_EQ(byHand, narration(seed, 1)) << "seed " << seed;
   }
+}
+
+// A player's sessions share one copy of the simulated networks' settings. Each session still draws
+// from its own seed (never from the seed field of the shared copy), and a session leaves the copy
+// as it found it: sessions sharing it, one after another, narrate what sessions with copies of
+// their own narrate.
+TEST(MonteCarloRunnerTest, SessionsSharingTheNetworksSettingsPlayAsOnesWithCopiesOfTheirOwn) {
+  SandboxHostOptions options;
+  options.duration = 45 * 60;
+  options.storagePath = std::string(SQLiteKeyValueStore::kInMemoryPath);
+  options.backgroundThreads = Platform::BackgroundExecutor::kDrainedByHand;
+  auto narration = [&options](std::uint64_t seed) {
+    std::vector<std::string> lines;
+    options.seed = seed;
+    options.narrator = [&lines](std::string_view line) { lines.emplace_back(line); };
+    EXPECT_TRUE(SandboxHost::run(options).hasValue());
+    return lines;
+  };
+  const std::uint64_t seeds[] = {1, 2, 1};
+  std::vector<std::vector<std::string>> copied;
+  for (std::uint64_t seed : seeds) copied.push_back(narration(seed));
+  auto googleMobileAds = options.configuration.googleMobileAds;
+  googleMobileAds.seed = 12345;
+  auto ironSource = options.configuration.ironSource;
+  ironSource.seed = 54321;
+  options.sharedGoogleMobileAds =
+      std::make_shared<const SimulatedGoogleMobileAds::Configuration>(googleMobileAds);
+  options.sharedIronSource = std::make_shared<const SimulatedIronSource::Configuration>(ironSource);
+  for (std::size_t i = 0; i < std::size(seeds); ++i) {
+    EXPECT_GT(copied[i].size(), 5u);
+    EXPECT_EQ(narration(seeds[i]), copied[i]) << "session " << i << ", seed " << seeds[i];
+  }
+  EXPECT_NE(copied[0], copied[1]) << "the seeds draw different sessions";
 }
 
 // A stop on two jobs may leave a later session ended while an earlier one did not start: the
