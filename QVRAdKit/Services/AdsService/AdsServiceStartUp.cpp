@@ -25,6 +25,7 @@
 // - The configuration subscription belongs to the run, not to the service's bag: the run's wait
 //   owns it and ends it when the value (or the stream's end) arrives. Kept in the service, it
 //   would make a cycle (service, bag, subscription, observer, service) and pile up, one per run.
+//   The environment's teardown ends it as well, so a stream that never emits leaves nothing.
 
 #include <cstddef>
 #include <functional>
@@ -84,10 +85,37 @@ class RunHandOff {
     const std::lock_guard lock(mutex_);
     return std::move(service_);
   }
+  // What to end besides the service when the environment's teardown lets the run go: a wait that
+  // would otherwise keep itself alive through the observer it owns.
+  // Named after the teardown, the action runs at once.
+  void onLetGo(std::function<void()> action) {
+    {
+      const std::lock_guard lock(mutex_);
+      if (!letGo_) {
+        onLetGo_ = std::move(action);
+        return;
+      }
+    }
+    action();
+  }
+  // The teardown's take(): the service goes, and so does what onLetGo() named.
+  void letGo() {
+    std::function<void()> action;
+    std::shared_ptr<AdsService> service;
+    {
+      const std::lock_guard lock(mutex_);
+      service = std::move(service_);
+      action = std::move(onLetGo_);
+      letGo_ = true;
+    }
+    if (action) action();
+  }
 
  private:
   std::mutex mutex_;
   std::shared_ptr<AdsService> service_;
+  std::function<void()> onLetGo_;
+  bool letGo_ = false;
 };
 
 // An environment's runs waiting on a completion, held weakly; its teardown lets them go.
@@ -103,7 +131,7 @@ class RunsUnderWay {
       runs.swap(runs_);
     }
     for (const auto& weak : runs) {
-      if (auto run = weak.lock()) run->take().reset();
+      if (auto run = weak.lock()) run->letGo();
     }
   }
   void add(const std::shared_ptr<RunHandOff>& run) {
@@ -305,6 +333,11 @@ void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_pt
   auto* env = &environment;
   auto handOff = RunHandOff::make(environment, std::move(self));
   auto wait = std::make_shared<ConfigurationWait>();
+  // A stream that never emits keeps the observer, and with it the wait that owns its
+  // subscription, for as long as the subscription lives: the teardown must end it too.
+  handOff->onLetGo([weak = std::weak_ptr(wait)] {
+    if (auto held = weak.lock()) held->end();
+  });
   auto endWithoutValue = [handOff, wait, env] {
     auto service = handOff->take();
     if (!service) return;
