@@ -4,12 +4,12 @@
 // Platform::Environment::Scope), the analytics sink for banner events, the image loader, the
 // logger, the store of the Unity Ads consent flag, the SDK bridges of the configured ad sources,
 // the consent platform, a main queue that nobody drains, the ads service's required host services,
-// storage that fails a write and read-back, and, once a configuration is known, placement values
-// the module acts on oddly. AdsService offers it as checkIntegration() and logs it once at its
-// first start-up run (each network's bridge once a configuration names that network); the sandbox
-// prints it with --check-integration.
-// The storage probe writes, reads back and removes one key (kIntegrationProbeKey); nothing else
-// changes. Threading: main queue.
+// storage that fails a write and read-back, and, once a configuration is known, the configuration
+// values the module acts on oddly (IntegrationConfigCheck.h). AdsService offers it as
+// checkIntegration() and logs it once at its first start-up run (each network's bridge once a
+// configuration names that network); the sandbox prints it with --check-integration. The storage
+// probe writes, reads back and removes one key (kIntegrationProbeKey); nothing else changes.
+// Threading: main queue.
 
 #include <memory>
 #include <set>
