@@ -245,6 +245,11 @@ IntegrationReport AdsService::checkIntegration() const {
     input.sources = sourcesOf(*config_);
     input.sourcesConfigured = true;
   }
+  if (runsInProgress_ > 0) input.runWait = startUpProgress_.wait();
+  if (startUpProgress_.outcome() && userService_) {
+    input.noSignedInUser = callHost(kFile, "checkIntegration()", __LINE__, false,
+                                    [&] { return userService_->currentUser() == nullptr; });
+  }
   return QVRAdKit::checkIntegration(environment_, input);
 }
 
@@ -274,12 +279,14 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
   if (!adsConsentService_) {
     // Reported at construction. Without a consent service consent is never resolved.
     --runsInProgress_;
+    startUpProgress_.ended(StartUpOutcome::noConsentService);
     isLoadedRelay_.accept(true);
     return;
   }
   if (!shouldLoadGDPR) {
     if (!adsConsentService_->gdprConsentResolved()) {
       --runsInProgress_;
+      startUpProgress_.ended(StartUpOutcome::consentNotResolved);
       isLoadedRelay_.accept(true);
       return;
     }
@@ -287,6 +294,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
     return;
   }
   auto* environment = &environment_;
+  startUpProgress_.waitOn({StartUpStep::consentUpdate, std::nullopt, environment_.clock().now()});
   adsConsentService_->loadGDPRConsent(
       [handOff = RunHandOff::make(*environment, shared_from_this()), environment](
           bool formLoaded, const std::optional<Platform::Error>& error) {
@@ -295,6 +303,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
         onMainQueue(*environment, [self = std::move(self), formLoaded, error] {
           if (error) {
             --self->runsInProgress_;
+            self->startUpProgress_.ended(StartUpOutcome::consentError, error->localizedDescription);
             QVLog(LogFlag::debug, "ADs configurations error: " + error->localizedDescription, kFile,
                   kRunFunction, __LINE__);
             return;
@@ -302,6 +311,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
           if (formLoaded) {
             // A consent form waits for the user: the host shows it and starts another run.
             --self->runsInProgress_;
+            self->startUpProgress_.ended(StartUpOutcome::consentFormToShow);
             self->isLoadedRelay_.accept(true);
             return;
           }
@@ -315,8 +325,10 @@ void AdsService::runConfigurationPhase() {
   auto provider = configProvider_;
   if (!provider) {
     --runsInProgress_;
+    startUpProgress_.ended(StartUpOutcome::noConfiguration);
     return;
   }
+  startUpProgress_.waitOn({StartUpStep::configuration, std::nullopt, environment->clock().now()});
   environment->background().async([self = shared_from_this(), environment, provider]() mutable {
     getAdsConfig(*environment, std::move(self), provider);
   });
@@ -344,6 +356,7 @@ void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_pt
     env->mainQueue().async([service = std::move(service), wait] {
       wait->end();
       --service->runsInProgress_;
+      service->startUpProgress_.ended(StartUpOutcome::noConfiguration);
     });
   };
   // The provider and its stream are host code: one that throws while the stream is asked for or
@@ -396,15 +409,16 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         if (adMob_) break;
         adMob_ = GADMobileAds::sharedInstance(environment_);
         if (adMob_) {
-          starts.emplace_back([mobileAds = std::weak_ptr(adMob_)](std::function<void()> done) {
-            auto instance = mobileAds.lock();
-            if (!instance) {
-              done();
-              return;
-            }
-            instance->startWithCompletionHandler(
-                [done = std::move(done)](const GADInitializationStatus&) { done(); });
-          });
+          starts.push_back(
+              {AdSource::adMob, [mobileAds = std::weak_ptr(adMob_)](std::function<void()> done) {
+                 auto instance = mobileAds.lock();
+                 if (!instance) {
+                   done();
+                   return;
+                 }
+                 instance->startWithCompletionHandler(
+                     [done = std::move(done)](const GADInitializationStatus&) { done(); });
+               }});
         }
         break;
       }
@@ -420,15 +434,15 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         // Without a bridge the SDK never answers its start: waiting for it would hold the run,
         // and with it this service, for ever. The run goes on; the integration report says why.
         if (helper && environment_.service<IronSourceSDK>()) {
-          starts.emplace_back(
-              [bridge = std::weak_ptr(helper), appKey = *key](std::function<void()> done) {
-                auto instance = bridge.lock();
-                if (!instance) {
-                  done();
-                  return;
-                }
-                instance->start(appKey, std::move(done));
-              });
+          starts.push_back({AdSource::ironSource, [bridge = std::weak_ptr(helper),
+                                                   appKey = *key](std::function<void()> done) {
+                              auto instance = bridge.lock();
+                              if (!instance) {
+                                done();
+                                return;
+                              }
+                              instance->start(appKey, std::move(done));
+                            }});
         }
         break;
       }
@@ -448,8 +462,10 @@ void AdsService::startNetwork(Platform::Environment& environment, std::shared_pt
     env->mainQueue().async([self = std::move(self), config] { self->finishRun(*config); });
     return;
   }
-  (*starts)[index]([env, handOff = RunHandOff::make(environment, std::move(self)), starts, index,
-                    config] {
+  const NetworkStart& start = (*starts)[index];
+  self->startUpProgress_.waitOn({StartUpStep::networkStart, start.source, env->clock().now()});
+  start.start([env, handOff = RunHandOff::make(environment, std::move(self)), starts, index,
+               config] {
     auto service = handOff->take();
     if (!service) return;
     env->background().async([env, service = std::move(service), starts, index, config]() mutable {
@@ -464,6 +480,7 @@ void AdsService::finishRun(const AdsConfig& config) {
   shouldStart_ = true;
   startBuilders();
   --runsInProgress_;
+  startUpProgress_.ended(StartUpOutcome::loaded);
   isLoadedRelay_.accept(true);
 }
 

@@ -73,6 +73,35 @@ constexpr DependencyText kDependencyTexts[] = {
      "reporting"},
 };
 
+// What a run waiting on each step waits for, in words.
+std::string waitedFor(const StartUpWait& wait) {
+  switch (wait.step) {
+    case StartUpStep::consentUpdate:
+      return "the consent platform's answer to its consent update";
+    case StartUpStep::configuration:
+      return "the first value of your configuration stream";
+    case StartUpStep::networkStart:
+      return "the start of " + std::string(caseName(wait.network.value_or(AdSource::adMob))) +
+             " (its bridge's start completion)";
+  }
+  return "a step";
+}
+
+std::string_view fixFor(StartUpStep step) {
+  switch (step) {
+    case StartUpStep::consentUpdate:
+      return "Make your UMPConsentInformation bridge call the update's completion, with an error "
+             "when the platform cannot answer.";
+    case StartUpStep::configuration:
+      return "Make your configuration provider's adsConfig() emit a value (or end) even when the "
+             "remote configuration cannot be fetched, for example with a built-in default.";
+    case StartUpStep::networkStart:
+      return "Make your SDK bridge call the start's completion once, even when the SDK fails to "
+             "start.";
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string IntegrationIssue::text() const {
@@ -186,6 +215,24 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
       add(Severity::error, "storage", "Storage failed a write and read-back: " + problem + ".",
           "Make Storage::setValue durable and value() answer what was written.");
     }
+  }
+  if (input.runWait) {
+    const Platform::TimeInterval waited =
+        environment.clock().now().timeIntervalSince(input.runWait->since);
+    if (waited > kStalledStartUpStepAge) {
+      add(Severity::warning, "start-up run",
+          "The start-up run has waited " + std::to_string(static_cast<long long>(waited)) +
+              " s for " + waitedFor(*input.runWait) +
+              ": it waits without a time limit, and no ad loads until it goes on.",
+          std::string(fixFor(input.runWait->step)));
+    }
+  }
+  if (input.noSignedInUser) {
+    add(Severity::warning, "user",
+        "A start-up run has ended, but your user service has no user: the builders wait for a "
+        "signed-in user and load nothing until userStream gives one.",
+        "Emit the signed-in user on userStream() and answer it from currentUser(); ads load once "
+        "it comes.");
   }
   if (input.config) checkConfiguration(*input.config, report);
   return report;

@@ -269,6 +269,10 @@ TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
   auto service = run([&] { return h.gma->pendingStartCount() == 1; });
   h.drain();
   EXPECT_TRUE(h.gma->requests().empty());
+  const auto waitsOn = service->snapshot().runWaitsOn;
+  ASSERT_TRUE(waitsOn);
+  EXPECT_EQ(waitsOn->step, StartUpStep::networkStart);
+  EXPECT_EQ(waitsOn->network, AdSource::adMob);
   EXPECT_EQ(h.ironSource->initCalls().size(), 0U) << "networks start one after another";
   const std::weak_ptr<AdsService> weak = service;
   service.reset();

@@ -259,6 +259,46 @@ TEST_F(IntegrationCheckTest, OddPlacementValuesOfAKnownConfigurationAreWarnedOf)
   }
 }
 
+// A start-up step that has waited longer than the limit names what it waits for and who must
+// answer; a missing user is reported once a run has ended.
+TEST_F(IntegrationCheckTest, AStalledStartUpStepAndAMissingUserAreReported) {
+  input.runWait = StartUpWait{StartUpStep::networkStart, AdSource::ironSource, env->clock().now()};
+  env->manualClock()->advance(kStalledStartUpStepAge);
+  EXPECT_EQ(checkIntegration(*env, input).find("start-up run"), nullptr) << "not yet too long";
+  env->manualClock()->advance(1);
+  const IntegrationReport stalled = checkIntegration(*env, input);
+  const IntegrationIssue* issue = stalled.find("start-up run");
+  ASSERT_NE(issue, nullptr) << stalled.text();
+  EXPECT_NE(issue->problem.find("31 s for the start of ironSource"), std::string::npos)
+      << issue->problem;
+  EXPECT_NE(issue->fix.find("bridge"), std::string::npos);
+  EXPECT_EQ(stalled.find("user"), nullptr);
+  input.noSignedInUser = true;
+  EXPECT_NE(checkIntegration(*env, input).find("user"), nullptr);
+}
+
+// The service tells the check where its run waits, and whether a user is missing after a run.
+TEST(ServiceIntegrationReportTest, TheServiceReportsItsStalledRunAndAMissingUser) {
+  testing_support::ConsentedAdsHarness h;
+  h.users->setUser(nullptr);
+  auto service = h.makeService(h.consentService);
+  service->checkConsentAndLoadAds(true);
+  ASSERT_TRUE(h.env->runUntil([&] { return h.configProvider->subscriberCount() == 1; }));
+  h.clock().advance(kStalledStartUpStepAge + 1);
+  const IntegrationReport waiting = service->checkIntegration();
+  ASSERT_NE(waiting.find("start-up run"), nullptr) << waiting.text();
+  EXPECT_NE(waiting.find("start-up run")->problem.find("configuration stream"), std::string::npos);
+  EXPECT_EQ(waiting.find("user"), nullptr) << "no run has ended yet";
+
+  h.configProvider->publish(AdsConfig({{AdSource::adMob, std::nullopt}}, {}, {}, {}));
+  ASSERT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+  const IntegrationReport ended = service->checkIntegration();
+  EXPECT_EQ(ended.find("start-up run"), nullptr);
+  EXPECT_NE(ended.find("user"), nullptr) << ended.text();
+  h.setPremium(false);
+  EXPECT_EQ(service->checkIntegration().find("user"), nullptr);
+}
+
 TEST(ServiceIntegrationReportTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
   AdsServiceHarness h;
   h.env->setService<UCRSink>(nullptr);
