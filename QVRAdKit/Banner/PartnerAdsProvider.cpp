@@ -81,20 +81,27 @@ std::shared_ptr<PartnerAdsProvider> PartnerAdsProvider::create(
   provider->reloadPartnerAds();
 
   std::weak_ptr<PartnerAdsProvider> weak = provider;
-  // A connection change only says "read the VPN status again"; the event itself is not used.
-  provider->connectionService_->connectionStatusStream()
-      .map([weak](const ConnectionStatus&) { return weak.lock(); })
-      .unwrap()
-      .subscribe([](const std::shared_ptr<PartnerAdsProvider>& self) {
-        self->updateModelFromConnection();
-      })
-      .disposed(provider->bag_);
-  // A user change reloads from currentUser: the emitted user is not used.
-  provider->userService_->userStream()
-      .subscribe([weak](const QVUserPtr&) {
-        if (auto self = weak.lock()) self->reloadPartnerAds();
-      })
-      .disposed(provider->bag_);
+  // A stream the host fails to give or subscribe is logged and not followed: the first result
+  // stands.
+  constexpr std::string_view kCreate = "init(userService:connectionService:)";
+  callHostAction(QVR_FILE_TEXT, kCreate, __LINE__, [&] {
+    // A connection change only says "read the VPN status again"; the event itself is not used.
+    provider->connectionService_->connectionStatusStream()
+        .map([weak](const ConnectionStatus&) { return weak.lock(); })
+        .unwrap()
+        .subscribe([](const std::shared_ptr<PartnerAdsProvider>& self) {
+          self->updateModelFromConnection();
+        })
+        .disposed(provider->bag_);
+  });
+  callHostAction(QVR_FILE_TEXT, kCreate, __LINE__, [&] {
+    // A user change reloads from currentUser: the emitted user is not used.
+    provider->userService_->userStream()
+        .subscribe([weak](const QVUserPtr&) {
+          if (auto self = weak.lock()) self->reloadPartnerAds();
+        })
+        .disposed(provider->bag_);
+  });
   return provider;
 }
 

@@ -11,7 +11,8 @@
 // Every reload and every connection change publishes, repeats included; consumers drop repeats.
 // While the host has no user, the last state stays in place.
 // Host code that throws (the user service, the user, an ad's accessors, the connection service) is
-// logged at error level and never reaches the host: a user service that throws counts as no user,
+// logged at error level and never reaches the host: a stream that cannot be subscribed is not
+// followed, a user service that throws counts as no user,
 // an ad that throws while chosen is passed over, and one that throws while published hides the
 // banner.
 //

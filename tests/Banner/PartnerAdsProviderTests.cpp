@@ -283,6 +283,14 @@ TEST(PartnerAdsProviderTest, HostCodeThatThrowsIsLoggedAndNeverReachesTheHost) {
   EXPECT_EQ(provider->model()->value(), std::nullopt);
   EXPECT_EQ(errors(), 2) << "the first load and the user stream's replay";
 
+  // A user stream that cannot be subscribed is not followed; the first load stands.
+  host->failing = "userStream";
+  std::shared_ptr<PartnerAdsProvider> unfollowing;
+  EXPECT_NO_THROW(unfollowing = PartnerAdsProvider::create(host, h.connection));
+  EXPECT_NE(unfollowing, nullptr);
+  EXPECT_EQ(errors(), 3);
+  unfollowing.reset();
+
   // An ad that throws is passed over, inside the host's own emission of the user.
   host->failing.clear();
   auto good = SandboxPartnerAd::make(shownAd("good"));
@@ -291,13 +299,13 @@ TEST(PartnerAdsProviderTest, HostCodeThatThrowsIsLoggedAndNeverReachesTheHost) {
   EXPECT_EQ(provider->currentAd(), good);
   EXPECT_EQ(provider->experimentGroups(), "");
   ASSERT_TRUE(provider->model()->value().has_value());
-  EXPECT_EQ(errors(), 4) << "its experiment pair and its title";
+  EXPECT_EQ(errors(), 5) << "its experiment pair and its title";
 
   // One that throws while published hides the banner.
   provider->setCurrentAd(bad);
   EXPECT_NO_THROW(h.connection->setStatus(Status::connected));
   EXPECT_EQ(provider->model()->value(), std::nullopt);
-  EXPECT_EQ(errors(), 5);
+  EXPECT_EQ(errors(), 6);
 
   // An unreadable VPN status publishes nothing.
   host->user.accept(std::make_shared<Sandbox::SandboxUser>(false, Ads{good}));
@@ -306,7 +314,7 @@ TEST(PartnerAdsProviderTest, HostCodeThatThrowsIsLoggedAndNeverReachesTheHost) {
   EXPECT_NO_THROW(blind = PartnerAdsProvider::create(host, host));
   EXPECT_EQ(blind->currentAd(), good);
   EXPECT_EQ(blind->model()->value(), std::nullopt);
-  EXPECT_EQ(errors(), 7);
+  EXPECT_EQ(errors(), 8);
 }
 
 // Services that log every member the provider reaches, in order, into one trace.
