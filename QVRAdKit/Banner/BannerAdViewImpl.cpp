@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <utility>
 
 #include "QVRAdKit/ClientKit/ApplyStyle.h"
@@ -346,6 +347,7 @@ void BannerAdViewImpl::applyAppearance(const BannerAppearance& appearance) {
 void BannerAdViewImpl::layoutSubviews() {
   UI::View::layoutSubviews();
   const double width = bounds().width();
+  reportWidthWithoutArea(width);
   const bool wide = width > kWideLayoutMinWidth;
   labelStackView_->setAxis(wide ? LayoutAxis::horizontal : LayoutAxis::vertical);
   labelStackView_->setAlignment(wide ? UI::StackView::Alignment::fill
@@ -366,6 +368,21 @@ void BannerAdViewImpl::layoutSubviews() {
   }
   // Measured with the labels' widths for this width, so the host hears the final height.
   publishRequiredHeight();
+}
+
+// A banner given a model and laid out at no width shows nothing and asks for no height, yet its
+// model counts as shown (the view record is sent): the host is told once per such layout spell.
+void BannerAdViewImpl::reportWidthWithoutArea(double width) {
+  if (width > 0 || !viewModel_) {
+    reportedNoWidth_ = false;
+    return;
+  }
+  if (std::exchange(reportedNoWidth_, true)) return;
+  std::ostringstream text;
+  text << "The banner is laid out at width " << width
+       << " with content to show: it draws nothing and its required height stays 0, yet its "
+          "content counts as shown. Give it a width greater than 0 (the width of its container)";
+  QVLog(LogFlag::warning, text.str(), QVR_FILE_TEXT, "layoutSubviews()", __LINE__);
 }
 
 void BannerAdViewImpl::ctaAction() {

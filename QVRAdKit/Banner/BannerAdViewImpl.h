@@ -140,6 +140,8 @@ class BannerAdViewImpl final : public UI::View,
   void fadeContent(bool hidden, double duration);
   // Measures the height needed at the current width and publishes it when it changed.
   void publishRequiredHeight();
+  // Logs, once until the banner gets a width again, a layout at a width of 0 or less with content.
+  void reportWidthWithoutArea(double width);
 
   Platform::Environment& environment_;
   std::shared_ptr<WebImageView> imageView_;
@@ -173,6 +175,7 @@ class BannerAdViewImpl final : public UI::View,
   std::shared_ptr<UI::LayoutConstraint> disclosureHeight_;
   // Counts content fades; a fade's completion acts only while it is the latest.
   unsigned long long fadeGeneration_ = 0;
+  bool reportedNoWidth_ = false;
 };
 
 }  // namespace QVRAdKit

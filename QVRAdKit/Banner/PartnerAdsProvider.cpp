@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
 
@@ -26,22 +27,32 @@ bool isShown(std::int64_t enabledState, QVVPNManagerStatus status) {
   }
 }
 
+constexpr std::string_view kReload = "reloadPartnerAds()";
+constexpr std::string_view kUpdate = "updateModel(with:)";
+
+// An ad whose accessors throw is logged and passed over, as one without a title would be.
 bool qualifies(const QVPartnerAd& ad) {
-  if (ad.title().empty()) return false;
-  const auto icon = ad.iconUrl();
-  return icon && !icon->absoluteString().empty();
+  return callHost(QVR_FILE_TEXT, kReload, __LINE__, false, [&] {
+    if (ad.title().empty()) return false;
+    const auto icon = ad.iconUrl();
+    return icon && !icon->absoluteString().empty();
+  });
 }
 
 std::string joinedExperimentGroups(const std::vector<std::shared_ptr<const QVPartnerAd>>& ads) {
   std::unordered_set<std::string> groups;
   for (const auto& ad : ads) {
     if (!ad) continue;
-    std::string pair = ad->testId();
-    const std::string testGroup = ad->testGroup();
-    if (pair.empty() || testGroup.empty()) continue;
-    pair += ':';
-    pair += testGroup;
-    groups.insert(std::move(pair));
+    // An ad whose experiment accessors throw is logged and counts as one without both.
+    std::string pair = callHost(QVR_FILE_TEXT, kReload, __LINE__, std::string(), [&] {
+      std::string testId = ad->testId();
+      const std::string testGroup = ad->testGroup();
+      if (testId.empty() || testGroup.empty()) return std::string();
+      testId += ':';
+      testId += testGroup;
+      return testId;
+    });
+    if (!pair.empty()) groups.insert(std::move(pair));
   }
   std::string joined;
   for (const auto& group : groups) {
@@ -70,20 +81,27 @@ std::shared_ptr<PartnerAdsProvider> PartnerAdsProvider::create(
   provider->reloadPartnerAds();
 
   std::weak_ptr<PartnerAdsProvider> weak = provider;
-  // A connection change only says "read the VPN status again"; the event itself is not used.
-  provider->connectionService_->connectionStatusStream()
-      .map([weak](const ConnectionStatus&) { return weak.lock(); })
-      .unwrap()
-      .subscribe([](const std::shared_ptr<PartnerAdsProvider>& self) {
-        self->updateModel(self->connectionService_->vpnStatus());
-      })
-      .disposed(provider->bag_);
-  // A user change reloads from currentUser: the emitted user is not used.
-  provider->userService_->userStream()
-      .subscribe([weak](const QVUserPtr&) {
-        if (auto self = weak.lock()) self->reloadPartnerAds();
-      })
-      .disposed(provider->bag_);
+  // A stream the host fails to give or subscribe is logged and not followed: the first result
+  // stands.
+  constexpr std::string_view kCreate = "init(userService:connectionService:)";
+  callHostAction(QVR_FILE_TEXT, kCreate, __LINE__, [&] {
+    // A connection change only says "read the VPN status again"; the event itself is not used.
+    provider->connectionService_->connectionStatusStream()
+        .map([weak](const ConnectionStatus&) { return weak.lock(); })
+        .unwrap()
+        .subscribe([](const std::shared_ptr<PartnerAdsProvider>& self) {
+          self->updateModelFromConnection();
+        })
+        .disposed(provider->bag_);
+  });
+  callHostAction(QVR_FILE_TEXT, kCreate, __LINE__, [&] {
+    // A user change reloads from currentUser: the emitted user is not used.
+    provider->userService_->userStream()
+        .subscribe([weak](const QVUserPtr&) {
+          if (auto self = weak.lock()) self->reloadPartnerAds();
+        })
+        .disposed(provider->bag_);
+  });
   return provider;
 }
 
@@ -96,37 +114,58 @@ PartnerAdsProvider::PartnerAdsProvider(ConstructionKey /*key*/,
 
 void PartnerAdsProvider::markAsSeen(const BannerAdModel& /*model*/) {}
 
+// Every host call is guarded: an exception is logged and never reaches the host's stream that
+// triggered the reload. A user service that throws counts as no user; a user whose ads cannot be
+// read keeps what was shown, as no user does.
 void PartnerAdsProvider::reloadPartnerAds() {
-  const QVUserPtr user = userService_->currentUser();
+  const QVUserPtr user = callHost(QVR_FILE_TEXT, kReload, __LINE__, QVUserPtr(),
+                                  [&] { return userService_->currentUser(); });
   if (!user) return;  // no user yet: keep what was shown
-  const auto ads = user->partnerAds();
-  experimentGroups_ = joinedExperimentGroups(ads);
+  using Ads = std::vector<std::shared_ptr<const QVPartnerAd>>;
+  const auto ads = callHost(QVR_FILE_TEXT, kReload, __LINE__, std::optional<Ads>(),
+                            [&] { return std::optional<Ads>(user->partnerAds()); });
+  if (!ads) return;
+  experimentGroups_ = joinedExperimentGroups(*ads);
   currentAd_ = nullptr;
-  for (const auto& ad : ads) {
+  for (const auto& ad : *ads) {
     if (ad && qualifies(*ad)) {
       currentAd_ = ad;
       break;
     }
   }
-  updateModel(connectionService_->vpnStatus());
+  updateModelFromConnection();
 }
 
+// A connection service whose status cannot be read is logged and publishes nothing: the banner
+// keeps what it shows.
+void PartnerAdsProvider::updateModelFromConnection() {
+  const auto status =
+      callHost(QVR_FILE_TEXT, kUpdate, __LINE__, std::optional<QVVPNManagerStatus>(),
+               [&] { return std::optional(connectionService_->vpnStatus()); });
+  if (status) updateModel(*status);
+}
+
+// An ad whose accessors throw here is logged and hides the banner, as a disabled ad does.
 void PartnerAdsProvider::updateModel(QVVPNManagerStatus status) {
   // Held locally: a subscriber may replace the relay or the current ad while it is told.
   const auto relay = model_;
   const auto ad = currentAd_;
-  if (ad && isShown(ad->enabledState(), status)) {
-    // qualifies() let only ads with an icon address become current; a host may also set one.
-    auto icon = ad->iconUrl();
-    if (icon) {
-      relay->accept(BannerAdModel(ad->partnerName(), ad->title(), ad->subtitle(), std::move(*icon),
-                                  ad->redirectUrl(), ad->isCloseEnabled()));
-      return;
-    }
-    QVLogAssertionFailure("The current partner ad has no icon address; no banner is shown",
-                          QVR_FILE_TEXT, "updateModel(with:)", __LINE__);
-  }
-  relay->accept(std::nullopt);
+  const auto model = callHost(
+      QVR_FILE_TEXT, kUpdate, __LINE__, std::optional<BannerAdModel>(),
+      [&]() -> std::optional<BannerAdModel> {
+        if (!ad || !isShown(ad->enabledState(), status)) return std::nullopt;
+        // qualifies() let only ads with an icon address become current; a
+        // host may also set one.
+        auto icon = ad->iconUrl();
+        if (icon) {
+          return BannerAdModel(ad->partnerName(), ad->title(), ad->subtitle(), std::move(*icon),
+                               ad->redirectUrl(), ad->isCloseEnabled());
+        }
+        QVLogAssertionFailure("The current partner ad has no icon address; no banner is shown",
+                              QVR_FILE_TEXT, kUpdate, __LINE__);
+        return std::nullopt;
+      });
+  relay->accept(model);
 }
 
 }  // namespace QVRAdKit

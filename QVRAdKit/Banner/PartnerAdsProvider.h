@@ -10,6 +10,11 @@
 // anything else never. A disabled first candidate hides every later ad: it is not skipped.
 // Every reload and every connection change publishes, repeats included; consumers drop repeats.
 // While the host has no user, the last state stays in place.
+// Host code that throws (the user service, the user, an ad's accessors, the connection service) is
+// logged at error level and never reaches the host: a stream that cannot be subscribed is not
+// followed, a user service that throws counts as no user,
+// an ad that throws while chosen is passed over, and one that throws while published hides the
+// banner.
 //
 // Example:
 //   auto partnerAds = PartnerAdsProvider::create(userService, connectionService);
@@ -69,6 +74,7 @@ class PartnerAdsProvider final : public ExperimentsProvider,
 
  private:
   void reloadPartnerAds();
+  void updateModelFromConnection();
   void updateModel(QVVPNManagerStatus status);
 
   const std::shared_ptr<UserServiceProtocol> userService_;

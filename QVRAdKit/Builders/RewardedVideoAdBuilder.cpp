@@ -43,6 +43,7 @@ void RewardedVideoAdBuilder::start() {
     userService_->userStream()
         .subscribe([weak = weak_from_this()](const QVUserPtr& user) {
           auto self = weak.lock();
+          if (self) self->hasUser_ = user != nullptr;
           if (self && user) self->userChanged(*user);
         })
         .disposed(bag_);

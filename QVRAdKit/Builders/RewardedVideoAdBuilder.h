@@ -56,6 +56,8 @@ class RewardedVideoAdBuilder final : public RewardedVideoAdBuilderProtocol,
 
   [[nodiscard]] const std::shared_ptr<RewardedVideoAd>& rewardedAd() const { return rewardedAd_; }
   [[nodiscard]] bool running() const { return running_; }
+  // Running, but the user stream's last value was no user: nothing loads until a user comes.
+  [[nodiscard]] bool waitsForUser() const { return running_ && !hasUser_; }
   [[nodiscard]] AdSource source() const { return source_; }
   [[nodiscard]] const std::shared_ptr<AdsReporter>& reporter() const { return reporter_; }
 
@@ -68,6 +70,7 @@ class RewardedVideoAdBuilder final : public RewardedVideoAdBuilderProtocol,
   std::shared_ptr<AdsReporter> reporter_;
   Rx::DisposeBag bag_;
   bool running_ = false;
+  bool hasUser_ = false;
   AdSource source_;
   Rx::BehaviorRelay<bool> isLoadingRelay_{false};
   Rx::DisposeBag isLoadingBag_;

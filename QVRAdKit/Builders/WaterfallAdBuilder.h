@@ -80,6 +80,7 @@ class WaterfallAdBuilder : public Interface,
       userService_->userStream()
           .subscribe([weak](const QVUserPtr& user) {
             auto self = weak.lock();
+            if (self) self->hasUser_ = user != nullptr;
             if (self && user) self->userChanged(*user);
           })
           .disposed(bag_);
@@ -113,6 +114,8 @@ class WaterfallAdBuilder : public Interface,
 
   [[nodiscard]] const std::vector<std::string>& adKeys() const { return adKeys_; }
   [[nodiscard]] bool running() const { return running_; }
+  // Running, but the user stream's last value was no user: nothing loads until a user comes.
+  [[nodiscard]] bool waitsForUser() const { return running_ && !hasUser_; }
   [[nodiscard]] AdEventAction adEventAction() const { return adEventAction_; }
   [[nodiscard]] const std::shared_ptr<AdsReporter>& reporter() const { return reporter_; }
   [[nodiscard]] const std::shared_ptr<WaterfallService<Ad>>& waterfallService() const {
@@ -176,6 +179,7 @@ class WaterfallAdBuilder : public Interface,
   AdEventAction adEventAction_;
   Rx::DisposeBag bag_;
   bool running_ = false;
+  bool hasUser_ = false;
 };
 
 }  // namespace QVRAdKit

@@ -6,9 +6,15 @@
 #include <vector>
 
 #include "QVRAdKit/Banner/BannerAdBuilder.h"
+#include "QVRAdKit/Banner/BannerAdViewStyle.h"
 #include "QVRAdKit/Banner/PartnerAdsProvider.h"
+#include "QVRAdKit/ClientKit/TextStyle.h"
+#include "QVRAdKit/ClientKit/ViewStyle.h"
+#include "QVRAdKit/Config/InterstitialAdPlacement.h"
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Platform/URL.h"
+#include "QVRAdKit/UI/Color.h"
+#include "QVRAdKit/UI/Font.h"
 
 namespace ExampleHost {
 namespace {
@@ -62,7 +68,9 @@ HostApp::HostApp(Platform::Environment& environment, std::shared_ptr<CountingAna
   dependencies.userService = users_;
   dependencies.connectionService = connection_;
   dependencies.rateUsService = std::make_shared<RateUsPrompt>();
-  dependencies.adsConsentService = QVRAdsConsentServiceImpl::create(environment_);
+  // Kept: a run that ends with a consent form waiting leaves it with the consent service.
+  consentService_ = QVRAdsConsentServiceImpl::create(environment_);
+  dependencies.adsConsentService = consentService_;
   dependencies.reporting = analytics_;
   dependencies.storage = std::make_shared<MemoryStorage>();
   ads_ = AdsService::create(std::move(dependencies));

@@ -25,6 +25,7 @@
 #include "QVRAdKit/Ads/RewardedVideoAdDelegate.h"
 #include "QVRAdKit/Banner/BannerAdListener.h"
 #include "QVRAdKit/Banner/BannerAdViewImpl.h"
+#include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/ViewController.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
@@ -89,6 +90,7 @@ class HostApp final : public QVRAdKit::InterstitialAdDelegate,
   std::shared_ptr<CountingAnalytics> analytics_;
   std::shared_ptr<UserService> users_;
   std::shared_ptr<VpnConnection> connection_;
+  std::shared_ptr<QVRAdKit::QVRAdsConsentServiceImpl> consentService_;
   std::shared_ptr<QVRAdKit::AdsService> ads_;
   std::shared_ptr<QVRAdKit::BannerAdViewImpl> banner_;
   std::shared_ptr<QVRAdKit::InterstitialAd> interstitialOnScreen_;

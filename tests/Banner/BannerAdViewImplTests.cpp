@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -266,6 +268,33 @@ TEST_F(BannerAdViewImplTest, LayoutIsQuietAndTheSameAsRootOrPlacedByFrameInAScre
     EXPECT_EQ(inBanner(*banner, *row), rowFrame);
     EXPECT_TRUE(logger->assertionFailures().empty()) << logger->assertionFailures()[0].message;
   }
+}
+
+// Content laid out at no width draws nothing yet counts as shown: the host is told once per spell
+// without width, and not for an empty banner or a banner with a width.
+TEST_F(BannerAdViewImplTest, ContentLaidOutAtNoWidthIsLoggedOncePerSpell) {
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  env_->setService<QVLogger>(logger);
+  const auto warnings = [&] {
+    return std::ranges::count_if(logger->entries(), [](const auto& entry) {
+      return entry.flag == LogFlag::warning && entry.function == "layoutSubviews()";
+    });
+  };
+  auto banner = styledBanner();
+  const auto layOutAt = [&](double width) {
+    banner->setFrame({{0, 0}, {width, 80}});
+    banner->layoutIfNeeded();
+  };
+  layOutAt(0);
+  EXPECT_EQ(warnings(), 0) << "nothing to show";
+  banner->setViewModel(model("Seven days free", "Try it now", false));
+  layOutAt(0);
+  layOutAt(-100);
+  EXPECT_EQ(warnings(), 1);
+  layOutAt(375);
+  layOutAt(-100);
+  ASSERT_EQ(warnings(), 2);
+  EXPECT_NE(logger->entries().back().message.find("width -100"), std::string::npos);
 }
 
 // The content constraints are kept while the appearance's edges stay the same, and a kept fitting

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "Sandbox/HostServices/SandboxUserService.h"
 #include "Sandbox/Logging/RecordingLogger.h"
 #include "Support/BannerTestDoubles.h"
+#include "Support/ThrowingHostServices.h"
 
 namespace QVRAdKit {
 namespace {
@@ -246,6 +249,72 @@ TEST(PartnerAdsProviderTest, HostWritableStateAndNullServices) {
   ASSERT_EQ(failures.size(), 2U);
   EXPECT_NE(failures[0].message.find("user service"), std::string::npos);
   EXPECT_NE(failures[1].message.find("connection service"), std::string::npos);
+}
+
+// An ad whose every accessor throws, as a host object with a broken backing store might.
+struct ThrowingAd final : QVPartnerAd {
+  [[noreturn]] static void fail() { throw std::runtime_error("QVPartnerAd"); }
+  [[nodiscard]] URL redirectUrl() const override { fail(); }
+  [[nodiscard]] std::optional<URL> iconUrl() const override { fail(); }
+  [[nodiscard]] std::string title() const override { fail(); }
+  [[nodiscard]] std::string subtitle() const override { fail(); }
+  [[nodiscard]] bool isCloseEnabled() const override { fail(); }
+  [[nodiscard]] std::int64_t enabledState() const override { fail(); }
+  [[nodiscard]] std::string partnerName() const override { fail(); }
+  [[nodiscard]] std::string testGroup() const override { fail(); }
+  [[nodiscard]] std::string testId() const override { fail(); }
+};
+
+TEST(PartnerAdsProviderTest, HostCodeThatThrowsIsLoggedAndNeverReachesTheHost) {
+  ProviderHarness h;
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  h.env->setService<QVLogger>(logger);
+  auto host = std::make_shared<Testing::ThrowingHostServices>();
+  const auto errors = [&] {
+    return std::ranges::count_if(logger->entries(),
+                                 [](const auto& entry) { return entry.flag == LogFlag::error; });
+  };
+
+  // A user service that throws counts as no user.
+  host->failing = "currentUser";
+  std::shared_ptr<PartnerAdsProvider> provider;
+  EXPECT_NO_THROW(provider = PartnerAdsProvider::create(host, h.connection));
+  ASSERT_NE(provider, nullptr);
+  EXPECT_EQ(provider->model()->value(), std::nullopt);
+  EXPECT_EQ(errors(), 2) << "the first load and the user stream's replay";
+
+  // A user stream that cannot be subscribed is not followed; the first load stands.
+  host->failing = "userStream";
+  std::shared_ptr<PartnerAdsProvider> unfollowing;
+  EXPECT_NO_THROW(unfollowing = PartnerAdsProvider::create(host, h.connection));
+  EXPECT_NE(unfollowing, nullptr);
+  EXPECT_EQ(errors(), 3);
+  unfollowing.reset();
+
+  // An ad that throws is passed over, inside the host's own emission of the user.
+  host->failing.clear();
+  auto good = SandboxPartnerAd::make(shownAd("good"));
+  auto bad = std::make_shared<ThrowingAd>();
+  EXPECT_NO_THROW(host->user.accept(std::make_shared<Sandbox::SandboxUser>(false, Ads{bad, good})));
+  EXPECT_EQ(provider->currentAd(), good);
+  EXPECT_EQ(provider->experimentGroups(), "");
+  ASSERT_TRUE(provider->model()->value().has_value());
+  EXPECT_EQ(errors(), 5) << "its experiment pair and its title";
+
+  // One that throws while published hides the banner.
+  provider->setCurrentAd(bad);
+  EXPECT_NO_THROW(h.connection->setStatus(Status::connected));
+  EXPECT_EQ(provider->model()->value(), std::nullopt);
+  EXPECT_EQ(errors(), 6);
+
+  // An unreadable VPN status publishes nothing.
+  host->user.accept(std::make_shared<Sandbox::SandboxUser>(false, Ads{good}));
+  host->failing = "vpnStatus";
+  std::shared_ptr<PartnerAdsProvider> blind;
+  EXPECT_NO_THROW(blind = PartnerAdsProvider::create(host, host));
+  EXPECT_EQ(blind->currentAd(), good);
+  EXPECT_EQ(blind->model()->value(), std::nullopt);
+  EXPECT_EQ(errors(), 8);
 }
 
 // Services that log every member the provider reaches, in order, into one trace.

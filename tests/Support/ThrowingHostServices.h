@@ -35,7 +35,10 @@ struct ThrowingHostServices final : UserServiceProtocol,
     if (failing == member) throw std::runtime_error(member);
   }
 
-  [[nodiscard]] QVUserPtr currentUser() const override { return user.value(); }
+  [[nodiscard]] QVUserPtr currentUser() const override {
+    maybeThrow("currentUser");
+    return user.value();
+  }
   [[nodiscard]] bool isPremium() const override {
     maybeThrow("isPremium");
     return false;

@@ -33,6 +33,8 @@ void AdmobAppOpenAd::load() {
       environment_, adUnitID_, GADRequest{},
       [weak = weak_from_this()](std::shared_ptr<GADAppOpenAd> ad,
                                 const std::optional<Platform::Error>& error) {
+        // The bridge must answer on the main queue, where the ad keeps its state: name it if not.
+        checkMainQueue(QVR_FILE_TEXT, "GoogleMobileAdsLoader.loadAppOpen completion", __LINE__);
         if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
       });
   reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_.view());

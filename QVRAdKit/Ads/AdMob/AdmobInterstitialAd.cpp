@@ -34,6 +34,9 @@ void AdmobInterstitialAd::load() {
   GAMInterstitialAd::loadWithAdManagerAdUnitID(
       environment_, adUnitID_, GAMRequest{},
       [weak](std::shared_ptr<GAMInterstitialAd> ad, const std::optional<Platform::Error>& error) {
+        // The bridge must answer on the main queue, where the ad keeps its state: name it if not.
+        checkMainQueue(QVR_FILE_TEXT, "GoogleMobileAdsLoader.loadInterstitial completion",
+                       __LINE__);
         if (auto self = weak.lock()) self->didFinishLoading(std::move(ad), error);
       });
   reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_.view());

@@ -53,6 +53,8 @@ void AdmobRewardedVideoAd::load() {
       environment_, adUnitID_, GADRequest{},
       [weak = weak_from_this(), thisLoad](std::shared_ptr<GADRewardedAd> ad,
                                           const std::optional<Platform::Error>& error) {
+        // The bridge must answer on the main queue, where the ad keeps its state: name it if not.
+        checkMainQueue(QVR_FILE_TEXT, "GoogleMobileAdsLoader.loadRewarded completion", __LINE__);
         if (auto self = weak.lock()) self->didFinishLoading(thisLoad, std::move(ad), error);
       });
   reporter_->reportAdRequested(AdSource::adMob, adUnitID_, uuid_.view());

@@ -53,6 +53,7 @@
 #include "QVRAdKit/Rx/DisposeBag.h"
 #include "QVRAdKit/Services/AdsService/AdsServicable.h"
 #include "QVRAdKit/Services/AdsService/IntegrationReport.h"
+#include "QVRAdKit/Services/AdsService/StartUpProgress.h"
 
 namespace QVRAdKit {
 
@@ -205,7 +206,11 @@ class AdsService final : public AdsServicable,
   InterstitialType decideInterstitialTypeToPresent();
 
   // The start-up run, step by step (AdsServiceStartUp.cpp).
-  using NetworkStart = std::function<void(std::function<void()> done)>;
+  // How to start one network, which the run waits on until done is called.
+  struct NetworkStart {
+    AdSource source;
+    std::function<void(std::function<void()> done)> start;
+  };
   void runConsentPhase(bool shouldLoadGDPR);
   void runConfigurationPhase();
   static void getAdsConfig(Platform::Environment& environment, std::shared_ptr<AdsService> self,
@@ -256,6 +261,9 @@ class AdsService final : public AdsServicable,
   Rx::DisposeBag bag_;
   // Start-up runs started and not ended yet. Main queue only.
   int runsInProgress_ = 0;
+  // Where the latest run waits and how the last one ended, for the snapshot and the integration
+  // check only.
+  StartUpProgress startUpProgress_;
 
   // Set once an unusable stored pause date has been logged, so that it is logged once per service
   // and not at every decision. Main queue only, like the decisions that set it.

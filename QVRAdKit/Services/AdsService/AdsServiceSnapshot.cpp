@@ -197,6 +197,9 @@ AdsServiceSnapshot AdsService::snapshot() const {
   result.configured = config_.has_value();
   result.runInProgress = runsInProgress_ > 0;
   result.runHasEnded = isLoadedRelay_.value();
+  result.lastRunOutcome = startUpProgress_.outcome();
+  result.lastRunError = startUpProgress_.error();
+  if (result.runInProgress) result.runWaitsOn = startUpProgress_.wait();
 
   if (storage_) {
     try {
@@ -222,11 +225,12 @@ AdsServiceSnapshot AdsService::snapshot() const {
 
   for (const auto& [placement, placementConfig] : config_->interstitialPlacements()) {
     Snapshot::Placement entry{
-        AdsPlacement::interstitial(placement), placementConfig.source(), {}, false, false};
+        AdsPlacement::interstitial(placement), placementConfig.source(), {}, false, false, false};
     if (auto found = interstitialAdBuilders_.find(placement);
         found != interstitialAdBuilders_.end()) {
       entry.hasBuilder = true;
       entry.running = found->second->running();
+      entry.waitingForUser = found->second->waitsForUser();
       entry.keys = waterfallKeys(*found->second, now);
     } else {
       entry.keys = configuredKeys(placementConfig);
@@ -234,12 +238,17 @@ AdsServiceSnapshot AdsService::snapshot() const {
     result.placements.push_back(std::move(entry));
   }
   for (const auto& [placement, placementConfig] : config_->rewardedPlacements()) {
-    Snapshot::Placement entry{AdsPlacement::rewarded(placement), placementConfig.source(),
-                              configuredKeys(placementConfig), false, false};
+    Snapshot::Placement entry{AdsPlacement::rewarded(placement),
+                              placementConfig.source(),
+                              configuredKeys(placementConfig),
+                              false,
+                              false,
+                              false};
     if (auto found = rewardedAdBuilders_.find(placement); found != rewardedAdBuilders_.end()) {
       const RewardedVideoAdBuilder& builder = *found->second;
       entry.hasBuilder = true;
       entry.running = builder.running();
+      entry.waitingForUser = builder.waitsForUser();
       // The builder holds one ad, made for the first key.
       if (!entry.keys.empty() && builder.rewardedAd()) {
         entry.keys.front().ad = record(*builder.rewardedAd(), *builder.reporter(), now);
@@ -249,10 +258,11 @@ AdsServiceSnapshot AdsService::snapshot() const {
   }
   for (const auto& [placement, placementConfig] : config_->appOpenPlacements()) {
     Snapshot::Placement entry{
-        AdsPlacement::appOpen(placement), placementConfig.source(), {}, false, false};
+        AdsPlacement::appOpen(placement), placementConfig.source(), {}, false, false, false};
     if (auto found = appOpenAdBuilders_.find(placement); found != appOpenAdBuilders_.end()) {
       entry.hasBuilder = true;
       entry.running = found->second->running();
+      entry.waitingForUser = found->second->waitsForUser();
       entry.keys = waterfallKeys(*found->second, now);
     } else {
       entry.keys = configuredKeys(placementConfig);

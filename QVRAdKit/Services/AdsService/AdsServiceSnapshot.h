@@ -49,6 +49,7 @@
 #include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Config/InterstitialAdPlacement.h"
 #include "QVRAdKit/Platform/Date.h"
+#include "QVRAdKit/Services/AdsService/StartUpRunState.h"
 
 namespace QVRAdKit {
 
@@ -84,6 +85,9 @@ struct AdsServiceSnapshot {
     bool hasBuilder = false;
     // The builder was started and reacts to the user.
     bool running = false;
+    // Running, but the host's user stream has given no signed-in user (its last value was none):
+    // the builder loads nothing until a user comes.
+    bool waitingForUser = false;
   };
 
   struct Consent {
@@ -100,6 +104,15 @@ struct AdsServiceSnapshot {
   bool runInProgress = false;
   // A start-up run has ended (with or without ads) since the service was made.
   bool runHasEnded = false;
+  // How the last start-up run that ended ended, a consent error included (which runHasEnded
+  // does not count: such a run leaves the launch stream silent); none before any ended.
+  std::optional<StartUpOutcome> lastRunOutcome;
+  // The consent platform's error text when the last run ended on consentError.
+  std::string lastRunError;
+  // The step the latest run in progress waits on and since when: the consent update, the
+  // configuration or a network's start. None when no run waits. A run waits without a time limit,
+  // so a step that never answers shows here for as long as it lasts.
+  std::optional<StartUpWait> runWaitsOn;
   // The end of the ads pause stored in the host's storage, whether it lies in the future or not;
   // none when nothing (readable) is stored.
   std::optional<Platform::Date> pausedTill;

@@ -25,6 +25,7 @@
 // - The configuration subscription belongs to the run, not to the service's bag: the run's wait
 //   owns it and ends it when the value (or the stream's end) arrives. Kept in the service, it
 //   would make a cycle (service, bag, subscription, observer, service) and pile up, one per run.
+//   The environment's teardown ends it as well, so a stream that never emits leaves nothing.
 
 #include <cstddef>
 #include <functional>
@@ -84,10 +85,37 @@ class RunHandOff {
     const std::lock_guard lock(mutex_);
     return std::move(service_);
   }
+  // What to end besides the service when the environment's teardown lets the run go: a wait that
+  // would otherwise keep itself alive through the observer it owns.
+  // Named after the teardown, the action runs at once.
+  void onLetGo(std::function<void()> action) {
+    {
+      const std::lock_guard lock(mutex_);
+      if (!letGo_) {
+        onLetGo_ = std::move(action);
+        return;
+      }
+    }
+    action();
+  }
+  // The teardown's take(): the service goes, and so does what onLetGo() named.
+  void letGo() {
+    std::function<void()> action;
+    std::shared_ptr<AdsService> service;
+    {
+      const std::lock_guard lock(mutex_);
+      service = std::move(service_);
+      action = std::move(onLetGo_);
+      letGo_ = true;
+    }
+    if (action) action();
+  }
 
  private:
   std::mutex mutex_;
   std::shared_ptr<AdsService> service_;
+  std::function<void()> onLetGo_;
+  bool letGo_ = false;
 };
 
 // An environment's runs waiting on a completion, held weakly; its teardown lets them go.
@@ -103,7 +131,7 @@ class RunsUnderWay {
       runs.swap(runs_);
     }
     for (const auto& weak : runs) {
-      if (auto run = weak.lock()) run->take().reset();
+      if (auto run = weak.lock()) run->letGo();
     }
   }
   void add(const std::shared_ptr<RunHandOff>& run) {
@@ -217,6 +245,11 @@ IntegrationReport AdsService::checkIntegration() const {
     input.sources = sourcesOf(*config_);
     input.sourcesConfigured = true;
   }
+  if (runsInProgress_ > 0) input.runWait = startUpProgress_.wait();
+  if (startUpProgress_.outcome() && userService_) {
+    input.noSignedInUser = callHost(kFile, "checkIntegration()", __LINE__, false,
+                                    [&] { return userService_->currentUser() == nullptr; });
+  }
   return QVRAdKit::checkIntegration(environment_, input);
 }
 
@@ -246,12 +279,14 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
   if (!adsConsentService_) {
     // Reported at construction. Without a consent service consent is never resolved.
     --runsInProgress_;
+    startUpProgress_.ended(StartUpOutcome::noConsentService);
     isLoadedRelay_.accept(true);
     return;
   }
   if (!shouldLoadGDPR) {
     if (!adsConsentService_->gdprConsentResolved()) {
       --runsInProgress_;
+      startUpProgress_.ended(StartUpOutcome::consentNotResolved);
       isLoadedRelay_.accept(true);
       return;
     }
@@ -259,6 +294,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
     return;
   }
   auto* environment = &environment_;
+  startUpProgress_.waitOn({StartUpStep::consentUpdate, std::nullopt, environment_.clock().now()});
   adsConsentService_->loadGDPRConsent(
       [handOff = RunHandOff::make(*environment, shared_from_this()), environment](
           bool formLoaded, const std::optional<Platform::Error>& error) {
@@ -267,6 +303,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
         onMainQueue(*environment, [self = std::move(self), formLoaded, error] {
           if (error) {
             --self->runsInProgress_;
+            self->startUpProgress_.ended(StartUpOutcome::consentError, error->localizedDescription);
             QVLog(LogFlag::debug, "ADs configurations error: " + error->localizedDescription, kFile,
                   kRunFunction, __LINE__);
             return;
@@ -274,6 +311,7 @@ void AdsService::runConsentPhase(bool shouldLoadGDPR) {
           if (formLoaded) {
             // A consent form waits for the user: the host shows it and starts another run.
             --self->runsInProgress_;
+            self->startUpProgress_.ended(StartUpOutcome::consentFormToShow);
             self->isLoadedRelay_.accept(true);
             return;
           }
@@ -287,8 +325,10 @@ void AdsService::runConfigurationPhase() {
   auto provider = configProvider_;
   if (!provider) {
     --runsInProgress_;
+    startUpProgress_.ended(StartUpOutcome::noConfiguration);
     return;
   }
+  startUpProgress_.waitOn({StartUpStep::configuration, std::nullopt, environment->clock().now()});
   environment->background().async([self = shared_from_this(), environment, provider]() mutable {
     getAdsConfig(*environment, std::move(self), provider);
   });
@@ -305,12 +345,18 @@ void AdsService::getAdsConfig(Platform::Environment& environment, std::shared_pt
   auto* env = &environment;
   auto handOff = RunHandOff::make(environment, std::move(self));
   auto wait = std::make_shared<ConfigurationWait>();
+  // A stream that never emits keeps the observer, and with it the wait that owns its
+  // subscription, for as long as the subscription lives: the teardown must end it too.
+  handOff->onLetGo([weak = std::weak_ptr(wait)] {
+    if (auto held = weak.lock()) held->end();
+  });
   auto endWithoutValue = [handOff, wait, env] {
     auto service = handOff->take();
     if (!service) return;
     env->mainQueue().async([service = std::move(service), wait] {
       wait->end();
       --service->runsInProgress_;
+      service->startUpProgress_.ended(StartUpOutcome::noConfiguration);
     });
   };
   // The provider and its stream are host code: one that throws while the stream is asked for or
@@ -363,15 +409,16 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         if (adMob_) break;
         adMob_ = GADMobileAds::sharedInstance(environment_);
         if (adMob_) {
-          starts.emplace_back([mobileAds = std::weak_ptr(adMob_)](std::function<void()> done) {
-            auto instance = mobileAds.lock();
-            if (!instance) {
-              done();
-              return;
-            }
-            instance->startWithCompletionHandler(
-                [done = std::move(done)](const GADInitializationStatus&) { done(); });
-          });
+          starts.push_back(
+              {AdSource::adMob, [mobileAds = std::weak_ptr(adMob_)](std::function<void()> done) {
+                 auto instance = mobileAds.lock();
+                 if (!instance) {
+                   done();
+                   return;
+                 }
+                 instance->startWithCompletionHandler(
+                     [done = std::move(done)](const GADInitializationStatus&) { done(); });
+               }});
         }
         break;
       }
@@ -387,15 +434,15 @@ std::vector<AdsService::NetworkStart> AdsService::initializeAds(const AdsConfig:
         // Without a bridge the SDK never answers its start: waiting for it would hold the run,
         // and with it this service, for ever. The run goes on; the integration report says why.
         if (helper && environment_.service<IronSourceSDK>()) {
-          starts.emplace_back(
-              [bridge = std::weak_ptr(helper), appKey = *key](std::function<void()> done) {
-                auto instance = bridge.lock();
-                if (!instance) {
-                  done();
-                  return;
-                }
-                instance->start(appKey, std::move(done));
-              });
+          starts.push_back({AdSource::ironSource, [bridge = std::weak_ptr(helper),
+                                                   appKey = *key](std::function<void()> done) {
+                              auto instance = bridge.lock();
+                              if (!instance) {
+                                done();
+                                return;
+                              }
+                              instance->start(appKey, std::move(done));
+                            }});
         }
         break;
       }
@@ -415,8 +462,10 @@ void AdsService::startNetwork(Platform::Environment& environment, std::shared_pt
     env->mainQueue().async([self = std::move(self), config] { self->finishRun(*config); });
     return;
   }
-  (*starts)[index]([env, handOff = RunHandOff::make(environment, std::move(self)), starts, index,
-                    config] {
+  const NetworkStart& start = (*starts)[index];
+  self->startUpProgress_.waitOn({StartUpStep::networkStart, start.source, env->clock().now()});
+  start.start([env, handOff = RunHandOff::make(environment, std::move(self)), starts, index,
+               config] {
     auto service = handOff->take();
     if (!service) return;
     env->background().async([env, service = std::move(service), starts, index, config]() mutable {
@@ -431,6 +480,7 @@ void AdsService::finishRun(const AdsConfig& config) {
   shouldStart_ = true;
   startBuilders();
   --runsInProgress_;
+  startUpProgress_.ended(StartUpOutcome::loaded);
   isLoadedRelay_.accept(true);
 }
 

@@ -1,11 +1,8 @@
 #include "QVRAdKit/Services/AdsService/IntegrationCheck.h"
 
-#include <cmath>
-#include <sstream>
 #include <string>
 #include <utility>
 
-#include "QVRAdKit/Config/AdsPlacement.h"
 #include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Host/UCRSink.h"
@@ -16,6 +13,7 @@
 #include "QVRAdKit/SDK/UnityAds/UADSMetaDataStore.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentFormLoader.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentInformation.h"
+#include "QVRAdKit/Services/AdsService/IntegrationConfigCheck.h"
 #include "QVRAdKit/UI/ImageLoader.h"
 
 namespace QVRAdKit {
@@ -75,53 +73,33 @@ constexpr DependencyText kDependencyTexts[] = {
      "reporting"},
 };
 
-AdsPlacement placementOf(InterstitialAdPlacement key) {
-  return AdsPlacement::interstitial(key);
-}
-AdsPlacement placementOf(RewardedAdPlacement key) {
-  return AdsPlacement::rewarded(key);
-}
-AdsPlacement placementOf(AppOpenAdPlacement key) {
-  return AdsPlacement::appOpen(key);
-}
-
-std::string secondsText(double seconds) {
-  std::ostringstream text;
-  text << seconds;
-  return text.str();
-}
-
-// The placements of a kind whose values make the module act oddly: a timeout that is not a finite
-// number of seconds from 0 up (when timed is set: the kinds whose timeout the module or the host
-// uses), a network the configuration's sources do not name (never started, yet loaded from), an
-// empty ad-unit key (requested like any other).
-template <class Placements, class Add>
-void checkPlacements(const AdsConfig& config, const Placements& placements, bool timed,
-                     const Add& add) {
-  for (const auto& [key, placement] : placements) {
-    const std::string name = placementOf(key).description();
-    if (timed && !(std::isfinite(placement.timeout()) && placement.timeout() >= 0)) {
-      add("placement " + name,
-          "Its timeout (" + secondsText(placement.timeout()) +
-              ") is not a finite number of seconds from 0 up: an interstitial's interval between "
-              "grants no longer holds, and the app-open timeout you read is that value.",
-          "Configure a timeout of 0 or more seconds.");
-    }
-    if (!config.sources().contains(placement.source())) {
-      add("placement " + name,
-          "Its network, " + std::string(caseName(placement.source())) +
-              ", is not under sources: the module never starts that network, yet asks it for ads.",
-          "List " + std::string(caseName(placement.source())) +
-              " under sources, or serve the placement from a network listed there.");
-    }
-    for (const auto& adKey : placement.keys()) {
-      if (!adKey.empty()) continue;
-      add("placement " + name,
-          "One of its ad-unit keys is empty: the network is asked for an ad of no unit.",
-          "Remove the empty key, or give the unit's identifier.");
-      break;
-    }
+// What a run waiting on each step waits for, in words.
+std::string waitedFor(const StartUpWait& wait) {
+  switch (wait.step) {
+    case StartUpStep::consentUpdate:
+      return "the consent platform's answer to its consent update";
+    case StartUpStep::configuration:
+      return "the first value of your configuration stream";
+    case StartUpStep::networkStart:
+      return "the start of " + std::string(caseName(wait.network.value_or(AdSource::adMob))) +
+             " (its bridge's start completion)";
   }
+  return "a step";
+}
+
+std::string_view fixFor(StartUpStep step) {
+  switch (step) {
+    case StartUpStep::consentUpdate:
+      return "Make your UMPConsentInformation bridge call the update's completion, with an error "
+             "when the platform cannot answer.";
+    case StartUpStep::configuration:
+      return "Make your configuration provider's adsConfig() emit a value (or end) even when the "
+             "remote configuration cannot be fetched, for example with a built-in default.";
+    case StartUpStep::networkStart:
+      return "Make your SDK bridge call the start's completion once, even when the SDK fails to "
+             "start.";
+  }
+  return "";
 }
 
 }  // namespace
@@ -228,7 +206,7 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
   }
   if (!input.storage) {
     add(Severity::error, "storage", "The ads service has no storage: a pause is not kept.",
-        "Pass your Storage to AdsService::create.");
+        "Pass it as AdsService::Dependencies::storage to AdsService::create.");
   } else {
     const std::string problem =
         callHost(QVR_FILE_TEXT, "checkIntegration()", __LINE__, std::string("the storage threw"),
@@ -238,15 +216,25 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
           "Make Storage::setValue durable and value() answer what was written.");
     }
   }
-  if (input.config) {
-    const auto warn = [&add](std::string piece, std::string problem, std::string fix) {
-      add(Severity::warning, std::move(piece), std::move(problem), std::move(fix));
-    };
-    const AdsConfig& config = *input.config;
-    checkPlacements(config, config.interstitialPlacements(), true, warn);
-    checkPlacements(config, config.rewardedPlacements(), false, warn);
-    checkPlacements(config, config.appOpenPlacements(), true, warn);
+  if (input.runWait) {
+    const Platform::TimeInterval waited =
+        environment.clock().now().timeIntervalSince(input.runWait->since);
+    if (waited > kStalledStartUpStepAge) {
+      add(Severity::warning, "start-up run",
+          "The start-up run has waited " + std::to_string(static_cast<long long>(waited)) +
+              " s for " + waitedFor(*input.runWait) +
+              ": it waits without a time limit, and no ad loads until it goes on.",
+          std::string(fixFor(input.runWait->step)));
+    }
   }
+  if (input.noSignedInUser) {
+    add(Severity::warning, "user",
+        "A start-up run has ended, but your user service has no user: the builders wait for a "
+        "signed-in user and load nothing until userStream gives one.",
+        "Emit the signed-in user on userStream() and answer it from currentUser(); ads load once "
+        "it comes.");
+  }
+  if (input.config) checkConfiguration(*input.config, report);
   return report;
 }
 

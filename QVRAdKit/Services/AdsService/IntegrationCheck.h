@@ -4,14 +4,15 @@
 // Platform::Environment::Scope), the analytics sink for banner events, the image loader, the
 // logger, the store of the Unity Ads consent flag, the SDK bridges of the configured ad sources,
 // the consent platform, a main queue that nobody drains, the ads service's required host services,
-// storage that fails a write and read-back, and, once a configuration is known, placement values
-// the module acts on oddly. AdsService offers it as checkIntegration() and logs it once at its
-// first start-up run (each network's bridge once a configuration names that network); the sandbox
-// prints it with --check-integration.
-// The storage probe writes, reads back and removes one key (kIntegrationProbeKey); nothing else
-// changes. Threading: main queue.
+// storage that fails a write and read-back, a start-up run that has waited long on one step, no
+// signed-in user once a run has ended, and, once a configuration is known, the configuration values
+// the module acts on oddly (IntegrationConfigCheck.h). AdsService offers it as checkIntegration()
+// and logs it once at its first start-up run (each network's bridge once a configuration names that
+// network); the sandbox prints it with --check-integration. The storage probe writes, reads back
+// and removes one key (kIntegrationProbeKey); nothing else changes. Threading: main queue.
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -21,6 +22,7 @@
 #include "QVRAdKit/Host/Storage.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Services/AdsService/IntegrationReport.h"
+#include "QVRAdKit/Services/AdsService/StartUpRunState.h"
 
 namespace QVRAdKit {
 
@@ -50,7 +52,15 @@ struct IntegrationCheckInput {
   // The configuration the service acts on, once one is known (null before): its placements are
   // checked for values that make them act oddly. The caller keeps it alive during the check.
   const AdsConfig* config = nullptr;
+  // The step a start-up run in progress waits on and since when, none when no run waits: one
+  // that has waited longer than kStalledStartUpStepAge is reported, with the piece to fix.
+  std::optional<StartUpWait> runWait;
+  // A start-up run has ended and the user service gives no user, so the builders load nothing.
+  bool noSignedInUser = false;
 };
+
+// How long a start-up run may wait on one step before the check reports it.
+inline constexpr Platform::TimeInterval kStalledStartUpStepAge = 30;
 
 [[nodiscard]] IntegrationReport checkIntegration(const Platform::Environment& environment,
                                                  const IntegrationCheckInput& input);

@@ -182,6 +182,10 @@ TEST_F(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   EXPECT_TRUE(waiting.runInProgress);
   EXPECT_FALSE(waiting.configured);
   EXPECT_FALSE(waiting.runHasEnded);
+  EXPECT_FALSE(waiting.lastRunOutcome);
+  ASSERT_TRUE(waiting.runWaitsOn);
+  EXPECT_EQ(waiting.runWaitsOn->step, StartUpStep::configuration);
+  EXPECT_EQ(waiting.runWaitsOn->since, h.clock().now());
 
   // A second run overlapping the first: in progress until both have ended.
   service->checkConsentAndLoadAds(false);
@@ -190,6 +194,8 @@ TEST_F(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   const Snapshot ended = service->snapshot();
   EXPECT_TRUE(ended.configured);
   EXPECT_TRUE(ended.runHasEnded);
+  EXPECT_EQ(ended.lastRunOutcome, StartUpOutcome::loaded);
+  EXPECT_FALSE(ended.runWaitsOn);
   EXPECT_EQ(ended.placements.size(), 4U);
 
   // Consent error, unresolved consent and a form to show each end the run too. (The runs above
@@ -199,14 +205,18 @@ TEST_F(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   h.consent->setConsentStatus(UMPConsentStatus::unknown);
   service->checkConsentAndLoadAds(true);
   h.drain();
-  EXPECT_TRUE(service->snapshot().runInProgress) << "waiting for the consent update";
+  EXPECT_EQ(service->snapshot().runWaitsOn->step, StartUpStep::consentUpdate);
   ASSERT_TRUE(h.consent->answerUpdate(Platform::Error{"UMP", 2, "offline"}));
   h.drain();
-  EXPECT_FALSE(service->snapshot().runInProgress);
+  const Snapshot failed = service->snapshot();
+  EXPECT_FALSE(failed.runInProgress);
+  EXPECT_EQ(failed.lastRunOutcome, StartUpOutcome::consentError);
+  EXPECT_EQ(failed.lastRunError, "offline");
 
   service->checkConsentAndLoadAds(false);
   h.drain();
   EXPECT_FALSE(service->snapshot().runInProgress);
+  EXPECT_EQ(service->snapshot().lastRunOutcome, StartUpOutcome::consentNotResolved);
 
   h.consent->setConsentStatus(UMPConsentStatus::required);
   h.consent->setFormStatus(UMPFormStatus::available);
@@ -218,6 +228,7 @@ TEST_F(AdsServiceSnapshotTests, RunInProgressUntilItEndsWhicheverWayItEnds) {
   h.drain();
   const Snapshot formWaiting = service->snapshot();
   EXPECT_FALSE(formWaiting.runInProgress);
+  EXPECT_EQ(formWaiting.lastRunOutcome, StartUpOutcome::consentFormToShow);
   EXPECT_TRUE(formWaiting.consent.formLoaded);
   EXPECT_EQ(formWaiting.consent.status, Snapshot::ConsentStatus::required);
 }
@@ -344,6 +355,24 @@ TEST_F(AdsServiceSnapshotTests, AnAdShownWithoutBeingTakenIsUsed) {
   const Snapshot s = service->snapshot();
   EXPECT_EQ(state(s, kMain, "o2"), State::used);
   EXPECT_EQ(state(s, kConnectInterstitial, "c3"), State::used);
+}
+
+// Builders started before the host has a signed-in user load nothing; the snapshot says so.
+TEST_F(AdsServiceSnapshotTests, BuildersWaitForASignedInUser) {
+  h.users->setUser(nullptr);
+  auto service = h.makeService(h.consentService);
+  service->checkConsentAndLoadAds(true);
+  h.configProvider->publish(config());
+  ASSERT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+  EXPECT_TRUE(h.gma->requests().empty());
+  for (const auto& placement : service->snapshot().placements) {
+    EXPECT_TRUE(placement.running && placement.waitingForUser) << placement.placement.description();
+  }
+  h.setPremium(false);
+  h.drain();
+  for (const auto& placement : service->snapshot().placements) {
+    EXPECT_FALSE(placement.waitingForUser) << placement.placement.description();
+  }
 }
 
 TEST_F(AdsServiceSnapshotTests, RewardedAdIsIdleUntilItsBuilderStarts) {

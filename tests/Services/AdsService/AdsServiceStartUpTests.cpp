@@ -269,6 +269,10 @@ TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
   auto service = run([&] { return h.gma->pendingStartCount() == 1; });
   h.drain();
   EXPECT_TRUE(h.gma->requests().empty());
+  const auto waitsOn = service->snapshot().runWaitsOn;
+  ASSERT_TRUE(waitsOn);
+  EXPECT_EQ(waitsOn->step, StartUpStep::networkStart);
+  EXPECT_EQ(waitsOn->network, AdSource::adMob);
   EXPECT_EQ(h.ironSource->initCalls().size(), 0U) << "networks start one after another";
   const std::weak_ptr<AdsService> weak = service;
   service.reset();
@@ -280,21 +284,34 @@ TEST_F(AdsServiceStartUpTests, NetworkStartThatNeverCompletesHoldsTheRun) {
   EXPECT_TRUE(weak.expired()) << "the completion gave the service away once called";
 }
 
-// A network keeps the start's completion for ever, and the service holds that network: the
-// environment's teardown still lets the run, the service and the network go.
+// A network keeps the start's completion for ever, and the service holds that network; or the
+// configuration stream never emits: the environment's teardown still lets the run, the service,
+// the network and the configuration subscription go.
 TEST_F(AdsServiceStartUpTests, TheEnvironmentsTeardownEndsARunThatWaitsForEver) {
-  h.gma->setStartsAutomatically(false);
-  auto service = run([&] { return h.gma->pendingStartCount() == 1; });
-  const std::weak_ptr<AdsService> weak = service;
-  const std::weak_ptr<Sandbox::GoogleMobileAdsSandbox> network = h.gma;
-  service.reset();
-  h.gma.reset();
-  h.consentService.reset();
-  h.drain();
-  EXPECT_FALSE(weak.expired()) << "the pending start holds the run while the environment lives";
-  h.env.reset();
-  EXPECT_TRUE(weak.expired());
-  EXPECT_TRUE(network.expired());
+  for (const bool waitsForConfiguration : {false, true}) {
+    SCOPED_TRACE(waitsForConfiguration ? "configuration" : "network start");
+    testing_support::ConsentedAdsHarness fresh;
+    auto& env = fresh.env;
+    fresh.gma->setStartsAutomatically(false);
+    auto service = fresh.makeService(fresh.consentService);
+    service->checkConsentAndLoadAds(true);
+    if (!waitsForConfiguration) fresh.configProvider->publish(standardConfig());
+    EXPECT_TRUE(env->runUntil([&] {
+      return waitsForConfiguration ? fresh.configProvider->subscriberCount() == 1
+                                   : fresh.gma->pendingStartCount() == 1;
+    }));
+    const std::weak_ptr<AdsService> weak = service;
+    const std::weak_ptr<Sandbox::GoogleMobileAdsSandbox> network = fresh.gma;
+    service.reset();
+    fresh.gma.reset();
+    fresh.consentService.reset();
+    fresh.drain();
+    EXPECT_FALSE(weak.expired()) << "the wait holds the run while the environment lives";
+    env.reset();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_TRUE(network.expired());
+    EXPECT_EQ(fresh.configProvider->subscriberCount(), 0U);
+  }
 }
 
 // The host drops the service while its run waits for the consent answer (true) or for a

@@ -118,7 +118,9 @@ TEST_F(IntegrationCheckTest, BridgesAreCheckedOnlyForTheConfiguredSources) {
 
 TEST_F(IntegrationCheckTest, StorageMustKeepWhatIsWrittenAndTheProbeLeavesNothing) {
   input.storage = nullptr;
-  EXPECT_NE(checkIntegration(*env, input).find("storage"), nullptr);  // none given
+  const IntegrationReport none = checkIntegration(*env, input);
+  ASSERT_NE(none.find("storage"), nullptr);
+  EXPECT_NE(none.find("storage")->fix.find("Dependencies::storage"), std::string::npos);
 
   input.storage = storage;
   EXPECT_EQ(checkIntegration(*env, input).find("storage"), nullptr);
@@ -191,7 +193,10 @@ TEST_F(IntegrationCheckTest, OddPlacementValuesOfAKnownConfigurationAreWarnedOf)
   } cases[] = {
       {"sound", timeout(600), {}},
       {"zero timeout", timeout(0), {}},
-      {"NaN timeout", timeout(nan), {"timeout (nan)"}},
+      {"NaN timeout",
+       timeout(nan),
+       {"timeout (nan) is not a finite number of seconds from 0 up: its "
+        "interval"}},
       {"negative timeout", timeout(-100), {"timeout (-100)"}},
       {"infinite timeout", timeout(inf), {"timeout (inf)"}},
       {"network not under sources",
@@ -204,21 +209,44 @@ TEST_F(IntegrationCheckTest, OddPlacementValuesOfAKnownConfigurationAreWarnedOf)
       {"app-open timeout",
        AdsConfig(adMobOnly, {}, {},
                  {{AppOpenAdPlacement::main, AdPlacementConfig({"m"}, AdSource::adMob, nan)}}),
-       {"timeout (nan)"}},
+       {"timeout (nan) is not a finite number of seconds from 0 up: the app-open timeout"}},
       {"rewarded timeout is not used",
        AdsConfig(adMobOnly, {},
                  {{RewardedAdPlacement::timewall, AdPlacementConfig({"t"}, AdSource::adMob, nan)}},
                  {}),
        {}},
+      {"IronSource without its key",
+       connect(AdPlacementConfig::ironSource({"c"}), {{AdSource::ironSource, std::nullopt}}),
+       {"without an application key"}},
+      {"app-open on IronSource",
+       AdsConfig({{AdSource::ironSource, "k"}}, {}, {},
+                 {{AppOpenAdPlacement::main, AdPlacementConfig::ironSource({"m"})}}),
+       {"no app-open ads"}},
+      {"no keys", connect(AdPlacementConfig::adMob({}), adMobOnly), {"no ad-unit keys"}},
+      {"repeated interstitial key, kept once",
+       connect(AdPlacementConfig::adMob({"c", "c"}), adMobOnly),
+       {}},
+      {"repeated rewarded key",
+       AdsConfig(adMobOnly, {},
+                 {{RewardedAdPlacement::timewall, AdPlacementConfig::adMob({"t", "t"})}}, {}),
+       {"\"t\" is listed more than once"}},
+      {"network out of range",
+       connect(AdPlacementConfig({"c"}, static_cast<AdSource>(7), 0), adMobOnly),
+       {"AdSource value 7"}},
   };
   for (const auto& c : cases) {
     input.config = &c.config;
     std::vector<const IntegrationIssue*> placementIssues;
     const IntegrationReport report = checkIntegration(*env, input);
     for (const auto& issue : report.issues) {
-      if (issue.piece.starts_with("placement ")) placementIssues.push_back(&issue);
+      if (issue.piece.starts_with("placement ") || issue.piece == "IronSource application key") {
+        placementIssues.push_back(&issue);
+      }
     }
-    ASSERT_EQ(placementIssues.size(), c.problems.size()) << c.name << "\n" << report.text();
+    if (placementIssues.size() != c.problems.size()) {
+      ADD_FAILURE() << c.name << "\n" << report.text();
+      continue;
+    }
     for (std::size_t i = 0; i < c.problems.size(); ++i) {
       EXPECT_EQ(placementIssues[i]->severity, IntegrationIssue::Severity::warning) << c.name;
       EXPECT_NE(placementIssues[i]->problem.find(c.problems[i]), std::string::npos)
@@ -229,6 +257,46 @@ TEST_F(IntegrationCheckTest, OddPlacementValuesOfAKnownConfigurationAreWarnedOf)
   for (const auto& issue : checkIntegration(*env, input).issues) {
     EXPECT_FALSE(issue.piece.starts_with("placement ")) << issue.text();
   }
+}
+
+// A start-up step that has waited longer than the limit names what it waits for and who must
+// answer; a missing user is reported once a run has ended.
+TEST_F(IntegrationCheckTest, AStalledStartUpStepAndAMissingUserAreReported) {
+  input.runWait = StartUpWait{StartUpStep::networkStart, AdSource::ironSource, env->clock().now()};
+  env->manualClock()->advance(kStalledStartUpStepAge);
+  EXPECT_EQ(checkIntegration(*env, input).find("start-up run"), nullptr) << "not yet too long";
+  env->manualClock()->advance(1);
+  const IntegrationReport stalled = checkIntegration(*env, input);
+  const IntegrationIssue* issue = stalled.find("start-up run");
+  ASSERT_NE(issue, nullptr) << stalled.text();
+  EXPECT_NE(issue->problem.find("31 s for the start of ironSource"), std::string::npos)
+      << issue->problem;
+  EXPECT_NE(issue->fix.find("bridge"), std::string::npos);
+  EXPECT_EQ(stalled.find("user"), nullptr);
+  input.noSignedInUser = true;
+  EXPECT_NE(checkIntegration(*env, input).find("user"), nullptr);
+}
+
+// The service tells the check where its run waits, and whether a user is missing after a run.
+TEST(ServiceIntegrationReportTest, TheServiceReportsItsStalledRunAndAMissingUser) {
+  testing_support::ConsentedAdsHarness h;
+  h.users->setUser(nullptr);
+  auto service = h.makeService(h.consentService);
+  service->checkConsentAndLoadAds(true);
+  ASSERT_TRUE(h.env->runUntil([&] { return h.configProvider->subscriberCount() == 1; }));
+  h.clock().advance(kStalledStartUpStepAge + 1);
+  const IntegrationReport waiting = service->checkIntegration();
+  ASSERT_NE(waiting.find("start-up run"), nullptr) << waiting.text();
+  EXPECT_NE(waiting.find("start-up run")->problem.find("configuration stream"), std::string::npos);
+  EXPECT_EQ(waiting.find("user"), nullptr) << "no run has ended yet";
+
+  h.configProvider->publish(AdsConfig({{AdSource::adMob, std::nullopt}}, {}, {}, {}));
+  ASSERT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+  const IntegrationReport ended = service->checkIntegration();
+  EXPECT_EQ(ended.find("start-up run"), nullptr);
+  EXPECT_NE(ended.find("user"), nullptr) << ended.text();
+  h.setPremium(false);
+  EXPECT_EQ(service->checkIntegration().find("user"), nullptr);
 }
 
 TEST(ServiceIntegrationReportTest, TheServiceLogsItsReportOnceAtItsFirstRun) {

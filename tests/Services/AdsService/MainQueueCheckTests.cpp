@@ -1,7 +1,8 @@
-// Main-queue operations of the ads service, a builder, the consent service and an ad check where
-// they run: from another thread each reports an assertion failure naming itself (and goes on when
-// checks only report), and in the test build, where checks are fatal, the call aborts. On the main
-// queue, a host that has never drained it is told once, as an error.
+// Main-queue operations of the ads service, a builder, the consent service and an ad, and an SDK
+// bridge's load completion, check where they run: from another thread each reports an assertion
+// failure naming itself (and goes on when checks only report), and in the test build, where checks
+// are fatal, the call aborts. On the main queue, a host that has never drained it is told once, as
+// an error.
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
   auto ad = AdmobInterstitialAd::create(
       *h.env, "k", std::make_shared<AdsReporter>(h.reporting, h.env->clockPtr()));
   h.drain();
+  const auto request = h.lastRequest("k");
   const std::vector<MainQueueOperation> operations = {
       {"shouldShowAd",
        [&] { (void)service->shouldShowAd(AdsPlacement::rewarded(RewardedAdPlacement::timewall)); }},
@@ -40,6 +42,8 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
       {"getAd", [&] { (void)builder->getAd(); }},
       {"gdprConsentResolved", [&] { (void)consent->gdprConsentResolved(); }},
       {"setDelegate", [&] { ad->setDelegate(nullptr); }},
+      // An SDK bridge answering a load on its own thread is named, not only the module's calls.
+      {"GoogleMobileAdsLoader.loadInterstitial completion", [&] { h.gma->fill(request); }},
   };
   expectEachReportsItselfOffTheMainQueue(*h.logger, operations);
 }
