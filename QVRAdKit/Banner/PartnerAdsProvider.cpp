@@ -154,8 +154,7 @@ void PartnerAdsProvider::updateModel(QVVPNManagerStatus status) {
       QVR_FILE_TEXT, kUpdate, __LINE__, std::optional<BannerAdModel>(),
       [&]() -> std::optional<BannerAdModel> {
         if (!ad || !isShown(ad->enabledState(), status)) return std::nullopt;
-        // qualifies() let only ads with an icon address become current; a
-        // host may also set one.
+        // qualifies() let only ads with an icon address become current; a host may also set one.
         auto icon = ad->iconUrl();
         if (icon) {
           return BannerAdModel(ad->partnerName(), ad->title(), ad->subtitle(), std::move(*icon),
