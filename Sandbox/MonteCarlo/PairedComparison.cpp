@@ -109,6 +109,7 @@ PairedComparison::Rates ratesOf(const MomentSums& sums, Quantity part, Quantity 
 struct SideRate {
   double rate = 0;
   std::array<double, PairedComparison::kQuantities> c{};
+  double variance = 0;  // of R, by the delta method
   Interval interval;
 };
 
@@ -120,9 +121,9 @@ SideRate sideRate(const MomentSums& sums, std::uint64_t sessions, std::size_t pa
   const double meanWhole = sums.mean(whole, sessions);
   side.c[part] = 1 / meanWhole;
   side.c[whole] = -side.rate / meanWhole;
-  const double variance = varianceOfMean(sums, sessions, side.c, false);
-  const bool spread = side.rate > 0 && side.rate < 1 && variance > 0;
-  const double trials = spread ? side.rate * (1 - side.rate) / variance : wholes;
+  side.variance = varianceOfMean(sums, sessions, side.c, false);
+  const bool spread = side.rate > 0 && side.rate < 1 && side.variance > 0;
+  const double trials = spread ? side.rate * (1 - side.rate) / side.variance : wholes;
   const double scale = (kZ95 / t) * (kZ95 / t);
   side.interval = ConfidenceIntervals::wilsonOfEffectiveTrials(side.rate, trials * scale)
                       .value_or(Interval{side.rate, side.rate});
@@ -156,8 +157,8 @@ std::optional<PairedComparison::Difference> rateDifference(const MomentSums& sum
 
   std::array<double, PairedComparison::kQuantities> c{};
   for (std::size_t i = 0; i < c.size(); ++i) c[i] = b.c[i] - a.c[i];
-  const double varianceA = varianceOfMean(sums, sessions, a.c, false);
-  const double varianceB = varianceOfMean(sums, sessions, b.c, false);
+  const double varianceA = a.variance;
+  const double varianceB = b.variance;
   const double varianceD = varianceOfMean(sums, sessions, c, false);
   // Var(B - A) = Var(A) + Var(B) - 2 Cov(A, B).
   const double r =
