@@ -9,6 +9,8 @@
 #include "QVRAdKit/Host/EventCatalog/AdOpenedEvent.h"
 #include "QVRAdKit/Host/EventCatalog/AdRequestedEvent.h"
 #include "QVRAdKit/Host/EventCatalog/AdViewedEvent.h"
+#include "QVRAdKit/Host/HostFault.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
 
 namespace QVRAdKit {
 
@@ -73,7 +75,7 @@ void AdsReporter::send(RecordKind kind, unsigned layout, std::string_view name, 
     ReportingObject nested;
     ReportingObjectFiller out(nested, name);
     fill(out);
-    reporting_->track(nested);
+    track(nested);
     return;
   }
   ReportingObjectFiller out(record.object, name);
@@ -86,7 +88,13 @@ void AdsReporter::send(RecordKind kind, unsigned layout, std::string_view name, 
     InUse(const InUse&) = delete;
     InUse& operator=(const InUse&) = delete;
   } inUse(record.inUse);
-  reporting_->track(record.object);
+  track(record.object);
+}
+
+// The analytics object is host code: a throw from it is logged, and the ad's own steps after the
+// report (its flags, its delegate, a reload) still run.
+void AdsReporter::track(const ReportingObject& object) const {
+  callHostAction(QVR_FILE_TEXT, "track(_:)", __LINE__, [&] { reporting_->track(object); });
 }
 
 void AdsReporter::stamp(std::string_view uuid) {

@@ -91,6 +91,8 @@ class AdsReporter final : public AdsReportable {
   // gets a fresh record, so the one the sink holds does not change under it.
   template <typename Fill>
   void send(RecordKind kind, unsigned layout, std::string_view name, const Fill& fill);
+  // Hands one record to the sink; a throw from the sink is logged, never passed on.
+  void track(const ReportingObject& object) const;
 
   std::shared_ptr<QVReporting> reporting_;
   std::shared_ptr<const Platform::Clock> clock_;

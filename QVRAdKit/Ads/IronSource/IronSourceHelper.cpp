@@ -19,6 +19,11 @@ void IronSourceHelper::start(const std::string& appKey, std::function<void()> co
   {
     std::unique_lock lock(mutex_);
     if (started_) {
+      // A caller after a start without a completion would otherwise never hear back.
+      if (!startCompletionHandler_) {
+        startCompletionHandler_ = std::move(completion);
+        if (!initialized_) return;
+      }
       std::function<void()> stored = startCompletionHandler_;
       lock.unlock();
       if (stored) stored();
@@ -51,6 +56,7 @@ void IronSourceHelper::initializationDidComplete() {
   std::function<void()> stored;
   {
     std::lock_guard lock(mutex_);
+    initialized_ = true;
     stored = startCompletionHandler_;
   }
   if (stored) stored();

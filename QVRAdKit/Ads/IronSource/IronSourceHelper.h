@@ -49,7 +49,9 @@ class IronSourceHelper final : public InterstitialCappingChecker,
   // The first call stores the completion, initialises the SDK with the ad units "rewardedvideo"
   // and "interstitial", creates and registers the handlers and starts observing reload requests;
   // the completion runs when the SDK has initialised. Every later call only runs the stored
-  // completion again, at once; its own completion is dropped and its key ignored.
+  // completion again, at once; its own completion is dropped and its key ignored. When no
+  // completion is stored (the first call passed none), a later call's completion is stored in its
+  // place instead, and runs at once if the SDK has already initialised, else when it does.
   void start(const std::string& appKey, std::function<void()> completion);
 
   // ISInitializationDelegate: runs the stored completion (which stays stored).
@@ -86,6 +88,7 @@ class IronSourceHelper final : public InterstitialCappingChecker,
   // Guards the start state below: start() may run on any thread.
   mutable Rx::ConfinableMutex mutex_{"IronSourceHelper"};
   bool started_ = false;
+  bool initialized_ = false;
   std::function<void()> startCompletionHandler_;
   std::shared_ptr<ISRewardedVideoHandler> rewardedVideoHandler_;
   std::shared_ptr<ISInterstitialHandler> interstitialHandler_;

@@ -1,6 +1,11 @@
+#include <algorithm>
+#include <stdexcept>
+
 #include "Ads/AdTestSupport.h"
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
 #include "QVRAdKit/Platform/UUID.h"
+#include "QVRAdKit/Reporting/AdsReporter.h"
+#include "Sandbox/Logging/RecordingLogger.h"
 
 namespace QVRAdKit::AdTesting {
 namespace {
@@ -105,6 +110,43 @@ TEST_F(AdmobInterstitialAdTest, WithoutAnSdkImplementationTheLoadFailsOnTheMainQ
   environment->mainQueue().runUntilIdle();
   EXPECT_EQ(log->take(), (Strings{"failed(adMob, unit, A, nil, com.google.admob#11)", "didFail"}));
   EXPECT_TRUE(ad->isFailed());
+}
+
+// The analytics object is host code: one that throws on every record must not reach the caller
+// or the SDK, and the ad's own steps after each report still run.
+TEST_F(AdmobInterstitialAdTest, AnAnalyticsSinkThatThrowsIsLoggedAndTheAdLivesOn) {
+  struct ThrowingSink final : QVReporting {
+    int records = 0;
+    void track(const ReportingObject&) override {
+      ++records;
+      throw std::runtime_error("analytics refused");
+    }
+  };
+  auto sink = std::make_shared<ThrowingSink>();
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  environment->setService<QVLogger>(logger);
+  std::shared_ptr<AdmobInterstitialAd> ad;
+  ASSERT_NO_THROW(
+      ad = AdmobInterstitialAd::create(
+          *environment, "unit", std::make_shared<AdsReporter>(sink, environment->clockPtr())));
+  ad->setDelegate(delegate);
+  StreamRecorder loading(ad->isLoadingStream());
+  const RequestID id = onlyRequest();
+  ASSERT_NO_THROW(gma->fill(id, "NetA"));
+  EXPECT_EQ(loading.events, (Strings{"1", "0", "completed"}));
+  ad->present(root);
+  ASSERT_NO_THROW(gma->willPresent(id));
+  log->clear();
+  ASSERT_NO_THROW(gma->dismiss(id));
+  EXPECT_EQ(*log, (Strings{"didClose"}));
+  EXPECT_TRUE(ad->hasBeenUsed());
+  EXPECT_EQ(sink->records, 4);  // requested, loaded, opened, viewed
+  const auto entries = logger->entries();
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                          [](const auto& entry) {
+                            return entry.message.find("analytics refused") != std::string::npos;
+                          }),
+            4);
 }
 
 }  // namespace

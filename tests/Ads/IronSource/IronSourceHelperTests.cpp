@@ -33,6 +33,27 @@ TEST_F(IronSourceHelperTest, SecondStartRunsTheFirstCompletionAgainAndInitialise
   EXPECT_EQ(helper->interstitialHandler(), interstitialHandler);
 }
 
+TEST_F(IronSourceHelperTest, AStartAfterOneWithoutCompletionIsCalledBackOnceInitialised) {
+  auto helper = IronSourceHelper::sharedInstance(*environment);
+  helper->start("key-1", nullptr);
+  int calls = 0;
+  helper->start("key-2", [&] { ++calls; });  // stored, not run: the SDK has not answered
+  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(sdk->completeInitialization());
+  EXPECT_EQ(calls, 1);
+
+  auto otherEnvironment = Platform::Environment::makeForTesting();
+  auto otherSdk = Sandbox::ScriptedIronSource::create();
+  otherSdk->install(*otherEnvironment);
+  auto late = IronSourceHelper::sharedInstance(*otherEnvironment);
+  late->start("key-1", nullptr);
+  EXPECT_TRUE(otherSdk->completeInitialization());
+  int lateCalls = 0;
+  late->start("key-2", [&] { ++lateCalls; });  // already initialised: runs at once
+  EXPECT_EQ(lateCalls, 1);
+  EXPECT_EQ(sdk->initCalls().size(), 1u);
+}
+
 TEST_F(IronSourceHelperTest, StartFromTheBackgroundCompletesOnTheMainQueue) {
   sdk->setCompletesInitializationAtOnce(true);
   std::atomic<int> completions{0};
