@@ -111,7 +111,9 @@ void AdmobRewardedVideoAd::didEarnReward(const GADRewardedAd& shownAd) {
   notifyDelegate("rewardedVideoAdDidEarnReward(_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidEarnReward(*this);
   });
-  load();  // the next ad loads while this one is still on screen
+  // The next ad loads while this one is still on screen. Its request stamps this ad's time again,
+  // so the view reported at dismissal runs from the reward, not from the opening.
+  load();
 }
 
 AdsReportable::Text AdmobRewardedVideoAd::networkClassName() const {

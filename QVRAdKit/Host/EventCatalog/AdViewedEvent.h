@@ -1,5 +1,6 @@
 #pragma once
-// AdViewedEvent: an ad closed after being shown; duration since it opened.
+// AdViewedEvent: an ad closed after being shown; duration since it opened (or since a later
+// request: a rewarded ad requests its next ad at the reward).
 // Object form: the event "ad_viewed" with the parameters of AdEventFields and AdEventOutcome.
 
 #include "QVRAdKit/Host/EventCatalog/AdEventFields.h"
