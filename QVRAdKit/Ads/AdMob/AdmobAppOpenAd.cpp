@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "QVRAdKit/Ads/AdMob/AdmobNetworkClassName.h"
+#include "QVRAdKit/Ads/AdMob/AdmobRepeatedAnswer.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/UUID.h"
 
@@ -43,7 +44,11 @@ void AdmobAppOpenAd::load() {
 void AdmobAppOpenAd::didFinishLoading(std::shared_ptr<GADAppOpenAd> ad,
                                       const std::optional<Platform::Error>& error) {
   // The loading flag is true only while the single load runs: a repeated completion is ignored.
-  if (!isLoadingSubject_.value()) return;
+  if (!isLoadingSubject_.value()) {
+    reportRepeatedLoadAnswer("GoogleMobileAdsLoader.loadAppOpen completion", adUnitID_,
+                             QVR_FILE_TEXT, __LINE__);
+    return;
+  }
   if (ad) {
     openAd_ = std::move(ad);
     openAd_->setFullScreenContentDelegate(shared_from_this());

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "QVRAdKit/Ads/AdMob/AdmobNetworkClassName.h"
+#include "QVRAdKit/Ads/AdMob/AdmobRepeatedAnswer.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/UUID.h"
 
@@ -45,7 +46,11 @@ void AdmobInterstitialAd::load() {
 void AdmobInterstitialAd::didFinishLoading(std::shared_ptr<GAMInterstitialAd> ad,
                                            const std::optional<Platform::Error>& error) {
   // The loading flag is true only while the single load runs: a repeated completion is ignored.
-  if (!isLoadingSubject().value()) return;
+  if (!isLoadingSubject().value()) {
+    reportRepeatedLoadAnswer("GoogleMobileAdsLoader.loadInterstitial completion", adUnitID_,
+                             QVR_FILE_TEXT, __LINE__);
+    return;
+  }
   if (error) {
     reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, *error);
     notifyDelegate("interstitialAdDidFail(_:)", [&](InterstitialAdDelegate& delegate) {

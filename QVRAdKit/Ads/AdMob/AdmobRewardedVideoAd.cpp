@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "QVRAdKit/Ads/AdMob/AdmobNetworkClassName.h"
+#include "QVRAdKit/Ads/AdMob/AdmobRepeatedAnswer.h"
 #include "QVRAdKit/Ads/RewardedAdError.h"
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/UUID.h"
@@ -63,7 +64,11 @@ void AdmobRewardedVideoAd::load() {
 void AdmobRewardedVideoAd::didFinishLoading(std::uint64_t load, std::shared_ptr<GADRewardedAd> ad,
                                             const std::optional<Platform::Error>& error) {
   // Only the running load's first completion counts.
-  if (load != loadCount_ || !isLoadingRelay_.value()) return;
+  if (load != loadCount_ || !isLoadingRelay_.value()) {
+    reportRepeatedLoadAnswer("GoogleMobileAdsLoader.loadRewarded completion", adUnitID_,
+                             QVR_FILE_TEXT, __LINE__);
+    return;
+  }
   if (error) {
     isLoadingRelay_.accept(false);
     notifyDelegate("rewardedVideoAdDidFailToLoad(_:_:)", [&](RewardedVideoAdDelegate& delegate) {

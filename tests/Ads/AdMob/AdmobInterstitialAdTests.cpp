@@ -65,10 +65,17 @@ TEST_F(AdmobInterstitialAdTest, LoadPresentationAndFailureReportNotifyAndSetFlag
 }
 
 TEST_F(AdmobInterstitialAdTest, FailedOrEmptyLoadCompletesTheStreamAndARepeatedAnswerIsIgnored) {
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  environment->setService<QVLogger>(logger);
   auto failing = makeAd();
   const RequestID id = onlyRequest();
   gma->fail(id, error(2));
-  gma->fill(id, "NetB");  // the SDK calls back a second time
+  EXPECT_TRUE(logger->assertionFailures().empty());
+  gma->fill(id, "NetB");  // the SDK calls back a second time: ignored, and named in the log
+  ASSERT_EQ(logger->assertionFailures().size(), 1u);
+  EXPECT_EQ(logger->assertionFailures()[0].message,
+            "GoogleMobileAdsLoader.loadInterstitial completion answered a load of \"unit\" that "
+            "had already ended; the answer is ignored");
   EXPECT_EQ(log->take(), (Strings{"requested(adMob, unit, A)",
                                   "failed(adMob, unit, A, nil, gma#2) [failed=0 used=0]",
                                   "didFail [failed=0 used=0]"}));

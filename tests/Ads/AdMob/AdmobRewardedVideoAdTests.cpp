@@ -2,6 +2,7 @@
 #include "QVRAdKit/Ads/AdMob/AdmobAppOpenAd.h"
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
 #include "QVRAdKit/Ads/AdMob/AdmobRewardedVideoAd.h"
+#include "Sandbox/Logging/RecordingLogger.h"
 
 namespace QVRAdKit::AdTesting {
 namespace {
@@ -95,8 +96,11 @@ TEST_F(AdmobRewardedVideoAdTest, RewardReloadsAtOnceAndOnlyACloseWithoutALoadRun
   gma->willDismiss(first);
   gma->dismiss(first);  // the reload runs: no second load; the cleared ad has no network
   EXPECT_EQ(log->take(), (Strings{"didClose [loading]", "viewed(adMob, unit, A, nil) [loading]"}));
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  environment->setService<QVLogger>(logger);
   gma->fill(first, "Stale");  // the first load answers again during the second: ignored
   EXPECT_TRUE(log->empty());
+  EXPECT_EQ(logger->assertionFailures().size(), 1u);  // and named
   ASSERT_EQ(gma->requests().size(), 2u);
 
   const RequestID second = gma->requests().back().id;
