@@ -3,11 +3,14 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "QVRAdKit/Consent/GDPRString.h"
+#include "QVRAdKit/Host/HostLogger.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
 #include "QVRAdKit/SDK/IronSource/IronSource.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaData.h"
 #include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentForm.h"
@@ -85,7 +88,10 @@ bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() const {
   const std::optional<std::string> consents = defaults.stringForKey(kPurposeConsentsKey);
   const std::optional<std::string> interests =
       defaults.stringForKey(kPurposeLegitimateInterestsKey);
-  if (!consents || !interests) return false;
+  if (!consents || !interests) {
+    reportPurposesNotText();
+    return false;
+  }
   for (std::size_t purpose : kConsentPurposes) {
     if (!hasChar(*consents, u'1', purpose - 1)) return false;
   }
@@ -93,6 +99,20 @@ bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() const {
     if (!hasChar(*interests, u'1', purpose - 1)) return false;
   }
   return true;
+}
+
+void QVRAdsConsentServiceImpl::reportPurposesNotText() const {
+  const Platform::UserDefaults& defaults = environment_.userDefaults();
+  for (std::string_view key : {kPurposeConsentsKey, kPurposeLegitimateInterestsKey}) {
+    if (!defaults.objectForKey(key) || defaults.stringForKey(key)) continue;
+    if (reportedPurposesNotText_.exchange(true)) return;
+    QVLog(LogFlag::warning,
+          std::string(key) +
+              " holds a value that is not text; the consent platform writes these purposes as a "
+              "text of 0s and 1s, so personalised ads stay off",
+          QVR_FILE_TEXT, "personalizedAdsAreAllowed()", __LINE__);
+    return;
+  }
 }
 
 void QVRAdsConsentServiceImpl::loadGDPRConsentForm(FormCompletion completion) {

@@ -11,6 +11,7 @@
 // the platform calls back, and what the service does there (keep a form, load the next one) goes
 // through private paths that do not check.
 
+#include <atomic>
 #include <memory>
 
 #include "QVRAdKit/Consent/AdsConsentService.h"
@@ -77,8 +78,12 @@ class QVRAdsConsentServiceImpl final
   [[nodiscard]] UMPConsentStatus currentConsentStatus() const;
   [[nodiscard]] bool consentResolved() const;
 
+  // Logs once that a purpose key holds a value that is not text (read as missing).
+  void reportPurposesNotText() const;
+
   Platform::Environment& environment_;
   Rx::ObservedValue<std::shared_ptr<QVRConsentForm>> gdprConsentForm_;
+  mutable std::atomic<bool> reportedPurposesNotText_{false};
 };
 
 }  // namespace QVRAdKit

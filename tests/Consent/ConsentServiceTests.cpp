@@ -12,6 +12,7 @@
 #include "QVRAdKit/Rx/Rx.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaData.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaDataStore.h"
+#include "Sandbox/Logging/RecordingLogger.h"
 
 namespace QVRAdKit::ConsentTesting {
 namespace {
@@ -167,6 +168,8 @@ TEST_F(ReloadGDPRConsentFormTest, OtherwiseUpdatesFirstAndLoadsOnlyAFormThatBeca
 }
 
 TEST_F(ConsentServiceTest, PersonalizedAdsNeedConsentFor134AndLegitimateInterestFor27910) {
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  environment->setService<QVLogger>(logger);
   struct Row {
     std::optional<std::string> consents, interests;
     bool allowed;
@@ -188,9 +191,16 @@ TEST_F(ConsentServiceTest, PersonalizedAdsNeedConsentFor134AndLegitimateInterest
         << row.consents.value_or("(none)") << " / " << row.interests.value_or("(none)");
     EXPECT_EQ(service->gdprConsentAccepted(), row.allowed);
   }
+  EXPECT_TRUE(logger->entries().empty());  // a missing string is not named
+  // A number where the text belongs reads as missing, and is named in the log once.
   setStrings("1011", "0100001011");
   environment->userDefaults().setObject(std::int64_t{1011}, "IABTCF_PurposeConsents");
-  EXPECT_FALSE(service->personalizedAdsAreAllowed());  // not a string
+  EXPECT_FALSE(service->personalizedAdsAreAllowed());
+  EXPECT_FALSE(service->gdprConsentAccepted());
+  ASSERT_EQ(logger->entries().size(), 1u);
+  EXPECT_EQ(logger->entries()[0].message.rfind(
+                "IABTCF_PurposeConsents holds a value that is not text", 0),
+            0u);
 }
 
 TEST_F(ConsentServiceTest, AppliesAndResolvedFollowEachConsentStatusAsReadEachTime) {
