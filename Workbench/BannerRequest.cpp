@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "QVRAdKit/Banner/BannerCTAType.h"
+#include "QVRAdKit/UI/TextCharacters.h"
 #include "Sandbox/Banner/SampleBannerStyle.h"
-#include "Sandbox/Text/Utf8.h"
 
 namespace QVRAdKit::Workbench {
 namespace {
@@ -59,12 +59,13 @@ std::optional<UI::EdgeInsets> insets(const std::string& text) {
   return UI::EdgeInsets{values[0], values[1], values[2], values[3]};
 }
 
-// Whether text is at most the limit of characters (code points; a bad byte counts as one).
+// Whether text is at most the limit of characters, counted as the banner's labels split them
+// (a letter with its marks, a flag, an emoji family are one each; a bad byte counts as one).
 bool withinLimit(const std::string& text) {
   std::size_t characters = 0;
   for (std::size_t at = 0; at < text.size(); ++characters) {
     if (characters == BannerRequest::kMaxTextCharacters) return false;
-    at += Sandbox::Utf8::next(text, at).length;
+    at = UI::TextCharacters::end(text, at);
   }
   return true;
 }
@@ -132,6 +133,10 @@ BannerRequest::Read BannerRequest::read(const Parameters& parameters) {
     const auto* text = find(name);
     if (!text) continue;
     if (!withinLimit(*text)) return bad(name, "must be at most 120 characters");
+    // A phone never shows a partner ad without a title: there would be nothing to preview.
+    if (text->empty() && std::string_view(name) == "title") {
+      return bad(name, "a partner ad without a title is never shown");
+    }
     (std::string_view(name) == "title" ? options.title : options.subtitle) = *text;
   }
   options.appearance = look;

@@ -8,9 +8,10 @@
 //   insets=T,L,B,R     outer insets in points, each 0 to 64
 //   borderless=B       true | false
 //   close=B            true | false: whether the partner ad can be closed (true by default)
-//   title=TEXT         at most kMaxTextCharacters characters; a line feed splits it into title
-//                      and subtitle for the accessory-icon calls to action
-//   subtitle=TEXT      likewise
+//   title=TEXT         not empty, at most kMaxTextCharacters characters as the banner's labels
+//                      count them (UI::TextCharacters); a line feed splits it into title and
+//                      subtitle for the accessory-icon calls to action
+//   subtitle=TEXT      at most kMaxTextCharacters characters; may be empty
 // Example: read({{"width", "768"}, {"cta", "accessoryIcon"}}) -> options at 768 points
 // Threading: pure function.
 

@@ -78,11 +78,12 @@ void BannerSvgCommand::addTo(CLI::App& app) {
       ->capture_default_str()
       ->check(points(0, kMaxPoints, "POINTS"))
       ->group(group);
-  app.add_option("--banner-title", title_,
-                 "Partner ad title (a line feed splits it for the "
-                 "accessory-icon calls to action)")
-      ->group(group);
-  app.add_option("--banner-subtitle", subtitle_, "Partner ad subtitle")->group(group);
+  titleOption_ = app.add_option("--banner-title", title_,
+                                "Partner ad title (a line feed splits it for the "
+                                "accessory-icon calls to action)")
+                     ->group(group);
+  subtitleOption_ =
+      app.add_option("--banner-subtitle", subtitle_, "Partner ad subtitle")->group(group);
   app.add_flag("--banner-no-close", noClose_, "The partner ad cannot be closed")->group(group);
   app.add_flag("--banner-partner-look", partnerLook_,
                "Dress the banner in the sample partner's colours and accessory icon")
@@ -126,8 +127,9 @@ int BannerSvgCommand::run(std::ostream& out, std::ostream& err) const {
   Sandbox::BannerPicture::Options options;
   options.width = width_;
   options.safeAreaBottom = safeAreaBottom_;
-  if (!title_.empty()) options.title = title_;
-  if (!subtitle_.empty()) options.subtitle = subtitle_;
+  // Given is drawn as given, "" included (an empty title shows what a phone shows: no banner).
+  if (titleOption_ && titleOption_->count() > 0) options.title = title_;
+  if (subtitleOption_ && subtitleOption_->count() > 0) options.subtitle = subtitle_;
   options.showCloseButton = !noClose_;
 
   const bool customised =

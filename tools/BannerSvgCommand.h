@@ -39,6 +39,9 @@ class BannerSvgCommand {
   double safeAreaBottom_ = 34;
   std::string title_;
   std::string subtitle_;
+  // Whether the texts were given (an empty one included); set by addTo.
+  const CLI::Option* titleOption_ = nullptr;
+  const CLI::Option* subtitleOption_ = nullptr;
   bool noClose_ = false;
   bool partnerLook_ = false;
   std::string cta_;

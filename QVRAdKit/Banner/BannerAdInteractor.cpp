@@ -1,5 +1,7 @@
 #include "QVRAdKit/Banner/BannerAdInteractor.h"
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -85,26 +87,36 @@ void BannerAdInteractor::subscribe() {
     return;
   }
   std::weak_ptr<BannerAdInteractor> weak = weak_from_this();
+  // Each value is stamped where it is observed, on whichever thread published it, so that the
+  // main queue can tell a value that waited in it from a newer one already drawn.
+  auto stamps = std::make_shared<std::atomic<std::uint64_t>>(0);
   relay->asObservable()
-      .subscribe([weak, environment = &environment_](const std::optional<BannerAdModel>& model) {
-        if (environment->mainQueue().isCurrent()) {
-          if (auto self = weak.lock()) self->receive(model);
-          return;
-        }
-        // Published on another thread: the banner draws on the main queue only.
-        environment->mainQueue().async([weak, model] {
-          if (auto self = weak.lock()) self->receive(model);
-        });
-      })
+      .subscribe(
+          [weak, stamps, environment = &environment_](const std::optional<BannerAdModel>& model) {
+            const std::uint64_t stamp = stamps->fetch_add(1) + 1;
+            if (environment->mainQueue().isCurrent()) {
+              if (auto self = weak.lock()) self->receive(model, stamp);
+              return;
+            }
+            // Published on another thread: the banner draws on the main queue only.
+            environment->mainQueue().async([weak, model, stamp] {
+              if (auto self = weak.lock()) self->receive(model, stamp);
+            });
+          })
       .disposed(bag_);
 }
 
-void BannerAdInteractor::receive(const std::optional<BannerAdModel>& model) {
+void BannerAdInteractor::receive(const std::optional<BannerAdModel>& model, std::uint64_t stamp) {
+  // A value queued from another thread arrives after any the main thread published meanwhile:
+  // the provider has moved on from it, so it is not drawn over the newer one.
+  if (stamp < lastStamp_) return;
+  lastStamp_ = stamp;
   // Repeats are dropped here, on the main queue, so that models moved from another thread are
   // compared in the order they arrive.
   if (receivedAny_ && model == currentModel_) return;
   receivedAny_ = true;
   currentModel_ = model;
+  ++modelChanges_;
   presentCurrentModel();
 }
 
@@ -127,18 +139,23 @@ void BannerAdInteractor::presentCurrentModel() {
     return;
   }
   // What is needed of the model is copied before any host callback: one reached from here may
-  // publish a new model and replace currentModel_.
+  // publish a new model and replace currentModel_. That model was then presented in full by the
+  // nested call, so this one stops rather than draw the older content over it.
+  const std::uint64_t presenting = modelChanges_;
+  const auto replaced = [&] { return modelChanges_ != presenting; };
   const BannerAdModel& current = *currentModel_;
   const std::string partnerName = current.partnerName();
   BannerViewModel viewModel{current.title(), current.subtitle(), current.imageUrl(),
                             !current.showCloseButton(), std::nullopt};
   // The view is counted even when nothing is left to show it: the content was published.
   UCR::report(environment_, BannerAdViewEvent::ViewEvent(partnerName, std::nullopt, ""));
+  if (replaced()) return;
 
   if (appearanceProvider_) {
     viewModel.appearance =
         callHost(QVR_FILE_TEXT, "appearance(for:)", __LINE__, std::optional<BannerAppearance>(),
                  [&] { return appearanceProvider_->appearance(partnerAdName(partnerName)); });
+    if (replaced()) return;
   }
   if (const auto& appearance = viewModel.appearance) {
     if (appearance->cta && appearance->cta->type != BannerCTAType::bottomButton) {

@@ -17,12 +17,14 @@
 // Host code (the listener, the providers) is called through the module's host-fault policy: a
 // call that throws is logged and the banner goes on as if it had returned.
 // Threading: main queue. A model the provider publishes on another thread is moved to the main
-// queue and presented when the host next drains it, never drawn on the publishing thread. Owns
+// queue and presented when the host next drains it, never drawn on the publishing thread; if a
+// newer model reached the banner meanwhile, the queued one is dropped. Owns
 // the providers and the router; holds the view and the host's listener weakly: a listener the
 // host lets go while the banner lives is reported once in the log (a host that wants no listener
 // passes none). The view owns the interactor (create() installs it as the view's listener), so a
 // caller may drop the returned pointer once the view holds it.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -78,7 +80,8 @@ class BannerAdInteractor final : public BannerAdPresentableListener,
 
  private:
   void subscribe();
-  void receive(const std::optional<BannerAdModel>& model);
+  // stamp orders the provider's values as they were published; an older one is dropped.
+  void receive(const std::optional<BannerAdModel>& model, std::uint64_t stamp);
   void presentCurrentModel();
   // The host's listener while it lives; reports once that the host let it go.
   [[nodiscard]] std::shared_ptr<BannerAdListener> liveListener();
@@ -91,9 +94,13 @@ class BannerAdInteractor final : public BannerAdPresentableListener,
   const bool hadListener_;
   bool reportedLostListener_ = false;
   bool receivedAny_ = false;
+  std::uint64_t lastStamp_ = 0;  // of the newest value received
   std::shared_ptr<BannerAdRouter> router_;
   Rx::DisposeBag bag_;
   std::optional<BannerAdModel> currentModel_;
+  // Counts the models received: a presentation that finds it moved on after a host callback was
+  // overtaken by a newer one.
+  std::uint64_t modelChanges_ = 0;
 };
 
 }  // namespace QVRAdKit

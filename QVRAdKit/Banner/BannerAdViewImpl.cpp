@@ -1,9 +1,11 @@
 #include "QVRAdKit/Banner/BannerAdViewImpl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <string>
 #include <utility>
 
 #include "QVRAdKit/ClientKit/ApplyStyle.h"
@@ -45,6 +47,34 @@ UI::DirectionalEdgeInsets marginsFor(BannerCTAType type) {
       return kAccessoryIconPinnedMargins;
   }
   return BannerAdViewImpl::kContentMargins;
+}
+
+// A partner's insets with every non-finite one taken as absent (zero), so that a bad number
+// cannot make every frame of the banner non-finite.
+UI::EdgeInsets finiteInsets(const UI::EdgeInsets& insets) {
+  const auto finite = [](double value) { return std::isfinite(value) ? value : 0.0; };
+  return {finite(insets.top), finite(insets.left), finite(insets.bottom), finite(insets.right)};
+}
+
+// Whether an appearance's font is given with a size that can be drawn; one that is not is taken
+// as absent, so the style's font stays.
+bool usableFont(const std::optional<UI::Font>& font) {
+  return font && std::isfinite(font->pointSize);
+}
+
+// The appearance's numbers that are not finite, named ("insets, titleFont"); empty when none.
+std::string nonFiniteFields(const BannerAppearance& appearance) {
+  std::string names;
+  const auto note = [&names](bool bad, const char* name) {
+    if (!bad) return;
+    if (!names.empty()) names += ", ";
+    names += name;
+  };
+  const auto& insets = appearance.insets;
+  note(insets && finiteInsets(*insets) != *insets, "insets");
+  note(appearance.titleFont && !usableFont(appearance.titleFont), "titleFont");
+  note(appearance.subtitleFont && !usableFont(appearance.subtitleFont), "subtitleFont");
+  return names;
 }
 
 }  // namespace
@@ -192,6 +222,14 @@ void BannerAdViewImpl::wireActions() {
 void BannerAdViewImpl::setViewModel(std::optional<BannerViewModel> viewModel) {
   QVR_CHECK_MAIN_QUEUE();
   viewModel_ = std::move(viewModel);
+  if (viewModel_ && viewModel_->appearance) {
+    // Reported here, once per view model, not at every application of the look.
+    if (const std::string bad = nonFiniteFields(*viewModel_->appearance); !bad.empty()) {
+      QVLogAssertionFailure("A partner appearance has numbers that are not finite (" + bad +
+                                "); the banner uses the style's values for them instead",
+                            QVR_FILE_TEXT, "viewModel", __LINE__);
+    }
+  }
   // The relay's subscribers and the listener are host code that may drop this view.
   const auto keepAlive = shared_from_this();
   updateContent();
@@ -278,8 +316,9 @@ void BannerAdViewImpl::rebuildContentConstraints() {
   const std::optional<BannerAppearance>* appearance =
       viewModel_ ? &viewModel_->appearance : nullptr;
   const bool hasAppearance = appearance && appearance->has_value();
-  const UI::EdgeInsets insets =
-      hasAppearance ? (*appearance)->insets.value_or(UI::EdgeInsets{}) : UI::EdgeInsets{};
+  const UI::EdgeInsets insets = hasAppearance && (*appearance)->insets
+                                    ? finiteInsets(*(*appearance)->insets)
+                                    : UI::EdgeInsets{};
   const auto position = hasAppearance
                             ? (*appearance)->position.value_or(BannerAppearance::Position::regular)
                             : BannerAppearance::Position::regular;
@@ -332,8 +371,8 @@ void BannerAdViewImpl::applyAppearance(const BannerAppearance& appearance) {
   if (appearance.backgroundColor) contentView_->setBackgroundColor(*appearance.backgroundColor);
   if (appearance.titleColor) titleLabel_->setTextColor(*appearance.titleColor);
   if (appearance.subtitleColor) subtitleLabel_->setTextColor(*appearance.subtitleColor);
-  if (appearance.titleFont) titleLabel_->setFont(*appearance.titleFont);
-  if (appearance.subtitleFont) subtitleLabel_->setFont(*appearance.subtitleFont);
+  if (usableFont(appearance.titleFont)) titleLabel_->setFont(*appearance.titleFont);
+  if (usableFont(appearance.subtitleFont)) subtitleLabel_->setFont(*appearance.subtitleFont);
   if (appearance.icon) {
     imageView_->setPlaceholder(*appearance.icon);
     imageView_->setImage(*appearance.icon);

@@ -17,6 +17,9 @@
 //    appearance without one puts the style's disclosure image back at 24 x 24 points.
 //  - An appearance without a call to action keeps the content margins an earlier one set; the
 //    margins are 10, 12, 10, 12 until an appearance sets others.
+//  - An appearance's inset or font size that is not finite (NaN, infinite) counts as absent: the
+//    style's value is used, and the view model carrying it is reported once as an assertion
+//    failure. Finite values are applied as given, however large or negative.
 //
 // Example:
 //   auto banner = BannerAdBuilder(partnerAds, appearances).buildBannerAd(listener);

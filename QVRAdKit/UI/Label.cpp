@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/UI/TextCharacters.h"
 #include "QVRAdKit/UI/detail/ThreadScratch.h"
 
 namespace QVRAdKit::UI {
@@ -18,81 +19,9 @@ namespace {
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";  // "…"
 constexpr double kUnlimited = std::numeric_limits<double>::infinity();
 
-// One character each (a code point with what joins it, see splitCharacters), as views into one
+// One character each (a code point with what joins it, see TextCharacters), as views into one
 // text, one after another (a range of them is a range of that text).
 using Characters = std::vector<std::string_view>;
-
-// The length in bytes of the code point at text[i]; a malformed byte counts as one character.
-size_t characterLength(std::string_view text, size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  size_t length = 1;
-  if (lead >= 0xF0 && lead < 0xF8) {
-    length = 4;
-  } else if (lead >= 0xE0) {
-    length = lead < 0xF0 ? 3 : 1;
-  } else if (lead >= 0xC0) {
-    length = 2;
-  }
-  if (i + length > text.size()) return 1;
-  for (size_t k = 1; k < length; ++k) {
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
-  }
-  return length;
-}
-
-// The code point of the well-formed UTF-8 sequence text[i, i + length); a stray byte is itself.
-char32_t codePoint(std::string_view text, size_t i, size_t length) {
-  const auto byte = [&](size_t k) {
-    return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]));
-  };
-  switch (length) {
-    case 2:
-      return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-    case 3:
-      return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-    case 4:
-      return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 |
-             (byte(3) & 0x3F);
-    default:
-      return byte(0);
-  }
-}
-
-constexpr char32_t kZeroWidthJoiner = 0x200D;
-
-bool isRegionalIndicator(char32_t c) {
-  return c >= 0x1F1E6 && c <= 0x1F1FF;
-}
-
-// Code points drawn with the one before them: combining marks, variation selectors, emoji skin
-// tones, tags (subdivision flags) and the joiner itself.
-bool extendsPrevious(char32_t c) {
-  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
-         (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF) ||
-         (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xFE20 && c <= 0xFE2F) ||
-         (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0020 && c <= 0xE007F) ||
-         (c >= 0xE0100 && c <= 0xE01EF) || c == kZeroWidthJoiner;
-}
-
-// The end of the character that starts at text[i], as a reader sees it: a code point with the
-// marks, selectors and tones that follow it, what a zero-width joiner joins (an emoji family), and
-// regional indicators in pairs (a flag). Text without such code points has one per code point.
-size_t characterEnd(std::string_view text, size_t i) {
-  size_t length = characterLength(text, i);
-  char32_t previous = codePoint(text, i, length);
-  size_t indicators = isRegionalIndicator(previous) ? 1 : 0;
-  i += length;
-  while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80) {
-    length = characterLength(text, i);
-    const char32_t next = codePoint(text, i, length);
-    const bool pairsFlag = indicators == 1 && isRegionalIndicator(next);
-    if (!extendsPrevious(next) && previous != kZeroWidthJoiner && !pairsFlag) break;
-    indicators = pairsFlag ? 2 : 0;
-    previous = next;
-    i += length;
-  }
-  return i;
-}
 
 // Splits UTF-8 text into characters (its storage reused), so that no line breaks and no ellipsis
 // cuts inside one.
@@ -100,17 +29,10 @@ void splitCharacters(std::string_view text, Characters& characters) {
   characters.clear();
   characters.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const size_t end = characterEnd(text, i);
+    const size_t end = TextCharacters::end(text, i);
     characters.push_back(text.substr(i, end - i));
     i = end;
   }
-}
-
-// How many characters splitCharacters finds in text.
-size_t countCharacters(std::string_view text) {
-  size_t count = 0;
-  for (size_t i = 0; i < text.size(); i = characterEnd(text, i)) ++count;
-  return count;
 }
 
 // The text of characters [from, to), read in place.
@@ -245,7 +167,7 @@ class LineFit {
 
   // A laid-out line's width.
   [[nodiscard]] double width(const std::string& line) const {
-    if (!measurer_) return static_cast<double>(countCharacters(line)) * glyph_;
+    if (!measurer_) return static_cast<double>(TextCharacters::count(line)) * glyph_;
     return measurer_->width(line, *font_, pointSize_);
   }
 

@@ -4,10 +4,10 @@
 // with a real font), so that lines break where that font needs them to. Without one, by a simple,
 // deterministic estimate:
 //  - every character is 0.55 x the point size wide, a space included; a character is what a reader
-//    sees as one: a code point ("é" and "日" count once) with the combining marks, variation
-//    selectors and skin tones that follow it, what a zero-width joiner joins (an emoji family),
-//    and regional indicators in pairs (a flag); no line breaks and no ellipsis cuts inside one;
-//    a line is 1.2 x the point size high;
+//    sees as one: a code point ("é" and "日" count once) with the combining marks (of any
+//    script), variation selectors and skin tones that follow it (see TextCharacters), what a
+//    zero-width joiner joins (an emoji family), and regional indicators in pairs (a flag); no line
+//    breaks and no ellipsis cuts inside one; a line is 1.2 x the point size high;
 //  - text wraps at spaces (and always at "\n") to the available width; a word wider than the
 //    width is broken between characters; byCharWrapping breaks anywhere;
 //  - numberOfLines limits the lines (0 = unlimited); text beyond the last allowed line is cut, and

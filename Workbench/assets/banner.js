@@ -5,8 +5,10 @@
 
 (() => {
   const byId = (id) => document.getElementById(id);
-  // The server's limit on a title or subtitle, in characters (code points, as it counts them: an
-  // emoji is one, where a field's maxlength would count it as two).
+  // The server's limit on a title or subtitle, in characters as the banner's label counts them (a
+  // letter with its marks or a flag is one). The page cuts by code points (an emoji is one, where a
+  // field's maxlength would count it as two): never more characters than that, so what it keeps
+  // the server takes.
   const MAX_TEXT_CHARACTERS = 120;
 
   // Cuts a field's text to the limit, keeping whole code points.

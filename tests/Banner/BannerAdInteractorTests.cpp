@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -212,6 +213,43 @@ TEST(BannerAdInteractorTest, AppearanceIsLookedUpByKnownPartnerAndItsIconReplace
                                       PartnerAdName::kdFreeTrial2022, std::nullopt}));
   // The record carries the model's own name.
   EXPECT_EQ(h.records->events().back(), viewRecord("KD_FREE_TRIAL_2022"));
+}
+
+// Host code the banner calls while presenting (its analytics sink, its appearance provider) may
+// publish newer content: that content is what the view ends with, and the older is never drawn.
+class ActingSink final : public UCRSink {
+ public:
+  std::function<void()> onFirst;
+  void report(const ReportingObject& /*event*/) override {
+    if (auto act = std::exchange(onFirst, nullptr)) act();
+  }
+};
+
+class ActingAppearances final : public BannerAppearanceProvider {
+ public:
+  mutable std::function<void()> onFirst;
+  [[nodiscard]] std::optional<BannerAppearance> appearance(
+      std::optional<PartnerAdName> /*name*/) const override {
+    if (auto act = std::exchange(onFirst, nullptr)) act();
+    return std::nullopt;
+  }
+};
+
+TEST(BannerAdInteractorTest, ContentPublishedByHostCodeDuringAPresentationWins) {
+  for (const bool fromAppearances : {false, true}) {
+    SCOPED_TRACE(fromAppearances ? "appearance provider" : "view record");
+    InteractorHarness h;
+    auto sink = std::make_shared<ActingSink>();
+    h.env->setService<UCRSink>(sink);
+    auto appearances = std::make_shared<ActingAppearances>();
+    auto made = BannerAdInteractor::create(*h.env, h.provider, appearances, h.presenter, nullptr);
+    const auto newer = makeModel("Second");
+    (fromAppearances ? appearances->onFirst : sink->onFirst) = [&] { h.publish(newer); };
+    h.publish(makeModel("First"));
+    EXPECT_EQ(made->currentModel(), newer);
+    EXPECT_EQ(h.presenter->assignments.size(), 2U);  // the initial absent, then the newer only
+    EXPECT_EQ(h.presenter->viewModel()->title, "Second");
+  }
 }
 
 TEST(BannerAdInteractorTest, TapAndCloseInTheirOrder) {

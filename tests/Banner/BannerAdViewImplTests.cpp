@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -569,6 +570,65 @@ TEST_F(BannerAdViewImplTest, AppearanceOverridesReplaceTheStyleAndAbsentFieldsLe
   EXPECT_EQ(banner->contentStackView()->directionalLayoutMargins(),
             (UI::DirectionalEdgeInsets{10, 12, 10, 12}));
   EXPECT_EQ(banner->disclosureImageView()->frame().size, (UI::Size{24, 24}));
+}
+
+// A partner's inset or font size that is not finite counts as absent (the style's value) and is
+// reported once per view model, not at every look applied; finite values, however odd, stay.
+TEST_F(BannerAdViewImplTest, NonFiniteAppearanceNumbersCountAsAbsentAndAreReportedOnce) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* what;
+    BannerAppearance look;
+    UI::Rect content;  // the content view's frame at 375 points, its height left out (0)
+    double titleSize;
+    double subtitleSize;
+    size_t reports;
+  };
+  const Case cases[] = {
+      {"NaN insets",
+       {.insets = UI::EdgeInsets{kNaN, kNaN, kNaN, kNaN}},
+       {{0, 0}, {375, 0}},
+       15,
+       13,
+       1},
+      {"infinite top and bottom",
+       {.insets = UI::EdgeInsets{kInf, 8, -kInf, 8}},
+       {{8, 0}, {359, 0}},
+       15,
+       13,
+       1},
+      {"negative inset", {.insets = UI::EdgeInsets{4, -8, 0, 8}}, {{-8, 4}, {375, 0}}, 15, 13, 0},
+      {"NaN title font", {.titleFont = UI::Font::system(kNaN)}, {{0, 0}, {375, 0}}, 15, 13, 1},
+      {"infinite fonts",
+       {.titleFont = UI::Font::system(kInf), .subtitleFont = UI::Font::system(-kInf)},
+       {{0, 0}, {375, 0}},
+       15,
+       13,
+       1},
+      {"zero and negative fonts",
+       {.titleFont = UI::Font::system(0), .subtitleFont = UI::Font::system(-3)},
+       {{0, 0}, {375, 0}},
+       0,
+       -3,
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto logger = std::make_shared<Sandbox::RecordingLogger>();
+    env_->setService<QVLogger>(logger);
+    auto banner = styledBanner(0);
+    banner->setViewModel(model("Title", "Subtitle", true, c.look));
+    banner->apply(testStyle());  // the look again: nothing more to report
+    layOut(*banner, 375);
+    UI::Rect content = banner->contentView()->frame();
+    EXPECT_TRUE(std::isfinite(content.height()));
+    content.size.height = 0;
+    EXPECT_EQ(content, c.content);
+    EXPECT_EQ(banner->titleLabel()->font().pointSize, c.titleSize);
+    EXPECT_EQ(banner->subtitleLabel()->font().pointSize, c.subtitleSize);
+    EXPECT_EQ(logger->assertionFailures().size(), c.reports);
+  }
 }
 
 TEST_F(BannerAdViewImplTest, TapsAndClosesReachTheListener) {

@@ -115,6 +115,14 @@ TEST_F(BannerHostContractTest, AModelPublishedOnAnotherThreadIsDrawnOnTheMainQue
   ASSERT_TRUE(banner->hasContent());
   EXPECT_EQ(banner->titleLabel()->text(), "From the network thread");
   EXPECT_TRUE(logger_->assertionFailures().empty());
+
+  // A model queued from another thread is older than one the main thread then published and
+  // drew at once: it is dropped, not drawn over the newer one.
+  std::thread([this] { provider_->model()->accept(offer("Queued from the network")); }).join();
+  provider_->model()->accept(offer("From the main thread"));
+  env_->mainQueue().runUntilIdle();
+  EXPECT_EQ(banner->titleLabel()->text(), "From the main thread");
+  EXPECT_EQ(records_->events().size(), 2U);  // one view record per model drawn
 }
 
 // Host code that throws: logged once per call with the operation's name; the banner goes on.

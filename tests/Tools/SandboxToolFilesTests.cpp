@@ -225,6 +225,31 @@ TEST_F(SandboxToolFilesTest, BannerSizesThatLeaveNoRoomAreRefused) {
   }
 }
 
+// A text given is drawn as given, an empty one included (an empty title draws no banner, as on a
+// phone); one left out is the sample's.
+TEST_F(SandboxToolFilesTest, BannerTextsGivenEmptyAreDrawnEmpty) {
+  const std::string title = "Get 7 days of Premium";      // the sample title's first line
+  const std::string subtitle = "Fast, private browsing";  // and its subtitle's
+  struct Case {
+    Lines arguments;
+    bool hasTitle;
+    bool hasSubtitle;
+  };
+  const std::vector<Case> cases = {
+      {{}, true, true},
+      {{"--banner-title", ""}, false, false},  // no title: nothing of the ad is drawn
+      {{"--banner-subtitle", ""}, true, false},
+  };
+  for (const Case& c : cases) {
+    Lines arguments{"--banner-svg", "-"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const Outcome outcome = run(arguments);
+    ASSERT_EQ(outcome.code, SandboxTool::kDone) << outcome.err;
+    EXPECT_EQ(outcome.out.find(title) != std::string::npos, c.hasTitle) << arguments.back();
+    EXPECT_EQ(outcome.out.find(subtitle) != std::string::npos, c.hasSubtitle) << arguments.back();
+  }
+}
+
 // A stop asked for before the picture is complete leaves the old picture and exits as the signal
 // would.
 TEST_F(SandboxToolFilesTest, AnInterruptedBannerPictureWritesNothing) {

@@ -85,6 +85,10 @@ TEST_F(LabelTest, NeverBreaksOrCutsInsideACharacterOfSeveralCodePoints) {
       {"family", "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"},
       {"flag", "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7"},       // regional indicators F R
       {"combining", "e\xCC\x81"},                         // e, combining acute
+      {"arabic", "\xD8\xA8\xD9\x90"},                     // beh, kasra
+      {"hebrew", "\xD7\x91\xD6\xB0"},                     // bet, sheva
+      {"devanagari", "\xE0\xA4\x95\xE0\xA4\xBF"},         // ka, vowel sign i (spacing)
+      {"thai", "\xE0\xB8\x81\xE0\xB8\xB4"},               // ko kai, sara i
       {"skin tone", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"},  // thumbs up, medium tone
       {"variation", "\xE2\x9D\xA4\xEF\xB8\x8F"},          // heart, emoji style
   };

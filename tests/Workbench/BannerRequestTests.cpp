@@ -50,11 +50,20 @@ TEST(BannerRequestTest, EverySettingReachesThePicture) {
 
 TEST(BannerRequestTest, BadValuesAreRefusedNamingTheParameter) {
   const std::string longest(BannerRequest::kMaxTextCharacters, 'x');
-  std::string longestWide;  // 120 two-byte characters fit: the limit counts characters
-  for (std::size_t i = 0; i < BannerRequest::kMaxTextCharacters; ++i) longestWide += "\xC3\xA9";
+  // 120 characters of several bytes or code points fit: the limit counts what the label draws as
+  // one character (é, e with a combining acute, a flag of two regional indicators).
+  std::string longestWide;
+  std::string longestMarked;
+  std::string longestFlags;
+  for (std::size_t i = 0; i < BannerRequest::kMaxTextCharacters; ++i) {
+    longestWide += "\xC3\xA9";
+    longestMarked += "e\xCC\x81";
+    longestFlags += "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7";
+  }
   for (const auto& fine :
        {Parameters{{"width", "200"}}, Parameters{{"width", "2048"}}, Parameters{{"title", longest}},
-        Parameters{{"title", longestWide}}, Parameters{{"insets", "0,0,0,0"}}}) {
+        Parameters{{"title", longestWide}}, Parameters{{"title", longestMarked}},
+        Parameters{{"subtitle", longestFlags}}, Parameters{{"insets", "0,0,0,0"}}}) {
     EXPECT_TRUE(std::holds_alternative<Options>(BannerRequest::read(fine)))
         << fine.begin()->first << "=" << fine.begin()->second.substr(0, 20);
   }
@@ -77,8 +86,13 @@ TEST(BannerRequestTest, BadValuesAreRefusedNamingTheParameter) {
        "insets: must be TOP,LEFT,BOTTOM,RIGHT: four numbers from 0 to 64"},
       {"borderless", {"yes"}, "borderless: must be true or false"},
       {"close", {"1"}, "close: must be true or false"},
-      {"title", {longest + "x"}, "title: must be at most 120 characters"},
-      {"subtitle", {longestWide + "\xC3\xA9"}, "subtitle: must be at most 120 characters"},
+      {"title",
+       {longest + "x", longestMarked + "e\xCC\x81"},
+       "title: must be at most 120 characters"},
+      {"title", {""}, "title: a partner ad without a title is never shown"},
+      {"subtitle",
+       {longestWide + "\xC3\xA9", longestFlags + "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7"},
+       "subtitle: must be at most 120 characters"},
       {"colour",
        {"red"},
        "colour: unknown parameter (known: width, cta, position, insets, borderless, close, title, "
