@@ -128,7 +128,6 @@ struct Report {
   const WriteCheck* check = nullptr;
 };
 
-// A reporter for a known format: console without colours, as the library writes to a file.
 template <class Reporter, class... Arguments>
 Report made(Arguments... arguments) {
   auto reporter = std::make_unique<CheckedReporter<Reporter>>(arguments...);
@@ -136,6 +135,7 @@ Report made(Arguments... arguments) {
   return {std::move(reporter), check};
 }
 
+// A reporter for a known format; console is written without colours, as the library writes a file.
 Report report(std::string_view format) {
   if (format == "json") return made<benchmark::JSONReporter>();
   if (format == "csv") {
