@@ -1,7 +1,7 @@
 // Drawing the partner banner as an SVG document, with its text measured in the drawn font, for an
 // unbroken title of 10, 1,000, 10,000 and 100,000 characters at a phone's width: the title shrinks
 // as far as it may and still breaks over hundreds of lines, so the time must grow with the title,
-// not with the title times its lines.
+// not with the title times its lines (the BigO row fits the growth).
 // Run: qvradkit_bench --benchmark_filter=BannerPicture --benchmark_repetitions=3
 //        --benchmark_report_aggregates_only
 
@@ -29,7 +29,8 @@ BENCHMARK(BM_BannerPictureUnbrokenTitle)
     ->Arg(1000)
     ->Arg(10000)
     ->Arg(100000)
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 }  // namespace
 }  // namespace QVRAdKit::Sandbox

@@ -130,6 +130,30 @@ fi
 grep -q "no program at" "$work/throughput.err" || fail "the refusal says why" /dev/null "$work/throughput.err"
 refused 2 "usage:" "$scripts/throughput.sh" "$sandbox" 50 0
 refused 2 "usage:" "$scripts/throughput.sh" "$sandbox" abc 1
+refused 2 "usage:" "$scripts/throughput.sh" "$sandbox" "" 1
+refused 2 "usage:" "$scripts/throughput.sh" "$sandbox" 50 ""
+refused 2 "no program at" "$scripts/throughput.sh" "$work" 50 1
+refused 1 "throughput: /bin/true wrote no Monte Carlo JSON tables" "$scripts/throughput.sh" /bin/true 50 1
+[[ $(wc -l < "$work/refused.err") == 1 ]] || fail "one line says why" /dev/null "$work/refused.err"
+# Two runs of the same tables, the second doing four times the first's work: the median is the
+# mean of the two rates, and the CPU seconds are listed in run order (the slower run last).
+cat > "$work/slowing" <<EOF
+#!/usr/bin/env bash
+echo >> $(printf %q "$work/runs")
+$(printf %q "$sandbox") --sessions \$((600 * 4 ** (\$(wc -l < $(printf %q "$work/runs")) - 1))) > /dev/null
+cat $(printf %q "$work/timed.json")
+EOF
+chmod +x "$work/slowing"
+"$scripts/throughput.sh" "$work/slowing" 1 2 > "$work/throughput.txt"
+python3 - "$work/throughput.txt" "$requests" <<'EOF' || fail "median of two, in run order" /dev/null "$work/throughput.txt"
+import re, sys
+text = open(sys.argv[1]).read()
+first, second = map(float, re.search(r"CPU seconds per run: (\S+) (\S+)$", text, re.M).groups())
+median = int(re.search(r"^median: (\d+) ", text, re.M).group(1))
+requests = int(sys.argv[2])
+assert first < second, text
+assert abs(median - (requests / first + requests / second) / 2) <= 1, text
+EOF
 # Without cmake or clang-format on PATH: bad arguments are refused before a build is tried (which
 # would fail otherwise), and check-format says what is missing instead of listing every file.
 mkdir "$work/bin"
