@@ -71,14 +71,18 @@ try {
   const typeInEditor = async (text) => { await page.focus("#config"); await page.keyboard.press("Control+End"); await page.keyboard.type(text); };
   // Cancels what runs under the given status line, recording each text the line shows until it
   // ends and whether Cancel was disabled then.
-  const cancelWatched = async (status, cancel, ended) => {
+  // The run must end as cancelled: any end it reaches is waited for, so that another one (lost,
+  // abandoned, failed) is reported with its text rather than as a time-out.
+  const cancelWatched = async (status, cancel) => {
     await page.$eval(status, (line, button) => {
       window.seen = [];
       new MutationObserver(() => window.seen.push([line.textContent, document.getElementById(button).disabled]))
         .observe(line, { childList: true, characterData: true, subtree: true });
     }, cancel);
     await page.click(`#${cancel}`);
-    await page.waitForSelector(ended);
+    await page.waitForSelector(`${status}[data-state]`);
+    const end = await page.$eval(status, (line) => [line.dataset.state, line.textContent]);
+    expect(end[0] === "cancelled", `after Cancel, ${status} ends as cancelled (${end.join(": ")})`);
     // What the line said before the click took (a slow machine's run still starting) is not
     // under test: the click itself says "Cancelling" at once.
     const seen = await page.evaluate(() => window.seen);
@@ -172,7 +176,7 @@ try {
   await doubleClick("#run");
   await page.waitForSelector("#cancel:not([disabled])");
   expect(posted.get("/api/runs") === runsBefore + 1, "a double click on Run starts one run");
-  await cancelWatched("#run-status", "cancel", "#run-status[data-state=cancelled]");
+  await cancelWatched("#run-status", "cancel");
   const covered = (await page.textContent("#run-status")).match(/(\d+) of 100000/);
   expect(covered && Number(covered[1]) < 100000, "a cancelled run stops before its end");
   expect(!(await page.isDisabled("#run")), "after a cancel the next run can start");
@@ -335,7 +339,7 @@ try {
   await fill(page, { "#compare-sessions": "100000", "#compare-minutes": "10080" });
   await page.click("#compare-run");
   await page.waitForSelector("#compare-cancel:not([disabled])");
-  await cancelWatched("#compare-status", "compare-cancel", "#compare-status[data-state=cancelled]");
+  await cancelWatched("#compare-status", "compare-cancel");
   await fill(page, { "#compare-sessions": "200", "#compare-minutes": "30" });
 
   // One session as a picture, and the snapshot at a moment clicked on it.
