@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "QVRAdKit/Consent/GDPRString.h"
 #include "QVRAdKit/Host/HostLogger.h"
@@ -85,13 +86,17 @@ bool QVRAdsConsentServiceImpl::personalizedAdsAreAllowed() const {
 
 bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() const {
   const Platform::UserDefaults& defaults = environment_.userDefaults();
-  const std::optional<std::string> consents = defaults.stringForKey(kPurposeConsentsKey);
-  const std::optional<std::string> interests =
-      defaults.stringForKey(kPurposeLegitimateInterestsKey);
-  if (!consents || !interests) {
-    reportPurposesNotText();
-    return false;
-  }
+  // Each key is read once: a value that is there but is not text is named in the log.
+  const auto purposes = [&](const char* key) -> std::optional<std::string> {
+    std::optional<Platform::DefaultsValue> value = defaults.objectForKey(key);
+    if (!value) return std::nullopt;
+    if (auto* text = std::get_if<std::string>(&*value)) return std::move(*text);
+    reportPurposesNotText(key);
+    return std::nullopt;
+  };
+  const std::optional<std::string> consents = purposes(kPurposeConsentsKey);
+  const std::optional<std::string> interests = purposes(kPurposeLegitimateInterestsKey);
+  if (!consents || !interests) return false;
   for (std::size_t purpose : kConsentPurposes) {
     if (!hasChar(*consents, u'1', purpose - 1)) return false;
   }
@@ -101,18 +106,13 @@ bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() const {
   return true;
 }
 
-void QVRAdsConsentServiceImpl::reportPurposesNotText() const {
-  const Platform::UserDefaults& defaults = environment_.userDefaults();
-  for (std::string_view key : {kPurposeConsentsKey, kPurposeLegitimateInterestsKey}) {
-    if (!defaults.objectForKey(key) || defaults.stringForKey(key)) continue;
-    if (reportedPurposesNotText_.exchange(true)) return;
-    QVLog(LogFlag::warning,
-          std::string(key) +
-              " holds a value that is not text; the consent platform writes these purposes as a "
-              "text of 0s and 1s, so personalised ads stay off",
-          QVR_FILE_TEXT, "personalizedAdsAreAllowed()", __LINE__);
-    return;
-  }
+void QVRAdsConsentServiceImpl::reportPurposesNotText(std::string_view key) const {
+  if (reportedPurposesNotText_.exchange(true)) return;
+  QVLog(LogFlag::warning,
+        std::string(key) +
+            " holds a value that is not text; the consent platform writes these purposes as a "
+            "text of 0s and 1s, so personalised ads stay off",
+        QVR_FILE_TEXT, "personalizedAdsAreAllowed()", __LINE__);
 }
 
 void QVRAdsConsentServiceImpl::loadGDPRConsentForm(FormCompletion completion) {

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string_view>
 
 #include "QVRAdKit/Consent/AdsConsentService.h"
 #include "QVRAdKit/Consent/QVRConsentForm.h"
@@ -78,8 +79,8 @@ class QVRAdsConsentServiceImpl final
   [[nodiscard]] UMPConsentStatus currentConsentStatus() const;
   [[nodiscard]] bool consentResolved() const;
 
-  // Logs once that a purpose key holds a value that is not text (read as missing).
-  void reportPurposesNotText() const;
+  // Logs, once per service, that the purpose key holds a value that is not text (read as missing).
+  void reportPurposesNotText(std::string_view key) const;
 
   Platform::Environment& environment_;
   Rx::ObservedValue<std::shared_ptr<QVRConsentForm>> gdprConsentForm_;
