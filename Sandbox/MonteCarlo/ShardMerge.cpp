@@ -149,8 +149,14 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
 
   MonteCarloReport merged;
   // Stopped early when a seed some shard was asked for is in no shard's table: a stopped shard
-  // whose missing seeds another shard played leaves the run whole.
-  merged.stopped = !unplayed(shards).empty();
+  // whose missing seeds another shard played leaves the run whole. A shard stopped although it
+  // played every seed it names (a merge of parts that lost seeds before its first) carries that
+  // loss on.
+  const bool carriesLoss = std::any_of(shards.begin(), shards.end(), [](const Named& named) {
+    const MonteCarloReport& report = named.shard.report;
+    return report.stopped && report.sessions > 0 && lastPlayed(report) >= named.shard.requestedLast;
+  });
+  merged.stopped = carriesLoss || !unplayed(shards).empty();
   merged.sessionSeconds = shards.front().shard.report.sessionSeconds;
   merged.firstSeed = shards.front().shard.requestedFirst;
   bool anyPlayed = false;
