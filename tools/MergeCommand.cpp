@@ -1,5 +1,7 @@
 #include "tools/MergeCommand.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <optional>
 #include <sstream>
@@ -82,6 +84,14 @@ int MergeCommand::mergeShards(std::ostream& out, std::ostream& err) const {
   merged.candidate = shards.front().shard.candidate;
   merged.premium = shards.front().shard.premium;
   const auto unplayed = ShardMerge::unplayed(shards);
+  // The merged shard asks for every seed its parts asked for after its first played one, so that
+  // seeds a stopped part left are still named when it is merged on.
+  std::uint64_t requestedFirst = shards.front().shard.requestedFirst;
+  std::uint64_t requestedLast = shards.front().shard.requestedLast;
+  for (const auto& named : shards) {
+    requestedFirst = std::min(requestedFirst, named.shard.requestedFirst);
+    requestedLast = std::max(requestedLast, named.shard.requestedLast);
+  }
   auto report = ShardMerge::merge(std::move(shards), merged.toolVersion);
   if (!report) {
     sayAsMerge(err, report.error().localizedDescription);
@@ -101,8 +111,8 @@ int MergeCommand::mergeShards(std::ostream& out, std::ostream& err) const {
   // The merged shard does not go through standard output: written whether the tables were or not.
   std::optional<Platform::Error> shardError;
   if (!shardOut_.empty()) {
-    merged.requestedFirst = report->firstSeed;
-    merged.requestedLast = report->firstSeed + (report->sessions == 0 ? 0 : report->sessions - 1);
+    merged.requestedFirst = report->sessions == 0 ? requestedFirst : report->firstSeed;
+    merged.requestedLast = requestedLast;
     merged.report = std::move(report).value();
     shardError = TrialFiles::write(merged, shardOut_);
   }

@@ -66,29 +66,51 @@ double varianceOfMean(const MomentSums& sums, std::uint64_t sessions,
   return variance / static_cast<double>(sessions);
 }
 
-PairedComparison::Difference differenceOf(
-    const MomentSums& sums, std::uint64_t sessions, double a, double b,
-    const std::array<double, PairedComparison::kQuantities>& c) {
-  PairedComparison::Difference difference;
-  difference.a = a;
-  difference.b = b;
-  difference.difference.value = b - a;
-  if (sessions >= 2) {
-    difference.difference.interval =
-        ConfidenceIntervals::meanOf(b - a, varianceOfMean(sums, sessions, c, false), sessions);
-    difference.independent =
-        ConfidenceIntervals::meanOf(b - a, varianceOfMean(sums, sessions, c, true), sessions);
+// One side's sums (A's from 0, B's from kB), as that side's own run keeps them.
+MomentSums sideOf(const MomentSums& sums, std::size_t first) {
+  constexpr std::size_t k = SessionMoments::kQuantities;
+  std::vector<std::uint64_t> sideSums(k);
+  std::vector<std::uint64_t> sideProducts;
+  sideProducts.reserve(k * (k + 1) / 2);
+  for (std::size_t i = 0; i < k; ++i) {
+    sideSums[i] = sums.sum(first + i);
+    for (std::size_t j = i; j < k; ++j) sideProducts.push_back(sums.product(first + i, first + j));
   }
-  return difference;
+  MomentSums side;
+  // The sizes are those of k quantities by construction.
+  (void)MomentSums::fromState(std::move(sideSums), std::move(sideProducts), side);
+  return side;
 }
 
+// B - A of a mean per session. Paired: Student's t on the per-seed differences. Independent: each
+// side's interval as its run alone prints it (Student's t cut at 0, Wilson's for counts of two
+// neighbouring values, the width the unseen sessions leave for a count every session shared),
+// combined as two independent estimates are (the rates' method with r = 0); so a count no session
+// changed is not taken for one two unrelated runs would certainly find equal.
 PairedComparison::Difference meanDifference(const MomentSums& sums, std::uint64_t sessions,
                                             Quantity quantity) {
   std::array<double, PairedComparison::kQuantities> c{};
   c[quantity] = -1;
   c[kB + quantity] = 1;
-  return differenceOf(sums, sessions, sums.mean(quantity, sessions),
-                      sums.mean(kB + quantity, sessions), c);
+  PairedComparison::Difference difference;
+  const auto a = SessionMoments::mean(sideOf(sums, 0), quantity, sessions);
+  const auto b = SessionMoments::mean(sideOf(sums, kB), quantity, sessions);
+  difference.a = a ? a->value : 0;
+  difference.b = b ? b->value : 0;
+  const double d = difference.b - difference.a;
+  difference.difference.value = d;
+  if (sessions < 2) return difference;
+  difference.difference.interval =
+      ConfidenceIntervals::meanOf(d, varianceOfMean(sums, sessions, c, false), sessions);
+  if (a && b && a->interval && b->interval) {
+    const double downB = b->value - b->interval->low;
+    const double upA = a->interval->high - a->value;
+    const double upB = b->interval->high - b->value;
+    const double downA = a->value - a->interval->low;
+    difference.independent = Interval{d - std::sqrt(downB * downB + upA * upA),
+                                      d + std::sqrt(upB * upB + downA * downA)};
+  }
+  return difference;
 }
 
 // sum(part) / sum(whole) on each side that has a whole.
@@ -233,22 +255,8 @@ SessionMoments PairedComparison::side(std::size_t first) const {
   auto extract = [first](const std::map<std::string, MomentSums>& rows,
                          const std::map<std::string, SessionStatistics::Row>& own,
                          std::map<std::string, MomentSums>& into) {
-    constexpr std::size_t k = SessionMoments::kQuantities;
     for (const auto& [name, sums] : rows) {
-      if (!own.contains(name)) continue;
-      std::vector<std::uint64_t> sideSums(k);
-      std::vector<std::uint64_t> sideProducts;
-      sideProducts.reserve(k * (k + 1) / 2);
-      for (std::size_t i = 0; i < k; ++i) {
-        sideSums[i] = sums.sum(first + i);
-        for (std::size_t j = i; j < k; ++j)
-          sideProducts.push_back(sums.product(first + i, first + j));
-      }
-      MomentSums side;
-      // The sizes are those of k quantities by construction.
-      if (MomentSums::fromState(std::move(sideSums), std::move(sideProducts), side)) {
-        into.emplace(name, std::move(side));
-      }
+      if (own.contains(name)) into.emplace(name, sideOf(sums, first));
     }
   };
   SessionMoments moments;

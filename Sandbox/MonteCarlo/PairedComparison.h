@@ -9,8 +9,8 @@
 // - paired: the sessions of one seed share their random draws, so A's and B's results move
 //   together; the variance of the difference subtracts their covariance, and the interval is
 //   much narrower than for two independent runs when the configurations differ little.
-// - independent: the same data as if A and B had been two unrelated runs (the covariance
-//   dropped), for reference.
+// - independent: the same data as if A and B had been two unrelated runs, for reference: each
+//   side's interval as its run alone prints it, combined with no covariance.
 // Per-session means (requests, shows, rewards per session): the mean of d = B - A per seed,
 // mean(d) +- t * s(d) / sqrt(n), t Student's with n - 1 degrees of freedom and s the sample
 // standard deviation.

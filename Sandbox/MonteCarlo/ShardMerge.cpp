@@ -148,13 +148,21 @@ Platform::Expected<MonteCarloReport> ShardMerge::merge(std::vector<Named> shards
   if (!problems.empty()) return Platform::Error{kMergeErrorDomain, 2, joined(problems)};
 
   MonteCarloReport merged;
+  // Stopped early when a seed some shard was asked for is in no shard's table: a stopped shard
+  // whose missing seeds another shard played leaves the run whole. A shard stopped although it
+  // played every seed it names (a merge of parts that lost seeds before its first) carries that
+  // loss on.
+  const bool carriesLoss = std::any_of(shards.begin(), shards.end(), [](const Named& named) {
+    const MonteCarloReport& report = named.shard.report;
+    return report.stopped && report.sessions > 0 && lastPlayed(report) >= named.shard.requestedLast;
+  });
+  merged.stopped = carriesLoss || !unplayed(shards).empty();
   merged.sessionSeconds = shards.front().shard.report.sessionSeconds;
   merged.firstSeed = shards.front().shard.requestedFirst;
   bool anyPlayed = false;
   std::vector<std::string> added;
   for (const Named& named : shards) {
     const MonteCarloReport& report = named.shard.report;
-    merged.stopped = merged.stopped || report.stopped;
     if (named.shard.candidate && !merged.comparison) merged.comparison.emplace();
     if (report.sessions == 0) continue;
     if (!anyPlayed) merged.firstSeed = report.firstSeed;

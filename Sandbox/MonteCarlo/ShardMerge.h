@@ -8,7 +8,10 @@
 // - seed ranges that overlap (a seed would count twice);
 // - gaps: seeds no shard played between the first and the last (a lost or stopped shard); the
 //   message names the missing seeds, so that the shard can be run again.
-// The merged report is stopped when a shard was (its requested seeds were not all played).
+// The merged report is stopped when a seed some shard was asked for is played by none: a stopped
+// shard whose missing seeds another shard played merges into the whole run; a shard stopped
+// though it played every seed it names (a merge whose parts lost seeds before its first) keeps
+// the merge stopped.
 // Text from the shards and their names is shown escaped (TerminalText): messages stay one line.
 // Example:
 //   auto merged = ShardMerge::merge({{"a.json", shardA}, {"b.json", shardB}}, "1.0.0");

@@ -243,6 +243,23 @@ TEST_F(TrialShardToolTest, MergeAnswersEveryInputWithALineAndAnExitCode) {
                 "5 to 9 are in no table\n");
   EXPECT_NE(stopped.out.find("(stopped early)"), std::string::npos);
   EXPECT_EQ(lines(stopped.out).size(), lines(whole.out).size());
+
+  // Its missing seeds played again: the merge is the whole run, not "stopped early", directly or
+  // through a merged shard that still knows which seeds its part was asked for.
+  ASSERT_EQ(run({"--minutes", "20", "--seed-range", "5..9", "--shard-out", file("rest.json")}).code,
+            0);
+  const Outcome one = run({"--minutes", "20", "--seed-range", "1..9"});
+  const Outcome completed = run({"merge", file("s.json"), file("rest.json")});
+  EXPECT_EQ(completed.code, 0) << completed.err;
+  EXPECT_EQ(completed.err, "");
+  EXPECT_EQ(completed.out, one.out);
+  ASSERT_EQ(run({"merge", file("s.json"), "--shard-out", file("s-merged.json")}).code, 0);
+  const Outcome onward = run({"merge", file("s-merged.json")});
+  EXPECT_EQ(onward.err, stopped.err.substr(0, stopped.err.find('"')) + "\"" +
+                            file("s-merged.json") +
+                            stopped.err.substr(stopped.err.find("\" asked")))
+      << "the merged shard still names the seeds no table has";
+  EXPECT_EQ(run({"merge", file("s-merged.json"), file("rest.json")}).out, one.out);
 }
 
 TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "Sandbox/MonteCarlo/ConfidenceIntervals.h"
 #include "Sandbox/MonteCarlo/MonteCarloRunner.h"
 
 namespace QVRAdKit::Sandbox {
@@ -167,6 +168,18 @@ TEST(PairedComparisonTest, TheSameConfigurationOnBothSidesDiffersByExactlyNothin
   EXPECT_GT(width(connect.fillRate->independent), 0);
   EXPECT_EQ(width(connect.requestsPerSession.difference.interval), 0);
   EXPECT_GT(width(connect.requestsPerSession.independent), 0);
+  // One app-launch request and no show in every session: each run alone gives such a count the
+  // width of the sessions it did not see, and two unrelated runs could differ by as much.
+  const auto& launch = rows.at("appOpen.appLaunch");
+  const double bound = ConfidenceIntervals::sameCountBound(12);
+  for (const auto* mean : {&launch.requestsPerSession, &launch.showsPerSession}) {
+    EXPECT_EQ(mean->difference.interval, (Interval{0, 0}));
+    ASSERT_TRUE(mean->independent.has_value());
+  }
+  EXPECT_DOUBLE_EQ(launch.requestsPerSession.independent->high, std::sqrt(2.0) * bound);
+  EXPECT_DOUBLE_EQ(launch.requestsPerSession.independent->low, -std::sqrt(2.0) * bound);
+  EXPECT_DOUBLE_EQ(launch.showsPerSession.independent->high, bound) << "no count below 0";
+  EXPECT_DOUBLE_EQ(launch.showsPerSession.independent->low, -bound);
 
   // Identical sides cancel term by term; what the sum keeps of their rounding is no spread (it
   // used to give a tiny width, or below 0 no interval at all).

@@ -131,6 +131,24 @@ TEST(ShardMergeTest, MismatchedOverlappingAndMissingShardsAreRefusedWithReasons)
   ASSERT_TRUE(partial.hasValue());
   EXPECT_EQ(partial->sessions, 24u);
   EXPECT_TRUE(partial->stopped) << "the run did not play every seed it was asked for";
+
+  // Its missing seeds played by another shard: the whole run, as if none had stopped.
+  MonteCarloReport restPart = part;
+  restPart.firstSeed = 25;
+  restPart.sessions = 6;
+  const TrialShard rest = shardOf(restPart, 30, false);
+  auto whole =
+      ShardMerge::merge({{"a", shard(1)}, {"b", shard(11)}, {"c", tail}, {"d", rest}}, kVersion);
+  auto plain = ShardMerge::merge({{"a", shard(1)}, {"b", shard(11)}, {"c", shard(21)}}, kVersion);
+  ASSERT_TRUE(whole.hasValue() && plain.hasValue());
+  EXPECT_FALSE(whole->stopped);
+  EXPECT_EQ(*whole, *plain);
+  // A merged shard that lost seeds before its first played one says so by its flag alone.
+  TrialShard lost = shard(11);
+  lost.report.stopped = true;
+  auto carried = ShardMerge::merge({{"lost", lost}, {"c", shard(21)}}, kVersion);
+  ASSERT_TRUE(carried.hasValue());
+  EXPECT_TRUE(carried->stopped);
 }
 
 // The merge refuses sums it cannot hold, naming the shards that add up to them, rather than
