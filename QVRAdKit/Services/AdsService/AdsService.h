@@ -227,6 +227,8 @@ class AdsService final : public AdsServicable,
   void finishRun(const AdsConfig& config);
   void resetBuilders(const AdsConfig& config);
   void startBuilders();
+  // Whether a started builder waits for a user from the user stream.
+  [[nodiscard]] bool builderWaitsForUser() const;
   [[nodiscard]] std::shared_ptr<AdBuildable> builder(const AdsPlacement& placement) const;
 
   // Where the service runs; it outlives the service.

@@ -3,6 +3,7 @@
 // loading stream of the application-start ad. A host service that throws inside a decision here
 // is caught by that decision (shouldShowAd) or by the builder; the answer is then "no ad".
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -18,6 +19,14 @@ void AdsService::startBuilders() {
   for (const auto& [placement, builder] : interstitialAdBuilders_) builder->start();
   for (const auto& [placement, builder] : rewardedAdBuilders_) builder->start();
   for (const auto& [placement, builder] : appOpenAdBuilders_) builder->start();
+}
+
+bool AdsService::builderWaitsForUser() const {
+  const auto waits = [](const auto& builders) {
+    return std::any_of(builders.begin(), builders.end(),
+                       [](const auto& entry) { return entry.second->waitsForUser(); });
+  };
+  return waits(interstitialAdBuilders_) || waits(rewardedAdBuilders_) || waits(appOpenAdBuilders_);
 }
 
 void AdsService::loadAds() {

@@ -249,6 +249,7 @@ IntegrationReport AdsService::checkIntegration() const {
   if (startUpProgress_.outcome() && userService_) {
     input.noSignedInUser = callHost(kFile, "checkIntegration()", __LINE__, false,
                                     [&] { return userService_->currentUser() == nullptr; });
+    input.userStreamSilent = !input.noSignedInUser && builderWaitsForUser();
   }
   return QVRAdKit::checkIntegration(environment_, input);
 }

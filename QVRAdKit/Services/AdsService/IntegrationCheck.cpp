@@ -129,6 +129,15 @@ std::string IntegrationReport::text() const {
   return out;
 }
 
+IntegrationIssue userStreamSilentIssue() {
+  return {Severity::error, "user stream",
+          "A start-up run has ended and currentUser() answers a user, but userStream() did not "
+          "give it when subscribed: the builders take the user from the stream, so they wait and "
+          "load nothing.",
+          "Make userStream() give the current user at once when subscribed (as a behaviour relay "
+          "does), then every change."};
+}
+
 IntegrationReport checkIntegration(const Platform::Environment& environment,
                                    const IntegrationCheckInput& input) {
   IntegrationReport report;
@@ -234,6 +243,7 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
         "Emit the signed-in user on userStream() and answer it from currentUser(); ads load once "
         "it comes.");
   }
+  if (input.userStreamSilent) report.issues.push_back(userStreamSilentIssue());
   if (input.config) checkConfiguration(*input.config, report);
   return report;
 }

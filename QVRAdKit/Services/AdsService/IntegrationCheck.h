@@ -5,11 +5,12 @@
 // logger, the store of the Unity Ads consent flag, the SDK bridges of the configured ad sources,
 // the consent platform, a main queue that nobody drains, the ads service's required host services,
 // storage that fails a write and read-back, a start-up run that has waited long on one step, no
-// signed-in user once a run has ended, and, once a configuration is known, the configuration values
-// the module acts on oddly (IntegrationConfigCheck.h). AdsService offers it as checkIntegration()
-// and logs it once at its first start-up run (each network's bridge once a configuration names that
-// network); the sandbox prints it with --check-integration. The storage probe writes, reads back
-// and removes one key (kIntegrationProbeKey); nothing else changes. Threading: main queue.
+// signed-in user once a run has ended (or a user stream that does not give the user there is), and,
+// once a configuration is known, the configuration values the module acts on oddly
+// (IntegrationConfigCheck.h). AdsService offers it as checkIntegration() and logs it once at its
+// first start-up run (each network's bridge once a configuration names that network); the sandbox
+// prints it with --check-integration. The storage probe writes, reads back and removes one key
+// (kIntegrationProbeKey); nothing else changes. Threading: main queue.
 
 #include <memory>
 #include <optional>
@@ -57,7 +58,13 @@ struct IntegrationCheckInput {
   std::optional<StartUpWait> runWait;
   // A start-up run has ended and the user service gives no user, so the builders load nothing.
   bool noSignedInUser = false;
+  // A start-up run has ended and the user service answers a user from currentUser(), yet the
+  // builders still wait for one: its userStream() did not give the current user when subscribed.
+  bool userStreamSilent = false;
 };
+
+// The entry of a user stream that does not give the current user at once (see userStreamSilent).
+[[nodiscard]] IntegrationIssue userStreamSilentIssue();
 
 // How long a start-up run may wait on one step before the check reports it.
 inline constexpr Platform::TimeInterval kStalledStartUpStepAge = 30;

@@ -135,11 +135,13 @@ class PlacementChecker {
 
 void checkConfiguration(const AdsConfig& config, IntegrationReport& report) {
   for (const auto& [source, key] : config.sources()) {
-    if (source != AdSource::ironSource || key) continue;
+    if (source != AdSource::ironSource || (key && !key->empty())) continue;
     report.issues.push_back(
         {IntegrationIssue::Severity::warning, "IronSource application key",
-         "ironSource is listed under sources without an application key: the module does not "
-         "start IronSource, so the placements it serves load nothing.",
+         key ? "ironSource is listed under sources with an empty application key: the module "
+               "starts IronSource with no key, so the placements it serves load nothing."
+             : "ironSource is listed under sources without an application key: the module does "
+               "not start IronSource, so the placements it serves load nothing.",
          "Give the key with the source: {AdSource::ironSource, \"your-app-key\"}."});
   }
   PlacementChecker checker(config, report);

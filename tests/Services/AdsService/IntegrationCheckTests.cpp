@@ -18,9 +18,11 @@
 #include "QVRAdKit/Host/QVLogger.h"
 #include "QVRAdKit/Host/UCRSink.h"
 #include "QVRAdKit/Platform/Environment.h"
+#include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "QVRAdKit/UI/ImageLoader.h"
 #include "Sandbox/Consent/ScriptedConsentPlatform.h"
 #include "Sandbox/GoogleMobileAds/GoogleMobileAdsSandbox.h"
+#include "Sandbox/HostServices/SandboxUser.h"
 #include "Sandbox/Images/ScriptedImageLoader.h"
 #include "Sandbox/IronSource/ScriptedIronSource.h"
 #include "Sandbox/Logging/RecordingLogger.h"
@@ -218,6 +220,9 @@ TEST_F(IntegrationCheckTest, OddPlacementValuesOfAKnownConfigurationAreWarnedOf)
       {"IronSource without its key",
        connect(AdPlacementConfig::ironSource({"c"}), {{AdSource::ironSource, std::nullopt}}),
        {"without an application key"}},
+      {"IronSource with an empty key",
+       connect(AdPlacementConfig::ironSource({"c"}), {{AdSource::ironSource, ""}}),
+       {"with an empty application key"}},
       {"app-open on IronSource",
        AdsConfig({{AdSource::ironSource, "k"}}, {}, {},
                  {{AppOpenAdPlacement::main, AdPlacementConfig::ironSource({"m"})}}),
@@ -297,6 +302,49 @@ TEST(ServiceIntegrationReportTest, TheServiceReportsItsStalledRunAndAMissingUser
   EXPECT_NE(ended.find("user"), nullptr) << ended.text();
   h.setPremium(false);
   EXPECT_EQ(service->checkIntegration().find("user"), nullptr);
+  EXPECT_EQ(service->checkIntegration().find("user stream"), nullptr);
+}
+
+// A user service whose currentUser() answers its user while its stream never gives it (a plain
+// subject where a behaviour relay belongs) leaves every builder waiting: an error entry of its own,
+// not the missing-user one.
+struct SilentUserStream final : UserServiceProtocol {
+  [[nodiscard]] QVUserPtr currentUser() const override { return user; }
+  [[nodiscard]] bool isPremium() const override { return false; }
+  [[nodiscard]] Rx::Observable<QVUserPtr> userStream() const override {
+    return Rx::Observable<QVUserPtr>::never();
+  }
+  QVUserPtr user;
+};
+
+TEST(ServiceIntegrationReportTest, AUserStreamThatDoesNotGiveTheCurrentUserIsAnErrorEntry) {
+  for (const bool hasUser : {true, false}) {
+    testing_support::ConsentedAdsHarness h;
+    auto users = std::make_shared<SilentUserStream>();
+    if (hasUser) users->user = Sandbox::SandboxUser::make(false);
+    AdsService::Dependencies dependencies;
+    dependencies.environment = h.env.get();
+    dependencies.configProvider = h.configProvider;
+    dependencies.userService = users;
+    dependencies.connectionService = h.connection;
+    dependencies.rateUsService = h.rateUs;
+    dependencies.adsConsentService = h.consentService;
+    dependencies.reporting = h.reporting;
+    dependencies.storage = h.storage;
+    auto service = AdsService::create(std::move(dependencies));
+    h.configProvider->publish(
+        AdsConfig({{AdSource::adMob, std::nullopt}},
+                  {{InterstitialAdPlacement::connect, AdPlacementConfig::adMob({"c"})}}, {}, {}));
+    service->checkConsentAndLoadAds(true);
+    ASSERT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+    const IntegrationReport report = service->checkIntegration();
+    const auto* silent = report.find("user stream");
+    EXPECT_EQ(silent != nullptr, hasUser) << report.text();
+    if (silent) {
+      EXPECT_EQ(silent->severity, IntegrationIssue::Severity::error);
+    }
+    EXPECT_EQ(report.find("user") != nullptr, !hasUser) << report.text();
+  }
 }
 
 TEST(ServiceIntegrationReportTest, TheServiceLogsItsReportOnceAtItsFirstRun) {
