@@ -221,9 +221,15 @@ const Compare = (() => {
   // line at zero, so a row whose whisker crosses the line shows no difference. The interval's end
   // marks stand out of the dot, so an interval narrower than the dot still shows. A row without
   // an interval is a hollow dot, "no interval" in its tooltip: not an exact value. Each row is a
-  // group with its own tooltip; the chart is named by its caption.
+  // group with its own tooltip; the chart is named by its caption and
+  // drawn as wide as its frame.
   function differenceChart(container, rows, rate, caption) {
-    const labelWidth = 140, width = 400, rowHeight = 22;
+    Charts.drawIn(container, (width) => drawDifferences(container, width, rows, rate, caption));
+  }
+
+  // One drawing of a difference chart, width units (pixels) wide.
+  function drawDifferences(container, width, rows, rate, caption) {
+    const labelWidth = 140, rowHeight = 22;
     const height = rows.length * rowHeight + 24;
     const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
     const plot = width - labelWidth - 80;

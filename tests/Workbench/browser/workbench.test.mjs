@@ -100,6 +100,16 @@ try {
   const shot = (name, selector) => selector ? page.locator(selector).screenshot({ path: path.join(shots, `${name}.png`) })
     : page.screenshot({ path: path.join(shots, `${name}.png`), fullPage: true });
 
+  // Every chart of the run and of the comparison is drawn at least as large as it is laid out, so
+  // its 11 px text is not shrunk below 10 px, on a phone as in a row of several charts.
+  const readableCharts = async (width) => {
+    await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    const scales = await page.$$eval("#results svg, #compare-chart svg", (svgs) => svgs.map((svg) =>
+      svg.getBoundingClientRect().width / svg.viewBox.baseVal.width));
+    expect(scales.length === 9 && scales.every((scale) => scale >= 0.95),
+      `at ${width} px every chart's text keeps its size (${scales.map((s) => s.toFixed(2)).join(" ")})`);
+  };
+
   // Load: the default configuration, checked, runnable.
   await page.goto(address);
   await page.waitForSelector("body[data-ready=true]");
@@ -166,6 +176,11 @@ try {
   const names = await page.$$eval("#results figure", (figures) => figures.map((f) =>
     f.querySelector("svg")?.getAttribute("aria-label") === f.querySelector("figcaption").textContent));
   expect(names.length === 4 && names.every(Boolean), `each chart, the latency's too, is named by its caption (${names})`);
+  // Each axis says where it starts and ends: 0 and the end of each bar chart, 0% and 100% of loads.
+  const ends = await page.$$eval("#results svg", (svgs) => svgs.map((svg) =>
+    [...svg.querySelectorAll("text.axis")].map((t) => t.textContent).join(" to ")));
+  expect(ends.join("; ") === "0.0% to 100.0%; 0.0% to 100.0%; 0% to 100%; " + `0.00 to ${ends[3].split(" to ")[1]}`,
+    `each chart's axis is labelled at both ends (${ends.join("; ")})`);
   expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
 
@@ -254,9 +269,11 @@ try {
     await page.setViewportSize({ width, height: 900 });
     const wide = await page.evaluate(() => document.documentElement.scrollWidth);
     expect(wide <= width, `at ${width} px the page is no wider than the screen (${wide})`);
+    await readableCharts(width);
     await shot(`05-compare-${width}`);
   }
   await page.setViewportSize({ width: 1280, height: 1100 });
+  await readableCharts(1280);
   expect(charts.every((c) => c.axis.length === 2 && c.axis.every((t) => t.endsWith(" pts") === c.measure.endsWith("Rate"))),
     `rates are drawn in points, counts per session as counts (${charts.map((c) => c.axis.join(" to ")).join("; ")})`);
   // Every interval shows, even one narrower than its dot.
