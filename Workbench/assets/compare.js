@@ -171,6 +171,15 @@ const Compare = (() => {
       figure.append(caption, chart);
       figure.dataset.measure = key;
       differenceChart(chart, rows, rate, caption.textContent);
+      // Hollow dots alone do not say why they have no whiskers: the reasons are written under them.
+      const reasons = [...new Set(rows.filter((row) => !row.heading && row.low === undefined && row.value !== null)
+        .map((row) => row.noInterval ?? "no interval given"))];
+      if (reasons.length) {
+        const note = document.createElement("p");
+        note.className = "hint no-interval";
+        note.textContent = `${intervals ? "Hollow dots have no" : "No dot has a"} 95% interval: ${reasons.join("; ")}.`;
+        figure.append(note);
+      }
       return figure;
     }));
   }

@@ -329,9 +329,11 @@ try {
   const bare = await page.$$eval("#compare-chart figure", (figures) => figures.map((f) => ({
     caption: f.querySelector("figcaption").textContent,
     hollow: [...f.querySelectorAll("circle.difference")].every((c) => c.classList.contains("no-interval") && c.getAttribute("fill") === "#fff"),
-    said: [...f.querySelectorAll("g.row title")].every((t) => t.textContent.includes("(no interval: fewer than 10 seeds)")) })));
-  expect(bare.every((chart) => chart.hollow && chart.said && !chart.caption.includes("CI")),
-    `a dot without an interval is hollow, says so, and no caption promises intervals (${JSON.stringify(bare)})`);
+    said: [...f.querySelectorAll("g.row title")].every((t) => t.textContent.includes("(no interval: fewer than 10 seeds)")),
+    note: f.querySelector("p.no-interval")?.textContent })));
+  expect(bare.every((chart) => chart.hollow && chart.said && !chart.caption.includes("CI") &&
+    chart.note === "No dot has a 95% interval: fewer than 10 seeds."),
+  `a dot without an interval is hollow, says so, under the chart too, and no caption promises intervals (${JSON.stringify(bare)})`);
   // Twenty seeds give intervals, and the headline says they are too few to decide on. B has no
   // app-launch app-open placement: A's fill rate is still a row, marked as A's alone.
   const withoutLaunch = JSON.parse(candidateText);
