@@ -48,7 +48,8 @@ function chartSvg(container, width, height) {
     ...(caption ? { "aria-label": caption } : {}) });
 }
 
-// rows: [{label, value, low?, high?}]; value null draws "no data". maxValue: the axis's end.
+// rows: [{label, value, low?, high?, empty?}]; value null draws empty (why there is no value,
+// "no data" when not given). maxValue: the axis's end.
 function barChart(container, rows, options = {}) {
   drawIn(container, (width) => drawBars(container, width, rows, options));
 }
@@ -66,8 +67,9 @@ function drawBars(container, width, rows, { maxValue = 1, format = (v) => (v * 1
     svg.append(group);
     group.append(svgElement("text", { x: 0, y: y + 13 }, row.label));
     if (row.value === null || row.value === undefined) {
-      group.append(svgElement("text", { x: labelWidth, y: y + 13, fill: "#5d6470" }, "no data"));
-      group.append(svgElement("title", {}, `${row.label}: no data`));
+      const empty = row.empty ?? "no data";
+      group.append(svgElement("text", { x: labelWidth + 4, y: y + 13, fill: "#5d6470", class: "empty" }, empty));
+      group.append(svgElement("title", {}, `${row.label}: ${empty}`));
       return;
     }
     group.append(svgElement("rect", { x: labelWidth, y, height: barHeight, rx: 2,

@@ -176,6 +176,11 @@ try {
   const names = await page.$$eval("#results figure", (figures) => figures.map((f) =>
     f.querySelector("svg")?.getAttribute("aria-label") === f.querySelector("figcaption").textContent));
   expect(names.length === 4 && names.every(Boolean), `each chart, the latency's too, is named by its caption (${names})`);
+  // A rate without a value says which denominator it lacks, on the chart and in its tooltip.
+  const noRate = await page.$$eval("#chart-show g.row", (rows) => rows.filter((g) => g.querySelector("text.empty"))
+    .map((g) => [g.querySelector("text.empty").textContent, g.querySelector("title").textContent]));
+  expect(noRate.length > 0 && noRate.every(([text, tip]) => text === "no opportunities" && tip.endsWith(": no opportunities")),
+    `a show rate without opportunities says so (${JSON.stringify(noRate)})`);
   // Each axis says where it starts and ends: 0 and the end of each bar chart, 0% and 100% of loads.
   const ends = await page.$$eval("#results svg", (svgs) => svgs.map((svg) =>
     [...svg.querySelectorAll("text.axis")].map((t) => t.textContent).join(" to ")));
