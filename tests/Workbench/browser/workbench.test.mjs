@@ -108,6 +108,13 @@ try {
       svg.getBoundingClientRect().width / svg.viewBox.baseVal.width));
     expect(scales.length === 9 && scales.every((scale) => scale >= 0.95),
       `at ${width} px every chart's text keeps its size (${scales.map((s) => s.toFixed(2)).join(" ")})`);
+    // A difference chart's axis texts (its two ends and its zero) do not run into each other.
+    const crowded = await page.$$eval("#compare-chart svg", (svgs) => svgs.filter((svg) => {
+      const boxes = [...svg.querySelectorAll("text.axis, text.zero")].map((t) => t.getBoundingClientRect());
+      return boxes.length !== 3 || boxes.some((a, i) => boxes.slice(i + 1).some((b) =>
+        a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom));
+    }).length);
+    expect(crowded === 0, `at ${width} px no difference chart's axis texts overlap (${crowded} do)`);
   };
 
   // Load: the default configuration, checked, runnable.
