@@ -109,11 +109,12 @@ function cdfChart(container, series) {
 
 function drawCdf(container, width, series) {
   const names = Object.keys(series);
-  const height = 220, left = 40, bottom = 30, top = 10, right = 10;
+  // The legend goes under the axis, a line per curve, where no curve can run through it.
+  const height = 220, left = 40, bottom = 30, top = 10, right = 10, legendLine = 14;
   const maxMs = Math.max(...names.map((name) => series[name][99]), 1);
   const x = (ms) => left + (ms / maxMs) * (width - left - right);
   const y = (share) => top + (1 - share) * (height - top - bottom);
-  const svg = chartSvg(container, width, height);
+  const svg = chartSvg(container, width, height + names.length * legendLine + 4);
   svg.append(svgElement("line", { x1: left, x2: width - right, y1: y(0), y2: y(0), stroke: "#9aa0ab" }));
   svg.append(svgElement("line", { x1: left, x2: left, y1: y(0), y2: y(1), stroke: "#9aa0ab" }));
   for (const share of [0, 1]) {
@@ -126,6 +127,8 @@ function drawCdf(container, width, series) {
   }
   svg.append(svgElement("text", { x: left, y: height - 4 }, "0 ms"));
   svg.append(svgElement("text", { x: width - right, y: height - 4, "text-anchor": "end" }, `${maxMs} ms`));
+  svg.append(svgElement("text", { x: (left + width - right) / 2, y: height - 4, "text-anchor": "middle",
+    fill: "#5d6470" }, "time to load"));
   names.forEach((name, index) => {
     const points = [`${x(0)},${y(0)}`];
     series[name].forEach((ms, p) => {
@@ -137,10 +140,9 @@ function drawCdf(container, width, series) {
     line.append(svgElement("title", {}, `${name}: p50 ${series[name][49]} ms, p90 ${series[name][89]} ms`));
     svg.append(line);
     // The legend: a stroke of the curve's colour, then its name in that colour.
-    const at = height - bottom - 12 - index * 14;
-    svg.append(svgElement("line", { x1: width - right - 110, x2: width - right - 94, y1: at - 4, y2: at - 4,
-      stroke: color, "stroke-width": 2 }));
-    svg.append(svgElement("text", { x: width - right - 90, y: at, fill: color, class: "legend" }, name));
+    const at = height + 10 + index * legendLine;
+    svg.append(svgElement("line", { x1: left, x2: left + 16, y1: at - 4, y2: at - 4, stroke: color, "stroke-width": 2 }));
+    svg.append(svgElement("text", { x: left + 20, y: at, fill: color, class: "legend" }, name));
   });
   container.replaceChildren(svg);
 }

@@ -183,6 +183,12 @@ try {
   const names = await page.$$eval("#results figure", (figures) => figures.map((f) =>
     f.querySelector("svg")?.getAttribute("aria-label") === f.querySelector("figcaption").textContent));
   expect(names.length === 4 && names.every(Boolean), `each chart, the latency's too, is named by its caption (${names})`);
+  // The latency legend lies under the plot's axis, where no curve can run through it.
+  const legendBelow = await page.$eval("#chart-latency svg", (svg) => {
+    const axis = Math.max(...[...svg.querySelectorAll("polyline.cdf")].map((l) => l.getBoundingClientRect().bottom));
+    return [...svg.querySelectorAll("text.legend")].every((t) => t.getBoundingClientRect().top > axis);
+  });
+  expect(legendBelow, "the latency legend is drawn under the curves, not over them");
   // A rate without a value says which denominator it lacks, on the chart and in its tooltip.
   const noRate = await page.$$eval("#chart-show g.row", (rows) => rows.filter((g) => g.querySelector("text.empty"))
     .map((g) => [g.querySelector("text.empty").textContent, g.querySelector("title").textContent]));
