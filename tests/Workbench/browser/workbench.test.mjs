@@ -8,7 +8,8 @@
 // page whose server stops during a run. Along the way: results of an earlier text marked as such,
 // an edit kept over a reload and a reset undone, a download of a result the server no longer has
 // explained, the legend in its curves' colours, a cancel that stays a cancel, and a difference
-// chart per measure. Writes screenshots of each step.
+// chart per measure. At each window width, every chart keeps its text size and its axis texts apart.
+// Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { execFileSync, spawn } from "node:child_process";
 import { once } from "node:events";
