@@ -1,6 +1,9 @@
 // Charts drawn as inline SVG from plain data: horizontal bars with optional 95% interval
 // whiskers, and step lines for cumulative distributions. Nothing is fetched. Each chart is named
-// for assistive technology by its figure's caption; each row has its own tooltip.
+// for assistive technology by its figure's caption; each row has its own tooltip. A chart is drawn
+// as wide as its frame, one unit a pixel, and drawn again when the frame's width changes, so its
+// text keeps its size on a phone and in a row of several charts rather than shrink with a scaled
+// picture.
 "use strict";
 
 const SVG = "http://www.w3.org/2000/svg";
@@ -13,6 +16,31 @@ function svgElement(name, attributes, text) {
   return element;
 }
 
+// The widths a chart is drawn at: its frame's, within these bounds (a frame not laid out yet, as
+// one hidden or not in the page, gets the natural width until it is).
+const NARROWEST = 280, NATURAL = 420, WIDEST = 720;
+const drawings = new WeakMap();  // frame -> { width, draw }
+const resized = new ResizeObserver((entries) => {
+  for (const entry of entries) {
+    // A frame taken out of the page (a result replaced) is not drawn again, nor kept.
+    if (!entry.target.isConnected) { resized.unobserve(entry.target); continue; }
+    const drawing = drawings.get(entry.target);
+    if (drawing && widthOf(entry.target) !== drawing.width) drawing.draw();
+  }
+});
+function widthOf(container) {
+  const width = Math.floor(container.clientWidth);
+  return width > 0 ? Math.min(Math.max(width, NARROWEST), WIDEST) : NATURAL;
+}
+
+// Draws draw(width) in container now and again whenever the container's width changes.
+function drawIn(container, draw) {
+  const drawing = { width: 0, draw: () => { drawing.width = widthOf(container); draw(drawing.width); } };
+  drawings.set(container, drawing);
+  resized.observe(container);
+  drawing.draw();
+}
+
 // The svg of a chart drawn in container, named by the caption of the figure it is in.
 function chartSvg(container, width, height) {
   const caption = container.closest("figure")?.querySelector("figcaption")?.textContent;
@@ -20,9 +48,14 @@ function chartSvg(container, width, height) {
     ...(caption ? { "aria-label": caption } : {}) });
 }
 
-// rows: [{label, value, low?, high?}]; value null draws "no data". maxValue: the axis's end.
-function barChart(container, rows, { maxValue = 1, format = (v) => (v * 100).toFixed(1) + "%" } = {}) {
-  const labelWidth = 150, width = 420, barHeight = 18, gap = 6;
+// rows: [{label, value, low?, high?, empty?}]; value null draws empty (why there is no value,
+// "no data" when not given). maxValue: the axis's end.
+function barChart(container, rows, options = {}) {
+  drawIn(container, (width) => drawBars(container, width, rows, options));
+}
+
+function drawBars(container, width, rows, { maxValue = 1, format = (v) => (v * 100).toFixed(1) + "%" }) {
+  const labelWidth = 150, barHeight = 18, gap = 6;
   const plot = width - labelWidth - 60;
   const height = rows.length * (barHeight + gap) + 20;
   const svg = chartSvg(container, width, height);
@@ -34,8 +67,9 @@ function barChart(container, rows, { maxValue = 1, format = (v) => (v * 100).toF
     svg.append(group);
     group.append(svgElement("text", { x: 0, y: y + 13 }, row.label));
     if (row.value === null || row.value === undefined) {
-      group.append(svgElement("text", { x: labelWidth, y: y + 13, fill: "#5d6470" }, "no data"));
-      group.append(svgElement("title", {}, `${row.label}: no data`));
+      const empty = row.empty ?? "no data";
+      group.append(svgElement("text", { x: labelWidth + 4, y: y + 13, fill: "#5d6470", class: "empty" }, empty));
+      group.append(svgElement("title", {}, `${row.label}: ${empty}`));
       return;
     }
     group.append(svgElement("rect", { x: labelWidth, y, height: barHeight, rx: 2,
@@ -55,28 +89,46 @@ function barChart(container, rows, { maxValue = 1, format = (v) => (v * 100).toF
   });
   svg.append(svgElement("line", { x1: labelWidth, x2: labelWidth, y1: 0, y2: height - 16,
     stroke: "#9aa0ab" }));
-  svg.append(svgElement("text", { x: labelWidth + plot - 20, y: height - 2 }, format(maxValue)));
+  // The axis's two ends, each under its place.
+  svg.append(svgElement("text", { x: labelWidth, y: height - 2, class: "axis" }, format(0)));
+  svg.append(svgElement("text", { x: labelWidth + plot, y: height - 2, "text-anchor": "end", class: "axis" },
+    format(maxValue)));
   container.replaceChildren(svg);
 }
 
 // series: {name: [p1..p100 milliseconds]}: the share of loads (y) done within x milliseconds.
 function cdfChart(container, series) {
+  if (Object.keys(series).length === 0) {
+    drawings.delete(container);
+    resized.unobserve(container);
+    container.textContent = "No filled loads.";
+    return;
+  }
+  drawIn(container, (width) => drawCdf(container, width, series));
+}
+
+function drawCdf(container, width, series) {
   const names = Object.keys(series);
-  if (names.length === 0) { container.textContent = "No filled loads."; return; }
-  const width = 420, height = 220, left = 40, bottom = 30, top = 10, right = 10;
+  // The legend goes under the axis, a line per curve, where no curve can run through it.
+  const height = 220, left = 40, bottom = 30, top = 10, right = 10, legendLine = 14;
   const maxMs = Math.max(...names.map((name) => series[name][99]), 1);
   const x = (ms) => left + (ms / maxMs) * (width - left - right);
   const y = (share) => top + (1 - share) * (height - top - bottom);
-  const svg = chartSvg(container, width, height);
+  const svg = chartSvg(container, width, height + names.length * legendLine + 4);
   svg.append(svgElement("line", { x1: left, x2: width - right, y1: y(0), y2: y(0), stroke: "#9aa0ab" }));
   svg.append(svgElement("line", { x1: left, x2: left, y1: y(0), y2: y(1), stroke: "#9aa0ab" }));
+  for (const share of [0, 1]) {
+    svg.append(svgElement("text", { x: 2, y: y(share) + 4, class: "axis" }, `${share * 100}%`));
+  }
   for (const share of [0.5, 0.9]) {
     svg.append(svgElement("line", { x1: left, x2: width - right, y1: y(share), y2: y(share),
       stroke: "#d9dce3", "stroke-dasharray": "3 3" }));
     svg.append(svgElement("text", { x: 2, y: y(share) + 4 }, `p${share * 100}`));
   }
   svg.append(svgElement("text", { x: left, y: height - 4 }, "0 ms"));
-  svg.append(svgElement("text", { x: width - right - 60, y: height - 4 }, `${maxMs} ms`));
+  svg.append(svgElement("text", { x: width - right, y: height - 4, "text-anchor": "end" }, `${maxMs} ms`));
+  svg.append(svgElement("text", { x: (left + width - right) / 2, y: height - 4, "text-anchor": "middle",
+    fill: "#5d6470" }, "time to load"));
   names.forEach((name, index) => {
     const points = [`${x(0)},${y(0)}`];
     series[name].forEach((ms, p) => {
@@ -88,12 +140,11 @@ function cdfChart(container, series) {
     line.append(svgElement("title", {}, `${name}: p50 ${series[name][49]} ms, p90 ${series[name][89]} ms`));
     svg.append(line);
     // The legend: a stroke of the curve's colour, then its name in that colour.
-    const at = height - bottom - 12 - index * 14;
-    svg.append(svgElement("line", { x1: width - right - 110, x2: width - right - 94, y1: at - 4, y2: at - 4,
-      stroke: color, "stroke-width": 2 }));
-    svg.append(svgElement("text", { x: width - right - 90, y: at, fill: color, class: "legend" }, name));
+    const at = height + 10 + index * legendLine;
+    svg.append(svgElement("line", { x1: left, x2: left + 16, y1: at - 4, y2: at - 4, stroke: color, "stroke-width": 2 }));
+    svg.append(svgElement("text", { x: left + 20, y: at, fill: color, class: "legend" }, name));
   });
   container.replaceChildren(svg);
 }
 
-window.Charts = { barChart, cdfChart };
+window.Charts = { barChart, cdfChart, drawIn };

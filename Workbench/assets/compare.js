@@ -171,6 +171,15 @@ const Compare = (() => {
       figure.append(caption, chart);
       figure.dataset.measure = key;
       differenceChart(chart, rows, rate, caption.textContent);
+      // Hollow dots alone do not say why they have no whiskers: the reasons are written under them.
+      const reasons = [...new Set(rows.filter((row) => !row.heading && row.low === undefined && row.value !== null)
+        .map((row) => row.noInterval ?? "no interval given"))];
+      if (reasons.length) {
+        const note = document.createElement("p");
+        note.className = "hint no-interval";
+        note.textContent = `${intervals ? "Hollow dots have no" : "No dot has a"} 95% interval: ${reasons.join("; ")}.`;
+        figure.append(note);
+      }
       return figure;
     }));
   }
@@ -211,9 +220,10 @@ const Compare = (() => {
   }
 
   // The axis's ends: "+12.5 pts", "-0.40" (not a measured number, so rounded here).
-  const axisText = (v, rate) => {
+  // unit: false where the plot is too narrow for both ends with theirs (the caption names it).
+  const axisText = (v, rate, unit = true) => {
     const text = (rate ? v * 100 : v).toFixed(rate ? 1 : 2);
-    return (v > 0 ? "+" : "") + text + (rate ? " pts" : "");
+    return (v > 0 ? "+" : "") + text + (rate && unit ? " pts" : "");
   };
 
   // rows: [{label, value, low?, high?, text, range, noInterval, whole, only} or {heading}] of
@@ -221,12 +231,21 @@ const Compare = (() => {
   // line at zero, so a row whose whisker crosses the line shows no difference. The interval's end
   // marks stand out of the dot, so an interval narrower than the dot still shows. A row without
   // an interval is a hollow dot, "no interval" in its tooltip: not an exact value. Each row is a
-  // group with its own tooltip; the chart is named by its caption.
+  // group with its own tooltip; the chart is named by its caption and
+  // drawn as wide as its frame.
   function differenceChart(container, rows, rate, caption) {
-    const labelWidth = 140, width = 400, rowHeight = 22;
-    const height = rows.length * rowHeight + 24;
-    const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
+    Charts.drawIn(container, (width) => drawDifferences(container, width, rows, rate, caption));
+  }
+
+  // One drawing of a difference chart, width units (pixels) wide.
+  function drawDifferences(container, width, rows, rate, caption) {
+    const labelWidth = 140, rowHeight = 22;
     const plot = width - labelWidth - 80;
+    // A narrow plot has no room for its zero between its ends: the zero goes a line below them,
+    // under the zero line.
+    const below = plot < 200 ? 14 : 0;
+    const height = rows.length * rowHeight + 24 + below;
+    const reach = Math.max(0.01, ...rows.flatMap((r) => [Math.abs(r.low ?? r.value ?? 0), Math.abs(r.high ?? r.value ?? 0)]));
     // The direction colours the stylesheet defines (views.css), so the dots match the verdicts.
     const style = getComputedStyle($("compare"));
     const direction = { higher: style.getPropertyValue("--higher").trim(), lower: style.getPropertyValue("--lower").trim() };
@@ -264,10 +283,10 @@ const Compare = (() => {
       group.append(svgElement("title", {}, `${row.label}: ${row.text} ` +
         (row.range ? `(${row.range})` : `(no interval: ${row.noInterval})`)));
     });
-    svg.append(svgElement("text", { x: labelWidth, y: height - 4, class: "axis" }, axisText(-reach, rate)));
-    svg.append(svgElement("text", { x: x(0) - 4, y: height - 4 }, "0"));
-    svg.append(svgElement("text", { x: labelWidth + plot, y: height - 4, "text-anchor": "end", class: "axis" },
-      axisText(reach, rate)));
+    svg.append(svgElement("text", { x: labelWidth, y: height - 4 - below, class: "axis" }, axisText(-reach, rate, plot >= 120)));
+    svg.append(svgElement("text", { x: x(0), y: height - 4, "text-anchor": "middle", class: "zero" }, "0"));
+    svg.append(svgElement("text", { x: labelWidth + plot, y: height - 4 - below, "text-anchor": "end", class: "axis" },
+      axisText(reach, rate, plot >= 120)));
     container.replaceChildren(svg);
   }
 

@@ -243,17 +243,18 @@ function showResults(id, status, text = null) {
   madeFrom("results", text);
   fillTable($("placements-table"), report.placements, COLUMNS.placements);
   fillTable($("networks-table"), report.networks, COLUMNS.networks);
-  const rateRows = (key, ciKey) => report.placements.map((row) => ({
-    label: row.placement, value: row[key],
+  // A rate without a value has no denominator: the chart says which.
+  const rateRows = (key, ciKey, empty) => report.placements.map((row) => ({
+    label: row.placement, value: row[key], empty,
     ...(Array.isArray(row[ciKey]) ? { low: row[ciKey][0], high: row[ciKey][1] } : {}),
   }));
-  Charts.barChart($("chart-fill"), rateRows("fillRate", "fillRateCI"));
-  Charts.barChart($("chart-show"), rateRows("showRate", "showRateCI"));
+  Charts.barChart($("chart-fill"), rateRows("fillRate", "fillRateCI", "no requests"));
+  Charts.barChart($("chart-show"), rateRows("showRate", "showRateCI", "no opportunities"));
   Charts.cdfChart($("chart-latency"), status.latencyCdf?.networks ?? {});
   const perSession = report.placements.map((row) => {
     const shows = row.perSession?.shows;
     const value = shows ? shows.mean : report.sessions ? row.shows / report.sessions : null;
-    return { label: row.placement, value,
+    return { label: row.placement, value, empty: "no sessions",
       ...(Array.isArray(shows?.ci) ? { low: shows.ci[0], high: shows.ci[1] } : {}) };
   });
   const most = Math.max(1, ...perSession.map((r) => r.high ?? r.value ?? 0));

@@ -8,7 +8,8 @@
 // page whose server stops during a run. Along the way: results of an earlier text marked as such,
 // an edit kept over a reload and a reset undone, a download of a result the server no longer has
 // explained, the legend in its curves' colours, a cancel that stays a cancel, and a difference
-// chart per measure. Writes screenshots of each step.
+// chart per measure. At each window width, every chart keeps its text size and its axis texts apart.
+// Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { execFileSync, spawn } from "node:child_process";
 import { once } from "node:events";
@@ -100,6 +101,23 @@ try {
   const shot = (name, selector) => selector ? page.locator(selector).screenshot({ path: path.join(shots, `${name}.png`) })
     : page.screenshot({ path: path.join(shots, `${name}.png`), fullPage: true });
 
+  // Every chart of the run and of the comparison is drawn at least as large as it is laid out, so
+  // its 11 px text is not shrunk below 10 px, on a phone as in a row of several charts.
+  const readableCharts = async (width) => {
+    await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    const scales = await page.$$eval("#results svg, #compare-chart svg", (svgs) => svgs.map((svg) =>
+      svg.getBoundingClientRect().width / svg.viewBox.baseVal.width));
+    expect(scales.length === 9 && scales.every((scale) => scale >= 0.95),
+      `at ${width} px every chart's text keeps its size (${scales.map((s) => s.toFixed(2)).join(" ")})`);
+    // A difference chart's axis texts (its two ends and its zero) do not run into each other.
+    const crowded = await page.$$eval("#compare-chart svg", (svgs) => svgs.filter((svg) => {
+      const boxes = [...svg.querySelectorAll("text.axis, text.zero")].map((t) => t.getBoundingClientRect());
+      return boxes.length !== 3 || boxes.some((a, i) => boxes.slice(i + 1).some((b) =>
+        a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom));
+    }).length);
+    expect(crowded === 0, `at ${width} px no difference chart's axis texts overlap (${crowded} do)`);
+  };
+
   // Load: the default configuration, checked, runnable.
   await page.goto(address);
   await page.waitForSelector("body[data-ready=true]");
@@ -166,6 +184,22 @@ try {
   const names = await page.$$eval("#results figure", (figures) => figures.map((f) =>
     f.querySelector("svg")?.getAttribute("aria-label") === f.querySelector("figcaption").textContent));
   expect(names.length === 4 && names.every(Boolean), `each chart, the latency's too, is named by its caption (${names})`);
+  // The latency legend lies under the plot's axis, where no curve can run through it.
+  const legendBelow = await page.$eval("#chart-latency svg", (svg) => {
+    const axis = Math.max(...[...svg.querySelectorAll("polyline.cdf")].map((l) => l.getBoundingClientRect().bottom));
+    return [...svg.querySelectorAll("text.legend")].every((t) => t.getBoundingClientRect().top > axis);
+  });
+  expect(legendBelow, "the latency legend is drawn under the curves, not over them");
+  // A rate without a value says which denominator it lacks, on the chart and in its tooltip.
+  const noRate = await page.$$eval("#chart-show g.row", (rows) => rows.filter((g) => g.querySelector("text.empty"))
+    .map((g) => [g.querySelector("text.empty").textContent, g.querySelector("title").textContent]));
+  expect(noRate.length > 0 && noRate.every(([text, tip]) => text === "no opportunities" && tip.endsWith(": no opportunities")),
+    `a show rate without opportunities says so (${JSON.stringify(noRate)})`);
+  // Each axis says where it starts and ends: 0 and the end of each bar chart, 0% and 100% of loads.
+  const ends = await page.$$eval("#results svg", (svgs) => svgs.map((svg) =>
+    [...svg.querySelectorAll("text.axis")].map((t) => t.textContent).join(" to ")));
+  expect(ends.join("; ") === "0.0% to 100.0%; 0.0% to 100.0%; 0% to 100%; " + `0.00 to ${ends[3].split(" to ")[1]}`,
+    `each chart's axis is labelled at both ends (${ends.join("; ")})`);
   expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
 
@@ -254,9 +288,11 @@ try {
     await page.setViewportSize({ width, height: 900 });
     const wide = await page.evaluate(() => document.documentElement.scrollWidth);
     expect(wide <= width, `at ${width} px the page is no wider than the screen (${wide})`);
+    await readableCharts(width);
     await shot(`05-compare-${width}`);
   }
   await page.setViewportSize({ width: 1280, height: 1100 });
+  await readableCharts(1280);
   expect(charts.every((c) => c.axis.length === 2 && c.axis.every((t) => t.endsWith(" pts") === c.measure.endsWith("Rate"))),
     `rates are drawn in points, counts per session as counts (${charts.map((c) => c.axis.join(" to ")).join("; ")})`);
   // Every interval shows, even one narrower than its dot.
@@ -312,9 +348,11 @@ try {
   const bare = await page.$$eval("#compare-chart figure", (figures) => figures.map((f) => ({
     caption: f.querySelector("figcaption").textContent,
     hollow: [...f.querySelectorAll("circle.difference")].every((c) => c.classList.contains("no-interval") && c.getAttribute("fill") === "#fff"),
-    said: [...f.querySelectorAll("g.row title")].every((t) => t.textContent.includes("(no interval: fewer than 10 seeds)")) })));
-  expect(bare.every((chart) => chart.hollow && chart.said && !chart.caption.includes("CI")),
-    `a dot without an interval is hollow, says so, and no caption promises intervals (${JSON.stringify(bare)})`);
+    said: [...f.querySelectorAll("g.row title")].every((t) => t.textContent.includes("(no interval: fewer than 10 seeds)")),
+    note: f.querySelector("p.no-interval")?.textContent })));
+  expect(bare.every((chart) => chart.hollow && chart.said && !chart.caption.includes("CI") &&
+    chart.note === "No dot has a 95% interval: fewer than 10 seeds."),
+  `a dot without an interval is hollow, says so, under the chart too, and no caption promises intervals (${JSON.stringify(bare)})`);
   // Twenty seeds give intervals, and the headline says they are too few to decide on. B has no
   // app-launch app-open placement: A's fill rate is still a row, marked as A's alone.
   const withoutLaunch = JSON.parse(candidateText);
