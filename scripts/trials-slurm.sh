@@ -59,7 +59,8 @@ case $step in
     ;;
   task)
     i=${SLURM_ARRAY_TASK_ID:?run as an array task (or set SLURM_ARRAY_TASK_ID)}
-    if ! [[ $i =~ ^[0-9]+$ ]] || ((i >= seed_shards)); then
+    # Digits only, without a leading zero (octal to bash) and few enough not to wrap past 2^63.
+    if ! [[ $i =~ ^(0|[1-9][0-9]{0,8})$ ]] || ((i >= seed_shards)); then
       echo "trials-slurm.sh: task $i is not one of the $seed_shards shards" >&2
       exit 2
     fi

@@ -123,6 +123,12 @@ cmp -s "$work/one.txt" "$work/slurm/report.txt" || fail "a failed merge keeps th
 [[ $(find "$work/slurm" -mindepth 1 -not -name 'shard-*' | wc -l) == 2 ]] ||
   fail "a failed merge leaves only the shards and the reports" /dev/null /dev/null
 refused 2 "usage:" env FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" "$scripts/trials-slurm.sh" bogus
+# Task numbers bash would read as octal or wrap to a negative number are not shards.
+for id in 3 08 -1 9223372036854775808; do
+  FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm-ids" QVR_SANDBOX=$sandbox SLURM_ARRAY_TASK_ID=$id \
+    refused 2 "task $id is not one of the 3 shards" "$scripts/trials-slurm.sh" task
+done
+[[ ! -e $work/slurm-ids ]] || fail "a refused task writes nothing" /dev/null /dev/null
 rm "$work/slurm/shard-2.json"
 FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" QVR_SANDBOX=$sandbox \
   refused 1 "shard 2 (seeds 11..14) is missing" "$scripts/trials-slurm.sh" merge
