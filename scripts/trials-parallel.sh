@@ -72,13 +72,21 @@ keep=1
 if [[ -z $out ]]; then out=$(mktemp -d); keep=0; fi
 mkdir -p -- "$out"
 out=$(realpath -- "$out")
+# Two runs started at once into one -o folder would both find it empty and mix their shards: the
+# first to create the marker has it, until it ends.
+marker=$out/.trials-parallel-run
+if ((keep)) && ! (set -C && : > "$marker") 2>/dev/null; then
+  echo "$0: another run is writing to $out (or one was killed: then remove $marker)" >&2
+  exit 2
+fi
 if ((keep)) && compgen -G "$out/shard-*" >/dev/null; then
+  rm -f "$marker"
   echo "$0: $out already holds shard files of another run: remove them or choose another -o" >&2
   exit 2
 fi
 # parallel's job log (each finished shard's exit status) and its own messages.
 logs=$(mktemp -d)
-cleanup() { rm -rf "$logs"; ((keep)) || rm -rf "$out"; }
+cleanup() { rm -rf "$logs"; if ((keep)); then rm -f "$marker"; else rm -rf "$out"; fi; }
 trap cleanup EXIT
 
 # The ranges, as even as whole seeds allow: FIRST..LAST per line.

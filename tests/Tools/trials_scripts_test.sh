@@ -60,6 +60,11 @@ if command -v parallel >/dev/null; then
   # A folder holding an earlier run's shards is refused, and left as it was: they would be merged.
   refused 2 "already holds shard files" "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/kept" 3 8 2 -- "${options[@]}"
   [[ $(ls "$work/kept"/shard-* | wc -l) == 10 ]] || fail "the refused folder is left as it was" /dev/null /dev/null
+  [[ -z $(find "$work/kept" -name '.*' -type f) ]] || fail "a finished run leaves no marker" /dev/null /dev/null
+  # A run still writing to a folder holds it: a second one started at once is refused.
+  mkdir "$work/busy" && : > "$work/busy/.trials-parallel-run"
+  refused 2 "another run is writing to $work/busy" "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/busy" 3 8 2
+  [[ -z $(find "$work/busy" -name 'shard-*') ]] || fail "the refused run writes no shard" /dev/null /dev/null
   refused 2 "--json after --: put the script's own --json before FIRST" \
     "$scripts/trials-parallel.sh" -b "$sandbox" 1 4 2 -- "${options[@]}" --json
   refused 2 "--seed after --" "$scripts/trials-parallel.sh" -b "$sandbox" 1 4 2 -- --seed=9
