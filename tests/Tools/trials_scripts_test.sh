@@ -190,15 +190,15 @@ EOF
 mkdir "$work/bin"
 ln -s "$(command -v bash)" "$(command -v dirname)" "$(command -v awk)" "$work/bin/"
 # --help says what each script does and does nothing else: no install, no build, no removal.
-for script in "$scripts"/*.sh; do
+for script in "$scripts"/*.sh "$scripts/../.ci/run"; do
   [[ $script == */seed-ranges.sh ]] && continue
   env PATH="$work/bin" "$script" --help > "$work/help.out" 2> "$work/help.err" ||
     fail "$script --help must succeed" /dev/null "$work/help.err"
-  [[ ! -s $work/help.err ]] && grep -q "^$(basename "$script")" "$work/help.out" ||
+  [[ ! -s $work/help.err ]] && head -n 1 "$work/help.out" | grep -qF "$(basename "$script")" ||
     fail "$script --help names the script" "$work/help.out" "$work/help.err"
 done
-for script in setup setup-browser test check-format; do
-  refused 2 "usage:" env PATH="$work/bin" "$scripts/$script.sh" extra
+for script in setup.sh setup-browser.sh test.sh check-format.sh ../.ci/run; do
+  refused 2 "usage:" env PATH="$work/bin" "$scripts/$script" extra
 done
 refused 2 "usage:" env PATH="$work/bin" "$scripts/build.sh" --fresh
 refused 2 "usage:" env PATH="$work/bin" "$scripts/build-profiled.sh" -x
