@@ -7,12 +7,18 @@
 # more Monte Carlo requests per CPU-second here). With another compiler than GCC it makes a plain
 # Release build and says so.
 set -euo pipefail
+# --help prints the comment above.
+if [[ ${1-} == -h || ${1-} == --help ]]; then
+  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
+  exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [[ -z ${1:-} ]]; then
-  echo "usage: $0 DIR [cmake args...]" >&2
+if [[ -z ${1:-} || $1 == -* ]]; then
+  echo "usage: $0 DIR [cmake args...] (a DIR starting with - as ./-DIR)" >&2
   exit 2
 fi
-dir=$(mkdir -p "$1" && cd "$1" && pwd); shift
+dir=$(mkdir -p "$1" && cd "$1" && pwd) || { echo "build-profiled: cannot make the folder $1" >&2; exit 2; }
+shift
 if ! "${CXX:-c++}" --version 2>/dev/null | grep -q 'Free Software Foundation'; then
   echo "build-profiled: ${CXX:-c++} is not GCC: a plain Release build, without profile feedback" >&2
   BUILD_TYPE=Release exec "$root/scripts/build.sh" "$dir" "$@"

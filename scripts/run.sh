@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds from scratch (Release, laid out by profile feedback) and runs the
-# sandbox host on its default configuration.
+# run.sh [qvr-sandbox options...]: installs what is missing, builds build/run from scratch (Release,
+# laid out by profile feedback) and runs the sandbox host with the options given (none: its default
+# configuration). build/run/qvr-sandbox --help lists the options.
 set -euo pipefail
+# --help prints the comment above.
+if [[ ${1-} == -h || ${1-} == --help ]]; then
+  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
+  exit 0
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 rm -rf "$root/build/run"

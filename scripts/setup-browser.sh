@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs what the page tests need: Debian's chromium (the inspector page and the workbench are
-# opened headless), node with npm, and playwright-core (tests/Workbench/browser/, from its lock
-# file; it drives the system chromium and downloads no browser). Idempotent.
+# setup-browser.sh: installs what the page tests need: Debian's chromium (the inspector page and
+# the workbench are opened headless), node with npm, and playwright-core (tests/Workbench/browser/,
+# from its lock file; it drives the system chromium and downloads no browser). Idempotent.
 set -euo pipefail
+# --help prints the comment above.
+if [[ ${1-} == -h || ${1-} == --help ]]; then
+  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
+  exit 0
+fi
+(($# == 0)) || { echo "usage: $0 (no arguments; --help says what it does)" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 missing=()

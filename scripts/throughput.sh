@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Monte Carlo throughput as measured from outside: simulated ad requests per CPU-second of one
-# qvr-sandbox process on one core, the median of RUNS runs of SESSIONS two-hour sessions.
-# Usage: scripts/throughput.sh [BINARY] [SESSIONS] [RUNS]
+# throughput.sh [BINARY] [SESSIONS] [RUNS]: Monte Carlo throughput as measured from outside:
+# simulated ad requests per CPU-second of one qvr-sandbox process on one core, the median of RUNS
+# runs of SESSIONS two-hour sessions (defaults: build/run/qvr-sandbox, 20000, 5).
 # Example: scripts/throughput.sh build/rel/qvr-sandbox 20000 5
 # Exit code 2 for bad arguments (an empty one included) or a BINARY that is not an executable file;
 # 1 when a run takes under 0.01 CPU-s, too short for the timer, or the program writes no JSON tables.
 set -euo pipefail
+# --help prints the comment above.
+if [[ ${1-} == -h || ${1-} == --help ]]; then
+  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
+  exit 0
+fi
 # An argument given empty is refused, not taken as its default.
 binary=${1-build/run/qvr-sandbox}
 sessions=${2-20000}

@@ -4,8 +4,20 @@
 # checked on its own with its own compile command, as a file that leans on a neighbour's includes
 # would fail to compile alone. Fails when clang-tidy fails or prints any warning or error.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+# --help prints the comment above.
+if [[ ${1-} == -h || ${1-} == --help ]]; then
+  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
+  exit 0
+fi
+if (($# > 1)) || [[ ${1-} == -* ]]; then
+  echo "usage: $0 [DIR] (default build/tidy; a DIR starting with - as ./-DIR)" >&2
+  exit 2
+fi
 build=${1:-build/tidy}
+for tool in cmake clang-tidy; do
+  command -v "$tool" >/dev/null || { echo "tidy: $tool is not on PATH (scripts/setup.sh)" >&2; exit 2; }
+done
+cd "$(dirname "$0")/.."
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQVR_UNITY_BUILD=OFF >/dev/null
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

@@ -7,7 +7,8 @@
 #
 # Usage: scripts/trials-parallel.sh [options] FIRST LAST SHARDS [-- qvr-sandbox options...]
 #   -b BINARY   qvr-sandbox to run (default: build/run/qvr-sandbox; the same path on every host)
-#   -j N        processes at a time per host (default: the host's cores)
+#   -j N        processes at a time per host (default: the host's cores; also N%, +N or -N, which
+#               GNU parallel takes relative to the cores)
 #   -S HOSTS    ssh logins for GNU parallel (-S host1,host2; ':' is this machine); the shards come
 #               back here, and every -f file is copied there first
 #   -f FILE     a file the runs need on every host (a --config or --compare file); repeatable
@@ -38,13 +39,19 @@ while (($#)); do
     -b) binary=$2; shift 2 ;;
     -j) jobs=$2; shift 2 ;;
     -S) hosts=$2; shift 2 ;;
-    -f) files+=(--basefile "$2"); shift 2 ;;
+    -f) [[ -f $2 ]] || usage "-f $2: no such file"
+        files+=(--basefile "$2"); shift 2 ;;
     -o) out=$2; shift 2 ;;
     --json) json=(--json); shift ;;
     -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
+    --) break ;;
+    # A negative seed, -j4 written as one word, or a misspelt option: not FIRST.
+    -?*) usage "unknown option $1 (options go before FIRST, each apart from its value)" ;;
     *) break ;;
   esac
 done
+[[ $jobs =~ ^([1-9][0-9]{0,5}%?|[+-][0-9]{1,6})$ ]] || usage "-j $jobs: a count of processes (N, N%, +N or -N)"
+
 (($# >= 3)) || usage "FIRST, LAST and SHARDS are needed"
 first=$1 last=$2 shards=$3; shift 3
 [[ ${1:-} == -- ]] && shift
@@ -63,22 +70,35 @@ seed_shard_limit || exit 2
 
 keep=1
 if [[ -z $out ]]; then out=$(mktemp -d); keep=0; fi
-mkdir -p "$out"
-out=$(realpath "$out")
+mkdir -p -- "$out"
+out=$(realpath -- "$out")
+# Two runs started at once into one -o folder would both find it empty and mix their shards: the
+# first to create the marker has it, until it ends.
+marker=$out/.trials-parallel-run
+if ((keep)) && ! (set -C && : > "$marker") 2>/dev/null; then
+  echo "$0: another run is writing to $out (or one was killed: then remove $marker)" >&2
+  exit 2
+fi
 if ((keep)) && compgen -G "$out/shard-*" >/dev/null; then
+  rm -f "$marker"
   echo "$0: $out already holds shard files of another run: remove them or choose another -o" >&2
   exit 2
 fi
 # parallel's job log (each finished shard's exit status) and its own messages.
 logs=$(mktemp -d)
-cleanup() { rm -rf "$logs"; ((keep)) || rm -rf "$out"; }
+cleanup() { rm -rf "$logs"; if ((keep)); then rm -f "$marker"; else rm -rf "$out"; fi; }
 trap cleanup EXIT
 
 # The ranges, as even as whole seeds allow: FIRST..LAST per line.
 ranges=()
 for ((i = 0; i < seed_shards; i++)); do ranges+=("$(seed_shard "$i")"); done
 
-binary=$(realpath -m "$binary")
+binary=$(realpath -m -- "$binary")
+# Run here, the program is checked before any shard starts; other hosts have their own copy.
+if [[ -z $hosts && ! (-f $binary && -x $binary) ]]; then
+  echo "$0: no program at $binary (build it first, or name it with -b)" >&2
+  exit 2
+fi
 remote=()
 if [[ -n $hosts ]]; then
   # Each host writes its shards at the same absolute path; they are brought back, then removed.

@@ -19,9 +19,20 @@
 #SBATCH --cpus-per-task=1
 #SBATCH --output=slurm-%A_%a.log
 set -euo pipefail
+# --help prints the comment above.
+if [[ ${1-} == -h || ${1-} == --help ]]; then
+  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
+  exit 0
+fi
 
-step=${1:?usage: trials-slurm.sh submit|task|merge [-- qvr-sandbox options...]}
-shift
+step=${1-}
+case $step in
+  submit|task|merge) shift ;;
+  *)
+    echo "usage: $0 submit|task|merge [-- qvr-sandbox options...] (--help says more)" >&2
+    exit 2
+    ;;
+esac
 [[ ${1:-} == -- ]] && shift
 : "${FIRST:?set FIRST}" "${LAST:?set LAST}" "${SHARDS:?set SHARDS}" "${OUT:?set OUT}"
 sandbox=$(realpath -m "${QVR_SANDBOX:-build/run/qvr-sandbox}")
@@ -35,6 +46,7 @@ seed_shard_limit || exit 2
 
 case $step in
   submit)
+    command -v sbatch >/dev/null || { echo "trials-slurm.sh: sbatch is not on PATH: submit from a Slurm login node" >&2; exit 2; }
     mkdir -p "$OUT"
     if compgen -G "$OUT/shard-*" >/dev/null; then
       echo "trials-slurm.sh: $OUT already holds shard files of another run: remove them or set another OUT" >&2
@@ -47,7 +59,8 @@ case $step in
     ;;
   task)
     i=${SLURM_ARRAY_TASK_ID:?run as an array task (or set SLURM_ARRAY_TASK_ID)}
-    if ! [[ $i =~ ^[0-9]+$ ]] || ((i >= seed_shards)); then
+    # Digits only, without a leading zero (octal to bash) and few enough not to wrap past 2^63.
+    if ! [[ $i =~ ^(0|[1-9][0-9]{0,8})$ ]] || ((i >= seed_shards)); then
       echo "trials-slurm.sh: task $i is not one of the $seed_shards shards" >&2
       exit 2
     fi
@@ -73,12 +86,14 @@ case $step in
       fi
       shard_files+=("$file")
     done
-    "$sandbox" merge "${shard_files[@]}" > "$OUT/report.txt"
-    "$sandbox" merge --json "${shard_files[@]}" > "$OUT/report.json"
+    # Both reports are written beside their names and renamed once both are whole: a failed or
+    # stopped merge leaves no report, or the earlier one, never half of one.
+    partial=$(mktemp -d "$OUT/.merge.XXXXXX")
+    trap 'rm -rf "$partial"' EXIT
+    "$sandbox" merge "${shard_files[@]}" > "$partial/report.txt"
+    "$sandbox" merge --json "${shard_files[@]}" > "$partial/report.json"
+    mv -f "$partial/report.json" "$OUT/report.json"
+    mv -f "$partial/report.txt" "$OUT/report.txt"
     cat "$OUT/report.txt"
-    ;;
-  *)
-    echo "trials-slurm.sh: unknown step $step (submit, task or merge)" >&2
-    exit 2
     ;;
 esac

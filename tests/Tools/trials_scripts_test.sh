@@ -60,6 +60,11 @@ if command -v parallel >/dev/null; then
   # A folder holding an earlier run's shards is refused, and left as it was: they would be merged.
   refused 2 "already holds shard files" "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/kept" 3 8 2 -- "${options[@]}"
   [[ $(ls "$work/kept"/shard-* | wc -l) == 10 ]] || fail "the refused folder is left as it was" /dev/null /dev/null
+  [[ -z $(find "$work/kept" -name '.*' -type f) ]] || fail "a finished run leaves no marker" /dev/null /dev/null
+  # A run still writing to a folder holds it: a second one started at once is refused.
+  mkdir "$work/busy" && : > "$work/busy/.trials-parallel-run"
+  refused 2 "another run is writing to $work/busy" "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/busy" 3 8 2
+  [[ -z $(find "$work/busy" -name 'shard-*') ]] || fail "the refused run writes no shard" /dev/null /dev/null
   refused 2 "--json after --: put the script's own --json before FIRST" \
     "$scripts/trials-parallel.sh" -b "$sandbox" 1 4 2 -- "${options[@]}" --json
   refused 2 "--seed after --" "$scripts/trials-parallel.sh" -b "$sandbox" 1 4 2 -- --seed=9
@@ -87,6 +92,13 @@ EOF
   rm "$work/pid"
   refused 2 "one shard plays at most 100000: use at least 3 shards" "$scripts/trials-parallel.sh" 1 300000 2
   refused 2 "usage:" "$scripts/trials-parallel.sh" -b
+  # Refused before any shard starts: an option glued to its value or a negative seed is not FIRST,
+  # parallel's own usage is not what a bad -j shows, and a missing program is named once.
+  refused 2 "unknown option -j2" "$scripts/trials-parallel.sh" -b "$sandbox" -j2 1 4 2
+  refused 2 "unknown option -5" "$scripts/trials-parallel.sh" -b "$sandbox" -5 4 2
+  refused 2 "-j abc: a count of processes" "$scripts/trials-parallel.sh" -b "$sandbox" -j abc 1 4 2
+  refused 2 "no program at $work/none" "$scripts/trials-parallel.sh" -b "$work/none" 1 4 2
+  refused 2 "-f $work/none: no such file" "$scripts/trials-parallel.sh" -b "$sandbox" -f "$work/none" 1 4 2
   skipped=0
 else
   skipped=1
@@ -103,6 +115,25 @@ cmp -s "$work/one.json" "$work/slurm/report.json" || fail "Slurm JSON differs" "
 # The merge takes the shards of the run its variables describe: not another run's, nor fewer.
 FIRST=3 LAST=13 SHARDS=3 OUT="$work/slurm" QVR_SANDBOX=$sandbox \
   refused 1 "shard-0.json is not shard 0 of this run: it was asked seeds 3..6, not 3..5" "$scripts/trials-slurm.sh" merge
+# A merge that fails half-way keeps the earlier reports whole and leaves nothing beside them.
+cat > "$work/failing-merge" <<EOF
+#!/usr/bin/env bash
+[[ \$1 == merge ]] && { echo partial; echo "failing-merge: stopped" >&2; exit 1; }
+exec $(printf %q "$sandbox") "\$@"
+EOF
+chmod +x "$work/failing-merge"
+FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" QVR_SANDBOX=$work/failing-merge \
+  refused 1 "failing-merge: stopped" "$scripts/trials-slurm.sh" merge
+cmp -s "$work/one.txt" "$work/slurm/report.txt" || fail "a failed merge keeps the report" "$work/one.txt" "$work/slurm/report.txt"
+[[ $(find "$work/slurm" -mindepth 1 -not -name 'shard-*' | wc -l) == 2 ]] ||
+  fail "a failed merge leaves only the shards and the reports" /dev/null /dev/null
+refused 2 "usage:" env FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" "$scripts/trials-slurm.sh" bogus
+# Task numbers bash would read as octal or wrap to a negative number are not shards.
+for id in 3 08 -1 9223372036854775808; do
+  FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm-ids" QVR_SANDBOX=$sandbox SLURM_ARRAY_TASK_ID=$id \
+    refused 2 "task $id is not one of the 3 shards" "$scripts/trials-slurm.sh" task
+done
+[[ ! -e $work/slurm-ids ]] || fail "a refused task writes nothing" /dev/null /dev/null
 rm "$work/slurm/shard-2.json"
 FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" QVR_SANDBOX=$sandbox \
   refused 1 "shard 2 (seeds 11..14) is missing" "$scripts/trials-slurm.sh" merge
@@ -157,7 +188,28 @@ EOF
 # Without cmake or clang-format on PATH: bad arguments are refused before a build is tried (which
 # would fail otherwise), and check-format says what is missing instead of listing every file.
 mkdir "$work/bin"
-ln -s "$(command -v bash)" "$(command -v dirname)" "$work/bin/"
+ln -s "$(command -v bash)" "$(command -v dirname)" "$(command -v awk)" "$work/bin/"
+# --help says what each script does and does nothing else: no install, no build, no removal.
+for script in "$scripts"/*.sh "$scripts/../.ci/run"; do
+  [[ $script == */seed-ranges.sh ]] && continue
+  env PATH="$work/bin" "$script" --help > "$work/help.out" 2> "$work/help.err" ||
+    fail "$script --help must succeed" /dev/null "$work/help.err"
+  [[ ! -s $work/help.err ]] && head -n 1 "$work/help.out" | grep -qF "$(basename "$script")" ||
+    fail "$script --help names the script" "$work/help.out" "$work/help.err"
+done
+for script in setup.sh setup-browser.sh test.sh check-format.sh ../.ci/run; do
+  refused 2 "usage:" env PATH="$work/bin" "$scripts/$script" extra
+done
+refused 2 "usage:" env PATH="$work/bin" "$scripts/build.sh" --fresh
+refused 2 "usage:" env PATH="$work/bin" "$scripts/build-profiled.sh" -x
+refused 2 "usage:" env PATH="$work/bin" "$scripts/tidy.sh" -x
+refused 2 "cmake is not on PATH" env PATH="$work/bin" "$scripts/build.sh" "$work/never"
+refused 2 "tidy: cmake is not on PATH" env PATH="$work/bin" "$scripts/tidy.sh" "$work/never"
+[[ ! -e $work/never ]] || fail "a refused build makes no folder" /dev/null /dev/null
+# The table generator explains itself, and refuses what it does not know, before it writes.
+python3 "$scripts/combining-marks.py" --help > "$work/help.out" && grep -q "^usage:" "$work/help.out" ||
+  fail "combining-marks.py --help prints its usage" /dev/null "$work/help.out"
+refused 2 "unrecognized arguments: --bogus" python3 "$scripts/combining-marks.py" --bogus
 for seconds in 0 -5 30s; do refused 2 "usage:" env PATH="$work/bin" "$scripts/fuzz.sh" "$seconds"; done
 refused 2 "usage:" env PATH="$work/bin" "$scripts/build.sh"
 refused 2 "usage:" env PATH="$work/bin" "$scripts/build-profiled.sh" ""
