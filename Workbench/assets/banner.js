@@ -1,6 +1,7 @@
 // The partner banner preview: the form's settings become the query of /api/banner.svg, whose
 // picture the server draws from the module's own banner view and layout. A setting the server
-// refuses shows its message (the 400's "error") instead of a picture.
+// refuses shows its message (the 400's "error") instead of a picture. Uses exchange() from
+// workbench.js.
 "use strict";
 
 (() => {
@@ -52,33 +53,27 @@
     const image = byId("banner-image");
     const error = byId("banner-error");
     image.dataset.state = "loading";
-    let response;
-    try {
-      response = await fetch(`/api/banner.svg?${query}`);
-    } catch (failure) {
-      response = null;
-    }
+    // The picture is read with the answer, within the page's time limit for a request.
+    const { response, result: body, error: lost } = await exchange("GET", `/api/banner.svg?${query}`, undefined,
+      (response) => response.text());
     if (request !== shown) return;
     if (!response || !response.ok) {
-      let message = "the server did not answer";
+      let message = lost;
       if (response) {
-        const body = await response.json().catch(() => ({}));
-        message = body.error || `HTTP ${response.status}`;
+        try { message = JSON.parse(body).error; } catch { message = null; }
+        message ||= `HTTP ${response.status}`;
       }
-      if (request !== shown) return;
       error.textContent = `Cannot draw the banner: ${message}`;
       error.hidden = false;
       image.hidden = true;
       image.dataset.state = "refused";
       return;
     }
-    const svg = await response.text();
-    if (request !== shown) return;
     error.hidden = true;
     image.hidden = false;
     image.dataset.query = query;
     image.onload = () => { if (request === shown) image.dataset.state = "loaded"; };
-    image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(svg)}`;
+    image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(body)}`;
   }
 
   document.addEventListener("DOMContentLoaded", () => {

@@ -1,6 +1,8 @@
 // Charts drawn as inline SVG from plain data: horizontal bars with optional 95% interval
 // whiskers, and step lines for cumulative distributions. Nothing is fetched. Each chart is named
-// for assistive technology by its figure's caption; each row has its own tooltip. A chart is drawn
+// for assistive technology by its figure's caption; each row has its own tooltip, and is reached by
+// keyboard too: a chart is one Tab stop, the arrow keys move between its rows, and each row's
+// accessible name is its tooltip's text (its value and interval). A chart is drawn
 // as wide as its frame, one unit a pixel, and drawn again when the frame's width changes, so its
 // text keeps its size on a phone and in a row of several charts rather than shrink with a scaled
 // picture.
@@ -48,6 +50,42 @@ function chartSvg(container, width, height) {
     ...(caption ? { "aria-label": caption } : {}) });
 }
 
+// The row chosen by keyboard in each chart's frame, kept when the chart is drawn again.
+const chosenRows = new WeakMap();  // frame -> index of the row that takes the Tab stop
+
+// Shows svg in container with its rows (g.row, each with a title) reachable by keyboard: the
+// chosen row is the chart's one Tab stop (the others are reached with the arrow keys, Home and
+// End, so that a chart of many rows does not lengthen the page's Tab order), and each row is
+// named by its title. A chart drawn again while one of its rows has focus keeps it on that row.
+function showRows(container, svg) {
+  const rows = [...svg.querySelectorAll("g.row")];
+  const focused = container.contains(document.activeElement);
+  const chosen = Math.min(chosenRows.get(container) ?? 0, Math.max(rows.length - 1, 0));
+  if (rows.length > 0) svg.setAttribute("role", "list");
+  rows.forEach((row, index) => {
+    row.setAttribute("role", "listitem");
+    row.setAttribute("aria-label", row.querySelector("title")?.textContent ?? "");
+    // Its texts are in its name already: not read twice.
+    for (const text of row.querySelectorAll("text")) text.setAttribute("aria-hidden", "true");
+    row.setAttribute("tabindex", index === chosen ? "0" : "-1");
+    row.addEventListener("focus", () => {
+      chosenRows.set(container, index);
+      for (const other of rows) other.setAttribute("tabindex", other === row ? "0" : "-1");
+    });
+  });
+  svg.addEventListener("keydown", (event) => {
+    const at = rows.indexOf(event.target);
+    if (at < 0) return;
+    const to = { ArrowDown: at + 1, ArrowRight: at + 1, ArrowUp: at - 1, ArrowLeft: at - 1, Home: 0,
+      End: rows.length - 1 }[event.key];
+    if (to === undefined) return;
+    event.preventDefault();  // the arrows move between rows rather than scroll the page
+    rows[Math.min(Math.max(to, 0), rows.length - 1)].focus();
+  });
+  container.replaceChildren(svg);
+  if (focused && rows.length > 0) rows[chosen].focus();
+}
+
 // rows: [{label, value, low?, high?, empty?}]; value null draws empty (why there is no value,
 // "no data" when not given). maxValue: the axis's end.
 function barChart(container, rows, options = {}) {
@@ -65,6 +103,9 @@ function drawBars(container, width, rows, { maxValue = 1, format = (v) => (v * 1
     // A group per row, so that a pointer anywhere on the row gets the row's own tooltip.
     const group = svgElement("g", { class: "row" });
     svg.append(group);
+    // The row's whole width (inset by its outline's half): where the pointer gets its tooltip,
+    // outlined when the row has focus.
+    group.append(svgElement("rect", { x: 1, y: y - 2, width: width - 2, height: barHeight + 4, class: "hit" }));
     group.append(svgElement("text", { x: 0, y: y + 13 }, row.label));
     if (row.value === null || row.value === undefined) {
       const empty = row.empty ?? "no data";
@@ -72,7 +113,7 @@ function drawBars(container, width, rows, { maxValue = 1, format = (v) => (v * 1
       group.append(svgElement("title", {}, `${row.label}: ${empty}`));
       return;
     }
-    group.append(svgElement("rect", { x: labelWidth, y, height: barHeight, rx: 2,
+    group.append(svgElement("rect", { x: labelWidth, y, height: barHeight, rx: 2, class: "bar",
       width: Math.max(1, scale(row.value) - labelWidth), fill: PALETTE[0], "fill-opacity": 0.75 }));
     if (row.low !== undefined && row.high !== undefined) {
       const mid = y + barHeight / 2;
@@ -84,7 +125,8 @@ function drawBars(container, width, rows, { maxValue = 1, format = (v) => (v * 1
       }
     }
     const suffix = row.low !== undefined ? ` (${format(row.low)}–${format(row.high)})` : "";
-    group.append(svgElement("text", { x: labelWidth + plot + 4, y: y + 13 }, format(row.value)));
+    // Clear of a bar or whisker that ends at the axis's end.
+    group.append(svgElement("text", { x: labelWidth + plot + 8, y: y + 13 }, format(row.value)));
     group.append(svgElement("title", {}, `${row.label}: ${format(row.value)}${suffix}`));
   });
   svg.append(svgElement("line", { x1: labelWidth, x2: labelWidth, y1: 0, y2: height - 16,
@@ -93,7 +135,7 @@ function drawBars(container, width, rows, { maxValue = 1, format = (v) => (v * 1
   svg.append(svgElement("text", { x: labelWidth, y: height - 2, class: "axis" }, format(0)));
   svg.append(svgElement("text", { x: labelWidth + plot, y: height - 2, "text-anchor": "end", class: "axis" },
     format(maxValue)));
-  container.replaceChildren(svg);
+  showRows(container, svg);
 }
 
 // series: {name: [p1..p100 milliseconds]}: the share of loads (y) done within x milliseconds.
@@ -147,4 +189,4 @@ function drawCdf(container, width, series) {
   container.replaceChildren(svg);
 }
 
-window.Charts = { barChart, cdfChart, drawIn };
+window.Charts = { barChart, cdfChart, drawIn, showRows };

@@ -260,6 +260,7 @@ const Compare = (() => {
       }
       const group = svgElement("g", { class: "row" });
       svg.append(group);
+      group.append(svgElement("rect", { x: 1, y: y - rowHeight / 2, width: width - 2, height: rowHeight, class: "hit" }));
       group.append(svgElement("text", { x: 8, y: y + 4 }, row.label));
       if (row.value === null || row.value === undefined) {
         group.append(svgElement("text", { x: labelWidth, y: y + 4, fill: "#5d6470", class: "one-side" }, row.only ?? "no data"));
@@ -287,7 +288,7 @@ const Compare = (() => {
     svg.append(svgElement("text", { x: x(0), y: height - 4, "text-anchor": "middle", class: "zero" }, "0"));
     svg.append(svgElement("text", { x: labelWidth + plot, y: height - 4 - below, "text-anchor": "end", class: "axis" },
       axisText(reach, rate, plot >= 120)));
-    container.replaceChildren(svg);
+    Charts.showRows(container, svg);
   }
 
   // One line per measure a verdict covers, with the verdict's texts; a side without the rate's

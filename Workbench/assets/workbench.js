@@ -8,37 +8,56 @@ const CHECK_DELAY_MS = 250;
 const POLL_MS = 300;
 // What a request that got no answer at all (the server stopped, the network gone) says.
 const NO_ANSWER = "the server did not answer: is qvr-sandbox serve still running?";
+// How long a request may wait for its whole answer before it is given up, so that a server that
+// took a request and never answers is said rather than waited for without end. Most answers come
+// at once (a check, a run's start or progress); a session's picture or snapshot plays the session
+// first and shards are merged first, which in a slow build can take minutes, and so can a large
+// download.
+const TIME_LIMIT_MS = 30000;
+const SLOW_TIME_LIMIT_MS = 600000;
+const SLOW_ROUTES = [/^\/api\/sessions(\/snapshot)?$/, /^\/api\/shards$/, /^\/api\/(runs|comparisons)\/[^/]+\/[^/]+\.\w+$/];
+function timeLimit(path) {
+  const route = path.split("?")[0];
+  return SLOW_ROUTES.some((slow) => slow.test(route)) ? SLOW_TIME_LIMIT_MS : TIME_LIMIT_MS;
+}
+function noAnswerWithin(ms) {
+  return `the server did not answer within ${ms / 1000} s: it is stuck or overloaded. ` +
+    "Check the terminal running qvr-sandbox serve (restart it if it does not respond), then try again.";
+}
 
-// The server's response, or null when the request got no answer at all.
-async function request(method, path, body) {
+// The server's response and read(response), or { response: null, error } when the request got
+// no answer, or none within its time limit (the limit covers the body too, so that a server that
+// stalls half-way through is given up as well, and a body cut off is no answer either).
+async function exchange(method, path, body, read) {
   const options = { method, headers: {} };
   if (method !== "GET") {
     options.headers["X-Workbench-Token"] = token;
     options.headers["Content-Type"] = "application/json";
     options.body = JSON.stringify(body ?? {});
   }
+  const limit = timeLimit(path);
+  const controller = new AbortController();
+  const timer = setTimeout(() => controller.abort(), limit);
+  options.signal = controller.signal;
   try {
-    return await fetch(path, options);
+    const response = await fetch(path, options);
+    return { response, result: await read(response) };
   } catch {
-    return null;
+    return { response: null, error: controller.signal.aborted ? noAnswerWithin(limit) : NO_ANSWER };
+  } finally {
+    clearTimeout(timer);
   }
 }
 
-// The server's answer as { status, data }; a request that gets no answer is status 0 with
-// data.error saying so, so that callers end what they were doing rather than wait for ever.
+// The server's answer as { status, data }; a request that gets no answer (in time) is status 0
+// with data.error saying so, so that callers end what they were doing rather than wait for ever.
 async function api(method, path, body) {
-  const response = await request(method, path, body);
-  if (response === null) return { status: 0, data: { error: NO_ANSWER } };
-  // A body cut off by a server that stopped half-way is no answer either; one that is not JSON
-  // is the server's own odd answer.
-  let data;
-  try {
-    data = await response.json();
-  } catch (error) {
-    if (!(error instanceof SyntaxError)) return { status: 0, data: { error: NO_ANSWER } };
-    data = { error: `answer ${response.status}` };
-  }
-  return { status: response.status, data };
+  const { response, result, error } = await exchange(method, path, body, (response) => response.json().catch((e) => {
+    // A body that is not JSON is the server's own odd answer.
+    if (e instanceof SyntaxError) return { error: `answer ${response.status}` };
+    throw e;
+  }));
+  return response === null ? { status: 0, data: { error } } : { status: response.status, data: result };
 }
 
 // starting: a run's POST is on its way, so a second click cannot start a second run.
@@ -320,16 +339,16 @@ async function downloadResult(event, noteId) {
   event.preventDefault();
   const note = $(noteId);
   note.hidden = true;
-  const response = await request("GET", event.currentTarget.getAttribute("href"));
-  const body = await response?.blob().catch(() => null);
-  if (response?.ok && body) {
+  const { response, result: body, error: lost } =
+    await exchange("GET", event.currentTarget.getAttribute("href"), undefined, (response) => response.blob());
+  if (response?.ok) {
     const name = response.headers.get("Content-Disposition")?.match(/filename="([^"]+)"/)?.[1] ?? "workbench-result";
     download(name, body, body.type);
     return;
   }
-  let error = NO_ANSWER;
+  let error = lost;
   if (response?.status === 404) error = "the server keeps the last 16 results, and this one is gone. Run again to download.";
-  else if (body) error = await body.text().then((text) => JSON.parse(text).error).catch(() => `answer ${response.status}`);
+  else if (response) error = await body.text().then((text) => JSON.parse(text).error).catch(() => `answer ${response.status}`);
   note.textContent = `Cannot download: ${error}`;
   note.hidden = false;
 }

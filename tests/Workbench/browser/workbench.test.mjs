@@ -4,11 +4,12 @@
 // double click too), one session's timeline with the snapshot at a moment clicked, a session of
 // hundreds of thousands of moments (listed in part, the list matching the picture), the banner
 // preview with its settings (a title counted in characters, an empty one explained), a cluster
-// run's shard files opened (a plain run's, a comparison's, and a pair that does not merge), and a
-// page whose server stops during a run. Along the way: results of an earlier text marked as such,
-// an edit kept over a reload and a reset undone, a download of a result the server no longer has
-// explained, the legend in its curves' colours, a cancel that stays a cancel, and a difference
-// chart per measure. At each window width, every chart keeps its text size and its axis texts apart.
+// run's shard files opened (a plain run's, a comparison's, and a pair that does not merge), a page
+// whose requests are never answered, and one whose server stops during a run. Along the way:
+// results of an earlier text marked as such, an edit kept over a reload and a reset undone, a
+// download of a result the server no longer has explained, the legend in its curves' colours, each
+// chart's rows reached by keyboard, a cancel that stays a cancel, and a difference chart per
+// measure. At each window width, every chart keeps its text size and its axis texts apart.
 // Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { execFileSync, spawn } from "node:child_process";
@@ -167,9 +168,9 @@ try {
   expect((await page.textContent("#run-status")).includes("40 of 40"), "the run covers every session");
   const placementRows = await page.locator("#placements-table tr").count();
   expect(placementRows === 7, `one row per placement (${placementRows - 1})`);
-  expect(await drawn("#chart-fill svg rect"), "the fill-rate chart is drawn");
+  expect(await drawn("#chart-fill svg rect.bar"), "the fill-rate chart is drawn");
   expect(await drawn("#chart-latency svg polyline.cdf"), "the latency CDF is drawn");
-  expect(await drawn("#chart-shows svg rect"), "the shows-per-session chart is drawn");
+  expect(await drawn("#chart-shows svg rect.bar"), "the shows-per-session chart is drawn");
   const curves = await page.$$eval("#chart-latency polyline.cdf", (lines) => lines.map((l) => l.getAttribute("stroke")));
   const legend = await page.$$eval("#chart-latency text.legend", (texts) => texts.map((t) => getComputedStyle(t).fill));
   expect(curves.length > 1 && legend.join() === curves.map(rgb).join(),
@@ -202,6 +203,53 @@ try {
     `each chart's axis is labelled at both ends (${ends.join("; ")})`);
   expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
+
+  // A chart's rows by keyboard: one Tab stop per bar chart, the arrows (and Home, End) move within
+  // it, each row named by its value and interval; a chart drawn again keeps focus on its row.
+  const stops = await page.$$eval("#results [tabindex='0']", (rows) => rows.map((row) => row.closest("[id]").id));
+  expect(stops.join() === "chart-fill,chart-show,chart-shows", `each bar chart is one Tab stop (${stops.join()})`);
+  const fillRows = await page.$$eval("#chart-fill g.row", (rows) => rows.map((row) => row.querySelector("title").textContent));
+  const focusedRow = () => page.evaluate(() => {
+    const row = document.activeElement;
+    return row.matches("g.row") ? [row.closest("[id]").id, [...row.parentNode.children].filter((g) => g.matches("g.row"))
+      .indexOf(row), row.getAttribute("aria-label")] : [row.id || row.tagName];
+  });
+  const walk = [];
+  await page.focus("#chart-fill g.row[tabindex='0']");
+  for (const key of ["ArrowDown", "ArrowDown", "ArrowUp", "End", "ArrowDown", "Home", "ArrowUp"]) {
+    await page.keyboard.press(key);
+    walk.push((await focusedRow()).slice(0, 2).join(" "));
+  }
+  const last = fillRows.length - 1;
+  expect(walk.join() === ["1", "2", "1", last, last, "0", "0"].map((i) => `chart-fill ${i}`).join(),
+    `the arrow keys, Home and End move between a chart's rows, and stop at its ends (${walk.join()})`);
+  const snapshot = await page.locator("#chart-fill").ariaSnapshot();
+  expect(fillRows.length > 1 && fillRows.every((name) => snapshot.includes(`listitem "${name}"`)) &&
+    fillRows.some((name) => / \(\d+\.\d%–\d+\.\d%\)$/.test(name)),
+  `each row is named by its value and interval (${snapshot.replace(/\s+/g, " ")})`);
+  await page.keyboard.press("End");
+  const wide = await page.$eval("#chart-fill svg", (svg) => svg.viewBox.baseVal.width);
+  await page.setViewportSize({ width: 600, height: 1100 });
+  await page.waitForFunction((was) => document.querySelector("#chart-fill svg").viewBox.baseVal.width !== was, wide);
+  expect((await focusedRow()).slice(0, 2).join(" ") === `chart-fill ${last}`,
+    `a chart drawn again at another width keeps focus on its row (${await focusedRow()})`);
+  await page.setViewportSize({ width: 1280, height: 1100 });
+  await page.keyboard.press("Tab");
+  expect((await focusedRow())[0] === "chart-show", `Tab leaves the chart for the next one (${await focusedRow()})`);
+  // A bar and whisker that end at the axis's end leave room before the value's text.
+  const clearance = await page.evaluate(() => {
+    const frame = document.createElement("div");
+    document.getElementById("results").append(frame);
+    Charts.barChart(frame, [{ label: "full", value: 1, low: 0.9, high: 1 }]);
+    const right = Math.max(...[...frame.querySelectorAll("rect.bar, line")].map((e) => e.getBoundingClientRect().right));
+    const texts = [...frame.querySelectorAll("g.row text")];
+    const gap = texts.at(-1).getBoundingClientRect().left - right;
+    const inside = texts.at(-1).getBoundingClientRect().right <= frame.querySelector("svg").getBoundingClientRect().right;
+    frame.remove();
+    return [gap, inside, texts.at(-1).textContent];
+  });
+  expect(clearance[0] >= 6 && clearance[1] && clearance[2] === "100.0%",
+    `a bar's value at 100% stands clear of its whisker and inside the chart (${clearance.join(", ")})`);
 
   // A run started by a double click, then cancelled: one run starts, and it stops early and says
   // how much it covered.
@@ -575,6 +623,44 @@ try {
   }
   expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);
 
+  // A server that takes a request and never answers: a run's progress is given up after its time
+  // limit, and says so; a session's picture, which can take minutes to play, is waited for longer.
+  // The page's clock is a manual one, so no time passes but what is run here.
+  const stuck = await browser.newPage();
+  stuck.setDefaultTimeout(150000);
+  const stuckErrors = [];
+  stuck.on("pageerror", (error) => stuckErrors.push(String(error)));
+  // Resolves once the page has sent a request matching pattern, which is then never answered.
+  const hold = (pattern) => new Promise((sent) => stuck.route(pattern, (route) => sent(route)));
+  await stuck.clock.install();
+  await stuck.goto(address);
+  await stuck.waitForSelector("body[data-ready=true]");
+  await fill(stuck, { "#sessions": "20", "#minutes": "30" });
+  const progress = hold(/\/api\/runs\/\d+$/);
+  await stuck.click("#run");
+  await progress;
+  await stuck.clock.runFor(29000);
+  const waiting = await stuck.textContent("#run-status");
+  await stuck.clock.runFor(2000);
+  await stuck.waitForSelector("#run-status[data-state=lost]");
+  const gaveUp = await stuck.textContent("#run-status");
+  expect(waiting === "Starting…" && gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it"),
+    `a run's progress that never comes is given up after 30 s, saying what to do (${waiting} | ${gaveUp})`);
+  expect(await stuck.isDisabled("#cancel") && !(await stuck.isDisabled("#run")), "and another run can start");
+  const playing = hold(/\/api\/sessions$/);
+  await stuck.click("#session-draw");
+  await playing;
+  await stuck.clock.runFor(300000);
+  const stillPlaying = await stuck.textContent("#session-status");
+  await stuck.clock.runFor(300001);
+  await stuck.waitForFunction(() => document.getElementById("session-status").textContent.includes("did not answer"));
+  const sessionGaveUp = await stuck.textContent("#session-status");
+  expect(stillPlaying === "Playing the session…" && sessionGaveUp.includes("within 600 s"),
+    `a session's picture is waited for 10 minutes, then given up (${stillPlaying} | ${sessionGaveUp})`);
+  expect(stuckErrors.length === 0, `no uncaught error when requests go unanswered ${stuckErrors.join("; ")}`);
+  await stuck.screenshot({ path: path.join(shots, "11-no-answer.png"), fullPage: true });
+  await stuck.close();
+
   // A server that stops while its page watches a run: the page says so and ends the run, rather
   // than saying "Running" for ever.
   const [gone, goneAddress] = await serve();
@@ -597,7 +683,7 @@ try {
   expect((await orphan.textContent("#session-status")).includes("did not answer"),
     "a session asked of a stopped server says it did not answer");
   expect(orphanErrors.length === 0, `no uncaught error when the server is gone ${orphanErrors.join("; ")}`);
-  await orphan.screenshot({ path: path.join(shots, "11-server-gone.png"), fullPage: true });
+  await orphan.screenshot({ path: path.join(shots, "12-server-gone.png"), fullPage: true });
 } finally {
   await browser.close();
   server.kill("SIGINT");
