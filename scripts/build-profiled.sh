@@ -7,11 +7,9 @@
 # more Monte Carlo requests per CPU-second here). With another compiler than GCC it makes a plain
 # Release build and says so.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [[ -z ${1:-} || $1 == -* ]]; then
   echo "usage: $0 DIR [cmake args...] (a DIR starting with - as ./-DIR)" >&2

@@ -2,11 +2,9 @@
 # build.sh DIR [cmake args...]: configures (once) and builds the whole tree into DIR, with warnings
 # as errors (QVR_WERROR; a later -DQVR_WERROR=OFF in the arguments wins).
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
 # Paths relative to the tree, so that ccache shares objects between checkouts and build folders.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd "$(dirname "$0")/.." && pwd)} CCACHE_NOHASHDIR=1
 if [[ -z ${1:-} || $1 == -* ]]; then

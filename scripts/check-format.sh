@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # check-format.sh: fails when a C++ file differs from what clang-format makes of it; exit 2 without clang-format.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
-(($# == 0)) || { echo "usage: $0 (no arguments; --help says what it does)" >&2; exit 2; }
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
+refuse_arguments "$0" "$@"
 cd "$(dirname "$0")/.."
 command -v clang-format >/dev/null || { echo "check-format: clang-format is not on PATH (scripts/setup.sh)" >&2; exit 2; }
 bad=0

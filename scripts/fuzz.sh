@@ -5,11 +5,9 @@
 # the reproducing input in build/fuzz/artifacts. The mutations follow FUZZ_SEED (default 1), so a
 # run repeats the inputs of an earlier one as far as it gets; set another seed to explore further.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
 seconds=${1-30}
 # libFuzzer takes 0, a negative or a non-numeric time as no limit at all: checked before the build.
 if (($# > 1)) || ! [[ $seconds =~ ^[1-9][0-9]{0,6}$ ]]; then

@@ -3,11 +3,9 @@
 # laid out by profile feedback) and runs the sandbox host with the options given (none: its default
 # configuration). build/run/qvr-sandbox --help lists the options.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 rm -rf "$root/build/run"

@@ -3,12 +3,10 @@
 # the workbench are opened headless), node with npm, and playwright-core (tests/Workbench/browser/,
 # from its lock file; it drives the system chromium and downloads no browser). Idempotent.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
-(($# == 0)) || { echo "usage: $0 (no arguments; --help says what it does)" >&2; exit 2; }
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
+refuse_arguments "$0" "$@"
 root=$(cd "$(dirname "$0")/.." && pwd)
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 missing=()

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # setup.sh: installs every package the build, the tests and the benchmarks need. Idempotent.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
-(($# == 0)) || { echo "usage: $0 (no arguments; --help says what it does)" >&2; exit 2; }
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
+refuse_arguments "$0" "$@"
 packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev pkgconf
   ccache libsqlite3-dev nlohmann-json3-dev libcli11-dev libexpat1-dev clang-format clang-tidy clang
   libclang-rt-14-dev libcpp-httplib-dev parallel time libfreetype-dev libharfbuzz-dev

@@ -6,11 +6,9 @@
 # Exit code 2 for bad arguments (an empty one included) or a BINARY that is not an executable file;
 # 1 when a run takes under 0.01 CPU-s, too short for the timer, or the program writes no JSON tables.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
 # An argument given empty is refused, not taken as its default.
 binary=${1-build/run/qvr-sandbox}
 sessions=${2-20000}

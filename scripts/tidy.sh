@@ -4,11 +4,9 @@
 # checked on its own with its own compile command, as a file that leans on a neighbour's includes
 # would fail to compile alone. Fails when clang-tidy fails or prints any warning or error.
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
+answer_help "$0" "$@"
 if (($# > 1)) || [[ ${1-} == -* ]]; then
   echo "usage: $0 [DIR] (default build/tidy; a DIR starting with - as ./-DIR)" >&2
   exit 2

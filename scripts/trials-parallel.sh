@@ -25,6 +25,8 @@
 set -euo pipefail
 # shellcheck source=SCRIPTDIR/seed-ranges.sh
 source "$(dirname "${BASH_SOURCE[0]}")/seed-ranges.sh"
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$(dirname "${BASH_SOURCE[0]}")/script-help.sh"
 
 usage() {
   echo "$0: $1" >&2
@@ -43,7 +45,7 @@ while (($#)); do
         files+=(--basefile "$2"); shift 2 ;;
     -o) out=$2; shift 2 ;;
     --json) json=(--json); shift ;;
-    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
+    -h|--help) answer_help "$0" --help ;;
     --) break ;;
     # A negative seed, -j4 written as one word, or a misspelt option: not FIRST.
     -?*) usage "unknown option $1 (options go before FIRST, each apart from its value)" ;;

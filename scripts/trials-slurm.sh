@@ -9,7 +9,8 @@
 # `sbatch scripts/trials-slurm.sh merge`. The report is then $OUT/report.txt and $OUT/report.json.
 # Environment: FIRST, LAST, SHARDS, OUT (shared folder), QVR_SANDBOX (the program; default
 # build/run/qvr-sandbox, made absolute), and the qvr-sandbox options after --. The tasks read
-# seed-ranges.sh from this script's folder (QVR_SCRIPTS, set on submit), which every node sees.
+# seed-ranges.sh and script-help.sh from this script's folder (QVR_SCRIPTS, set on submit), which
+# every node sees.
 # Without Slurm, the same steps run by hand, which is how the script is tested locally:
 #   for i in 0 1 2 3; do SLURM_ARRAY_TASK_ID=$i ... scripts/trials-slurm.sh task -- ...; done
 #   ... scripts/trials-slurm.sh merge
@@ -19,11 +20,12 @@
 #SBATCH --cpus-per-task=1
 #SBATCH --output=slurm-%A_%a.log
 set -euo pipefail
-# --help prints the comment above.
-if [[ ${1-} == -h || ${1-} == --help ]]; then
-  awk 'NR > 1 && !/^#/ { exit } NR > 1 && !/^#SBATCH/ { sub(/^# ?/, ""); print }' "$0"
-  exit 0
-fi
+# Slurm runs a copy of this file from its own folder: the tasks find the helpers where it was
+# submitted from.
+scripts=${QVR_SCRIPTS:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
+# shellcheck source=SCRIPTDIR/script-help.sh
+source "$scripts/script-help.sh"
+answer_help "$0" "$@"
 
 step=${1-}
 case $step in
@@ -36,9 +38,6 @@ esac
 [[ ${1:-} == -- ]] && shift
 : "${FIRST:?set FIRST}" "${LAST:?set LAST}" "${SHARDS:?set SHARDS}" "${OUT:?set OUT}"
 sandbox=$(realpath -m "${QVR_SANDBOX:-build/run/qvr-sandbox}")
-# Slurm runs a copy of this file from its own folder: the tasks find the helper where it was
-# submitted from.
-scripts=${QVR_SCRIPTS:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
 # shellcheck source=SCRIPTDIR/seed-ranges.sh
 source "$scripts/seed-ranges.sh"
 seed_plan "$FIRST" "$LAST" "$SHARDS" || exit 2

@@ -110,12 +110,16 @@ struct AdsServiceHarness : Testing::AdsHarness {
     env->setService<UI::ImageLoader>(Sandbox::ScriptedImageLoader::create());
   }
 
-  std::shared_ptr<AdsService> makeService(std::shared_ptr<AdsConsentService> consent = nullptr,
-                                          std::shared_ptr<Storage> store = nullptr) {
+  // A service of this harness's pieces; consent, store and userService stand in for its own when
+  // given.
+  std::shared_ptr<AdsService> makeService(
+      std::shared_ptr<AdsConsentService> consent = nullptr,
+      std::shared_ptr<Storage> store = nullptr,
+      std::shared_ptr<UserServiceProtocol> userService = nullptr) {
     AdsService::Dependencies dependencies;
     dependencies.environment = env.get();
     dependencies.configProvider = configProvider;
-    dependencies.userService = users;
+    dependencies.userService = userService ? std::move(userService) : users;
     dependencies.connectionService = connection;
     dependencies.rateUsService = rateUs;
     dependencies.adsConsentService = std::move(consent);

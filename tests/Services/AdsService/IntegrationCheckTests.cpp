@@ -322,16 +322,7 @@ TEST(ServiceIntegrationReportTest, AUserStreamThatDoesNotGiveTheCurrentUserIsAnE
     testing_support::ConsentedAdsHarness h;
     auto users = std::make_shared<SilentUserStream>();
     if (hasUser) users->user = Sandbox::SandboxUser::make(false);
-    AdsService::Dependencies dependencies;
-    dependencies.environment = h.env.get();
-    dependencies.configProvider = h.configProvider;
-    dependencies.userService = users;
-    dependencies.connectionService = h.connection;
-    dependencies.rateUsService = h.rateUs;
-    dependencies.adsConsentService = h.consentService;
-    dependencies.reporting = h.reporting;
-    dependencies.storage = h.storage;
-    auto service = AdsService::create(std::move(dependencies));
+    auto service = h.makeService(h.consentService, nullptr, users);
     h.configProvider->publish(
         AdsConfig({{AdSource::adMob, std::nullopt}},
                   {{InterstitialAdPlacement::connect, AdPlacementConfig::adMob({"c"})}}, {}, {}));
