@@ -13,7 +13,9 @@
 #               back here, and every -f file is copied there first
 #   -f FILE     a file the runs need on every host (a --config or --compare file); repeatable
 #   -o DIR      where the shards (shard-I.json and shard-I.log) go and stay; a folder that already
-#               holds shard files is refused, so that an earlier run's shards are never merged
+#               holds shard files is refused, so that an earlier run's shards are never merged, and
+#               so is one another run is writing to (DIR/.trials-parallel-run names it; that of a
+#               run on this host that is no longer running is taken over)
 #               (default: a new temporary folder, removed at the end)
 #   --json      print the merged report as JSON
 # Everything after -- goes to every shard's run (--minutes, --config, --compare, --premium, ...),
@@ -75,10 +77,37 @@ if [[ -z $out ]]; then out=$(mktemp -d); keep=0; fi
 mkdir -p -- "$out"
 out=$(realpath -- "$out")
 # Two runs started at once into one -o folder would both find it empty and mix their shards: the
-# first to create the marker has it, until it ends.
+# first to create the marker has it, until it ends. The marker names its run ("PID HOST", written
+# in the same step that creates it), so that one left by a run killed outright is taken over.
 marker=$out/.trials-parallel-run
-if ((keep)) && ! (set -C && : > "$marker") 2>/dev/null; then
-  echo "$0: another run is writing to $out (or one was killed: then remove $marker)" >&2
+host=$(uname -n) owner_pid="" owner_host=""
+claim() { (set -C && printf '%s %s\n' "$$" "$host" > "$marker") 2>/dev/null; }
+# gone PID: no such process here (kill -0 alone also fails for another user's live process).
+gone() { ! kill -0 "$1" 2>/dev/null && ! ps -p "$1" >/dev/null 2>&1; }
+# take_over: replaces the marker of a run on this host that is no longer running. The marker is
+# read and replaced only while holding $lock (created like the marker), so of two runs that found
+# the same dead owner the second finds the first's marker, alive. An empty marker is refused: its
+# run is writing it (or was killed right then, which leaves it to the user).
+lock=$marker.takeover
+take_over() {
+  local status=1
+  (set -C && : > "$lock") 2>/dev/null || return 1
+  if read -r owner_pid owner_host 2>/dev/null < "$marker"; then
+    if [[ $owner_pid =~ ^[1-9][0-9]{0,9}$ && $owner_host == "$host" ]] && gone "$owner_pid"; then
+      rm -f -- "$marker"
+      claim && status=0 && echo "$0: taking over $marker: its run (pid $owner_pid) is gone" >&2
+    fi
+  elif [[ ! -e $marker ]]; then
+    claim && status=0  # its run ended in the meantime
+  fi
+  rm -f -- "$lock"
+  return "$status"
+}
+if ((keep)) && ! claim && ! take_over; then
+  leftovers=$marker
+  if [[ -e $lock ]]; then leftovers+=" and $lock"; fi
+  echo "$0: another run is writing to $out${owner_pid:+ (pid $owner_pid on $owner_host)}" \
+    "(if none is, remove $leftovers)" >&2
   exit 2
 fi
 if ((keep)) && compgen -G "$out/shard-*" >/dev/null; then

@@ -14,8 +14,9 @@
 # Without Slurm, the same steps run by hand, which is how the script is tested locally:
 #   for i in 0 1 2 3; do SLURM_ARRAY_TASK_ID=$i ... scripts/trials-slurm.sh task -- ...; done
 #   ... scripts/trials-slurm.sh merge
-# Each shard spans at most 100000 seeds. submit refuses an OUT that already holds shard files, and
-# merge takes exactly the shards shard-0.json to shard-(SHARDS-1).json, failing on a missing one.
+# Each shard spans at most 100000 seeds. submit refuses an OUT that already holds shard files or
+# that another submit has claimed ($OUT/.trials-slurm-submit, kept with the run), and merge takes
+# exactly the shards shard-0.json to shard-(SHARDS-1).json, failing on a missing one.
 #SBATCH --job-name=qvr-trials
 #SBATCH --cpus-per-task=1
 #SBATCH --output=slurm-%A_%a.log
@@ -47,13 +48,25 @@ case $step in
   submit)
     command -v sbatch >/dev/null || { echo "trials-slurm.sh: sbatch is not on PATH: submit from a Slurm login node" >&2; exit 2; }
     mkdir -p "$OUT"
+    # Two submits into one OUT would both find it empty, and their tasks would write each other's
+    # shards. The first to make the claim (mkdir: atomic on a shared folder too) has OUT; the claim
+    # stays once the jobs are queued, since their shards are written only when they run.
+    claim=$OUT/.trials-slurm-submit
+    if ! mkdir "$claim" 2>/dev/null; then
+      echo "trials-slurm.sh: another submit has claimed $OUT: set another OUT" \
+        "(or, if its jobs are gone, remove $claim)" >&2
+      exit 2
+    fi
     if compgen -G "$OUT/shard-*" >/dev/null; then
+      rmdir "$claim"
       echo "trials-slurm.sh: $OUT already holds shard files of another run: remove them or set another OUT" >&2
       exit 2
     fi
     # The job scripts run from Slurm's copy of this file: hand them the absolute paths.
     export FIRST LAST SHARDS OUT QVR_SANDBOX=$sandbox QVR_SCRIPTS=$scripts
-    tasks=$(sbatch --parsable --export=ALL --array=0-$((seed_shards - 1)) "$0" task -- "$@")
+    # Nothing queued: OUT is free again.
+    tasks=$(sbatch --parsable --export=ALL --array=0-$((seed_shards - 1)) "$0" task -- "$@") ||
+      { status=$?; rmdir "$claim"; exit "$status"; }
     sbatch --parsable --export=ALL --dependency=afterok:"$tasks" "$0" merge
     ;;
   task)

@@ -2,8 +2,10 @@
 # trials_scripts_test.sh QVR_SANDBOX: the ready scripts that spread a Monte Carlo run over
 # processes give, once merged, the same bytes as one run: GNU parallel with four processes at once,
 # and the Slurm array job's steps run by hand. They merge only the shards of the run asked for, name
-# the shard that failed or is missing, and stop as a signal says. The throughput script times runs
-# and counts their requests; the scripts refuse bad arguments before they build or run anything.
+# the shard that failed or is missing, and stop as a signal says. Of two runs started into one
+# folder only one goes on, and the folder of a run killed outright is taken over. The throughput
+# script times runs and counts their requests; the scripts refuse bad arguments before they build
+# or run anything.
 # Exit 77 (skipped) without GNU parallel.
 set -euo pipefail
 sandbox=$(realpath "$1")
@@ -15,7 +17,21 @@ options=(--minutes 20)
 "$sandbox" "${options[@]}" --seed 3 --sessions 12 --quiet > "$work/one.txt"
 "$sandbox" "${options[@]}" --seed 3 --sessions 12 --quiet --json > "$work/one.json"
 
-fail() { echo "trials_scripts_test: $1" >&2; diff "$2" "$3" >&2 || true; exit 1; }
+fail() { echo "trials_scripts_test: $1" >&2; diff "$2" "$3" >&2 || true; held_end; exit 1; }
+# held_start COMMAND...: starts COMMAND in the background, its output in $work/held.out and .err,
+# and returns once a stub it runs is held (the stub says so on $work/at and waits on $work/go) or
+# COMMAND has ended: $held is "held" or "ended STATUS". held_end lets it go and waits for its end.
+mkfifo "$work/at" "$work/go"
+hold="echo held > $(printf %q "$work/at"); read -r < $(printf %q "$work/go")"
+held=""
+held_start() {
+  { local status=0; "$@" > "$work/held.out" 2> "$work/held.err" || status=$?; echo "ended $status" > "$work/at"; } &
+  read -r held < "$work/at"
+}
+held_end() {
+  if [[ $held == held ]]; then echo > "$work/go"; read -r held < "$work/at"; fi
+  wait
+}
 # refused STATUS TEXT COMMAND...: the command ends with STATUS and says TEXT on stderr.
 refused() {
   local want=$1 text=$2 status=0; shift 2
@@ -56,15 +72,48 @@ if command -v parallel >/dev/null; then
   "$scripts/trials-parallel.sh" -b "$sandbox" -j 4 -o "$work/kept" --json 3 14 5 -- "${options[@]}" \
     > "$work/parallel.json"
   cmp -s "$work/one.json" "$work/parallel.json" || fail "parallel JSON differs" "$work/one.json" "$work/parallel.json"
-  [[ $(ls "$work/kept"/shard-*.json | wc -l) == 5 ]] || fail "-o keeps the five shards" /dev/null /dev/null
+  [[ $(find "$work/kept" -name 'shard-*.json' | wc -l) == 5 ]] || fail "-o keeps the five shards" /dev/null /dev/null
   # A folder holding an earlier run's shards is refused, and left as it was: they would be merged.
   refused 2 "already holds shard files" "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/kept" 3 8 2 -- "${options[@]}"
-  [[ $(ls "$work/kept"/shard-* | wc -l) == 10 ]] || fail "the refused folder is left as it was" /dev/null /dev/null
+  [[ $(find "$work/kept" -name 'shard-*' | wc -l) == 10 ]] || fail "the refused folder is left as it was" /dev/null /dev/null
   [[ -z $(find "$work/kept" -name '.*' -type f) ]] || fail "a finished run leaves no marker" /dev/null /dev/null
   # A run still writing to a folder holds it: a second one started at once is refused.
   mkdir "$work/busy" && : > "$work/busy/.trials-parallel-run"
   refused 2 "another run is writing to $work/busy" "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/busy" 3 8 2
   [[ -z $(find "$work/busy" -name 'shard-*') ]] || fail "the refused run writes no shard" /dev/null /dev/null
+  # The marker names its run. The marker of a live run, of one on another host (its pid means
+  # nothing here), or one being taken over, is left as it is.
+  (exit 0) & dead=$!
+  wait "$dead"
+  host=$(uname -n) stale=$work/stale/.trials-parallel-run
+  mkdir "$work/stale"
+  while IFS='|' read -r owner lock text; do
+    echo "$owner" > "$stale"
+    [[ -z $lock ]] || : > "$stale.takeover"
+    refused 2 "$text" "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/stale" 3 8 2
+    [[ $(< "$stale") == "$owner" ]] || fail "a refused run leaves the marker '$owner'" /dev/null "$stale"
+    rm -f "$stale.takeover"
+  done <<OWNERS
+$$ $host||another run is writing to $work/stale (pid $$ on $host)
+$dead elsewhere.invalid||another run is writing to $work/stale (pid $dead on elsewhere.invalid)
+$dead $host|held|(if none is, remove $stale and $stale.takeover)
+OWNERS
+  # The marker of a run gone from this host is taken over, and then names the run that took it:
+  # a run started while it plays is refused.
+  echo "$dead $host" > "$stale"
+  cat > "$work/held" <<HELD
+#!/usr/bin/env bash
+[[ \$1 == merge ]] || { $hold; }
+exec $(printf %q "$sandbox") "\$@"
+HELD
+  chmod +x "$work/held"
+  held_start "$scripts/trials-parallel.sh" -b "$work/held" -o "$work/stale" 3 14 1 -- "${options[@]}"
+  refused 2 "another run is writing to $work/stale (pid " "$scripts/trials-parallel.sh" -b "$sandbox" -o "$work/stale" 3 8 2
+  held_end
+  [[ $held == "ended 0" && $(< "$work/held.err") == *"taking over $stale: its run (pid $dead) is gone"* ]] ||
+    fail "a run takes over the marker of a run that is gone ($held)" /dev/null "$work/held.err"
+  cmp -s "$work/one.txt" "$work/held.out" || fail "the run that took over merges" "$work/one.txt" "$work/held.out"
+  [[ ! -e $stale ]] || fail "the run that took over removes its marker" /dev/null /dev/null
   refused 2 "--json after --: put the script's own --json before FIRST" \
     "$scripts/trials-parallel.sh" -b "$sandbox" 1 4 2 -- "${options[@]}" --json
   refused 2 "--seed after --" "$scripts/trials-parallel.sh" -b "$sandbox" 1 4 2 -- --seed=9
@@ -134,6 +183,31 @@ for id in 3 08 -1 9223372036854775808; do
     refused 2 "task $id is not one of the 3 shards" "$scripts/trials-slurm.sh" task
 done
 [[ ! -e $work/slurm-ids ]] || fail "a refused task writes nothing" /dev/null /dev/null
+# Two submits into one OUT: the first, held in sbatch, has claimed OUT, and the second is refused
+# without queueing anything, as is one after the first has queued its jobs (their shards come
+# later). A submit that queued nothing leaves OUT free.
+mkdir "$work/sbin"
+cat > "$work/sbin/sbatch" <<SBATCH
+#!/usr/bin/env bash
+[[ -z \${SBATCH_FAILS-} ]] || { echo "sbatch: error: no queue" >&2; exit 1; }
+echo "\$*" >> $(printf %q "$work/sbatch.log")
+if mkdir $(printf %q "$work/sbatch-held") 2>/dev/null; then $hold; fi
+echo 41
+SBATCH
+chmod +x "$work/sbin/sbatch"
+submit=(PATH="$work/sbin:$PATH" FIRST=3 LAST=14 SHARDS=3 QVR_SANDBOX="$sandbox")
+held_start env "${submit[@]}" OUT="$work/submitted" "$scripts/trials-slurm.sh" submit -- "${options[@]}"
+for when in "while it submits" "once it has"; do
+  [[ $when == once* ]] && held_end
+  refused 2 "another submit has claimed $work/submitted" env "${submit[@]}" OUT="$work/submitted" \
+    "$scripts/trials-slurm.sh" submit
+done
+[[ $held == "ended 0" && $(< "$work/held.out") == 41 &&
+  $(cut -d ' ' -f 3 "$work/sbatch.log" | paste -sd ' ') == "--array=0-2 --dependency=afterok:41" ]] ||
+  fail "one submit queues the tasks and the merge ($held)" /dev/null "$work/sbatch.log"
+refused 1 "sbatch: error: no queue" env SBATCH_FAILS=1 "${submit[@]}" OUT="$work/unqueued" "$scripts/trials-slurm.sh" submit
+env "${submit[@]}" OUT="$work/unqueued" "$scripts/trials-slurm.sh" submit > /dev/null ||
+  fail "a submit that queued nothing leaves OUT free" /dev/null /dev/null
 rm "$work/slurm/shard-2.json"
 FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm" QVR_SANDBOX=$sandbox \
   refused 1 "shard 2 (seeds 11..14) is missing" "$scripts/trials-slurm.sh" merge
@@ -195,7 +269,7 @@ for script in "$scripts"/*.sh "$scripts/../.ci/run"; do
   [[ $script == */seed-ranges.sh || $script == */script-help.sh ]] && continue
   env PATH="$work/bin" "$script" --help > "$work/help.out" 2> "$work/help.err" ||
     fail "$script --help must succeed" /dev/null "$work/help.err"
-  [[ ! -s $work/help.err ]] && head -n 1 "$work/help.out" | grep -qF "$(basename "$script")" ||
+  [[ ! -s $work/help.err && $(head -n 1 "$work/help.out") == *"$(basename "$script")"* ]] ||
     fail "$script --help names the script" "$work/help.out" "$work/help.err"
 done
 for script in setup.sh setup-browser.sh test.sh check-format.sh ../.ci/run; do
@@ -208,7 +282,7 @@ refused 2 "cmake is not on PATH" env PATH="$work/bin" "$scripts/build.sh" "$work
 refused 2 "tidy: cmake is not on PATH" env PATH="$work/bin" "$scripts/tidy.sh" "$work/never"
 [[ ! -e $work/never ]] || fail "a refused build makes no folder" /dev/null /dev/null
 # The table generator explains itself, and refuses what it does not know, before it writes.
-python3 "$scripts/combining-marks.py" --help > "$work/help.out" && grep -q "^usage:" "$work/help.out" ||
+{ python3 "$scripts/combining-marks.py" --help > "$work/help.out" && grep -q "^usage:" "$work/help.out"; } ||
   fail "combining-marks.py --help prints its usage" /dev/null "$work/help.out"
 refused 2 "unrecognized arguments: --bogus" python3 "$scripts/combining-marks.py" --bogus
 for seconds in 0 -5 30s; do refused 2 "usage:" env PATH="$work/bin" "$scripts/fuzz.sh" "$seconds"; done
