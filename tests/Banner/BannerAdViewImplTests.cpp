@@ -385,23 +385,24 @@ TEST_F(BannerAdViewImplTest, BorderlessMovesTheSideInsetsInsideAFullWidthContent
   const double width = 375;
   auto banner = styledBanner(0);
   const auto& content = banner->contentView();
-  const UI::EdgeInsets insets{0, 8, 0, 8};
+  // Side insets of 8, with the borderless flag absent, set or cleared.
+  const auto show = [&](std::optional<bool> borderless) {
+    banner->setViewModel(model("Title", "Subtitle", true, appearance([&](auto& a) {
+                                 a.insets = UI::EdgeInsets{0, 8, 0, 8};
+                                 a.borderless = borderless;
+                               })));
+    layOut(*banner, width);
+  };
 
   // Bordered: the card is inset and keeps the style's rounded border.
-  banner->setViewModel(
-      model("Title", "Subtitle", true, appearance([&](auto& a) { a.insets = insets; })));
-  layOut(*banner, width);
+  show(std::nullopt);
   EXPECT_EQ(content->frame().minX(), 8);
   EXPECT_EQ(content->frame().width(), width - 16);
   EXPECT_EQ(banner->contentStackView()->frame(), content->bounds());
   EXPECT_EQ(content->layer().cornerRadius, 12);
 
   // Borderless: full width, the row inset by 8 on both sides, the layer reset.
-  banner->setViewModel(model("Title", "Subtitle", true, appearance([&](auto& a) {
-                               a.insets = insets;
-                               a.borderless = true;
-                             })));
-  layOut(*banner, width);
+  show(true);
   EXPECT_EQ(content->frame().minX(), 0);
   EXPECT_EQ(content->frame().width(), width);
   EXPECT_EQ(banner->contentStackView()->frame().minX(), 8);
@@ -410,11 +411,7 @@ TEST_F(BannerAdViewImplTest, BorderlessMovesTheSideInsetsInsideAFullWidthContent
   EXPECT_EQ(content->backgroundColor(), kCardColor);
 
   // Borderless false is bordered again: the style's layer comes back.
-  banner->setViewModel(model("Title", "Subtitle", true, appearance([&](auto& a) {
-                               a.insets = insets;
-                               a.borderless = false;
-                             })));
-  layOut(*banner, width);
+  show(false);
   EXPECT_EQ(content->frame().minX(), 8);
   EXPECT_EQ(content->layer().cornerRadius, 12);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "QVRAdKit/UI/Font.h"
@@ -16,21 +17,14 @@
 namespace QVRAdKit::Sandbox {
 namespace {
 
-std::shared_ptr<const FontFace> opened(FontFace::Opened made) {
-  if (const auto* problem = std::get_if<std::string>(&made)) {
+// What a factory made, or a failure naming its problem and null.
+template <class Pointer>
+Pointer made(std::variant<Pointer, std::string> result) {
+  if (const auto* problem = std::get_if<std::string>(&result)) {
     ADD_FAILURE() << *problem;
     return nullptr;
   }
-  return std::get<std::shared_ptr<const FontFace>>(made);
-}
-
-std::shared_ptr<FontTextMeasurer> dejaVu() {
-  auto made = FontTextMeasurer::dejaVuSans();
-  if (const auto* problem = std::get_if<std::string>(&made)) {
-    ADD_FAILURE() << *problem;
-    return nullptr;
-  }
-  return std::get<std::shared_ptr<FontTextMeasurer>>(made);
+  return std::get<Pointer>(std::move(result));
 }
 
 TEST(FontFaceTest, MissingOrBrokenFilesSayWhy) {
@@ -46,7 +40,7 @@ TEST(FontFaceTest, MissingOrBrokenFilesSayWhy) {
 }
 
 TEST(FontFaceTest, DejaVuSansMeasuresRunsInProportionToTheSize) {
-  const auto face = opened(FontFace::open(FontTextMeasurer::kDejaVuSansPath));
+  const auto face = made(FontFace::open(FontTextMeasurer::kDejaVuSansPath));
   ASSERT_TRUE(face);
   EXPECT_EQ(face->familyName(), "DejaVu Sans");
   EXPECT_FALSE(face->isBold());
@@ -68,14 +62,14 @@ TEST(FontFaceTest, DejaVuSansMeasuresRunsInProportionToTheSize) {
 }
 
 TEST(FontFaceTest, ASubsetHoldsTheDrawnCharactersAtTheSameAdvances) {
-  const auto face = opened(FontFace::open(FontTextMeasurer::kDejaVuSansBoldPath));
+  const auto face = made(FontFace::open(FontTextMeasurer::kDejaVuSansBoldPath));
   ASSERT_TRUE(face);
   const std::string text = "Caf\xC3\xA9 AVA\xE2\x80\xA6";
   std::set<char32_t> characters = {U'C', U'a', U'f', U'\u00E9', U' ', U'A', U'V', U'\u2026'};
   const std::string bytes = face->subset(characters);
   ASSERT_FALSE(bytes.empty());
   EXPECT_LT(bytes.size(), std::filesystem::file_size(face->path()) / 10);
-  const auto cut = opened(FontFace::fromBytes(bytes, "subset"));
+  const auto cut = made(FontFace::fromBytes(bytes, "subset"));
   ASSERT_TRUE(cut);
   for (const char32_t c : characters) EXPECT_TRUE(cut->hasGlyph(c)) << static_cast<int>(c);
   EXPECT_FALSE(cut->hasGlyph(U'z'));
@@ -86,7 +80,7 @@ TEST(FontFaceTest, ASubsetHoldsTheDrawnCharactersAtTheSameAdvances) {
 }
 
 TEST(FontTextMeasurerTest, WeightsPickTheirFaceAndLinesUseItsMetrics) {
-  const auto measurer = dejaVu();
+  const auto measurer = made(FontTextMeasurer::dejaVuSans());
   ASSERT_TRUE(measurer);
   const UI::Font regular{"SF Pro Text", 15, UI::Font::Weight::regular};
   const UI::Font medium{"SF Pro Text", 15, UI::Font::Weight::medium};
