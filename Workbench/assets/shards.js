@@ -71,8 +71,14 @@ const Shards = (() => {
     const target = data.kind === "comparison" ? "compare" : "run";
     for (const other of Object.keys(SECTIONS)) note(other, "", "");
     if (target === "run") showRun(data); else Compare.showOpened(data.id, data.status, data.opened, data.configurations);
+    // Seeds between the ranges the shards asked for were asked of no shard: the total leaves them
+    // out, and the note says where they are, with any seeds asked for but never played.
+    const gaps = data.gaps ?? [];
     if (data.warnings.length) {
-      note(target, "warning", "Some seeds were asked for but never played: they are in no table.", data.warnings);
+      note(target, "warning", "Some seeds were asked for but never played: they are in no table.",
+        [...data.warnings, ...gaps]);
+    } else if (gaps.length) {
+      note(target, "warning", "The shards leave seeds out: the total counts only the seeds they asked for.", gaps);
     }
     if (target !== where) {
       note(where, "", `${data.opened}: ${target === "compare" ? "a comparison, shown under Compare two configurations" : "a run, shown under Simulate"}.`);

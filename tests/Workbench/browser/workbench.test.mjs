@@ -601,6 +601,21 @@ try {
       `and the status line no longer reads as if they had opened (${await page.textContent("#run-status")})`);
     await shot("09-shards-refused", "#simulate");
 
+    // A shard asked for seeds 41..60 that stopped before playing any, with one that played 1..20:
+    // they merge, and the total counts the 40 seeds asked for, not the 20 between that none was.
+    const idle = JSON.parse(fs.readFileSync(plain[0], "utf8"));
+    Object.assign(idle, { seeds: { first: null, last: null }, requested: { first: 41, last: 60 }, sessions: 0,
+      stopped: true, state: { totals: { placements: {}, networks: {} },
+        perSession: { placements: {}, networks: {} }, comparison: null } });
+    const idleFile = path.join(shardDir, "part-41-idle.json");
+    fs.writeFileSync(idleFile, JSON.stringify(idle));
+    await page.setInputFiles("#run-shards", [plain[0], idleFile]);
+    await page.waitForFunction(() => document.getElementById("run-status").textContent.startsWith("Opened 2 shards, seeds 1 to 20"));
+    const spread = [await page.textContent("#run-status"), await page.textContent("#run-shards-note")];
+    expect(spread[0] === "Opened 2 shards, seeds 1 to 20, merged: 20 of 40 sessions played" &&
+      spread[1].includes("seeds 21 to 40 are in no shard") && spread[1].includes("seeds 41 to 60 are in no table"),
+    `shards whose asked seeds leave a gap count only the seeds asked for, and name the gap (${spread.join(" | ")})`);
+
     const candidate = path.join(shardDir, "b.json");
     fs.writeFileSync(candidate, opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
     const compared = [shard("cmp-1.json", "1..30", ["--compare", candidate]),
