@@ -204,10 +204,10 @@ try {
   expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
 
-  // A chart's rows by keyboard: one Tab stop per bar chart, the arrows (and Home, End) move within
+  // A chart's rows by keyboard: one Tab stop per chart, the arrows (and Home, End) move within
   // it, each row named by its value and interval; a chart drawn again keeps focus on its row.
   const stops = await page.$$eval("#results [tabindex='0']", (rows) => rows.map((row) => row.closest("[id]").id));
-  expect(stops.join() === "chart-fill,chart-show,chart-shows", `each bar chart is one Tab stop (${stops.join()})`);
+  expect(stops.join() === "chart-fill,chart-show,chart-latency,chart-shows", `each chart is one Tab stop (${stops.join()})`);
   const fillRows = await page.$$eval("#chart-fill g.row", (rows) => rows.map((row) => row.querySelector("title").textContent));
   const focusedRow = () => page.evaluate(() => {
     const row = document.activeElement;
@@ -236,6 +236,27 @@ try {
   await page.setViewportSize({ width: 1280, height: 1100 });
   await page.keyboard.press("Tab");
   expect((await focusedRow())[0] === "chart-show", `Tab leaves the chart for the next one (${await focusedRow()})`);
+  // The latency chart's rows are its curves' p50, p90 and p99, curve by curve in the legend's
+  // order, each named by its time; Tab goes from the show chart to it, End to the last curve's p99.
+  await page.keyboard.press("Tab");
+  const curveNames = await page.$$eval("#chart-latency text.legend", (texts) => texts.map((t) => t.textContent));
+  const quantiles = [];
+  for (let step = 0; step < curveNames.length * 3; step++) {
+    const [chart, index, name] = await focusedRow();
+    quantiles.push([chart, index, name]);
+    await page.keyboard.press("ArrowRight");
+  }
+  const expectedOrder = curveNames.flatMap((curve) => ["50", "90", "99"].map((p) => `${curve}: p${p} `));
+  const times = quantiles.map(([, , name]) => Number(name?.match(/^.+: p\d\d (\d+) ms$/)?.[1]));
+  expect(curveNames.length > 1 && quantiles.every(([chart, index], at) => chart === "chart-latency" && index === at) &&
+    quantiles.every(([, , name], at) => name.startsWith(expectedOrder[at])) &&
+    times.every((ms, at) => Number.isInteger(ms) && (at % 3 === 0 || ms >= times[at - 1])),
+  `the latency chart's arrows move through each curve's p50, p90 and p99, named by their times (${quantiles.map((q) => q[2]).join(" | ")})`);
+  await page.keyboard.press("End");
+  const latencySnapshot = await page.locator("#chart-latency").ariaSnapshot();
+  expect((await focusedRow()).slice(0, 2).join(" ") === `chart-latency ${curveNames.length * 3 - 1}` &&
+    quantiles.every(([, , name]) => latencySnapshot.includes(`listitem "${name}"`)),
+  `End reaches the last curve's p99, and each quantile is a named list item (${latencySnapshot.replace(/\s+/g, " ")})`);
   // A bar and whisker that end at the axis's end leave room before the value's text.
   const clearance = await page.evaluate(() => {
     const frame = document.createElement("div");
