@@ -4,12 +4,13 @@
 // double click too), one session's timeline with the snapshot at a moment clicked, a session of
 // hundreds of thousands of moments (listed in part, the list matching the picture), the banner
 // preview with its settings (a title counted in characters, an empty one explained), a cluster
-// run's shard files opened (a plain run's, a comparison's, and a pair that does not merge), a page
-// whose requests are never answered, and one whose server stops during a run. Along the way:
-// results of an earlier text marked as such, an edit kept over a reload and a reset undone, a
-// download of a result the server no longer has explained, the legend in its curves' colours, each
-// chart's rows reached by keyboard, a cancel that stays a cancel, and a difference chart per
-// measure. At each window width, every chart keeps its text size and its axis texts apart.
+// run's shard files opened (a plain run's, a comparison's, a pair that does not merge, and a pair
+// whose asked seeds leave a gap), a page whose requests are never answered (its watch of a run
+// kept, then ended and resumed), and one whose server stops during a run. Along the way: results
+// of an earlier text marked as such, an edit kept over a reload and a reset undone, a download of a
+// result the server no longer has explained, the legend in its curves' colours, each chart's rows
+// (the latency curves' quantiles too) reached by keyboard, a cancel that stays a cancel, and a
+// difference chart per measure. At each window width, every chart keeps its text size and its axis texts apart.
 // Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { execFileSync, spawn } from "node:child_process";
@@ -21,6 +22,8 @@ import { chromium } from "playwright-core";
 
 const [sandbox, executablePath, shots] = process.argv.slice(2);
 const failures = [];
+// How far a manual clock is moved at a time while a page polls a server that answers.
+const POLL_TICK_MS = 300;
 function expect(condition, message) {
   if (!condition) failures.push(message);
   console.log(`${condition ? "ok  " : "FAIL"} ${message}`);
@@ -659,9 +662,11 @@ try {
   }
   expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);
 
-  // A server that takes a request and never answers: a run's progress is given up after its time
-  // limit, and says so; a session's picture, which can take minutes to play, is waited for longer.
-  // The page's clock is a manual one, so no time passes but what is run here.
+  // A server that takes a request and never answers: a run's progress request is given up after
+  // its time limit and tried again, the watch going on, and only the third in a row ends it, saying
+  // what to do, with a button that watches the run again once the server answers; a session's
+  // picture, which can take minutes to play, is waited for longer. The page's clock is a manual
+  // one, so no time passes but what is run here.
   const stuck = await browser.newPage();
   stuck.setDefaultTimeout(150000);
   const stuckErrors = [];
@@ -672,17 +677,39 @@ try {
   await stuck.goto(address);
   await stuck.waitForSelector("body[data-ready=true]");
   await fill(stuck, { "#sessions": "20", "#minutes": "30" });
-  const progress = hold(/\/api\/runs\/\d+$/);
+  const progressRoute = /\/api\/runs\/\d+$/;
+  const progress = hold(progressRoute);
   await stuck.click("#run");
   await progress;
   await stuck.clock.runFor(29000);
   const waiting = await stuck.textContent("#run-status");
-  await stuck.clock.runFor(2000);
+  const missed = [];
+  for (const round of [1, 2]) {
+    await stuck.clock.runFor(round === 1 ? 2000 : 31000);
+    await stuck.waitForFunction((n) => document.getElementById("run-status").textContent.includes(`(${n} of 3`), round);
+    missed.push([await stuck.textContent("#run-status"), await stuck.isDisabled("#cancel"),
+      await stuck.getAttribute("#run-status", "data-state")]);
+  }
+  expect(waiting === "Starting…" && missed.every(([text, cancelDisabled, ended]) =>
+    text.includes("did not answer for 30 s; still watching") && !cancelDisabled && ended === null),
+  `a progress request unanswered for 30 s says so and the watch goes on (${waiting} | ${missed.map((m) => m[0]).join(" | ")})`);
+  await stuck.clock.runFor(31000);
   await stuck.waitForSelector("#run-status[data-state=lost]");
   const gaveUp = await stuck.textContent("#run-status");
-  expect(waiting === "Starting…" && gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it"),
-    `a run's progress that never comes is given up after 30 s, saying what to do (${waiting} | ${gaveUp})`);
+  expect(gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it") && gaveUp.includes("3 progress requests in a row") &&
+    await stuck.isVisible("#run-resume"),
+  `the third unanswered in a row ends the watch, saying what to do, with a way back (${gaveUp})`);
   expect(await stuck.isDisabled("#cancel") && !(await stuck.isDisabled("#run")), "and another run can start");
+  // The server answers again: Watch again follows the run, which went on meanwhile, to its end.
+  await stuck.unroute(progressRoute);
+  await stuck.click("#run-resume");
+  const resumeHidden = await stuck.isHidden("#run-resume");
+  for (let ticks = 0; ticks < 600 && !(await stuck.getAttribute("#run-status", "data-state")); ticks++) {
+    await stuck.clock.runFor(POLL_TICK_MS);
+  }
+  const resumedEnd = await stuck.textContent("#run-status");
+  expect(resumeHidden && resumedEnd === "Done: 20 of 20 sessions" && await stuck.isVisible("#results"),
+    `Watch again follows the run to its end and shows its results (${resumedEnd})`);
   const playing = hold(/\/api\/sessions$/);
   await stuck.click("#session-draw");
   await playing;
