@@ -676,40 +676,49 @@ try {
   await stuck.clock.install();
   await stuck.goto(address);
   await stuck.waitForSelector("body[data-ready=true]");
-  await fill(stuck, { "#sessions": "20", "#minutes": "30" });
-  const progressRoute = /\/api\/runs\/\d+$/;
-  const progress = hold(progressRoute);
-  await stuck.click("#run");
-  await progress;
-  await stuck.clock.runFor(29000);
-  const waiting = await stuck.textContent("#run-status");
-  const missed = [];
-  for (const round of [1, 2]) {
-    await stuck.clock.runFor(round === 1 ? 2000 : 31000);
-    await stuck.waitForFunction((n) => document.getElementById("run-status").textContent.includes(`(${n} of 3`), round);
-    missed.push([await stuck.textContent("#run-status"), await stuck.isDisabled("#cancel"),
-      await stuck.getAttribute("#run-status", "data-state")]);
+  await fill(stuck, { "#sessions": "20", "#minutes": "30", "#compare-sessions": "20", "#compare-minutes": "30" });
+  // A run's watch and a comparison's, each through its own controls.
+  const watches = [
+    { what: "run", route: /\/api\/runs\/\d+$/, start: "#run", cancel: "#cancel", status: "#run-status",
+      resume: "#run-resume", results: "#results", end: "Done: 20 of 20 sessions" },
+    { what: "comparison", route: /\/api\/comparisons\/\d+$/, start: "#compare-run", cancel: "#compare-cancel",
+      status: "#compare-status", resume: "#compare-resume", results: "#compare-results", end: "Done: 20 of 20 seeds" },
+  ];
+  for (const watch of watches) {
+    const progress = hold(watch.route);
+    await stuck.click(watch.start);
+    await progress;
+    await stuck.clock.runFor(29000);
+    const waiting = await stuck.textContent(watch.status);
+    const missed = [];
+    for (const round of [1, 2]) {
+      await stuck.clock.runFor(round === 1 ? 2000 : 31000);
+      await stuck.waitForFunction(([status, n]) => document.querySelector(status).textContent.includes(`(${n} of 3`),
+        [watch.status, round]);
+      missed.push([await stuck.textContent(watch.status), await stuck.isDisabled(watch.cancel),
+        await stuck.getAttribute(watch.status, "data-state")]);
+    }
+    expect(waiting === "Starting…" && missed.every(([text, cancelDisabled, ended]) =>
+      text.includes("did not answer for 30 s; still watching") && !cancelDisabled && ended === null),
+    `a ${watch.what}'s progress unanswered for 30 s says so and the watch goes on (${waiting} | ${missed.map((m) => m[0]).join(" | ")})`);
+    await stuck.clock.runFor(31000);
+    await stuck.waitForSelector(`${watch.status}[data-state=lost]`);
+    const gaveUp = await stuck.textContent(watch.status);
+    expect(gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it") &&
+      gaveUp.includes("3 progress requests in a row") && await stuck.isVisible(watch.resume) &&
+      await stuck.isDisabled(watch.cancel) && !(await stuck.isDisabled(watch.start)),
+    `the third unanswered in a row ends the ${watch.what}'s watch, saying what to do, with a way back (${gaveUp})`);
+    // The server answers again: Watch again follows what went on meanwhile to its end.
+    await stuck.unroute(watch.route);
+    await stuck.click(watch.resume);
+    const resumeHidden = await stuck.isHidden(watch.resume);
+    for (let ticks = 0; ticks < 600 && !(await stuck.getAttribute(watch.status, "data-state")); ticks++) {
+      await stuck.clock.runFor(POLL_TICK_MS);
+    }
+    const resumedEnd = await stuck.textContent(watch.status);
+    expect(resumeHidden && resumedEnd === watch.end && await stuck.isVisible(watch.results),
+      `Watch again follows the ${watch.what} to its end and shows its results (${resumedEnd})`);
   }
-  expect(waiting === "Starting…" && missed.every(([text, cancelDisabled, ended]) =>
-    text.includes("did not answer for 30 s; still watching") && !cancelDisabled && ended === null),
-  `a progress request unanswered for 30 s says so and the watch goes on (${waiting} | ${missed.map((m) => m[0]).join(" | ")})`);
-  await stuck.clock.runFor(31000);
-  await stuck.waitForSelector("#run-status[data-state=lost]");
-  const gaveUp = await stuck.textContent("#run-status");
-  expect(gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it") && gaveUp.includes("3 progress requests in a row") &&
-    await stuck.isVisible("#run-resume"),
-  `the third unanswered in a row ends the watch, saying what to do, with a way back (${gaveUp})`);
-  expect(await stuck.isDisabled("#cancel") && !(await stuck.isDisabled("#run")), "and another run can start");
-  // The server answers again: Watch again follows the run, which went on meanwhile, to its end.
-  await stuck.unroute(progressRoute);
-  await stuck.click("#run-resume");
-  const resumeHidden = await stuck.isHidden("#run-resume");
-  for (let ticks = 0; ticks < 600 && !(await stuck.getAttribute("#run-status", "data-state")); ticks++) {
-    await stuck.clock.runFor(POLL_TICK_MS);
-  }
-  const resumedEnd = await stuck.textContent("#run-status");
-  expect(resumeHidden && resumedEnd === "Done: 20 of 20 sessions" && await stuck.isVisible("#results"),
-    `Watch again follows the run to its end and shows its results (${resumedEnd})`);
   const playing = hold(/\/api\/sessions$/);
   await stuck.click("#session-draw");
   await playing;
