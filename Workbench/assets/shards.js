@@ -72,13 +72,11 @@ const Shards = (() => {
     for (const other of Object.keys(SECTIONS)) note(other, "", "");
     if (target === "run") showRun(data); else Compare.showOpened(data.id, data.status, data.opened, data.configurations);
     // Seeds between the ranges the shards asked for were asked of no shard: the total leaves them
-    // out, and the note says where they are, with any seeds asked for but never played.
-    const gaps = data.gaps ?? [];
+    // out, and the note names them too. They come only with seeds asked for but never played (shards
+    // that played on both sides of such a gap do not merge).
     if (data.warnings.length) {
       note(target, "warning", "Some seeds were asked for but never played: they are in no table.",
-        [...data.warnings, ...gaps]);
-    } else if (gaps.length) {
-      note(target, "warning", "The shards leave seeds out: the total counts only the seeds they asked for.", gaps);
+        [...data.warnings, ...data.gaps]);
     }
     if (target !== where) {
       note(where, "", `${data.opened}: ${target === "compare" ? "a comparison, shown under Compare two configurations" : "a run, shown under Simulate"}.`);
