@@ -6,6 +6,9 @@
 //   POST /api/shards  {"shards":[{"name":"a.json","text":"<the file's text>"},...]} (ShardRequest)
 //     -> 200 {"kind":"run"|"comparison","id":..,"opened":"4 shards, seeds 1 to 4000, merged",
 //             "warnings":["<seeds a shard asked for but no shard played>",...],
+//             "gaps":["seeds 101 to 200 are in no shard",...] (between the ranges the shards
+//                     asked for: not counted in the status's total, which counts each seed some
+//                     shard asked for once),
 //             "configurations":{"a":"<fingerprint>","b":"<fingerprint>"|null,
 //                               "opened":"<the opened configuration's fingerprint>"},
 //             "status":<what GET /api/runs/ID, or /api/comparisons/ID for a comparison's

@@ -1,8 +1,9 @@
 // Charts drawn as inline SVG from plain data: horizontal bars with optional 95% interval
 // whiskers, and step lines for cumulative distributions. Nothing is fetched. Each chart is named
 // for assistive technology by its figure's caption; each row has its own tooltip, and is reached by
-// keyboard too: a chart is one Tab stop, the arrow keys move between its rows, and each row's
-// accessible name is its tooltip's text (its value and interval). A chart is drawn
+// keyboard too: a chart is one Tab stop, the arrow keys move between its rows (a bar chart's bars,
+// a latency curve's marked quantiles), and each row's accessible name is its tooltip's text (its
+// value and interval). A chart is drawn
 // as wide as its frame, one unit a pixel, and drawn again when the frame's width changes, so its
 // text keeps its size on a phone and in a row of several charts rather than shrink with a scaled
 // picture.
@@ -138,7 +139,8 @@ function drawBars(container, width, rows, { maxValue = 1, format = (v) => (v * 1
   showRows(container, svg);
 }
 
-// series: {name: [p1..p100 milliseconds]}: the share of loads (y) done within x milliseconds.
+// series: {name: [p1..p100 milliseconds]}: the share of loads (y) done within x milliseconds, with
+// each curve's p50, p90 and p99 marked as rows.
 function cdfChart(container, series) {
   if (Object.keys(series).length === 0) {
     drawings.delete(container);
@@ -148,6 +150,9 @@ function cdfChart(container, series) {
   }
   drawIn(container, (width) => drawCdf(container, width, series));
 }
+
+// The quantiles of each curve marked, and reached by keyboard (p50 is series[name][49]).
+const QUANTILES = [50, 90, 99];
 
 function drawCdf(container, width, series) {
   const names = Object.keys(series);
@@ -181,12 +186,22 @@ function drawCdf(container, width, series) {
       "stroke-width": 2, class: "cdf" });
     line.append(svgElement("title", {}, `${name}: p50 ${series[name][49]} ms, p90 ${series[name][89]} ms`));
     svg.append(line);
+    // A row per quantile marked on the curve, so that the keyboard reaches each curve's p50, p90
+    // and p99 as it reaches a bar chart's rows, each named by its value.
+    for (const p of QUANTILES) {
+      const ms = series[name][p - 1];
+      const row = svgElement("g", { class: "row quantile" });
+      row.append(svgElement("circle", { cx: x(ms), cy: y(p / 100), r: 8, class: "hit" }));
+      row.append(svgElement("circle", { cx: x(ms), cy: y(p / 100), r: 3, fill: color }));
+      row.append(svgElement("title", {}, `${name}: p${p} ${ms} ms`));
+      svg.append(row);
+    }
     // The legend: a stroke of the curve's colour, then its name in that colour.
     const at = height + 10 + index * legendLine;
     svg.append(svgElement("line", { x1: left, x2: left + 16, y1: at - 4, y2: at - 4, stroke: color, "stroke-width": 2 }));
     svg.append(svgElement("text", { x: left + 20, y: at, fill: color, class: "legend" }, name));
   });
-  container.replaceChildren(svg);
+  showRows(container, svg);
 }
 
 window.Charts = { barChart, cdfChart, drawIn, showRows };

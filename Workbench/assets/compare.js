@@ -13,6 +13,7 @@ const Compare = (() => {
   const files = { a: null, b: null };
   let current = null;  // the id of the comparison under way
   let starting = false;  // its POST is on its way: a second click starts nothing
+  let lost = null;  // the comparison whose watch ended for want of answers (Watch again)
   let cancelling = false;  // it was asked to stop: the seeds under way end first
   let last = null;     // the last status with a comparison
   // comparison id -> what A and B were, as chosen when it started (or, for opened shards, their
@@ -80,16 +81,29 @@ const Compare = (() => {
     }
     if (status !== 202) { line.textContent = data.error; return; }
     current = data.id;
+    lost = null;
+    $("compare-resume").hidden = true;
     sides.set(data.id, chosen);
     line.textContent = "Starting…";
     updateButtons();
     poll(data.id);
   }
 
-  async function poll(id) {
-    const { status, data } = await api("GET", `/api/comparisons/${id}`);
+  // missed: the progress requests in a row that got no answer.
+  async function poll(id, missed = 0) {
+    const answer = await api("GET", `/api/comparisons/${id}`);
+    const { status, data } = answer;
     if (current !== id) return;
     const line = $("compare-status");
+    if (status === 0) {
+      if (missedPoll(line, $("compare-resume"), missed + 1, answer)) {
+        setTimeout(() => poll(id, missed + 1), POLL_MS);
+      } else {
+        lost = id;
+        finish();
+      }
+      return;
+    }
     if (status !== 200) {
       line.textContent = status === 0 ? `Lost: ${data.error}` : data.error;
       if (status === 0) line.dataset.state = "lost";
@@ -113,6 +127,18 @@ const Compare = (() => {
   }
 
   function finish() { current = null; cancelling = false; updateButtons(); }
+
+  // Watches again the comparison whose watch ended after progress requests went unanswered.
+  function resume() {
+    if (lost === null || current !== null || starting) return;
+    current = lost;
+    lost = null;
+    $("compare-resume").hidden = true;
+    delete $("compare-status").dataset.state;
+    $("compare-status").textContent = "Watching again…";
+    updateButtons();
+    poll(current);
+  }
 
   async function cancel() {
     if (current === null || cancelling) return;
@@ -364,6 +390,7 @@ const Compare = (() => {
   function init() {
     $("compare-form").addEventListener("submit", start);
     $("compare-cancel").addEventListener("click", cancel);
+    $("compare-resume").addEventListener("click", resume);
     for (const link of ["compare-json", "compare-csv"]) {
       $(link).addEventListener("click", (event) => downloadResult(event, "compare-download-note"));
     }

@@ -71,8 +71,12 @@ const Shards = (() => {
     const target = data.kind === "comparison" ? "compare" : "run";
     for (const other of Object.keys(SECTIONS)) note(other, "", "");
     if (target === "run") showRun(data); else Compare.showOpened(data.id, data.status, data.opened, data.configurations);
+    // Seeds between the ranges the shards asked for were asked of no shard: the total leaves them
+    // out, and the note names them too. They come only with seeds asked for but never played (shards
+    // that played on both sides of such a gap do not merge).
     if (data.warnings.length) {
-      note(target, "warning", "Some seeds were asked for but never played: they are in no table.", data.warnings);
+      note(target, "warning", "Some seeds were asked for but never played: they are in no table.",
+        [...data.warnings, ...data.gaps]);
     }
     if (target !== where) {
       note(where, "", `${data.opened}: ${target === "compare" ? "a comparison, shown under Compare two configurations" : "a run, shown under Simulate"}.`);

@@ -43,28 +43,51 @@ async function exchange(method, path, body, read) {
     const response = await fetch(path, options);
     return { response, result: await read(response) };
   } catch {
-    return { response: null, error: controller.signal.aborted ? noAnswerWithin(limit) : NO_ANSWER };
+    const timedOut = controller.signal.aborted;
+    return { response: null, error: timedOut ? noAnswerWithin(limit) : NO_ANSWER, timedOut };
   } finally {
     clearTimeout(timer);
   }
 }
 
 // The server's answer as { status, data }; a request that gets no answer (in time) is status 0
-// with data.error saying so, so that callers end what they were doing rather than wait for ever.
+// with data.error saying so (and timedOut when its time limit ran out), so that callers end what
+// they were doing, or try again, rather than wait for ever.
 async function api(method, path, body) {
-  const { response, result, error } = await exchange(method, path, body, (response) => response.json().catch((e) => {
+  const { response, result, error, timedOut } = await exchange(method, path, body, (response) => response.json().catch((e) => {
     // A body that is not JSON is the server's own odd answer.
     if (e instanceof SyntaxError) return { error: `answer ${response.status}` };
     throw e;
   }));
-  return response === null ? { status: 0, data: { error } } : { status: response.status, data: result };
+  return response === null ? { status: 0, data: { error }, timedOut } : { status: response.status, data: result };
+}
+
+// A run or comparison goes on in the server whether or not its page hears of it: a progress
+// request that gets no answer is tried again, and only after this many in a row does the page stop
+// watching (saying so, with a button to watch again).
+const MISSED_POLLS = 3;
+// Says on line that a progress request went unanswered, the missed-th in a row; whether to poll
+// again. After the last, the line says the watch ended and resume (a button) is shown.
+function missedPoll(line, resume, missed, { data, timedOut }) {
+  if (missed < MISSED_POLLS) {
+    const how = timedOut ? `did not answer for ${TIME_LIMIT_MS / 1000} s` : "did not answer";
+    line.textContent = `No answer: the server ${how}; still watching (${missed} of ${MISSED_POLLS} ` +
+      "requests in a row unanswered)";
+    return true;
+  }
+  line.textContent = `Lost: ${MISSED_POLLS} progress requests in a row got no answer; the last: ` +
+    `${data.error} It may still be going on in the server: Watch again asks once more.`;
+  line.dataset.state = "lost";
+  resume.hidden = false;
+  return false;
 }
 
 // starting: a run's POST is on its way, so a second click cannot start a second run.
 // cancelling: the run under way was asked to stop; it ends once its sessions under way end.
 // runText: the editor's text the run under way was started with.
+// lostRun: the run whose watch ended for want of answers, which Watch again watches again.
 const state = { opened: "", label: "", verdict: null, checkSequence: 0, run: null, starting: false,
-  cancelling: false, runText: null, report: null };
+  cancelling: false, runText: null, report: null, lostRun: null };
 let editor;
 
 function describe(problem) {
@@ -150,15 +173,28 @@ async function startRun(event) {
   if (status === 422) { showVerdict(data.check); return; }
   if (status !== 202) { showRunFailure(status, data); return; }
   state.run = data.id;
+  state.lostRun = null;
+  $("run-resume").hidden = true;
   state.runText = body.configuration;
   $("run-status").textContent = "Starting…";
   updateRunButtons();
   poll(data.id);
 }
 
-async function poll(id) {
-  const { status, data } = await api("GET", `/api/runs/${id}`);
+// missed: the progress requests in a row that got no answer.
+async function poll(id, missed = 0) {
+  const answer = await api("GET", `/api/runs/${id}`);
+  const { status, data } = answer;
   if (state.run !== id) return;
+  if (status === 0) {
+    if (missedPoll($("run-status"), $("run-resume"), missed + 1, answer)) {
+      setTimeout(() => poll(id, missed + 1), POLL_MS);
+    } else {
+      state.lostRun = id;
+      finishRun();
+    }
+    return;
+  }
   if (status !== 200) {
     showRunFailure(status, data);
     finishRun();
@@ -189,6 +225,18 @@ function showRunFailure(status, data) {
 }
 
 function finishRun() { state.run = null; state.cancelling = false; updateRunButtons(); }
+
+// Watches again the run whose watch ended after progress requests went unanswered.
+function resumeRun() {
+  if (state.lostRun === null || state.run !== null || state.starting) return;
+  state.run = state.lostRun;
+  state.lostRun = null;
+  $("run-resume").hidden = true;
+  delete $("run-status").dataset.state;
+  $("run-status").textContent = "Watching again…";
+  updateRunButtons();
+  poll(state.run);
+}
 
 // The sessions under way finish first, so the run goes on for a moment: it says so, and Cancel
 // stays disabled rather than invite a second click.
@@ -419,6 +467,7 @@ async function start() {
   });
   $("run-form").addEventListener("submit", startRun);
   $("cancel").addEventListener("click", cancelRun);
+  $("run-resume").addEventListener("click", resumeRun);
   $("reset").addEventListener("click", reset);
   $("edit-back").addEventListener("click", reset);
   $("download-report").addEventListener("click", (event) => downloadResult(event, "download-note"));

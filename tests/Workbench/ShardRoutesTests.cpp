@@ -196,6 +196,48 @@ TEST(ShardRoutes, SeedsAStoppedShardDidNotPlayAreAWarningWithTheResult) {
   EXPECT_EQ(download->body, merge.out);
 }
 
+// The status's total counts each seed some shard asked for once: seeds between the shards' asked
+// ranges are asked of none, so they are left out of it and named as a gap, not counted as unplayed.
+TEST(ShardRoutes, TheTotalCountsOnlyTheSeedsTheShardsAskedFor) {
+  const TrialShard first = played(1, 3);
+  // A shard that stopped before playing any of the seeds it was asked for.
+  const auto none = [&first](std::uint64_t requestedFirst, std::uint64_t requestedLast) {
+    MonteCarloReport report;
+    report.firstSeed = requestedFirst;
+    report.sessionSeconds = first.report.sessionSeconds;
+    report.stopped = true;
+    return shardOf(report, requestedLast);
+  };
+  struct Case {
+    const char* what;
+    std::vector<TrialShard> shards;
+    std::uint64_t total;
+    std::vector<std::string> gaps;
+  };
+  const Case cases[] = {
+      {"adjacent ranges", {first, none(4, 6)}, 6, {}},
+      {"a gap of one seed", {first, none(5, 5)}, 4, {"seed 4 is in no shard"}},
+      {"a gap, sent out of order", {none(21, 30), first}, 13, {"seeds 4 to 20 are in no shard"}},
+      {"two gaps, one range inside another",
+       {first, none(10, 20), none(12, 14), none(30, 30)},
+       15,
+       {"seeds 4 to 9 are in no shard", "seeds 21 to 29 are in no shard"}},
+  };
+  WorkbenchHttp http;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ShardFiles files;
+    for (std::size_t i = 0; i < c.shards.size(); ++i) {
+      files.add("part-" + std::to_string(i) + ".json", c.shards[i]);
+    }
+    const Json answer = opened(http, files);
+    EXPECT_EQ(answer["status"]["done"], 3);
+    EXPECT_EQ(answer["status"]["total"], c.total);
+    EXPECT_EQ(answer["gaps"], Json(c.gaps));
+    EXPECT_EQ(answer["opened"], std::to_string(c.shards.size()) + " shards, seeds 1 to 3, merged");
+  }
+}
+
 // Shards that do not merge: a 422 whose problems are the lines `qvr-sandbox merge` prints for the
 // same files (names escaped alike), one per problem.
 TEST(ShardRoutes, ShardsThatDoNotMergeAreRefusedWithTheCommandLinesMessages) {

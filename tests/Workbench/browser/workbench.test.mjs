@@ -4,12 +4,13 @@
 // double click too), one session's timeline with the snapshot at a moment clicked, a session of
 // hundreds of thousands of moments (listed in part, the list matching the picture), the banner
 // preview with its settings (a title counted in characters, an empty one explained), a cluster
-// run's shard files opened (a plain run's, a comparison's, and a pair that does not merge), a page
-// whose requests are never answered, and one whose server stops during a run. Along the way:
-// results of an earlier text marked as such, an edit kept over a reload and a reset undone, a
-// download of a result the server no longer has explained, the legend in its curves' colours, each
-// chart's rows reached by keyboard, a cancel that stays a cancel, and a difference chart per
-// measure. At each window width, every chart keeps its text size and its axis texts apart.
+// run's shard files opened (a plain run's, a comparison's, a pair that does not merge, and a pair
+// whose asked seeds leave a gap), a page whose requests are never answered (its watch of a run
+// kept, then ended and resumed), and one whose server stops during a run. Along the way: results
+// of an earlier text marked as such, an edit kept over a reload and a reset undone, a download of a
+// result the server no longer has explained, the legend in its curves' colours, each chart's rows
+// (the latency curves' quantiles too) reached by keyboard, a cancel that stays a cancel, and a
+// difference chart per measure. At each window width, every chart keeps its text size and its axis texts apart.
 // Writes screenshots of each step.
 // Usage: node workbench.test.mjs QVR_SANDBOX CHROMIUM SCREENSHOT_DIR
 import { execFileSync, spawn } from "node:child_process";
@@ -21,6 +22,8 @@ import { chromium } from "playwright-core";
 
 const [sandbox, executablePath, shots] = process.argv.slice(2);
 const failures = [];
+// How far a manual clock is moved at a time while a page polls a server that answers.
+const POLL_TICK_MS = 300;
 function expect(condition, message) {
   if (!condition) failures.push(message);
   console.log(`${condition ? "ok  " : "FAIL"} ${message}`);
@@ -204,10 +207,10 @@ try {
   expect(!(await stale("results")), "a run of the editor's text is not marked as earlier");
   await shot("03-results", "#results");
 
-  // A chart's rows by keyboard: one Tab stop per bar chart, the arrows (and Home, End) move within
+  // A chart's rows by keyboard: one Tab stop per chart, the arrows (and Home, End) move within
   // it, each row named by its value and interval; a chart drawn again keeps focus on its row.
   const stops = await page.$$eval("#results [tabindex='0']", (rows) => rows.map((row) => row.closest("[id]").id));
-  expect(stops.join() === "chart-fill,chart-show,chart-shows", `each bar chart is one Tab stop (${stops.join()})`);
+  expect(stops.join() === "chart-fill,chart-show,chart-latency,chart-shows", `each chart is one Tab stop (${stops.join()})`);
   const fillRows = await page.$$eval("#chart-fill g.row", (rows) => rows.map((row) => row.querySelector("title").textContent));
   const focusedRow = () => page.evaluate(() => {
     const row = document.activeElement;
@@ -236,6 +239,27 @@ try {
   await page.setViewportSize({ width: 1280, height: 1100 });
   await page.keyboard.press("Tab");
   expect((await focusedRow())[0] === "chart-show", `Tab leaves the chart for the next one (${await focusedRow()})`);
+  // The latency chart's rows are its curves' p50, p90 and p99, curve by curve in the legend's
+  // order, each named by its time; Tab goes from the show chart to it, End to the last curve's p99.
+  await page.keyboard.press("Tab");
+  const curveNames = await page.$$eval("#chart-latency text.legend", (texts) => texts.map((t) => t.textContent));
+  const quantiles = [];
+  for (let step = 0; step < curveNames.length * 3; step++) {
+    const [chart, index, name] = await focusedRow();
+    quantiles.push([chart, index, name]);
+    await page.keyboard.press("ArrowRight");
+  }
+  const expectedOrder = curveNames.flatMap((curve) => ["50", "90", "99"].map((p) => `${curve}: p${p} `));
+  const times = quantiles.map(([, , name]) => Number(name?.match(/^.+: p\d\d (\d+) ms$/)?.[1]));
+  expect(curveNames.length > 1 && quantiles.every(([chart, index], at) => chart === "chart-latency" && index === at) &&
+    quantiles.every(([, , name], at) => name.startsWith(expectedOrder[at])) &&
+    times.every((ms, at) => Number.isInteger(ms) && (at % 3 === 0 || ms >= times[at - 1])),
+  `the latency chart's arrows move through each curve's p50, p90 and p99, named by their times (${quantiles.map((q) => q[2]).join(" | ")})`);
+  await page.keyboard.press("End");
+  const latencySnapshot = await page.locator("#chart-latency").ariaSnapshot();
+  expect((await focusedRow()).slice(0, 2).join(" ") === `chart-latency ${curveNames.length * 3 - 1}` &&
+    quantiles.every(([, , name]) => latencySnapshot.includes(`listitem "${name}"`)),
+  `End reaches the last curve's p99, and each quantile is a named list item (${latencySnapshot.replace(/\s+/g, " ")})`);
   // A bar and whisker that end at the axis's end leave room before the value's text.
   const clearance = await page.evaluate(() => {
     const frame = document.createElement("div");
@@ -601,6 +625,21 @@ try {
       `and the status line no longer reads as if they had opened (${await page.textContent("#run-status")})`);
     await shot("09-shards-refused", "#simulate");
 
+    // A shard asked for seeds 41..60 that stopped before playing any, with one that played 1..20:
+    // they merge, and the total counts the 40 seeds asked for, not the 20 between that none was.
+    const idle = JSON.parse(fs.readFileSync(plain[0], "utf8"));
+    Object.assign(idle, { seeds: { first: null, last: null }, requested: { first: 41, last: 60 }, sessions: 0,
+      stopped: true, state: { totals: { placements: {}, networks: {} },
+        perSession: { placements: {}, networks: {} }, comparison: null } });
+    const idleFile = path.join(shardDir, "part-41-idle.json");
+    fs.writeFileSync(idleFile, JSON.stringify(idle));
+    await page.setInputFiles("#run-shards", [plain[0], idleFile]);
+    await page.waitForFunction(() => document.getElementById("run-status").textContent.startsWith("Opened 2 shards, seeds 1 to 20"));
+    const spread = [await page.textContent("#run-status"), await page.textContent("#run-shards-note")];
+    expect(spread[0] === "Opened 2 shards, seeds 1 to 20, merged: 20 of 40 sessions played" &&
+      spread[1].includes("seeds 21 to 40 are in no shard") && spread[1].includes("seeds 41 to 60 are in no table"),
+    `shards whose asked seeds leave a gap count only the seeds asked for, and name the gap (${spread.join(" | ")})`);
+
     const candidate = path.join(shardDir, "b.json");
     fs.writeFileSync(candidate, opened.replace('"fillRate": 0.35', '"fillRate": 0.9'));
     const compared = [shard("cmp-1.json", "1..30", ["--compare", candidate]),
@@ -623,9 +662,11 @@ try {
   }
   expect(pageErrors.length === 0, `no page error and nothing fetched elsewhere ${pageErrors.join("; ")}`);
 
-  // A server that takes a request and never answers: a run's progress is given up after its time
-  // limit, and says so; a session's picture, which can take minutes to play, is waited for longer.
-  // The page's clock is a manual one, so no time passes but what is run here.
+  // A server that takes a request and never answers: a run's progress request is given up after
+  // its time limit and tried again, the watch going on, and only the third in a row ends it, saying
+  // what to do, with a button that watches the run again once the server answers; a session's
+  // picture, which can take minutes to play, is waited for longer. The page's clock is a manual
+  // one, so no time passes but what is run here.
   const stuck = await browser.newPage();
   stuck.setDefaultTimeout(150000);
   const stuckErrors = [];
@@ -635,18 +676,49 @@ try {
   await stuck.clock.install();
   await stuck.goto(address);
   await stuck.waitForSelector("body[data-ready=true]");
-  await fill(stuck, { "#sessions": "20", "#minutes": "30" });
-  const progress = hold(/\/api\/runs\/\d+$/);
-  await stuck.click("#run");
-  await progress;
-  await stuck.clock.runFor(29000);
-  const waiting = await stuck.textContent("#run-status");
-  await stuck.clock.runFor(2000);
-  await stuck.waitForSelector("#run-status[data-state=lost]");
-  const gaveUp = await stuck.textContent("#run-status");
-  expect(waiting === "Starting…" && gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it"),
-    `a run's progress that never comes is given up after 30 s, saying what to do (${waiting} | ${gaveUp})`);
-  expect(await stuck.isDisabled("#cancel") && !(await stuck.isDisabled("#run")), "and another run can start");
+  await fill(stuck, { "#sessions": "20", "#minutes": "30", "#compare-sessions": "20", "#compare-minutes": "30" });
+  // A run's watch and a comparison's, each through its own controls.
+  const watches = [
+    { what: "run", route: /\/api\/runs\/\d+$/, start: "#run", cancel: "#cancel", status: "#run-status",
+      resume: "#run-resume", results: "#results", end: "Done: 20 of 20 sessions" },
+    { what: "comparison", route: /\/api\/comparisons\/\d+$/, start: "#compare-run", cancel: "#compare-cancel",
+      status: "#compare-status", resume: "#compare-resume", results: "#compare-results", end: "Done: 20 of 20 seeds" },
+  ];
+  for (const watch of watches) {
+    const progress = hold(watch.route);
+    await stuck.click(watch.start);
+    await progress;
+    await stuck.clock.runFor(29000);
+    const waiting = await stuck.textContent(watch.status);
+    const missed = [];
+    for (const round of [1, 2]) {
+      await stuck.clock.runFor(round === 1 ? 2000 : 31000);
+      await stuck.waitForFunction(([status, n]) => document.querySelector(status).textContent.includes(`(${n} of 3`),
+        [watch.status, round]);
+      missed.push([await stuck.textContent(watch.status), await stuck.isDisabled(watch.cancel),
+        await stuck.getAttribute(watch.status, "data-state")]);
+    }
+    expect(waiting === "Starting…" && missed.every(([text, cancelDisabled, ended]) =>
+      text.includes("did not answer for 30 s; still watching") && !cancelDisabled && ended === null),
+    `a ${watch.what}'s progress unanswered for 30 s says so and the watch goes on (${waiting} | ${missed.map((m) => m[0]).join(" | ")})`);
+    await stuck.clock.runFor(31000);
+    await stuck.waitForSelector(`${watch.status}[data-state=lost]`);
+    const gaveUp = await stuck.textContent(watch.status);
+    expect(gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it") &&
+      gaveUp.includes("3 progress requests in a row") && await stuck.isVisible(watch.resume) &&
+      await stuck.isDisabled(watch.cancel) && !(await stuck.isDisabled(watch.start)),
+    `the third unanswered in a row ends the ${watch.what}'s watch, saying what to do, with a way back (${gaveUp})`);
+    // The server answers again: Watch again follows what went on meanwhile to its end.
+    await stuck.unroute(watch.route);
+    await stuck.click(watch.resume);
+    const resumeHidden = await stuck.isHidden(watch.resume);
+    for (let ticks = 0; ticks < 600 && !(await stuck.getAttribute(watch.status, "data-state")); ticks++) {
+      await stuck.clock.runFor(POLL_TICK_MS);
+    }
+    const resumedEnd = await stuck.textContent(watch.status);
+    expect(resumeHidden && resumedEnd === watch.end && await stuck.isVisible(watch.results),
+      `Watch again follows the ${watch.what} to its end and shows its results (${resumedEnd})`);
+  }
   const playing = hold(/\/api\/sessions$/);
   await stuck.click("#session-draw");
   await playing;
