@@ -92,11 +92,11 @@ class SandboxSession final : public std::enable_shared_from_this<SandboxSession>
 
   // The ads service granted an interstitial of placement: presents it, or withholds it while the
   // ads pause lasts (the grant itself does not look at the pause).
-  void granted(InterstitialAdPlacement placement, const std::string& moment);
+  void granted(InterstitialAdPlacement placement, std::string_view moment);
   // Seconds left of the ads pause kept in storage; none when ads are not paused.
   [[nodiscard]] std::optional<Platform::TimeInterval> pauseRemaining() const;
-  void presentInterstitial(InterstitialAdPlacement placement, const std::string& moment);
-  void presentAppOpen(AppOpenAdPlacement placement, const std::string& moment);
+  void presentInterstitial(InterstitialAdPlacement placement, std::string_view moment);
+  void presentAppOpen(AppOpenAdPlacement placement, std::string_view moment);
   void keep(std::shared_ptr<Presentation> presentation, std::shared_ptr<void> ad);
 
   Platform::Environment& environment_;

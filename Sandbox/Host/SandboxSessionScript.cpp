@@ -130,11 +130,11 @@ std::optional<Platform::TimeInterval> SandboxSession::pauseRemaining() const {
   return until->timeIntervalSince(now());
 }
 
-void SandboxSession::granted(InterstitialAdPlacement placement, const std::string& moment) {
+void SandboxSession::granted(InterstitialAdPlacement placement, std::string_view moment) {
   if (const auto remaining = pauseRemaining()) {
     ++summary_.interstitials[placement].withheld;
     if (narrating()) {
-      narrate(moment + " -> interstitial granted, withheld: ads paused for another " +
+      narrate(std::string(moment) + " -> interstitial granted, withheld: ads paused for another " +
               SandboxNarration::seconds(*remaining));
     }
     return;
@@ -144,30 +144,32 @@ void SandboxSession::granted(InterstitialAdPlacement placement, const std::strin
 }
 
 void SandboxSession::presentInterstitial(InterstitialAdPlacement placement,
-                                         const std::string& moment) {
+                                         std::string_view moment) {
   const std::shared_ptr<InterstitialAd> ad = ads_->interstitialAd(placement);
   if (!ad) {
-    if (narrating()) narrate(moment + " -> interstitial not ready");
+    if (narrating()) narrate(std::string(moment) + " -> interstitial not ready");
     return;
   }
   ++summary_.interstitials[placement].handedOut;
   auto presentation = std::make_shared<InterstitialPresentation>(
-      weak_from_this(), narrating() ? moment + " -> " + Presentation::describe(*ad) : "",
+      weak_from_this(),
+      narrating() ? std::string(moment) + " -> " + Presentation::describe(*ad) : "",
       [placement](SandboxSession& session) { ++session.summary_.interstitials[placement].shown; });
   ad->setDelegate(presentation);
   keep(presentation, ad);
   ad->present(root_);
 }
 
-void SandboxSession::presentAppOpen(AppOpenAdPlacement placement, const std::string& moment) {
+void SandboxSession::presentAppOpen(AppOpenAdPlacement placement, std::string_view moment) {
   ++summary_.appOpenWanted[placement];
   const std::shared_ptr<AppOpenAd> ad = ads_->appOpenAd(placement);
   if (!ad) {
-    if (narrating()) narrate(moment + " -> app-open ad not ready");
+    if (narrating()) narrate(std::string(moment) + " -> app-open ad not ready");
     return;
   }
   auto presentation = std::make_shared<AppOpenPresentation>(
-      weak_from_this(), narrating() ? moment + " -> " + Presentation::describe(*ad) : "",
+      weak_from_this(),
+      narrating() ? std::string(moment) + " -> " + Presentation::describe(*ad) : "",
       [placement](SandboxSession& session) { ++session.summary_.appOpenShown[placement]; });
   ad->setDelegate(presentation);
   keep(presentation, ad);
