@@ -451,7 +451,7 @@ void solveLayout(LayoutProblem& problem, LayoutSolution& solution) {
       if (work.sources[refused] != nullptr) reportConflict(*work.sources[refused]);
     }
   }
-  const auto value = [&](Symbol variable) { return solved.values[variable.id]; };
+  const auto value = [&](Symbol symbol) { return solved.values[symbol.id]; };
   solution.frames.clear();
   solution.undetermined.clear();
   solution.frames.reserve(variables.size());
