@@ -44,6 +44,6 @@ endif()
 if(QVR_BUILD_TESTS)
   add_test(NAME workbench_in_browser
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/Workbench/browser/run.sh
-                   $<TARGET_FILE:qvr-sandbox> ${CMAKE_BINARY_DIR}/workbench-screenshots)
+                   $<TARGET_FILE:qvr-sandbox> ${PROJECT_BINARY_DIR}/workbench-screenshots)
   set_tests_properties(workbench_in_browser PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 endif()
