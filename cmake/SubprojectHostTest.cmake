@@ -4,8 +4,7 @@
 # benchmarks among the host's targets, and no install rules. Then builds it, with the strict
 # warnings as errors that a host may set in CMAKE_CXX_FLAGS (which reach the module's sources too,
 # and its headers as the host's own), and runs it.
-# GENERATOR, CXX and LAUNCHER (the compiler launcher, ccache) repeat the project's; SANITIZE (its
-# QVR_SANITIZE) is passed on, because a sanitized module links only into a sanitized program.
+# GENERATOR, CXX and LAUNCHER (the compiler launcher, ccache) repeat the project's.
 cmake_policy(VERSION 3.25)
 foreach(var MODULE_DIR SOURCE_DIR WORK_DIR GENERATOR CXX)
   if(NOT DEFINED ${var})
@@ -29,15 +28,9 @@ file(WRITE ${build}/.cmake/api/v1/query/codemodel-v2 "")
 
 set(flags "-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast")
 string(APPEND flags " -Wnon-virtual-dtor -Werror")
-set(sanitize "")
-if(SANITIZE)
-  set(sanitize "-fsanitize=${SANITIZE} -fno-omit-frame-pointer")
-  string(APPEND flags " ${sanitize}")
-endif()
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${CXX}
     "-DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER}" -DCMAKE_BUILD_TYPE=Debug
-    -DQVRADKIT_SOURCE_DIR=${MODULE_DIR} "-DCMAKE_CXX_FLAGS=${flags}"
-    "-DQVR_SANITIZE=${SANITIZE}" "-DCMAKE_EXE_LINKER_FLAGS=${sanitize}")
+    -DQVRADKIT_SOURCE_DIR=${MODULE_DIR} "-DCMAKE_CXX_FLAGS=${flags}")
 
 # What the module added to the host's build: its library and layers, nothing that needs the
 # sandbox's packages or GoogleTest.
