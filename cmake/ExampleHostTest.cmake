@@ -6,28 +6,14 @@
 # failure.
 # GENERATOR, CXX and BUILD_TYPE repeat the project's; SANITIZE (its QVR_SANITIZE) is passed on,
 # because a sanitized library links only into a sanitized program.
-foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "ExampleHostTest.cmake needs -D${var}=...")
-  endif()
-endforeach()
-
-function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE result)
-  if(NOT result EQUAL 0)
-    list(JOIN ARGV " " command)
-    message(FATAL_ERROR "failed (${result}): ${command}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/HostTestCommon.cmake)
+require_variables(ExampleHostTest.cmake BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX)
 
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${prefix} ${WORK_DIR}/build ${WORK_DIR}/build-other)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-# The warnings a strict host may turn on, with the module's headers included as the host's own
-# (-I, not -isystem): a host that builds with -Werror must build.
-set(flags "-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast")
-string(APPEND flags " -Wnon-virtual-dtor -Werror")
+set(flags "${HOST_STRICT_FLAGS}")
 if(SANITIZE)
   string(APPEND flags " -fsanitize=${SANITIZE} -fno-omit-frame-pointer")
 endif()

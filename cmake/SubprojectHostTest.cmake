@@ -6,19 +6,8 @@
 # and its headers as the host's own), and runs it.
 # GENERATOR, CXX and LAUNCHER (the compiler launcher, ccache) repeat the project's.
 cmake_policy(VERSION 3.25)
-foreach(var MODULE_DIR SOURCE_DIR WORK_DIR GENERATOR CXX)
-  if(NOT DEFINED ${var})
-    message(FATAL_ERROR "SubprojectHostTest.cmake needs -D${var}=...")
-  endif()
-endforeach()
-
-function(run)
-  execute_process(COMMAND ${ARGV} RESULT_VARIABLE result)
-  if(NOT result EQUAL 0)
-    list(JOIN ARGV " " command)
-    message(FATAL_ERROR "failed (${result}): ${command}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/HostTestCommon.cmake)
+require_variables(SubprojectHostTest.cmake MODULE_DIR SOURCE_DIR WORK_DIR GENERATOR CXX)
 
 set(build ${WORK_DIR}/build)
 set(prefix ${WORK_DIR}/prefix)
@@ -26,11 +15,9 @@ file(REMOVE_RECURSE ${build} ${prefix})
 # The file API's code model lists every target the configured project defines.
 file(WRITE ${build}/.cmake/api/v1/query/codemodel-v2 "")
 
-set(flags "-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast")
-string(APPEND flags " -Wnon-virtual-dtor -Werror")
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR} -DCMAKE_CXX_COMPILER=${CXX}
     "-DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER}" -DCMAKE_BUILD_TYPE=Debug
-    -DQVRADKIT_SOURCE_DIR=${MODULE_DIR} "-DCMAKE_CXX_FLAGS=${flags}")
+    -DQVRADKIT_SOURCE_DIR=${MODULE_DIR} "-DCMAKE_CXX_FLAGS=${HOST_STRICT_FLAGS}")
 
 # What the module added to the host's build: its library and layers, nothing that needs the
 # sandbox's packages or GoogleTest.
