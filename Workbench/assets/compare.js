@@ -105,8 +105,7 @@ const Compare = (() => {
       return;
     }
     if (status !== 200) {
-      line.textContent = status === 0 ? `Lost: ${data.error}` : data.error;
-      if (status === 0) line.dataset.state = "lost";
+      line.textContent = data.error;
       finish();
       return;
     }
