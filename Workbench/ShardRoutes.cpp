@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -48,47 +47,6 @@ void refuseShards(httplib::Response& response, const std::vector<std::string>& m
   send(response, 422, answer);
 }
 
-// The seeds the shards were asked to play: how many, counting each once (2^64 - 1 at most; a
-// stopped shard's result covers fewer), and the gaps between their asked ranges, which no shard
-// was asked for and so are not counted.
-struct AskedSeeds {
-  std::uint64_t count = 0;
-  std::vector<std::string> gaps;  // "seeds 101 to 200 are in no shard"
-};
-
-std::string seedsText(std::uint64_t first, std::uint64_t last) {
-  return first == last ? "seed " + std::to_string(first) + " is"
-                       : "seeds " + std::to_string(first) + " to " + std::to_string(last) + " are";
-}
-
-AskedSeeds seedsAskedFor(const std::vector<ShardMerge::Named>& shards) {
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
-  ranges.reserve(shards.size());
-  // A shard asks for first <= last (checked when it is read).
-  for (const auto& named : shards) {
-    ranges.emplace_back(named.shard.requestedFirst, named.shard.requestedLast);
-  }
-  std::sort(ranges.begin(), ranges.end());
-  constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
-  AskedSeeds asked;
-  const auto count = [&asked](std::uint64_t first, std::uint64_t last) {
-    const std::uint64_t span = last - first;
-    asked.count = span >= kMost - asked.count ? kMost : asked.count + span + 1;
-  };
-  auto [from, to] = ranges.front();
-  for (std::size_t i = 1; i < ranges.size(); ++i) {
-    const auto [first, last] = ranges[i];
-    if (first > to && first - to > 1) {
-      count(from, to);
-      asked.gaps.push_back(seedsText(to + 1, first - 1) + " in no shard");
-      from = first;
-    }
-    to = std::max(to, last);
-  }
-  count(from, to);
-  return asked;
-}
-
 // "4 shards, seeds 1 to 4000, merged".
 std::string opened(std::size_t count, const Sandbox::MonteCarloReport& report) {
   std::string text = std::to_string(count) + (count == 1 ? " shard, " : " shards, ");
@@ -113,7 +71,7 @@ void openShards(const httplib::Request& request, httplib::Response& response, Si
   auto shards = std::get<std::vector<ShardMerge::Named>>(std::move(read));
   const std::size_t count = shards.size();
   const auto unplayed = ShardMerge::unplayed(shards);
-  const AskedSeeds asked = seedsAskedFor(shards);
+  const ShardMerge::Asked asked = ShardMerge::asked(shards);
   // Shards that merge share both fingerprints; the first shard's are every shard's.
   Json configurations = {
       {"a", shards.front().shard.configuration},

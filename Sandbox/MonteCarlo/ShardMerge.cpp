@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <limits>
 #include <stdexcept>
 
 #include "Sandbox/Text/TerminalText.h"
@@ -223,6 +224,34 @@ std::vector<std::string> ShardMerge::unplayed(const std::vector<Named>& shards) 
                     " (it stopped early): " + seedsAre(missing) + " in no table");
   }
   return lines;
+}
+
+ShardMerge::Asked ShardMerge::asked(const std::vector<Named>& shards) {
+  Asked asked;
+  if (shards.empty()) return asked;
+  // A shard asks for first <= last (checked when it is read).
+  std::vector<SeedSpan> ranges;
+  ranges.reserve(shards.size());
+  for (const Named& named : shards) {
+    ranges.emplace_back(named.shard.requestedFirst, named.shard.requestedLast);
+  }
+  std::sort(ranges.begin(), ranges.end());
+  constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
+  const auto count = [&asked](std::uint64_t first, std::uint64_t last) {
+    const std::uint64_t more = last - first;
+    asked.count = more >= kMost - asked.count ? kMost : asked.count + more + 1;
+  };
+  auto [from, to] = ranges.front();
+  for (const auto& [first, last] : ranges) {
+    if (first > to && first - to > 1) {
+      count(from, to);
+      asked.gaps.push_back(seedsAre({{to + 1, first - 1}}) + " in no shard");
+      from = first;
+    }
+    to = std::max(to, last);
+  }
+  count(from, to);
+  return asked;
 }
 
 }  // namespace QVRAdKit::Sandbox

@@ -18,6 +18,7 @@
 //   if (merged) std::cout << MonteCarloTables::text(*merged);
 // Threading: pure functions.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,14 @@ class ShardMerge {
   // its seeds no shard played (in no table of the merge); none when every requested seed was
   // played by some shard.
   [[nodiscard]] static std::vector<std::string> unplayed(const std::vector<Named>& shards);
+  // The seeds the shards were asked to play, each counted once (2^64 - 1 at most; a stopped
+  // shard's result covers fewer), and the gaps between their asked ranges, which no shard was asked
+  // for and so are not counted: "seeds 101 to 200 are in no shard".
+  struct Asked {
+    std::uint64_t count = 0;
+    std::vector<std::string> gaps;
+  };
+  [[nodiscard]] static Asked asked(const std::vector<Named>& shards);
 };
 
 }  // namespace QVRAdKit::Sandbox
