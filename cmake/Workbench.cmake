@@ -28,15 +28,15 @@ add_custom_command(
   COMMENT "Embedding the workbench's web assets" VERBATIM)
 
 file(GLOB QVR_WORKBENCH_SOURCES CONFIGURE_DEPENDS Workbench/*.cpp)
-add_library(Workbench STATIC ${QVR_WORKBENCH_SOURCES} ${QVR_WORKBENCH_ASSETS_CPP})
-target_include_directories(Workbench PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(Workbench PUBLIC Sandbox PkgConfig::CPP_HTTPLIB)
-qvr_set_warnings(Workbench)
-qvr_unity_by_folder(Workbench)
+add_library(qvradkit_workbench STATIC ${QVR_WORKBENCH_SOURCES} ${QVR_WORKBENCH_ASSETS_CPP})
+target_include_directories(qvradkit_workbench PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(qvradkit_workbench PUBLIC qvradkit_sandbox PkgConfig::CPP_HTTPLIB)
+qvr_set_warnings(qvradkit_workbench)
+qvr_unity_by_folder(qvradkit_workbench)
 # The sandbox host's `serve` subcommand.
-target_link_libraries(SandboxTool PUBLIC Workbench)
+target_link_libraries(qvradkit_sandbox_tool PUBLIC qvradkit_workbench)
 if(TARGET qvradkit_bench)
-  target_link_libraries(qvradkit_bench PRIVATE Workbench)
+  target_link_libraries(qvradkit_bench PRIVATE qvradkit_workbench)
 endif()
 
 # The workbench in headless Chromium, driven by playwright-core (tests/Workbench/browser/);
@@ -44,6 +44,6 @@ endif()
 if(QVR_BUILD_TESTS)
   add_test(NAME workbench_in_browser
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/Workbench/browser/run.sh
-                   $<TARGET_FILE:qvr-sandbox> ${PROJECT_BINARY_DIR}/workbench-screenshots)
+                   $<TARGET_FILE:qvradkit_sandbox_host> ${PROJECT_BINARY_DIR}/workbench-screenshots)
   set_tests_properties(workbench_in_browser PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 endif()

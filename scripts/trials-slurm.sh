@@ -15,8 +15,9 @@
 #   for i in 0 1 2 3; do SLURM_ARRAY_TASK_ID=$i ... scripts/trials-slurm.sh task -- ...; done
 #   ... scripts/trials-slurm.sh merge
 # Each shard spans at most 100000 seeds. submit refuses an OUT that already holds shard files or
-# that another submit has claimed ($OUT/.trials-slurm-submit, kept with the run), and merge takes
-# exactly the shards shard-0.json to shard-(SHARDS-1).json, failing on a missing one.
+# that another submit has claimed ($OUT/.trials-slurm-submit, kept with the run; that of a submit
+# on this host that ended before it queued its jobs is taken over), and merge takes exactly the
+# shards shard-0.json to shard-(SHARDS-1).json, failing on a missing one.
 #SBATCH --job-name=qvr-trials
 #SBATCH --cpus-per-task=1
 #SBATCH --output=slurm-%A_%a.log
@@ -49,16 +50,57 @@ case $step in
     command -v sbatch >/dev/null || { echo "trials-slurm.sh: sbatch is not on PATH: submit from a Slurm login node" >&2; exit 2; }
     mkdir -p "$OUT"
     # Two submits into one OUT would both find it empty, and their tasks would write each other's
-    # shards. The first to make the claim (mkdir: atomic on a shared folder too) has OUT; the claim
-    # stays once the jobs are queued, since their shards are written only when they run.
+    # shards. The first to create the claim (noclobber: an exclusive create, which NFS 3 and later
+    # keep on a shared folder too) has OUT. It names its submit ("PID HOST", written in the same
+    # step), so that the claim of one killed before it queued anything is taken over; once the jobs
+    # are queued it names them instead ("jobs TASKS MERGE") and stays, since their shards are
+    # written only when they run.
     claim=$OUT/.trials-slurm-submit
-    if ! mkdir "$claim" 2>/dev/null; then
-      echo "trials-slurm.sh: another submit has claimed $OUT: set another OUT" \
-        "(or, if its jobs are gone, remove $claim)" >&2
+    host=$(uname -n)
+    make_claim() { (set -C && printf '%s %s\n' "$$" "$host" > "$claim") 2>/dev/null; }
+    # gone PID: no such process here (kill -0 alone also fails for another user's live process).
+    gone() { ! kill -0 "$1" 2>/dev/null && ! ps -p "$1" >/dev/null 2>&1; }
+    # take_over: replaces the claim of a submit on this host that is no longer running. The claim
+    # is read and replaced only while holding $lock (created like the claim), so of two submits
+    # that found the same dead owner the second finds the first's claim, alive. An empty claim is
+    # refused: its submit is writing it (or was killed right then, which leaves it to the user).
+    lock=$claim.takeover
+    take_over() {
+      local status=1 pid at
+      (set -C && : > "$lock") 2>/dev/null || return 1
+      if read -r pid at 2>/dev/null < "$claim"; then
+        if [[ $pid =~ ^[1-9][0-9]{0,9}$ && $at == "$host" ]] && gone "$pid"; then
+          rm -f -- "$claim"
+          make_claim && status=0 &&
+            echo "trials-slurm.sh: taking over $claim: its submit (pid $pid) ended before it queued its jobs" >&2
+        fi
+      elif [[ ! -e $claim ]]; then
+        make_claim && status=0  # its submit queued nothing and freed OUT in the meantime
+      fi
+      rm -f -- "$lock"
+      return "$status"
+    }
+    # Refuses OUT, saying whose claim it is and what frees it: the claim's jobs leaving the queue,
+    # or its submit's end, which only its own host can tell.
+    refuse_claimed() {
+      local who="" where="" merge="" about="" free="if no submit is writing to it, remove $claim"
+      read -r who where merge 2>/dev/null < "$claim" || true
+      if [[ $who == jobs && -n $where ]]; then
+        about=" and queued its jobs ($where${merge:+, then $merge})"
+        free="once they have left the queue (squeue -j $where${merge:+,$merge} lists none), remove $claim"
+      elif [[ $who =~ ^[1-9][0-9]{0,9}$ && $where == "$host" ]] && ! gone "$who"; then
+        about=" (pid $who on this host, still submitting)" free=""
+      elif [[ $who =~ ^[1-9][0-9]{0,9}$ && -n $where && $where != "$host" ]]; then
+        about=" (pid $who on $where)"
+        free="if that submit has ended (ps -p $who on $where lists none) and queued nothing, remove $claim"
+      fi
+      if [[ -n $free && -e $lock ]]; then free+=" and $lock"; fi
+      echo "trials-slurm.sh: another submit has claimed $OUT$about: set another OUT${free:+ (or, $free)}" >&2
       exit 2
-    fi
+    }
+    make_claim || take_over || refuse_claimed
     if compgen -G "$OUT/shard-*" >/dev/null; then
-      rmdir "$claim"
+      rm -f -- "$claim"
       echo "trials-slurm.sh: $OUT already holds shard files of another run: remove them or set another OUT" >&2
       exit 2
     fi
@@ -66,8 +108,14 @@ case $step in
     export FIRST LAST SHARDS OUT QVR_SANDBOX=$sandbox QVR_SCRIPTS=$scripts
     # Nothing queued: OUT is free again.
     tasks=$(sbatch --parsable --export=ALL --array=0-$((seed_shards - 1)) "$0" task -- "$@") ||
-      { status=$?; rmdir "$claim"; exit "$status"; }
-    sbatch --parsable --export=ALL --dependency=afterok:"$tasks" "$0" merge
+      { status=$?; rm -f -- "$claim"; exit "$status"; }
+    # The claim names what was queued, whole (written beside it and renamed): a submit that stops
+    # now leaves a claim that is not taken over while its tasks may still write shards.
+    record() { printf 'jobs %s\n' "$*" > "$claim.new" && mv -f -- "$claim.new" "$claim"; }
+    record "$tasks"
+    merge=$(sbatch --parsable --export=ALL --dependency=afterok:"$tasks" "$0" merge)
+    record "$tasks" "$merge"
+    echo "$merge"
     ;;
   task)
     i=${SLURM_ARRAY_TASK_ID:?run as an array task (or set SLURM_ARRAY_TASK_ID)}

@@ -13,8 +13,10 @@ const Compare = (() => {
   const files = { a: null, b: null };
   let current = null;  // the id of the comparison under way
   let starting = false;  // its POST is on its way: a second click starts nothing
-  let lost = null;  // the comparison whose watch ended for want of answers (Watch again)
+  let lost = null;  // the comparison whose watch ended for want of answers (Watch again, Cancel)
   let cancelling = false;  // it was asked to stop: the seeds under way end first
+  // Counts the watches begun and ended: an answer for an ended watch starts no second round of polls.
+  let watching = 0;
   let last = null;     // the last status with a comparison
   // comparison id -> what A and B were, as chosen when it started (or, for opened shards, their
   // fingerprints), and the editor's text then (null when neither side was the editor's).
@@ -52,7 +54,7 @@ const Compare = (() => {
   function updateButtons() {
     const ready = ["a", "b"].every((side) => sideText(side) !== null);
     $("compare-run").disabled = current !== null || starting || !ready;
-    $("compare-cancel").disabled = current === null || cancelling;
+    $("compare-cancel").disabled = (current === null && lost === null) || cancelling;
   }
 
   async function start(event) {
@@ -86,18 +88,18 @@ const Compare = (() => {
     sides.set(data.id, chosen);
     line.textContent = "Starting…";
     updateButtons();
-    poll(data.id);
+    poll(data.id, ++watching);
   }
 
-  // missed: the progress requests in a row that got no answer.
-  async function poll(id, missed = 0) {
+  // watch: the watch this poll belongs to; missed: the progress requests in a row that got no answer.
+  async function poll(id, watch, missed = 0) {
     const answer = await api("GET", `/api/comparisons/${id}`);
     const { status, data } = answer;
-    if (current !== id) return;
+    if (watching !== watch) return;
     const line = $("compare-status");
     if (status === 0) {
       if (missedPoll(line, $("compare-resume"), missed + 1, answer)) {
-        setTimeout(() => poll(id, missed + 1), POLL_MS);
+        setTimeout(() => poll(id, watch, missed + 1), POLL_MS);
       } else {
         lost = id;
         finish();
@@ -114,7 +116,7 @@ const Compare = (() => {
     if (data.state === "running") {
       line.textContent = cancelling ? `Cancelling: finishing the sessions under way (${data.done} of ${data.total} seeds)`
         : `Comparing: ${data.done} of ${data.total} seeds`;
-      setTimeout(() => poll(id), POLL_MS);
+      setTimeout(() => poll(id, watch), POLL_MS);
       return;
     }
     const words = { done: "Done", cancelled: "Cancelled", abandoned: "Abandoned", failed: "Failed" };
@@ -125,7 +127,7 @@ const Compare = (() => {
     finish();
   }
 
-  function finish() { current = null; cancelling = false; updateButtons(); }
+  function finish() { current = null; cancelling = false; watching++; updateButtons(); }
 
   // Watches again the comparison whose watch ended after progress requests went unanswered.
   function resume() {
@@ -136,16 +138,37 @@ const Compare = (() => {
     delete $("compare-status").dataset.state;
     $("compare-status").textContent = "Watching again…";
     updateButtons();
-    poll(current);
+    poll(current, ++watching);
   }
 
+  // As a run's cancel: a comparison whose watch was lost is under way again while its cancel is on
+  // its way and, once the server takes it, is watched to its end; one that gets no answer leaves
+  // it lost, with Cancel and Watch again to try.
   async function cancel() {
-    if (current === null || cancelling) return;
+    const id = current ?? lost;
+    if (id === null || cancelling) return;
+    const wasLost = current === null;
+    const watch = wasLost ? ++watching : watching;
+    const line = $("compare-status");
+    if (wasLost) {
+      current = id;
+      lost = null;
+      $("compare-resume").hidden = true;
+      delete line.dataset.state;
+    }
     cancelling = true;
     updateButtons();
-    $("compare-status").textContent = "Cancelling: finishing the sessions under way";
-    const { status, data } = await api("POST", `/api/comparisons/${current}/cancel`);
-    if (status === 0) { $("compare-status").textContent = `Lost: ${data.error}`; finish(); }
+    line.textContent = "Cancelling: finishing the sessions under way";
+    const answer = await api("POST", `/api/comparisons/${id}/cancel`);
+    if (watching !== watch) return;  // it ended meanwhile, or its watch was lost
+    if (answer.status === 0) {
+      cancelUnanswered(line, $("compare-resume"), "comparison", answer);
+      lost = id;
+      finish();
+    } else if (wasLost) {
+      if (answer.status === 200) poll(id, watch);
+      else { line.textContent = answer.data.error; finish(); }
+    }
   }
 
   // repeats: the networks whose row is this placement's measurement again, counted once.

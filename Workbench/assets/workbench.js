@@ -64,7 +64,7 @@ async function api(method, path, body) {
 
 // A run or comparison goes on in the server whether or not its page hears of it: a progress
 // request that gets no answer is tried again, and only after this many in a row does the page stop
-// watching (saying so, with a button to watch again).
+// watching (saying so, with a button to watch again; Cancel can still stop it).
 const MISSED_POLLS = 3;
 // Says on line that a progress request went unanswered, the missed-th in a row; whether to poll
 // again. After the last, the line says the watch ended and resume (a button) is shown.
@@ -76,18 +76,30 @@ function missedPoll(line, resume, missed, { data, timedOut }) {
     return true;
   }
   line.textContent = `Lost: ${MISSED_POLLS} progress requests in a row got no answer; the last: ` +
-    `${data.error} It may still be going on in the server: Watch again asks once more.`;
+    `${data.error} It may still be going on in the server: Watch again asks once more, Cancel stops it.`;
   line.dataset.state = "lost";
   resume.hidden = false;
   return false;
 }
 
+// Says on line that the request to stop a run or comparison (what) got no answer: the server may
+// still be going on with it, so both ways back stay open rather than the page forgetting it.
+function cancelUnanswered(line, resume, what, { data }) {
+  line.textContent = `Lost: the request to cancel got no answer: ${data.error} The ${what} may still be ` +
+    "going on in the server: Cancel asks again, Watch again follows it.";
+  line.dataset.state = "lost";
+  resume.hidden = false;
+}
+
 // starting: a run's POST is on its way, so a second click cannot start a second run.
 // cancelling: the run under way was asked to stop; it ends once its sessions under way end.
 // runText: the editor's text the run under way was started with.
-// lostRun: the run whose watch ended for want of answers, which Watch again watches again.
+// lostRun: the run whose watch ended for want of answers, which Watch again watches again and
+// Cancel can still stop.
+// watch: counts the watches begun and ended, so that an answer for an ended watch (its run given
+// up as lost while a request was on its way, then watched again) starts no second round of polls.
 const state = { opened: "", label: "", verdict: null, checkSequence: 0, run: null, starting: false,
-  cancelling: false, runText: null, report: null, lostRun: null };
+  cancelling: false, runText: null, report: null, lostRun: null, watch: 0 };
 let editor;
 
 function describe(problem) {
@@ -146,7 +158,7 @@ function updateRunButtons() {
   const running = state.run !== null || state.starting;
   const runnable = state.verdict !== null && state.verdict.runnable;
   $("run").disabled = running || !runnable;
-  $("cancel").disabled = !running || state.cancelling;
+  $("cancel").disabled = (!running && state.lostRun === null) || state.cancelling;
   const blocked = $("run-blocked");
   blocked.hidden = runnable || state.verdict === null;
   if (!blocked.hidden) {
@@ -178,17 +190,17 @@ async function startRun(event) {
   state.runText = body.configuration;
   $("run-status").textContent = "Starting…";
   updateRunButtons();
-  poll(data.id);
+  poll(data.id, ++state.watch);
 }
 
-// missed: the progress requests in a row that got no answer.
-async function poll(id, missed = 0) {
+// watch: the watch this poll belongs to; missed: the progress requests in a row that got no answer.
+async function poll(id, watch, missed = 0) {
   const answer = await api("GET", `/api/runs/${id}`);
   const { status, data } = answer;
-  if (state.run !== id) return;
+  if (state.watch !== watch) return;
   if (status === 0) {
     if (missedPoll($("run-status"), $("run-resume"), missed + 1, answer)) {
-      setTimeout(() => poll(id, missed + 1), POLL_MS);
+      setTimeout(() => poll(id, watch, missed + 1), POLL_MS);
     } else {
       state.lostRun = id;
       finishRun();
@@ -206,7 +218,7 @@ async function poll(id, missed = 0) {
     $("run-status").textContent = state.cancelling
       ? `Cancelling: finishing the sessions under way (${data.done} of ${data.total} sessions)`
       : `Running: ${data.done} of ${data.total} sessions`;
-    setTimeout(() => poll(id), POLL_MS);
+    setTimeout(() => poll(id, watch), POLL_MS);
     return;
   }
   const words = { done: "Done", cancelled: "Cancelled", abandoned: "Abandoned", failed: "Failed" };
@@ -224,7 +236,7 @@ function showRunFailure(status, data) {
   if (status === 0) $("run-status").dataset.state = "lost";
 }
 
-function finishRun() { state.run = null; state.cancelling = false; updateRunButtons(); }
+function finishRun() { state.run = null; state.cancelling = false; state.watch++; updateRunButtons(); }
 
 // Watches again the run whose watch ended after progress requests went unanswered.
 function resumeRun() {
@@ -235,18 +247,38 @@ function resumeRun() {
   delete $("run-status").dataset.state;
   $("run-status").textContent = "Watching again…";
   updateRunButtons();
-  poll(state.run);
+  poll(state.run, ++state.watch);
 }
 
 // The sessions under way finish first, so the run goes on for a moment: it says so, and Cancel
-// stays disabled rather than invite a second click.
+// stays disabled rather than invite a second click. A run whose watch was lost is the run under
+// way again while its cancel is on its way, and, once the server takes the cancel, is watched to
+// its end. A cancel that gets no answer leaves the run lost, with Cancel and Watch again to try.
 async function cancelRun() {
-  if (state.run === null || state.cancelling) return;
+  const id = state.run ?? state.lostRun;
+  if (id === null || state.cancelling) return;
+  const wasLost = state.run === null;
+  // A lost run's cancel begins a watch of its own; an answer after that watch ended is dropped.
+  const watch = wasLost ? ++state.watch : state.watch;
+  if (wasLost) {
+    state.run = id;
+    state.lostRun = null;
+    $("run-resume").hidden = true;
+    delete $("run-status").dataset.state;
+  }
   state.cancelling = true;
   updateRunButtons();
   $("run-status").textContent = "Cancelling: finishing the sessions under way";
-  const { status, data } = await api("POST", `/api/runs/${state.run}/cancel`);
-  if (status === 0) { $("run-status").textContent = `Lost: ${data.error}`; finishRun(); }
+  const answer = await api("POST", `/api/runs/${id}/cancel`);
+  if (state.watch !== watch) return;  // it ended meanwhile, or its watch was lost
+  if (answer.status === 0) {
+    cancelUnanswered($("run-status"), $("run-resume"), "run", answer);
+    state.lostRun = id;
+    finishRun();
+  } else if (wasLost) {
+    if (answer.status === 200) poll(id, watch);
+    else { showRunFailure(answer.status, answer.data); finishRun(); }
+  }
 }
 
 const percent = (v) => (v === null || v === undefined ? "–" : (v * 100).toFixed(1) + "%");

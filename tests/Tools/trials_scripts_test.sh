@@ -3,9 +3,9 @@
 # processes give, once merged, the same bytes as one run: GNU parallel with four processes at once,
 # and the Slurm array job's steps run by hand. They merge only the shards of the run asked for, name
 # the shard that failed or is missing, and stop as a signal says. Of two runs started into one
-# folder only one goes on, and the folder of a run killed outright is taken over. The throughput
-# script times runs and counts their requests; the scripts refuse bad arguments before they build
-# or run anything.
+# folder only one goes on, and the folder of a run (or the claim of a submit) killed outright is
+# taken over. The throughput script times runs and counts their requests; the scripts refuse bad
+# arguments before they build or run anything.
 # Exit 77 (skipped) without GNU parallel.
 set -euo pipefail
 sandbox=$(realpath "$1")
@@ -66,6 +66,11 @@ done <<'RANGES'
 1 2 0|refused: *: FIRST and LAST must be seeds
 RANGES
 
+# A process that has ended, and this host, as a marker or claim names them.
+(exit 0) & dead=$!
+wait "$dead"
+host=$(uname -n)
+
 if command -v parallel >/dev/null; then
   "$scripts/trials-parallel.sh" -b "$sandbox" -j 4 3 14 4 -- "${options[@]}" > "$work/parallel.txt"
   cmp -s "$work/one.txt" "$work/parallel.txt" || fail "parallel text differs" "$work/one.txt" "$work/parallel.txt"
@@ -83,9 +88,7 @@ if command -v parallel >/dev/null; then
   [[ -z $(find "$work/busy" -name 'shard-*') ]] || fail "the refused run writes no shard" /dev/null /dev/null
   # The marker names its run. The marker of a live run, of one on another host (its pid means
   # nothing here), or one being taken over, is left as it is.
-  (exit 0) & dead=$!
-  wait "$dead"
-  host=$(uname -n) stale=$work/stale/.trials-parallel-run
+  stale=$work/stale/.trials-parallel-run
   mkdir "$work/stale"
   while IFS='|' read -r owner lock text; do
     echo "$owner" > "$stale"
@@ -185,7 +188,7 @@ done
 [[ ! -e $work/slurm-ids ]] || fail "a refused task writes nothing" /dev/null /dev/null
 # Two submits into one OUT: the first, held in sbatch, has claimed OUT, and the second is refused
 # without queueing anything, as is one after the first has queued its jobs (their shards come
-# later). A submit that queued nothing leaves OUT free.
+# later); each refusal says whose claim it is. A submit that queued nothing leaves OUT free.
 mkdir "$work/sbin"
 cat > "$work/sbin/sbatch" <<SBATCH
 #!/usr/bin/env bash
@@ -197,14 +200,48 @@ SBATCH
 chmod +x "$work/sbin/sbatch"
 submit=(PATH="$work/sbin:$PATH" FIRST=3 LAST=14 SHARDS=3 QVR_SANDBOX="$sandbox")
 held_start env "${submit[@]}" OUT="$work/submitted" "$scripts/trials-slurm.sh" submit -- "${options[@]}"
-for when in "while it submits" "once it has"; do
-  [[ $when == once* ]] && held_end
-  refused 2 "another submit has claimed $work/submitted" env "${submit[@]}" OUT="$work/submitted" \
+read -r submitter _ 2>/dev/null < "$work/submitted/.trials-slurm-submit" || submitter="(no claim file)"
+while IFS='|' read -r when text; do
+  [[ $when == queued ]] && held_end
+  refused 2 "another submit has claimed $work/submitted$text" env "${submit[@]}" OUT="$work/submitted" \
     "$scripts/trials-slurm.sh" submit
-done
+done <<CLAIMED
+submitting| (pid $submitter on this host, still submitting): set another OUT
+queued| and queued its jobs (41, then 41): set another OUT (or, once they have left the queue (squeue -j 41,41 lists none), remove
+CLAIMED
 [[ $held == "ended 0" && $(< "$work/held.out") == 41 &&
   $(cut -d ' ' -f 3 "$work/sbatch.log" | paste -sd ' ') == "--array=0-2 --dependency=afterok:41" ]] ||
   fail "one submit queues the tasks and the merge ($held)" /dev/null "$work/sbatch.log"
+# A claim is taken over only from a submit on this host that has ended: not from a live one, one
+# on another host (said with what to check there), queued jobs, an unreadable claim, or one
+# another submit is taking over. Each refusal queues nothing and leaves the claim as it was.
+claimed=$work/claimed/.trials-slurm-submit
+mkdir "$work/claimed"
+queued=$(wc -l < "$work/sbatch.log")
+while IFS='|' read -r owner lock text; do
+  echo "$owner" > "$claimed"
+  [[ -z $lock ]] || : > "$claimed.takeover"
+  refused 2 "another submit has claimed $work/claimed$text" env "${submit[@]}" OUT="$work/claimed" \
+    "$scripts/trials-slurm.sh" submit
+  [[ $(< "$claimed") == "$owner" ]] || fail "a refused submit leaves the claim '$owner'" /dev/null "$claimed"
+  rm -f "$claimed.takeover"
+done <<OWNERS
+$$ $host|| (pid $$ on this host, still submitting): set another OUT
+$dead elsewhere.invalid|| (pid $dead on elsewhere.invalid): set another OUT (or, if that submit has ended (ps -p $dead on elsewhere.invalid lists none) and queued nothing, remove $claimed)
+jobs 7 8|| and queued its jobs (7, then 8): set another OUT (or, once they have left the queue (squeue -j 7,8 lists none), remove $claimed)
+$dead $host|held|: set another OUT (or, if no submit is writing to it, remove $claimed and $claimed.takeover)
+||: set another OUT (or, if no submit is writing to it, remove $claimed)
+OWNERS
+[[ $(wc -l < "$work/sbatch.log") == "$queued" ]] || fail "a refused submit queues nothing" /dev/null "$work/sbatch.log"
+# That of a submit killed on this host before it queued anything is taken over, and then names
+# the jobs queued.
+echo "$dead $host" > "$claimed"
+env "${submit[@]}" OUT="$work/claimed" "$scripts/trials-slurm.sh" submit > "$work/claimed.out" 2> "$work/claimed.err" ||
+  fail "a submit takes over the claim of one that ended" /dev/null "$work/claimed.err"
+[[ $(< "$work/claimed.err") == *"taking over $claimed: its submit (pid $dead) ended before it queued its jobs"* &&
+  $(< "$work/claimed.out") == 41 && $(< "$claimed") == "jobs 41 41" &&
+  $(wc -l < "$work/sbatch.log") == $((queued + 2)) && ! -e $claimed.takeover ]] ||
+  fail "the submit that took over queues its jobs and names them in the claim" "$work/claimed.err" "$claimed"
 refused 1 "sbatch: error: no queue" env SBATCH_FAILS=1 "${submit[@]}" OUT="$work/unqueued" "$scripts/trials-slurm.sh" submit
 env "${submit[@]}" OUT="$work/unqueued" "$scripts/trials-slurm.sh" submit > /dev/null ||
   fail "a submit that queued nothing leaves OUT free" /dev/null /dev/null

@@ -6,7 +6,8 @@
 // preview with its settings (a title counted in characters, an empty one explained), a cluster
 // run's shard files opened (a plain run's, a comparison's, a pair that does not merge, and a pair
 // whose asked seeds leave a gap), a page whose requests are never answered (its watch of a run
-// kept, then ended and resumed), and one whose server stops during a run. Along the way: results
+// kept, then ended and resumed, or cancelled, its cancel unanswered too), and one whose server
+// stops during a run. Along the way: results
 // of an earlier text marked as such, an edit kept over a reload and a reset undone, a download of a
 // result the server no longer has explained, the legend in its curves' colours, each chart's rows
 // (the latency curves' quantiles too) reached by keyboard, a cancel that stays a cancel, and a
@@ -680,10 +681,21 @@ try {
   // A run's watch and a comparison's, each through its own controls.
   const watches = [
     { what: "run", route: /\/api\/runs\/\d+$/, start: "#run", cancel: "#cancel", status: "#run-status",
-      resume: "#run-resume", results: "#results", end: "Done: 20 of 20 sessions" },
+      resume: "#run-resume", results: "#results", end: "Done: 20 of 20 sessions", size: "#sessions",
+      cancelled: /^Cancelled(: \d+ of 100000 sessions)?$/ },
     { what: "comparison", route: /\/api\/comparisons\/\d+$/, start: "#compare-run", cancel: "#compare-cancel",
-      status: "#compare-status", resume: "#compare-resume", results: "#compare-results", end: "Done: 20 of 20 seeds" },
+      status: "#compare-status", resume: "#compare-resume", results: "#compare-results", end: "Done: 20 of 20 seeds",
+      size: "#compare-sessions", cancelled: /^Cancelled(: \d+ of 100000 seeds)?$/ },
   ];
+  // Moves the page's clock until the watch under the status line ends, the server answering (for
+  // at most as long as any wait here: the server's own pace is real time).
+  const watchToEnd = async (status) => {
+    const until = Date.now() + 150000;
+    while (Date.now() < until && !(await stuck.getAttribute(status, "data-state"))) {
+      await stuck.clock.runFor(POLL_TICK_MS);
+    }
+    return stuck.textContent(status);
+  };
   for (const watch of watches) {
     const progress = hold(watch.route);
     await stuck.click(watch.start);
@@ -706,18 +718,51 @@ try {
     const gaveUp = await stuck.textContent(watch.status);
     expect(gaveUp.includes("did not answer within 30 s") && gaveUp.includes("restart it") &&
       gaveUp.includes("3 progress requests in a row") && await stuck.isVisible(watch.resume) &&
-      await stuck.isDisabled(watch.cancel) && !(await stuck.isDisabled(watch.start)),
-    `the third unanswered in a row ends the ${watch.what}'s watch, saying what to do, with a way back (${gaveUp})`);
+      !(await stuck.isDisabled(watch.cancel)) && !(await stuck.isDisabled(watch.start)),
+    `the third unanswered in a row ends the ${watch.what}'s watch, saying what to do, with a way back and Cancel (${gaveUp})`);
+    // Cancel needs no watch again; a cancel left unanswered too says so and keeps both ways back.
+    const cancelRoute = new RegExp(`${watch.route.source.slice(0, -1)}/cancel$`);
+    const cancelSent = hold(cancelRoute);
+    await stuck.click(watch.cancel);
+    await cancelSent;
+    const asking = [await stuck.textContent(watch.status), await stuck.isDisabled(watch.cancel),
+      await stuck.isHidden(watch.resume), await stuck.isDisabled(watch.start)];
+    await stuck.clock.runFor(31000);
+    await stuck.waitForSelector(`${watch.status}[data-state=lost]`);
+    const cancelLost = await stuck.textContent(watch.status);
+    expect(asking[0].startsWith("Cancelling") && asking.slice(1).every(Boolean) &&
+      cancelLost.includes("the request to cancel got no answer") && cancelLost.includes("within 30 s") &&
+      !(await stuck.isDisabled(watch.cancel)) && await stuck.isVisible(watch.resume),
+    `a lost ${watch.what}'s cancel left unanswered says so, with Cancel and Watch again to try (${asking[0]} | ${cancelLost})`);
+    await stuck.unroute(cancelRoute);
     // The server answers again: Watch again follows what went on meanwhile to its end.
     await stuck.unroute(watch.route);
     await stuck.click(watch.resume);
     const resumeHidden = await stuck.isHidden(watch.resume);
-    for (let ticks = 0; ticks < 600 && !(await stuck.getAttribute(watch.status, "data-state")); ticks++) {
-      await stuck.clock.runFor(POLL_TICK_MS);
-    }
-    const resumedEnd = await stuck.textContent(watch.status);
+    const resumedEnd = await watchToEnd(watch.status);
     expect(resumeHidden && resumedEnd === watch.end && await stuck.isVisible(watch.results),
       `Watch again follows the ${watch.what} to its end and shows its results (${resumedEnd})`);
+
+    // One too long to end by itself, its watch lost: Cancel stops it in the server, and the page
+    // follows it to its end.
+    await stuck.fill(watch.size, "100000");
+    const longProgress = hold(watch.route);
+    await stuck.click(watch.start);
+    await longProgress;
+    for (const round of [1, 2]) {
+      await stuck.clock.runFor(31000);
+      await stuck.waitForFunction(([status, n]) => document.querySelector(status).textContent.includes(`(${n} of 3`),
+        [watch.status, round]);
+    }
+    await stuck.clock.runFor(31000);
+    await stuck.waitForSelector(`${watch.status}[data-state=lost]`);
+    await stuck.unroute(watch.route);
+    await stuck.click(watch.cancel);
+    const stopped = await watchToEnd(watch.status);
+    expect(watch.cancelled.test(stopped) && await stuck.getAttribute(watch.status, "data-state") === "cancelled" &&
+      await stuck.isHidden(watch.resume) && await stuck.isDisabled(watch.cancel) && !(await stuck.isDisabled(watch.start)),
+    `Cancel after a lost watch stops the ${watch.what} in the server and follows it to its end (${stopped})`);
+    await stuck.fill(watch.size, "20");
   }
   const playing = hold(/\/api\/sessions$/);
   await stuck.click("#session-draw");
@@ -744,12 +789,19 @@ try {
   await orphan.waitForSelector("body[data-ready=true]");
   await fill(orphan, { "#sessions": "100000", "#minutes": "10080" });
   await orphan.click("#run");
-  await orphan.waitForSelector("#cancel:not([disabled])");
+  // Started in the server (its start answered), not merely asked for.
+  await orphan.waitForFunction(() => /^(Starting|Running)/.test(document.getElementById("run-status").textContent));
   gone.kill("SIGKILL");
   await orphan.waitForSelector("#run-status[data-state=lost]");
   expect((await orphan.textContent("#run-status")).includes("the server did not answer"),
     "a run whose server stopped says the server did not answer");
-  expect(await orphan.isDisabled("#cancel"), "and it is no longer under way");
+  expect(!(await orphan.isDisabled("#run")) && await orphan.isVisible("#run-resume"),
+    "and it is no longer under way, with Watch again to ask once more");
+  await orphan.click("#cancel");
+  await orphan.waitForFunction(() => document.getElementById("run-status").textContent.includes("cancel got no answer"));
+  expect((await orphan.textContent("#run-status")).includes("the server did not answer") &&
+    await orphan.getAttribute("#run-status", "data-state") === "lost" && !(await orphan.isDisabled("#cancel")),
+  "its Cancel, asked of the stopped server, says so and can be tried again");
   await orphan.click("#session-draw");
   await orphan.waitForFunction(() => document.getElementById("session-status").textContent.includes("did not answer"));
   expect((await orphan.textContent("#session-status")).includes("did not answer"),
