@@ -22,13 +22,13 @@ namespace QVRAdKit {
 
 class PresentationSequence {
  public:
-  // The ad was handed to its network to be shown: a new showing starts, whatever came before.
-  void asked() {
-    step_ = Step::asked;
-    rewarded_ = false;
-  }
-  // The showing failed to start; the next showing needs a new present().
-  void failed() { step_ = Step::none; }
+  // The ad was handed to its network to be shown. It starts a showing unless one is under way; a
+  // present() during a showing is one the network answers with a failure, which must not end it.
+  void asked();
+  // The network failed to show the ad. It answers a pending present() when there is one: the
+  // showing ends if that was its only present() and the ad never opened. Without a pending one
+  // the showing itself broke off, and it ends. The next opening then needs a new present().
+  void failed();
 
   // Each answers whether the callback counts. One that does not is logged, under `callback`,
   // naming the ad unit; the caller then does nothing.
@@ -51,6 +51,8 @@ class PresentationSequence {
                              std::string_view adUnitID, std::string_view file, int line);
 
   Step step_ = Step::none;
+  // present() calls the network has answered with neither an opening nor a failure yet.
+  int pending_ = 0;
   bool rewarded_ = false;
 };
 

@@ -116,6 +116,30 @@ TEST_F(ShowingOutOfTurnTest, AnOpeningAfterAFailedShowingIsIgnored) {
   EXPECT_EQ(takeFailures(*logger), Strings{kWillPresent});
 }
 
+// The host presents twice (a double tap): the network refuses the second present(), before or
+// after the ad opens, and the showing still opens and closes once.
+TEST_F(ShowingOutOfTurnTest, ARefusedSecondPresentDoesNotEndTheShowing) {
+  for (const bool refusedBeforeOpening : {true, false}) {
+    SCOPED_TRACE(refusedBeforeOpening);
+    const LoadedAd ad = loadedAd(Kind::interstitial);
+    ad.present();
+    if (!refusedBeforeOpening) {
+      EXPECT_TRUE(gma->willPresent(ad.id));
+    }
+    ad.present();
+    EXPECT_TRUE(gma->failToPresent(ad.id, error(4)));
+    if (refusedBeforeOpening) {
+      EXPECT_TRUE(gma->willPresent(ad.id));
+    }
+    EXPECT_TRUE(gma->dismiss(ad.id));
+    const Strings entries = log->take();
+    EXPECT_EQ(count(entries, "opened("), 1u);
+    EXPECT_EQ(count(entries, "viewed("), 1u);
+    EXPECT_EQ(count(entries, "didClose"), 1u);
+    EXPECT_TRUE(logger->assertionFailures().empty());
+  }
+}
+
 TEST_F(ShowingOutOfTurnTest, ARewardHandlerRunTwiceGrantsOneReward) {
   const LoadedAd ad = loadedAd(Kind::rewarded);
   ad.present();
