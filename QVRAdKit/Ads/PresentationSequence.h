@@ -1,13 +1,14 @@
 #pragma once
-// PresentationSequence follows the showings of one ad object: present() handing the ad to its
-// network, the opening, the dismissal that is about to happen and the one that ends the showing.
-// An ad counts an opening or a close only when a showing is under way and has not yet reached that
-// step, so a network bridge that repeats a callback (an ad dismissed twice, an opening told twice)
-// or calls one for an ad nobody presented cannot make the ad report a view twice, tell the host of
-// a close twice or grant a reward twice. Such a callback is named through QVLogAssertionFailure
-// (the bridge is at fault, and must not be so silently) and the ad ignores it.
-// Each step also checks that the callback arrived on the main queue, where the ad keeps its state.
-// Example:
+// PresentationSequence follows the full-screen callbacks of one ad object so that a network bridge
+// that repeats one (an ad dismissed twice, an opening told twice, a reward handler run twice)
+// cannot make the ad report a view twice, tell the host of a close twice or grant a reward twice. A
+// callback counts unless it repeats the last one of its kind without the showing having moved on:
+// an opening counts again after a close, a dismissal or a reward again after an opening, and
+// present() starts afresh when the ad is not on screen. Callbacks that come in any other order
+// (a dismissal with no opening before it, say) are the network's to tell and still count. A repeat
+// is named through QVLogAssertionFailure (the bridge is at fault, and must not be so silently) and
+// the ad ignores it. Each callback is also checked for the main queue, where the ad keeps its
+// state. Example:
 //   void Ad::present(...) { if (sdkAd_) { sequence_.asked(); sdkAd_->present(...); } }
 //   void Ad::adDidDismissFullScreenContent(...) {
 //     if (!sequence_.closed("GADFullScreenContentDelegate.adDidDismissFullScreenContent",
@@ -22,37 +23,35 @@ namespace QVRAdKit {
 
 class PresentationSequence {
  public:
-  // The ad was handed to its network to be shown. It starts a showing unless one is under way; a
-  // present() during a showing is one the network answers with a failure, which must not end it.
+  // The ad was handed to its network to be shown. While it is on screen (opened, not closed) this
+  // is a second present() the network will refuse, and changes nothing; otherwise a new showing
+  // starts, whose dismissal and reward count again even if no opening is told.
   void asked();
-  // The network failed to show the ad. It answers a pending present() when there is one: the
-  // showing ends if that was its only present() and the ad never opened. Without a pending one
-  // the showing itself broke off, and it ends. The next opening then needs a new present().
-  void failed();
 
   // Each answers whether the callback counts. One that does not is logged, under `callback`,
   // naming the ad unit; the caller then does nothing.
-  // The ad came on screen: counts once per showing, before any dismissal.
+  // The ad came on screen: counts unless it opened and has not closed since.
   [[nodiscard]] bool opened(std::string_view callback, std::string_view adUnitID,
                             std::string_view file, int line);
   // The ad is about to leave the screen: counts once per showing.
   [[nodiscard]] bool willClose(std::string_view callback, std::string_view adUnitID,
                                std::string_view file, int line);
-  // The user earned the showing's reward: counts once per showing, before it ends.
+  // The user earned the showing's reward: counts once per showing (before or after its close).
   [[nodiscard]] bool rewarded(std::string_view callback, std::string_view adUnitID,
                               std::string_view file, int line);
-  // The ad left the screen and the showing ended: counts once per showing, opened or not.
+  // The ad left the screen: counts once per showing.
   [[nodiscard]] bool closed(std::string_view callback, std::string_view adUnitID,
                             std::string_view file, int line);
 
  private:
-  enum class Step { none, asked, open, closing };
-  [[nodiscard]] bool advance(bool counts, Step next, std::string_view callback,
-                             std::string_view adUnitID, std::string_view file, int line);
+  // Checks the queue; when `repeated`, logs the callback and answers false. Otherwise sets `told`.
+  [[nodiscard]] static bool count(bool& told, std::string_view callback, std::string_view adUnitID,
+                                  std::string_view file, int line);
+  void startShowing();
 
-  Step step_ = Step::none;
-  // present() calls the network has answered with neither an opening nor a failure yet.
-  int pending_ = 0;
+  bool open_ = false;  // opened and not closed since
+  bool willClose_ = false;
+  bool closed_ = false;
   bool rewarded_ = false;
 };
 

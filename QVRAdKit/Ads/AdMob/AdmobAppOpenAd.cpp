@@ -106,8 +106,8 @@ AdsReportable::Text AdmobAppOpenAd::networkClassName() const {
 }
 
 // In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
-// reference to it while being notified. An opening or a dismissal out of turn is ignored (logged by
-// the sequence), so a repeated one neither reports nor tells the host again.
+// reference to it while being notified. An opening or a dismissal that repeats one is ignored
+// (logged by the sequence), so it neither reports nor tells the host again.
 
 void AdmobAppOpenAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   if (!presentation_.opened("GADFullScreenContentDelegate.adWillPresentFullScreenContent",
@@ -125,8 +125,6 @@ void AdmobAppOpenAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /
 void AdmobAppOpenAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   if (!presentation_.closed("GADFullScreenContentDelegate.adDidDismissFullScreenContent", adUnitID_,
                             QVR_FILE_TEXT, __LINE__)) {
-    // Nothing is reported or told, but the SDK ad was on screen and is spent: never hand it out.
-    isUsed_ = true;
     return;
   }
   auto keepAlive = shared_from_this();
@@ -140,7 +138,6 @@ void AdmobAppOpenAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*
 void AdmobAppOpenAd::adDidFailToPresentFullScreenContentWithError(GADFullScreenPresentingAd& /*ad*/,
                                                                   const Platform::Error& error) {
   auto keepAlive = shared_from_this();
-  presentation_.failed();
   isFailed_ = true;
   reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(), error);
   notifyDelegate("appOpenAdDidFailToPresent(_:)",

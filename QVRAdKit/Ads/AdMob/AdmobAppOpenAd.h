@@ -6,8 +6,7 @@
 // It is the SDK ad's full-screen content delegate and turns those callbacks into reports, flag
 // changes and calls of the host's delegate. A failed or used object is never reloaded.
 // Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored, and
-// so is an opening or a dismissal that no present() asked for or that repeats one of the showing
-// (such a dismissal still marks the ad used: the SDK ad was on screen).
+// so is an opening or a dismissal that repeats the last one.
 // Content is discarded once the ad was shown and closed.
 // Threading: main queue. The load completion holds the adapter weakly and does nothing once it is
 // gone; the SDK ad holds it weakly as its delegate.

@@ -88,8 +88,8 @@ AdsReportable::Text AdmobInterstitialAd::networkClassName() const {
 }
 
 // In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
-// reference to it while being notified. An opening or a dismissal out of turn is ignored (logged by
-// the sequence), so a repeated one neither reports nor tells the host again.
+// reference to it while being notified. An opening or a dismissal that repeats one is ignored
+// (logged by the sequence), so it neither reports nor tells the host again.
 
 void AdmobInterstitialAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   if (!presentation_.opened("GADFullScreenContentDelegate.adWillPresentFullScreenContent",
@@ -116,8 +116,6 @@ void AdmobInterstitialAd::adWillDismissFullScreenContent(GADFullScreenPresenting
 void AdmobInterstitialAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   if (!presentation_.closed("GADFullScreenContentDelegate.adDidDismissFullScreenContent", adUnitID_,
                             QVR_FILE_TEXT, __LINE__)) {
-    // Nothing is reported or told, but the SDK ad was on screen and is spent: never hand it out.
-    setHasBeenUsed(true);
     return;
   }
   auto keepAlive = shared_from_this();
@@ -131,7 +129,6 @@ void AdmobInterstitialAd::adDidDismissFullScreenContent(GADFullScreenPresentingA
 void AdmobInterstitialAd::adDidFailToPresentFullScreenContentWithError(
     GADFullScreenPresentingAd& /*ad*/, const Platform::Error& error) {
   auto keepAlive = shared_from_this();
-  presentation_.failed();
   reporter_->reportAdFailed(AdSource::adMob, adUnitID_, uuid_.view(), std::nullopt, error);
   notifyDelegate("interstitialAdDidFail(_:)",
                  [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidFail(*this); });

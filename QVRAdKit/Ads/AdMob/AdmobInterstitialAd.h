@@ -4,8 +4,7 @@
 // ad's full-screen callbacks (it is the SDK ad's delegate) into reports, flag changes and calls of
 // the host's delegate. A failed or used object is never reloaded: its waterfall replaces it.
 // Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored, and
-// so is an opening or a dismissal that no present() asked for or that repeats one of the showing
-// (such a dismissal still marks the ad used: the SDK ad was on screen).
+// so is an opening or a dismissal that repeats the last one.
 // Example: auto ad = AdmobInterstitialAd::create(environment, "/1234/connect", reporter);
 // Threading: main queue. The load completion holds the adapter weakly and does nothing once it is
 // gone; the SDK ad holds it weakly as its delegate.

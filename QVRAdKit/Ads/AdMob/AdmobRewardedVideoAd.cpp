@@ -131,8 +131,8 @@ AdsReportable::Text AdmobRewardedVideoAd::networkClassName() const {
 }
 
 // In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
-// reference to it while being notified. An opening or a dismissal out of turn is ignored (logged by
-// the sequence), so a repeated one neither reports nor tells the host again.
+// reference to it while being notified. An opening or a dismissal that repeats one is ignored
+// (logged by the sequence), so it neither reports nor tells the host again.
 
 void AdmobRewardedVideoAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
   if (!presentation_.opened("GADFullScreenContentDelegate.adWillPresentFullScreenContent",
@@ -165,7 +165,6 @@ void AdmobRewardedVideoAd::adDidDismissFullScreenContent(GADFullScreenPresenting
 void AdmobRewardedVideoAd::adDidFailToPresentFullScreenContentWithError(
     GADFullScreenPresentingAd& /*ad*/, const Platform::Error& error) {
   auto keepAlive = shared_from_this();
-  presentation_.failed();
   notifyDelegate("rewardedVideoAdDidFailToPresent(_:_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidFailToPresent(*this, error);
   });

@@ -5,7 +5,7 @@
 // delegate and turns those callbacks and the reward into reports, flag changes and calls of the
 // host's delegate. Presenting without a loaded ad tells the delegate RewardedAdError::isNotReady.
 // Only the first completion of each load counts; a repeated or stale one is ignored. So is an
-// opening, a reward or a dismissal that no present() asked for or that repeats one of the showing.
+// opening, a reward or a dismissal that repeats the last one of its showing.
 // Example:
 //   auto ad = AdmobRewardedVideoAd::create(environment, "/1234/timewall", reporter);
 //   ad->setDelegate(listener);

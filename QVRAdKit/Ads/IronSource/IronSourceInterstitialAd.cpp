@@ -67,7 +67,7 @@ void IronSourceInterstitialAd::ironSourceDidFailToLoadWith(const Platform::Error
 
 void IronSourceInterstitialAd::ironSourceDidClick() {}
 
-// An opening or a close out of turn is ignored (logged by the sequence): the handler keeps a
+// An opening or a close that repeats one is ignored (logged by the sequence): the handler keeps a
 // closed ad as its listener, so a repeated close would otherwise report the view again.
 void IronSourceInterstitialAd::ironSourceDidCloseWith(const std::string& adNetwork) {
   if (!presentation_.closed("IronSourceInterstitialDelegate.ironSourceDidCloseWith", adUnitID_,
@@ -86,7 +86,6 @@ void IronSourceInterstitialAd::ironSourceDidCloseWith(const std::string& adNetwo
 void IronSourceInterstitialAd::ironSourceDidFailToShowWith(const Platform::Error& /*error*/,
                                                            const std::string& /*adUnit*/,
                                                            const std::string& /*adNetwork*/) {
-  presentation_.failed();
   notifyDelegate("interstitialAdDidFailToShow(_:)", [&](InterstitialAdDelegate& delegate) {
     delegate.interstitialAdDidFailToShow(*this);
   });

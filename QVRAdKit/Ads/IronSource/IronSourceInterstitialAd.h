@@ -6,7 +6,7 @@
 // and its failure flag is the slot's. Presenting registers it as the slot's listener.
 // After a close the bridge reloads at once with the closed object still listening, so that load's
 // result is reported under the closed object's uuid until another object registers itself.
-// An opening or a close that no present() asked for, or that repeats one, is ignored.
+// An opening or a close that repeats the last one is ignored.
 // Example: auto ad =
 // IronSourceInterstitialAd::create(IronSourceHelper::sharedInstance(environment),
 //                                                     "connect", reporter);

@@ -93,8 +93,8 @@ void IronSourceRewardedVideoAd::ironSourceDidReceive(const IronSourceVideoReward
   placementId_ = placement;
 }
 
-// An opening or a close out of turn is ignored (logged by the sequence): a repeated close would
-// otherwise tell the host of a second reward and report the showing again.
+// An opening or a close that repeats one is ignored (logged by the sequence): a repeated close
+// would otherwise tell the host of a second reward and report the showing again.
 void IronSourceRewardedVideoAd::ironSourceDidClose() {
   if (!presentation_.closed("IronSourceRewardedVideoDelegate.ironSourceDidClose", placementId_,
                             QVR_FILE_TEXT, __LINE__)) {
@@ -109,7 +109,6 @@ void IronSourceRewardedVideoAd::ironSourceDidClose() {
 void IronSourceRewardedVideoAd::ironSourceDidFailToShowWith(const Platform::Error& error,
                                                             const std::string& /*adUnit*/,
                                                             const std::string& /*adNetwork*/) {
-  presentation_.failed();
   isLoadingRelay_.accept(false);
   notifyDelegate("rewardedVideoAdDidFailToPresent(_:_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidFailToPresent(*this, error);

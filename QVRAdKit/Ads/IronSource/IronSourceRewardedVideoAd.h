@@ -3,8 +3,8 @@
 // registers it as the listener of the SDK's one rewarded slot and asks for a load unless one is
 // under way; it is ready while the SDK has a rewarded video. The reward the SDK grants is stored
 // and the host is told that it was earned when the ad closes, after which the ad loads again. Its
-// uuid stays the same across reloads. An opening or a close that no present() asked for, or that
-// repeats one, is ignored: one showing earns one reward.
+// uuid stays the same across reloads. An opening or a close that repeats the last one is ignored:
+// one showing earns one reward.
 // Example:
 //   auto ad = IronSourceRewardedVideoAd::create(IronSourceHelper::sharedInstance(environment),
 //                                               reporter);
