@@ -32,6 +32,22 @@ UMPRequestParameters updateParameters() {
   return parameters;
 }
 
+constexpr std::string_view kUpdateCompletion =
+    "UMPConsentInformation.requestConsentInfoUpdate completion";
+constexpr std::string_view kFormLoadCompletion = "UMPConsentFormLoader.loadForm completion";
+
+// The consent platform answers each request once. A later answer (a platform that calls its
+// completion twice) is named in the log and ignored, so the caller's completion runs once and no
+// second form load starts. `answered` is shared by the copies of one request's completion.
+bool isFirstAnswer(const std::shared_ptr<bool>& answered, std::string_view completion, int line) {
+  if (!std::exchange(*answered, true)) return true;
+  QVLogAssertionFailure(std::string(completion) +
+                            " answered a request that had already been answered; the answer is "
+                            "ignored",
+                        QVR_FILE_TEXT, completion, line);
+  return false;
+}
+
 }  // namespace
 
 std::shared_ptr<QVRAdsConsentServiceImpl> QVRAdsConsentServiceImpl::create(
@@ -123,8 +139,10 @@ void QVRAdsConsentServiceImpl::loadGDPRConsentForm(FormCompletion completion) {
 void QVRAdsConsentServiceImpl::loadForm(FormCompletion completion) {
   UMPConsentForm::loadWithCompletionHandler(
       environment_,
-      [weak = weak_from_this(), environment = &environment_, completion = std::move(completion)](
-          std::shared_ptr<UMPConsentForm> form, std::optional<Platform::Error> error) {
+      [weak = weak_from_this(), environment = &environment_, completion = std::move(completion),
+       answered = std::make_shared<bool>(false)](std::shared_ptr<UMPConsentForm> form,
+                                                 std::optional<Platform::Error> error) {
+        if (!isFirstAnswer(answered, kFormLoadCompletion, __LINE__)) return;
         std::shared_ptr<QVRConsentForm> current;
         if (auto self = weak.lock()) {
           self->gdprConsentForm_.set(
@@ -161,8 +179,9 @@ void QVRAdsConsentServiceImpl::loadGDPRConsent(ConsentCompletion completion) {
   // completion be called) even when the host let go of the service while the update was pending.
   information->requestConsentInfoUpdateWithParameters(
       updateParameters(),
-      [self = shared_from_this(), wasObtained,
-       completion = std::move(completion)](std::optional<Platform::Error> error) {
+      [self = shared_from_this(), wasObtained, completion = std::move(completion),
+       answered = std::make_shared<bool>(false)](std::optional<Platform::Error> error) {
+        if (!isFirstAnswer(answered, kUpdateCompletion, __LINE__)) return;
         if (wasObtained) {
           self->loadFormIfAvailable(nullptr);
           return;
@@ -192,8 +211,10 @@ void QVRAdsConsentServiceImpl::reloadGDPRConsentForm(FormCompletion completion) 
   }
   // Held strongly until the handler has run, as in loadGDPRConsent: the reload must finish.
   information->requestConsentInfoUpdateWithParameters(
-      updateParameters(), [self = shared_from_this(), completion = std::move(completion)](
-                              std::optional<Platform::Error> error) {
+      updateParameters(),
+      [self = shared_from_this(), completion = std::move(completion),
+       answered = std::make_shared<bool>(false)](std::optional<Platform::Error> error) {
+        if (!isFirstAnswer(answered, kUpdateCompletion, __LINE__)) return;
         if (error) {
           self->gdprConsentForm_.set(nullptr);
           if (completion) completion(nullptr, std::move(error));

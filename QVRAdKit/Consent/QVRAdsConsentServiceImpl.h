@@ -6,7 +6,9 @@
 // that answer to Unity Ads and IronSource.
 // Every query asks the platform afresh; only the loaded form is kept.
 // Lifetime: a consent-information update holds the service until its handler has run; a form load
-// holds it weakly and leaves no trace once the service is gone.
+// holds it weakly and leaves no trace once the service is gone. Only the platform's first answer
+// to each update or form load counts: a repeated one is named in the log and ignored, so every
+// completion the service is given runs at most once.
 // Threading: main queue; every public operation checks it. Completions run on the thread on which
 // the platform calls back, and what the service does there (keep a form, load the next one) goes
 // through private paths that do not check.

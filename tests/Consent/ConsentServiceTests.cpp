@@ -12,6 +12,9 @@
 #include "QVRAdKit/Rx/Rx.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaData.h"
 #include "QVRAdKit/SDK/UnityAds/UADSMetaDataStore.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentFormLoader.h"
+#include "QVRAdKit/SDK/UserMessagingPlatform/UMPConsentInformation.h"
+#include "Sandbox/Consent/ScriptedConsentForm.h"
 #include "Sandbox/Logging/RecordingLogger.h"
 
 namespace QVRAdKit::ConsentTesting {
@@ -126,6 +129,62 @@ TEST_F(LoadGDPRConsentTest, PendingUpdateKeepsTheServiceAndALaterFormLoadLeavesN
   EXPECT_EQ(form.use_count(), 1);  // nobody kept the form
   // The run still ends, once: no form is kept for a user who can no longer be shown it.
   EXPECT_EQ(consentCalls, (ConsentCalls{{false, std::nullopt}}));
+}
+
+// A consent platform that keeps every completion, so that the test can call one twice.
+struct RepeatingConsentPlatform final : UMPConsentInformation, UMPConsentFormLoader {
+  [[nodiscard]] UMPConsentStatus consentStatus() const override {
+    return UMPConsentStatus::required;
+  }
+  [[nodiscard]] UMPFormStatus formStatus() const override { return UMPFormStatus::available; }
+  void requestConsentInfoUpdateWithParameters(const UMPRequestParameters& /*parameters*/,
+                                              UpdateCompletion completion) override {
+    updates.push_back(std::move(completion));
+  }
+  void loadForm(UMPConsentForm::LoadCompletion completion) override {
+    formLoads.push_back(std::move(completion));
+  }
+  std::vector<UpdateCompletion> updates;
+  std::vector<UMPConsentForm::LoadCompletion> formLoads;
+};
+
+// Each request's first answer counts; a second is named in the log, starts no second form load
+// and reaches no completion twice.
+TEST(ConsentPlatformAnsweringTwiceTest, OnlyTheFirstAnswerOfEachRequestCounts) {
+  auto environment = Platform::Environment::makeForTesting();
+  const Platform::Environment::Scope scope(*environment);
+  auto logger = std::make_shared<Sandbox::RecordingLogger>();
+  environment->setService<QVLogger>(logger);
+  auto platform = std::make_shared<RepeatingConsentPlatform>();
+  environment->setService<UMPConsentInformation>(platform);
+  environment->setService<UMPConsentFormLoader>(platform);
+  auto service = QVRAdsConsentServiceImpl::create(*environment);
+  ConsentCalls consentCalls;
+  service->loadGDPRConsent([&](bool formLoaded, std::optional<Platform::Error> error) {
+    consentCalls.push_back({formLoaded, std::move(error)});
+  });
+  std::size_t reloads = 0;
+  service->reloadGDPRConsentForm([&](auto&&...) { ++reloads; });
+  ASSERT_EQ(platform->updates.size(), 1u);  // the form is available: the reload loads it directly
+  ASSERT_EQ(platform->formLoads.size(), 1u);
+
+  platform->updates[0](std::nullopt);
+  platform->updates[0](std::nullopt);
+  ASSERT_EQ(platform->formLoads.size(), 2u) << "one form load for the update, not two";
+  for (const auto& answer : platform->formLoads) {
+    const auto copy = answer;  // the platform keeps a copy, as it may
+    answer(std::make_shared<Sandbox::ScriptedConsentForm>(*environment), std::nullopt);
+    copy(nullptr, networkError());
+  }
+  EXPECT_EQ(consentCalls, (ConsentCalls{{true, std::nullopt}}));
+  EXPECT_EQ(reloads, 1u);
+  EXPECT_NE(service->gdprConsentForm(), nullptr) << "the late failures did not clear the form";
+  std::vector<std::string> functions;
+  for (const auto& failure : logger->assertionFailures()) functions.push_back(failure.function);
+  EXPECT_EQ(functions,
+            (std::vector<std::string>{"UMPConsentInformation.requestConsentInfoUpdate completion",
+                                      "UMPConsentFormLoader.loadForm completion",
+                                      "UMPConsentFormLoader.loadForm completion"}));
 }
 
 TEST_F(ReloadGDPRConsentFormTest, AvailableFormIsLoadedWithoutAnUpdateAndAFailureClearsIt) {

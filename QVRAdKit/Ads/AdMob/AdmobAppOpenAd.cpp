@@ -94,6 +94,7 @@ void AdmobAppOpenAd::present(const std::shared_ptr<Platform::ViewController>& ro
   if (!openAd_ || !isFresh()) return;
   std::optional<Platform::Error> refusal;  // the SDK's reason is not used
   if (openAd_->canPresentFromRootViewController(rootViewController, &refusal)) {
+    presentation_.asked();
     openAd_->presentFromRootViewController(rootViewController);
   } else {
     isFailed_ = true;
@@ -105,9 +106,14 @@ AdsReportable::Text AdmobAppOpenAd::networkClassName() const {
 }
 
 // In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
-// reference to it while being notified.
+// reference to it while being notified. An opening or a dismissal that repeats one is ignored
+// (logged by the sequence), so it neither reports nor tells the host again.
 
 void AdmobAppOpenAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  if (!presentation_.opened("GADFullScreenContentDelegate.adWillPresentFullScreenContent",
+                            adUnitID_, QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
   notifyDelegate("appOpenAdDidOpen(_:)",
@@ -117,6 +123,10 @@ void AdmobAppOpenAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /
 void AdmobAppOpenAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {}
 
 void AdmobAppOpenAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  if (!presentation_.closed("GADFullScreenContentDelegate.adDidDismissFullScreenContent", adUnitID_,
+                            QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   isUsed_ = true;
   reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),

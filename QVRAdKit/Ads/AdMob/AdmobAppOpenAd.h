@@ -5,7 +5,8 @@
 // implementation) and until it has been shown.
 // It is the SDK ad's full-screen content delegate and turns those callbacks into reports, flag
 // changes and calls of the host's delegate. A failed or used object is never reloaded.
-// Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored.
+// Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored, and
+// so is an opening or a dismissal that repeats the last one.
 // Content is discarded once the ad was shown and closed.
 // Threading: main queue. The load completion holds the adapter weakly and does nothing once it is
 // gone; the SDK ad holds it weakly as its delegate.
@@ -16,6 +17,7 @@
 #include <string_view>
 
 #include "QVRAdKit/Ads/AppOpenAd.h"
+#include "QVRAdKit/Ads/PresentationSequence.h"
 #include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Platform/Error.h"
@@ -110,6 +112,7 @@ class AdmobAppOpenAd final : public AppOpenAd,
   std::optional<Platform::Date> adLoadedTime_;
   std::shared_ptr<GADAppOpenAd> openAd_;
   bool isUsed_ = false;
+  PresentationSequence presentation_;
   const Platform::UUIDText uuid_;
   const std::string adUnitID_;
   // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.

@@ -78,7 +78,9 @@ bool AdmobInterstitialAd::isLoaded() const {
 void AdmobInterstitialAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
   QVR_CHECK_MAIN_QUEUE();
-  if (interstitial_) interstitial_->presentFromRootViewController(rootViewController);
+  if (!interstitial_) return;
+  presentation_.asked();
+  interstitial_->presentFromRootViewController(rootViewController);
 }
 
 AdsReportable::Text AdmobInterstitialAd::networkClassName() const {
@@ -86,9 +88,14 @@ AdsReportable::Text AdmobInterstitialAd::networkClassName() const {
 }
 
 // In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
-// reference to it while being notified.
+// reference to it while being notified. An opening or a dismissal that repeats one is ignored
+// (logged by the sequence), so it neither reports nor tells the host again.
 
 void AdmobInterstitialAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  if (!presentation_.opened("GADFullScreenContentDelegate.adWillPresentFullScreenContent",
+                            adUnitID_, QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   reporter_->reportAdOpened(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName());
   notifyDelegate("interstitialAdDidOpen(_:)",
@@ -96,6 +103,10 @@ void AdmobInterstitialAd::adWillPresentFullScreenContent(GADFullScreenPresenting
 }
 
 void AdmobInterstitialAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  if (!presentation_.willClose("GADFullScreenContentDelegate.adWillDismissFullScreenContent",
+                               adUnitID_, QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   notifyDelegate("interstitialAdWillClose(_:)", [&](InterstitialAdDelegate& delegate) {
     delegate.interstitialAdWillClose(*this);
@@ -103,6 +114,10 @@ void AdmobInterstitialAd::adWillDismissFullScreenContent(GADFullScreenPresenting
 }
 
 void AdmobInterstitialAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  if (!presentation_.closed("GADFullScreenContentDelegate.adDidDismissFullScreenContent", adUnitID_,
+                            QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   reporter_->reportAdViewed(AdSource::adMob, adUnitID_, uuid_.view(), networkClassName(),
                             std::nullopt);

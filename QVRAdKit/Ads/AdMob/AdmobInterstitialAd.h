@@ -3,7 +3,8 @@
 // starts its single load when created, reports the request and its outcome, and turns the SDK
 // ad's full-screen callbacks (it is the SDK ad's delegate) into reports, flag changes and calls of
 // the host's delegate. A failed or used object is never reloaded: its waterfall replaces it.
-// Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored.
+// Only the first completion of its load counts; a second one (a misbehaving SDK) is ignored, and
+// so is an opening or a dismissal that repeats the last one.
 // Example: auto ad = AdmobInterstitialAd::create(environment, "/1234/connect", reporter);
 // Threading: main queue. The load completion holds the adapter weakly and does nothing once it is
 // gone; the SDK ad holds it weakly as its delegate.
@@ -14,6 +15,7 @@
 #include <string_view>
 
 #include "QVRAdKit/Ads/InterstitialAd.h"
+#include "QVRAdKit/Ads/PresentationSequence.h"
 #include "QVRAdKit/Platform/Error.h"
 #include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
@@ -63,6 +65,7 @@ class AdmobInterstitialAd final : public InterstitialAd, public GADFullScreenCon
   [[nodiscard]] AdsReportable::Text networkClassName() const;
 
   std::shared_ptr<GAMInterstitialAd> interstitial_;
+  PresentationSequence presentation_;
   // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.
   Platform::Environment& environment_;
   const std::shared_ptr<AdsReportable> reporter_;

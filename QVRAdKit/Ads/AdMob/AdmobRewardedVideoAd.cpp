@@ -99,6 +99,7 @@ void AdmobRewardedVideoAd::present(
     });
     return;
   }
+  presentation_.asked();
   // The handler holds the ad being shown (the SDK releases the handler when the presentation
   // ends, so this is no lasting cycle) and the adapter weakly.
   rewardedAd_->presentFromRootViewController(rootViewController,
@@ -109,6 +110,10 @@ void AdmobRewardedVideoAd::present(
 }
 
 void AdmobRewardedVideoAd::didEarnReward(const GADRewardedAd& shownAd) {
+  if (!presentation_.rewarded("GADRewardedAd.userDidEarnRewardHandler", adUnitID_, QVR_FILE_TEXT,
+                              __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   const GADAdReward reward = shownAd.adReward();
   rewardValue_ = reward.amount;
@@ -126,9 +131,14 @@ AdsReportable::Text AdmobRewardedVideoAd::networkClassName() const {
 }
 
 // In the callbacks below the adapter keeps itself alive: the host's delegate may drop the last
-// reference to it while being notified.
+// reference to it while being notified. An opening or a dismissal that repeats one is ignored
+// (logged by the sequence), so it neither reports nor tells the host again.
 
 void AdmobRewardedVideoAd::adWillPresentFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  if (!presentation_.opened("GADFullScreenContentDelegate.adWillPresentFullScreenContent",
+                            adUnitID_, QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   notifyDelegate("rewardedVideoAdDidOpen(_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidOpen(*this);
@@ -139,6 +149,10 @@ void AdmobRewardedVideoAd::adWillPresentFullScreenContent(GADFullScreenPresentin
 void AdmobRewardedVideoAd::adWillDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {}
 
 void AdmobRewardedVideoAd::adDidDismissFullScreenContent(GADFullScreenPresentingAd& /*ad*/) {
+  if (!presentation_.closed("GADFullScreenContentDelegate.adDidDismissFullScreenContent", adUnitID_,
+                            QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   auto keepAlive = shared_from_this();
   load();  // no-op while the load started by the reward runs
   notifyDelegate("rewardedVideoAdDidClose(_:)", [&](RewardedVideoAdDelegate& delegate) {

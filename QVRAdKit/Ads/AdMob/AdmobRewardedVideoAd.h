@@ -4,7 +4,8 @@
 // the ad closes, and keeps its uuid across reloads. It is the SDK ad's full-screen content
 // delegate and turns those callbacks and the reward into reports, flag changes and calls of the
 // host's delegate. Presenting without a loaded ad tells the delegate RewardedAdError::isNotReady.
-// Only the first completion of each load counts; a repeated or stale one is ignored.
+// Only the first completion of each load counts; a repeated or stale one is ignored. So is an
+// opening, a reward or a dismissal that repeats the last one of its showing.
 // Example:
 //   auto ad = AdmobRewardedVideoAd::create(environment, "/1234/timewall", reporter);
 //   ad->setDelegate(listener);
@@ -18,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "QVRAdKit/Ads/PresentationSequence.h"
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
 #include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Platform/Decimal.h"
@@ -98,6 +100,7 @@ class AdmobRewardedVideoAd final : public RewardedVideoAd,
 
   std::weak_ptr<RewardedVideoAdDelegate> delegate_;
   std::shared_ptr<GADRewardedAd> rewardedAd_;
+  PresentationSequence presentation_;
   // The environment the ad loads in (its SDK, main queue and clock); it outlives the ad.
   Platform::Environment& environment_;
   const std::shared_ptr<AdsReportable> reporter_;

@@ -1,8 +1,16 @@
 #include "QVRAdKit/Ads/IronSource/ISRewardedVideoHandler.h"
 
+#include "QVRAdKit/Host/MainQueueCheck.h"
+#include "QVRAdKit/Platform/ModuleFileText.h"
+
 namespace QVRAdKit {
 
+// A load's answer changes the ad's flags, which live on the main queue: an SDK bridge that delivers
+// it on another thread is named. (Openings and closes are checked by the ad.)
+
 void ISRewardedVideoHandler::hasAvailableAdWithAdInfo(const ISAdInfo& adInfo) {
+  checkMainQueue(QVR_FILE_TEXT, "LevelPlayRewardedVideoDelegate.hasAvailableAdWithAdInfo",
+                 __LINE__);
   if (auto delegate = rewardedVideoDelegate()) {
     delegate->ironSourceDidLoadWith(adInfo.ad_unit, adInfo.ad_network);
   }
@@ -41,12 +49,15 @@ void ISRewardedVideoHandler::didCloseWithAdInfo(const ISAdInfo& /*adInfo*/) {
 }
 
 void ISRewardedVideoHandler::didLoadWithAdInfo(const ISAdInfo& adInfo) {
+  checkMainQueue(QVR_FILE_TEXT, "LevelPlayRewardedVideoManualDelegate.didLoadWithAdInfo", __LINE__);
   if (auto delegate = rewardedVideoDelegate()) {
     delegate->ironSourceDidLoadWith(adInfo.ad_unit, adInfo.ad_network);
   }
 }
 
 void ISRewardedVideoHandler::didFailToLoadWithError(const Platform::Error& error) {
+  checkMainQueue(QVR_FILE_TEXT, "LevelPlayRewardedVideoManualDelegate.didFailToLoadWithError",
+                 __LINE__);
   if (auto delegate = rewardedVideoDelegate()) delegate->ironSourceDidFailToLoadWith(error);
 }
 

@@ -50,6 +50,7 @@ void IronSourceInterstitialAd::present(
     const std::shared_ptr<Platform::ViewController>& rootViewController) {
   QVR_CHECK_MAIN_QUEUE();
   ironSourceHelper_->setInterstitialDelegate(weakListener());
+  presentation_.asked();
   ironSourceHelper_->showInterstitialWith(rootViewController, adUnitID_);
 }
 
@@ -66,7 +67,13 @@ void IronSourceInterstitialAd::ironSourceDidFailToLoadWith(const Platform::Error
 
 void IronSourceInterstitialAd::ironSourceDidClick() {}
 
+// An opening or a close that repeats one is ignored (logged by the sequence): the handler keeps a
+// closed ad as its listener, so a repeated close would otherwise report the view again.
 void IronSourceInterstitialAd::ironSourceDidCloseWith(const std::string& adNetwork) {
+  if (!presentation_.closed("IronSourceInterstitialDelegate.ironSourceDidCloseWith", adUnitID_,
+                            QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   notifyDelegate("interstitialAdWillClose(_:)", [&](InterstitialAdDelegate& delegate) {
     delegate.interstitialAdWillClose(*this);
   });
@@ -86,6 +93,10 @@ void IronSourceInterstitialAd::ironSourceDidFailToShowWith(const Platform::Error
 
 void IronSourceInterstitialAd::ironSourceDidOpenWith(const std::string& /*adUnit*/,
                                                      const std::string& adNetwork) {
+  if (!presentation_.opened("IronSourceInterstitialDelegate.ironSourceDidOpenWith", adUnitID_,
+                            QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   reporter_->reportAdOpened(AdSource::ironSource, adUnitID_, uuid_.view(), adNetwork);
   notifyDelegate("interstitialAdDidOpen(_:)",
                  [&](InterstitialAdDelegate& delegate) { delegate.interstitialAdDidOpen(*this); });

@@ -6,6 +6,7 @@
 // and its failure flag is the slot's. Presenting registers it as the slot's listener.
 // After a close the bridge reloads at once with the closed object still listening, so that load's
 // result is reported under the closed object's uuid until another object registers itself.
+// An opening or a close that repeats the last one is ignored.
 // Example: auto ad =
 // IronSourceInterstitialAd::create(IronSourceHelper::sharedInstance(environment),
 //                                                     "connect", reporter);
@@ -18,6 +19,7 @@
 #include "QVRAdKit/Ads/InterstitialAd.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceInterstitialDelegate.h"
+#include "QVRAdKit/Ads/PresentationSequence.h"
 #include "QVRAdKit/Platform/UUIDText.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 
@@ -65,6 +67,7 @@ class IronSourceInterstitialAd final : public InterstitialAd,
   std::string adUnitID_;
   const Platform::UUIDText uuid_;
   std::shared_ptr<IronSourceHelper> ironSourceHelper_;
+  PresentationSequence presentation_;
 };
 
 }  // namespace QVRAdKit

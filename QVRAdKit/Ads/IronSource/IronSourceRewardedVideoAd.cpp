@@ -59,6 +59,7 @@ void IronSourceRewardedVideoAd::present(
   QVR_CHECK_MAIN_QUEUE();
   // The SDK may call back inside the show (a fail-to-show, say), and the host may drop the ad then.
   auto keepAlive = shared_from_this();
+  presentation_.asked();
   ironSourceHelper_->showRewardedVideoWith(rootViewController);
 }
 
@@ -92,7 +93,13 @@ void IronSourceRewardedVideoAd::ironSourceDidReceive(const IronSourceVideoReward
   placementId_ = placement;
 }
 
+// An opening or a close that repeats one is ignored (logged by the sequence): a repeated close
+// would otherwise tell the host of a second reward and report the showing again.
 void IronSourceRewardedVideoAd::ironSourceDidClose() {
+  if (!presentation_.closed("IronSourceRewardedVideoDelegate.ironSourceDidClose", placementId_,
+                            QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   notifyDelegate("rewardedVideoAdDidEarnReward(_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidEarnReward(*this);
   });
@@ -110,6 +117,10 @@ void IronSourceRewardedVideoAd::ironSourceDidFailToShowWith(const Platform::Erro
 
 void IronSourceRewardedVideoAd::ironSourceDidOpenWith(const std::string& adUnit,
                                                       const std::string& adNetwork) {
+  if (!presentation_.opened("IronSourceRewardedVideoDelegate.ironSourceDidOpenWith", adUnit,
+                            QVR_FILE_TEXT, __LINE__)) {
+    return;
+  }
   notifyDelegate("rewardedVideoAdDidOpen(_:)", [&](RewardedVideoAdDelegate& delegate) {
     delegate.rewardedVideoAdDidOpen(*this);
   });

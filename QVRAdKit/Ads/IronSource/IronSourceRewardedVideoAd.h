@@ -3,7 +3,8 @@
 // registers it as the listener of the SDK's one rewarded slot and asks for a load unless one is
 // under way; it is ready while the SDK has a rewarded video. The reward the SDK grants is stored
 // and the host is told that it was earned when the ad closes, after which the ad loads again. Its
-// uuid stays the same across reloads.
+// uuid stays the same across reloads. An opening or a close that repeats the last one is ignored:
+// one showing earns one reward.
 // Example:
 //   auto ad = IronSourceRewardedVideoAd::create(IronSourceHelper::sharedInstance(environment),
 //                                               reporter);
@@ -16,6 +17,7 @@
 
 #include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Ads/IronSource/IronSourceRewardedVideoDelegate.h"
+#include "QVRAdKit/Ads/PresentationSequence.h"
 #include "QVRAdKit/Ads/RewardedVideoAd.h"
 #include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Platform/ModuleFileText.h"
@@ -97,6 +99,7 @@ class IronSourceRewardedVideoAd final
   Rx::BehaviorRelay<bool> isLoadingRelay_{false};
   Rx::BehaviorSubject<bool> isReadySubject_{false};
   std::string placementId_;
+  PresentationSequence presentation_;
 };
 
 }  // namespace QVRAdKit

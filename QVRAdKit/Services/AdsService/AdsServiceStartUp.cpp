@@ -50,6 +50,7 @@
 #include "QVRAdKit/SDK/IronSource/IronSourceSDK.h"
 #include "QVRAdKit/Services/AdsService/AdsService.h"
 #include "QVRAdKit/Services/AdsService/AdsServiceLogText.h"
+#include "QVRAdKit/Services/AdsService/AdsServiceSnapshot.h"
 #include "QVRAdKit/Services/AdsService/IntegrationCheck.h"
 
 namespace QVRAdKit {
@@ -246,6 +247,17 @@ IntegrationReport AdsService::checkIntegration() const {
     input.sourcesConfigured = true;
   }
   if (runsInProgress_ > 0) input.runWait = startUpProgress_.wait();
+  for (const auto& placement : snapshot().placements) {
+    for (const auto& key : placement.keys) {
+      const auto& ad = key.ad;
+      if (ad && ad->state == AdsServiceSnapshot::AdState::loading &&
+          ad->ageOrigin == AdsServiceSnapshot::AgeOrigin::requested && ad->age &&
+          *ad->age > kStalledAdLoadAge) {
+        input.stalledLoads.push_back(
+            {placement.placement.description(), key.key, placement.source, *ad->age});
+      }
+    }
+  }
   if (startUpProgress_.outcome() && userService_) {
     input.noSignedInUser = callHost(kFile, "checkIntegration()", __LINE__, false,
                                     [&] { return userService_->currentUser() == nullptr; });

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "QVRAdKit/Host/HostFault.h"
 #include "QVRAdKit/Host/QVLogger.h"
@@ -100,6 +101,38 @@ std::string_view fixFor(StartUpStep step) {
              "start.";
   }
   return "";
+}
+
+// One entry per network whose bridge has left loads unanswered, naming each ad by its placement
+// and key. Such an ad neither loads nor fails, so the waterfall never replaces it: its key serves
+// nothing, and a placement whose keys all wait never shows an ad (its loading stream stays true).
+void reportStalledLoads(const std::vector<IntegrationCheckInput::StalledLoad>& stalled,
+                        IntegrationReport& report) {
+  for (const AdSource source : {AdSource::adMob, AdSource::ironSource}) {
+    std::string ads;
+    for (const auto& load : stalled) {
+      if (load.source != source) continue;
+      ads.append(ads.empty() ? "" : ", ")
+          .append(load.placement)
+          .append(" \"")
+          .append(load.key)
+          .append("\" (")
+          .append(std::to_string(static_cast<long long>(load.age)))
+          .append(" s)");
+    }
+    if (ads.empty()) continue;
+    const bool adMob = source == AdSource::adMob;
+    report.issues.push_back(
+        {Severity::error, adMob ? "Google Mobile Ads loads" : "IronSource loads",
+         "Ad loads have had no answer for over " +
+             std::to_string(static_cast<long long>(kStalledAdLoadAge)) + " s: " + ads +
+             ". An ad that neither loads nor fails is never replaced, so its key serves no ad "
+             "and a placement whose keys all wait stays loading.",
+         adMob ? "Make your GoogleMobileAdsLoader call every load's completion once, with an "
+                 "error when the network gives up, and with an ad or an error, never neither."
+               : "Make your IronSource bridge deliver a load or a load failure for every load "
+                 "it is asked for."});
+  }
 }
 
 }  // namespace
@@ -236,6 +269,7 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
           std::string(fixFor(input.runWait->step)));
     }
   }
+  reportStalledLoads(input.stalledLoads, report);
   if (input.noSignedInUser) {
     add(Severity::warning, "user",
         "A start-up run has ended, but your user service has no user: the builders wait for a "

@@ -4,18 +4,21 @@
 // Platform::Environment::Scope), the analytics sink for banner events, the image loader, the
 // logger, the store of the Unity Ads consent flag, the SDK bridges of the configured ad sources,
 // the consent platform, a main queue that nobody drains, the ads service's required host services,
-// storage that fails a write and read-back, a start-up run that has waited long on one step, no
-// signed-in user once a run has ended (or a user stream that does not give the user there is), and,
-// once a configuration is known, the configuration values the module acts on oddly
-// (IntegrationConfigCheck.h). AdsService offers it as checkIntegration() and logs it once at its
-// first start-up run (each network's bridge once a configuration names that network); the sandbox
-// prints it with --check-integration. The storage probe writes, reads back and removes one key
-// (kIntegrationProbeKey); nothing else changes. Threading: main queue.
+// storage that fails a write and read-back, a start-up run that has waited long on one step, ad
+// loads that a network bridge has left unanswered for long, no signed-in user once a run has ended
+// (or a user stream that does not give the user there is), and, once a configuration is known, the
+// configuration values the module acts on oddly (IntegrationConfigCheck.h). AdsService offers it as
+// checkIntegration() and logs it once at its first start-up run (each network's bridge once a
+// configuration names that network); the sandbox prints it with --check-integration. The storage
+// probe writes, reads back and removes one key (kIntegrationProbeKey); nothing else changes.
+// Threading: main queue.
 
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "QVRAdKit/Config/AdSource.h"
 #include "QVRAdKit/Config/AdsConfig.h"
@@ -56,6 +59,15 @@ struct IntegrationCheckInput {
   // The step a start-up run in progress waits on and since when, none when no run waits: one
   // that has waited longer than kStalledStartUpStepAge is reported, with the piece to fix.
   std::optional<StartUpWait> runWait;
+  // Ads whose load has had no answer (neither an ad nor a failure) for longer than
+  // kStalledAdLoadAge: each is reported with its network's bridge.
+  struct StalledLoad {
+    std::string placement;  // AdsPlacement::description()
+    std::string key;
+    AdSource source = AdSource::adMob;
+    Platform::TimeInterval age = 0;  // seconds since the request
+  };
+  std::vector<StalledLoad> stalledLoads;
   // A start-up run has ended and the user service gives no user, so the builders load nothing.
   bool noSignedInUser = false;
   // A start-up run has ended and the user service answers a user from currentUser(), yet the
@@ -68,6 +80,9 @@ struct IntegrationCheckInput {
 
 // How long a start-up run may wait on one step before the check reports it.
 inline constexpr Platform::TimeInterval kStalledStartUpStepAge = 30;
+// How long an ad load may go unanswered before the check reports it: well past the time a network
+// takes to answer or give up on its own.
+inline constexpr Platform::TimeInterval kStalledAdLoadAge = 120;
 
 [[nodiscard]] IntegrationReport checkIntegration(const Platform::Environment& environment,
                                                  const IntegrationCheckInput& input);

@@ -305,6 +305,44 @@ TEST(ServiceIntegrationReportTest, TheServiceReportsItsStalledRunAndAMissingUser
   EXPECT_EQ(service->checkIntegration().find("user stream"), nullptr);
 }
 
+// An ad load the Google Mobile Ads bridge never answers, or answers with neither an ad nor an
+// error, holds its key for good: past the limit the service names each such ad with its age, and an
+// answer (here a late failure) takes the entry away.
+TEST(ServiceIntegrationReportTest, LoadsABridgeLeavesUnansweredAreAnErrorEntry) {
+  testing_support::ConsentedAdsHarness h;
+  auto service = h.makeService(h.consentService);
+  h.configProvider->publish(AdsConfig({{AdSource::adMob, std::nullopt}},
+                                      {{InterstitialAdPlacement::connect,
+                                        AdPlacementConfig::adMob({"answered", "silent", "empty"})}},
+                                      {}, {}));
+  service->checkConsentAndLoadAds(true);
+  ASSERT_TRUE(h.env->runUntil([&] { return !service->snapshot().runInProgress; }));
+  h.drain();
+  ASSERT_TRUE(h.gma->fill(h.lastRequest("answered")));
+  ASSERT_TRUE(h.gma->answerEmpty(h.lastRequest("empty")));
+  h.clock().advance(kStalledAdLoadAge);
+  EXPECT_EQ(service->checkIntegration().find("Google Mobile Ads loads"), nullptr) << "not yet";
+
+  h.clock().advance(1);
+  const IntegrationReport stalled = service->checkIntegration();
+  const IntegrationIssue* issue = stalled.find("Google Mobile Ads loads");
+  ASSERT_NE(issue, nullptr) << stalled.text();
+  EXPECT_EQ(issue->severity, IntegrationIssue::Severity::error);
+  const std::string connect =
+      AdsPlacement::interstitial(InterstitialAdPlacement::connect).description();
+  EXPECT_NE(issue->problem.find(": " + connect + " \"silent\" (121 s), " + connect +
+                                " \"empty\" (121 s)."),
+            std::string::npos)
+      << issue->problem;
+  EXPECT_EQ(issue->problem.find("answered"), std::string::npos);
+  EXPECT_EQ(stalled.find("IronSource loads"), nullptr);
+
+  ASSERT_TRUE(h.gma->fail(h.lastRequest("silent"), {"gma", 2, "late"}));
+  const IntegrationReport later = service->checkIntegration();
+  ASSERT_NE(later.find("Google Mobile Ads loads"), nullptr);
+  EXPECT_EQ(later.find("Google Mobile Ads loads")->problem.find("silent"), std::string::npos);
+}
+
 // A user service whose currentUser() answers its user while its stream never gives it (a plain
 // subject where a behaviour relay belongs) leaves every builder waiting: an error entry of its own,
 // not the missing-user one.

@@ -1,8 +1,8 @@
 // Main-queue operations of the ads service, a builder, the consent service and an ad, and an SDK
-// bridge's load completion, check where they run: from another thread each reports an assertion
-// failure naming itself (and goes on when checks only report), and in the test build, where checks
-// are fatal, the call aborts. On the main queue, a host that has never drained it is told once, as
-// an error.
+// bridge's load completion and full-screen callbacks, check where they run: from another thread
+// each reports an assertion failure naming itself (and goes on when checks only report), and in the
+// test build, where checks are fatal, the call aborts. On the main queue, a host that has never
+// drained it is told once, as an error.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "QVRAdKit/Ads/AdMob/AdmobInterstitialAd.h"
+#include "QVRAdKit/Ads/IronSource/ISInterstitialHandler.h"
+#include "QVRAdKit/Ads/IronSource/ISRewardedVideoHandler.h"
+#include "QVRAdKit/Ads/IronSource/IronSourceHelper.h"
 #include "QVRAdKit/Builders/InterstitialAdBuilderV2.h"
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Host/MainQueueCheck.h"
@@ -31,8 +34,16 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
   auto consent = QVRAdsConsentServiceImpl::create(*h.env);
   auto ad = AdmobInterstitialAd::create(
       *h.env, "k", std::make_shared<AdsReporter>(h.reporting, h.env->clockPtr()));
+  // A second ad, loaded before the checks, for those of a showing.
+  auto shown = AdmobInterstitialAd::create(
+      *h.env, "shown", std::make_shared<AdsReporter>(h.reporting, h.env->clockPtr()));
+  auto ironSource = IronSourceHelper::sharedInstance(*h.env);
+  ironSource->start("app-key", [] {});
   h.drain();
   const auto request = h.lastRequest("k");
+  const auto shownRequest = h.lastRequest("shown");
+  ASSERT_TRUE(h.gma->fill(shownRequest));
+  const Platform::Error noFill{"test", 1, "no fill"};
   const std::vector<MainQueueOperation> operations = {
       {"shouldShowAd",
        [&] { (void)service->shouldShowAd(AdsPlacement::rewarded(RewardedAdPlacement::timewall)); }},
@@ -44,6 +55,14 @@ TEST(MainQueueCheckTest, OperationsCalledOffTheMainQueueReportThemselvesByName) 
       {"setDelegate", [&] { ad->setDelegate(nullptr); }},
       // An SDK bridge answering a load on its own thread is named, not only the module's calls.
       {"GoogleMobileAdsLoader.loadInterstitial completion", [&] { h.gma->fill(request); }},
+      {"present", [&] { shown->present(std::make_shared<Platform::ViewController>()); }},
+      // So is one telling of the ad's showing (here, off the main queue, a repeated dismissal).
+      {"GADFullScreenContentDelegate.adDidDismissFullScreenContent",
+       [&] { h.gma->dismiss(shownRequest); }},
+      {"LevelPlayInterstitialDelegate.didFailToLoadWithError",
+       [&] { ironSource->interstitialHandler()->didFailToLoadWithError(noFill); }},
+      {"LevelPlayRewardedVideoManualDelegate.didFailToLoadWithError",
+       [&] { ironSource->rewardedVideoHandler()->didFailToLoadWithError(noFill); }},
   };
   expectEachReportsItselfOffTheMainQueue(*h.logger, operations);
 }
