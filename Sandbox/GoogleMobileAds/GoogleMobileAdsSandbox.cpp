@@ -44,6 +44,10 @@ class SandboxAdCommon : public Base {
 
 namespace {
 
+// The entries a sandbox makes room for when made: the requests a session of the sandbox host
+// usually has in flight and on screen at once.
+constexpr std::size_t kInitialEntries = 16;
+
 // The live entry of a request, by binary search over the first `live` entries (in id order), or
 // nullptr.
 template <class Entries>
@@ -100,7 +104,10 @@ class GoogleMobileAdsSandbox::SandboxRewardedAd final
 };
 
 GoogleMobileAdsSandbox::GoogleMobileAdsSandbox(Platform::Environment& environment)
-    : environment_(environment) {}
+    : environment_(environment) {
+  // Made once rather than grown step by step.
+  entries_.reserve(kInitialEntries);
+}
 
 GoogleMobileAdsSandbox::~GoogleMobileAdsSandbox() = default;
 
