@@ -129,7 +129,7 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
       *environment,
       options.sharedGoogleMobileAds
           ? options.sharedGoogleMobileAds
-          : std::make_shared<const SimulatedGoogleMobileAds::Configuration>(
+          : std::make_shared<const SimulatedGoogleMobileAds::PreparedConfiguration>(
                 configuration.googleMobileAds),
       derivedSeed(options.seed, 1));
   SimulatedIronSource::create(
