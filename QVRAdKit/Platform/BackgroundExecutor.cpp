@@ -97,6 +97,11 @@ void BackgroundExecutor::waitUntilIdle() {
   state_->becameIdle.wait(lock, [this] { return state_->queue.empty() && state_->running == 0; });
 }
 
+bool BackgroundExecutor::isIdle() const {
+  const std::unique_lock lock = lockUnlessConfined(*state_);
+  return state_->queue.empty() && state_->running == 0;
+}
+
 void BackgroundExecutor::shutdown() {
   State& state = *state_;
   std::deque<Task> dropped;

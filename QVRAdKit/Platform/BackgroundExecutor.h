@@ -49,6 +49,10 @@ class BackgroundExecutor {
   // by hand, runs the queued tasks here instead.
   void waitUntilIdle();
 
+  // True when no task is queued or running: a caller that settles both queues learns that the
+  // main-queue tasks it just ran posted no background work, without another drain of each.
+  [[nodiscard]] bool isIdle() const;
+
   // Stops accepting tasks, destroys the queued ones that have not started, lets the running ones
   // finish and joins the threads. Idempotent; a second caller waits for the first to finish.
   void shutdown();

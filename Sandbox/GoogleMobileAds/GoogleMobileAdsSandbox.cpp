@@ -1,5 +1,7 @@
 #include "Sandbox/GoogleMobileAds/GoogleMobileAdsSandbox.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -39,6 +41,24 @@ class SandboxAdCommon : public Base {
 };
 
 }  // namespace detail
+
+namespace {
+
+// The entries a sandbox makes room for when made: the requests a session of the sandbox host
+// usually has in flight and on screen at once.
+constexpr std::size_t kInitialEntries = 16;
+
+// The live entry of a request, by binary search over the first `live` entries (in id order), or
+// nullptr.
+template <class Entries>
+auto* findLive(Entries& entries, std::size_t live, std::uint64_t id) {
+  const auto end = entries.begin() + static_cast<std::ptrdiff_t>(live);
+  const auto found = std::partition_point(
+      entries.begin(), end, [id](const auto& entry) { return entry->request.id < id; });
+  return found != end && (*found)->request.id == id ? found->get() : nullptr;
+}
+
+}  // namespace
 
 class GoogleMobileAdsSandbox::SandboxInterstitialAd final
     : public detail::SandboxAdCommon<GAMInterstitialAd> {
@@ -84,7 +104,10 @@ class GoogleMobileAdsSandbox::SandboxRewardedAd final
 };
 
 GoogleMobileAdsSandbox::GoogleMobileAdsSandbox(Platform::Environment& environment)
-    : environment_(environment) {}
+    : environment_(environment) {
+  // Made once rather than grown step by step.
+  entries_.reserve(kInitialEntries);
+}
 
 GoogleMobileAdsSandbox::~GoogleMobileAdsSandbox() = default;
 
@@ -152,16 +175,9 @@ void GoogleMobileAdsSandbox::completeStart() {
 
 GoogleMobileAdsSandbox::Entry& GoogleMobileAdsSandbox::addRequest(AdKind kind,
                                                                   const std::string& adUnitID) {
-  const RequestID id = nextID_++;
-  Entry* recycled = nullptr;
-  if (!spareEntries_.empty()) {
-    auto node = std::move(spareEntries_.back());
-    spareEntries_.pop_back();
-    node.key() = id;
-    recycled = &entries_.insert(entries_.end(), std::move(node))->second;
-  }
-  Entry& entry = recycled != nullptr ? *recycled : entries_[id];
-  entry.request.id = id;
+  if (liveEntries_ == entries_.size()) entries_.push_back(std::make_unique<Entry>());
+  Entry& entry = *entries_[liveEntries_++];
+  entry.request.id = nextID_++;
   entry.request.kind = kind;
   Platform::overwriteText(entry.request.adUnitID, adUnitID);
   return entry;
@@ -198,15 +214,15 @@ void GoogleMobileAdsSandbox::loadRewarded(const std::string& adUnitID,
 
 std::vector<GoogleMobileAdsSandbox::Request> GoogleMobileAdsSandbox::requests() const {
   std::vector<Request> result;
-  result.reserve(entries_.size());
-  for (const auto& [id, entry] : entries_) result.push_back(entry.request);
+  result.reserve(liveEntries_);
+  for (std::size_t i = 0; i < liveEntries_; ++i) result.push_back(entries_[i]->request);
   return result;
 }
 
 std::vector<GoogleMobileAdsSandbox::Request> GoogleMobileAdsSandbox::pendingRequests() const {
   std::vector<Request> result;
-  for (const auto& [id, entry] : entries_) {
-    if (entry.request.state == RequestState::pending) result.push_back(entry.request);
+  for (std::size_t i = 0; i < liveEntries_; ++i) {
+    if (entries_[i]->request.state == RequestState::pending) result.push_back(entries_[i]->request);
   }
   return result;
 }
@@ -223,13 +239,11 @@ const GoogleMobileAdsSandbox::Request* GoogleMobileAdsSandbox::findRequest(Reque
 }
 
 GoogleMobileAdsSandbox::Entry* GoogleMobileAdsSandbox::find(RequestID id) {
-  auto found = entries_.find(id);
-  return found == entries_.end() ? nullptr : &found->second;
+  return findLive(entries_, liveEntries_, id);
 }
 
 const GoogleMobileAdsSandbox::Entry* GoogleMobileAdsSandbox::find(RequestID id) const {
-  auto found = entries_.find(id);
-  return found == entries_.end() ? nullptr : &found->second;
+  return findLive(entries_, liveEntries_, id);
 }
 
 // Answers. The completion is copied out of the entry before it runs: it may start new requests.
@@ -322,24 +336,27 @@ void GoogleMobileAdsSandbox::setDriver(std::weak_ptr<Driver> driver) {
 void GoogleMobileAdsSandbox::setRetainsAds(bool retains) {
   retainsAds_ = retains;
   if (!retains) {
-    for (auto& [id, entry] : entries_) entry.retained = nullptr;
+    for (std::size_t i = 0; i < liveEntries_; ++i) entries_[i]->retained = nullptr;
   }
 }
 
 void GoogleMobileAdsSandbox::forgetFinishedRequests() {
   // A few spares cover the requests a run has in flight at once.
   constexpr std::size_t kMaxSpareEntries = 8;
-  for (auto it = entries_.begin(); it != entries_.end();) {
-    const Entry& entry = it->second;
+  // The entries kept close up in order; the forgotten ones go behind them as spares.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < liveEntries_; ++i) {
+    Entry& entry = *entries_[i];
     if (entry.request.state == RequestState::pending || entry.onScreen || !entry.ad.expired()) {
-      ++it;
+      if (kept != i) std::swap(entries_[kept], entries_[i]);
+      ++kept;
       continue;
     }
-    auto node = entries_.extract(it++);
     // What the entry held is released now, as when it was erased.
-    recycle(node.mapped());
-    if (spareEntries_.size() < kMaxSpareEntries) spareEntries_.push_back(std::move(node));
+    recycle(entry);
   }
+  liveEntries_ = kept;
+  entries_.resize(std::min(entries_.size(), liveEntries_ + kMaxSpareEntries));
 }
 
 void GoogleMobileAdsSandbox::recycle(Entry& entry) {

@@ -22,7 +22,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -190,10 +189,12 @@ class GoogleMobileAdsSandbox final : public GADMobileAds,
   GADAdReward reward(RequestID id) const;
 
   Platform::Environment& environment_;
-  std::map<RequestID, Entry> entries_;
-  // Forgotten entries kept for the next requests, so that a request in a long run allocates no
-  // node and no ad-unit text.
-  std::vector<std::map<RequestID, Entry>::node_type> spareEntries_;
+  // The requests in arrival order (so by id, for a binary search), then from liveEntries_ on the
+  // forgotten entries kept for the next requests, so that a request in a long run allocates no
+  // entry and no ad-unit text. An entry never moves while it is live: the answers and callbacks
+  // that run an ad's completion or delegate may add requests meanwhile.
+  std::vector<std::unique_ptr<Entry>> entries_;
+  std::size_t liveEntries_ = 0;
   RequestID nextID_ = 0;
   bool retainsAds_ = true;
   std::weak_ptr<Driver> driver_;

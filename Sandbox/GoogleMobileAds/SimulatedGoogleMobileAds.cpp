@@ -31,19 +31,32 @@ Platform::Error errorForCode(std::int64_t code) {
 
 }  // namespace
 
-std::shared_ptr<SimulatedGoogleMobileAds> SimulatedGoogleMobileAds::install(
-    Platform::Environment& environment, Configuration configuration) {
-  const std::uint64_t seed = configuration.seed;
-  return install(environment, std::make_shared<const Configuration>(std::move(configuration)),
-                 seed);
+SimulatedGoogleMobileAds::PreparedConfiguration::PreparedConfiguration(Configuration configuration)
+    : configuration_(std::move(configuration)) {
+  units_.reserve(configuration_.adUnits.size());
+  for (const auto& [key, behavior] : configuration_.adUnits) units_.emplace(key, &behavior);
+}
+
+const SimulatedGoogleMobileAds::AdUnitBehavior&
+SimulatedGoogleMobileAds::PreparedConfiguration::behavior(std::string_view adUnitID) const {
+  const auto found = units_.find(adUnitID);
+  return found == units_.end() ? configuration_.defaults : *found->second;
 }
 
 std::shared_ptr<SimulatedGoogleMobileAds> SimulatedGoogleMobileAds::install(
-    Platform::Environment& environment, std::shared_ptr<const Configuration> configuration,
+    Platform::Environment& environment, Configuration configuration) {
+  const std::uint64_t seed = configuration.seed;
+  return install(environment,
+                 std::make_shared<const PreparedConfiguration>(std::move(configuration)), seed);
+}
+
+std::shared_ptr<SimulatedGoogleMobileAds> SimulatedGoogleMobileAds::install(
+    Platform::Environment& environment, std::shared_ptr<const PreparedConfiguration> prepared,
     std::uint64_t seed) {
+  const Configuration& configuration = prepared->configuration();
   auto sandbox = GoogleMobileAdsSandbox::install(environment);
   sandbox->setRetainsAds(false);
-  sandbox->setStartsAutomatically(true, std::max(0.0, configuration->startDelay));
+  sandbox->setStartsAutomatically(true, std::max(0.0, configuration.startDelay));
 
   GADInitializationStatus status;
   auto addNetworks = [&](const AdUnitBehavior& behavior) {
@@ -51,19 +64,19 @@ std::shared_ptr<SimulatedGoogleMobileAds> SimulatedGoogleMobileAds::install(
       status.adapterStatesByClassName[name] = GADInitializationStatus::AdapterState::ready;
     }
   };
-  addNetworks(configuration->defaults);
-  for (const auto& [key, behavior] : configuration->adUnits) addNetworks(behavior);
+  addNetworks(configuration.defaults);
+  for (const auto& [key, behavior] : configuration.adUnits) addNetworks(behavior);
   sandbox->setInitializationStatus(std::move(status));
 
   std::shared_ptr<SimulatedGoogleMobileAds> simulation(
-      new SimulatedGoogleMobileAds(environment, std::move(configuration), seed, sandbox));
+      new SimulatedGoogleMobileAds(environment, std::move(prepared), seed, sandbox));
   sandbox->setDriver(simulation);
   environment.setService<SimulatedGoogleMobileAds>(simulation);
   return simulation;
 }
 
 SimulatedGoogleMobileAds::SimulatedGoogleMobileAds(
-    Platform::Environment& environment, std::shared_ptr<const Configuration> configuration,
+    Platform::Environment& environment, std::shared_ptr<const PreparedConfiguration> configuration,
     std::uint64_t seed, std::shared_ptr<GoogleMobileAdsSandbox> sandbox)
     : environment_(environment),
       configuration_(std::move(configuration)),
@@ -72,8 +85,7 @@ SimulatedGoogleMobileAds::SimulatedGoogleMobileAds(
 
 const SimulatedGoogleMobileAds::AdUnitBehavior& SimulatedGoogleMobileAds::behavior(
     const std::string& adUnitID) const {
-  auto found = configuration_->adUnits.find(adUnitID);
-  return found == configuration_->adUnits.end() ? configuration_->defaults : found->second;
+  return configuration_->behavior(adUnitID);
 }
 
 double SimulatedGoogleMobileAds::drawUnit() {

@@ -21,10 +21,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "QVRAdKit/Platform/Environment.h"
 #include "QVRAdKit/Platform/MersenneTwister64.h"
+#include "QVRAdKit/Platform/TextEqual.h"
+#include "QVRAdKit/Platform/TextHash.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADAdReward.h"
 #include "QVRAdKit/SDK/GoogleMobileAds/GADError.h"
 #include "Sandbox/GoogleMobileAds/GoogleMobileAdsSandbox.h"
@@ -70,15 +74,35 @@ class SimulatedGoogleMobileAds final
     std::map<std::string, AdUnitBehavior> adUnits;
   };
 
+  // A configuration made ready, once, for the simulations that play it: the behaviour of every
+  // ad unit is found by hashing the unit's key, where the configuration's map compares it with
+  // several keys. Not copyable: the index points into the configuration it holds.
+  class PreparedConfiguration {
+   public:
+    explicit PreparedConfiguration(Configuration configuration);
+    PreparedConfiguration(const PreparedConfiguration&) = delete;
+    PreparedConfiguration& operator=(const PreparedConfiguration&) = delete;
+
+    [[nodiscard]] const Configuration& configuration() const { return configuration_; }
+    // The unit's own behaviour, or the defaults for a key without an entry.
+    [[nodiscard]] const AdUnitBehavior& behavior(std::string_view adUnitID) const;
+
+   private:
+    const Configuration configuration_;
+    std::unordered_map<std::string_view, const AdUnitBehavior*, Platform::TextHash,
+                       Platform::TextEqual>
+        units_;
+  };
+
   // Installs a GoogleMobileAdsSandbox in environment, driven by a new simulation, which is
   // registered there as well (the environment owns both).
   static std::shared_ptr<SimulatedGoogleMobileAds> install(Platform::Environment& environment,
                                                            Configuration configuration);
-  // The same with a configuration shared, read only, by several simulations (the sessions of a
-  // Monte Carlo job, which then do not copy its maps each), drawing from seed instead of the
-  // configuration's own.
+  // The same with a configuration prepared once and shared, read only, by several simulations
+  // (the sessions of a Monte Carlo job, which then neither copy its maps nor index them each),
+  // drawing from seed instead of the configuration's own.
   static std::shared_ptr<SimulatedGoogleMobileAds> install(
-      Platform::Environment& environment, std::shared_ptr<const Configuration> configuration,
+      Platform::Environment& environment, std::shared_ptr<const PreparedConfiguration> prepared,
       std::uint64_t seed);
 
   [[nodiscard]] const std::shared_ptr<GoogleMobileAdsSandbox>& sandbox() const { return sandbox_; }
@@ -90,8 +114,8 @@ class SimulatedGoogleMobileAds final
 
  private:
   SimulatedGoogleMobileAds(Platform::Environment& environment,
-                           std::shared_ptr<const Configuration> configuration, std::uint64_t seed,
-                           std::shared_ptr<GoogleMobileAdsSandbox> sandbox);
+                           std::shared_ptr<const PreparedConfiguration> configuration,
+                           std::uint64_t seed, std::shared_ptr<GoogleMobileAdsSandbox> sandbox);
 
   // In [0, 1), from the top 53 bits of one draw.
   double drawUnit();
@@ -99,7 +123,7 @@ class SimulatedGoogleMobileAds final
   Platform::TimeInterval drawLatency(const Latency& latency);
 
   Platform::Environment& environment_;
-  const std::shared_ptr<const Configuration> configuration_;
+  const std::shared_ptr<const PreparedConfiguration> configuration_;
   const std::shared_ptr<GoogleMobileAdsSandbox> sandbox_;
   Platform::MersenneTwister64 random_;
 };

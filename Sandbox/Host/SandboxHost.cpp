@@ -39,6 +39,9 @@ void settle(Platform::Environment& environment) {
   for (;;) {
     environment.background().waitUntilIdle();
     if (environment.mainQueue().runUntilIdle() == 0) return;
+    // The main queue is idle now; when its tasks posted no background work either, another round
+    // would find nothing to run.
+    if (environment.background().isIdle()) return;
   }
 }
 
@@ -126,7 +129,7 @@ Platform::Expected<SandboxHostSummary> SandboxHost::run(const SandboxHostOptions
       *environment,
       options.sharedGoogleMobileAds
           ? options.sharedGoogleMobileAds
-          : std::make_shared<const SimulatedGoogleMobileAds::Configuration>(
+          : std::make_shared<const SimulatedGoogleMobileAds::PreparedConfiguration>(
                 configuration.googleMobileAds),
       derivedSeed(options.seed, 1));
   SimulatedIronSource::create(

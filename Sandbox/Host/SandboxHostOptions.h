@@ -25,11 +25,12 @@ namespace QVRAdKit::Sandbox {
 
 struct SandboxHostOptions {
   SandboxConfiguration configuration = SandboxConfiguration::defaults();
-  // One read-only copy of configuration.googleMobileAds and configuration.ironSource for a caller
-  // that plays many sessions on these options (the Monte Carlo player): its sessions then share
-  // them instead of copying their maps and lists each (their seeds still come from `seed`). They
-  // must hold what the configuration holds; none makes each session copy the configuration's.
-  std::shared_ptr<const SimulatedGoogleMobileAds::Configuration> sharedGoogleMobileAds;
+  // One read-only copy of configuration.googleMobileAds (prepared: its ad units indexed) and of
+  // configuration.ironSource for a caller that plays many sessions on these options (the Monte
+  // Carlo player): its sessions then share them instead of copying their maps and lists each
+  // (their seeds still come from `seed`). They must hold what the configuration holds; none makes
+  // each session copy the configuration's.
+  std::shared_ptr<const SimulatedGoogleMobileAds::PreparedConfiguration> sharedGoogleMobileAds;
   std::shared_ptr<const SimulatedIronSource::Configuration> sharedIronSource;
   std::uint64_t seed = 1;
   // Seconds of simulated time.

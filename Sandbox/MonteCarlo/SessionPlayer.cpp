@@ -11,8 +11,9 @@ SessionPlayer::SessionPlayer(const SandboxConfiguration& configuration,
                              Platform::TimeInterval duration, bool premium)
     : statistics_(std::make_shared<StatisticsReporting>(configuration.ads)) {
   options_.configuration = configuration;
-  options_.sharedGoogleMobileAds = std::make_shared<const SimulatedGoogleMobileAds::Configuration>(
-      configuration.googleMobileAds);
+  options_.sharedGoogleMobileAds =
+      std::make_shared<const SimulatedGoogleMobileAds::PreparedConfiguration>(
+          configuration.googleMobileAds);
   options_.sharedIronSource =
       std::make_shared<const SimulatedIronSource::Configuration>(configuration.ironSource);
   options_.duration = duration;

@@ -16,18 +16,22 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Confined to its thread, the executor runs without its lock and must behave the same.
+// Confined to its thread, the executor runs without its lock and must behave the same. It is idle
+// only with nothing queued and nothing running: a running task, even the last one, keeps it busy.
 TEST(BackgroundExecutorDrainedByHandTest, RunsNothingUntilDrainedThenEverythingInPostingOrderHere) {
   for (const bool confined : {false, true}) {
     SCOPED_TRACE(confined ? "confined" : "shared");
     BackgroundExecutor executor(BackgroundExecutor::kDrainedByHand);
     if (confined) executor.confineToCurrentThread();
     EXPECT_EQ(executor.threadCount(), 0u);
+    EXPECT_TRUE(executor.isIdle());
     Strings ran;
     std::vector<std::thread::id> threads;
     std::vector<bool> markedAsTask;
+    std::vector<bool> idleWhileRunning;
     auto task = [&](const std::string& name) {
       return [&, name] {
+        idleWhileRunning.push_back(executor.isIdle());
         ran.push_back(name);
         threads.push_back(std::this_thread::get_id());
         markedAsTask.push_back(BackgroundExecutor::runningTaskHere());
@@ -39,9 +43,12 @@ TEST(BackgroundExecutorDrainedByHandTest, RunsNothingUntilDrainedThenEverythingI
     });
     executor.async(task("b"));
     EXPECT_TRUE(ran.empty()) << "no thread of its own: nothing runs before the drain";
+    EXPECT_FALSE(executor.isIdle());
 
     executor.waitUntilIdle();
     EXPECT_EQ(ran, (Strings{"a", "b", "c"}));
+    EXPECT_EQ(idleWhileRunning, std::vector<bool>(3, false));
+    EXPECT_TRUE(executor.isIdle());
     EXPECT_EQ(threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
     EXPECT_EQ(markedAsTask, std::vector<bool>(3, true));
     EXPECT_FALSE(BackgroundExecutor::runningTaskHere());

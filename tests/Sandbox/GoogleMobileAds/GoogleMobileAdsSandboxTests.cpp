@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,6 +74,88 @@ TEST(GoogleMobileAdsSandboxTest, AnswersReachTheirRequestAndCallbacksTellWhether
   EXPECT_EQ(delegate->events, (Strings{"willPresent@0", "didDismiss@0"}));
   delegate.reset();  // held weakly by the ad
   EXPECT_FALSE(gma->willDismiss(id));
+}
+
+// Forgetting closes up the requests still pending or with a live ad, in arrival order, and the
+// later requests reuse the forgotten entries (more of them than are kept as spares) with their own
+// ids and ad units.
+TEST(GoogleMobileAdsSandboxTest, ForgettingKeepsTheLiveRequestsInOrderAndLaterOnesFindTheirOwn) {
+  auto environment = Platform::Environment::makeForTesting();
+  Platform::Environment::Scope scope(*environment);
+  auto gma = GoogleMobileAdsSandbox::install(*environment);
+  gma->setRetainsAds(false);
+  const auto numbered = [](const char* prefix, std::uint64_t number) {
+    std::string text(prefix);
+    text += std::to_string(number);
+    return text;
+  };
+  std::vector<std::shared_ptr<GAMInterstitialAd>> ads(6);
+  for (std::size_t i = 0; i < ads.size(); ++i) {
+    GAMInterstitialAd::loadWithAdManagerAdUnitID(*environment, numbered("/unit/number-", i),
+                                                 GAMRequest{},
+                                                 [&ads, i](auto ad, auto) { ads[i] = ad; });
+  }
+  const auto noFill = GADError::make(GADError::kNoFill, "none");
+  EXPECT_TRUE(gma->fail(0, noFill));
+  EXPECT_TRUE(gma->fill(1));  // its ad stays alive
+  EXPECT_TRUE(gma->fail(2, noFill));
+  EXPECT_TRUE(gma->fill(4));
+  ads[4].reset();  // gone: forgotten with the answered failures; 3 is still pending
+  EXPECT_TRUE(gma->answerEmpty(5));
+  gma->forgetFinishedRequests();
+
+  const auto ids = [&gma] {
+    std::vector<GoogleMobileAdsSandbox::RequestID> result;
+    for (const auto& request : gma->requests()) result.push_back(request.id);
+    return result;
+  };
+  EXPECT_EQ(ids(), (std::vector<GoogleMobileAdsSandbox::RequestID>{1, 3}));
+  for (const GoogleMobileAdsSandbox::RequestID gone : {0, 2, 4, 5, 6}) {
+    EXPECT_EQ(gma->findRequest(gone), nullptr) << gone;
+    EXPECT_FALSE(gma->fill(gone)) << gone;
+  }
+  for (std::uint64_t i = 0; i < 10; ++i) {
+    GADAppOpenAd::loadWithAdUnitID(*environment, numbered("u", i), GADRequest{}, [](auto, auto) {});
+  }
+  EXPECT_EQ(ids(), (std::vector<GoogleMobileAdsSandbox::RequestID>{1, 3, 6, 7, 8, 9, 10, 11, 12, 13,
+                                                                   14, 15}));
+  for (GoogleMobileAdsSandbox::RequestID id = 6; id <= 15; ++id) {
+    const auto* request = gma->findRequest(id);
+    ASSERT_NE(request, nullptr) << id;
+    EXPECT_EQ(request->adUnitID, numbered("u", id - 6));
+    EXPECT_EQ(request->kind, GoogleMobileAdsSandbox::AdKind::appOpen);
+    EXPECT_EQ(request->state, GoogleMobileAdsSandbox::RequestState::pending);
+  }
+  EXPECT_EQ(gma->findRequest(1)->adUnitID, "/unit/number-1");
+  EXPECT_TRUE(gma->fill(3));  // the pending one still reaches its completion
+  EXPECT_NE(ads[3], nullptr);
+}
+
+// A unit's behaviour is its own entry, found by its whole key: a key that only shares a prefix,
+// or differs in case, gets the defaults.
+TEST(SimulatedGoogleMobileAdsTest, APreparedConfigurationFindsEachUnitByItsWholeKey) {
+  Configuration configuration;
+  configuration.defaults.fillRate = 0.1;
+  configuration.adUnits["/sandbox/interstitial/connect-high"].fillRate = 0.2;
+  configuration.adUnits["/sandbox/interstitial/connect-low"].fillRate = 0.3;
+  configuration.adUnits[""].fillRate = 0.4;
+  const SimulatedGoogleMobileAds::PreparedConfiguration prepared(configuration);
+  const struct {
+    const char* key;
+    double fillRate;
+  } cases[] = {
+      {"/sandbox/interstitial/connect-high", 0.2},
+      {"/sandbox/interstitial/connect-low", 0.3},
+      {"", 0.4},
+      {"/sandbox/interstitial/connect", 0.1},
+      {"/sandbox/interstitial/connect-high2", 0.1},
+      {"/SANDBOX/interstitial/connect-low", 0.1},
+  };
+  for (const auto& [key, fillRate] : cases) {
+    EXPECT_EQ(prepared.behavior(key).fillRate, fillRate) << key;
+  }
+  EXPECT_EQ(&prepared.behavior("/sandbox/interstitial/connect-low"),
+            &prepared.configuration().adUnits.at("/sandbox/interstitial/connect-low"));
 }
 
 // Requests `count` interstitials at once from a fresh simulation and runs the clock `runFor`

@@ -175,7 +175,7 @@ TEST(MonteCarloRunnerTest, SessionsSharingTheNetworksSettingsPlayAsOnesWithCopie
   auto ironSource = options.configuration.ironSource;
   ironSource.seed = 54321;
   options.sharedGoogleMobileAds =
-      std::make_shared<const SimulatedGoogleMobileAds::Configuration>(googleMobileAds);
+      std::make_shared<const SimulatedGoogleMobileAds::PreparedConfiguration>(googleMobileAds);
   options.sharedIronSource = std::make_shared<const SimulatedIronSource::Configuration>(ironSource);
   for (std::size_t i = 0; i < std::size(seeds); ++i) {
     EXPECT_GT(copied[i].size(), 5u);
