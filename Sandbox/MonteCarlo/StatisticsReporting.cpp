@@ -24,8 +24,19 @@ std::size_t networkIndex(AdSource source) {
 // Whether name, already known to have text's length, holds text's characters: a comparison of
 // constant length, which the compiler makes a few word compares.
 template <std::size_t N>
-bool sameBytes(const std::string& name, const char (&text)[N]) {
+bool sameBytes(std::string_view name, const char (&text)[N]) {
   return std::memcmp(name.data(), text, N - 1) == 0;
+}
+
+static_assert(reportingName(AdEventSource::adMob) == "admob");
+static_assert(reportingName(AdEventSource::ironSource) == "ironsource");
+
+// The row of the module's two sources, told apart by length and a comparison of constant length
+// (every counted event names one); none for any other name.
+std::optional<std::size_t> knownNetwork(std::string_view name) {
+  if (name.size() == 5 && sameBytes(name, "admob")) return kAdMob;
+  if (name.size() == 10 && sameBytes(name, "ironsource")) return kIronSource;
+  return std::nullopt;
 }
 
 // The parameters of an ad event the statistics read, found in one pass over the event (the first
@@ -147,13 +158,14 @@ StatisticsReporting::StatisticsReporting(const AdsConfig& configuration) {
   networks_.emplace_back(std::string(reportingName(AdEventSource::ironSource)), Counted{});
 }
 
-std::size_t StatisticsReporting::placementOf(std::string_view network, const std::string* unitID,
+std::size_t StatisticsReporting::placementOf(std::optional<std::size_t> network,
+                                             const std::string* unitID,
                                              const std::string* action) const {
-  const bool ironSource = network == reportingName(AdEventSource::ironSource);
+  const bool ironSource = network == kIronSource;
   if (!unitID) return ironSource ? ironSourceInterstitial_ : unattributed_;
   if (unitID->empty()) return ironSource ? ironSourceRewarded_ : unattributed_;
-  if (!ironSource && network != reportingName(AdEventSource::adMob)) return unattributed_;
-  const UnitMap& units = byUnit_[ironSource ? kIronSource : kAdMob];
+  if (!network) return unattributed_;
+  const UnitMap& units = byUnit_[*network];
   const auto found = units.find(std::string_view(*unitID));
   if (found == units.end()) return unattributed_;
   const std::vector<Candidate>& candidates = found->second;
@@ -201,6 +213,16 @@ void StatisticsReporting::touchConfiguredPlacements() {
 }
 
 SessionStatistics::Row& StatisticsReporting::networkRow(std::string_view name) {
+  return networkRow(knownNetwork(name), name);
+}
+
+SessionStatistics::Row& StatisticsReporting::networkRow(std::optional<std::size_t> known,
+                                                        std::string_view name) {
+  if (known) {
+    Counted& counted = networks_[*known].second;
+    counted.used = true;
+    return counted.row;
+  }
   auto found = std::find_if(networks_.begin(), networks_.end(),
                             [name](const auto& network) { return isText(network.first, name); });
   if (found == networks_.end()) found = networks_.insert(networks_.end(), {std::string(name), {}});
@@ -211,25 +233,35 @@ SessionStatistics::Row& StatisticsReporting::networkRow(std::string_view name) {
 void StatisticsReporting::track(const ReportingObject& event) {
   // The name first: the events not counted (views, clicks, ...) are not read further.
   enum class Kind { requested, loaded, opened };
+  // By length first, like the parameters: a comparison of constant length, not a call.
   const std::string& name = event.name;
   Kind kind{};
-  if (isText(name, "ad_requested")) {
-    kind = Kind::requested;
-  } else if (isText(name, "ad_loaded")) {
-    kind = Kind::loaded;
-  } else if (isText(name, "ad_opened")) {
-    kind = Kind::opened;
-  } else {
-    return;
+  switch (name.size()) {
+    case 12:
+      if (!sameBytes(name, "ad_requested")) return;
+      kind = Kind::requested;
+      break;
+    case 9:
+      if (sameBytes(name, "ad_loaded")) {
+        kind = Kind::loaded;
+      } else if (sameBytes(name, "ad_opened")) {
+        kind = Kind::opened;
+      } else {
+        return;
+      }
+      break;
+    default:
+      return;
   }
   const AdEventParameters parameters(event);
   if (!parameters.source || !parameters.aaid) return;
   const std::string& source = *parameters.source;
+  const std::optional<std::size_t> network = knownNetwork(source);
   switch (kind) {
     case Kind::requested: {
-      const std::size_t index = placementOf(source, parameters.unitID, parameters.action);
+      const std::size_t index = placementOf(network, parameters.unitID, parameters.action);
       ++placement(index).requests;
-      ++networkRow(source).requests;
+      ++networkRow(network, source).requests;
       pending_.remember(*parameters.aaid, index);
       return;
     }
@@ -237,20 +269,20 @@ void StatisticsReporting::track(const ReportingObject& event) {
       const auto waited = pending_.take(*parameters.aaid);
       if (!waited) return;
       SessionStatistics::Row& row = placement(*waited);
-      SessionStatistics::Row& network = networkRow(source);
+      SessionStatistics::Row& networkTotals = networkRow(network, source);
       if (parameters.errorCode != 0) {
         ++row.failures;
-        ++network.failures;
+        ++networkTotals.failures;
         return;
       }
       ++row.fills;
-      ++network.fills;
+      ++networkTotals.fills;
       row.loadLatency.add(parameters.duration);
-      network.loadLatency.add(parameters.duration);
+      networkTotals.loadLatency.add(parameters.duration);
       return;
     }
     case Kind::opened:
-      ++networkRow(source).shows;
+      ++networkRow(network, source).shows;
       return;
   }
 }

@@ -32,6 +32,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -90,8 +91,12 @@ class StatisticsReporting final : public QVReporting {
     bool used = false;
   };
 
-  [[nodiscard]] std::size_t placementOf(std::string_view network, const std::string* unitID,
-                                        const std::string* action) const;
+  // network: the row of one of the module's two sources, none for any other source.
+  [[nodiscard]] std::size_t placementOf(std::optional<std::size_t> network,
+                                        const std::string* unitID, const std::string* action) const;
+  // networkRow(name) with known, the row of the module's sources, found from name beforehand.
+  [[nodiscard]] SessionStatistics::Row& networkRow(std::optional<std::size_t> known,
+                                                   std::string_view name);
   [[nodiscard]] SessionStatistics::Row& placement(std::size_t index);
 
   // Placement names by index: the configured ones, "unattributed", then any the host added.

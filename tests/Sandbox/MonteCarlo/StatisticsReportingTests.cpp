@@ -119,6 +119,41 @@ TEST(StatisticsReportingTest, WhatFitsNoPlacementIsCountedApartAndMalformedEvent
   EXPECT_EQ(sink.pendingCount(), 3u);
 }
 
+// Event names and sources are told apart by length and then by every character: a name or source
+// of a counted one's length that differs anywhere, or in case, is not taken for it.
+TEST(StatisticsReportingTest, NamesAndSourcesOnlyCountWhenTheyMatchExactly) {
+  StatisticsReporting sink(configuration());
+  for (const char* name : {"ad_viewed", "ad_loadee", "bd_opened", "AD_LOADED", "ad_requestes",
+                           "ad_requeste", "ad_request", "xd_requested"}) {
+    sink.track(event(name, {"n", "admob", "a", "connect"}));
+  }
+  sink.track(event("ad_opened", {"n", "admob", "a", "connect"}));
+  SessionStatistics statistics = sink.statistics();
+  EXPECT_EQ(statistics.networks.at("admob").requests, 0u) << "no request counted";
+  EXPECT_EQ(statistics.networks.at("admob").shows, 1u) << "only the real ad_opened";
+  EXPECT_TRUE(statistics.placements.empty());
+  EXPECT_EQ(sink.pendingCount(), 0u);
+
+  // Other sources, some one character off the module's two: their own network row, and their
+  // requests fit no placement even with a configured key.
+  const char* sources[] = {"admoc", "Admob", "ironsourcE", "jronsource", "unity", ""};
+  for (const char* source : sources) {
+    sink.track(event("ad_requested", {std::string("r-") + source, source, "a", "connect"}));
+    sink.track(event("ad_loaded", {std::string("r-") + source, source, "a", "connect"}, 0, 40));
+  }
+  statistics = sink.statistics();
+  EXPECT_EQ(statistics.placements.at(StatisticsReporting::kUnattributed).requests, 6u);
+  EXPECT_EQ(statistics.placements.at(StatisticsReporting::kUnattributed).fills, 6u);
+  EXPECT_FALSE(statistics.placements.contains("interstitial.connect"));
+  EXPECT_EQ(statistics.networks.at("admob").requests, 0u);
+  EXPECT_FALSE(statistics.networks.contains("ironsource"));
+  for (const char* source : sources) {
+    ASSERT_TRUE(statistics.networks.contains(source)) << source;
+    EXPECT_EQ(statistics.networks.at(source).requests, 1u) << source;
+    EXPECT_EQ(statistics.networks.at(source).fills, 1u) << source;
+  }
+}
+
 TEST(StatisticsReportingTest, RequestsThatNeverHearBackAreForgottenOldestFirst) {
   StatisticsReporting sink(configuration());
   const std::size_t total = StatisticsReporting::kPendingLimit * 5;
