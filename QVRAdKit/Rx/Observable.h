@@ -24,21 +24,10 @@
 #include "QVRAdKit/Rx/Disposable.h"
 #include "QVRAdKit/Rx/Error.h"
 #include "QVRAdKit/Rx/Observer.h"
+#include "QVRAdKit/Rx/detail/Producer.h"
 
 namespace QVRAdKit::Rx {
-
-template <class T>
-class Observable;
-
 namespace detail {
-
-// The thing behind an Observable: starts one subscription for the given observer.
-template <class T>
-class Producer {
- public:
-  virtual ~Producer() = default;
-  virtual Disposable run(const ObserverPtr<T>& observer) const = 0;
-};
 
 template <class T>
 struct IsObservable : std::false_type {};

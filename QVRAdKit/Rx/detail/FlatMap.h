@@ -1,13 +1,21 @@
 #pragma once
 // flatMap: one inner subscription per outer value, all merged into one downstream.
+// Needs only Observable's declaration (its members are used in templates, so it is complete by the
+// time they are instantiated): Observable.h includes this file through Operators.h, and including
+// Observable.h here would leave this file's names undefined where Operators.h uses them whenever a
+// host includes this file first.
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
-#include <vector>
+#include <utility>
 
 #include "QVRAdKit/Rx/ConfinableMutex.h"
-#include "QVRAdKit/Rx/Observable.h"
+#include "QVRAdKit/Rx/Disposable.h"
+#include "QVRAdKit/Rx/Error.h"
+#include "QVRAdKit/Rx/Observer.h"
+#include "QVRAdKit/Rx/detail/Producer.h"
 
 namespace QVRAdKit::Rx::detail {
 
