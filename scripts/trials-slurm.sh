@@ -16,8 +16,9 @@
 #   ... scripts/trials-slurm.sh merge
 # Each shard spans at most 100000 seeds. submit refuses an OUT that already holds shard files or
 # that another submit has claimed ($OUT/.trials-slurm-submit, kept with the run; that of a submit
-# on this host that ended before it queued its jobs is taken over), and merge takes exactly the
-# shards shard-0.json to shard-(SHARDS-1).json, failing on a missing one.
+# on this host that ended before it queued its jobs is taken over; the empty directory of that
+# name left by earlier versions is refused, with the rmdir that frees OUT), and merge takes
+# exactly the shards shard-0.json to shard-(SHARDS-1).json, failing on a missing one.
 #SBATCH --job-name=qvr-trials
 #SBATCH --cpus-per-task=1
 #SBATCH --output=slurm-%A_%a.log
@@ -98,6 +99,23 @@ case $step in
       echo "trials-slurm.sh: another submit has claimed $OUT$about: set another OUT${free:+ (or, $free)}" >&2
       exit 2
     }
+    # Something at the claim's name that is not a file is never a claim of this script, and is
+    # neither read nor taken over (a fifo would block the read). An empty directory is the claim of
+    # an earlier version, made with mkdir and kept with its queued jobs: it names no jobs, so
+    # nothing tells whether its tasks are still to write their shards here, and it is refused, with
+    # the command that removes it once they have left the queue.
+    refuse_not_claim() {
+      local what
+      if [[ -d $claim && -z $(ls -A -- "$claim" 2>/dev/null) ]]; then
+        what="an earlier version of this script claimed $OUT with the directory $claim, which names no jobs:"
+        what+=" set another OUT (or, once that submit's jobs have left the queue (squeue -n qvr-trials lists none of them), rmdir $claim)"
+      else
+        what="$claim is not a claim file: set another OUT (or move it away)"
+      fi
+      echo "trials-slurm.sh: $what" >&2
+      exit 2
+    }
+    if [[ -e $claim && ! -f $claim ]]; then refuse_not_claim; fi
     make_claim || take_over || refuse_claimed
     if compgen -G "$OUT/shard-*" >/dev/null; then
       rm -f -- "$claim"

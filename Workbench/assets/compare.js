@@ -54,7 +54,7 @@ const Compare = (() => {
   function updateButtons() {
     const ready = ["a", "b"].every((side) => sideText(side) !== null);
     $("compare-run").disabled = current !== null || starting || !ready;
-    $("compare-cancel").disabled = (current === null && lost === null) || cancelling;
+    $("compare-cancel").disabled = (current === null && lost === null && !starting) || cancelling;
   }
 
   async function start(event) {
@@ -72,6 +72,9 @@ const Compare = (() => {
     updateButtons();
     const { status, data } = await api("POST", "/api/comparisons", body);
     starting = false;
+    // A Cancel clicked while the start was on its way is sent now that the comparison has an id.
+    const cancelAsked = cancelling;
+    if (status !== 202) cancelling = false;
     updateButtons();
     const line = $("compare-status");
     delete line.dataset.state;
@@ -86,9 +89,10 @@ const Compare = (() => {
     lost = null;
     $("compare-resume").hidden = true;
     sides.set(data.id, chosen);
-    line.textContent = "Starting…";
+    line.textContent = cancelAsked ? "Cancelling: finishing the sessions under way" : "Starting…";
     updateButtons();
     poll(data.id, ++watching);
+    if (cancelAsked) askCancel(data.id, watching, false);
   }
 
   // watch: the watch this poll belongs to; missed: the progress requests in a row that got no answer.
@@ -145,8 +149,17 @@ const Compare = (() => {
   // its way and, once the server takes it, is watched to its end; one that gets no answer leaves
   // it lost, with Cancel and Watch again to try.
   async function cancel() {
+    if (cancelling) return;
+    if (starting && current === null) {
+      // Its start is on its way: the cancel is sent as soon as the start answers with its id.
+      cancelling = true;
+      updateButtons();
+      delete $("compare-status").dataset.state;
+      $("compare-status").textContent = "Cancelling…";
+      return;
+    }
     const id = current ?? lost;
-    if (id === null || cancelling) return;
+    if (id === null) return;
     const wasLost = current === null;
     const watch = wasLost ? ++watching : watching;
     const line = $("compare-status");
@@ -159,6 +172,13 @@ const Compare = (() => {
     cancelling = true;
     updateButtons();
     line.textContent = "Cancelling: finishing the sessions under way";
+    await askCancel(id, watch, wasLost);
+  }
+
+  // Asks the server to stop comparison id, watched by watch; wasLost: its watch had ended, so it
+  // is followed again once the server takes the cancel.
+  async function askCancel(id, watch, wasLost) {
+    const line = $("compare-status");
     const answer = await api("POST", `/api/comparisons/${id}/cancel`);
     if (watching !== watch) return;  // it ended meanwhile, or its watch was lost
     if (answer.status === 0) {

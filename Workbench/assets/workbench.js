@@ -180,17 +180,26 @@ async function startRun(event) {
   updateRunButtons();
   const { status, data } = await api("POST", "/api/runs", body);
   state.starting = false;
+  // A Cancel clicked while the start was on its way is sent now that the run has an id; a run
+  // that did not start has nothing to cancel.
+  const cancelAsked = state.cancelling;
+  if (status !== 202) state.cancelling = false;
   updateRunButtons();
   delete $("run-status").dataset.state;
-  if (status === 422) { showVerdict(data.check); return; }
+  if (status === 422) {
+    if (cancelAsked) $("run-status").textContent = "Not started: the configuration has errors (listed under the editor).";
+    showVerdict(data.check);
+    return;
+  }
   if (status !== 202) { showRunFailure(status, data); return; }
   state.run = data.id;
   state.lostRun = null;
   $("run-resume").hidden = true;
   state.runText = body.configuration;
-  $("run-status").textContent = "Starting…";
+  $("run-status").textContent = cancelAsked ? "Cancelling: finishing the sessions under way" : "Starting…";
   updateRunButtons();
   poll(data.id, ++state.watch);
+  if (cancelAsked) askCancel(data.id, state.watch, false);
 }
 
 // watch: the watch this poll belongs to; missed: the progress requests in a row that got no answer.
@@ -255,8 +264,17 @@ function resumeRun() {
 // way again while its cancel is on its way, and, once the server takes the cancel, is watched to
 // its end. A cancel that gets no answer leaves the run lost, with Cancel and Watch again to try.
 async function cancelRun() {
+  if (state.cancelling) return;
+  if (state.starting && state.run === null) {
+    // Its start is on its way: the cancel is sent as soon as the start answers with the run's id.
+    state.cancelling = true;
+    updateRunButtons();
+    delete $("run-status").dataset.state;
+    $("run-status").textContent = "Cancelling…";
+    return;
+  }
   const id = state.run ?? state.lostRun;
-  if (id === null || state.cancelling) return;
+  if (id === null) return;
   const wasLost = state.run === null;
   // A lost run's cancel begins a watch of its own; an answer after that watch ended is dropped.
   const watch = wasLost ? ++state.watch : state.watch;
@@ -269,6 +287,12 @@ async function cancelRun() {
   state.cancelling = true;
   updateRunButtons();
   $("run-status").textContent = "Cancelling: finishing the sessions under way";
+  await askCancel(id, watch, wasLost);
+}
+
+// Asks the server to stop run id, watched by watch; wasLost: its watch had ended, so it is
+// followed again once the server takes the cancel.
+async function askCancel(id, watch, wasLost) {
   const answer = await api("POST", `/api/runs/${id}/cancel`);
   if (state.watch !== watch) return;  // it ended meanwhile, or its watch was lost
   if (answer.status === 0) {

@@ -242,6 +242,25 @@ env "${submit[@]}" OUT="$work/claimed" "$scripts/trials-slurm.sh" submit > "$wor
   $(< "$work/claimed.out") == 41 && $(< "$claimed") == "jobs 41 41" &&
   $(wc -l < "$work/sbatch.log") == $((queued + 2)) && ! -e $claimed.takeover ]] ||
   fail "the submit that took over queues its jobs and names them in the claim" "$work/claimed.err" "$claimed"
+# Something else at the claim's name is neither read nor taken over: a directory with files in it
+# is no claim at all, and the empty directory an earlier version made (kept with its queued jobs,
+# which it does not name) is refused with the rmdir that frees it, which then does.
+old=$work/old/.trials-slurm-submit
+queued=$(wc -l < "$work/sbatch.log")
+while IFS='|' read -r inside text; do
+  mkdir -p "$old" && rm -rf "${old:?}"/*
+  [[ -z $inside ]] || : > "$old/$inside"
+  refused 2 "trials-slurm.sh: $text" env "${submit[@]}" OUT="$work/old" "$scripts/trials-slurm.sh" submit
+  [[ -d $old && $(ls -A "$old") == "$inside" ]] || fail "a refused submit leaves $old as it was" /dev/null /dev/null
+done <<OLD
+left|$old is not a claim file: set another OUT (or move it away)
+|an earlier version of this script claimed $work/old with the directory $old, which names no jobs: set another OUT (or, once that submit's jobs have left the queue (squeue -n qvr-trials lists none of them), rmdir $old)
+OLD
+[[ $(wc -l < "$work/sbatch.log") == "$queued" ]] || fail "a refused submit queues nothing" /dev/null "$work/sbatch.log"
+rmdir "$old"
+freed=0
+env "${submit[@]}" OUT="$work/old" "$scripts/trials-slurm.sh" submit > /dev/null 2> "$work/old.err" || freed=$?
+[[ $freed == 0 && $(< "$old") == "jobs 41 41" ]] || fail "the rmdir named frees OUT for the next submit" /dev/null "$work/old.err"
 refused 1 "sbatch: error: no queue" env SBATCH_FAILS=1 "${submit[@]}" OUT="$work/unqueued" "$scripts/trials-slurm.sh" submit
 env "${submit[@]}" OUT="$work/unqueued" "$scripts/trials-slurm.sh" submit > /dev/null ||
   fail "a submit that queued nothing leaves OUT free" /dev/null /dev/null

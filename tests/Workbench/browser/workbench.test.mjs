@@ -764,6 +764,24 @@ try {
     `Cancel after a lost watch stops the ${watch.what} in the server and follows it to its end (${stopped})`);
     await stuck.fill(watch.size, "20");
   }
+  // Cancel clicked while a start is on its way: it says so at once, and is sent as soon as the
+  // start answers with the id, so the run or comparison ends cancelled.
+  for (const watch of watches) {
+    const startRoute = new RegExp(`${watch.route.source.slice(0, -"\\/\\d+$".length)}$`);
+    await stuck.fill(watch.size, "100000");
+    const starting = hold(startRoute);
+    await stuck.click(watch.start);
+    const held = await starting;
+    await stuck.click(watch.cancel);
+    const early = [await stuck.textContent(watch.status), await stuck.isDisabled(watch.cancel)];
+    await held.continue();
+    await stuck.unroute(startRoute);
+    const ended = await watchToEnd(watch.status);
+    expect(early[0] === "Cancelling…" && early[1] && watch.cancelled.test(ended) &&
+      await stuck.getAttribute(watch.status, "data-state") === "cancelled",
+    `Cancel while a ${watch.what}'s start is on its way says so, then stops it once it starts (${early[0]} | ${ended})`);
+    await stuck.fill(watch.size, "20");
+  }
   const playing = hold(/\/api\/sessions$/);
   await stuck.click("#session-draw");
   await playing;
