@@ -582,33 +582,22 @@ TEST_F(BannerAdViewImplTest, NonFiniteAppearanceNumbersCountAsAbsentAndAreReport
     double subtitleSize;
     size_t reports;
   };
+  const auto insets = [](double top, double left, double bottom, double right) {
+    return BannerAppearance{.insets = UI::EdgeInsets{top, left, bottom, right}};
+  };
+  const auto fonts = [](double title, std::optional<double> subtitle) {
+    BannerAppearance look{.titleFont = UI::Font::system(title)};
+    if (subtitle) look.subtitleFont = UI::Font::system(*subtitle);
+    return look;
+  };
+  const auto frame = [](double x, double y, double width) { return UI::Rect{{x, y}, {width, 0}}; };
   const Case cases[] = {
-      {"NaN insets",
-       {.insets = UI::EdgeInsets{kNaN, kNaN, kNaN, kNaN}},
-       {{0, 0}, {375, 0}},
-       15,
-       13,
-       1},
-      {"infinite top and bottom",
-       {.insets = UI::EdgeInsets{kInf, 8, -kInf, 8}},
-       {{8, 0}, {359, 0}},
-       15,
-       13,
-       1},
-      {"negative inset", {.insets = UI::EdgeInsets{4, -8, 0, 8}}, {{-8, 4}, {375, 0}}, 15, 13, 0},
-      {"NaN title font", {.titleFont = UI::Font::system(kNaN)}, {{0, 0}, {375, 0}}, 15, 13, 1},
-      {"infinite fonts",
-       {.titleFont = UI::Font::system(kInf), .subtitleFont = UI::Font::system(-kInf)},
-       {{0, 0}, {375, 0}},
-       15,
-       13,
-       1},
-      {"zero and negative fonts",
-       {.titleFont = UI::Font::system(0), .subtitleFont = UI::Font::system(-3)},
-       {{0, 0}, {375, 0}},
-       0,
-       -3,
-       0},
+      {"NaN insets", insets(kNaN, kNaN, kNaN, kNaN), frame(0, 0, 375), 15, 13, 1},
+      {"infinite top and bottom", insets(kInf, 8, -kInf, 8), frame(8, 0, 359), 15, 13, 1},
+      {"negative inset", insets(4, -8, 0, 8), frame(-8, 4, 375), 15, 13, 0},
+      {"NaN title font", fonts(kNaN, std::nullopt), frame(0, 0, 375), 15, 13, 1},
+      {"infinite fonts", fonts(kInf, -kInf), frame(0, 0, 375), 15, 13, 1},
+      {"zero and negative fonts", fonts(0, -3), frame(0, 0, 375), 0, -3, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
