@@ -73,41 +73,23 @@ TEST(WorkbenchServer, EveryPostRouteRefusesForeignAndOversizedRequests) {
     int status;
     const char* errorStart;
   };
+  const httplib::Headers none;
+  const httplib::Headers wrongToken{{WorkbenchServer::kTokenHeader, "0"}};
+  const httplib::Headers foreign{{"Origin", "http://evil.example"}};
   const std::vector<Guard> guards = {
-      {"no token", {}, false, "{}", 403, "missing or wrong"},
-      {"wrong token", {{WorkbenchServer::kTokenHeader, "0"}}, false, "{}", 403, "missing or wrong"},
-      {"another origin",
-       {{"Origin", "http://evil.example"}},
-       true,
-       "{}",
-       403,
-       "requests from another origin"},
-      {"oversized",
-       {},
-       true,
-       std::string(WorkbenchServer::kMaxBodyBytes + 1, ' '),
-       413,
+      {"no token", none, false, "{}", 403, "missing or wrong"},
+      {"wrong token", wrongToken, false, "{}", 403, "missing or wrong"},
+      {"another origin", foreign, true, "{}", 403, "requests from another origin"},
+      {"oversized", none, true, std::string(WorkbenchServer::kMaxBodyBytes + 1, ' '), 413,
        "the request body is larger"},
       // Read exactly, or refused: nothing after a NUL byte is ignored, no field is guessed at.
-      {"a NUL byte",
-       {},
-       true,
-       std::string("{}\0{\"sessions\": 9}", 17),
-       400,
+      {"a NUL byte", none, true, std::string("{}\0{\"sessions\": 9}", 17), 400,
        "the request body is not valid JSON: a NUL byte at line 1, column 3"},
-      {"a field twice", {}, true, R"({"seed": 1, "seed": 2})", 400, "seed: given more than once"},
-      {"a field twice within",
-       {},
-       true,
-       R"({"x": [{"y": 1, "y": 1}]})",
-       400,
+      {"a field twice", none, true, R"({"seed": 1, "seed": 2})", 400, "seed: given more than once"},
+      {"a field twice within", none, true, R"({"x": [{"y": 1, "y": 1}]})", 400,
        "x[0].y: given more than once"},
-      {"an unknown field", {}, true, R"({"premium": true})", 400, "unknown field \"premium\""},
-      {"a number read as 0",
-       {},
-       true,
-       R"({"x": [1e-400]})",
-       400,
+      {"an unknown field", none, true, R"({"premium": true})", 400, "unknown field \"premium\""},
+      {"a number read as 0", none, true, R"({"x": [1e-400]})", 400,
        "x[0]: 1e-400 is too small to represent"},
   };
   for (const char* path :
