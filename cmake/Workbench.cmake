@@ -8,7 +8,7 @@ endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CPP_HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 
-set(QVR_WORKBENCH_ASSETS index.html workbench.css workbench.js editor.js charts.js banner.js)
+set(QVR_WORKBENCH_ASSETS index.html workbench.css workbench.js job.js editor.js charts.js banner.js)
 set(QVR_WORKBENCH_ASSET_FILES "")
 # The comparison and the session picture.
 list(APPEND QVR_WORKBENCH_ASSETS views.css compare.js timeline.js)

@@ -73,6 +73,14 @@
     image.hidden = false;
     image.dataset.query = query;
     image.onload = () => { if (request === shown) image.dataset.state = "loaded"; };
+    // A picture the browser cannot draw is said, rather than leave the last one in place.
+    image.onerror = () => {
+      if (request !== shown) return;
+      error.textContent = "Cannot draw the banner: the browser could not read the picture the server sent.";
+      error.hidden = false;
+      image.hidden = true;
+      image.dataset.state = "refused";
+    };
     image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(body)}`;
   }
 

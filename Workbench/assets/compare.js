@@ -3,7 +3,7 @@
 // B - A, its 95% interval and a verdict in plain words per placement, network and measure.
 // Rate differences are in percentage points ("pts"). Colour shows the direction of a difference
 // only (blue: B higher, orange: B lower), never whether it is better or worse.
-// Uses api(), $, state, editor, madeFrom() and downloadResult() from workbench.js.
+// Uses api(), $, state, editor, madeFrom() and downloadResult() from workbench.js and Job from job.js.
 "use strict";
 
 const Compare = (() => {
@@ -11,12 +11,9 @@ const Compare = (() => {
     ["requestsPerSession", "Requests / session", false], ["showsPerSession", "Shows / session", false],
     ["rewardsPerSession", "Rewards / session", false]];
   const files = { a: null, b: null };
-  let current = null;  // the id of the comparison under way
-  let starting = false;  // its POST is on its way: a second click starts nothing
-  let lost = null;  // the comparison whose watch ended for want of answers (Watch again, Cancel)
-  let cancelling = false;  // it was asked to stop: the seeds under way end first
-  // Counts the watches begun and ended: an answer for an ended watch starts no second round of polls.
-  let watching = 0;
+  const unread = { a: null, b: null };  // why a side's file could not be read
+  const picks = { a: 0, b: 0 };  // files picked per side: a file read late for an earlier pick is dropped
+  let job;  // the comparison under way, its watch and its cancel; set up on load
   let last = null;     // the last status with a comparison
   // comparison id -> what A and B were, as chosen when it started (or, for opened shards, their
   // fingerprints), and the editor's text then (null when neither side was the editor's).
@@ -51,10 +48,14 @@ const Compare = (() => {
     return [`the file ${$(`compare-${side}-name`).textContent}`];
   }
 
+  // A side from a file has no text until one is read: Compare says which side waits for one.
   function updateButtons() {
-    const ready = ["a", "b"].every((side) => sideText(side) !== null);
-    $("compare-run").disabled = current !== null || starting || !ready;
-    $("compare-cancel").disabled = (current === null && lost === null && !starting) || cancelling;
+    const missing = ["a", "b"].filter((side) => sideText(side) === null);
+    $("compare-run").disabled = job.busy || missing.length > 0;
+    const blocked = $("compare-blocked");
+    blocked.hidden = missing.length === 0;
+    blocked.textContent = missing.map((side) => unread[side] ??
+      `Cannot compare: choose a file for ${side.toUpperCase()}.`).join(" ");
   }
 
   async function start(event) {
@@ -68,127 +69,18 @@ const Compare = (() => {
       sessions: Number($("compare-sessions").value), seed: $("compare-seed").value.trim(),
       minutes: Number($("compare-minutes").value), jobs: Number($("compare-jobs").value),
     };
-    starting = true;
-    updateButtons();
-    const { status, data } = await api("POST", "/api/comparisons", body);
-    starting = false;
-    // A Cancel clicked while the start was on its way is sent now that the comparison has an id.
-    const cancelAsked = cancelling;
-    if (status !== 202) cancelling = false;
-    updateButtons();
-    const line = $("compare-status");
-    delete line.dataset.state;
-    if (status === 422) {
-      line.textContent = `Cannot compare: ${data.error} (${data.check.errors.length} error(s)` +
-        (data.side === "b" && $("compare-b-source").value === "editor" ? ", listed under the editor)" : ")");
-      if ($(`compare-${data.side}-source`).value === "editor") showVerdict(data.check);
-      return;
-    }
-    if (status !== 202) { line.textContent = data.error; return; }
-    current = data.id;
-    lost = null;
-    $("compare-resume").hidden = true;
-    sides.set(data.id, chosen);
-    line.textContent = cancelAsked ? "Cancelling: finishing the sessions under way" : "Starting…";
-    updateButtons();
-    poll(data.id, ++watching);
-    if (cancelAsked) askCancel(data.id, watching, false);
+    const answer = await job.start(body, chosen);
+    if (answer?.status !== 422) return;
+    const { data } = answer;
+    job.say(`Cannot compare: ${data.error} (${data.check.errors.length} error(s)` +
+      (data.side === "b" && $("compare-b-source").value === "editor" ? ", listed under the editor)" : ")"));
+    if ($(`compare-${data.side}-source`).value === "editor") showVerdict(data.check);
   }
 
-  // watch: the watch this poll belongs to; missed: the progress requests in a row that got no answer.
-  async function poll(id, watch, missed = 0) {
-    const answer = await api("GET", `/api/comparisons/${id}`);
-    const { status, data } = answer;
-    if (watching !== watch) return;
-    const line = $("compare-status");
-    if (status === 0) {
-      if (missedPoll(line, $("compare-resume"), missed + 1, answer)) {
-        setTimeout(() => poll(id, watch, missed + 1), POLL_MS);
-      } else {
-        lost = id;
-        finish();
-      }
-      return;
-    }
-    if (status !== 200) {
-      line.textContent = data.error;
-      finish();
-      return;
-    }
-    $("compare-progress").max = data.total;
-    $("compare-progress").value = data.done;
-    if (data.state === "running") {
-      line.textContent = cancelling ? `Cancelling: finishing the sessions under way (${data.done} of ${data.total} seeds)`
-        : `Comparing: ${data.done} of ${data.total} seeds`;
-      setTimeout(() => poll(id, watch), POLL_MS);
-      return;
-    }
-    const words = { done: "Done", cancelled: "Cancelled", abandoned: "Abandoned", failed: "Failed" };
-    const covered = data.comparison ? `: ${data.comparison.sessions} of ${data.total} seeds` : "";
-    line.textContent = `${words[data.state] ?? data.state}${covered}${data.error ? ": " + data.error : ""}`;
-    line.dataset.state = data.state;
-    if (data.comparison) show(id, data);
-    finish();
-  }
-
-  function finish() { current = null; cancelling = false; watching++; updateButtons(); }
-
-  // Watches again the comparison whose watch ended after progress requests went unanswered.
-  function resume() {
-    if (lost === null || current !== null || starting) return;
-    current = lost;
-    lost = null;
-    $("compare-resume").hidden = true;
-    delete $("compare-status").dataset.state;
-    $("compare-status").textContent = "Watching again…";
-    updateButtons();
-    poll(current, ++watching);
-  }
-
-  // As a run's cancel: a comparison whose watch was lost is under way again while its cancel is on
-  // its way and, once the server takes it, is watched to its end; one that gets no answer leaves
-  // it lost, with Cancel and Watch again to try.
-  async function cancel() {
-    if (cancelling) return;
-    if (starting && current === null) {
-      // Its start is on its way: the cancel is sent as soon as the start answers with its id.
-      cancelling = true;
-      updateButtons();
-      delete $("compare-status").dataset.state;
-      $("compare-status").textContent = "Cancelling…";
-      return;
-    }
-    const id = current ?? lost;
-    if (id === null) return;
-    const wasLost = current === null;
-    const watch = wasLost ? ++watching : watching;
-    const line = $("compare-status");
-    if (wasLost) {
-      current = id;
-      lost = null;
-      $("compare-resume").hidden = true;
-      delete line.dataset.state;
-    }
-    cancelling = true;
-    updateButtons();
-    line.textContent = "Cancelling: finishing the sessions under way";
-    await askCancel(id, watch, wasLost);
-  }
-
-  // Asks the server to stop comparison id, watched by watch; wasLost: its watch had ended, so it
-  // is followed again once the server takes the cancel.
-  async function askCancel(id, watch, wasLost) {
-    const line = $("compare-status");
-    const answer = await api("POST", `/api/comparisons/${id}/cancel`);
-    if (watching !== watch) return;  // it ended meanwhile, or its watch was lost
-    if (answer.status === 0) {
-      cancelUnanswered(line, $("compare-resume"), "comparison", answer);
-      lost = id;
-      finish();
-    } else if (wasLost) {
-      if (answer.status === 200) poll(id, watch);
-      else { line.textContent = answer.data.error; finish(); }
-    }
+  // What A and B were (chosen), kept for the comparison id that ended, then shown.
+  function ended(id, status, chosen) {
+    sides.set(id, chosen);
+    show(id, status);
   }
 
   // repeats: the networks whose row is this placement's measurement again, counted once.
@@ -405,34 +297,46 @@ const Compare = (() => {
   function showOpened(id, status, opened, configurations) {
     sides.set(id, { a: shardSide(configurations.a, configurations),
       b: shardSide(configurations.b, configurations), text: null });
-    const line = $("compare-status");
     const covered = status.done < status.total ? `: ${status.done} of ${status.total} seeds played` : "";
-    line.textContent = `Opened ${opened}${covered}`;
-    line.dataset.state = "merged";
+    job.say(`Opened ${opened}${covered}`, "merged");
     $("compare-progress").max = Math.max(1, status.total);
     $("compare-progress").value = status.done;
     show(id, status);
   }
 
-  function readFile(side, input) {
+  async function readFile(side, input) {
+    const pick = ++picks[side];
     files[side] = null;
+    unread[side] = null;
+    $(`compare-${side}-name`).textContent = "";
     updateButtons();
     const file = input.files[0];
     if (!file) return;
-    file.text().then((text) => { files[side] = text; $(`compare-${side}-name`).textContent = file.name; updateButtons(); });
+    try {
+      const text = await file.text();
+      if (pick !== picks[side]) return;
+      files[side] = text;
+      $(`compare-${side}-name`).textContent = file.name;
+    } catch (error) {
+      if (pick !== picks[side]) return;
+      unread[side] = `Cannot compare: the file ${file.name} for ${side.toUpperCase()} could not be read (${error.message}).`;
+    }
+    updateButtons();
   }
 
   function sourceChanged(side) {
     const fromFile = $(`compare-${side}-source`).value === "file";
     $(`compare-${side}-file`).hidden = !fromFile;
-    if (!fromFile) $(`compare-${side}-name`).textContent = "";
+    // A file read before is kept, with its name, for when the side is a file again.
+    $(`compare-${side}-name`).hidden = !fromFile;
     updateButtons();
   }
 
   function init() {
+    job = new Job({ route: "/api/comparisons", what: "comparison", unit: "seeds", running: "Comparing",
+      result: "comparison", ids: { line: "compare-status", progress: "compare-progress", cancel: "compare-cancel",
+        resume: "compare-resume" }, changed: updateButtons, ended });
     $("compare-form").addEventListener("submit", start);
-    $("compare-cancel").addEventListener("click", cancel);
-    $("compare-resume").addEventListener("click", resume);
     for (const link of ["compare-json", "compare-csv"]) {
       $(link).addEventListener("click", (event) => downloadResult(event, "compare-download-note"));
     }
@@ -443,7 +347,7 @@ const Compare = (() => {
     updateButtons();
   }
 
-  return { init, showOpened, lastStatus: () => last };
+  return { init, showOpened, lastStatus: () => last, busy: () => job.busy };
 })();
 
 document.addEventListener("DOMContentLoaded", Compare.init);

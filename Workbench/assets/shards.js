@@ -2,7 +2,7 @@
 // wrote (on one machine or many) are read here, sent to the server, which merges them as
 // `qvr-sandbox merge` does, and shown in the run's or the comparison's views like a result made
 // on the page. Refused shards show the merge's problems, one per line, under the control used.
-// Uses api(), $, showResults() from workbench.js and Compare from compare.js.
+// Uses api(), $, showResults() and runJob from workbench.js and Compare from compare.js.
 "use strict";
 
 const Shards = (() => {
@@ -30,10 +30,8 @@ const Shards = (() => {
   function showRun(data) {
     const status = data.status;
     showResults(data.id, status);
-    const line = $("run-status");
     const covered = status.done < status.total ? `: ${status.done} of ${status.total} sessions played` : "";
-    line.textContent = `Opened ${data.opened}${covered}`;
-    line.dataset.state = "merged";
+    runJob.say(`Opened ${data.opened}${covered}`, "merged");
     $("progress").max = Math.max(1, status.total);
     $("progress").value = status.done;
   }
@@ -42,10 +40,17 @@ const Shards = (() => {
     const files = [...input.files];
     input.value = "";  // the same files may be opened again
     if (files.length === 0) return;
-    const shards = await Promise.all(files.map(async (file) => ({ name: file.name, text: await file.text() })));
+    const count = `${files.length} shard file${files.length === 1 ? "" : "s"}`;
+    let shards;
+    try {
+      shards = await Promise.all(files.map(async (file) => ({ name: file.name, text: await file.text() })));
+    } catch (error) {
+      // A file moved or unreadable since it was picked.
+      note(where, "refused", `Cannot open ${count}: a file could not be read (${error.message}).`);
+      return;
+    }
     const body = { shards };
     const bytes = new Blob([JSON.stringify(body)]).size;
-    const count = `${files.length} shard file${files.length === 1 ? "" : "s"}`;
     if (bytes > MAX_BODY_BYTES) {
       note(where, "refused", `Cannot open ${count}: together ${(bytes / 1048576).toFixed(1)} MiB, more ` +
         "than the 2 MiB a request may carry. Merge them on the command line first " +
@@ -69,6 +74,13 @@ const Shards = (() => {
       return;
     }
     const target = data.kind === "comparison" ? "compare" : "run";
+    // A run or comparison under way where they would be shown would replace them as it goes on.
+    if (target === "run" ? runJob.busy : Compare.busy()) {
+      const what = target === "run" ? "a run is under way under Simulate" : "a comparison is under way";
+      note(where, "refused", `Not shown: ${data.opened}, but ${what}, whose progress and results would ` +
+        "replace them. Open them again once it ends (or Cancel it).");
+      return;
+    }
     for (const other of Object.keys(SECTIONS)) note(other, "", "");
     if (target === "run") showRun(data); else Compare.showOpened(data.id, data.status, data.opened, data.configurations);
     // Seeds between the ranges the shards asked for were asked of no shard: the total leaves them

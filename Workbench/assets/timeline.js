@@ -17,7 +17,6 @@ const Timeline = (() => {
   const MAX_LISTED = 2000;
   let picture = null;   // the last session drawn
   let request = null;   // what drew it: configuration, seed and minutes
-  let drawSequence = 0;
   let snapshotSequence = 0;
   let xOf = null;       // the picture's time-to-x scale
 
@@ -27,14 +26,21 @@ const Timeline = (() => {
     return `${pad(Math.floor(s / 3600))}:${pad(Math.floor(s / 60) % 60)}:${pad(s % 60)}`;
   };
 
+  // The server cannot stop a session it plays: a second one asked meanwhile would be played beside
+  // it, holding the second of the two sessions the server plays at once (a snapshot would then be
+  // refused), for a picture nobody waits for. So Draw waits for the one playing, and says so.
   async function draw(event) {
     event.preventDefault();
+    const button = $("session-draw");
+    if (button.disabled) return;
     const body = { configuration: editor.text, seed: $("session-seed").value.trim(),
       minutes: Number($("session-minutes").value) };
-    const sequence = ++drawSequence;
+    button.disabled = true;
+    $("session-wait").hidden = false;
     $("session-status").textContent = "Playing the session…";
     const { status, data } = await api("POST", "/api/sessions", body);
-    if (sequence !== drawSequence) return;  // a later draw is on its way
+    button.disabled = false;
+    $("session-wait").hidden = true;
     if (status === 422) {
       $("session-status").textContent = `Cannot play: ${data.error} (listed under the editor).`;
       showVerdict(data.check);
@@ -217,6 +223,10 @@ const Timeline = (() => {
     const cursor = $("timeline-cursor");
     cursor.setAttribute("x1", xOf(at));
     cursor.setAttribute("x2", xOf(at));
+    // The seed is played again up to the moment, which takes a while for a long session: the
+    // snapshot shown before goes at once, so that it is not read as this moment's.
+    delete $("snapshot").dataset.at;
+    $("snapshot").replaceChildren(hint(`Playing the session up to ${clock(at)} for the snapshot then…`));
     const { status, data } = await api("POST", "/api/sessions/snapshot", { ...request, at });
     if (sequence !== snapshotSequence) return;  // a later click is on its way
     if (status !== 200) { $("snapshot").replaceChildren(hint(data.error)); return; }

@@ -5,7 +5,6 @@
 const $ = (id) => document.getElementById(id);
 const token = document.querySelector('meta[name="workbench-token"]').content;
 const CHECK_DELAY_MS = 250;
-const POLL_MS = 300;
 // What a request that got no answer at all (the server stopped, the network gone) says.
 const NO_ANSWER = "the server did not answer: is qvr-sandbox serve still running?";
 // How long a request may wait for its whole answer before it is given up, so that a server that
@@ -62,44 +61,7 @@ async function api(method, path, body) {
   return response === null ? { status: 0, data: { error }, timedOut } : { status: response.status, data: result };
 }
 
-// A run or comparison goes on in the server whether or not its page hears of it: a progress
-// request that gets no answer is tried again, and only after this many in a row does the page stop
-// watching (saying so, with a button to watch again; Cancel can still stop it).
-const MISSED_POLLS = 3;
-// Says on line that a progress request went unanswered, the missed-th in a row; whether to poll
-// again. After the last, the line says the watch ended and resume (a button) is shown.
-function missedPoll(line, resume, missed, { data, timedOut }) {
-  if (missed < MISSED_POLLS) {
-    const how = timedOut ? `did not answer for ${TIME_LIMIT_MS / 1000} s` : "did not answer";
-    line.textContent = `No answer: the server ${how}; still watching (${missed} of ${MISSED_POLLS} ` +
-      "requests in a row unanswered)";
-    return true;
-  }
-  line.textContent = `Lost: ${MISSED_POLLS} progress requests in a row got no answer; the last: ` +
-    `${data.error} It may still be going on in the server: Watch again asks once more, Cancel stops it.`;
-  line.dataset.state = "lost";
-  resume.hidden = false;
-  return false;
-}
-
-// Says on line that the request to stop a run or comparison (what) got no answer: the server may
-// still be going on with it, so both ways back stay open rather than the page forgetting it.
-function cancelUnanswered(line, resume, what, { data }) {
-  line.textContent = `Lost: the request to cancel got no answer: ${data.error} The ${what} may still be ` +
-    "going on in the server: Cancel asks again, Watch again follows it.";
-  line.dataset.state = "lost";
-  resume.hidden = false;
-}
-
-// starting: a run's POST is on its way, so a second click cannot start a second run.
-// cancelling: the run under way was asked to stop; it ends once its sessions under way end.
-// runText: the editor's text the run under way was started with.
-// lostRun: the run whose watch ended for want of answers, which Watch again watches again and
-// Cancel can still stop.
-// watch: counts the watches begun and ended, so that an answer for an ended watch (its run given
-// up as lost while a request was on its way, then watched again) starts no second round of polls.
-const state = { opened: "", label: "", verdict: null, checkSequence: 0, run: null, starting: false,
-  cancelling: false, runText: null, report: null, lostRun: null, watch: 0 };
+const state = { opened: "", label: "", verdict: null, checkSequence: 0, report: null };
 let editor;
 
 function describe(problem) {
@@ -154,11 +116,12 @@ function scheduleCheck() {
   checkTimer = setTimeout(check, CHECK_DELAY_MS);
 }
 
+// The run under way, its watch and its cancel; set up on load.
+let runJob;
+
 function updateRunButtons() {
-  const running = state.run !== null || state.starting;
   const runnable = state.verdict !== null && state.verdict.runnable;
-  $("run").disabled = running || !runnable;
-  $("cancel").disabled = (!running && state.lostRun === null) || state.cancelling;
+  $("run").disabled = runJob.busy || !runnable;
   const blocked = $("run-blocked");
   blocked.hidden = runnable || state.verdict === null;
   if (!blocked.hidden) {
@@ -176,132 +139,11 @@ async function startRun(event) {
     jobs: Number($("jobs").value),
     minutes: Number($("minutes").value),
   };
-  state.starting = true;
-  updateRunButtons();
-  const { status, data } = await api("POST", "/api/runs", body);
-  state.starting = false;
-  // A Cancel clicked while the start was on its way is sent now that the run has an id; a run
-  // that did not start has nothing to cancel.
-  const cancelAsked = state.cancelling;
-  if (status !== 202) state.cancelling = false;
-  updateRunButtons();
-  delete $("run-status").dataset.state;
-  if (status === 422) {
-    if (cancelAsked) $("run-status").textContent = "Not started: the configuration has errors (listed under the editor).";
-    showVerdict(data.check);
-    return;
-  }
-  if (status !== 202) { showRunFailure(status, data); return; }
-  state.run = data.id;
-  state.lostRun = null;
-  $("run-resume").hidden = true;
-  state.runText = body.configuration;
-  $("run-status").textContent = cancelAsked ? "Cancelling: finishing the sessions under way" : "Starting…";
-  updateRunButtons();
-  poll(data.id, ++state.watch);
-  if (cancelAsked) askCancel(data.id, state.watch, false);
-}
-
-// watch: the watch this poll belongs to; missed: the progress requests in a row that got no answer.
-async function poll(id, watch, missed = 0) {
-  const answer = await api("GET", `/api/runs/${id}`);
-  const { status, data } = answer;
-  if (state.watch !== watch) return;
-  if (status === 0) {
-    if (missedPoll($("run-status"), $("run-resume"), missed + 1, answer)) {
-      setTimeout(() => poll(id, watch, missed + 1), POLL_MS);
-    } else {
-      state.lostRun = id;
-      finishRun();
-    }
-    return;
-  }
-  if (status !== 200) {
-    showRunFailure(status, data);
-    finishRun();
-    return;
-  }
-  $("progress").max = data.total;
-  $("progress").value = data.done;
-  if (data.state === "running") {
-    $("run-status").textContent = state.cancelling
-      ? `Cancelling: finishing the sessions under way (${data.done} of ${data.total} sessions)`
-      : `Running: ${data.done} of ${data.total} sessions`;
-    setTimeout(() => poll(id, watch), POLL_MS);
-    return;
-  }
-  const words = { done: "Done", cancelled: "Cancelled", abandoned: "Abandoned", failed: "Failed" };
-  const covered = data.report ? `: ${data.report.sessions} of ${data.total} sessions` : "";
-  $("run-status").textContent = `${words[data.state] ?? data.state}${covered}${data.error ? ": " + data.error : ""}`;
-  $("run-status").dataset.state = data.state;
-  if (data.report) showResults(id, data, state.runText);
-  finishRun();
-}
-
-// A run's request that failed: a server that did not answer (stopped while the run started or
-// ran) is "lost", whatever the moment.
-function showRunFailure(status, data) {
-  $("run-status").textContent = status === 0 ? `Lost: ${data.error}` : data.error;
-  if (status === 0) $("run-status").dataset.state = "lost";
-}
-
-function finishRun() { state.run = null; state.cancelling = false; state.watch++; updateRunButtons(); }
-
-// Watches again the run whose watch ended after progress requests went unanswered.
-function resumeRun() {
-  if (state.lostRun === null || state.run !== null || state.starting) return;
-  state.run = state.lostRun;
-  state.lostRun = null;
-  $("run-resume").hidden = true;
-  delete $("run-status").dataset.state;
-  $("run-status").textContent = "Watching again…";
-  updateRunButtons();
-  poll(state.run, ++state.watch);
-}
-
-// The sessions under way finish first, so the run goes on for a moment: it says so, and Cancel
-// stays disabled rather than invite a second click. A run whose watch was lost is the run under
-// way again while its cancel is on its way, and, once the server takes the cancel, is watched to
-// its end. A cancel that gets no answer leaves the run lost, with Cancel and Watch again to try.
-async function cancelRun() {
-  if (state.cancelling) return;
-  if (state.starting && state.run === null) {
-    // Its start is on its way: the cancel is sent as soon as the start answers with the run's id.
-    state.cancelling = true;
-    updateRunButtons();
-    delete $("run-status").dataset.state;
-    $("run-status").textContent = "Cancelling…";
-    return;
-  }
-  const id = state.run ?? state.lostRun;
-  if (id === null) return;
-  const wasLost = state.run === null;
-  // A lost run's cancel begins a watch of its own; an answer after that watch ended is dropped.
-  const watch = wasLost ? ++state.watch : state.watch;
-  if (wasLost) {
-    state.run = id;
-    state.lostRun = null;
-    $("run-resume").hidden = true;
-    delete $("run-status").dataset.state;
-  }
-  state.cancelling = true;
-  updateRunButtons();
-  $("run-status").textContent = "Cancelling: finishing the sessions under way";
-  await askCancel(id, watch, wasLost);
-}
-
-// Asks the server to stop run id, watched by watch; wasLost: its watch had ended, so it is
-// followed again once the server takes the cancel.
-async function askCancel(id, watch, wasLost) {
-  const answer = await api("POST", `/api/runs/${id}/cancel`);
-  if (state.watch !== watch) return;  // it ended meanwhile, or its watch was lost
-  if (answer.status === 0) {
-    cancelUnanswered($("run-status"), $("run-resume"), "run", answer);
-    state.lostRun = id;
-    finishRun();
-  } else if (wasLost) {
-    if (answer.status === 200) poll(id, watch);
-    else { showRunFailure(answer.status, answer.data); finishRun(); }
+  // The results are marked with the text the run was started with.
+  const answer = await runJob.start(body, body.configuration);
+  if (answer?.status === 422) {
+    runJob.say("Not started: the configuration has errors (listed under the editor).");
+    showVerdict(answer.data.check);
   }
 }
 
@@ -438,13 +280,19 @@ function download(name, text, type) {
 
 // A result's download link, fetched here rather than followed, so that a failure is said: the
 // server keeps only the last 16 results (runs, comparisons and shards opened, from any tab), so a
-// result still on screen may be gone from it. What it sends is saved byte for byte.
+// result still on screen may be gone from it. What it sends is saved byte for byte. A large one
+// takes a while: the link says it is on its way (aria-busy), and a second click meanwhile fetches
+// nothing more.
 async function downloadResult(event, noteId) {
   event.preventDefault();
+  const link = event.currentTarget;
+  if (link.getAttribute("aria-busy") === "true") return;
   const note = $(noteId);
   note.hidden = true;
+  link.setAttribute("aria-busy", "true");
   const { response, result: body, error: lost } =
-    await exchange("GET", event.currentTarget.getAttribute("href"), undefined, (response) => response.blob());
+    await exchange("GET", link.getAttribute("href"), undefined, (response) => response.blob());
+  link.removeAttribute("aria-busy");
   if (response?.ok) {
     const name = response.headers.get("Content-Disposition")?.match(/filename="([^"]+)"/)?.[1] ?? "workbench-result";
     download(name, body, body.type);
@@ -509,6 +357,9 @@ function edited() {
 
 async function start() {
   editor = new ConfigEditor($("config"), $("backdrop"), $("gutter"));
+  runJob = new Job({ route: "/api/runs", what: "run", unit: "sessions", running: "Running", result: "report",
+    ids: { line: "run-status", progress: "progress", cancel: "cancel", resume: "run-resume" },
+    changed: updateRunButtons, ended: showResults });
   const { data } = await api("GET", "/api/configuration");
   state.opened = data.text;
   $("config-label").textContent = data.label;
@@ -522,8 +373,6 @@ async function start() {
     if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) startRun(event);
   });
   $("run-form").addEventListener("submit", startRun);
-  $("cancel").addEventListener("click", cancelRun);
-  $("run-resume").addEventListener("click", resumeRun);
   $("reset").addEventListener("click", reset);
   $("edit-back").addEventListener("click", reset);
   $("download-report").addEventListener("click", (event) => downloadResult(event, "download-note"));

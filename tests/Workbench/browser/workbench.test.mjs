@@ -390,6 +390,17 @@ try {
   expect(!(await stale("compare-results")), "and it is unmarked when the text is back");
   // A download the server no longer has (it keeps the last 16 results) says why; one it has is
   // saved byte for byte.
+  // A download on its way says so on its link, and a second click meanwhile fetches nothing more.
+  const reportAsked = [];
+  const reportHeld = new Promise((held) => page.route("**/report.json", (route) => { reportAsked.push(route); held(); }));
+  await doubleClick("#download-report");
+  await reportHeld;
+  const busy = await page.getAttribute("#download-report", "aria-busy");
+  await reportAsked[0].fulfill({ status: 404, contentType: "application/json", body: '{"error":"no run 1"}' });
+  await page.waitForSelector("#download-note:not([hidden])");
+  expect(reportAsked.length === 1 && busy === "true" && await page.getAttribute("#download-report", "aria-busy") === null,
+    `a download clicked twice is fetched once, its link busy until it answers (${reportAsked.length}, ${busy})`);
+  await page.unroute("**/report.json");
   await page.route("**/comparison.json", (route) => route.fulfill({ status: 404, contentType: "application/json",
     body: '{"error":"no comparison 1"}' }));
   await page.click("#compare-json");
@@ -445,6 +456,21 @@ try {
     .filter((g) => g.querySelector("text").textContent === "appOpen.appLaunch").map((g) => g.textContent));
   expect(aOnly.length === 1 && aOnly[0].includes("A only"), `the chart marks it as A's alone (${aOnly})`);
   await runnable(candidateText);
+
+  // A side from a file cannot compare until a file is read, and says so; a file read is kept for
+  // when the side is a file again.
+  await page.selectOption("#compare-a-source", "file");
+  const waiting = [await page.isDisabled("#compare-run"), await page.textContent("#compare-blocked")];
+  await page.setInputFiles("#compare-a-file", { name: "a.json", mimeType: "application/json", buffer: Buffer.from(opened) });
+  await page.waitForSelector("#compare-run:not([disabled])");
+  await page.selectOption("#compare-a-source", "opened");
+  await page.selectOption("#compare-a-source", "file");
+  const picked = [await page.isHidden("#compare-blocked"), await page.textContent("#compare-a-name"),
+    await page.isDisabled("#compare-run")];
+  expect(waiting[0] && waiting[1] === "Cannot compare: choose a file for A." &&
+    picked.join() === "true,a.json,false",
+  `a side from a file says it waits for one, and keeps the one read (${waiting.join()} | ${picked.join()})`);
+  await page.selectOption("#compare-a-source", "opened");
 
   // A comparison cancelled: it says so until it ends.
   await fill(page, { "#compare-sessions": "100000", "#compare-minutes": "10080" });
@@ -567,6 +593,13 @@ try {
       `the banner preview is drawn at ${settings.width} points (${drawnWidth})`);
     await shot(`07-banner-${settings.width}`, "#banner");
   }
+  // A picture the browser cannot draw is said, not left loading.
+  await page.route("**/api/banner.svg*", (route) => route.fulfill({ status: 200, contentType: "image/svg+xml", body: "<svg" }));
+  await page.fill("#banner-width", "400");
+  await page.waitForSelector("#banner-image[data-state=refused]", { state: "attached" });
+  expect((await page.textContent("#banner-error")).includes("could not read the picture"),
+    `a banner picture that cannot be drawn says so (${await page.textContent("#banner-error")})`);
+  await page.unroute("**/api/banner.svg*");
   await page.fill("#banner-width", "100");
   await page.waitForSelector("#banner-image[data-state=refused]", { state: "attached" });
   expect((await page.textContent("#banner-error")).includes("width: must be a number of points from 200 to 2048"),
@@ -600,6 +633,18 @@ try {
     const merge = (files) => execFileSync(sandbox, ["merge", "--json", ...files], { encoding: "utf8" });
     const plain = [shard("part-1.json", "1..20"), shard("part-21.json", "21..40")];
     const merged = merge(plain);
+    // Shards opened while a run is under way are not shown where its progress would replace them.
+    await fill(page, { "#sessions": "100000", "#minutes": "10080" });
+    await page.waitForSelector("#run:not([disabled])");
+    await page.click("#run");
+    await page.waitForFunction(() => document.getElementById("run-status").textContent.startsWith("Running"));
+    await page.setInputFiles("#run-shards", plain);
+    await page.waitForSelector("#run-shards-note.refused");
+    const notShown = [await page.textContent("#run-shards-note"), await page.textContent("#run-status")];
+    expect(notShown[0].includes("Not shown: 2 shards, seeds 1 to 40, merged, but a run is under way") &&
+      notShown[1].startsWith("Running"), `shards opened during a run leave it in view (${notShown.join(" | ")})`);
+    await page.click("#cancel");
+    await page.waitForSelector("#run-status[data-state=cancelled]");
     await page.setInputFiles("#run-shards", plain);
     await page.waitForSelector("#run-status[data-state=merged]");
     expect((await page.textContent("#run-status")) === "Opened 2 shards, seeds 1 to 40, merged",
@@ -782,9 +827,18 @@ try {
     `Cancel while a ${watch.what}'s start is on its way says so, then stops it once it starts (${early[0]} | ${ended})`);
     await stuck.fill(watch.size, "20");
   }
+  // Draw the session waits for the one playing (the server cannot stop it), saying so: a second
+  // click, or Enter in its form, asks for no second one.
+  let sessionsAsked = 0;
+  stuck.on("request", (request) => { if (request.method() === "POST" && request.url().endsWith("/api/sessions")) sessionsAsked++; });
   const playing = hold(/\/api\/sessions$/);
   await stuck.click("#session-draw");
   await playing;
+  await stuck.$eval("#session-draw", (button) => button.click());
+  await stuck.press("#session-seed", "Enter");
+  const drawWhilePlaying = [sessionsAsked, await stuck.isDisabled("#session-draw"), await stuck.isVisible("#session-wait")];
+  expect(drawWhilePlaying.join() === "1,true,true",
+    `while a session plays, Draw the session asks for no other and says why (${drawWhilePlaying.join()})`);
   await stuck.clock.runFor(300000);
   const stillPlaying = await stuck.textContent("#session-status");
   await stuck.clock.runFor(300001);
@@ -792,6 +846,19 @@ try {
   const sessionGaveUp = await stuck.textContent("#session-status");
   expect(stillPlaying === "Playing the session…" && sessionGaveUp.includes("within 600 s"),
     `a session's picture is waited for 10 minutes, then given up (${stillPlaying} | ${sessionGaveUp})`);
+  expect(!(await stuck.isDisabled("#session-draw")) && await stuck.isHidden("#session-wait"),
+    "a session given up leaves Draw the session usable again");
+  // A snapshot on its way replaces the one shown by what is coming.
+  await stuck.unroute(/\/api\/sessions$/);
+  await fill(stuck, { "#session-minutes": "5" });
+  await stuck.click("#session-draw");
+  await stuck.waitForSelector("#moments li button");
+  const snapshotHeld = hold(/\/api\/sessions\/snapshot$/);
+  await stuck.locator("#moments li button").first().click();
+  await snapshotHeld;
+  const coming = await stuck.textContent("#snapshot");
+  expect(coming === "Playing the session up to 00:00:00 for the snapshot then…",
+    `a snapshot asked for says it is coming (${coming})`);
   expect(stuckErrors.length === 0, `no uncaught error when requests go unanswered ${stuckErrors.join("; ")}`);
   await stuck.screenshot({ path: path.join(shots, "11-no-answer.png"), fullPage: true });
   await stuck.close();
