@@ -23,11 +23,6 @@ std::string lowerTrimmed(std::string text) {
   return text;
 }
 
-// A header's value as quoted back in a message: short, whatever the client sent.
-std::string quoted(const std::string& value) {
-  return value.size() <= kMaxQuotedValue ? value : value.substr(0, kMaxQuotedValue) + "...";
-}
-
 std::optional<std::uint64_t> contentLength(const httplib::Request& request) {
   if (!request.has_header("Content-Length")) return std::nullopt;
   const std::string text = lowerTrimmed(request.get_header_value("Content-Length"));
@@ -53,7 +48,20 @@ std::optional<std::string> conflictingHeader(const httplib::Request& request) {
   return std::nullopt;
 }
 
+// Where in target a '%' is not followed by two hexadecimal digits; npos when none is.
+std::size_t badPercent(const std::string& target) {
+  const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+  for (std::size_t at = target.find('%'); at != std::string::npos; at = target.find('%', at + 1)) {
+    if (at + 2 >= target.size() || !hex(target[at + 1]) || !hex(target[at + 2])) return at;
+  }
+  return std::string::npos;
+}
+
 }  // namespace
+
+std::string quoted(const std::string& value) {
+  return value.size() <= kMaxQuotedValue ? value : value.substr(0, kMaxQuotedValue) + "...";
+}
 
 std::optional<Refusal> refusal(const httplib::Request& request) {
   std::size_t headerBytes = 0;
@@ -62,6 +70,12 @@ std::optional<Refusal> refusal(const httplib::Request& request) {
     return Refusal{431, "the request has more than " + std::to_string(kMaxHeaderLines) +
                             " header lines or " + std::to_string(kMaxHeaderBytes >> 10) +
                             " KiB of headers"};
+  }
+  if (const std::size_t at = badPercent(request.target); at != std::string::npos) {
+    return Refusal{400,
+                   "the URL has a bad percent-encoding (" + request.target.substr(at, 3) +
+                       " at character " + std::to_string(at + 1) +
+                       "): a % is followed by two hexadecimal digits; write a % itself as %25"};
   }
   if (auto name = conflictingHeader(request)) {
     return Refusal{400, "the request has several " + *name + " headers that disagree"};

@@ -10,7 +10,9 @@
 //     the unpacked size: 415, send it uncompressed;
 //   - a form-encoded body (curl -d's default type) over the 8 KiB the library allows such
 //     bodies, or any multipart form body: 415, the routes take JSON;
-//   - more than kMaxHeaderLines header lines or kMaxHeaderBytes of them: 431.
+//   - more than kMaxHeaderLines header lines or kMaxHeaderBytes of them: 431;
+//   - a URL with a '%' not followed by two hexadecimal digits: 400 (the library would keep such a
+//     '%' as it is, or read its own %uXXXX, and a route would see a value nobody sent).
 // Example: if (auto refusal = RequestScreen::refusal(request)) refuse(response, refusal->status,
 //          refusal->message);
 // Threading: a pure function of the request.
@@ -36,6 +38,10 @@ struct Refusal {
 };
 
 [[nodiscard]] std::optional<Refusal> refusal(const httplib::Request& request);
+
+// A header's value, or a part of the request line, as quoted back in a message: short, whatever
+// the client sent.
+[[nodiscard]] std::string quoted(const std::string& value);
 
 // A POST that has neither a Content-Length nor a Transfer-Encoding has no body (HTTP/1.1);
 // the library would otherwise wait for the connection's end to read one.

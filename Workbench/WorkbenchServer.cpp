@@ -27,6 +27,7 @@
 #include "Workbench/ComparisonRoutes.h"
 #include "Workbench/ConnectionSockets.h"
 #include "Workbench/HttpReplies.h"
+#include "Workbench/LibraryRefusals.h"
 #include "Workbench/RequestScreen.h"
 #include "Workbench/RouteMethods.h"
 #include "Workbench/RunRequest.h"
@@ -98,20 +99,6 @@ std::set<std::string> machineNames() {
   return names;
 }
 
-// The message of an error the HTTP library raised itself, before or instead of any route.
-const char* libraryErrorMessage(int status) {
-  switch (status) {
-    case 404:
-      return "no such route";
-    case 413:
-      return "the request body is larger than the limit";
-    case 414:
-      return "the URL is longer than 8 KiB";
-    default:
-      return "bad request";
-  }
-}
-
 }  // namespace
 
 // The routes, with what they share: the options, the token and the runs.
@@ -159,8 +146,9 @@ class WorkbenchServer::Routes {
           const std::string length = request.get_header_value("Content-Length");
           if (!length.empty() && std::strtoull(length.c_str(), nullptr, 10) > kMaxBodyBytes) {
             refuse(response, 413,
-                   request.path == ShardRoutes::kPath ? ShardRoutes::kTooLarge
-                                                      : libraryErrorMessage(413));
+                   request.path == ShardRoutes::kPath
+                       ? ShardRoutes::kTooLarge
+                       : LibraryRefusals::describe(request, 413, *routes_, kMaxBodyBytes).message);
             return response.status;
           }
           return 100;
@@ -169,21 +157,23 @@ class WorkbenchServer::Routes {
         [this](const httplib::Request& request, httplib::Response& response) {
           // A route's answer has its type; a large one has no body yet (it is sent in pieces).
           if (response.has_header("Content-Type")) return HandlerResponse::Unhandled;
-          // No route took the request (the library says 404, or 400 for a method it routes
-          // nowhere): when the path names a route of other methods, say which. A 400 for a route
-          // that takes the method is a request it could not read.
-          const bool unrouted = (response.status == 404 || response.status == 400) &&
-                                !routes_->takes(request.path, request.method);
-          if (const std::string allowed = unrouted ? routes_->allowed(request.path) : "";
-              !allowed.empty()) {
-            response.set_header("Allow", allowed);
-            refuse(response, 405, request.path + " takes " + allowed + ", not " + request.method);
+          if (!response.has_header("X-Content-Type-Options")) {
+            response.set_header("X-Content-Type-Options", "nosniff");
+          }
+          // Answers are sent whole: a range the library could read is dropped by the guard,
+          // and one it could not read must not cut this answer either.
+          const_cast<httplib::Request&>(request).ranges.clear();
+          // Shards too large for a request merge on the command line first: the message says how.
+          if (response.status == 413 && request.path == ShardRoutes::kPath) {
+            refuse(response, 413, ShardRoutes::kTooLarge);
             return HandlerResponse::Handled;
           }
-          // Shards too large for a request merge on the command line first: the message says how.
-          const bool largeShards = response.status == 413 && request.path == ShardRoutes::kPath;
-          refuse(response, response.status,
-                 largeShards ? ShardRoutes::kTooLarge : libraryErrorMessage(response.status));
+          // The library refused the request itself (no route, an unreadable line or head, a
+          // body over the limit): the answer says what was wrong.
+          const auto refusal =
+              LibraryRefusals::describe(request, response.status, *routes_, kMaxBodyBytes);
+          if (refusal.status == 405) response.set_header("Allow", routes_->allowed(request.path));
+          refuse(response, refusal.status, refusal.message);
           return HandlerResponse::Handled;
         }));
     server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
@@ -283,6 +273,10 @@ class WorkbenchServer::Routes {
   // carry the token and come from this server's origin, and the head must not ask for what
   // RequestScreen refuses.
   HandlerResponse guard(const httplib::Request& request, httplib::Response& response) const {
+    // Answers are sent whole: the library would cut a JSON answer (a refusal's too) to a range
+    // asked for, keeping its status, and its first part is no answer to read. The request is the
+    // library's own, handed here as const.
+    const_cast<httplib::Request&>(request).ranges.clear();
     const std::string host = lowercase(request.get_header_value("Host"));
     if (!namesThisServer(host)) {
       refuse(response, 403, "this server answers only requests addressed to it");

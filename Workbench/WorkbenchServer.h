@@ -34,7 +34,11 @@
 // written out, localhost or one of the machine's names, with the port), and every POST must carry
 // the page's token in the X-Workbench-Token header and, when the browser sends an Origin, come from
 // this server's origin (403 otherwise): another site's page cannot start or cancel runs. Handlers
-// never throw out of the server; an unexpected failure is a 500 with its message.
+// never throw out of the server; an unexpected failure is a 500 with its message. What the HTTP
+// library refuses itself is answered in the same JSON with what was wrong (LibraryRefusals): a
+// malformed request line 400, an unknown method 501, a version other than HTTP/1.x 505, a header
+// line over 8 KiB 431, a URL over 8 KiB 414, a bad percent-encoding in the URL 400, a body cut
+// short 400. A Range header is ignored: answers are sent whole.
 // Example:
 //   WorkbenchServer server(options);
 //   if (auto problem = server.start()) { std::cerr << *problem; return 2; }

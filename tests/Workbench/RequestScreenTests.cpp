@@ -15,29 +15,11 @@
 namespace QVRAdKit::Workbench {
 namespace {
 
+using Testing::errorOf;
 using Testing::RawConnection;
+using Testing::requestStart;
+using Testing::statusOf;
 using Testing::WorkbenchHttp;
-
-// The request line, Host and token of a request to this server; header lines follow.
-std::string requestStart(const WorkbenchHttp& http, const std::string& method,
-                         const std::string& path) {
-  return method + " " + path +
-         " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(http.server->port()) + "\r\n" +
-         WorkbenchServer::kTokenHeader + ": " + http.server->token() + "\r\n";
-}
-
-// "415" from "HTTP/1.1 415 Unsupported Media Type\r\n..."; empty for no answer.
-std::string statusOf(const std::string& answer) {
-  return answer.size() > 12 ? answer.substr(9, 3) : "";
-}
-
-std::string errorOf(const std::string& answer) {
-  const auto at = answer.find("\r\n\r\n");
-  const auto body = at == std::string::npos
-                        ? nlohmann::json()
-                        : nlohmann::json::parse(answer.substr(at + 4), nullptr, false);
-  return body.is_object() && body.contains("error") ? body["error"].get<std::string>() : "";
-}
 
 std::string headerLines(std::size_t count, std::size_t valueSize = 1) {
   std::string lines;

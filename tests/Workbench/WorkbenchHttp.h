@@ -185,4 +185,26 @@ class WorkbenchHttp {
   std::unique_ptr<httplib::Client> client;
 };
 
+// The request line, Host and token of a request to the server; header lines follow.
+inline std::string requestStart(const WorkbenchHttp& http, const std::string& method,
+                                const std::string& target) {
+  return method + " " + target +
+         " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(http.server->port()) + "\r\n" +
+         WorkbenchServer::kTokenHeader + ": " + http.server->token() + "\r\n";
+}
+
+// "415" from "HTTP/1.1 415 Unsupported Media Type\r\n..."; empty for no answer.
+inline std::string statusOf(const std::string& answer) {
+  return answer.size() > 12 ? answer.substr(9, 3) : "";
+}
+
+// The answer's JSON error; empty when it has none.
+inline std::string errorOf(const std::string& answer) {
+  const auto at = answer.find("\r\n\r\n");
+  const auto body = at == std::string::npos
+                        ? nlohmann::json()
+                        : nlohmann::json::parse(answer.substr(at + 4), nullptr, false);
+  return body.is_object() && body.contains("error") ? body["error"].get<std::string>() : "";
+}
+
 }  // namespace QVRAdKit::Workbench::Testing
