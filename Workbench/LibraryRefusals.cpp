@@ -34,6 +34,12 @@ std::size_t questionParts(const std::string& text) {
   return parts;
 }
 
+Refusal malformedLine() {
+  return {400,
+          "the request line is not METHOD TARGET HTTP/1.1, ending in CR LF (each line of the head "
+          "ends in CR LF)"};
+}
+
 // The library failed to read the request line, or the header lines after it. It splits the line
 // into method, target and version and checks each in that order, then sets the path as it splits
 // the target at its '?'s, refusing a third part.
@@ -46,11 +52,8 @@ Refusal unreadHead(const httplib::Request& request) {
             "a header line is longer than 8 KiB (or the head ended before the blank line "
             "that closes it)"};
   }
-  const Refusal malformed{400,
-                          "the request line is not METHOD TARGET HTTP/1.1, ending in CR LF "
-                          "(each line of the head ends in CR LF)"};
   if (request.method.empty() || request.target.empty() || request.version.empty()) {
-    return malformed;
+    return malformedLine();
   }
   if (!isKnownMethod(request.method)) {
     return {501, quoted(request.method) +
@@ -60,7 +63,7 @@ Refusal unreadHead(const httplib::Request& request) {
   if (request.version != "HTTP/1.1" && request.version != "HTTP/1.0") {
     return {505, quoted(request.version) + " is not supported: send HTTP/1.1"};
   }
-  return malformed;
+  return malformedLine();
 }
 
 std::string megabytes(std::size_t bytes) {

@@ -26,9 +26,6 @@ class RouteMethods;
 
 namespace QVRAdKit::Workbench::LibraryRefusals {
 
-// The library's bounds on a request line and on each header line.
-inline constexpr std::size_t kMaxLineBytes = 8192;
-
 // status is the library's; the answer's status may differ (405, 431, 501, 505). maxBodyBytes is
 // the limit the server gave the library, named in a 413's message.
 [[nodiscard]] RequestScreen::Refusal describe(const httplib::Request& request, int status,
