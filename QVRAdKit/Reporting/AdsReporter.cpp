@@ -44,9 +44,9 @@ std::optional<AdEventAction> AdsReporter::action(Text unitID) const {
 }
 
 std::int64_t AdsReporter::elapsedMilliseconds(std::string_view uuid) const {
-  auto found = durations_.find(uuid);
-  if (found == durations_.end()) return 0;
-  const double milliseconds = std::abs(clock_->now().timeIntervalSince(found->second)) * 1000.0;
+  const Platform::Date* found = durations_.find(uuid);
+  if (found == nullptr) return 0;
+  const double milliseconds = std::abs(clock_->now().timeIntervalSince(*found)) * 1000.0;
   // A clock gone wild (not finite, or beyond the integer's range) must not make the conversion
   // undefined: such a duration is reported as unknown (0) or as the largest one.
   if (!std::isfinite(milliseconds)) return 0;
@@ -98,14 +98,7 @@ void AdsReporter::track(const ReportingObject& object) const {
 }
 
 void AdsReporter::stamp(std::string_view uuid) {
-  const Platform::Date now = clock_->now();
-  // Looked up first, so that a new key is made only for a new ad object: the map's memory is not
-  // given back.
-  if (auto found = durations_.find(uuid); found != durations_.end()) {
-    found->second = now;
-    return;
-  }
-  durations_.emplace(uuid, now);
+  durations_.set(uuid, clock_->now());
 }
 
 void AdsReporter::reportAdRequested(AdSource source, Text unitID, std::string_view uuid) {

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +26,7 @@
 #include "QVRAdKit/Platform/Date.h"
 #include "QVRAdKit/Platform/TextEqual.h"
 #include "QVRAdKit/Platform/TextHash.h"
+#include "QVRAdKit/Reporting/AdStamps.h"
 #include "QVRAdKit/Reporting/AdsReportable.h"
 
 namespace QVRAdKit {
@@ -48,8 +48,8 @@ class AdsReporter final : public AdsReportable {
   void setAdUnitIdToActionMapping(ActionMapping mapping);
   // When uuid was last requested or opened (where its next duration starts), if ever.
   [[nodiscard]] std::optional<Platform::Date> lastStamp(std::string_view uuid) const {
-    auto found = durations_.find(uuid);
-    return found == durations_.end() ? std::nullopt : std::optional(found->second);
+    const Platform::Date* found = durations_.find(uuid);
+    return found == nullptr ? std::nullopt : std::optional(*found);
   }
 
   // Stamps the request time of uuid, then sends the request event.
@@ -97,13 +97,8 @@ class AdsReporter final : public AdsReportable {
   std::shared_ptr<QVReporting> reporting_;
   std::shared_ptr<const Platform::Clock> clock_;
   ActionMapping adUnitIdToActionMapping_;
-  // Per ad object: the moment of its last request or opening. Overwritten, never removed, so its
-  // entries are carved from chunks of the reporter's own that only grow (a new ad object costs no
-  // allocation of its own), and a memory given back is simply left there. Declared before the
-  // map, which is destroyed first.
-  std::pmr::monotonic_buffer_resource durationsMemory_;
-  std::pmr::unordered_map<std::pmr::string, Platform::Date, Platform::TextHash, Platform::TextEqual>
-      durations_{&durationsMemory_};
+  // Per ad object: the moment of its last request or opening.
+  AdStamps durations_;
 };
 
 }  // namespace QVRAdKit
