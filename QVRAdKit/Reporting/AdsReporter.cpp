@@ -38,6 +38,14 @@ void AdsReporter::setAdUnitIdToActionMapping(ActionMapping mapping) {
 
 std::optional<AdEventAction> AdsReporter::action(Text unitID) const {
   if (!unitID || unitID->empty() || adUnitIdToActionMapping_.empty()) return std::nullopt;
+  // A builder maps only its own few keys: comparing each (lengths first) costs less than hashing
+  // the unit key.
+  if (adUnitIdToActionMapping_.size() <= kScannedActionKeys) {
+    for (const auto& [key, mapped] : adUnitIdToActionMapping_) {
+      if (Platform::TextEqual{}(key, *unitID)) return mapped;
+    }
+    return std::nullopt;
+  }
   auto found = adUnitIdToActionMapping_.find(*unitID);
   if (found == adUnitIdToActionMapping_.end()) return std::nullopt;
   return found->second;

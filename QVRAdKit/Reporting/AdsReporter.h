@@ -44,6 +44,8 @@ class AdsReporter final : public AdsReportable {
   [[nodiscard]] const ActionMapping& adUnitIdToActionMapping() const {
     return adUnitIdToActionMapping_;
   }
+  // Up to this many keys, the mapping is searched by comparing every key rather than hashed.
+  static constexpr std::size_t kScannedActionKeys = 4;
   // Replaces the whole mapping: keys that are not in the new one no longer yield an action.
   void setAdUnitIdToActionMapping(ActionMapping mapping);
   // When uuid was last requested or opened (where its next duration starts), if ever.

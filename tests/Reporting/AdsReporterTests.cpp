@@ -111,6 +111,27 @@ TEST_F(AdsReporterTest, ActionNeedsAPresentNonEmptyUnitFoundExactlyInTheCurrentM
   EXPECT_EQ(actionOfRequest("Unit-B"), "'app_launch'");
 }
 
+// Small mappings are scanned and larger ones hashed: both must find exactly the mapped keys.
+TEST_F(AdsReporterTest, ActionLookupIsExactOnEitherSideOfTheScannedSize) {
+  for (const std::size_t size :
+       {AdsReporter::kScannedActionKeys, AdsReporter::kScannedActionKeys + 1}) {
+    AdsReporter::ActionMapping mapping;
+    for (std::size_t i = 0; i < size; ++i) {
+      mapping.emplace("unit-" + std::to_string(i),
+                      i % 2 == 0 ? AdEventAction::connect : AdEventAction::appLaunch);
+    }
+    reporter->setAdUnitIdToActionMapping(std::move(mapping));
+    for (std::size_t i = 0; i < size; ++i) {
+      EXPECT_EQ(actionOfRequest("unit-" + std::to_string(i)),
+                i % 2 == 0 ? "'connect'" : "'app_launch'")
+          << size << " keys, key " << i;
+    }
+    for (const char* unmapped : {"unit-", "unit-00", "unit-9", "Unit-0", "unit-0 "}) {
+      EXPECT_EQ(actionOfRequest(unmapped), "-") << size << " keys, " << unmapped;
+    }
+  }
+}
+
 TEST_F(AdsReporterTest, EachOperationSendsItsEventInObjectForm) {
   reporter->setAdUnitIdToActionMapping({{"unit", AdEventAction::disconnect}});
   reporter->reportAdRequested(AdSource::adMob, "unit", "UUID-1");
