@@ -93,7 +93,7 @@ void MainQueue::post(std::optional<Date> due, Task&& task) {
   if (!confinement_.isConfined()) readyChanged_.notify_all();
 }
 
-std::uint32_t MainQueue::storeLocked(Task&& task) {
+inline std::uint32_t MainQueue::storeLocked(Task&& task) {
   if (!freeSlots_.empty()) {
     const std::uint32_t slot = freeSlots_.back();
     freeSlots_.pop_back();
@@ -104,7 +104,7 @@ std::uint32_t MainQueue::storeLocked(Task&& task) {
   return static_cast<std::uint32_t>(tasks_.size() - 1);
 }
 
-void MainQueue::takeLocked(std::uint32_t slot, Task& task) {
+inline void MainQueue::takeLocked(std::uint32_t slot, Task& task) {
   task = std::move(tasks_[slot]);
   freeSlots_.push_back(slot);
 }
@@ -129,7 +129,7 @@ bool MainQueue::hasReadyLocked(Date now) const {
   return immediateCount_ != 0 || (!timed_.empty() && timed_.front().at <= now);
 }
 
-bool MainQueue::popReadyLocked(Date now, Task& task) {
+inline bool MainQueue::popReadyLocked(Date now, Task& task) {
   const bool timedReady = !timed_.empty() && timed_.front().at <= now;
   if (immediateCount_ != 0) {
     const Entry& first = immediate_[immediateHead_];
@@ -176,7 +176,10 @@ size_t MainQueue::runUntilIdle() {
   Task task;
   for (;;) {
     const Date now = clock_->now();
-    {
+    if (confined) {
+      // Checked on entry: this is the queue's one thread, so there is no lock to take.
+      if (!popReadyLocked(now, task)) break;
+    } else {
       Guard guard(*this);
       if (!popReadyLocked(now, task)) break;
     }

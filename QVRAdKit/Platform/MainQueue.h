@@ -124,9 +124,10 @@ class MainQueue {
   // By reference down to the slot: each move of a task is a call through its operations.
   void post(std::optional<Date> due, Task&& task);
   bool hasReadyLocked(Date now) const;
-  bool popReadyLocked(Date now, Task& task);
-  std::uint32_t storeLocked(Task&& task);
-  void takeLocked(std::uint32_t slot, Task& task);
+  // Inlined into their one or two callers, which run once per task.
+  [[gnu::always_inline]] bool popReadyLocked(Date now, Task& task);
+  [[gnu::always_inline]] std::uint32_t storeLocked(Task&& task);
+  [[gnu::always_inline]] void takeLocked(std::uint32_t slot, Task& task);
   void pushImmediateLocked(Entry entry);
   // The name a breach of confinement is reported under.
   static constexpr const char* kOwner = "MainQueue";
