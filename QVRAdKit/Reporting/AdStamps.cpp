@@ -7,6 +7,18 @@
 
 namespace QVRAdKit {
 
+inline std::size_t AdStamps::probe(std::string_view uuid, std::size_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t index = hash & mask;; index = (index + 1) & mask) {
+    const Slot& slot = slots_[index];
+    if (!slot.used) return index;
+    if (slot.hash == hash &&
+        Platform::TextEqual{}(std::string_view(keys_.data() + slot.keyStart, slot.keySize), uuid)) {
+      return index;
+    }
+  }
+}
+
 const Platform::Date* AdStamps::find(std::string_view uuid) const {
   if (slots_.empty()) return nullptr;
   const Slot& slot = slots_[probe(uuid, Platform::TextHash{}(uuid))];
@@ -31,18 +43,6 @@ void AdStamps::set(std::string_view uuid, Platform::Date at) {
   slots_[index] = Slot{hash, at, keys_.size(), uuid.size(), true};
   keys_.append(uuid);
   ++size_;
-}
-
-std::size_t AdStamps::probe(std::string_view uuid, std::size_t hash) const {
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t index = hash & mask;; index = (index + 1) & mask) {
-    const Slot& slot = slots_[index];
-    if (!slot.used) return index;
-    if (slot.hash == hash &&
-        Platform::TextEqual{}(std::string_view(keys_.data() + slot.keyStart, slot.keySize), uuid)) {
-      return index;
-    }
-  }
 }
 
 void AdStamps::grow() {
