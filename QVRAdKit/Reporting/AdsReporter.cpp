@@ -36,7 +36,7 @@ void AdsReporter::setAdUnitIdToActionMapping(ActionMapping mapping) {
   adUnitIdToActionMapping_ = std::move(mapping);
 }
 
-std::optional<AdEventAction> AdsReporter::action(Text unitID) const {
+inline std::optional<AdEventAction> AdsReporter::action(Text unitID) const {
   if (!unitID || unitID->empty() || adUnitIdToActionMapping_.empty()) return std::nullopt;
   // A builder maps only its own few keys: comparing each (lengths first) costs less than hashing
   // the unit key.
@@ -51,7 +51,7 @@ std::optional<AdEventAction> AdsReporter::action(Text unitID) const {
   return found->second;
 }
 
-std::int64_t AdsReporter::elapsedMilliseconds(std::string_view uuid) const {
+inline std::int64_t AdsReporter::elapsedMilliseconds(std::string_view uuid) const {
   const Platform::Date* found = durations_.find(uuid);
   if (found == nullptr) return 0;
   const double milliseconds = std::abs(clock_->now().timeIntervalSince(*found)) * 1000.0;
@@ -105,7 +105,7 @@ void AdsReporter::track(const ReportingObject& object) const {
   callHostAction(QVR_FILE_TEXT, "track(_:)", __LINE__, [&] { reporting_->track(object); });
 }
 
-void AdsReporter::stamp(std::string_view uuid) {
+inline void AdsReporter::stamp(std::string_view uuid) {
   durations_.set(uuid, clock_->now());
 }
 

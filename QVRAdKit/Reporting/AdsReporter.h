@@ -72,11 +72,12 @@ class AdsReporter final : public AdsReportable {
  private:
   // The action of unitID: only a present, non-empty key found (exactly) in a non-empty mapping
   // has one.
-  [[nodiscard]] std::optional<AdEventAction> action(Text unitID) const;
+  // This and the two below are inlined into the report operations: every event runs them.
+  [[nodiscard, gnu::always_inline]] std::optional<AdEventAction> action(Text unitID) const;
   // Milliseconds between now and uuid's last stamp, as an absolute value (a clock set backwards
   // still gives a non-negative duration); 0 when uuid was never stamped.
-  [[nodiscard]] std::int64_t elapsedMilliseconds(std::string_view uuid) const;
-  void stamp(std::string_view uuid);
+  [[nodiscard, gnu::always_inline]] std::int64_t elapsedMilliseconds(std::string_view uuid) const;
+  [[gnu::always_inline]] void stamp(std::string_view uuid);
   // The kinds of record. Each kind and layout is refilled in a record of its own, kept per thread
   // and shared by every reporter there, so its parameters keep their places and names (and their
   // text its memory) from one event to the next, also across the reporters of successive sessions.
