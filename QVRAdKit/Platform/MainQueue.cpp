@@ -109,23 +109,25 @@ inline void MainQueue::takeLocked(std::uint32_t slot, Task& task) {
   freeSlots_.push_back(slot);
 }
 
-void MainQueue::pushImmediateLocked(Entry entry) {
-  if (immediateCount_ == immediate_.size()) {
-    // Full (or never used): twice the room, the waiting entries first in order.
-    std::vector<Entry> grown;
-    grown.reserve(std::max<size_t>(16, immediate_.size() * 2));
-    for (size_t i = 0; i < immediateCount_; ++i) {
-      grown.push_back(immediate_[(immediateHead_ + i) & (immediate_.size() - 1)]);
-    }
-    grown.resize(grown.capacity());
-    immediate_.swap(grown);
-    immediateHead_ = 0;
+void MainQueue::growImmediateLocked() {
+  // Twice the room (16 at first), the waiting entries first in order.
+  std::vector<Entry> grown;
+  grown.reserve(std::max<size_t>(16, immediate_.size() * 2));
+  for (size_t i = 0; i < immediateCount_; ++i) {
+    grown.push_back(immediate_[(immediateHead_ + i) & (immediate_.size() - 1)]);
   }
+  grown.resize(grown.capacity());
+  immediate_.swap(grown);
+  immediateHead_ = 0;
+}
+
+inline void MainQueue::pushImmediateLocked(Entry entry) {
+  if (immediateCount_ == immediate_.size()) growImmediateLocked();
   immediate_[(immediateHead_ + immediateCount_) & (immediate_.size() - 1)] = entry;
   ++immediateCount_;
 }
 
-bool MainQueue::hasReadyLocked(Date now) const {
+inline bool MainQueue::hasReadyLocked(Date now) const {
   return immediateCount_ != 0 || (!timed_.empty() && timed_.front().at <= now);
 }
 

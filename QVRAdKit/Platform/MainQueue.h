@@ -123,12 +123,14 @@ class MainQueue {
 
   // By reference down to the slot: each move of a task is a call through its operations.
   void post(std::optional<Date> due, Task&& task);
-  bool hasReadyLocked(Date now) const;
-  // Inlined into their one or two callers, which run once per task.
+  // Inlined into their one or two callers, which run once per task or per drain.
+  [[gnu::always_inline]] bool hasReadyLocked(Date now) const;
   [[gnu::always_inline]] bool popReadyLocked(Date now, Task& task);
   [[gnu::always_inline]] std::uint32_t storeLocked(Task&& task);
   [[gnu::always_inline]] void takeLocked(std::uint32_t slot, Task& task);
-  void pushImmediateLocked(Entry entry);
+  [[gnu::always_inline]] void pushImmediateLocked(Entry entry);
+  // Full (or never used): makes room in the ring of ready tasks.
+  void growImmediateLocked();
   // The name a breach of confinement is reported under.
   static constexpr const char* kOwner = "MainQueue";
 
