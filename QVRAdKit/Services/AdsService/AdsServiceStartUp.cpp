@@ -202,24 +202,16 @@ std::set<AdSource> sourcesOf(const AdsConfig& config) {
 }  // namespace
 
 // Logs, once per network, what the bridge of each network the configuration names lacks: the
-// entries its sources add to a report over no sources. No storage is given to either, so the
-// storage probe does not run and both name it alike.
+// bridge entries of the integration check, without the rest of it (logged at the first run).
 void AdsService::logMissingBridges(const AdsConfig& config) {
-  IntegrationCheckInput input;
-  input.sources.clear();
-  input.sourcesConfigured = true;
-  for (const AdSource source : sourcesOf(config)) {
-    if (bridgesLogged_.insert(source).second) input.sources.insert(source);
+  std::set<AdSource> sources;
+  for (const auto& [source, key] : config.sources()) {
+    if (bridgesLogged_.insert(source).second) sources.insert(source);
   }
-  if (input.sources.empty()) return;
-  const IntegrationReport withBridges = QVRAdKit::checkIntegration(environment_, input);
-  input.sources.clear();
-  const IntegrationReport without = QVRAdKit::checkIntegration(environment_, input);
-  IntegrationReport added;
-  for (const auto& issue : withBridges.issues) {
-    if (!without.find(issue.piece)) added.issues.push_back(issue);
-  }
-  logIntegration(added);
+  if (sources.empty()) return;
+  IntegrationReport missing;
+  checkBridges(environment_, sources, /*sourcesConfigured=*/true, missing);
+  logIntegration(missing);
 }
 
 void AdsService::describeWiring(IntegrationCheckInput& input) const {

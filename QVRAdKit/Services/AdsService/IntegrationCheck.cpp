@@ -171,6 +171,29 @@ IntegrationIssue userStreamSilentIssue() {
           "does), then every change."};
 }
 
+void checkBridges(const Platform::Environment& environment, const std::set<AdSource>& sources,
+                  bool sourcesConfigured, IntegrationReport& report) {
+  const Severity bridge = sourcesConfigured ? Severity::error : Severity::warning;
+  const std::string_view beforeConfiguration =
+      sourcesConfigured ? "" : "No configuration has arrived yet, so every network is checked. ";
+  if (sources.contains(AdSource::adMob) &&
+      (!environment.service<GADMobileAds>() || !environment.service<GoogleMobileAdsLoader>())) {
+    report.issues.push_back(
+        {bridge, "Google Mobile Ads bridge",
+         std::string(beforeConfiguration)
+             .append("Placements served by adMob load nothing: the SDK is not reachable."),
+         "Register your bridge: environment.setService<GADMobileAds>(...) and "
+         "environment.setService<GoogleMobileAdsLoader>(...)."});
+  }
+  if (sources.contains(AdSource::ironSource) && !environment.service<IronSourceSDK>()) {
+    report.issues.push_back(
+        {bridge, "IronSource bridge",
+         std::string(beforeConfiguration)
+             .append("Placements served by ironSource load nothing: the SDK is not reachable."),
+         "Register your bridge: environment.setService<IronSourceSDK>(...)."});
+  }
+}
+
 IntegrationReport checkIntegration(const Platform::Environment& environment,
                                    const IntegrationCheckInput& input) {
   IntegrationReport report;
@@ -200,23 +223,7 @@ IntegrationReport checkIntegration(const Platform::Environment& environment,
     add(Severity::warning, "image loader", "Banner images stay on their placeholder.",
         "Register an image loader: environment.setService<UI::ImageLoader>(yourLoader).");
   }
-  const Severity bridge = input.sourcesConfigured ? Severity::error : Severity::warning;
-  const std::string beforeConfiguration =
-      input.sourcesConfigured ? ""
-                              : "No configuration has arrived yet, so every network is checked. ";
-  if (input.sources.contains(AdSource::adMob) &&
-      (!environment.service<GADMobileAds>() || !environment.service<GoogleMobileAdsLoader>())) {
-    add(bridge, "Google Mobile Ads bridge",
-        beforeConfiguration + "Placements served by adMob load nothing: the SDK is not reachable.",
-        "Register your bridge: environment.setService<GADMobileAds>(...) and "
-        "environment.setService<GoogleMobileAdsLoader>(...).");
-  }
-  if (input.sources.contains(AdSource::ironSource) && !environment.service<IronSourceSDK>()) {
-    add(bridge, "IronSource bridge",
-        beforeConfiguration +
-            "Placements served by ironSource load nothing: the SDK is not reachable.",
-        "Register your bridge: environment.setService<IronSourceSDK>(...).");
-  }
+  checkBridges(environment, input.sources, input.sourcesConfigured, report);
   if (!environment.service<UMPConsentInformation>() ||
       !environment.service<UMPConsentFormLoader>()) {
     add(Severity::error, "consent platform",

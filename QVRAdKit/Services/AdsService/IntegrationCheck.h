@@ -87,4 +87,9 @@ inline constexpr Platform::TimeInterval kStalledAdLoadAge = 120;
 [[nodiscard]] IntegrationReport checkIntegration(const Platform::Environment& environment,
                                                  const IntegrationCheckInput& input);
 
+// Adds to report the entries checkIntegration gives for the SDK bridges of sources alone, in its
+// order: one per network whose bridge the environment lacks.
+void checkBridges(const Platform::Environment& environment, const std::set<AdSource>& sources,
+                  bool sourcesConfigured, IntegrationReport& report);
+
 }  // namespace QVRAdKit
