@@ -9,6 +9,7 @@
 // Threading: main queue; the public operations check it. Owned by the ads service; its
 // subscriptions hold it weakly.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,7 +28,7 @@
 #include "QVRAdKit/Host/UserServiceProtocol.h"
 #include "QVRAdKit/Platform/Device.h"
 #include "QVRAdKit/Platform/Environment.h"
-#include "QVRAdKit/Platform/NotificationStream.h"
+#include "QVRAdKit/Platform/NotificationCenter.h"
 #include "QVRAdKit/Reporting/AdsReporter.h"
 #include "QVRAdKit/Rx/DisposeBag.h"
 
@@ -90,15 +91,19 @@ class WaterfallAdBuilder : public Interface,
       running_ = false;
       return;
     }
-    Platform::notificationStream(environment_.notificationCenterPtr(),
-                                 std::string(Platform::UIDeviceOrientationDidChangeNotification))
-        .filter([device = &environment_.device()](const Platform::Notification&) {
-          return device->isPad();
-        })
-        .subscribe([weak](const Platform::Notification&) {
+    // Registered with the centre itself rather than through a notification stream: every builder
+    // of every session registers, and the stream's layers cost more than the registration. The
+    // centre is held weakly, as the stream would; a removed registration is not called again.
+    const auto& center = environment_.notificationCenterPtr();
+    const std::uint64_t id = center->addObserver(
+        std::string(Platform::UIDeviceOrientationDidChangeNotification), nullptr,
+        [weak, device = &environment_.device()](const Platform::Notification&) {
+          if (!device->isPad()) return;
           if (auto self = weak.lock()) self->reloadIfAllowed();
-        })
-        .disposed(bag_);
+        });
+    Rx::Disposable::create([weakCenter = std::weak_ptr(center), id] {
+      if (auto live = weakCenter.lock()) live->removeObserver(id);
+    }).disposed(bag_);
   }
 
   // Drops the cached ads and loads again, only while running and for a non-premium user.

@@ -140,7 +140,9 @@ TEST_F(InterstitialAdBuilderV2Tests, OneNetworkPerBuilder) {
 }
 
 TEST_F(InterstitialAdBuilderV2Tests, DroppedBuilderLeavesNothingAliveAndLateAnswersAreIgnored) {
+  const size_t registrations = h.env->notificationCenter().observerCount();
   auto builder = make({"a"});
+  EXPECT_GT(h.env->notificationCenter().observerCount(), registrations);
   std::weak_ptr<InterstitialAdBuilderV2> weakBuilder = builder;
   builder.reset();
   EXPECT_TRUE(weakBuilder.expired());
@@ -152,6 +154,8 @@ TEST_F(InterstitialAdBuilderV2Tests, DroppedBuilderLeavesNothingAliveAndLateAnsw
   rotate(DeviceOrientation::landscapeLeft);
   EXPECT_TRUE(h.reporting->events().empty());
   EXPECT_EQ(h.gma->requests().size(), 1U);
+  // The post dropped the registrations held for a gone owner; none of the builder's is left.
+  EXPECT_EQ(h.env->notificationCenter().observerCount(), registrations);
 }
 
 }  // namespace
