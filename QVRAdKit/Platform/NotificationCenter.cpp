@@ -21,7 +21,11 @@ void NotificationCenter::addObserver(std::weak_ptr<const void> owner, std::strin
 }
 
 std::uint64_t NotificationCenter::add(Registration registration) {
+  // A centre holds a few dozen registrations (one environment's services, builders and ads):
+  // room for them at the first one saves regrowing, and moving them, through the small sizes.
+  constexpr std::size_t kTypicalRegistrations = 32;
   std::lock_guard lock(mutex_);
+  if (registrations_.capacity() == 0) registrations_.reserve(kTypicalRegistrations);
   registration.id = nextId_++;
   registrations_.push_back(std::move(registration));
   return registrations_.back().id;
