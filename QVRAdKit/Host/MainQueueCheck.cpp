@@ -23,7 +23,9 @@ namespace {
 std::atomic<bool> fatalChecks{QVR_FATAL_MAIN_QUEUE_CHECKS != 0};
 
 // Logged once per queue; a logger that throws loses the line, never the caller's operation.
-void reportNeverDrained(const Platform::MainQueue& queue) noexcept {
+// Kept out of line: inlined, its message's frame would make every main-queue check (one per
+// public operation) save and restore registers it never uses.
+[[gnu::cold, gnu::noinline]] void reportNeverDrained(const Platform::MainQueue& queue) noexcept {
   if (!queue.takeNeverDrainedNotice(kUndrainedMainQueueAge)) return;
   std::string message =
       "Nobody has drained the main queue, and work posted to it has waited over " +
