@@ -134,6 +134,16 @@ class PlacementChecker {
 }  // namespace
 
 void checkConfiguration(const AdsConfig& config, IntegrationReport& report) {
+  // A remote configuration that failed to map onto placements often arrives as an empty one; the
+  // service then quietly answers no ad everywhere, so it is said here, once, not per placement.
+  if (config.interstitialPlacements().empty() && config.rewardedPlacements().empty() &&
+      config.appOpenPlacements().empty()) {
+    report.issues.push_back(
+        {IntegrationIssue::Severity::warning, "configuration",
+         "The configuration has no placements: no ad loads, and every decision answers no ad.",
+         "Configure the placements the app shows ads at (interstitial, rewarded, app-open); leave "
+         "it empty only in an app that is meant to show no ads."});
+  }
   for (const auto& [source, key] : config.sources()) {
     if (source != AdSource::ironSource || (key && !key->empty())) continue;
     report.issues.push_back(
