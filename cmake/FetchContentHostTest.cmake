@@ -15,11 +15,21 @@ if(NOT git)
   message("skipped: git is not installed")
   return()
 endif()
+# git's own words say why when it is not (no repository, or one it will not read as this user's).
 execute_process(COMMAND ${git} -C ${MODULE_DIR} rev-parse --is-inside-work-tree
-                RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+                RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE why)
 if(NOT result EQUAL 0)
-  message("skipped: ${MODULE_DIR} is not a git checkout")
+  string(STRIP "${why}" why)
+  message("skipped: ${MODULE_DIR} is not a git checkout (${why})")
   return()
+endif()
+
+# The snapshot's files: those git knows or would add, as they are now; deleted ones left out.
+# Listed with the user's git configuration still in force (a safe.directory entry, say).
+execute_process(COMMAND ${git} -C ${MODULE_DIR} ls-files --cached --others --exclude-standard
+                OUTPUT_VARIABLE listed RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "git ls-files failed in ${MODULE_DIR}")
 endif()
 
 # Only git configuration of our own: none of the user's or the system's (a rewrite rule, a
@@ -35,14 +45,8 @@ set(ENV{GIT_CONFIG_VALUE_0} "https://example.com/qvradkit.git")
 # Paths under WORK_DIR are the same at every run, so ccache finds the module's objects again.
 set(ENV{CCACHE_BASEDIR} ${WORK_DIR})
 
-# The snapshot: the files git knows or would add, as they are now; deleted ones left out.
 file(REMOVE_RECURSE ${origin} ${WORK_DIR}/build)
 file(MAKE_DIRECTORY ${origin})
-execute_process(COMMAND ${git} -C ${MODULE_DIR} ls-files --cached --others --exclude-standard
-                OUTPUT_VARIABLE listed RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "git ls-files failed in ${MODULE_DIR}")
-endif()
 string(REPLACE "\n" ";" listed "${listed}")
 set(present "")
 foreach(path IN LISTS listed)
