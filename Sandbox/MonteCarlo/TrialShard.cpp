@@ -24,6 +24,9 @@ using Json = nlohmann::ordered_json;
 using Read = nlohmann::json;
 // A shard nests eight levels; far deeper is not a shard.
 constexpr int kMaxDepth = StrictJsonParser::kMaxDepth;
+// The last field, its value the fingerprint of the text before this.
+constexpr std::string_view kDigestField = ",\"digest\":\"";
+constexpr std::size_t kDigestSize = 16;
 constexpr const char* kShardErrorDomain = "QVRAdKit.Sandbox.TrialShard";
 
 // A shard whose content does not fit: parse() turns it into an error naming the file.
@@ -203,7 +206,8 @@ TrialShard shardFrom(const Read& root) {
   }
   exactFields(root, "",
               {"format", "formatVersion", "toolVersion", "configuration", "candidate", "premium",
-               "sessionSeconds", "minutes", "seeds", "requested", "sessions", "stopped", "state"});
+               "sessionSeconds", "minutes", "seeds", "requested", "sessions", "stopped", "state",
+               "digest"});
   TrialShard shard;
   shard.toolVersion = text(root, "toolVersion");
   shard.configuration = text(root, "configuration");
@@ -334,10 +338,30 @@ std::string TrialShard::json(const TrialShard& shard) {
     state["comparison"] = nullptr;
   }
   root["state"] = std::move(state);
-  return root.dump();
+  // The digest goes last and covers every byte before it: a changed digit that every sum still
+  // allows is found when the file is read.
+  std::string text = root.dump();
+  text.pop_back();
+  const std::string digest = fingerprint(text);
+  text.append(kDigestField).append(digest).append("\"}");
+  return text;
 }
 
 namespace {
+
+// Whether the text, less its final line break, ends with the digest field and its value is the
+// fingerprint of every byte before that field.
+bool digestMatches(std::string_view text) {
+  const auto end = text.find_last_not_of(" \t\r\n");
+  if (end == std::string_view::npos) return false;
+  text = text.substr(0, end + 1);
+  const std::size_t tail = kDigestField.size() + kDigestSize + 2;
+  if (text.size() < tail || !text.ends_with("\"}")) return false;
+  const std::size_t field = text.size() - tail;
+  if (text.substr(field, kDigestField.size()) != kDigestField) return false;
+  return text.substr(field + kDigestField.size(), kDigestSize) ==
+         TrialShard::fingerprint(text.substr(0, field));
+}
 
 // The JSON library's message without its "[json.exception.parse_error.101] " tag.
 std::string withoutLibraryTag(std::string message) {
@@ -385,6 +409,11 @@ Platform::Expected<TrialShard> TrialShard::parse(std::string_view text, const st
     TrialShard shard = shardFrom(reading.root);
     // Well formed, yet numbers that no run writes: a changed or damaged file.
     if (auto problem = ShardConsistency::problem(shard)) throw Malformed(std::move(*problem));
+    if (!digestMatches(text)) {
+      throw Malformed(
+          "the file was changed or damaged after it was written (its \"digest\" is not that of "
+          "the text before it, or is not the last field)");
+    }
     return shard;
   } catch (const Malformed& malformed) {
     return Platform::Error{kShardErrorDomain, 2,

@@ -2,19 +2,21 @@
 // TrialShard is the part of a Monte Carlo run that one process played over a range of seeds,
 // kept in a file so that shards played on many machines merge into the report of one run over
 // all their seeds (ShardMerge). The file is one JSON object that says what it is:
-//   {"format":"qvr-sandbox-shard","formatVersion":1,"toolVersion":"1.0.0",
+//   {"format":"qvr-sandbox-shard","formatVersion":2,"toolVersion":"1.0.0",
 //    "configuration":"<fingerprint>","candidate":"<fingerprint>"|null,"premium":false,
 //    "sessionSeconds":7200,"minutes":120,"seeds":{"first":F,"last":L},
-//    "requested":{"first":F,"last":L2},"sessions":N,"stopped":false,"state":{...}}
+//    "requested":{"first":F,"last":L2},"sessions":N,"stopped":false,"state":{...},
+//    "digest":"<fingerprint of the text before ,"digest">"}
 // seeds are those played (none when no session ended: first and last null), requested those asked
 // for; they differ when a stop ended the shard early. The state holds the report's whole-number
 // sums: totals per row (counts and latency bucket counts), per-session sums, and with a candidate
 // configuration the paired comparison. Reading a shard back gives the report it was written from,
 // exactly (doubles are written with enough digits to read back the same). A file is read exactly
 // or refused: a field named twice, a field no writer gives, a missing one or a NUL byte in the
-// text is named with its place.
-// A fingerprint names a configuration: FNV-1a (64 bits, hex) of a canonical text of it, an
-// identity check against mixing shards by mistake, not a guard against forgery.
+// text is named with its place. The digest finds a changed byte that every sum still allows; a
+// shard is read as written, so a file laid out anew is refused too.
+// A fingerprint names a configuration, or the text a digest covers: FNV-1a (64 bits, hex), a check
+// against mixing shards by mistake or reading a damaged one, not a guard against forgery.
 // Example:
 //   TrialShard shard{...};
 //   write(TrialShard::json(shard));
@@ -33,7 +35,7 @@ namespace QVRAdKit::Sandbox {
 
 struct TrialShard {
   static constexpr const char* kFormat = "qvr-sandbox-shard";
-  static constexpr int kFormatVersion = 1;
+  static constexpr int kFormatVersion = 2;
 
   std::string toolVersion;
   std::string configuration;

@@ -11,6 +11,7 @@
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
 #include "Sandbox/MonteCarlo/ComparisonTables.h"
+#include "Sandbox/MonteCarlo/TrialShard.h"
 #include "Tools/SandboxToolFixture.h"
 #include "tools/SandboxCommandLine.h"
 #include "tools/SandboxTool.h"
@@ -218,10 +219,12 @@ TEST_F(TrialShardToolTest, MergeAnswersEveryInputWithALineAndAnExitCode) {
       endless.err,
       "qvr-sandbox merge: the shard \"/dev/zero\" is more than the limit of 67108864 bytes\n");
 
+  // Changed, then sealed again with its digest, as a writer of such a shard would have.
   auto edited = [&shard](const std::string& from, const std::string& to) {
     std::string text = shard;
     text.replace(text.find(from), from.size(), to);
-    return text;
+    text.erase(text.rfind(",\"digest\":"));
+    return text + ",\"digest\":\"" + TrialShard::fingerprint(text) + "\"}\n";
   };
   const Outcome foreign = run(
       {"merge", write("v.json", edited("\"toolVersion\":\"", "\"toolVersion\":\"\\u001b[2J\\n"))});

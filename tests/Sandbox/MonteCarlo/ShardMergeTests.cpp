@@ -219,6 +219,13 @@ TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
     changed.replace(changed.find(from), from.size(), to);
     return changed;
   };
+  // One character of the text turned into another.
+  auto changedAt = [&text](std::size_t at) {
+    std::string changed = text;
+    changed[at] = changed[at] == '1' ? '2' : '1';
+    return changed;
+  };
+  const std::size_t digestAt = text.rfind(",\"digest\"");
   struct Case {
     std::string text;
     std::string message;
@@ -229,8 +236,16 @@ TEST(TrialShardTest, FilesThatAreNoShardOfThisFormatAreRefusedByName) {
       {" \n\t", "not a shard file (the file is empty)"},
       {"{\"format\": 1e999}", "not a shard file (number overflow parsing '1e999')"},
       {"{\"format\":\"other\"}", "not a qvr-sandbox shard"},
-      {replaced("\"formatVersion\":1", "\"formatVersion\":2"),
-       "shard format version 2, this program reads version 1"},
+      {replaced("\"formatVersion\":2", "\"formatVersion\":1"),
+       "shard format version 1, this program reads version 2"},
+      // A byte changed that every sum allows, a file laid out anew, the digest moved or dropped.
+      {replaced("\"toolVersion\":\"", "\"toolVersion\":\"9"), "the file was changed or damaged"},
+      {changedAt(text.find("\"configuration\":\"") + 17), "changed or damaged"},
+      {nlohmann::json::parse(text).dump(2), "changed or damaged"},
+      {"{" + text.substr(digestAt + 1, text.size() - digestAt - 2) + "," +
+           text.substr(1, digestAt - 1) + "}",
+       "changed or damaged"},
+      {text.substr(0, digestAt) + "}", "\"digest\" is missing"},
       {replaced("\"premium\":false,", ""), "\"premium\" is missing"},
       {replaced("\"sessions\":1,", "\"sessions\":3,"), "\"seeds\" and \"sessions\" disagree"},
       {replaced("[[", "[[999999,"), "latencyBuckets holds a bad bucket"},
