@@ -291,6 +291,35 @@ int printIntegration(SandboxHostOptions& host, std::ostream& out, std::ostream& 
   return SandboxTool::kOutputLost;
 }
 
+// CLI11's own wording for an option given too often, too few values or a word no option takes,
+// in the words of the other problems: the option first, then what is wrong and what to do.
+std::string plainParseError(const CLI::ParseError& error, const CLI::App& app) {
+  std::string text = error.what();
+  const auto colon = text.find(": ");
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr && colon != std::string::npos) {
+    const std::string name = text.substr(0, colon);
+    const std::string rest = text.substr(colon + 2);
+    const std::string received = rest.substr(rest.rfind(' ') + 1);
+    if (rest.starts_with("At Most 1 required")) {
+      return name + ": given " + received + " times; give it once";
+    }
+    if (rest.starts_with("At least ")) {
+      const std::string needed = rest.substr(9, rest.find(' ', 9) - 9);
+      return name + ": needs " + needed + " values, found " + received;
+    }
+  }
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && colon != std::string::npos) {
+    const std::string extras = text.substr(colon + 2);
+    const bool several = text.find("arguments were") != std::string::npos;
+    const auto commands = app.get_subcommands();
+    if (commands.empty()) return extras + (several ? ": not options" : ": not an option");
+    const std::string& command = commands.front()->get_name();
+    return command + ": " + extras + (several ? ": not options of " : ": not an option of ") +
+           command;
+  }
+  return text;
+}
+
 }  // namespace
 
 void SandboxTool::say(std::ostream& err, std::string message) {
@@ -329,7 +358,7 @@ int SandboxTool::main(int argc, const char* const* argv, std::ostream& out, std:
   } catch (const CLI::CallForAllHelp&) {
     return help(app.help("", CLI::AppFormatMode::All));
   } catch (const CLI::ParseError& error) {
-    say(err, std::string(error.what()) + " (see --help)");
+    say(err, plainParseError(error, app) + " (see --help)");
     return kBadInput;
   }
   // Merging plays nothing: it reads shards, and the options of a run do not apply.

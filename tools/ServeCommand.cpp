@@ -1,11 +1,13 @@
 #include "tools/ServeCommand.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "Sandbox/Config/DefaultSandboxConfiguration.h"
@@ -55,7 +57,15 @@ void ServeCommand::addTo(CLI::App& app) {
   command_
       ->add_option("--port", port_, "TCP port; 0 picks a free one (the address printed names it)")
       ->capture_default_str()
-      ->check(CLI::Range(0, 65535));
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            int port = -1;
+            const char* end = value.data() + value.size();
+            const auto [stop, error] = std::from_chars(value.data(), end, port);
+            if (error == std::errc{} && stop == end && port >= 0 && port <= 65535) return {};
+            return "must be a whole number from 0 to 65535, found \"" + value + '"';
+          },
+          "0 to 65535"));
   command_->add_option_function<std::string>(
       "--config", [this](const std::string& path) { configPath_ = path; },
       "JSON configuration file the editor opens (default: the embedded configuration)");
@@ -64,6 +74,10 @@ void ServeCommand::addTo(CLI::App& app) {
                    "Address to listen on; anything but loopback lets other machines run "
                    "simulations here")
       ->capture_default_str();
+  command_->footer(
+      "It runs until Ctrl-C (SIGINT), SIGTERM or SIGHUP: then it cancels its runs and exits with "
+      "status 0; a second signal stops it at once, with status 128 + the signal. Status 2: a bad "
+      "option, or an address or port it cannot listen on.");
 }
 
 std::optional<std::string> ServeCommand::listenAddress(std::string written) {

@@ -313,6 +313,16 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
       {{"--json", "merge", "s.json"}, "qvr-sandbox: --json: give it after merge\n"},
       {{"--jobs", "2", "merge", "s.json"}, "qvr-sandbox: --jobs: does not apply to merge\n"},
       {{"--json", "serve"}, "qvr-sandbox: --json: does not apply to serve\n"},
+      // The command-line library's own refusals, in the same words as the others.
+      {{"serve", "--json"}, "qvr-sandbox: serve: --json: not an option of serve (see --help)\n"},
+      {{"merge", "--seed", "3"}, "qvr-sandbox: merge: --seed: not an option of merge"},
+      {{"--frobnicate"}, "qvr-sandbox: --frobnicate: not an option (see --help)\n"},
+      {{"--seed", "1", "--seed", "2"}, "qvr-sandbox: --seed: given 2 times; give it once"},
+      {{"--banner-svg", "-", "--banner-insets", "1", "2", "3"},
+       "qvr-sandbox: --banner-insets: needs 4 values, found 3"},
+      {{"serve", "--port", "abc"}, "--port: must be a whole number from 0 to 65535, found \"abc\""},
+      {{"serve", "--port", "65536"}, "--port: must be a whole number from 0 to 65535"},
+      {{"serve", "--port", "-1"}, "--port: must be a whole number from 0 to 65535"},
       // The picture's options draw nothing in a session.
       {{"--minutes", "1", "--banner-title", "x"},
        "qvr-sandbox: --banner-title: only with --banner-svg\n"},
@@ -330,6 +340,12 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
   EXPECT_EQ(lines(misplaced.err), (Lines{"qvr-sandbox: --premium: does not apply to merge",
                                          "qvr-sandbox: --seed-range: does not apply to merge",
                                          "qvr-sandbox: --shard-out: give it after merge"}));
+  // How the server is stopped, and what it then returns, is in its help.
+  const Outcome serveHelp = run({"serve", "--help"});
+  EXPECT_EQ(serveHelp.code, 0);
+  for (const char* told : {"SIGINT", "SIGTERM", "SIGHUP", "status 0", "128 + the signal"}) {
+    EXPECT_NE(serveHelp.out.find(told), std::string::npos) << told << " in " << serveHelp.out;
+  }
   EXPECT_EQ(SandboxCommandLine::seedRange("0..18446744073709551615")->last, UINT64_MAX);
   EXPECT_EQ(SandboxCommandLine::seedRange("7..7")->first, 7u);
   EXPECT_FALSE(SandboxCommandLine::seedRange("..7"));
