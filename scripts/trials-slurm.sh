@@ -39,7 +39,14 @@ case $step in
     ;;
 esac
 [[ ${1:-} == -- ]] && shift
-: "${FIRST:?set FIRST}" "${LAST:?set LAST}" "${SHARDS:?set SHARDS}" "${OUT:?set OUT}"
+# Bad input, like every other refusal: status 2, and the variables missing all named at once.
+missing=()
+for name in FIRST LAST SHARDS OUT; do [[ -n ${!name-} ]] || missing+=("$name"); done
+if ((${#missing[@]})); then
+  echo "trials-slurm.sh: not set in the environment: ${missing[*]} (it needs FIRST, LAST, SHARDS" \
+    "and OUT; see --help)" >&2
+  exit 2
+fi
 sandbox=$(realpath -m "${QVR_SANDBOX:-build/run/qvr-sandbox}")
 # shellcheck source=SCRIPTDIR/seed-ranges.sh
 source "$scripts/seed-ranges.sh"
@@ -136,7 +143,11 @@ case $step in
     echo "$merge"
     ;;
   task)
-    i=${SLURM_ARRAY_TASK_ID:?run as an array task (or set SLURM_ARRAY_TASK_ID)}
+    i=${SLURM_ARRAY_TASK_ID-}
+    if [[ -z $i ]]; then
+      echo "trials-slurm.sh: task: SLURM_ARRAY_TASK_ID is not set: run it as an array task, or set it" >&2
+      exit 2
+    fi
     # Digits only, without a leading zero (octal to bash) and few enough not to wrap past 2^63.
     if ! [[ $i =~ ^(0|[1-9][0-9]{0,8})$ ]] || ((i >= seed_shards)); then
       echo "trials-slurm.sh: task $i is not one of the $seed_shards shards" >&2

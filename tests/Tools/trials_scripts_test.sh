@@ -185,6 +185,10 @@ for id in 3 08 -1 9223372036854775808; do
   FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm-ids" QVR_SANDBOX=$sandbox SLURM_ARRAY_TASK_ID=$id \
     refused 2 "task $id is not one of the 3 shards" "$scripts/trials-slurm.sh" task
 done
+FIRST=3 LAST=14 SHARDS=3 OUT="$work/slurm-ids" QVR_SANDBOX=$sandbox SLURM_ARRAY_TASK_ID='' \
+  refused 2 "task: SLURM_ARRAY_TASK_ID is not set" "$scripts/trials-slurm.sh" task
+refused 2 "not set in the environment: SHARDS OUT (it needs" \
+  env -u OUT -u SHARDS FIRST=3 LAST=14 "$scripts/trials-slurm.sh" task
 [[ ! -e $work/slurm-ids ]] || fail "a refused task writes nothing" /dev/null /dev/null
 # Two submits into one OUT: the first, held in sbatch, has claimed OUT, and the second is refused
 # without queueing anything, as is one after the first has queued its jobs (their shards come
