@@ -221,7 +221,17 @@ class SQLiteKeyValueStore::Opener {
     if (fs::is_directory(path_, ignored)) {
       return error(ErrorCode::cannotOpen, "the path is a directory");
     }
-    const fs::path parent = fs::path(path_).parent_path();
+    if (fs::exists(path_, ignored) && !fs::is_regular_file(path_, ignored)) {
+      return error(ErrorCode::cannotOpen,
+                   "the path is not a regular file (a device, a pipe or a socket holds no store)");
+    }
+    // A link that names no file yet: the file is made where the link points.
+    fs::path place(path_);
+    if (fs::is_symlink(place, ignored) && !fs::exists(place, ignored)) {
+      const fs::path target = fs::read_symlink(place, ignored);
+      if (!target.empty()) place = target.is_absolute() ? target : place.parent_path() / target;
+    }
+    const fs::path parent = place.parent_path();
     if (!parent.empty() && !fs::is_directory(parent, ignored)) {
       const bool exists = fs::exists(parent, ignored);
       return error(ErrorCode::cannotOpen, "the directory " + inQuotes(parent.string()) +

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "QVRAdKit/Consent/QVRAdsConsentServiceImpl.h"
 #include "QVRAdKit/Platform/Environment.h"
@@ -113,6 +115,23 @@ TEST_F(SQLiteKeyValueStoreTest, OpenNamesThePathAndTheReasonOfEachFailure) {
   EXPECT_EQ(openError(path("missing/store.sqlite")), Code::cannotOpen);
   EXPECT_EQ(openError(path("garbage.sqlite")), Code::notADatabase);
   EXPECT_EQ(openError(path()), Code::corrupt);
+
+  // No store in a device or a pipe, nor where a link points into a missing directory: each said
+  // plainly instead of SQLite's "disk I/O error" or "unable to open database file".
+  ASSERT_EQ(::mkfifo(path("pipe.sqlite").c_str(), 0600), 0);
+  fs::create_symlink("missing/store.sqlite", path("link.sqlite"));
+  const std::pair<std::string, std::string> plainly[] = {
+      {"/dev/zero", "not a regular file"},
+      {path("pipe.sqlite"), "not a regular file"},
+      {path("link.sqlite"), "the directory \"" + path("missing") + "\" does not exist"},
+  };
+  for (const auto& [file, reason] : plainly) {
+    EXPECT_EQ(openError(file), Code::cannotOpen) << file;
+    const auto store = SQLiteKeyValueStore::open(file);
+    ASSERT_FALSE(store);
+    EXPECT_NE(store.error().localizedDescription.find(reason), std::string::npos)
+        << store.error().localizedDescription;
+  }
 }
 
 TEST_F(SQLiteKeyValueStoreTest, FailedWriteKeepsThePreviousValue) {
