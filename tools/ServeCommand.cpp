@@ -1,5 +1,6 @@
 #include "tools/ServeCommand.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -42,6 +43,22 @@ std::optional<std::string> readConfiguration(const std::string& path, std::strin
   }
   text.resize(static_cast<std::size_t>(file.gcount()));
   return text;
+}
+
+// What is wrong with an address written with more than an address in it, which the server would
+// only report as one it cannot listen on; none for anything that may be an address.
+std::optional<std::string> listenMistake(const std::string& address) {
+  if (address.find("://") != std::string::npos) {
+    return "give the address alone, without a scheme such as http://";
+  }
+  if (address.find('/') != std::string::npos) return "give an address, not a URL or a path";
+  if (address.find_first_of("[]") != std::string::npos) {
+    return "an IPv6 address goes in one pair of brackets, or none";
+  }
+  if (std::count(address.begin(), address.end(), ':') == 1) {
+    return "give the address alone, and the port with --port";
+  }
+  return std::nullopt;
 }
 
 bool isLoopback(const std::string& address) {
@@ -92,6 +109,10 @@ int ServeCommand::run(std::ostream& out, std::ostream& err) const {
   auto listen = listenAddress(listen_);
   if (!listen) {
     err << "qvr-sandbox: --listen: the address is empty (leave --listen out for 127.0.0.1)\n";
+    return kBadInput;
+  }
+  if (auto mistake = listenMistake(*listen)) {
+    err << "qvr-sandbox: --listen: \"" << *listen << "\": " << *mistake << '\n';
     return kBadInput;
   }
   Workbench::WorkbenchServer::Options options;

@@ -323,6 +323,10 @@ TEST_F(TrialShardToolTest, TrialOptionsAreCheckedTogether) {
       {{"serve", "--port", "abc"}, "--port: must be a whole number from 0 to 65535, found \"abc\""},
       {{"serve", "--port", "65536"}, "--port: must be a whole number from 0 to 65535"},
       {{"serve", "--port", "-1"}, "--port: must be a whole number from 0 to 65535"},
+      // More than an address is refused before listening, naming what to leave out.
+      {{"serve", "--listen", "127.0.0.1:80"}, "--listen: \"127.0.0.1:80\": give the address alone"},
+      {{"serve", "--listen", "http://localhost"}, "without a scheme such as http://"},
+      {{"serve", "--listen", "[::1"}, "in one pair of brackets"},
       // The picture's options draw nothing in a session.
       {{"--minutes", "1", "--banner-title", "x"},
        "qvr-sandbox: --banner-title: only with --banner-svg\n"},
