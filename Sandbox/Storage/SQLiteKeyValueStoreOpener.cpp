@@ -308,9 +308,14 @@ class SQLiteKeyValueStore::Opener {
     auto version = queryInteger("PRAGMA user_version", "reading the schema version");
     if (version.error) return version.error;
     if (version.value != kSchemaVersion) {
-      return error(ErrorCode::schemaMismatch, "the schema version is " +
-                                                  std::to_string(version.value) + ", expected " +
-                                                  std::to_string(kSchemaVersion));
+      const bool newer = version.value > kSchemaVersion;
+      return error(
+          ErrorCode::schemaMismatch,
+          "the schema version is " + std::to_string(version.value) + ", expected " +
+              std::to_string(kSchemaVersion) +
+              (newer ? ": a newer version of this program wrote it; open it with that version, or "
+                       "use another file"
+                     : ""));
     }
     return checkColumns();
   }

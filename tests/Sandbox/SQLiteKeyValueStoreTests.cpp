@@ -174,13 +174,20 @@ TEST_F(SQLiteStorageSafetyTest, AForeignDatabaseIsRefusedAndLeftByteForByte) {
        "VALUES ('keep me');");
   exec(path("lookalike.sqlite"),
        "CREATE TABLE entries (namespace TEXT, key TEXT, type INTEGER, value);");
-  for (const char* name : {"notes.sqlite", "lookalike.sqlite"}) {
+  // A store of ours that a newer version of the program has moved on.
+  ASSERT_NE(open({}, "newer.sqlite"), nullptr);
+  exec(path("newer.sqlite"), "PRAGMA user_version = 99;");
+  for (const char* name : {"notes.sqlite", "lookalike.sqlite", "newer.sqlite"}) {
     SCOPED_TRACE(name);
     const std::string before = contents(path(name));
     ASSERT_FALSE(before.empty());
     auto store = SQLiteKeyValueStore::open(path(name));
     ASSERT_FALSE(store.hasValue());
     EXPECT_EQ(static_cast<Code>(store.error().code), Code::schemaMismatch);
+    EXPECT_EQ(store.error().localizedDescription.find("a newer version of this program wrote it") !=
+                  std::string::npos,
+              std::string(name) == "newer.sqlite")
+        << store.error().localizedDescription;
     EXPECT_EQ(contents(path(name)), before);  // not even switched to the WAL journal
     EXPECT_FALSE(fs::exists(path(name) + "-wal"));
   }
