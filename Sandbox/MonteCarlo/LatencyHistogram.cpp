@@ -1,6 +1,7 @@
 #include "Sandbox/MonteCarlo/LatencyHistogram.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <limits>
 
@@ -91,10 +92,11 @@ BucketIterator seek(BucketIterator from, BucketIterator end, std::uint32_t index
 }  // namespace
 
 // Buckets this histogram has take their counts in place, each found from where the previous one
-// was (both lists are in index order). The few buckets it lacks (a session's loads into totals
-// that have seen most durations) are then inserted one by one; many (two large histograms) are
-// merged in one pass from the end, in place, so merging into a histogram that has the room
-// allocates nothing.
+// was (both lists are in index order). The places of the few buckets it lacks (a session's loads
+// into totals that have seen most durations) are noted on the way, and those buckets are then put
+// in from the back, so that each bucket held moves once whatever the number missing. Many (two
+// large histograms) are merged in one pass from the end, in place, so merging into a histogram
+// that has the room allocates nothing.
 void LatencyHistogram::merge(const LatencyHistogram& other) {
   if (other.buckets_.empty()) return;
   if (&other == this) {
@@ -108,22 +110,34 @@ void LatencyHistogram::merge(const LatencyHistogram& other) {
     return;
   }
   constexpr std::size_t kFewMissing = 8;
+  // A missing bucket and the place, in the list as it was, of the first bucket above it.
+  std::array<std::pair<std::size_t, Bucket>, kFewMissing> few;
   std::size_t missing = 0;
   auto from = buckets_.begin();
-  for (const auto& [index, count] : other.buckets_) {
-    from = seek(from, buckets_.end(), index);
-    if (from != buckets_.end() && from->first == index) {
-      from->second += count;
-    } else {
-      ++missing;
+  for (const Bucket& incoming : other.buckets_) {
+    from = seek(from, buckets_.end(), incoming.first);
+    if (from != buckets_.end() && from->first == incoming.first) {
+      from->second += incoming.second;
+      continue;
     }
+    if (missing < kFewMissing) {
+      few[missing] = {static_cast<std::size_t>(from - buckets_.begin()), incoming};
+    }
+    ++missing;
   }
   if (missing == 0) return;
   if (missing <= kFewMissing) {
-    auto at = buckets_.begin();
-    for (const auto& incoming : other.buckets_) {
-      at = seek(at, buckets_.end(), incoming.first);
-      if (at == buckets_.end() || at->first != incoming.first) at = buckets_.insert(at, incoming);
+    // The buckets at or above the k-th missing one's place move up by k, behind it.
+    std::size_t end = buckets_.size();
+    buckets_.resize(end + missing);
+    const auto at = [this](std::size_t index) {
+      return buckets_.begin() + static_cast<std::ptrdiff_t>(index);
+    };
+    for (std::size_t k = missing; k > 0; --k) {
+      const auto& [place, incoming] = few[k - 1];
+      std::move_backward(at(place), at(end), at(end + k));
+      buckets_[place + k - 1] = incoming;
+      end = place;
     }
     return;
   }

@@ -138,11 +138,14 @@ TEST(LatencyHistogramTest, ClearedOrSelfMergedHoldsWhatAFreshOneWould) {
 }
 
 // A part merged into large totals, sparse or holding every bucket of their range: all of its
-// buckets already there, one new, or more new ones than are inserted one by one, among buckets
-// already there.
+// buckets already there, one new, a few new ones (several between the same two held buckets, and
+// past the last), or more new ones than are put in by place, among buckets already there.
 TEST(LatencyHistogramTest, APartMergesIntoLargeTotalsAsIntoOneHistogram) {
   const std::vector<std::vector<std::int64_t>> parts = {
-      {37, 370, 370}, {37, 999999, 3700}, {1, 2, 3, 37, 4, 5, 6, 7, 8, 74, 9, 10, 999999}};
+      {37, 370, 370},
+      {37, 999999, 3700},
+      {1, 36, 37, 38, 2, 500000, 999999, 39},
+      {1, 2, 3, 37, 4, 5, 6, 7, 8, 74, 9, 10, 999999}};
   for (const std::int64_t stride : {37, 1}) {
     for (const auto& part : parts) {
       LatencyHistogram totals;
