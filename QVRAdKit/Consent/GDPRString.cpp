@@ -43,13 +43,20 @@ std::optional<Decoded> decode(std::string_view text, std::size_t at) {
   return Decoded{codePoint, length};
 }
 
+// Consent strings are digits: in ASCII text every byte is valid and is one UTF-16 unit.
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<std::uint8_t>(c) < 0x80; });
+}
+
+bool asciiHasChar(std::string_view text, char16_t codeUnit, std::size_t index) {
+  return index < text.size() && static_cast<char16_t>(text[index]) == codeUnit;
+}
+
 }  // namespace
 
 bool hasChar(std::string_view text, char16_t codeUnit, std::size_t index) {
-  // Consent strings are digits: in ASCII text every byte is valid and is one UTF-16 unit.
-  const bool ascii = std::all_of(text.begin(), text.end(),
-                                 [](char c) { return static_cast<std::uint8_t>(c) < 0x80; });
-  if (ascii) return index < text.size() && static_cast<char16_t>(text[index]) == codeUnit;
+  if (isAscii(text)) return asciiHasChar(text, codeUnit, index);
   std::optional<bool> answer;  // found at the index; the rest is still checked for validity
   std::size_t unit = 0;        // UTF-16 position of the code point being read
   for (std::size_t at = 0; at < text.size();) {
@@ -71,6 +78,15 @@ bool hasChar(std::string_view text, char16_t codeUnit, std::size_t index) {
     }
   }
   return answer.value_or(false);
+}
+
+bool hasCharAtEach(std::string_view text, char16_t codeUnit, std::span<const std::size_t> indices) {
+  if (isAscii(text)) {
+    return std::all_of(indices.begin(), indices.end(),
+                       [&](std::size_t index) { return asciiHasChar(text, codeUnit, index); });
+  }
+  return std::all_of(indices.begin(), indices.end(),
+                     [&](std::size_t index) { return hasChar(text, codeUnit, index); });
 }
 
 }  // namespace QVRAdKit

@@ -26,6 +26,15 @@ namespace {
 constexpr std::array<std::size_t, 3> kConsentPurposes{1, 3, 4};
 constexpr std::array<std::size_t, 4> kLegitimateInterestPurposes{2, 7, 9, 10};
 
+// Purpose n's flag sits at position n - 1 of a purpose string.
+template <std::size_t N>
+constexpr std::array<std::size_t, N> positionsOf(std::array<std::size_t, N> purposes) {
+  for (std::size_t& purpose : purposes) purpose -= 1;
+  return purposes;
+}
+constexpr auto kConsentPositions = positionsOf(kConsentPurposes);
+constexpr auto kLegitimateInterestPositions = positionsOf(kLegitimateInterestPurposes);
+
 UMPRequestParameters updateParameters() {
   UMPRequestParameters parameters;
   parameters.tagForUnderAgeOfConsent = false;
@@ -113,13 +122,8 @@ bool QVRAdsConsentServiceImpl::personalizedAdsAllowed() const {
   const std::optional<std::string> consents = purposes(kPurposeConsentsKey);
   const std::optional<std::string> interests = purposes(kPurposeLegitimateInterestsKey);
   if (!consents || !interests) return false;
-  for (std::size_t purpose : kConsentPurposes) {
-    if (!hasChar(*consents, u'1', purpose - 1)) return false;
-  }
-  for (std::size_t purpose : kLegitimateInterestPurposes) {
-    if (!hasChar(*interests, u'1', purpose - 1)) return false;
-  }
-  return true;
+  return hasCharAtEach(*consents, u'1', kConsentPositions) &&
+         hasCharAtEach(*interests, u'1', kLegitimateInterestPositions);
 }
 
 void QVRAdsConsentServiceImpl::reportPurposesNotText(std::string_view key) const {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "QVRAdKit/Consent/GDPRString.h"
 
@@ -56,6 +57,30 @@ TEST(GDPRString, InvalidUtf8AnswersFalseWhereverTheFaultLies) {
     EXPECT_FALSE(hasChar(text, u'1', 0)) << "the fault lies after the index: " << text.size();
   }
   EXPECT_FALSE(hasChar(std::string("\x80") + "1", u'1', 1)) << "before the index";
+}
+
+// Several positions at once answer as each position alone would: every one must hold the unit, in
+// ASCII text and where a letter outside ASCII shifts the positions, and none in invalid text.
+TEST(GDPRString, EachOfSeveralPositionsAnswersAsAlone) {
+  struct Case {
+    std::string text;
+    std::vector<std::size_t> indices;
+    bool expected;
+  };
+  const std::string accented = std::string("\xC3\xA9") + "1011";
+  const Case cases[] = {
+      {"1011", {0, 2, 3}, true},   {"1011", {0, 1}, false},
+      {"1011", {3, 4}, false},  // the last position is past the end
+      {"1011", {}, true},          {"", {0}, false},
+      {accented, {1, 3, 4}, true},  // "é" is one unit: the '1's sit at 1, 3 and 4
+      {accented, {1, 2}, false},    // by bytes, 2 would be the first '1'
+      {accented, {4, 5}, false},    // five units long, though six bytes
+      {"1011\x80", {0, 2}, false},  // invalid after the positions
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(hasCharAtEach(test.text, u'1', test.indices), test.expected)
+        << test.text << " at " << test.indices.size() << " positions";
+  }
 }
 
 }  // namespace
