@@ -120,7 +120,13 @@ StatisticsReporting::StatisticsReporting(const AdsConfig& configuration) {
     name.append(1, '.').append(placementCase);
     candidate.placement = placementNames_.size();
     placementNames_.push_back(std::move(name));
-    for (const std::string& key : config.keys()) byUnit_[network][key].push_back(candidate);
+    for (const std::string& key : config.keys()) {
+      std::vector<Unit>& units = byUnit_[network];
+      auto unit = std::find_if(units.begin(), units.end(),
+                               [&key](const Unit& held) { return held.key == key; });
+      if (unit == units.end()) unit = units.insert(units.end(), Unit{key, {}});
+      unit->candidates.push_back(candidate);
+    }
     return candidate.placement;
   };
   std::optional<std::size_t> ironSourceInterstitial;
@@ -165,10 +171,11 @@ std::size_t StatisticsReporting::placementOf(std::optional<std::size_t> network,
   if (!unitID) return ironSource ? ironSourceInterstitial_ : unattributed_;
   if (unitID->empty()) return ironSource ? ironSourceRewarded_ : unattributed_;
   if (!network) return unattributed_;
-  const UnitMap& units = byUnit_[*network];
-  const auto found = units.find(std::string_view(*unitID));
+  const std::vector<Unit>& units = byUnit_[*network];
+  const auto found = std::find_if(units.begin(), units.end(),
+                                  [&](const Unit& unit) { return isText(unit.key, *unitID); });
   if (found == units.end()) return unattributed_;
-  const std::vector<Candidate>& candidates = found->second;
+  const std::vector<Candidate>& candidates = found->candidates;
   // Interstitial and app-open events name their action; rewarded ones name none.
   for (const Candidate& candidate : candidates) {
     switch (candidate.fit) {

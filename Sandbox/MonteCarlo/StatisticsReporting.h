@@ -35,14 +35,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "QVRAdKit/Config/AdsConfig.h"
 #include "QVRAdKit/Host/QVReporting.h"
-#include "QVRAdKit/Platform/TextEqual.h"
-#include "QVRAdKit/Platform/TextHash.h"
 #include "Sandbox/MonteCarlo/PendingRequests.h"
 #include "Sandbox/MonteCarlo/SessionStatistics.h"
 
@@ -82,9 +79,13 @@ class StatisticsReporting final : public QVReporting {
     std::string_view action;
     std::size_t placement;
   };
-  // Keys looked up by the views an event carries, without a copy.
-  using UnitMap = std::unordered_map<std::string, std::vector<Candidate>, Platform::TextHash,
-                                     Platform::TextEqual>;
+  // An ad-unit key and the placements it serves. A network's units are kept in a plain list and
+  // scanned: a configuration names a handful per network, mostly of different lengths, so
+  // comparing lengths first finds one faster than hashing the key would.
+  struct Unit {
+    std::string key;
+    std::vector<Candidate> candidates;
+  };
   // A row and whether the session has counted into it (only those are reported).
   struct Counted {
     SessionStatistics::Row row;
@@ -107,7 +108,7 @@ class StatisticsReporting final : public QVReporting {
   std::size_t ironSourceRewarded_ = 0;
   // Per network (AdMob, IronSource): ad-unit key to the placements it serves, in configuration
   // order: interstitial, app-open, rewarded. The same key may name different units at the two.
-  std::array<UnitMap, 2> byUnit_;
+  std::array<std::vector<Unit>, 2> byUnit_;
 
   std::vector<Counted> placements_;
   // "admob", "ironsource", then any other source name seen, in order of appearance.

@@ -119,6 +119,20 @@ TEST(StatisticsReportingTest, WhatFitsNoPlacementIsCountedApartAndMalformedEvent
   EXPECT_EQ(sink.pendingCount(), 3u);
 }
 
+// Unit keys match exactly: one of a configured key's length that differs in one character or in
+// case, a prefix of one, or one with a character more fits no placement.
+TEST(StatisticsReportingTest, UnitKeysOnlyFitWhenTheyMatchExactly) {
+  StatisticsReporting sink(configuration());
+  const char* keys[] = {"sharee", "Shared", "share", "shared ", "b", ""};
+  for (const char* key : keys) {
+    sink.track(event("ad_requested", {std::string("k-") + key, "admob", key, "app_launch"}));
+  }
+  sink.track(event("ad_requested", {"k-shared", "admob", "shared", "app_launch"}));
+  const SessionStatistics statistics = sink.statistics();
+  EXPECT_EQ(statistics.placements.at(StatisticsReporting::kUnattributed).requests, std::size(keys));
+  EXPECT_EQ(statistics.placements.at("interstitial.appLaunch").requests, 1u);
+}
+
 // Event names and sources are told apart by length and then by every character: a name or source
 // of a counted one's length that differs anywhere, or in case, is not taken for it.
 TEST(StatisticsReportingTest, NamesAndSourcesOnlyCountWhenTheyMatchExactly) {
