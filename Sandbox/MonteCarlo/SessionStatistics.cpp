@@ -1,11 +1,27 @@
 #include "Sandbox/MonteCarlo/SessionStatistics.h"
 
+#include <map>
+#include <string>
+
 namespace QVRAdKit::Sandbox {
 namespace {
 
 std::optional<double> ratio(std::uint64_t part, std::uint64_t whole) {
   if (whole == 0) return std::nullopt;
   return static_cast<double>(part) / static_cast<double>(whole);
+}
+
+// Both maps are in name order, so each row of `from` is found by walking on from where the previous
+// one was rather than by a search from the root: a session's rows are nearly all in the totals.
+void mergeRows(std::map<std::string, SessionStatistics::Row>& into,
+               const std::map<std::string, SessionStatistics::Row>& from) {
+  auto at = into.begin();
+  for (const auto& [name, row] : from) {
+    while (at != into.end() && at->first < name) ++at;
+    if (at == into.end() || at->first != name)
+      at = into.emplace_hint(at, name, SessionStatistics::Row{});
+    at->second.merge(row);
+  }
 }
 
 }  // namespace
@@ -34,8 +50,8 @@ std::optional<double> SessionStatistics::Row::showRate() const {
 }
 
 void SessionStatistics::merge(const SessionStatistics& other) {
-  for (const auto& [name, row] : other.placements) placements[name].merge(row);
-  for (const auto& [name, row] : other.networks) networks[name].merge(row);
+  mergeRows(placements, other.placements);
+  mergeRows(networks, other.networks);
 }
 
 }  // namespace QVRAdKit::Sandbox
