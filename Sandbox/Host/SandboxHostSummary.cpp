@@ -15,7 +15,9 @@ using Text::format;
 
 std::string SandboxHostSummary::text() const {
   std::string out;
-  const std::string minutes = format("%.0f", simulatedSeconds / 60);
+  // A whole run lasted the minutes asked for, shown as given (0.5, 1.25, 10080), as the Monte
+  // Carlo headings show them; a run stopped early, the whole minutes it got through.
+  const std::string minutes = format(stopped ? "%.0f" : "%.12g", simulatedSeconds / 60);
   out += format("Summary: %s simulated minute%s, seed %llu%s\n", minutes.c_str(),
                 minutes == "1" ? "" : "s", static_cast<unsigned long long>(seed),
                 stopped ? " (stopped early)" : "");

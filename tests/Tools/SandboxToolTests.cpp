@@ -171,13 +171,14 @@ TEST_F(SandboxToolTest, ConfigurationErrorsAreAllListedAndWarningsPrecedeTheRun)
   std::ofstream(file("odd.json")) << R"({"sources": {"adMob": null},
     "interstitial": {"connect": {"source": "adMob", "keys": []}}})";
   const Outcome odd =
-      run({"--config", file("odd.json"), "--events", file("events.jsonl"), "--minutes", "2"});
+      run({"--config", file("odd.json"), "--events", file("events.jsonl"), "--minutes", "1.5"});
   EXPECT_EQ(odd.code, SandboxTool::kDone) << odd.err;
   EXPECT_TRUE(odd.err.starts_with("qvr-sandbox: warning: " + file("odd.json") +
                                   ": interstitial.connect.keys: no keys: the placement never "
                                   "shows an ad\n"))
       << odd.err;
-  EXPECT_NE(odd.out.find("Summary: 2 simulated minutes"), std::string::npos);
+  // The length as asked for, not rounded to a whole minute.
+  EXPECT_NE(odd.out.find("Summary: 1.5 simulated minutes"), std::string::npos) << odd.out;
 
   // Text from the file is shown with its invalid bytes and direction controls escaped.
   std::ofstream(file("odd-key.json"))
