@@ -507,7 +507,8 @@ TEST(SandboxSessionTest, PeriodsOfBillionsOfSecondsAreNarratedExactly) {
   EXPECT_TRUE(mentions(played.narration, "app active again after 3000000000s"));
   // The first connect, three billion seconds after the launch (plus the ad's latency).
   EXPECT_TRUE(mentions(played.narration, "[833333:20:03] connect -> interstitial"));
-  EXPECT_NE(played.summary.text().find("Summary: 333333333.333 simulated minutes"), std::string::npos);
+  EXPECT_NE(played.summary.text().find("Summary: 333333333.333 simulated minutes"),
+            std::string::npos);
 }
 
 // A rewarded video pauses ads; the pause is kept in the store, so a second run over the same
