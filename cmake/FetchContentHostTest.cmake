@@ -79,12 +79,7 @@ if(NOT result EQUAL 0 OR NOT tag STREQUAL "v1.0.0")
 endif()
 
 run(${CMAKE_COMMAND} --build ${build} --target app)
-execute_process(COMMAND ${build}/app RESULT_VARIABLE result OUTPUT_VARIABLE report
-                ERROR_VARIABLE log)
-message(STATUS "report:\n${report}")
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "app exited with ${result}:\n${log}")
-endif()
+run_host(${build}/app report)
 if(NOT report MATCHES "error: configuration provider: .* Fix: ")
   message(FATAL_ERROR "the report does not name the missing configuration provider and its fix")
 endif()
